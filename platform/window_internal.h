@@ -1,0 +1,124 @@
+// Window records shared by the message layer, the Qt host and the device
+// contexts. Internal to the platform library.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/thread_context.h"
+#include "platform/winuser.h"
+
+class QImage;
+
+namespace platform {
+
+class HostWidget;
+
+struct WindowClass {
+  std::string name;
+  ATOM atom = 0;
+  UINT style = 0;
+  WNDPROC proc = nullptr;
+  int classExtra = 0;
+  int windowExtra = 0;
+  HINSTANCE instance = nullptr;
+  HICON icon = nullptr;
+  HCURSOR cursor = nullptr;
+  HBRUSH background = nullptr;
+};
+
+struct Window {
+  HWND handle = nullptr;
+  DWORD threadId = 0;
+  std::shared_ptr<ThreadContext> thread;
+  std::shared_ptr<WindowClass> cls;
+  WNDPROC proc = nullptr;
+  DWORD style = 0;
+  DWORD exStyle = 0;
+  LONG_PTR id = 0;
+  LONG_PTR userData = 0;
+  HINSTANCE instance = nullptr;
+  HWND parent = nullptr;  // WS_CHILD windows only
+  HWND owner = nullptr;   // top-level windows only
+  std::vector<HWND> children;  // front of the z-order first
+  std::vector<HWND> owned;     // top-level windows this one owns
+  RECT rect{};                 // in the parent's client area, or the screen
+  std::string text;
+  std::vector<unsigned char> extra;
+  bool visible = false;
+  bool enabled = true;
+  bool destroying = false;
+
+  // What is left to paint, in client coordinates.
+  bool needsPaint = false;
+  bool needsErase = false;
+  RECT dirty{};
+
+  // Mouse tracking requested with TrackMouseEvent.
+  DWORD trackFlags = 0;
+  DWORD hoverTime = 0;
+
+  HostWidget *widget = nullptr;
+  QImage *image = nullptr;  // the persistent client image
+
+  int BorderWidth() const;
+  RECT ClientRect() const;  // in window coordinates: the inset of the border
+  int ClientWidth() const { return ClientRect().right - ClientRect().left; }
+  int ClientHeight() const { return ClientRect().bottom - ClientRect().top; }
+};
+
+// Lock-free for the owner thread; other threads look windows up under
+// WindowTableLock so a window can't vanish while they read it.
+Window *FindWindowRecord(HWND hwnd);
+std::mutex &WindowTableLock();
+// The window if it is alive and belongs to the calling thread.
+Window *OwnWindow(HWND hwnd);
+
+// Sends through the thread's WH_CALLWNDPROC hooks to the window procedure.
+LRESULT CallWindowWithHooks(Window &window, UINT message, WPARAM wParam, LPARAM lParam, bool fromThisThread);
+
+// Hands a message taken from the queue to the application hook, the
+// translation and the window procedure, as the class library's loop does.
+void RunTakenMessage(MSG &msg);
+
+// Posts an input message built from a Qt event to the window's thread.
+void PostInput(Window &window, UINT message, WPARAM wParam, LPARAM lParam);
+// Text that TranslateMessage turns a recorded key-down into (GBK bytes).
+void RecordKeyText(HWND hwnd, WPARAM virtualKey, LPARAM lParam, std::string text);
+
+// The Qt side: made, moved, shown and dropped with the window.
+void HostCreate(Window &window);
+void HostDestroy(Window &window);
+void HostGeometryChanged(Window &window);
+void HostVisibilityChanged(Window &window);
+void HostParentChanged(Window &window);
+void HostFocus(Window &window);
+void HostCapture(Window *window);
+void HostUpdate(Window &window);
+void HostArmTimer(ThreadContext &context, long long dueInMs);
+void HostStartHoverTimer(Window &window);
+POINT HostCursorPos();
+Window *HostWindowAt(POINT screen);
+
+void HostQuit(int exitCode);
+// Lets Qt deliver its pending events (and wait for one when asked).
+void HostProcessEvents(bool wait);
+
+// The characters a key press types on a plain US layout, for key-downs that
+// did not come with their own text (posted by code or by tests).
+std::string CharsForKey(int virtualKey, bool shift, bool control, bool capsLock);
+void ValidateAfterPaint(Window &window);
+void MarkGuiThread();
+DWORD GuiThreadId();  // 0 before a GUI thread exists
+// Queues a sent message or task for another thread and waits for its answer,
+// serving what is sent to the calling thread meanwhile.
+LRESULT DeliverAndWait(ThreadContext &target, SentMessage &sent);
+
+// Loop plumbing used by the Qt side.
+void ServeQueue();
+long long NextTimerDueMs();  // -1 when no timer runs
+bool InExplicitGetMessage();
+
+}  // namespace platform

@@ -1,0 +1,15 @@
+// The main of every test binary: a QApplication on the offscreen platform,
+// so windows, widgets and fonts work without a display.
+#include <QApplication>
+
+#include "platform/winuser.h"
+
+#include <gtest/gtest.h>
+
+int main(int argc, char **argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  platform::InitGuiThread();
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

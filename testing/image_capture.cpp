@@ -1,0 +1,50 @@
+#include "testing/image_capture.h"
+
+#include <QImage>
+
+#include "platform/qtbridge.h"
+
+namespace testing_support {
+namespace {
+
+QImage DibToImage(HBITMAP bitmap) {
+  platform::DibInfo info;
+  if (!platform::GetDibInfo(bitmap, info)) return QImage();
+  QImage image(info.width, info.height, QImage::Format_RGB32);
+  int bytes = info.bitsPerPixel / 8;
+  for (int y = 0; y < info.height; ++y) {
+    const unsigned char *row = info.bits + size_t(info.bottomUp ? info.height - 1 - y : y) * size_t(info.stride);
+    for (int x = 0; x < info.width; ++x) {
+      const unsigned char *p = row + x * bytes;  // blue, green, red
+      image.setPixel(x, y, qRgb(p[2], p[1], p[0]));
+    }
+  }
+  return image;
+}
+
+COLORREF PixelOf(const QImage &image, int x, int y) {
+  if (image.isNull() || !image.rect().contains(x, y)) return 0xFFFFFFFFu;
+  QRgb c = image.pixel(x, y);
+  return RGB(BYTE(qRed(c)), BYTE(qGreen(c)), BYTE(qBlue(c)));
+}
+
+}  // namespace
+
+bool SaveWindowPng(HWND hwnd, const std::string &path) {
+  const QImage *image = platform::WindowImage(hwnd);
+  return image && !image->isNull() && image->save(QString::fromStdString(path), "PNG");
+}
+
+bool SaveDibPng(HBITMAP bitmap, const std::string &path) {
+  QImage image = DibToImage(bitmap);
+  return !image.isNull() && image.save(QString::fromStdString(path), "PNG");
+}
+
+COLORREF WindowPixel(HWND hwnd, int x, int y) {
+  const QImage *image = platform::WindowImage(hwnd);
+  return image ? PixelOf(*image, x, y) : 0xFFFFFFFFu;
+}
+
+COLORREF DibPixel(HBITMAP bitmap, int x, int y) { return PixelOf(DibToImage(bitmap), x, y); }
+
+}  // namespace testing_support

@@ -1,0 +1,18 @@
+// Pictures for tests: a window's persistent image or a DIB section saved as
+// PNG, and single pixels read back.
+#pragma once
+
+#include <string>
+
+#include "platform/gdi.h"
+#include "platform/winuser.h"
+
+namespace testing_support {
+
+bool SaveWindowPng(HWND hwnd, const std::string &path);
+bool SaveDibPng(HBITMAP bitmap, const std::string &path);
+// CLR_INVALID (0xFFFFFFFF) when the point lies outside.
+COLORREF WindowPixel(HWND hwnd, int x, int y);
+COLORREF DibPixel(HBITMAP bitmap, int x, int y);
+
+}  // namespace testing_support
