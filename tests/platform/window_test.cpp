@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTimer>
+#include <QWheelEvent>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -302,6 +303,33 @@ TEST_F(WindowTest, QtMouseInputBecomesWindowsMessages) {
   EXPECT_EQ(down->wParam, WPARAM(MK_LBUTTON | MK_CONTROL));
   EXPECT_EQ(GET_X_LPARAM(down->lParam), 30);
   EXPECT_EQ(GET_Y_LPARAM(down->lParam), 40);
+}
+
+TEST_F(WindowTest, WheelAndTrackedMouseLeave) {
+  HWND top = Keep(trace.Create(WS_OVERLAPPED | WS_VISIBLE, nullptr, RECT{0, 0, 300, 200}));
+  HWND child = trace.Create(WS_CHILD | WS_VISIBLE, top, RECT{10, 10, 110, 110});
+  QWidget *widget = platform::WidgetFromHandle(child);
+  QPointF local(5, 6);
+  QWheelEvent wheel(local, widget->mapToGlobal(local), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::ShiftModifier,
+                    Qt::NoScrollPhase, false);
+  QApplication::sendEvent(widget, &wheel);
+  TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, child, 0};
+  ASSERT_TRUE(TrackMouseEvent(&track));
+  trace.Clear();
+  platform::ProcessPendingMessages();
+  // The child passes the unhandled wheel on to its parent, as the default does.
+  ASSERT_EQ(trace.Count(WM_MOUSEWHEEL, child), 1u);
+  EXPECT_EQ(trace.Count(WM_MOUSEWHEEL, top), 1u);
+  auto it = std::find_if(trace.Messages().begin(), trace.Messages().end(),
+                         [&](auto &m) { return m.message == WM_MOUSEWHEEL; });
+  EXPECT_EQ(GET_WHEEL_DELTA_WPARAM(it->wParam), -120);
+  EXPECT_EQ(LOWORD(it->wParam), MK_SHIFT);
+  // The mouse is not over the child here, so tracking ends at once with one leave.
+  EXPECT_EQ(trace.Count(WM_MOUSELEAVE, child), 1u);
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(widget, &leave);
+  platform::ProcessPendingMessages();
+  EXPECT_EQ(trace.Count(WM_MOUSELEAVE, child), 1u);
 }
 
 TEST_F(WindowTest, KeyPressesBecomeKeyDownThenCharacters) {
