@@ -24,6 +24,8 @@ function(kivo_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   kivo_target(${name})
+  # GoogleTest's assertion macros are if-else statements of their own.
+  target_compile_options(${name} PRIVATE -Wno-dangling-else)
   target_link_libraries(${name} PRIVATE ${T_LIBS} testing GTest::gtest GTest::gmock)
   target_precompile_headers(${name} REUSE_FROM kivo_test_pch)
   add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
