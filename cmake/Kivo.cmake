@@ -21,12 +21,12 @@ endfunction()
 # One GoogleTest binary per source folder; every test runs headless in the
 # zone the market lives in.
 function(kivo_test name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "" "SOURCES" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   kivo_target(${name})
   # GoogleTest's assertion macros are if-else statements of their own.
   target_compile_options(${name} PRIVATE -Wno-dangling-else)
-  target_link_libraries(${name} PRIVATE ${T_LIBS} testing GTest::gtest GTest::gmock)
+  target_link_libraries(${name} PRIVATE testing GTest::gtest GTest::gmock)
   target_precompile_headers(${name} REUSE_FROM kivo_test_pch)
   add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
   set_tests_properties(${name} PROPERTIES
