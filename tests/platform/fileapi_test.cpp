@@ -1,3 +1,4 @@
+#include "testing/temp_folder.h"
 #include "platform/fileapi.h"
 
 #include <gtest/gtest.h>
@@ -14,31 +15,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class FileApiTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    old_ = fs::current_path();
-    char pattern[] = "/tmp/kivo-file-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = pattern;
-    fs::current_path(root_);
-  }
-  void TearDown() override {
-    fs::current_path(old_);
-    fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add);
-    fs::remove_all(root_);
-  }
-  static void Put(const std::string &path, const std::string &text) { std::ofstream(path, std::ios::binary) << text; }
-  static std::string Get(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
-
-  fs::path old_;
-  std::string root_;
-};
+class FileApiTest : public testing_support::TempFolderTest {};
 
 TEST_F(FileApiTest, DispositionsCreateTruncateAndReport) {
   struct Case {

@@ -1,3 +1,4 @@
+#include "testing/temp_folder.h"
 #include "platform/path.h"
 
 #include <gtest/gtest.h>
@@ -14,23 +15,9 @@ namespace fs = std::filesystem;
 namespace {
 
 // Runs each test in a fresh folder that is the current one.
-class PathTest : public ::testing::Test {
+class PathTest : public testing_support::TempFolderTest {
  protected:
-  void SetUp() override {
-    old_ = fs::current_path();
-    char pattern[] = "/tmp/kivo-path-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = pattern;
-    fs::current_path(root_);
-  }
-  void TearDown() override {
-    fs::current_path(old_);
-    fs::remove_all(root_);
-  }
   static void Touch(const std::string &path) { std::ofstream(path) << "x"; }
-
-  fs::path old_;
-  std::string root_;
 };
 
 TEST_F(PathTest, ResolvesWindowsFormsWithoutRegardToCase) {

@@ -1,3 +1,4 @@
+#include "testing/temp_folder.h"
 #include "platform/profile.h"
 
 #include <gtest/gtest.h>
@@ -14,37 +15,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class ProfileTest : public ::testing::Test {
+class ProfileTest : public testing_support::TempFolderTest {
  protected:
-  void SetUp() override {
-    old_ = fs::current_path();
-    char pattern[] = "/tmp/kivo-ini-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = pattern;
-    fs::current_path(root_);
-  }
-  void TearDown() override {
-    fs::current_path(old_);
-    fs::remove_all(root_);
-  }
-  // Writes a file behind the profile calls' back, as another program would.
-  static void Put(const std::string &path, const std::string &text) {
-    std::ofstream(path, std::ios::binary) << text;
-  }
-  static std::string Get(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
   static std::string Read(const char *section, const char *key, const char *file, const char *def = "?") {
     char buffer[256];
     GetPrivateProfileStringA(section, key, def, buffer, sizeof buffer, file);
     return buffer;
   }
-
-  fs::path old_;
-  std::string root_;
 };
 
 const char kSample[] =
