@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 build=${KIVO_BUILD_DIR:-build-test}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKIVO_SANITIZE=ON \
-      -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1"
+      -DCMAKE_CXX_FLAGS_DEBUG="-g1"
 cmake --build "$build"
 cd "$build"
 QT_QPA_PLATFORM=offscreen TZ=Asia/Shanghai ctest --output-on-failure -j "$(nproc)"

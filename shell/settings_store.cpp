@@ -245,7 +245,7 @@ bool StartsWith(const char *text, const char *prefix) { return std::strncmp(text
 
 void LoadThemeColors(int theme) {
   const std::string file = UserFile("clrfont.ini");
-  char section[32], key[16];
+  char section[32], key[32];
   std::snprintf(section, sizeof section, "Color%d", theme);
   for (int i = 1; i <= kThemeColorCount; ++i) {
     std::snprintf(key, sizeof key, "COLOR%02d", i);
