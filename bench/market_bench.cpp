@@ -25,7 +25,7 @@ struct FullTable {
   FullTable() {
     UpdateCurrentUtcTime();
     for (int m = 0; m < kMarkets; ++m) {
-      char name[9];
+      char name[16];
       std::snprintf(name, sizeof name, "MK%02d", m);
       uint8_t type = m < 2 ? 1 : (m % 3 == 0 ? 2 : 3);
       MKINFO info = market_fixture::MakeMarket(name, "dat", type, kStocks);
