@@ -49,7 +49,7 @@ struct FullTable {
   }
 
   static std::string Code(int market, int stock) {
-    char code[8];
+    char code[16];
     std::snprintf(code, sizeof code, "%c%c%04d", 'A' + market % 26, 'a' + market / 26, stock);
     return code;
   }
