@@ -413,7 +413,7 @@ TEST_F(MarketTableTest, UnterminatedFieldsAreCutToTheirFields) {
 TEST_F(MarketTableTest, MarketDescriptionsBeyondTheTableAreIgnored) {
   std::vector<MKINFO> records;
   for (int i = 0; i < 50; ++i) {
-    char name[9];
+    char name[16];
     std::snprintf(name, sizeof name, "M%02d", i);
     records.push_back(MakeMarket(name, "m", 3, 2));
     box_.WriteTable(records.back(), "nametbl", std::vector<STKINFO>{MakeStock(i, 0, name, name)});
@@ -530,7 +530,7 @@ struct ServerDouble {
       codeTables.push_back(m.m_market);
       if (m.m_market == failCodeTablesOf) return -1;
       for (int i = 0; i < 3 && i < m.m_stockCount; ++i) {
-        char code[8];
+        char code[32];
         std::snprintf(code, sizeof code, "D%d%d", m.m_market, i);
         m.m_stocks[i] = MakeStock(m.m_market, 0, code, "dl");
       }
