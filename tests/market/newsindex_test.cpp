@@ -1,6 +1,8 @@
 #include "market/newsindex.h"
 
 #include <gtest/gtest.h>
+
+#include <optional>
 #include <sys/stat.h>
 
 #include <cstring>
@@ -217,9 +219,15 @@ class NewsPagingTest : public NewsIndexTest {
     for (uint32_t id = 1; id <= 12; ++id) records.push_back(Record(id * 10, 1 + (id - 1) % 3, "n" + std::to_string(id)));
     records.push_back(Record(200, 7, "Gold RISES 黄金"));
     records.push_back(Record(210, 2, "gold rises 黄金"));
-    LoadWith(index_, records);
+    LoadWith(*index_, records);
   }
-  TNewsIndex index_;
+  // The index saves itself when destroyed: that must happen while the test's
+  // folder is still the current one.
+  void TearDown() override {
+    index_.reset();
+    NewsIndexTest::TearDown();
+  }
+  std::optional<TNewsIndex> index_{std::in_place};
 };
 
 TEST_F(NewsPagingTest, GetLatestCopiesTheNewestOldestFirst) {
@@ -242,11 +250,11 @@ TEST_F(NewsPagingTest, GetLatestCopiesTheNewestOldestFirst) {
     SCOPED_TRACE(testing::Message() << "type " << c.type << " n " << c.n);
     NEWSREC out[20];
     memset(out, 0xEE, sizeof out);
-    int32_t got = index_.GetLatest(c.type, out, c.n);
+    int32_t got = index_->GetLatest(c.type, out, c.n);
     EXPECT_EQ(Ids(out, got), c.ids);
     if (got < 20) EXPECT_EQ(out[got].id, 0xEEEEEEEEu);  // nothing written beyond
   }
-  EXPECT_EQ(index_.GetLatest(0, nullptr, 5), 0);
+  EXPECT_EQ(index_->GetLatest(0, nullptr, 5), 0);
 }
 
 TEST_F(NewsPagingTest, BoundaryIdentifiersByType) {
@@ -259,7 +267,7 @@ TEST_F(NewsPagingTest, BoundaryIdentifiersByType) {
       {true, 3, 30}, {false, 3, 120}, {true, 7, 200}, {false, 9, -1},
   };
   for (const Case &c : cases)
-    EXPECT_EQ(index_.GetBoundaryId(c.oldest, c.type), c.id) << c.oldest << " type " << c.type;
+    EXPECT_EQ(index_->GetBoundaryId(c.oldest, c.type), c.id) << c.oldest << " type " << c.type;
 
   TNewsIndex empty;
   EXPECT_EQ(empty.GetBoundaryId(true, 0), -1);
@@ -285,39 +293,39 @@ TEST_F(NewsPagingTest, FindByTitleSearchesNewestFirstIgnoringCase) {
   for (const Case &c : cases) {
     SCOPED_TRACE(c.title);
     NEWSREC found = Record(0, 0, "untouched");
-    bool hit = index_.FindByTitle(c.type, c.title, &found);
+    bool hit = index_->FindByTitle(c.type, c.title, &found);
     EXPECT_EQ(hit, c.id >= 0);
     EXPECT_EQ(hit ? int64_t(found.id) : -1, c.id);
     if (!hit) EXPECT_STREQ(found.title, "untouched");
   }
-  EXPECT_FALSE(index_.FindByTitle(0, nullptr, nullptr));
-  EXPECT_TRUE(index_.FindByTitle(0, "n1", nullptr));
+  EXPECT_FALSE(index_->FindByTitle(0, nullptr, nullptr));
+  EXPECT_TRUE(index_->FindByTitle(0, "n1", nullptr));
 }
 
 TEST_F(NewsPagingTest, GbkTrailBytesAreNotFolded) {
   // "楂" is 0xE9 0x61 in GBK: its trail byte is an 'a' that must not fold.
   const char upper[] = {'\xE9', 'A', 0};
   const char lower[] = {'\xE9', 'a', 0};
-  ASSERT_TRUE(index_.Insert(Record(300, 1, lower), true));
-  EXPECT_TRUE(index_.FindByTitle(0, lower, nullptr));
-  EXPECT_FALSE(index_.FindByTitle(0, upper, nullptr));
+  ASSERT_TRUE(index_->Insert(Record(300, 1, lower), true));
+  EXPECT_TRUE(index_->FindByTitle(0, lower, nullptr));
+  EXPECT_FALSE(index_->FindByTitle(0, upper, nullptr));
 }
 
 TEST_F(NewsPagingTest, MarkReadSetsTheBitAndMakesTheIndexDirty) {
   NEWSREC out{};
-  EXPECT_FALSE(index_.MarkRead(55, &out));
-  EXPECT_FALSE(index_.IsDirty());
-  ASSERT_TRUE(index_.MarkRead(50, &out));
+  EXPECT_FALSE(index_->MarkRead(55, &out));
+  EXPECT_FALSE(index_->IsDirty());
+  ASSERT_TRUE(index_->MarkRead(50, &out));
   EXPECT_EQ(out.id, 50u);
   EXPECT_TRUE(NewsIsRead(out));
   EXPECT_EQ(NewsTypeOf(out), 2u);
-  EXPECT_TRUE(index_.IsDirty());
-  EXPECT_TRUE(index_.MarkRead(210, nullptr));
+  EXPECT_TRUE(index_->IsDirty());
+  EXPECT_TRUE(index_->MarkRead(210, nullptr));
 
   // Nothing was inserted, yet the read marks are saved.
-  ASSERT_TRUE(index_.Save());
-  EXPECT_FALSE(index_.IsDirty());
-  EXPECT_FALSE(index_.Save());
+  ASSERT_TRUE(index_->Save());
+  EXPECT_FALSE(index_->IsDirty());
+  EXPECT_FALSE(index_->Save());
   TNewsIndex again;
   again.Load();
   NEWSREC page[20];
