@@ -1,0 +1,542 @@
+// Evaluating compiled expressions, bar by bar and a column at a time, and
+// the cross-instrument references.
+//
+// A program is reverse Polish. Its evaluation is defined by a walk that
+// reduces it from the left: at each operator the two tokens just before it
+// are its operands, read when the operator is reached (so an operand token is
+// evaluated late, and not at all where a division by 0 or a decided AND/OR
+// leaves it alone), and the result replaces them as a constant. The shape of
+// that walk does not depend on any value, so Finish() works it out once as a
+// list of steps whose operands are program tokens or results of earlier
+// steps; evaluating the steps in order makes exactly the walk's calls.
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "formula/builtin.h"
+#include "formula/kvindex.h"
+
+namespace {
+
+uint32_t g_serial = 1;
+
+inline double Apply(uint8_t op, double l, double r) {
+  switch (op) {
+    case kOpMul: return l * r;
+    case kOpAdd: return l + r;
+    case kOpSub: return l - r;
+    case kOpLess: return l < r ? 1.0 : 0.0;
+    case kOpGreater: return l > r ? 1.0 : 0.0;
+    case kOpLessEqual: return l <= r ? 1.0 : 0.0;
+    case kOpGreaterEqual: return l >= r ? 1.0 : 0.0;
+    case kOpEqual: return l == r ? 1.0 : 0.0;
+    case kOpNotEqual: return l != r ? 1.0 : 0.0;
+    default: return 0.0;
+  }
+}
+
+inline bool IsPlainOperator(uint8_t op) { return op >= kOpMul && op <= kOpNotEqual && op != kOpDiv; }
+
+}  // namespace
+
+uint32_t NextIndexSerial() { return g_serial++; }
+
+int32_t FindBarAtOrBefore(const KLINEBAR *bars, uint32_t count, uint32_t t) {
+  if (!bars || count == 0 || bars[0].time > t) return -1;
+  if (bars[count - 1].time < t) return int32_t(count - 1);
+  int64_t lo = 0, hi = int64_t(count) - 1;
+  while (lo <= hi) {
+    const int64_t mid = (lo + hi) / 2;
+    const uint32_t m = bars[mid].time;
+    if (m == t) return int32_t(mid);
+    if (m > t) {
+      hi = mid - 1;
+      if (hi >= 0 && bars[hi].time <= t) return int32_t(hi);
+    } else {
+      if (mid + 1 < int64_t(count) && bars[mid + 1].time > t) return int32_t(mid);
+      lo = mid + 1;
+    }
+  }
+  return -1;
+}
+
+// ---- The expression ---------------------------------------------------------------
+
+CKvIndexExpression::CKvIndexExpression() = default;
+
+CKvIndexExpression::~CKvIndexExpression() { Reset(); }
+
+void CKvIndexExpression::Reset() {
+  tokens_.clear();
+  calls_.clear();
+  refs_.clear();  // each reference releases its subscription
+  steps_.clear();
+  lastTokenIsOperator_ = false;
+  readsOwnStatement_ = false;
+  pure_ = true;
+}
+
+int32_t CKvIndexExpression::AddCall(std::unique_ptr<CKvIndexFunction> call) {
+  calls_.push_back(std::move(call));
+  return int32_t(calls_.size() - 1);
+}
+
+int32_t CKvIndexExpression::AddReference(std::unique_ptr<CKvIndexRefother> ref) {
+  refs_.push_back(std::move(ref));
+  return int32_t(refs_.size() - 1);
+}
+
+CKvIndexFunction *CKvIndexExpression::GetCall(uint32_t n) const {
+  return n < calls_.size() ? calls_[n].get() : nullptr;
+}
+
+CKvIndexRefother *CKvIndexExpression::GetReference(uint32_t n) const {
+  return n < refs_.size() ? refs_[n].get() : nullptr;
+}
+
+void CKvIndexExpression::Finish() {
+  steps_.clear();
+  std::vector<std::pair<bool, int32_t>> items;  // (is a step result, index)
+  bool broken = false;
+  for (size_t i = 0; i < tokens_.size(); ++i) {
+    const INDEXTOKEN &token = tokens_[i];
+    if (token.kind != kOperandOperator) {
+      items.emplace_back(false, int32_t(i));
+      continue;
+    }
+    // An operator without two operands before it ends the walk there; the
+    // compiler never makes such a program.
+    if (items.size() < 2) {
+      broken = true;
+      break;
+    }
+    const auto right = items.back();
+    items.pop_back();
+    const auto left = items.back();
+    items.pop_back();
+    steps_.push_back(Step{token.op, left.first, right.first, left.second, right.second});
+    items.emplace_back(true, int32_t(steps_.size() - 1));
+  }
+  lastTokenIsOperator_ =
+      !broken && tokens_.size() > 1 && tokens_.back().kind == kOperandOperator && !steps_.empty();
+
+  readsOwnStatement_ = false;
+  pure_ = true;
+  for (const INDEXTOKEN &token : tokens_) {
+    if (token.kind == kOperandVariable && token.index == -1) readsOwnStatement_ = true;
+    if (token.kind == kOperandReference) pure_ = false;
+  }
+  for (const auto &call : calls_) {
+    if (!call->row || call->row->stateful) pure_ = false;
+    for (const CKvIndexFunctionParam *a = call->args; a; a = a->next) {
+      readsOwnStatement_ = readsOwnStatement_ || a->readsOwnStatement_;
+      pure_ = pure_ && a->pure_;
+    }
+  }
+  if (readsOwnStatement_) pure_ = false;
+}
+
+bool CKvIndexExpression::CallsFullRecalcBuiltin() const {
+  for (const auto &call : calls_) {
+    if (call->row && (call->row->f.flags & kFunctionFullRecalc)) return true;
+    for (const CKvIndexFunctionParam *a = call->args; a; a = a->next)
+      if (a->CallsFullRecalcBuiltin()) return true;
+  }
+  return false;
+}
+
+double CKvIndexExpression::EvaluateOperand(const INDEXTOKEN &token, const INDEXCALC *ctx) const {
+  switch (token.kind) {
+    case kOperandConstant: return token.value;
+    case kOperandParam: {
+      const CKvIndex *f = ctx->formula;
+      return f && token.index >= 0 && uint32_t(token.index) < f->paramCount && token.index < 16
+                 ? f->params[token.index].value
+                 : 0.0;
+    }
+    case kOperandCall:
+      return token.index >= 0 && size_t(token.index) < calls_.size() ? calls_[token.index]->Call(ctx) : 0.0;
+    case kOperandVariable: {
+      const CKvIndexVariable *v = ctx->formula ? ctx->formula->GetVariable(token.index) : nullptr;
+      return v ? v->GetValue(ctx->bar) : 0.0;
+    }
+    case kOperandReference:
+      return token.index >= 0 && size_t(token.index) < refs_.size() ? refs_[token.index]->GetValue(ctx) : 0.0;
+    default: return 0.0;
+  }
+}
+
+inline double CKvIndexExpression::Source(bool isStep, int32_t index, const double *steps,
+                                         const INDEXCALC *ctx) const {
+  return isStep ? steps[index] : EvaluateOperand(tokens_[index], ctx);
+}
+
+double CKvIndexExpression::Evaluate(const INDEXCALC *ctx) const {
+  const size_t n = tokens_.size();
+  if (n == 0) return 0.0;
+  if (n == 1) return EvaluateOperand(tokens_[0], ctx);
+  const size_t k = steps_.size();
+  double local[32];
+  std::unique_ptr<double[]> heap;
+  double *v = local;
+  if (k > 32) {
+    heap.reset(new double[k]);
+    v = heap.get();
+  }
+  for (size_t i = 0; i < k; ++i) {
+    const Step &s = steps_[i];
+    double result;
+    switch (s.op) {
+      case kOpDiv: {
+        const double r = Source(s.rightIsStep, s.right, v, ctx);
+        result = r == 0 ? 0.0 : Source(s.leftIsStep, s.left, v, ctx) / r;
+        break;
+      }
+      case kOpAnd:
+        result = Source(s.leftIsStep, s.left, v, ctx) != 0 && Source(s.rightIsStep, s.right, v, ctx) != 0
+                     ? 1.0
+                     : 0.0;
+        break;
+      case kOpOr:
+        result = Source(s.leftIsStep, s.left, v, ctx) != 0 || Source(s.rightIsStep, s.right, v, ctx) != 0
+                     ? 1.0
+                     : 0.0;
+        break;
+      default:
+        if (IsPlainOperator(s.op)) {
+          const double l = Source(s.leftIsStep, s.left, v, ctx);
+          const double r = Source(s.rightIsStep, s.right, v, ctx);
+          result = Apply(s.op, l, r);
+        } else {
+          result = 0.0;
+        }
+        break;
+    }
+    v[i] = result;
+  }
+  return lastTokenIsOperator_ && k > 0 ? v[k - 1] : 0.0;
+}
+
+// ---- A column at a time -------------------------------------------------------------
+//
+// Evaluating a whole column of bars per operand gives the same values and the
+// same calls at the same bars as the bar-by-bar walk: operands that the walk
+// leaves unread at a bar are evaluated under a mask without that bar. What
+// changes is only the order between different call sites, which nothing can
+// tell apart as long as every call goes to a built-in of the table (each call
+// site keeps its own state) and no operand reads the statement's own values
+// while they are being written. Anything else is evaluated bar by bar.
+
+class IndexColumnEvaluator {
+ public:
+  static bool Eligible(const CKvIndexExpression &e) {
+    if (e.readsOwnStatement_) return false;
+    for (const auto &call : e.calls_) {
+      if (!call->row || call->impl != call->row->f.impl) return false;
+      for (const CKvIndexFunctionParam *a = call->args; a; a = a->next)
+        if (!Eligible(*a)) return false;
+    }
+    return true;
+  }
+
+  static void Operand(const CKvIndexExpression &e, const INDEXTOKEN &token, const INDEXCALC *ctx,
+                      uint32_t from, uint32_t n, double *out, const uint8_t *mask) {
+    switch (token.kind) {
+      case kOperandConstant:
+      case kOperandParam: {
+        const double v = e.EvaluateOperand(token, ctx);
+        for (uint32_t i = 0; i < n; ++i)
+          if (!mask || mask[i]) out[i] = v;
+        return;
+      }
+      case kOperandCall: {
+        if (token.index < 0 || size_t(token.index) >= e.calls_.size()) break;
+        const CKvIndexFunction &call = *e.calls_[token.index];
+        if (call.row && call.row->column && call.impl == call.row->f.impl) {
+          call.row->column(ctx, call.args, from, n, out, mask);
+          return;
+        }
+        INDEXCALC at = *ctx;
+        for (uint32_t i = 0; i < n; ++i) {
+          if (mask && !mask[i]) continue;
+          at.bar = from + i;
+          out[i] = call.Call(&at);
+        }
+        return;
+      }
+      case kOperandVariable: {
+        const CKvIndexVariable *v = ctx->formula ? ctx->formula->GetVariable(token.index) : nullptr;
+        if (v && !mask && v->RecordSize() == sizeof(double) && from + n <= v->capacity) {
+          std::memcpy(out, static_cast<const double *>(v->values) + from, n * sizeof(double));
+          return;
+        }
+        for (uint32_t i = 0; i < n; ++i)
+          if (!mask || mask[i]) out[i] = v ? v->GetValue(from + i) : 0.0;
+        return;
+      }
+      case kOperandReference: {
+        INDEXCALC at = *ctx;
+        for (uint32_t i = 0; i < n; ++i) {
+          if (mask && !mask[i]) continue;
+          at.bar = from + i;
+          out[i] = e.EvaluateOperand(token, &at);
+        }
+        return;
+      }
+      default: break;
+    }
+    for (uint32_t i = 0; i < n; ++i)
+      if (!mask || mask[i]) out[i] = 0.0;
+  }
+
+  // Both operands of an operator as stateful calls running side by side, a few
+  // bars at a time, left before right; false when either call cannot run that
+  // way.
+  static bool Lockstep(const CKvIndexExpression &e, const INDEXTOKEN &a, const INDEXTOKEN &b,
+                       const INDEXCALC *ctx, uint32_t from, uint32_t n, const uint8_t *mask, double *outA,
+                       double *outB) {
+    const CKvIndexFunction *calls[2] = {Runnable(e, a), Runnable(e, b)};
+    if (!calls[0] || !calls[1]) return false;
+    alignas(16) unsigned char places[2][kIndexRunnerBytes];
+    IndexColumnRunner *runA = calls[0]->row->runner(places[0], ctx, calls[0]->args, from, n);
+    if (!runA) return false;
+    IndexColumnRunner *runB = calls[1]->row->runner(places[1], ctx, calls[1]->args, from, n);
+    if (!runB) {
+      runA->~IndexColumnRunner();
+      return false;
+    }
+    // A few bars of one, then the same bars of the other: close enough for
+    // the processor to overlap their recurrences.
+    constexpr uint32_t kStride = 8;
+    for (uint32_t i = 0; i < n; i += kStride) {
+      const uint32_t end = std::min(n, i + kStride);
+      runA->StepRange(i, end, outA, mask);
+      runB->StepRange(i, end, outB, mask);
+    }
+    runA->~IndexColumnRunner();
+    runB->~IndexColumnRunner();
+    return true;
+  }
+  static bool ContainsSkippingOperator(const CKvIndexExpression &e) {
+    for (const CKvIndexExpression::Step &step : e.steps_)
+      if (step.op == kOpDiv || step.op == kOpAnd || step.op == kOpOr) return true;
+    return false;
+  }
+  static const CKvIndexFunction *Runnable(const CKvIndexExpression &e, const INDEXTOKEN &token) {
+    if (token.kind != kOperandCall || token.index < 0 || size_t(token.index) >= e.calls_.size()) return nullptr;
+    const CKvIndexFunction *call = e.calls_[token.index].get();
+    return call->row && call->row->runner && call->impl == call->row->f.impl ? call : nullptr;
+  }
+
+  static void Block(const CKvIndexExpression &e, const INDEXCALC *ctx, uint32_t from, uint32_t n,
+                    double *out, const uint8_t *mask) {
+    const size_t tokens = e.tokens_.size();
+    if (tokens == 1) {
+      Operand(e, e.tokens_[0], ctx, from, n, out, mask);
+      return;
+    }
+    const size_t k = e.steps_.size();
+    if (tokens == 0 || k == 0) {
+      for (uint32_t i = 0; i < n; ++i)
+        if (!mask || mask[i]) out[i] = 0.0;
+      return;
+    }
+    constexpr size_t kStackSteps = 8;
+    double stackColumns[kStackSteps * kIndexColumnBlock];
+    std::unique_ptr<double[]> heapColumns;
+    double *columns = stackColumns;
+    if (k > kStackSteps) {
+      heapColumns.reset(new double[k * kIndexColumnBlock]);
+      columns = heapColumns.get();
+    }
+    double left[kIndexColumnBlock], right[kIndexColumnBlock];
+    uint8_t sub[kIndexColumnBlock];
+    // Without a mask every entry is written before it is read; with one, the
+    // entries of bars left out are read (and their results dropped), so they
+    // must hold some value.
+    if (mask || ContainsSkippingOperator(e)) {
+      std::fill(left, left + n, 0.0);
+      std::fill(right, right + n, 0.0);
+    }
+
+    auto source = [&](bool isStep, int32_t index, const uint8_t *m, double *scratch) -> const double * {
+      if (isStep) return columns + size_t(index) * kIndexColumnBlock;
+      const INDEXTOKEN &token = e.tokens_[index];
+      // A statement's values are read where they are stored.
+      if (token.kind == kOperandVariable && !m && ctx->formula) {
+        const CKvIndexVariable *v = ctx->formula->GetVariable(token.index);
+        if (v && v->RecordSize() == sizeof(double) && from + n <= v->capacity)
+          return static_cast<const double *>(v->values) + from;
+      }
+      Operand(e, token, ctx, from, n, scratch, m);
+      return scratch;
+    };
+    // Without a mask the last step writes straight into out.
+    const bool direct = !mask && e.lastTokenIsOperator_;
+    for (size_t s = 0; s < k; ++s) {
+      const CKvIndexExpression::Step &step = e.steps_[s];
+      double *result = direct && s + 1 == k ? out : columns + s * kIndexColumnBlock;
+      switch (step.op) {
+        case kOpDiv: {
+          const double *r = source(step.rightIsStep, step.right, mask, right);
+          for (uint32_t i = 0; i < n; ++i) sub[i] = (!mask || mask[i]) && r[i] != 0;
+          const double *l = source(step.leftIsStep, step.left, sub, left);
+          for (uint32_t i = 0; i < n; ++i) result[i] = r[i] == 0 ? 0.0 : l[i] / r[i];
+          break;
+        }
+        case kOpAnd:
+        case kOpOr: {
+          const bool isAnd = step.op == kOpAnd;
+          const double *l = source(step.leftIsStep, step.left, mask, left);
+          for (uint32_t i = 0; i < n; ++i) sub[i] = (!mask || mask[i]) && ((l[i] != 0) == isAnd);
+          const double *r = source(step.rightIsStep, step.right, sub, right);
+          for (uint32_t i = 0; i < n; ++i) {
+            const bool lv = l[i] != 0;
+            result[i] = isAnd ? (lv && r[i] != 0 ? 1.0 : 0.0) : (lv || r[i] != 0 ? 1.0 : 0.0);
+          }
+          break;
+        }
+        default: {
+          if (!IsPlainOperator(step.op)) {
+            std::fill(result, result + n, 0.0);
+            break;
+          }
+          const double *l = left, *r = right;
+          if (step.leftIsStep || step.rightIsStep ||
+              !Lockstep(e, e.tokens_[step.left], e.tokens_[step.right], ctx, from, n, mask, left, right)) {
+            l = source(step.leftIsStep, step.left, mask, left);
+            r = source(step.rightIsStep, step.right, mask, right);
+          }
+          switch (step.op) {
+            case kOpMul:
+              for (uint32_t i = 0; i < n; ++i) result[i] = l[i] * r[i];
+              break;
+            case kOpAdd:
+              for (uint32_t i = 0; i < n; ++i) result[i] = l[i] + r[i];
+              break;
+            case kOpSub:
+              for (uint32_t i = 0; i < n; ++i) result[i] = l[i] - r[i];
+              break;
+            default:
+              for (uint32_t i = 0; i < n; ++i) result[i] = Apply(step.op, l[i], r[i]);
+              break;
+          }
+          break;
+        }
+      }
+    }
+    if (direct) return;
+    const double *last = columns + (k - 1) * kIndexColumnBlock;
+    for (uint32_t i = 0; i < n; ++i)
+      if (!mask || mask[i]) out[i] = e.lastTokenIsOperator_ ? last[i] : 0.0;
+  }
+};
+
+bool CKvIndexExpression::ColumnEligible() const { return IndexColumnEvaluator::Eligible(*this); }
+
+// Column evaluation keeps its columns on the stack, some tens of kilobytes a
+// level; below this many nested levels the calls go bar by bar instead.
+constexpr int kMaxColumnDepth = 8;
+thread_local int g_columnDepth = 0;
+thread_local uint64_t g_columnEpoch = 0;
+
+uint64_t IndexColumnEpoch() { return g_columnEpoch; }
+
+void CKvIndexExpression::EvaluateRange(const INDEXCALC *ctx, uint32_t from, uint32_t count,
+                                       double *out, const uint8_t *mask) const {
+  if (count == 0) return;
+  if (g_columnDepth >= kMaxColumnDepth || !ColumnEligible()) {
+    // Bar by bar, each value stored before the next bar is evaluated: an
+    // expression that reads its own statement sees the values of this pass at
+    // the bars before.
+    INDEXCALC at = *ctx;
+    for (uint32_t i = 0; i < count; ++i) {
+      if (mask && !mask[i]) continue;
+      at.bar = from + i;
+      out[i] = Evaluate(&at);
+    }
+    return;
+  }
+  if (g_columnDepth == 0) ++g_columnEpoch;
+  ++g_columnDepth;
+  for (uint32_t b = 0; b < count; b += kIndexColumnBlock) {
+    const uint32_t n = std::min(kIndexColumnBlock, count - b);
+    IndexColumnEvaluator::Block(*this, ctx, from + b, n, out + b, mask ? mask + b : nullptr);
+  }
+  --g_columnDepth;
+}
+
+// ---- References ----------------------------------------------------------------------------
+
+void CKvIndexExpression::Subscribe(HWND window, uint8_t periodKind, uint32_t periodMultiple) {
+  for (size_t i = refs_.size(); i-- > 0;) refs_[i]->Subscribe(window, periodKind, periodMultiple);
+  for (const auto &call : calls_)
+    for (CKvIndexFunctionParam *a = call->args; a; a = a->next) a->Subscribe(window, periodKind, periodMultiple);
+}
+
+bool CKvIndexExpression::ReferencesStock(IndexStockRef stock) const {
+  for (const auto &ref : refs_)
+    if (ref->stock.index != 0xFFFF && ref->stock.market == stock.market && ref->stock.index == stock.index)
+      return true;
+  for (const auto &call : calls_)
+    for (const CKvIndexFunctionParam *a = call->args; a; a = a->next)
+      if (a->ReferencesStock(stock)) return true;
+  return false;
+}
+
+void CKvIndexRefother::Subscribe(HWND window, uint8_t periodKind, uint32_t periodMultiple) {
+  const int32_t oldAgent = agent;
+  const HWND oldWindow = notifyWindow;
+  agent = -1;
+  IIndexMarket *provider = IndexMarket();
+  if (code[0]) {
+    notifyWindow = window;
+    const STKINFO *info = nullptr;
+    if (provider) {
+      if (market == 255) {
+        uint8_t found = 2;
+        info = provider->FindStockFromMarket(code, &found);
+        if (info) market = found;
+      } else {
+        info = provider->FindStockInMarket(code, market);
+      }
+    }
+    if (info) {
+      const IndexStockFacts facts = provider->Facts(info);
+      stock = IndexStockRef{market, facts.kind, facts.index};
+      priceDivisor = facts.priceDivisor;
+      agent = provider->AcquireDataAgent(stock, periodKind, periodMultiple, window);
+      if (agent < 0) agent = -1;
+    } else {
+      stock = IndexStockRef{};
+    }
+  }
+  // The new subscription is made before the old one goes, so an unchanged
+  // one keeps its agent alive.
+  if (oldAgent >= 0 && provider) provider->ReleaseDataAgent(oldAgent, oldWindow);
+}
+
+double CKvIndexRefother::GetValue(const INDEXCALC *ctx) const {
+  IIndexMarket *provider = IndexMarket();
+  if (agent < 0 || !field || !provider) return 0.0;
+  if (!ctx->bars || ctx->bar >= ctx->barCount) return 0.0;
+  const KLINEBAR *bars = nullptr;
+  uint32_t count = 0;
+  provider->GetSeries(agent, &bars, &count);
+  const int32_t found = FindBarAtOrBefore(bars, count, ctx->bars[ctx->bar].time);
+  if (found < 0) return 0.0;
+  INDEXCALC other;
+  other.periodKind = ctx->periodKind;
+  other.periodMultiple = ctx->periodMultiple;
+  std::memcpy(other.owner, code, sizeof other.owner);
+  other.seriesInfo = provider->GetStockInfo(stock);
+  other.bars = bars;
+  other.barCount = count;
+  other.bar = uint32_t(found);
+  other.priceDivisor = priceDivisor;
+  other.formula = ctx->formula;
+  other.serial = NextIndexSerial();
+  return field(&other, nullptr);
+}
