@@ -315,6 +315,46 @@ void TNormalClnt::WriteActualAddress(const uint8_t (&address)[4]) {
   WritePrivateProfileStringA("Server", "dsActual", text, kServerIni);
 }
 
+int TNormalClnt::ChangePassword(const char *record) {
+  if (!Create(SOCK_STREAM, 0, AF_INET)) {
+    Close();
+    return 3;
+  }
+  if (ReadInt("Server", "NOJH", 0, kServerIni) != 0) {
+    Close();
+    return 5;
+  }
+  char host[64] = {};
+  GetPrivateProfileStringA("Server", "Address", "", host, sizeof host, kServerIni);
+  const int connected = Connect(host, ReadInt("Server", "Port", 0, kServerIni));
+  if (connected != kConnectOk) {
+    Close();
+    return connected == kConnectFailed ? 1 : 2;
+  }
+  REQUESTREC request{};
+  request.kind = REQ_CHANGE_PASSWORD;
+  if (record) std::memcpy(request.code, record + 28, 11);  // 12 bytes, the last one 0
+  RequestInputs inputs;
+  GatherRequestInputs(request, &inputs);
+  uint8_t frame[kFrameHeadSize + 64];
+  const int length = EncodeRequest(request, inputs, frame, sizeof frame);
+  int bodyLength = -1;
+  if (length < 0 || SendFrame(frame, length) != length || !ReadHeaderBlocking() ||
+      (bodyLength = ReadBodyBlocking()) < 0) {
+    m_sendCount = 0;
+    Close();
+    return 3;
+  }
+  if (m_head.command == FRAME_SERVER_TEXT) {
+    uint8_t textClass = 0;
+    if (!ReadServerText(m_body, bodyLength, &textClass, m_text, sizeof m_text)) SetText(kTextUnknown);
+    Close();
+    return 4;
+  }
+  Close();
+  return 0;
+}
+
 int TNormalClnt::Login(HWND progress, bool useCached) {
   if (!Create(SOCK_STREAM, 0, AF_INET)) {
     SetText(kTextNetworkInit);

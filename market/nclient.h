@@ -97,6 +97,12 @@ class TNormalClnt : public ESock {
   // sends the directory login, else the data-server login with grant's
   // fields; a first directory login copies the answer into grant.
   int LoginExchange(bool firstLogin, DSINFO *grant);
+  // Asks the directory server to change the password to the one at bytes
+  // 28-39 of the record (the last byte is taken as 0). 0 accepted,
+  // 1 directory server unreachable, 2 proxy or relay failure, 3 network
+  // failure, 4 refused (the text holds the server's reason), 5 single-login
+  // mode (no directory server to ask).
+  int ChangePassword(const char *record);
 
   // Switches to asynchronous events (read, write, close): 1, or 0 after
   // closing the client when that fails.

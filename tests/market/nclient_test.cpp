@@ -823,3 +823,47 @@ TEST(Base64Encode, GroupsPaddingAndLineBreaks) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(NClientTest, PasswordChangeAsksTheDirectoryServer) {
+  char record[40] = {};
+  std::memcpy(record + 28, "newsecret123", 12);  // the last byte goes out as 0
+  enum Arrange { kNothing, kRefuse, kSingleLogin, kUnreachable };
+  struct Case {
+    const char *name;
+    Arrange arrange;
+    int result;
+    const char *text;
+  };
+  const Case cases[] = {
+      {"accepted", kNothing, 0, ""},
+      {"refused with the server's text", kRefuse, 4, "旧密码错误。"},
+      {"single-login mode has no directory", kSingleLogin, 5, nullptr},
+      {"directory unreachable", kUnreachable, 1, nullptr},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    quotes_.Accept(QuoteDouble::kDirectory, FRAME_CHANGE_PASSWORD);
+    quotes_.ClearFrames();
+    Set(kServerIni, "Server", "NOJH", c.arrange == kSingleLogin ? "1" : "0");
+    Set(kServerIni, "Server", "Port", c.arrange == kUnreachable ? "1" : std::to_string(quotes_.DirectoryPort()));
+    if (c.arrange == kRefuse) quotes_.Refuse(QuoteDouble::kDirectory, FRAME_CHANGE_PASSWORD, "旧密码错误。");
+    TNormalClnt client;
+    EXPECT_EQ(client.ChangePassword(record), c.result);
+    if (c.text) EXPECT_STREQ(client.Text(), c.text);
+    EXPECT_EQ(client.m_socket, INVALID_SOCKET);  // closed on every path
+    auto sent = quotes_.Frames(QuoteDouble::kDirectory, FRAME_CHANGE_PASSWORD);
+    if (c.result == 0 || c.result == 4) {
+      ASSERT_EQ(sent.size(), 1u);
+      auto body = sent[0].Body();
+      ASSERT_EQ(body.size(), 40u);
+      EXPECT_EQ(std::string(reinterpret_cast<char *>(body.data()), 5), "alice");
+      EXPECT_EQ(std::string(reinterpret_cast<char *>(body.data()) + 28, 12), std::string("newsecret12\0", 12));
+    } else {
+      EXPECT_TRUE(sent.empty());
+    }
+  }
+}
+
+}  // namespace
