@@ -101,6 +101,11 @@ MKINFO MakeMarket(const char *shortName, const char *extension, uint8_t type, ui
 
 void AddKind(MKINFO &market, const char *name, std::initializer_list<std::pair<int, int>> sessions,
              int dayStart, int dayEnd) {
+  AddKind(market, name, std::vector<std::pair<int, int>>(sessions), dayStart, dayEnd);
+}
+
+void AddKind(MKINFO &market, const char *name, const std::vector<std::pair<int, int>> &sessions, int dayStart,
+             int dayEnd) {
   if (market.kindCount >= kMaxStockKinds) throw std::logic_error("too many kinds");
   MKKINDINFO &k = market.kinds[market.kindCount++];
   std::memcpy(k.name, name, strnlen(name, sizeof k.name));

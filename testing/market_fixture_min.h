@@ -57,6 +57,8 @@ MKINFO MakeMarket(const char *shortName, const char *extension, uint8_t type, ui
 // Appends a kind with its sessions ({open, close} minutes) and day window.
 void AddKind(MKINFO &market, const char *name, std::initializer_list<std::pair<int, int>> sessions,
              int dayStart, int dayEnd);
+void AddKind(MKINFO &market, const char *name, const std::vector<std::pair<int, int>> &sessions, int dayStart,
+             int dayEnd);
 STKINFO MakeStock(int market, int kind, const char *code, const char *name, uint32_t priceDivisor = 1000);
 STKINFOEX MakeStockEx(const char *code);
 
