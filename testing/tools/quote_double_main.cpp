@@ -1,23 +1,35 @@
 // The quote-service double as a program of its own, for trying the
 // terminal by hand: it listens on 127.0.0.1 until it is interrupted.
 //
-//   quote_double [--directory-port N] [--data-port N] [--user NAME --password PW]
+//   quote_double [--directory-port N] [--data-port N] [--push-port N]
+//                [--push-rate QUOTES_PER_SECOND] [--user NAME --password PW]
 //
 // A port of 0 (the default) takes a free one; the ports in use are printed
-// on the first lines of the output, as "directory 127.0.0.1:N" and
-// "data 127.0.0.1:N".
+// on the first lines of the output, as "directory 127.0.0.1:N",
+// "data 127.0.0.1:N" and "push 127.0.0.1:N".
+//
+// The push server serves the standard fixture data set as a live market:
+// the subscribed instruments' quotes move (20 quote items a second unless
+// asked otherwise), a clock item comes every minute, and now and then a
+// headline, a price head, an advice record or a waiting message.
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "core/datetime.h"
+#include "platform/clock.h"
+#include "testing/market_fixture.h"
 #include "testing/quote_double.h"
+#include "testing/quote_double_push.h"
 
 namespace {
 
 void Usage() {
-  std::fprintf(stderr, "usage: quote_double [--directory-port N] [--data-port N] [--user NAME --password PW]\n");
+  std::fprintf(stderr,
+               "usage: quote_double [--directory-port N] [--data-port N] [--push-port N] [--push-rate N]"
+               " [--user NAME --password PW]\n");
 }
 
 bool ParsePort(const char *text, uint16_t *port) {
@@ -28,10 +40,26 @@ bool ParsePort(const char *text, uint16_t *port) {
   return true;
 }
 
+bool ParseRate(const char *text, double *rate) {
+  char *end = nullptr;
+  const double value = std::strtod(text, &end);
+  if (end == text || *end != '\0' || !(value >= 0) || value > 100000) return false;
+  *rate = value;
+  return true;
+}
+
+PackedDateTime UtcNow() {
+  SYSTEMTIME t;
+  GetSystemTime(&t);
+  return MakePackedDateTime(t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute);
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
   QuoteDouble::Options options;
+  QuotePushDouble::Options pushOptions;
+  double pushRate = 20;
   std::string user, password;
   bool account = false;
   for (int i = 1; i < argc; ++i) {
@@ -45,6 +73,10 @@ int main(int argc, char **argv) {
       if (!ParsePort(value, &options.ports[QuoteDouble::kDirectory])) return Usage(), 2;
     } else if (arg == "--data-port") {
       if (!ParsePort(value, &options.ports[QuoteDouble::kData])) return Usage(), 2;
+    } else if (arg == "--push-port") {
+      if (!ParsePort(value, &pushOptions.port)) return Usage(), 2;
+    } else if (arg == "--push-rate") {
+      if (!ParseRate(value, &pushRate)) return Usage(), 2;
     } else if (arg == "--user") {
       user = value;
       account = true;
@@ -67,13 +99,24 @@ int main(int argc, char **argv) {
   pthread_sigmask(SIG_BLOCK, &stop, nullptr);
 
   QuoteDouble server(options);
-  if (!server.Running()) {
+  QuotePushDouble push(pushOptions);
+  if (!server.Running() || !push.Running()) {
     std::fprintf(stderr, "quote_double: cannot listen on the ports asked for\n");
     return 1;
   }
   if (account) server.SetAccount(user, password);
-  std::printf("directory %s:%u\ndata %s:%u\n", server.Host(), unsigned(server.DirectoryPort()), server.Host(),
-              unsigned(server.DataPort()));
+  push.SetDataSet(market_fixture::StandardDataSet(UtcNow()));
+  QuotePushDouble::Script script;
+  script.quotesPerSecond = pushRate;
+  script.shortQuotesPerSecond = pushRate / 4;
+  script.priceHeadsPerSecond = 1.0 / 20;
+  script.advicePerSecond = 1.0 / 120;
+  script.newsPerSecond = 1.0 / 45;
+  script.messagesPerSecond = 1.0 / 600;
+  script.clockEachMinute = true;
+  push.SetScript(script);
+  std::printf("directory %s:%u\ndata %s:%u\npush %s:%u\n", server.Host(), unsigned(server.DirectoryPort()),
+              server.Host(), unsigned(server.DataPort()), push.Host(), unsigned(push.Port()));
   std::fflush(stdout);
 
   int signal = 0;

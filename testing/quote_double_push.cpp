@@ -1,0 +1,747 @@
+#include "testing/quote_double_push.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <ctime>
+
+#include "testing/lzw_encoder.h"
+
+namespace {
+
+// As many whole items as one plain body takes.
+constexpr size_t kItemsPerFrame = size_t(kMaxFrameBody) / kPushItemSize;
+// The script never makes up for more than this many items of a kind in
+// one turn (after a pause of the machine, say).
+constexpr double kMostPerTurn = 2000;
+constexpr int kTurnMs = 20;
+
+enum ScriptKind { kQuotes, kShortQuotes, kPriceHeads, kAdvice, kNews, kMessages, kKinds };
+
+int64_t NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// UTC of the machine, moved by hours, as a broken-down time.
+std::tm UtcTm(int hours = 0) {
+  const std::time_t now = std::time(nullptr) + std::time_t(hours) * 3600;
+  std::tm t{};
+  gmtime_r(&now, &t);
+  return t;
+}
+
+int UtcMinuteOfDay() {
+  const std::tm t = UtcTm();
+  return t.tm_hour * 60 + t.tm_min;
+}
+
+int OpenListener(uint16_t port, uint16_t *bound) {
+  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd < 0) return -1;
+  const int on = 1;
+  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(port);
+  socklen_t length = sizeof address;
+  if (::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 || ::listen(fd, 16) != 0 ||
+      ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  *bound = ntohs(address.sin_port);
+  return fd;
+}
+
+template <class T>
+QuotePushDouble::Item ItemOf(const T &record) {
+  static_assert(sizeof(T) == kPushItemSize);
+  QuotePushDouble::Item item{};
+  std::memcpy(item.data(), &record, sizeof record);
+  return item;
+}
+
+void CopyCode(char (&field)[8], const std::string &code) {
+  std::memset(field, 0, sizeof field);
+  std::memcpy(field, code.data(), std::min(code.size(), sizeof field - 1));
+}
+
+const char *const kHeadlines[] = {
+    "盘中快讯：成交持续活跃", "期货夜盘开盘平稳", "外汇市场午盘综述", "机构观点：关注量能变化",
+    "交易所发布风险提示",     "板块轮动加快",     "资金流向日报",     "今日重要财经日程",
+};
+
+}  // namespace
+
+struct QuotePushDouble::Connection {
+  int id = 0;
+  int fd = -1;
+  std::vector<uint8_t> in;
+  std::vector<uint8_t> out;
+  bool loggedIn = false;
+  std::vector<STKMS> subscription;
+  size_t cursors[kKinds] = {};
+};
+
+struct QuotePushDouble::LiveQuote {
+  int market = 0;
+  int stock = 0;
+  std::string code;
+  REALQUOTE quote{};
+  uint32_t tick = 1;
+  int32_t lot = 1;
+  bool noBook = false;
+  bool turnover = true;
+  uint32_t divisor = 1;
+};
+
+// --- Frames and items -------------------------------------------------------
+
+FRAMEHEAD QuotePushDouble::Frame::Head() const {
+  FRAMEHEAD head{};
+  std::memcpy(&head, raw.data(), std::min(raw.size(), sizeof head));
+  return head;
+}
+
+std::vector<uint8_t> QuotePushDouble::Frame::Body() const {
+  if (raw.size() <= size_t(kFrameHeadSize)) return {};
+  return std::vector<uint8_t>(raw.begin() + kFrameHeadSize, raw.end());
+}
+
+QuotePushDouble::Item QuotePushDouble::ClockItem(int minute) {
+  PUSHCLOCKITEM item{};
+  item.minute = uint16_t(minute);
+  return ItemOf(item);
+}
+
+QuotePushDouble::Item QuotePushDouble::QuoteItem(int market, int stock, const std::string &code,
+                                                 const REALQUOTE &quote) {
+  PUSHQUOTEITEM item{};
+  item.market = uint16_t(market);
+  item.stock = uint16_t(stock);
+  const auto *q = reinterpret_cast<const uint8_t *>(&quote);
+  std::memcpy(item.prices, q + offsetof(REALQUOTE, high), sizeof item.prices);
+  std::memcpy(item.book, q + offsetof(REALQUOTE, bid), sizeof item.book);
+  CopyCode(item.code, code);
+  item.barSettlement = quote.barSettlement;
+  return ItemOf(item);
+}
+
+QuotePushDouble::Item QuotePushDouble::ShortQuoteItem(int marketCount, int market, const std::string &code,
+                                                      const REALQUOTE &quote) {
+  PUSHSHORTQUOTEITEM item{};
+  item.kind = uint8_t(marketCount + kPushShortQuoteKind);
+  item.market = uint16_t(market);
+  std::memcpy(item.prices, reinterpret_cast<const uint8_t *>(&quote) + offsetof(REALQUOTE, high),
+              sizeof item.prices);
+  std::memcpy(item.counters, quote.indexCounters, sizeof item.counters);
+  CopyCode(item.code, code);
+  return ItemOf(item);
+}
+
+QuotePushDouble::Item QuotePushDouble::PriceHeadItem(int marketCount, int market, const std::string &code,
+                                                     const REALQUOTE &quote) {
+  PUSHPRICEHEADITEM item{};
+  item.kind = uint8_t(marketCount + kPushPriceHeadKind);
+  item.market = uint16_t(market);
+  std::memcpy(item.head, &quote, sizeof item.head);
+  CopyCode(item.code, code);
+  return ItemOf(item);
+}
+
+QuotePushDouble::Item QuotePushDouble::AdviceItem(int market, int stock, const ADVICEREC &record) {
+  PUSHADVICEITEM item{};
+  item.market = uint16_t(market);
+  item.stock = uint16_t(kAdviceStockBase + stock);
+  item.record = record;
+  return ItemOf(item);
+}
+
+QuotePushDouble::Item QuotePushDouble::NewsItem(int marketCount, uint8_t type, uint32_t id, uint32_t dateTime,
+                                                const std::string &title) {
+  PUSHNEWSITEM item{};
+  item.kind = uint8_t(marketCount + kPushNewsKind);
+  item.type = type;
+  item.id = id;
+  item.dateTime = dateTime;
+  std::memcpy(item.title, title.data(), std::min(title.size(), sizeof item.title - 1));
+  return ItemOf(item);
+}
+
+QuotePushDouble::Item QuotePushDouble::MessageItem(int marketCount) {
+  Item item{};
+  item[0] = uint8_t(marketCount + kPushMessageKind);
+  return item;
+}
+
+std::vector<uint8_t> QuotePushDouble::ItemsBody(const std::vector<Item> &items) {
+  std::vector<uint8_t> body;
+  body.reserve(items.size() * kPushItemSize);
+  for (const Item &item : items) body.insert(body.end(), item.begin(), item.end());
+  return body;
+}
+
+std::vector<uint8_t> QuotePushDouble::SessionMessageBody(uint32_t session, const std::string &text) {
+  std::vector<uint8_t> body(kSessionMessageSize, 0);
+  std::memcpy(body.data(), &session, 4);
+  std::memcpy(body.data() + kSessionMessageText, text.data(),
+              std::min(text.size(), size_t(kSessionMessageSize - kSessionMessageText - 1)));
+  return body;
+}
+
+std::vector<uint8_t> QuotePushDouble::MakeFrame(uint8_t command, const std::vector<uint8_t> &body,
+                                                Compression compression, uint8_t mark) {
+  std::vector<uint8_t> packed;
+  bool compressed = false;
+  if (compression == Compression::kLzw) {
+    packed = LzwEncode(body.data(), body.size());
+    compressed = true;
+  } else if (compression == Compression::kZlib) {
+    uLongf size = compressBound(uLong(body.size()));
+    packed.resize(size);
+    if (compress2(packed.data(), &size, body.data(), uLong(body.size()), Z_DEFAULT_COMPRESSION) == Z_OK) {
+      packed.resize(size);
+      compressed = true;
+    }
+  }
+  // A body that does not shrink below the frame limit goes out plain.
+  if (!compressed || packed.size() > size_t(kMaxFrameBody)) {
+    packed = body;
+    compressed = false;
+  }
+  const FRAMEHEAD head{mark, command, 1, 0, uint16_t(packed.size()), uint8_t(compressed ? 1 : 0), 0};
+  std::vector<uint8_t> frame(kFrameHeadSize + packed.size());
+  std::memcpy(frame.data(), &head, kFrameHeadSize);
+  std::copy(packed.begin(), packed.end(), frame.begin() + kFrameHeadSize);
+  return frame;
+}
+
+uint32_t QuotePushDouble::NewsDateTime(PackedDateTime time) {
+  const uint32_t date = PackedYear(time) % 100 * 10000 + PackedMonth(time) * 100 + PackedDay(time);
+  const uint32_t clock = PackedHour(time) * 100 + PackedMinute(time);
+  return clock << 20 | date;
+}
+
+// --- Life -------------------------------------------------------------------
+
+QuotePushDouble::QuotePushDouble() : QuotePushDouble(Options{}) {}
+
+QuotePushDouble::QuotePushDouble(const Options &options) {
+  listener_ = OpenListener(options.port, &port_);
+  if (listener_ < 0) return;
+  if (::pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) return;
+  running_ = true;
+  thread_ = std::thread([this] { Serve(); });
+}
+
+QuotePushDouble::~QuotePushDouble() {
+  if (thread_.joinable()) {
+    {
+      std::lock_guard guard(lock_);
+      stop_ = true;
+    }
+    const char stop = 1;
+    (void)!::write(wake_[1], &stop, 1);
+    thread_.join();
+  }
+  if (listener_ >= 0) ::close(listener_);
+  for (int fd : wake_)
+    if (fd >= 0) ::close(fd);
+  for (auto &[key, live] : quotes_) delete live;
+}
+
+void QuotePushDouble::RunOnThread(std::function<void()> work) {
+  {
+    std::lock_guard guard(lock_);
+    inbox_.push_back(std::move(work));
+  }
+  const char wake = 1;
+  (void)!::write(wake_[1], &wake, 1);
+}
+
+bool QuotePushDouble::RunAndWait(std::function<bool()> work) {
+  if (!running_) return false;
+  std::mutex done;
+  std::condition_variable doneSignal;
+  bool finished = false;
+  bool result = false;
+  RunOnThread([&] {
+    const bool r = work();
+    std::lock_guard guard(done);
+    result = r;
+    finished = true;
+    doneSignal.notify_one();
+  });
+  std::unique_lock guard(done);
+  doneSignal.wait(guard, [&] { return finished; });
+  return result;
+}
+
+// --- Settings ---------------------------------------------------------------
+
+void QuotePushDouble::SetDataSet(const market_fixture::DataSetDesc &desc) {
+  std::vector<std::vector<STKINFO>> names;
+  for (size_t m = 0; m < desc.markets.size(); ++m) names.push_back(market_fixture::NameTable(desc, int(m)));
+  RunAndWait([this, desc, names = std::move(names)]() mutable {
+    desc_ = std::move(desc);
+    names_ = std::move(names);
+    for (auto &[key, live] : quotes_) delete live;
+    quotes_.clear();
+    return true;
+  });
+}
+
+void QuotePushDouble::SetScript(const Script &script) {
+  std::lock_guard guard(lock_);
+  script_ = script;
+}
+
+void QuotePushDouble::SetCompression(Compression compression) {
+  std::lock_guard guard(lock_);
+  compression_ = compression;
+}
+
+void QuotePushDouble::SetSlowNetwork(bool slow) {
+  std::lock_guard guard(lock_);
+  slow_ = slow;
+}
+
+// --- By hand ----------------------------------------------------------------
+
+std::vector<uint8_t> QuotePushDouble::FrameFor(uint8_t command, const std::vector<uint8_t> &body) {
+  Compression compression;
+  bool slow;
+  {
+    std::lock_guard guard(lock_);
+    compression = compression_;
+    slow = slow_;
+  }
+  return MakeFrame(command, body, compression, slow ? kFrameMarkSlowNetwork : kFrameMark);
+}
+
+// Thread only.
+bool QuotePushDouble::QueueToClients(const std::vector<uint8_t> &frame, size_t items) {
+  bool any = false;
+  for (Connection *c : connections_) {
+    if (c->fd < 0 || !c->loggedIn) continue;
+    c->out.insert(c->out.end(), frame.begin(), frame.end());
+    any = true;
+  }
+  if (any) {
+    std::lock_guard guard(lock_);
+    itemsPushed_ += items;
+    ++framesPushed_;
+  }
+  return any;
+}
+
+bool QuotePushDouble::Push(const std::vector<Item> &items) {
+  const std::vector<uint8_t> frame = FrameFor(FRAME_PUSH_QUOTES, ItemsBody(items));
+  return RunAndWait([&] { return QueueToClients(frame, items.size()); });
+}
+
+bool QuotePushDouble::PushFrame(uint8_t command, const std::vector<uint8_t> &body) {
+  const std::vector<uint8_t> frame = FrameFor(command, body);
+  return RunAndWait([&] { return QueueToClients(frame, 0); });
+}
+
+bool QuotePushDouble::PushSessionMessage(uint32_t session, const std::string &text) {
+  return PushFrame(FRAME_PUSH_MESSAGE, SessionMessageBody(session, text));
+}
+
+bool QuotePushDouble::SendRaw(std::vector<uint8_t> bytes) {
+  return RunAndWait([&] {
+    bool any = false;
+    for (Connection *c : connections_) {
+      if (c->fd < 0 || !c->loggedIn) continue;
+      c->out.insert(c->out.end(), bytes.begin(), bytes.end());
+      any = true;
+    }
+    return any;
+  });
+}
+
+void QuotePushDouble::DropConnections(bool reset) {
+  RunAndWait([&] {
+    for (Connection *c : connections_) {
+      WriteTo(*c);
+      CloseConnection(*c, reset);
+    }
+    return true;
+  });
+}
+
+// --- Recorder ---------------------------------------------------------------
+
+std::vector<QuotePushDouble::Frame> QuotePushDouble::Frames() const {
+  std::lock_guard guard(lock_);
+  return frames_;
+}
+
+std::vector<QuotePushDouble::Frame> QuotePushDouble::Frames(uint8_t command) const {
+  std::lock_guard guard(lock_);
+  std::vector<Frame> out;
+  for (const Frame &f : frames_)
+    if (f.Command() == command) out.push_back(f);
+  return out;
+}
+
+void QuotePushDouble::ClearFrames() {
+  std::lock_guard guard(lock_);
+  frames_.clear();
+}
+
+std::vector<QuotePushDouble::Login> QuotePushDouble::Logins() const {
+  std::lock_guard guard(lock_);
+  return logins_;
+}
+
+std::vector<STKMS> QuotePushDouble::Subscription() const {
+  std::lock_guard guard(lock_);
+  return subscription_;
+}
+
+int QuotePushDouble::Accepted() const {
+  std::lock_guard guard(lock_);
+  return accepted_;
+}
+
+int QuotePushDouble::OpenConnections() const {
+  std::lock_guard guard(lock_);
+  return open_;
+}
+
+size_t QuotePushDouble::ItemsPushed() const {
+  std::lock_guard guard(lock_);
+  return itemsPushed_;
+}
+
+size_t QuotePushDouble::FramesPushed() const {
+  std::lock_guard guard(lock_);
+  return framesPushed_;
+}
+
+// --- The thread -------------------------------------------------------------
+
+void QuotePushDouble::Serve() {
+  std::vector<pollfd> fds;
+  lastTurnMs_ = NowMs();
+  for (;;) {
+    std::vector<std::function<void()>> work;
+    {
+      std::lock_guard guard(lock_);
+      if (stop_) break;
+      work.swap(inbox_);
+    }
+    for (auto &w : work) w();
+    const int timeout = RunScript();
+
+    for (Connection *c : connections_) WriteTo(*c);
+    std::erase_if(connections_, [](Connection *c) {
+      if (c->fd >= 0) return false;
+      delete c;
+      return true;
+    });
+
+    fds.clear();
+    fds.push_back(pollfd{wake_[0], POLLIN, 0});
+    fds.push_back(pollfd{listener_, POLLIN, 0});
+    for (Connection *c : connections_)
+      fds.push_back(pollfd{c->fd, short(POLLIN | (c->out.empty() ? 0 : POLLOUT)), 0});
+    if (::poll(fds.data(), nfds_t(fds.size()), timeout) < 0) continue;
+
+    if (fds[0].revents & POLLIN) {
+      char drain[64];
+      while (::read(wake_[0], drain, sizeof drain) > 0) {
+      }
+    }
+    if (fds[1].revents & POLLIN) AcceptNew();
+    const size_t polled = fds.size() - 2;
+    for (size_t i = 0; i < polled; ++i) {
+      Connection &c = *connections_[i];
+      if (c.fd >= 0 && (fds[2 + i].revents & (POLLIN | POLLHUP | POLLERR))) ReadFrom(c);
+    }
+  }
+  for (Connection *c : connections_) {
+    CloseConnection(*c, false);
+    delete c;
+  }
+  connections_.clear();
+}
+
+void QuotePushDouble::AcceptNew() {
+  for (;;) {
+    const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd < 0) return;
+    const int on = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    auto *c = new Connection;
+    c->id = nextConnection_++;
+    c->fd = fd;
+    connections_.push_back(c);
+    std::lock_guard guard(lock_);
+    ++accepted_;
+    ++open_;
+  }
+}
+
+void QuotePushDouble::ReadFrom(Connection &c) {
+  uint8_t chunk[16384];
+  for (;;) {
+    const ssize_t n = ::recv(c.fd, chunk, sizeof chunk, 0);
+    if (n > 0) {
+      c.in.insert(c.in.end(), chunk, chunk + n);
+      continue;
+    }
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+    if (n < 0 && errno == EINTR) continue;
+    TakeFrames(c);
+    CloseConnection(c, false);
+    return;
+  }
+  TakeFrames(c);
+}
+
+void QuotePushDouble::TakeFrames(Connection &c) {
+  size_t at = 0;
+  while (c.fd >= 0 && c.in.size() - at >= size_t(kFrameHeadSize)) {
+    FRAMEHEAD head;
+    std::memcpy(&head, c.in.data() + at, kFrameHeadSize);
+    if (head.mark != kFrameMark || head.bodyLength > kMaxFrameBody) {
+      {
+        std::lock_guard guard(lock_);
+        frames_.push_back(Frame{c.id, std::vector<uint8_t>(c.in.begin() + ptrdiff_t(at), c.in.end()), true});
+      }
+      c.in.clear();
+      CloseConnection(c, false);
+      return;
+    }
+    const size_t size = size_t(kFrameHeadSize) + head.bodyLength;
+    if (c.in.size() - at < size) break;
+    const uint8_t *body = c.in.data() + at + kFrameHeadSize;
+    const Frame frame{c.id, std::vector<uint8_t>(c.in.begin() + ptrdiff_t(at), c.in.begin() + ptrdiff_t(at + size))};
+    bool pushClock = false;
+    {
+      std::lock_guard guard(lock_);
+      frames_.push_back(frame);
+      if (head.command == FRAME_PUSH_LOGIN && head.bodyLength >= offsetof(PUSHLOGINBODY, user) + 16) {
+        PUSHLOGINBODY login{};
+        std::memcpy(&login, body, std::min<size_t>(head.bodyLength, sizeof login));
+        logins_.push_back(Login{c.id, login.session, std::string(login.user, strnlen(login.user, 16))});
+        c.loggedIn = true;
+        pushClock = script_.clockEachMinute;
+      } else if (head.command == FRAME_SUBSCRIBE && head.bodyLength >= sizeof(SUBSCRIBEBODY)) {
+        SUBSCRIBEBODY list;
+        std::memcpy(&list, body, sizeof list);
+        const int count = std::min<int>(list.count, SUBSCRIBEBODY::kMaxEntries);
+        c.subscription.assign(list.entries, list.entries + count);
+        std::fill(std::begin(c.cursors), std::end(c.cursors), 0);
+        subscription_ = c.subscription;
+      }
+    }
+    if (pushClock) PushClock(c, UtcMinuteOfDay());
+    at += size;
+  }
+  c.in.erase(c.in.begin(), c.in.begin() + ptrdiff_t(std::min(at, c.in.size())));
+}
+
+void QuotePushDouble::WriteTo(Connection &c) {
+  while (c.fd >= 0 && !c.out.empty()) {
+    const ssize_t n = ::send(c.fd, c.out.data(), c.out.size(), MSG_NOSIGNAL);
+    if (n > 0) {
+      c.out.erase(c.out.begin(), c.out.begin() + n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
+    CloseConnection(c, false);
+  }
+}
+
+void QuotePushDouble::CloseConnection(Connection &c, bool reset) {
+  if (c.fd < 0) return;
+  if (reset) {
+    const linger hard{1, 0};
+    ::setsockopt(c.fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+  }
+  ::close(c.fd);
+  c.fd = -1;
+  c.out.clear();
+  std::lock_guard guard(lock_);
+  --open_;
+}
+
+// --- The live market ----------------------------------------------------------
+
+void QuotePushDouble::PushClock(Connection &c, int minute) {
+  const std::vector<uint8_t> frame = FrameFor(FRAME_PUSH_QUOTES, ItemsBody({ClockItem(minute)}));
+  c.out.insert(c.out.end(), frame.begin(), frame.end());
+  std::lock_guard guard(lock_);
+  ++itemsPushed_;
+  ++framesPushed_;
+}
+
+QuotePushDouble::LiveQuote *QuotePushDouble::Quote(int market, int stock) {
+  if (market < 0 || size_t(market) >= names_.size() || stock < 0 || size_t(stock) >= names_[size_t(market)].size())
+    return nullptr;
+  auto found = quotes_.find({market, stock});
+  if (found != quotes_.end()) return found->second;
+  const market_fixture::InstrumentSeries series = market_fixture::BuildSeries(desc_, market, stock);
+  const STKINFO &name = names_[size_t(market)][size_t(stock)];
+  const market_fixture::MarketDesc &m = desc_.markets[size_t(market)];
+  const market_fixture::InstrumentDesc &in = m.instruments[size_t(stock)];
+  auto *live = new LiveQuote;
+  live->market = market;
+  live->stock = stock;
+  live->code = in.code;
+  live->quote = series.quote;
+  uint32_t step = name.priceDivisor;
+  for (int d = 0; d < in.decimals && step >= 10; ++d) step /= 10;
+  live->tick = std::max<uint32_t>(step, 1);
+  live->lot = std::max<int32_t>(in.volumeUnit, 1);
+  live->noBook = in.kind >= 0 && size_t(in.kind) < m.kinds.size() && m.kinds[size_t(in.kind)].noOrderBook;
+  live->turnover = series.turnover;
+  live->divisor = std::max<uint32_t>(uint32_t(name.priceDivisor), 1);
+  quotes_[{market, stock}] = live;
+  return live;
+}
+
+// One trade: the price moves a tick either way (or stays), inside the
+// limits; the volume grows by a few lots; the book follows the price.
+void QuotePushDouble::Move(LiveQuote &live) {
+  random_ = random_ * 1103515245u + 12345u;
+  const uint32_t r = random_ >> 16;
+  REALQUOTE &q = live.quote;
+  uint32_t price = q.last ? q.last : (q.prevClose ? q.prevClose : live.tick * 100);
+  const int way = int(r % 3) - 1;
+  if (way > 0) price += live.tick;
+  if (way < 0 && price > live.tick) price -= live.tick;
+  if (q.limitUp && price > q.limitUp) price = q.limitUp;
+  if (q.limitDown && price < q.limitDown) price = q.limitDown;
+  const float lots = float(1 + (r >> 2) % 20) * float(live.lot);
+  q.last = price;
+  if (!q.open) q.open = price;
+  // Packed fields: compared by value, never bound to references.
+  if (price > q.high) q.high = price;
+  if (q.low == 0 || price < q.low) q.low = price;
+  q.volume += lots;
+  q.lastVolume = lots;
+  if (live.turnover)
+    q.amount += lots * float(price) / float(live.divisor);
+  else
+    q.amount = std::max(0.0f, q.amount + float(int((r >> 7) % 21) - 10) * float(live.lot));
+  if (live.noBook) return;
+  for (int level = 0; level < 5; ++level) {
+    const uint32_t below = live.tick * uint32_t(level + (way > 0 ? 1 : 0));
+    const uint32_t above = live.tick * uint32_t(level + (way > 0 ? 0 : 1));
+    q.bid[level].price = price > below ? price - below : 0;
+    q.ask[level].price = price + above;
+    q.bid[level].volume = float(1 + (r >> (level + 3)) % 50) * float(live.lot);
+    q.ask[level].volume = float(1 + (r >> (level + 5)) % 50) * float(live.lot);
+  }
+}
+
+bool QuotePushDouble::NextSubscribed(Connection &c, size_t *cursor, int *market, int *stock) {
+  for (size_t tries = 0; tries < c.subscription.size(); ++tries) {
+    const STKMS entry = c.subscription[*cursor % c.subscription.size()];
+    *cursor = (*cursor + 1) % c.subscription.size();
+    if (entry.market < names_.size() && entry.stock < names_[entry.market].size()) {
+      *market = entry.market;
+      *stock = entry.stock;
+      return true;
+    }
+  }
+  return false;
+}
+
+int QuotePushDouble::RunScript() {
+  Script script;
+  {
+    std::lock_guard guard(lock_);
+    script = script_;
+  }
+  const int64_t now = NowMs();
+  const double elapsed = double(now - lastTurnMs_) / 1000.0;
+  lastTurnMs_ = now;
+  const double rates[kKinds] = {script.quotesPerSecond, script.shortQuotesPerSecond, script.priceHeadsPerSecond,
+                                script.advicePerSecond, script.newsPerSecond,       script.messagesPerSecond};
+  bool active = script.clockEachMinute;
+  bool anyClient = false;
+  for (Connection *c : connections_) anyClient = anyClient || (c->fd >= 0 && c->loggedIn);
+  int due[kKinds] = {};
+  for (int k = 0; k < kKinds; ++k) {
+    if (rates[k] <= 0 || !anyClient) {
+      credit_[k] = 0;
+      continue;
+    }
+    active = true;
+    credit_[k] = std::min(credit_[k] + rates[k] * elapsed, kMostPerTurn);
+    due[k] = int(std::floor(credit_[k]));
+    credit_[k] -= due[k];
+  }
+  if (!active) return -1;
+
+  const int minute = UtcMinuteOfDay();
+  const bool newMinute = script.clockEachMinute && minute != lastMinute_;
+  lastMinute_ = minute;
+  const int marketCount = int(names_.size());
+  const int newsHours = desc_.markets.empty() ? 8 : desc_.markets[0].hourOffset;
+
+  for (Connection *c : connections_) {
+    if (c->fd < 0 || !c->loggedIn) continue;
+    std::vector<Item> items;
+    if (newMinute) items.push_back(ClockItem(minute));
+    int market = 0, stock = 0;
+    for (int i = 0; i < due[kQuotes] && NextSubscribed(*c, &c->cursors[kQuotes], &market, &stock); ++i)
+      if (LiveQuote *live = Quote(market, stock)) {
+        Move(*live);
+        items.push_back(QuoteItem(market, stock, live->code, live->quote));
+      }
+    for (int i = 0; i < due[kShortQuotes] && NextSubscribed(*c, &c->cursors[kShortQuotes], &market, &stock); ++i)
+      if (LiveQuote *live = Quote(market, stock)) {
+        Move(*live);
+        items.push_back(ShortQuoteItem(marketCount, market, live->code, live->quote));
+      }
+    for (int i = 0; i < due[kPriceHeads] && NextSubscribed(*c, &c->cursors[kPriceHeads], &market, &stock); ++i)
+      if (LiveQuote *live = Quote(market, stock))
+        items.push_back(PriceHeadItem(marketCount, market, live->code, live->quote));
+    for (int i = 0; i < due[kAdvice] && NextSubscribed(*c, &c->cursors[kAdvice], &market, &stock); ++i) {
+      ADVICEREC record{};
+      record.key = nextAdviceKey_++;
+      std::snprintf(reinterpret_cast<char *>(record.body), sizeof record.body, "提示%u", unsigned(record.key));
+      items.push_back(AdviceItem(market, stock, record));
+    }
+    for (int i = 0; i < due[kNews]; ++i) {
+      const std::tm t = UtcTm(newsHours);
+      const PackedDateTime time = MakePackedDateTime(unsigned(t.tm_year + 1900), unsigned(t.tm_mon + 1),
+                                                     unsigned(t.tm_mday), unsigned(t.tm_hour), unsigned(t.tm_min));
+      const uint32_t id = nextNewsId_++;
+      const std::string title = kHeadlines[id % (sizeof kHeadlines / sizeof kHeadlines[0])];
+      items.push_back(NewsItem(marketCount, uint8_t(1 + id % 3), id, NewsDateTime(time), title));
+    }
+    for (int i = 0; i < due[kMessages]; ++i) items.push_back(MessageItem(marketCount));
+
+    for (size_t at = 0; at < items.size(); at += kItemsPerFrame) {
+      const size_t n = std::min(kItemsPerFrame, items.size() - at);
+      const std::vector<Item> part(items.begin() + ptrdiff_t(at), items.begin() + ptrdiff_t(at + n));
+      const std::vector<uint8_t> frame = FrameFor(FRAME_PUSH_QUOTES, ItemsBody(part));
+      c->out.insert(c->out.end(), frame.begin(), frame.end());
+      std::lock_guard guard(lock_);
+      itemsPushed_ += n;
+      ++framesPushed_;
+    }
+  }
+  return kTurnMs;
+}
