@@ -1,5 +1,7 @@
 #include "market/dataio5.h"
 
+#include "market/datafile.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -101,6 +103,7 @@ int32_t ReadRecords(const char *path, void *buffer, int32_t recordSize, int32_t 
 // Replaces a file with the bytes given, by way of a new file renamed over
 // the old one.
 bool WriteWholeFile(const char *path, const void *bytes, size_t length) {
+  if (!path || !*path) return false;
   std::string posix = platform::ResolvePath(path);
   if (posix.empty()) return false;
   return platform::WriteFileReplacing(posix, std::string_view(static_cast<const char *>(bytes), length)) == 0;
@@ -239,11 +242,17 @@ void TMarketData::FreeArrays() {
   InvalidateCodeIndex();
 }
 
+// The folder and extension come from the server's "mkinfo.cfg": a name that
+// could leave the data folder gives no path, so nothing is read or written.
 void TMarketData::TablePath(const char *base, char *path, int size) const {
+  if (size <= 0) return;
+  path[0] = '\0';
+  if (!IsSafeCacheName(m_info.shortName) || !IsSafeCacheName(m_info.extension)) return;
   std::snprintf(path, size_t(size), "%s\\%s\\%s.%s", kDataFolder, m_info.shortName, base, m_info.extension);
 }
 
 void TMarketData::WriteQuoteFile(int32_t records) const {
+  if (!IsSafeCacheName(m_info.shortName)) return;
   char folder[MAX_PATH], path[MAX_PATH];
   std::snprintf(folder, sizeof folder, "%s\\%s", kDataFolder, m_info.shortName);
   MakeDirChain(folder);

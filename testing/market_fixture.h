@@ -132,16 +132,6 @@ struct DataSetDesc {
 // a text.
 DataSetDesc StandardDataSet(PackedDateTime utcNow);
 
-// The first names of the description types; code written against them
-// keeps building until it moves to the names above.
-using KindSpec = KindDesc;
-using InstrumentSpec = InstrumentDesc;
-using MarketSpec = MarketDesc;
-using ZoneSpec = ZoneDesc;
-using BlockSpec = BlockDesc;
-using BlockFileSpec = BlockFileDesc;
-using NewsSpec = NewsDesc;
-using DataSetSpec = DataSetDesc;
 
 // ---- What the description makes ------------------------------------------
 

@@ -602,6 +602,8 @@ TEST_F(StartupDownloadsTest, UnsafeMarketFolderIsRefused) {
     EXPECT_TRUE(quotes_.Frames(QuoteDouble::kData, FRAME_CODE_TABLE).empty());
   }
   EXPECT_FALSE(fs::exists(box_.Path("nametbl.shd")));
+  // Nor does the market itself write its quotes there when it goes.
+  EXPECT_FALSE(fs::exists(box_.Path("real.shd")));
 }
 
 // Finance items fill the named market's records inside its loaded entries
