@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/lzw.h"
+#include "market/answer.h"
 #include "market/loginmsg.h"
 #include "market/utildata.h"
 #include "platform/fileapi.h"
@@ -598,17 +599,9 @@ int TNormalClnt::ArmAsyncEvents() {
 
 // ---- socket handlers ----
 
-// Answers are read and dispatched by the answer reader; until it takes
-// over, what arrives is read and dropped so that the socket keeps reporting
-// (its close included).
-void TNormalClnt::OnReceive(int error) {
-  if (error != 0) {
-    OnClose(error);
-    return;
-  }
-  uint8_t scratch[4096];
-  if (Receive(scratch, sizeof scratch, 0) < 0 && GetLastError() != WSAEWOULDBLOCK) OnClose(GetLastError());
-}
+// Answers are read and dispatched by the answer reader; server texts and
+// the password confirmation go to this client's text.
+void TNormalClnt::OnReceive(int error) { ReadAnswers(*this, error, m_text, sizeof m_text); }
 
 // Notices are asked for again only while bytes wait: a writable socket
 // would otherwise report itself for ever.

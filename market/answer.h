@@ -1,0 +1,107 @@
+// Answers of the quote service's request/response connection, once the
+// client has switched to asynchronous events: the read handler cuts the byte
+// stream into frames, decodes compressed bodies, writes each part of each
+// answer into the local cache and the market table, tells the main window
+// (and, for rankings, the asking view) with a message, and retires the
+// request the answer belongs to.
+//
+// Answers come in the order of the requests, so an answer belongs to the
+// oldest request in flight. Where its body names what it is about (the
+// instrument, the bar base, the date, the news or notes sub-kind, the
+// channel, the offset of an information text) that must agree with the
+// request; an answer that does not (typically the late answer to a request
+// that timed out) is dropped whole: nothing written, nothing posted and no
+// request retired. Answers that only make sense for their request (a news
+// or note text, a ranking, a code-table piece, an information text, a
+// password confirmation) are dropped as well when no such request is in
+// flight; self-describing answers (bars, ticks, trends, ...) that arrive
+// without a request are written but retire nothing.
+//
+// The push client's messages (WM_MF_EVENT, WM_NEWS_ARRIVED) and its event
+// slots are declared with it (market/realclient.h). GUI thread only.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+
+#include "market/nclient_frames.h"
+#include "platform/windef.h"
+
+class TNormalClnt;
+
+// ---- Messages ---------------------------------------------------------------
+// Numbers are fixed. WM_QUOTE_EVENT (2527) is declared with the request client.
+
+// To the asking view: wParam low 16 bits = N of the ranking file "%s%d.tmp"
+// in the main window's temporary folder, lParam = the request's value3. The
+// view owns the file from then on.
+constexpr UINT WM_SORT_DATA_READY = 2529;
+// To the main window, (0, 0): a server text or the password-change
+// confirmation is in the request client's text.
+constexpr UINT WM_SERVER_TEXT = 2533;
+// To the main window: wParam high word = the answer command, low word its
+// progress percent or a sub-code (command 12: percent << 8 | bar base;
+// 40 and 41: the information class; 15: 2 for a news text); lParam the
+// packed STKPTR of the instrument, or a market, news id, channel, value or
+// pointer as the command has it.
+constexpr UINT WM_STOCK_DATA = 2624;
+// To the main window: wParam market << 16 | kCodeTableMore (lParam = the
+// entries received so far: ask from there) or | kCodeTableDone (lParam 0:
+// ask for the extended name table).
+constexpr UINT WM_CODE_TABLE_PROGRESS = 2625;
+
+constexpr int kCodeTableMore = 1;
+constexpr int kCodeTableDone = 2;
+
+constexpr WPARAM StockDataParam(int command, int low) {
+  return WPARAM((uint32_t(command) & 0xFFFF) << 16 | (uint32_t(low) & 0xFFFF));
+}
+
+// What a sent WM_STOCK_DATA of command 31 points at: the instrument and the
+// day whose trend arrived (or that the server has no trend for).
+struct TRENDDAYNOTE {
+  uint32_t stock;  // packed STKPTR
+  uint32_t date;   // PackedDateTime, hour and minute clear
+};
+
+// ---- What the answers need of the main window --------------------------------
+// The main window (QuoteClientHooks().mainWindow) receives the messages;
+// these reach what it keeps. Empty functions mean "nothing there".
+struct TAnswerHooks {
+  // The main window's temporary folder, ending in a separator, where
+  // rankings are staged as "sortdata.tmp" and handed over as "%s%d.tmp".
+  // Empty: the system's temporary folder.
+  char tempFolder[240] = {};
+  // The window of the newest view of the page whose request tag is this.
+  std::function<HWND(uint32_t tag)> viewByTag;
+  // The quote report with this tag repaints its fast-change column.
+  std::function<void(uint32_t tag)> redrawFastChange;
+  // Every notes view showing the note with this body file name reloads it.
+  std::function<void(const char *key)> reloadNote;
+};
+TAnswerHooks &AnswerHooks();
+
+// ---- Reading and dispatch ------------------------------------------------------
+
+// The read handler of the request client (its OnReceive): receives until
+// the socket would block, then asks for read events again; handles every
+// complete frame. A full buffer, an invalid head, a body that does not
+// decode, an unknown answer command or a socket error closes the client
+// (OnClose). text (textSize bytes, NUL-terminated) is the client's text:
+// server texts of class 20 and up and the password confirmation go there.
+void ReadAnswers(TNormalClnt &client, int error, char *text, size_t textSize);
+
+// Handles one complete frame with a plain body: 0 handled (also an answer
+// dropped as not belonging to the request in flight, a body too short for
+// its layout, and an empty body), -1 an unknown command (a protocol error:
+// the caller closes the connection).
+int DispatchAnswer(const FRAMEHEAD &head, const uint8_t *body, int length, char *text, size_t textSize);
+
+// Forgets a half-read stream and any answer in progress (bars collected
+// for one merge, staged files). ReadAnswers does so by itself when it is
+// called for another client or socket than before.
+void ResetAnswerReader();
+
+// The text of the password-change confirmation (command 30).
+extern const char kPasswordChangedText[];
