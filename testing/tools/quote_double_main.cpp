@@ -8,7 +8,8 @@
 // on the first lines of the output, as "directory 127.0.0.1:N",
 // "data 127.0.0.1:N" and "push 127.0.0.1:N".
 //
-// The push server serves the standard fixture data set as a live market:
+// The data server answers the start-up downloads and every request kind from
+// the standard fixture data set, and the push server serves it as a live market:
 // the subscribed instruments' quotes move (20 quote items a second unless
 // asked otherwise), a clock item comes every minute, and now and then a
 // headline, a price head, an advice record or a waiting message.
@@ -16,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "core/datetime.h"
@@ -23,6 +25,8 @@
 #include "testing/market_fixture.h"
 #include "testing/quote_double.h"
 #include "testing/quote_double_push.h"
+#include "testing/quote_double_requests.h"
+#include "testing/quote_double_startup.h"
 
 namespace {
 
@@ -105,7 +109,25 @@ int main(int argc, char **argv) {
     return 1;
   }
   if (account) server.SetAccount(user, password);
-  push.SetDataSet(market_fixture::StandardDataSet(UtcNow()));
+  // The start-up downloads and the requests are served from the data set
+  // written to a folder of its own for as long as the program runs.
+  const market_fixture::DataSetDesc dataSet = market_fixture::StandardDataSet(UtcNow());
+  char folder[] = "/tmp/kivo-quote-double-XXXXXX";
+  if (!mkdtemp(folder)) {
+    std::fprintf(stderr, "quote_double: cannot make a folder for the data set\n");
+    return 1;
+  }
+  market_fixture::WriteDataSet(dataSet, folder);
+  WriteServerBlocks(dataSet, folder);
+  for (const char *name : {"forfur.ini", "forex.ini", "hs300w.ini"}) {
+    std::FILE *file = std::fopen((std::string(folder) + "/cfg/" + name).c_str(), "ab");
+    if (file) std::fclose(file);
+  }
+  QuoteRequestServer requests(dataSet);
+  requests.Install(server);
+  QuoteStartupService startup(server, folder);
+  startup.Install();
+  push.SetDataSet(dataSet);
   QuotePushDouble::Script script;
   script.quotesPerSecond = pushRate;
   script.shortQuotesPerSecond = pushRate / 4;
@@ -121,5 +143,7 @@ int main(int argc, char **argv) {
 
   int signal = 0;
   sigwait(&stop, &signal);
+  std::error_code ignored;
+  std::filesystem::remove_all(folder, ignored);
   return 0;
 }
