@@ -160,6 +160,15 @@ int ESock::Send(const void *buffer, int length, int flags) {
 
 int ESock::GetLastError() { return ws::WSAGetLastError(); }
 
+bool ESock::SendQueued(uint8_t *buffer, int32_t &count) {
+  if (count <= 0) return true;
+  const int taken = Send(buffer, count, 0);
+  if (taken < 0) return GetLastError() == WSAEWOULDBLOCK;
+  std::memmove(buffer, buffer + taken, size_t(count - taken));
+  count -= taken;
+  return true;
+}
+
 ESock *ESock::FindBySocket(SOCKET socket) {
   for (int i = 0; i < g_socketCount; ++i)
     if (g_sockets[i]->m_socket == socket) return g_sockets[i];

@@ -48,4 +48,9 @@ class ESock {
 
   static constexpr int kMaxSockets = 64;
   static constexpr int kMaxQueuedEvents = 64;
+
+  // Offers the bytes waiting in a client's send buffer to the socket and
+  // drops what it took. False only on a hard error; a socket that would
+  // block keeps every byte for the next write notice.
+  bool SendQueued(uint8_t *buffer, int32_t &count);
 };

@@ -554,14 +554,7 @@ void TNormalClnt::Rearm() {
   if (m_async) AsyncSelect(FD_READ | FD_WRITE | FD_CLOSE);
 }
 
-bool TNormalClnt::Flush() {
-  if (m_sendCount == 0) return true;
-  const int taken = Send(m_send, m_sendCount, 0);
-  if (taken < 0) return GetLastError() == WSAEWOULDBLOCK;
-  std::memmove(m_send, m_send + taken, size_t(m_sendCount - taken));
-  m_sendCount -= taken;
-  return true;
-}
+bool TNormalClnt::Flush() { return SendQueued(m_send, m_sendCount); }
 
 int TNormalClnt::SendFrame(const void *frame, int length) {
   if (length < 0 || length > kSendBufferSize - m_sendCount) return -1;

@@ -248,14 +248,7 @@ void TRealDataClnt::Rearm() {
   if (m_armed) AsyncSelect(FD_READ | FD_WRITE | FD_CLOSE);
 }
 
-bool TRealDataClnt::Flush() {
-  if (m_sendCount == 0) return true;
-  const int taken = Send(m_send, m_sendCount, 0);
-  if (taken < 0) return GetLastError() == WSAEWOULDBLOCK;
-  std::memmove(m_send, m_send + taken, size_t(m_sendCount - taken));
-  m_sendCount -= taken;
-  return true;
-}
+bool TRealDataClnt::Flush() { return SendQueued(m_send, m_sendCount); }
 
 int TRealDataClnt::SendKeepAlive() {
   if (m_sendCount + kFrameHeadSize > kSendBufferSize) {
