@@ -141,4 +141,14 @@ STKINFOEX MakeStockEx(const char *code) {
   return e;
 }
 
+SYSTEMTIME UtcAt(WORD year, WORD month, WORD day, WORD hour, WORD minute) {
+  SYSTEMTIME t{};
+  t.wYear = year;
+  t.wMonth = month;
+  t.wDay = day;
+  t.wHour = hour;
+  t.wMinute = minute;
+  return t;
+}
+
 }  // namespace market_fixture

@@ -61,5 +61,7 @@ void AddKind(MKINFO &market, const char *name, const std::vector<std::pair<int, 
              int dayEnd);
 STKINFO MakeStock(int market, int kind, const char *code, const char *name, uint32_t priceDivisor = 1000);
 STKINFOEX MakeStockEx(const char *code);
+// A UTC time to the minute (seconds and milliseconds zero).
+SYSTEMTIME UtcAt(WORD year, WORD month, WORD day, WORD hour, WORD minute);
 
 }  // namespace market_fixture

@@ -1,9 +1,5 @@
 #include "testing/quote_double.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -14,30 +10,12 @@
 #include <deque>
 
 #include "core/lzw.h"
+#include "testing/loopback_frame_server.h"
 #include "testing/lzw_encoder.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-int OpenListener(uint16_t port, uint16_t *bound) {
-  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (fd < 0) return -1;
-  const int on = 1;
-  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(port);
-  socklen_t length = sizeof address;
-  if (::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 || ::listen(fd, 16) != 0 ||
-      ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) != 0) {
-    ::close(fd);
-    return -1;
-  }
-  *bound = ntohs(address.sin_port);
-  return fd;
-}
 
 // The text of a fixed field: up to its NUL or its end.
 std::string FieldText(const char *field, size_t size) { return std::string(field, strnlen(field, size)); }
@@ -73,16 +51,9 @@ struct QuoteDouble::Connection {
 
 // --- Frames ---------------------------------------------------------------
 
-FRAMEHEAD QuoteDouble::Frame::Head() const {
-  FRAMEHEAD head{};
-  std::memcpy(&head, raw.data(), std::min(raw.size(), sizeof head));
-  return head;
-}
+FRAMEHEAD QuoteDouble::Frame::Head() const { return loopback_frame::HeadOf(raw); }
 
-std::vector<uint8_t> QuoteDouble::Frame::Body() const {
-  if (raw.size() <= size_t(kFrameHeadSize)) return {};
-  return std::vector<uint8_t>(raw.begin() + kFrameHeadSize, raw.end());
-}
+std::vector<uint8_t> QuoteDouble::Frame::Body() const { return loopback_frame::BodyOf(raw); }
 
 std::vector<uint8_t> QuoteDouble::MakeFrame(uint8_t command, const std::vector<uint8_t> &body, uint16_t partCount,
                                             uint16_t partIndex, uint8_t compressed, uint8_t mark) {
@@ -143,37 +114,16 @@ QuoteDouble::QuoteDouble() : QuoteDouble(Options{}) {}
 QuoteDouble::QuoteDouble(const Options &options) : grant_(DefaultGrant()) {
   InstallDefaultHandlers();
   for (int role = 0; role < kRoleCount; ++role) {
-    listeners_[role] = OpenListener(options.ports[role], &ports_[role]);
+    listeners_[role] = loopback_frame::OpenListener(options.ports[role], &ports_[role]);
     if (listeners_[role] < 0) return;
   }
-  if (::pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) return;
-  running_ = true;
-  thread_ = std::thread([this] { Serve(); });
+  running_ = thread_.Start([this] { Serve(); });
 }
 
 QuoteDouble::~QuoteDouble() {
-  if (thread_.joinable()) {
-    {
-      std::lock_guard guard(lock_);
-      stop_ = true;
-    }
-    const char stop = 1;
-    (void)!::write(wake_[1], &stop, 1);
-    thread_.join();
-  }
+  thread_.Stop();
   for (int fd : listeners_)
     if (fd >= 0) ::close(fd);
-  for (int fd : wake_)
-    if (fd >= 0) ::close(fd);
-}
-
-void QuoteDouble::RunOnThread(std::function<void()> work) {
-  {
-    std::lock_guard guard(lock_);
-    inbox_.push_back(std::move(work));
-  }
-  const char wake = 1;
-  (void)!::write(wake_[1], &wake, 1);
 }
 
 // --- Settings -------------------------------------------------------------
@@ -303,11 +253,7 @@ int QuoteDouble::OpenConnections(Role role) const {
 
 bool QuoteDouble::Send(Role role, std::vector<uint8_t> bytes) {
   if (!running_) return false;
-  std::mutex done;
-  std::condition_variable doneSignal;
-  bool finished = false;
-  bool sent = false;
-  RunOnThread([&] {
+  return thread_.Call([&] {
     Connection *newest = nullptr;
     for (Connection *c : connections_)
       if (c->role == role && c->fd >= 0) newest = c;
@@ -317,46 +263,26 @@ bool QuoteDouble::Send(Role role, std::vector<uint8_t> bytes) {
       step.bytes = std::move(bytes);
       newest->lastDue = step.due;
       newest->out.push_back(std::move(step));
-      sent = true;
+      return true;
     }
-    std::lock_guard guard(done);
-    finished = true;
-    doneSignal.notify_one();
+    return false;
   });
-  std::unique_lock guard(done);
-  doneSignal.wait(guard, [&] { return finished; });
-  return sent;
 }
 
 void QuoteDouble::DropConnections(Role role, bool reset) {
   if (!running_) return;
-  std::mutex done;
-  std::condition_variable doneSignal;
-  bool finished = false;
-  RunOnThread([&] {
+  thread_.Call([&] {
     for (Connection *c : connections_)
       if (c->role == role) CloseConnection(*c, reset);
-    std::lock_guard guard(done);
-    finished = true;
-    doneSignal.notify_one();
+    return true;
   });
-  std::unique_lock guard(done);
-  doneSignal.wait(guard, [&] { return finished; });
 }
 
 // --- The thread -----------------------------------------------------------
 
 void QuoteDouble::Serve() {
   std::vector<pollfd> fds;
-  for (;;) {
-    std::vector<std::function<void()>> work;
-    {
-      std::lock_guard guard(lock_);
-      if (stop_) break;
-      work.swap(inbox_);
-    }
-    for (auto &w : work) w();
-
+  while (thread_.RunPosted()) {
     for (Connection *c : connections_) WriteTo(*c);
     std::erase_if(connections_, [](Connection *c) {
       if (c->fd >= 0) return false;
@@ -369,7 +295,7 @@ void QuoteDouble::Serve() {
     const Clock::time_point now = Clock::now();
     int timeout = -1;
     fds.clear();
-    fds.push_back(pollfd{wake_[0], POLLIN, 0});
+    fds.push_back(pollfd{thread_.WakeFd(), POLLIN, 0});
     for (int fd : listeners_) fds.push_back(pollfd{fd, POLLIN, 0});
     for (Connection *c : connections_) {
       short events = POLLIN;
@@ -386,11 +312,7 @@ void QuoteDouble::Serve() {
     }
     if (::poll(fds.data(), nfds_t(fds.size()), timeout) < 0) continue;
 
-    if (fds[0].revents & POLLIN) {
-      char drain[64];
-      while (::read(wake_[0], drain, sizeof drain) > 0) {
-      }
-    }
+    if (fds[0].revents & POLLIN) thread_.DrainWake();
     for (int role = 0; role < kRoleCount; ++role)
       if (fds[1 + size_t(role)].revents & POLLIN) AcceptOn(Role(role));
     // Connections accepted just now are not in fds yet.
@@ -411,10 +333,8 @@ void QuoteDouble::Serve() {
 
 void QuoteDouble::AcceptOn(Role role) {
   for (;;) {
-    const int fd = ::accept4(listeners_[role], nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    const int fd = loopback_frame::AcceptOne(listeners_[role]);
     if (fd < 0) return;
-    const int on = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     auto *c = new Connection;
     c->id = nextConnection_++;
     c->role = role;
@@ -428,53 +348,32 @@ void QuoteDouble::AcceptOn(Role role) {
 }
 
 void QuoteDouble::ReadFrom(Connection &c) {
-  uint8_t chunk[16384];
-  for (;;) {
-    const ssize_t n = ::recv(c.fd, chunk, sizeof chunk, 0);
-    if (n > 0) {
-      c.in.insert(c.in.end(), chunk, chunk + n);
-      continue;
-    }
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
-    if (n < 0 && errno == EINTR) continue;
-    // The client closed or the connection failed: take what came first.
-    TakeFrames(c);
-    CloseConnection(c, false);
-    return;
-  }
+  const bool open = loopback_frame::ReadAvailable(c.fd, c.in);
+  // When the client closed or the connection failed, take what came first.
   TakeFrames(c);
+  if (!open) CloseConnection(c, false);
 }
 
 void QuoteDouble::TakeFrames(Connection &c) {
-  size_t at = 0;
-  while (c.fd >= 0 && c.in.size() - at >= size_t(kFrameHeadSize)) {
-    FRAMEHEAD head;
-    std::memcpy(&head, c.in.data() + at, kFrameHeadSize);
-    if (head.mark != kFrameMark || head.bodyLength > kMaxFrameBody) {
-      // No way to find the next frame: keep what came and hang up.
-      Frame frame{c.role, c.id, std::vector<uint8_t>(c.in.begin() + ptrdiff_t(at), c.in.end()), true};
-      {
-        std::lock_guard guard(lock_);
-        frames_.push_back(std::move(frame));
-      }
-      framesArrived_.notify_all();
-      c.in.clear();
-      CloseConnection(c, false);
-      return;
-    }
-    const size_t size = size_t(kFrameHeadSize) + head.bodyLength;
-    if (c.in.size() - at < size) break;
-    Frame frame{c.role, c.id, std::vector<uint8_t>(c.in.begin() + ptrdiff_t(at), c.in.begin() + ptrdiff_t(at + size))};
-    std::vector<uint8_t> body = frame.Body();
-    {
-      std::lock_guard guard(lock_);
-      frames_.push_back(std::move(frame));
-    }
-    framesArrived_.notify_all();
-    at += size;
-    Dispatch(c, head, std::move(body));
+  const bool taken = loopback_frame::TakeFrames(
+      c.in, [&] { return c.fd >= 0; },
+      [&](const FRAMEHEAD &head, std::vector<uint8_t> raw) {
+        Frame frame{c.role, c.id, std::move(raw)};
+        std::vector<uint8_t> body = frame.Body();
+        Record(std::move(frame));
+        Dispatch(c, head, std::move(body));
+      },
+      [&](std::vector<uint8_t> rest) { Record(Frame{c.role, c.id, std::move(rest), true}); });
+  // No way to find the next frame: keep what came and hang up.
+  if (!taken) CloseConnection(c, false);
+}
+
+void QuoteDouble::Record(Frame frame) {
+  {
+    std::lock_guard guard(lock_);
+    frames_.push_back(std::move(frame));
   }
-  c.in.erase(c.in.begin(), c.in.begin() + ptrdiff_t(std::min(at, c.in.size())));
+  framesArrived_.notify_all();
 }
 
 void QuoteDouble::Dispatch(Connection &c, const FRAMEHEAD &head, std::vector<uint8_t> body) {
@@ -610,11 +509,7 @@ void QuoteDouble::WriteTo(Connection &c) {
 
 void QuoteDouble::CloseConnection(Connection &c, bool reset) {
   if (c.fd < 0) return;
-  if (reset) {
-    const linger hard{1, 0};
-    ::setsockopt(c.fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
-  }
-  ::close(c.fd);
+  loopback_frame::CloseSocket(c.fd, reset);
   c.fd = -1;
   c.out.clear();
   std::lock_guard guard(lock_);

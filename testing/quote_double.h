@@ -26,6 +26,7 @@
 
 #include "market/nclient_frames.h"
 #include "market/rights.h"
+#include "testing/loopback_frame_server.h"
 
 class QuoteDouble {
  public:
@@ -198,11 +199,11 @@ class QuoteDouble {
   void AcceptOn(Role role);
   void ReadFrom(Connection &c);
   void TakeFrames(Connection &c);
+  void Record(Frame frame);
   void Dispatch(Connection &c, const FRAMEHEAD &head, std::vector<uint8_t> body);
   void Queue(Connection &c, const Exchange &exchange, const Shape &shape);
   void WriteTo(Connection &c);
   void CloseConnection(Connection &c, bool reset);
-  void RunOnThread(std::function<void()> work);
   void InstallDefaultHandlers();
 
   bool CheckAccount(const char *user, size_t userSize, const char *password, size_t passwordSize) const;
@@ -214,8 +215,6 @@ class QuoteDouble {
   bool running_ = false;
   int listeners_[kRoleCount] = {-1, -1};
   uint16_t ports_[kRoleCount] = {0, 0};
-  int wake_[2] = {-1, -1};
-  std::thread thread_;
 
   // The thread's own: the open connections and the next number.
   std::vector<Connection *> connections_;
@@ -223,8 +222,6 @@ class QuoteDouble {
 
   mutable std::mutex lock_;
   mutable std::condition_variable framesArrived_;
-  bool stop_ = false;
-  std::vector<std::function<void()>> inbox_;
   DSINFO grant_;
   uint8_t dataServerAddress_[4] = {127, 0, 0, 1};
   bool singleLoginAddress_ = false;
@@ -242,4 +239,7 @@ class QuoteDouble {
   std::vector<Frame> frames_;
   int accepted_[kRoleCount] = {0, 0};
   int open_[kRoleCount] = {0, 0};
+
+  // Last, so that it is the first to go.
+  loopback_frame::ServerThread thread_;
 };

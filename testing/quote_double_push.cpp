@@ -1,9 +1,5 @@
 #include "testing/quote_double_push.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -15,6 +11,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "testing/loopback_frame_server.h"
 #include "testing/lzw_encoder.h"
 
 namespace {
@@ -44,25 +41,6 @@ std::tm UtcTm(int hours = 0) {
 int UtcMinuteOfDay() {
   const std::tm t = UtcTm();
   return t.tm_hour * 60 + t.tm_min;
-}
-
-int OpenListener(uint16_t port, uint16_t *bound) {
-  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (fd < 0) return -1;
-  const int on = 1;
-  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(port);
-  socklen_t length = sizeof address;
-  if (::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 || ::listen(fd, 16) != 0 ||
-      ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) != 0) {
-    ::close(fd);
-    return -1;
-  }
-  *bound = ntohs(address.sin_port);
-  return fd;
 }
 
 template <class T>
@@ -109,16 +87,9 @@ struct QuotePushDouble::LiveQuote {
 
 // --- Frames and items -------------------------------------------------------
 
-FRAMEHEAD QuotePushDouble::Frame::Head() const {
-  FRAMEHEAD head{};
-  std::memcpy(&head, raw.data(), std::min(raw.size(), sizeof head));
-  return head;
-}
+FRAMEHEAD QuotePushDouble::Frame::Head() const { return loopback_frame::HeadOf(raw); }
 
-std::vector<uint8_t> QuotePushDouble::Frame::Body() const {
-  if (raw.size() <= size_t(kFrameHeadSize)) return {};
-  return std::vector<uint8_t>(raw.begin() + kFrameHeadSize, raw.end());
-}
+std::vector<uint8_t> QuotePushDouble::Frame::Body() const { return loopback_frame::BodyOf(raw); }
 
 QuotePushDouble::Item QuotePushDouble::ClockItem(int minute) {
   PUSHCLOCKITEM item{};
@@ -239,54 +210,20 @@ uint32_t QuotePushDouble::NewsDateTime(PackedDateTime time) {
 QuotePushDouble::QuotePushDouble() : QuotePushDouble(Options{}) {}
 
 QuotePushDouble::QuotePushDouble(const Options &options) {
-  listener_ = OpenListener(options.port, &port_);
+  listener_ = loopback_frame::OpenListener(options.port, &port_);
   if (listener_ < 0) return;
-  if (::pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) return;
-  running_ = true;
-  thread_ = std::thread([this] { Serve(); });
+  running_ = thread_.Start([this] { Serve(); });
 }
 
 QuotePushDouble::~QuotePushDouble() {
-  if (thread_.joinable()) {
-    {
-      std::lock_guard guard(lock_);
-      stop_ = true;
-    }
-    const char stop = 1;
-    (void)!::write(wake_[1], &stop, 1);
-    thread_.join();
-  }
+  thread_.Stop();
   if (listener_ >= 0) ::close(listener_);
-  for (int fd : wake_)
-    if (fd >= 0) ::close(fd);
   for (auto &[key, live] : quotes_) delete live;
-}
-
-void QuotePushDouble::RunOnThread(std::function<void()> work) {
-  {
-    std::lock_guard guard(lock_);
-    inbox_.push_back(std::move(work));
-  }
-  const char wake = 1;
-  (void)!::write(wake_[1], &wake, 1);
 }
 
 bool QuotePushDouble::RunAndWait(std::function<bool()> work) {
   if (!running_) return false;
-  std::mutex done;
-  std::condition_variable doneSignal;
-  bool finished = false;
-  bool result = false;
-  RunOnThread([&] {
-    const bool r = work();
-    std::lock_guard guard(done);
-    result = r;
-    finished = true;
-    doneSignal.notify_one();
-  });
-  std::unique_lock guard(done);
-  doneSignal.wait(guard, [&] { return finished; });
-  return result;
+  return thread_.Call(std::move(work));
 }
 
 // --- Settings ---------------------------------------------------------------
@@ -438,14 +375,7 @@ size_t QuotePushDouble::FramesPushed() const {
 void QuotePushDouble::Serve() {
   std::vector<pollfd> fds;
   lastTurnMs_ = NowMs();
-  for (;;) {
-    std::vector<std::function<void()>> work;
-    {
-      std::lock_guard guard(lock_);
-      if (stop_) break;
-      work.swap(inbox_);
-    }
-    for (auto &w : work) w();
+  while (thread_.RunPosted()) {
     const int timeout = RunScript();
 
     for (Connection *c : connections_) WriteTo(*c);
@@ -456,17 +386,13 @@ void QuotePushDouble::Serve() {
     });
 
     fds.clear();
-    fds.push_back(pollfd{wake_[0], POLLIN, 0});
+    fds.push_back(pollfd{thread_.WakeFd(), POLLIN, 0});
     fds.push_back(pollfd{listener_, POLLIN, 0});
     for (Connection *c : connections_)
       fds.push_back(pollfd{c->fd, short(POLLIN | (c->out.empty() ? 0 : POLLOUT)), 0});
     if (::poll(fds.data(), nfds_t(fds.size()), timeout) < 0) continue;
 
-    if (fds[0].revents & POLLIN) {
-      char drain[64];
-      while (::read(wake_[0], drain, sizeof drain) > 0) {
-      }
-    }
+    if (fds[0].revents & POLLIN) thread_.DrainWake();
     if (fds[1].revents & POLLIN) AcceptNew();
     const size_t polled = fds.size() - 2;
     for (size_t i = 0; i < polled; ++i) {
@@ -483,10 +409,8 @@ void QuotePushDouble::Serve() {
 
 void QuotePushDouble::AcceptNew() {
   for (;;) {
-    const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    const int fd = loopback_frame::AcceptOne(listener_);
     if (fd < 0) return;
-    const int on = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     auto *c = new Connection;
     c->id = nextConnection_++;
     c->fd = fd;
@@ -498,63 +422,42 @@ void QuotePushDouble::AcceptNew() {
 }
 
 void QuotePushDouble::ReadFrom(Connection &c) {
-  uint8_t chunk[16384];
-  for (;;) {
-    const ssize_t n = ::recv(c.fd, chunk, sizeof chunk, 0);
-    if (n > 0) {
-      c.in.insert(c.in.end(), chunk, chunk + n);
-      continue;
-    }
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
-    if (n < 0 && errno == EINTR) continue;
-    TakeFrames(c);
-    CloseConnection(c, false);
-    return;
-  }
+  const bool open = loopback_frame::ReadAvailable(c.fd, c.in);
   TakeFrames(c);
+  if (!open) CloseConnection(c, false);
 }
 
 void QuotePushDouble::TakeFrames(Connection &c) {
-  size_t at = 0;
-  while (c.fd >= 0 && c.in.size() - at >= size_t(kFrameHeadSize)) {
-    FRAMEHEAD head;
-    std::memcpy(&head, c.in.data() + at, kFrameHeadSize);
-    if (head.mark != kFrameMark || head.bodyLength > kMaxFrameBody) {
-      {
+  const bool taken = loopback_frame::TakeFrames(
+      c.in, [&] { return c.fd >= 0; },
+      [&](const FRAMEHEAD &head, std::vector<uint8_t> raw) {
+        const uint8_t *body = raw.data() + kFrameHeadSize;
+        bool pushClock = false;
+        {
+          std::lock_guard guard(lock_);
+          frames_.push_back(Frame{c.id, raw});
+          if (head.command == FRAME_PUSH_LOGIN && head.bodyLength >= offsetof(PUSHLOGINBODY, user) + 16) {
+            PUSHLOGINBODY login{};
+            std::memcpy(&login, body, std::min<size_t>(head.bodyLength, sizeof login));
+            logins_.push_back(Login{c.id, login.session, std::string(login.user, strnlen(login.user, 16))});
+            c.loggedIn = true;
+            pushClock = script_.clockEachMinute;
+          } else if (head.command == FRAME_SUBSCRIBE && head.bodyLength >= sizeof(SUBSCRIBEBODY)) {
+            SUBSCRIBEBODY list;
+            std::memcpy(&list, body, sizeof list);
+            const int count = std::min<int>(list.count, SUBSCRIBEBODY::kMaxEntries);
+            c.subscription.assign(list.entries, list.entries + count);
+            std::fill(std::begin(c.cursors), std::end(c.cursors), 0);
+            subscription_ = c.subscription;
+          }
+        }
+        if (pushClock) PushClock(c, UtcMinuteOfDay());
+      },
+      [&](std::vector<uint8_t> rest) {
         std::lock_guard guard(lock_);
-        frames_.push_back(Frame{c.id, std::vector<uint8_t>(c.in.begin() + ptrdiff_t(at), c.in.end()), true});
-      }
-      c.in.clear();
-      CloseConnection(c, false);
-      return;
-    }
-    const size_t size = size_t(kFrameHeadSize) + head.bodyLength;
-    if (c.in.size() - at < size) break;
-    const uint8_t *body = c.in.data() + at + kFrameHeadSize;
-    const Frame frame{c.id, std::vector<uint8_t>(c.in.begin() + ptrdiff_t(at), c.in.begin() + ptrdiff_t(at + size))};
-    bool pushClock = false;
-    {
-      std::lock_guard guard(lock_);
-      frames_.push_back(frame);
-      if (head.command == FRAME_PUSH_LOGIN && head.bodyLength >= offsetof(PUSHLOGINBODY, user) + 16) {
-        PUSHLOGINBODY login{};
-        std::memcpy(&login, body, std::min<size_t>(head.bodyLength, sizeof login));
-        logins_.push_back(Login{c.id, login.session, std::string(login.user, strnlen(login.user, 16))});
-        c.loggedIn = true;
-        pushClock = script_.clockEachMinute;
-      } else if (head.command == FRAME_SUBSCRIBE && head.bodyLength >= sizeof(SUBSCRIBEBODY)) {
-        SUBSCRIBEBODY list;
-        std::memcpy(&list, body, sizeof list);
-        const int count = std::min<int>(list.count, SUBSCRIBEBODY::kMaxEntries);
-        c.subscription.assign(list.entries, list.entries + count);
-        std::fill(std::begin(c.cursors), std::end(c.cursors), 0);
-        subscription_ = c.subscription;
-      }
-    }
-    if (pushClock) PushClock(c, UtcMinuteOfDay());
-    at += size;
-  }
-  c.in.erase(c.in.begin(), c.in.begin() + ptrdiff_t(std::min(at, c.in.size())));
+        frames_.push_back(Frame{c.id, std::move(rest), true});
+      });
+  if (!taken) CloseConnection(c, false);
 }
 
 void QuotePushDouble::WriteTo(Connection &c) {
@@ -572,11 +475,7 @@ void QuotePushDouble::WriteTo(Connection &c) {
 
 void QuotePushDouble::CloseConnection(Connection &c, bool reset) {
   if (c.fd < 0) return;
-  if (reset) {
-    const linger hard{1, 0};
-    ::setsockopt(c.fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
-  }
-  ::close(c.fd);
+  loopback_frame::CloseSocket(c.fd, reset);
   c.fd = -1;
   c.out.clear();
   std::lock_guard guard(lock_);

@@ -31,6 +31,7 @@
 #include "market/marketrecords.h"
 #include "market/nclient_frames.h"
 #include "market/realclient.h"
+#include "testing/loopback_frame_server.h"
 #include "testing/market_fixture.h"
 
 class QuotePushDouble {
@@ -155,7 +156,6 @@ class QuotePushDouble {
   void TakeFrames(Connection &c);
   void WriteTo(Connection &c);
   void CloseConnection(Connection &c, bool reset);
-  void RunOnThread(std::function<void()> work);
   bool RunAndWait(std::function<bool()> work);
   bool QueueToClients(const std::vector<uint8_t> &frame, size_t items);
   std::vector<uint8_t> FrameFor(uint8_t command, const std::vector<uint8_t> &body);
@@ -170,8 +170,6 @@ class QuotePushDouble {
   bool running_ = false;
   int listener_ = -1;
   uint16_t port_ = 0;
-  int wake_[2] = {-1, -1};
-  std::thread thread_;
 
   // The thread's own.
   std::vector<Connection *> connections_;
@@ -187,8 +185,6 @@ class QuotePushDouble {
   int lastMinute_ = -1;
 
   mutable std::mutex lock_;
-  bool stop_ = false;
-  std::vector<std::function<void()>> inbox_;
   Script script_;
   Compression compression_ = Compression::kNone;
   bool slow_ = false;
@@ -199,4 +195,7 @@ class QuotePushDouble {
   int open_ = 0;
   size_t itemsPushed_ = 0;
   size_t framesPushed_ = 0;
+
+  // Last, so that it is the first to go.
+  loopback_frame::ServerThread thread_;
 };

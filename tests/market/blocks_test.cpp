@@ -22,18 +22,9 @@ using market_fixture::MakeMarket;
 using market_fixture::MakeStock;
 using market_fixture::MakeStockEx;
 using market_fixture::MarketSandbox;
+using market_fixture::UtcAt;
 
 namespace {
-
-SYSTEMTIME Utc(WORD y, WORD m, WORD d, WORD h, WORD min) {
-  SYSTEMTIME t{};
-  t.wYear = y;
-  t.wMonth = m;
-  t.wDay = d;
-  t.wHour = h;
-  t.wMinute = min;
-  return t;
-}
 
 void PutLe16(std::string &out, uint16_t v) {
   out += char(v & 0xFF);
@@ -94,7 +85,7 @@ std::vector<std::string> Members(const BLOCK *b) {
 // finance weights) and a futures market.
 class BlockTest : public testing::Test {
  protected:
-  BlockTest() : clock_(Utc(2024, 1, 15, 2, 0)) {
+  BlockTest() : clock_(UtcAt(2024, 1, 15, 2, 0)) {
     UpdateCurrentUtcTime();
     MKINFO sh = MakeMarket("SH", "shd", 1, 8, 8, 0);
     std::snprintf(sh.name, sizeof sh.name, "上海");

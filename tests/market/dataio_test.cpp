@@ -22,18 +22,9 @@ using market_fixture::MakeMarket;
 using market_fixture::MakeStock;
 using market_fixture::MakeStockEx;
 using market_fixture::MarketSandbox;
+using market_fixture::UtcAt;
 
 namespace {
-
-SYSTEMTIME Utc(WORD y, WORD m, WORD d, WORD h, WORD min) {
-  SYSTEMTIME t{};
-  t.wYear = y;
-  t.wMonth = m;
-  t.wDay = d;
-  t.wHour = h;
-  t.wMinute = min;
-  return t;
-}
 
 std::string Bytes(const void *p, size_t n) { return std::string(static_cast<const char *>(p), n); }
 
@@ -104,7 +95,7 @@ struct Markets {
 
 class MarketTableTest : public testing::Test {
  protected:
-  MarketTableTest() : clock_(Utc(2024, 1, 15, 2, 0)) { UpdateCurrentUtcTime(); }
+  MarketTableTest() : clock_(UtcAt(2024, 1, 15, 2, 0)) { UpdateCurrentUtcTime(); }
 
   ScopedFakeClock clock_;
   MarketSandbox box_;
