@@ -1,5 +1,7 @@
 #include "testing/proxy_doubles.h"
 
+#include "testing/loopback_frame_server.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -21,22 +23,6 @@ struct ProxyDouble::Connection {
 };
 
 namespace {
-
-int ListenOnLoopback(uint16_t *port) {
-  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return -1;
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  if (::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 || ::listen(fd, 16) != 0 ||
-      ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) != 0) {
-    ::close(fd);
-    return -1;
-  }
-  *port = ntohs(address.sin_port);
-  return fd;
-}
 
 std::string Lower(std::string s) {
   for (char &c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
@@ -74,7 +60,7 @@ std::string ProxyBase64(const std::string &bytes) {
 
 ProxyDouble::ProxyDouble(ProxyKind kind) : kind_(kind) {
   if (::pipe2(wake_, O_CLOEXEC) != 0) return;
-  int fd = ListenOnLoopback(&port_);
+  int fd = loopback_frame::OpenListener(0, &port_);
   if (fd < 0) return;
   listener_ = fd;
   acceptor_ = std::thread([this] { AcceptLoop(); });
