@@ -122,8 +122,8 @@ QuoteRequestServer::QuoteRequestServer(DataSetDesc desc, Options options) : data
 
 const DataSetDesc &QuoteRequestServer::DataSet() const { return data_->desc; }
 
-void QuoteRequestServer::Install(QuoteDouble &server) const {
-  static constexpr uint8_t kCommands[] = {FRAME_MINUTE_TREND,
+const std::vector<uint8_t> &QuoteRequestServer::Commands() {
+  static const std::vector<uint8_t> commands{FRAME_MINUTE_TREND,
                                           FRAME_RECENT_TRADES,
                                           FRAME_BARS,
                                           FRAME_NEWS,
@@ -142,8 +142,12 @@ void QuoteRequestServer::Install(QuoteDouble &server) const {
                                           FRAME_BROKER_QUEUE,
                                           FRAME_SYSTEM_MESSAGE,
                                           FRAME_REALTIME_MESSAGE};
+  return commands;
+}
+
+void QuoteRequestServer::Install(QuoteDouble &server) const {
   const QuoteRequestServer copy = *this;
-  for (uint8_t command : kCommands)
+  for (uint8_t command : Commands())
     server.SetHandler(QuoteDouble::kData, command, [copy, command](QuoteDouble::Exchange &e) {
       Reply reply = copy.Serve(command, e.body());
       e.AnswerParts(reply.command, std::move(reply.parts));

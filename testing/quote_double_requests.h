@@ -60,6 +60,8 @@ class QuoteRequestServer {
   // phase on the double's data server. The handlers keep what they need;
   // this object may go before the double.
   void Install(QuoteDouble &server) const;
+  // The answer commands Install makes the data server serve.
+  static const std::vector<uint8_t> &Commands();
 
   // What the handler answers to a request body of the command.
   Reply Serve(uint8_t command, const std::vector<uint8_t> &request) const;

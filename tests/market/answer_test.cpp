@@ -745,28 +745,13 @@ void AskSomething(std::mt19937 &rng) {
 // A frame that may be anything: a real answer, the same broken in one of
 // several ways, or noise.
 Bytes MalformedFrame(std::mt19937 &rng, const QuoteRequestServer &server) {
-  static const uint8_t kCommands[] = {FRAME_MINUTE_TREND,
-                                      FRAME_RECENT_TRADES,
-                                      FRAME_BARS,
-                                      FRAME_NEWS,
-                                      FRAME_NOTES,
-                                      FRAME_WEIGHTS,
-                                      FRAME_TICKS,
-                                      FRAME_BASE_TEXT_FILE,
-                                      FRAME_CHANGE_PASSWORD,
-                                      FRAME_TREND_HISTORY,
-                                      FRAME_ADVICE,
-                                      FRAME_NAME_TABLE,
-                                      FRAME_BASE_INDEX,
-                                      FRAME_BASE_TEXT,
-                                      FRAME_CODE_TABLE,
-                                      FRAME_SORT_DATA,
-                                      FRAME_BROKER_QUEUE,
-                                      FRAME_SYSTEM_MESSAGE,
-                                      FRAME_REALTIME_MESSAGE,
-                                      FRAME_SERVER_TEXT,
-                                      FRAME_KEEPALIVE};
-  const uint8_t command = kCommands[rng() % sizeof kCommands];
+  static const std::vector<uint8_t> kCommands = [] {
+    std::vector<uint8_t> commands = QuoteRequestServer::Commands();
+    commands.push_back(FRAME_SERVER_TEXT);
+    commands.push_back(FRAME_KEEPALIVE);
+    return commands;
+  }();
+  const uint8_t command = kCommands[rng() % kCommands.size()];
   // A plausible request for the command, answered by the data set.
   Bytes request(98, 0);
   request[0] = uint8_t(rng() % 3);
