@@ -253,16 +253,7 @@ int ProxyDouble::Socks4(Connection &c) {
   std::string usual = head.substr(0, 8);
   usual[0] = 0;
   usual[1] = char(target >= 0 ? 90 : 91);
-  After after = Respond(c, 0, usual);
-  if (after != After::kContinue || target < 0) {
-    if (target >= 0) {
-      Track(target, false);
-      ::close(target);
-    }
-    if (after == After::kHold) Hold(c.fd);
-    return -1;
-  }
-  return target;
+  return Conclude(c, 0, usual, target);
 }
 
 int ProxyDouble::Socks5(Connection &c) {
@@ -333,16 +324,7 @@ int ProxyDouble::Socks5(Connection &c) {
   std::string usual("\x05\x00\x00\x01\x7F\x00\x00\x01", 8);
   if (target < 0) usual = std::string("\x05\x05\x00\x01\x00\x00\x00\x00", 8);
   usual += port;
-  after = Respond(c, 2, usual);
-  if (after != After::kContinue || target < 0) {
-    if (target >= 0) {
-      Track(target, false);
-      ::close(target);
-    }
-    if (after == After::kHold) Hold(c.fd);
-    return -1;
-  }
-  return target;
+  return Conclude(c, 2, usual, target);
 }
 
 int ProxyDouble::HttpConnect(Connection &c, bool relay) {
@@ -395,16 +377,18 @@ int ProxyDouble::HttpConnect(Connection &c, bool relay) {
     usual = target >= 0 ? (relay ? "HTTP/1.0 200 OK\r\n\r\n" : "HTTP/1.0 200 Connection established\r\n\r\n")
                         : "HTTP/1.0 502 Bad Gateway\r\n\r\n";
   }
-  After after = Respond(c, 0, usual);
-  if (after != After::kContinue || target < 0) {
-    if (target >= 0) {
-      Track(target, false);
-      ::close(target);
-    }
-    if (after == After::kHold) Hold(c.fd);
-    return -1;
+  return Conclude(c, 0, usual, target);
+}
+
+int ProxyDouble::Conclude(Connection &c, int step, const std::string &usual, int target) {
+  const After after = Respond(c, step, usual);
+  if (after == After::kContinue && target >= 0) return target;
+  if (target >= 0) {
+    Track(target, false);
+    ::close(target);
   }
-  return target;
+  if (after == After::kHold) Hold(c.fd);
+  return -1;
 }
 
 void ProxyDouble::Hold(int client) {

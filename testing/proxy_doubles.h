@@ -110,6 +110,9 @@ class ProxyDouble {
   // Sends the usual answer or the replacement for step; returns what comes
   // next: kContinue to go on, kHold or kClose.
   After Respond(Connection &c, int step, const std::string &usual);
+  // The handshake's last answer: the tunnel's target when the answer went out
+  // and the target could be reached, else -1 with the target closed.
+  int Conclude(Connection &c, int step, const std::string &usual, int target);
   int ConnectTarget(int index, uint16_t requestedPort);
   void Record(int index, const std::string &bytes);
   void Requested(const std::string &host, uint16_t port);
