@@ -213,21 +213,16 @@ struct ValueFamilyBase {
   static bool Prepare(const INDEXCALC *, const ArgReader *, NoParams &) { return true; }
 };
 
-// EMA: Y(0) = X(0); Y = (2X + (n - 1)Y') / (n + 1) with n taken at every bar
-// (below 0 counts as 0).
-struct EmaFamily : ValueFamilyBase {
-  static constexpr StateListId kList = kListEma;
+// The two-argument smoothings (EMA, DMA) differ only in their step
+// Derived::Step(previous Y, X, second argument at that bar).
+template <class Derived>
+struct SmoothingFamily : ValueFamilyBase {
   using Params = NoParams;
-  static double Step(double y, double x, double nArg) {
-    int64_t n = Trunc(nArg);
-    if (n < 0) n = 0;
-    return (2 * x + double(n - 1) * y) / double(n + 1);
-  }
   static double Scratch(const INDEXCALC *ctx, const ArgReader *r, const Params &, State &s) {
     double y = r[0].At(ctx, 0);
     for (uint32_t b = 1; b <= ctx->bar; ++b) {
       const double x = r[0].At(ctx, b);
-      y = Step(y, x, r[1].At(ctx, b));
+      y = Derived::Step(y, x, r[1].At(ctx, b));
     }
     s.y = y;
     return y;
@@ -238,8 +233,19 @@ struct EmaFamily : ValueFamilyBase {
   }
   static double Continue(const INDEXCALC *ctx, const ArgReader *r, const Params &, State &s) {
     const double x = r[0].Now(ctx);
-    s.y = Step(s.y, x, r[1].Now(ctx));
+    s.y = Derived::Step(s.y, x, r[1].Now(ctx));
     return s.y;
+  }
+};
+
+// EMA: Y(0) = X(0); Y = (2X + (n - 1)Y') / (n + 1) with n taken at every bar
+// (below 0 counts as 0).
+struct EmaFamily : SmoothingFamily<EmaFamily> {
+  static constexpr StateListId kList = kListEma;
+  static double Step(double y, double x, double nArg) {
+    int64_t n = Trunc(nArg);
+    if (n < 0) n = 0;
+    return (2 * x + double(n - 1) * y) / double(n + 1);
   }
   // Continue over columns i0 .. i1 - 1, the value kept in a register.
   static uint32_t Run(const ArgReader *r, State &s, uint32_t i0, uint32_t i1, double *out) {
@@ -307,28 +313,9 @@ struct SmaFamily : ValueFamilyBase {
 };
 
 // DMA: Y = A·X + (1 − A)·Y′ for 0 < A ≤ 1; any other A keeps Y′.
-struct DmaFamily : ValueFamilyBase {
+struct DmaFamily : SmoothingFamily<DmaFamily> {
   static constexpr StateListId kList = kListDma;
-  using Params = NoParams;
   static double Step(double y, double x, double a) { return a > 0 && a <= 1 ? a * x + (1 - a) * y : y; }
-  static double Scratch(const INDEXCALC *ctx, const ArgReader *r, const Params &, State &s) {
-    double y = r[0].At(ctx, 0);
-    for (uint32_t b = 1; b <= ctx->bar; ++b) {
-      const double x = r[0].At(ctx, b);
-      y = Step(y, x, r[1].At(ctx, b));
-    }
-    s.y = y;
-    return y;
-  }
-  static double Direct(const INDEXCALC *ctx, const ArgReader *r, const Params &p) {
-    State s;
-    return Scratch(ctx, r, p, s);
-  }
-  static double Continue(const INDEXCALC *ctx, const ArgReader *r, const Params &, State &s) {
-    const double x = r[0].Now(ctx);
-    s.y = Step(s.y, x, r[1].Now(ctx));
-    return s.y;
-  }
 };
 
 // VALUEWHEN: A at the latest bar where X held; 0 before X ever held.
