@@ -42,11 +42,13 @@ TEST(WindowThreads, PostAndSendToAWindowBeingDestroyedFailCleanly) {
   const char *cls = ChurnClass();
   std::atomic<HWND> current{nullptr};
   std::atomic<bool> stop{false};
-  Outcomes posts, sends;
+  std::atomic<DWORD> ownerId{0};
+  Outcomes posts, sends, owners;
 
   // The owner makes a window, lets the others aim at it, answers what they
   // sent and destroys it, again and again.
   std::thread owner([&] {
+    ownerId = GetCurrentThreadId();
     // A bounded drain: the others post faster than one thread takes.
     auto serve = [] {
       MSG msg;
@@ -62,12 +64,17 @@ TEST(WindowThreads, PostAndSendToAWindowBeingDestroyedFailCleanly) {
     stop = true;
   });
 
-  auto aim = [&](bool send) {
+  enum Call { kPost, kSend, kAskOwner };
+  auto aim = [&](Call call) {
     while (!stop) {
       HWND hwnd = current.load();
       if (!hwnd) continue;
       SetLastError(0);
-      if (send) {
+      if (call == kAskOwner) {
+        DWORD thread = GetWindowThreadProcessId(hwnd, nullptr);
+        bool gone = thread == 0 && GetLastError() == ERROR_INVALID_WINDOW_HANDLE;
+        ++(thread == ownerId ? owners.delivered : gone ? owners.refused : owners.wrong);
+      } else if (call == kSend) {
         LRESULT answer = SendMessageA(hwnd, kPing, 0, 0);
         // A send queued before the window died is answered 0.
         auto &counter = answer == 7 ? sends.delivered : answer == 0 ? sends.refused : sends.wrong;
@@ -80,14 +87,13 @@ TEST(WindowThreads, PostAndSendToAWindowBeingDestroyedFailCleanly) {
     }
   };
   std::vector<std::thread> others;
-  others.emplace_back(aim, false);
-  others.emplace_back(aim, false);
-  others.emplace_back(aim, true);
+  for (Call call : {kPost, kPost, kSend, kAskOwner}) others.emplace_back(aim, call);
   owner.join();
   for (auto &t : others) t.join();
 
   EXPECT_EQ(posts.wrong.load(), 0);
   EXPECT_EQ(sends.wrong.load(), 0);
+  EXPECT_EQ(owners.wrong.load(), 0);
   EXPECT_GT(posts.delivered.load() + sends.delivered.load(), 0);
 }
 
