@@ -1,7 +1,8 @@
 // The formula engine against plain C++ loops computing the same values over
 // the same bars: MACD written in the formula language and MA(C,20), each over
-// 1,000,000 generated bars, and a full recalculation of five typical
-// formulas over a 15,000-bar series.
+// 1,000,000 generated bars, a full recalculation of five typical formulas
+// over a 15,000-bar series, and windows nested three deep whose window (the
+// volume) changes every bar, over 250 day bars.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -219,5 +220,52 @@ void BM_FiveFormulasFull15000(benchmark::State &state) {
   state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(bars.size()));
 }
 BENCHMARK(BM_FiveFormulasFull15000)->Unit(benchmark::kMillisecond);
+
+// ---- Nested windows of a varying size ---------------------------------------------------------
+
+// The volumes (1000 and up) exceed the 250 bars, so every level is the mean of
+// every bar so far of the level below, added up oldest first.
+std::vector<double> PlainNestedMa(const std::vector<KLINEBAR> &bars, int levels) {
+  std::vector<double> x;
+  for (const auto &b : bars) x.push_back(double(b.close) / double(kDivisor));
+  for (int level = 0; level < levels; ++level) {
+    std::vector<double> y;
+    for (size_t t = 0; t < x.size(); ++t) {
+      double sum = 0;
+      for (size_t s = 0; s <= t; ++s) sum += x[s];
+      y.push_back(sum / double(t + 1));
+    }
+    x = y;
+  }
+  return x;
+}
+
+const char *const kNested[] = {
+    "A:MA(MA(MA(C,V),V),V);",
+    "A:SMA(SMA(SMA(C,V,1),V,1),V,1);",
+    "A:HHV(HHV(HHV(C,V),V),V);",
+    "A:STD(STD(STD(C,V),V),V);",
+};
+
+void BM_NestedVaryingWindows250(benchmark::State &state) {
+  const auto &bars = Bars(250);
+  const char *text = kNested[state.range(0)];
+  state.SetLabel(text);
+  Engine engine(text);
+  for (auto _ : state) {
+    engine.Run(bars);
+    benchmark::DoNotOptimize(engine.Line(0)[bars.size() - 1]);
+  }
+  if (state.range(0) == 0) {
+    const std::vector<double> plain = PlainNestedMa(bars, 3);
+    for (size_t i = 0; i < bars.size(); ++i)
+      if (engine.Line(0)[i] != plain[i]) {
+        state.SkipWithError("nested MA values differ from the plain loop");
+        break;
+      }
+  }
+  state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(bars.size()));
+}
+BENCHMARK(BM_NestedVaryingWindows250)->DenseRange(0, 3)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -60,6 +60,8 @@ inline void CopyShort(uint8_t *to, const uint8_t *from) {
 
 }  // namespace
 
+static_assert(LCompressLite::kDictionarySize <= 0xFFFF, "a prefix is kept in 16 bits");
+
 LCompressLite::LCompressLite() { std::memset(dictionary_, 0, sizeof dictionary_); }
 
 LCompressLite::~LCompressLite() = default;
@@ -180,7 +182,9 @@ int32_t LCompressLite::Decode(const void *input, int32_t inputLength, void *outp
 
       if (nextCode >= kDictionarySize) return kCorrupt;
       Entry &entry = dictionary_[nextCode];
-      entry.prefix = uint16_t(prev);
+      // Codes past the dictionary (damaged streams, where wide codes allow
+      // them) would not fit the field; any of them unwinds as corrupt.
+      entry.prefix = uint16_t(prev < kDictionarySize ? prev : kDictionarySize);
       entry.suffix = out[start];
       entry.stable = prevStable;
       entry.offset = prevOffset;

@@ -5,8 +5,10 @@
 // bit first (a code may span bytes). Codes 0-255 are literal bytes, 256 ends
 // the data, 257 widens the codes by one bit, 258 starts a new run with an
 // empty dictionary, 259 and up name dictionary strings. Every run starts
-// with a 9-bit literal; codes are 9 bits wide until a 257 widens them, and
-// never wider than 15 bits.
+// with a 9-bit literal; codes are 9 bits wide until a 257 widens them. A
+// dictionary of 35072 entries needs 16-bit codes and an encoder may widen
+// sooner than it must, so every widening is followed, up to the 24 bits the
+// bit reader holds.
 //
 // The bodies come off the network, so any byte string is safe to decode:
 // the reader never looks past the input, a code that does not fit in the
@@ -30,7 +32,8 @@ class LCompressLite {
   static constexpr uint32_t kResetCode = 258;
   static constexpr uint32_t kFirstStringCode = 259;
   static constexpr int kFirstWidth = 9;
-  static constexpr int kMaxWidth = 15;
+  // The widest code the bit reader takes; a widening past it is corrupt data.
+  static constexpr int kMaxWidth = 24;
 
   // Work memory: the dictionary's entries and the stack on which a string
   // is unwound when it cannot be copied from the output.
@@ -53,8 +56,9 @@ class LCompressLite {
   //        capacity of 5 or more): the decoder keeps that margin free.
   //   203  the input does not begin with "WMC15" (or is null).
   //   206  corrupt data: a run that does not start with a literal, codes
-  //        widened past 15 bits, a string longer than 35022 bytes or a
-  //        dictionary that outgrows its 35072 entries.
+  //        widened past 24 bits, a string longer than 35022 bytes, a string
+  //        built on a code past the dictionary or a dictionary that outgrows
+  //        its 35072 entries.
   // On an error the output holds the bytes decoded so far and
   // *outputLength is left alone. Bytes of the output past the decoded length
   // may be overwritten (never past the capacity). Allocates nothing; the
@@ -64,7 +68,9 @@ class LCompressLite {
 
  private:
   // An entry stands for the string of its prefix code followed by its suffix
-  // byte. When the whole prefix chain was known as the entry was made
+  // byte (a prefix past the dictionary is kept as kDictionarySize, which
+  // unwinds as corrupt just as the code itself would). When the whole prefix
+  // chain was known as the entry was made
   // ("stable"), the string also lies in the output at offset, length bytes
   // long, and is copied from there; otherwise it is unwound through the
   // chain as it stands now.

@@ -58,6 +58,9 @@ struct IndexBuiltinRow {
 const IndexBuiltinRow *FindIndexBuiltin(const char *text, int length);
 const IndexBuiltinRow *IndexBuiltinRows();
 
+struct ArgumentValues;
+struct BuiltinStateList;
+
 // Argument access and conversions shared by the implementations.
 namespace builtin {
 
@@ -91,7 +94,8 @@ inline double Price(const INDEXCALC *ctx, uint32_t raw) {
 }
 
 // Reads one argument at the current bar or another bar, from a column
-// computed beforehand when the bar lies in it, else by evaluating.
+// computed beforehand when the bar lies in it, from the pass's values of the
+// argument when it has them (see ShareValues), else by evaluating.
 class ArgReader {
  public:
   explicit ArgReader(const CKvIndexExpression *e) : expr_(e) {}
@@ -100,14 +104,25 @@ class ArgReader {
     from_ = from;
     count_ = count;
   }
+  // An argument that keeps state (a stateful built-in, a reference) is
+  // evaluated once per bar of the pass and read from there after: a window
+  // that reads it at earlier bars would otherwise evaluate it anew at every
+  // one of them, each time from scratch, and nested windows would multiply
+  // the cost level by level. The values are kept with the list of the
+  // built-in that reads them. An argument that reads its own statement
+  // changes while the pass writes it and is always evaluated. True when the
+  // reader goes through kept values.
+  bool ShareValues(BuiltinStateList &list, const INDEXCALC *ctx);
   double Now(const INDEXCALC *ctx) const {
     const uint32_t i = ctx->bar - from_;
     if (column_ && i < count_) return column_[i];
+    if (values_) return Kept(ctx, ctx->bar);
     return Eval(expr_, ctx);
   }
   double At(const INDEXCALC *ctx, uint32_t bar) const {
     const uint32_t i = bar - from_;
     if (column_ && i < count_) return column_[i];
+    if (values_) return Kept(ctx, bar);
     return EvalAt(expr_, ctx, bar);
   }
   const CKvIndexExpression *expression() const { return expr_; }
@@ -115,10 +130,13 @@ class ArgReader {
   const double *column() const { return column_; }
 
  private:
+  double Kept(const INDEXCALC *ctx, uint32_t bar) const;
+
   const CKvIndexExpression *expr_;
   const double *column_ = nullptr;
   uint32_t from_ = 0;
   uint32_t count_ = 0;
+  ArgumentValues *values_ = nullptr;
 };
 
 // Shows the calculation's out-of-memory message (warning, topmost, no owner).
@@ -158,9 +176,23 @@ struct HeapArrayState : BuiltinState {
   uint32_t count;
 };
 
+// The values of one argument expression at the bars of one pass, as far as
+// they were asked for.
+struct ArgumentValues {
+  const CKvIndexExpression *argument;
+  uint32_t serial;
+  const KLINEBAR *bars;
+  uint32_t barCount;
+  ArgumentValues *next;
+  std::unique_ptr<double[]> values;   // barCount entries
+  std::unique_ptr<uint8_t[]> known;   // 1 where values holds the bar's value
+};
+
 // The records of one stateful built-in (STD and STDP use VAR's and VARP's).
 struct BuiltinStateList {
   BuiltinState *head = nullptr;
+  // The kept argument values of this built-in's calls, all of one pass.
+  ArgumentValues *values = nullptr;
   BuiltinPool pool = BuiltinPool::Small;
   // Frees what a record holds besides its block (heap arrays); may be null.
   void (*dispose)(BuiltinState *) = nullptr;
@@ -168,9 +200,12 @@ struct BuiltinStateList {
 
 namespace builtin {
 
-// Step 1 of every stateful call: a record of another pass at the head means
-// a new pass has begun, and everything the list holds is released.
+// Step 1 of every stateful call: a record (or kept argument values) of
+// another pass means a new pass has begun, and everything the list holds is
+// released.
 void BeginCall(BuiltinStateList &list, uint32_t serial);
+// Releases the kept values of one argument (nothing for null).
+void ReleaseValues(BuiltinStateList &list, const CKvIndexExpression *argument);
 BuiltinState *FindState(BuiltinStateList &list, const void *site);
 // Unlinks and releases one record.
 void ReleaseState(BuiltinStateList &list, BuiltinState *record);
@@ -315,12 +350,21 @@ double StatefulStep(const INDEXCALC *ctx, const CKvIndexFunctionParam *args, con
   return Family::Direct(ctx, r, p);
 }
 
-// The bar-by-bar entry of a family: readers that evaluate.
+// The bar-by-bar entry of a family: readers that evaluate, or read the
+// pass's values of arguments that keep state. Like a record, those values
+// are not kept past the last bar of the range.
 template <class Family, int kArgs>
 double StatefulCall(const INDEXCALC *ctx, const CKvIndexFunctionParam *args) {
   ArgReader r[4] = {ArgReader(Arg(args, 0)), ArgReader(kArgs > 1 ? Arg(args, 1) : nullptr),
                     ArgReader(kArgs > 2 ? Arg(args, 2) : nullptr), ArgReader(nullptr)};
-  return StatefulStep<Family>(ctx, args, r);
+  BuiltinStateList &list = StateList(Family::kList);
+  BeginCall(list, ctx->serial);
+  bool kept = false;
+  for (int k = 0; k < kArgs; ++k) kept = r[k].ShareValues(list, ctx) || kept;
+  const double v = StatefulStep<Family>(ctx, args, r);
+  if (kept && ctx->bar + 1 >= ctx->barCount)
+    for (int k = 0; k < kArgs; ++k) ReleaseValues(list, r[k].expression());
+  return v;
 }
 
 // A stateful call over a block whose arguments are pure: they are computed as

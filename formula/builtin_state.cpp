@@ -54,7 +54,18 @@ void FreeHeapArray(BuiltinState *record) {
   r->array = nullptr;
 }
 
+void ReleaseAllValues(BuiltinStateList &list) {
+  ArgumentValues *v = list.values;
+  list.values = nullptr;
+  while (v) {
+    ArgumentValues *next = v->next;
+    delete v;
+    v = next;
+  }
+}
+
 void ReleaseAll(BuiltinStateList &list) {
+  ReleaseAllValues(list);
   BuiltinState *r = list.head;
   list.head = nullptr;
   while (r) {
@@ -81,7 +92,57 @@ BuiltinStateList &StateList(StateListId id) {
 }
 
 void BeginCall(BuiltinStateList &list, uint32_t serial) {
-  if (list.head && list.head->serial != serial) ReleaseAll(list);
+  if ((list.head && list.head->serial != serial) || (list.values && list.values->serial != serial))
+    ReleaseAll(list);
+}
+
+void ReleaseValues(BuiltinStateList &list, const CKvIndexExpression *argument) {
+  if (!argument) return;
+  for (ArgumentValues **link = &list.values; *link; link = &(*link)->next) {
+    if ((*link)->argument == argument) {
+      ArgumentValues *v = *link;
+      *link = v->next;
+      delete v;
+      return;
+    }
+  }
+}
+
+bool ArgReader::ShareValues(BuiltinStateList &list, const INDEXCALC *ctx) {
+  values_ = nullptr;
+  if (!expr_ || expr_->IsPure() || expr_->ReadsOwnStatement() || ctx->barCount == 0) return false;
+  for (ArgumentValues *v = list.values; v; v = v->next) {
+    if (v->argument != expr_) continue;
+    if (v->serial == ctx->serial && v->bars == ctx->bars && v->barCount == ctx->barCount) {
+      values_ = v;
+      return true;
+    }
+    ReleaseValues(list, expr_);  // made for other bars
+    break;
+  }
+  auto *v = new (std::nothrow) ArgumentValues{expr_, ctx->serial, ctx->bars, ctx->barCount, nullptr, nullptr, nullptr};
+  if (!v) return false;
+  v->values.reset(new (std::nothrow) double[ctx->barCount]);
+  v->known.reset(new (std::nothrow) uint8_t[ctx->barCount]());
+  if (!v->values || !v->known) {
+    // Without the memory the argument is evaluated wherever it is read.
+    delete v;
+    return false;
+  }
+  v->next = list.values;
+  list.values = v;
+  values_ = v;
+  return true;
+}
+
+double ArgReader::Kept(const INDEXCALC *ctx, uint32_t bar) const {
+  ArgumentValues &v = *values_;
+  if (bar >= v.barCount) return EvalAt(expr_, ctx, bar);
+  if (!v.known[bar]) {
+    v.values[bar] = EvalAt(expr_, ctx, bar);
+    v.known[bar] = 1;
+  }
+  return v.values[bar];
 }
 
 BuiltinState *FindState(BuiltinStateList &list, const void *site) {

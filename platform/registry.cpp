@@ -411,7 +411,11 @@ class Registry {
     if (Find(kTimeZones)) return;
     Create(kTimeZones);
     for (const Zone &zone : kZones) {
-      std::string path = std::string(kTimeZones) + "\\" + zone.key;
+      // Appended piece by piece: GCC 12 warns falsely about a temporary
+      // string concatenated with literals here.
+      std::string path = kTimeZones;
+      path += '\\';
+      path += zone.key;
       Create(path);
       Key &key = *Find(path);
       auto text = [](const char *s) { return std::string(s, strlen(s) + 1); };

@@ -29,7 +29,8 @@ class Encoder {
  public:
   Encoder(const uint8_t *data, size_t size, const LzwEncodeOptions &options, LzwEncodeStats &stats)
       : data_(data), size_(size), options_(options), stats_(stats) {
-    limit_ = std::clamp<uint32_t>(options.codeLimit, LCompressLite::kFirstStringCode, 1u << LCompressLite::kMaxWidth);
+    limit_ = std::clamp<uint32_t>(options.codeLimit, LCompressLite::kFirstStringCode, LCompressLite::kDictionarySize);
+    minWidth_ = std::clamp(options.minWidth, LCompressLite::kFirstWidth, LCompressLite::kMaxWidth);
     for (size_t at : options.resetAt)
       if (at > 0 && at < size) resets_.push_back(at);
     std::sort(resets_.begin(), resets_.end());
@@ -42,6 +43,7 @@ class Encoder {
       // One run: a fresh dictionary and 9-bit codes.
       std::unordered_map<uint32_t, uint32_t> strings;
       width_ = LCompressLite::kFirstWidth;
+      firstOfRun_ = true;
       uint32_t nextCode = LCompressLite::kFirstStringCode;
       uint32_t current = data_[i++];
       while (nextReset < resets_.size() && resets_[nextReset] < i) ++nextReset;
@@ -70,9 +72,12 @@ class Encoder {
   }
 
  private:
-  // Widens first when the code does not fit.
+  // Widens first when the code does not fit, or when the run's first
+  // literal is out and the codes are narrower than asked.
   void Emit(uint32_t code) {
-    while (code >= (1u << width_)) {
+    const int least = firstOfRun_ ? LCompressLite::kFirstWidth : minWidth_;
+    firstOfRun_ = false;
+    while (code >= (1u << width_) || width_ < least) {
       Put(LCompressLite::kWidenCode);
       ++width_;
       ++stats_.widenings;
@@ -91,6 +96,8 @@ class Encoder {
   const LzwEncodeOptions &options_;
   LzwEncodeStats &stats_;
   uint32_t limit_;
+  int minWidth_;
+  bool firstOfRun_ = true;
   std::vector<size_t> resets_;
   LzwCodeWriter writer_;
   int width_ = LCompressLite::kFirstWidth;

@@ -15,9 +15,14 @@ struct LzwEncodeOptions {
   // Offsets of 0 or past the input are ignored; the order does not matter.
   std::vector<size_t> resetAt;
   // A run also ends when its next string code would reach this value
-  // (259 to 32768; values outside are brought inside). The default fills
-  // the dictionary up to 15-bit codes.
+  // (259 to 35072, the decoder's dictionary; values outside are brought
+  // inside). The default fills the dictionary up to 15-bit codes; above
+  // 32768 the codes need 16 bits.
   uint32_t codeLimit = 32768;
+  // Widening early: every code of a run after its first literal is at least
+  // this wide (9 to 24; values outside are brought inside), although the
+  // codes would fit in fewer bits.
+  int minWidth = 9;
   // Finish with the end code. Without it the stream just stops (the last
   // byte padded with zero bits), which the decoder takes as the end.
   bool endCode = true;

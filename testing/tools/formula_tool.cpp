@@ -191,13 +191,21 @@ bool ParseBar(const std::string &line, uint32_t divisor, KLINEBAR &bar, std::str
   return true;
 }
 
+// The strings are built by appending: GCC 12 warns falsely (restrict,
+// array bounds) about `"literal" + std::string` once it is inlined.
+std::string Joined(const char *prefix, const std::string &text) {
+  std::string out(prefix);
+  out += text;
+  return out;
+}
+
 std::string TokenText(const CKvIndexExpression &e, const INDEXTOKEN &t, const CKvIndex &f) {
   static const char *const kOps[] = {"(", "?", "?", "?", "*", "/", "+", "-", "<", ">", "<=", ">=", "=", "<>", "AND", "OR"};
   char buffer[64];
   switch (t.kind) {
     case kOperandOperator: return t.op < 16 ? kOps[t.op] : "?";
     case kOperandConstant: std::snprintf(buffer, sizeof buffer, "%.17g", t.value); return buffer;
-    case kOperandParam: return "$" + Utf8(t.index >= 0 && t.index < 16 ? f.params[t.index].name : "?");
+    case kOperandParam: return Joined("$", Utf8(t.index >= 0 && t.index < 16 ? f.params[t.index].name : "?"));
     case kOperandCall: {
       const CKvIndexFunction *call = e.GetCall(uint32_t(t.index));
       if (!call) return "?()";
@@ -206,8 +214,10 @@ std::string TokenText(const CKvIndexExpression &e, const INDEXTOKEN &t, const CK
         text += "(";
         for (const CKvIndexFunctionParam *a = call->args; a; a = a->next) {
           text += "[";
-          for (uint32_t i = 0; i < a->TokenCount(); ++i)
-            text += (i ? " " : "") + TokenText(*a, a->Tokens()[i], f);
+          for (uint32_t i = 0; i < a->TokenCount(); ++i) {
+            if (i) text += ' ';
+            text += TokenText(*a, a->Tokens()[i], f);
+          }
           text += a->next ? "]," : "]";
         }
         text += ")";
@@ -217,22 +227,24 @@ std::string TokenText(const CKvIndexExpression &e, const INDEXTOKEN &t, const CK
     case kOperandVariable: {
       if (t.index < 0) return "@self";
       const CKvIndexVariable *v = f.GetVariable(t.index);
-      return "@" + (v && v->name[0] ? Utf8(v->name) : "#" + std::to_string(t.index));
+      return Joined("@", v && v->name[0] ? Utf8(v->name) : Joined("#", std::to_string(t.index)));
     }
     case kOperandReference: {
       const CKvIndexRefother *r = e.GetReference(uint32_t(t.index));
-      return std::string("\"") + (r ? Utf8(r->code) : "?") + "$...\"";
+      std::string text = Joined("\"", r ? Utf8(r->code) : "?");
+      text += "$...\"";
+      return text;
     }
     default: {
       char text[8] = {};
       std::memcpy(text, t.text, 7);
-      return "'" + Utf8(text) + "'";
+      return Joined("'", Utf8(text)) + "'";
     }
   }
 }
 
 std::string ColumnName(const CKvIndexVariable &v, uint32_t index) {
-  return v.name[0] ? Utf8(v.name) : "#" + std::to_string(index);
+  return v.name[0] ? Utf8(v.name) : Joined("#", std::to_string(index));
 }
 
 }  // namespace
@@ -367,8 +379,10 @@ int main(int argc, char **argv) {
       const CKvIndexVariable &v = *formula.GetVariable(int32_t(i));
       std::string rpn;
       if (v.expression)
-        for (uint32_t k = 0; k < v.expression->TokenCount(); ++k)
-          rpn += (k ? " " : "") + TokenText(*v.expression, v.expression->Tokens()[k], formula);
+        for (uint32_t k = 0; k < v.expression->TokenCount(); ++k) {
+          if (k) rpn += ' ';
+          rpn += TokenText(*v.expression, v.expression->Tokens()[k], formula);
+        }
       std::printf("%s: %s\n", ColumnName(v, i).c_str(), rpn.c_str());
     }
   }

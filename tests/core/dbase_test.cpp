@@ -91,10 +91,15 @@ TEST_F(DbfTableTest, RowsAreTheWholeRecordsUpToTheAnnouncedCount) {
     SCOPED_TRACE(testing::Message() << c.written << " written, " << c.announced << " announced, "
                                     << c.extraBytes << " more bytes");
     DbfDesc desc = Brokers({});
-    for (int i = 0; i < c.written; ++i) desc.rows.push_back({std::to_string(i), "n" + std::to_string(i)});
+    for (int i = 0; i < c.written; ++i) {
+      std::string name = "n";
+      name += std::to_string(i);
+      desc.rows.push_back({std::to_string(i), name});
+    }
     desc.recordCount = c.announced;
     desc.endMarker = false;
-    std::string bytes = BuildDbf(desc) + std::string(size_t(c.extraBytes), '#');
+    std::string bytes = BuildDbf(desc);
+    bytes.append(size_t(c.extraBytes), '#');
     ASSERT_TRUE(WriteBytes(path_, bytes));
 
     TDbfTable table(path_.c_str());
@@ -102,8 +107,10 @@ TEST_F(DbfTableTest, RowsAreTheWholeRecordsUpToTheAnnouncedCount) {
     EXPECT_EQ(table.RowCount(), c.rows);
     if (c.rows > 0) {
       ASSERT_TRUE(table.GoToRow(c.rows - 1));
-      std::string last = "n" + std::to_string(c.rows - 1);
-      EXPECT_EQ(table.GetFieldText("NAME"), last.append(8 - last.size(), ' '));
+      std::string last = "n";
+      last += std::to_string(c.rows - 1);
+      last.resize(8, ' ');
+      EXPECT_EQ(table.GetFieldText("NAME"), last);
     }
     EXPECT_FALSE(table.GoToRow(c.rows));
   }
@@ -189,7 +196,11 @@ TEST_F(DbfTableTest, FindsTheFileWithoutRegardToCase) {
 TEST_F(DbfTableTest, RefusesFilesTheHeaderDoesNotDescribe) {
   auto many = [](int count) {
     DbfDesc desc;
-    for (int i = 0; i < count; ++i) desc.fields.push_back({"F" + std::to_string(i), 'C', 1});
+    for (int i = 0; i < count; ++i) {
+      std::string name = "F";
+      name += std::to_string(i);
+      desc.fields.push_back({name, 'C', 1});
+    }
     desc.rows = {{}};
     return desc;
   };

@@ -231,7 +231,8 @@ TEST_F(EFileTest, MakeDirChainReportsWhetherThePathExistsAtTheEnd) {
   EXPECT_FALSE(MakeDirChain(nullptr));
   EXPECT_FALSE(MakeDirChain(""));
 
-  std::string tooLong = "long\\" + std::string(1015, 'n');
+  std::string tooLong = "long\\";
+  tooLong.append(1015, 'n');
   ASSERT_EQ(tooLong.size(), 1020u);
   EXPECT_FALSE(MakeDirChain(tooLong.c_str()));
   EXPECT_FALSE(fs::exists("long")) << "a refused path creates nothing";

@@ -51,6 +51,17 @@ Bytes Pack(std::initializer_list<Code> codes) {
   return w.Bytes();
 }
 
+// A 9-bit first literal, widenings up to `width`, then the other codes at
+// that width.
+Bytes Widened(int width, std::initializer_list<uint32_t> codes) {
+  LzwCodeWriter w;
+  auto code = codes.begin();
+  w.Put(*code++, 9);
+  for (int k = 9; k < width; ++k) w.Put(257, k);
+  for (; code != codes.end(); ++code) w.Put(*code, width);
+  return w.Bytes();
+}
+
 TEST_F(Lzw, HandMadeStreams) {
   struct Case {
     const char *name;
@@ -83,8 +94,12 @@ TEST_F(Lzw, HandMadeStreams) {
       {"a run that starts with a string code", Pack({{300, 9}, {256, 9}}), 16, 206, ""},
       {"a run that starts with a widening", Pack({{257, 9}, {65, 10}, {256, 10}}), 16, 206, ""},
       {"a reset after a reset", Pack({{65, 9}, {258, 9}, {258, 9}, {256, 9}}), 16, 206, ""},
-      {"widening past 15 bits",
-       Pack({{65, 9}, {257, 9}, {257, 10}, {257, 11}, {257, 12}, {257, 13}, {257, 14}, {257, 15}}), 16, 206, ""},
+      {"16-bit codes",
+       Pack({{65, 9}, {257, 9}, {257, 10}, {257, 11}, {257, 12}, {257, 13}, {257, 14}, {257, 15}, {66, 16},
+             {259, 16}, {256, 16}}),
+       16, 0, "ABAB"},
+      {"24-bit codes", Widened(24, {65, 66, 259, 256}), 16, 0, "ABAB"},
+      {"widening past 24 bits", Widened(25, {65, 256}), 16, 206, ""},
       // 260 is used before it exists, then defined as itself plus 'A': a
       // chain without end.
       {"a string that loops", Pack({{65, 9}, {260, 9}, {65, 9}, {260, 9}, {256, 9}}), 64, 206, ""},
@@ -175,6 +190,13 @@ TEST_F(Lzw, RoundTripsThroughTheEncoder) {
   resetPoints.resetAt = {5000, 1, 2, 2, 1000, 1001, 999999};
   LzwEncodeOptions everyByte;
   everyByte.codeLimit = 259;
+  LzwEncodeOptions wholeDictionary;
+  wholeDictionary.codeLimit = 35072;
+  LzwEncodeOptions early16;
+  early16.minWidth = 16;
+  LzwEncodeOptions early24;
+  early24.minWidth = 24;
+  early24.codeLimit = 600;
 
   const Case cases[] = {
       {"empty", "", {}, 9, 0},
@@ -188,6 +210,10 @@ TEST_F(Lzw, RoundTripsThroughTheEncoder) {
       {"small dictionary", Text(20000), smallDictionary, 9, 50},
       {"reset points", Text(8000), resetPoints, 10, 5},
       {"a run per byte", "abcabcabc", everyByte, 9, 8},
+      // Codes 32768 to 35071 need 16 bits.
+      {"random, whole dictionary", RandomBytes(150000, 2), wholeDictionary, 16, 2},
+      {"widened early to 16 bits", Text(20000), early16, 16, 0},
+      {"widened early to 24 bits, with resets", Text(20000), early24, 24, 5},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
@@ -283,7 +309,7 @@ Result PlainDecoder::Decode(const Bytes &in, int32_t capacity) {
         continue;
       }
       if (c == 257) {
-        if (width == 15) return {206, -1, ""};
+        if (width == 24) return {206, -1, ""};
         ++width;
         continue;
       }
@@ -294,7 +320,7 @@ Result PlainDecoder::Decode(const Bytes &in, int32_t capacity) {
         code = prev;
       }
       while (code >= 256) {
-        if (sp >= 35022) return {206, -1, ""};
+        if (code >= 35072 || sp >= 35022) return {206, -1, ""};
         stack[sp++] = uint8_t(suffix[code]);
         code = prefix[code];
       }
@@ -323,6 +349,9 @@ TEST_F(Lzw, SurvivesRandomAndDamagedStreams) {
   LzwEncodeOptions options;
   options.codeLimit = 900;
   const Bytes valid = LzwEncode(data, options);
+  LzwEncodeOptions wideOptions = options;
+  wideOptions.minWidth = 17;
+  const Bytes wide = LzwEncode(data, wideOptions);
   PlainDecoder plainDecoder;
 
   std::mt19937 rng(20240115);
@@ -336,13 +365,13 @@ TEST_F(Lzw, SurvivesRandomAndDamagedStreams) {
         break;
       }
       case 1: {  // a valid stream with flipped bits, cut somewhere
-        input = valid;
+        input = (i / 3) % 2 ? wide : valid;
         for (int flips = 1 + rng() % 4; flips > 0; --flips)
           input[5 + rng() % (input.size() - 5)] ^= uint8_t(1u << (rng() % 8));
         input.resize(5 + rng() % (input.size() - 4));
         break;
       }
-      default: {  // plausible codes: literals, control codes and codes near the next one
+      default: {  // plausible codes: literals, control codes, codes near the next one and any code of the width
         LzwCodeWriter w;
         int width = 9;
         uint32_t next = 259;
@@ -352,10 +381,11 @@ TEST_F(Lzw, SurvivesRandomAndDamagedStreams) {
                           : pick < 45 ? 257
                           : pick < 48 ? 258
                           : pick < 49 ? 256
+                          : pick < 53 ? rng()
                                       : next - 20 + rng() % 24;
           code &= (1u << width) - 1;
           w.Put(code, width);
-          if (code == 257 && width < 16) ++width;
+          if (code == 257 && width < 25) ++width;
           if (code == 258) width = 9, next = 258;
           if (code != 257) ++next;
         }

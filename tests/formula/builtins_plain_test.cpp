@@ -141,7 +141,10 @@ TEST_F(PlainTest, InstrumentKind) {
     double value;
   } cases[] = {{0, 0, 0}, {1, 0, 0}, {0, 3, 1}, {1, 1, 1}, {3, 0, 7}, {4, 0, 6}, {2, 0, 5}, {9, 0, 5}};
   for (const auto &c : cases) {
-    const FakeStock &s = market.Add(c.market, "X" + std::to_string(c.market) + std::to_string(c.kind), 100, c.kind);
+    std::string code = "X";
+    code += std::to_string(c.market);
+    code += std::to_string(c.kind);
+    const FakeStock &s = market.Add(c.market, code, 100, c.kind);
     Calc other(market, s);
     EXPECT_EQ(other.Eval("STKTYPE", DailyBars({1}))[0], c.value) << int(c.market) << "/" << int(c.kind);
   }

@@ -263,6 +263,154 @@ TEST_F(WindowTest, ReferencesMatchTheirDefinitions) {
   EXPECT_EQ(Eval("IF(C>4,VALUEWHEN(C>7,C*2)+BARSLAST(C>7),-1)", x), gapped);
 }
 
+// ---- Nested calls with a window that changes every bar ----------------------------------
+
+// A built-in's from-scratch value at bar t over the values x (bars 0 .. t)
+// with the window argument n (n[s] is its value at bar s).
+using FromScratch = std::function<double(const std::vector<double> &x, const std::vector<double> &n, size_t t)>;
+
+std::vector<double> WindowOf(const std::vector<double> &x, size_t t, double n) {
+  return Window(x, t, n > 0 ? long(n) : 0);
+}
+
+// Sums oldest first, as a window made fresh adds it up.
+double Sum(const std::vector<double> &w) {
+  double s = 0;
+  for (double v : w) s += v;
+  return s;
+}
+
+// With V the window, each level of F(F(F(C,V),V),V) is the built-in over
+// the level below, bar by bar from scratch. V differs from one bar to the
+// next, so no call can continue a record, and the values must come out bit
+// for bit as computed here.
+TEST_F(WindowTest, NestedCallsWithAVaryingWindow) {
+  const FromScratch ma = [](auto &x, auto &n, size_t t) {
+    const auto w = WindowOf(x, t, n[t]);
+    return Sum(w) / double(w.size());
+  };
+  const FromScratch sum = [](auto &x, auto &n, size_t t) { return Sum(WindowOf(x, t, n[t])); };
+  const FromScratch hhv = [](auto &x, auto &n, size_t t) {
+    const auto w = WindowOf(x, t, n[t]);
+    return *std::max_element(w.begin(), w.end());
+  };
+  const FromScratch count = [](auto &x, auto &n, size_t t) {
+    const auto w = WindowOf(x, t, n[t]);
+    return double(std::count_if(w.begin(), w.end(), [](double v) { return v != 0; }));
+  };
+  const FromScratch wma = [](auto &x, auto &n, size_t t) {
+    const auto w = WindowOf(x, t, n[t]);
+    double s = 0;
+    for (size_t i = 0; i < w.size(); ++i) s += double(i + 1) * w[i];
+    return s / (double(w.size()) * (double(w.size()) + 1) / 2);
+  };
+  const FromScratch stdev = [](auto &x, auto &n, size_t t) {
+    const auto w = WindowOf(x, t, n[t]);
+    const double m = double(w.size());
+    if (w.size() <= 1) return 0.0;
+    double s = 0, q = 0;
+    for (double v : w) s += v, q += v * v;
+    const double var = (m * q - s * s) / (m * (m - 1));
+    return var > 0 ? std::sqrt(var) : 0.0;
+  };
+  const FromScratch aveDev = [](auto &x, auto &n, size_t t) {
+    const auto w = WindowOf(x, t, n[t]);
+    const double mean = Sum(w) / double(w.size());
+    double d = 0;
+    for (double v : w) d += std::fabs(v - mean);
+    return d / double(w.size());
+  };
+  // The recursive averages from bar 0: EMA with the N of every bar, SMA
+  // with the N of bar t (0 when it is not above the M of 1).
+  const FromScratch ema = [](auto &x, auto &n, size_t t) {
+    double y = x[0];
+    for (size_t s = 1; s <= t; ++s) y = (2 * x[s] + (n[s] - 1) * y) / (n[s] + 1);
+    return y;
+  };
+  const FromScratch sma = [](auto &x, auto &n, size_t t) {
+    if (n[t] < 1) return 0.0;
+    double y = x[0];
+    for (size_t s = 1; s <= t; ++s) y = (1 * x[s] + (n[t] - 1) * y) / n[t];
+    return y;
+  };
+  const FromScratch dma = [](auto &x, auto &n, size_t t) {
+    double y = x[0];
+    for (size_t s = 1; s <= t; ++s) {
+      const double a = n[s] / 10;
+      y = a > 0 && a <= 1 ? a * x[s] + (1 - a) * y : y;
+    }
+    return y;
+  };
+  const struct {
+    const char *expression;
+    const FromScratch &level;
+  } cases[] = {
+      {"MA(MA(MA(C,V),V),V)", ma},
+      {"SUM(SUM(SUM(C,V),V),V)", sum},
+      {"HHV(HHV(HHV(C,V),V),V)", hhv},
+      {"COUNT(COUNT(COUNT(C,V),V),V)", count},
+      {"WMA(WMA(WMA(C,V),V),V)", wma},
+      {"STD(STD(STD(C,V),V),V)", stdev},
+      {"AVEDEV(AVEDEV(AVEDEV(C,V),V),V)", aveDev},
+      {"EMA(EMA(EMA(C,V),V),V)", ema},
+      {"SMA(SMA(SMA(C,V,1),V,1),V,1)", sma},
+      {"DMA(DMA(DMA(C,V/10),V/10),V/10)", dma},
+  };
+
+  const auto closes = RandomCloses(120, 31);
+  auto bars = DailyBars(closes, 1);
+  std::vector<double> n;
+  for (size_t t = 0; t < bars.size(); ++t) {
+    // 0 to 10, never the same on two bars in a row; 0 is every bar so far.
+    bars[t].volume = float((t * 7 + 3) % 11);
+    n.push_back(bars[t].volume);
+  }
+  for (const auto &c : cases) {
+    std::vector<double> x = closes;
+    for (int level = 0; level < 3; ++level) {
+      std::vector<double> y;
+      for (size_t t = 0; t < x.size(); ++t) y.push_back(c.level(x, n, t));
+      x = y;
+    }
+    EXPECT_EQ(calc.Eval(c.expression, bars), x) << c.expression;
+  }
+}
+
+// Nesting costs one evaluation of every level per bar: a window that reads
+// its argument at earlier bars takes the values the argument had there.
+TEST_F(WindowTest, NestedCallsEvaluateEachLevelOncePerBar) {
+  const auto bars = DailyBars(RandomCloses(40, 3), 1);  // V is 1000 and up: every bar so far
+  for (const char *name : {"MA", "HHV", "STD", "SMA"}) {
+    const std::string f = name;
+    const std::string tail = f == "SMA" ? ",V,1)" : ",V)";
+    ASSERT_TRUE(calc.Compile("X:" + f + "(" + f + "(" + f + "(C" + tail + tail + tail + ";"));
+    Spy spy;
+    spy.Watch(calc.formula, {f});
+    calc.Run(bars);
+    EXPECT_EQ(spy.Count(f), 3 * int(bars.size())) << f;
+  }
+}
+
+// A nested call has one value per bar, whichever window reads it and from
+// whichever bar: the same as when it is a statement of its own. Prices of two
+// decimals make the running sums round differently from fresh ones.
+TEST_F(WindowTest, NestedCallsHaveTheValuesOfTheirOwnStatement) {
+  const FakeStock &cents = market.Add(3, "AL1009", 100);
+  Calc own(market, cents);
+  auto bars = DailyBars(RandomCloses(150, 12), 100);
+  std::mt19937 random(6);
+  for (size_t t = 0; t < bars.size(); ++t) {
+    bars[t].close += random() % 100;
+    bars[t].volume = float(random() % 12);  // repeats now and then, and 0
+  }
+  for (const char *f : {"MA", "SUM", "STD", "WMA"}) {
+    const std::string name = f;
+    ASSERT_TRUE(own.Compile("B:=" + name + "(C,5);X:" + name + "(B,V);Y:" + name + "(" + name + "(C,5),V);"));
+    own.Run(bars);
+    EXPECT_EQ(own.Line("Y"), own.Line("X")) << name;
+  }
+}
+
 // Without a pool block a call works without state and gives the same values.
 TEST_F(WindowTest, WithoutStateTheValuesAreTheSame) {
   IndexBuiltinStartup();

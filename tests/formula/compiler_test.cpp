@@ -442,7 +442,7 @@ TEST_F(CompilerTest, Faults) {
       {"X:C,LINETHICK00000000000;", "数值太长。此处取值范围为 0 - 7 。", 13, 11},
       {"DRAWTEXT(C>O,L,'');", "文字不能为空。", 15, 2},
       {"DRAWBMP(C>O,L,'');", "图片路径不能为空。", 14, 2},
-      {"DRAWBKBMP(1,'" + std::string(260, 'P') + "');", "图片路径长度不能超过 256。", 13, 260},
+      {std::string("DRAWBKBMP(1,'").append(260, 'P').append("');"), "图片路径长度不能超过 256。", 13, 260},
       {"DRAWTEXT(C>O,L,X);", "此处应使用字符串。", 15, 1},
       {"DRAWTEXT(C>O,L,'ABC", "表达式意外结束。", 19, 0},
       {"DRAWTEXT(C>O);", "函数缺少参数。", 12, 1},

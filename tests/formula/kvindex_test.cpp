@@ -21,7 +21,11 @@ TEST(KvIndex, ParametersAreUniqueWithoutRegardToCaseAndAtMostSixteen) {
   CKvIndex f;
   EXPECT_TRUE(f.AddParam(Param("N")));
   EXPECT_FALSE(f.AddParam(Param("n")));
-  for (int i = 1; i < 16; ++i) EXPECT_TRUE(f.AddParam(Param(("P" + std::to_string(i)).c_str())));
+  for (int i = 1; i < 16; ++i) {
+    std::string name = "P";
+    name += std::to_string(i);
+    EXPECT_TRUE(f.AddParam(Param(name.c_str())));
+  }
   EXPECT_FALSE(f.AddParam(Param("LAST")));
   EXPECT_EQ(f.paramCount, 16u);
   EXPECT_EQ(f.FindParam("p15"), 15);

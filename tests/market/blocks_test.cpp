@@ -416,13 +416,19 @@ TEST_F(BlockTest, NothingIsLostWhenTheTableIsFull) {
   std::vector<IndexEntry> entries;
   std::vector<std::string> names(503);
   for (int i = 0; i < 503; ++i) {
-    names[i] = "S" + std::to_string(i);
+    char name[16];
+    std::snprintf(name, sizeof name, "S%d", i);
+    names[i] = name;
     entries.push_back({3, uint32_t(1000 + i), names[i].c_str()});
   }
   std::string index = IndexFile(entries);
   box_.Write("cfg/Block/BlockIndex.idx", index.data(), index.size());
   std::string full = "[FileInfo]\r\nVersion=1\r\n[满]\r\nI1=SH 600000\r\n";
-  for (int i = 1; i <= kMaxBlockMembers + 1; ++i) full += "I" + std::to_string(i + 1) + "=SZ 000001\r\n";
+  for (int i = 1; i <= kMaxBlockMembers + 1; ++i) {
+    full += 'I';
+    full += std::to_string(i + 1);
+    full += "=SZ 000001\r\n";
+  }
   PutUserFile(full);
   box_.WriteText("cfg/blocks.ini", "[甲]\r\nSH 600000\r\n[乙]\r\nSZ 000001\r\n");
   ReloadBlocks();

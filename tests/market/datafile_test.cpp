@@ -159,7 +159,7 @@ class CacheTest : public testing::Test {
     std::string p = PathOf(market, stock, kind, number).substr(3);  // without "..\"
     for (char &c : p)
       if (c == '\\') c = '/';
-    if (p.compare(0, 4, "Data") == 0) p.replace(0, 4, "data");
+    if (p.compare(0, 4, "Data") == 0) p[0] = 'd';
     return p;
   }
   void Put(int market, int stock, CacheKind kind, const std::string &bytes, uint32_t number = 0) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -52,8 +53,9 @@ FRAMEHEAD Head(uint8_t mark, uint16_t count, uint16_t index, uint16_t length) {
 
 Bytes Frame(uint8_t command, const Bytes &body, uint16_t count = 1, uint16_t index = 0, uint8_t compressed = 0) {
   const FRAMEHEAD head{kFrameMark, command, count, index, uint16_t(body.size()), compressed, 0};
-  Bytes out(reinterpret_cast<const uint8_t *>(&head), reinterpret_cast<const uint8_t *>(&head) + kFrameHeadSize);
-  out.insert(out.end(), body.begin(), body.end());
+  Bytes out(kFrameHeadSize + body.size());
+  std::memcpy(out.data(), &head, kFrameHeadSize);
+  std::copy(body.begin(), body.end(), out.begin() + kFrameHeadSize);
   return out;
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -140,8 +141,8 @@ class NClientTest : public testing_support::TempFolderTest {
 // 30 zero bytes and 8.
 std::string DirectoryLoginBody(const std::string &user, const std::string &password, int network = 1) {
   std::string body(64, '\0');
-  body.replace(0, user.size(), user);
-  body.replace(16, password.size(), password);
+  user.copy(&body[0], std::min<size_t>(user.size(), 64));
+  password.copy(&body[16], std::min<size_t>(password.size(), 48));
   body[28] = char(network);
   body[60] = 8;
   return body;

@@ -219,8 +219,13 @@ TEST_F(ProfileTest, CreatesFilesHereAndFailsCleanly) {
 TEST_F(ProfileTest, MalformedAndOverlongInputNeverOverruns) {
   std::string longValue(100000, 'x');
   std::string longName(70000, 'n');
-  std::string text = std::string("\0\0binary\xFF\r\n", 11) + "[\r\n=nameless\r\n]]]\r\n[" + longName + "\r\n" +
-                     "[S]\r\nlong=" + longValue + "\r\nk=v\r\n" + std::string(200000, 'z');
+  std::string text("\0\0binary\xFF\r\n", 11);
+  text += "[\r\n=nameless\r\n]]]\r\n[";
+  text += longName;
+  text += "\r\n[S]\r\nlong=";
+  text += longValue;
+  text += "\r\nk=v\r\n";
+  text.append(200000, 'z');
   Put("bad.ini", text);
 
   EXPECT_EQ(Read("S", "k", "bad.ini"), "v");

@@ -43,7 +43,8 @@ class RegistryTest : public ::testing::Test {
 
 TEST_F(RegistryTest, SeededTimeZonesReadLikeTheRegistry) {
   HKEY key;
-  std::string china = std::string(kZones) + "\\china standard time";
+  std::string china = kZones;
+  china += "\\china standard time";
   ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, china.c_str(), 0, KEY_READ, &key), ERROR_SUCCESS);
 
   DWORD type = 0, size = 0;
