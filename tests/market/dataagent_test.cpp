@@ -24,7 +24,7 @@
 #include "market/calendar.h"
 #include "market/datafile.h"
 #include "market/dataio5.h"
-#include "market/formula_market.h"
+#include "formula/formula_market.h"
 #include "market/nclient.h"
 #include "market/realclient.h"
 #include "market/reqbuild.h"
