@@ -18,6 +18,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,7 @@
 #include "market/rights.h"
 
 class LCompressLite;
+class TAnswerReader;
 
 // Posted to the main window when the request connection closes (wParam 0,
 // lParam 0).
@@ -174,6 +176,8 @@ class TNormalClnt : public ESock {
   int32_t m_bodyLength = 0;
   SYSTEMTIME m_sessionStart{};
   char m_text[kTextSize] = {};
+  // The answers of the asynchronous phase, read as they come.
+  std::unique_ptr<TAnswerReader> m_answers;
 };
 
 // The encoder of the HTTP proxy's credentials. One group: 1 to 3 input
