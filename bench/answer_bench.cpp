@@ -70,7 +70,7 @@ void BM_DayBarAnswerMerged(benchmark::State &state) {
   const std::vector<Part> parts = AnswerParts(DayBars(stored[1000].time, kBars));
   TDataIO io(nullptr);
   ResetRequestQueue();
-  ResetAnswerReader();
+  TAnswerReader reader;
   SetQueueClient(nullptr);
   REQUESTREC request{};
   request.kind = REQ_DAY_BARS;
@@ -81,7 +81,7 @@ void BM_DayBarAnswerMerged(benchmark::State &state) {
   for (auto _ : state) {
     EnqueueRequest(request);  // no client: counts as sent, and the answer completes it
     for (const Part &p : parts)
-      if (DispatchAnswer(p.head, p.body.data(), int(p.body.size()), text, sizeof text) != 0)
+      if (reader.Dispatch(p.head, p.body.data(), int(p.body.size()), text, sizeof text) != 0)
         state.SkipWithError("dispatch failed");
   }
   if (RequestsInFlight() != 0) state.SkipWithError("the answers did not complete their requests");

@@ -167,74 +167,7 @@ struct BarBatch {
   uint16_t next = 0;
 };
 
-Progress progress;
-BarBatch batch;
 
-void AbortProgress() {
-  if (progress.active && progress.stage[0] && progress.target[0]) DeleteFileA(progress.stage);
-  progress = Progress{};
-}
-
-void FailProgress() {
-  if (progress.stage[0]) DeleteFileA(progress.stage);
-  progress.stage[0] = 0;
-  progress.failed = true;
-}
-
-bool Continues(const FRAMEHEAD &head) {
-  return progress.active && progress.command == head.command && progress.count == head.partCount &&
-         progress.next == head.partIndex;
-}
-
-void StartProgress(const FRAMEHEAD &head) {
-  AbortProgress();
-  progress.active = true;
-  progress.command = head.command;
-  progress.count = head.partCount;
-  progress.next = 1;
-}
-
-// Part 0 starts an answer; a later part must continue the one in progress.
-bool TakePart(const FRAMEHEAD &head) {
-  if (head.partIndex == 0) {
-    StartProgress(head);
-    return true;
-  }
-  if (!Continues(head)) return false;
-  ++progress.next;
-  return true;
-}
-
-void EndProgress() { progress = Progress{}; }
-
-// Staged files: the parts go to "<target>.new", which replaces the target
-// when the last part has come, so an answer cut short leaves the old file.
-bool StageBegin(const char *target) {
-  std::snprintf(progress.target, sizeof progress.target, "%s", target);
-  const int n = std::snprintf(progress.stage, sizeof progress.stage, "%s.new", target);
-  if (n < 0 || n >= int(sizeof progress.stage)) {
-    progress.stage[0] = progress.target[0] = 0;
-    return false;
-  }
-  const char *cut = std::strrchr(target, '\\');
-  if (cut) MakeDirChain(std::string(target, size_t(cut - target)).c_str());
-  return CreateEmpty(progress.stage);
-}
-
-bool StageCommit() {
-  if (!progress.stage[0]) return false;
-  const bool ok = MoveFileExA(progress.stage, progress.target, MOVEFILE_REPLACE_EXISTING) != FALSE;
-  if (!ok) DeleteFileA(progress.stage);
-  progress.stage[0] = 0;
-  return ok;
-}
-
-void FlushBars() {
-  TMarketData *md = batch.bars.empty() ? nullptr : MarketAt(batch.market);
-  if (md) MergeBarAnswer(md, batch.stock, batch.base, batch.bars.data(), int(batch.bars.size()));
-  batch.bars.clear();
-  batch.market = -1;
-}
 
 // ---- Which request an answer belongs to -----------------------------------------
 
@@ -332,39 +265,6 @@ int WriteBrokerQueue(const Part &p, const Target &t) {
   return 1;
 }
 
-void Bars(const Part &p) {
-  if (p.length < kBarsHead) return;
-  const int base = p.body[0];
-  const int market = p.body[1];
-  const Code code(p.body + 2);
-  const Fit fit = FitOf(FRAME_BARS, [&](const REQUESTREC &r) {
-    return (r.kind == REQ_MINUTE_BARS || r.kind == REQ_DAY_BARS) && BarBaseOf(r) == base &&
-           SameInstrument(r, market, code);
-  });
-  if (fit == Fit::kForeign) return;
-  Target t;
-  if (FindTarget(market, code, &t)) {
-    const int n = (p.length - kBarsHead) / kBar;
-    const auto *bars = reinterpret_cast<const KLINEBAR *>(p.body + kBarsHead);
-    const bool follows = batch.market == t.market && batch.stock == t.stock && batch.base == base &&
-                         batch.count == p.head.partCount && batch.next == p.head.partIndex &&
-                         (batch.bars.empty() || n == 0 || bars[0].time > batch.bars.back().time);
-    if (!follows) FlushBars();
-    // A part with a bar of year 0 is refused whole, as a merge of it alone
-    // would be.
-    bool usable = n > 0;
-    for (int i = 0; usable && i < n; ++i) usable = PackedYear(bars[i].time) != 0;
-    batch.market = t.market;
-    batch.stock = t.stock;
-    batch.base = base;
-    batch.count = p.head.partCount;
-    batch.next = uint16_t(p.head.partIndex + 1);
-    if (usable) batch.bars.insert(batch.bars.end(), bars, bars + n);
-    if (p.last || batch.bars.size() >= kBarBatchLimit) FlushBars();
-    Post(StockDataParam(FRAME_BARS, p.percent << 8 | base), LPARAM(t.Word()));
-  }
-  Finish(p.head, p.last);
-}
 
 void TrendDay(const Part &p) {
   if (p.length < kTrendDayHead) return;
@@ -387,40 +287,6 @@ void TrendDay(const Part &p) {
   Finish(p.head, p.last);
 }
 
-void News(const Part &p) {
-  if (p.length < kNewsHead) return;
-  const int sub = p.body[0];
-  if (sub == 0) {
-    if (FitOf(FRAME_NEWS, [](const REQUESTREC &r) { return r.kind == REQ_NEWS && r.sub == 0; }) == Fit::kForeign)
-      return;
-    const int n = (p.length - kNewsHead) / kNewsItem;
-    if (NewsIndex && n > 0) {
-      NewsIndex->EnsureCapacity(n);
-      for (int i = 0; i < n; ++i) {
-        NEWSREC record;
-        if (NewsRecordFromItem(p.body + kNewsHead + i * kNewsItem, kNewsItem, &record)) NewsIndex->Insert(record, true);
-      }
-    }
-    if (p.last && !(NewsIndex && NewsIndex->IsListLoading())) Post(StockDataParam(FRAME_NEWS, 0), 0);
-    Finish(p.head, p.last);
-    return;
-  }
-  if (sub != 2) return;
-  // A news text belongs to the request it answers: the id is the request's.
-  const REQUESTREC *r = OldestRequestInFlight();
-  if (FitOf(FRAME_NEWS, [](const REQUESTREC &f) { return f.kind == REQ_NEWS && f.sub == 2; }) != Fit::kOwn ||
-      !TakePart(p.head))
-    return;
-  if (p.head.partIndex == 0) progress.newsId = r->value1;
-  // Every part's text is written, the first one's too.
-  WriteNewsTextPart(progress.newsId, p.head.partIndex == 0, reinterpret_cast<const char *>(p.body + kNewsHead),
-                    p.length - kNewsHead);
-  if (p.last) {
-    Post(StockDataParam(FRAME_NEWS, 2), LPARAM(progress.newsId));
-    EndProgress();
-  }
-  Finish(p.head, p.last);
-}
 
 // The notes item of the wire turned into the list record the notes view
 // reads.
@@ -434,61 +300,6 @@ void NoteRecordFromItem(const uint8_t *item, uint8_t (&record)[kNoteItem]) {
   std::memcpy(record + 104, &when, 4);
 }
 
-void Notes(const Part &p) {
-  if (p.length < kNotesHead) return;
-  const int sub = p.body[0];
-  const int channel = p.body[1];
-  if (sub != 0 && sub != 1) return;
-  const int kind = sub == 0 ? REQ_NOTES_LIST : REQ_NOTE;
-  const REQUESTREC *r = OldestRequestInFlight();
-  const Fit fit =
-      FitOf(FRAME_NOTES, [&](const REQUESTREC &f) { return f.kind == kind && f.market == uint16_t(channel); });
-  // A list names its channel and may come on its own; a note's text is
-  // filed under the key of the request it answers.
-  if (fit == Fit::kForeign || (sub == 1 && fit != Fit::kOwn)) return;
-  if (!TakePart(p.head)) return;
-  char target[MAX_PATH] = {};
-  if (p.head.partIndex == 0) {
-    if (sub == 0) {
-      std::snprintf(target, sizeof target, "%sdata\\notes\\notes%d.ls2", kCacheRoot, channel);
-    } else {
-      char key[16] = {};
-      std::memcpy(key, r->text, sizeof key - 1);
-      // The key is the server's: it names a file only when it can't leave
-      // the notes folder.
-      if (IsSafeCacheName(key)) std::snprintf(target, sizeof target, "%sdata\\notes\\%s", kCacheRoot, key);
-    }
-    if (target[0]) StageBegin(target);
-  }
-  if (progress.stage[0]) {
-    if (sub == 0) {
-      const int n = (p.length - kNotesHead) / kNoteItem;
-      std::vector<uint8_t> records(size_t(std::max(n, 0)) * kNoteItem);
-      for (int i = 0; i < n; ++i) {
-        uint8_t record[kNoteItem];
-        NoteRecordFromItem(p.body + kNotesHead + i * kNoteItem, record);
-        std::memcpy(records.data() + size_t(i) * kNoteItem, record, kNoteItem);
-      }
-      if (!AppendToFile(progress.stage, records.data(), int32_t(records.size()))) FailProgress();
-    } else if (!AppendToFile(progress.stage, p.body + kNotesHead, p.length - kNotesHead)) {
-      FailProgress();
-    }
-  }
-  if (p.last) {
-    std::string written = progress.target;
-    const bool committed = StageCommit();
-    if (sub == 0) {
-      if (committed) StampWithServerClock(written.c_str());
-      Post(StockDataParam(FRAME_NOTES, 0), LPARAM(channel));
-    } else if (committed && AnswerHooks().reloadNote) {
-      char key[16] = {};
-      std::memcpy(key, r->text, sizeof key - 1);
-      AnswerHooks().reloadNote(key);
-    }
-    EndProgress();
-  }
-  Finish(p.head, p.last);
-}
 
 void PasswordChanged(const Part &p, char *text, size_t textSize) {
   if (FitOf(FRAME_CHANGE_PASSWORD, [](const REQUESTREC &r) { return r.kind == REQ_CHANGE_PASSWORD; }) != Fit::kOwn)
@@ -534,32 +345,6 @@ void ExtendedNames(const Part &p) {
   Finish(p.head, p.last);
 }
 
-void InfoText(const Part &p) {
-  if (p.length < kInfoTextHead) return;
-  const int market = p.body[0];
-  const Code code(p.body + 1);
-  const int infoClass = p.body[9];
-  const uint32_t offset = U32(p.body + 90);
-  // The offset must be the one the request asked for, which came from the
-  // index entry: a server can't make the file grow to any length it likes.
-  const REQUESTREC *r = OldestRequestInFlight();
-  const Fit fit = FitOf(FRAME_BASE_TEXT, [&](const REQUESTREC &f) {
-    return f.kind == REQ_BASE_TEXT && f.sub == infoClass && f.value1 == offset && SameInstrument(f, market, code);
-  });
-  if (fit != Fit::kOwn || !TakePart(p.head)) return;
-  if (p.head.partIndex == 0) progress.limit = r->value2 == kWholeFile ? 0 : r->value2;
-  Target t;
-  if (FindTarget(market, code, &t)) {
-    int32_t length = p.length - kInfoTextHead;
-    if (progress.limit > 0) length = int32_t(std::min<int64_t>(length, int64_t(progress.limit) - progress.written));
-    if (length >= 0)
-      WriteInfoTextPart(t.md, t.stock, infoClass, offset == kWholeFile ? 0 : offset, p.head.partIndex,
-                        p.body + kInfoTextHead, length, &progress.written);
-    if (p.last) Post(StockDataParam(FRAME_BASE_TEXT, infoClass), LPARAM(t.Word()));
-  }
-  if (p.last) EndProgress();
-  Finish(p.head, p.last);
-}
 
 void CodeTable(const Part &p) {
   if (p.length < kCodeTableHead) return;
@@ -647,7 +432,258 @@ void ApplyFastChanges(const char *path) {
   FileClose(file);
 }
 
-void Ranking(const Part &p) {
+
+
+
+}  // namespace
+
+// ---- The reader of one connection ---------------------------------------------------
+
+struct TAnswerReader::State {
+  SOCKET socket = INVALID_SOCKET;
+  FrameAssembler frames{FrameLink::kRequest};
+  LCompressLite decoder;
+  alignas(8) uint8_t decoded[kDecodeBufferSize];
+  Progress progress;
+  BarBatch batch;
+
+  void AbortProgress();
+  void FailProgress();
+  bool Continues(const FRAMEHEAD &head);
+  void StartProgress(const FRAMEHEAD &head);
+  bool TakePart(const FRAMEHEAD &head);
+  void EndProgress();
+  bool StageBegin(const char *target);
+  bool StageCommit();
+  void FlushBars();
+
+  void Bars(const Part &p);
+  void News(const Part &p);
+  void Notes(const Part &p);
+  void InfoText(const Part &p);
+  void Ranking(const Part &p);
+  void ServerMessage(const Part &p);
+};
+
+void TAnswerReader::State::AbortProgress() {
+  if (progress.active && progress.stage[0] && progress.target[0]) DeleteFileA(progress.stage);
+  progress = Progress{};
+}
+
+void TAnswerReader::State::FailProgress() {
+  if (progress.stage[0]) DeleteFileA(progress.stage);
+  progress.stage[0] = 0;
+  progress.failed = true;
+}
+
+bool TAnswerReader::State::Continues(const FRAMEHEAD &head) {
+  return progress.active && progress.command == head.command && progress.count == head.partCount &&
+         progress.next == head.partIndex;
+}
+
+void TAnswerReader::State::StartProgress(const FRAMEHEAD &head) {
+  AbortProgress();
+  progress.active = true;
+  progress.command = head.command;
+  progress.count = head.partCount;
+  progress.next = 1;
+}
+
+// Part 0 starts an answer; a later part must continue the one in progress.
+bool TAnswerReader::State::TakePart(const FRAMEHEAD &head) {
+  if (head.partIndex == 0) {
+    StartProgress(head);
+    return true;
+  }
+  if (!Continues(head)) return false;
+  ++progress.next;
+  return true;
+}
+
+void TAnswerReader::State::EndProgress() { progress = Progress{}; }
+
+// Staged files: the parts go to "<target>.new", which replaces the target
+// when the last part has come, so an answer cut short leaves the old file.
+bool TAnswerReader::State::StageBegin(const char *target) {
+  std::snprintf(progress.target, sizeof progress.target, "%s", target);
+  const int n = std::snprintf(progress.stage, sizeof progress.stage, "%s.new", target);
+  if (n < 0 || n >= int(sizeof progress.stage)) {
+    progress.stage[0] = progress.target[0] = 0;
+    return false;
+  }
+  const char *cut = std::strrchr(target, '\\');
+  if (cut) MakeDirChain(std::string(target, size_t(cut - target)).c_str());
+  return CreateEmpty(progress.stage);
+}
+
+bool TAnswerReader::State::StageCommit() {
+  if (!progress.stage[0]) return false;
+  const bool ok = MoveFileExA(progress.stage, progress.target, MOVEFILE_REPLACE_EXISTING) != FALSE;
+  if (!ok) DeleteFileA(progress.stage);
+  progress.stage[0] = 0;
+  return ok;
+}
+
+void TAnswerReader::State::FlushBars() {
+  TMarketData *md = batch.bars.empty() ? nullptr : MarketAt(batch.market);
+  if (md) MergeBarAnswer(md, batch.stock, batch.base, batch.bars.data(), int(batch.bars.size()));
+  batch.bars.clear();
+  batch.market = -1;
+}
+
+void TAnswerReader::State::Bars(const Part &p) {
+  if (p.length < kBarsHead) return;
+  const int base = p.body[0];
+  const int market = p.body[1];
+  const Code code(p.body + 2);
+  const Fit fit = FitOf(FRAME_BARS, [&](const REQUESTREC &r) {
+    return (r.kind == REQ_MINUTE_BARS || r.kind == REQ_DAY_BARS) && BarBaseOf(r) == base &&
+           SameInstrument(r, market, code);
+  });
+  if (fit == Fit::kForeign) return;
+  Target t;
+  if (FindTarget(market, code, &t)) {
+    const int n = (p.length - kBarsHead) / kBar;
+    const auto *bars = reinterpret_cast<const KLINEBAR *>(p.body + kBarsHead);
+    const bool follows = batch.market == t.market && batch.stock == t.stock && batch.base == base &&
+                         batch.count == p.head.partCount && batch.next == p.head.partIndex &&
+                         (batch.bars.empty() || n == 0 || bars[0].time > batch.bars.back().time);
+    if (!follows) FlushBars();
+    // A part with a bar of year 0 is refused whole, as a merge of it alone
+    // would be.
+    bool usable = n > 0;
+    for (int i = 0; usable && i < n; ++i) usable = PackedYear(bars[i].time) != 0;
+    batch.market = t.market;
+    batch.stock = t.stock;
+    batch.base = base;
+    batch.count = p.head.partCount;
+    batch.next = uint16_t(p.head.partIndex + 1);
+    if (usable) batch.bars.insert(batch.bars.end(), bars, bars + n);
+    if (p.last || batch.bars.size() >= kBarBatchLimit) FlushBars();
+    Post(StockDataParam(FRAME_BARS, p.percent << 8 | base), LPARAM(t.Word()));
+  }
+  Finish(p.head, p.last);
+}
+
+void TAnswerReader::State::News(const Part &p) {
+  if (p.length < kNewsHead) return;
+  const int sub = p.body[0];
+  if (sub == 0) {
+    if (FitOf(FRAME_NEWS, [](const REQUESTREC &r) { return r.kind == REQ_NEWS && r.sub == 0; }) == Fit::kForeign)
+      return;
+    const int n = (p.length - kNewsHead) / kNewsItem;
+    if (NewsIndex && n > 0) {
+      NewsIndex->EnsureCapacity(n);
+      for (int i = 0; i < n; ++i) {
+        NEWSREC record;
+        if (NewsRecordFromItem(p.body + kNewsHead + i * kNewsItem, kNewsItem, &record)) NewsIndex->Insert(record, true);
+      }
+    }
+    if (p.last && !(NewsIndex && NewsIndex->IsListLoading())) Post(StockDataParam(FRAME_NEWS, 0), 0);
+    Finish(p.head, p.last);
+    return;
+  }
+  if (sub != 2) return;
+  // A news text belongs to the request it answers: the id is the request's.
+  const REQUESTREC *r = OldestRequestInFlight();
+  if (FitOf(FRAME_NEWS, [](const REQUESTREC &f) { return f.kind == REQ_NEWS && f.sub == 2; }) != Fit::kOwn ||
+      !TakePart(p.head))
+    return;
+  if (p.head.partIndex == 0) progress.newsId = r->value1;
+  // Every part's text is written, the first one's too.
+  WriteNewsTextPart(progress.newsId, p.head.partIndex == 0, reinterpret_cast<const char *>(p.body + kNewsHead),
+                    p.length - kNewsHead);
+  if (p.last) {
+    Post(StockDataParam(FRAME_NEWS, 2), LPARAM(progress.newsId));
+    EndProgress();
+  }
+  Finish(p.head, p.last);
+}
+
+void TAnswerReader::State::Notes(const Part &p) {
+  if (p.length < kNotesHead) return;
+  const int sub = p.body[0];
+  const int channel = p.body[1];
+  if (sub != 0 && sub != 1) return;
+  const int kind = sub == 0 ? REQ_NOTES_LIST : REQ_NOTE;
+  const REQUESTREC *r = OldestRequestInFlight();
+  const Fit fit =
+      FitOf(FRAME_NOTES, [&](const REQUESTREC &f) { return f.kind == kind && f.market == uint16_t(channel); });
+  // A list names its channel and may come on its own; a note's text is
+  // filed under the key of the request it answers.
+  if (fit == Fit::kForeign || (sub == 1 && fit != Fit::kOwn)) return;
+  if (!TakePart(p.head)) return;
+  char target[MAX_PATH] = {};
+  if (p.head.partIndex == 0) {
+    if (sub == 0) {
+      std::snprintf(target, sizeof target, "%sdata\\notes\\notes%d.ls2", kCacheRoot, channel);
+    } else {
+      char key[16] = {};
+      std::memcpy(key, r->text, sizeof key - 1);
+      // The key is the server's: it names a file only when it can't leave
+      // the notes folder.
+      if (IsSafeCacheName(key)) std::snprintf(target, sizeof target, "%sdata\\notes\\%s", kCacheRoot, key);
+    }
+    if (target[0]) StageBegin(target);
+  }
+  if (progress.stage[0]) {
+    if (sub == 0) {
+      const int n = (p.length - kNotesHead) / kNoteItem;
+      std::vector<uint8_t> records(size_t(std::max(n, 0)) * kNoteItem);
+      for (int i = 0; i < n; ++i) {
+        uint8_t record[kNoteItem];
+        NoteRecordFromItem(p.body + kNotesHead + i * kNoteItem, record);
+        std::memcpy(records.data() + size_t(i) * kNoteItem, record, kNoteItem);
+      }
+      if (!AppendToFile(progress.stage, records.data(), int32_t(records.size()))) FailProgress();
+    } else if (!AppendToFile(progress.stage, p.body + kNotesHead, p.length - kNotesHead)) {
+      FailProgress();
+    }
+  }
+  if (p.last) {
+    std::string written = progress.target;
+    const bool committed = StageCommit();
+    if (sub == 0) {
+      if (committed) StampWithServerClock(written.c_str());
+      Post(StockDataParam(FRAME_NOTES, 0), LPARAM(channel));
+    } else if (committed && AnswerHooks().reloadNote) {
+      char key[16] = {};
+      std::memcpy(key, r->text, sizeof key - 1);
+      AnswerHooks().reloadNote(key);
+    }
+    EndProgress();
+  }
+  Finish(p.head, p.last);
+}
+
+void TAnswerReader::State::InfoText(const Part &p) {
+  if (p.length < kInfoTextHead) return;
+  const int market = p.body[0];
+  const Code code(p.body + 1);
+  const int infoClass = p.body[9];
+  const uint32_t offset = U32(p.body + 90);
+  // The offset must be the one the request asked for, which came from the
+  // index entry: a server can't make the file grow to any length it likes.
+  const REQUESTREC *r = OldestRequestInFlight();
+  const Fit fit = FitOf(FRAME_BASE_TEXT, [&](const REQUESTREC &f) {
+    return f.kind == REQ_BASE_TEXT && f.sub == infoClass && f.value1 == offset && SameInstrument(f, market, code);
+  });
+  if (fit != Fit::kOwn || !TakePart(p.head)) return;
+  if (p.head.partIndex == 0) progress.limit = r->value2 == kWholeFile ? 0 : r->value2;
+  Target t;
+  if (FindTarget(market, code, &t)) {
+    int32_t length = p.length - kInfoTextHead;
+    if (progress.limit > 0) length = int32_t(std::min<int64_t>(length, int64_t(progress.limit) - progress.written));
+    if (length >= 0)
+      WriteInfoTextPart(t.md, t.stock, infoClass, offset == kWholeFile ? 0 : offset, p.head.partIndex,
+                        p.body + kInfoTextHead, length, &progress.written);
+    if (p.last) Post(StockDataParam(FRAME_BASE_TEXT, infoClass), LPARAM(t.Word()));
+  }
+  if (p.last) EndProgress();
+  Finish(p.head, p.last);
+}
+
+void TAnswerReader::State::Ranking(const Part &p) {
   const REQUESTREC *r = OldestRequestInFlight();
   if (FitOf(FRAME_SORT_DATA, [](const REQUESTREC &f) { return f.kind == REQ_SORT_DATA; }) != Fit::kOwn ||
       !TakePart(p.head))
@@ -686,7 +722,7 @@ void Ranking(const Part &p) {
   Finish(p.head, p.last);
 }
 
-void ServerMessage(const Part &p) {
+void TAnswerReader::State::ServerMessage(const Part &p) {
   if (p.length < kMessageHead) return;
   const bool system = p.head.command == FRAME_SYSTEM_MESSAGE;
   const int kind = system ? REQ_SYSTEM_MESSAGE : REQ_REALTIME_MESSAGE;
@@ -703,35 +739,23 @@ void ServerMessage(const Part &p) {
   Finish(p.head, p.last);
 }
 
-// ---- The reader ------------------------------------------------------------------
-
-struct Reader {
-  const TNormalClnt *client = nullptr;
-  SOCKET socket = INVALID_SOCKET;
-  FrameAssembler frames{FrameLink::kRequest};
-  LCompressLite decoder;
-  alignas(8) uint8_t decoded[kDecodeBufferSize];
-};
-
-Reader &TheReader() {
-  static std::unique_ptr<Reader> reader(new Reader);
-  return *reader;
-}
-
-}  // namespace
-
 TAnswerHooks &AnswerHooks() {
   static TAnswerHooks hooks;
   return hooks;
 }
 
-int DispatchAnswer(const FRAMEHEAD &head, const uint8_t *body, int length, char *text, size_t textSize) {
+TAnswerReader::TAnswerReader() : m_state(new State) {}
+
+TAnswerReader::~TAnswerReader() { Reset(); }
+
+int TAnswerReader::Dispatch(const FRAMEHEAD &head, const uint8_t *body, int length, char *text, size_t textSize) {
   if (!body || length <= 0) return 0;
+  State &s = *m_state;
   const int count = head.partCount > 0 ? head.partCount : 1;
   const Part p{head, body, length, head.partIndex + 1 >= count, (head.partIndex + 1) * 100 / count};
   // Bars of an answer wait for its last part; anything else in between
   // ends the wait.
-  if (head.command != FRAME_BARS) FlushBars();
+  if (head.command != FRAME_BARS) s.FlushBars();
   switch (head.command) {
     case FRAME_KEEPALIVE: break;
     case FRAME_SERVER_TEXT: ServerText(p, text, textSize); break;
@@ -741,9 +765,9 @@ int DispatchAnswer(const FRAMEHEAD &head, const uint8_t *body, int length, char 
     case FRAME_RECENT_TRADES:
       InstrumentAnswer(p, kTradesHead, 0, 1, REQ_RECENT_TRADES, WriteTrades, p.percent, true);
       break;
-    case FRAME_BARS: Bars(p); break;
-    case FRAME_NEWS: News(p); break;
-    case FRAME_NOTES: Notes(p); break;
+    case FRAME_BARS: s.Bars(p); break;
+    case FRAME_NEWS: s.News(p); break;
+    case FRAME_NOTES: s.Notes(p); break;
     case FRAME_WEIGHTS: InstrumentAnswer(p, kWeightsHead, 0, 5, REQ_WEIGHTS, WriteWeights, 0, false); break;
     case FRAME_TICKS: InstrumentAnswer(p, kTicksHead, 1, 2, REQ_TICKS, WriteTicks, p.percent, true); break;
     case FRAME_BASE_TEXT_FILE:
@@ -757,37 +781,36 @@ int DispatchAnswer(const FRAMEHEAD &head, const uint8_t *body, int length, char 
       if (length >= kInfoIndexHead)
         InstrumentAnswer(p, kInfoIndexHead, 0, 1, REQ_BASE_INDEX, WriteInfoIndex, body[9], false);
       break;
-    case FRAME_BASE_TEXT: InfoText(p); break;
+    case FRAME_BASE_TEXT: s.InfoText(p); break;
     case FRAME_CODE_TABLE: CodeTable(p); break;
-    case FRAME_SORT_DATA: Ranking(p); break;
+    case FRAME_SORT_DATA: s.Ranking(p); break;
     case FRAME_BROKER_QUEUE:
       InstrumentAnswer(p, kBrokerQueueBody, 0, 1, REQ_BROKER_QUEUE, WriteBrokerQueue, 0, false);
       break;
     case FRAME_SYSTEM_MESSAGE:
-    case FRAME_REALTIME_MESSAGE: ServerMessage(p); break;
+    case FRAME_REALTIME_MESSAGE: s.ServerMessage(p); break;
     default: return -1;
   }
   return 0;
 }
 
-void ResetAnswerReader() {
-  Reader &reader = TheReader();
-  reader.frames.Clear();
-  reader.client = nullptr;
-  reader.socket = INVALID_SOCKET;
-  AbortProgress();
-  batch = BarBatch{};
+void TAnswerReader::Reset() {
+  State &s = *m_state;
+  s.frames.Clear();
+  s.socket = INVALID_SOCKET;
+  s.AbortProgress();
+  s.batch = BarBatch{};
 }
 
-void ReadAnswers(TNormalClnt &client, int error, char *text, size_t textSize) {
+void TAnswerReader::Read(TNormalClnt &client, int error, char *text, size_t textSize) {
   if (error != 0) {
     client.OnClose(error);
     return;
   }
-  Reader &reader = TheReader();
-  if (reader.client != &client || reader.socket != client.m_socket) {
-    ResetAnswerReader();
-    reader.client = &client;
+  State &reader = *m_state;
+  // A new socket is a new stream.
+  if (reader.socket != client.m_socket) {
+    Reset();
     reader.socket = client.m_socket;
   }
   for (;;) {
@@ -821,7 +844,7 @@ void ReadAnswers(TNormalClnt &client, int error, char *text, size_t textSize) {
       int plainLength = 0;
       if (result == FrameAssembler::kError ||
           !DecodeFrameBody(head, body, reader.decoder, reader.decoded, &plain, &plainLength) ||
-          DispatchAnswer(head, plain, plainLength, text, textSize) < 0) {
+          Dispatch(head, plain, plainLength, text, textSize) < 0) {
         client.OnClose(0);
         return;
       }

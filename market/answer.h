@@ -24,6 +24,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "market/nclient_frames.h"
 #include "platform/messages.h"
@@ -68,24 +69,41 @@ TAnswerHooks &AnswerHooks();
 
 // ---- Reading and dispatch ------------------------------------------------------
 
-// The read handler of the request client (its OnReceive): receives until
-// the socket would block, then asks for read events again; handles every
-// complete frame. A full buffer, an invalid head, a body that does not
-// decode, an unknown answer command or a socket error closes the client
-// (OnClose). text (textSize bytes, NUL-terminated) is the client's text:
-// server texts of class 20 and up and the password confirmation go there.
-void ReadAnswers(TNormalClnt &client, int error, char *text, size_t textSize);
+// The reader of one request connection: the bytes of a frame not yet whole,
+// the answer in progress (a staged file, a news id, an information text's
+// write counter) and the bars collected for one merge. Each request client
+// owns one; tests and benchmarks may feed one directly.
+class TAnswerReader {
+ public:
+  TAnswerReader();
+  // Forgets what is in progress (a staged file is deleted).
+  ~TAnswerReader();
+  TAnswerReader(const TAnswerReader &) = delete;
+  TAnswerReader &operator=(const TAnswerReader &) = delete;
 
-// Handles one complete frame with a plain body: 0 handled (also an answer
-// dropped as not belonging to the request in flight, a body too short for
-// its layout, and an empty body), -1 an unknown command (a protocol error:
-// the caller closes the connection).
-int DispatchAnswer(const FRAMEHEAD &head, const uint8_t *body, int length, char *text, size_t textSize);
+  // The read handler of the request client (its OnReceive): receives until
+  // the socket would block, then asks for read events again; handles every
+  // complete frame. A full buffer, an invalid head, a body that does not
+  // decode, an unknown answer command or a socket error closes the client
+  // (OnClose). text (textSize bytes, NUL-terminated) is the client's text:
+  // server texts of class 20 and up and the password confirmation go there.
+  // A socket other than the one before starts afresh.
+  void Read(TNormalClnt &client, int error, char *text, size_t textSize);
 
-// Forgets a half-read stream and any answer in progress (bars collected
-// for one merge, staged files). ReadAnswers does so by itself when it is
-// called for another client or socket than before.
-void ResetAnswerReader();
+  // Handles one complete frame with a plain body: 0 handled (also an answer
+  // dropped as not belonging to the request in flight, a body too short for
+  // its layout, and an empty body), -1 an unknown command (a protocol error:
+  // the caller closes the connection).
+  int Dispatch(const FRAMEHEAD &head, const uint8_t *body, int length, char *text, size_t textSize);
+
+  // Forgets a half-read stream and any answer in progress (bars collected
+  // for one merge, staged files): a new login starts from nothing.
+  void Reset();
+
+ private:
+  struct State;
+  std::unique_ptr<State> m_state;
+};
 
 // The text of the password-change confirmation (command 30).
 extern const char kPasswordChangedText[];

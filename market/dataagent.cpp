@@ -701,6 +701,9 @@ void RebuildAgents(int market, int stockKind) {
     CDataAgent &a = agents.GetData()[i];
     if (!a.InUse()) continue;
     if (market != 255 && a.stock.market != market) continue;
+    // The kind byte was looked up when the agent was made; a name table
+    // reloaded since may have moved the instrument to another kind.
+    a.stock = STKPTR(a.stock.market, 0, a.stock.stock);
     if (stockKind != 255 && a.stock.kind != stockKind) continue;
     a.Rebuild();
   }

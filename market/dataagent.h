@@ -148,7 +148,7 @@ void DispatchQuoteToAgents(uint32_t stockWord, const REALQUOTE &quote, uint32_t 
 // the agents of that kind whose count equals value.
 void NotifyAgentsDataArrived(uint32_t stockWord, int dataKind, uint32_t value, WPARAM wParam);
 // Rebuilds every agent in use of the market and stock kind (255 matches
-// any).
+// any). The kind is the instrument's kind in the name table as it is now.
 void RebuildAgents(int market, int stockKind);
 
 // Frees every agent and empties the array (the program's end; tests).

@@ -162,10 +162,15 @@ static_assert(sizeof(STKMS) == 3);
 // never taken from the caller: every constructor looks it up in the
 // market's name table (255 when there is no such market or stock).
 //
-// Copies are bytewise: records that hold a reference are kept in EArrays
-// and files and copied as bytes, which a copy constructor of its own would
-// forbid. A reference read back from a word or a stored record is rebuilt
-// with the constructors, which look the kind up again.
+// Copies are bytewise: records that hold a reference (the series agents
+// among them) are kept in EArrays and files and copied as bytes, which a
+// copy constructor of its own would forbid. So a copy keeps the kind it was
+// made with, and a reference kept across a reload of its market's name
+// table may carry a kind the instrument no longer has. Whoever decides by
+// the kind looks it up again first (StockKindOf, or a fresh construction
+// from market and stock, as RebuildAgents does); a reference read back
+// from a word or a stored record is rebuilt with the constructors, which
+// look the kind up again.
 struct STKPTR {
   uint8_t market;
   uint8_t kind;

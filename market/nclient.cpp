@@ -67,7 +67,7 @@ TQuoteClientHooks &QuoteClientHooks() {
   return hooks;
 }
 
-TNormalClnt::TNormalClnt() : m_decoder(new LCompressLite) {}
+TNormalClnt::TNormalClnt() : m_decoder(new LCompressLite), m_answers(new TAnswerReader) {}
 
 TNormalClnt::~TNormalClnt() {
   TNormalClnt::OnClose(0);
@@ -378,6 +378,7 @@ int TNormalClnt::Login(HWND progress, bool useCached) {
   }
   TQuoteClientHooks &hooks = QuoteClientHooks();
   if (hooks.resetRequestQueue) hooks.resetRequestQueue();
+  m_answers->Reset();
 
   if (!m_directory) {
     const int r = LoginExchange(true, nullptr);
@@ -446,6 +447,7 @@ int TNormalClnt::Login(HWND progress, bool useCached) {
       return c == kConnectFailed ? kLoginNoDataServer : kLoginNetwork;
     }
     if (hooks.resetRequestQueue) hooks.resetRequestQueue();
+    m_answers->Reset();
     const int r = LoginExchange(false, &grant);
     if (r != kExchangeOk) {
       Close();
@@ -594,7 +596,7 @@ int TNormalClnt::ArmAsyncEvents() {
 
 // Answers are read and dispatched by the answer reader; server texts and
 // the password confirmation go to this client's text.
-void TNormalClnt::OnReceive(int error) { ReadAnswers(*this, error, m_text, sizeof m_text); }
+void TNormalClnt::OnReceive(int error) { m_answers->Read(*this, error, m_text, sizeof m_text); }
 
 // Notices are asked for again only while bytes wait: a writable socket
 // would otherwise report itself for ever.

@@ -18,6 +18,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,7 @@
 #include "platform/messages.h"
 
 class LCompressLite;
+class TAnswerReader;
 
 
 // Results of TNormalClnt::Connect and ConnectViaProxy.
@@ -168,6 +170,8 @@ class TNormalClnt : public ESock {
   int32_t m_bodyLength = 0;
   SYSTEMTIME m_sessionStart{};
   char m_text[kTextSize] = {};
+  // The answers of the asynchronous phase, read as they come.
+  std::unique_ptr<TAnswerReader> m_answers;
 };
 
 // The encoder of the HTTP proxy's credentials. One group: 1 to 3 input

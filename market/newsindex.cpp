@@ -92,14 +92,45 @@ bool TNewsIndex::ReadFile() {
   char magic[kMagicSize];
   bool ours = FileRead(file, magic, 1, kMagicSize) == kMagicSize && memcmp(magic, kMagic, kMagicSize) == 0;
   int32_t size = ours ? FileSize(file) : -1;
-  // A part record at the end means the file was cut short or overwritten:
-  // nothing in it can be trusted to line up.
-  if (size < kMagicSize || (size - kMagicSize) % kRecordSize != 0) {
+  if (size < kMagicSize) {
     FileClose(file);
     return false;
   }
-  int32_t stored = (size - kMagicSize) / kRecordSize;
-  int32_t keep = std::min(stored, kMaxStored);
+  // Every whole record counts; a part record at the end (a save cut short)
+  // is left out.
+  const int32_t stored = (size - kMagicSize) / kRecordSize;
+  bool damaged = (size - kMagicSize) % kRecordSize != 0;
+  NEWSREC *all = stored > 0 ? AllocateRecords(stored) : nullptr;
+  bool read = stored == 0 || (all && FileSeek(file, kMagicSize, 0) == kMagicSize &&
+                              FileRead(file, all, kRecordSize, stored) == stored * kRecordSize);
+  FileClose(file);
+  if (!read) {
+    Free(all);
+    return false;
+  }
+  // Lookups rely on ascending identifiers. Records out of order are put in
+  // order; of one identifier stored twice the later record is kept, read
+  // when either was.
+  int32_t whole = stored;
+  if (!std::is_sorted(all, all + whole, [](const NEWSREC &a, const NEWSREC &b) { return a.id <= b.id; }) ||
+      std::adjacent_find(all, all + whole, [](const NEWSREC &a, const NEWSREC &b) { return a.id == b.id; }) !=
+          all + whole) {
+    damaged = true;
+    std::stable_sort(all, all + whole, [](const NEWSREC &a, const NEWSREC &b) { return a.id < b.id; });
+    int32_t out = 0;
+    for (int32_t i = 0; i < whole; ++i) {
+      if (out > 0 && all[out - 1].id == all[i].id) {
+        const uint32_t wasRead = all[out - 1].typeAndRead & 1;
+        all[out - 1] = all[i];
+        all[out - 1].typeAndRead |= wasRead;
+      } else {
+        all[out++] = all[i];
+      }
+    }
+    whole = out;
+  }
+
+  const int32_t keep = std::min(whole, kMaxStored);
   if (!records_ || capacity_ < keep) {
     NEWSREC *fresh = AllocateRecords(keep + kSpare);
     if (fresh) {
@@ -109,17 +140,17 @@ bool TNewsIndex::ReadFile() {
     }
   }
   count_ = 0;
-  bool read = records_ && capacity_ >= keep &&
-              FileSeek(file, kMagicSize + (stored - keep) * kRecordSize, 0) >= 0 &&
-              (keep == 0 || FileRead(file, records_, kRecordSize, keep) == keep * kRecordSize);
-  FileClose(file);
-  if (!read) return false;
-  // Lookups rely on ascending identifiers, and the title searches on a NUL
-  // inside the title field.
-  for (int32_t i = 1; i < keep; ++i)
-    if (records_[i - 1].id >= records_[i].id) return false;
+  if (!records_ || capacity_ < keep) {
+    Free(all);
+    return false;
+  }
+  if (keep > 0) memcpy(records_, all + (whole - keep), size_t(keep) * kRecordSize);
+  Free(all);
+  // The title searches rely on a NUL inside the title field.
   for (int32_t i = 0; i < keep; ++i) records_[i].title[sizeof records_[i].title - 1] = 0;
   count_ = keep;
+  // The next save writes the file whole and in order.
+  if (damaged && keep > 0) dirty_ = true;
   return true;
 }
 

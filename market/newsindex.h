@@ -62,9 +62,12 @@ class TNewsIndex {
   TNewsIndex &operator=(const TNewsIndex &) = delete;
 
   // Clears the dirty flag, creates "..\data\info" and reads the newest 5000
-  // records of news.ntl into a buffer with room for 1000 more. A missing
-  // file, one with another magic or a damaged one (a part record at the
-  // end, identifiers not strictly ascending, a short read) leaves the index
+  // records of news.ntl into a buffer with room for 1000 more. A damaged
+  // file keeps every whole record: a part record at the end is left out,
+  // records out of order are put in identifier order, and of an identifier
+  // stored twice the later record stays (read when either was); the index
+  // is then dirty, so that the next save writes the file whole. A missing
+  // file, one with another magic or one that can't be read leaves the index
   // empty with room for 1000. Called once at start-up.
   void Load();
   // When dirty and records exist: replaces news.ntl by the magic and the

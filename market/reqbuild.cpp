@@ -295,10 +295,7 @@ void RequestIntraday(int kind, int market, int stock, uint32_t tag) {
   EnqueueRequest(r);
 }
 
-void ResetQueueForLogin() {
-  ResetRequestQueue();
-  ResetAnswerReader();
-}
+void ResetQueueForLogin() { ResetRequestQueue(); }
 
 }  // namespace
 

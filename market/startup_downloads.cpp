@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,6 +22,7 @@
 #include "market/nclient.h"
 #include "market/nclient_frames.h"
 #include "platform/clock.h"
+#include "platform/debugout.h"
 #include "platform/fileapi.h"
 #include "platform/msgbox.h"
 #include "platform/path.h"
@@ -65,6 +67,19 @@ uint32_t Le32(const uint8_t *p) {
 
 void Notify(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (window) SendMessageA(window, message, wParam, lParam);
+}
+
+// A line of the debug output: what was skipped and why, then the routine.
+[[gnu::format(printf, 2, 3)]] void Log(const char *routine, const char *format, ...) {
+  char text[320];
+  va_list args;
+  va_start(args, format);
+  const int n = std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  if (n < 0) return;
+  char line[400];
+  std::snprintf(line, sizeof line, "%s (%s)", text, routine);
+  OutputDebugStringA(line);
 }
 
 // One request into the client's send buffer and out to the socket. Every
@@ -156,76 +171,115 @@ std::string FieldKey(const char *field, size_t size) {
 
 // The member files of one batch of blocks: one request, then answer parts
 // until the last, each a run of whole or cut block files. A file cut at the
-// end of a part waits for the rest from the next part; one still cut when
-// the answer ends is malformed.
-bool FetchBlockFiles(TNormalClnt &client, const std::vector<uint8_t> &items) {
+// end of a part waits for the rest from the next part. What the answer
+// spoils (a part that is no block file, a file still cut when the answer
+// ends) is skipped: the files that came whole are written and their ids
+// added to written. False only when the exchange failed.
+bool FetchBlockFiles(TNormalClnt &client, const std::vector<uint8_t> &items, std::vector<uint32_t> &written) {
   REQUESTREC request{};
   request.kind = REQ_BLOCK_FILE;
   request.value1 = uint32_t(items.size() / kBlockItemSize);
   std::memcpy(request.text, items.data(), items.size());
   if (!Ask(client, request, RequestInputs{})) return false;
   std::vector<uint8_t> pending;
+  bool spoiled = false;
   for (;;) {
     const int length = ReadAnswer(client);
-    if (length < 0 || client.Head().command != FRAME_BLOCK_FILE || length < kShortestPart) return false;
-    pending.insert(pending.end(), client.Body(), client.Body() + length);
-    size_t at = 0;
-    while (pending.size() - at >= size_t(kBlockFileHead)) {
-      const uint8_t *file = pending.data() + at;
-      const size_t size = size_t(kBlockFileHead) + size_t(kBlockMember) * Le16(file + 5);
-      if (pending.size() - at < size) break;
-      char path[64];
-      BlockFilePath(Le32(file + 1), path);
-      // A file that can't be written is missing next time and asked again.
-      WriteWholeFile(path, file, size);
-      at += size;
+    if (length < 0) return false;
+    if (client.Head().command != FRAME_BLOCK_FILE || length < kShortestPart) {
+      // Nothing after this lines up any more; the answer is read to its end.
+      if (!spoiled)
+        Log("FetchBlockFiles", "block files: part %u is no block file (command %u, %d bytes), rest skipped",
+            unsigned(client.Head().partIndex), unsigned(client.Head().command), length);
+      spoiled = true;
+      pending.clear();
     }
-    pending.erase(pending.begin(), pending.begin() + ptrdiff_t(at));
+    if (!spoiled) {
+      pending.insert(pending.end(), client.Body(), client.Body() + length);
+      size_t at = 0;
+      while (pending.size() - at >= size_t(kBlockFileHead)) {
+        const uint8_t *file = pending.data() + at;
+        const size_t size = size_t(kBlockFileHead) + size_t(kBlockMember) * Le16(file + 5);
+        if (pending.size() - at < size) break;
+        const uint32_t id = Le32(file + 1);
+        char path[64];
+        BlockFilePath(id, path);
+        if (WriteWholeFile(path, file, size))
+          written.push_back(id);
+        else
+          Log("FetchBlockFiles", "block file %u could not be written", unsigned(id));
+        at += size;
+      }
+      pending.erase(pending.begin(), pending.begin() + ptrdiff_t(at));
+    }
     if (IsLastPart(client.Head())) break;
   }
-  return pending.empty();
+  if (!pending.empty())
+    Log("FetchBlockFiles", "block file %u cut at the end of the answer (%zu bytes), skipped",
+        unsigned(pending.size() >= 5 ? Le32(pending.data() + 1) : 0), pending.size());
+  return true;
 }
 
 // The block index answer and the member files it calls for. False when an
-// exchange failed or an answer was malformed; the new index is written
-// only after every batch came.
+// exchange failed. A part entry at the end of the index is left out. The
+// new index is written after every batch came, and it never claims a block
+// whose file did not arrive: such an entry keeps the local one (with the
+// old version, so that it is asked for again next time) or, without one,
+// is left out.
 bool UpdateBlocks(TNormalClnt &client, HWND progress, const uint8_t *body, int length) {
-  if ((length - kBlockIndexHead) % kBlockIndexEntry != 0) return false;  // an entry cut in two
-  const std::vector<uint8_t> index(body, body + length);
+  const size_t entries = size_t(length - kBlockIndexHead) / kBlockIndexEntry;
+  if (size_t(length - kBlockIndexHead) % kBlockIndexEntry != 0)
+    Log("UpdateBlocks", "block index: a part entry of %d bytes at the end, left out",
+        int(size_t(length - kBlockIndexHead) % kBlockIndexEntry));
+  const std::vector<uint8_t> index(body, body + kBlockIndexHead + entries * kBlockIndexEntry);
   MakeDirChain(kBlockFolder);
 
-  // Block id -> version of the local index; the first entry of an id counts.
-  std::unordered_map<uint32_t, uint32_t> local;
+  // Block id -> the local index's entry; the first entry of an id counts.
+  std::unordered_map<uint32_t, const uint8_t *> local;
   std::vector<uint8_t> old;
   if (ReadFileBytes(kBlockIndexFile, old) && old.size() >= size_t(kBlockIndexHead)) {
-    const size_t entries = (old.size() - kBlockIndexHead) / kBlockIndexEntry;
-    for (size_t i = 0; i < entries; ++i) {
+    const size_t count = (old.size() - kBlockIndexHead) / kBlockIndexEntry;
+    for (size_t i = 0; i < count; ++i) {
       const uint8_t *e = old.data() + kBlockIndexHead + i * kBlockIndexEntry;
-      local.emplace(Le32(e + 1), Le32(e + 22));
+      local.emplace(Le32(e + 1), e);
     }
   }
 
   std::vector<uint8_t> batch;
-  const size_t entries = (index.size() - kBlockIndexHead) / kBlockIndexEntry;
+  std::vector<bool> needed(entries, false);
+  std::vector<uint32_t> written;
   for (size_t i = 0; i < entries; ++i) {
     const uint8_t *e = index.data() + kBlockIndexHead + i * kBlockIndexEntry;
     const uint32_t id = Le32(e + 1);
     const auto known = local.find(id);
     char path[64];
     BlockFilePath(id, path);
-    const bool needed = known == local.end() || known->second != Le32(e + 22) || FileLength(path) < kShortestBlockFile;
-    if (needed) {
+    needed[i] =
+        known == local.end() || Le32(known->second + 22) != Le32(e + 22) || FileLength(path) < kShortestBlockFile;
+    if (needed[i]) {
       const uint8_t item[kBlockItemSize] = {e[0], e[1], e[2], e[3], e[4], 0, 0};
       batch.insert(batch.end(), item, item + kBlockItemSize);
     }
     const bool full = batch.size() == size_t(kMaxBlockItems * kBlockItemSize);
     if ((full || i + 1 == entries) && !batch.empty()) {
-      if (!FetchBlockFiles(client, batch)) return false;
+      if (!FetchBlockFiles(client, batch, written)) return false;
       batch.clear();
     }
   }
+
+  std::vector<uint8_t> kept(index.begin(), index.begin() + kBlockIndexHead);
+  for (size_t i = 0; i < entries; ++i) {
+    const uint8_t *e = index.data() + kBlockIndexHead + i * kBlockIndexEntry;
+    const uint32_t id = Le32(e + 1);
+    if (needed[i] && std::find(written.begin(), written.end(), id) == written.end()) {
+      const auto known = local.find(id);
+      if (known != local.end()) kept.insert(kept.end(), known->second, known->second + kBlockIndexEntry);
+      continue;
+    }
+    kept.insert(kept.end(), e, e + kBlockIndexEntry);
+  }
   Notify(progress, WM_LOGIN_UPDATE_STEP, 0, 8);
-  WriteWholeFile(kBlockIndexFile, index.data(), index.size());
+  WriteWholeFile(kBlockIndexFile, kept.data(), kept.size());
   return true;
 }
 
@@ -347,13 +401,20 @@ int UpdateConfigFile(TNormalClnt &client, const char *name) {
     const uint8_t *body = client.Body();
     const uint32_t announced = Le32(body + 32);
     // A size that changes between slices, or a slice past the size, is
-    // no file anyone can put together.
-    if (!first && announced != total) return discard(0);
+    // no file anyone can put together: the local copy stays, and the
+    // login goes on.
+    if (!first && announced != total) {
+      Log("UpdateConfigFile", "%s: size changed from %u to %u bytes midway, file skipped", name, total, announced);
+      return discard(1);
+    }
     total = announced;
     first = false;
     date = Le32(body + 36);
     const uint32_t slice = uint32_t(length - kConfigHead);
-    if (slice > total - received) return discard(0);
+    if (slice > total - received) {
+      Log("UpdateConfigFile", "%s: longer than the %u bytes announced, file skipped", name, total);
+      return discard(1);
+    }
     DWORD written = 0;
     if (!WriteFile(staging, body + kConfigHead, slice, &written, nullptr) || written != slice) return discard(1);
     received += slice;
@@ -394,12 +455,35 @@ int DownloadConfigFiles(TNormalClnt &client, HWND progress) {
 
 int DownloadCodeTables(TNormalClnt &client, TMarketData &market) {
   if (market.m_error != 0 || !market.m_stocks) return -1;
-  char path[MAX_PATH];
-  if (!MarketTablePath(market, "nametbl", path)) return -1;
-
   const size_t capacity = size_t(market.m_stockCount > 0 ? market.m_stockCount : 0);
+  auto keep = [&](const std::vector<STKINFO> &table, const std::vector<STKINFOEX> *extended) {
+    const size_t count = table.size();
+    if (count > 0) std::memcpy(static_cast<void *>(market.m_stocks), table.data(), count * sizeof(STKINFO));
+    std::memset(static_cast<void *>(market.m_stocks + count), 0, (capacity - count) * sizeof(STKINFO));
+    if (market.m_stocksEx) {
+      if (extended && count > 0)
+        std::memcpy(static_cast<void *>(market.m_stocksEx), extended->data(), count * sizeof(STKINFOEX));
+      std::memset(static_cast<void *>(market.m_stocksEx + (extended ? count : 0)), 0,
+                  (capacity - (extended ? count : 0)) * sizeof(STKINFOEX));
+    }
+    market.m_loadedCount = int32_t(count);
+    market.InvalidateCodeIndex();
+    return int(count);
+  };
+
+  char path[MAX_PATH];
+  if (!MarketTablePath(market, "nametbl", path)) {
+    Log("DownloadCodeTables", "market %d: its folder or extension is no safe file name, table skipped",
+        int(market.m_market));
+    return keep({}, nullptr);
+  }
+
   std::vector<STKINFO> table;
   table.reserve(capacity);
+  // Whole when the server's total came or the market's room is full; a
+  // table cut short by a refused, empty or foreign page keeps the pages
+  // that came but is not written.
+  bool whole = false;
   for (;;) {
     REQUESTREC request{};
     request.kind = REQ_CODE_TABLE;
@@ -407,9 +491,18 @@ int DownloadCodeTables(TNormalClnt &client, TMarketData &market) {
     request.sub = int32_t(table.size());
     if (!Ask(client, request, RequestInputs{})) return -1;
     const int length = ReadAnswer(client);
-    if (length < 0 || client.Head().command != FRAME_CODE_TABLE || length < kCodeTableHead) return -1;
+    if (length < 0) return -1;
+    if (client.Head().command != FRAME_CODE_TABLE || length < kCodeTableHead) {
+      Log("DownloadCodeTables", "market %d: page from %zu refused (command %u, %d bytes)", int(market.m_market),
+          table.size(), unsigned(client.Head().command), length);
+      break;
+    }
     const uint8_t *body = client.Body();
-    if (body[0] != market.m_market || size_t(Le16(body + 1)) != table.size()) return -1;  // not the page asked for
+    if (body[0] != market.m_market || size_t(Le16(body + 1)) != table.size()) {
+      Log("DownloadCodeTables", "market %d: asked from %zu, the answer is market %u from %u", int(market.m_market),
+          table.size(), unsigned(body[0]), unsigned(Le16(body + 1)));
+      break;
+    }
     const uint32_t total = Le16(body + 5);
     // The count the answer announces, never more than its body holds.
     const size_t held = size_t(length - kCodeTableHead) / sizeof(STKINFO);
@@ -417,14 +510,20 @@ int DownloadCodeTables(TNormalClnt &client, TMarketData &market) {
     if (entries == 0) {
       // An empty page is the end only when the table is complete; asking
       // again would bring the same page for ever.
-      if (table.size() >= total) break;
-      return -1;
+      whole = table.size() >= total;
+      if (!whole)
+        Log("DownloadCodeTables", "market %d: empty page at %zu of %u", int(market.m_market), table.size(),
+            unsigned(total));
+      break;
     }
     const size_t fit = std::min(entries, capacity - table.size());
     const size_t at = table.size();
     table.resize(at + fit);
     std::memcpy(static_cast<void *>(table.data() + at), body + kCodeTableHead, fit * sizeof(STKINFO));
-    if (fit < entries || table.size() >= total) break;
+    if (fit < entries || table.size() >= total) {
+      whole = true;
+      break;
+    }
   }
   for (STKINFO &e : table) {
     TrimField(e.code, sizeof e.code);
@@ -434,27 +533,23 @@ int DownloadCodeTables(TNormalClnt &client, TMarketData &market) {
   std::vector<STKINFOEX> extended;
   const bool futures = market.m_info.type == 2 && market.m_stocksEx;
   char extendedPath[MAX_PATH];
-  if (futures) {
-    if (!MarketTablePath(market, "nametble", extendedPath)) return -1;
+  if (futures && !table.empty()) {
     extended.assign(table.size(), STKINFOEX{});
     if (!FetchExtendedCodes(client, market, table, extended)) return -1;
   }
 
-  // Cache files that can't be written only cost the next offline start.
-  MakeFolderOf(path);
-  WriteWholeFile(path, table.data(), table.size() * sizeof(STKINFO));
-  if (futures) WriteWholeFile(extendedPath, extended.data(), extended.size() * sizeof(STKINFOEX));
-
-  const size_t count = table.size();
-  std::memcpy(static_cast<void *>(market.m_stocks), table.data(), count * sizeof(STKINFO));
-  std::memset(static_cast<void *>(market.m_stocks + count), 0, (capacity - count) * sizeof(STKINFO));
-  if (futures) {
-    std::memcpy(static_cast<void *>(market.m_stocksEx), extended.data(), count * sizeof(STKINFOEX));
-    std::memset(static_cast<void *>(market.m_stocksEx + count), 0, (capacity - count) * sizeof(STKINFOEX));
+  // Cache files that can't be written only cost the next offline start;
+  // a table cut short is not written at all, so the local one stays.
+  if (whole) {
+    MakeFolderOf(path);
+    WriteWholeFile(path, table.data(), table.size() * sizeof(STKINFO));
+    if (futures && MarketTablePath(market, "nametble", extendedPath))
+      WriteWholeFile(extendedPath, extended.data(), extended.size() * sizeof(STKINFOEX));
+  } else {
+    Log("DownloadCodeTables", "market %d: table incomplete, %zu entries kept for this session, files not written",
+        int(market.m_market), table.size());
   }
-  market.m_loadedCount = int32_t(count);
-  market.InvalidateCodeIndex();
-  return int(count);
+  return keep(table, futures && !table.empty() ? &extended : nullptr);
 }
 
 int DownloadFinance(TNormalClnt &client, TMarketData &market) {

@@ -4,6 +4,12 @@
 // built, each market's code table (with the contract codes of futures
 // markets) and the finance records of markets 0 and 1.
 //
+// A fault in what one download brings (a refused or empty page, a part
+// record, a file longer than announced) costs that item only: what arrived
+// whole is kept, nothing half-made is written, the reason goes to the debug
+// output, and the login goes on. Only a failed exchange (the connection
+// went, a head was refused) fails the step.
+//
 // Every exchange sends one request through the client's send buffer and
 // reads its answer on the spot (TNormalClnt::ReadHeaderBlocking and
 // ReadBodyBlocking), so these run before ArmAsyncEvents. The main window's
@@ -57,22 +63,28 @@ int SendClientVersion(TNormalClnt &client, uint32_t programVersion);
 // The seven configuration files, then the block index and the member files
 // of every block that is new, changed or missing locally (in batches of at
 // most 10), then the holiday lists are read again. 0 done, -1 when an
-// exchange failed or an answer was malformed.
+// exchange failed. A part entry at the end of the index is left out; a
+// block file that did not come whole is not written, and the index written
+// keeps the local entry of that block (or leaves it out), so that it is
+// asked for again.
 int DownloadConfigFiles(TNormalClnt &client, HWND progress);
 
 // One configuration file "..\cfg\<name>", staged in ".\updt.tmp" slice by
 // slice and put in place only when complete, with the server's date as its
 // last-write time (00:00 UTC). 1 done (replaced, or already current, or a
-// failed write that left the old file), 0 when the exchange failed.
+// file that could not be written or put together, such as one longer than
+// its announced size: the old file stays), 0 when the exchange failed.
 int UpdateConfigFile(TNormalClnt &client, const char *name);
 
 // The market's name table from the server, page by page, bounded by the
 // market's capacity; written to its nametbl file (and for futures markets
 // the contract codes to nametble) and taken as the market's loaded
-// entries. Returns the number of entries, or -1 (nothing of the market is
-// changed then): a failed exchange, an answer for another market or page,
-// an answer that brings no entries while the table is not complete, or a
-// market whose folder or extension is no safe file name.
+// entries. Returns the number of entries, or -1 when an exchange failed
+// (nothing of the market is changed then). A page that is refused, empty
+// before the total, or for another market or entry ends the table: the
+// pages that came are the market's entries for this session, and no file
+// is written. A market whose folder or extension is no safe file name is
+// left empty without asking.
 int DownloadCodeTables(TNormalClnt &client, TMarketData &market);
 
 // The finance records of the market: the first eight values of every

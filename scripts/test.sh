@@ -3,6 +3,7 @@
 # UndefinedBehaviorSanitizer, and runs every test headless.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+scripts/check_layers.sh
 scripts/setup.sh
 build=${KIVO_BUILD_DIR:-build-test}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKIVO_SANITIZE=ON -DKIVO_WERROR=ON \

@@ -8,11 +8,19 @@ namespace fs = std::filesystem;
 
 namespace testing_support {
 
+std::string MakeTempFolder(const std::string &prefix) {
+  std::error_code failed;
+  fs::path base = fs::temp_directory_path(failed);
+  if (failed) base = "/tmp";
+  std::string pattern = (base / (prefix + "-XXXXXX")).string();
+  if (!mkdtemp(pattern.data())) return std::string();
+  return fs::absolute(pattern).string();
+}
+
 void TempFolderTest::SetUp() {
   old_ = fs::current_path();
-  char pattern[] = "/tmp/kivo-test-XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  root_ = pattern;
+  root_ = MakeTempFolder("kivo-test");
+  ASSERT_FALSE(root_.empty());
   fs::current_path(root_);
 }
 

@@ -9,6 +9,11 @@
 
 namespace testing_support {
 
+// A fresh folder "<prefix>-XXXXXX" in the system's temporary folder (TMPDIR
+// when it names one, else /tmp); its absolute path, or "" when it could not
+// be made.
+std::string MakeTempFolder(const std::string &prefix);
+
 class TempFolderTest : public ::testing::Test {
  protected:
   void SetUp() override;

@@ -27,6 +27,7 @@
 #include "testing/quote_double_push.h"
 #include "testing/quote_double_requests.h"
 #include "testing/quote_double_startup.h"
+#include "testing/temp_folder.h"
 
 namespace {
 
@@ -112,15 +113,15 @@ int main(int argc, char **argv) {
   // The start-up downloads and the requests are served from the data set
   // written to a folder of its own for as long as the program runs.
   const market_fixture::DataSetDesc dataSet = market_fixture::StandardDataSet(UtcNow());
-  char folder[] = "/tmp/kivo-quote-double-XXXXXX";
-  if (!mkdtemp(folder)) {
+  const std::string folder = testing_support::MakeTempFolder("kivo-quote-double");
+  if (folder.empty()) {
     std::fprintf(stderr, "quote_double: cannot make a folder for the data set\n");
     return 1;
   }
   market_fixture::WriteDataSet(dataSet, folder);
   WriteServerBlocks(dataSet, folder);
   for (const char *name : {"forfur.ini", "forex.ini", "hs300w.ini"}) {
-    std::FILE *file = std::fopen((std::string(folder) + "/cfg/" + name).c_str(), "ab");
+    std::FILE *file = std::fopen((folder + "/cfg/" + name).c_str(), "ab");
     if (file) std::fclose(file);
   }
   QuoteRequestServer requests(dataSet);

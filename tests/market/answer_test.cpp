@@ -84,7 +84,6 @@ class DataSetTest : public ::testing::Test {
     news_->Load();
     NewsIndex = news_.get();
     ResetRequestQueue();
-    ResetAnswerReader();
     SetQueueClient(nullptr);
 
     active_ = this;
@@ -102,7 +101,6 @@ class DataSetTest : public ::testing::Test {
   }
   void TearDown() override {
     ResetRequestQueue();
-    ResetAnswerReader();
     SetQueueClient(nullptr);
     NewsIndex = nullptr;
     news_.reset();
@@ -572,7 +570,7 @@ class ForeignAnswerTest : public DataSetTest {
     FRAMEHEAD head = Head(command, count, index);
     head.bodyLength = uint16_t(body.size());
     char text[TNormalClnt::kTextSize] = {};
-    EXPECT_EQ(DispatchAnswer(head, body.data(), int(body.size()), text, sizeof text), 0);
+    EXPECT_EQ(reader_.Dispatch(head, body.data(), int(body.size()), text, sizeof text), 0);
   }
   static REQUESTREC Request(int kind, int market, const char *code, int sub = 0, uint32_t value1 = 0,
                             uint32_t value2 = 0) {
@@ -591,7 +589,38 @@ class ForeignAnswerTest : public DataSetTest {
     b.resize(size, 0);
     return b;
   }
+
+  TAnswerReader reader_;
 };
+
+// Each connection keeps its own answer in progress: another reader's
+// answer does not cut it short.
+TEST_F(ForeignAnswerTest, ReadersKeepTheirAnswersInProgressApart) {
+  TAnswerReader other;
+  char text[TNormalClnt::kTextSize] = {};
+  auto part = [&](TAnswerReader &reader, uint8_t command, uint16_t count, uint16_t index, const Bytes &body) {
+    FRAMEHEAD head = Head(command, count, index);
+    head.bodyLength = uint16_t(body.size());
+    return reader.Dispatch(head, body.data(), int(body.size()), text, sizeof text);
+  };
+  ASSERT_EQ(part(reader_, FRAME_SYSTEM_MESSAGE, 2, 0, Body({0, 0, 0, 0, 'a', 'b'})), 0);
+  ASSERT_EQ(part(other, FRAME_REALTIME_MESSAGE, 2, 0, Body({5, 0, 0, 0, 'x'})), 0);
+  ASSERT_EQ(part(reader_, FRAME_SYSTEM_MESSAGE, 2, 1, Body({0, 0, 0, 0, 'c'})), 0);
+  EXPECT_EQ(Read("prog/SYSMSG.TXT"), "abc");
+  EXPECT_EQ(Read("prog/RTMSG.TXT"), "<none>") << "still in progress";
+
+  ASSERT_EQ(part(other, FRAME_REALTIME_MESSAGE, 2, 1, Body({5, 0, 0, 0, 'z'})), 0);
+  EXPECT_EQ(Read("prog/RTMSG.TXT"), "xz");
+
+  // A reader that goes leaves nothing half-made behind.
+  {
+    TAnswerReader gone;
+    ASSERT_EQ(part(gone, FRAME_REALTIME_MESSAGE, 2, 0, Body({5, 0, 0, 0, 'y'})), 0);
+    EXPECT_TRUE(box_.Exists("prog/RTMSG.TXT.new"));
+  }
+  EXPECT_FALSE(box_.Exists("prog/RTMSG.TXT.new"));
+  EXPECT_EQ(Read("prog/RTMSG.TXT"), "xz");
+}
 
 TEST_F(ForeignAnswerTest, AnAnswerThatDisagreesWithTheOldestRequestIsDroppedWhole) {
   KLINEBAR bar{};
@@ -803,6 +832,7 @@ Bytes MalformedFrame(std::mt19937 &rng, const QuoteRequestServer &server) {
 TEST_F(ForeignAnswerTest, RandomBrokenAnswersNeverCrashTheDispatch) {
   std::mt19937 rng(115);
   QuoteRequestServer server(desc_);
+  TAnswerReader reader;
   char text[TNormalClnt::kTextSize] = {};
   for (int round = 0; round < 4000; ++round) {
     if (RequestsInFlight() < 2) AskSomething(rng);
@@ -812,7 +842,7 @@ TEST_F(ForeignAnswerTest, RandomBrokenAnswersNeverCrashTheDispatch) {
     std::memcpy(&head, frame.data(), sizeof head);
     if (head.compressed || CheckFrameHead(head, FrameLink::kRequest) != FrameError::kNone) continue;
     const int length = int(frame.size()) - kFrameHeadSize;
-    DispatchAnswer(head, frame.data() + kFrameHeadSize, length, text, sizeof text);
+    reader.Dispatch(head, frame.data() + kFrameHeadSize, length, text, sizeof text);
     if (round % 200 == 0) platform::ProcessPendingMessages();
   }
   ASSERT_EQ(text[sizeof text - 1], 0);

@@ -24,7 +24,7 @@
 #include "market/calendar.h"
 #include "market/datafile.h"
 #include "market/dataio5.h"
-#include "market/formula_market.h"
+#include "formula/formula_market.h"
 #include "market/nclient.h"
 #include "market/realclient.h"
 #include "market/reqbuild.h"
@@ -198,7 +198,6 @@ class AgentTest : public ::testing::Test {
     CacheRequests() = CacheRequestHooks{};
     SetQueueClient(nullptr);
     ResetRequestQueue();
-    ResetAnswerReader();
     ResetPushState();
   }
 
@@ -414,6 +413,26 @@ TEST_F(MondayTest, ViewsShareOneAgentAndTheLastReleaseFreesIt) {
   EXPECT_TRUE(Agent(trend).InUse());
   ReleaseDataAgent(first, view_);
   EXPECT_FALSE(Agent(trend).InUse());
+}
+
+// A name table reloaded under the agents may move an instrument to another
+// kind: rebuilding by kind goes by the kind it has now.
+TEST_F(MondayTest, RebuildByKindFollowsTheReloadedNameTable) {
+  const STKPTR s = Stock(0, "600000");
+  const int32_t trend = AcquireDataAgent(s, kAgentMinuteTrend, 0, view_);
+  TMarketData *md = MarketAt(0);
+  const int before = Agent(trend).stock.kind;
+  const int kinds = md->m_info.kindCount;
+  ASSERT_GT(kinds, 1);
+  const int after = (before + 1) % kinds;
+  md->m_stocks[s.stock].kind = uint8_t(after);
+
+  trace_.Clear();
+  RebuildAgents(0, before);
+  EXPECT_EQ(trace_.Count(WM_AGENT_UPDATE, view_), 0u) << "rebuilt by the kind it had";
+  RebuildAgents(0, after);
+  EXPECT_EQ(trace_.Count(WM_AGENT_UPDATE, view_), 1u);
+  EXPECT_EQ(int(Agent(trend).stock.kind), after);
 }
 
 // ---- Missing days asked and answered -------------------------------------------------

@@ -95,8 +95,6 @@ TEST_F(NewsIndexTest, LoadKeepsTheNewest5000WithRoomFor1000More) {
 
 TEST_F(NewsIndexTest, UnusableOrEmptyFilesStartAnEmptyIndex) {
   std::string good = IndexFile(Numbered(1, 3));
-  std::string descending = IndexFile({Record(5, 1), Record(9, 1), Record(7, 1)});
-  std::string repeated = IndexFile({Record(5, 1), Record(5, 2)});
   struct Case {
     const char *what;
     std::string bytes;
@@ -105,11 +103,7 @@ TEST_F(NewsIndexTest, UnusableOrEmptyFilesStartAnEmptyIndex) {
       {"part of the magic", "kvni"},
       {"another magic", IndexFile(Numbered(1, 3), "kvni02")},
       {"magic in another case", IndexFile(Numbered(1, 3), "KVNI01")},
-      {"cut inside the last record", good.substr(0, good.size() - 1)},
       {"cut inside the first record", good.substr(0, 6 + 50)},
-      {"a stray byte after the records", good + "x"},
-      {"identifiers out of order", descending},
-      {"an identifier twice", repeated},
       {"only the magic", "kvni01"},
   };
   for (const Case &c : cases) {
@@ -124,6 +118,41 @@ TEST_F(NewsIndexTest, UnusableOrEmptyFilesStartAnEmptyIndex) {
     ASSERT_TRUE(index.Insert(Record(42, 1, "fresh"), true));
     ASSERT_TRUE(index.Save());
     EXPECT_EQ(Get(ntl_), IndexFile({Record(42, 1, "fresh")}));
+  }
+}
+
+// A damaged file keeps every whole record, in identifier order, with its
+// read mark; the next save writes it whole.
+TEST_F(NewsIndexTest, DamagedFilesKeepEveryWholeRecordInOrder) {
+  const std::string good = IndexFile({Record(1, 1, "a", true), Record(2, 1, "b"), Record(3, 2, "c", true)});
+  std::vector<NEWSREC> many = Numbered(1, 5000);
+  many.insert(many.begin(), Record(9999, 1, "newest, stored first"));
+  std::vector<NEWSREC> newestOfMany(many.begin() + 2, many.end());
+  newestOfMany.push_back(many[0]);
+  struct Case {
+    const char *what;
+    std::string bytes;
+    std::vector<NEWSREC> kept;
+  } cases[] = {
+      {"cut inside the last record", good.substr(0, good.size() - 1), {Record(1, 1, "a", true), Record(2, 1, "b")}},
+      {"a stray byte after the records", good + "x",
+       {Record(1, 1, "a", true), Record(2, 1, "b"), Record(3, 2, "c", true)}},
+      {"identifiers out of order", IndexFile({Record(5, 1, "x", true), Record(9, 1), Record(7, 2, "y", true)}),
+       {Record(5, 1, "x", true), Record(7, 2, "y", true), Record(9, 1)}},
+      {"an identifier twice", IndexFile({Record(5, 1, "old", true), Record(4, 3), Record(5, 2, "new")}),
+       {Record(4, 3), Record(5, 2, "new", true)}},
+      {"the newest stored first of 5001", IndexFile(many), newestOfMany},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    Put(ntl_, c.bytes);
+    TNewsIndex index;
+    index.Load();
+    ASSERT_EQ(index.Count(), int32_t(c.kept.size()));
+    for (size_t i = 0; i < c.kept.size(); ++i) EXPECT_EQ(Bytes(index.Records()[i]), Bytes(c.kept[i])) << i;
+    EXPECT_TRUE(index.IsDirty());
+    ASSERT_TRUE(index.Save());
+    EXPECT_EQ(Get(ntl_), IndexFile(c.kept));
   }
 }
 

@@ -15,6 +15,7 @@
 #include "testing/fake_clock.h"
 #include "testing/msgbox_recorder.h"
 #include "testing/sntp_server.h"
+#include "testing/temp_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -266,9 +267,8 @@ class ClockCheckTest : public NtpQueryTest {
  protected:
   void SetUp() override {
     old_ = fs::current_path();
-    char pattern[] = "/tmp/kivo-ntp-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = pattern;
+    root_ = testing_support::MakeTempFolder("kivo-ntp");
+    ASSERT_FALSE(root_.empty());
     fs::create_directories(root_ / "prog");
     fs::create_directories(root_ / "cfg");
     fs::current_path(root_ / "prog");

@@ -10,17 +10,41 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "core/lzw.h"
 #include "market/nclient_frames.h"
+#include "testing/temp_folder.h"
 
 using Bytes = std::vector<uint8_t>;
 
 namespace {
+
+// The double's data set (and every test folder) goes where the system's
+// temporary folder is: TMPDIR when it names one.
+TEST(TemporaryFolders, FreshFoldersFollowTMPDIR) {
+  const std::string outer = testing_support::MakeTempFolder("kivo-tmpdir");
+  ASSERT_FALSE(outer.empty());
+  const char *before = std::getenv("TMPDIR");
+  const std::string saved = before ? before : "";
+  setenv("TMPDIR", outer.c_str(), 1);
+  const std::string inner = testing_support::MakeTempFolder("kivo-quote-double");
+  const std::string other = testing_support::MakeTempFolder("kivo-quote-double");
+  if (before)
+    setenv("TMPDIR", saved.c_str(), 1);
+  else
+    unsetenv("TMPDIR");
+  EXPECT_EQ(std::filesystem::path(inner).parent_path(), std::filesystem::path(outer));
+  EXPECT_TRUE(std::filesystem::is_directory(inner));
+  EXPECT_NE(inner, other);
+  std::error_code ignored;
+  std::filesystem::remove_all(outer, ignored);
+}
 
 // A blocking loopback client with a receive time-out.
 class Client {

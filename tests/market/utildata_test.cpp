@@ -17,6 +17,7 @@
 #include "platform/profile.h"
 #include "testing/fake_clock.h"
 #include "testing/msgbox_recorder.h"
+#include "testing/temp_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -47,9 +48,8 @@ class UtilDataTest : public ::testing::Test {
  protected:
   void SetUp() override {
     old_ = fs::current_path();
-    char pattern[] = "/tmp/kivo-util-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = pattern;
+    root_ = testing_support::MakeTempFolder("kivo-util");
+    ASSERT_FALSE(root_.empty());
     fs::create_directories(root_ / "prog");
     fs::create_directories(root_ / "CFG");
     Put(root_ / "afile", "a file where a folder would have to be");

@@ -1,4 +1,4 @@
-#include "market/formula_market.h"
+#include "formula/formula_market.h"
 
 #include "market/dataagent.h"
 #include "market/dataio5.h"
