@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/gdi_internal.h"
+#include "platform/internal/gdi_objects.h"
 
 namespace platform {
 namespace {

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/gdi_internal.h"
+#include "platform/internal/gdi_objects.h"
 
 namespace platform {
 namespace {

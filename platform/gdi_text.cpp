@@ -13,7 +13,7 @@
 #include <cstring>
 #include <map>
 
-#include "platform/gdi_internal.h"
+#include "platform/internal/gdi_objects.h"
 #include "platform/qtext.h"
 
 namespace platform {

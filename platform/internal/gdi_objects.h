@@ -162,6 +162,7 @@ struct Dc : GdiObject {
   DcType type = DcType::Memory;
   HWND hwnd = nullptr;
   POINT deviceOffset{};            // device to surface (frame contexts)
+  int dpiX = 96, dpiY = 96;        // what GetDeviceCaps reports
   std::optional<QRegion> sysClip;  // the paint's update area, device coordinates
   DcState state;
   std::vector<DcState> saved;
