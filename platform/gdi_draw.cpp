@@ -21,8 +21,8 @@ const Brush *BrushOf(HBRUSH handle) {
 QRect DeviceRect(const Dc &dc, int left, int top, int right, int bottom) {
   if (right < left) std::swap(left, right);
   if (bottom < top) std::swap(top, bottom);
-  QPoint a = dc.ToDevice(left, top);
-  return QRect(a.x(), a.y(), right - left, bottom - top);
+  QPoint a = dc.ToDevice(left, top), b = dc.ToDevice(right, bottom);
+  return QRect(a.x(), a.y(), b.x() - a.x(), b.y() - a.y());
 }
 
 // The outline and the fill of a shape, Qt computing the pixels: the fill

@@ -161,6 +161,35 @@ TEST(GdiHandles, BadArgumentsFailWithoutHarm) {
   EXPECT_EQ(canvas.Drawn(), Pixels{});
 }
 
+TEST(GdiHandles, ExtremeCoordinatesNeitherOverflowNorHang) {
+  Canvas canvas(8, 8);
+  const int big = 2000000000;
+  HPEN dash = CreatePen(PS_DASH, 1, kBlack);
+  HGDIOBJ old = SelectObject(canvas.dc, dash);
+  MoveToEx(canvas.dc, -big, 3, nullptr);
+  EXPECT_TRUE(LineTo(canvas.dc, big, 3));  // clipped before it is walked
+  MoveToEx(canvas.dc, -big, -big, nullptr);
+  LineTo(canvas.dc, big, big);
+  SelectObject(canvas.dc, old);
+  DeleteObject(dash);
+  RECT huge{-big, -big, big, big};
+  EXPECT_EQ(FillRect(canvas.dc, &huge, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH))), 1);
+  EXPECT_EQ(canvas.Drawn().size(), 64u);
+  Rectangle(canvas.dc, -big, -big, big, big);
+  Ellipse(canvas.dc, -big, -big, big, big);
+  EXPECT_TRUE(SetViewportOrgEx(canvas.dc, big, big, nullptr));
+  EXPECT_TRUE(TextOutA(canvas.dc, big, big, "ab", 2));
+  INT dx[2] = {big, big};
+  EXPECT_TRUE(ExtTextOutA(canvas.dc, -big, 0, ETO_CLIPPED, &huge, "ab", 2, dx));
+  RECT r = huge;
+  DrawTextA(canvas.dc, "a b", 3, &r, DT_CALCRECT | DT_WORDBREAK | DT_CENTER);
+  StretchBlt(canvas.dc, -big / 8, -big / 8, big / 4, big / 4, canvas.dc, 0, 0, 8, 8, SRCCOPY);
+  EXPECT_FALSE(BitBlt(canvas.dc, big, big, big, big, canvas.dc, 0, 0, SRCCOPY));
+  HRGN region = CreateRectRgn(-big, -big, big, big);
+  EXPECT_NE(SelectClipRgn(canvas.dc, region), RGN_ERROR);
+  DeleteObject(region);
+}
+
 // ---- one-pixel primitives ------------------------------------------------------
 
 struct LineCase {
