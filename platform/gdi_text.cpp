@@ -182,7 +182,9 @@ std::shared_ptr<FontFace> Resolve(const LOGFONTA &log) {
   const int wanted = std::clamp(log.lfHeight == 0 ? -12 : int(log.lfHeight), -2000, 2000);
   int pixels = std::abs(wanted);
   font.setPixelSize(std::max(1, pixels));
-  if (wanted > 0) {
+  // The Chinese system faces' cell is their character height: both rules agree.
+  const bool cellIsEm = family == QLatin1String(kCjkMonoFace);
+  if (wanted > 0 && !cellIsEm) {
     for (int round = 0; round < 3; ++round) {
       QFontMetrics m(font);
       int cell = m.ascent() + m.descent();
@@ -208,7 +210,11 @@ std::shared_ptr<FontFace> Resolve(const LOGFONTA &log) {
   f->strikeOutPos = m.strikeOutPos();
   f->lineWidth = std::max(1, m.lineWidth());
   f->fixedPitch = m.horizontalAdvance(QLatin1Char('i')) == m.horizontalAdvance(QLatin1Char('W'));
-  if (family == QLatin1String(kCjkMonoFace)) {
+  if (cellIsEm) {
+    const int em = font.pixelSize();
+    f->ascent = std::max(1, int(std::lround(em * 0.86)));
+    f->descent = std::max(0, em - f->ascent);
+    f->internalLeading = 0;
     f->halfWidth = std::max(1, font.pixelSize() / 2);
     f->aveCharWidth = f->halfWidth;
     f->maxCharWidth = 2 * f->halfWidth;

@@ -606,6 +606,11 @@ TEST_F(TextTest, HeightsFollowTheCharacterAndCellRules) {
   ASSERT_TRUE(GetTextMetricsA(canvas.dc, &tm));
   EXPECT_EQ(tm.tmHeight - tm.tmInternalLeading, 12) << "negative: character height";
   EXPECT_EQ(tm.tmHeight, tm.tmAscent + tm.tmDescent);
+  HFONT song = CreateFontA(12, 0, 0, 0, FW_NORMAL, 0, 0, 0, GB2312_CHARSET, 0, 0, 0, 0, "宋体");
+  SelectObject(canvas.dc, song);
+  GetTextMetricsA(canvas.dc, &tm);
+  EXPECT_EQ(tm.tmHeight, 12) << "the Chinese system face's cell is its character height";
+  EXPECT_EQ(tm.tmAveCharWidth, 6);
   HFONT cell = CreateFontA(20, 0, 0, 0, FW_BOLD, 0, 0, 0, 0, 0, 0, 0, 0, "Tahoma");
   SelectObject(canvas.dc, cell);
   GetTextMetricsA(canvas.dc, &tm);
@@ -613,6 +618,7 @@ TEST_F(TextTest, HeightsFollowTheCharacterAndCellRules) {
   EXPECT_EQ(tm.tmWeight, FW_BOLD);
   SelectObject(canvas.dc, font);
   DeleteObject(cell);
+  DeleteObject(song);
 }
 
 TEST_F(TextTest, ChineseCharactersAreTwiceAsWideAsLetters) {
