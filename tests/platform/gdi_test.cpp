@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/gdi.h"
+#include "platform/module.h"
 #include "platform/winuser.h"
 #include "testing/image_capture.h"
 
@@ -468,6 +469,22 @@ TEST(GdiBlits, GradientRunsFromFirstToLastColour) {
   EXPECT_LT(GetBValue(last), 30);
   GRADIENT_RECT bad{0, 5};
   EXPECT_FALSE(GradientFill(canvas.dc, v, 2, &bad, 1, GRADIENT_FILL_RECT_V));
+}
+
+TEST(GdiBlits, TheImageLibraryIsFoundByNameAtRunTime) {
+  HMODULE library = LoadLibraryA("Msimg32.dll");
+  ASSERT_TRUE(library);
+  using Gradient = BOOL (*)(HDC, TRIVERTEX *, ULONG, LPVOID, ULONG, ULONG);
+  auto gradient = reinterpret_cast<Gradient>(GetProcAddress(library, "GradientFill"));
+  ASSERT_TRUE(gradient);
+  EXPECT_TRUE(GetProcAddress(library, "TransparentBlt"));
+  EXPECT_TRUE(GetProcAddress(library, "AlphaBlend"));
+  Canvas canvas(4, 4);
+  TRIVERTEX v[2] = {{0, 0, 0xFF00, 0, 0, 0}, {4, 4, 0xFF00, 0, 0, 0}};
+  GRADIENT_RECT mesh{0, 1};
+  EXPECT_TRUE(gradient(canvas.dc, v, 2, &mesh, 1, GRADIENT_FILL_RECT_V));
+  EXPECT_EQ(canvas.At(2, 2), RGB(255, 0, 0));
+  FreeLibrary(library);
 }
 
 // ---- contexts and clipping -----------------------------------------------------
