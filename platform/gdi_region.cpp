@@ -84,7 +84,8 @@ HRGN CreateEllipticRgn(int left, int top, int right, int bottom) {
 HRGN CreateRoundRectRgn(int left, int top, int right, int bottom, int width, int height) {
   QRect box = Box(left, top, right, bottom);
   QPainterPath path;
-  path.addRoundedRect(QRectF(box), std::abs(width) / 2.0, std::abs(height) / 2.0);
+  path.addRoundedRect(QRectF(box), std::min<int64_t>(std::abs(int64_t(width)), box.width()) / 2.0,
+                      std::min<int64_t>(std::abs(int64_t(height)), box.height()) / 2.0);
   return NewRegion(QRegion(path.toFillPolygon().toPolygon()) & QRegion(box));
 }
 

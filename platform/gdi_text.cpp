@@ -159,7 +159,7 @@ std::shared_ptr<FontFace> Resolve(const LOGFONTA &log) {
   cache[key] = f;
   f->antialias = antialias;
   if (!HaveGui()) {
-    int h = log.lfHeight == 0 ? 12 : std::abs(log.lfHeight);
+    int h = log.lfHeight == 0 ? 12 : int(std::min<int64_t>(std::abs(int64_t(log.lfHeight)), 2000));
     f->aveCharWidth = std::max(1, h / 2);
     f->maxCharWidth = h;
     f->descent = std::max(1, h / 6);

@@ -178,6 +178,14 @@ TEST(GdiHandles, ExtremeCoordinatesNeitherOverflowNorHang) {
   EXPECT_EQ(canvas.Drawn().size(), 64u);
   Rectangle(canvas.dc, -big, -big, big, big);
   Ellipse(canvas.dc, -big, -big, big, big);
+  RoundRect(canvas.dc, 0, 0, 8, 8, INT32_MIN, INT32_MIN);
+  DeleteObject(CreateRoundRectRgn(0, 0, 8, 8, INT32_MIN, INT32_MIN));
+  HFONT tiny = CreateFontA(INT32_MIN, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "Arial");
+  HGDIOBJ oldFont = SelectObject(canvas.dc, tiny);
+  SIZE size;
+  EXPECT_TRUE(GetTextExtentPoint32A(canvas.dc, "a", 1, &size));
+  SelectObject(canvas.dc, oldFont);
+  DeleteObject(tiny);
   EXPECT_TRUE(SetViewportOrgEx(canvas.dc, big, big, nullptr));
   EXPECT_TRUE(TextOutA(canvas.dc, big, big, "ab", 2));
   INT dx[2] = {big, big};
