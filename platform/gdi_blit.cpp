@@ -209,6 +209,25 @@ BOOL Blit(HDC handle, const Axis &ax, const Axis &ay, HDC sourceHandle, DWORD ro
   // SourceOf may have prepared the same context again: prepare the target last.
   if (!dc->Prepare()) return FALSE;
   if (needSource && code == 0xCC && FastCopy(*dc, ax, ay, source)) return TRUE;
+  const Brush *fill = dc->state.brush;
+  if (!needSource && (!UsesPattern(code) || (fill && fill->style == BS_SOLID))) {
+    // Pattern blits with one colour are spans.
+    const uint32_t colour = fill && fill->style == BS_SOLID ? ToPixel(fill->dcBrush ? dc->state.dcBrushColor : fill->color) : 0;
+    int mode = 0;
+    uint32_t pen = colour;
+    switch (code) {
+      case 0xF0: mode = R2_COPYPEN; break;
+      case 0x5A: mode = R2_XORPEN; break;
+      case 0x55: mode = R2_NOT; break;
+      case 0x00: mode = R2_COPYPEN, pen = 0; break;
+      case 0xFF: mode = R2_COPYPEN, pen = 0xFFFFFF; break;
+      default: break;
+    }
+    if (mode) {
+      FillArea(*dc, QRect(ax.destStart, ay.destStart, ax.destLen, ay.destLen).translated(dc->ToDevice(0, 0)), pen, mode);
+      return TRUE;
+    }
+  }
   if (needSource && source.surface.row0 == dc->surface.row0)
     TakeSnapshot(source, QRect(ax.srcStart, ay.srcStart, ax.srcLen, ay.srcLen));
   const Brush *brush = dc->state.brush;

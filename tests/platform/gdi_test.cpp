@@ -329,7 +329,7 @@ TEST(GdiShapes, FocusRectangleIsDottedAndDrawingItTwiceRemovesIt) {
 
 TEST(GdiShapes, XorAndNotDrawnTwiceRestoreTheImageBitForBit) {
   for (int mode : {R2_XORPEN, R2_NOTXORPEN, R2_NOT}) {
-    Canvas canvas(40, 30, 24, true);
+    Canvas canvas(40, 30, mode == R2_XORPEN ? 32 : 24, mode != R2_XORPEN);
     canvas.Noise(unsigned(mode));
     auto before = canvas.Snapshot();
     HPEN pen = CreatePen(PS_SOLID, 1, RGB(200, 100, 50));
@@ -350,6 +350,8 @@ TEST(GdiShapes, XorAndNotDrawnTwiceRestoreTheImageBitForBit) {
       MoveToEx(canvas.dc, 5, 28, nullptr);
       LineTo(canvas.dc, 30, 2);
       SelectObject(canvas.dc, pen);
+      PatBlt(canvas.dc, 30, 0, 4, 30, PATINVERT);
+      PatBlt(canvas.dc, 0, 20, 40, 3, DSTINVERT);
       if (round == 0) EXPECT_NE(canvas.Snapshot(), before) << mode;
     }
     EXPECT_EQ(canvas.Snapshot(), before) << "line mode " << mode;
