@@ -528,6 +528,36 @@ TEST(GdiContexts, ClipRegionsLimitDrawingAndSaveDcRestoresThem) {
   DeleteObject(region);
 }
 
+TEST(GdiContexts, RegionsCombineAsSetsOfPixels) {
+  struct Case {
+    int mode;
+    int kind;
+    RECT box;
+    bool corner;  // whether (0, 0) is in
+  };
+  // a = (0, 0)-(4, 4), b = (2, 2)-(6, 6)
+  const Case cases[] = {
+      {RGN_AND, SIMPLEREGION, {2, 2, 4, 4}, false},
+      {RGN_OR, COMPLEXREGION, {0, 0, 6, 6}, true},
+      {RGN_XOR, COMPLEXREGION, {0, 0, 6, 6}, true},
+      {RGN_DIFF, COMPLEXREGION, {0, 0, 4, 4}, true},
+      {RGN_COPY, SIMPLEREGION, {0, 0, 4, 4}, true},
+  };
+  HRGN a = CreateRectRgn(0, 0, 4, 4), b = CreateRectRgn(2, 2, 6, 6), out = CreateRectRgn(0, 0, 0, 0);
+  for (const Case &c : cases) {
+    EXPECT_EQ(CombineRgn(out, a, b, c.mode), c.kind) << c.mode;
+    RECT box;
+    GetRgnBox(out, &box);
+    EXPECT_TRUE(EqualRect(&box, &c.box)) << c.mode;
+    EXPECT_EQ(PtInRegion(out, 0, 0), c.corner) << c.mode;
+  }
+  EXPECT_FALSE(PtInRegion(a, 4, 4)) << "right and bottom edges are outside";
+  EXPECT_EQ(CombineRgn(out, a, static_cast<HRGN>(GetStockObject(BLACK_BRUSH)), RGN_AND), RGN_ERROR);
+  DeleteObject(a);
+  DeleteObject(b);
+  DeleteObject(out);
+}
+
 TEST(GdiContexts, OriginsMoveDrawing) {
   Canvas canvas(10, 10);
   SetViewportOrgEx(canvas.dc, 3, 2, nullptr);
