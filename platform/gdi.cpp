@@ -1,6 +1,7 @@
 // Device contexts: making and releasing them, what is selected into them,
 // their attributes, saved states and coordinates.
 #include <QImage>
+#include <QPainter>
 
 #include <cstring>
 
@@ -78,6 +79,35 @@ COLORREF Dc::BrushColor() const {
   return state.brush && state.brush->dcBrush ? state.dcBrushColor : state.brush ? state.brush->color : 0;
 }
 
+namespace {
+
+// The whole window's picture for frame contexts, kept with the window. It
+// starts as the frame the host draws by default and starts again when the
+// window changes size.
+QImage *FrameImage(Window &window) {
+  QSize size(window.rect.right - window.rect.left, window.rect.bottom - window.rect.top);
+  if (size.isEmpty()) return nullptr;
+  if (window.frame && window.frame->size() == size) return window.frame;
+  QImage fresh(size, QImage::Format_RGB32);
+  fresh.fill(QColor(255, 255, 255));
+  QPainter painter(&fresh);
+  painter.setPen(QColor(128, 128, 128));
+  painter.drawRect(0, 0, size.width() - 1, size.height() - 1);
+  if (window.BorderWidth() > 1) {
+    painter.setPen(QColor(64, 64, 64));
+    painter.drawRect(1, 1, size.width() - 3, size.height() - 3);
+  }
+  painter.end();
+  if (window.frame) {
+    *window.frame = fresh;
+  } else {
+    window.frame = new QImage(fresh);
+  }
+  return window.frame;
+}
+
+}  // namespace
+
 bool Dc::Prepare() {
   surface = Surface{};
   switch (type) {
@@ -85,18 +115,25 @@ bool Dc::Prepare() {
     case DcType::Paint:
     case DcType::Window: {
       Window *window = OwnWindow(hwnd);
-      if (!window || !window->image || window->image->isNull()) return false;
-      QImage &image = *window->image;
-      if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32) return false;
-      surface.row0 = image.bits();
-      surface.pitch = image.bytesPerLine();
-      surface.width = image.width();
-      surface.height = image.height();
-      surface.bytes = 4;
-      if (type == DcType::Window) {
-        int border = window->BorderWidth();
-        deviceOffset = POINT{-border, -border};
+      if (!window) return false;
+      QImage *image = window->image;
+      if (type == DcType::Window && window->BorderWidth() > 0) {
+        image = FrameImage(*window);
+        // A frame context reaches the frame; the client area is the client's.
+        RECT c = window->ClientRect();
+        QRegion ring = QRegion(image->rect()) - QRegion(c.left, c.top, c.right - c.left, c.bottom - c.top);
+        if (!sysClip || *sysClip != ring) {
+          sysClip = ring;
+          clipDirty = true;
+        }
       }
+      if (!image || image->isNull()) return false;
+      if (image->format() != QImage::Format_RGB32 && image->format() != QImage::Format_ARGB32) return false;
+      surface.row0 = image->bits();
+      surface.pitch = image->bytesPerLine();
+      surface.width = image->width();
+      surface.height = image->height();
+      surface.bytes = 4;
       break;
     }
     case DcType::Memory:
@@ -161,6 +198,8 @@ HDC GetWindowDC(HWND hwnd) {
 int ReleaseDC(HWND, HDC handle) {
   Dc *dc = LookupDc(handle);
   if (!dc || dc->type == DcType::Memory) return 0;
+  // What was drawn outside painting shows now, as on the originals.
+  if (Window *window = OwnWindow(dc->hwnd)) HostUpdate(*window);
   Release(handle);
   return 1;
 }

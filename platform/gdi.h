@@ -423,7 +423,8 @@ HDC BeginPaint(HWND hwnd, PAINTSTRUCT *paint);
 BOOL EndPaint(HWND hwnd, const PAINTSTRUCT *paint);
 // The client area of a window (the screen's when hwnd is null).
 HDC GetDC(HWND hwnd);
-// The whole window, its frame included.
+// The window's frame (the whole window, its client area left out, which
+// belongs to GetDC); the client area's for a window without a frame.
 HDC GetWindowDC(HWND hwnd);
 int ReleaseDC(HWND hwnd, HDC dc);
 HDC CreateCompatibleDC(HDC dc);

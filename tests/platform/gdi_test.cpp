@@ -1,3 +1,6 @@
+#include <QImage>
+#include <QWidget>
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,6 +11,7 @@
 
 #include "platform/gdi.h"
 #include "platform/module.h"
+#include "platform/qtbridge.h"
 #include "platform/winuser.h"
 #include "testing/image_capture.h"
 
@@ -635,6 +639,38 @@ TEST(GdiContexts, WindowContextsDrawIntoThePersistentImage) {
   DestroyWindow(hwnd);
   UnregisterClassA("GdiPaintCorner", nullptr);
   EXPECT_FALSE(FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)))) << "released";
+}
+
+TEST(GdiContexts, FrameContextsPaintTheFrameThatTheWindowShows) {
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.lpszClassName = "GdiFramed";
+  RegisterClassA(&wc);
+  HWND parent = CreateWindowExA(0, "GdiFramed", "", WS_POPUP | WS_VISIBLE, 0, 0, 60, 60, nullptr, nullptr, nullptr,
+                                nullptr);
+  ASSERT_TRUE(parent);
+  HWND child = CreateWindowExA(WS_EX_CLIENTEDGE, "GdiFramed", "", WS_CHILD | WS_VISIBLE, 5, 5, 30, 20, parent,
+                               nullptr, nullptr, nullptr);
+  ASSERT_TRUE(child);
+  platform::ProcessPendingMessages();
+  HDC frame = GetWindowDC(child);
+  EXPECT_EQ(GetPixel(frame, 0, 0), RGB(128, 128, 128)) << "the default frame";
+  HPEN red = CreatePen(PS_SOLID, 1, RGB(255, 0, 0));
+  HGDIOBJ old = SelectObject(frame, red);
+  SelectObject(frame, GetStockObject(NULL_BRUSH));
+  Rectangle(frame, 0, 0, 30, 20);
+  Rectangle(frame, 1, 1, 29, 19);
+  SetPixel(frame, 10, 10, RGB(0, 0, 255));  // the client area is not the frame's
+  SelectObject(frame, old);
+  ReleaseDC(child, frame);
+  DeleteObject(red);
+  QImage shown = platform::WidgetFromHandle(child)->grab().toImage();
+  EXPECT_EQ(shown.pixel(0, 0), qRgb(255, 0, 0));
+  EXPECT_EQ(shown.pixel(28, 18), qRgb(255, 0, 0));
+  EXPECT_NE(shown.pixel(10, 10), qRgb(0, 0, 255));
+  EXPECT_NE(testing_support::WindowPixel(child, 8, 8), RGB(0, 0, 255));
+  DestroyWindow(parent);
+  UnregisterClassA("GdiFramed", nullptr);
 }
 
 // ---- fonts and text ------------------------------------------------------------
