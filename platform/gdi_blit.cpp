@@ -371,7 +371,8 @@ BOOL GradientFill(HDC handle, TRIVERTEX *vertices, ULONG vertexCount, LPVOID mes
           if (w1 < 0 || w2 < 0 || w3 < 0) continue;
           int64_t total = std::abs(area);
           auto mix = [&](COLOR16 ca, COLOR16 cb, COLOR16 cc) {
-            return uint32_t(std::clamp<int64_t>((ca * w1 + cb * w2 + cc * w3) / total, 0, 0xFFFF) >> 8);
+            __int128 sum = __int128(ca) * w1 + __int128(cb) * w2 + __int128(cc) * w3;
+            return uint32_t(std::clamp<int64_t>(int64_t(sum / total), 0, 0xFFFF) >> 8);
           };
           uint32_t pixel = (mix(a.Red, b.Red, c.Red) << 16) | (mix(a.Green, b.Green, c.Green) << 8) |
                            mix(a.Blue, b.Blue, c.Blue);

@@ -146,9 +146,12 @@ BOOL Polygons(HDC handle, const POINT *points, const INT *counts, int polygons) 
     for (int k = 0; k < polygons; ++k) {
       for (int i = 0; i < counts[k]; ++i) {
         const POINT &a = p[i], &b = p[(i + 1) % counts[k]];
-        WalkLine(dc->ToDevice(a.x, a.y), dc->ToDevice(b.x, b.y), false, [&](int x, int y) {
-          if (area.contains(x, y)) fill.setPixel(x - area.left(), y - area.top(), 0);
-        });
+        WalkLine(
+            dc->ToDevice(a.x, a.y), dc->ToDevice(b.x, b.y), false,
+            [&](int x, int y) {
+              if (area.contains(x, y)) fill.setPixel(x - area.left(), y - area.top(), 0);
+            },
+            &area);
       }
       p += counts[k];
     }

@@ -182,6 +182,11 @@ TEST(GdiHandles, ExtremeCoordinatesNeitherOverflowNorHang) {
   EXPECT_EQ(canvas.Drawn().size(), 64u);
   Rectangle(canvas.dc, -big, -big, big, big);
   Ellipse(canvas.dc, -big, -big, big, big);
+  POINT far[3] = {{-big, 0}, {big, 4}, {0, big}};
+  EXPECT_TRUE(Polygon(canvas.dc, far, 3));  // its outline is clipped before it is walked too
+  TRIVERTEX corners[3] = {{-big, -big, 0xFF00, 0, 0, 0}, {big, 0, 0, 0xFF00, 0, 0}, {0, big, 0, 0, 0xFF00, 0}};
+  GRADIENT_TRIANGLE triangle{0, 1, 2};
+  EXPECT_TRUE(GradientFill(canvas.dc, corners, 3, &triangle, 1, GRADIENT_FILL_TRIANGLE));
   RoundRect(canvas.dc, 0, 0, 8, 8, INT32_MIN, INT32_MIN);
   DeleteObject(CreateRoundRectRgn(0, 0, 8, 8, INT32_MIN, INT32_MIN));
   HFONT tiny = CreateFontA(INT32_MIN, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "Arial");
