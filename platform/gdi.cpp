@@ -74,7 +74,9 @@ void SetDcState(Dc &dc, const DcState &from) {
 
 void ClipChanged(Dc &dc) { dc.clipDirty = true; }
 
-COLORREF Dc::PenColor() const { return state.pen && state.pen->dcPen ? state.dcPenColor : state.pen ? state.pen->color : 0; }
+COLORREF Dc::PenColor() const {
+  return state.pen && state.pen->dcPen ? state.dcPenColor : state.pen ? state.pen->color : 0;
+}
 COLORREF Dc::BrushColor() const {
   return state.brush && state.brush->dcBrush ? state.dcBrushColor : state.brush ? state.brush->color : 0;
 }

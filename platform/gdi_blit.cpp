@@ -104,7 +104,8 @@ void TakeSnapshot(Source &source, const QRect &area) {
   s.bytes.resize(size_t(part.width()) * size_t(part.height()) * size_t(bytes));
   for (int y = 0; y < part.height(); ++y)
     std::memcpy(&s.bytes[size_t(y) * size_t(part.width()) * size_t(bytes)],
-                source.surface.Row(part.top() + y) + ptrdiff_t(part.left()) * bytes, size_t(part.width()) * size_t(bytes));
+                source.surface.Row(part.top() + y) + ptrdiff_t(part.left()) * bytes,
+                size_t(part.width()) * size_t(bytes));
   s.surface.row0 = s.bytes.data();
   s.surface.pitch = ptrdiff_t(part.width()) * bytes;
   s.surface.width = part.width();
@@ -180,7 +181,8 @@ bool FastCopy(Dc &dc, const Axis &ax, const Axis &ay, const Source &source) {
     for (int i = 0; i < area.height(); ++i) {
       int y = upward ? area.bottom() - i : area.top() + i;
       uint8_t *out = d.Row(y + dc.deviceOffset.y) + ptrdiff_t(area.left() + dc.deviceOffset.x) * d.bytes;
-      const uint8_t *in = source.surface.Row(y + toSource.y()) + ptrdiff_t(area.left() + toSource.x()) * source.surface.bytes;
+      const uint8_t *in =
+          source.surface.Row(y + toSource.y()) + ptrdiff_t(area.left() + toSource.x()) * source.surface.bytes;
       if (d.bytes == source.surface.bytes) {
         std::memmove(out, in, size_t(width) * size_t(d.bytes));
       } else if (d.bytes == 4) {
@@ -212,7 +214,8 @@ BOOL Blit(HDC handle, const Axis &ax, const Axis &ay, HDC sourceHandle, DWORD ro
   const Brush *fill = dc->state.brush;
   if (!needSource && (!UsesPattern(code) || (fill && fill->style == BS_SOLID))) {
     // Pattern blits with one colour are spans.
-    const uint32_t colour = fill && fill->style == BS_SOLID ? ToPixel(fill->dcBrush ? dc->state.dcBrushColor : fill->color) : 0;
+    const uint32_t colour =
+        fill && fill->style == BS_SOLID ? ToPixel(fill->dcBrush ? dc->state.dcBrushColor : fill->color) : 0;
     int mode = 0;
     uint32_t pen = colour;
     switch (code) {
@@ -224,7 +227,8 @@ BOOL Blit(HDC handle, const Axis &ax, const Axis &ay, HDC sourceHandle, DWORD ro
       default: break;
     }
     if (mode) {
-      FillArea(*dc, QRect(ax.destStart, ay.destStart, ax.destLen, ay.destLen).translated(dc->ToDevice(0, 0)), pen, mode);
+      QRect dest(ax.destStart, ay.destStart, ax.destLen, ay.destLen);
+      FillArea(*dc, dest.translated(dc->ToDevice(0, 0)), pen, mode);
       return TRUE;
     }
   }
@@ -403,7 +407,8 @@ BOOL GradientFill(HDC handle, TRIVERTEX *vertices, ULONG vertexCount, LPVOID mes
         for (int y = box.top(); y <= box.bottom(); ++y) Plot(*dc, x, y, pixel, R2_COPYPEN);
       }
     } else {
-      for (int y = box.top(); y <= box.bottom(); ++y) Span(*dc, y, box.left(), box.right() + 1, colour(y - y0, y1 - y0), R2_COPYPEN);
+      for (int y = box.top(); y <= box.bottom(); ++y)
+        Span(*dc, y, box.left(), box.right() + 1, colour(y - y0, y1 - y0), R2_COPYPEN);
     }
   }
   return TRUE;

@@ -67,7 +67,9 @@ int ChangeClip(HDC handle, const std::function<QRegion(const QRegion &)> &change
 
 using namespace platform;
 
-HRGN CreateRectRgn(int left, int top, int right, int bottom) { return NewRegion(QRegion(Box(left, top, right, bottom))); }
+HRGN CreateRectRgn(int left, int top, int right, int bottom) {
+  return NewRegion(QRegion(Box(left, top, right, bottom)));
+}
 
 HRGN CreateRectRgnIndirect(const RECT *rect) {
   if (!rect) {

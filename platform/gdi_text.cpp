@@ -236,7 +236,13 @@ const Glyph &FontFace::GlyphOf(char16_t c) {
   } else {
     QFontMetrics m(font);
     QString text{QChar(c)};
-    glyph->advance = c == u'\t' ? 0 : halfWidth > 0 ? (c < 0x80 ? halfWidth : 2 * halfWidth) : m.horizontalAdvance(text);
+    if (c == u'\t') {
+      glyph->advance = 0;
+    } else if (halfWidth > 0) {
+      glyph->advance = c < 0x80 ? halfWidth : 2 * halfWidth;
+    } else {
+      glyph->advance = m.horizontalAdvance(text);
+    }
     if (c >= 0x20 && c != 0x7F) {
       // Room for italic overhang and marks outside the cell.
       const int margin = Height();
@@ -786,7 +792,8 @@ int DrawTextA(HDC handle, LPCSTR text, int length, RECT *rect, UINT format) {
   if (single && (format & DT_VCENTER)) top64 = rect->top + (int64_t(rect->bottom) - rect->top - textHeight) / 2;
   if (single && (format & DT_BOTTOM)) top64 = int64_t(rect->bottom) - textHeight;
   const int top = Dc::Clamp(top64);
-  const int result = Dc::Clamp((single && (format & (DT_VCENTER | DT_BOTTOM))) ? top64 - rect->top + textHeight : textHeight);
+  const bool placed = single && (format & (DT_VCENTER | DT_BOTTOM));
+  const int result = Dc::Clamp(placed ? top64 - rect->top + textHeight : textHeight);
 
   if (format & DT_CALCRECT) {
     rect->right = Dc::Clamp(int64_t(rect->left) + maxWidth);
