@@ -131,6 +131,22 @@ void Span(Dc &dc, int y, int x0, int x1, uint32_t color, int rop2) {
   }
 }
 
+namespace {
+
+// A copy of one colour over a block of a surface.
+template <int B>
+void CopyBlock(const Surface &s, int x, int y, int width, int height, uint32_t color) {
+  uint8_t *row = s.Row(y) + ptrdiff_t(x) * B;
+  if (width == 1) {
+    // Upright lines and thin bars: one pixel a row.
+    for (int i = 0; i < height; ++i, row += s.pitch) Store<B>(row, color);
+    return;
+  }
+  for (int i = 0; i < height; ++i, row += s.pitch) RunSpan<B>(row, width, color, R2_COPYPEN);
+}
+
+}  // namespace
+
 void FillArea(Dc &dc, const QRect &rect, uint32_t color, int rop2) {
   if (!rect.intersects(dc.clipBounds)) return;
   const Surface &s = dc.surface;
@@ -138,14 +154,27 @@ void FillArea(Dc &dc, const QRect &rect, uint32_t color, int rop2) {
   for (const QRect &clip : dc.clipRects) {
     QRect part = rect & clip;
     if (part.isEmpty()) continue;
+    if (rop2 == R2_COPYPEN) {
+      if (s.bytes == 4) {
+        CopyBlock<4>(s, part.left() + ox, part.top() + oy, part.width(), part.height(), color);
+      } else {
+        CopyBlock<3>(s, part.left() + ox, part.top() + oy, part.width(), part.height(), color);
+      }
+      continue;
+    }
     for (int y = part.top(); y <= part.bottom(); ++y) WriteRun(s, part.left() + ox, y + oy, part.width(), color, rop2);
   }
 }
 
 void Plot(Dc &dc, int x, int y, uint32_t color, int rop2) {
-  if (!dc.clipBounds.contains(x, y)) return;
+  const QRect &b = dc.clipBounds;
+  if (x < b.left() || x > b.right() || y < b.top() || y > b.bottom()) return;
+  if (dc.clipRects.size() == 1) {  // the bounds are the one rectangle
+    WriteRun(dc.surface, x + dc.deviceOffset.x, y + dc.deviceOffset.y, 1, color, rop2);
+    return;
+  }
   for (const QRect &r : dc.clipRects) {
-    if (r.contains(x, y)) {
+    if (x >= r.left() && x <= r.right() && y >= r.top() && y <= r.bottom()) {
       WriteRun(dc.surface, x + dc.deviceOffset.x, y + dc.deviceOffset.y, 1, color, rop2);
       return;
     }
