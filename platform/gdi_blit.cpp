@@ -187,7 +187,17 @@ bool FastCopy(Dc &dc, const Axis &ax, const Axis &ay, const Source &source) {
         std::memmove(out, in, size_t(width) * size_t(d.bytes));
       } else if (d.bytes == 4) {
         auto *o = reinterpret_cast<uint32_t *>(out);
-        for (int x = 0; x < width; ++x, in += 3)
+        int x = 0;
+        // Four three-byte pixels are three words.
+        for (; x + 4 <= width; x += 4, in += 12) {
+          uint32_t w[3];
+          std::memcpy(w, in, 12);
+          o[x] = 0xFF000000u | (w[0] & 0xFFFFFF);
+          o[x + 1] = 0xFF000000u | (w[0] >> 24) | ((w[1] & 0xFFFF) << 8);
+          o[x + 2] = 0xFF000000u | (w[1] >> 16) | ((w[2] & 0xFF) << 16);
+          o[x + 3] = 0xFF000000u | (w[2] >> 8);
+        }
+        for (; x < width; ++x, in += 3)
           o[x] = 0xFF000000u | uint32_t(in[0]) | (uint32_t(in[1]) << 8) | (uint32_t(in[2]) << 16);
       } else {
         for (int x = 0; x < width; ++x, in += 4, out += 3) {

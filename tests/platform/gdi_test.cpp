@@ -444,6 +444,18 @@ TEST(GdiBlits, RasterOperationsCombinePatternSourceAndDestination) {
   }
 }
 
+TEST(GdiBlits, CopiesBetweenLayoutsKeepEveryPixel) {
+  for (int bits : {24, 32}) {
+    Canvas source(7, 3, bits, bits == 24), target(9, 4, bits == 24 ? 32 : 24, bits != 24);
+    for (int y = 0; y < 3; ++y)
+      for (int x = 0; x < 7; ++x) SetPixel(source.dc, x, y, RGB(x * 30 + 1, y * 70 + 2, x * y + 3));
+    ASSERT_TRUE(BitBlt(target.dc, 1, 1, 7, 3, source.dc, 0, 0, SRCCOPY));
+    for (int y = 0; y < 3; ++y)
+      for (int x = 0; x < 7; ++x) EXPECT_EQ(target.At(x + 1, y + 1), source.At(x, y)) << bits << ": " << x << "," << y;
+    EXPECT_EQ(target.At(8, 1), kWhite);
+  }
+}
+
 TEST(GdiBlits, ScrollingWithinOneBitmapDoesNotSmear) {
   Canvas canvas(8, 8);
   for (int y = 0; y < 8; ++y)
