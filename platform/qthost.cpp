@@ -261,7 +261,13 @@ void HostWidget::paintEvent(QPaintEvent *) {
   if (!window) return;
   if (window->image && !window->image->isNull()) painter.drawImage(ClientOffset(*window), *window->image);
   int border = window->BorderWidth();
-  if (border > 0) {
+  if (border > 0 && window->frame && window->frame->size() == size()) {
+    // A frame that code painted itself through a frame context.
+    RECT client = window->ClientRect();
+    painter.setClipRegion(QRegion(rect()) - QRegion(client.left, client.top, client.right - client.left,
+                                                     client.bottom - client.top));
+    painter.drawImage(0, 0, *window->frame);
+  } else if (border > 0) {
     painter.setPen(QColor(128, 128, 128));
     painter.drawRect(0, 0, width() - 1, height() - 1);
     if (border > 1) {
@@ -411,6 +417,8 @@ void HostCreate(Window &window) {
 void HostDestroy(Window &window) {
   delete window.image;
   window.image = nullptr;
+  delete window.frame;
+  window.frame = nullptr;
   if (g_mouseWindow == window.handle) g_mouseWindow = nullptr;
   if (HostWidget *widget = window.widget) {
     window.widget = nullptr;

@@ -62,6 +62,7 @@ struct Window {
 
   HostWidget *widget = nullptr;
   QImage *image = nullptr;  // the persistent client image
+  QImage *frame = nullptr;  // the whole window as frame contexts draw it; made on first use
 
   int BorderWidth() const;
   RECT ClientRect() const;  // in window coordinates: the inset of the border
