@@ -10,7 +10,7 @@
 
 #include "platform/handles.h"
 #include "platform/qtext.h"
-#include "platform/window_internal.h"
+#include "platform/internal/window_record.h"
 
 namespace platform {
 namespace {
