@@ -173,8 +173,7 @@ TEST_F(ControlFixture, GraphicControlsGetTheMouseOverTheirArea) {
   EXPECT_EQ(at.y, 10);
 }
 
-// Needs the window layer's timers on the platform clock.
-TEST_F(ControlFixture, DISABLED_TimersFireFromTheFakeClock) {
+TEST_F(ControlFixture, TimersFireFromTheFakeClock) {
   auto *r = new Recorder(&form);
   r->SetParent(&form);
   harness.Pump();
