@@ -68,6 +68,7 @@ TControl::TControl(TComponent *owner) : TComponent(owner) {
 
 TControl::~TControl() {
   BeginDestroy();
+  if (Application()->HintControl() == this) Application()->SetHintControl(nullptr);
   if (parent_) parent_->RemoveControl(this);
 }
 
@@ -393,6 +394,8 @@ TWinControl::~TWinControl() {
     delete child;
   }
   if (handle_) {
+    // A replaced WindowProc may belong to an object that is gone already.
+    WindowProc = [this](TMessage &m) { TWinControl::WndProc(m); };
     HWND h = handle_;
     DestroyWindow(h);
     Unbind();
@@ -912,6 +915,7 @@ void TWinControl::RouteMouseToGraphic(TWMMouse &msg, bool &handled) {
     mouseControl_ = target;
     if (mouseControl_) mouseControl_->Perform(CM_MOUSEENTER);
   }
+  if (msg.Msg == WM_MOUSEMOVE) Application()->SetHintControl(target ? target : this);
   if (!target || msg.Msg == WM_MOUSELEAVE) return;
   handled = true;
   bool down = msg.Msg == WM_LBUTTONDOWN || msg.Msg == WM_RBUTTONDOWN || msg.Msg == WM_MBUTTONDOWN ||

@@ -447,6 +447,16 @@ void TApplication::SetOnMessage(TMessageEvent handler) {
   }
 }
 
+void TApplication::SetHintControl(TControl *control) {
+  if (control == hintControl_) return;
+  hintControl_ = control;
+  std::string hint = control ? control->Hint : std::string();
+  if (size_t bar = hint.find('|'); bar != std::string::npos) hint = hint.substr(bar + 1);
+  if (hint == Hint) return;
+  Hint = hint;
+  if (OnHint) OnHint(this);
+}
+
 void TApplication::ProcessMessages() { platform::ProcessPendingMessages(); }
 
 void TApplication::HandleMessage() {

@@ -198,6 +198,25 @@ TEST_F(ControlFixture, TimersFireFromTheFakeClock) {
   EXPECT_EQ(fired, 4);
 }
 
+TEST_F(ControlFixture, TheApplicationHintFollowsTheControlUnderTheMouse) {
+  auto *panel = new TPanel(&form);
+  panel->SetParent(&form);
+  panel->SetBounds(0, 0, 50, 50);
+  panel->Hint = "报价|点击查看报价";
+  auto *box = new TPaintBox(&form);
+  box->SetParent(panel);
+  box->SetBounds(10, 10, 10, 10);
+  box->Hint = "画线";
+  std::vector<std::string> hints;
+  Application()->OnHint = [&](TObject *) { hints.push_back(Application()->Hint); };
+  harness.MouseMove(panel->Handle(), 30, 30);
+  harness.MouseMove(panel->Handle(), 40, 40);  // the same control: nothing new
+  harness.MouseMove(panel->Handle(), 12, 12);
+  harness.MouseMove(form.Handle(), 100, 100);
+  Application()->OnHint = nullptr;
+  EXPECT_EQ(hints, (std::vector<std::string>{"点击查看报价", "画线", ""}));
+}
+
 TEST_F(ControlFixture, RadioButtonsOfAParentExcludeEachOther) {
   auto *group = new TRadioGroup(&form);
   group->SetParent(&form);
