@@ -2,6 +2,9 @@
 // modal loop, dialog keys; the application object.
 #include "platform/vcl/forms.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+
 #include <algorithm>
 
 #include "platform/gdi.h"
@@ -116,9 +119,11 @@ void TCustomForm::PlaceByPosition() {
   if (placed_) return;
   placed_ = true;
   if (Parent() || (HandleAllocated() && (GetWindowLongA(Handle(), GWL_STYLE) & WS_CHILD))) return;
-  RECT screen{0, 0, 1024, 768};
-  if (HWND desktop = GetDesktopWindow()) GetWindowRect(desktop, &screen);
-  RECT area = screen;
+  RECT area{0, 0, 1024, 768};
+  if (QScreen *screen = QGuiApplication::primaryScreen()) {
+    QRect g = screen->geometry();
+    area = RECT{g.left(), g.top(), g.left() + g.width(), g.top() + g.height()};
+  }
   TCustomForm *relative = nullptr;
   if (Position == poMainFormCenter) relative = Application()->MainForm();
   if (Position == poOwnerFormCenter) relative = dynamic_cast<TCustomForm *>(Owner());

@@ -1,5 +1,8 @@
 // Forms driven by the keyboard: default and cancel buttons, the close
 // query, key preview, focus moving with Tab.
+#include <QGuiApplication>
+#include <QScreen>
+
 #include <gtest/gtest.h>
 
 #include "platform/vcl/forms.h"
@@ -138,6 +141,40 @@ TEST(Forms, OtherFormsAreDisabledWhileAModalFormRuns) {
   });
   EXPECT_FALSE(enabledInside);
   EXPECT_TRUE(IsWindowEnabled(main.Handle()));
+}
+
+TEST(Forms, PositionPlacesTheFormWhenItIsFirstShown) {
+  ViewHarness harness;
+  QRect g = QGuiApplication::primaryScreen()->geometry();
+  RECT screen{g.left(), g.top(), g.left() + g.width(), g.top() + g.height()};
+  TForm centred(nullptr);
+  centred.SetBounds(5, 5, 200, 100);
+  centred.Position = poScreenCenter;
+  centred.Show();
+  EXPECT_EQ(centred.Left(), screen.left + (screen.right - screen.left - 200) / 2);
+  EXPECT_EQ(centred.Top(), screen.top + (screen.bottom - screen.top - 100) / 2);
+  TForm designed(nullptr);
+  designed.SetBounds(5, 7, 200, 100);
+  designed.Show();
+  EXPECT_EQ(designed.BoundsRect(), Rect(5, 7, 205, 107));
+}
+
+TEST(Forms, MaximisedChildFormFillsItsParentWithoutFrame) {
+  ViewHarness harness;
+  TForm main(nullptr);
+  main.SetBounds(0, 0, 400, 300);
+  main.Show();
+  Application()->SetMainForm(&main);
+  TForm page(nullptr);
+  page.SetBorderStyle(bsNone);
+  page.SetWindowState(wsMaximized);
+  page.SetFormStyle(fsMDIChild);
+  harness.Pump();
+  Application()->SetMainForm(nullptr);
+  ASSERT_TRUE(page.HandleAllocated());
+  EXPECT_EQ(GetParent(page.Handle()), main.Handle());
+  EXPECT_TRUE(GetWindowLongA(page.Handle(), GWL_STYLE) & WS_CHILD);
+  EXPECT_EQ(page.BoundsRect(), Rect(0, 0, main.ClientWidth(), main.ClientHeight()));
 }
 
 TEST(Forms, ReleasedFormIsFreedOnceItsMessagesAreHandled) {
