@@ -155,6 +155,42 @@ TEST_F(ControlFixture, AlignedControlsShareTheClientArea) {
   EXPECT_EQ(client->BoundsRect(), Rect(40, 0, 200, 150));
 }
 
+TEST_F(ControlFixture, SplitterResizesTheControlItSitsAgainstWithinLimits) {
+  form.SetClientSize(300, 200);
+  auto *bottom = new TPanel(&form);
+  bottom->SetParent(&form);
+  bottom->SetHeight(100);
+  bottom->SetAlign(alBottom);
+  auto *splitter = new TSplitter(&form);
+  splitter->SetParent(&form);
+  splitter->SetAlign(alBottom);
+  splitter->SetHeight(4);
+  splitter->MinSize = 40;
+  auto *rest = new TPanel(&form);
+  rest->SetParent(&form);
+  rest->SetAlign(alClient);
+  int moved = 0;
+  splitter->OnMoved = [&](TObject *) { ++moved; };
+  harness.Pump();
+  ASSERT_EQ(splitter->Top(), 96);
+  ASSERT_EQ(splitter->ResizedControl(), bottom);
+  struct Drag {
+    int toY, height;
+  } drags[] = {{76, 120},   // up by 20: the bottom panel grows
+               {180, 40},   // far down: no smaller than MinSize
+               {-50, 156}}; // far up: MinSize is left for the rest
+  for (const Drag &d : drags) {
+    int y = splitter->Top();
+    harness.MouseDown(form.Handle(), 10, y);
+    harness.MouseMove(form.Handle(), 10, d.toY, MK_LBUTTON);
+    harness.MouseUp(form.Handle(), 10, d.toY);
+    EXPECT_EQ(bottom->Height(), d.height) << d.toY;
+    EXPECT_EQ(splitter->Top() + splitter->Height(), bottom->Top());
+  }
+  EXPECT_EQ(moved, 3);
+  EXPECT_EQ(rest->Height(), 200 - 156 - 4);
+}
+
 TEST_F(ControlFixture, GraphicControlsGetTheMouseOverTheirArea) {
   auto *box = new TPaintBox(&form);
   box->SetParent(&form);
