@@ -999,28 +999,25 @@ void TWinControl::WMKey(TWMKey &msg) {
   bool down = msg.Msg == WM_KEYDOWN || msg.Msg == WM_SYSKEYDOWN;
   TWinControl *preview = form && form != this && form->KeyPreview ? form : nullptr;
   if (down) {
-    if (preview) preview->KeyDown(key, shift);
-    if (key) KeyDown(key, shift);
-    if (key && form) {
-      bool dialogKey = key == VK_TAB || key == VK_RETURN || key == VK_ESCAPE || key == VK_LEFT || key == VK_RIGHT ||
-                       key == VK_UP || key == VK_DOWN;
-      if (dialogKey) {
-        LRESULT code = DialogCode();
-        // Tab only when wanted by name; Enter with all keys; Esc always
-        // reaches the form (an edit has no use for it).
-        bool arrow = key == VK_LEFT || key == VK_RIGHT || key == VK_UP || key == VK_DOWN;
-        bool wanted = (key == VK_TAB && (code & DLGC_WANTTAB)) ||
-                      (key == VK_RETURN && (code & DLGC_WANTALLKEYS)) ||
-                      (arrow && (code & (DLGC_WANTARROWS | DLGC_WANTALLKEYS)));
-        if (!wanted && form->DialogKey(key, shift)) {
-          // The character the key also typed goes with it.
-          MSG pending;
-          HWND h = handle_;
-          if (h) PeekMessageA(&pending, h, WM_CHAR, WM_CHAR, PM_REMOVE);
-          key = 0;
-        }
+    // Keys the control does not want go to the form as dialog keys first;
+    // one the form uses reaches no key handler.
+    bool arrow = key == VK_LEFT || key == VK_RIGHT || key == VK_UP || key == VK_DOWN;
+    if (form && (key == VK_TAB || key == VK_RETURN || key == VK_ESCAPE || arrow)) {
+      // Tab only when wanted by name; Enter with all keys; Esc always
+      // reaches the form (an edit has no use for it).
+      LRESULT code = DialogCode();
+      bool wanted = (key == VK_TAB && (code & DLGC_WANTTAB)) ||
+                    (key == VK_RETURN && (code & DLGC_WANTALLKEYS)) ||
+                    (arrow && (code & (DLGC_WANTARROWS | DLGC_WANTALLKEYS)));
+      if (!wanted && form->DialogKey(key, shift)) {
+        // The character the key also typed goes with it.
+        MSG pending;
+        if (handle_) PeekMessageA(&pending, handle_, WM_CHAR, WM_CHAR, PM_REMOVE);
+        key = 0;
       }
     }
+    if (key && preview) preview->KeyDown(key, shift);
+    if (key) KeyDown(key, shift);
   } else {
     if (preview) preview->KeyUp(key, shift);
     if (key) KeyUp(key, shift);

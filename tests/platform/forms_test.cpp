@@ -129,6 +129,28 @@ TEST(Forms, KeyPreviewLetsTheFormTakeAKeyBeforeTheFocusedControl) {
   EXPECT_EQ(dialog.Edit->Text(), "ab");
 }
 
+TEST(Forms, AKeyTheDefaultButtonTakesReachesNoKeyHandler) {
+  ViewHarness harness;
+  NameDialog dialog(nullptr);
+  std::vector<WORD> seen;
+  dialog.Edit->OnKeyDown = [&](TObject *, WORD &key, TShiftState) { seen.push_back(key); };
+  EXPECT_EQ(harness.RunModal(&dialog, [&] {
+    harness.Key('A');
+    harness.Key(VK_RETURN);
+  }),
+            mrOk);
+  EXPECT_EQ(seen, (std::vector<WORD>{'A'}));
+  // Without a default button Enter is the edit's.
+  dialog.Ok->SetDefault(false);
+  seen.clear();
+  EXPECT_EQ(harness.RunModal(&dialog, [&] {
+    harness.Key(VK_RETURN);
+    harness.Key(VK_ESCAPE);
+  }),
+            mrCancel);
+  EXPECT_EQ(seen, (std::vector<WORD>{VK_RETURN}));
+}
+
 TEST(Forms, OtherFormsAreDisabledWhileAModalFormRuns) {
   ViewHarness harness;
   TForm main(nullptr);
