@@ -246,7 +246,9 @@ class TWinControl : public TControl {
   HWND ParentWindow = nullptr;
 
   int ControlCount() const { return int(controls_.size()); }
-  TControl *Controls(int index) const { return controls_[size_t(index)]; }
+  TControl *Controls(int index) const {
+    return index >= 0 && size_t(index) < controls_.size() ? controls_[size_t(index)] : nullptr;
+  }
   void InsertControl(TControl *control);
   void RemoveControl(TControl *control);
   // The child control (graphic or windowed) at a client point, topmost first.

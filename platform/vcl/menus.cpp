@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "platform/menu.h"
+#include "platform/vcl/forms.h"
 #include "platform/winuser.h"
 
 namespace {
@@ -175,12 +176,19 @@ bool TMenu::IsShortCut(WORD key, unsigned shiftBits) {
 
 void TPopupMenu::Popup(int x, int y) {
   if (OnPopup) OnPopup(this);
-  HWND owner = GetActiveWindow();
+  // The menu belongs to the form of the control it was shown for, else to
+  // the active window or the main form.
+  HWND owner = nullptr;
+  if (auto *control = dynamic_cast<TControl *>(popupComponent_))
+    if (TCustomForm *form = control->ParentForm(); form && form->HandleAllocated()) owner = form->Handle();
+  if (!owner) owner = GetActiveWindow();
+  if (!owner && Application()->MainForm()) owner = Application()->MainForm()->Handle();
   UINT flags = TPM_RETURNCMD | TPM_RIGHTBUTTON;
   if (Alignment == paRight) flags |= TPM_RIGHTALIGN;
   if (Alignment == paCenter) flags |= TPM_CENTERALIGN;
   UINT command = UINT(TrackPopupMenu(Handle(), flags, x, y, 0, owner, nullptr));
   if (command) DispatchCommand(command);
+  popupComponent_ = nullptr;  // the control may not outlive the menu
 }
 
 std::string ShortCutToText(WORD shortcut) {

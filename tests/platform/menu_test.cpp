@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/menu.h"
+#include "platform/vcl/extctrls.h"
 #include "platform/vcl/forms.h"
 #include "platform/vcl/menus.h"
 #include "testing/view_harness.h"
@@ -112,6 +113,34 @@ TEST(Menus, PopupMenuRunsTheChosenItemAndTheFormRunsShortcuts) {
   popup->Popup(20, 20);
   harness.Key('O', TShiftState(ssCtrl), form.Handle());
   EXPECT_EQ(clicks, (std::vector<std::string>{"Delete", "Open"}));
+}
+
+TEST(Menus, ARightClickShowsTheControlsPopupMenu) {
+  ViewHarness harness;
+  TForm form(nullptr);
+  form.Show();
+  auto *panel = new TPanel(&form);
+  panel->SetParent(&form);
+  panel->SetBounds(0, 0, 100, 100);
+  auto *popup = new TPopupMenu(&form);
+  auto *item = new TMenuItem(popup);
+  item->Caption = "横切(&H)";
+  popup->Items()->Add(item);
+  TComponent *shownFor = nullptr;
+  item->OnClick = [&](TObject *) { shownFor = popup->PopupComponent(); };
+  // The keys come while the menu shows.
+  popup->OnPopup = [&](TObject *) {
+    harness.PostKey(VK_DOWN);
+    harness.PostKey(VK_RETURN);
+  };
+  panel->PopupMenu = popup;
+  harness.Click(panel, 20, 20, mbRight);
+  EXPECT_EQ(shownFor, panel);
+  shownFor = nullptr;
+  popup->AutoPopup = false;
+  harness.Click(panel, 20, 20, mbRight);
+  EXPECT_EQ(shownFor, nullptr);
+  harness.Pump();
 }
 
 TEST(Menus, MenuItemsCarryTheirStates) {
