@@ -2,6 +2,7 @@
 // control tree, alignment and timers on the fake clock.
 #include <gtest/gtest.h>
 
+#include "platform/gdi.h"
 #include "platform/vcl/extctrls.h"
 #include "platform/vcl/forms.h"
 #include "platform/vcl/stdctrls.h"
@@ -251,6 +252,68 @@ TEST_F(ControlFixture, TheApplicationHintFollowsTheControlUnderTheMouse) {
   harness.MouseMove(form.Handle(), 100, 100);
   Application()->OnHint = nullptr;
   EXPECT_EQ(hints, (std::vector<std::string>{"点击查看报价", "画线", ""}));
+}
+
+// An owner-painted button as the system's own button family builds it:
+// the window procedure paints, the style stays owner-drawn whatever the
+// class library sets, and clicks keep the library's behaviour.
+class PaintedButton : public TButton {
+ public:
+  using TButton::TButton;
+  int paints = 0, enabledChanges = 0;
+  COLORREF face = RGB(10, 120, 200);
+
+ protected:
+  void WndProc(TMessage &m) override {
+    switch (m.Msg) {
+      case WM_CREATE:
+        SetWindowLongA(Handle(), GWL_STYLE, LONG((DWORD(GetWindowLongA(Handle(), GWL_STYLE)) & ~0x1Fu) | BS_OWNERDRAW));
+        break;
+      case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(Handle(), &ps);
+        HBRUSH brush = CreateSolidBrush(face);
+        RECT r = ClientRect();
+        FillRect(dc, &r, brush);
+        DeleteObject(brush);
+        EndPaint(Handle(), &ps);
+        ++paints;
+        m.Result = 0;
+        return;
+      }
+      case WM_ERASEBKGND: m.Result = 1; return;
+      case BM_SETSTYLE: m.WParam = (m.WParam & ~WPARAM(0x1F)) | BS_OWNERDRAW; break;
+      case CM_ENABLEDCHANGED: ++enabledChanges; break;
+      default: break;
+    }
+    TButton::WndProc(m);
+  }
+};
+
+TEST_F(ControlFixture, OwnerPaintedButtonKeepsClicksDefaultKeyAndItsStyle) {
+  auto *b = new PaintedButton(&form);
+  b->SetParent(&form);
+  b->SetBounds(10, 10, 75, 23);
+  b->SetDefault(true);
+  int clicks = 0;
+  b->OnClick = [&](TObject *) { ++clicks; };
+  auto *other = new TEdit(&form);
+  other->SetParent(&form);
+  other->SetBounds(10, 50, 75, 21);
+  other->SetFocus();
+  harness.Pump();
+  EXPECT_EQ(GetWindowLongA(b->Handle(), GWL_STYLE) & BS_TYPEMASK, LONG(BS_OWNERDRAW));
+  EXPECT_EQ(harness.Pixel(b, 5, 5), RGB(10, 120, 200));
+  EXPECT_GT(b->paints, 0);
+  harness.Click(b, 5, 5);
+  harness.DoubleClick(b->Handle(), 5, 5);  // the second press of a double click is a click too
+  other->SetFocus();
+  harness.Key(VK_RETURN);
+  EXPECT_EQ(clicks, 4);
+  b->SetEnabled(false);
+  EXPECT_GE(b->enabledChanges, 1);
+  harness.Click(b, 5, 5);
+  EXPECT_EQ(clicks, 4);
 }
 
 TEST_F(ControlFixture, RadioButtonsOfAParentExcludeEachOther) {
