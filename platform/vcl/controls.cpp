@@ -5,6 +5,7 @@
 #include "platform/vcl/controls.h"
 
 #include <algorithm>
+#include <map>
 #include <unordered_map>
 
 #include "platform/gdi.h"
@@ -486,13 +487,24 @@ void TWinControl::CreateWnd() {
   CreateParams(p);
   if ((p.Style & WS_CHILD) && !p.WndParent) return;  // no place for it yet
   defWndProc_ = p.DefWndProc ? p.DefWndProc : DefWindowProcA;
-  // One window class per name; a class wrapping a standard control names
-  // itself after the control class so each gets the right procedure.
-  static std::unordered_map<std::string, WNDPROC> registered;
-  std::string className = p.WinClassName.empty() ? std::string(ClassName()) : p.WinClassName;
-  auto it = registered.find(className);
-  if (it != registered.end() && it->second != defWndProc_) className += "." + std::to_string(registered.size());
-  if (!registered.count(className)) {
+  // One window class per control class and procedure beneath: a name that
+  // already serves another procedure gets a numbered twin.
+  static std::map<std::pair<std::string, WNDPROC>, std::string> registered;
+  std::string base = p.WinClassName.empty() ? std::string(ClassName()) : p.WinClassName;
+  auto key = std::make_pair(base, defWndProc_);
+  auto it = registered.find(key);
+  std::string className;
+  if (it != registered.end()) {
+    className = it->second;
+  } else {
+    className = base;
+    for (int n = 2; std::any_of(registered.begin(), registered.end(),
+                                [&](const auto &entry) { return entry.second == className; });
+         ++n) {
+      className = base;
+      className.push_back('.');
+      className.append(std::to_string(n));
+    }
     WNDCLASSA wc{};
     wc.style = p.ClassStyle;
     wc.cbWndExtra = p.WindowExtra;
@@ -501,7 +513,7 @@ void TWinControl::CreateWnd() {
     wc.hbrBackground = p.Background;
     wc.lpszClassName = className.c_str();
     RegisterClassA(&wc);
-    registered[className] = defWndProc_;
+    registered[key] = className;
   }
   p.WinClassName = className;
   CreateWindowHandle(p);

@@ -112,7 +112,10 @@ void TMenuItem::Rebuild() {
     if (item->Checked) flags |= MF_CHECKED;
     if (!item->Enabled) flags |= MF_GRAYED;
     std::string text = item->Caption;
-    if (item->ShortCut) text += "\t" + ShortCutToText(item->ShortCut);
+    if (item->ShortCut) {
+      text.push_back('\t');
+      text.append(ShortCutToText(item->ShortCut));
+    }
     if (item->Count() > 0) {
       AppendMenuA(handle_, flags | MF_POPUP, reinterpret_cast<UINT_PTR>(item->Handle()), text.c_str());
     } else {
@@ -200,7 +203,8 @@ std::string ShortCutToText(WORD shortcut) {
   if ((key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9')) {
     text += char(key);
   } else if (key >= VK_F1 && key <= VK_F24) {
-    text += "F" + std::to_string(key - VK_F1 + 1);
+    text.push_back('F');
+    text.append(std::to_string(key - VK_F1 + 1));
   } else {
     static const struct {
       int key;
