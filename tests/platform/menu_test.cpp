@@ -1,5 +1,8 @@
 // Popup menus: the loop owns the keyboard and the mouse until an item is
 // chosen or the menu is dismissed; a popup can return the chosen command.
+#include <QGuiApplication>
+#include <QScreen>
+
 #include <gtest/gtest.h>
 
 #include "platform/menu.h"
@@ -141,6 +144,26 @@ TEST(Menus, ARightClickShowsTheControlsPopupMenu) {
   harness.Click(panel, 20, 20, mbRight);
   EXPECT_EQ(shownFor, nullptr);
   harness.Pump();
+}
+
+TEST(Menus, AMenuOpenedAtTheScreensEdgeStaysOnTheScreen) {
+  ViewHarness harness;
+  TForm owner(nullptr);
+  owner.Show();
+  HMENU menu = CreatePopupMenu();
+  AppendMenuA(menu, MF_STRING, 1, "One");
+  QRect screen = QGuiApplication::primaryScreen()->geometry();
+  RECT item{};
+  InsideMenu(harness, [&] {
+    GetMenuItemRect(nullptr, menu, 0, &item);
+    EndMenu();
+  });
+  TrackPopupMenu(menu, TPM_RETURNCMD, screen.right() + 100, screen.bottom() + 100, 0, owner.Handle(), nullptr);
+  harness.Pump();
+  DestroyMenu(menu);
+  EXPECT_LE(item.right, screen.left() + screen.width());
+  EXPECT_LE(item.bottom, screen.top() + screen.height());
+  EXPECT_GT(item.right, item.left);
 }
 
 TEST(Menus, MenuItemsCarryTheirStates) {
