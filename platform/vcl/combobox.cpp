@@ -26,10 +26,15 @@ class TComboPopupList : public TCustomListBox {
   void CreateParams(TCreateParams &params) override {
     TCustomListBox::CreateParams(params);
     params.Style = WS_POPUP | WS_BORDER;
-    params.ExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST;
+    params.ExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE;
     params.WndParent = combo_->Handle();
   }
   void SelectionChangedByUser() override {}  // the box decides on release
+  void WMFocus(TWMFocus &msg) override {
+    // The keyboard stays with the box while its list is open.
+    if (msg.Msg == WM_SETFOCUS && !Destroying()) combo_->SetFocus();
+    DefaultHandler(*msg.Raw);
+  }
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override {
     if (x < 0 || y < 0 || x >= ClientWidth() || y >= ClientHeight()) {
       combo_->SetDroppedDown(false);
@@ -80,7 +85,7 @@ void TCustomComboBox::SetStyle(TComboBoxStyle style) {
     edit_->OnKeyPress = [this](TObject *, char &key) { KeyPress(key); };
     edit_->OnEnter = [this](TObject *) { DoEnter(); };
     edit_->OnExit = [this](TObject *) {
-      if (DroppedDown()) SetDroppedDown(false);
+      if (DroppedDown() && GetFocus() != list_->Handle()) SetDroppedDown(false);
       DoExit();
     };
     LayoutEdit();
@@ -131,7 +136,7 @@ void TCustomComboBox::WMFocus(TWMFocus &msg) {
     DefaultHandler(*msg.Raw);
     return;
   }
-  if (msg.Msg == WM_KILLFOCUS && DroppedDown()) SetDroppedDown(false);
+  if (msg.Msg == WM_KILLFOCUS && DroppedDown() && msg.FocusedWnd != list_->Handle()) SetDroppedDown(false);
   Invalidate();
   TCustomControl::WMFocus(msg);
 }

@@ -165,6 +165,10 @@ TCustomListView::TCustomListView(TComponent *owner) : TCustomControl(owner), col
 
 TCustomListView::~TCustomListView() {
   BeginDestroy();
+  // The header outlives this part of the object by a little: it is destroyed
+  // with the window, after the list view is gone.
+  if (header_ && IsWindow(header_)) SetWindowLongPtrA(header_, GWLP_USERDATA, 0);
+  header_ = nullptr;
   items_.Clear();
 }
 
