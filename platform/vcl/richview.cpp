@@ -430,7 +430,20 @@ void TRichEdit::WndProc(TMessage &m) {
       QString text = b->toPlainText();
       int from = std::clamp(int(range->chrg.cpMin), 0, int(text.size()));
       int to = range->chrg.cpMax < 0 ? int(text.size()) : std::clamp(int(range->chrg.cpMax), from, int(text.size()));
+      // Callers size the buffer by the range's character count; a Chinese
+      // character takes two bytes, so the text is cut (at a character) to
+      // that many bytes rather than run past the buffer.
       std::string gbk = Gbk(text.mid(from, to - from));
+      size_t room = size_t(to - from);
+      if (gbk.size() > room) {
+        size_t cut = 0;
+        while (cut < room) {
+          size_t step = static_cast<unsigned char>(gbk[cut]) >= 0x81 ? 2 : 1;
+          if (cut + step > room) break;
+          cut += step;
+        }
+        gbk.resize(cut);
+      }
       std::memcpy(range->lpstrText, gbk.c_str(), gbk.size() + 1);
       m.Result = LRESULT(gbk.size());
       return;

@@ -1,3 +1,6 @@
+#include <QTextBrowser>
+#include <QTextCursor>
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -182,11 +185,40 @@ TEST_F(MiscControlTest, RichEditReportsALinkUnderTheMouseToItsParent) {
   TEXTRANGEA request{range, text};
   EXPECT_EQ(SendMessageA(edit->Handle(), EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&request)), 24);
   EXPECT_STREQ(text, "http://example.invalid/a");
-  // Without the link notification asked for, nothing is reported.
+
+  // A link of Chinese characters never runs past a buffer sized by its
+  // character count (one byte per character and the NUL).
+  edit->Lines()->Add("http://例子.测试/路径");
+  ASSERT_EQ(edit->Links().size(), 2u);
+  CHARRANGE wide = edit->Links()[1];
+  int chars = wide.cpMax - wide.cpMin;
+  std::vector<char> buffer(size_t(chars) + 1 + 8, '#');
+  TEXTRANGEA wideRequest{wide, buffer.data()};
+  LRESULT copied = SendMessageA(edit->Handle(), EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&wideRequest));
+  EXPECT_LE(copied, chars);
+  EXPECT_EQ(std::string(buffer.data()).substr(0, 11), "http://例子");
+  EXPECT_EQ(std::string(buffer.end() - 8, buffer.end()), std::string(8, '#'));
+  // A press beside the link says nothing; a press on it tells the parent.
   SendMessageA(edit->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
   EXPECT_TRUE(links.empty());
-  EXPECT_EQ(edit->Lines()->Count(), 1);
-  EXPECT_EQ(edit->Text(), "结算单 http://example.invalid/a 已生成");
+  QTextBrowser *browser = edit->Browser();
+  ASSERT_NE(browser, nullptr);
+  QTextCursor at(browser->document());
+  at.setPosition(range.cpMin + 3);
+  QPoint onLink = browser->viewport()->mapTo(browser, browser->cursorRect(at).center());
+  LPARAM where = MAKELPARAM(WORD(onLink.x()), WORD(onLink.y()));
+  SendMessageA(edit->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, where);
+  ASSERT_EQ(links.size(), 1u);
+  EXPECT_EQ(links[0].msg, UINT(WM_LBUTTONDOWN));
+  EXPECT_EQ(links[0].chrg.cpMin, range.cpMin);
+  EXPECT_EQ(links[0].chrg.cpMax, range.cpMax);
+  EXPECT_EQ(links[0].nmhdr.hwndFrom, edit->Handle());
+  // Without the link notification asked for, nothing is reported.
+  SendMessageA(edit->Handle(), EM_SETEVENTMASK, 0, 0);
+  SendMessageA(edit->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, where);
+  EXPECT_EQ(links.size(), 1u);
+  EXPECT_EQ(edit->Lines()->Count(), 2);
+  EXPECT_EQ(edit->Lines()->Get(0), "结算单 http://example.invalid/a 已生成");
 }
 
 TEST_F(MiscControlTest, SheetOfTheListsGridsAndDialogsControls) {
