@@ -56,6 +56,14 @@ void TListStrings::Clear() {
   Changed(-1, -2);
 }
 
+bool TListStrings::Marked(int index) const { return index >= 0 && index < Count() && items_[size_t(index)].marked; }
+
+void TListStrings::SetMarked(int index, bool marked) {
+  if (index < 0 || index >= Count() || items_[size_t(index)].marked == marked) return;
+  items_[size_t(index)].marked = marked;
+  Changed(-1, -1);
+}
+
 bool TListStrings::Checked(int index) const { return index >= 0 && index < Count() && items_[size_t(index)].checked; }
 
 void TListStrings::SetChecked(int index, bool checked) {
@@ -95,8 +103,61 @@ void TCustomListBox::ItemsChanged(int insertedAt, int deletedAt) {
   } else if (insertedAt >= 0 && itemIndex_ >= 0 && insertedAt <= itemIndex_) {
     ++itemIndex_;
   }
+  if (insertedAt >= 0 || deletedAt != -1) anchor_ = -1;
   topIndex_ = std::clamp(topIndex_, 0, std::max(Count() - 1, 0));
   if (!Destroying()) Invalidate();
+}
+
+bool TCustomListBox::Selected(int index) const {
+  return MultiSelect ? items_->Marked(index) : index >= 0 && index == itemIndex_;
+}
+
+void TCustomListBox::SetSelected(int index, bool selected) {
+  if (MultiSelect)
+    items_->SetMarked(index, selected);
+  else if (selected)
+    SetItemIndex(index);
+  else if (index == itemIndex_)
+    SetItemIndex(-1);
+}
+
+int TCustomListBox::SelCount() const {
+  if (!MultiSelect) return itemIndex_ >= 0 ? 1 : 0;
+  int count = 0;
+  for (int i = 0; i < Count(); ++i) count += items_->Marked(i) ? 1 : 0;
+  return count;
+}
+
+void TCustomListBox::ClearSelection() {
+  if (!MultiSelect) {
+    SetItemIndex(-1);
+    return;
+  }
+  items_->BeginUpdate();
+  for (int i = 0; i < Count(); ++i) items_->SetMarked(i, false);
+  items_->EndUpdate();
+}
+
+void TCustomListBox::SelectAll() {
+  if (!MultiSelect) return;
+  items_->BeginUpdate();
+  for (int i = 0; i < Count(); ++i) items_->SetMarked(i, true);
+  items_->EndUpdate();
+}
+
+void TCustomListBox::MultiSelectTo(int index, TShiftState shift) {
+  items_->BeginUpdate();
+  if (ExtendedSelect && shift.Contains(ssShift) && anchor_ >= 0) {
+    int from = std::min(anchor_, index), to = std::max(anchor_, index);
+    for (int i = 0; i < Count(); ++i) items_->SetMarked(i, i >= from && i <= to);
+  } else if (!ExtendedSelect || shift.Contains(ssCtrl)) {
+    items_->SetMarked(index, !items_->Marked(index));
+    anchor_ = index;
+  } else {
+    for (int i = 0; i < Count(); ++i) items_->SetMarked(i, i == index);
+    anchor_ = index;
+  }
+  items_->EndUpdate();
 }
 
 void TCustomListBox::SetItemIndex(int index) {
@@ -184,7 +245,7 @@ void TCustomListBox::Paint() {
     TRect rect = Rect(0, y, width, y + ItemHeightOf(i));
     y = rect.Bottom;
     TOwnerDrawState state = 0;
-    if (i == itemIndex_) state |= odSelected;
+    if (Selected(i)) state |= odSelected;
     if (i == itemIndex_ && Focused()) state |= odFocused;
     if (!Enabled()) state |= odDisabled | odGrayed;
     if (style_ != lbStandard) {
@@ -300,6 +361,11 @@ void TCustomListBox::KeyDown(WORD &key, TShiftState shift) {
     default: return;
   }
   at = std::clamp(at, 0, Count() - 1);
+  if (MultiSelect) {
+    MultiSelectTo(at, shift.Contains(ssShift) ? shift : TShiftState());
+    UserSelect(at);
+    return;
+  }
   if (at != itemIndex_) UserSelect(at);
 }
 
@@ -307,13 +373,14 @@ void TCustomListBox::MouseDown(TMouseButton button, TShiftState shift, int x, in
   if (button == mbLeft) {
     if (CanFocus() && !Focused()) SetFocus();
     int index = ItemAtPos(Point(x, y), true);
+    if (index >= 0 && MultiSelect) MultiSelectTo(index, shift);
     if (index >= 0) UserSelect(index);
   }
   TCustomControl::MouseDown(button, shift, x, y);
 }
 
 void TCustomListBox::MouseMove(TShiftState shift, int x, int y) {
-  if (shift.Contains(ssLeft) && GetCapture() == Handle()) {
+  if (shift.Contains(ssLeft) && GetCapture() == Handle() && !MultiSelect) {
     int index = ItemAtPos(Point(x, y), true);
     if (index >= 0 && index != itemIndex_) UserSelect(index);
   }

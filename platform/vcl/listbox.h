@@ -63,6 +63,9 @@ class TListStrings : public TStrings {
   bool Sorted = false;
   bool Checked(int index) const;
   void SetChecked(int index, bool checked);
+  // The selection mark of a multi-select list.
+  bool Marked(int index) const;
+  void SetMarked(int index, bool marked);
 
  protected:
   void SetUpdateState(bool updating) override;
@@ -72,6 +75,7 @@ class TListStrings : public TStrings {
     std::string text;
     TObject *object = nullptr;
     bool checked = false;
+    bool marked = false;
   };
   void Changed(int insertedAt, int deletedAt);
   TListItemsOwner *owner_;
@@ -99,7 +103,16 @@ class TCustomListBox : public TCustomControl, public TListItemsOwner {
   void SetSorted(bool sorted) { items_->Sorted = sorted; }
   int Count() const { return items_->Count(); }
   void Clear() { items_->Clear(); }
-  bool Selected(int index) const { return index >= 0 && index == itemIndex_; }
+  // A multi-select list keeps a mark per item; Ctrl+click toggles one,
+  // Shift+click and Shift+arrows select the run from the anchor, a plain
+  // click or arrow selects one. ItemIndex is then the item with the focus.
+  bool MultiSelect = false;
+  bool ExtendedSelect = true;
+  bool Selected(int index) const;
+  void SetSelected(int index, bool selected);
+  int SelCount() const;
+  void ClearSelection();
+  void SelectAll();
 
   // The item at a client point, -1 when none (or the nearest when asked).
   int ItemAtPos(TPoint p, bool existing = true);
@@ -142,7 +155,10 @@ class TCustomListBox : public TCustomControl, public TListItemsOwner {
   std::unique_ptr<TListStrings> items_;
 
  private:
+  // Selects as a click or key of the user does in a multi-select list.
+  void MultiSelectTo(int index, TShiftState shift);
   int itemIndex_ = -1;
+  int anchor_ = -1;
   int topIndex_ = 0;
   int itemHeight_ = 16;
   TListBoxStyle style_ = lbStandard;

@@ -150,7 +150,12 @@ void TCustomTabControl::Paint() {
   for (int i = 0; i < count; ++i) rects.push_back(TabRect(i));
   canvas->Font()->Assign(Font());
   if (!Enabled()) canvas->Font()->SetColor(clGrayText);
-  for (int i = 0; i < count; ++i) {
+  // The selected tab comes last, over its neighbours.
+  std::vector<int> order;
+  for (int i = 0; i < count; ++i)
+    if (i != tabIndex_) order.push_back(i);
+  if (tabIndex_ >= 0 && tabIndex_ < count) order.push_back(tabIndex_);
+  for (int i : order) {
     TRect r = rects[size_t(i)];
     bool selected = i == tabIndex_;
     if (selected) r = Rect(r.Left - 2, r.Top - 2, r.Right + 2, r.Bottom + 1);

@@ -98,6 +98,32 @@ TEST_F(ListBoxTest, KeysAndClicksSelectAndReportTheSelection) {
   EXPECT_EQ(list->ItemIndex(), -1);
 }
 
+TEST_F(ListBoxTest, MultiSelectTakesRunsAndSingleItemsByShiftAndCtrl) {
+  auto *list = Make<TListBox>(0, 0, 100, 96);
+  list->MultiSelect = true;
+  for (int i = 0; i < 6; ++i) list->Items()->Add(std::to_string(i));
+  ShowForm();
+  auto selection = [&] {
+    std::string marks;
+    for (int i = 0; i < list->Count(); ++i) marks += list->Selected(i) ? 'x' : '.';
+    return marks;
+  };
+  h.Click(list->Handle(), 10, 8);                // item 0
+  h.Click(list->Handle(), 10, 40, mbLeft, MK_SHIFT);  // items 0 to 2
+  EXPECT_EQ(selection(), "xxx...");
+  h.Click(list->Handle(), 10, 72, mbLeft, MK_CONTROL);  // item 4 added
+  h.Click(list->Handle(), 10, 24, mbLeft, MK_CONTROL);  // item 1 taken away
+  EXPECT_EQ(selection(), "x.x.x.");
+  EXPECT_EQ(list->SelCount(), 3);
+  EXPECT_EQ(list->ItemIndex(), 1);  // the focus follows the last click
+  h.Key(VK_DOWN);  // a plain arrow selects one
+  EXPECT_EQ(selection(), "..x...");
+  h.Key(VK_DOWN, ssShift);
+  EXPECT_EQ(selection(), "..xx..");
+  list->Items()->Delete(0);  // marks stay with their items
+  EXPECT_EQ(selection(), ".xx..");
+}
+
 TEST_F(ListBoxTest, CheckListTogglesByBoxClickAndSpace) {
   auto *list = Make<TCheckListBox>(0, 0, 120, 60);
   list->Items()->Add("x");
