@@ -28,7 +28,7 @@ UINT AlignmentFlags(TAlignment alignment) {
 
 // ---- columns --------------------------------------------------------------------------
 TListColumn *TListColumns::Add() {
-  columns_.push_back(std::make_unique<TListColumn>());
+  columns_.push_back(std::make_unique<TListColumn>(this));
   columns_.back()->index_ = Count() - 1;
   Changed();
   return columns_.back().get();
@@ -58,12 +58,32 @@ void TListColumns::Changed() {
   if (updates_ == 0 && owner_) owner_->ColumnsChanged();
 }
 
+void TListColumn::SetCaption(const std::string &caption) {
+  caption_ = caption;
+  owner_->Changed();
+}
+
+void TListColumn::SetWidth(int width) {
+  width_ = std::max(width, 0);
+  owner_->Changed();
+}
+
+void TListColumn::SetAlignment(TAlignment alignment) {
+  alignment_ = alignment;
+  owner_->Changed();
+}
+
 // ---- items ------------------------------------------------------------------------------
 TListItem::TListItem(TListItems *owner) : owner_(owner), subItems_(std::make_unique<TStringList>()) {
   subItems_->OnChange = [this](TObject *) { Update(); };
 }
 
 TListItem::~TListItem() { subItems_->OnChange = nullptr; }
+
+void TListItem::SetCaption(const std::string &caption) {
+  caption_ = caption;
+  Update();
+}
 
 int TListItem::Index() const { return owner_ ? owner_->IndexOf(this) : -1; }
 
@@ -185,7 +205,7 @@ int TCustomListView::RowHeight() const {
 
 int TCustomListView::TotalWidth() const {
   int width = 0;
-  for (int i = 0; i < columns_.Count(); ++i) width += columns_.Items(i)->Width;
+  for (int i = 0; i < columns_.Count(); ++i) width += columns_.Items(i)->Width();
   return width;
 }
 
@@ -199,8 +219,8 @@ TRect TCustomListView::CellRect(int index, int column) const {
   TRect row = RowRect(index);
   if (row.Height() <= 0 || column < 0 || column >= columns_.Count()) return TRect();
   int x = row.Left;
-  for (int i = 0; i < column; ++i) x += columns_.Items(i)->Width;
-  return Rect(x, row.Top, x + columns_.Items(column)->Width, row.Bottom);
+  for (int i = 0; i < column; ++i) x += columns_.Items(i)->Width();
+  return Rect(x, row.Top, x + columns_.Items(column)->Width(), row.Bottom);
 }
 
 int TCustomListView::VisibleRowCount() { return std::max((ClientHeight() - HeaderHeight()) / RowHeight(), 0); }
@@ -376,13 +396,13 @@ void TCustomListView::DrawRowDefault(TListItem *item, const TRect &row, TCustomD
       canvas->FillRect(cell);
       canvas->Font()->SetColor(clHighlightText);
     }
-    std::string text = c == 0 ? item->Caption : (c - 1 < item->SubItems()->Count() ? item->SubItems()->Get(c - 1) : "");
+    std::string text = c == 0 ? item->Caption() : (c - 1 < item->SubItems()->Count() ? item->SubItems()->Get(c - 1) : "");
     TRect inner = Rect(cell.Left + 6, cell.Top, cell.Right - 6, cell.Bottom);
     if (!text.empty() && inner.Width() > 0) {
       canvas->Brush()->SetStyle(bsClear);
       canvas->DrawText(text, inner,
                        DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS |
-                           AlignmentFlags(columns_.Items(c)->Alignment));
+                           AlignmentFlags(columns_.Items(c)->Alignment()));
       canvas->Brush()->SetStyle(bsSolid);
     }
     canvas->Brush()->SetColor(Color());
@@ -475,14 +495,13 @@ void TCustomListView::WndProc(TMessage &m) {
     }
     case LVM_GETCOLUMNWIDTH: {
       TListColumn *column = columns_.Items(int(m.WParam));
-      m.Result = column ? column->Width : 0;
+      m.Result = column ? column->Width() : 0;
       return;
     }
     case LVM_SETCOLUMNWIDTH: {
       TListColumn *column = columns_.Items(int(m.WParam));
       if (column) {
-        column->Width = std::max(int(SHORT(LOWORD(m.LParam))), 0);
-        columns_.Changed();
+        column->SetWidth(int(SHORT(LOWORD(m.LParam))));
       }
       m.Result = column ? 1 : 0;
       return;
@@ -518,8 +537,8 @@ void TCustomListView::WndProc(TMessage &m) {
       int top = HeaderHeight() + (index - topIndex_) * RowHeight();
       int sub = m.Msg == LVM_GETSUBITEMRECT ? rect->top : 0;
       int x = -scrollX_;
-      for (int c = 0; c < sub && c < columns_.Count(); ++c) x += columns_.Items(c)->Width;
-      int right = m.Msg == LVM_GETSUBITEMRECT && columns_.Items(sub) ? x + columns_.Items(sub)->Width
+      for (int c = 0; c < sub && c < columns_.Count(); ++c) x += columns_.Items(c)->Width();
+      int right = m.Msg == LVM_GETSUBITEMRECT && columns_.Items(sub) ? x + columns_.Items(sub)->Width()
                                                                     : -scrollX_ + TotalWidth();
       *rect = RECT{x, top, right, top + RowHeight()};
       m.Result = 1;
@@ -588,7 +607,7 @@ LRESULT TCustomListView::HeaderMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARA
     case WM_LBUTTONUP: {
       int x = GET_X_LPARAM(lParam);
       for (int i = 0, left = 0; i < columns_.Count(); ++i) {
-        int right = left + columns_.Items(i)->Width;
+        int right = left + columns_.Items(i)->Width();
         if (x >= left && x < right) {
           ColumnClick(columns_.Items(i));
           break;
@@ -607,26 +626,26 @@ LRESULT TCustomListView::HeaderMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARA
       int index = int(intptr_t(wParam));
       if (!rect || !columns_.Items(index)) return 0;
       int left = 0;
-      for (int i = 0; i < index; ++i) left += columns_.Items(i)->Width;
+      for (int i = 0; i < index; ++i) left += columns_.Items(i)->Width();
       RECT client;
       GetClientRect(hwnd, &client);
-      *rect = RECT{left, 0, left + columns_.Items(index)->Width, client.bottom};
+      *rect = RECT{left, 0, left + columns_.Items(index)->Width(), client.bottom};
       return 1;
     }
     case HDM_GETITEMA: {
       auto *item = reinterpret_cast<HDITEMA *>(lParam);
       TListColumn *column = columns_.Items(int(intptr_t(wParam)));
       if (!item || !column) return 0;
-      if (item->mask & HDI_WIDTH) item->cxy = column->Width;
+      if (item->mask & HDI_WIDTH) item->cxy = column->Width();
       if (item->mask & HDI_FORMAT) {
-        int justify = column->Alignment == taRightJustify ? HDF_RIGHT : column->Alignment == taCenter ? HDF_CENTER : HDF_LEFT;
+        int justify = column->Alignment() == taRightJustify ? HDF_RIGHT : column->Alignment() == taCenter ? HDF_CENTER : HDF_LEFT;
         item->fmt = justify | HDF_STRING;
       }
       if (item->mask & HDI_ORDER) item->iOrder = column->Index();
       if (item->mask & HDI_LPARAM) item->lParam = column->Tag;
       if ((item->mask & HDI_TEXT) && item->pszText && item->cchTextMax > 0) {
-        size_t n = std::min(column->Caption.size(), size_t(item->cchTextMax - 1));
-        std::memcpy(item->pszText, column->Caption.data(), n);
+        size_t n = std::min(column->Caption().size(), size_t(item->cchTextMax - 1));
+        std::memcpy(item->pszText, column->Caption().data(), n);
         item->pszText[n] = 0;
       }
       return 1;
@@ -635,11 +654,11 @@ LRESULT TCustomListView::HeaderMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARA
       auto *item = reinterpret_cast<const HDITEMA *>(lParam);
       TListColumn *column = columns_.Items(int(intptr_t(wParam)));
       if (!item || !column) return 0;
-      if (item->mask & HDI_WIDTH) column->Width = std::max(item->cxy, 0);
-      if ((item->mask & HDI_TEXT) && item->pszText) column->Caption = item->pszText;
+      if (item->mask & HDI_WIDTH) column->width_ = std::max(item->cxy, 0);
+      if ((item->mask & HDI_TEXT) && item->pszText) column->caption_ = item->pszText;
       if (item->mask & HDI_FORMAT) {
         int justify = item->fmt & HDF_JUSTIFYMASK;
-        column->Alignment = justify == HDF_RIGHT ? taRightJustify : justify == HDF_CENTER ? taCenter : taLeftJustify;
+        column->alignment_ = justify == HDF_RIGHT ? taRightJustify : justify == HDF_CENTER ? taCenter : taLeftJustify;
       }
       columns_.Changed();
       return 1;

@@ -18,16 +18,29 @@
 class TCustomListView;
 class TListItems;
 
+// A column; changing it repaints the header and the rows.
+class TListColumns;
+class TCustomListView;
+
 class TListColumn {
  public:
-  std::string Caption;
-  int Width = 50;
-  TAlignment Alignment = taLeftJustify;
+  explicit TListColumn(TListColumns *owner) : owner_(owner) {}
+  const std::string &Caption() const { return caption_; }
+  void SetCaption(const std::string &caption);
+  int Width() const { return width_; }
+  void SetWidth(int width);
+  TAlignment Alignment() const { return alignment_; }
+  void SetAlignment(TAlignment alignment);
   intptr_t Tag = 0;
   int Index() const { return index_; }
 
  private:
   friend class TListColumns;
+  friend class TCustomListView;
+  TListColumns *owner_;
+  std::string caption_;
+  int width_ = 50;
+  TAlignment alignment_ = taLeftJustify;
   int index_ = 0;
 };
 
@@ -59,7 +72,9 @@ class TListItem {
   TListItem(const TListItem &) = delete;
   TListItem &operator=(const TListItem &) = delete;
 
-  std::string Caption;
+  // Changing the caption repaints the row.
+  const std::string &Caption() const { return caption_; }
+  void SetCaption(const std::string &caption);
   // The texts of the columns after the first.
   TStrings *SubItems() { return subItems_.get(); }
   void *Data = nullptr;
@@ -82,6 +97,7 @@ class TListItem {
   friend class TListItems;
   friend class TCustomListView;
   TListItems *owner_;
+  std::string caption_;
   std::unique_ptr<TStringList> subItems_;
   bool selected_ = false;
   bool focused_ = false;

@@ -242,9 +242,9 @@ TEST_F(MiscControlTest, SheetOfTheListsGridsAndDialogsControls) {
   TListView *view = nullptr;
   {
     view = Make<TListView>(4, 110, 300, 100);
-    for (const char *t : {"合约", "方向", "持仓"}) view->Columns()->Add()->Caption = t;
+    for (const char *t : {"合约", "方向", "持仓"}) view->Columns()->Add()->SetCaption(t);
     TListItem *item = view->Items()->Add();
-    item->Caption = "IF2412";
+    item->SetCaption("IF2412");
     item->SubItems()->Add("买");
     item->SubItems()->Add("2");
   }

@@ -52,13 +52,13 @@ TListView *MakeOrders(ControlTest &t) {
   const int widths[] = {61, 50, 60};
   for (int i = 0; i < 3; ++i) {
     TListColumn *column = list->Columns()->Add();
-    column->Caption = captions[i];
-    column->Width = widths[i];
-    if (i == 2) column->Alignment = taRightJustify;
+    column->SetCaption(captions[i]);
+    column->SetWidth(widths[i]);
+    if (i == 2) column->SetAlignment(taRightJustify);
   }
   for (int i = 0; i < 3; ++i) {
     TListItem *item = list->Items()->Add();
-    item->Caption = "09:3" + std::to_string(i);
+    item->SetCaption("09:3" + std::to_string(i));
     item->SubItems()->Add("IF2412");
     item->SubItems()->Add("3512.4");
   }
