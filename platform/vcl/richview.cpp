@@ -532,7 +532,18 @@ void TWebBrowser::Show(const std::string &posixPath) {
   QWidget *widget = HandleAllocated() ? platform::WrappedWidget(Handle()) : nullptr;
   auto *browser = qobject_cast<QTextBrowser *>(widget);
   if (!browser) return;
-  browser->setSource(QUrl::fromLocalFile(QFile::decodeName(posixPath.c_str())));
+  // The system's pages are GBK unless they say they are UTF-8.
+  QFile file(QFile::decodeName(posixPath.c_str()));
+  if (!file.open(QIODevice::ReadOnly)) return;
+  QByteArray bytes = file.readAll();
+  bool utf8 = bytes.left(1024).toLower().contains("charset=utf-8");
+  QString text = utf8 ? QString::fromUtf8(bytes) : FromGbk(bytes.constData(), int(bytes.size()));
+  QString name = file.fileName().toLower();
+  browser->document()->setBaseUrl(QUrl::fromLocalFile(file.fileName()));
+  if (name.endsWith(QStringLiteral(".htm")) || name.endsWith(QStringLiteral(".html")))
+    browser->setHtml(text);
+  else
+    browser->setPlainText(text);
 }
 
 void TWebBrowser::GoBack() {

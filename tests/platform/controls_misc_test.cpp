@@ -16,6 +16,7 @@
 #include "platform/vcl/tabs.h"
 #include "platform/vcl/treeview.h"
 #include "testing/common_dialog_recorder.h"
+#include "testing/temp_folder.h"
 #include "tests/platform/control_fixture.h"
 
 namespace {
@@ -271,6 +272,50 @@ TEST_F(MiscControlTest, SheetOfTheListsGridsAndDialogsControls) {
   }
   std::string path = h.SavePng(sheet.Compose(), "lists_grids_controls");
   EXPECT_FALSE(path.empty());
+}
+
+}  // namespace
+
+namespace {
+
+struct WebBrowserTest : testing_support::TempFolderTest {
+  void TearDown() override {
+    form.reset();
+    h.Pump();
+    platform::SetBrowserOpener(previous);
+    TempFolderTest::TearDown();
+  }
+  testing_support::ViewHarness h;
+  std::unique_ptr<TForm> form = std::make_unique<TForm>(nullptr);
+  std::vector<std::string> opened;
+  platform::BrowserOpener previous = platform::SetBrowserOpener([this](const std::string &address) {
+    opened.push_back(address);
+    return true;
+  });
+};
+
+TEST_F(WebBrowserTest, LocalPagesShowInsideAndOtherAddressesGoToTheBrowser) {
+  Put("Report.HTML", "<html><body><p>交易及账户报告</p><a href=\"more.html\">more</a></body></html>");
+  Put("more.html", "<html><body>第二页</body></html>");
+  auto *web = new TWebBrowser(form.get());
+  web->SetParent(form.get());
+  web->SetBounds(0, 0, 300, 200);
+  form->Show();
+  h.Pump();
+  EXPECT_TRUE(web->Navigate(".\\report.html"));  // found without regard to case
+  EXPECT_NE(web->DocumentText().find("交易及账户报告"), std::string::npos);
+  EXPECT_TRUE(web->Navigate(".\\more.html"));
+  EXPECT_NE(web->DocumentText().find("第二页"), std::string::npos);
+  web->GoBack();
+  EXPECT_NE(web->DocumentText().find("交易及账户报告"), std::string::npos);
+  web->GoForward();
+  EXPECT_NE(web->DocumentText().find("第二页"), std::string::npos);
+  EXPECT_FALSE(web->Navigate(".\\missing.html"));
+  EXPECT_TRUE(opened.empty());
+
+  EXPECT_TRUE(web->Navigate("http://news.example.invalid/list"));
+  EXPECT_EQ(opened, std::vector<std::string>{"http://news.example.invalid/list"});
+  EXPECT_NE(web->DocumentText().find("第二页"), std::string::npos);  // the page stays
 }
 
 }  // namespace
