@@ -604,9 +604,37 @@ LRESULT TCustomListView::HeaderMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARA
       EndPaint(hwnd, &ps);
       return 0;
     }
-    case WM_LBUTTONUP: {
+    case WM_LBUTTONDOWN: {
+      if (CanFocus() && !Focused()) SetFocus();
+      // A press within a few pixels of a divider sizes the column left of it.
       int x = GET_X_LPARAM(lParam);
-      for (int i = 0, left = 0; i < columns_.Count(); ++i) {
+      sizing_ = -1;
+      for (int i = 0, right = 0; i < columns_.Count(); ++i) {
+        right += columns_.Items(i)->Width();
+        if (x >= right - 3 && x <= right + 2) sizing_ = i;
+      }
+      pressedOnItem_ = sizing_ < 0;
+      if (sizing_ >= 0) {
+        sizingStartX_ = x;
+        sizingStartWidth_ = columns_.Items(sizing_)->Width();
+      }
+      SetCapture(hwnd);
+      return 0;
+    }
+    case WM_MOUSEMOVE:
+      if (sizing_ >= 0 && (wParam & MK_LBUTTON) && columns_.Items(sizing_))
+        columns_.Items(sizing_)->SetWidth(sizingStartWidth_ + GET_X_LPARAM(lParam) - sizingStartX_);
+      return 0;
+    case WM_LBUTTONUP: {
+      if (GetCapture() == hwnd) ReleaseCapture();
+      bool click = pressedOnItem_;
+      pressedOnItem_ = false;
+      if (sizing_ >= 0) {
+        sizing_ = -1;
+        return 0;
+      }
+      int x = GET_X_LPARAM(lParam);
+      for (int i = 0, left = 0; click && i < columns_.Count(); ++i) {
         int right = left + columns_.Items(i)->Width();
         if (x >= left && x < right) {
           ColumnClick(columns_.Items(i));
@@ -616,7 +644,6 @@ LRESULT TCustomListView::HeaderMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARA
       }
       return 0;
     }
-    case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
       if (CanFocus() && !Focused()) SetFocus();
       return 0;

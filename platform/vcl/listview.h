@@ -224,7 +224,11 @@ class TCustomListView : public TCustomControl {
   int topIndex_ = 0;
   int scrollX_ = 0;
   DWORD exStyle_ = 0;
-  bool selecting_ = false;
+  // A column being sized by its divider in the header.
+  int sizing_ = -1;
+  int sizingStartX_ = 0;
+  int sizingStartWidth_ = 0;
+  bool pressedOnItem_ = false;
 };
 
 class TListView : public TCustomListView {

@@ -106,6 +106,29 @@ TEST_F(ListViewTest, TheHeaderIsAChildWindowThatAFormCanSubclass) {
   SetWindowLongPtrA(header, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_headerBefore));
 }
 
+TEST_F(ListViewTest, TheHeaderSizesColumnsByTheirDividerAndReportsClicks) {
+  TListView *list = MakeOrders(*this);
+  std::vector<int> clicked;
+  list->OnColumnClick = [&](TObject *, TListColumn *column) { clicked.push_back(column->Index()); };
+  ShowForm();
+  HWND header = list->HeaderHandle();
+  h.MouseDown(header, 61, 5);  // the divider right of the first column
+  h.MouseMove(header, 81, 5, MK_LBUTTON);
+  h.MouseUp(header, 81, 5);
+  EXPECT_EQ(list->Columns()->Items(0)->Width(), 81);
+  EXPECT_TRUE(clicked.empty());
+  RECT second{};
+  SendMessageA(header, HDM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&second));
+  EXPECT_EQ(second.left, 81);
+  h.Click(header, 100, 5);
+  EXPECT_EQ(clicked, std::vector<int>{1});
+  // The cells follow the new widths.
+  RECT sub{};
+  sub.top = 1;
+  SendMessageA(list->Handle(), LVM_GETSUBITEMRECT, 0, reinterpret_cast<LPARAM>(&sub));
+  EXPECT_EQ(sub.left, 81);
+}
+
 TEST_F(ListViewTest, OwnerDrawsRowsAndSelectionMovesByKeys) {
   TListView *list = MakeOrders(*this);
   list->RowSelect = true;
