@@ -96,6 +96,9 @@ TEST_F(ComboBoxTest, ADropDownBoxEditsInAChildEditWindow) {
   h.Type("9");
   EXPECT_EQ(combo->ItemIndex(), -1);
   EXPECT_EQ(events, std::vector<std::string>{"change"});
+  h.QtType("5");  // typed on the keyboard reaches the edit through our messages
+  EXPECT_EQ(combo->Text(), "2.平今95");
+  EXPECT_EQ(events.size(), 2u);
   h.Key(VK_DOWN);  // arrows in the edit still step through the items
   EXPECT_EQ(combo->ItemIndex(), 0);
   EXPECT_EQ(combo->Text(), "1.开仓");

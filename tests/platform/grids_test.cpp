@@ -101,6 +101,19 @@ TEST_F(GridTest, RowSelectionHighlightsTheWholeRowButNotTheFixedCells) {
   EXPECT_EQ(h.Pixel(grid, 70, 30), ColorToRGB(clWindow));
 }
 
+TEST_F(GridTest, AClickFromQtSelectsTheCellUnderIt) {
+  auto *grid = Make<TStringGrid>(0, 0, 300, 125);
+  grid->SetDefaultColWidth(50);
+  grid->SetDefaultRowHeight(20);
+  ShowForm();
+  h.QtClick(grid->Handle(), 120, 50);  // column 2 (x 102..151), row 2 (y 42..61)
+  EXPECT_EQ(grid->Col(), 2);
+  EXPECT_EQ(grid->Row(), 2);
+  EXPECT_TRUE(grid->Focused());
+  h.QtClick(grid->Handle(), 20, 50);  // a fixed cell selects nothing
+  EXPECT_EQ(grid->Col(), 2);
+}
+
 TEST_F(GridTest, HeaderDragsMoveAndSizeColumns) {
   auto *grid = Make<TStringGrid>(0, 0, 300, 100);
   grid->SetColCount(4);
