@@ -39,6 +39,23 @@ TEST_F(ListBoxTest, OwnerDrawnItemsArePaintedByTheirOwnerInTheirRectangles) {
   EXPECT_EQ(h.Pixel(list, 95, 10), ColorToRGB(clWindow));
 }
 
+TEST_F(ListBoxTest, VariableItemsTakeTheHeightTheirOwnerMeasures) {
+  auto *list = Make<TListBox>(0, 0, 100, 60);
+  list->SetStyle(lbOwnerDrawVariable);
+  for (const char *text : {"a", "b", "c", "d"}) list->Items()->Add(text);
+  list->OnMeasureItem = [](TWinControl *, int index, int &height) { height = 10 + 5 * index; };
+  std::vector<std::pair<int, TRect>> drawn;
+  list->OnDrawItem = [&](TWinControl *, int index, TRect rect, TOwnerDrawState) { drawn.emplace_back(index, rect); };
+  ShowForm();
+  EXPECT_EQ(list->ItemRect(2), Rect(0, 25, 100, 45));
+  EXPECT_EQ(list->ItemAtPos(Point(5, 47)), 3);
+  EXPECT_EQ(list->VisibleCount(), 3);  // the fourth item (45..70) is cut off
+  ASSERT_FALSE(drawn.empty());
+  EXPECT_EQ(drawn.back().first, 3);    // but drawn as far as it shows
+  list->SetItemIndex(3);
+  EXPECT_EQ(list->TopIndex(), 1);      // shown whole: 15 + 20 + 25 = 60
+}
+
 TEST_F(ListBoxTest, AWindowProcedureThatTakesTheOwnerDrawMessageReplacesOnDrawItem) {
   auto *list = Make<TListBox>(0, 0, 100, 80);
   list->SetStyle(lbOwnerDrawFixed);
