@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "platform/gdi_internal.h"
-#include "platform/window_internal.h"
+#include "platform/internal/gdi_objects.h"
+#include "platform/internal/window_record.h"
 
 namespace platform {
 namespace {
@@ -123,6 +123,14 @@ bool Dc::Prepare() {
 
 Dc *LookupDc(HDC handle) { return LookupGdi<Dc>(handle); }
 
+bool SetDeviceResolution(HDC handle, int dpiX, int dpiY) {
+  Dc *dc = LookupDc(handle);
+  if (!dc || dpiX < 1 || dpiY < 1 || dpiX > 10000 || dpiY > 10000) return false;
+  dc->dpiX = dpiX;
+  dc->dpiY = dpiY;
+  return true;
+}
+
 Dc *DrawingDc(HDC handle) {
   Dc *dc = LookupDc(handle);
   return dc && dc->Prepare() ? dc : nullptr;
@@ -215,13 +223,13 @@ int GetDeviceCaps(HDC handle, int index) {
     case PHYSICALWIDTH: return width;
     case VERTRES:
     case PHYSICALHEIGHT: return height;
-    case HORZSIZE: return width * 254 / 960;
-    case VERTSIZE: return height * 254 / 960;
+    case HORZSIZE: return int(int64_t(width) * 254 / (int64_t(dc->dpiX) * 10));
+    case VERTSIZE: return int(int64_t(height) * 254 / (int64_t(dc->dpiY) * 10));
     case BITSPIXEL: return 32;
     case PLANES: return 1;
     case NUMCOLORS: return -1;
-    case LOGPIXELSX:
-    case LOGPIXELSY: return 96;
+    case LOGPIXELSX: return dc->dpiX;
+    case LOGPIXELSY: return dc->dpiY;
     case RASTERCAPS: return 0x0001 | 0x0008 | 0x0800;  // bit blits, large bitmaps, stretch blits
     default: return 0;
   }

@@ -623,6 +623,11 @@ struct DibInfo {
 };
 bool GetDibInfo(HBITMAP bitmap, DibInfo &info);
 
+// The resolution a context reports through GetDeviceCaps (96 dpi unless
+// set), for memory contexts that stand for a printer page; false for a bad
+// context or a resolution outside 1 .. 10000.
+bool SetDeviceResolution(HDC dc, int dpiX, int dpiY);
+
 // GDI objects alive, stock objects excluded (tests check that nothing leaks).
 size_t LiveGdiObjectCount();
 

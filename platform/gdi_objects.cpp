@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/gdi_internal.h"
+#include "platform/internal/gdi_objects.h"
 
 namespace platform {
 namespace {

@@ -3,7 +3,7 @@
 #include <QPainterPath>
 #include <QPolygon>
 
-#include "platform/gdi_internal.h"
+#include "platform/internal/gdi_objects.h"
 
 namespace platform {
 namespace {

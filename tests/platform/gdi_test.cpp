@@ -484,6 +484,16 @@ TEST(GdiContexts, OriginsMoveDrawing) {
   EXPECT_EQ(p.y, 3);
 }
 
+TEST(GdiContexts, PrinterPagesReportTheirResolution) {
+  Canvas page(2480, 10);
+  EXPECT_EQ(GetDeviceCaps(page.dc, LOGPIXELSY), 96);
+  ASSERT_TRUE(platform::SetDeviceResolution(page.dc, 300, 300));
+  EXPECT_EQ(GetDeviceCaps(page.dc, LOGPIXELSX), 300);
+  EXPECT_EQ(GetDeviceCaps(page.dc, HORZRES), 2480);
+  EXPECT_EQ(GetDeviceCaps(page.dc, HORZSIZE), 209);  // millimetres of A4's width
+  EXPECT_FALSE(platform::SetDeviceResolution(page.dc, 0, 300));
+}
+
 TEST(GdiContexts, DibSectionRowsAreBottomUpAndPadded) {
   Canvas canvas(10, 3, 24, true);
   SetPixel(canvas.dc, 0, 0, RGB(1, 2, 3));
