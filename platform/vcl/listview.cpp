@@ -118,8 +118,12 @@ TRect TListItem::DisplayRect(int code) const {
   int index = Index();
   TRect row = view->RowRect(index);
   if (code == LVIR_LABEL || code == LVIR_ICON) {
+    // The small picture sits at the left of the caption cell.
     TRect first = view->CellRect(index, 0);
-    return code == LVIR_ICON ? Rect(first.Left, first.Top, first.Left, first.Bottom) : first;
+    TCustomImageList *images = view->SmallImages();
+    int iconRight = images ? std::min(first.Left + 2 + images->Width(), first.Right) : first.Left;
+    return code == LVIR_ICON ? Rect(first.Left, first.Top, iconRight, first.Bottom)
+                             : Rect(iconRight, first.Top, first.Right, first.Bottom);
   }
   return row;
 }
@@ -177,6 +181,9 @@ void TListItems::EndUpdate() {
 
 // ---- the list view ------------------------------------------------------------------------
 TCustomListView::TCustomListView(TComponent *owner) : TCustomControl(owner), columns_(this), items_(this) {
+  imagesLink_.OnChange = [this](TObject *) {
+    if (!Destroying()) Invalidate();
+  };
   TabStop = true;
   clickOnRelease_ = true;
   SetColor(clWindow);
@@ -185,11 +192,19 @@ TCustomListView::TCustomListView(TComponent *owner) : TCustomControl(owner), col
 
 TCustomListView::~TCustomListView() {
   BeginDestroy();
+  SetSmallImages(nullptr);
   // The header outlives this part of the object by a little: it is destroyed
   // with the window, after the list view is gone.
   if (header_ && IsWindow(header_)) SetWindowLongPtrA(header_, GWLP_USERDATA, 0);
   header_ = nullptr;
   items_.Clear();
+}
+
+void TCustomListView::SetSmallImages(TCustomImageList *images) {
+  if (images == imagesLink_.Sender) return;
+  if (imagesLink_.Sender) imagesLink_.Sender->UnRegisterChanges(&imagesLink_);
+  if (images) images->RegisterChanges(&imagesLink_);
+  if (!Destroying()) Invalidate();
 }
 
 int TCustomListView::HeaderHeight() const {
@@ -398,6 +413,12 @@ void TCustomListView::DrawRowDefault(TListItem *item, const TRect &row, TCustomD
     }
     std::string text = c == 0 ? item->Caption() : (c - 1 < item->SubItems()->Count() ? item->SubItems()->Get(c - 1) : "");
     TRect inner = Rect(cell.Left + 6, cell.Top, cell.Right - 6, cell.Bottom);
+    if (c == 0 && SmallImages()) {
+      TCustomImageList *images = SmallImages();
+      if (item->ImageIndex >= 0 && item->ImageIndex < images->Count())
+        images->Draw(canvas, cell.Left + 2, cell.Top + (cell.Height() - images->Height()) / 2, item->ImageIndex, Enabled());
+      inner.Left = item->DisplayRect(LVIR_LABEL).Left + 6;
+    }
     if (!text.empty() && inner.Width() > 0) {
       canvas->Brush()->SetStyle(bsClear);
       canvas->DrawText(text, inner,

@@ -13,6 +13,7 @@
 
 #include "platform/commctrl.h"
 #include "platform/vcl/controls.h"
+#include "platform/vcl/imglist.h"
 #include "platform/vcl/stdctrls.h"
 
 class TCustomListView;
@@ -150,6 +151,9 @@ class TCustomListView : public TCustomControl {
   ~TCustomListView() override;
 
   TListColumns *Columns() { return &columns_; }
+  // The pictures in front of the captions (by each item's ImageIndex).
+  TCustomImageList *SmallImages() const { return imagesLink_.Sender; }
+  void SetSmallImages(TCustomImageList *images);
   TListItems *Items() { return &items_; }
   TViewStyle ViewStyle = vsReport;
   bool RowSelect = false;
@@ -220,6 +224,7 @@ class TCustomListView : public TCustomControl {
 
   TListColumns columns_;
   TListItems items_;
+  TChangeLink imagesLink_;
   HWND header_ = nullptr;
   int topIndex_ = 0;
   int scrollX_ = 0;

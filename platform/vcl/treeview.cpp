@@ -190,6 +190,9 @@ void TTreeNodes::Changed() {
 
 // ---- the tree view ------------------------------------------------------------------------
 TCustomTreeView::TCustomTreeView(TComponent *owner) : TCustomControl(owner), nodes_(this) {
+  imagesLink_.OnChange = [this](TObject *) {
+    if (!Destroying()) Invalidate();
+  };
   TabStop = true;
   SetColor(clWindow);
   SetBounds(0, 0, 121, 97);
@@ -197,12 +200,21 @@ TCustomTreeView::TCustomTreeView(TComponent *owner) : TCustomControl(owner), nod
 
 TCustomTreeView::~TCustomTreeView() {
   BeginDestroy();
+  SetImages(nullptr);
   selected_ = nullptr;
   nodes_.roots_.clear();
 }
 
+void TCustomTreeView::SetImages(TCustomImageList *images) {
+  if (images == imagesLink_.Sender) return;
+  if (imagesLink_.Sender) imagesLink_.Sender->UnRegisterChanges(&imagesLink_);
+  if (images) images->RegisterChanges(&imagesLink_);
+  if (!Destroying()) Invalidate();
+}
+
 int TCustomTreeView::ItemHeight() const {
-  return std::max(std::abs(const_cast<TCustomTreeView *>(this)->Font()->Height()) + 4, 16);
+  int height = std::max(std::abs(const_cast<TCustomTreeView *>(this)->Font()->Height()) + 4, 16);
+  return Images() ? std::max(height, Images()->Height() + 2) : height;
 }
 
 void TCustomTreeView::NodesChanged() {
@@ -298,6 +310,12 @@ void TCustomTreeView::Paint() {
         canvas->MoveTo(bx + 4, by + 2);
         canvas->LineTo(bx + 4, by + 7);
       }
+    }
+    if (TCustomImageList *images = Images()) {
+      int index = node == selected_ && node->SelectedIndex >= 0 ? node->SelectedIndex : node->ImageIndex;
+      if (index >= 0 && index < images->Count())
+        images->Draw(canvas, x + 1, y + (ih - images->Height()) / 2, index, Enabled());
+      x += images->Width() + 2;
     }
     canvas->Font()->Assign(Font());
     TRect text = Rect(x + 2, y, w, y + ih);

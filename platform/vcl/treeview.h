@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/vcl/controls.h"
+#include "platform/vcl/imglist.h"
 
 class TCustomTreeView;
 class TTreeNodes;
@@ -95,6 +96,10 @@ class TCustomTreeView : public TCustomControl {
   ~TCustomTreeView() override;
 
   TTreeNodes *Items() { return &nodes_; }
+  // Pictures before the texts: a node's ImageIndex, or its SelectedIndex
+  // while it is selected (when that is set).
+  TCustomImageList *Images() const { return imagesLink_.Sender; }
+  void SetImages(TCustomImageList *images);
   TTreeNode *Selected() const { return selected_; }
   // Selecting by code raises OnChanging and OnChange as the user's does.
   void SetSelected(TTreeNode *node);
@@ -135,6 +140,7 @@ class TCustomTreeView : public TCustomControl {
   void EnsureVisible(TTreeNode *node);
 
   TTreeNodes nodes_;
+  TChangeLink imagesLink_;
   TTreeNode *selected_ = nullptr;
   int top_ = 0;
 };

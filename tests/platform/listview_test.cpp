@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/gdi.h"
+#include "platform/vcl/imglist.h"
 #include "platform/vcl/listview.h"
 #include "tests/platform/control_fixture.h"
 
@@ -127,6 +128,34 @@ TEST_F(ListViewTest, TheHeaderSizesColumnsByTheirDividerAndReportsClicks) {
   sub.top = 1;
   SendMessageA(list->Handle(), LVM_GETSUBITEMRECT, 0, reinterpret_cast<LPARAM>(&sub));
   EXPECT_EQ(sub.left, 81);
+}
+
+TEST_F(ListViewTest, SmallPicturesStandBeforeTheCaptions) {
+  TListView *list = MakeOrders(*this);
+  auto *images = new TImageList(form.get());
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = 16;
+  info.bmiHeader.biHeight = 16;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  void *bits = nullptr;
+  HBITMAP red = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  ASSERT_TRUE(red);
+  auto *bytes = static_cast<unsigned char *>(bits);
+  for (int i = 0; i < 16 * 16 * 3; i += 3) bytes[i + 2] = 255;  // blue, green, red
+  ASSERT_EQ(images->Add(red), 0);
+  DeleteObject(red);
+  list->SetSmallImages(images);
+  list->Items()->Item(1)->ImageIndex = 0;
+  ShowForm();
+  TRect label = list->Items()->Item(1)->DisplayRect(LVIR_LABEL);
+  EXPECT_EQ(label.Left, 18);
+  TRect row = list->Items()->Item(1)->DisplayRect();
+  EXPECT_EQ(h.Pixel(list, 10, (row.Top + row.Bottom) / 2), COLORREF(RGB(255, 0, 0)));
+  delete images;  // the list view lets go of a freed image list
+  EXPECT_EQ(list->SmallImages(), nullptr);
+  EXPECT_EQ(list->Items()->Item(1)->DisplayRect(LVIR_LABEL).Left, 0);
 }
 
 TEST_F(ListViewTest, OwnerDrawsRowsAndSelectionMovesByKeys) {
