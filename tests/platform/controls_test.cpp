@@ -75,6 +75,24 @@ TEST_F(ControlFixture, MessagesReachTheTypedHandlersDecoded) {
   EXPECT_EQ(r->seen, (std::vector<std::string>{"down 7,-3 shift", "key 81", "char q", "size 60x45", "paint"}));
 }
 
+TEST_F(ControlFixture, CanvasDrawsOutsidePaintAndXorTwiceRestores) {
+  auto *r = new Recorder(&form);
+  r->SetParent(&form);
+  r->SetBounds(0, 0, 40, 30);
+  r->SetColor(clWhite);
+  harness.Pump();
+  ASSERT_EQ(harness.Pixel(r->Handle(), 10, 10), RGB(255, 255, 255));
+  TCanvas *canvas = r->Canvas();
+  canvas->Pen()->SetMode(pmXor);
+  canvas->Pen()->SetColor(clWhite);
+  canvas->MoveTo(0, 10);
+  canvas->LineTo(40, 10);  // a cross-hair line, drawn at a mouse move
+  EXPECT_EQ(harness.Pixel(r->Handle(), 10, 10), RGB(0, 0, 0));
+  canvas->MoveTo(0, 10);
+  canvas->LineTo(40, 10);
+  EXPECT_EQ(harness.Pixel(r->Handle(), 10, 10), RGB(255, 255, 255));
+}
+
 // Subclassing by window procedure still works: the new procedure sees the
 // message first and may keep it from the control.
 WNDPROC g_previous = nullptr;
@@ -137,6 +155,42 @@ TEST_F(ControlFixture, AlignedControlsShareTheClientArea) {
   EXPECT_EQ(client->BoundsRect(), Rect(40, 0, 200, 150));
 }
 
+TEST_F(ControlFixture, SplitterResizesTheControlItSitsAgainstWithinLimits) {
+  form.SetClientSize(300, 200);
+  auto *bottom = new TPanel(&form);
+  bottom->SetParent(&form);
+  bottom->SetHeight(100);
+  bottom->SetAlign(alBottom);
+  auto *splitter = new TSplitter(&form);
+  splitter->SetParent(&form);
+  splitter->SetAlign(alBottom);
+  splitter->SetHeight(4);
+  splitter->MinSize = 40;
+  auto *rest = new TPanel(&form);
+  rest->SetParent(&form);
+  rest->SetAlign(alClient);
+  int moved = 0;
+  splitter->OnMoved = [&](TObject *) { ++moved; };
+  harness.Pump();
+  ASSERT_EQ(splitter->Top(), 96);
+  ASSERT_EQ(splitter->ResizedControl(), bottom);
+  struct Drag {
+    int toY, height;
+  } drags[] = {{76, 120},   // up by 20: the bottom panel grows
+               {180, 40},   // far down: no smaller than MinSize
+               {-50, 156}}; // far up: MinSize is left for the rest
+  for (const Drag &d : drags) {
+    int y = splitter->Top();
+    harness.MouseDown(form.Handle(), 10, y);
+    harness.MouseMove(form.Handle(), 10, d.toY, MK_LBUTTON);
+    harness.MouseUp(form.Handle(), 10, d.toY);
+    EXPECT_EQ(bottom->Height(), d.height) << d.toY;
+    EXPECT_EQ(splitter->Top() + splitter->Height(), bottom->Top());
+  }
+  EXPECT_EQ(moved, 3);
+  EXPECT_EQ(rest->Height(), 200 - 156 - 4);
+}
+
 TEST_F(ControlFixture, GraphicControlsGetTheMouseOverTheirArea) {
   auto *box = new TPaintBox(&form);
   box->SetParent(&form);
@@ -155,8 +209,7 @@ TEST_F(ControlFixture, GraphicControlsGetTheMouseOverTheirArea) {
   EXPECT_EQ(at.y, 10);
 }
 
-// Needs the window layer's timers on the platform clock.
-TEST_F(ControlFixture, DISABLED_TimersFireFromTheFakeClock) {
+TEST_F(ControlFixture, TimersFireFromTheFakeClock) {
   auto *r = new Recorder(&form);
   r->SetParent(&form);
   harness.Pump();
@@ -179,6 +232,25 @@ TEST_F(ControlFixture, DISABLED_TimersFireFromTheFakeClock) {
   timer->SetEnabled(false);
   harness.Advance(5000, 500);
   EXPECT_EQ(fired, 4);
+}
+
+TEST_F(ControlFixture, TheApplicationHintFollowsTheControlUnderTheMouse) {
+  auto *panel = new TPanel(&form);
+  panel->SetParent(&form);
+  panel->SetBounds(0, 0, 50, 50);
+  panel->Hint = "报价|点击查看报价";
+  auto *box = new TPaintBox(&form);
+  box->SetParent(panel);
+  box->SetBounds(10, 10, 10, 10);
+  box->Hint = "画线";
+  std::vector<std::string> hints;
+  Application()->OnHint = [&](TObject *) { hints.push_back(Application()->Hint); };
+  harness.MouseMove(panel->Handle(), 30, 30);
+  harness.MouseMove(panel->Handle(), 40, 40);  // the same control: nothing new
+  harness.MouseMove(panel->Handle(), 12, 12);
+  harness.MouseMove(form.Handle(), 100, 100);
+  Application()->OnHint = nullptr;
+  EXPECT_EQ(hints, (std::vector<std::string>{"点击查看报价", "画线", ""}));
 }
 
 TEST_F(ControlFixture, RadioButtonsOfAParentExcludeEachOther) {
