@@ -1,0 +1,148 @@
+#include "platform/picture.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/gdi.h"
+#include "testing/temp_folder.h"
+
+namespace {
+
+using platform::PixelImage;
+
+PixelImage Checker(int width, int height, uint32_t a, uint32_t b) {
+  PixelImage image;
+  image.width = width;
+  image.height = height;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) image.argb.push_back(((x / 4 + y / 4) % 2) ? b : a);
+  return image;
+}
+
+std::string Text(const std::vector<uint8_t> &bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+// The pixel at (x, y) of a 24-bit DIB section, as 0xRRGGBB.
+uint32_t DibPixel(HBITMAP bitmap, int x, int y) {
+  platform::DibInfo dib;
+  if (!platform::GetDibInfo(bitmap, dib)) return 0xFFFFFFFF;
+  const uint8_t *p = dib.bits + size_t(dib.bottomUp ? dib.height - 1 - y : y) * size_t(dib.stride) + size_t(x) * 3;
+  return uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+}
+
+class PictureFileTest : public testing_support::TempFolderTest {
+ protected:
+  void SetUp() override {
+    TempFolderTest::SetUp();
+    ::mkdir((root_ + "/skin").c_str(), 0755);
+    Put("skin/lefttop.bmp", Text(platform::EncodeBmp24(Checker(8, 6, 0xFF102030, 0xFFFFFFFF))));
+    std::vector<uint8_t> jpeg;
+    ASSERT_TRUE(platform::EncodeJpeg(Checker(32, 16, 0xFF808080, 0xFF808080), 90, jpeg));
+    Put("about.jpg", Text(jpeg));
+    Put("banner.JPEG", Text(jpeg));
+    Put("broken.bmp", "BM this is no bitmap");
+    Put("photo.bmp", Text(jpeg));  // a JPEG under a bitmap's name
+  }
+};
+
+TEST_F(PictureFileTest, LoadImageGivesABottomUpDibOfTheFile) {
+  HBITMAP bitmap = static_cast<HBITMAP>(LoadImageA(nullptr, R"(.\SKIN\LeftTop.BMP)", IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+  ASSERT_NE(bitmap, nullptr);
+  platform::DibInfo dib;
+  ASSERT_TRUE(platform::GetDibInfo(bitmap, dib));
+  EXPECT_EQ(dib.width, 8);
+  EXPECT_EQ(dib.height, 6);
+  EXPECT_EQ(dib.bitsPerPixel, 24);
+  EXPECT_TRUE(dib.bottomUp);
+  EXPECT_EQ(DibPixel(bitmap, 0, 0), 0x102030u);
+  EXPECT_EQ(DibPixel(bitmap, 4, 0), 0xFFFFFFu);
+  EXPECT_EQ(DibPixel(bitmap, 4, 4), 0x102030u);
+  EXPECT_TRUE(DeleteObject(bitmap));
+
+  struct Case {
+    const char *name;
+    UINT type, flags;
+    DWORD error;
+  } failures[] = {
+      {R"(.\skin\missing.bmp)", IMAGE_BITMAP, LR_LOADFROMFILE, ERROR_FILE_NOT_FOUND},
+      {R"(.\skin)", IMAGE_BITMAP, LR_LOADFROMFILE, ERROR_FILE_NOT_FOUND},
+      {"broken.bmp", IMAGE_BITMAP, LR_LOADFROMFILE, ERROR_INVALID_DATA},
+      {"photo.bmp", IMAGE_BITMAP, LR_LOADFROMFILE, ERROR_INVALID_DATA},
+      {"about.jpg", IMAGE_BITMAP, LR_LOADFROMFILE, ERROR_INVALID_DATA},
+      {R"(.\skin\lefttop.bmp)", IMAGE_BITMAP, 0, ERROR_NOT_SUPPORTED},
+      {R"(.\skin\lefttop.bmp)", IMAGE_ICON, LR_LOADFROMFILE, ERROR_NOT_SUPPORTED},
+  };
+  for (const Case &c : failures) {
+    SetLastError(0);
+    EXPECT_EQ(LoadImageA(nullptr, c.name, c.type, 0, 0, c.flags), nullptr) << c.name;
+    EXPECT_EQ(GetLastError(), c.error) << c.name;
+  }
+}
+
+TEST_F(PictureFileTest, PictureChoosesTheGraphicByExtension) {
+  struct Case {
+    const char *file;
+    const char *graphic;  // null: the load fails
+    int width, height;
+  } cases[] = {
+      {R"(.\skin\lefttop.bmp)", "TBitmap", 8, 6},
+      {"ABOUT.JPG", "TJPEGImage", 32, 16},
+      {"banner.jpeg", "TJPEGImage", 32, 16},
+      {"photo.bmp", nullptr, 0, 0},   // the content must match the extension
+      {"about.gif", nullptr, 0, 0},   // no such type
+      {"about", nullptr, 0, 0},       // no extension
+      {"missing.ico", nullptr, 0, 0},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.file);
+    TPicture picture;
+    ASSERT_TRUE(picture.LoadFromFile(R"(.\skin\lefttop.bmp)"));  // something to replace
+    EXPECT_EQ(picture.LoadFromFile(c.file), c.graphic != nullptr);
+    if (c.graphic) {
+      ASSERT_NE(picture.Graphic(), nullptr);
+      EXPECT_STREQ(picture.Graphic()->ClassName(), c.graphic);
+    } else {
+      EXPECT_EQ(picture.Graphic(), nullptr);
+    }
+    EXPECT_EQ(picture.Width(), c.width);
+    EXPECT_EQ(picture.Height(), c.height);
+  }
+  TPicture picture;
+  ASSERT_TRUE(picture.LoadFromFile("about.jpg"));
+  EXPECT_EQ(picture.Bitmap(), nullptr);
+}
+
+TEST_F(PictureFileTest, BitmapsAndJpegsSaveAndReadBack) {
+  TBitmap bitmap;
+  ASSERT_TRUE(bitmap.LoadFromFile(R"(.\skin\lefttop.bmp)"));
+  ASSERT_TRUE(bitmap.SaveToFile(R"(.\skin\copy.bmp)"));
+  EXPECT_EQ(Get("skin/copy.bmp"), Get("skin/lefttop.bmp"));
+
+  // A bitmap turned into a JPEG and back keeps its size and, in flat
+  // areas, its colour.
+  TBitmap grey;
+  ASSERT_TRUE(grey.SetPixels(Checker(32, 16, 0xFF406080, 0xFF406080)));
+  TJPEGImage jpeg;
+  jpeg.Assign(grey);
+  jpeg.CompressionQuality = 85;
+  ASSERT_TRUE(jpeg.SaveToFile("saved.jpg"));
+  TPicture picture;
+  ASSERT_TRUE(picture.LoadFromFile("saved.jpg"));
+  TBitmap back;
+  back.Assign(*picture.Graphic());
+  ASSERT_EQ(back.Width(), 32);
+  ASSERT_EQ(back.Height(), 16);
+  const uint32_t pixel = DibPixel(back.Handle(), 5, 5);
+  for (int shift : {0, 8, 16}) EXPECT_NEAR(int(pixel >> shift & 0xFF), int(0x406080u >> shift & 0xFF), 6);
+
+  // A failed load leaves the bitmap empty, and an empty one saves nothing.
+  EXPECT_FALSE(bitmap.LoadFromFile("broken.bmp"));
+  EXPECT_TRUE(bitmap.Empty());
+  EXPECT_FALSE(bitmap.SaveToFile("empty.bmp"));
+  EXPECT_FALSE(std::filesystem::exists(root_ + "/empty.bmp"));
+}
+
+}  // namespace
