@@ -154,6 +154,42 @@ bool PixelsFromBitmap(HBITMAP bitmap, PixelImage &out) {
   return true;
 }
 
+namespace {
+
+bool StretchBitmap(HDC dc, const RECT &rect, HBITMAP bitmap, int width, int height) {
+  HDC source = CreateCompatibleDC(dc);
+  if (!source) return false;
+  HGDIOBJ previous = SelectObject(source, bitmap);
+  const BOOL done = StretchBlt(dc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, source, 0, 0,
+                               width, height, SRCCOPY);
+  SelectObject(source, previous);
+  DeleteDC(source);
+  return done;
+}
+
+// A 32-bit top-down bitmap of premultiplied pixels, as AlphaBlend takes them.
+HBITMAP CreatePremultipliedBitmap(const PixelImage &image) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = image.width;
+  info.bmiHeader.biHeight = -image.height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void *bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (!bitmap || !bits) return nullptr;
+  auto *target = static_cast<uint32_t *>(bits);
+  for (size_t i = 0; i < image.argb.size(); ++i) {
+    const uint32_t p = image.argb[i], a = p >> 24;
+    const uint32_t r = (p >> 16 & 0xFF) * a / 255, g = (p >> 8 & 0xFF) * a / 255, b = (p & 0xFF) * a / 255;
+    target[i] = a << 24 | r << 16 | g << 8 | b;
+  }
+  return bitmap;
+}
+
+}  // namespace
+
 }  // namespace platform
 
 using namespace platform;
@@ -198,6 +234,10 @@ int TBitmap::Height() const {
 
 bool TBitmap::GetPixels(PixelImage &out) { return PixelsFromBitmap(handle_, out); }
 
+bool TBitmap::Draw(HDC dc, const RECT &rect) {
+  return handle_ && StretchBitmap(dc, rect, handle_, Width(), Height());
+}
+
 bool TBitmap::SetPixels(const PixelImage &image) {
   HBITMAP bitmap = CreateBitmapFromPixels(image);
   if (!bitmap) return false;
@@ -234,9 +274,39 @@ bool TIcon::GetPixels(PixelImage &out) {
   return !image_.Empty();
 }
 
+bool TIcon::Draw(HDC dc, const RECT &rect) {
+  if (image_.Empty()) return false;
+  if (!image_.hasAlpha) {
+    TBitmap opaque;
+    return opaque.SetPixels(image_) && opaque.Draw(dc, rect);
+  }
+  HBITMAP bitmap = CreatePremultipliedBitmap(image_);
+  if (!bitmap) return false;
+  HDC source = CreateCompatibleDC(dc);
+  BOOL done = FALSE;
+  if (source) {
+    HGDIOBJ previous = SelectObject(source, bitmap);
+    done = AlphaBlend(dc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, source, 0, 0,
+                      image_.width, image_.height, BLENDFUNCTION{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA});
+    SelectObject(source, previous);
+    DeleteDC(source);
+  }
+  DeleteObject(bitmap);
+  return done;
+}
+
 // ---- TJPEGImage ----
 
-bool TJPEGImage::LoadFromFile(const std::string &fileName) { return LoadAs(Format::Jpeg, fileName, image_); }
+bool TJPEGImage::LoadFromFile(const std::string &fileName) {
+  shown_.SetHandle(nullptr);
+  return LoadAs(Format::Jpeg, fileName, image_);
+}
+
+bool TJPEGImage::Draw(HDC dc, const RECT &rect) {
+  if (image_.Empty()) return false;
+  if (shown_.Empty() && !shown_.SetPixels(image_)) return false;
+  return shown_.Draw(dc, rect);
+}
 
 bool TJPEGImage::SaveToFile(const std::string &fileName) {
   std::vector<uint8_t> bytes;
@@ -250,6 +320,7 @@ bool TJPEGImage::GetPixels(PixelImage &out) {
 
 void TJPEGImage::Assign(TGraphic &source) {
   if (&source == this) return;
+  shown_.SetHandle(nullptr);
   if (!source.GetPixels(image_)) image_ = PixelImage();
   // JPEG has no transparency: what was see-through is shown opaque.
   for (uint32_t &pixel : image_.argb) pixel |= 0xFF000000u;

@@ -55,6 +55,9 @@ class TGraphic {
   virtual int Height() const = 0;
   // The picture's pixels, top row first.
   virtual bool GetPixels(platform::PixelImage &out) = 0;
+  // Draws the picture stretched to the rectangle; see-through pixels of an
+  // icon leave what is below. Nothing for an empty graphic.
+  virtual bool Draw(HDC dc, const RECT &rect) = 0;
 };
 
 // A bitmap that owns its GDI object.
@@ -74,6 +77,7 @@ class TBitmap : public TGraphic {
   int Width() const override;
   int Height() const override;
   bool GetPixels(platform::PixelImage &out) override;
+  bool Draw(HDC dc, const RECT &rect) override;
 
   // Null while empty.
   HBITMAP Handle() const { return handle_; }
@@ -101,6 +105,7 @@ class TIcon : public TGraphic {
   int Width() const override { return image_.width; }
   int Height() const override { return image_.height; }
   bool GetPixels(platform::PixelImage &out) override;
+  bool Draw(HDC dc, const RECT &rect) override;
   const platform::PixelImage &Pixels() const { return image_; }
 
  private:
@@ -117,6 +122,7 @@ class TJPEGImage : public TGraphic {
   int Width() const override { return image_.width; }
   int Height() const override { return image_.height; }
   bool GetPixels(platform::PixelImage &out) override;
+  bool Draw(HDC dc, const RECT &rect) override;
   // Takes any graphic's picture, to save it as JPEG.
   void Assign(TGraphic &source);
 
@@ -125,6 +131,7 @@ class TJPEGImage : public TGraphic {
 
  private:
   platform::PixelImage image_;
+  TBitmap shown_;  // the picture as a bitmap, made at the first Draw
 };
 
 // Holds one graphic of whichever type its file needs.

@@ -163,6 +163,14 @@ bool ClipboardHasText() {
   return Host().GetClipboardText(text) && !text.empty();
 }
 
+bool OpenInWebBrowser(std::string_view address) {
+  ShellOpenCall call;
+  call.verb = "open";
+  call.file = std::string(address);
+  call.show = 1;  // SW_SHOWNORMAL
+  return Host().Open(call) > 32;
+}
+
 std::vector<std::string> SplitCommandLine(std::string_view line) {
   std::vector<std::string> words;
   size_t i = 0;

@@ -47,6 +47,10 @@ bool SetClipboardText(std::string_view gbk);
 std::string GetClipboardText();
 bool ClipboardHasText();
 
+// Opens an address (or a local HTML file) in the system's web browser: the
+// shell's "open" of it. True when that worked.
+bool OpenInWebBrowser(std::string_view address);
+
 // How the desktop host carries out an open: the program to run with its
 // arguments and folder, or the ShellExecuteA error code when there is none.
 // Addresses ("scheme://...", "mailto:...", "www....") and documents go to

@@ -117,6 +117,12 @@ TEST(ShellRecorderTest, TakesEveryCallAndAnswersAsQueued) {
   EXPECT_EQ(opens[0].parameters, "http://a.example");
   EXPECT_EQ(opens[0].show, 10);
   EXPECT_EQ(opens[1].parameters, "");
+  recorder.QueueOpenResult(SE_ERR_NOASSOC);
+  EXPECT_FALSE(platform::OpenInWebBrowser("http://b.example/新闻.html"));
+  EXPECT_TRUE(platform::OpenInWebBrowser("file:///tmp/toji.html"));
+  ASSERT_EQ(recorder.Opens().size(), 4u);
+  EXPECT_EQ(recorder.Opens()[2].file, "http://b.example/新闻.html");
+  EXPECT_EQ(recorder.Opens()[3].verb, "open");
 
   char line[] = R"(..\svcdesk\svcdesk.exe -HIDE-用户 1)";
   STARTUPINFOA startup{};
