@@ -132,6 +132,7 @@ void TPrinter::BeginDoc() {
   page_ = page;
   dc_ = dc;
   job_ = job.release();
+  canvas_.SetHandle(dc);
   printing_ = true;
   aborted_ = false;
   pageNumber_ = 1;
@@ -163,6 +164,7 @@ void TPrinter::NewPage() {
 }
 
 void TPrinter::Finish() {
+  canvas_.SetHandle(nullptr);
   if (dc_) {
     SelectObject(dc_, previousBitmap_);
     DeleteDC(dc_);

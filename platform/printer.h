@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/vcl/graphics.h"
 #include "platform/windef.h"
 
 enum TPrinterOrientation { poPortrait, poLandscape };
@@ -69,6 +70,9 @@ class TPrinter {
   int PixelsPerInch() const { return kDotsPerInch; }
   // The context that draws on the current page; null while not printing.
   HDC Handle() const { return dc_; }
+  // A canvas on that context while printing; its pen, brush and font stay
+  // from page to page.
+  TCanvas *Canvas() { return &canvas_; }
 
   TPrinterOrientation Orientation() const { return setup_.orientation; }
   // Ignored while printing.
@@ -88,6 +92,7 @@ class TPrinter {
   void Finish();
 
   platform::PrintSetup setup_;
+  TCanvas canvas_;
   bool printing_ = false;
   bool aborted_ = false;
   int pageNumber_ = 0;

@@ -48,12 +48,14 @@ TEST_F(PrinterTest, PrintsEveryPageIntoThePdfTheDialogChose) {
   EXPECT_EQ(printer->PageHeight(), 3508);
   EXPECT_EQ(printer->PageNumber(), 1);
   ASSERT_NE(printer->Handle(), nullptr);
+  EXPECT_EQ(printer->Canvas()->Handle(), printer->Handle());
   printer->NewPage();
   EXPECT_EQ(printer->PageNumber(), 2);
   printer->NewPage();
   printer->EndDoc();
   EXPECT_FALSE(printer->Printing());
   EXPECT_EQ(printer->Handle(), nullptr);
+  EXPECT_FALSE(printer->Canvas()->HandleAllocated());
 
   const std::string pdf = Get("Report.pdf");
   ASSERT_EQ(pdf.substr(0, 5), "%PDF-");
