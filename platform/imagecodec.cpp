@@ -140,7 +140,8 @@ bool DecodeDib(const uint8_t *base, size_t size, size_t header, int64_t pixelOff
   if (bitCount <= 8) {
     const uint32_t maxColors = 1u << bitCount;
     uint32_t count = colorsUsed ? std::min(colorsUsed, maxColors) : maxColors;
-    if (cursor > size || uint64_t(size - cursor) < uint64_t(count) * paletteEntry) {
+    if (cursor > size) return false;
+    if (uint64_t(size - cursor) < uint64_t(count) * paletteEntry) {
       // A BMP whose pixels start earlier than a full palette would end may
       // still hold the colours it uses; take what lies before the pixels.
       if (icon || pixelOffset < int64_t(cursor)) return false;

@@ -71,7 +71,8 @@ class TPrinter {
   // The context that draws on the current page; null while not printing.
   HDC Handle() const { return dc_; }
   // A canvas on that context while printing; its pen, brush and font stay
-  // from page to page.
+  // from page to page. The page has PixelsPerInch() dots to the inch, so a
+  // font of p points is Height -(p * PixelsPerInch() / 72).
   TCanvas *Canvas() { return &canvas_; }
 
   TPrinterOrientation Orientation() const { return setup_.orientation; }
