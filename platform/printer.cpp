@@ -129,6 +129,7 @@ void TPrinter::BeginDoc() {
     throw EPrinter("The printer cannot be opened");
   }
   previousBitmap_ = SelectObject(dc, page);
+  SetDeviceResolution(dc, kDotsPerInch, kDotsPerInch);
   page_ = page;
   dc_ = dc;
   job_ = job.release();

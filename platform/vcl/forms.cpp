@@ -7,7 +7,7 @@
 #include "platform/gdi.h"
 #include "platform/vcl/menus.h"
 #include "platform/vcl/stdctrls.h"
-#include "platform/window_internal.h"
+#include "platform/internal/window_record.h"
 
 namespace {
 

@@ -146,3 +146,79 @@ TEST_F(PictureFileTest, BitmapsAndJpegsSaveAndReadBack) {
 }
 
 }  // namespace
+
+namespace {
+
+// A white memory surface to draw pictures on.
+struct Surface {
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap;
+  HGDIOBJ previous;
+  explicit Surface(int width, int height) {
+    platform::PixelImage white;
+    white.width = width;
+    white.height = height;
+    white.argb.assign(size_t(width) * size_t(height), 0xFFFFFFFF);
+    bitmap = platform::CreateBitmapFromPixels(white);
+    previous = SelectObject(dc, bitmap);
+  }
+  ~Surface() {
+    SelectObject(dc, previous);
+    DeleteDC(dc);
+    DeleteObject(bitmap);
+  }
+};
+
+TEST_F(PictureFileTest, GraphicsDrawStretchedIntoAContext) {
+  const size_t objectsBefore = platform::LiveGdiObjectCount();
+  {
+    Surface surface(64, 40);
+    TPicture bmp, jpeg;
+    ASSERT_TRUE(bmp.LoadFromFile(R"(.\skin\lefttop.bmp)"));  // 8 x 6, 4-pixel checker
+    ASSERT_TRUE(jpeg.LoadFromFile("about.jpg"));             // 32 x 16 grey
+    // The bitmap twice its size at (0, 0): each source pixel covers 2 x 2.
+    ASSERT_TRUE(bmp.Graphic()->Draw(surface.dc, RECT{0, 0, 16, 12}));
+    EXPECT_EQ(GetPixel(surface.dc, 0, 0), RGB(0x10, 0x20, 0x30));
+    EXPECT_EQ(GetPixel(surface.dc, 7, 7), RGB(0x10, 0x20, 0x30));
+    EXPECT_EQ(GetPixel(surface.dc, 8, 0), RGB(0xFF, 0xFF, 0xFF));
+    EXPECT_EQ(GetPixel(surface.dc, 15, 7), RGB(0xFF, 0xFF, 0xFF));
+    // The JPEG in its own size beside it; nothing outside the rectangle.
+    ASSERT_TRUE(jpeg.Graphic()->Draw(surface.dc, RECT{20, 0, 52, 16}));
+    const COLORREF grey = GetPixel(surface.dc, 30, 8);
+    for (int shift : {0, 8, 16}) EXPECT_NEAR(int(grey >> shift & 0xFF), 0x80, 4);
+    EXPECT_EQ(GetPixel(surface.dc, 52, 8), RGB(0xFF, 0xFF, 0xFF));
+    EXPECT_EQ(GetPixel(surface.dc, 30, 16), RGB(0xFF, 0xFF, 0xFF));
+  }
+  EXPECT_EQ(platform::LiveGdiObjectCount(), objectsBefore);
+}
+
+TEST_F(PictureFileTest, IconsDrawOnlyTheirOpaquePixels) {
+  // A 4 x 4 32-bit icon: the left half opaque blue, the right half clear.
+  std::string bytes;
+  auto put = [&bytes](uint32_t v, int size) {
+    for (int i = 0; i < size; ++i) bytes.push_back(char(v >> (8 * i)));
+  };
+  const uint32_t imageBytes = 40 + 4 * 4 * 4 + 4 * 4;
+  put(0, 2), put(1, 2), put(1, 2);                             // directory: one icon
+  put(4, 1), put(4, 1), put(0, 2), put(1, 2), put(32, 2);      // 4 x 4, 32 bits
+  put(imageBytes, 4), put(22, 4);                              // its bytes and where
+  put(40, 4), put(4, 4), put(8, 4), put(1, 2), put(32, 2);     // header, height doubled
+  for (int i = 0; i < 6; ++i) put(0, 4);
+  for (int i = 0; i < 16; ++i) put(i % 4 < 2 ? 0xFF0000FFu : 0u, 4);
+  for (int i = 0; i < 4; ++i) put(0, 4);                       // AND mask
+  Put("kivoico.ico", bytes);
+
+  TPicture icon;
+  ASSERT_TRUE(icon.LoadFromFile(R"(.\KIVOICO.ICO)"));
+  ASSERT_STREQ(icon.Graphic()->ClassName(), "TIcon");
+  Surface surface(8, 8);
+  HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+  RECT all{0, 0, 8, 8};
+  FillRect(surface.dc, &all, red);
+  DeleteObject(red);
+  ASSERT_TRUE(icon.Graphic()->Draw(surface.dc, RECT{0, 0, 8, 8}));
+  EXPECT_EQ(GetPixel(surface.dc, 1, 1), RGB(0, 0, 255));
+  EXPECT_EQ(GetPixel(surface.dc, 6, 6), RGB(255, 0, 0));
+}
+
+}  // namespace

@@ -64,6 +64,34 @@ TEST_F(PrinterTest, PrintsEveryPageIntoThePdfTheDialogChose) {
   EXPECT_EQ(MediaBox(pdf), std::make_pair(595, 842));
 }
 
+TEST_F(PrinterTest, WhatIsDrawnOnAPageReachesThePaper) {
+  PrintDialogStandIn dialog("drawn.pdf");
+  ASSERT_TRUE(TPrintDialog().Execute());
+  TPrinter *printer = Printer();
+  printer->BeginDoc();
+  HDC dc = printer->Handle();
+  EXPECT_EQ(GetDeviceCaps(dc, LOGPIXELSY), 300);
+  EXPECT_EQ(GetDeviceCaps(dc, HORZRES), 2480);
+  EXPECT_EQ(GetDeviceCaps(dc, VERTRES), 3508);
+  EXPECT_EQ(GetPixel(dc, 100, 100), RGB(255, 255, 255));
+  printer->Canvas()->Brush()->SetColor(clBlack);
+  printer->Canvas()->FillRect(TRect(100, 100, 400, 300));
+  EXPECT_EQ(GetPixel(dc, 100, 100), RGB(0, 0, 0));
+  EXPECT_EQ(GetPixel(dc, 400, 300), RGB(255, 255, 255));
+  // A new page starts white; the canvas keeps its brush.
+  printer->NewPage();
+  EXPECT_EQ(GetPixel(dc, 100, 100), RGB(255, 255, 255));
+  EXPECT_EQ(printer->Canvas()->Brush()->Color(), clBlack);
+  printer->EndDoc();
+  const std::string drawn = Get("drawn.pdf");
+  EXPECT_EQ(PageCount(drawn), 2);
+  // Only the page with something on it carries a picture.
+  size_t images = 0;
+  for (size_t at = drawn.find("/Subtype /Image"); at != std::string::npos; at = drawn.find("/Subtype /Image", at + 1))
+    ++images;
+  EXPECT_EQ(images, 1u);
+}
+
 TEST_F(PrinterTest, LandscapeTurnsThePage) {
   PrintDialogStandIn dialog("wide.pdf", poLandscape);
   ASSERT_TRUE(TPrintDialog().Execute());
