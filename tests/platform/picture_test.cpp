@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/gdi.h"
+#include "testing/image_capture.h"
 #include "testing/temp_folder.h"
 
 namespace {
@@ -219,6 +220,66 @@ TEST_F(PictureFileTest, IconsDrawOnlyTheirOpaquePixels) {
   ASSERT_TRUE(icon.Graphic()->Draw(surface.dc, RECT{0, 0, 8, 8}));
   EXPECT_EQ(GetPixel(surface.dc, 1, 1), RGB(0, 0, 255));
   EXPECT_EQ(GetPixel(surface.dc, 6, 6), RGB(255, 0, 0));
+}
+
+// A sheet for a person to look at: a bitmap, a JPEG and an icon drawn into
+// one bitmap, each in its own size and stretched, the icon over stripes so
+// its transparency shows. Written to <build>/pictures/pictures.png.
+TEST_F(PictureFileTest, SheetOfDrawnPictures) {
+  PixelImage photo;
+  photo.width = 48;
+  photo.height = 32;
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 48; ++x) photo.argb.push_back(0xFF000000u | uint32_t(x * 5) << 16 | uint32_t(y * 7) << 8 | 0x60);
+  std::vector<uint8_t> jpeg;
+  ASSERT_TRUE(platform::EncodeJpeg(photo, 90, jpeg));
+  Put("photo.jpg", Text(jpeg));
+  PixelImage ring;
+  ring.width = ring.height = 16;
+  for (int y = 0; y < 16; ++y)
+    for (int x = 0; x < 16; ++x) {
+      const int d = (x - 8) * (x - 8) + (y - 8) * (y - 8);
+      ring.argb.push_back(d < 64 && d > 16 ? 0xFF1060C0u : d <= 16 ? 0x80FFC000u : 0x00000000u);
+    }
+  TBitmap bitmap;
+  ASSERT_TRUE(bitmap.LoadFromFile(R"(.\skin\lefttop.bmp)"));
+  TPicture picture;
+  ASSERT_TRUE(picture.LoadFromFile("photo.jpg"));
+
+  Surface sheet(240, 80);
+  HBRUSH stripe = CreateHatchBrush(HS_BDIAGONAL, RGB(0, 160, 0));
+  RECT backdrop{160, 0, 240, 80};
+  FillRect(sheet.dc, &backdrop, stripe);
+  DeleteObject(stripe);
+  bitmap.Draw(sheet.dc, RECT{4, 4, 12, 10});
+  bitmap.Draw(sheet.dc, RECT{16, 4, 48, 28});
+  picture.Graphic()->Draw(sheet.dc, RECT{56, 4, 104, 36});
+  picture.Graphic()->Draw(sheet.dc, RECT{56, 40, 152, 76});
+  // The icon's pixels go through the same path as a loaded icon's.
+  TBitmap opaqueRing;
+  ASSERT_TRUE(opaqueRing.SetPixels(ring));
+  opaqueRing.Draw(sheet.dc, RECT{164, 4, 196, 36});
+  std::string icon;
+  auto put = [&icon](uint32_t v, int size) {
+    for (int i = 0; i < size; ++i) icon.push_back(char(v >> (8 * i)));
+  };
+  put(0, 2), put(1, 2), put(1, 2), put(16, 1), put(16, 1), put(0, 2), put(1, 2), put(32, 2);
+  put(40 + 16 * 16 * 4 + 16 * 4, 4), put(22, 4);
+  put(40, 4), put(16, 4), put(32, 4), put(1, 2), put(32, 2);
+  for (int i = 0; i < 6; ++i) put(0, 4);
+  for (int y = 15; y >= 0; --y)
+    for (int x = 0; x < 16; ++x) put(ring.At(x, y), 4);
+  for (int i = 0; i < 16; ++i) put(0, 4);
+  Put("ring.ico", icon);
+  TIcon ringIcon;
+  ASSERT_TRUE(ringIcon.LoadFromFile("ring.ico"));
+  ringIcon.Draw(sheet.dc, RECT{200, 4, 232, 36});
+  ringIcon.Draw(sheet.dc, RECT{200, 44, 216, 60});
+  // Left of the stripes the icon's clear corner shows the stripes.
+  EXPECT_NE(GetPixel(sheet.dc, 200, 4), RGB(0, 0, 0));
+
+  const std::string path = testing_support::PicturePath("pictures.png");
+  EXPECT_TRUE(testing_support::SaveDibPng(sheet.bitmap, path)) << path;
 }
 
 }  // namespace
