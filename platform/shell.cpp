@@ -164,6 +164,11 @@ bool ClipboardHasText() {
 }
 
 bool OpenInWebBrowser(std::string_view address) {
+  if (address.empty()) return false;
+  if (!IsAddress(address) && !FindProgram(std::string(address)).empty()) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
   ShellOpenCall call;
   call.verb = "open";
   call.file = std::string(address);

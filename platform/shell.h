@@ -48,7 +48,9 @@ std::string GetClipboardText();
 bool ClipboardHasText();
 
 // Opens an address (or a local HTML file) in the system's web browser: the
-// shell's "open" of it. True when that worked.
+// shell's "open" of it. True when that worked. Links come from server texts
+// and pages, so a link that names an executable file is refused: it never
+// starts a program.
 bool OpenInWebBrowser(std::string_view address);
 
 // How the desktop host carries out an open: the program to run with its

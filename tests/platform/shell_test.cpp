@@ -104,6 +104,21 @@ TEST_F(ShellPlanTest, FindProgramNeedsAnExecutableFile) {
   EXPECT_FALSE(platform::FindProgram("sh").empty());
 }
 
+TEST_F(ShellPlanTest, BrowserLinksNeverStartAProgram) {
+  MakeProgram("relaysrv");
+  Put("toji.html", "<html></html>");
+  ShellRecorder recorder;
+  EXPECT_FALSE(platform::OpenInWebBrowser(R"(.\relaysrv.exe)"));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
+  EXPECT_FALSE(platform::OpenInWebBrowser(""));
+  EXPECT_TRUE(platform::OpenInWebBrowser("toji.html"));
+  EXPECT_TRUE(platform::OpenInWebBrowser("https://a.example/relaysrv"));
+  const auto opens = recorder.Opens();
+  ASSERT_EQ(opens.size(), 2u);
+  EXPECT_EQ(opens[0].file, "toji.html");
+  EXPECT_EQ(opens[1].file, "https://a.example/relaysrv");
+}
+
 TEST(ShellRecorderTest, TakesEveryCallAndAnswersAsQueued) {
   ShellRecorder recorder;
   recorder.QueueOpenResult(SE_ERR_FNF);
