@@ -1,5 +1,10 @@
 #include "platform/picture.h"
 
+#include <QGuiApplication>
+#include <QIcon>
+#include <QImage>
+#include <QPixmap>
+
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -272,6 +277,14 @@ bool TIcon::LoadFromFile(const std::string &fileName) { return LoadAs(Format::Ic
 bool TIcon::GetPixels(PixelImage &out) {
   out = image_;
   return !image_.Empty();
+}
+
+bool TIcon::SetAsApplicationIcon() const {
+  if (image_.Empty() || !qobject_cast<QGuiApplication *>(QCoreApplication::instance())) return false;
+  const QImage image(reinterpret_cast<const uchar *>(image_.argb.data()), image_.width, image_.height,
+                     image_.width * 4, QImage::Format_ARGB32);
+  QGuiApplication::setWindowIcon(QIcon(QPixmap::fromImage(image.copy())));
+  return true;
 }
 
 bool TIcon::Draw(HDC dc, const RECT &rect) {

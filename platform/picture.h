@@ -97,6 +97,9 @@ class TBitmap : public TGraphic {
 // An icon file's largest image, with its transparency.
 class TIcon : public TGraphic {
  public:
+  // Makes this the icon of every window of the program (nothing while
+  // empty or without a GUI).
+  bool SetAsApplicationIcon() const;
   const char *ClassName() const override { return "TIcon"; }
   bool LoadFromFile(const std::string &fileName) override;
   // Icons are only read.

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QGuiApplication>
+#include <QIcon>
+#include <QImage>
+
 #include <sys/stat.h>
 
 #include <string>
@@ -220,6 +224,17 @@ TEST_F(PictureFileTest, IconsDrawOnlyTheirOpaquePixels) {
   ASSERT_TRUE(icon.Graphic()->Draw(surface.dc, RECT{0, 0, 8, 8}));
   EXPECT_EQ(GetPixel(surface.dc, 1, 1), RGB(0, 0, 255));
   EXPECT_EQ(GetPixel(surface.dc, 6, 6), RGB(255, 0, 0));
+
+  // The same file as the program's icon.
+  TIcon appIcon;
+  EXPECT_FALSE(appIcon.SetAsApplicationIcon());
+  ASSERT_TRUE(appIcon.LoadFromFile("kivoico.ico"));
+  ASSERT_TRUE(appIcon.SetAsApplicationIcon());
+  const QImage shown = QGuiApplication::windowIcon().pixmap(4, 4).toImage().convertToFormat(QImage::Format_ARGB32);
+  ASSERT_EQ(shown.width(), 4);
+  EXPECT_EQ(shown.pixel(0, 0), 0xFF0000FFu);
+  EXPECT_EQ(qAlpha(shown.pixel(3, 3)), 0);
+  QGuiApplication::setWindowIcon(QIcon());
 }
 
 // A sheet for a person to look at: a bitmap, a JPEG and an icon drawn into
