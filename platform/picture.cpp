@@ -193,6 +193,11 @@ HBITMAP CreatePremultipliedBitmap(const PixelImage &image) {
   return bitmap;
 }
 
+bool SizeAllowedForBitmap(int width, int height) {
+  return width > 0 && height > 0 && width <= kMaxPictureSide && height <= kMaxPictureSide &&
+         int64_t(width) * height <= kMaxPicturePixels;
+}
+
 }  // namespace
 
 }  // namespace platform
@@ -212,19 +217,61 @@ HANDLE LoadImageA(HINSTANCE, LPCSTR name, UINT type, int, int, UINT flags) {
 // ---- TBitmap ----
 
 TBitmap::~TBitmap() {
+  if (canvas_) {
+    canvas_->SetHandle(nullptr);
+    SelectObject(canvasDc_, canvasDefault_);
+    DeleteDC(canvasDc_);
+  }
   if (handle_) DeleteObject(handle_);
+}
+
+// A bitmap can't be deleted while a context holds it: the canvas's context
+// lets go of the old one before it goes and takes up the new one.
+void TBitmap::Reselect() {
+  if (!canvas_) return;
+  canvas_->SetHandle(nullptr);
+  SelectObject(canvasDc_, handle_ ? handle_ : canvasDefault_);
+  canvas_->SetHandle(canvasDc_);
 }
 
 void TBitmap::SetHandle(HBITMAP bitmap) {
   if (bitmap == handle_) return;
-  if (handle_) DeleteObject(handle_);
+  HBITMAP old = handle_;
   handle_ = bitmap;
+  Reselect();
+  if (old) DeleteObject(old);
 }
 
 HBITMAP TBitmap::ReleaseHandle() {
   HBITMAP bitmap = handle_;
   handle_ = nullptr;
+  Reselect();
   return bitmap;
+}
+
+TCanvas *TBitmap::Canvas() {
+  if (!canvas_) {
+    canvasDc_ = CreateCompatibleDC(nullptr);
+    if (!canvasDc_) return nullptr;
+    canvas_ = std::make_unique<TCanvas>();
+    canvasDefault_ = GetCurrentObject(canvasDc_, OBJ_BITMAP);
+    if (handle_) SelectObject(canvasDc_, handle_);
+    canvas_->SetHandle(canvasDc_);
+  }
+  return canvas_.get();
+}
+
+bool TBitmap::SetSize(int width, int height) {
+  if (width <= 0 || height <= 0) {
+    SetHandle(nullptr);
+    return width == 0 || height == 0;
+  }
+  PixelImage white;
+  white.width = width;
+  white.height = height;
+  if (!SizeAllowedForBitmap(width, height)) return false;
+  white.argb.assign(size_t(width) * size_t(height), 0xFFFFFFFFu);
+  return SetPixels(white);
 }
 
 int TBitmap::Width() const {
@@ -240,7 +287,12 @@ int TBitmap::Height() const {
 bool TBitmap::GetPixels(PixelImage &out) { return PixelsFromBitmap(handle_, out); }
 
 bool TBitmap::Draw(HDC dc, const RECT &rect) {
-  return handle_ && StretchBitmap(dc, rect, handle_, Width(), Height());
+  if (!handle_) return false;
+  // A bitmap lives in one context at a time: with a canvas, draw from its.
+  if (canvasDc_)
+    return StretchBlt(dc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, canvasDc_, 0, 0,
+                      Width(), Height(), SRCCOPY);
+  return StretchBitmap(dc, rect, handle_, Width(), Height());
 }
 
 bool TBitmap::SetPixels(const PixelImage &image) {
@@ -376,6 +428,13 @@ std::string ExtensionOf(const std::string &fileName) {
 
 }  // namespace
 
+void TPicture::Clear() { SetGraphic(nullptr); }
+
+void TPicture::SetGraphic(std::unique_ptr<TGraphic> graphic) {
+  graphic_ = std::move(graphic);
+  if (OnChange) OnChange();
+}
+
 void TPicture::RegisterFileFormat(const std::string &extension, const std::string &description, Factory factory) {
   std::lock_guard<std::mutex> hold(formatsLock);
   Formats()[extension] = {description, std::move(factory)};
@@ -388,14 +447,13 @@ bool TPicture::LoadFromFile(const std::string &fileName) {
     auto found = Formats().find(ExtensionOf(fileName));
     if (found != Formats().end()) factory = found->second.factory;
   }
-  graphic_.reset();
-  if (!factory) {
-    SetLastError(ERROR_INVALID_DATA);
+  std::unique_ptr<TGraphic> graphic = factory ? factory() : nullptr;
+  if (!factory) SetLastError(ERROR_INVALID_DATA);
+  if (!graphic || !graphic->LoadFromFile(fileName)) {
+    SetGraphic(nullptr);
     return false;
   }
-  std::unique_ptr<TGraphic> graphic = factory();
-  if (!graphic || !graphic->LoadFromFile(fileName)) return false;
-  graphic_ = std::move(graphic);
+  SetGraphic(std::move(graphic));
   return true;
 }
 

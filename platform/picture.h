@@ -12,6 +12,7 @@
 #include <string>
 
 #include "platform/imagecodec.h"
+#include "platform/vcl/graphics.h"
 #include "platform/windef.h"
 
 constexpr UINT IMAGE_BITMAP = 0;
@@ -89,9 +90,18 @@ class TBitmap : public TGraphic {
   void Assign(TGraphic &source);
   // Replaces the bitmap with these pixels.
   bool SetPixels(const platform::PixelImage &image);
+  // Replaces the bitmap with a white one of that size.
+  bool SetSize(int width, int height);
+  // A canvas that draws on the bitmap (made on first use, and following the
+  // bitmap when it is replaced).
+  TCanvas *Canvas();
 
  private:
+  void Reselect();
   HBITMAP handle_ = nullptr;
+  std::unique_ptr<TCanvas> canvas_;
+  HDC canvasDc_ = nullptr;
+  HGDIOBJ canvasDefault_ = nullptr;  // the context's own bitmap
 };
 
 // An icon file's largest image, with its transparency.
@@ -153,7 +163,12 @@ class TPicture {
   TBitmap *Bitmap() const;
   int Width() const { return graphic_ ? graphic_->Width() : 0; }
   int Height() const { return graphic_ ? graphic_->Height() : 0; }
-  void Clear() { graphic_.reset(); }
+  void Clear();
+  // Holds this graphic from now on (null empties the picture).
+  void SetGraphic(std::unique_ptr<TGraphic> graphic);
+
+  // Called whenever the picture gets another graphic or none.
+  std::function<void()> OnChange;
 
   using Factory = std::function<std::unique_ptr<TGraphic>()>;
   // Adds or replaces the graphic type of an extension (without its dot).
