@@ -108,7 +108,9 @@ TPrinter *Printer();
 
 // The print dialog: Execute shows it for the printer's setup and returns
 // true when the user chose to print.
-class TPrintDialog {
+class TPrintDialog : public TComponent {
  public:
+  VCL_CLASS_NAME(TPrintDialog)
+  explicit TPrintDialog(TComponent *owner = nullptr) : TComponent(owner) {}
   bool Execute();
 };

@@ -35,8 +35,9 @@ class PrinterTest : public testing_support::TempFolderTest {
 
 TEST_F(PrinterTest, PrintsEveryPageIntoThePdfTheDialogChose) {
   PrintDialogStandIn dialog(R"(.\Report.pdf)");
-  TPrintDialog printDialog;
-  ASSERT_TRUE(printDialog.Execute());
+  TComponent form(nullptr);
+  auto *printDialog = new TPrintDialog(&form);  // freed with its owner
+  ASSERT_TRUE(printDialog->Execute());
   EXPECT_EQ(dialog.Shown(), 1);
 
   TPrinter *printer = Printer();
