@@ -51,14 +51,18 @@ struct Axis {
   bool mirror = false;
   int Map(int destPos) const {
     int i = destPos - destStart;
-    int j = destLen == srcLen ? i : int((int64_t(2 * i + 1) * srcLen) / (2 * int64_t(destLen)));
+    int j = destLen == srcLen ? i : int(((int64_t(2) * i + 1) * srcLen) / (2 * int64_t(destLen)));
     return srcStart + (mirror ? srcLen - 1 - j : j);
   }
 };
 
-// Builds an axis from signed extents; false when either is empty.
+// Positions and extents a blit accepts: far beyond any surface, and safe to add.
+bool Reasonable(int64_t v) { return v >= -(int64_t(1) << 28) && v <= (int64_t(1) << 28); }
+
+// Builds an axis from signed extents; false when either is empty or absurd.
 bool MakeAxis(int dest, int destExtent, int src, int srcExtent, Axis &axis) {
   if (destExtent == 0 || srcExtent == 0) return false;
+  if (!Reasonable(dest) || !Reasonable(destExtent) || !Reasonable(src) || !Reasonable(srcExtent)) return false;
   axis.destStart = destExtent < 0 ? dest + destExtent : dest;
   axis.destLen = std::abs(destExtent);
   axis.srcStart = srcExtent < 0 ? src + srcExtent : src;
@@ -252,15 +256,15 @@ BOOL PatBlt(HDC handle, int x, int y, int width, int height, DWORD rop) {
 
 BOOL BitBlt(HDC handle, int x, int y, int width, int height, HDC source, int srcX, int srcY, DWORD rop) {
   if (width <= 0 || height <= 0) return LookupDc(handle) != nullptr;
-  Axis ax{x, width, srcX, width, false}, ay{y, height, srcY, height, false};
+  Axis ax, ay;
+  if (!MakeAxis(x, width, srcX, width, ax) || !MakeAxis(y, height, srcY, height, ay)) return FALSE;
   return Blit(handle, ax, ay, source, rop);
 }
 
 BOOL StretchBlt(HDC handle, int x, int y, int width, int height, HDC source, int srcX, int srcY, int srcWidth,
                 int srcHeight, DWORD rop) {
   Axis ax, ay;
-  if (!MakeAxis(x, width, srcX, srcWidth, ax) || !MakeAxis(y, height, srcY, srcHeight, ay))
-    return LookupDc(handle) != nullptr;
+  if (!MakeAxis(x, width, srcX, srcWidth, ax) || !MakeAxis(y, height, srcY, srcHeight, ay)) return FALSE;
   return Blit(handle, ax, ay, source, rop);
 }
 
@@ -268,8 +272,7 @@ BOOL TransparentBlt(HDC handle, int x, int y, int width, int height, HDC sourceH
                     int srcWidth, int srcHeight, UINT transparent) {
   Axis ax, ay;
   if (width <= 0 || height <= 0 || srcWidth <= 0 || srcHeight <= 0) return FALSE;
-  MakeAxis(x, width, srcX, srcWidth, ax);
-  MakeAxis(y, height, srcY, srcHeight, ay);
+  if (!MakeAxis(x, width, srcX, srcWidth, ax) || !MakeAxis(y, height, srcY, srcHeight, ay)) return FALSE;
   Dc *dc = DrawingDc(handle);
   Source source;
   if (!dc || !SourceOf(sourceHandle, source) || !dc->Prepare()) return FALSE;
@@ -287,8 +290,7 @@ BOOL AlphaBlend(HDC handle, int x, int y, int width, int height, HDC sourceHandl
                 int srcHeight, BLENDFUNCTION blend) {
   if (blend.BlendOp != AC_SRC_OVER || width <= 0 || height <= 0 || srcWidth <= 0 || srcHeight <= 0) return FALSE;
   Axis ax, ay;
-  MakeAxis(x, width, srcX, srcWidth, ax);
-  MakeAxis(y, height, srcY, srcHeight, ay);
+  if (!MakeAxis(x, width, srcX, srcWidth, ax) || !MakeAxis(y, height, srcY, srcHeight, ay)) return FALSE;
   Dc *dc = DrawingDc(handle);
   Source source;
   if (!dc || !SourceOf(sourceHandle, source) || !dc->Prepare()) return FALSE;
@@ -453,8 +455,8 @@ int SetDIBitsToDevice(HDC handle, int x, int y, DWORD width, DWORD height, int s
   if (usage != DIB_RGB_COLORS || !DibSurface(bits, &shape, pixels)) return 0;
   Dc *dc = DrawingDc(handle);
   if (!dc) return 0;
-  Axis ax{x, int(width), srcX, int(width), false};
-  Axis ay{y, int(height), 0, int(height), false};
+  Axis ax, ay;
+  if (!MakeAxis(x, int(width), srcX, int(width), ax) || !MakeAxis(y, int(height), 0, int(height), ay)) return 0;
   // The bits hold scan lines startScan .. startScan + scanLines - 1, counted
   // from the bottom for a bottom-up picture.
   ay.srcStart = bottomUp ? int(scanLines) - (srcY - int(startScan)) - int(height) : srcY - int(startScan);

@@ -21,8 +21,8 @@ const Brush *BrushOf(HBRUSH handle) {
 QRect DeviceRect(const Dc &dc, int left, int top, int right, int bottom) {
   if (right < left) std::swap(left, right);
   if (bottom < top) std::swap(top, bottom);
-  QPoint a = dc.ToDevice(left, top);
-  return QRect(a.x(), a.y(), right - left, bottom - top);
+  QPoint a = dc.ToDevice(left, top), b = dc.ToDevice(right, bottom);
+  return QRect(a.x(), a.y(), b.x() - a.x(), b.y() - a.y());
 }
 
 // The outline and the fill of a shape, Qt computing the pixels: the fill
@@ -319,7 +319,8 @@ BOOL RoundRect(HDC handle, int left, int top, int right, int bottom, int width, 
   if (r.width() < 2 || r.height() < 2) return TRUE;
   QRectF box(r.left() + 0.5, r.top() + 0.5, r.width() - 1, r.height() - 1);
   QPainterPath path;
-  path.addRoundedRect(box, std::min(std::abs(width), r.width()) / 2.0, std::min(std::abs(height), r.height()) / 2.0);
+  path.addRoundedRect(box, std::min<int64_t>(std::abs(int64_t(width)), r.width()) / 2.0,
+                      std::min<int64_t>(std::abs(int64_t(height)), r.height()) / 2.0);
   DrawShape(*dc, path, true, r);
   return TRUE;
 }

@@ -87,7 +87,7 @@ void DropHandle(Table &table, HGDIOBJ handle) {
 std::unique_ptr<Pen> MakePen(int style, int width, COLORREF color) {
   auto pen = std::make_unique<Pen>();
   pen->style = style;
-  pen->width = width < 1 ? 1 : width;
+  pen->width = std::clamp(width, 1, 1 << 14);
   // A wide pen draws solid whatever its style.
   if (pen->width > 1 && style >= PS_DASH && style <= PS_DASHDOTDOT) pen->style = PS_SOLID;
   pen->color = color & 0xFFFFFF;

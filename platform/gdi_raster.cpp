@@ -192,7 +192,7 @@ void DeviceLine(Dc &dc, QPoint a, QPoint b, const Pen &pen, bool lastPixel) {
   if (pen.style == PS_NULL) return;
   const uint32_t color = ToPixel(pen.dcPen ? dc.state.dcPenColor : pen.color);
   const int rop = dc.state.rop2;
-  const int dx = b.x() - a.x(), dy = b.y() - a.y();
+  const int dx = b.x() - a.x(), dy = b.y() - a.y();  // device coordinates are bounded: no overflow
   const int adx = std::abs(dx), ady = std::abs(dy);
   const int steps = std::max(adx, ady) + (lastPixel ? 1 : 0);
   const bool styled = pen.style >= PS_DASH && pen.style <= PS_DASHDOTDOT;
@@ -211,18 +211,23 @@ void DeviceLine(Dc &dc, QPoint a, QPoint b, const Pen &pen, bool lastPixel) {
   const uint32_t back = ToPixel(dc.state.bkColor);
   const bool opaque = dc.state.bkMode == OPAQUE;
   int &position = dc.state.penStylePos;
-  WalkLine(a, b, lastPixel, [&](int x, int y) {
-    if (!styled) {
-      Plot(dc, x, y, color, rop);
-    } else {
-      if (DashOn(pen.style, position)) {
-        Plot(dc, x, y, color, rop);
-      } else if (opaque) {
-        Plot(dc, x, y, back, rop);
-      }
-      ++position;
-    }
-  });
+  const int total = steps;
+  int walked = 0, skipped = 0;
+  WalkLine(
+      a, b, lastPixel,
+      [&](int x, int y) {
+        ++walked;
+        if (!styled) {
+          Plot(dc, x, y, color, rop);
+        } else if (DashOn(pen.style, position + skipped + walked - 1)) {
+          Plot(dc, x, y, color, rop);
+        } else if (opaque) {
+          Plot(dc, x, y, back, rop);
+        }
+      },
+      &dc.clipBounds, &skipped);
+  // The dash pattern goes on where the whole line ends.
+  if (styled) position = int((int64_t(position) + total) % 144);
 }
 
 namespace {

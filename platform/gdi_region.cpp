@@ -19,7 +19,10 @@ int KindOf(const QRegion &region) {
 QRect Box(int left, int top, int right, int bottom) {
   if (right < left) std::swap(left, right);
   if (bottom < top) std::swap(top, bottom);
-  return QRect(left, top, right - left, bottom - top);
+  auto clamp = [](int v) { return int(std::clamp<int64_t>(v, -Dc::kCoordLimit, Dc::kCoordLimit)); };
+  left = clamp(left);
+  top = clamp(top);
+  return QRect(left, top, clamp(right) - left, clamp(bottom) - top);
 }
 
 HRGN NewRegion(const QRegion &region) {
@@ -42,7 +45,10 @@ QRegion Visible(Dc &dc) {
 }
 
 QRect ToDevice(const Dc &dc, int left, int top, int right, int bottom) {
-  return Box(left, top, right, bottom).translated(dc.ToDevice(0, 0));
+  if (right < left) std::swap(left, right);
+  if (bottom < top) std::swap(top, bottom);
+  QPoint a = dc.ToDevice(left, top), b = dc.ToDevice(right, bottom);
+  return QRect(a.x(), a.y(), b.x() - a.x(), b.y() - a.y());
 }
 
 int ClipKind(Dc &dc) { return KindOf(Visible(dc)); }
@@ -78,7 +84,8 @@ HRGN CreateEllipticRgn(int left, int top, int right, int bottom) {
 HRGN CreateRoundRectRgn(int left, int top, int right, int bottom, int width, int height) {
   QRect box = Box(left, top, right, bottom);
   QPainterPath path;
-  path.addRoundedRect(QRectF(box), std::abs(width) / 2.0, std::abs(height) / 2.0);
+  path.addRoundedRect(QRectF(box), std::min<int64_t>(std::abs(int64_t(width)), box.width()) / 2.0,
+                      std::min<int64_t>(std::abs(int64_t(height)), box.height()) / 2.0);
   return NewRegion(QRegion(path.toFillPolygon().toPolygon()) & QRegion(box));
 }
 

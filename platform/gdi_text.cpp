@@ -159,7 +159,7 @@ std::shared_ptr<FontFace> Resolve(const LOGFONTA &log) {
   cache[key] = f;
   f->antialias = antialias;
   if (!HaveGui()) {
-    int h = log.lfHeight == 0 ? 12 : std::abs(log.lfHeight);
+    int h = log.lfHeight == 0 ? 12 : int(std::min<int64_t>(std::abs(int64_t(log.lfHeight)), 2000));
     f->aveCharWidth = std::max(1, h / 2);
     f->maxCharWidth = h;
     f->descent = std::max(1, h / 6);
@@ -182,7 +182,9 @@ std::shared_ptr<FontFace> Resolve(const LOGFONTA &log) {
   const int wanted = std::clamp(log.lfHeight == 0 ? -12 : int(log.lfHeight), -2000, 2000);
   int pixels = std::abs(wanted);
   font.setPixelSize(std::max(1, pixels));
-  if (wanted > 0) {
+  // The Chinese system faces' cell is their character height: both rules agree.
+  const bool cellIsEm = family == QLatin1String(kCjkMonoFace);
+  if (wanted > 0 && !cellIsEm) {
     for (int round = 0; round < 3; ++round) {
       QFontMetrics m(font);
       int cell = m.ascent() + m.descent();
@@ -208,7 +210,11 @@ std::shared_ptr<FontFace> Resolve(const LOGFONTA &log) {
   f->strikeOutPos = m.strikeOutPos();
   f->lineWidth = std::max(1, m.lineWidth());
   f->fixedPitch = m.horizontalAdvance(QLatin1Char('i')) == m.horizontalAdvance(QLatin1Char('W'));
-  if (family == QLatin1String(kCjkMonoFace)) {
+  if (cellIsEm) {
+    const int em = font.pixelSize();
+    f->ascent = std::max(1, int(std::lround(em * 0.86)));
+    f->descent = std::max(0, em - f->ascent);
+    f->internalLeading = 0;
     f->halfWidth = std::max(1, font.pixelSize() / 2);
     f->aveCharWidth = f->halfWidth;
     f->maxCharWidth = 2 * f->halfWidth;
@@ -415,12 +421,12 @@ void DrawChars(Dc &dc, FontFace &face, const std::vector<Char> &chars, const std
     DrawRotated(dc, face, chars, QPoint(x, y), font.log.lfEscapement / 10.0, color);
     return;
   }
-  int pen = x;
+  int64_t pen = x;
   for (size_t i = 0; i < chars.size(); ++i) {
-    DrawGlyph(dc, face.GlyphOf(chars[i].code), pen, y, color);
+    DrawGlyph(dc, face.GlyphOf(chars[i].code), Dc::Clamp(pen), y, color);
     pen += advances[i];
   }
-  const int width = pen - x;
+  const int width = Dc::Clamp(pen - x);
   if (font.log.lfUnderline) {
     int top = y + face.ascent + face.underlinePos;
     for (int k = 0; k < face.lineWidth; ++k) Span(dc, top + k, x, x + width, color, R2_COPYPEN);
@@ -466,46 +472,48 @@ BOOL TextCall(HDC handle, int x, int y, UINT options, const RECT *rect, const ch
   Decode(text, length, chars);
   thread_local std::vector<int> advances;
   advances.resize(chars.size());
-  int width = 0, byte = 0;
+  int64_t sum = 0;
+  int byte = 0;
   for (size_t i = 0; i < chars.size(); ++i) {
-    int a = dx ? dx[byte] + (chars[i].bytes == 2 ? dx[byte + 1] : 0) : Advance(face, chars[i]);
-    advances[i] = a;
-    width += a;
+    int64_t a = dx ? int64_t(dx[byte]) + (chars[i].bytes == 2 ? dx[byte + 1] : 0) : Advance(face, chars[i]);
+    advances[i] = int(std::clamp<int64_t>(a, -(1 << 20), 1 << 20));
+    sum += advances[i];
     byte += chars[i].bytes;
   }
+  const int width = Dc::Clamp(sum);
   DcState &s = dc->state;
   const bool updateCp = s.textAlign & TA_UPDATECP;
   if (updateCp) {
     x = s.position.x;
     y = s.position.y;
   }
-  int left = x;
+  int64_t left = x;
   switch (s.textAlign & (TA_LEFT | TA_RIGHT | TA_CENTER)) {
-    case TA_RIGHT: left = x - width; break;
-    case TA_CENTER: left = x - width / 2; break;
+    case TA_RIGHT: left = int64_t(x) - width; break;
+    case TA_CENTER: left = int64_t(x) - width / 2; break;
     default: break;
   }
-  int top = y;
+  int64_t top = y;
   switch (s.textAlign & (TA_TOP | TA_BOTTOM | TA_BASELINE)) {
-    case TA_BOTTOM: top = y - face.Height(); break;
-    case TA_BASELINE: top = y - face.ascent; break;
+    case TA_BOTTOM: top = int64_t(y) - face.Height(); break;
+    case TA_BASELINE: top = int64_t(y) - face.ascent; break;
     default: break;
   }
   if (updateCp) {
     UINT h = s.textAlign & (TA_LEFT | TA_RIGHT | TA_CENTER);
-    if (h == TA_LEFT) s.position.x = x + width;
-    if (h == TA_RIGHT) s.position.x = x - width;
+    if (h == TA_LEFT) s.position.x = Dc::Clamp(int64_t(x) + width);
+    if (h == TA_RIGHT) s.position.x = Dc::Clamp(int64_t(x) - width);
   }
   if (!dc->Prepare()) return TRUE;  // nothing to draw into
   QRect box;
-  if (rect) box = QRect(dc->ToDevice(rect->left, rect->top), QSize(rect->right - rect->left, rect->bottom - rect->top));
+  if (rect) box = QRect(dc->ToDevice(rect->left, rect->top), dc->ToDevice(rect->right, rect->bottom) - QPoint(1, 1));
   if ((options & ETO_OPAQUE) && rect) {
     Brush back;
     back.color = s.bkColor;
     FillDeviceRect(*dc, box, back, R2_COPYPEN);
   }
   ClipScope scope(*dc, (options & ETO_CLIPPED) && rect ? &box : nullptr);
-  QPoint at = dc->ToDevice(left, top);
+  QPoint at = dc->ToDevice(Dc::Clamp(left), Dc::Clamp(top));
   if (s.bkMode == OPAQUE && width > 0) {
     Brush back;
     back.color = s.bkColor;
@@ -710,7 +718,7 @@ int DrawTextA(HDC handle, LPCSTR text, int length, RECT *rect, UINT format) {
   };
 
   const bool single = format & DT_SINGLELINE;
-  const int boxWidth = rect->right - rect->left;
+  const int boxWidth = Dc::Clamp(int64_t(rect->right) - rect->left);
   std::vector<Row> rows;
   size_t start = 0;
   auto addLine = [&](size_t from, size_t to) {
@@ -774,19 +782,20 @@ int DrawTextA(HDC handle, LPCSTR text, int length, RECT *rect, UINT format) {
   int maxWidth = 0;
   for (const Row &row : rows) maxWidth = std::max(maxWidth, row.width);
 
-  int top = rect->top;
-  if (single && (format & DT_VCENTER)) top = rect->top + (rect->bottom - rect->top - textHeight) / 2;
-  if (single && (format & DT_BOTTOM)) top = rect->bottom - textHeight;
-  const int result = (single && (format & (DT_VCENTER | DT_BOTTOM))) ? top - rect->top + textHeight : textHeight;
+  int64_t top64 = rect->top;
+  if (single && (format & DT_VCENTER)) top64 = rect->top + (int64_t(rect->bottom) - rect->top - textHeight) / 2;
+  if (single && (format & DT_BOTTOM)) top64 = int64_t(rect->bottom) - textHeight;
+  const int top = Dc::Clamp(top64);
+  const int result = Dc::Clamp((single && (format & (DT_VCENTER | DT_BOTTOM))) ? top64 - rect->top + textHeight : textHeight);
 
   if (format & DT_CALCRECT) {
-    rect->right = rect->left + maxWidth;
-    rect->bottom = rect->top + textHeight;
+    rect->right = Dc::Clamp(int64_t(rect->left) + maxWidth);
+    rect->bottom = Dc::Clamp(int64_t(rect->top) + textHeight);
     return result;
   }
   if (rows.empty() || !dc->Prepare()) return result;
 
-  QRect box(dc->ToDevice(rect->left, rect->top), QSize(rect->right - rect->left, rect->bottom - rect->top));
+  QRect box(dc->ToDevice(rect->left, rect->top), dc->ToDevice(rect->right, rect->bottom) - QPoint(1, 1));
   ClipScope scope(*dc, (format & DT_NOCLIP) ? nullptr : &box);
   const DcState &s = dc->state;
   const uint32_t color = ToPixel(s.textColor);
@@ -794,9 +803,10 @@ int DrawTextA(HDC handle, LPCSTR text, int length, RECT *rect, UINT format) {
   std::vector<int> advances;
   int y = top;
   for (const Row &row : rows) {
-    int x = rect->left;
-    if (format & DT_CENTER) x = rect->left + (boxWidth - row.width) / 2;
-    else if (format & DT_RIGHT) x = rect->right - row.width;
+    int64_t x64 = rect->left;
+    if (format & DT_CENTER) x64 = rect->left + (int64_t(boxWidth) - row.width) / 2;
+    else if (format & DT_RIGHT) x64 = int64_t(rect->right) - row.width;
+    const int x = Dc::Clamp(x64);
     line.assign(chars.begin() + ptrdiff_t(row.from), chars.begin() + ptrdiff_t(row.to));
     advances.clear();
     int w = 0;

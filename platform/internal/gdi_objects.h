@@ -6,6 +6,7 @@
 
 #include <functional>
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -174,8 +175,12 @@ struct Dc : GdiObject {
   std::vector<QRect> clipRects;  // device coordinates
   QRect clipBounds;
 
-  int ToDeviceX(int x) const { return x - state.windowOrg.x + state.viewportOrg.x; }
-  int ToDeviceY(int y) const { return y - state.windowOrg.y + state.viewportOrg.y; }
+  // Device coordinates stay within +-2^27, so that sizes and sums of them
+  // never overflow, whatever a caller passes.
+  static int Clamp(int64_t v) { return int(v < -kCoordLimit ? -kCoordLimit : v > kCoordLimit ? kCoordLimit : v); }
+  static constexpr int64_t kCoordLimit = int64_t(1) << 27;
+  int ToDeviceX(int x) const { return Clamp(int64_t(x) - state.windowOrg.x + state.viewportOrg.x); }
+  int ToDeviceY(int y) const { return Clamp(int64_t(y) - state.windowOrg.y + state.viewportOrg.y); }
   QPoint ToDevice(int x, int y) const { return QPoint(ToDeviceX(x), ToDeviceY(y)); }
   COLORREF PenColor() const;
   COLORREF BrushColor() const;
@@ -212,20 +217,32 @@ void FillDeviceRect(Dc &dc, const QRect &rect, const Brush &brush, int rop2);
 // asked for. Halfway cases go to the smaller coordinate, so a line and its
 // reverse cover the same pixels.
 template <class F>
-void WalkLine(QPoint a, QPoint b, bool lastPixel, F &&plot) {
-  const int dx = b.x() - a.x(), dy = b.y() - a.y();
-  const int adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
-  const int steps = (adx > ady ? adx : ady) + (lastPixel ? 1 : 0);
+void WalkLine(QPoint a, QPoint b, bool lastPixel, F &&plot, const QRect *bounds = nullptr, int *skipped = nullptr) {
+  const int64_t dx = int64_t(b.x()) - a.x(), dy = int64_t(b.y()) - a.y();
+  const int64_t adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
+  const bool xMajor = adx >= ady;
+  int64_t from = 0, to = (xMajor ? adx : ady) + (lastPixel ? 1 : 0);
+  if (bounds) {
+    // Only the steps whose major coordinate falls inside the bounds.
+    const int64_t start = xMajor ? a.x() : a.y();
+    const int64_t low = xMajor ? bounds->left() : bounds->top();
+    const int64_t high = xMajor ? bounds->right() : bounds->bottom();
+    const bool forward = xMajor ? dx >= 0 : dy >= 0;
+    int64_t first = forward ? low - start : start - high, last = forward ? high - start : start - low;
+    from = std::max<int64_t>(from, first);
+    to = std::min<int64_t>(to, last + 1);
+  }
+  if (skipped) *skipped = int(std::max<int64_t>(from, 0) & 0x3FFFFFFF);
   auto roundHalfDown = [](int64_t n, int64_t d) {  // n / d, d > 0
     int64_t m = 2 * n - d, q = m / (2 * d);
     if (m % (2 * d) != 0 && m > 0) ++q;  // ceiling
-    return int(q);
+    return q;
   };
-  for (int k = 0; k < steps; ++k) {
-    if (adx >= ady) {
-      plot(a.x() + (dx >= 0 ? k : -k), a.y() + roundHalfDown(int64_t(k) * dy, adx));
+  for (int64_t k = from; k < to; ++k) {
+    if (xMajor) {
+      plot(int(a.x() + (dx >= 0 ? k : -k)), int(a.y() + roundHalfDown(k * dy, adx)));
     } else {
-      plot(a.x() + roundHalfDown(int64_t(k) * dx, ady), a.y() + (dy >= 0 ? k : -k));
+      plot(int(a.x() + roundHalfDown(k * dx, ady)), int(a.y() + (dy >= 0 ? k : -k)));
     }
   }
 }

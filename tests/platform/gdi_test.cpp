@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/gdi.h"
+#include "platform/module.h"
 #include "platform/winuser.h"
 #include "testing/image_capture.h"
 
@@ -159,6 +160,43 @@ TEST(GdiHandles, BadArgumentsFailWithoutHarm) {
   EXPECT_FALSE(GetTextExtentPoint32A(reinterpret_cast<HDC>(GetStockObject(BLACK_PEN)), "a", 1, &size));
   EXPECT_FALSE(RestoreDC(canvas.dc, 1));
   EXPECT_EQ(canvas.Drawn(), Pixels{});
+}
+
+TEST(GdiHandles, ExtremeCoordinatesNeitherOverflowNorHang) {
+  Canvas canvas(8, 8);
+  const int big = 2000000000;
+  HPEN dash = CreatePen(PS_DASH, 1, kBlack);
+  HGDIOBJ old = SelectObject(canvas.dc, dash);
+  MoveToEx(canvas.dc, -big, 3, nullptr);
+  EXPECT_TRUE(LineTo(canvas.dc, big, 3));  // clipped before it is walked
+  MoveToEx(canvas.dc, -big, -big, nullptr);
+  LineTo(canvas.dc, big, big);
+  SelectObject(canvas.dc, old);
+  DeleteObject(dash);
+  RECT huge{-big, -big, big, big};
+  EXPECT_EQ(FillRect(canvas.dc, &huge, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH))), 1);
+  EXPECT_EQ(canvas.Drawn().size(), 64u);
+  Rectangle(canvas.dc, -big, -big, big, big);
+  Ellipse(canvas.dc, -big, -big, big, big);
+  RoundRect(canvas.dc, 0, 0, 8, 8, INT32_MIN, INT32_MIN);
+  DeleteObject(CreateRoundRectRgn(0, 0, 8, 8, INT32_MIN, INT32_MIN));
+  HFONT tiny = CreateFontA(INT32_MIN, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "Arial");
+  HGDIOBJ oldFont = SelectObject(canvas.dc, tiny);
+  SIZE size;
+  EXPECT_TRUE(GetTextExtentPoint32A(canvas.dc, "a", 1, &size));
+  SelectObject(canvas.dc, oldFont);
+  DeleteObject(tiny);
+  EXPECT_TRUE(SetViewportOrgEx(canvas.dc, big, big, nullptr));
+  EXPECT_TRUE(TextOutA(canvas.dc, big, big, "ab", 2));
+  INT dx[2] = {big, big};
+  EXPECT_TRUE(ExtTextOutA(canvas.dc, -big, 0, ETO_CLIPPED, &huge, "ab", 2, dx));
+  RECT r = huge;
+  DrawTextA(canvas.dc, "a b", 3, &r, DT_CALCRECT | DT_WORDBREAK | DT_CENTER);
+  StretchBlt(canvas.dc, -big / 8, -big / 8, big / 4, big / 4, canvas.dc, 0, 0, 8, 8, SRCCOPY);
+  EXPECT_FALSE(BitBlt(canvas.dc, big, big, big, big, canvas.dc, 0, 0, SRCCOPY));
+  HRGN region = CreateRectRgn(-big, -big, big, big);
+  EXPECT_NE(SelectClipRgn(canvas.dc, region), RGN_ERROR);
+  DeleteObject(region);
 }
 
 // ---- one-pixel primitives ------------------------------------------------------
@@ -441,6 +479,22 @@ TEST(GdiBlits, GradientRunsFromFirstToLastColour) {
   EXPECT_FALSE(GradientFill(canvas.dc, v, 2, &bad, 1, GRADIENT_FILL_RECT_V));
 }
 
+TEST(GdiBlits, TheImageLibraryIsFoundByNameAtRunTime) {
+  HMODULE library = LoadLibraryA("Msimg32.dll");
+  ASSERT_TRUE(library);
+  using Gradient = BOOL (*)(HDC, TRIVERTEX *, ULONG, LPVOID, ULONG, ULONG);
+  auto gradient = reinterpret_cast<Gradient>(GetProcAddress(library, "GradientFill"));
+  ASSERT_TRUE(gradient);
+  EXPECT_TRUE(GetProcAddress(library, "TransparentBlt"));
+  EXPECT_TRUE(GetProcAddress(library, "AlphaBlend"));
+  Canvas canvas(4, 4);
+  TRIVERTEX v[2] = {{0, 0, 0xFF00, 0, 0, 0}, {4, 4, 0xFF00, 0, 0, 0}};
+  GRADIENT_RECT mesh{0, 1};
+  EXPECT_TRUE(gradient(canvas.dc, v, 2, &mesh, 1, GRADIENT_FILL_RECT_V));
+  EXPECT_EQ(canvas.At(2, 2), RGB(255, 0, 0));
+  FreeLibrary(library);
+}
+
 // ---- contexts and clipping -----------------------------------------------------
 
 TEST(GdiContexts, ClipRegionsLimitDrawingAndSaveDcRestoresThem) {
@@ -577,6 +631,11 @@ TEST_F(TextTest, HeightsFollowTheCharacterAndCellRules) {
   ASSERT_TRUE(GetTextMetricsA(canvas.dc, &tm));
   EXPECT_EQ(tm.tmHeight - tm.tmInternalLeading, 12) << "negative: character height";
   EXPECT_EQ(tm.tmHeight, tm.tmAscent + tm.tmDescent);
+  HFONT song = CreateFontA(12, 0, 0, 0, FW_NORMAL, 0, 0, 0, GB2312_CHARSET, 0, 0, 0, 0, "宋体");
+  SelectObject(canvas.dc, song);
+  GetTextMetricsA(canvas.dc, &tm);
+  EXPECT_EQ(tm.tmHeight, 12) << "the Chinese system face's cell is its character height";
+  EXPECT_EQ(tm.tmAveCharWidth, 6);
   HFONT cell = CreateFontA(20, 0, 0, 0, FW_BOLD, 0, 0, 0, 0, 0, 0, 0, 0, "Tahoma");
   SelectObject(canvas.dc, cell);
   GetTextMetricsA(canvas.dc, &tm);
@@ -584,6 +643,7 @@ TEST_F(TextTest, HeightsFollowTheCharacterAndCellRules) {
   EXPECT_EQ(tm.tmWeight, FW_BOLD);
   SelectObject(canvas.dc, font);
   DeleteObject(cell);
+  DeleteObject(song);
 }
 
 TEST_F(TextTest, ChineseCharactersAreTwiceAsWideAsLetters) {
