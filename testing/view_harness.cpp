@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <memory>
 
 #include "platform/gdi.h"
 #include "platform/qtbridge.h"
@@ -50,13 +51,18 @@ void ViewHarness::Soon(const std::function<void()> &script) {
 }
 
 int ViewHarness::RunModal(TCustomForm *form, const std::function<void()> &script) {
-  Soon([this, form, script] {
+  auto running = std::make_shared<bool>(true);
+  Soon([this, form, script, running] {
     Pump();  // the form is shown and focused first
     script();
-    Pump();
-    if (form->Modal() && form->ModalResult() == mrNone) form->SetModalResult(-1);
+    // Queued behind whatever the script left queued.
+    Soon([form, running] {
+      if (*running && form->Modal() && form->ModalResult() == mrNone) form->SetModalResult(-1);
+    });
   });
-  return form->ShowModal();
+  int result = form->ShowModal();
+  *running = false;
+  return result;
 }
 
 void ViewHarness::Pump() { platform::ProcessPendingMessages(); }

@@ -1090,10 +1090,43 @@ void TWinControl::WMCommand(TWMCommand &msg) {
 }
 
 // ---- TCustomControl and TGraphicControl ----------------------------------------------------------
-TCustomControl::TCustomControl(TComponent *owner) : TWinControl(owner), canvas_(std::make_unique<TCanvas>()) {}
-TCustomControl::~TCustomControl() { BeginDestroy(); }
+void TControlCanvas::CreateHandle() {
+  if (own_ || !control_) return;
+  if (auto *win = dynamic_cast<TWinControl *>(control_)) {
+    if (!win->HandleAllocated()) return;
+    window_ = win->Handle();
+    own_ = GetDC(window_);
+    SetHandle(own_);
+    return;
+  }
+  // A control without a window draws on its part of the parent.
+  TWinControl *parent = control_->Parent();
+  if (!parent || !parent->HandleAllocated()) return;
+  window_ = parent->Handle();
+  own_ = GetDC(window_);
+  if (!own_) return;
+  SetViewportOrgEx(own_, control_->Left(), control_->Top(), nullptr);
+  IntersectClipRect(own_, 0, 0, control_->Width(), control_->Height());
+  SetHandle(own_);
+}
+
+void TControlCanvas::FreeHandle() {
+  if (!own_) return;
+  SetHandle(nullptr);
+  if (IsWindow(window_)) ReleaseDC(window_, own_);
+  own_ = nullptr;
+  window_ = nullptr;
+}
+
+TCustomControl::TCustomControl(TComponent *owner)
+    : TWinControl(owner), canvas_(std::make_unique<TControlCanvas>(this)) {}
+TCustomControl::~TCustomControl() {
+  BeginDestroy();
+  canvas_->FreeHandle();
+}
 
 void TCustomControl::WMPaint(TWMPaint &msg) {
+  canvas_->FreeHandle();
   int saved = SaveDC(msg.DC);
   canvas_->SetHandle(msg.DC);
   canvas_->Font()->Assign(Font());
@@ -1104,11 +1137,16 @@ void TCustomControl::WMPaint(TWMPaint &msg) {
   PaintControls(msg.DC);
 }
 
-TGraphicControl::TGraphicControl(TComponent *owner) : TControl(owner), canvas_(std::make_unique<TCanvas>()) {}
-TGraphicControl::~TGraphicControl() { BeginDestroy(); }
+TGraphicControl::TGraphicControl(TComponent *owner)
+    : TControl(owner), canvas_(std::make_unique<TControlCanvas>(this)) {}
+TGraphicControl::~TGraphicControl() {
+  BeginDestroy();
+  canvas_->FreeHandle();
+}
 
 void TGraphicControl::WMPaint(TWMPaint &msg) {
   if (!msg.DC) return;
+  canvas_->FreeHandle();
   int saved = SaveDC(msg.DC);
   canvas_->SetHandle(msg.DC);
   canvas_->Font()->Assign(Font());

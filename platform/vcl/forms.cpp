@@ -19,7 +19,7 @@ std::vector<TCustomForm *> &Forms() {
 
 }  // namespace
 
-TCustomForm::TCustomForm(TComponent *owner) : TWinControl(owner), canvas_(std::make_unique<TCanvas>()) {
+TCustomForm::TCustomForm(TComponent *owner) : TWinControl(owner), canvas_(std::make_unique<TControlCanvas>(this)) {
   SetVisible(false);
   SetBounds(0, 0, 320, 240);
   Forms().push_back(this);
@@ -27,6 +27,7 @@ TCustomForm::TCustomForm(TComponent *owner) : TWinControl(owner), canvas_(std::m
 
 TCustomForm::~TCustomForm() {
   BeginDestroy();
+  canvas_->FreeHandle();
   auto &forms = Forms();
   forms.erase(std::remove(forms.begin(), forms.end(), this), forms.end());
   if (Application()->MainForm() == this) Application()->SetMainForm(nullptr);
@@ -204,6 +205,7 @@ void TCustomForm::WndProc(TMessage &m) {
 }
 
 void TCustomForm::WMPaint(TWMPaint &msg) {
+  canvas_->FreeHandle();
   int saved = SaveDC(msg.DC);
   canvas_->SetHandle(msg.DC);
   canvas_->Font()->Assign(Font());

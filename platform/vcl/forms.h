@@ -115,7 +115,7 @@ class TCustomForm : public TWinControl {
  private:
   friend class TWinControl;
   friend class TButton;
-  std::unique_ptr<TCanvas> canvas_;
+  std::unique_ptr<TControlCanvas> canvas_;
   TFormBorderStyle borderStyle_ = bsSizeable;
   TBorderIcons borderIcons_ = biSystemMenu | biMinimize | biMaximize;
   TFormStyle formStyle_ = fsNormal;

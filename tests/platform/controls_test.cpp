@@ -75,6 +75,24 @@ TEST_F(ControlFixture, MessagesReachTheTypedHandlersDecoded) {
   EXPECT_EQ(r->seen, (std::vector<std::string>{"down 7,-3 shift", "key 81", "char q", "size 60x45", "paint"}));
 }
 
+TEST_F(ControlFixture, CanvasDrawsOutsidePaintAndXorTwiceRestores) {
+  auto *r = new Recorder(&form);
+  r->SetParent(&form);
+  r->SetBounds(0, 0, 40, 30);
+  r->SetColor(clWhite);
+  harness.Pump();
+  ASSERT_EQ(harness.Pixel(r->Handle(), 10, 10), RGB(255, 255, 255));
+  TCanvas *canvas = r->Canvas();
+  canvas->Pen()->SetMode(pmXor);
+  canvas->Pen()->SetColor(clWhite);
+  canvas->MoveTo(0, 10);
+  canvas->LineTo(40, 10);  // a cross-hair line, drawn at a mouse move
+  EXPECT_EQ(harness.Pixel(r->Handle(), 10, 10), RGB(0, 0, 0));
+  canvas->MoveTo(0, 10);
+  canvas->LineTo(40, 10);
+  EXPECT_EQ(harness.Pixel(r->Handle(), 10, 10), RGB(255, 255, 255));
+}
+
 // Subclassing by window procedure still works: the new procedure sees the
 // message first and may keep it from the control.
 WNDPROC g_previous = nullptr;
