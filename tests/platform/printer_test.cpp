@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "platform/gdi.h"
+#include "platform/picture.h"
 #include "testing/print_dialog_standin.h"
 #include "testing/temp_folder.h"
 
@@ -79,6 +80,20 @@ TEST_F(PrinterTest, WhatIsDrawnOnAPageReachesThePaper) {
   printer->Canvas()->FillRect(TRect(100, 100, 400, 300));
   EXPECT_EQ(GetPixel(dc, 100, 100), RGB(0, 0, 0));
   EXPECT_EQ(GetPixel(dc, 400, 300), RGB(255, 255, 255));
+  // A window's picture stretched onto the page, as views print themselves.
+  TBitmap picture;
+  platform::PixelImage quad;
+  quad.width = quad.height = 2;
+  quad.argb = {0xFF000000u, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFF000000u};
+  ASSERT_TRUE(picture.SetPixels(quad));
+  ASSERT_TRUE(picture.Draw(dc, RECT{1000, 1000, 1400, 1400}));
+  EXPECT_EQ(GetPixel(dc, 1199, 1199), RGB(0, 0, 0));
+  EXPECT_EQ(GetPixel(dc, 1200, 1199), RGB(255, 255, 255));
+  EXPECT_EQ(GetPixel(dc, 1399, 1399), RGB(0, 0, 0));
+  // A 9-point font is 9/72 of an inch at the page's resolution.
+  printer->Canvas()->Font()->SetName("宋体");
+  printer->Canvas()->Font()->SetHeight(-9 * printer->PixelsPerInch() / 72);
+  EXPECT_NEAR(printer->Canvas()->TextHeight("年"), 37, 4);
   // A new page starts white; the canvas keeps its brush.
   printer->NewPage();
   EXPECT_EQ(GetPixel(dc, 100, 100), RGB(255, 255, 255));
