@@ -1,48 +1,139 @@
-#include "platform/gdi.h"
-
-#include <QFont>
-#include <QFontMetrics>
-#include <QGuiApplication>
+// Device contexts: making and releasing them, what is selected into them,
+// their attributes, saved states and coordinates.
 #include <QImage>
 
-#include <cstdlib>
 #include <cstring>
 
-#include "platform/handles.h"
-#include "platform/qtext.h"
-#include "platform/window_internal.h"
+#include "platform/internal/gdi_objects.h"
+#include "platform/internal/window_record.h"
 
 namespace platform {
 namespace {
 
-struct GdiObject : KernelObject {};
-
-struct Bitmap : GdiObject {
-  DibInfo info;
-  ~Bitmap() override { std::free(info.bits); }
-};
-
-struct Font : GdiObject {};
-
-struct DeviceContext : GdiObject {
-  HWND hwnd = nullptr;  // null for a memory context
-  HGDIOBJ bitmap = nullptr;
-  HGDIOBJ font = nullptr;
-};
-
-HDC NewDC(HWND hwnd) {
-  auto dc = std::make_shared<DeviceContext>();
+Dc *NewDcObject(DcType type, HWND hwnd, HDC &handle) {
+  auto dc = std::make_unique<Dc>();
+  dc->type = type;
   dc->hwnd = hwnd;
-  return static_cast<HDC>(InsertHandle(std::move(dc)));
+  Dc *raw = dc.get();
+  DcState &s = raw->state;
+  s.pen = LookupGdi<Pen>(GetStockObject(BLACK_PEN));
+  s.brush = LookupGdi<Brush>(GetStockObject(WHITE_BRUSH));
+  s.font = LookupGdi<Font>(GetStockObject(SYSTEM_FONT));
+  if (type == DcType::Memory) {
+    s.bitmap = LookupGdi<Bitmap>(StockBitmapHandle());
+  }
+  AddUse(s.pen);
+  AddUse(s.brush);
+  AddUse(s.font);
+  AddUse(s.bitmap);
+  handle = static_cast<HDC>(InsertGdiObject(std::move(dc)));
+  return handle ? raw : nullptr;
+}
+
+HDC NewDc(DcType type, HWND hwnd) {
+  HDC handle = nullptr;
+  NewDcObject(type, hwnd, handle);
+  return handle;
+}
+
+void Release(HDC handle) {
+  if (LookupDc(handle)) DeleteGdiHandle(handle);
 }
 
 }  // namespace
 
-bool GetDibInfo(HBITMAP bitmap, DibInfo &info) {
-  auto object = std::dynamic_pointer_cast<Bitmap>(ReferenceHandle(bitmap));
-  if (!object) return false;
-  info = object->info;
+Dc::~Dc() {
+  ReleaseDcState(state);
+  for (DcState &s : saved) ReleaseDcState(s);
+}
+
+void ReleaseDcState(DcState &s) {
+  if (s.bitmap && s.bitmap->selectedInto && s.bitmap->uses == 1) s.bitmap->selectedInto = nullptr;
+  DropUse(s.pen);
+  DropUse(s.brush);
+  DropUse(s.font);
+  DropUse(s.bitmap);
+  s.pen = nullptr;
+  s.brush = nullptr;
+  s.font = nullptr;
+  s.bitmap = nullptr;
+}
+
+void SetDcState(Dc &dc, const DcState &from) {
+  DcState copy = from;
+  AddUse(copy.pen);
+  AddUse(copy.brush);
+  AddUse(copy.font);
+  AddUse(copy.bitmap);
+  ReleaseDcState(dc.state);
+  dc.state = std::move(copy);
+  if (dc.state.bitmap && !dc.state.bitmap->stock) dc.state.bitmap->selectedInto = static_cast<HDC>(dc.handle);
+  ClipChanged(dc);
+}
+
+void ClipChanged(Dc &dc) { dc.clipDirty = true; }
+
+COLORREF Dc::PenColor() const { return state.pen && state.pen->dcPen ? state.dcPenColor : state.pen ? state.pen->color : 0; }
+COLORREF Dc::BrushColor() const {
+  return state.brush && state.brush->dcBrush ? state.dcBrushColor : state.brush ? state.brush->color : 0;
+}
+
+bool Dc::Prepare() {
+  surface = Surface{};
+  switch (type) {
+    case DcType::Client:
+    case DcType::Paint:
+    case DcType::Window: {
+      Window *window = OwnWindow(hwnd);
+      if (!window || !window->image || window->image->isNull()) return false;
+      QImage &image = *window->image;
+      if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32) return false;
+      surface.row0 = image.bits();
+      surface.pitch = image.bytesPerLine();
+      surface.width = image.width();
+      surface.height = image.height();
+      surface.bytes = 4;
+      if (type == DcType::Window) {
+        int border = window->BorderWidth();
+        deviceOffset = POINT{-border, -border};
+      }
+      break;
+    }
+    case DcType::Memory:
+      if (!state.bitmap) return false;
+      surface = SurfaceOf(state.bitmap->info);
+      break;
+    case DcType::Screen: return false;
+  }
+  if (!surface.Valid()) return false;
+  if (clipDirty || surface.row0 != preparedRow0 || surface.width != preparedWidth ||
+      surface.height != preparedHeight) {
+    QRegion area(QRect(-deviceOffset.x, -deviceOffset.y, surface.width, surface.height));
+    if (sysClip) area &= *sysClip;
+    if (state.clip) area &= *state.clip;
+    clipRects.assign(area.begin(), area.end());
+    clipBounds = area.boundingRect();
+    preparedRow0 = surface.row0;
+    preparedWidth = surface.width;
+    preparedHeight = surface.height;
+    clipDirty = false;
+  }
   return true;
+}
+
+Dc *LookupDc(HDC handle) { return LookupGdi<Dc>(handle); }
+
+bool SetDeviceResolution(HDC handle, int dpiX, int dpiY) {
+  Dc *dc = LookupDc(handle);
+  if (!dc || dpiX < 1 || dpiY < 1 || dpiX > 10000 || dpiY > 10000) return false;
+  dc->dpiX = dpiX;
+  dc->dpiY = dpiY;
+  return true;
+}
+
+Dc *DrawingDc(HDC handle) {
+  Dc *dc = LookupDc(handle);
+  return dc && dc->Prepare() ? dc : nullptr;
 }
 
 }  // namespace platform
@@ -50,16 +141,27 @@ bool GetDibInfo(HBITMAP bitmap, DibInfo &info) {
 using namespace platform;
 
 HDC GetDC(HWND hwnd) {
-  if (hwnd && !OwnWindow(hwnd)) {
+  if (!hwnd) return NewDc(DcType::Screen, nullptr);
+  if (!OwnWindow(hwnd)) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return nullptr;
   }
-  return NewDC(hwnd);
+  return NewDc(DcType::Client, hwnd);
 }
 
-int ReleaseDC(HWND, HDC dc) {
-  if (!ReferenceHandleAs<DeviceContext>(dc)) return 0;
-  CloseHandle(dc);
+HDC GetWindowDC(HWND hwnd) {
+  if (!hwnd) return NewDc(DcType::Screen, nullptr);
+  if (!OwnWindow(hwnd)) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return nullptr;
+  }
+  return NewDc(DcType::Window, hwnd);
+}
+
+int ReleaseDC(HWND, HDC handle) {
+  Dc *dc = LookupDc(handle);
+  if (!dc || dc->type == DcType::Memory) return 0;
+  Release(handle);
   return 1;
 }
 
@@ -73,103 +175,255 @@ HDC BeginPaint(HWND hwnd, PAINTSTRUCT *paint) {
   RECT dirty = window->needsPaint ? window->dirty : RECT{};
   bool erase = window->needsErase;
   ValidateAfterPaint(*window);
-  HDC dc = NewDC(hwnd);
-  paint->hdc = dc;
+  HDC handle = nullptr;
+  Dc *dc = NewDcObject(DcType::Paint, hwnd, handle);
+  if (!dc) return nullptr;
+  // Painting reaches only what was invalid.
+  dc->sysClip = QRegion(QRect(dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top));
+  ClipChanged(*dc);
+  paint->hdc = handle;
   paint->rcPaint = dirty;
   paint->fErase = TRUE;
-  if (erase) paint->fErase = SendMessageA(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0) == 0;
-  return dc;
+  if (erase) paint->fErase = SendMessageA(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(handle), 0) == 0;
+  return handle;
 }
 
 BOOL EndPaint(HWND hwnd, const PAINTSTRUCT *paint) {
-  if (paint && paint->hdc) CloseHandle(paint->hdc);
+  if (paint && paint->hdc) {
+    Dc *dc = LookupDc(paint->hdc);
+    if (dc && dc->type == DcType::Paint) Release(paint->hdc);
+  }
   if (Window *window = OwnWindow(hwnd)) HostUpdate(*window);
   return TRUE;
 }
 
-HDC CreateCompatibleDC(HDC) { return NewDC(nullptr); }
+HDC CreateCompatibleDC(HDC) { return NewDc(DcType::Memory, nullptr); }
 
-BOOL DeleteDC(HDC dc) {
-  if (!ReferenceHandleAs<DeviceContext>(dc)) return FALSE;
-  return CloseHandle(dc);
+BOOL DeleteDC(HDC handle) {
+  if (!LookupDc(handle)) return FALSE;
+  Release(handle);
+  return TRUE;
 }
 
-HWND WindowFromDC(HDC dc) {
-  auto context = ReferenceHandleAs<DeviceContext>(dc);
-  return context ? context->hwnd : nullptr;
+HWND WindowFromDC(HDC handle) {
+  Dc *dc = LookupDc(handle);
+  return dc ? dc->hwnd : nullptr;
 }
 
-HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
-  auto context = ReferenceHandleAs<DeviceContext>(dc);
-  auto gdi = std::dynamic_pointer_cast<GdiObject>(ReferenceHandle(object));
-  if (!context || !gdi) return nullptr;
-  HGDIOBJ previous = nullptr;
-  if (std::dynamic_pointer_cast<Bitmap>(gdi)) {
-    previous = context->bitmap;
-    context->bitmap = object;
-  } else if (std::dynamic_pointer_cast<Font>(gdi)) {
-    previous = context->font;
-    context->font = object;
+int GetDeviceCaps(HDC handle, int index) {
+  Dc *dc = LookupDc(handle);
+  if (!dc) return 0;
+  int width = 1920, height = 1080;
+  if (dc->Prepare()) {
+    width = dc->surface.width;
+    height = dc->surface.height;
   }
+  switch (index) {
+    case HORZRES:
+    case PHYSICALWIDTH: return width;
+    case VERTRES:
+    case PHYSICALHEIGHT: return height;
+    case HORZSIZE: return int(int64_t(width) * 254 / (int64_t(dc->dpiX) * 10));
+    case VERTSIZE: return int(int64_t(height) * 254 / (int64_t(dc->dpiY) * 10));
+    case BITSPIXEL: return 32;
+    case PLANES: return 1;
+    case NUMCOLORS: return -1;
+    case LOGPIXELSX: return dc->dpiX;
+    case LOGPIXELSY: return dc->dpiY;
+    case RASTERCAPS: return 0x0001 | 0x0008 | 0x0800;  // bit blits, large bitmaps, stretch blits
+    default: return 0;
+  }
+}
+
+HGDIOBJ SelectObject(HDC handle, HGDIOBJ objectHandle) {
+  Dc *dc = LookupDc(handle);
+  GdiObject *object = LookupGdiObject(objectHandle);
+  if (!dc || !object) return nullptr;
+  DcState &s = dc->state;
+  auto swap = [](auto *&slot, auto *next) -> HGDIOBJ {
+    auto *previous = slot;
+    AddUse(next);
+    slot = next;
+    HGDIOBJ previousHandle = previous ? previous->handle : nullptr;
+    DropUse(previous);
+    return previousHandle;
+  };
+  switch (object->kind) {
+    case GdiKind::Pen: return swap(s.pen, static_cast<Pen *>(object));
+    case GdiKind::Brush: return swap(s.brush, static_cast<Brush *>(object));
+    case GdiKind::Font: return swap(s.font, static_cast<Font *>(object));
+    case GdiKind::Bitmap: {
+      auto *bitmap = static_cast<Bitmap *>(object);
+      if (dc->type != DcType::Memory) return nullptr;
+      // A bitmap is selected into one context at a time.
+      if (bitmap->selectedInto && bitmap->selectedInto != handle && !bitmap->stock) return nullptr;
+      Bitmap *previous = s.bitmap;
+      if (previous == bitmap) return objectHandle;
+      if (previous && previous->uses == 1) previous->selectedInto = nullptr;
+      if (!bitmap->stock) bitmap->selectedInto = handle;
+      HGDIOBJ result = swap(s.bitmap, bitmap);
+      ClipChanged(*dc);
+      return result;
+    }
+    case GdiKind::Region: {
+      int kind = SelectClipRgn(handle, objectHandle);
+      return reinterpret_cast<HGDIOBJ>(intptr_t(kind));
+    }
+    case GdiKind::Dc: break;
+  }
+  SetLastError(ERROR_INVALID_HANDLE);
+  return nullptr;
+}
+
+HGDIOBJ GetCurrentObject(HDC handle, UINT kind) {
+  Dc *dc = LookupDc(handle);
+  if (!dc) return nullptr;
+  const DcState &s = dc->state;
+  switch (kind) {
+    case OBJ_PEN: return s.pen ? s.pen->handle : nullptr;
+    case OBJ_BRUSH: return s.brush ? s.brush->handle : nullptr;
+    case OBJ_FONT: return s.font ? s.font->handle : nullptr;
+    case OBJ_BITMAP: return s.bitmap ? s.bitmap->handle : nullptr;
+    default: return nullptr;
+  }
+}
+
+int SaveDC(HDC handle) {
+  Dc *dc = LookupDc(handle);
+  if (!dc) return 0;
+  DcState copy = dc->state;
+  AddUse(copy.pen);
+  AddUse(copy.brush);
+  AddUse(copy.font);
+  AddUse(copy.bitmap);
+  dc->saved.push_back(std::move(copy));
+  return int(dc->saved.size());
+}
+
+BOOL RestoreDC(HDC handle, int level) {
+  Dc *dc = LookupDc(handle);
+  if (!dc || level == 0) return FALSE;
+  int count = int(dc->saved.size());
+  int target = level > 0 ? level : count + 1 + level;
+  if (target < 1 || target > count) return FALSE;
+  SetDcState(*dc, dc->saved[size_t(target - 1)]);
+  while (int(dc->saved.size()) >= target) {
+    ReleaseDcState(dc->saved.back());
+    dc->saved.pop_back();
+  }
+  // What the restored state has selected belongs to this context again.
+  if (dc->state.bitmap && !dc->state.bitmap->stock) dc->state.bitmap->selectedInto = handle;
+  return TRUE;
+}
+
+namespace {
+
+template <class T, class F>
+T Exchange(HDC handle, T failed, F &&field, T value) {
+  Dc *dc = LookupDc(handle);
+  if (!dc) return failed;
+  T &slot = field(dc->state);
+  T previous = slot;
+  slot = value;
   return previous;
 }
 
-BOOL DeleteObject(HGDIOBJ object) {
-  if (!std::dynamic_pointer_cast<GdiObject>(ReferenceHandle(object))) return FALSE;
-  return CloseHandle(object);
+template <class T, class F>
+T Read(HDC handle, T failed, F &&field) {
+  Dc *dc = LookupDc(handle);
+  return dc ? field(dc->state) : failed;
 }
 
-HBITMAP CreateDIBSection(HDC, const BITMAPINFO *info, UINT usage, void **bits, HANDLE section, DWORD) {
-  if (bits) *bits = nullptr;
-  if (!info || usage != DIB_RGB_COLORS || section) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return nullptr;
-  }
-  const BITMAPINFOHEADER &h = info->bmiHeader;
-  if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biWidth <= 0 || h.biHeight == 0 || h.biPlanes != 1 ||
-      (h.biBitCount != 24 && h.biBitCount != 32) || h.biCompression != BI_RGB) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return nullptr;
-  }
-  int64_t height = h.biHeight < 0 ? -int64_t(h.biHeight) : h.biHeight;
-  int64_t stride = ((int64_t(h.biWidth) * h.biBitCount + 31) / 32) * 4;
-  int64_t size = stride * height;
-  if (size > (int64_t(1) << 31)) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return nullptr;
-  }
-  auto bitmap = std::make_shared<Bitmap>();
-  bitmap->info.bits = static_cast<unsigned char *>(std::calloc(size_t(size), 1));
-  if (!bitmap->info.bits) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return nullptr;
-  }
-  bitmap->info.width = h.biWidth;
-  bitmap->info.height = int(height);
-  bitmap->info.bitsPerPixel = h.biBitCount;
-  bitmap->info.stride = int(stride);
-  bitmap->info.bottomUp = h.biHeight > 0;
-  void *pixels = bitmap->info.bits;
-  HBITMAP handle = InsertHandle(std::move(bitmap));
-  if (handle && bits) *bits = pixels;
-  return handle;
+}  // namespace
+
+COLORREF SetTextColor(HDC dc, COLORREF color) {
+  return Exchange<COLORREF>(dc, CLR_INVALID, [](DcState &s) -> COLORREF & { return s.textColor; }, color & 0xFFFFFF);
+}
+COLORREF GetTextColor(HDC dc) { return Read<COLORREF>(dc, CLR_INVALID, [](DcState &s) { return s.textColor; }); }
+COLORREF SetBkColor(HDC dc, COLORREF color) {
+  return Exchange<COLORREF>(dc, CLR_INVALID, [](DcState &s) -> COLORREF & { return s.bkColor; }, color & 0xFFFFFF);
+}
+COLORREF GetBkColor(HDC dc) { return Read<COLORREF>(dc, CLR_INVALID, [](DcState &s) { return s.bkColor; }); }
+int SetBkMode(HDC dc, int mode) {
+  if (mode != TRANSPARENT && mode != OPAQUE) return 0;
+  return Exchange<int>(dc, 0, [](DcState &s) -> int & { return s.bkMode; }, mode);
+}
+int GetBkMode(HDC dc) { return Read<int>(dc, 0, [](DcState &s) { return s.bkMode; }); }
+int SetROP2(HDC dc, int mode) {
+  if (mode < R2_BLACK || mode > R2_WHITE) return 0;
+  return Exchange<int>(dc, 0, [](DcState &s) -> int & { return s.rop2; }, mode);
+}
+int GetROP2(HDC dc) { return Read<int>(dc, 0, [](DcState &s) { return s.rop2; }); }
+UINT SetTextAlign(HDC dc, UINT align) {
+  return Exchange<UINT>(dc, GDI_ERROR, [](DcState &s) -> UINT & { return s.textAlign; }, align);
+}
+UINT GetTextAlign(HDC dc) { return Read<UINT>(dc, GDI_ERROR, [](DcState &s) { return s.textAlign; }); }
+int SetStretchBltMode(HDC dc, int mode) {
+  if (mode < BLACKONWHITE || mode > HALFTONE) return 0;
+  return Exchange<int>(dc, 0, [](DcState &s) -> int & { return s.stretchMode; }, mode);
+}
+int GetStretchBltMode(HDC dc) { return Read<int>(dc, 0, [](DcState &s) { return s.stretchMode; }); }
+int SetPolyFillMode(HDC dc, int mode) {
+  if (mode != ALTERNATE && mode != WINDING) return 0;
+  return Exchange<int>(dc, 0, [](DcState &s) -> int & { return s.polyFillMode; }, mode);
+}
+int GetPolyFillMode(HDC dc) { return Read<int>(dc, 0, [](DcState &s) { return s.polyFillMode; }); }
+COLORREF SetDCBrushColor(HDC dc, COLORREF color) {
+  return Exchange<COLORREF>(dc, CLR_INVALID, [](DcState &s) -> COLORREF & { return s.dcBrushColor; },
+                            color & 0xFFFFFF);
+}
+COLORREF SetDCPenColor(HDC dc, COLORREF color) {
+  return Exchange<COLORREF>(dc, CLR_INVALID, [](DcState &s) -> COLORREF & { return s.dcPenColor; },
+                            color & 0xFFFFFF);
 }
 
-BOOL GetTextExtentPoint32A(HDC dc, LPCSTR text, int length, SIZE *size) {
-  if (!ReferenceHandleAs<DeviceContext>(dc) || !size || length < 0 || (!text && length > 0)) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
-    // No fonts without a GUI: a fixed cell of 6 x 12 per byte.
-    *size = SIZE{6 * length, 12};
-    return TRUE;
-  }
-  // The default face of the system's 9-point text, until fonts are selectable.
-  QFont font(QStringLiteral("WenQuanYi Micro Hei"));
-  font.setPixelSize(12);
-  QFontMetrics metrics(font);
-  QString qtext = FromGbk(text, length);
-  *size = SIZE{LONG(metrics.horizontalAdvance(qtext)), LONG(metrics.height())};
+namespace {
+
+BOOL SetPoint(HDC handle, POINT DcState::*field, int x, int y, POINT *previous, bool offset) {
+  Dc *dc = LookupDc(handle);
+  if (!dc) return FALSE;
+  POINT &p = dc->state.*field;
+  if (previous) *previous = p;
+  p = offset ? POINT{p.x + x, p.y + y} : POINT{x, y};
+  return TRUE;
+}
+
+BOOL GetPoint(HDC handle, POINT DcState::*field, POINT *out) {
+  Dc *dc = LookupDc(handle);
+  if (!dc || !out) return FALSE;
+  *out = dc->state.*field;
+  return TRUE;
+}
+
+}  // namespace
+
+BOOL SetBrushOrgEx(HDC dc, int x, int y, POINT *previous) {
+  return SetPoint(dc, &DcState::brushOrg, x, y, previous, false);
+}
+BOOL SetViewportOrgEx(HDC dc, int x, int y, POINT *previous) {
+  return SetPoint(dc, &DcState::viewportOrg, x, y, previous, false);
+}
+BOOL GetViewportOrgEx(HDC dc, POINT *origin) { return GetPoint(dc, &DcState::viewportOrg, origin); }
+BOOL OffsetViewportOrgEx(HDC dc, int dx, int dy, POINT *previous) {
+  return SetPoint(dc, &DcState::viewportOrg, dx, dy, previous, true);
+}
+BOOL SetWindowOrgEx(HDC dc, int x, int y, POINT *previous) {
+  return SetPoint(dc, &DcState::windowOrg, x, y, previous, false);
+}
+BOOL GetWindowOrgEx(HDC dc, POINT *origin) { return GetPoint(dc, &DcState::windowOrg, origin); }
+
+BOOL LPtoDP(HDC handle, POINT *points, int count) {
+  Dc *dc = LookupDc(handle);
+  if (!dc || (!points && count > 0) || count < 0) return FALSE;
+  for (int i = 0; i < count; ++i) points[i] = POINT{dc->ToDeviceX(points[i].x), dc->ToDeviceY(points[i].y)};
+  return TRUE;
+}
+
+BOOL DPtoLP(HDC handle, POINT *points, int count) {
+  Dc *dc = LookupDc(handle);
+  if (!dc || (!points && count > 0) || count < 0) return FALSE;
+  const DcState &s = dc->state;
+  for (int i = 0; i < count; ++i)
+    points[i] = POINT{points[i].x + s.windowOrg.x - s.viewportOrg.x, points[i].y + s.windowOrg.y - s.viewportOrg.y};
   return TRUE;
 }

@@ -585,7 +585,8 @@ inline HFONT CreateFontIndirect(const LOGFONTA *font) { return CreateFontIndirec
 
 // Text is GBK; length counts bytes.
 BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int length);
-// rect may be null; dx (advances per byte) is honoured for the first byte of each character.
+// rect may be null; dx holds one advance per byte, a character moving by
+// the sum of its bytes' advances.
 BOOL ExtTextOutA(HDC dc, int x, int y, UINT options, const RECT *rect, LPCSTR text, UINT length, const INT *dx);
 // length -1: NUL-terminated. Returns the text's height (with DT_VCENTER or
 // DT_BOTTOM the offset of its bottom from rect->top), 0 on failure.
@@ -621,6 +622,11 @@ struct DibInfo {
   unsigned char *bits = nullptr;
 };
 bool GetDibInfo(HBITMAP bitmap, DibInfo &info);
+
+// The resolution a context reports through GetDeviceCaps (96 dpi unless
+// set), for memory contexts that stand for a printer page; false for a bad
+// context or a resolution outside 1 .. 10000.
+bool SetDeviceResolution(HDC dc, int dpiX, int dpiY);
 
 // GDI objects alive, stock objects excluded (tests check that nothing leaks).
 size_t LiveGdiObjectCount();

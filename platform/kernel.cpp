@@ -8,7 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/thread_context.h"
+#include "platform/internal/thread_context.h"
 
 namespace {
 thread_local DWORD t_lastError = 0;

@@ -21,7 +21,7 @@
 #include "platform/kernel.h"
 #include "platform/qtbridge.h"
 #include "platform/qtext.h"
-#include "platform/window_internal.h"
+#include "platform/internal/window_record.h"
 
 namespace platform {
 

@@ -1,5 +1,7 @@
 #include "testing/image_capture.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QImage>
 
 #include "platform/qtbridge.h"
@@ -46,5 +48,11 @@ COLORREF WindowPixel(HWND hwnd, int x, int y) {
 }
 
 COLORREF DibPixel(HBITMAP bitmap, int x, int y) { return PixelOf(DibToImage(bitmap), x, y); }
+
+std::string PicturePath(const std::string &name) {
+  QDir folder(QCoreApplication::applicationDirPath() + QStringLiteral("/../pictures"));
+  folder.mkpath(QStringLiteral("."));
+  return folder.absoluteFilePath(QString::fromStdString(name)).toStdString();
+}
 
 }  // namespace testing_support

@@ -15,4 +15,8 @@ bool SaveDibPng(HBITMAP bitmap, const std::string &path);
 COLORREF WindowPixel(HWND hwnd, int x, int y);
 COLORREF DibPixel(HBITMAP bitmap, int x, int y);
 
+// Where pictures for a person to look at go: the folder "pictures" of the
+// build folder (beside the test binaries' "bin"), made when missing.
+std::string PicturePath(const std::string &name);
+
 }  // namespace testing_support

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/thread_context.h"
+#include "platform/internal/thread_context.h"
 #include "platform/winuser.h"
 
 class QImage;

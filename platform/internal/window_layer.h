@@ -1,0 +1,95 @@
+// State and helpers shared by the window layer's sources (window_*.cpp):
+// the window table, the per-thread state and the small steps that several
+// of them take. Internal to the platform library; nothing outside the window
+// layer includes it.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/internal/window_record.h"
+
+namespace platform {
+
+// ---- the window table ------------------------------------------------------
+// Handles count up and are never given out twice, so a message that names a
+// destroyed window can never reach a newer one.
+// They step by 16 so that maps hashing a handle shifted right by 4 spread them.
+constexpr uintptr_t kHandleBase = 0x10000;
+constexpr uintptr_t kHandleStep = 16;
+
+// The table slot of a handle, made when asked; null for a handle that can't
+// be one of ours.
+std::atomic<Window *> *SlotOf(HWND hwnd, bool create);
+
+// The window, or null with ERROR_INVALID_WINDOW_HANDLE.
+Window *Checked(HWND hwnd);
+
+// ---- classes -----------------------------------------------------------------
+bool IsAtomName(LPCSTR name);
+std::shared_ptr<WindowClass> FindClass(LPCSTR name);
+
+// ---- per-thread state ------------------------------------------------------
+struct Timer {
+  HWND hwnd;
+  UINT_PTR id;
+  UINT interval;
+  TIMERPROC proc;
+  long long due;
+};
+
+struct Hook {
+  HHOOK handle;
+  int kind;
+  HOOKPROC proc;
+};
+
+struct KeyText {
+  HWND hwnd;
+  WPARAM key;
+  LPARAM lParam;
+  std::string text;
+};
+
+struct ThreadState {
+  std::vector<Timer> timers;
+  UINT_PTR nextTimerId = 1;
+  std::vector<Hook> hooks;  // newest first
+  HWND focus = nullptr;
+  HWND active = nullptr;
+  HWND capture = nullptr;
+  std::vector<HWND> paintList;  // windows waiting for WM_PAINT, oldest first
+  std::deque<KeyText> keyTexts;
+  BYTE keyState[256] = {};
+  DWORD messageTime = 0;
+  DWORD messagePos = 0;
+  int explicitGetDepth = 0;
+  int inSendDepth = 0;
+  bool quitPosted = false;
+  int quitCode = 0;
+};
+extern thread_local ThreadState t_state;
+
+AppMessageHook &AppHook();
+
+long long NowMs();
+
+// ---- sending -----------------------------------------------------------------
+// Calls the window procedure of a window of this thread, through the hooks.
+LRESULT SendInternal(Window &window, UINT message, WPARAM wParam, LPARAM lParam);
+// The same for a handle; 0 when it is not a live window of this thread.
+LRESULT SendTo(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+// ---- the queue ---------------------------------------------------------------
+bool PostToContext(ThreadContext &target, const MSG &msg);
+
+// ---- painting ----------------------------------------------------------------
+void RemoveFromPaintList(HWND hwnd);
+void MarkDirty(Window &window, const RECT *area, bool erase);
+void Validate(Window &window);
+
+}  // namespace platform

@@ -1,0 +1,56 @@
+// Timers of the message queue.
+#include <algorithm>
+#include <chrono>
+
+#include "platform/clock.h"
+#include "platform/internal/window_layer.h"
+#include "platform/kernel.h"
+
+namespace platform {
+
+long long NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+long long NextTimerDueMs() {
+  long long next = -1;
+  long long now = NowMs();
+  for (const Timer &timer : t_state.timers) {
+    long long in = std::max(0LL, timer.due - now);
+    if (next < 0 || in < next) next = in;
+  }
+  return next;
+}
+
+}  // namespace platform
+
+using namespace platform;
+
+// ---- timers -----------------------------------------------------------------------
+UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc) {
+  if (hwnd && !OwnWindow(hwnd)) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return 0;
+  }
+  elapse = std::clamp<UINT>(elapse, 10, 0x7FFFFFFF);
+  auto &timers = t_state.timers;
+  if (!hwnd) id = t_state.nextTimerId++;
+  auto it = std::find_if(timers.begin(), timers.end(), [&](const Timer &t) { return t.hwnd == hwnd && t.id == id; });
+  Timer timer{hwnd, id, elapse, proc, NowMs() + elapse};
+  if (it != timers.end())
+    *it = timer;
+  else
+    timers.push_back(timer);
+  if (IsGuiThread()) HostArmTimer(CurrentContext(), NextTimerDueMs());
+  return hwnd ? (id ? id : 1) : id;
+}
+
+BOOL KillTimer(HWND hwnd, UINT_PTR id) {
+  auto &timers = t_state.timers;
+  auto before = timers.size();
+  std::erase_if(timers, [&](const Timer &t) { return t.hwnd == hwnd && t.id == id; });
+  if (timers.size() == before) return FALSE;
+  // A WM_TIMER already posted for it is dropped when it is taken.
+  return TRUE;
+}
