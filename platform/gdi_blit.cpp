@@ -179,8 +179,16 @@ bool FastCopy(Dc &dc, const Axis &ax, const Axis &ay, const Source &source) {
       const uint8_t *in = source.surface.Row(y + toSource.y()) + ptrdiff_t(area.left() + toSource.x()) * source.surface.bytes;
       if (d.bytes == source.surface.bytes) {
         std::memmove(out, in, size_t(width) * size_t(d.bytes));
+      } else if (d.bytes == 4) {
+        auto *o = reinterpret_cast<uint32_t *>(out);
+        for (int x = 0; x < width; ++x, in += 3)
+          o[x] = 0xFF000000u | uint32_t(in[0]) | (uint32_t(in[1]) << 8) | (uint32_t(in[2]) << 16);
       } else {
-        for (int x = 0; x < width; ++x) Write(out + x * d.bytes, d.bytes, Read(in + x * source.surface.bytes, source.surface.bytes));
+        for (int x = 0; x < width; ++x, in += 4, out += 3) {
+          out[0] = in[0];
+          out[1] = in[1];
+          out[2] = in[2];
+        }
       }
     }
   }

@@ -168,7 +168,7 @@ BOOL Polygons(HDC handle, const POINT *points, const INT *counts, int polygons) 
 
 // A band of rows [top, bottom) x [left, right) in device coordinates.
 void Band(Dc &dc, int left, int top, int right, int bottom, uint32_t color, int rop) {
-  for (int y = top; y < bottom; ++y) Span(dc, y, left, right, color, rop);
+  if (right > left && bottom > top) FillArea(dc, QRect(left, top, right - left, bottom - top), color, rop);
 }
 
 // The frame of r, thickness t, each pixel once.

@@ -6,6 +6,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cstring>
 
 #include "platform/internal/gdi_objects.h"
 
@@ -38,8 +39,15 @@ void RunSpan(uint8_t *p, int n, uint32_t color, int rop) {
     case R2_COPYPEN:
       if constexpr (B == 4) {
         std::fill_n(reinterpret_cast<uint32_t *>(p), n, color | 0xFF000000u);
-      } else {
-        for (int i = 0; i < n; ++i, p += B) Store<B>(p, color);
+      } else if (n > 0) {
+        // Three-byte pixels: one, then copies doubling in length.
+        Store<B>(p, color);
+        size_t done = 3, total = size_t(n) * 3;
+        while (done < total) {
+          size_t more = std::min(done, total - done);
+          std::memcpy(p + done, p, more);
+          done += more;
+        }
       }
       return;
     case R2_NOP: return;
@@ -123,6 +131,17 @@ void Span(Dc &dc, int y, int x0, int x1, uint32_t color, int rop2) {
   }
 }
 
+void FillArea(Dc &dc, const QRect &rect, uint32_t color, int rop2) {
+  if (!rect.intersects(dc.clipBounds)) return;
+  const Surface &s = dc.surface;
+  const int ox = dc.deviceOffset.x, oy = dc.deviceOffset.y;
+  for (const QRect &clip : dc.clipRects) {
+    QRect part = rect & clip;
+    if (part.isEmpty()) continue;
+    for (int y = part.top(); y <= part.bottom(); ++y) WriteRun(s, part.left() + ox, y + oy, part.width(), color, rop2);
+  }
+}
+
 void Plot(Dc &dc, int x, int y, uint32_t color, int rop2) {
   if (!dc.clipBounds.contains(x, y)) return;
   for (const QRect &r : dc.clipRects) {
@@ -160,6 +179,10 @@ void BrushSpan(Dc &dc, int y, int x0, int x1, const Brush &brush, int rop2) {
 }
 
 void FillDeviceRect(Dc &dc, const QRect &rect, const Brush &brush, int rop2) {
+  if (brush.style == BS_SOLID) {
+    FillArea(dc, rect, ToPixel(brush.dcBrush ? dc.state.dcBrushColor : brush.color), rop2);
+    return;
+  }
   QRect area = rect & dc.clipBounds;
   if (area.isEmpty()) return;
   for (int y = area.top(); y <= area.bottom(); ++y) BrushSpan(dc, y, area.left(), area.right() + 1, brush, rop2);
@@ -175,9 +198,14 @@ void DeviceLine(Dc &dc, QPoint a, QPoint b, const Pen &pen, bool lastPixel) {
   const bool styled = pen.style >= PS_DASH && pen.style <= PS_DASHDOTDOT;
   if (steps == 0) return;
   if (!styled && dy == 0) {
-    // A solid horizontal line is one span.
+    // Solid straight lines are thin rectangles.
     int x0 = dx >= 0 ? a.x() : a.x() - steps + 1;
-    Span(dc, a.y(), x0, x0 + steps, color, rop);
+    FillArea(dc, QRect(x0, a.y(), steps, 1), color, rop);
+    return;
+  }
+  if (!styled && dx == 0) {
+    int y0 = dy >= 0 ? a.y() : a.y() - steps + 1;
+    FillArea(dc, QRect(a.x(), y0, 1, steps), color, rop);
     return;
   }
   const uint32_t back = ToPixel(dc.state.bkColor);

@@ -23,6 +23,11 @@ struct Glyph {
   int left = 0, top = 0;  // of the mask, from the cell's top-left corner
   int width = 0, height = 0;
   std::vector<uint8_t> alpha;
+  // Without antialiasing a glyph is runs of whole pixels: runs of row y are
+  // runs[rowStart[y] .. rowStart[y + 1]), as (x, length).
+  bool solid = false;
+  std::vector<uint16_t> rowStart;
+  std::vector<std::pair<uint16_t, uint16_t>> runs;
 };
 
 struct FontFace {
@@ -262,6 +267,23 @@ const Glyph &FontFace::GlyphOf(char16_t c) {
             glyph->alpha[size_t(y) * size_t(glyph->width) + size_t(x)] = antialias ? a : (a >= 128 ? 255 : 0);
           }
         }
+        if (!antialias) {
+          glyph->solid = true;
+          for (int y = 0; y < glyph->height; ++y) {
+            glyph->rowStart.push_back(uint16_t(glyph->runs.size()));
+            const uint8_t *row = &glyph->alpha[size_t(y) * size_t(glyph->width)];
+            for (int x = 0; x < glyph->width;) {
+              if (!row[x]) {
+                ++x;
+                continue;
+              }
+              int start = x;
+              while (x < glyph->width && row[x]) ++x;
+              glyph->runs.emplace_back(uint16_t(start), uint16_t(x - start));
+            }
+          }
+          glyph->rowStart.push_back(uint16_t(glyph->runs.size()));
+        }
       }
     }
   }
@@ -323,6 +345,33 @@ void DrawGlyph(Dc &dc, const Glyph &g, int x, int y, uint32_t color) {
   QRect box(x + g.left, y + g.top, g.width, g.height);
   if (!box.intersects(dc.clipBounds)) return;
   const Surface &s = dc.surface;
+  if (g.solid) {
+    for (const QRect &clip : dc.clipRects) {
+      QRect part = box & clip;
+      if (part.isEmpty()) continue;
+      const int left = part.left() - box.left(), right = left + part.width();
+      for (int py = part.top(); py <= part.bottom(); ++py) {
+        const int row = py - box.top();
+        uint8_t *line = s.Row(py + dc.deviceOffset.y);
+        for (int r = g.rowStart[size_t(row)]; r < g.rowStart[size_t(row) + 1]; ++r) {
+          int a = std::max<int>(g.runs[size_t(r)].first, left);
+          int b = std::min<int>(g.runs[size_t(r)].first + g.runs[size_t(r)].second, right);
+          uint8_t *p = line + ptrdiff_t(box.left() + a + dc.deviceOffset.x) * s.bytes;
+          if (s.bytes == 4) {
+            for (int k = a; k < b; ++k, p += 4) *reinterpret_cast<uint32_t *>(p) = color | 0xFF000000u;
+          } else {
+            const uint8_t c0 = uint8_t(color), c1 = uint8_t(color >> 8), c2 = uint8_t(color >> 16);
+            for (int k = a; k < b; ++k, p += 3) {
+              p[0] = c0;
+              p[1] = c1;
+              p[2] = c2;
+            }
+          }
+        }
+      }
+    }
+    return;
+  }
   for (const QRect &clip : dc.clipRects) {
     QRect part = box & clip;
     if (part.isEmpty()) continue;

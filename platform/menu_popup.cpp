@@ -481,6 +481,7 @@ BOOL TrackPopupMenuEx(HMENU menu, UINT flags, int x, int y, HWND owner, const TP
         break;
       }
       if (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) {
+        TranslateMessage(&msg);  // access keys arrive as characters
         Key(msg.wParam);
       } else if (msg.message == WM_CHAR || msg.message == WM_SYSCHAR) {
         Char(BYTE(msg.wParam));

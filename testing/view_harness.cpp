@@ -16,9 +16,48 @@
 
 namespace testing_support {
 
-ViewHarness::ViewHarness() { Pump(); }
+namespace {
+constexpr UINT kRunScript = WM_APP + 0x3A1;
+}
 
-ViewHarness::~ViewHarness() { Pump(); }
+ViewHarness::ViewHarness() {
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = &ViewHarness::ScriptProc;
+  wc.lpszClassName = "KivoHarnessScript";
+  if (!GetClassInfoA(nullptr, wc.lpszClassName, &wc)) RegisterClassA(&wc);
+  scriptWindow_ = CreateWindowExA(0, "KivoHarnessScript", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+  Pump();
+}
+
+ViewHarness::~ViewHarness() {
+  Pump();
+  if (IsWindow(scriptWindow_)) DestroyWindow(scriptWindow_);
+  Pump();
+}
+
+LRESULT ViewHarness::ScriptProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kRunScript) {
+    auto *script = reinterpret_cast<std::function<void()> *>(lParam);
+    (*script)();
+    delete script;
+    return 0;
+  }
+  return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+void ViewHarness::Soon(const std::function<void()> &script) {
+  PostMessageA(scriptWindow_, kRunScript, 0, reinterpret_cast<LPARAM>(new std::function<void()>(script)));
+}
+
+int ViewHarness::RunModal(TCustomForm *form, const std::function<void()> &script) {
+  Soon([this, form, script] {
+    Pump();  // the form is shown and focused first
+    script();
+    Pump();
+    if (form->Modal() && form->ModalResult() == mrNone) form->SetModalResult(-1);
+  });
+  return form->ShowModal();
+}
 
 void ViewHarness::Pump() { platform::ProcessPendingMessages(); }
 
@@ -115,6 +154,25 @@ void ViewHarness::Key(int vk, TShiftState shift, HWND target) {
   Post(now, alt ? WM_SYSKEYUP : WM_KEYUP, WPARAM(vk), up);
   for (auto it = held.rbegin(); it != held.rend(); ++it) Post(now, alt && *it != VK_MENU ? WM_SYSKEYUP : WM_KEYUP, WPARAM(*it), up);
   Pump();
+}
+
+void ViewHarness::PostKey(int vk, TShiftState shift, HWND target) {
+  if (!target) target = GetFocus();
+  if (!target) return;
+  std::vector<int> held;
+  if (shift.Contains(ssShift)) held.push_back(VK_SHIFT);
+  if (shift.Contains(ssCtrl)) held.push_back(VK_CONTROL);
+  for (int k : held) Post(target, WM_KEYDOWN, WPARAM(k), 1);
+  Post(target, WM_KEYDOWN, WPARAM(vk), 1);
+  LPARAM up = LPARAM(1) | (LPARAM(1) << 30) | (LPARAM(1) << 31);
+  Post(target, WM_KEYUP, WPARAM(vk), up);
+  for (auto it = held.rbegin(); it != held.rend(); ++it) Post(target, WM_KEYUP, WPARAM(*it), up);
+}
+
+void ViewHarness::PostClick(HWND hwnd, int x, int y, TMouseButton button) {
+  Post(hwnd, WM_MOUSEMOVE, 0, At(x, y));
+  Post(hwnd, DownMessage(button), ButtonKey(button), At(x, y));
+  Post(hwnd, UpMessage(button), 0, At(x, y));
 }
 
 void ViewHarness::Type(const std::string &gbk, HWND target) {

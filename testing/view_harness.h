@@ -9,11 +9,13 @@
 // clock for as long as it lives.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include <QImage>
 
 #include "platform/vcl/controls.h"
+#include "platform/vcl/forms.h"
 #include "testing/fake_clock.h"
 
 namespace testing_support {
@@ -46,6 +48,10 @@ class ViewHarness {
   // Typed text (GBK) as keys where the keyboard has them, else as
   // characters (double-byte characters as two WM_CHAR messages).
   void Type(const std::string &gbk, HWND target = nullptr);
+  // Only posted, not handled: for scripts running inside a loop that takes
+  // its input itself (a popup menu's).
+  void PostKey(int virtualKey, TShiftState shift = TShiftState(), HWND target = nullptr);
+  void PostClick(HWND hwnd, int x, int y, TMouseButton button = mbLeft);
   // The same for a control (its window is made if needed).
   void Click(TControl *control, int x, int y, TMouseButton button = mbLeft);
   void Type(TWinControl *control, const std::string &gbk) { Type(gbk, control->Handle()); }
@@ -54,6 +60,13 @@ class ViewHarness {
   void QtKey(int qtKey, Qt::KeyboardModifiers modifiers = Qt::NoModifier, const QString &text = QString());
   void QtType(const QString &text);
   void QtClick(HWND hwnd, int x, int y, Qt::MouseButton button = Qt::LeftButton);
+
+  // Runs the form modally with the script acting inside its loop (the
+  // script types, clicks, advances the clock). When the script leaves the
+  // form open, it is ended with -1 so that a test fails instead of hanging.
+  int RunModal(TCustomForm *form, const std::function<void()> &script);
+  // Runs code inside the next message loop (a popup menu's, a modal form's).
+  void Soon(const std::function<void()> &script);
 
   // ---- pixels and pictures ----
   // A client pixel of the window after pending paints (0xFFFFFFFF outside).
@@ -69,7 +82,9 @@ class ViewHarness {
 
  private:
   void Post(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  static LRESULT ScriptProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   ScopedFakeClock clock_;
+  HWND scriptWindow_ = nullptr;
 };
 
 // A sheet of labelled pictures in a grid, for a person to look at.

@@ -205,6 +205,8 @@ void Span(Dc &dc, int y, int x0, int x1, uint32_t color, int rop2);
 // A brush over [x0, x1) of row y: solid, hatched or patterned.
 void BrushSpan(Dc &dc, int y, int x0, int x1, const Brush &brush, int rop2);
 void Plot(Dc &dc, int x, int y, uint32_t color, int rop2);
+// Writes colour over a device rectangle, clipped.
+void FillArea(Dc &dc, const QRect &rect, uint32_t color, int rop2);
 void FillDeviceRect(Dc &dc, const QRect &rect, const Brush &brush, int rop2);
 // The pixels of a one-pixel line from a to b, the last one left out unless
 // asked for. Halfway cases go to the smaller coordinate, so a line and its

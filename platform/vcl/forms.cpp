@@ -7,7 +7,7 @@
 #include "platform/gdi.h"
 #include "platform/vcl/menus.h"
 #include "platform/vcl/stdctrls.h"
-#include "platform/window_internal.h"
+#include "platform/internal/window_record.h"
 
 namespace {
 
@@ -198,9 +198,6 @@ void TCustomForm::WndProc(TMessage &m) {
         return;
       }
       break;
-    case CM_RELEASE:
-      delete this;
-      return;
     default: break;
   }
   TWinControl::WndProc(m);
@@ -271,11 +268,36 @@ void TCustomForm::Close() {
   if (Application()->MainForm() == this && action != caNone) Application()->Terminate();
 }
 
+namespace {
+
+// Frees released forms from a window of its own, so that a form is never
+// freed inside one of its own handlers.
+LRESULT ReleaseProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == CM_RELEASE) {
+    auto *form = reinterpret_cast<TCustomForm *>(lParam);
+    auto &forms = Forms();
+    if (std::find(forms.begin(), forms.end(), form) != forms.end()) delete form;
+    return 0;
+  }
+  return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+HWND ReleaseWindow() {
+  static HWND hwnd = nullptr;
+  if (hwnd && IsWindow(hwnd)) return hwnd;
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = &ReleaseProc;
+  wc.lpszClassName = "KivoFormRelease";
+  if (!GetClassInfoA(nullptr, wc.lpszClassName, &wc)) RegisterClassA(&wc);
+  hwnd = CreateWindowExA(0, "KivoFormRelease", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+  return hwnd;
+}
+
+}  // namespace
+
 void TCustomForm::Release() {
-  if (HandleAllocated())
-    PostMessageA(Handle(), CM_RELEASE, 0, 0);
-  else
-    delete this;
+  if (HandleAllocated()) Hide();
+  PostMessageA(ReleaseWindow(), CM_RELEASE, 0, reinterpret_cast<LPARAM>(this));
 }
 
 int TCustomForm::ShowModal() {
