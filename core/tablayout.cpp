@@ -69,7 +69,7 @@ bool PageTabLayout::SetActive(int n) {
   CalculateTabRects();
   if (n < first) {
     first = n;
-  } else if (n >= end) {
+  } else if (n >= end || (n == end - 1 && !LastVisibleFits())) {
     first = ScrollTarget(n);
   }
   CalculateTabRects();

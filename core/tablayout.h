@@ -31,8 +31,8 @@ struct PageTabLayout {
   bool LastVisibleFits() const;
   // The visible tab under the point, -1 when none.
   int TabAt(int x, int y) const;
-  // Makes tab n active and scrolls it into view; false when nothing changed
-  // (n is active already or out of range).
+  // Makes tab n active and scrolls it into full view; false when nothing
+  // changed (n is active already or out of range).
   bool SetActive(int n);
   // A click on tab i: false when it is not a visible tab or already active.
   bool Click(int i);

@@ -5,6 +5,7 @@
 
 #include "core/chartgfx.h"
 #include "core/ewnd.h"
+#include "platform/gdi.h"
 
 namespace {
 
@@ -161,6 +162,25 @@ TEST(ChartGraphics, AntialiasedLineBlendsEachChannelTowardTheLine) {
       if (c != RGB(0, 255, 0) && c != RGB(255, 0, 0)) ++blended;
     }
   EXPECT_GT(blended, 10);
+}
+
+TEST(ChartGraphics, AntialiasedLineOnAContextMatchesTheBitmapOne) {
+  EDibBitmap dib, drawn;
+  dib.Create(nullptr, 30, 20);
+  drawn.Create(nullptr, 30, 20);
+  FillDib(dib, RGB(30, 200, 90));
+  FillDib(drawn, RGB(30, 200, 90));
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, drawn.m_hBitmap);
+  const int lines[][4] = {{2, 3, 27, 9}, {25, 1, 4, 18}, {5, 19, 9, 0}, {0, 10, 29, 10}, {3, 3, 13, 13}};
+  for (const auto &l : lines) {
+    DrawLineAADib(&dib, l[0], l[1], l[2], l[3], RGB(250, 20, 200));
+    DrawLineAA(dc, l[0], l[1], l[2], l[3], RGB(250, 20, 200));
+  }
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 30; ++x) ASSERT_EQ(DibAt(drawn, x, y), DibAt(dib, x, y)) << x << "," << y;
 }
 
 TEST(ChartGraphics, AntialiasedLineStaysInsideTheImage) {

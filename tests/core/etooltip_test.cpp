@@ -63,6 +63,19 @@ TEST_F(ToolTip, LongTextIsCut) {
   EXPECT_EQ(std::string(tip.m_text), std::string(1022, 'x'));
 }
 
+TEST_F(ToolTip, PaintsALightYellowBoxWithABlackFrame) {
+  EToolTip tip(parent.m_hWnd);
+  ASSERT_TRUE(tip.Show(POINT{20, 30}, "x\r\ny", nullptr));
+  UpdateWindow(tip.m_hWnd);
+  RECT r;
+  GetClientRect(tip.m_hWnd, &r);
+  using testing_support::WindowPixel;
+  EXPECT_EQ(WindowPixel(tip.m_hWnd, 0, 0), RGB(0, 0, 0));
+  EXPECT_EQ(WindowPixel(tip.m_hWnd, r.right - 1, r.bottom - 1), RGB(0, 0, 0));
+  EXPECT_EQ(WindowPixel(tip.m_hWnd, 1, 1), RGB(255, 255, 231));
+  EXPECT_EQ(WindowPixel(tip.m_hWnd, r.right - 2, r.bottom - 2), RGB(255, 255, 231));
+}
+
 TEST_F(ToolTip, MouseOverHidesAndFocusGoesBack) {
   EToolTip tip(parent.m_hWnd);
   ASSERT_TRUE(tip.Show(POINT{20, 30}, "tip", nullptr));

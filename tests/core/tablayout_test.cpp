@@ -35,7 +35,12 @@ TEST(PageTabLayout, ScrollingToATabShowsItWhole) {
   EXPECT_EQ(RectWidth(l.TabRect(4)), l.DrawnWidth(4));
   EXPECT_EQ(RectWidth(l.TabRect(2)), 4);  // the sliver
 
-  // Clicking the cut last tab scrolls it into full view as well.
+  // Activating or clicking the cut last tab scrolls it into full view too.
+  PageTabLayout a = SixTabs();
+  ASSERT_TRUE(a.SetActive(2));
+  EXPECT_EQ(a.first, 1);
+  EXPECT_EQ(RectWidth(a.TabRect(2)), a.DrawnWidth(2));
+
   PageTabLayout c = SixTabs();
   ASSERT_TRUE(c.Click(2));
   EXPECT_EQ(c.first, 1);
