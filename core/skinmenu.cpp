@@ -236,20 +236,27 @@ LRESULT CSkinMenu::WindowProc(HWND, UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_ERASEBKGND:
       return 1;
     case WM_PRINTCLIENT: {
+      // Only the part the target shows is drawn (the update area when
+      // painting): moving the selection redraws two items, not the menu.
       HDC dc = reinterpret_cast<HDC>(wParam);
       RECT c;
       GetClientRect(m_hWnd, &c);
+      RECT area;
+      if (GetClipBox(dc, &area) == NULLREGION || !IntersectRect(&area, &area, &c)) return 0;
       int cw = c.right > 0 ? c.right : 1, ch = c.bottom > 0 ? c.bottom : 1;
       HDC mem = CreateCompatibleDC(dc);
       HBITMAP bitmap = CreateCompatibleBitmap(dc, cw, ch);
       HGDIOBJ old = SelectObject(mem, bitmap);
-      FillRect(mem, &c, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+      IntersectClipRect(mem, area.left, area.top, area.right, area.bottom);
+      FillRect(mem, &area, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
       POINT oldOrigin;
       SetViewportOrgEx(mem, kStrip, 0, &oldOrigin);
       Previous(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(mem), lParam);
       SetViewportOrgEx(mem, oldOrigin.x, oldOrigin.y, nullptr);
-      PaintFrame(mem);
-      BitBlt(dc, 0, 0, cw, ch, mem, 0, 0, SRCCOPY);
+      RECT inner{c.left + kBorder + kStrip, c.top + kBorder, c.right - kBorder, c.bottom - kBorder}, within;
+      if (!IntersectRect(&within, &area, &inner) || !EqualRect(&within, &area)) PaintFrame(mem);
+      BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, mem, area.left, area.top,
+             SRCCOPY);
       SelectObject(mem, old);
       DeleteObject(bitmap);
       DeleteDC(mem);
