@@ -194,7 +194,7 @@ TEST(ToolkitSheet, EveryControlInItsStates) {
     set->Invalidate();
     h.Pump();
     sheet.Add("tab set, owner-drawn, scroll buttons", h.Render(set));
-    h.MouseMove(set->Handle(), 180, 5);
+    h.MouseMove(set->Handle(), 192, 5);
     sheet.Add("tab set, \">\" hot", h.Render(set));
   }
 
