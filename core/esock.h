@@ -5,9 +5,8 @@
 #pragma once
 
 #include "core/ewnd.h"
+#include "platform/messages.h"
 #include "platform/winsock.h"
-
-constexpr UINT WM_SOCKET_NOTIFY = 883;
 
 class ESockWnd : public EWnd {
  public:

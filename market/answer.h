@@ -26,6 +26,7 @@
 #include <functional>
 
 #include "market/nclient_frames.h"
+#include "platform/messages.h"
 #include "platform/windef.h"
 
 class TNormalClnt;
@@ -33,23 +34,6 @@ class TNormalClnt;
 // ---- Messages ---------------------------------------------------------------
 // Numbers are fixed. WM_QUOTE_EVENT (2527) is declared with the request client.
 
-// To the asking view: wParam low 16 bits = N of the ranking file "%s%d.tmp"
-// in the main window's temporary folder, lParam = the request's value3. The
-// view owns the file from then on.
-constexpr UINT WM_SORT_DATA_READY = 2529;
-// To the main window, (0, 0): a server text or the password-change
-// confirmation is in the request client's text.
-constexpr UINT WM_SERVER_TEXT = 2533;
-// To the main window: wParam high word = the answer command, low word its
-// progress percent or a sub-code (command 12: percent << 8 | bar base;
-// 40 and 41: the information class; 15: 2 for a news text); lParam the
-// packed STKPTR of the instrument, or a market, news id, channel, value or
-// pointer as the command has it.
-constexpr UINT WM_STOCK_DATA = 2624;
-// To the main window: wParam market << 16 | kCodeTableMore (lParam = the
-// entries received so far: ask from there) or | kCodeTableDone (lParam 0:
-// ask for the extended name table).
-constexpr UINT WM_CODE_TABLE_PROGRESS = 2625;
 
 constexpr int kCodeTableMore = 1;
 constexpr int kCodeTableDone = 2;

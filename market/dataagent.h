@@ -25,12 +25,9 @@
 #include "core/earray.h"
 #include "market/marketrecords.h"
 #include "market/records.h"
+#include "platform/messages.h"
 #include "platform/windef.h"
 
-// Sent (not posted) to every subscriber window of an agent. lParam = the
-// agent's index; wParam = 0 when live items were appended, 100 when the
-// series was rebuilt, else the download progress in percent.
-constexpr UINT WM_AGENT_UPDATE = 2559;
 
 enum DataAgentKind : uint8_t {
   kAgentTicks = 1,         // trade ticks of the day (TICKREC)

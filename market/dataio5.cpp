@@ -12,7 +12,7 @@
 #include "core/efile.h"
 #include "core/emem.h"
 #include "market/calendar.h"
-#include "market/loginmsg.h"
+#include "platform/messages.h"
 #include "market/utildata.h"
 #include "platform/fileapi.h"
 #include "platform/msgbox.h"

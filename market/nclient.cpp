@@ -9,7 +9,7 @@
 
 #include "core/lzw.h"
 #include "market/answer.h"
-#include "market/loginmsg.h"
+#include "platform/messages.h"
 #include "market/utildata.h"
 #include "platform/fileapi.h"
 #include "platform/handles.h"

@@ -24,16 +24,10 @@
 #include "core/esock.h"
 #include "market/nclient_frames.h"
 #include "market/rights.h"
+#include "platform/messages.h"
 
 class LCompressLite;
 
-// Posted to the main window when the request connection closes (wParam 0,
-// lParam 0).
-constexpr UINT WM_QUOTE_EVENT = 2527;
-// Sent to the login dialog before the first connect and before the
-// data-server connect of a login.
-constexpr UINT WM_LOGIN_FIND_SERVER = 2728;
-constexpr UINT WM_LOGIN_CONNECT_SERVER = 2729;
 
 // Results of TNormalClnt::Connect and ConnectViaProxy.
 enum : int {

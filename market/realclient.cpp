@@ -38,7 +38,6 @@ constexpr DWORD kSlowNoticeInterval = 2700000;
 
 // The answer messages of the request side that the push side posts too:
 // WM_STOCK_DATA with the command in the high word.
-constexpr UINT kStockDataMessage = 2624;
 constexpr WPARAM kAdviceArrived = WPARAM(FRAME_ADVICE) << 16;
 constexpr WPARAM kRealtimeMessageArrived = WPARAM(FRAME_REALTIME_MESSAGE) << 16;
 constexpr LPARAM kNewsPopUp = -2;
@@ -668,7 +667,7 @@ void TRealDataClnt::ApplyAdvice(const uint8_t *bytes) {
   if (!GetStockInfo(ref)) return;
   MergeAdviceAnswer(MarketAt(marketIndex), stock, &item.record, 1);
   HWND main = QuoteClientHooks().mainWindow;
-  if (main) PostMessageA(main, kStockDataMessage, kAdviceArrived, LPARAM(ref.Word()));
+  if (main) PostMessageA(main, WM_STOCK_DATA, kAdviceArrived, LPARAM(ref.Word()));
 }
 
 void TRealDataClnt::ApplyNews(const uint8_t *item) {
@@ -686,7 +685,7 @@ void TRealDataClnt::ApplyNews(const uint8_t *item) {
   if (PushState.popOem && marked && !(modal && modal())) {
     const std::string text = std::string("NEWS:\r\n") + record.title;
     if (platform::WriteFileReplacing(platform::ResolvePath(".\\rtmsg.txt"), text) == 0 && main)
-      PostMessageA(main, kStockDataMessage, kRealtimeMessageArrived, kNewsPopUp);
+      PostMessageA(main, WM_STOCK_DATA, kRealtimeMessageArrived, kNewsPopUp);
   }
 }
 

@@ -32,20 +32,14 @@
 #include "market/marketrecords.h"
 #include "market/nclient.h"
 #include "market/nclient_frames.h"
+#include "platform/messages.h"
 
 class LCompressLite;
 
-// Sent to the main window for every pushed quote (wParam kMfQuote) and
-// price head (kMfPriceHead), lParam the address of an MFEVENTSLOT; posted
-// once per new clock minute (wParam kMfClockMinute, lParam the minute of
-// the day).
-constexpr UINT WM_MF_EVENT = 2026;
+// WM_MF_EVENT: what wParam carries.
 constexpr WPARAM kMfClockMinute = 2;
 constexpr WPARAM kMfQuote = 0x10005;
 constexpr WPARAM kMfPriceHead = 0x10006;
-// Sent for every pushed news headline the user may read; lParam the
-// address of a NEWSREC that lives only during the send.
-constexpr UINT WM_NEWS_ARRIVED = 2548;
 // WM_QUOTE_EVENT from the push client: (0, kQuoteEventPushLink) when its
 // connection closed, (kQuoteEventSessionEnd, block) when the server ended
 // the session. The block is the server's 148-byte message on the process

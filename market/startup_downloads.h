@@ -23,17 +23,12 @@
 #include <cstdint>
 #include <functional>
 
+#include "platform/messages.h"
 #include "platform/windef.h"
 
 class TNormalClnt;
 class TMarketData;
 
-// Sent to the progress window (the login dialog): wParam 1, lParam 1 once
-// the update answer is in.
-constexpr UINT WM_LOGIN_CHECK_VERSION = 2730;
-// Sent to the progress window with wParam 0 and lParam 1 to 7 before each
-// configuration file, and 8 before the block index is written.
-constexpr UINT WM_LOGIN_UPDATE_STEP = 2731;
 
 // The configuration files of "..\cfg\", in the order they are brought up to
 // date.

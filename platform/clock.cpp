@@ -265,7 +265,12 @@ DWORD ClockSource::TimeZone(TIME_ZONE_INFORMATION &zone) {
   return current.daylight ? TIME_ZONE_ID_DAYLIGHT : TIME_ZONE_ID_STANDARD;
 }
 
-ClockSource *SetClockSource(ClockSource *source) { return g_installed.exchange(source); }
+ClockSource *SetClockSource(ClockSource *source) {
+  ClockSource *previous = g_installed.exchange(source);
+  // Waits and timers measure their time-outs again on the new source.
+  ClockMoved();
+  return previous;
+}
 
 ClockSource &Clock() {
   ClockSource *source = g_installed.load();

@@ -55,6 +55,11 @@ class ClockSource {
 ClockSource *SetClockSource(ClockSource *source);
 ClockSource &Clock();
 
+// A source whose time jumps (a test's fake clock) calls this after every
+// jump: every thread wakes, so that timers that fell due fire and waits
+// whose time-out passed end.
+void ClockMoved();
+
 // Seconds since 1970-01-01 UTC, for code that would call time().
 int64_t UnixTimeNow();
 

@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/clock.h"
 #include "platform/internal/thread_context.h"
 
 namespace {
@@ -95,6 +96,38 @@ std::shared_ptr<ThreadContext> ContextOf(DWORD threadId) {
   return it == registry.byId.end() ? nullptr : it->second.lock();
 }
 
+namespace {
+std::atomic<SendServer> g_sendServer{nullptr};
+}  // namespace
+
+void SetSendServer(SendServer server) { g_sendServer.store(server); }
+
+bool ServeSends() {
+  SendServer server = g_sendServer.load();
+  return server && server();
+}
+
+bool WaitUntilTick(std::unique_lock<std::mutex> &lock, ThreadContext &self, uint64_t deadlineMs) {
+  uint64_t now = Clock().TickMs();
+  if (now >= deadlineMs) return false;
+  // On the real clock this is the time left; a clock that jumps wakes every
+  // thread when it moves (ClockMoved), and the caller looks again.
+  self.wake.wait_for(lock, std::chrono::milliseconds(deadlineMs - now));
+  return true;
+}
+
+void ClockMoved() {
+  std::vector<std::shared_ptr<ThreadContext>> all;
+  {
+    auto &registry = Registry();
+    std::lock_guard guard(registry.lock);
+    for (auto &[id, weak] : registry.byId)
+      if (auto context = weak.lock()) all.push_back(std::move(context));
+  }
+  std::lock_guard guard(SyncLock());
+  for (auto &context : all) WakeThreadLocked(*context);
+}
+
 void WakeThreadLocked(ThreadContext &target) {
   target.wake.notify_all();
   if (target.kickEventLoop) target.kickEventLoop();
@@ -147,8 +180,6 @@ struct Thread : Waitable {
   }
 };
 
-using Clock = std::chrono::steady_clock;
-
 DWORD WaitForObjects(DWORD count, const HANDLE *handles, bool waitAll, DWORD milliseconds) {
   if (count == 0 || count > MAXIMUM_WAIT_OBJECTS || !handles) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -163,7 +194,7 @@ DWORD WaitForObjects(DWORD count, const HANDLE *handles, bool waitAll, DWORD mil
     }
   }
   const bool forever = milliseconds == INFINITE;
-  const auto deadline = Clock::now() + std::chrono::milliseconds(forever ? 0 : milliseconds);
+  const uint64_t deadline = Clock().TickMs() + (forever ? 0 : milliseconds);
   ThreadContext &self = CurrentContext();
 
   std::unique_lock lock(SyncLock());
@@ -191,18 +222,16 @@ DWORD WaitForObjects(DWORD count, const HANDLE *handles, bool waitAll, DWORD mil
     }
     if (!self.incoming.empty()) {
       lock.unlock();
-      ServeIncomingSends();
+      ServeSends();
       lock.lock();
       continue;
     }
-    if (!forever && Clock::now() >= deadline) {
+    if (forever) {
+      self.wake.wait(lock);
+    } else if (!WaitUntilTick(lock, self, deadline)) {
       result = WAIT_TIMEOUT;
       break;
     }
-    if (forever)
-      self.wake.wait(lock);
-    else
-      self.wake.wait_until(lock, deadline);
   }
   for (auto &object : objects) std::erase(object->waiters, &self);
   return result;
@@ -212,12 +241,12 @@ DWORD WaitForObjects(DWORD count, const HANDLE *handles, bool waitAll, DWORD mil
 
 void SleepServingSends(DWORD ms) {
   ThreadContext &self = CurrentContext();
-  const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
   std::unique_lock lock(SyncLock());
   for (;;) {
     if (!self.incoming.empty()) {
       lock.unlock();
-      ServeIncomingSends();
+      ServeSends();
       lock.lock();
       continue;
     }

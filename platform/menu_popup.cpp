@@ -3,6 +3,9 @@
 // and choose, a click on an item chooses it, a click elsewhere or Esc at the
 // top level dismisses the menu. Owner-drawn items are measured and drawn by
 // the owner window (WM_MEASUREITEM / WM_DRAWITEM).
+#include <QGuiApplication>
+#include <QScreen>
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -277,8 +280,12 @@ Popup *OpenPopup(HMENU menu, int x, int y, UINT flags, Popup *parent) {
   if (flags & TPM_CENTERALIGN) x -= size.cx / 2;
   if (flags & TPM_BOTTOMALIGN) y -= size.cy;
   if (flags & TPM_VCENTERALIGN) y -= size.cy / 2;
+  // The menu stays on the screen.
   RECT screen{0, 0, 0, 0};
-  if (HWND desktop = GetDesktopWindow()) GetWindowRect(desktop, &screen);
+  if (QScreen *primary = QGuiApplication::primaryScreen()) {
+    QRect g = primary->geometry();
+    screen = RECT{g.left(), g.top(), g.left() + g.width(), g.top() + g.height()};
+  }
   if (screen.right > screen.left) {
     x = std::max<int>(screen.left, std::min<int>(x, screen.right - size.cx));
     y = std::max<int>(screen.top, std::min<int>(y, screen.bottom - size.cy));

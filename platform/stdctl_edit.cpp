@@ -3,6 +3,7 @@
 // applied here, after the window procedure (and any subclass of it) had
 // the chance to refuse them; positions and lengths are GBK bytes.
 #include <QApplication>
+#include <QFont>
 #include <QClipboard>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -10,6 +11,7 @@
 #include <QTextCursor>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <unordered_map>
 
@@ -362,7 +364,22 @@ LRESULT EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     case EM_SCROLLCARET:
       if (s->memo) s->memo->ensureCursorVisible();
       return TRUE;
-    case WM_SETFONT: s->font = reinterpret_cast<HFONT>(wParam); return 0;
+    case WM_SETFONT: {
+      s->font = reinterpret_cast<HFONT>(wParam);
+      LOGFONTA lf{};
+      QWidget *w = WrappedWidget(hwnd);
+      if (w && s->font && GetObjectA(s->font, sizeof lf, &lf)) {
+        // The editor shows the window's font: its face (with Qt's fallback
+        // for faces not installed), height and weight.
+        QFont font(FromGbk(lf.lfFaceName, int(sizeof lf.lfFaceName)));
+        if (lf.lfHeight != 0) font.setPixelSize(std::abs(int(lf.lfHeight)));
+        font.setBold(lf.lfWeight >= 600);
+        font.setItalic(lf.lfItalic != 0);
+        font.setUnderline(lf.lfUnderline != 0);
+        w->setFont(font);
+      }
+      return 0;
+    }
     case WM_GETFONT: return reinterpret_cast<LRESULT>(s->font);
     case WM_GETDLGCODE: {
       LRESULT code = DLGC_WANTCHARS | DLGC_HASSETSEL | DLGC_WANTARROWS;

@@ -1,6 +1,5 @@
 // The message queue: posting, taking and dispatching.
 #include <algorithm>
-#include <chrono>
 #include <mutex>
 
 #include "platform/clock.h"
@@ -39,14 +38,8 @@ BOOL PostMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   ThreadContext &self = CurrentContext();
   MSG msg{hwnd, message, wParam, lParam, GetTickCount(), POINT{}};
   if (!hwnd) return PostToContext(self, msg);
-  Window *window = FindWindowRecord(hwnd);
-  if (window && window->threadId == self.id) return PostToContext(self, msg);
-  std::shared_ptr<ThreadContext> target;
-  {
-    std::lock_guard guard(WindowTableLock());
-    window = FindWindowRecord(hwnd);
-    if (window) target = window->thread;
-  }
+  if (OwnWindow(hwnd)) return PostToContext(self, msg);
+  std::shared_ptr<ThreadContext> target = ThreadOfWindow(hwnd);
   if (!target) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return FALSE;
@@ -258,7 +251,7 @@ BOOL GetMessageA(MSG *msg, HWND hwnd, UINT filterMin, UINT filterMax) {
       if (due < 0)
         self.wake.wait(lock);
       else
-        self.wake.wait_for(lock, std::chrono::milliseconds(due));
+        WaitUntilTick(lock, self, uint64_t(NowMs() + due));
     }
   }
 }
@@ -273,8 +266,18 @@ BOOL WaitMessage() {
       HostProcessEvents(true);
       --t_state.explicitGetDepth;
     } else {
+      long long due = NextTimerDueMs();
       std::unique_lock lock(SyncLock());
-      self.wake.wait_for(lock, std::chrono::milliseconds(10));
+      bool posted;
+      {
+        std::lock_guard guard(self.postLock);
+        posted = !self.posted.empty();
+      }
+      if (posted || !self.incoming.empty() || t_state.quitPosted) continue;
+      if (due < 0)
+        self.wake.wait(lock);
+      else
+        WaitUntilTick(lock, self, uint64_t(NowMs() + due));
     }
   }
   return TRUE;

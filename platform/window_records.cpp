@@ -14,7 +14,7 @@ constexpr size_t kChunkBits = 12;
 constexpr size_t kChunkSize = size_t(1) << kChunkBits;
 constexpr size_t kChunkCount = size_t(1) << 16;
 
-std::atomic<std::atomic<Window *> *> g_chunks[kChunkCount];
+std::atomic<WindowSlot *> g_chunks[kChunkCount];
 std::atomic<uint32_t> g_nextSerial{0};
 std::atomic<size_t> g_liveWindows{0};
 
@@ -48,7 +48,7 @@ void DestroyTree(Window &window) {
   HostDestroy(window);
   {
     std::lock_guard guard(WindowTableLock());
-    SlotOf(hwnd, false)->store(nullptr, std::memory_order_release);
+    SlotOf(hwnd, false)->window.store(nullptr, std::memory_order_release);
   }
   --g_liveWindows;
   delete &window;
@@ -58,7 +58,7 @@ void DestroyTree(Window &window) {
 
 thread_local ThreadState t_state;
 
-std::atomic<Window *> *SlotOf(HWND hwnd, bool create) {
+WindowSlot *SlotOf(HWND hwnd, bool create) {
   auto value = reinterpret_cast<uintptr_t>(hwnd);
   if (value < kHandleBase || (value - kHandleBase) % kHandleStep != 0) return nullptr;
   size_t serial = (value - kHandleBase) / kHandleStep;
@@ -67,7 +67,7 @@ std::atomic<Window *> *SlotOf(HWND hwnd, bool create) {
   auto *slots = g_chunks[chunk].load(std::memory_order_acquire);
   if (!slots) {
     if (!create) return nullptr;
-    auto *fresh = new std::atomic<Window *>[kChunkSize]();
+    auto *fresh = new WindowSlot[kChunkSize];
     if (g_chunks[chunk].compare_exchange_strong(slots, fresh)) {
       slots = fresh;
     } else {
@@ -85,12 +85,28 @@ std::mutex &WindowTableLock() {
 
 Window *FindWindowRecord(HWND hwnd) {
   auto *slot = SlotOf(hwnd, false);
-  return slot ? slot->load(std::memory_order_acquire) : nullptr;
+  return slot ? slot->window.load(std::memory_order_acquire) : nullptr;
 }
 
 Window *OwnWindow(HWND hwnd) {
+  // The owner is asked first: a window of another thread may be deleted by
+  // it at any moment, one of ours only by us.
+  auto *slot = SlotOf(hwnd, false);
+  if (!slot || slot->thread.load(std::memory_order_relaxed) != CurrentContext().id) return nullptr;
+  return slot->window.load(std::memory_order_acquire);
+}
+
+std::shared_ptr<ThreadContext> ThreadOfWindow(HWND hwnd) {
+  std::lock_guard guard(WindowTableLock());
   Window *window = FindWindowRecord(hwnd);
-  return window && window->threadId == CurrentContext().id ? window : nullptr;
+  return window ? window->thread : nullptr;
+}
+
+// The thread of a live window without touching its record; 0 for none.
+DWORD WindowThreadId(HWND hwnd) {
+  auto *slot = SlotOf(hwnd, false);
+  if (!slot || !slot->window.load(std::memory_order_acquire)) return 0;
+  return slot->thread.load(std::memory_order_relaxed);
 }
 
 int Window::BorderWidth() const {
@@ -177,7 +193,8 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
   Window *record = window.release();
   {
     std::lock_guard guard(WindowTableLock());
-    slot->store(record, std::memory_order_release);
+    slot->thread.store(record->threadId, std::memory_order_relaxed);
+    slot->window.store(record, std::memory_order_release);
   }
   ++g_liveWindows;
   if (parentWindow && (style & WS_CHILD)) parentWindow->children.push_back(hwnd);
@@ -213,10 +230,9 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
 }
 
 BOOL DestroyWindow(HWND hwnd) {
-  Window *window = Checked(hwnd);
-  if (!window) return FALSE;
-  if (window->threadId != CurrentContext().id) {
-    SetLastError(ERROR_ACCESS_DENIED);
+  Window *window = OwnWindow(hwnd);
+  if (!window) {
+    SetLastError(IsWindow(hwnd) ? ERROR_ACCESS_DENIED : ERROR_INVALID_WINDOW_HANDLE);
     return FALSE;
   }
   if (window->destroying) return TRUE;
@@ -235,10 +251,13 @@ BOOL IsWindow(HWND hwnd) {
 }
 
 DWORD GetWindowThreadProcessId(HWND hwnd, DWORD *processId) {
-  Window *window = Checked(hwnd);
-  if (!window) return 0;
+  DWORD thread = WindowThreadId(hwnd);
+  if (!thread) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return 0;
+  }
   if (processId) *processId = GetCurrentProcessId();
-  return window->threadId;
+  return thread;
 }
 
 // ---- long values ---------------------------------------------------------------

@@ -32,6 +32,11 @@ LRESULT CallWindowWithHooks(Window &window, UINT message, WPARAM wParam, LPARAM 
   return proc ? proc(window.handle, message, wParam, lParam) : DefWindowProcA(window.handle, message, wParam, lParam);
 }
 
+namespace {
+// Waits of the kernel serve sends through this from the start.
+[[maybe_unused]] const bool g_sendServerRegistered = (SetSendServer(&ServeIncomingSends), true);
+}  // namespace
+
 bool ServeIncomingSends() {
   ThreadContext &self = CurrentContext();
   bool served = false;
@@ -67,16 +72,10 @@ using namespace platform;
 
 // ---- sending and posting -------------------------------------------------------------
 LRESULT SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  ThreadContext &self = CurrentContext();
-  Window *window = FindWindowRecord(hwnd);
-  if (window && window->threadId == self.id) return CallWindowWithHooks(*window, message, wParam, lParam, true);
-
-  std::shared_ptr<ThreadContext> target;
-  {
-    std::lock_guard guard(WindowTableLock());
-    window = FindWindowRecord(hwnd);
-    if (window) target = window->thread;
-  }
+  if (Window *window = OwnWindow(hwnd)) return CallWindowWithHooks(*window, message, wParam, lParam, true);
+  // Another thread's window may be destroyed meanwhile: only its thread is
+  // taken from the record, under the table lock.
+  std::shared_ptr<ThreadContext> target = ThreadOfWindow(hwnd);
   if (!target) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;

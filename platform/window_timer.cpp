@@ -1,6 +1,5 @@
 // Timers of the message queue.
 #include <algorithm>
-#include <chrono>
 
 #include "platform/clock.h"
 #include "platform/internal/window_layer.h"
@@ -8,10 +7,7 @@
 
 namespace platform {
 
-long long NowMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
+long long NowMs() { return static_cast<long long>(Clock().TickMs()); }
 
 long long NextTimerDueMs() {
   long long next = -1;

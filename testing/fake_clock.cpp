@@ -31,14 +31,20 @@ void FakeClock::SetUtc(const FILETIME &utc) {
 }
 
 void FakeClock::SetTick(uint64_t ms) {
-  std::lock_guard guard(lock_);
-  tick_ = ms;
+  {
+    std::lock_guard guard(lock_);
+    tick_ = ms;
+  }
+  platform::ClockMoved();
 }
 
 void FakeClock::Advance(uint64_t ms) {
-  std::lock_guard guard(lock_);
-  utc_ += int64_t(ms) * 10000;
-  tick_ += ms;
+  {
+    std::lock_guard guard(lock_);
+    utc_ += int64_t(ms) * 10000;
+    tick_ += ms;
+  }
+  platform::ClockMoved();
 }
 
 void FakeClock::SetZone(const TIME_ZONE_INFORMATION &zone) {

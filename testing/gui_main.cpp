@@ -2,6 +2,7 @@
 // so windows, widgets and fonts work without a display.
 #include <QApplication>
 
+#include "platform/winctrl.h"
 #include "platform/winuser.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@ int main(int argc, char **argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   platform::InitGuiThread();
+  platform::RegisterStandardControls();
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

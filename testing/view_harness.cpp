@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <memory>
 
 #include "platform/gdi.h"
 #include "platform/qtbridge.h"
@@ -50,13 +51,18 @@ void ViewHarness::Soon(const std::function<void()> &script) {
 }
 
 int ViewHarness::RunModal(TCustomForm *form, const std::function<void()> &script) {
-  Soon([this, form, script] {
+  auto running = std::make_shared<bool>(true);
+  Soon([this, form, script, running] {
     Pump();  // the form is shown and focused first
     script();
-    Pump();
-    if (form->Modal() && form->ModalResult() == mrNone) form->SetModalResult(-1);
+    // Queued behind whatever the script left queued.
+    Soon([form, running] {
+      if (*running && form->Modal() && form->ModalResult() == mrNone) form->SetModalResult(-1);
+    });
   });
-  return form->ShowModal();
+  int result = form->ShowModal();
+  *running = false;
+  return result;
 }
 
 void ViewHarness::Pump() { platform::ProcessPendingMessages(); }
@@ -86,7 +92,27 @@ LPARAM At(int x, int y) { return MAKELPARAM(WORD(SHORT(x)), WORD(SHORT(y))); }
 
 }  // namespace
 
+namespace {
+
+// A disabled child does not get the mouse: its parent does, as on the screen.
+HWND EnabledTarget(HWND hwnd, int &x, int &y) {
+  while (hwnd && !IsWindowEnabled(hwnd) && (GetWindowLongA(hwnd, GWL_STYLE) & WS_CHILD)) {
+    HWND parent = GetParent(hwnd);
+    POINT p{x, y};
+    ClientToScreen(hwnd, &p);
+    ScreenToClient(parent, &p);
+    x = p.x;
+    y = p.y;
+    hwnd = parent;
+  }
+  return IsWindowEnabled(hwnd) ? hwnd : nullptr;
+}
+
+}  // namespace
+
 void ViewHarness::MouseDown(HWND hwnd, int x, int y, TMouseButton button, UINT keys) {
+  hwnd = EnabledTarget(hwnd, x, y);
+  if (!hwnd) return;
   Post(hwnd, WM_MOUSEMOVE, keys, At(x, y));
   Post(hwnd, DownMessage(button), keys | ButtonKey(button), At(x, y));
   Pump();
@@ -94,6 +120,8 @@ void ViewHarness::MouseDown(HWND hwnd, int x, int y, TMouseButton button, UINT k
 
 void ViewHarness::MouseUp(HWND hwnd, int x, int y, TMouseButton button, UINT keys) {
   // The window holding the capture gets the release, as on the screen.
+  if (!GetCapture()) hwnd = EnabledTarget(hwnd, x, y);
+  if (!hwnd) return;
   HWND target = GetCapture() ? GetCapture() : hwnd;
   POINT p{x, y};
   if (target != hwnd) {

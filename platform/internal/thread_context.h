@@ -51,9 +51,19 @@ ThreadContext &CurrentContext();
 // Another thread's context, or null when it has ended.
 std::shared_ptr<ThreadContext> ContextOf(DWORD threadId);
 
-// Answers every message other threads sent to the calling thread. Returns
-// whether any was served. Implemented by the window layer.
-bool ServeIncomingSends();
+// Answers every message other threads sent to the calling thread; returns
+// whether any was served. The window layer, which knows windows, registers
+// it at start-up; the waits of the kernel call it through ServeSends.
+using SendServer = bool (*)();
+void SetSendServer(SendServer server);
+// Serves what was sent to the calling thread with the registered server;
+// false when none is registered or nothing was waiting.
+bool ServeSends();
+
+// Waits on the thread's wake until notified or until the platform clock
+// reaches deadlineMs (its tick count). Returns false once the deadline has
+// passed. Call with SyncLock held, through lock.
+bool WaitUntilTick(std::unique_lock<std::mutex> &lock, ThreadContext &self, uint64_t deadlineMs);
 
 // Wakes the thread (its wait or its event loop) after something was queued
 // for it. Call with SyncLock held.

@@ -22,9 +22,24 @@ namespace platform {
 constexpr uintptr_t kHandleBase = 0x10000;
 constexpr uintptr_t kHandleStep = 16;
 
+struct WindowSlot {
+  std::atomic<Window *> window{nullptr};  // null once the window is destroyed
+  // The thread that made the window. Stored before the window is published
+  // and never changed (handles are not reused), so any thread may read it
+  // without touching the record, which only that thread ever deletes.
+  std::atomic<DWORD> thread{0};
+};
+
 // The table slot of a handle, made when asked; null for a handle that can't
 // be one of ours.
-std::atomic<Window *> *SlotOf(HWND hwnd, bool create);
+WindowSlot *SlotOf(HWND hwnd, bool create);
+
+// The thread of a live window, looked up under the table lock so that the
+// record can't be deleted while it is read; null when the handle names no
+// live window. Safe from any thread.
+std::shared_ptr<ThreadContext> ThreadOfWindow(HWND hwnd);
+// The id of that thread, without the lock; 0 for no live window.
+DWORD WindowThreadId(HWND hwnd);
 
 // The window, or null with ERROR_INVALID_WINDOW_HANDLE.
 Window *Checked(HWND hwnd);

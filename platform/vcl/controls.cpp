@@ -5,6 +5,7 @@
 #include "platform/vcl/controls.h"
 
 #include <algorithm>
+#include <map>
 #include <unordered_map>
 
 #include "platform/gdi.h"
@@ -68,6 +69,7 @@ TControl::TControl(TComponent *owner) : TComponent(owner) {
 
 TControl::~TControl() {
   BeginDestroy();
+  if (Application()->HintControl() == this) Application()->SetHintControl(nullptr);
   if (parent_) parent_->RemoveControl(this);
 }
 
@@ -393,6 +395,8 @@ TWinControl::~TWinControl() {
     delete child;
   }
   if (handle_) {
+    // A replaced WindowProc may belong to an object that is gone already.
+    WindowProc = [this](TMessage &m) { TWinControl::WndProc(m); };
     HWND h = handle_;
     DestroyWindow(h);
     Unbind();
@@ -483,13 +487,24 @@ void TWinControl::CreateWnd() {
   CreateParams(p);
   if ((p.Style & WS_CHILD) && !p.WndParent) return;  // no place for it yet
   defWndProc_ = p.DefWndProc ? p.DefWndProc : DefWindowProcA;
-  // One window class per name; a class wrapping a standard control names
-  // itself after the control class so each gets the right procedure.
-  static std::unordered_map<std::string, WNDPROC> registered;
-  std::string className = p.WinClassName.empty() ? std::string(ClassName()) : p.WinClassName;
-  auto it = registered.find(className);
-  if (it != registered.end() && it->second != defWndProc_) className += "." + std::to_string(registered.size());
-  if (!registered.count(className)) {
+  // One window class per control class and procedure beneath: a name that
+  // already serves another procedure gets a numbered twin.
+  static std::map<std::pair<std::string, WNDPROC>, std::string> registered;
+  std::string base = p.WinClassName.empty() ? std::string(ClassName()) : p.WinClassName;
+  auto key = std::make_pair(base, defWndProc_);
+  auto it = registered.find(key);
+  std::string className;
+  if (it != registered.end()) {
+    className = it->second;
+  } else {
+    className = base;
+    for (int n = 2; std::any_of(registered.begin(), registered.end(),
+                                [&](const auto &entry) { return entry.second == className; });
+         ++n) {
+      className = base;
+      className.push_back('.');
+      className.append(std::to_string(n));
+    }
     WNDCLASSA wc{};
     wc.style = p.ClassStyle;
     wc.cbWndExtra = p.WindowExtra;
@@ -498,7 +513,7 @@ void TWinControl::CreateWnd() {
     wc.hbrBackground = p.Background;
     wc.lpszClassName = className.c_str();
     RegisterClassA(&wc);
-    registered[className] = defWndProc_;
+    registered[key] = className;
   }
   p.WinClassName = className;
   CreateWindowHandle(p);
@@ -912,6 +927,7 @@ void TWinControl::RouteMouseToGraphic(TWMMouse &msg, bool &handled) {
     mouseControl_ = target;
     if (mouseControl_) mouseControl_->Perform(CM_MOUSEENTER);
   }
+  if (msg.Msg == WM_MOUSEMOVE) Application()->SetHintControl(target ? target : this);
   if (!target || msg.Msg == WM_MOUSELEAVE) return;
   handled = true;
   bool down = msg.Msg == WM_LBUTTONDOWN || msg.Msg == WM_RBUTTONDOWN || msg.Msg == WM_MBUTTONDOWN ||
@@ -995,28 +1011,25 @@ void TWinControl::WMKey(TWMKey &msg) {
   bool down = msg.Msg == WM_KEYDOWN || msg.Msg == WM_SYSKEYDOWN;
   TWinControl *preview = form && form != this && form->KeyPreview ? form : nullptr;
   if (down) {
-    if (preview) preview->KeyDown(key, shift);
-    if (key) KeyDown(key, shift);
-    if (key && form) {
-      bool dialogKey = key == VK_TAB || key == VK_RETURN || key == VK_ESCAPE || key == VK_LEFT || key == VK_RIGHT ||
-                       key == VK_UP || key == VK_DOWN;
-      if (dialogKey) {
-        LRESULT code = DialogCode();
-        // Tab only when wanted by name; Enter with all keys; Esc always
-        // reaches the form (an edit has no use for it).
-        bool arrow = key == VK_LEFT || key == VK_RIGHT || key == VK_UP || key == VK_DOWN;
-        bool wanted = (key == VK_TAB && (code & DLGC_WANTTAB)) ||
-                      (key == VK_RETURN && (code & DLGC_WANTALLKEYS)) ||
-                      (arrow && (code & (DLGC_WANTARROWS | DLGC_WANTALLKEYS)));
-        if (!wanted && form->DialogKey(key, shift)) {
-          // The character the key also typed goes with it.
-          MSG pending;
-          HWND h = handle_;
-          if (h) PeekMessageA(&pending, h, WM_CHAR, WM_CHAR, PM_REMOVE);
-          key = 0;
-        }
+    // Keys the control does not want go to the form as dialog keys first;
+    // one the form uses reaches no key handler.
+    bool arrow = key == VK_LEFT || key == VK_RIGHT || key == VK_UP || key == VK_DOWN;
+    if (form && (key == VK_TAB || key == VK_RETURN || key == VK_ESCAPE || arrow)) {
+      // Tab only when wanted by name; Enter with all keys; Esc always
+      // reaches the form (an edit has no use for it).
+      LRESULT code = DialogCode();
+      bool wanted = (key == VK_TAB && (code & DLGC_WANTTAB)) ||
+                    (key == VK_RETURN && (code & DLGC_WANTALLKEYS)) ||
+                    (arrow && (code & (DLGC_WANTARROWS | DLGC_WANTALLKEYS)));
+      if (!wanted && form->DialogKey(key, shift)) {
+        // The character the key also typed goes with it.
+        MSG pending;
+        if (handle_) PeekMessageA(&pending, handle_, WM_CHAR, WM_CHAR, PM_REMOVE);
+        key = 0;
       }
     }
+    if (key && preview) preview->KeyDown(key, shift);
+    if (key) KeyDown(key, shift);
   } else {
     if (preview) preview->KeyUp(key, shift);
     if (key) KeyUp(key, shift);
@@ -1090,10 +1103,43 @@ void TWinControl::WMCommand(TWMCommand &msg) {
 }
 
 // ---- TCustomControl and TGraphicControl ----------------------------------------------------------
-TCustomControl::TCustomControl(TComponent *owner) : TWinControl(owner), canvas_(std::make_unique<TCanvas>()) {}
-TCustomControl::~TCustomControl() { BeginDestroy(); }
+void TControlCanvas::CreateHandle() {
+  if (own_ || !control_) return;
+  if (auto *win = dynamic_cast<TWinControl *>(control_)) {
+    if (!win->HandleAllocated()) return;
+    window_ = win->Handle();
+    own_ = GetDC(window_);
+    SetHandle(own_);
+    return;
+  }
+  // A control without a window draws on its part of the parent.
+  TWinControl *parent = control_->Parent();
+  if (!parent || !parent->HandleAllocated()) return;
+  window_ = parent->Handle();
+  own_ = GetDC(window_);
+  if (!own_) return;
+  SetViewportOrgEx(own_, control_->Left(), control_->Top(), nullptr);
+  IntersectClipRect(own_, 0, 0, control_->Width(), control_->Height());
+  SetHandle(own_);
+}
+
+void TControlCanvas::FreeHandle() {
+  if (!own_) return;
+  SetHandle(nullptr);
+  if (IsWindow(window_)) ReleaseDC(window_, own_);
+  own_ = nullptr;
+  window_ = nullptr;
+}
+
+TCustomControl::TCustomControl(TComponent *owner)
+    : TWinControl(owner), canvas_(std::make_unique<TControlCanvas>(this)) {}
+TCustomControl::~TCustomControl() {
+  BeginDestroy();
+  canvas_->FreeHandle();
+}
 
 void TCustomControl::WMPaint(TWMPaint &msg) {
+  canvas_->FreeHandle();
   int saved = SaveDC(msg.DC);
   canvas_->SetHandle(msg.DC);
   canvas_->Font()->Assign(Font());
@@ -1104,11 +1150,16 @@ void TCustomControl::WMPaint(TWMPaint &msg) {
   PaintControls(msg.DC);
 }
 
-TGraphicControl::TGraphicControl(TComponent *owner) : TControl(owner), canvas_(std::make_unique<TCanvas>()) {}
-TGraphicControl::~TGraphicControl() { BeginDestroy(); }
+TGraphicControl::TGraphicControl(TComponent *owner)
+    : TControl(owner), canvas_(std::make_unique<TControlCanvas>(this)) {}
+TGraphicControl::~TGraphicControl() {
+  BeginDestroy();
+  canvas_->FreeHandle();
+}
 
 void TGraphicControl::WMPaint(TWMPaint &msg) {
   if (!msg.DC) return;
+  canvas_->FreeHandle();
   int saved = SaveDC(msg.DC);
   canvas_->SetHandle(msg.DC);
   canvas_->Font()->Assign(Font());

@@ -246,7 +246,9 @@ class TWinControl : public TControl {
   HWND ParentWindow = nullptr;
 
   int ControlCount() const { return int(controls_.size()); }
-  TControl *Controls(int index) const { return controls_[size_t(index)]; }
+  TControl *Controls(int index) const {
+    return index >= 0 && size_t(index) < controls_.size() ? controls_[size_t(index)] : nullptr;
+  }
   void InsertControl(TControl *control);
   void RemoveControl(TControl *control);
   // The child control (graphic or windowed) at a client point, topmost first.
@@ -351,6 +353,27 @@ class TWinControl : public TControl {
   HFONT fontHandle_ = nullptr;
 };
 
+// The canvas of a control: inside Paint it draws on the paint context;
+// outside it takes the control's own context on first use (drawing goes to
+// the window's persistent image at once, as cross-hairs and rubber bands
+// need) and gives it back with FreeHandle, at the next paint or when the
+// control goes.
+class TControlCanvas : public TCanvas {
+ public:
+  VCL_CLASS_NAME(TControlCanvas)
+  explicit TControlCanvas(TControl *control) : control_(control) {}
+  ~TControlCanvas() override { FreeHandle(); }
+  void FreeHandle();
+
+ protected:
+  void CreateHandle() override;
+
+ private:
+  TControl *control_;
+  HWND window_ = nullptr;
+  HDC own_ = nullptr;
+};
+
 // A windowed control that paints itself on its Canvas in Paint.
 class TCustomControl : public TWinControl {
  public:
@@ -364,7 +387,7 @@ class TCustomControl : public TWinControl {
   void WMPaint(TWMPaint &msg) override;
 
  private:
-  std::unique_ptr<TCanvas> canvas_;
+  std::unique_ptr<TControlCanvas> canvas_;
 };
 
 // A control without a window: its parent paints it (Paint on Canvas, with
@@ -382,5 +405,5 @@ class TGraphicControl : public TControl {
   void WMPaint(TWMPaint &msg) override;
 
  private:
-  std::unique_ptr<TCanvas> canvas_;
+  std::unique_ptr<TControlCanvas> canvas_;
 };

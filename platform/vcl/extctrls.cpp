@@ -89,6 +89,82 @@ void TPaintBox::Paint() {
   if (OnPaint && !Destroying()) OnPaint(this);
 }
 
+// ---- TSplitter ----------------------------------------------------------------------------
+TSplitter::TSplitter(TComponent *owner) : TGraphicControl(owner) {
+  SetBounds(0, 0, 3, 100);
+  SetAlign(alLeft);
+  SetParentColor(true);
+  clickOnRelease_ = false;
+}
+
+TControl *TSplitter::ResizedControl() const {
+  TWinControl *parent = Parent();
+  if (!parent) return nullptr;
+  for (int i = 0; i < parent->ControlCount(); ++i) {
+    TControl *c = parent->Controls(i);
+    if (c == this || !c->Visible() || c->Align() != Align()) continue;
+    bool touches = false;
+    switch (Align()) {
+      case alTop: touches = c->Top() + c->Height() == Top(); break;
+      case alBottom: touches = c->Top() == Top() + Height(); break;
+      case alLeft: touches = c->Left() + c->Width() == Left(); break;
+      case alRight: touches = c->Left() == Left() + Width(); break;
+      default: break;
+    }
+    if (touches) return c;
+  }
+  return nullptr;
+}
+
+void TSplitter::Paint() {
+  Canvas()->Brush()->SetColor(Color());
+  Canvas()->FillRect(ClientRect());
+}
+
+void TSplitter::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+  TGraphicControl::MouseDown(button, shift, x, y);
+  if (button != mbLeft) return;
+  dragged_ = ResizedControl();
+  start_ = Point(Left() + x, Top() + y);
+  bool vertical = Align() == alLeft || Align() == alRight;
+  if (dragged_) startSize_ = vertical ? dragged_->Width() : dragged_->Height();
+}
+
+void TSplitter::MouseMove(TShiftState shift, int x, int y) {
+  TGraphicControl::MouseMove(shift, x, y);
+  if (!dragged_ || !Parent()) return;
+  TPoint p = Point(Left() + x, Top() + y);
+  bool vertical = Align() == alLeft || Align() == alRight;
+  int delta = vertical ? p.x - start_.x : p.y - start_.y;
+  // Dragging towards the resized control makes it smaller.
+  if (Align() == alRight || Align() == alBottom) delta = -delta;
+  // The room the parent has for the control: its client size less the
+  // aligned controls of the same side and this bar, leaving MinSize beside.
+  TRect client = Parent()->ClientRect();
+  int total = vertical ? client.Width() : client.Height();
+  int others = 0;
+  for (int i = 0; i < Parent()->ControlCount(); ++i) {
+    TControl *c = Parent()->Controls(i);
+    if (c == dragged_ || !c->Visible()) continue;
+    bool sameAxis = vertical ? (c->Align() == alLeft || c->Align() == alRight)
+                             : (c->Align() == alTop || c->Align() == alBottom);
+    if (sameAxis) others += vertical ? c->Width() : c->Height();
+  }
+  int most = std::max(MinSize, total - others - MinSize);
+  int size = std::clamp(startSize_ + delta, MinSize, most);
+  if (vertical)
+    dragged_->SetWidth(size);
+  else
+    dragged_->SetHeight(size);
+}
+
+void TSplitter::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+  TGraphicControl::MouseUp(button, shift, x, y);
+  if (button != mbLeft || !dragged_) return;
+  dragged_ = nullptr;
+  if (OnMoved && !Destroying()) OnMoved(this);
+}
+
 // ---- TCustomRadioGroup ------------------------------------------------------------------
 TCustomRadioGroup::TCustomRadioGroup(TComponent *owner)
     : TCustomGroupBox(owner), items_(std::make_unique<TStringList>()) {

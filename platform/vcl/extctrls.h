@@ -61,6 +61,30 @@ class TPaintBox : public TGraphicControl {
   void Paint() override;
 };
 
+// A bar between aligned controls that the mouse drags to resize the
+// control on its aligned side (the one it sits against).
+class TSplitter : public TGraphicControl {
+ public:
+  VCL_CLASS_NAME(TSplitter)
+  explicit TSplitter(TComponent *owner);
+  // The least size of the resized control and of the room left beside it.
+  int MinSize = 30;
+  TNotifyEvent OnMoved;
+  // The control that dragging resizes, or null.
+  TControl *ResizedControl() const;
+
+ protected:
+  void Paint() override;
+  void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+  void MouseMove(TShiftState shift, int x, int y) override;
+  void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+
+ private:
+  TControl *dragged_ = nullptr;
+  TPoint start_{0, 0};  // in the parent's client area
+  int startSize_ = 0;
+};
+
 // A group box of radio buttons made from Items; ItemIndex is the checked one.
 class TCustomRadioGroup : public TCustomGroupBox {
  public:

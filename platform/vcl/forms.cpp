@@ -2,6 +2,9 @@
 // modal loop, dialog keys; the application object.
 #include "platform/vcl/forms.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+
 #include <algorithm>
 
 #include "platform/gdi.h"
@@ -19,7 +22,7 @@ std::vector<TCustomForm *> &Forms() {
 
 }  // namespace
 
-TCustomForm::TCustomForm(TComponent *owner) : TWinControl(owner), canvas_(std::make_unique<TCanvas>()) {
+TCustomForm::TCustomForm(TComponent *owner) : TWinControl(owner), canvas_(std::make_unique<TControlCanvas>(this)) {
   SetVisible(false);
   SetBounds(0, 0, 320, 240);
   Forms().push_back(this);
@@ -27,6 +30,7 @@ TCustomForm::TCustomForm(TComponent *owner) : TWinControl(owner), canvas_(std::m
 
 TCustomForm::~TCustomForm() {
   BeginDestroy();
+  canvas_->FreeHandle();
   auto &forms = Forms();
   forms.erase(std::remove(forms.begin(), forms.end(), this), forms.end());
   if (Application()->MainForm() == this) Application()->SetMainForm(nullptr);
@@ -115,9 +119,11 @@ void TCustomForm::PlaceByPosition() {
   if (placed_) return;
   placed_ = true;
   if (Parent() || (HandleAllocated() && (GetWindowLongA(Handle(), GWL_STYLE) & WS_CHILD))) return;
-  RECT screen{0, 0, 1024, 768};
-  if (HWND desktop = GetDesktopWindow()) GetWindowRect(desktop, &screen);
-  RECT area = screen;
+  RECT area{0, 0, 1024, 768};
+  if (QScreen *screen = QGuiApplication::primaryScreen()) {
+    QRect g = screen->geometry();
+    area = RECT{g.left(), g.top(), g.left() + g.width(), g.top() + g.height()};
+  }
   TCustomForm *relative = nullptr;
   if (Position == poMainFormCenter) relative = Application()->MainForm();
   if (Position == poOwnerFormCenter) relative = dynamic_cast<TCustomForm *>(Owner());
@@ -204,6 +210,7 @@ void TCustomForm::WndProc(TMessage &m) {
 }
 
 void TCustomForm::WMPaint(TWMPaint &msg) {
+  canvas_->FreeHandle();
   int saved = SaveDC(msg.DC);
   canvas_->SetHandle(msg.DC);
   canvas_->Font()->Assign(Font());
@@ -443,6 +450,16 @@ void TApplication::SetOnMessage(TMessageEvent handler) {
   } else {
     platform::SetAppMessageHook(nullptr);
   }
+}
+
+void TApplication::SetHintControl(TControl *control) {
+  if (control == hintControl_) return;
+  hintControl_ = control;
+  std::string hint = control ? control->Hint : std::string();
+  if (size_t bar = hint.find('|'); bar != std::string::npos) hint = hint.substr(bar + 1);
+  if (hint == Hint) return;
+  Hint = hint;
+  if (OnHint) OnHint(this);
 }
 
 void TApplication::ProcessMessages() { platform::ProcessPendingMessages(); }

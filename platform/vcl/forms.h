@@ -115,7 +115,7 @@ class TCustomForm : public TWinControl {
  private:
   friend class TWinControl;
   friend class TButton;
-  std::unique_ptr<TCanvas> canvas_;
+  std::unique_ptr<TControlCanvas> canvas_;
   TFormBorderStyle borderStyle_ = bsSizeable;
   TBorderIcons borderIcons_ = biSystemMenu | biMinimize | biMaximize;
   TFormStyle formStyle_ = fsNormal;
@@ -148,7 +148,13 @@ class TApplication : public TComponent {
   // dispatched, in the main loop and the modal loops alike.
   TMessageEvent OnMessage() const { return onMessage_; }
   void SetOnMessage(TMessageEvent handler);
+  // The hint of the control under the mouse (the part after '|' when it
+  // has two); OnHint runs whenever it changes.
+  std::string Hint;
   TNotifyEvent OnHint;
+  // The control under the mouse, as the controls report it.
+  void SetHintControl(TControl *control);
+  TControl *HintControl() const { return hintControl_; }
 
   // Handles every message now queued.
   void ProcessMessages();
@@ -164,6 +170,7 @@ class TApplication : public TComponent {
 
  private:
   TCustomForm *mainForm_ = nullptr;
+  TControl *hintControl_ = nullptr;
   TMessageEvent onMessage_;
   bool terminated_ = false;
 };

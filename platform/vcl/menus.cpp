@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "platform/menu.h"
+#include "platform/vcl/forms.h"
 #include "platform/winuser.h"
 
 namespace {
@@ -111,7 +112,10 @@ void TMenuItem::Rebuild() {
     if (item->Checked) flags |= MF_CHECKED;
     if (!item->Enabled) flags |= MF_GRAYED;
     std::string text = item->Caption;
-    if (item->ShortCut) text += "\t" + ShortCutToText(item->ShortCut);
+    if (item->ShortCut) {
+      text.push_back('\t');
+      text.append(ShortCutToText(item->ShortCut));
+    }
     if (item->Count() > 0) {
       AppendMenuA(handle_, flags | MF_POPUP, reinterpret_cast<UINT_PTR>(item->Handle()), text.c_str());
     } else {
@@ -175,12 +179,19 @@ bool TMenu::IsShortCut(WORD key, unsigned shiftBits) {
 
 void TPopupMenu::Popup(int x, int y) {
   if (OnPopup) OnPopup(this);
-  HWND owner = GetActiveWindow();
+  // The menu belongs to the form of the control it was shown for, else to
+  // the active window or the main form.
+  HWND owner = nullptr;
+  if (auto *control = dynamic_cast<TControl *>(popupComponent_))
+    if (TCustomForm *form = control->ParentForm(); form && form->HandleAllocated()) owner = form->Handle();
+  if (!owner) owner = GetActiveWindow();
+  if (!owner && Application()->MainForm()) owner = Application()->MainForm()->Handle();
   UINT flags = TPM_RETURNCMD | TPM_RIGHTBUTTON;
   if (Alignment == paRight) flags |= TPM_RIGHTALIGN;
   if (Alignment == paCenter) flags |= TPM_CENTERALIGN;
   UINT command = UINT(TrackPopupMenu(Handle(), flags, x, y, 0, owner, nullptr));
   if (command) DispatchCommand(command);
+  popupComponent_ = nullptr;  // the control may not outlive the menu
 }
 
 std::string ShortCutToText(WORD shortcut) {
@@ -192,7 +203,8 @@ std::string ShortCutToText(WORD shortcut) {
   if ((key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9')) {
     text += char(key);
   } else if (key >= VK_F1 && key <= VK_F24) {
-    text += "F" + std::to_string(key - VK_F1 + 1);
+    text.push_back('F');
+    text.append(std::to_string(key - VK_F1 + 1));
   } else {
     static const struct {
       int key;

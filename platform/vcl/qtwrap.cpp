@@ -69,7 +69,10 @@ class WrapFilter : public QObject {
         return true;
       }
       case QEvent::FocusIn:
-        if (IsWindow(hwnd_) && GetFocus() != hwnd_) SetFocus(hwnd_);
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonDblClick:
+        // A press takes the focus, as an edit window does.
+        if (IsWindow(hwnd_) && IsWindowEnabled(hwnd_) && GetFocus() != hwnd_) SetFocus(hwnd_);
         return false;
       case QEvent::ContextMenu:
       case QEvent::DragEnter:

@@ -101,9 +101,6 @@ void TButton::WndProc(TMessage &m) {
     m.Result = 0;
     return;
   }
-  if (m.Msg == WM_KEYDOWN && m.WParam == VK_RETURN) {
-    // Enter on a focused button presses it (the form's dialog key does that).
-  }
   TButtonControl::WndProc(m);
 }
 

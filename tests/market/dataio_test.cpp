@@ -10,7 +10,7 @@
 
 #include "core/emem.h"
 #include "market/calendar.h"
-#include "market/loginmsg.h"
+#include "platform/messages.h"
 #include "market/utildata.h"
 #include "testing/fake_clock.h"
 #include "testing/market_fixture_min.h"

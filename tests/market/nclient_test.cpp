@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "market/loginmsg.h"
+#include "platform/messages.h"
 #include "market/rights.h"
 #include "market/utildata.h"
 #include "platform/profile.h"

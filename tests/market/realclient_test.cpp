@@ -40,7 +40,6 @@ extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*malloc_hook)(con
 
 namespace {
 
-constexpr UINT kStockData = 2624;
 constexpr uint32_t kSession = 0x5A17C0DEu;
 constexpr int kSH = 0, kWH = 2, kQH = 3;
 
@@ -64,7 +63,7 @@ std::vector<MainEvent> *g_events = nullptr;
 size_t g_eventBytes = 0;  // counts without storing, for the allocation check
 
 LRESULT MainProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_MF_EVENT || message == WM_NEWS_ARRIVED || message == WM_QUOTE_EVENT || message == kStockData) {
+  if (message == WM_MF_EVENT || message == WM_NEWS_ARRIVED || message == WM_QUOTE_EVENT || message == WM_STOCK_DATA) {
     if (!g_events) {
       if (message == WM_MF_EVENT && lParam) g_eventBytes += reinterpret_cast<const MFEVENTSLOT *>(lParam)->flags;
       return 0;
@@ -355,7 +354,7 @@ TEST_F(RealClientTest, EveryItemKindReachesTheMarketTableAndTheMainWindow) {
       QuotePushDouble::MessageItem(M),
       QuotePushDouble::QuoteItem(kSH, 0, "NOSUCH", q),  // not in the table: skipped
   }));
-  ASSERT_TRUE(WaitForEvents(kStockData, WPARAM(33) << 16, 1));
+  ASSERT_TRUE(WaitForEvents(WM_STOCK_DATA, WPARAM(33) << 16, 1));
   ASSERT_TRUE(WaitForEvents(WM_MF_EVENT, kMfQuote, 2));
 
   // The clock: the shared clock and each market's clock.
@@ -398,7 +397,7 @@ TEST_F(RealClientTest, EveryItemKindReachesTheMarketTableAndTheMainWindow) {
             0u);
 
   // The advice record is merged into the instrument's advice file.
-  EXPECT_EQ(Events(kStockData, WPARAM(33) << 16)[0].lParam, LPARAM(Word(kSH, "600000")));
+  EXPECT_EQ(Events(WM_STOCK_DATA, WPARAM(33) << 16)[0].lParam, LPARAM(Word(kSH, "600000")));
   EXPECT_EQ(box_.Read("data/SH/advice/600000.adv"), std::string(reinterpret_cast<const char *>(&advice), 108));
 
   // The headline goes into the index and to the main window.
@@ -609,11 +608,11 @@ TEST_F(RealClientTest, PushedNewsFollowsTheRightsAndTheNewsOptions) {
     platform::ProcessPendingMessages();
     EXPECT_EQ(news.GetBoundaryId(false, 2) == id, c.indexed);
     EXPECT_EQ(Events(WM_NEWS_ARRIVED, 0).size(), c.sent ? 1u : 0u);
-    EXPECT_EQ(Events(kStockData, WPARAM(204) << 16).size(), c.popUp ? 1u : 0u);
+    EXPECT_EQ(Events(WM_STOCK_DATA, WPARAM(204) << 16).size(), c.popUp ? 1u : 0u);
     EXPECT_EQ(box_.Exists("prog/rtmsg.txt"), c.popUp);
     if (c.popUp) {
       EXPECT_EQ(box_.Read("prog/rtmsg.txt"), "NEWS:\r\n要闻");
-      EXPECT_EQ(Events(kStockData, WPARAM(204) << 16)[0].lParam, -2);
+      EXPECT_EQ(Events(WM_STOCK_DATA, WPARAM(204) << 16)[0].lParam, -2);
     }
     NewsIndex = nullptr;
   }

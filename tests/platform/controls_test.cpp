@@ -2,6 +2,7 @@
 // control tree, alignment and timers on the fake clock.
 #include <gtest/gtest.h>
 
+#include "platform/gdi.h"
 #include "platform/vcl/extctrls.h"
 #include "platform/vcl/forms.h"
 #include "platform/vcl/stdctrls.h"
@@ -69,13 +70,28 @@ TEST_F(ControlFixture, MessagesReachTheTypedHandlersDecoded) {
   r->seen.clear();
   harness.Click(r->Handle(), 7, -3, mbLeft, MK_SHIFT);  // coordinates are signed
   harness.Key('Q');
-  SetTimer(r->Handle(), 7, 100, nullptr);
-  harness.Advance(100);
-  KillTimer(r->Handle(), 7);
   r->SetBounds(10, 10, 60, 45);
   r->Invalidate();
   harness.Pump();
-  EXPECT_EQ(r->seen, (std::vector<std::string>{"down 7,-3 shift", "key 81", "char q", "timer 7", "size 60x45", "paint"}));
+  EXPECT_EQ(r->seen, (std::vector<std::string>{"down 7,-3 shift", "key 81", "char q", "size 60x45", "paint"}));
+}
+
+TEST_F(ControlFixture, CanvasDrawsOutsidePaintAndXorTwiceRestores) {
+  auto *r = new Recorder(&form);
+  r->SetParent(&form);
+  r->SetBounds(0, 0, 40, 30);
+  r->SetColor(clWhite);
+  harness.Pump();
+  ASSERT_EQ(harness.Pixel(r->Handle(), 10, 10), RGB(255, 255, 255));
+  TCanvas *canvas = r->Canvas();
+  canvas->Pen()->SetMode(pmXor);
+  canvas->Pen()->SetColor(clWhite);
+  canvas->MoveTo(0, 10);
+  canvas->LineTo(40, 10);  // a cross-hair line, drawn at a mouse move
+  EXPECT_EQ(harness.Pixel(r->Handle(), 10, 10), RGB(0, 0, 0));
+  canvas->MoveTo(0, 10);
+  canvas->LineTo(40, 10);
+  EXPECT_EQ(harness.Pixel(r->Handle(), 10, 10), RGB(255, 255, 255));
 }
 
 // Subclassing by window procedure still works: the new procedure sees the
@@ -140,6 +156,42 @@ TEST_F(ControlFixture, AlignedControlsShareTheClientArea) {
   EXPECT_EQ(client->BoundsRect(), Rect(40, 0, 200, 150));
 }
 
+TEST_F(ControlFixture, SplitterResizesTheControlItSitsAgainstWithinLimits) {
+  form.SetClientSize(300, 200);
+  auto *bottom = new TPanel(&form);
+  bottom->SetParent(&form);
+  bottom->SetHeight(100);
+  bottom->SetAlign(alBottom);
+  auto *splitter = new TSplitter(&form);
+  splitter->SetParent(&form);
+  splitter->SetAlign(alBottom);
+  splitter->SetHeight(4);
+  splitter->MinSize = 40;
+  auto *rest = new TPanel(&form);
+  rest->SetParent(&form);
+  rest->SetAlign(alClient);
+  int moved = 0;
+  splitter->OnMoved = [&](TObject *) { ++moved; };
+  harness.Pump();
+  ASSERT_EQ(splitter->Top(), 96);
+  ASSERT_EQ(splitter->ResizedControl(), bottom);
+  struct Drag {
+    int toY, height;
+  } drags[] = {{76, 120},   // up by 20: the bottom panel grows
+               {180, 40},   // far down: no smaller than MinSize
+               {-50, 156}}; // far up: MinSize is left for the rest
+  for (const Drag &d : drags) {
+    int y = splitter->Top();
+    harness.MouseDown(form.Handle(), 10, y);
+    harness.MouseMove(form.Handle(), 10, d.toY, MK_LBUTTON);
+    harness.MouseUp(form.Handle(), 10, d.toY);
+    EXPECT_EQ(bottom->Height(), d.height) << d.toY;
+    EXPECT_EQ(splitter->Top() + splitter->Height(), bottom->Top());
+  }
+  EXPECT_EQ(moved, 3);
+  EXPECT_EQ(rest->Height(), 200 - 156 - 4);
+}
+
 TEST_F(ControlFixture, GraphicControlsGetTheMouseOverTheirArea) {
   auto *box = new TPaintBox(&form);
   box->SetParent(&form);
@@ -158,7 +210,16 @@ TEST_F(ControlFixture, GraphicControlsGetTheMouseOverTheirArea) {
   EXPECT_EQ(at.y, 10);
 }
 
-TEST_F(ControlFixture, TimerFiresFromTheFakeClock) {
+TEST_F(ControlFixture, TimersFireFromTheFakeClock) {
+  auto *r = new Recorder(&form);
+  r->SetParent(&form);
+  harness.Pump();
+  r->seen.clear();
+  SetTimer(r->Handle(), 7, 100, nullptr);
+  harness.Advance(100);
+  KillTimer(r->Handle(), 7);
+  EXPECT_EQ(r->seen, (std::vector<std::string>{"timer 7"}));
+
   auto *timer = new TTimer(&form);
   timer->SetInterval(1000);
   int fired = 0;
@@ -172,6 +233,87 @@ TEST_F(ControlFixture, TimerFiresFromTheFakeClock) {
   timer->SetEnabled(false);
   harness.Advance(5000, 500);
   EXPECT_EQ(fired, 4);
+}
+
+TEST_F(ControlFixture, TheApplicationHintFollowsTheControlUnderTheMouse) {
+  auto *panel = new TPanel(&form);
+  panel->SetParent(&form);
+  panel->SetBounds(0, 0, 50, 50);
+  panel->Hint = "报价|点击查看报价";
+  auto *box = new TPaintBox(&form);
+  box->SetParent(panel);
+  box->SetBounds(10, 10, 10, 10);
+  box->Hint = "画线";
+  std::vector<std::string> hints;
+  Application()->OnHint = [&](TObject *) { hints.push_back(Application()->Hint); };
+  harness.MouseMove(panel->Handle(), 30, 30);
+  harness.MouseMove(panel->Handle(), 40, 40);  // the same control: nothing new
+  harness.MouseMove(panel->Handle(), 12, 12);
+  harness.MouseMove(form.Handle(), 100, 100);
+  Application()->OnHint = nullptr;
+  EXPECT_EQ(hints, (std::vector<std::string>{"点击查看报价", "画线", ""}));
+}
+
+// An owner-painted button as the system's own button family builds it:
+// the window procedure paints, the style stays owner-drawn whatever the
+// class library sets, and clicks keep the library's behaviour.
+class PaintedButton : public TButton {
+ public:
+  using TButton::TButton;
+  int paints = 0, enabledChanges = 0;
+  COLORREF face = RGB(10, 120, 200);
+
+ protected:
+  void WndProc(TMessage &m) override {
+    switch (m.Msg) {
+      case WM_CREATE:
+        SetWindowLongA(Handle(), GWL_STYLE, LONG((DWORD(GetWindowLongA(Handle(), GWL_STYLE)) & ~0x1Fu) | BS_OWNERDRAW));
+        break;
+      case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(Handle(), &ps);
+        HBRUSH brush = CreateSolidBrush(face);
+        RECT r = ClientRect();
+        FillRect(dc, &r, brush);
+        DeleteObject(brush);
+        EndPaint(Handle(), &ps);
+        ++paints;
+        m.Result = 0;
+        return;
+      }
+      case WM_ERASEBKGND: m.Result = 1; return;
+      case BM_SETSTYLE: m.WParam = (m.WParam & ~WPARAM(0x1F)) | BS_OWNERDRAW; break;
+      case CM_ENABLEDCHANGED: ++enabledChanges; break;
+      default: break;
+    }
+    TButton::WndProc(m);
+  }
+};
+
+TEST_F(ControlFixture, OwnerPaintedButtonKeepsClicksDefaultKeyAndItsStyle) {
+  auto *b = new PaintedButton(&form);
+  b->SetParent(&form);
+  b->SetBounds(10, 10, 75, 23);
+  b->SetDefault(true);
+  int clicks = 0;
+  b->OnClick = [&](TObject *) { ++clicks; };
+  auto *other = new TEdit(&form);
+  other->SetParent(&form);
+  other->SetBounds(10, 50, 75, 21);
+  other->SetFocus();
+  harness.Pump();
+  EXPECT_EQ(GetWindowLongA(b->Handle(), GWL_STYLE) & BS_TYPEMASK, LONG(BS_OWNERDRAW));
+  EXPECT_EQ(harness.Pixel(b, 5, 5), RGB(10, 120, 200));
+  EXPECT_GT(b->paints, 0);
+  harness.Click(b, 5, 5);
+  harness.DoubleClick(b->Handle(), 5, 5);  // the second press of a double click is a click too
+  other->SetFocus();
+  harness.Key(VK_RETURN);
+  EXPECT_EQ(clicks, 4);
+  b->SetEnabled(false);
+  EXPECT_GE(b->enabledChanges, 1);
+  harness.Click(b, 5, 5);
+  EXPECT_EQ(clicks, 4);
 }
 
 TEST_F(ControlFixture, RadioButtonsOfAParentExcludeEachOther) {

@@ -74,6 +74,23 @@ TEST_F(EditFixture, AFilterSeesCharactersTypedAtTheQtLevel) {
   EXPECT_EQ(edit->Text(), "45");
 }
 
+TEST_F(EditFixture, QtLevelClicksPressButtonsAndFocusEdits) {
+  TEdit *first = Add<TEdit>();
+  TEdit *second = Add<TEdit>();
+  auto *button = new TButton(&form);
+  button->SetParent(&form);
+  button->SetBounds(220, 8, 60, 25);
+  int clicks = 0;
+  button->OnClick = [&](TObject *) { ++clicks; };
+  harness.QtClick(button->Handle(), 5, 5);
+  EXPECT_EQ(clicks, 1);
+  harness.QtClick(first->Handle(), 5, 5);
+  EXPECT_TRUE(first->Focused());
+  harness.QtType("7");
+  EXPECT_EQ(first->Text(), "7");
+  EXPECT_EQ(second->Text(), "");
+}
+
 TEST_F(EditFixture, KeyPressHandlerRefusesACharacter) {
   TEdit *edit = Add<TEdit>();
   edit->OnKeyPress = [](TObject *, char &key) {

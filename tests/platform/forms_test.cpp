@@ -1,5 +1,8 @@
 // Forms driven by the keyboard: default and cancel buttons, the close
 // query, key preview, focus moving with Tab.
+#include <QGuiApplication>
+#include <QScreen>
+
 #include <gtest/gtest.h>
 
 #include "platform/vcl/forms.h"
@@ -126,6 +129,28 @@ TEST(Forms, KeyPreviewLetsTheFormTakeAKeyBeforeTheFocusedControl) {
   EXPECT_EQ(dialog.Edit->Text(), "ab");
 }
 
+TEST(Forms, AKeyTheDefaultButtonTakesReachesNoKeyHandler) {
+  ViewHarness harness;
+  NameDialog dialog(nullptr);
+  std::vector<WORD> seen;
+  dialog.Edit->OnKeyDown = [&](TObject *, WORD &key, TShiftState) { seen.push_back(key); };
+  EXPECT_EQ(harness.RunModal(&dialog, [&] {
+    harness.Key('A');
+    harness.Key(VK_RETURN);
+  }),
+            mrOk);
+  EXPECT_EQ(seen, (std::vector<WORD>{'A'}));
+  // Without a default button Enter is the edit's.
+  dialog.Ok->SetDefault(false);
+  seen.clear();
+  EXPECT_EQ(harness.RunModal(&dialog, [&] {
+    harness.Key(VK_RETURN);
+    harness.Key(VK_ESCAPE);
+  }),
+            mrCancel);
+  EXPECT_EQ(seen, (std::vector<WORD>{VK_RETURN}));
+}
+
 TEST(Forms, OtherFormsAreDisabledWhileAModalFormRuns) {
   ViewHarness harness;
   TForm main(nullptr);
@@ -138,6 +163,40 @@ TEST(Forms, OtherFormsAreDisabledWhileAModalFormRuns) {
   });
   EXPECT_FALSE(enabledInside);
   EXPECT_TRUE(IsWindowEnabled(main.Handle()));
+}
+
+TEST(Forms, PositionPlacesTheFormWhenItIsFirstShown) {
+  ViewHarness harness;
+  QRect g = QGuiApplication::primaryScreen()->geometry();
+  RECT screen{g.left(), g.top(), g.left() + g.width(), g.top() + g.height()};
+  TForm centred(nullptr);
+  centred.SetBounds(5, 5, 200, 100);
+  centred.Position = poScreenCenter;
+  centred.Show();
+  EXPECT_EQ(centred.Left(), screen.left + (screen.right - screen.left - 200) / 2);
+  EXPECT_EQ(centred.Top(), screen.top + (screen.bottom - screen.top - 100) / 2);
+  TForm designed(nullptr);
+  designed.SetBounds(5, 7, 200, 100);
+  designed.Show();
+  EXPECT_EQ(designed.BoundsRect(), Rect(5, 7, 205, 107));
+}
+
+TEST(Forms, MaximisedChildFormFillsItsParentWithoutFrame) {
+  ViewHarness harness;
+  TForm main(nullptr);
+  main.SetBounds(0, 0, 400, 300);
+  main.Show();
+  Application()->SetMainForm(&main);
+  TForm page(nullptr);
+  page.SetBorderStyle(bsNone);
+  page.SetWindowState(wsMaximized);
+  page.SetFormStyle(fsMDIChild);
+  harness.Pump();
+  Application()->SetMainForm(nullptr);
+  ASSERT_TRUE(page.HandleAllocated());
+  EXPECT_EQ(GetParent(page.Handle()), main.Handle());
+  EXPECT_TRUE(GetWindowLongA(page.Handle(), GWL_STYLE) & WS_CHILD);
+  EXPECT_EQ(page.BoundsRect(), Rect(0, 0, main.ClientWidth(), main.ClientHeight()));
 }
 
 TEST(Forms, ReleasedFormIsFreedOnceItsMessagesAreHandled) {

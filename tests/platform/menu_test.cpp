@@ -1,8 +1,12 @@
 // Popup menus: the loop owns the keyboard and the mouse until an item is
 // chosen or the menu is dismissed; a popup can return the chosen command.
+#include <QGuiApplication>
+#include <QScreen>
+
 #include <gtest/gtest.h>
 
 #include "platform/menu.h"
+#include "platform/vcl/extctrls.h"
 #include "platform/vcl/forms.h"
 #include "platform/vcl/menus.h"
 #include "testing/view_harness.h"
@@ -112,6 +116,54 @@ TEST(Menus, PopupMenuRunsTheChosenItemAndTheFormRunsShortcuts) {
   popup->Popup(20, 20);
   harness.Key('O', TShiftState(ssCtrl), form.Handle());
   EXPECT_EQ(clicks, (std::vector<std::string>{"Delete", "Open"}));
+}
+
+TEST(Menus, ARightClickShowsTheControlsPopupMenu) {
+  ViewHarness harness;
+  TForm form(nullptr);
+  form.Show();
+  auto *panel = new TPanel(&form);
+  panel->SetParent(&form);
+  panel->SetBounds(0, 0, 100, 100);
+  auto *popup = new TPopupMenu(&form);
+  auto *item = new TMenuItem(popup);
+  item->Caption = "横切(&H)";
+  popup->Items()->Add(item);
+  TComponent *shownFor = nullptr;
+  item->OnClick = [&](TObject *) { shownFor = popup->PopupComponent(); };
+  // The keys come while the menu shows.
+  popup->OnPopup = [&](TObject *) {
+    harness.PostKey(VK_DOWN);
+    harness.PostKey(VK_RETURN);
+  };
+  panel->PopupMenu = popup;
+  harness.Click(panel, 20, 20, mbRight);
+  EXPECT_EQ(shownFor, panel);
+  shownFor = nullptr;
+  popup->AutoPopup = false;
+  harness.Click(panel, 20, 20, mbRight);
+  EXPECT_EQ(shownFor, nullptr);
+  harness.Pump();
+}
+
+TEST(Menus, AMenuOpenedAtTheScreensEdgeStaysOnTheScreen) {
+  ViewHarness harness;
+  TForm owner(nullptr);
+  owner.Show();
+  HMENU menu = CreatePopupMenu();
+  AppendMenuA(menu, MF_STRING, 1, "One");
+  QRect screen = QGuiApplication::primaryScreen()->geometry();
+  RECT item{};
+  InsideMenu(harness, [&] {
+    GetMenuItemRect(nullptr, menu, 0, &item);
+    EndMenu();
+  });
+  TrackPopupMenu(menu, TPM_RETURNCMD, screen.right() + 100, screen.bottom() + 100, 0, owner.Handle(), nullptr);
+  harness.Pump();
+  DestroyMenu(menu);
+  EXPECT_LE(item.right, screen.left() + screen.width());
+  EXPECT_LE(item.bottom, screen.top() + screen.height());
+  EXPECT_GT(item.right, item.left);
 }
 
 TEST(Menus, MenuItemsCarryTheirStates) {

@@ -17,6 +17,7 @@
 #include "platform/kernel.h"
 #include "platform/qtbridge.h"
 #include "platform/winuser.h"
+#include "testing/fake_clock.h"
 #include "testing/message_trace.h"
 
 using testing_support::MessageTrace;
@@ -204,28 +205,35 @@ TEST_F(WindowTest, SendToAWindowDestroyedBeforeItIsServedReturnsZero) {
   EXPECT_EQ(answer.load(), 0);
 }
 
-TEST_F(WindowTest, TimerFiresWithoutBacklogAfterAStall) {
+TEST_F(WindowTest, TimersFollowThePlatformClockWithoutBacklog) {
+  ScopedFakeClock clock;
   HWND hwnd = Keep(trace.Create(WS_OVERLAPPED));
   ASSERT_EQ(SetTimer(hwnd, 7, 20, nullptr), 7u);
-  Sleep(150);  // the loop stalls for several periods
+  clock.Advance(19);
+  platform::ProcessPendingMessages();
+  EXPECT_EQ(trace.Count(WM_TIMER, hwnd), 0u);
+  clock.Advance(131);  // the loop stalls for several periods
   platform::ProcessPendingMessages();
   EXPECT_EQ(trace.Count(WM_TIMER, hwnd), 1u);
   ASSERT_TRUE(KillTimer(hwnd, 7));
   EXPECT_FALSE(KillTimer(hwnd, 7));
-  Sleep(40);
+  clock.Advance(40);
   platform::ProcessPendingMessages();
   EXPECT_EQ(trace.Count(WM_TIMER, hwnd), 1u);
 }
 
 TEST_F(WindowTest, ModalGetMessageLoopGetsTimersAndQuit) {
+  ScopedFakeClock clock;
   HWND hwnd = Keep(trace.Create(WS_OVERLAPPED));
   SetTimer(hwnd, 1, 10, nullptr);
   MSG msg;
   int timers = 0;
+  clock.Advance(10);
   while (GetMessageA(&msg, nullptr, 0, 0)) {
     if (msg.message == WM_TIMER && ++timers == 3) PostQuitMessage(5);
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
+    clock.Advance(10);
   }
   EXPECT_EQ(msg.message, UINT(WM_QUIT));
   EXPECT_EQ(msg.wParam, 5u);

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/messages.h"
 #include "platform/winsock.h"
 #include "platform/winuser.h"
 #include "testing/message_trace.h"
@@ -14,7 +15,6 @@ using testing_support::PumpUntil;
 
 namespace {
 
-constexpr UINT kNotify = 883;
 
 struct Loopback : ::testing::Test {
   void SetUp() override {
@@ -51,7 +51,7 @@ struct Loopback : ::testing::Test {
   std::vector<WORD> Events(SOCKET s) const {
     std::vector<WORD> events;
     for (auto &m : trace.Messages())
-      if (m.message == kNotify && SOCKET(m.wParam) == s) events.push_back(WSAGETSELECTEVENT(m.lParam));
+      if (m.message == WM_SOCKET_NOTIFY && SOCKET(m.wParam) == s) events.push_back(WSAGETSELECTEVENT(m.lParam));
     return events;
   }
   MessageTrace trace;
@@ -62,7 +62,7 @@ struct Loopback : ::testing::Test {
 
 TEST_F(Loopback, ReadNoticeComesOnceUntilRecvAndCloseFollowsTheData) {
   Connect();
-  ASSERT_EQ(ws::WSAAsyncSelect(server, window, kNotify, FD_READ | FD_WRITE | FD_CLOSE), 0);
+  ASSERT_EQ(ws::WSAAsyncSelect(server, window, WM_SOCKET_NOTIFY, FD_READ | FD_WRITE | FD_CLOSE), 0);
   ASSERT_TRUE(PumpUntil([&] { return Events(server) == std::vector<WORD>{FD_WRITE}; }));
 
   ws::send(client, "abc", 3, 0);
@@ -91,7 +91,7 @@ TEST_F(Loopback, WouldBlockReenablesTheWriteNotice) {
   Connect();
   int small = 4096;
   ws::setsockopt(server, SOL_SOCKET, SO_SNDBUF, reinterpret_cast<char *>(&small), sizeof small);
-  ws::WSAAsyncSelect(server, window, kNotify, FD_WRITE);
+  ws::WSAAsyncSelect(server, window, WM_SOCKET_NOTIFY, FD_WRITE);
   ASSERT_TRUE(PumpUntil([&] { return Events(server).size() == 1; }));
   std::string block(65536, 'x');
   int sent = 0;
@@ -110,7 +110,7 @@ TEST_F(Loopback, WouldBlockReenablesTheWriteNotice) {
 
 TEST_F(Loopback, NonBlockingConnectReportsFdConnect) {
   SOCKET s = ws::socket(AF_INET, SOCK_STREAM, 0);
-  ASSERT_EQ(ws::WSAAsyncSelect(s, window, kNotify, FD_CONNECT), 0);
+  ASSERT_EQ(ws::WSAAsyncSelect(s, window, WM_SOCKET_NOTIFY, FD_CONNECT), 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = inet_addr("127.0.0.1");
