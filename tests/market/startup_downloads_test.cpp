@@ -22,7 +22,7 @@
 
 #include "market/calendar.h"
 #include "market/dataio5.h"
-#include "market/loginmsg.h"
+#include "platform/messages.h"
 #include "market/nclient.h"
 #include "market/utildata.h"
 #include "platform/debugout.h"
