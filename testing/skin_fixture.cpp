@@ -82,7 +82,7 @@ void SkinSandbox::WriteUserChoice(int layout, int number) const {
       "[UI]\r\nLayout=" + std::to_string(layout) + "\r\nSkin=" + std::to_string(number) + "\r\n");
 }
 
-void SkinSandbox::WriteSkin(const SkinSpec &s) const {
+void SkinSandbox::WriteSkin(const SkinLook &s) const {
   std::string folder = Path("prog/skin/" + std::to_string(s.layout) + "/" + std::to_string(s.number) + "/");
   Ini(folder + "skin.ini", "[UI]\r\nMenuBarMargin=" + std::to_string(s.menuBarMargin) +
                                "\r\n[Color]\r\nMenuDark=" + std::to_string(s.menuDark) +

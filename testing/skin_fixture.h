@@ -10,7 +10,7 @@
 
 namespace skin_fixture {
 
-struct SkinSpec {
+struct SkinLook {
   int layout = 1;
   int number = 1;
   int menuBarMargin = 0;
@@ -35,7 +35,7 @@ class SkinSandbox {
   // [UI] Layout and Skin of "..\CFG\defui.ini" or of the user's "defui.ini".
   void WriteDefaults(int layout, int number) const;
   void WriteUserChoice(int layout, int number) const;
-  void WriteSkin(const SkinSpec &skin) const;
+  void WriteSkin(const SkinLook &skin) const;
   std::string Path(const std::string &relative) const;
 
  private:

@@ -49,9 +49,9 @@ class MenuBar : public ::testing::Test {
  protected:
   void SetUp() override {
     sandbox.WriteDefaults(1, 1);
-    skin_fixture::SkinSpec spec;
-    spec.menuBarMargin = 4;
-    sandbox.WriteSkin(spec);
+    skin_fixture::SkinLook skin;
+    skin.menuBarMargin = 4;
+    sandbox.WriteSkin(skin);
     for (const char *caption : {"File", "View", "特色功能", "Help"}) {
       auto *item = new TMenuItem(nullptr);
       item->Caption = caption;
@@ -303,10 +303,10 @@ TEST(MenuBarSkin, SelectionFromTheSettings) {
     skin_fixture::SkinSandbox sandbox;
     sandbox.WriteDefaults(c.defaults[0], c.defaults[1]);
     if (c.user[0]) sandbox.WriteUserChoice(c.user[0], c.user[1]);
-    skin_fixture::SkinSpec spec;
-    spec.layout = c.skin[0];
-    spec.number = c.skin[1];
-    sandbox.WriteSkin(spec);
+    skin_fixture::SkinLook skin;
+    skin.layout = c.skin[0];
+    skin.number = c.skin[1];
+    sandbox.WriteSkin(skin);
     TMainMenu menu(nullptr);
     EMenuBar bar(&menu, skin_fixture::SkinSandbox::UserFolder());
     EXPECT_EQ(SkinLayout, c.expected[0]);

@@ -68,7 +68,7 @@ TEST(ToolkitSheet, EveryControlInItsStates) {
   {
     skin_fixture::SkinSandbox sandbox;
     sandbox.WriteDefaults(1, 1);
-    sandbox.WriteSkin(skin_fixture::SkinSpec{});
+    sandbox.WriteSkin(skin_fixture::SkinLook{});
     TMainMenu menu(nullptr);
     for (const char *caption : {"系统", "行情", "分析", "特色功能", "帮助"}) {
       auto *item = new TMenuItem(nullptr);
