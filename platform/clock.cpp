@@ -166,6 +166,7 @@ ClockSource &RealClock() {
 }
 
 std::atomic<ClockSource *> g_installed{nullptr};
+std::atomic<uint64_t> g_sourceChanges{0};
 
 }  // namespace
 
@@ -267,10 +268,13 @@ DWORD ClockSource::TimeZone(TIME_ZONE_INFORMATION &zone) {
 
 ClockSource *SetClockSource(ClockSource *source) {
   ClockSource *previous = g_installed.exchange(source);
-  // Waits and timers measure their time-outs again on the new source.
+  ++g_sourceChanges;
+  // Waits measure their time-outs again on the new source.
   ClockMoved();
   return previous;
 }
+
+uint64_t ClockSourceChanges() { return g_sourceChanges.load(); }
 
 ClockSource &Clock() {
   ClockSource *source = g_installed.load();

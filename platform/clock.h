@@ -54,6 +54,9 @@ class ClockSource {
 // installed before (null for the real one). The caller keeps ownership.
 ClockSource *SetClockSource(ClockSource *source);
 ClockSource &Clock();
+// How often a source was installed. Ticks read under two different counts
+// come from different sources and can't be compared.
+uint64_t ClockSourceChanges();
 
 // A source whose time jumps (a test's fake clock) calls this after every
 // jump: every thread wakes, so that timers that fell due fire and waits

@@ -96,17 +96,6 @@ std::shared_ptr<ThreadContext> ContextOf(DWORD threadId) {
   return it == registry.byId.end() ? nullptr : it->second.lock();
 }
 
-namespace {
-std::atomic<SendServer> g_sendServer{nullptr};
-}  // namespace
-
-void SetSendServer(SendServer server) { g_sendServer.store(server); }
-
-bool ServeSends() {
-  SendServer server = g_sendServer.load();
-  return server && server();
-}
-
 bool WaitUntilTick(std::unique_lock<std::mutex> &lock, ThreadContext &self, uint64_t deadlineMs) {
   uint64_t now = Clock().TickMs();
   if (now >= deadlineMs) return false;
@@ -194,7 +183,8 @@ DWORD WaitForObjects(DWORD count, const HANDLE *handles, bool waitAll, DWORD mil
     }
   }
   const bool forever = milliseconds == INFINITE;
-  const uint64_t deadline = Clock().TickMs() + (forever ? 0 : milliseconds);
+  uint64_t source = ClockSourceChanges();
+  uint64_t deadline = Clock().TickMs() + (forever ? 0 : milliseconds);
   ThreadContext &self = CurrentContext();
 
   std::unique_lock lock(SyncLock());
@@ -222,9 +212,15 @@ DWORD WaitForObjects(DWORD count, const HANDLE *handles, bool waitAll, DWORD mil
     }
     if (!self.incoming.empty()) {
       lock.unlock();
-      ServeSends();
+      ServeIncomingSends();
       lock.lock();
       continue;
+    }
+    if (!forever && ClockSourceChanges() != source) {
+      // A new source counts the whole time-out again: its ticks don't
+      // compare with the old one's.
+      source = ClockSourceChanges();
+      deadline = Clock().TickMs() + milliseconds;
     }
     if (forever) {
       self.wake.wait(lock);
@@ -246,7 +242,7 @@ void SleepServingSends(DWORD ms) {
   for (;;) {
     if (!self.incoming.empty()) {
       lock.unlock();
-      ServeSends();
+      ServeIncomingSends();
       lock.lock();
       continue;
     }

@@ -56,6 +56,33 @@ TEST(Events, WaitForMultipleAnyAllAndTimeOut) {
   for (HANDLE h : events) CloseHandle(h);
 }
 
+TEST(Events, AWaitBegunOnTheRealClockCountsItsTimeOutAgainOnAFakeOne) {
+  HANDLE never = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  std::atomic<bool> started{false}, done{false};
+  std::atomic<DWORD> result{WAIT_FAILED};
+  std::thread waiter([&] {
+    started = true;
+    result = WaitForSingleObject(never, 5000);
+    done = true;
+  });
+  while (!started) std::this_thread::yield();
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));  // into the real-clock wait
+  {
+    // Real ticks count from boot, fake ones from 1000: compared with each
+    // other, the time-out would run out only when the fake clock reached
+    // the machine's up-time.
+    ScopedFakeClock clock;
+    for (int step = 0; step < 40 && !done; ++step) {
+      clock.Advance(500);
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    if (!done) SetEvent(never);  // frees a waiter that missed its time-out
+    waiter.join();
+  }
+  EXPECT_EQ(result.load(), WAIT_TIMEOUT);
+  CloseHandle(never);
+}
+
 TEST(Events, BadHandlesFailTheWait) {
   HANDLE closed = CreateEventA(nullptr, TRUE, TRUE, nullptr);
   CloseHandle(closed);
