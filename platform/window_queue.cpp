@@ -71,6 +71,16 @@ DWORD GetMessagePos() { return t_state.messagePos; }
 namespace platform {
 namespace {
 
+// Shows a message taken off the queue to the thread's newest WH_GETMESSAGE
+// hook, which passes it on with CallNextHookEx.
+void CallGetMessageHook(MSG *msg) {
+  for (const Hook &hook : t_state.hooks) {
+    if (hook.kind != WH_GETMESSAGE) continue;
+    hook.proc(HC_ACTION, PM_REMOVE, reinterpret_cast<LPARAM>(msg));
+    break;
+  }
+}
+
 bool Matches(const MSG &msg, HWND hwnd, UINT low, UINT high) {
   if (hwnd && msg.hwnd != hwnd && !IsChild(hwnd, msg.hwnd)) return false;
   if (hwnd == reinterpret_cast<HWND>(-1) && msg.hwnd) return false;
@@ -122,6 +132,32 @@ bool TakeMessage(MSG *out, HWND hwnd, UINT low, UINT high, bool remove) {
   return false;
 }
 
+// Blocks the calling thread until something may have come for it: a posted
+// or sent message, a quit, a timer falling due or the clock moving. The GUI
+// thread waits in Qt's event loop, which the same things wake.
+void WaitForMessage(ThreadContext &self) {
+  if (IsGuiThread()) {
+    ++t_state.explicitGetDepth;
+    HostArmTimer(self, NextTimerDueMs());
+    HostProcessEvents(true);
+    --t_state.explicitGetDepth;
+    return;
+  }
+  std::unique_lock lock(SyncLock());
+  {
+    std::lock_guard guard(self.postLock);
+    if (!self.posted.empty()) return;
+  }
+  if (!self.incoming.empty() || t_state.quitPosted) return;
+  // The due tick is absolute: a clock that moved before this wait began is
+  // seen by WaitUntilTick, one that moves during it wakes the thread.
+  long long due = NextTimerTick();
+  if (due < 0)
+    self.wake.wait(lock);
+  else
+    WaitUntilTick(lock, self, uint64_t(due));
+}
+
 }  // namespace
 
 bool InExplicitGetMessage() { return t_state.explicitGetDepth > 0; }
@@ -145,11 +181,7 @@ void RunTakenMessage(MSG &msg) {
         state.keyState[VK_MBUTTON] = (msg.wParam & MK_MBUTTON) ? 0x80 : 0;
       }
   }
-  for (const Hook &hook : state.hooks) {
-    if (hook.kind != WH_GETMESSAGE) continue;
-    hook.proc(HC_ACTION, PM_REMOVE, reinterpret_cast<LPARAM>(&msg));
-    break;
-  }
+  CallGetMessageHook(&msg);
   bool handled = false;
   if (AppMessageHook hook = AppHook()) hook(msg, handled);
   if (handled) return;
@@ -208,13 +240,7 @@ BOOL PeekMessageA(MSG *msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT remo
     --t_state.explicitGetDepth;
   }
   if (!TakeMessage(msg, hwnd, filterMin, filterMax, (remove & PM_REMOVE) != 0)) return FALSE;
-  if (remove & PM_REMOVE) {
-    for (const auto &hook : t_state.hooks)
-      if (hook.kind == WH_GETMESSAGE) {
-        hook.proc(HC_ACTION, PM_REMOVE, reinterpret_cast<LPARAM>(msg));
-        break;
-      }
-  }
+  if (remove & PM_REMOVE) CallGetMessageHook(msg);
   return TRUE;
 }
 
@@ -227,59 +253,17 @@ BOOL GetMessageA(MSG *msg, HWND hwnd, UINT filterMin, UINT filterMax) {
   for (;;) {
     ServeIncomingSends();
     if (TakeMessage(msg, hwnd, filterMin, filterMax, true)) {
-      for (const auto &hook : t_state.hooks)
-        if (hook.kind == WH_GETMESSAGE) {
-          hook.proc(HC_ACTION, PM_REMOVE, reinterpret_cast<LPARAM>(msg));
-          break;
-        }
+      CallGetMessageHook(msg);
       return msg->message == WM_QUIT ? FALSE : TRUE;
     }
-    if (IsGuiThread()) {
-      ++t_state.explicitGetDepth;
-      HostArmTimer(self, NextTimerDueMs());
-      HostProcessEvents(true);
-      --t_state.explicitGetDepth;
-    } else {
-      long long due = NextTimerDueMs();
-      std::unique_lock lock(SyncLock());
-      bool posted;
-      {
-        std::lock_guard guard(self.postLock);
-        posted = !self.posted.empty();
-      }
-      if (posted || !self.incoming.empty() || t_state.quitPosted) continue;
-      if (due < 0)
-        self.wake.wait(lock);
-      else
-        WaitUntilTick(lock, self, uint64_t(NowMs() + due));
-    }
+    WaitForMessage(self);
   }
 }
 
 BOOL WaitMessage() {
   MSG msg;
   ThreadContext &self = CurrentContext();
-  while (!PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
-    if (IsGuiThread()) {
-      ++t_state.explicitGetDepth;
-      HostArmTimer(self, NextTimerDueMs());
-      HostProcessEvents(true);
-      --t_state.explicitGetDepth;
-    } else {
-      long long due = NextTimerDueMs();
-      std::unique_lock lock(SyncLock());
-      bool posted;
-      {
-        std::lock_guard guard(self.postLock);
-        posted = !self.posted.empty();
-      }
-      if (posted || !self.incoming.empty() || t_state.quitPosted) continue;
-      if (due < 0)
-        self.wake.wait(lock);
-      else
-        WaitUntilTick(lock, self, uint64_t(NowMs() + due));
-    }
-  }
+  while (!PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) WaitForMessage(self);
   return TRUE;
 }
 

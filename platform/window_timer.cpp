@@ -9,14 +9,16 @@ namespace platform {
 
 long long NowMs() { return static_cast<long long>(Clock().TickMs()); }
 
-long long NextTimerDueMs() {
+long long NextTimerTick() {
   long long next = -1;
-  long long now = NowMs();
-  for (const Timer &timer : t_state.timers) {
-    long long in = std::max(0LL, timer.due - now);
-    if (next < 0 || in < next) next = in;
-  }
+  for (const Timer &timer : t_state.timers)
+    if (next < 0 || timer.due < next) next = timer.due;
   return next;
+}
+
+long long NextTimerDueMs() {
+  long long next = NextTimerTick();
+  return next < 0 ? -1 : std::max(0LL, next - NowMs());
 }
 
 }  // namespace platform

@@ -92,6 +92,9 @@ extern thread_local ThreadState t_state;
 AppMessageHook &AppHook();
 
 long long NowMs();
+// The platform tick at which the calling thread's next timer falls due; -1
+// when no timer runs.
+long long NextTimerTick();
 
 // ---- sending -----------------------------------------------------------------
 // Calls the window procedure of a window of this thread, through the hooks.
