@@ -119,6 +119,13 @@ POINT ScreenOrigin(const Window &window) {
   }
   return origin;
 }
+
+// The screen position of the top-left corner of a window's client area.
+POINT ClientOrigin(const Window &window) {
+  POINT origin = ScreenOrigin(window);
+  RECT client = window.ClientRect();
+  return POINT{origin.x + client.left, origin.y + client.top};
+}
 }  // namespace
 
 BOOL GetWindowRect(HWND hwnd, RECT *rect) {
@@ -140,20 +147,18 @@ BOOL GetClientRect(HWND hwnd, RECT *rect) {
 BOOL ClientToScreen(HWND hwnd, POINT *point) {
   Window *window = Checked(hwnd);
   if (!window || !point) return FALSE;
-  POINT origin = ScreenOrigin(*window);
-  RECT client = window->ClientRect();
-  point->x += origin.x + client.left;
-  point->y += origin.y + client.top;
+  POINT origin = ClientOrigin(*window);
+  point->x += origin.x;
+  point->y += origin.y;
   return TRUE;
 }
 
 BOOL ScreenToClient(HWND hwnd, POINT *point) {
   Window *window = Checked(hwnd);
   if (!window || !point) return FALSE;
-  POINT origin = ScreenOrigin(*window);
-  RECT client = window->ClientRect();
-  point->x -= origin.x + client.left;
-  point->y -= origin.y + client.top;
+  POINT origin = ClientOrigin(*window);
+  point->x -= origin.x;
+  point->y -= origin.y;
   return TRUE;
 }
 
