@@ -46,12 +46,17 @@ void DestroyTree(Window &window) {
   }
   if (Window *owner = FindWindowRecord(window.owner)) std::erase(owner->owned, hwnd);
   HostDestroy(window);
-  {
-    std::lock_guard guard(WindowTableLock());
-    SlotOf(hwnd, false)->window.store(nullptr, std::memory_order_release);
-  }
+  SlotOf(hwnd, false)->window.store(nullptr, std::memory_order_release);
   --g_liveWindows;
   delete &window;
+}
+
+// The window's extra bytes from index on, size of them; null with
+// ERROR_INVALID_PARAMETER when they don't all lie inside.
+unsigned char *ExtraAt(Window &window, int index, size_t size) {
+  if (index >= 0 && size_t(index) + size <= window.extra.size()) return window.extra.data() + index;
+  SetLastError(ERROR_INVALID_PARAMETER);
+  return nullptr;
 }
 
 }  // namespace
@@ -78,11 +83,6 @@ WindowSlot *SlotOf(HWND hwnd, bool create) {
 }
 
 // ---- records -------------------------------------------------------------------
-std::mutex &WindowTableLock() {
-  static std::mutex *lock = new std::mutex;
-  return *lock;
-}
-
 Window *FindWindowRecord(HWND hwnd) {
   auto *slot = SlotOf(hwnd, false);
   return slot ? slot->window.load(std::memory_order_acquire) : nullptr;
@@ -97,12 +97,10 @@ Window *OwnWindow(HWND hwnd) {
 }
 
 std::shared_ptr<ThreadContext> ThreadOfWindow(HWND hwnd) {
-  std::lock_guard guard(WindowTableLock());
-  Window *window = FindWindowRecord(hwnd);
-  return window ? window->thread : nullptr;
+  DWORD thread = WindowThreadId(hwnd);
+  return thread ? ContextOf(thread) : nullptr;
 }
 
-// The thread of a live window without touching its record; 0 for none.
 DWORD WindowThreadId(HWND hwnd) {
   auto *slot = SlotOf(hwnd, false);
   if (!slot || !slot->window.load(std::memory_order_acquire)) return 0;
@@ -131,6 +129,12 @@ Window *Checked(HWND hwnd) {
   return window;
 }
 
+Window *OwnChecked(HWND hwnd) {
+  Window *window = OwnWindow(hwnd);
+  if (!window) SetLastError(IsWindow(hwnd) ? ERROR_ACCESS_DENIED : ERROR_INVALID_WINDOW_HANDLE);
+  return window;
+}
+
 }  // namespace platform
 
 using namespace platform;
@@ -143,9 +147,11 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
     return nullptr;
   }
+  // The new window joins its parent's (or owner's) lists, so that window
+  // must be one of this thread's.
   Window *parentWindow = nullptr;
   if (parent) {
-    parentWindow = Checked(parent);
+    parentWindow = OwnChecked(parent);
     if (!parentWindow) return nullptr;
   } else if (style & WS_CHILD) {
     SetLastError(ERROR_INVALID_PARAMETER);  // a child needs a parent
@@ -170,7 +176,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
   } else if (parentWindow) {
     // A top-level window's "parent" is its owner, itself top-level.
     HWND owner = parent;
-    while (Window *w = FindWindowRecord(owner)) {
+    while (Window *w = OwnWindow(owner)) {
       if (!(w->style & WS_CHILD) || !w->parent) break;
       owner = w->parent;
     }
@@ -191,14 +197,11 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
   }
   window->handle = hwnd;
   Window *record = window.release();
-  {
-    std::lock_guard guard(WindowTableLock());
-    slot->thread.store(record->threadId, std::memory_order_relaxed);
-    slot->window.store(record, std::memory_order_release);
-  }
+  slot->thread.store(record->threadId, std::memory_order_relaxed);
+  slot->window.store(record, std::memory_order_release);
   ++g_liveWindows;
   if (parentWindow && (style & WS_CHILD)) parentWindow->children.push_back(hwnd);
-  if (Window *owner = FindWindowRecord(record->owner)) owner->owned.push_back(hwnd);
+  if (Window *owner = OwnWindow(record->owner)) owner->owned.push_back(hwnd);
   HostCreate(*record);
 
   CREATESTRUCTA cs{param, instance, menu, parent, height, width, y, x, LONG(style), windowName,
@@ -230,11 +233,8 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
 }
 
 BOOL DestroyWindow(HWND hwnd) {
-  Window *window = OwnWindow(hwnd);
-  if (!window) {
-    SetLastError(IsWindow(hwnd) ? ERROR_ACCESS_DENIED : ERROR_INVALID_WINDOW_HANDLE);
-    return FALSE;
-  }
+  Window *window = OwnChecked(hwnd);
+  if (!window) return FALSE;
   if (window->destroying) return TRUE;
   // Owned top-level windows go first, as on the desktop.
   std::vector<HWND> owned = window->owned;
@@ -272,14 +272,11 @@ LONG_PTR GetWindowLongPtrA(HWND hwnd, int index) {
     case GWL_STYLE: return LONG_PTR(LONG(window->style));
     case GWL_EXSTYLE: return LONG_PTR(LONG(window->exStyle));
     case GWLP_USERDATA: return window->userData;
-    default:
-      if (index >= 0 && size_t(index) + sizeof(LONG_PTR) <= window->extra.size()) {
-        LONG_PTR value;
-        std::memcpy(&value, window->extra.data() + index, sizeof value);
-        return value;
-      }
-      SetLastError(ERROR_INVALID_PARAMETER);
-      return 0;
+    default: {
+      LONG_PTR value = 0;
+      if (const unsigned char *at = ExtraAt(*window, index, sizeof value)) std::memcpy(&value, at, sizeof value);
+      return value;
+    }
   }
 }
 
@@ -306,13 +303,11 @@ LONG_PTR SetWindowLongPtrA(HWND hwnd, int index, LONG_PTR value) {
         if (Window *owner = FindWindowRecord(window->owner)) owner->owned.push_back(hwnd);
       }
       break;
-    default:
-      if (index >= 0 && size_t(index) + sizeof(LONG_PTR) <= window->extra.size()) {
-        std::memcpy(window->extra.data() + index, &value, sizeof value);
-      } else {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-      }
+    default: {
+      unsigned char *at = ExtraAt(*window, index, sizeof value);
+      if (!at) return 0;
+      std::memcpy(at, &value, sizeof value);
+    }
   }
   return old;
 }
@@ -321,12 +316,8 @@ LONG GetWindowLongA(HWND hwnd, int index) {
   Window *window = Checked(hwnd);
   if (!window) return 0;
   if (index >= 0) {
-    if (size_t(index) + sizeof(LONG) > window->extra.size()) {
-      SetLastError(ERROR_INVALID_PARAMETER);
-      return 0;
-    }
-    LONG value;
-    std::memcpy(&value, window->extra.data() + index, sizeof value);
+    LONG value = 0;
+    if (const unsigned char *at = ExtraAt(*window, index, sizeof value)) std::memcpy(&value, at, sizeof value);
     return value;
   }
   return LONG(GetWindowLongPtrA(hwnd, index));
@@ -336,13 +327,11 @@ LONG SetWindowLongA(HWND hwnd, int index, LONG value) {
   Window *window = Checked(hwnd);
   if (!window) return 0;
   if (index >= 0) {
-    if (size_t(index) + sizeof(LONG) > window->extra.size()) {
-      SetLastError(ERROR_INVALID_PARAMETER);
-      return 0;
-    }
+    unsigned char *at = ExtraAt(*window, index, sizeof value);
+    if (!at) return 0;
     LONG old;
-    std::memcpy(&old, window->extra.data() + index, sizeof old);
-    std::memcpy(window->extra.data() + index, &value, sizeof value);
+    std::memcpy(&old, at, sizeof old);
+    std::memcpy(at, &value, sizeof value);
     return old;
   }
   return LONG(SetWindowLongPtrA(hwnd, index, value));

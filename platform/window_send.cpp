@@ -69,7 +69,7 @@ using namespace platform;
 LRESULT SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (Window *window = OwnWindow(hwnd)) return CallWindowWithHooks(*window, message, wParam, lParam, true);
   // Another thread's window may be destroyed meanwhile: only its thread is
-  // taken from the record, under the table lock.
+  // looked up, from the table slot.
   std::shared_ptr<ThreadContext> target = ThreadOfWindow(hwnd);
   if (!target) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);

@@ -169,10 +169,11 @@ HWND GetParent(HWND hwnd) {
 }
 
 HWND SetParent(HWND child, HWND newParent) {
-  Window *window = Checked(child);
+  // Both windows' lists change: they must be this thread's.
+  Window *window = OwnChecked(child);
   if (!window) return nullptr;
   Window *parent = nullptr;
-  if (newParent && !(parent = Checked(newParent))) return nullptr;
+  if (newParent && !(parent = OwnChecked(newParent))) return nullptr;
   HWND old = window->parent;
   if (Window *oldParent = FindWindowRecord(old)) std::erase(oldParent->children, child);
   window->parent = newParent;

@@ -34,15 +34,19 @@ struct WindowSlot {
 // be one of ours.
 WindowSlot *SlotOf(HWND hwnd, bool create);
 
-// The thread of a live window, looked up under the table lock so that the
-// record can't be deleted while it is read; null when the handle names no
-// live window. Safe from any thread.
+// The thread of a live window, from its table slot without touching the
+// record; null when the handle names no live window or its thread ended.
+// Safe from any thread.
 std::shared_ptr<ThreadContext> ThreadOfWindow(HWND hwnd);
-// The id of that thread, without the lock; 0 for no live window.
+// The id of that thread; 0 for no live window.
 DWORD WindowThreadId(HWND hwnd);
 
 // The window, or null with ERROR_INVALID_WINDOW_HANDLE.
 Window *Checked(HWND hwnd);
+// The window if it belongs to the calling thread. Otherwise null, with
+// ERROR_ACCESS_DENIED for another thread's window, whose record only that
+// thread may touch, and ERROR_INVALID_WINDOW_HANDLE for no live window.
+Window *OwnChecked(HWND hwnd);
 
 // ---- classes -----------------------------------------------------------------
 bool IsAtomName(LPCSTR name);

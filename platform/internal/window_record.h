@@ -70,10 +70,10 @@ struct Window {
   int ClientHeight() const { return ClientRect().bottom - ClientRect().top; }
 };
 
-// Lock-free for the owner thread; other threads look windows up under
-// WindowTableLock so a window can't vanish while they read it.
+// Lock-free. Only the window's own thread may read the record it returns:
+// that thread deletes it at will. Other threads learn a window's thread from
+// its table slot (WindowThreadId, ThreadOfWindow in window_layer.h).
 Window *FindWindowRecord(HWND hwnd);
-std::mutex &WindowTableLock();
 // The window if it is alive and belongs to the calling thread.
 Window *OwnWindow(HWND hwnd);
 

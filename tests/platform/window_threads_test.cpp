@@ -44,6 +44,9 @@ TEST(WindowThreads, PostAndSendToAWindowBeingDestroyedFailCleanly) {
   std::atomic<bool> stop{false};
   std::atomic<DWORD> ownerId{0};
   Outcomes posts, sends, owners;
+  enum Call { kPost, kSend, kAskOwner };
+  const Call calls[] = {kPost, kPost, kSend, kAskOwner};
+  auto hits = [&] { return posts.delivered.load() + sends.delivered.load(); };
 
   // The owner makes a window, lets the others aim at it, answers what they
   // sent and destroys it, again and again.
@@ -57,14 +60,20 @@ TEST(WindowThreads, PostAndSendToAWindowBeingDestroyedFailCleanly) {
     for (int round = 0; round < 2000; ++round) {
       HWND hwnd = CreateWindowExA(0, cls, "", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
       current = hwnd;
+      // Making a window takes longer than serving one, so the others find
+      // mostly dead windows: the first windows wait until one call got
+      // through.
       serve();
+      for (int spin = 0; spin < 100 && hits() == 0; ++spin) {
+        std::this_thread::yield();
+        serve();
+      }
       DestroyWindow(hwnd);
       serve();
     }
     stop = true;
   });
 
-  enum Call { kPost, kSend, kAskOwner };
   auto aim = [&](Call call) {
     while (!stop) {
       HWND hwnd = current.load();
@@ -87,7 +96,7 @@ TEST(WindowThreads, PostAndSendToAWindowBeingDestroyedFailCleanly) {
     }
   };
   std::vector<std::thread> others;
-  for (Call call : {kPost, kPost, kSend, kAskOwner}) others.emplace_back(aim, call);
+  for (Call call : calls) others.emplace_back(aim, call);
   owner.join();
   for (auto &t : others) t.join();
 
@@ -95,6 +104,36 @@ TEST(WindowThreads, PostAndSendToAWindowBeingDestroyedFailCleanly) {
   EXPECT_EQ(sends.wrong.load(), 0);
   EXPECT_EQ(owners.wrong.load(), 0);
   EXPECT_GT(posts.delivered.load() + sends.delivered.load(), 0);
+}
+
+TEST(WindowThreads, AWindowOfAnotherThreadCanBeNeitherParentNorOwner) {
+  const char *cls = ChurnClass();
+  HWND mine = CreateWindowExA(0, cls, "", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_TRUE(mine);
+  for (DWORD style : {DWORD(WS_CHILD), DWORD(WS_POPUP)}) {
+    SCOPED_TRACE(style);
+    HWND made = nullptr;
+    DWORD error = 0;
+    std::thread([&] {
+      made = CreateWindowExA(0, cls, "", style, 0, 0, 10, 10, mine, nullptr, nullptr, nullptr);
+      error = GetLastError();
+      if (made) DestroyWindow(made);
+    }).join();
+    EXPECT_EQ(made, nullptr);
+    EXPECT_EQ(error, DWORD(ERROR_ACCESS_DENIED));
+  }
+  HWND moved = mine;
+  DWORD error = 0;
+  std::thread([&] {
+    HWND theirs = CreateWindowExA(0, cls, "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    moved = SetParent(theirs, mine);
+    error = GetLastError();
+    DestroyWindow(theirs);
+  }).join();
+  EXPECT_EQ(moved, nullptr);
+  EXPECT_EQ(error, DWORD(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(GetWindow(mine, GW_CHILD), nullptr);
+  EXPECT_TRUE(DestroyWindow(mine));
 }
 
 TEST(WindowThreads, AWorkersTimerFiresWhenThePlatformClockPassesIt) {
