@@ -24,24 +24,9 @@ bool UsesPattern(unsigned code) { return (((code >> 4) ^ code) & 0x0F) != 0; }
 
 // The colour a brush gives pixel (x, y) of a blit's pattern.
 uint32_t PatternPixel(const Dc &dc, const Brush *brush, int x, int y) {
-  if (!brush || brush->style == BS_NULL) return 0;
-  if (brush->style == BS_SOLID) return ToPixel(brush->dcBrush ? dc.state.dcBrushColor : brush->color);
-  int px = int(((x - dc.state.brushOrg.x) % 8 + 8) % 8), py = int(((y - dc.state.brushOrg.y) % 8 + 8) % 8);
-  if (brush->style == BS_PATTERN) {
-    if (brush->patternWidth <= 0 || brush->patternHeight <= 0) return 0;
-    return brush->pattern[py % brush->patternHeight][px % brush->patternWidth];
-  }
-  bool on = false;
-  switch (brush->hatch) {
-    case HS_HORIZONTAL: on = py == 7; break;
-    case HS_VERTICAL: on = px == 7; break;
-    case HS_FDIAGONAL: on = px == py; break;
-    case HS_BDIAGONAL: on = px + py == 7; break;
-    case HS_CROSS: on = px == 7 || py == 7; break;
-    case HS_DIAGCROSS: on = px == py || px + py == 7; break;
-    default: break;
-  }
-  return on ? ToPixel(brush->color) : ToPixel(dc.state.bkColor);
+  uint32_t color = 0;
+  if (brush) BrushPixel(dc, *brush, x, y, color);
+  return color;
 }
 
 // One axis of a blit: destination pixels [destStart, destStart + destLen)
@@ -147,20 +132,6 @@ void ForEachPixel(Dc &dc, const Axis &ax, const Axis &ay, const Source *source, 
   }
 }
 
-inline uint32_t Read(const uint8_t *p, int bytes) {
-  return bytes == 4 ? *reinterpret_cast<const uint32_t *>(p) & 0xFFFFFF
-                    : uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16);
-}
-inline void Write(uint8_t *p, int bytes, uint32_t v) {
-  if (bytes == 4) {
-    *reinterpret_cast<uint32_t *>(p) = v | 0xFF000000u;
-  } else {
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-    p[2] = uint8_t(v >> 16);
-  }
-}
-
 // A straight copy: rows of the same layout move with memmove.
 bool FastCopy(Dc &dc, const Axis &ax, const Axis &ay, const Source &source) {
   if (ax.mirror || ay.mirror || ax.destLen != ax.srcLen || ay.destLen != ay.srcLen) return false;
@@ -250,7 +221,7 @@ BOOL Blit(HDC handle, const Axis &ax, const Axis &ay, HDC sourceHandle, DWORD ro
   ForEachPixel(*dc, ax, ay, needSource ? &source : nullptr, [&](uint8_t *p, int sx, int sy, int x, int y) {
     uint32_t s = needSource ? source.Get(sx, sy) : 0;
     uint32_t pat = needPattern ? PatternPixel(*dc, brush, x, y) : 0;
-    Write(p, bytes, Rop3(code, pat, s, Read(p, bytes)));
+    StorePixel(p, bytes, Rop3(code, pat, s, LoadPixel(p, bytes)));
   });
   return TRUE;
 }
@@ -259,14 +230,15 @@ BOOL Blit(HDC handle, const Axis &ax, const Axis &ay, HDC sourceHandle, DWORD ro
 bool DibSurface(const void *bits, const BITMAPINFO *info, Surface &s) {
   if (!bits || !info) return false;
   const BITMAPINFOHEADER &h = info->bmiHeader;
-  if (h.biWidth <= 0 || h.biHeight == 0 || h.biHeight == INT32_MIN || (h.biBitCount != 24 && h.biBitCount != 32) ||
-      h.biCompression != BI_RGB)
+  const int64_t height = h.biHeight < 0 ? -int64_t(h.biHeight) : h.biHeight;
+  if ((h.biBitCount != 24 && h.biBitCount != 32) || h.biCompression != BI_RGB ||
+      DibBytes(h.biWidth, height, h.biBitCount) < 0)
     return false;
   DibInfo dib;
   dib.width = h.biWidth;
-  dib.height = h.biHeight < 0 ? -h.biHeight : h.biHeight;
+  dib.height = int(height);
   dib.bitsPerPixel = h.biBitCount;
-  dib.stride = int(((int64_t(h.biWidth) * h.biBitCount + 31) / 32) * 4);
+  dib.stride = int(DibStride(h.biWidth, h.biBitCount));
   dib.bottomUp = h.biHeight > 0;
   dib.bits = static_cast<unsigned char *>(const_cast<void *>(bits));
   s = SurfaceOf(dib);
@@ -314,7 +286,7 @@ BOOL TransparentBlt(HDC handle, int x, int y, int width, int height, HDC sourceH
   const int bytes = dc->surface.bytes;
   ForEachPixel(*dc, ax, ay, &source, [&](uint8_t *p, int sx, int sy, int, int) {
     uint32_t s = source.Get(sx, sy);
-    if (s != key) Write(p, bytes, s);
+    if (s != key) StorePixel(p, bytes, s);
   });
   return TRUE;
 }
@@ -332,7 +304,7 @@ BOOL AlphaBlend(HDC handle, int x, int y, int width, int height, HDC sourceHandl
   const bool perPixel = blend.AlphaFormat & AC_SRC_ALPHA;
   const int bytes = dc->surface.bytes;
   ForEachPixel(*dc, ax, ay, &source, [&](uint8_t *p, int sx, int sy, int, int) {
-    uint32_t s = source.Get(sx, sy), d = Read(p, bytes);
+    uint32_t s = source.Get(sx, sy), d = LoadPixel(p, bytes);
     uint32_t out = 0;
     if (perPixel) {
       // Premultiplied source: d = s * c + d * (1 - a * c).
@@ -348,7 +320,7 @@ BOOL AlphaBlend(HDC handle, int x, int y, int width, int height, HDC sourceHandl
         out |= ((sc * constant + dcn * (255 - constant) + 127) / 255) << shift;
       }
     }
-    Write(p, bytes, out);
+    StorePixel(p, bytes, out);
   });
   return TRUE;
 }
@@ -435,28 +407,25 @@ int GetDIBits(HDC, HBITMAP handle, UINT start, UINT lines, LPVOID bits, BITMAPIN
     h.biPlanes = 1;
     if (h.biBitCount == 0) h.biBitCount = WORD(dib.bitsPerPixel);
     h.biCompression = BI_RGB;
-    h.biSizeImage = DWORD(((int64_t(dib.width) * h.biBitCount + 31) / 32) * 4 * dib.height);
+    h.biSizeImage = DWORD(DibStride(dib.width, h.biBitCount) * dib.height);
     return dib.height;
   }
   if (h.biWidth != dib.width || h.biHeight == 0 || (h.biBitCount != 24 && h.biBitCount != 32) ||
       h.biCompression != BI_RGB)
     return 0;
+  // Scan lines count from the bottom of the picture; those past its top are not there.
+  if (start >= UINT(dib.height)) return 0;
+  const int count = int(std::min<UINT>(lines, UINT(dib.height) - start));
   Surface out;
   BITMAPINFO shape = *info;
-  shape.bmiHeader.biHeight = h.biHeight > 0 ? LONG(lines) : -LONG(lines);
-  if (lines == 0 || !DibSurface(bits, &shape, out)) return 0;
+  shape.bmiHeader.biHeight = h.biHeight > 0 ? count : -count;
+  if (count == 0 || !DibSurface(bits, &shape, out)) return 0;
   Surface in = SurfaceOf(dib);
-  // Scan lines count from the bottom of the picture.
-  int copied = 0;
-  for (UINT i = 0; i < lines; ++i) {
-    int64_t scan = int64_t(start) + i;
-    if (scan >= dib.height) break;
-    int sourceRow = int(dib.height - 1 - scan);
-    int targetRow = int(lines - 1 - i);
-    for (int x = 0; x < dib.width; ++x) out.Put(x, targetRow, in.Get(x, sourceRow));
-    ++copied;
+  for (int i = 0; i < count; ++i) {
+    const int sourceRow = dib.height - 1 - int(start) - i;
+    for (int x = 0; x < dib.width; ++x) out.Put(x, count - 1 - i, in.Get(x, sourceRow));
   }
-  return copied;
+  return count;
 }
 
 int StretchDIBits(HDC handle, int x, int y, int width, int height, int srcX, int srcY, int srcWidth, int srcHeight,
@@ -475,14 +444,16 @@ int StretchDIBits(HDC handle, int x, int y, int width, int height, int srcX, int
   const Brush *brush = dc->state.brush;
   const int bytes = dc->surface.bytes;
   ForEachPixel(*dc, ax, ay, &source, [&](uint8_t *p, int sx, int sy, int px, int py) {
-    Write(p, bytes, Rop3(code, PatternPixel(*dc, brush, px, py), source.Get(sx, sy), Read(p, bytes)));
+    StorePixel(p, bytes, Rop3(code, PatternPixel(*dc, brush, px, py), source.Get(sx, sy), LoadPixel(p, bytes)));
   });
   return ay.destLen;
 }
 
 int SetDIBitsToDevice(HDC handle, int x, int y, DWORD width, DWORD height, int srcX, int srcY, UINT startScan,
                       UINT scanLines, const void *bits, const BITMAPINFO *info, UINT usage) {
-  if (!info || scanLines == 0 || width > 1u << 24 || height > 1u << 24) return 0;
+  if (!info || scanLines == 0 || scanLines > 1u << 24 || startScan > 1u << 24 || width > 1u << 24 ||
+      height > 1u << 24)
+    return 0;
   BITMAPINFO shape = *info;
   const bool bottomUp = info->bmiHeader.biHeight > 0;
   shape.bmiHeader.biHeight = bottomUp ? LONG(scanLines) : -LONG(scanLines);
@@ -491,10 +462,13 @@ int SetDIBitsToDevice(HDC handle, int x, int y, DWORD width, DWORD height, int s
   Dc *dc = DrawingDc(handle);
   if (!dc) return 0;
   Axis ax, ay;
-  if (!MakeAxis(x, int(width), srcX, int(width), ax) || !MakeAxis(y, int(height), 0, int(height), ay)) return 0;
   // The bits hold scan lines startScan .. startScan + scanLines - 1, counted
   // from the bottom for a bottom-up picture.
-  ay.srcStart = bottomUp ? int(scanLines) - (srcY - int(startScan)) - int(height) : srcY - int(startScan);
+  const int64_t row = int64_t(srcY) - startScan;
+  const int64_t firstRow = bottomUp ? int64_t(scanLines) - row - height : row;
+  if (!Reasonable(firstRow) || !MakeAxis(x, int(width), srcX, int(width), ax) ||
+      !MakeAxis(y, int(height), int(firstRow), int(height), ay))
+    return 0;
   Source source;
   source.surface = pixels;
   FastCopy(*dc, ax, ay, source);

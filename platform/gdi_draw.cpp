@@ -18,13 +18,6 @@ const Brush *BrushOf(HBRUSH handle) {
   return LookupGdi<Brush>(handle);
 }
 
-QRect DeviceRect(const Dc &dc, int left, int top, int right, int bottom) {
-  if (right < left) std::swap(left, right);
-  if (bottom < top) std::swap(top, bottom);
-  QPoint a = dc.ToDevice(left, top), b = dc.ToDevice(right, bottom);
-  return QRect(a.x(), a.y(), b.x() - a.x(), b.y() - a.y());
-}
-
 // The outline and the fill of a shape, Qt computing the pixels: the fill
 // leaves out the outline's pixels so that a mixing line mode touches each
 // pixel once.
@@ -107,11 +100,7 @@ QPainterPath PolygonPath(const Dc &dc, const POINT *points, const INT *counts, i
   QPainterPath path;
   path.setFillRule(dc.state.polyFillMode == WINDING ? Qt::WindingFill : Qt::OddEvenFill);
   for (int k = 0; k < polygons; ++k) {
-    int n = counts[k];
-    if (n < 2) {
-      points += std::max(n, 0);
-      continue;
-    }
+    const int n = counts[k];  // at least 2, checked by the caller
     path.moveTo(Centre(dc, points[0].x, points[0].y));
     for (int i = 1; i < n; ++i) path.lineTo(Centre(dc, points[i].x, points[i].y));
     path.closeSubpath();
@@ -196,7 +185,7 @@ enum class ArcKind { Arc, Pie, Chord };
 BOOL ArcShape(HDC handle, int left, int top, int right, int bottom, int xs, int ys, int xe, int ye, ArcKind kind) {
   Dc *dc = DrawingDc(handle);
   if (!dc) return FALSE;
-  QRect r = DeviceRect(*dc, left, top, right, bottom);
+  QRect r = dc->ToDevice(left, top, right, bottom);
   if (r.width() < 2 || r.height() < 2) return TRUE;
   QRectF box(r.left() + 0.5, r.top() + 0.5, r.width() - 1, r.height() - 1);
   QPointF s = Centre(*dc, xs, ys), e = Centre(*dc, xe, ye);
@@ -283,7 +272,7 @@ BOOL PolyPolygon(HDC handle, const POINT *points, const INT *counts, int polygon
 BOOL Rectangle(HDC handle, int left, int top, int right, int bottom) {
   Dc *dc = DrawingDc(handle);
   if (!dc) return FALSE;
-  QRect r = DeviceRect(*dc, left, top, right, bottom);
+  QRect r = dc->ToDevice(left, top, right, bottom);
   const Pen *pen = dc->state.pen;
   const Brush *brush = dc->state.brush;
   const int rop = dc->state.rop2;
@@ -318,7 +307,7 @@ BOOL Rectangle(HDC handle, int left, int top, int right, int bottom) {
 BOOL RoundRect(HDC handle, int left, int top, int right, int bottom, int width, int height) {
   Dc *dc = DrawingDc(handle);
   if (!dc) return FALSE;
-  QRect r = DeviceRect(*dc, left, top, right, bottom);
+  QRect r = dc->ToDevice(left, top, right, bottom);
   if (r.width() < 2 || r.height() < 2) return TRUE;
   QRectF box(r.left() + 0.5, r.top() + 0.5, r.width() - 1, r.height() - 1);
   QPainterPath path;
@@ -331,7 +320,7 @@ BOOL RoundRect(HDC handle, int left, int top, int right, int bottom, int width, 
 BOOL Ellipse(HDC handle, int left, int top, int right, int bottom) {
   Dc *dc = DrawingDc(handle);
   if (!dc) return FALSE;
-  QRect r = DeviceRect(*dc, left, top, right, bottom);
+  QRect r = dc->ToDevice(left, top, right, bottom);
   if (r.width() < 2 || r.height() < 2) return TRUE;
   QPainterPath path;
   path.addEllipse(QRectF(r.left() + 0.5, r.top() + 0.5, r.width() - 1, r.height() - 1));
@@ -355,7 +344,7 @@ int FillRect(HDC handle, const RECT *rect, HBRUSH brushHandle) {
   Dc *dc = DrawingDc(handle);
   if (!dc) return 0;
   if (rect->right <= rect->left || rect->bottom <= rect->top) return 1;
-  FillDeviceRect(*dc, DeviceRect(*dc, rect->left, rect->top, rect->right, rect->bottom), *brush, R2_COPYPEN);
+  FillDeviceRect(*dc, dc->ToDevice(rect->left, rect->top, rect->right, rect->bottom), *brush, R2_COPYPEN);
   return 1;
 }
 
@@ -365,7 +354,7 @@ int FrameRect(HDC handle, const RECT *rect, HBRUSH brushHandle) {
   Dc *dc = DrawingDc(handle);
   if (!dc) return 0;
   if (rect->right <= rect->left || rect->bottom <= rect->top) return 1;
-  QRect r = DeviceRect(*dc, rect->left, rect->top, rect->right, rect->bottom);
+  QRect r = dc->ToDevice(rect->left, rect->top, rect->right, rect->bottom);
   int l = r.left(), t = r.top(), rt = l + r.width(), b = t + r.height();
   FillDeviceRect(*dc, QRect(l, t, r.width(), 1), *brush, R2_COPYPEN);
   if (b - 1 > t) FillDeviceRect(*dc, QRect(l, b - 1, r.width(), 1), *brush, R2_COPYPEN);
@@ -379,7 +368,7 @@ int FrameRect(HDC handle, const RECT *rect, HBRUSH brushHandle) {
 BOOL InvertRect(HDC handle, const RECT *rect) {
   Dc *dc = rect ? DrawingDc(handle) : nullptr;
   if (!dc) return FALSE;
-  QRect r = DeviceRect(*dc, rect->left, rect->top, rect->right, rect->bottom) & dc->clipBounds;
+  QRect r = dc->ToDevice(rect->left, rect->top, rect->right, rect->bottom) & dc->clipBounds;
   if (!r.isEmpty()) Band(*dc, r.left(), r.top(), r.left() + r.width(), r.top() + r.height(), 0, R2_NOT);
   return TRUE;
 }
@@ -388,7 +377,7 @@ BOOL DrawFocusRect(HDC handle, const RECT *rect) {
   Dc *dc = rect ? DrawingDc(handle) : nullptr;
   if (!dc) return FALSE;
   if (rect->right <= rect->left || rect->bottom <= rect->top) return TRUE;
-  QRect r = DeviceRect(*dc, rect->left, rect->top, rect->right, rect->bottom);
+  QRect r = dc->ToDevice(rect->left, rect->top, rect->right, rect->bottom);
   int l = r.left(), t = r.top(), rt = l + r.width() - 1, b = t + r.height() - 1;
   auto dot = [&](int x, int y) {
     if (((x + y) & 1) == 0) Plot(*dc, x, y, 0xFFFFFF, R2_XORPEN);
@@ -410,7 +399,7 @@ BOOL DrawEdge(HDC handle, RECT *rect, UINT edge, UINT flags) {
   RECT r = *rect;
   auto ring = [&](COLORREF topLeft, COLORREF bottomRight) {
     if (r.right <= r.left || r.bottom <= r.top) return;
-    QRect d = DeviceRect(*dc, r.left, r.top, r.right, r.bottom);
+    QRect d = dc->ToDevice(r.left, r.top, r.right, r.bottom);
     int l = d.left(), t = d.top(), rt = l + d.width() - 1, b = t + d.height() - 1;
     uint32_t tl = ToPixel(topLeft), br = ToPixel(bottomRight);
     if (flags & BF_TOP) Span(*dc, t, l, rt + 1, tl, R2_COPYPEN);
@@ -443,7 +432,7 @@ BOOL DrawEdge(HDC handle, RECT *rect, UINT edge, UINT flags) {
     }
   }
   if ((flags & BF_MIDDLE) && r.right > r.left && r.bottom > r.top) {
-    QRect d = DeviceRect(*dc, r.left, r.top, r.right, r.bottom);
+    QRect d = dc->ToDevice(r.left, r.top, r.right, r.bottom);
     Band(*dc, d.left(), d.top(), d.left() + d.width(), d.top() + d.height(),
          ToPixel(GetSysColor(flat ? COLOR_WINDOW : COLOR_BTNFACE)), R2_COPYPEN);
   }

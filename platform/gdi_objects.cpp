@@ -197,6 +197,15 @@ Surface SurfaceOf(const DibInfo &info) {
   return s;
 }
 
+int64_t DibStride(int64_t width, int bitsPerPixel) { return (width * bitsPerPixel + 31) / 32 * 4; }
+
+int64_t DibBytes(int64_t width, int64_t height, int bitsPerPixel) {
+  constexpr int64_t kLimit = INT32_MAX;
+  if (width <= 0 || height <= 0 || width > kLimit || height > kLimit) return -1;
+  const int64_t size = DibStride(width, bitsPerPixel) * height;
+  return size > kLimit ? -1 : size;
+}
+
 bool GetDibInfo(HBITMAP handle, DibInfo &info) {
   auto *bitmap = LookupGdi<Bitmap>(handle);
   if (!bitmap) return false;
@@ -324,10 +333,9 @@ namespace {
 
 HBITMAP NewBitmap(int width, int height, int bitsPerPixel, bool bottomUp, bool dibSection, void **bits) {
   if (bits) *bits = nullptr;
-  int64_t stride = ((int64_t(width) * bitsPerPixel + 31) / 32) * 4;
-  int64_t size = stride * height;
-  if (width <= 0 || height <= 0 || size > (int64_t(1) << 31)) {
-    SetLastError(size > 0 ? ERROR_NOT_ENOUGH_MEMORY : ERROR_INVALID_PARAMETER);
+  const int64_t size = DibBytes(width, height, bitsPerPixel);
+  if (size < 0) {
+    SetLastError(width > 0 && height > 0 ? ERROR_NOT_ENOUGH_MEMORY : ERROR_INVALID_PARAMETER);
     return nullptr;
   }
   auto bitmap = std::make_unique<Bitmap>();
@@ -339,7 +347,7 @@ HBITMAP NewBitmap(int width, int height, int bitsPerPixel, bool bottomUp, bool d
   bitmap->info.width = width;
   bitmap->info.height = height;
   bitmap->info.bitsPerPixel = bitsPerPixel;
-  bitmap->info.stride = int(stride);
+  bitmap->info.stride = int(DibStride(width, bitsPerPixel));
   bitmap->info.bottomUp = bottomUp;
   bitmap->dibSection = dibSection;
   void *pixels = bitmap->info.bits;

@@ -14,26 +14,6 @@ namespace platform {
 namespace {
 
 template <int B>
-inline uint32_t Load(const uint8_t *p) {
-  if constexpr (B == 4) {
-    return *reinterpret_cast<const uint32_t *>(p) & 0xFFFFFF;
-  } else {
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16);
-  }
-}
-
-template <int B>
-inline void Store(uint8_t *p, uint32_t v) {
-  if constexpr (B == 4) {
-    *reinterpret_cast<uint32_t *>(p) = v | 0xFF000000u;
-  } else {
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-    p[2] = uint8_t(v >> 16);
-  }
-}
-
-template <int B>
 void RunSpan(uint8_t *p, int n, uint32_t color, int rop) {
   switch (rop) {
     case R2_COPYPEN:
@@ -41,7 +21,7 @@ void RunSpan(uint8_t *p, int n, uint32_t color, int rop) {
         std::fill_n(reinterpret_cast<uint32_t *>(p), n, color | 0xFF000000u);
       } else if (n > 0) {
         // Three-byte pixels: one, then copies doubling in length.
-        Store<B>(p, color);
+        StorePixel(p, B, color);
         size_t done = 3, total = size_t(n) * 3;
         while (done < total) {
           size_t more = std::min(done, total - done);
@@ -52,23 +32,14 @@ void RunSpan(uint8_t *p, int n, uint32_t color, int rop) {
       return;
     case R2_NOP: return;
     case R2_NOT:
-      for (int i = 0; i < n; ++i, p += B) Store<B>(p, ~Load<B>(p) & 0xFFFFFF);
+      for (int i = 0; i < n; ++i, p += B) StorePixel(p, B, ~LoadPixel(p, B) & 0xFFFFFF);
       return;
     case R2_XORPEN:
-      for (int i = 0; i < n; ++i, p += B) Store<B>(p, Load<B>(p) ^ color);
+      for (int i = 0; i < n; ++i, p += B) StorePixel(p, B, LoadPixel(p, B) ^ color);
       return;
     default:
-      for (int i = 0; i < n; ++i, p += B) Store<B>(p, Rop2(rop, color, Load<B>(p)));
+      for (int i = 0; i < n; ++i, p += B) StorePixel(p, B, Rop2(rop, color, LoadPixel(p, B)));
       return;
-  }
-}
-
-inline void WriteRun(const Surface &s, int sx, int sy, int n, uint32_t color, int rop) {
-  uint8_t *p = s.Row(sy) + ptrdiff_t(sx) * s.bytes;
-  if (s.bytes == 4) {
-    RunSpan<4>(p, n, color, rop);
-  } else {
-    RunSpan<3>(p, n, color, rop);
   }
 }
 
@@ -110,6 +81,15 @@ bool DashOn(int style, int position) {
 
 }  // namespace
 
+void WriteRun(const Surface &s, int sx, int sy, int n, uint32_t color, int rop) {
+  uint8_t *p = s.Row(sy) + ptrdiff_t(sx) * s.bytes;
+  if (s.bytes == 4) {
+    RunSpan<4>(p, n, color, rop);
+  } else {
+    RunSpan<3>(p, n, color, rop);
+  }
+}
+
 uint32_t Rop2(int mode, uint32_t pen, uint32_t dst) {
   unsigned t = unsigned(mode - 1) & 15;
   uint32_t r = 0;
@@ -139,7 +119,7 @@ void CopyBlock(const Surface &s, int x, int y, int width, int height, uint32_t c
   uint8_t *row = s.Row(y) + ptrdiff_t(x) * B;
   if (width == 1) {
     // Upright lines and thin bars: one pixel a row.
-    for (int i = 0; i < height; ++i, row += s.pitch) Store<B>(row, color);
+    for (int i = 0; i < height; ++i, row += s.pitch) StorePixel(row, B, color);
     return;
   }
   for (int i = 0; i < height; ++i, row += s.pitch) RunSpan<B>(row, width, color, R2_COPYPEN);
@@ -181,6 +161,28 @@ void Plot(Dc &dc, int x, int y, uint32_t color, int rop2) {
   }
 }
 
+bool BrushPixel(const Dc &dc, const Brush &brush, int x, int y, uint32_t &color) {
+  if (brush.style == BS_SOLID) {
+    color = ToPixel(brush.dcBrush ? dc.state.dcBrushColor : brush.color);
+    return true;
+  }
+  color = 0;
+  if (brush.style != BS_HATCHED && brush.style != BS_PATTERN) return false;
+  const int px = int(((int64_t(x) - dc.state.brushOrg.x) % 8 + 8) % 8);
+  const int py = int(((int64_t(y) - dc.state.brushOrg.y) % 8 + 8) % 8);
+  if (brush.style == BS_PATTERN) {
+    if (brush.patternWidth <= 0 || brush.patternHeight <= 0) return false;
+    color = brush.pattern[py % brush.patternHeight][px % brush.patternWidth];
+    return true;
+  }
+  if (HatchBit(brush.hatch, px, py)) {
+    color = ToPixel(brush.color);
+    return true;
+  }
+  color = ToPixel(dc.state.bkColor);
+  return false;
+}
+
 void BrushSpan(Dc &dc, int y, int x0, int x1, const Brush &brush, int rop2) {
   if (brush.style == BS_NULL || x0 >= x1) return;
   if (brush.style == BS_SOLID) {
@@ -188,21 +190,15 @@ void BrushSpan(Dc &dc, int y, int x0, int x1, const Brush &brush, int rop2) {
     return;
   }
   if (y < dc.clipBounds.top() || y > dc.clipBounds.bottom()) return;
-  x0 = std::max(x0, dc.clipBounds.left());
-  x1 = std::min(x1, dc.clipBounds.right() + 1);
-  const int py = int(((y - dc.state.brushOrg.y) % 8 + 8) % 8);
-  const uint32_t fore = ToPixel(brush.color), back = ToPixel(dc.state.bkColor);
-  const bool opaque = dc.state.bkMode == OPAQUE;
-  for (int x = x0; x < x1; ++x) {
-    const int px = int(((x - dc.state.brushOrg.x) % 8 + 8) % 8);
-    if (brush.style == BS_HATCHED) {
-      if (HatchBit(brush.hatch, px, py)) {
-        Plot(dc, x, y, fore, rop2);
-      } else if (opaque) {
-        Plot(dc, x, y, back, rop2);
-      }
-    } else if (brush.patternWidth > 0 && brush.patternHeight > 0) {
-      Plot(dc, x, y, brush.pattern[py % brush.patternHeight][px % brush.patternWidth], rop2);
+  // A hatch's gaps take the background colour when the background is opaque.
+  const bool gaps = brush.style == BS_HATCHED && dc.state.bkMode == OPAQUE;
+  const int ox = dc.deviceOffset.x, oy = dc.deviceOffset.y;
+  for (const QRect &r : dc.clipRects) {
+    if (y < r.top() || y > r.bottom()) continue;
+    const int a = std::max(x0, r.left()), b = std::min(x1, r.right() + 1);
+    for (int x = a; x < b; ++x) {
+      uint32_t color;
+      if (BrushPixel(dc, brush, x, y, color) || gaps) WriteRun(dc.surface, x + ox, y + oy, 1, color, rop2);
     }
   }
 }

@@ -44,13 +44,6 @@ QRegion Visible(Dc &dc) {
   return r;
 }
 
-QRect ToDevice(const Dc &dc, int left, int top, int right, int bottom) {
-  if (right < left) std::swap(left, right);
-  if (bottom < top) std::swap(top, bottom);
-  QPoint a = dc.ToDevice(left, top), b = dc.ToDevice(right, bottom);
-  return QRect(a.x(), a.y(), b.x() - a.x(), b.y() - a.y());
-}
-
 int ClipKind(Dc &dc) { return KindOf(Visible(dc)); }
 
 int ChangeClip(HDC handle, const std::function<QRegion(const QRegion &)> &change) {
@@ -224,14 +217,14 @@ int GetClipBox(HDC handle, RECT *box) {
 int ExcludeClipRect(HDC handle, int left, int top, int right, int bottom) {
   Dc *dc = LookupDc(handle);
   if (!dc) return RGN_ERROR;
-  QRect r = ToDevice(*dc, left, top, right, bottom);
+  QRect r = dc->ToDevice(left, top, right, bottom);
   return ChangeClip(handle, [&](const QRegion &c) { return c - QRegion(r); });
 }
 
 int IntersectClipRect(HDC handle, int left, int top, int right, int bottom) {
   Dc *dc = LookupDc(handle);
   if (!dc) return RGN_ERROR;
-  QRect r = ToDevice(*dc, left, top, right, bottom);
+  QRect r = dc->ToDevice(left, top, right, bottom);
   return ChangeClip(handle, [&](const QRegion &c) { return c & QRegion(r); });
 }
 
@@ -251,5 +244,5 @@ BOOL PtVisible(HDC handle, int x, int y) {
 
 BOOL RectVisible(HDC handle, const RECT *rect) {
   Dc *dc = LookupDc(handle);
-  return dc && rect && Visible(*dc).intersects(ToDevice(*dc, rect->left, rect->top, rect->right, rect->bottom));
+  return dc && rect && Visible(*dc).intersects(dc->ToDevice(rect->left, rect->top, rect->right, rect->bottom));
 }

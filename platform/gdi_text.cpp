@@ -145,15 +145,17 @@ QString FamilyFor(const QString &face, bool &cjk) {
   return QString::fromLatin1(it->second.first);
 }
 
+// Faces stay once resolved, with their glyphs: code that makes and deletes
+// a font for every paint finds the face of the last paint.
 std::shared_ptr<FontFace> Resolve(const LOGFONTA &log) {
-  static std::map<std::string, std::weak_ptr<FontFace>> cache;
+  static std::map<std::string, std::shared_ptr<FontFace>> cache;
   char face[LF_FACESIZE + 1] = {};
   std::memcpy(face, log.lfFaceName, LF_FACESIZE);
   bool antialias = log.lfQuality == ANTIALIASED_QUALITY || log.lfQuality == CLEARTYPE_QUALITY;
   std::string key = std::to_string(log.lfHeight) + '|' + std::to_string(log.lfWidth) + '|' +
                     std::to_string(log.lfWeight) + '|' + std::to_string(log.lfItalic != 0) + '|' +
                     std::to_string(antialias) + '|' + face;
-  if (auto existing = cache[key].lock()) return existing;
+  if (auto existing = cache[key]) return existing;
 
   auto f = std::make_shared<FontFace>();
   cache[key] = f;
@@ -336,12 +338,6 @@ std::vector<Char> &Scratch() {
 
 int Advance(FontFace &face, const Char &c) { return face.GlyphOf(c.code).advance; }
 
-int Width(FontFace &face, const std::vector<Char> &chars, size_t from, size_t to) {
-  int w = 0;
-  for (size_t i = from; i < to; ++i) w += Advance(face, chars[i]);
-  return w;
-}
-
 uint32_t Blend(uint32_t d, uint32_t c, unsigned a) {
   uint32_t out = 0;
   for (int s = 0; s < 24; s += 8) {
@@ -363,22 +359,11 @@ void DrawGlyph(Dc &dc, const Glyph &g, int x, int y, uint32_t color) {
       if (part.isEmpty()) continue;
       const int left = part.left() - box.left(), right = left + part.width();
       for (int py = part.top(); py <= part.bottom(); ++py) {
-        const int row = py - box.top();
-        uint8_t *line = s.Row(py + dc.deviceOffset.y);
+        const int row = py - box.top(), sy = py + dc.deviceOffset.y;
         for (int r = g.rowStart[size_t(row)]; r < g.rowStart[size_t(row) + 1]; ++r) {
           int a = std::max<int>(g.runs[size_t(r)].first, left);
           int b = std::min<int>(g.runs[size_t(r)].first + g.runs[size_t(r)].second, right);
-          uint8_t *p = line + ptrdiff_t(box.left() + a + dc.deviceOffset.x) * s.bytes;
-          if (s.bytes == 4) {
-            for (int k = a; k < b; ++k, p += 4) *reinterpret_cast<uint32_t *>(p) = color | 0xFF000000u;
-          } else {
-            const uint8_t c0 = uint8_t(color), c1 = uint8_t(color >> 8), c2 = uint8_t(color >> 16);
-            for (int k = a; k < b; ++k, p += 3) {
-              p[0] = c0;
-              p[1] = c1;
-              p[2] = c2;
-            }
-          }
+          if (a < b) WriteRun(s, box.left() + a + dc.deviceOffset.x, sy, b - a, color, R2_COPYPEN);
         }
       }
     }
@@ -417,8 +402,8 @@ void DrawRotated(Dc &dc, FontFace &face, const std::vector<Char> &chars, QPoint 
   CoverageSpans(dc, mask, area.topLeft(), color, R2_COPYPEN);
 }
 
-// Draws decoded text with its cell's top-left corner at device (x, y),
-// advances given or the font's. Returns the width drawn.
+// Draws decoded text with its cell's top-left corner at device (x, y), each
+// character moving on by its advance.
 void DrawChars(Dc &dc, FontFace &face, const std::vector<Char> &chars, const std::vector<int> &advances, int x,
                int y) {
   const Font &font = *dc.state.font;
@@ -513,18 +498,11 @@ BOOL TextCall(HDC handle, int x, int y, UINT options, const RECT *rect, const ch
   if (!dc->Prepare()) return TRUE;  // nothing to draw into
   QRect box;
   if (rect) box = QRect(dc->ToDevice(rect->left, rect->top), dc->ToDevice(rect->right, rect->bottom) - QPoint(1, 1));
-  if ((options & ETO_OPAQUE) && rect) {
-    Brush back;
-    back.color = s.bkColor;
-    FillDeviceRect(*dc, box, back, R2_COPYPEN);
-  }
+  if ((options & ETO_OPAQUE) && rect) FillArea(*dc, box, ToPixel(s.bkColor), R2_COPYPEN);
   ClipScope scope(*dc, (options & ETO_CLIPPED) && rect ? &box : nullptr);
   QPoint at = dc->ToDevice(Dc::Clamp(left), Dc::Clamp(top));
-  if (s.bkMode == OPAQUE && width > 0) {
-    Brush back;
-    back.color = s.bkColor;
-    FillDeviceRect(*dc, QRect(at.x(), at.y(), width, face.Height()), back, R2_COPYPEN);
-  }
+  if (s.bkMode == OPAQUE && width > 0)
+    FillArea(*dc, QRect(at.x(), at.y(), width, face.Height()), ToPixel(s.bkColor), R2_COPYPEN);
   if (face.rendered) DrawChars(*dc, face, chars, advances, at.x(), at.y());
   return TRUE;
 }
@@ -589,16 +567,11 @@ BOOL ExtTextOutA(HDC dc, int x, int y, UINT options, const RECT *rect, LPCSTR te
 }
 
 BOOL GetTextExtentPoint32A(HDC handle, LPCSTR text, int length, SIZE *size) {
-  Dc *dc = LookupDc(handle);
-  if (!dc || !size || length < 0 || (!text && length > 0)) {
+  if (!size) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  FontFace &face = FaceOf(*dc);
-  std::vector<Char> &chars = Scratch();
-  Decode(text, length, chars);
-  *size = SIZE{Width(face, chars, 0, chars.size()), face.Height()};
-  return TRUE;
+  return GetTextExtentExPointA(handle, text, length, 0, nullptr, nullptr, size);
 }
 
 BOOL GetTextExtentExPointA(HDC handle, LPCSTR text, int length, int maxExtent, INT *fit, INT *extents, SIZE *size) {
@@ -610,19 +583,20 @@ BOOL GetTextExtentExPointA(HDC handle, LPCSTR text, int length, int maxExtent, I
   FontFace &face = FaceOf(*dc);
   std::vector<Char> &chars = Scratch();
   Decode(text, length, chars);
-  int width = 0, byte = 0, fitted = 0;
+  int64_t width = 0;
+  int byte = 0, fitted = 0;
   bool fitting = true;
   for (const Char &c : chars) {
     width += Advance(face, c);
     if (fitting && fit && width > maxExtent) fitting = false;
     if (fitting) fitted += c.bytes;
     for (int k = 0; k < c.bytes; ++k) {
-      if (extents && fitting) extents[byte] = width;
+      if (extents && fitting) extents[byte] = Dc::Clamp(width);
       ++byte;
     }
   }
   if (fit) *fit = fitted;
-  if (size) *size = SIZE{width, face.Height()};
+  if (size) *size = SIZE{Dc::Clamp(width), face.Height()};
   return TRUE;
 }
 
@@ -708,10 +682,6 @@ int DrawTextA(HDC handle, LPCSTR text, int length, RECT *rect, UINT format) {
     }
     chars.push_back(raw[i]);
   }
-  if (format & DT_PREFIXONLY) {
-    // Only the mnemonic's underline is drawn; nothing else changes.
-  }
-
   const int tabWidth = 8 * face.aveCharWidth;
   auto advance = [&](size_t i, int at) {
     if (chars[i].code == u'\t' && (format & DT_EXPANDTABS)) return tabWidth - at % std::max(1, tabWidth);
@@ -775,10 +745,17 @@ int DrawTextA(HDC handle, LPCSTR text, int length, RECT *rect, UINT format) {
   if (format & (DT_END_ELLIPSIS | DT_WORD_ELLIPSIS | DT_PATH_ELLIPSIS)) {
     for (Row &row : rows) {
       if (row.width <= boxWidth) continue;
-      size_t to = row.to;
-      while (to > row.from && widthOf(row.from, to) + dotsWidth > boxWidth) --to;
+      // As many characters as leave room for the dots.
+      size_t to = row.from;
+      int w = 0;
+      while (to < row.to) {
+        const int a = advance(to, w);
+        if (w + a + dotsWidth > boxWidth) break;
+        w += a;
+        ++to;
+      }
       row.to = to;
-      row.width = widthOf(row.from, to) + dotsWidth;
+      row.width = w + dotsWidth;
       row.ellipsis = true;
     }
   }
@@ -830,11 +807,8 @@ int DrawTextA(HDC handle, LPCSTR text, int length, RECT *rect, UINT format) {
     }
     QPoint at = dc->ToDevice(x, y);
     if (!(format & DT_PREFIXONLY)) {
-      if (s.bkMode == OPAQUE && row.width > 0) {
-        Brush back;
-        back.color = s.bkColor;
-        FillDeviceRect(*dc, QRect(at.x(), at.y(), row.width, face.Height()), back, R2_COPYPEN);
-      }
+      if (s.bkMode == OPAQUE && row.width > 0)
+        FillArea(*dc, QRect(at.x(), at.y(), row.width, face.Height()), ToPixel(s.bkColor), R2_COPYPEN);
       if (face.rendered) DrawChars(*dc, face, line, advances, at.x(), at.y());
     }
     if (prefix != SIZE_MAX && prefix >= row.from && prefix < row.to && !(format & DT_HIDEPREFIX)) {

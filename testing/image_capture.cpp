@@ -1,10 +1,9 @@
 #include "testing/image_capture.h"
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QImage>
 
 #include "platform/qtbridge.h"
+#include "testing/view_harness.h"
 
 namespace testing_support {
 namespace {
@@ -49,10 +48,6 @@ COLORREF WindowPixel(HWND hwnd, int x, int y) {
 
 COLORREF DibPixel(HBITMAP bitmap, int x, int y) { return PixelOf(DibToImage(bitmap), x, y); }
 
-std::string PicturePath(const std::string &name) {
-  QDir folder(QCoreApplication::applicationDirPath() + QStringLiteral("/../pictures"));
-  folder.mkpath(QStringLiteral("."));
-  return folder.absoluteFilePath(QString::fromStdString(name)).toStdString();
-}
+std::string PicturePath(const std::string &name) { return ViewHarness::PicturesFolder() + "/" + name; }
 
 }  // namespace testing_support

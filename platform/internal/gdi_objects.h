@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "platform/gdi.h"
@@ -23,9 +24,9 @@ namespace platform {
 
 enum class GdiKind : uint8_t { Pen = 1, Brush = 2, Font = 3, Bitmap = 4, Region = 5, Dc = 6 };
 
-// An object lives while its handle does or while a context has it selected
-// (or keeps it in a saved state): DeleteObject on a selected object drops the
-// handle at once and the object when the last context lets it go.
+// A context counts as a use of each object it has selected or keeps in a
+// saved state; DeleteObject refuses an object in use. An object whose handle
+// is gone lives on while it has uses.
 struct GdiObject {
   explicit GdiObject(GdiKind k) : kind(k) {}
   virtual ~GdiObject() = default;
@@ -104,6 +105,21 @@ FontFace &FaceOf(Font &font);
 
 // ---- surfaces ------------------------------------------------------------------
 
+// One pixel of a 24- or 32-bit row; a 32-bit pixel is written opaque.
+inline uint32_t LoadPixel(const uint8_t *p, int bytes) {
+  return bytes == 4 ? *reinterpret_cast<const uint32_t *>(p) & 0xFFFFFF
+                    : uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16);
+}
+inline void StorePixel(uint8_t *p, int bytes, uint32_t v) {
+  if (bytes == 4) {
+    *reinterpret_cast<uint32_t *>(p) = v | 0xFF000000u;
+  } else {
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+    p[2] = uint8_t(v >> 16);
+  }
+}
+
 // Rows of pixels in 24 or 32 bits; pitch is negative for bottom-up rows.
 struct Surface {
   uint8_t *row0 = nullptr;
@@ -113,22 +129,16 @@ struct Surface {
   int bytes = 4;  // per pixel: 3 or 4
   uint8_t *Row(int y) const { return row0 + pitch * y; }
   bool Valid() const { return row0 && width > 0 && height > 0; }
-  uint32_t Get(int x, int y) const {
-    const uint8_t *p = Row(y) + x * bytes;
-    return bytes == 4 ? *reinterpret_cast<const uint32_t *>(p) & 0xFFFFFF : uint32_t(p[0]) | (p[1] << 8) | (p[2] << 16);
-  }
-  void Put(int x, int y, uint32_t v) const {
-    uint8_t *p = Row(y) + x * bytes;
-    if (bytes == 4) {
-      *reinterpret_cast<uint32_t *>(p) = v | 0xFF000000u;
-    } else {
-      p[0] = uint8_t(v);
-      p[1] = uint8_t(v >> 8);
-      p[2] = uint8_t(v >> 16);
-    }
-  }
+  uint32_t Get(int x, int y) const { return LoadPixel(Row(y) + ptrdiff_t(x) * bytes, bytes); }
+  void Put(int x, int y, uint32_t v) const { StorePixel(Row(y) + ptrdiff_t(x) * bytes, bytes, v); }
 };
 Surface SurfaceOf(const DibInfo &info);
+
+// The bytes of a DIB row (padded to 4 bytes), and of a whole DIB: -1 when
+// the sizes are not positive or the pixels would pass 2 GiB, which no DIB
+// here may.
+int64_t DibStride(int64_t width, int bitsPerPixel);
+int64_t DibBytes(int64_t width, int64_t height, int bitsPerPixel);
 
 // ---- device contexts -----------------------------------------------------------
 
@@ -182,6 +192,13 @@ struct Dc : GdiObject {
   int ToDeviceX(int x) const { return Clamp(int64_t(x) - state.windowOrg.x + state.viewportOrg.x); }
   int ToDeviceY(int y) const { return Clamp(int64_t(y) - state.windowOrg.y + state.viewportOrg.y); }
   QPoint ToDevice(int x, int y) const { return QPoint(ToDeviceX(x), ToDeviceY(y)); }
+  // A logical rectangle in device coordinates, its corners put in order.
+  QRect ToDevice(int left, int top, int right, int bottom) const {
+    if (right < left) std::swap(left, right);
+    if (bottom < top) std::swap(top, bottom);
+    const QPoint a = ToDevice(left, top), b = ToDevice(right, bottom);
+    return QRect(a.x(), a.y(), b.x() - a.x(), b.y() - a.y());
+  }
   COLORREF PenColor() const;
   COLORREF BrushColor() const;
 
@@ -205,8 +222,13 @@ Dc *LookupDc(HDC handle);
 // One mix of pen and screen (R2_ modes) or, for blits, a ternary raster op.
 uint32_t Rop2(int mode, uint32_t pen, uint32_t dst);
 
+// Writes n pixels of colour from surface pixel (x, y) on, unclipped.
+void WriteRun(const Surface &s, int x, int y, int n, uint32_t color, int rop2);
 // Writes colour over [x0, x1) of row y in device coordinates, clipped.
 void Span(Dc &dc, int y, int x0, int x1, uint32_t color, int rop2);
+// The colour a brush gives device pixel (x, y); false for the background of
+// a hatch (then the colour is the background colour) and for a null brush.
+bool BrushPixel(const Dc &dc, const Brush &brush, int x, int y, uint32_t &color);
 // A brush over [x0, x1) of row y: solid, hatched or patterned.
 void BrushSpan(Dc &dc, int y, int x0, int x1, const Brush &brush, int rop2);
 void Plot(Dc &dc, int x, int y, uint32_t color, int rop2);

@@ -617,6 +617,48 @@ TEST(GdiContexts, DibSectionRowsAreBottomUpAndPadded) {
   EXPECT_EQ(bm.bmBits, canvas.pixels);
 }
 
+TEST(GdiContexts, DibCallsStayInsideTheRowsThereAre) {
+  Canvas canvas(4, 4, 32, true);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x) SetPixel(canvas.dc, x, y, RGB(x, y, 7));
+  auto pixel = [](int x, int y) { return uint32_t(x << 16 | y << 8 | 7); };
+
+  // Asking for more scan lines than there are reads those there are, from
+  // the bottom up, and writes nothing past them.
+  struct ReadCase {
+    UINT start, lines;
+    int rows;
+  };
+  for (const ReadCase c : {ReadCase{0, 4, 4}, ReadCase{0, 0xFFFFFFFFu, 4}, ReadCase{2, 0x80000000u, 2},
+                           ReadCase{4, 1, 0}, ReadCase{0xFFFFFFFFu, 2, 0}}) {
+    SCOPED_TRACE(testing::Message() << "start " << c.start << ", lines " << c.lines);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 4, 4, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    std::vector<uint32_t> out(4 * 4 + 8, 0xDEADBEEF);
+    EXPECT_EQ(GetDIBits(canvas.dc, canvas.bitmap, c.start, c.lines, out.data() + 4, &info, DIB_RGB_COLORS), c.rows);
+    for (int row = 0; row < c.rows; ++row)
+      for (int x = 0; x < 4; ++x)
+        EXPECT_EQ(out[size_t(4 + row * 4 + x)] & 0xFFFFFF, pixel(x, 3 - int(c.start) - row)) << row << ' ' << x;
+    for (size_t i = 0; i < out.size(); ++i)
+      if (i < 4 || i >= size_t(4 + c.rows * 4)) EXPECT_EQ(out[i], 0xDEADBEEF) << i;
+  }
+
+  // Headers and counts that claim more pixels than any picture may have
+  // are refused, not read.
+  uint32_t few[8] = {};
+  BITMAPINFO huge{};
+  huge.bmiHeader = {sizeof(BITMAPINFOHEADER), 1 << 29, 2, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  EXPECT_EQ(StretchDIBits(canvas.dc, 0, 0, 1, 1, 0, 1, 1, 1, few, &huge, DIB_RGB_COLORS, SRCCOPY), 0);
+  huge.bmiHeader.biWidth = 0x7FFFFFFF;
+  EXPECT_EQ(SetDIBitsToDevice(canvas.dc, 0, 0, 1, 1, 0, 0, 0, 1, few, &huge, DIB_RGB_COLORS), 0);
+  BITMAPINFO one{};
+  one.bmiHeader = {sizeof(BITMAPINFOHEADER), 1, 1, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  EXPECT_EQ(SetDIBitsToDevice(canvas.dc, 0, 0, 1, 1, 0, 0, 0, 0x80000001u, few, &one, DIB_RGB_COLORS), 0);
+  EXPECT_EQ(SetDIBitsToDevice(canvas.dc, 0, 0, 1, 1, 0, INT32_MIN, 0xFFFFFF, 1, few, &one, DIB_RGB_COLORS), 0);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(canvas.At(x, y), RGB(x, y, 7));
+}
+
 LRESULT PaintCorner(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_PAINT) {
     PAINTSTRUCT ps;
