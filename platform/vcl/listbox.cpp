@@ -415,7 +415,14 @@ void TCustomListBox::WndProc(TMessage &m) {
       SetTopIndex(int(intptr_t(m.WParam)));
       m.Result = 0;
       return;
-    case LB_GETITEMHEIGHT: m.Result = ItemHeightOf(int(intptr_t(m.WParam))); return;
+    case LB_GETITEMHEIGHT: {
+      // Items of a variable list have heights of their own; there is none
+      // to measure past the list's ends.
+      int index = int(intptr_t(m.WParam));
+      bool variable = style_ == lbOwnerDrawVariable;
+      m.Result = variable && (index < 0 || index >= Count()) ? LB_ERR : ItemHeightOf(index);
+      return;
+    }
     case LB_GETITEMRECT: {
       int index = int(intptr_t(m.WParam));
       auto *rect = reinterpret_cast<RECT *>(m.LParam);
