@@ -121,23 +121,28 @@ BOOL AppendMenuA(HMENU menu, UINT flags, UINT_PTR idOrSubmenu, LPCSTR text) {
   return TRUE;
 }
 
-BOOL InsertMenuA(HMENU menu, UINT position, UINT flags, UINT_PTR idOrSubmenu, LPCSTR text) {
+// Puts an item before the one a position or command names; past the end
+// (a position of -1 among them) or with no such command, it goes last.
+static BOOL InsertItem(HMENU menu, UINT position, bool byPosition, MenuItemRecord item) {
   MenuRecord *record = FindMenu(menu);
   if (!record) return FALSE;
-  MenuItemRecord item = ItemFromFlags(flags, idOrSubmenu, text);
-  if (flags & MF_BYPOSITION) {
-    size_t at = position == UINT(-1) ? record->items.size() : std::min<size_t>(position, record->items.size());
-    record->items.insert(record->items.begin() + ptrdiff_t(at), item);
+  if (byPosition) {
+    size_t at = std::min<size_t>(position, record->items.size());
+    record->items.insert(record->items.begin() + ptrdiff_t(at), std::move(item));
     return TRUE;
   }
   MenuRecord *holder = nullptr;
   MenuItemRecord *before = FindItem(menu, position, false, &holder);
   if (!before) {
-    record->items.push_back(item);
+    record->items.push_back(std::move(item));
     return TRUE;
   }
-  holder->items.insert(holder->items.begin() + (before - holder->items.data()), item);
+  holder->items.insert(holder->items.begin() + (before - holder->items.data()), std::move(item));
   return TRUE;
+}
+
+BOOL InsertMenuA(HMENU menu, UINT position, UINT flags, UINT_PTR idOrSubmenu, LPCSTR text) {
+  return InsertItem(menu, position, (flags & MF_BYPOSITION) != 0, ItemFromFlags(flags, idOrSubmenu, text));
 }
 
 BOOL ModifyMenuA(HMENU menu, UINT position, UINT flags, UINT_PTR idOrSubmenu, LPCSTR text) {
@@ -159,23 +164,10 @@ static void ApplyInfo(MenuItemRecord &item, const MENUITEMINFOA &info) {
 }
 
 BOOL InsertMenuItemA(HMENU menu, UINT position, BOOL byPosition, const MENUITEMINFOA *info) {
-  MenuRecord *record = FindMenu(menu);
-  if (!record || !info) return FALSE;
+  if (!info) return FALSE;
   MenuItemRecord item;
   ApplyInfo(item, *info);
-  if (byPosition) {
-    size_t at = std::min<size_t>(position, record->items.size());
-    record->items.insert(record->items.begin() + ptrdiff_t(at), item);
-    return TRUE;
-  }
-  MenuRecord *holder = nullptr;
-  MenuItemRecord *before = FindItem(menu, position, false, &holder);
-  if (!before) {
-    record->items.push_back(item);
-    return TRUE;
-  }
-  holder->items.insert(holder->items.begin() + (before - holder->items.data()), item);
-  return TRUE;
+  return InsertItem(menu, position, byPosition != 0, std::move(item));
 }
 
 BOOL GetMenuItemInfoA(HMENU menu, UINT position, BOOL byPosition, MENUITEMINFOA *info) {

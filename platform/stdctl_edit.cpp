@@ -2,9 +2,7 @@
 // ES_MULTILINE) inside the window. Characters arrive as WM_CHAR and are
 // applied here, after the window procedure (and any subclass of it) had
 // the chance to refuse them; positions and lengths are GBK bytes.
-#include <QApplication>
 #include <QFont>
-#include <QClipboard>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTextBlock>
@@ -18,6 +16,7 @@
 #include "platform/gdi.h"
 #include "platform/qtbridge.h"
 #include "platform/qtext.h"
+#include "platform/shell.h"
 #include "platform/vcl/qtwrap.h"
 #include "platform/winctrl.h"
 
@@ -145,8 +144,9 @@ bool Insert(HWND hwnd, EditState &s, QString text) {
 
 void Paste(HWND hwnd, EditState &s) {
   if (s.style & ES_READONLY) return;
-  QString text = QApplication::clipboard()->text();
-  if (text.isEmpty()) return;
+  const std::string gbk = GetClipboardText();
+  if (gbk.empty()) return;
+  QString text = FromGbk(gbk.c_str(), int(gbk.size()));
   if (s.style & ES_NUMBER) {
     // Digits only, pasted text included: a paste with anything else is refused whole.
     for (QChar c : text)
@@ -159,7 +159,9 @@ void Copy(EditState &s) {
   if (s.style & ES_PASSWORD) return;
   QString selected = s.line ? s.line->selectedText() : s.memo->textCursor().selectedText();
   selected.replace(QChar(0x2029), QLatin1Char('\n'));
-  if (!selected.isEmpty()) QApplication::clipboard()->setText(selected);
+  if (selected.isEmpty()) return;
+  const QByteArray gbk = ToGbk(selected);
+  SetClipboardText(std::string_view(gbk.constData(), size_t(gbk.size())));
 }
 
 void DeleteSelection(EditState &s) {
@@ -358,7 +360,13 @@ LRESULT EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     case EM_GETMODIFY: return s->modified;
     case EM_SETMODIFY: s->modified = wParam != 0; return 0;
     case EM_SETPASSWORDCHAR:
-      if (s->line) s->line->setEchoMode(wParam ? QLineEdit::Password : QLineEdit::Normal);
+      // Only a single-line edit hides its text; the style follows, so
+      // copying stays refused while it is hidden.
+      if (!s->line) return 0;
+      s->style = wParam ? (s->style | ES_PASSWORD) : (s->style & ~DWORD(ES_PASSWORD));
+      s->line->setEchoMode(wParam ? QLineEdit::Password : QLineEdit::Normal);
+      SetWindowLongA(hwnd, GWL_STYLE, LONG((DWORD(GetWindowLongA(hwnd, GWL_STYLE)) & ~DWORD(ES_PASSWORD)) |
+                                           (wParam ? DWORD(ES_PASSWORD) : 0)));
       return 0;
     case EM_GETLINECOUNT: return s->memo ? std::max(1, s->memo->document()->blockCount()) : 1;
     case EM_SCROLLCARET:

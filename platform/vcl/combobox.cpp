@@ -188,16 +188,7 @@ void TCustomComboBox::Clear() {
 }
 
 void TCustomComboBox::ItemsChanged(int insertedAt, int deletedAt) {
-  if (deletedAt == -2) {
-    itemIndex_ = -1;
-  } else if (deletedAt >= 0) {
-    if (deletedAt == itemIndex_)
-      itemIndex_ = -1;
-    else if (deletedAt < itemIndex_)
-      --itemIndex_;
-  } else if (insertedAt >= 0 && itemIndex_ >= 0 && insertedAt <= itemIndex_) {
-    ++itemIndex_;
-  }
+  itemIndex_ = FollowIndex(itemIndex_, insertedAt, deletedAt);
   if (!Destroying()) Invalidate();
 }
 

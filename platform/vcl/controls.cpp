@@ -1131,6 +1131,17 @@ void TControlCanvas::FreeHandle() {
   window_ = nullptr;
 }
 
+void TControlCanvas::PaintOn(HDC dc, const std::function<void()> &paint) {
+  FreeHandle();
+  int saved = SaveDC(dc);
+  SetHandle(dc);
+  Font()->Assign(control_->Font());
+  Brush()->SetColor(control_->Color());
+  paint();
+  SetHandle(nullptr);
+  RestoreDC(dc, saved);
+}
+
 TCustomControl::TCustomControl(TComponent *owner)
     : TWinControl(owner), canvas_(std::make_unique<TControlCanvas>(this)) {}
 TCustomControl::~TCustomControl() {
@@ -1139,14 +1150,7 @@ TCustomControl::~TCustomControl() {
 }
 
 void TCustomControl::WMPaint(TWMPaint &msg) {
-  canvas_->FreeHandle();
-  int saved = SaveDC(msg.DC);
-  canvas_->SetHandle(msg.DC);
-  canvas_->Font()->Assign(Font());
-  canvas_->Brush()->SetColor(Color());
-  Paint();
-  canvas_->SetHandle(nullptr);
-  RestoreDC(msg.DC, saved);
+  canvas_->PaintOn(msg.DC, [this] { Paint(); });
   PaintControls(msg.DC);
 }
 
@@ -1158,13 +1162,5 @@ TGraphicControl::~TGraphicControl() {
 }
 
 void TGraphicControl::WMPaint(TWMPaint &msg) {
-  if (!msg.DC) return;
-  canvas_->FreeHandle();
-  int saved = SaveDC(msg.DC);
-  canvas_->SetHandle(msg.DC);
-  canvas_->Font()->Assign(Font());
-  canvas_->Brush()->SetColor(Color());
-  Paint();
-  canvas_->SetHandle(nullptr);
-  RestoreDC(msg.DC, saved);
+  if (msg.DC) canvas_->PaintOn(msg.DC, [this] { Paint(); });
 }

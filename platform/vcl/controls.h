@@ -364,6 +364,9 @@ class TControlCanvas : public TCanvas {
   explicit TControlCanvas(TControl *control) : control_(control) {}
   ~TControlCanvas() override { FreeHandle(); }
   void FreeHandle();
+  // Runs paint with the canvas on a paint context, set up with the
+  // control's font and colour; the context's own state is put back after.
+  void PaintOn(HDC dc, const std::function<void()> &paint);
 
  protected:
   void CreateHandle() override;

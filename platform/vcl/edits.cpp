@@ -1,10 +1,8 @@
 // Edits and memos over the "EDIT" window.
 #include "platform/vcl/stdctrls.h"
 
-#include <QApplication>
-#include <QClipboard>
+#include <algorithm>
 
-#include "platform/qtext.h"
 #include "platform/vcl/classes.h"
 
 TCustomEdit::TCustomEdit(TComponent *owner) : TWinControl(owner) {

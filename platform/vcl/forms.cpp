@@ -210,14 +210,7 @@ void TCustomForm::WndProc(TMessage &m) {
 }
 
 void TCustomForm::WMPaint(TWMPaint &msg) {
-  canvas_->FreeHandle();
-  int saved = SaveDC(msg.DC);
-  canvas_->SetHandle(msg.DC);
-  canvas_->Font()->Assign(Font());
-  canvas_->Brush()->SetColor(Color());
-  Paint();
-  canvas_->SetHandle(nullptr);
-  RestoreDC(msg.DC, saved);
+  canvas_->PaintOn(msg.DC, [this] { Paint(); });
   PaintControls(msg.DC);
 }
 

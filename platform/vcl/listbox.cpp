@@ -6,6 +6,13 @@
 #include "platform/gdi.h"
 #include "platform/path.h"
 
+int TListItemsOwner::FollowIndex(int index, int insertedAt, int deletedAt) {
+  if (index < 0 || deletedAt == -2 || deletedAt == index) return -1;
+  if (deletedAt >= 0 && deletedAt < index) return index - 1;
+  if (deletedAt < 0 && insertedAt >= 0 && insertedAt <= index) return index + 1;
+  return index;
+}
+
 // ---- TListStrings ----------------------------------------------------------------------
 std::string TListStrings::Get(int index) const {
   if (index < 0 || index >= Count()) throw EStringListError("List index out of bounds (" + std::to_string(index) + ")");
@@ -92,17 +99,8 @@ TCustomListBox::TCustomListBox(TComponent *owner)
 TCustomListBox::~TCustomListBox() { BeginDestroy(); }
 
 void TCustomListBox::ItemsChanged(int insertedAt, int deletedAt) {
-  if (deletedAt == -2) {
-    itemIndex_ = -1;
-    topIndex_ = 0;
-  } else if (deletedAt >= 0) {
-    if (deletedAt == itemIndex_)
-      itemIndex_ = -1;
-    else if (deletedAt < itemIndex_)
-      --itemIndex_;
-  } else if (insertedAt >= 0 && itemIndex_ >= 0 && insertedAt <= itemIndex_) {
-    ++itemIndex_;
-  }
+  itemIndex_ = FollowIndex(itemIndex_, insertedAt, deletedAt);
+  if (deletedAt == -2) topIndex_ = 0;
   if (insertedAt >= 0 || deletedAt != -1) anchor_ = -1;
   topIndex_ = std::clamp(topIndex_, 0, std::max(Count() - 1, 0));
   if (!Destroying()) Invalidate();
@@ -417,7 +415,14 @@ void TCustomListBox::WndProc(TMessage &m) {
       SetTopIndex(int(intptr_t(m.WParam)));
       m.Result = 0;
       return;
-    case LB_GETITEMHEIGHT: m.Result = ItemHeightOf(int(intptr_t(m.WParam))); return;
+    case LB_GETITEMHEIGHT: {
+      // Items of a variable list have heights of their own; there is none
+      // to measure past the list's ends.
+      int index = int(intptr_t(m.WParam));
+      bool variable = style_ == lbOwnerDrawVariable;
+      m.Result = variable && (index < 0 || index >= Count()) ? LB_ERR : ItemHeightOf(index);
+      return;
+    }
     case LB_GETITEMRECT: {
       int index = int(intptr_t(m.WParam));
       auto *rect = reinterpret_cast<RECT *>(m.LParam);

@@ -40,7 +40,9 @@ using TMeasureItemEvent = std::function<void(TWinControl *Control, int Index, in
 class TListItemsOwner {
  public:
   virtual ~TListItemsOwner() = default;
-  virtual void ItemsChanged(int insertedAt, int deletedAt) = 0;  // -1 for none
+  virtual void ItemsChanged(int insertedAt, int deletedAt) = 0;  // -1 for none, deletedAt -2: all
+  // Where the item at index is after such a change; -1 when it went.
+  static int FollowIndex(int index, int insertedAt, int deletedAt);
 };
 
 class TListStrings : public TStrings {

@@ -1,8 +1,5 @@
 #include "platform/vcl/richview.h"
 
-#include <QApplication>
-#include <QClipboard>
-#include <QDesktopServices>
 #include <QFile>
 #include <QRegularExpression>
 #include <QScrollBar>
@@ -16,29 +13,8 @@
 
 #include "platform/path.h"
 #include "platform/qtext.h"
+#include "platform/shell.h"
 #include "platform/vcl/qtwrap.h"
-
-namespace platform {
-namespace {
-BrowserOpener &Opener() {
-  static BrowserOpener opener;
-  return opener;
-}
-}  // namespace
-
-BrowserOpener SetBrowserOpener(BrowserOpener opener) {
-  BrowserOpener previous = std::move(Opener());
-  Opener() = std::move(opener);
-  return previous;
-}
-
-bool OpenInBrowser(const std::string &gbkAddress) {
-  if (Opener()) return Opener()(gbkAddress);
-  if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance())) return false;
-  return QDesktopServices::openUrl(QUrl::fromUserInput(FromGbk(gbkAddress.c_str())));
-}
-
-}  // namespace platform
 
 using platform::FromGbk;
 using platform::ToGbk;
@@ -401,7 +377,8 @@ void TRichEdit::SelectAll() {
 }
 
 void TRichEdit::CopyToClipboard() {
-  if (QTextBrowser *b = Browser()) b->copy();
+  const std::string text = SelText();
+  if (!text.empty()) platform::SetClipboardText(text);
 }
 
 void TRichEdit::WndProc(TMessage &m) {
@@ -514,7 +491,7 @@ bool TWebBrowser::Navigate(const std::string &address) {
   bool local = url.isLocalFile() || url.scheme().isEmpty() || url.scheme().size() == 1;  // "C:\..."
   if (!local) {
     location_ = address;
-    return platform::OpenInBrowser(address);
+    return platform::OpenInWebBrowser(address);
   }
   std::string path = url.isLocalFile() ? Gbk(url.toLocalFile()) : address;
   std::string posix = platform::ResolvePath(path.c_str());
@@ -577,5 +554,5 @@ void TWebBrowser::LinkClicked(const std::string &address) {
     Navigate(platform::ToWindowsPath(std::string(bytes.constData(), size_t(bytes.size()))));
     return;
   }
-  platform::OpenInBrowser(address);
+  platform::OpenInWebBrowser(address);
 }

@@ -44,14 +44,6 @@ struct ENLINK {
   CHARRANGE chrg;  // the link's characters
 };
 
-namespace platform {
-// How an address goes to the system web browser. The default asks the
-// desktop (xdg-open); tests put a recorder here.
-using BrowserOpener = std::function<bool(const std::string &gbkAddress)>;
-BrowserOpener SetBrowserOpener(BrowserOpener opener);
-bool OpenInBrowser(const std::string &gbkAddress);
-}  // namespace platform
-
 class TRichEdit;
 
 // The look of the selected text (or of text typed next).

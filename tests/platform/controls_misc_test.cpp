@@ -16,6 +16,7 @@
 #include "platform/vcl/tabs.h"
 #include "platform/vcl/treeview.h"
 #include "testing/common_dialog_recorder.h"
+#include "testing/shell_recorder.h"
 #include "testing/temp_folder.h"
 #include "tests/platform/control_fixture.h"
 
@@ -282,16 +283,16 @@ struct WebBrowserTest : testing_support::TempFolderTest {
   void TearDown() override {
     form.reset();
     h.Pump();
-    platform::SetBrowserOpener(previous);
     TempFolderTest::TearDown();
   }
+  std::vector<std::string> Opened() const {
+    std::vector<std::string> files;
+    for (const platform::ShellOpenCall &call : shell.Opens()) files.push_back(call.file);
+    return files;
+  }
+  ShellRecorder shell;
   testing_support::ViewHarness h;
   std::unique_ptr<TForm> form = std::make_unique<TForm>(nullptr);
-  std::vector<std::string> opened;
-  platform::BrowserOpener previous = platform::SetBrowserOpener([this](const std::string &address) {
-    opened.push_back(address);
-    return true;
-  });
 };
 
 TEST_F(WebBrowserTest, LocalPagesShowInsideAndOtherAddressesGoToTheBrowser) {
@@ -311,10 +312,10 @@ TEST_F(WebBrowserTest, LocalPagesShowInsideAndOtherAddressesGoToTheBrowser) {
   web->GoForward();
   EXPECT_NE(web->DocumentText().find("第二页"), std::string::npos);
   EXPECT_FALSE(web->Navigate(".\\missing.html"));
-  EXPECT_TRUE(opened.empty());
+  EXPECT_TRUE(Opened().empty());
 
   EXPECT_TRUE(web->Navigate("http://news.example.invalid/list"));
-  EXPECT_EQ(opened, std::vector<std::string>{"http://news.example.invalid/list"});
+  EXPECT_EQ(Opened(), std::vector<std::string>{"http://news.example.invalid/list"});
   EXPECT_NE(web->DocumentText().find("第二页"), std::string::npos);  // the page stays
 }
 

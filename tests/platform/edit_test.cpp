@@ -1,13 +1,11 @@
 // Edits: every character reaches the control's window procedure first, so
 // a control can refuse it; typed at the message level or the Qt level,
 // pasted with the keyboard or by message.
-#include <QApplication>
-#include <QClipboard>
-
 #include <gtest/gtest.h>
 
 #include "platform/vcl/forms.h"
 #include "platform/vcl/stdctrls.h"
+#include "testing/shell_recorder.h"
 #include "testing/view_harness.h"
 
 using testing_support::ViewHarness;
@@ -48,9 +46,10 @@ struct EditFixture : ::testing::Test {
     return edit;
   }
   void Paste(const char *text) {
-    QApplication::clipboard()->setText(QString::fromUtf8(text));
+    shell.SetClipboard(std::string(text));
     harness.Key('V', TShiftState(ssCtrl));
   }
+  ShellRecorder shell;
   ViewHarness harness;
   TForm form{nullptr};
 };
@@ -140,6 +139,26 @@ TEST_F(EditFixture, SelectionAndTextAreInGbkBytes) {
   harness.Type("9");
   EXPECT_EQ(edit->Text(), "价格9");
   EXPECT_EQ(changes, 1);
+}
+
+TEST_F(EditFixture, CopyCutAndPasteGoThroughTheDesktopClipboardInGbk) {
+  TEdit *edit = Add<TEdit>();
+  edit->SetText("价格12");
+  edit->SetSelStart(0);
+  edit->SetSelLength(4);
+  harness.Key('C', TShiftState(ssCtrl));
+  edit->SetSelStart(4);
+  edit->SetSelLength(2);
+  edit->CutToClipboard();
+  EXPECT_EQ(shell.ClipboardWrites(), (std::vector<std::string>{"价格", "12"}));
+  EXPECT_EQ(edit->Text(), "价格");
+  Paste("成交");
+  EXPECT_EQ(edit->Text(), "价格成交");
+
+  edit->SetPasswordChar('*');
+  edit->SelectAll();
+  edit->CopyToClipboard();  // a password never leaves the box
+  EXPECT_EQ(shell.ClipboardWrites().size(), 2u);
 }
 
 TEST_F(EditFixture, MemoTakesEnterAndKeepsItsLines) {

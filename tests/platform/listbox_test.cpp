@@ -48,6 +48,9 @@ TEST_F(ListBoxTest, VariableItemsTakeTheHeightTheirOwnerMeasures) {
   list->OnDrawItem = [&](TWinControl *, int index, TRect rect, TOwnerDrawState) { drawn.emplace_back(index, rect); };
   ShowForm();
   EXPECT_EQ(list->ItemRect(2), Rect(0, 25, 100, 45));
+  EXPECT_EQ(SendMessageA(list->Handle(), LB_GETITEMHEIGHT, 2, 0), 20);
+  for (WPARAM past : {WPARAM(4), WPARAM(-1)})  // no item there: its owner is not asked
+    EXPECT_EQ(SendMessageA(list->Handle(), LB_GETITEMHEIGHT, past, 0), LB_ERR) << intptr_t(past);
   EXPECT_EQ(list->ItemAtPos(Point(5, 47)), 3);
   EXPECT_EQ(list->VisibleCount(), 3);  // the fourth item (45..70) is cut off
   ASSERT_FALSE(drawn.empty());
