@@ -1,7 +1,6 @@
 // The file cipher: whole files through the container, and the block cipher
 // alone.
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -9,6 +8,7 @@
 #include <vector>
 
 #include "core/desenc.h"
+#include "testing/temp_folder.h"
 
 namespace {
 
@@ -20,8 +20,7 @@ constexpr size_t kFileSize = 1 << 20;
 struct CipherFolder {
   std::string root;
   CipherFolder() {
-    char pattern[] = "/tmp/kivo-des-bench-XXXXXX";
-    root = mkdtemp(pattern);
+    root = testing_support::MakeTempFolder("kivo-des-bench");
     std::string plain(kFileSize, '\0');
     for (size_t i = 0; i < plain.size(); ++i) plain[i] = char(i * 131 + (i >> 9));
     std::ofstream(root + "/plain.dat", std::ios::binary).write(plain.data(), std::streamsize(plain.size()));

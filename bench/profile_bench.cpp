@@ -1,7 +1,6 @@
 // Cached private-profile reads: the settings the terminal reads over and
 // over (display switches, column schemes, hot keys) come from the cache.
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -9,6 +8,7 @@
 #include <string>
 
 #include "platform/profile.h"
+#include "testing/temp_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -20,8 +20,7 @@ struct SettingsFolder {
   std::string root;
   std::string absoluteFile;
   SettingsFolder() {
-    char pattern[] = "/tmp/kivo-bench-XXXXXX";
-    root = mkdtemp(pattern);
+    root = testing_support::MakeTempFolder("kivo-bench");
     fs::create_directories(root + "/cfg");
     fs::create_directories(root + "/bin");
     absoluteFile = root + "/cfg/Setting.ini";

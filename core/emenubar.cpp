@@ -8,6 +8,7 @@
 #include "core/chartgfx.h"
 #include "platform/fileapi.h"
 #include "platform/gdi.h"
+#include "platform/messages.h"
 #include "platform/profile.h"
 #include "platform/vcl/menus.h"
 #include "platform/winuser.h"

@@ -21,17 +21,6 @@ extern int32_t SkinNumber;
 // ".\skin\%i\%i\skin.ini" of the selected skin.
 void SkinFileName(char *out, size_t size, const char *file);
 
-// System commands the bar posts to the main window.
-enum : WPARAM {
-  SC_MINIMIZE = 0xF020,
-  SC_MAXIMIZE = 0xF030,
-  SC_CLOSE = 0xF060,
-  SC_RESTORE = 0xF120,
-};
-
-// Posted to the main window by a click on the service area of the bar.
-constexpr UINT WM_START_SERVICE_CLIENT = 2531;
-
 class EMenuBar : public EWnd {
  public:
   // Settles the skin selection from "defui.ini" of the user's folder (ending

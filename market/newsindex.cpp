@@ -112,9 +112,8 @@ bool TNewsIndex::ReadFile() {
   // order; of one identifier stored twice the later record is kept, read
   // when either was.
   int32_t whole = stored;
-  if (!std::is_sorted(all, all + whole, [](const NEWSREC &a, const NEWSREC &b) { return a.id <= b.id; }) ||
-      std::adjacent_find(all, all + whole, [](const NEWSREC &a, const NEWSREC &b) { return a.id == b.id; }) !=
-          all + whole) {
+  if (std::adjacent_find(all, all + whole, [](const NEWSREC &a, const NEWSREC &b) { return a.id >= b.id; }) !=
+      all + whole) {
     damaged = true;
     std::stable_sort(all, all + whole, [](const NEWSREC &a, const NEWSREC &b) { return a.id < b.id; });
     int32_t out = 0;

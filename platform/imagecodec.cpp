@@ -25,13 +25,8 @@ void Put32(std::vector<uint8_t> &out, uint32_t v) {
   for (int i = 0; i < 4; ++i) out.push_back(uint8_t(v >> (8 * i)));
 }
 
-bool SizeAllowed(int64_t width, int64_t height) {
-  return width > 0 && height > 0 && width <= kMaxPictureSide && height <= kMaxPictureSide &&
-         width * height <= kMaxPicturePixels;
-}
-
 bool Allocate(PixelImage &out, int width, int height) {
-  if (!SizeAllowed(width, height)) return false;
+  if (!PictureSizeAllowed(width, height)) return false;
   out.width = width;
   out.height = height;
   out.hasAlpha = false;
@@ -110,18 +105,22 @@ bool DecodeDib(const uint8_t *base, size_t size, size_t header, int64_t pixelOff
     if (topDown) return false;
     height /= 2;
   }
-  if (!SizeAllowed(width, height)) return false;
+  if (!PictureSizeAllowed(width, height)) return false;
 
-  // Colour masks: in the header from version 2 on, else right after a
-  // 40-byte header when bit fields are used, else the defaults.
+  // Colour masks: in the header from version 2 on (the alpha mask from
+  // version 3 on), else right after a 40-byte header when bit fields are
+  // used, else the defaults.
   size_t cursor = header + headerSize;
   Channel red, green, blue, alpha;
   if (compression == kBitFields || compression == kAlphaBitFields) {
     const uint8_t *masks;
+    bool alphaMask;
     if (headerSize >= 52) {
       masks = h + 40;
+      alphaMask = headerSize >= 56;
     } else {
-      size_t need = compression == kAlphaBitFields ? 16 : 12;
+      alphaMask = compression == kAlphaBitFields;
+      size_t need = alphaMask ? 16 : 12;
       if (size - cursor < need) return false;
       masks = base + cursor;
       cursor += need;
@@ -129,7 +128,7 @@ bool DecodeDib(const uint8_t *base, size_t size, size_t header, int64_t pixelOff
     red = Channel(U32(masks));
     green = Channel(U32(masks + 4));
     blue = Channel(U32(masks + 8));
-    if (compression == kAlphaBitFields || headerSize >= 56) alpha = Channel(U32(masks + 12));
+    if (alphaMask) alpha = Channel(U32(masks + 12));
   } else if (bitCount == 16) {
     red = Channel(0x7C00);
     green = Channel(0x03E0);
@@ -276,7 +275,7 @@ bool DecodeJpegInto(const uint8_t *data, size_t size, PixelImage &out) {
   info.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
   // Adobe's CMYK files store the inks inverted.
   const bool inverted = cmyk && info.saw_Adobe_marker;
-  if (!SizeAllowed(info.image_width, info.image_height)) {
+  if (!PictureSizeAllowed(info.image_width, info.image_height)) {
     jpeg_destroy_decompress(&info);
     return false;
   }
@@ -359,7 +358,7 @@ bool EncodeJpegInto(const PixelImage &image, int quality, unsigned char **buffer
 }
 
 bool Consistent(const PixelImage &image) {
-  return SizeAllowed(image.width, image.height) &&
+  return PictureSizeAllowed(image.width, image.height) &&
          image.argb.size() == size_t(image.width) * size_t(image.height);
 }
 
@@ -403,7 +402,7 @@ bool DecodeIco(const uint8_t *data, size_t size, PixelImage &out) {
   if (std::memcmp(image, kPngSignature, 8) == 0) {
     QImage png;
     if (!png.loadFromData(image, qsizetype(std::min<size_t>(bytes, size_t(INT32_MAX))), "PNG")) return false;
-    if (!SizeAllowed(png.width(), png.height())) return false;
+    if (!PictureSizeAllowed(png.width(), png.height())) return false;
     png = png.convertToFormat(QImage::Format_ARGB32);
     if (!Allocate(out, png.width(), png.height())) return false;
     for (int y = 0; y < png.height(); ++y)

@@ -28,6 +28,11 @@ struct PixelImage {
 // more than 128 MB.
 constexpr int kMaxPictureSide = 32767;
 constexpr int64_t kMaxPicturePixels = int64_t(1) << 25;
+// Whether a picture of that size keeps within the limits.
+inline bool PictureSizeAllowed(int64_t width, int64_t height) {
+  return width > 0 && height > 0 && width <= kMaxPictureSide && height <= kMaxPictureSide &&
+         width * height <= kMaxPicturePixels;
+}
 
 // BMP files: core and info headers up to version 5, 1, 4, 8, 16, 24 and 32
 // bits per pixel, uncompressed or with bit fields, bottom-up or top-down.

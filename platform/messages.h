@@ -25,6 +25,9 @@ constexpr UINT WM_QUOTE_EVENT = 2527;
 // in the main window's temporary folder, lParam = the request's value3. The
 // view owns the file from then on.
 constexpr UINT WM_SORT_DATA_READY = 2529;
+// Posted to the main window by a click on the service area of the menu
+// bar; wParam 0 or 1 for the area's two parts.
+constexpr UINT WM_START_SERVICE_CLIENT = 2531;
 // To the main window, (0, 0): a server text or the password-change
 // confirmation is in the request client's text.
 constexpr UINT WM_SERVER_TEXT = 2533;
@@ -67,10 +70,11 @@ namespace platform {
 
 // Every private message; a new one goes here too.
 inline constexpr UINT kPrivateMessages[] = {
-    WM_SOCKET_NOTIFY,   WM_MF_EVENT,          WM_QUOTE_EVENT,          WM_SORT_DATA_READY,
-    WM_SERVER_TEXT,     WM_NEWS_ARRIVED,      WM_AGENT_UPDATE,         WM_STOCK_DATA,
-    WM_CODE_TABLE_PROGRESS, WM_LOGIN_FAILED,  WM_LOGIN_MARKET_SYNC,    WM_LOGIN_DONE,
-    WM_LOGIN_FIND_SERVER, WM_LOGIN_CONNECT_SERVER, WM_LOGIN_CHECK_VERSION, WM_LOGIN_UPDATE_STEP,
+    WM_SOCKET_NOTIFY,        WM_MF_EVENT,          WM_QUOTE_EVENT,          WM_SORT_DATA_READY,
+    WM_START_SERVICE_CLIENT, WM_SERVER_TEXT,       WM_NEWS_ARRIVED,         WM_AGENT_UPDATE,
+    WM_STOCK_DATA,           WM_CODE_TABLE_PROGRESS, WM_LOGIN_FAILED,       WM_LOGIN_MARKET_SYNC,
+    WM_LOGIN_DONE,           WM_LOGIN_FIND_SERVER, WM_LOGIN_CONNECT_SERVER, WM_LOGIN_CHECK_VERSION,
+    WM_LOGIN_UPDATE_STEP,
 };
 
 template <size_t N>

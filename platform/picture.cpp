@@ -45,6 +45,25 @@ bool ReadFileBytes(const std::string &windowsPath, std::vector<uint8_t> &bytes) 
   return true;
 }
 
+// A DIB section without a palette (a negative height: top-down); null
+// unless it has its bits.
+HBITMAP CreateDib(int width, int height, WORD bitCount, void **bits) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = bitCount;
+  info.bmiHeader.biCompression = BI_RGB;
+  *bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits, nullptr, 0);
+  if (bitmap && !*bits) {
+    DeleteObject(bitmap);
+    return nullptr;
+  }
+  return bitmap;
+}
+
 enum class Format { Unknown, Bmp, Ico, Jpeg };
 
 Format Sniff(const std::vector<uint8_t> &b) {
@@ -77,17 +96,6 @@ bool LoadAs(Format format, const std::string &windowsPath, PixelImage &out) {
 
 }  // namespace
 
-bool ReadPictureFile(const std::string &windowsPath, PixelImage &out) {
-  std::vector<uint8_t> bytes;
-  out = PixelImage();
-  if (!ReadFileBytes(windowsPath, bytes)) return false;
-  if (!Decode(Sniff(bytes), bytes, out)) {
-    SetLastError(ERROR_INVALID_DATA);
-    return false;
-  }
-  return true;
-}
-
 bool WritePictureFile(const std::string &windowsPath, const std::vector<uint8_t> &bytes) {
   const std::string posix = ResolvePath(windowsPath.c_str());
   if (posix.empty() || bytes.empty()) {
@@ -116,16 +124,9 @@ HBITMAP CreateBitmapFromPixels(const PixelImage &image) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = image.width;
-  info.bmiHeader.biHeight = image.height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 24;
-  info.bmiHeader.biCompression = BI_RGB;
   void *bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (!bitmap || !bits) return nullptr;
+  HBITMAP bitmap = CreateDib(image.width, image.height, 24, &bits);
+  if (!bitmap) return nullptr;
   const size_t stride = ((size_t(image.width) * 24 + 31) / 32) * 4;
   auto *rows = static_cast<uint8_t *>(bits);
   for (int y = 0; y < image.height; ++y) {
@@ -174,16 +175,9 @@ bool StretchBitmap(HDC dc, const RECT &rect, HBITMAP bitmap, int width, int heig
 
 // A 32-bit top-down bitmap of premultiplied pixels, as AlphaBlend takes them.
 HBITMAP CreatePremultipliedBitmap(const PixelImage &image) {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = image.width;
-  info.bmiHeader.biHeight = -image.height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
   void *bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (!bitmap || !bits) return nullptr;
+  HBITMAP bitmap = CreateDib(image.width, -image.height, 32, &bits);
+  if (!bitmap) return nullptr;
   auto *target = static_cast<uint32_t *>(bits);
   for (size_t i = 0; i < image.argb.size(); ++i) {
     const uint32_t p = image.argb[i], a = p >> 24;
@@ -191,11 +185,6 @@ HBITMAP CreatePremultipliedBitmap(const PixelImage &image) {
     target[i] = a << 24 | r << 16 | g << 8 | b;
   }
   return bitmap;
-}
-
-bool SizeAllowedForBitmap(int width, int height) {
-  return width > 0 && height > 0 && width <= kMaxPictureSide && height <= kMaxPictureSide &&
-         int64_t(width) * height <= kMaxPicturePixels;
 }
 
 }  // namespace
@@ -269,7 +258,7 @@ bool TBitmap::SetSize(int width, int height) {
   PixelImage white;
   white.width = width;
   white.height = height;
-  if (!SizeAllowedForBitmap(width, height)) return false;
+  if (!PictureSizeAllowed(width, height)) return false;
   white.argb.assign(size_t(width) * size_t(height), 0xFFFFFFFFu);
   return SetPixels(white);
 }
@@ -324,7 +313,10 @@ void TBitmap::Assign(TGraphic &source) {
 
 // ---- TIcon ----
 
-bool TIcon::LoadFromFile(const std::string &fileName) { return LoadAs(Format::Ico, fileName, image_); }
+bool TIcon::LoadFromFile(const std::string &fileName) {
+  shown_.SetHandle(nullptr);
+  return LoadAs(Format::Ico, fileName, image_);
+}
 
 bool TIcon::GetPixels(PixelImage &out) {
   out = image_;
@@ -341,22 +333,21 @@ bool TIcon::SetAsApplicationIcon() const {
 
 bool TIcon::Draw(HDC dc, const RECT &rect) {
   if (image_.Empty()) return false;
-  if (!image_.hasAlpha) {
-    TBitmap opaque;
-    return opaque.SetPixels(image_) && opaque.Draw(dc, rect);
+  if (shown_.Empty()) {
+    if (image_.hasAlpha)
+      shown_.SetHandle(CreatePremultipliedBitmap(image_));
+    else
+      shown_.SetPixels(image_);
+    if (shown_.Empty()) return false;
   }
-  HBITMAP bitmap = CreatePremultipliedBitmap(image_);
-  if (!bitmap) return false;
+  if (!image_.hasAlpha) return shown_.Draw(dc, rect);
   HDC source = CreateCompatibleDC(dc);
-  BOOL done = FALSE;
-  if (source) {
-    HGDIOBJ previous = SelectObject(source, bitmap);
-    done = AlphaBlend(dc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, source, 0, 0,
-                      image_.width, image_.height, BLENDFUNCTION{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA});
-    SelectObject(source, previous);
-    DeleteDC(source);
-  }
-  DeleteObject(bitmap);
+  if (!source) return false;
+  HGDIOBJ previous = SelectObject(source, shown_.Handle());
+  const BOOL done = AlphaBlend(dc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, source, 0, 0,
+                               image_.width, image_.height, BLENDFUNCTION{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA});
+  SelectObject(source, previous);
+  DeleteDC(source);
   return done;
 }
 

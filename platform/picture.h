@@ -30,16 +30,13 @@ HANDLE LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int cx, int cy, UI
 
 namespace platform {
 
-// Reads a picture file named the Windows way and decodes it by its content
-// (BMP, ICO or JPEG, whatever its extension says). Files over 256 MB are not
-// read.
-bool ReadPictureFile(const std::string &windowsPath, PixelImage &out);
 // Writes bytes to a file named the Windows way, replacing it.
 bool WritePictureFile(const std::string &windowsPath, const std::vector<uint8_t> &bytes);
 
 // A 24-bit bottom-up DIB section holding the picture (alpha dropped).
 HBITMAP CreateBitmapFromPixels(const PixelImage &image);
-// The pixels of a 24- or 32-bit bitmap (32-bit alpha is taken as is).
+// The pixels of a 24- or 32-bit bitmap, all opaque (a 32-bit bitmap's fourth
+// byte is not read: what GDI draws leaves it zero).
 bool PixelsFromBitmap(HBITMAP bitmap, PixelImage &out);
 
 }  // namespace platform
@@ -123,6 +120,9 @@ class TIcon : public TGraphic {
 
  private:
   platform::PixelImage image_;
+  // The picture as drawn (premultiplied when it has see-through pixels),
+  // made at the first Draw.
+  TBitmap shown_;
 };
 
 // JPEG pictures, read and written through libjpeg.

@@ -5,6 +5,8 @@
 #include <fstream>
 #include <vector>
 
+#include "testing/temp_folder.h"
+
 namespace fs = std::filesystem;
 
 namespace skin_fixture {
@@ -56,9 +58,8 @@ void WriteBmp24(const std::string &path, int width, int height, const std::funct
 
 SkinSandbox::SkinSandbox() {
   old_ = fs::current_path().string();
-  char pattern[] = "/tmp/kivo-skin-XXXXXX";
-  if (mkdtemp(pattern) == nullptr) std::abort();
-  root_ = pattern;
+  root_ = testing_support::MakeTempFolder("kivo-skin");
+  if (root_.empty()) std::abort();
   fs::create_directories(root_ + "/prog");
   fs::create_directories(root_ + "/CFG");
   fs::create_directories(root_ + "/user");

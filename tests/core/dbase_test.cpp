@@ -1,7 +1,6 @@
 #include "core/dbase.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <climits>
 #include <filesystem>
@@ -9,6 +8,7 @@
 #include <string>
 
 #include "testing/dbf_fixture.h"
+#include "testing/temp_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -17,9 +17,8 @@ namespace {
 class DbfTableTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/kivo-dbf-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = pattern;
+    root_ = testing_support::MakeTempFolder("kivo-dbf");
+    ASSERT_FALSE(root_.empty());
     path_ = root_ + "/broker.dbf";
   }
   void TearDown() override {

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <cstring>
@@ -11,6 +10,7 @@
 
 #include "core/desenc.h"
 #include "tests/core/des_vectors.h"
+#include "testing/temp_folder.h"
 
 namespace {
 
@@ -20,9 +20,8 @@ using Bytes = std::vector<uint8_t>;
 class DesFile : public testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/kivo-des-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
+    dir_ = testing_support::MakeTempFolder("kivo-des");
+    ASSERT_FALSE(dir_.empty());
   }
   void TearDown() override { fs::remove_all(dir_); }
 

@@ -4,6 +4,7 @@
 
 #include "core/emenubar.h"
 #include "platform/gdi.h"
+#include "platform/messages.h"
 #include "platform/vcl/menus.h"
 #include "platform/winuser.h"
 #include "testing/image_capture.h"

@@ -336,6 +336,14 @@ TEST(DamagedPictureTest, LyingHeadersAreRefused) {
     EXPECT_TRUE(image.Empty());
   }
 
+  // Alpha bit fields with a header that holds only the three colour masks,
+  // the file ending right after it: there is no alpha mask to read.
+  Dib threeMasks;
+  threeMasks.width = 1, threeMasks.height = 1, threeMasks.bits = 32;
+  threeMasks.headerSize = 52, threeMasks.compression = 6;
+  threeMasks.masks = {0x00FF0000, 0x0000FF00, 0x000000FF};
+  ExpectSane(platform::DecodeBmp, threeMasks.File());
+
   // A palette count far beyond the file is cut to what the file holds.
   Bytes manyColours = good;
   Set32(manyColours, 46, 0xFFFFFFFF);

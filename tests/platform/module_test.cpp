@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "testing/temp_folder.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -47,9 +49,8 @@ TEST(LibraryName, WindowsNamesMapToSharedObjects) {
 class Loader : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    char pattern[] = "/tmp/kivo_module_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
+    dir_ = testing_support::MakeTempFolder("kivo_module");
+    ASSERT_FALSE(dir_.empty());
     HMODULE zlib = LoadLibraryA("z.dll");
     ASSERT_NE(zlib, nullptr) << "the system's zlib is needed";
     std::string source = ModulePath(zlib);

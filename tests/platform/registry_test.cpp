@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "testing/temp_folder.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -21,9 +23,8 @@ const char kInternet[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet
 class RegistryTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/kivo-reg-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = pattern;
+    root_ = testing_support::MakeTempFolder("kivo-reg");
+    ASSERT_FALSE(root_.empty());
     file_ = root_ + "/store/registry.ini";
     setenv("KIVO_REGISTRY_FILE", file_.c_str(), 1);
   }

@@ -1,7 +1,6 @@
 #include "shell/settings_store.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <cstring>
 #include <filesystem>
@@ -12,6 +11,7 @@
 
 #include "market/utildata.h"
 #include "platform/path.h"
+#include "testing/temp_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -21,9 +21,8 @@ namespace {
 class SettingsStoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/kivo-store-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = pattern;
+    root_ = testing_support::MakeTempFolder("kivo-store");
+    ASSERT_FALSE(root_.empty());
     std::strcpy(UserDataPath, (platform::ToWindowsPath(root_.string()) + "\\").c_str());
   }
   void TearDown() override {
