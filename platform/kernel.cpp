@@ -96,6 +96,17 @@ std::shared_ptr<ThreadContext> ContextOf(DWORD threadId) {
   return it == registry.byId.end() ? nullptr : it->second.lock();
 }
 
+namespace {
+std::atomic<SendServer> g_sendServer{nullptr};
+}  // namespace
+
+void SetSendServer(SendServer server) { g_sendServer.store(server); }
+
+bool ServeSends() {
+  SendServer server = g_sendServer.load();
+  return server && server();
+}
+
 bool WaitUntilTick(std::unique_lock<std::mutex> &lock, ThreadContext &self, uint64_t deadlineMs) {
   uint64_t now = Clock().TickMs();
   if (now >= deadlineMs) return false;
@@ -212,7 +223,7 @@ DWORD WaitForObjects(DWORD count, const HANDLE *handles, bool waitAll, DWORD mil
     }
     if (!self.incoming.empty()) {
       lock.unlock();
-      ServeIncomingSends();
+      ServeSends();
       lock.lock();
       continue;
     }
@@ -242,7 +253,7 @@ void SleepServingSends(DWORD ms) {
   for (;;) {
     if (!self.incoming.empty()) {
       lock.unlock();
-      ServeIncomingSends();
+      ServeSends();
       lock.lock();
       continue;
     }

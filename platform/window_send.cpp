@@ -32,6 +32,11 @@ LRESULT CallWindowWithHooks(Window &window, UINT message, WPARAM wParam, LPARAM 
   return proc ? proc(window.handle, message, wParam, lParam) : DefWindowProcA(window.handle, message, wParam, lParam);
 }
 
+namespace {
+// Waits of the kernel serve sends through this from the start.
+[[maybe_unused]] const bool g_sendServerRegistered = (SetSendServer(&ServeIncomingSends), true);
+}  // namespace
+
 bool ServeIncomingSends() {
   ThreadContext &self = CurrentContext();
   bool served = false;

@@ -52,9 +52,13 @@ ThreadContext &CurrentContext();
 std::shared_ptr<ThreadContext> ContextOf(DWORD threadId);
 
 // Answers every message other threads sent to the calling thread; returns
-// whether any was served. Implemented by the window layer, which knows
-// windows; the waits of the kernel call it too.
-bool ServeIncomingSends();
+// whether any was served. The window layer, which knows windows, registers
+// it at start-up; the waits of the kernel call it through ServeSends.
+using SendServer = bool (*)();
+void SetSendServer(SendServer server);
+// Serves what was sent to the calling thread with the registered server;
+// false when none is registered or nothing was waiting.
+bool ServeSends();
 
 // Waits on the thread's wake until notified or until the platform clock
 // reaches deadlineMs (its tick count). Returns false once the deadline has

@@ -118,6 +118,9 @@ DWORD GuiThreadId();  // 0 before a GUI thread exists
 LRESULT DeliverAndWait(ThreadContext &target, SentMessage &sent);
 
 // Loop plumbing used by the Qt side.
+// Answers every message other threads sent to the calling thread. Returns
+// whether any was served.
+bool ServeIncomingSends();
 void ServeQueue();
 long long NextTimerDueMs();  // -1 when no timer runs
 bool InExplicitGetMessage();
