@@ -2,6 +2,7 @@
 // library files.
 #include "formula/kvindexlib.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -311,6 +312,8 @@ CKvIndexManager::ReadResult CKvIndexManager::ReadFile(const char *path, bool sys
 }
 
 void CKvIndexManager::Load() {
+  // The staging file has one name: no save may run meanwhile.
+  EAutoLock hold(&lock);
   skipped_ = 0;
   switch (ReadFile(systemRead_.c_str(), true)) {
     case ReadResult::kRead: systemState_ = IndexFileState::kLoaded; break;

@@ -19,8 +19,9 @@
 // in library order, some of them empty.
 //
 // The library's lock guards its content: the GUI thread makes every change
-// while it holds it, and the save thread holds it for the whole save.
-// Loading and lookups run on the GUI thread without it.
+// while it holds it, and the save thread holds it for the whole save. Loading
+// holds it too, since the staging file has one name; lookups run on the GUI
+// thread without it.
 #pragma once
 
 #include <condition_variable>
