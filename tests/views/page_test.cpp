@@ -355,6 +355,49 @@ TEST_F(PageTest, AnInstrumentGoesToTheLinkedChartsAndTheirLists) {
   EXPECT_EQ(FindViewStockList(list), nullptr);
 }
 
+TEST_F(PageTest, ARecordWithoutLinkedChartsReplacesTheActiveView) {
+  host_.tickFirst = true;
+  NewPage(600, 400);
+  Post(WM_MVM_SHOW_REPORT, Pane(0));
+  VIEW_ATTR_13 r;
+  std::memset(static_cast<void *>(&r), 0, sizeof r);
+  InitViewAttr(VIEW_TYPE_INTRADAY, &r);
+  r.stock = STKPTR(0, 0, 1);
+  page_->ShowRecord(&r);
+  harness_.Pump();
+  ASSERT_EQ(page_->PaneCount(), 1);
+  EXPECT_EQ(Pane(0)->ViewType(), VIEW_TYPE_INTRADAY);
+  EXPECT_NE(Pane(0)->m_attr.flags & kViewFlagTickMode, 0u);
+  EXPECT_TRUE(SameStock(Pane(0)->m_attr.stock, STKPTR(0, 0, 1)));
+  EXPECT_EQ(page_->m_active, Pane(0));
+  page_->ShowRecord(nullptr);
+}
+
+TEST_F(PageTest, ThePaneMenuFollowsZoomAndTheWebSetting) {
+  NewPage(600, 400);
+  TMultiViewChild *pane = Pane(0);
+  pane->MVCPM1->OnPopup(pane->MVCPM1);
+  EXPECT_EQ(pane->NMVCZoom->Caption, "放大");
+  EXPECT_FALSE(pane->NMVCWeb->Visible);
+  WritePrivateProfileStringA("Option", "EnableCreateWebPage", "1", "..\\cfg\\Setting.ini");
+  Post(WM_MVM_ACTIVATE_VIEW, pane);
+  pane->MVCPM1->OnPopup(pane->MVCPM1);
+  EXPECT_EQ(pane->NMVCZoom->Caption, "还原");
+  EXPECT_TRUE(pane->NMVCWeb->Visible);
+  EXPECT_TRUE(pane->NMVCWeb->Enabled);
+  // The zoom item restores a zoomed pane; the web item asks for an address
+  // and shows it in a news view.
+  pane->NMVCZoom->Click();
+  harness_.Pump();
+  EXPECT_EQ(page_->m_zoomed, nullptr);
+  host_.webAddress = "http://example.invalid/";
+  pane->NMVCWeb->Click();
+  harness_.Pump();
+  EXPECT_EQ(host_.Calls("AskWebAddress").size(), 1u);
+  ASSERT_EQ(Pane(0)->ViewType(), VIEW_TYPE_NEWS);
+  EXPECT_EQ(std::string(Pane(0)->m_attr.webAddress), "http://example.invalid/");
+}
+
 TEST(CmdBox, WidthAndIconColours) {
   int width = 0;
   for (int kind : {8, -1, 5, 6, 7}) width += TMVCmdBox::CellWidth(kind);
