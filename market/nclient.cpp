@@ -55,6 +55,13 @@ int ReadInt(const char *section, const char *key, int fallback, const char *file
   return int(GetPrivateProfileIntA(section, key, fallback, file));
 }
 
+// Both time-outs of the blocking phase on the client's socket.
+void SetBlockingTimeouts(SOCKET s) {
+  const DWORD ms = QuoteClientHooks().blockingTimeoutMs;
+  ws::setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char *>(&ms), sizeof ms);
+  ws::setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char *>(&ms), sizeof ms);
+}
+
 bool IsDotted(const char *host) {
   in_addr address{};
   return host && inet_pton(AF_INET, host, &address) == 1;
@@ -321,6 +328,7 @@ int TNormalClnt::ChangePassword(const char *record) {
     Close();
     return 3;
   }
+  SetBlockingTimeouts(m_socket);
   if (ReadInt("Server", "NOJH", 0, kServerIni) != 0) {
     Close();
     return 5;
@@ -362,6 +370,7 @@ int TNormalClnt::Login(HWND progress, bool useCached) {
     Close();
     return kLoginNetwork;
   }
+  SetBlockingTimeouts(m_socket);
   m_directory = ReadInt("Server", "NOJH", 0, kServerIni) == 0 ? 1 : 0;
   char host[64] = {};
   GetPrivateProfileStringA("Server", (!m_directory && useCached) ? "DirectIP" : "Address", "", host, sizeof host,
@@ -440,6 +449,7 @@ int TNormalClnt::Login(HWND progress, bool useCached) {
       Close();
       return kLoginNetwork;
     }
+    SetBlockingTimeouts(m_socket);
     if (progress) SendMessageA(progress, WM_LOGIN_CONNECT_SERVER, 0, 0);
     const int c = Connect(dataServer, ReadInt("Server", "Port1", kDefaultDataPort, kServerIni));
     if (c != kConnectOk) {

@@ -64,6 +64,9 @@ struct TQuoteClientHooks {
   // The program's command-line arguments after the program name. "/d" and
   // an address name the data server whatever the directory grant says.
   std::vector<std::string> arguments;
+  // The send and receive time-out of the blocking phase: a server that
+  // takes the connection and never answers fails the login after it.
+  DWORD blockingTimeoutMs = 20000;
 };
 TQuoteClientHooks &QuoteClientHooks();
 

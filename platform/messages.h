@@ -97,6 +97,11 @@ constexpr UINT WM_LOGIN_CHECK_VERSION = 2730;
 // wParam 0 and lParam 1 to 7 before each configuration file, and 8 before
 // the block index is written.
 constexpr UINT WM_LOGIN_UPDATE_STEP = 2731;
+// Posted by a speed-test thread: wParam the average milliseconds (2000 =
+// failed), lParam the server's list index.
+constexpr UINT WM_SPEED_TEST_RESULT = 2732;
+// Posted by the login dialog to itself: try the next server of the list.
+constexpr UINT WM_LOGIN_NEXT_SERVER = 2744;
 
 namespace platform {
 
@@ -106,7 +111,7 @@ inline constexpr UINT kPrivateMessages[] = {
     WM_START_SERVICE_CLIENT, WM_SERVER_TEXT,       WM_NEWS_ARRIVED,         WM_AGENT_UPDATE,
     WM_STOCK_DATA,           WM_CODE_TABLE_PROGRESS, WM_LOGIN_FAILED,       WM_LOGIN_MARKET_SYNC,
     WM_LOGIN_DONE,           WM_LOGIN_FIND_SERVER, WM_LOGIN_CONNECT_SERVER, WM_LOGIN_CHECK_VERSION,
-    WM_LOGIN_UPDATE_STEP,
+    WM_LOGIN_UPDATE_STEP,    WM_SPEED_TEST_RESULT, WM_LOGIN_NEXT_SERVER,
     WM_MVM_ACTIVATE_VIEW,    WM_MVM_RESTORE_VIEW,  WM_MVM_SPLIT_HORZ,       WM_MVM_SPLIT_VERT,
     WM_MVM_CLOSE_PANE,       WM_MVM_SHOW_REPORT,   WM_MVM_SHOW_TICK,        WM_MVM_SHOW_MINUTE,
     WM_MVM_SHOW_KLINE,       WM_MVM_SHOW_TEXT,     WM_MVM_SHOW_NEWS,        WM_MVM_SHOW_WEB,
