@@ -30,7 +30,7 @@ void WriteLocalTables(const market_fixture::MarketSandbox &box) {
     markets.push_back(info);
     std::vector<STKINFO> stocks;
     for (int i = 0; i < kStocks; ++i) {
-      char code[16];
+      char code[24];
       std::snprintf(code, sizeof code, "%02d%04d", m, i);
       stocks.push_back(market_fixture::MakeStock(m, 0, code, "name"));
     }
