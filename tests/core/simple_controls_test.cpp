@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <QCursor>
-
 #include "core/kivoscrollbar.h"
 #include "core/msgdrawgrid.h"
 #include "core/xpupdown.h"
 #include "platform/gdi.h"
 #include "platform/vcl/forms.h"
+#include "testing/host_pointer.h"
 #include "testing/view_harness.h"
 
 namespace {
@@ -15,19 +14,10 @@ constexpr COLORREF kFace = RGB(183, 207, 251), kBorder = RGB(127, 157, 185), kAr
 constexpr COLORREF kHotFill = RGB(221, 239, 253), kHotOutline = RGB(152, 177, 228);
 constexpr COLORREF kPressedFill = RGB(138, 165, 244), kPressedOutline = RGB(133, 146, 217);
 
-// Puts the host's mouse pointer over a client point, so that hover tracking
-// sees the pointer inside the window, and lets the host's move arrive.
-void PointerAt(testing_support::ViewHarness &h, HWND hwnd, int x, int y) {
-  POINT p{x, y};
-  ClientToScreen(hwnd, &p);
-  QCursor::setPos(p.x, p.y);
-  h.Pump();
-}
 
 class XPUpDown : public ::testing::Test {
  protected:
   void Make(int w, int hgt, TUDOrientation orientation = udVertical) {
-    QCursor::setPos(5000, 5000);  // away from every window
     form.SetBounds(0, 0, 120, 80);
     updown = new TXPUpDown(&form);
     updown->SetParent(&form);
@@ -39,6 +29,13 @@ class XPUpDown : public ::testing::Test {
     form.Show();
     h.Pump();
   }
+  // Puts the pointer over a client point, so that hover tracking sees it
+  // inside, and lets the host's own move arrive first.
+  void PointerAt(int x, int y) {
+    pointer.At(updown->Handle(), x, y);
+    h.Pump();
+  }
+  testing_support::ScopedHostPointer pointer;
   testing_support::ViewHarness h;
   TForm form{nullptr};
   TXPUpDown *updown = nullptr;
@@ -67,7 +64,7 @@ TEST_F(XPUpDown, PressingTheUpperHalfShowsPressedRowsAndSteps) {
   Make(16, 20);
   HWND w = updown->Handle();
   updown->SetPosition(5);
-  PointerAt(h, w, 7, 3);
+  PointerAt(7, 3);
   h.MouseDown(w, 7, 3);
   EXPECT_EQ(updown->State(), TXPUpDown::UpperPressed);
   ASSERT_EQ(changes.size(), 1u);
@@ -93,7 +90,7 @@ TEST_F(XPUpDown, PressingTheUpperHalfShowsPressedRowsAndSteps) {
 TEST_F(XPUpDown, HoverDragAndLeave) {
   Make(16, 21);
   HWND w = updown->Handle();
-  PointerAt(h, w, 7, 1);
+  PointerAt(7, 1);
   struct Step {
     int y;
     UINT keys;

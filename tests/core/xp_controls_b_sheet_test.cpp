@@ -2,7 +2,6 @@
 // their states under <build>/pictures/, for a person to look at.
 #include <gtest/gtest.h>
 
-#include <QCursor>
 #include <QImage>
 
 #include "core/kivoscrollbar.h"
@@ -14,6 +13,7 @@
 #include "core/xpupdown.h"
 #include "platform/gdi.h"
 #include "platform/vcl/forms.h"
+#include "testing/host_pointer.h"
 #include "testing/view_harness.h"
 
 namespace {
@@ -66,8 +66,8 @@ QImage WithFrame(ViewHarness &h, HWND hwnd) {
 QImage Scaled(const QImage &image, int factor) { return image.scaled(image.size() * factor); }
 
 TEST(XPControlsSheet, EveryControlInItsStates) {
+  testing_support::ScopedHostPointer pointer;
   ViewHarness h;
-  QCursor::setPos(5000, 5000);
   PictureSheet sheet(4);
   TForm form{nullptr};
   form.SetBounds(0, 0, 640, 480);
@@ -82,9 +82,7 @@ TEST(XPControlsSheet, EveryControlInItsStates) {
     updown->SetBounds(10, 10, 16, 21);
     h.Pump();
     HWND w = updown->Handle();
-    POINT p{8, 2};
-    ClientToScreen(w, &p);
-    QCursor::setPos(p.x, p.y);
+    pointer.At(w, 8, 2);
     struct State {
       const char *label;
       int y;
@@ -99,7 +97,7 @@ TEST(XPControlsSheet, EveryControlInItsStates) {
       sheet.Add(s.label, Scaled(h.Render(w), 4));
     }
     delete updown;
-    QCursor::setPos(5000, 5000);
+    pointer.Away();
   }
 
   // Owner-painted scroll bar.
@@ -170,12 +168,10 @@ TEST(XPControlsSheet, EveryControlInItsStates) {
     h.Pump();
     sheet.Add(parent == RGB(255, 255, 255) ? "tab control on white" : "tab control", Scaled(h.Render(tabs->Handle()), 2));
     TRect r = tabs->TabRect(2);
-    POINT p{r.Left + 8, r.Top + 8};
-    ClientToScreen(tabs->Handle(), &p);
-    QCursor::setPos(p.x, p.y);
+    pointer.At(tabs->Handle(), r.Left + 8, r.Top + 8);
     tabs->Invalidate();
     sheet.Add("tab control, third tab hot", Scaled(h.Render(tabs->Handle()), 2));
-    QCursor::setPos(5000, 5000);
+    pointer.Away();
     tabs->SetEnabled(false);
     tabs->Invalidate();
     sheet.Add("tab control disabled", Scaled(h.Render(tabs->Handle()), 2));

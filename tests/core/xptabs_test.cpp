@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <QCursor>
-
 #include "core/xppagecontrol.h"
 #include "core/xptabcontrol.h"
 #include "core/xptabpaint.h"
 #include "platform/gdi.h"
 #include "platform/vcl/forms.h"
+#include "testing/host_pointer.h"
 #include "testing/view_harness.h"
 
 namespace {
@@ -33,7 +32,6 @@ TEST(XPTabs, BlendOfTheOuterLines) {
 class XPTabControl : public ::testing::Test {
  protected:
   void SetUp() override {
-    QCursor::setPos(5000, 5000);  // away from every window
     form.SetBounds(0, 0, 320, 200);
     form.SetColor(kParent);
     tabs = new TXPTabControl(&form);
@@ -48,6 +46,7 @@ class XPTabControl : public ::testing::Test {
   }
   COLORREF At(int x, int y) { return h.Pixel(tabs->Handle(), x, y); }
   static constexpr COLORREF kParent = RGB(236, 233, 216);
+  testing_support::ScopedHostPointer pointer;
   testing_support::ViewHarness h;
   TForm form{nullptr};
   TXPTabControl *tabs = nullptr;
@@ -107,9 +106,7 @@ TEST_F(XPTabControl, TheTabUnderThePointerIsHotAtTheNextPaint) {
   TRect r2 = tabs->TabRect(2);
   const int L = r2.Left, T = r2.Top, R = r2.Right;
   EXPECT_EQ(At(L + 10, T + 1), kTabOutline);
-  POINT p{L + 10, T + 8};
-  ClientToScreen(tabs->Handle(), &p);
-  QCursor::setPos(p.x, p.y);
+  pointer.At(tabs->Handle(), L + 10, T + 8);
   EXPECT_EQ(At(L + 10, T + 1), kTabOutline);  // no repaint yet
   tabs->Invalidate();
   EXPECT_EQ(At(L + 10, T + 1), kHotTop);
@@ -141,8 +138,8 @@ TEST_F(XPTabControl, WithoutTabsOnePlainArea) {
 }
 
 TEST(XPPageControl, PaintsTheSameWay) {
+  testing_support::ScopedHostPointer pointer;
   testing_support::ViewHarness h;
-  QCursor::setPos(5000, 5000);
   TForm form{nullptr};
   form.SetBounds(0, 0, 320, 200);
   form.SetColor(RGB(255, 255, 255));
