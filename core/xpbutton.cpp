@@ -232,14 +232,8 @@ void TXPButton::OnPaint(HDC dc) {
 void TXPButton::WndProc(TMessage &m) {
   // The second click of a double click is an ordinary click.
   if (m.Msg == WM_LBUTTONDBLCLK) m.Msg = WM_LBUTTONDOWN;
-  if (XPOwnerDrawMessage(this, m, [this](HDC dc) { OnPaint(dc); })) return;
-  if (m.Msg == CM_ENABLEDCHANGED || m.Msg == CN_DRAWITEM) {
-    if (HandleAllocated()) InvalidateRect(Handle(), nullptr, FALSE);
-    TButton::WndProc(m);
-    return;
-  }
-  TButton::WndProc(m);
-  if (HandleAllocated()) mouse_.Handle(Handle(), m, Width(), Height());
+  XPOwnerDrawWndProc(this, m, mouse_, {CM_ENABLEDCHANGED, CN_DRAWITEM}, [this](HDC dc) { OnPaint(dc); },
+                     [this](TMessage &message) { TButton::WndProc(message); });
 }
 
 namespace xpbutton {

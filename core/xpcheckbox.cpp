@@ -112,14 +112,8 @@ void TXPCheckBox::DrawCaption(HDC dc) {
 }
 
 void TXPCheckBox::WndProc(TMessage &m) {
-  if (XPOwnerDrawMessage(this, m, [this](HDC dc) { OnPaint(dc); })) return;
-  if (m.Msg == CM_ENABLEDCHANGED || m.Msg == CM_CHANGED || m.Msg == CN_DRAWITEM) {
-    if (HandleAllocated()) InvalidateRect(Handle(), nullptr, FALSE);
-    TCheckBox::WndProc(m);
-    return;
-  }
-  TCheckBox::WndProc(m);
-  if (HandleAllocated()) mouse_.Handle(Handle(), m, Width(), Height());
+  XPOwnerDrawWndProc(this, m, mouse_, {CM_ENABLEDCHANGED, CM_CHANGED, CN_DRAWITEM}, [this](HDC dc) { OnPaint(dc); },
+                     [this](TMessage &message) { TCheckBox::WndProc(message); });
 }
 
 namespace xpcheckbox {

@@ -105,15 +105,16 @@ namespace {
 constexpr DWORD kButtonTypeBits = 0x1F;
 }
 
-bool XPOwnerDrawMessage(TWinControl *control, TMessage &m, const std::function<void(HDC)> &paint) {
+void XPOwnerDrawWndProc(TWinControl *control, TMessage &m, TXPMouseFlags &mouse, std::initializer_list<UINT> repaintOn,
+                        const std::function<void(HDC)> &paint, const std::function<void(TMessage &)> &base) {
   switch (m.Msg) {
     case WM_CREATE: {
       HWND hwnd = control->Handle();
       DWORD style = DWORD(GetWindowLongA(hwnd, GWL_STYLE));
       SetWindowLongA(hwnd, GWL_STYLE, LONG((style & ~kButtonTypeBits) | BS_OWNERDRAW));
-      return false;
+      break;
     }
-    case BM_SETSTYLE: m.WParam = (m.WParam & ~WPARAM(kButtonTypeBits)) | BS_OWNERDRAW; return false;
+    case BM_SETSTYLE: m.WParam = (m.WParam & ~WPARAM(kButtonTypeBits)) | BS_OWNERDRAW; break;
     case WM_PAINT:
       if (m.WParam) {
         paint(reinterpret_cast<HDC>(m.WParam));  // a picture of the window
@@ -124,10 +125,19 @@ bool XPOwnerDrawMessage(TWinControl *control, TMessage &m, const std::function<v
         EndPaint(control->Handle(), &ps);
       }
       m.Result = 0;
-      return true;
-    case WM_ERASEBKGND: m.Result = 1; return true;
-    default: return false;
+      return;
+    case WM_ERASEBKGND: m.Result = 1; return;
+    default:
+      for (UINT notification : repaintOn) {
+        if (m.Msg != notification) continue;
+        if (control->HandleAllocated()) InvalidateRect(control->Handle(), nullptr, FALSE);
+        base(m);
+        return;
+      }
+      break;
   }
+  base(m);
+  if (control->HandleAllocated()) mouse.Handle(control->Handle(), m, control->Width(), control->Height());
 }
 
 void XPPaintOffscreen(HDC dc, int w, int h, const std::function<void(HDC)> &draw) {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 
@@ -70,12 +71,16 @@ struct TXPMouseFlags {
 };
 
 // ---- owner-drawn buttons ------------------------------------------------------------
-// What every owner-drawn member does before its base class sees a message:
-// the owner-draw button type at creation and in BM_SETSTYLE (so the class
-// library's default-button switching never brings the system look back),
-// WM_PAINT through `paint` on the paint context, WM_ERASEBKGND erasing
-// nothing. True when the message is done and the base must not see it.
-bool XPOwnerDrawMessage(TWinControl *control, TMessage &message, const std::function<void(HDC)> &paint);
+// The window procedure of the owner-drawn members around their base
+// class's (`base`): the owner-draw button type at creation and in
+// BM_SETSTYLE (so the class library's default-button switching never brings
+// the system look back); WM_PAINT through `paint` on the paint context and
+// never to the base; WM_ERASEBKGND erasing nothing; the whole control
+// invalidated before the base handles one of `repaintOn`; after the base,
+// the mouse messages move the hover and press flags.
+void XPOwnerDrawWndProc(TWinControl *control, TMessage &message, TXPMouseFlags &mouse,
+                        std::initializer_list<UINT> repaintOn, const std::function<void(HDC)> &paint,
+                        const std::function<void(TMessage &)> &base);
 // Runs `draw` on a w x h off-screen bitmap and copies it to dc; straight on
 // dc when no bitmap can be made.
 void XPPaintOffscreen(HDC dc, int w, int h, const std::function<void(HDC)> &draw);

@@ -18,19 +18,9 @@ void TXPPushRadioButton::OnPaint(HDC dc) {
 }
 
 void TXPPushRadioButton::WndProc(TMessage &m) {
-  if (XPOwnerDrawMessage(this, m, [this](HDC dc) { OnPaint(dc); })) return;
-  switch (m.Msg) {
-    case CM_ENABLEDCHANGED:
-    case CN_DRAWITEM:
-    case CM_TABSTOPCHANGED:  // a radio button's check changed
-    case CM_CHANGED:
-      if (HandleAllocated()) InvalidateRect(Handle(), nullptr, FALSE);
-      TRadioButton::WndProc(m);
-      return;
-    default: break;
-  }
-  TRadioButton::WndProc(m);
-  if (HandleAllocated()) mouse_.Handle(Handle(), m, Width(), Height());
+  // A radio button hears of its check through CM_TABSTOPCHANGED and CM_CHANGED.
+  XPOwnerDrawWndProc(this, m, mouse_, {CM_ENABLEDCHANGED, CN_DRAWITEM, CM_TABSTOPCHANGED, CM_CHANGED},
+                     [this](HDC dc) { OnPaint(dc); }, [this](TMessage &message) { TRadioButton::WndProc(message); });
 }
 
 namespace xppushradiobutton {

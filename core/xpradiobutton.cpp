@@ -149,19 +149,8 @@ void TXPRadioButton::DrawCaption(HDC dc) {
 }
 
 void TXPRadioButton::WndProc(TMessage &m) {
-  if (XPOwnerDrawMessage(this, m, [this](HDC dc) { OnPaint(dc); })) return;
-  switch (m.Msg) {
-    case CM_ENABLEDCHANGED:
-    case CM_CHANGED:
-    case CN_DRAWITEM:
-    case CM_TABSTOPCHANGED:
-      if (HandleAllocated()) InvalidateRect(Handle(), nullptr, FALSE);
-      TRadioButton::WndProc(m);
-      return;
-    default: break;
-  }
-  TRadioButton::WndProc(m);
-  if (HandleAllocated()) mouse_.Handle(Handle(), m, Width(), Height());
+  XPOwnerDrawWndProc(this, m, mouse_, {CM_ENABLEDCHANGED, CM_CHANGED, CN_DRAWITEM, CM_TABSTOPCHANGED},
+                     [this](HDC dc) { OnPaint(dc); }, [this](TMessage &message) { TRadioButton::WndProc(message); });
 }
 
 namespace xpradiobutton {

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 
 #include <functional>
+#include <type_traits>
 
 #include "core/xpbutton.h"
 #include "core/xpcheckbox.h"
@@ -68,42 +69,30 @@ TEST(XPSheet, EveryControlInItsStates) {
     shot(r, "push radio, disabled");
     delete r;
   }
-  for (bool checked : {false, true}) {
-    auto *c = form.Add<TXPCheckBox>(20, 20, 110, 17, "复选框");
-    c->SetChecked(checked);
-    c->Handle();
-    std::string on = checked ? ", checked" : "";
-    shot(c, "check box" + on);
-    xp_test::Hover(h, c->Handle(), 5, 5);
-    shot(c, "check box, hot" + on);
-    h.MouseDown(c->Handle(), 5, 5);
-    shot(c, "check box, pressed" + on);
-    xp_test::Hover(h, c->Handle(), 300, 5, MK_LBUTTON);
-    h.MouseUp(c->Handle(), 300, 5);
-    xp_test::Leave(h, c->Handle());
-    form.holder->SetFocus();
-    c->SetEnabled(false);
-    shot(c, "check box, disabled" + on);
-    delete c;
-  }
-  for (bool checked : {false, true}) {
-    auto *c = form.Add<TXPRadioButton>(20, 20, 110, 17, "单选按钮");
-    c->SetChecked(checked);
-    c->Handle();
-    std::string on = checked ? ", checked" : "";
-    shot(c, "radio" + on);
-    xp_test::Hover(h, c->Handle(), 5, 5);
-    shot(c, "radio, hot" + on);
-    h.MouseDown(c->Handle(), 5, 5);
-    shot(c, "radio, pressed" + on);
-    xp_test::Hover(h, c->Handle(), 300, 5, MK_LBUTTON);
-    h.MouseUp(c->Handle(), 300, 5);
-    xp_test::Leave(h, c->Handle());
-    form.holder->SetFocus();
-    c->SetEnabled(false);
-    shot(c, "radio, disabled" + on);
-    delete c;
-  }
+  // A check box or radio button unchecked and checked, in each state.
+  auto boxStates = [&](auto *tag, const std::string &name, const std::string &caption) {
+    using T = std::remove_pointer_t<decltype(tag)>;
+    for (bool checked : {false, true}) {
+      auto *c = form.Add<T>(20, 20, 110, 17, caption);
+      c->SetChecked(checked);
+      c->Handle();
+      std::string on = checked ? ", checked" : "";
+      shot(c, name + on);
+      xp_test::Hover(h, c->Handle(), 5, 5);
+      shot(c, name + ", hot" + on);
+      h.MouseDown(c->Handle(), 5, 5);
+      shot(c, name + ", pressed" + on);
+      xp_test::Hover(h, c->Handle(), 300, 5, MK_LBUTTON);
+      h.MouseUp(c->Handle(), 300, 5);
+      xp_test::Leave(h, c->Handle());
+      form.holder->SetFocus();
+      c->SetEnabled(false);
+      shot(c, name + ", disabled" + on);
+      delete c;
+    }
+  };
+  boxStates(static_cast<TXPCheckBox *>(nullptr), "check box", "复选框");
+  boxStates(static_cast<TXPRadioButton *>(nullptr), "radio", "单选按钮");
   auto white = [](TWinControl *c) { c->SetColor(RGB(255, 255, 255)); };
   {
     auto *e = form.Add<TXPEdit>(20, 20, 120, 21);

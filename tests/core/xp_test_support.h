@@ -36,6 +36,14 @@ inline void Leave(testing_support::ViewHarness &h, HWND hwnd) {
   h.Pump();
 }
 
+// A pixel of the whole window, border included.
+inline COLORREF FramePixel(HWND hwnd, int x, int y) {
+  HDC dc = GetWindowDC(hwnd);
+  COLORREF c = GetPixel(dc, x, y);
+  ReleaseDC(hwnd, dc);
+  return c;
+}
+
 struct Form {
   explicit Form(testing_support::ViewHarness &h, int w = 320, int height = 240) {
     form.SetBounds(40, 40, w, height);

@@ -7,12 +7,7 @@
 
 namespace {
 
-COLORREF FramePixel(HWND hwnd, int x, int y) {
-  HDC dc = GetWindowDC(hwnd);
-  COLORREF c = GetPixel(dc, x, y);
-  ReleaseDC(hwnd, dc);
-  return c;
-}
+using xp_test::FramePixel;
 
 constexpr COLORREF kNormal = RGB(183, 207, 251), kPressed = RGB(138, 165, 244), kHot = RGB(221, 239, 253);
 

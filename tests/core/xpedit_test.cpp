@@ -15,13 +15,7 @@
 
 namespace {
 
-// A pixel of the whole window, border included.
-COLORREF FramePixel(HWND hwnd, int x, int y) {
-  HDC dc = GetWindowDC(hwnd);
-  COLORREF c = GetPixel(dc, x, y);
-  ReleaseDC(hwnd, dc);
-  return c;
-}
+using xp_test::FramePixel;
 
 DWORD ExStyle(HWND hwnd) { return DWORD(GetWindowLongA(hwnd, GWL_EXSTYLE)); }
 
