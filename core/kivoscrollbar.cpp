@@ -1,5 +1,6 @@
 #include "core/kivoscrollbar.h"
 
+#include "core/xpdraw.h"
 #include "platform/gdi.h"
 #include "platform/winuser.h"
 
@@ -19,3 +20,7 @@ void TKivoScrollBar::WndProc(TMessage &message) {
   }
   TScrollBar::WndProc(message);
 }
+
+namespace kivoscrollbar {
+void Register() { RegisterComponent(kXPPalettePage, "TKivoScrollBar"); }
+}  // namespace kivoscrollbar

@@ -15,3 +15,8 @@ class TKivoScrollBar : public TScrollBar {
 
   void WndProc(TMessage &message) override;
 };
+
+namespace kivoscrollbar {
+// Puts TKivoScrollBar on the palette.
+void Register();
+}  // namespace kivoscrollbar

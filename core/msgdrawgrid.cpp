@@ -1,5 +1,6 @@
 #include "core/msgdrawgrid.h"
 
+#include "core/xpdraw.h"
 #include "platform/winuser.h"
 
 void TMsgDrawGrid::WndProc(TMessage &message) {
@@ -32,3 +33,7 @@ void TMsgDrawGrid::WndProc(TMessage &message) {
   }
   TDrawGrid::WndProc(message);
 }
+
+namespace msgdrawgrid {
+void Register() { RegisterComponent(kXPPalettePage, "TMsgDrawGrid"); }
+}  // namespace msgdrawgrid

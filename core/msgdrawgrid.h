@@ -25,3 +25,8 @@ class TMsgDrawGrid : public TDrawGrid {
 
   void WndProc(TMessage &message) override;
 };
+
+namespace msgdrawgrid {
+// Puts TMsgDrawGrid on the palette.
+void Register();
+}  // namespace msgdrawgrid

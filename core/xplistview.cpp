@@ -1,20 +1,24 @@
 #include "core/xplistview.h"
 
-#include "core/flatframe.h"
+#include "core/xpdraw.h"
 #include "platform/gdi.h"
+#include "platform/sysinfo.h"
 #include "platform/winuser.h"
 
 namespace {
 
-// Our platform reports itself as version 6 or later: flat scroll bars are
-// for older systems only.
-constexpr int kPlatformMajorVersion = 6;
+// Flat scroll bars are for systems before version 6.
+bool OlderThanVersion6() {
+  OSVERSIONINFOA info{};
+  info.dwOSVersionInfoSize = sizeof info;
+  return GetVersionExA(&info) && info.dwMajorVersion < 6;
+}
 
 }  // namespace
 
 void TXPListView::CreateParams(TCreateParams &params) {
   TListView::CreateParams(params);
-  flatframe::FlatCreateParams(params);
+  XPFlatCreateParams(params);
 }
 
 void TXPListView::WndProc(TMessage &message) {
@@ -34,11 +38,11 @@ void TXPListView::WndProc(TMessage &message) {
     if (FExStylesSet == 0) {
       FExStylesSet = 1;
       DWORD added = LVS_EX_FULLROWSELECT | LVS_EX_HEADERDRAGDROP;
-      if (kPlatformMajorVersion < 6) added |= LVS_EX_FLATSB;
+      if (OlderThanVersion6()) added |= LVS_EX_FLATSB;
       DWORD now = DWORD(SendMessageA(Handle(), LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
       SendMessageA(Handle(), LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LPARAM(now | added));
     }
-    flatframe::PaintOneRing(Handle());
+    XPPaintFlatFrame(Handle());
   } else if (message.Msg == WM_LBUTTONDBLCLK && OnLButtonDblClk) {
     OnLButtonDblClk(message.LParamLo(), message.LParamHi());
     message.Result = 0;
@@ -49,7 +53,7 @@ void TXPListView::OnHeaderEraseBkgnd(HWND header, HDC dc) {
   RECT r;
   GetClientRect(header, &r);
   FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-  HPEN pen = CreatePen(PS_SOLID, 1, flatframe::kFrameColor);
+  HPEN pen = CreatePen(PS_SOLID, 1, XPFrameColor);
   HGDIOBJ old = SelectObject(dc, pen);
   MoveToEx(dc, 0, r.bottom - 1, nullptr);
   LineTo(dc, r.right, r.bottom - 1);
@@ -60,7 +64,7 @@ void TXPListView::OnHeaderEraseBkgnd(HWND header, HDC dc) {
 void TXPListView::OnHeaderPaint(HWND header, HDC dc) {
   int count = int(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
   if (count < 1) return;
-  HPEN pen = CreatePen(PS_SOLID, 1, flatframe::kFrameColor);
+  HPEN pen = CreatePen(PS_SOLID, 1, XPFrameColor);
   HGDIOBJ oldPen = SelectObject(dc, pen);
   HFONT font = reinterpret_cast<HFONT>(SendMessageA(header, WM_GETFONT, 0, 0));
   HGDIOBJ oldFont = SelectObject(dc, font ? static_cast<HGDIOBJ>(font) : GetStockObject(SYSTEM_FONT));
@@ -89,3 +93,7 @@ void TXPListView::OnHeaderPaint(HWND header, HDC dc) {
   SelectObject(dc, oldPen);
   DeleteObject(pen);
 }
+
+namespace xplistview {
+void Register() { RegisterComponent(kXPPalettePage, "TXPListView"); }
+}  // namespace xplistview

@@ -43,3 +43,8 @@ class TXPListView : public TListView {
  private:
   uint8_t FExStylesSet = 0;
 };
+
+namespace xplistview {
+// Puts TXPListView on the palette.
+void Register();
+}  // namespace xplistview

@@ -1,5 +1,6 @@
 #include "core/xppagecontrol.h"
 
+#include "core/xpdraw.h"
 #include "core/xptabpaint.h"
 
 TXPPageControl::TXPPageControl(TComponent *owner) : TPageControl(owner) { SetColor(clWhite); }
@@ -8,3 +9,7 @@ void TXPPageControl::WndProc(TMessage &message) {
   if (xptabs::PaintMessage(message, this, [this](int i) { return TabCaption(i); })) return;
   TPageControl::WndProc(message);
 }
+
+namespace xppagecontrol {
+void Register() { RegisterComponent(kXPPalettePage, "TXPPageControl"); }
+}  // namespace xppagecontrol

@@ -11,3 +11,8 @@ class TXPPageControl : public TPageControl {
 
   void WndProc(TMessage &message) override;
 };
+
+namespace xppagecontrol {
+// Puts TXPPageControl on the palette.
+void Register();
+}  // namespace xppagecontrol

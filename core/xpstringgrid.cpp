@@ -1,6 +1,5 @@
 #include "core/xpstringgrid.h"
 
-#include "core/flatframe.h"
 #include "platform/gdi.h"
 #include "platform/winuser.h"
 
@@ -18,11 +17,6 @@ void Fill(HDC dc, int left, int top, int right, int bottom, COLORREF colour) {
 
 }  // namespace
 
-void TXPStringGrid::CreateParams(TCreateParams &params) {
-  TStringGrid::CreateParams(params);
-  flatframe::FlatCreateParams(params);
-}
-
 void TXPStringGrid::WndProc(TMessage &message) {
   switch (message.Msg) {
     case WM_PAINT: {
@@ -38,8 +32,8 @@ void TXPStringGrid::WndProc(TMessage &message) {
       return;
     default: break;
   }
-  TStringGrid::WndProc(message);
-  if (message.Msg == WM_NCPAINT) flatframe::PaintOneRing(Handle());
+  // The base class, then the flat frame after WM_NCPAINT.
+  TXPFlat<TStringGrid>::WndProc(message);
 }
 
 void TXPStringGrid::OnPaint(HDC dc) {
@@ -144,3 +138,7 @@ void TXPStringGrid::OnPaint(HDC dc) {
   SelectObject(dc, oldFont);
   DeleteObject(made);
 }
+
+namespace xpstringgrid {
+void Register() { RegisterComponent(kXPPalettePage, "TXPStringGrid"); }
+}  // namespace xpstringgrid

@@ -4,17 +4,20 @@
 // the string grid's; the per-cell drawing events are not raised.
 #pragma once
 
+#include "core/xpdraw.h"
 #include "platform/vcl/grids.h"
 
-class TXPStringGrid : public TStringGrid {
+class TXPStringGrid : public TXPFlat<TStringGrid> {
  public:
   VCL_CLASS_NAME(TXPStringGrid)
-  explicit TXPStringGrid(TComponent *owner) : TStringGrid(owner) {}
+  explicit TXPStringGrid(TComponent *owner) : TXPFlat<TStringGrid>(owner) {}
 
   void WndProc(TMessage &message) override;
   // Paints the whole client area on a context.
   void OnPaint(HDC dc);
-
- protected:
-  void CreateParams(TCreateParams &params) override;
 };
+
+namespace xpstringgrid {
+// Puts TXPStringGrid on the palette.
+void Register();
+}  // namespace xpstringgrid

@@ -1,5 +1,6 @@
 #include "core/xptabcontrol.h"
 
+#include "core/xpdraw.h"
 #include "core/xptabpaint.h"
 #include "platform/winuser.h"
 
@@ -19,3 +20,7 @@ void TXPTabControl::WndProc(TMessage &message) {
   }
   TTabControl::WndProc(message);
 }
+
+namespace xptabcontrol {
+void Register() { RegisterComponent(kXPPalettePage, "TXPTabControl"); }
+}  // namespace xptabcontrol

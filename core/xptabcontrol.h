@@ -21,3 +21,8 @@ class TXPTabControl : public TTabControl {
  private:
   int32_t FTabClicked = 0;
 };
+
+namespace xptabcontrol {
+// Puts TXPTabControl on the palette.
+void Register();
+}  // namespace xptabcontrol

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/xpdraw.h"
 #include "platform/gdi.h"
 #include "platform/winuser.h"
 
@@ -19,7 +20,6 @@ constexpr COLORREF kHotBand = RGB(255, 199, 60);
 constexpr COLORREF kCornerLight = RGB(227, 233, 236);
 constexpr COLORREF kCornerHot = RGB(249, 185, 56);
 constexpr COLORREF kWhite = RGB(255, 255, 255);
-constexpr COLORREF kDisabledText = RGB(161, 161, 146);
 
 // A context with one pen per colour, made on first use and freed at the end.
 class Painter {
@@ -108,7 +108,7 @@ void Paint(HDC dc, TCustomTabControl *control, const std::function<std::string(i
   HGDIOBJ oldFont = SelectObject(dc, font);
   int oldMode = SetBkMode(dc, TRANSPARENT);
   COLORREF oldInk =
-      SetTextColor(dc, control->Enabled() ? ColorToRGB(control->Font()->Color()) : kDisabledText);
+      SetTextColor(dc, control->Enabled() ? ColorToRGB(control->Font()->Color()) : kXPDisabledText);
   auto text = [&](int i, int x, int y) {
     std::string s = caption(i);
     TextOutA(dc, x, y, s.c_str(), int(s.size()));

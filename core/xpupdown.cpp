@@ -1,12 +1,13 @@
 #include "core/xpupdown.h"
 
+#include "core/xpdraw.h"
 #include "platform/gdi.h"
 #include "platform/winuser.h"
 
 namespace {
 
 constexpr COLORREF kFace = RGB(183, 207, 251);
-constexpr COLORREF kBorder = RGB(127, 157, 185);
+constexpr COLORREF kBorder = XPFrameColor;
 constexpr COLORREF kHotFill = RGB(221, 239, 253), kHotOutline = RGB(152, 177, 228);
 constexpr COLORREF kPressedFill = RGB(138, 165, 244), kPressedOutline = RGB(133, 146, 217);
 constexpr COLORREF kArrow = RGB(77, 97, 133);
@@ -38,8 +39,7 @@ int TXPUpDown::HalfAt(int x, int y) const {
 void TXPUpDown::SetState(uint8_t state) {
   if (state == state_) return;
   state_ = state;
-  InvalidateRect(Handle(), nullptr, FALSE);
-  UpdateWindow(Handle());
+  XPRepaint(Handle());
 }
 
 void TXPUpDown::WndProc(TMessage &message) {
@@ -60,15 +60,13 @@ void TXPUpDown::WndProc(TMessage &message) {
     case WM_MOUSELEAVE:
       tracking_ = false;
       state_ = Normal;
-      InvalidateRect(Handle(), nullptr, FALSE);
-      UpdateWindow(Handle());
+      XPRepaint(Handle());
       message.Result = 0;
       return;
     case WM_MOUSEMOVE: {
       if (!tracking_) {
         tracking_ = true;
-        TRACKMOUSEEVENT track{sizeof(TRACKMOUSEEVENT), TME_LEAVE, Handle(), HOVER_DEFAULT};
-        TrackMouseEvent(&track);
+        XPTrackMouseLeave(Handle());
       }
       int half = HalfAt(x, y);
       bool held = (message.WParam & MK_LBUTTON) != 0;
@@ -126,3 +124,7 @@ void TXPUpDown::PaintLook(HDC dc) {
   Arrow(dc, cx, H / 4 - 1, -1);
   Arrow(dc, cx, H - H / 4, 1);
 }
+
+namespace xpupdown {
+void Register() { RegisterComponent(kXPPalettePage, "TXPUpDown"); }
+}  // namespace xpupdown

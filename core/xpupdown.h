@@ -27,3 +27,8 @@ class TXPUpDown : public TUpDown {
   bool tracking_ = false;
   uint8_t state_ = Normal;
 };
+
+namespace xpupdown {
+// Puts TXPUpDown on the palette.
+void Register();
+}  // namespace xpupdown

@@ -1,9 +1,18 @@
 #include <gtest/gtest.h>
 
+#include "core/kivoscrollbar.h"
+#include "core/msgdrawgrid.h"
+#include "core/ownerdrawpanel.h"
+#include "core/xpdraw.h"
 #include "core/xplistview.h"
+#include "core/xppagecontrol.h"
+#include "core/xpstringgrid.h"
+#include "core/xptabcontrol.h"
+#include "core/xpupdown.h"
 #include "platform/gdi.h"
 #include "platform/vcl/forms.h"
 #include "testing/view_harness.h"
+#include "tests/core/xp_test_support.h"
 
 namespace {
 
@@ -166,19 +175,41 @@ TEST_F(XPListView, ScrollHandlersMayStopTheScroll) {
 }
 
 TEST_F(XPListView, ExtendedStylesOnceAtTheFirstFramePaintAndTheFlatFrame) {
+  // The platform answers as version 5, so flat scroll bars come too.
+  const DWORD added = LVS_EX_FULLROWSELECT | LVS_EX_HEADERDRAGDROP | LVS_EX_FLATSB;
+  EXPECT_EQ(list->ExtendedStyle(), added);
   EXPECT_NE(GetWindowLongA(list->Handle(), GWL_EXSTYLE) & WS_EX_STATICEDGE, 0);
-  EXPECT_EQ(list->ExtendedStyle() & (LVS_EX_FULLROWSELECT | LVS_EX_HEADERDRAGDROP), 0u);
-  SendMessageA(list->Handle(), LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_GRIDLINES, LVS_EX_GRIDLINES);
-  SendMessageA(list->Handle(), WM_NCPAINT, 1, 0);
-  EXPECT_EQ(list->ExtendedStyle(), DWORD(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_HEADERDRAGDROP));
-  HDC dc = GetWindowDC(list->Handle());
-  EXPECT_EQ(GetPixel(dc, 0, 0), kFrame);
-  EXPECT_EQ(GetPixel(dc, 301, 201), kFrame);
-  ReleaseDC(list->Handle(), dc);
+  EXPECT_EQ(GetWindowLongA(list->Handle(), GWL_EXSTYLE) & WS_EX_CLIENTEDGE, 0);
+  EXPECT_EQ(xp_test::FramePixel(list->Handle(), 0, 0), kFrame);
+  EXPECT_EQ(xp_test::FramePixel(list->Handle(), 301, 201), kFrame);
   // Styles that code sets afterwards stay as set.
   SendMessageA(list->Handle(), LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_HEADERDRAGDROP, 0);
   SendMessageA(list->Handle(), WM_NCPAINT, 1, 0);
-  EXPECT_EQ(list->ExtendedStyle() & LVS_EX_HEADERDRAGDROP, 0u);
+  EXPECT_EQ(list->ExtendedStyle(), added & ~DWORD(LVS_EX_HEADERDRAGDROP));
+
+  // A new list has none of them until its border is first painted; what
+  // code set before is kept beside them.
+  auto *fresh = new TXPListView(&form);
+  fresh->SetParent(&form);
+  fresh->SetBounds(10, 210, 100, 20);
+  SendMessageA(fresh->Handle(), LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_GRIDLINES, LVS_EX_GRIDLINES);
+  EXPECT_EQ(fresh->ExtendedStyle(), DWORD(LVS_EX_GRIDLINES));
+  h.Pump();
+  EXPECT_EQ(fresh->ExtendedStyle(), added | LVS_EX_GRIDLINES);
+}
+
+TEST(XPControlsPalette, EveryUnitRegistersItsClass) {
+  xpupdown::Register();
+  msgdrawgrid::Register();
+  kivoscrollbar::Register();
+  ownerdrawpanel::Register();
+  xplistview::Register();
+  xppagecontrol::Register();
+  xptabcontrol::Register();
+  xpstringgrid::Register();
+  for (const char *name : {"TXPUpDown", "TMsgDrawGrid", "TKivoScrollBar", "TOwnerDrawPanel", "TXPListView",
+                           "TXPPageControl", "TXPTabControl", "TXPStringGrid"})
+    EXPECT_TRUE(IsComponentRegistered("KV Controls", name)) << name;
 }
 
 TEST_F(XPListView, DoubleClickReportsThePosition) {
