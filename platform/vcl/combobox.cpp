@@ -96,12 +96,16 @@ void TCustomComboBox::SetStyle(TComboBoxStyle style) {
   Invalidate();
 }
 
+// Inside the client area: a combo box with a border of its window has
+// less room than its size.
 TRect TCustomComboBox::ButtonRect() const {
-  return Rect(width_ - kEdge - kButtonWidth, kEdge, width_ - kEdge, height_ - kEdge);
+  const int w = ClientWidth(), h = ClientHeight();
+  return Rect(w - kEdge - kButtonWidth, kEdge, w - kEdge, h - kEdge);
 }
 
 TRect TCustomComboBox::TextRect() const {
-  return Rect(kEdge + 1, kEdge + 1, width_ - kEdge - kButtonWidth - 1, height_ - kEdge - 1);
+  const int w = ClientWidth(), h = ClientHeight();
+  return Rect(kEdge + 1, kEdge + 1, w - kEdge - kButtonWidth - 1, h - kEdge - 1);
 }
 
 void TCustomComboBox::LayoutEdit() {
@@ -320,7 +324,7 @@ void TCustomComboBox::MouseDown(TMouseButton button, TShiftState shift, int x, i
 
 void TCustomComboBox::Paint() {
   TCanvas *canvas = Canvas();
-  const int w = width_, h = height_;
+  const int w = ClientWidth(), h = ClientHeight();
   canvas->Brush()->SetStyle(bsSolid);
   canvas->Brush()->SetColor(Color());
   canvas->FillRect(Rect(0, 0, w, h));
