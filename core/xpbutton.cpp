@@ -48,7 +48,7 @@ int Divisor(int value) { return std::max(value, 1); }
 
 BYTE Clamp(int v) { return BYTE(std::clamp(v, 0, 255)); }
 
-void DrawNormalFace(HDC dc, int w, int h) {
+void DrawNormal(HDC dc, int w, int h) {
   const int d = Divisor(h - 8), e = Divisor(h - 9);
   XPLine(dc, 4, h - 3, w - 4, h - 3, RGB(214, 208, 197));
   XPLine(dc, 3, h - 4, w - 3, h - 4, RGB(226, 223, 214));
@@ -68,7 +68,8 @@ void DrawNormalFace(HDC dc, int w, int h) {
   }
 }
 
-void DrawLitFace(HDC dc, int w, int h, bool hot) {
+// The faces of Default and Hot differ only in their colours.
+void DrawLit(HDC dc, int w, int h, bool hot) {
   const int k = Divisor(h - 7), m = Divisor(h - 10);
   XPLine(dc, 3, 2, w - 3, 2, hot ? RGB(255, 240, 207) : RGB(206, 231, 255));
   XPLine(dc, 3, h - 3, w - 3, h - 3, hot ? RGB(229, 151, 0) : RGB(105, 130, 238));
@@ -90,7 +91,7 @@ void DrawLitFace(HDC dc, int w, int h, bool hot) {
   }
 }
 
-void DrawPressedFace(HDC dc, int w, int h) {
+void DrawPressed(HDC dc, int w, int h) {
   const int o = Divisor(h - 9);
   XPLine(dc, 3, h - 3, w - 3, h - 3, RGB(242, 241, 238));
   XPLine(dc, 3, h - 4, w - 3, h - 4, RGB(234, 233, 227));
@@ -143,10 +144,10 @@ void XPDrawButton(HDC dc, int w, int h, TXPButtonState state, const std::functio
   XPLine(dc, w - 2, 3, w - 2, h - 3, kBorder);
   int column = 0;
   switch (state) {
-    case xpsNormal: DrawNormalFace(dc, w, h); column = 0; break;
-    case xpsDefault: DrawLitFace(dc, w, h, false); column = 1; break;
-    case xpsHot: DrawLitFace(dc, w, h, true); column = 2; break;
-    default: DrawPressedFace(dc, w, h); column = 3; break;
+    case xpsNormal: DrawNormal(dc, w, h); column = 0; break;
+    case xpsDefault: DrawLit(dc, w, h, false); column = 1; break;
+    case xpsHot: DrawLit(dc, w, h, true); column = 2; break;
+    default: DrawPressed(dc, w, h); column = 3; break;
   }
   if (caption) caption();
   for (const Corner &c : kCorners) {
@@ -216,14 +217,14 @@ void TXPButton::OnPaint(HDC dc) {
     }
     LRESULT buttonState = SendMessageA(Handle(), BM_GETSTATE, 0, 0);
     if (mouse_.FPressed || (buttonState & BST_FOCUS)) {
-      if (!focusDrawn_) {
-        focusDrawn_ = 1;
+      if (!FFocusDrawn) {
+        FFocusDrawn = 1;
         if (OnEnter) OnEnter(this);
       }
       RECT focus{3, 3, w - 3, h - 3};
       DrawFocusRect(target, &focus);
-    } else if (focusDrawn_) {
-      focusDrawn_ = 0;
+    } else if (FFocusDrawn) {
+      FFocusDrawn = 0;
       if (OnExit) OnExit(this);
     }
   });

@@ -59,7 +59,7 @@ class TXPButton : public TButton {
   void OnPaint(HDC dc);
 
   TXPMouseFlags mouse_;
-  int32_t focusDrawn_ = 0;  // the last paint drew the focus rectangle
+  int32_t FFocusDrawn = 0;  // the last paint drew the focus rectangle
   int32_t imageNormal_ = 0, imageHover_ = 0, imageDown_ = 0, imageDisable_ = 0;
   TXPImageLink images_;
 };

@@ -34,7 +34,7 @@ COLORREF XPCheckBoxCell(TXPButtonState state, int x, int y) {
   }
 }
 
-void XPDrawCheckMark(HDC dc, int t, bool enabled) {
+void TXPCheckBox::DrawCheckMarker(HDC dc, int t, bool enabled) {
   static constexpr POINT kMark[] = {{10, 3}, {9, 4}, {10, 4}, {4, 5}, {8, 5}, {9, 5}, {10, 5}, {4, 6}, {5, 6},
                                     {7, 6},  {8, 6}, {9, 6},  {4, 7}, {5, 7}, {6, 7}, {7, 7},  {8, 7}, {5, 8},
                                     {6, 8},  {7, 8}, {6, 9}};
@@ -75,17 +75,17 @@ void TXPCheckBox::OnPaint(HDC dc) {
   XPFillButtonBackground(Handle(), dc, w, h);
   if (Images()) {
     ImageSlot slot = state == xpsDisabled ? kDisable : state == xpsPressed ? kDown : state == xpsHot ? kHover : kNormal;
-    images_.Draw(dc, imageIndex_[checked ? slot + 4 : slot]);
+    images_.Draw(dc, imageIndex_[checked ? slot + kChecked : slot]);
   } else if (state == xpsDisabled) {
     HBRUSH brush = CreateSolidBrush(kDisabled);
     RECT box{1, t, 14, t + 13};
     FrameRect(dc, &box, brush);
     DeleteObject(brush);
-    if (checked) XPDrawCheckMark(dc, t, false);
+    if (checked) DrawCheckMarker(dc, t, false);
   } else {
     for (int y = 0; y < 13; ++y)
       for (int x = 0; x < 13; ++x) SetPixel(dc, 1 + x, t + y, XPCheckBoxCell(state, x, y));
-    if (checked) XPDrawCheckMark(dc, t, true);
+    if (checked) DrawCheckMarker(dc, t, true);
   }
   DrawCaption(dc);
 }
@@ -98,15 +98,15 @@ void TXPCheckBox::DrawCaption(HDC dc) {
   XPDrawText(Handle(), dc, Caption(), RECT{19, 0, w, h}, DT_LEFT | DT_TOP | DT_WORDBREAK, color, &text);
   LRESULT buttonState = SendMessageA(Handle(), BM_GETSTATE, 0, 0);
   if (mouse_.FPressed || (buttonState & BST_FOCUS)) {
-    if (!focusDrawn_) {
-      focusDrawn_ = 1;
+    if (!FFocusDrawn) {
+      FFocusDrawn = 1;
       if (OnEnter) OnEnter(this);
     }
     // The halves are rounded down.
     RECT focus{17, std::max(((h - text.cy) >> 1) - 1, 0), std::min(17 + text.cx + 3, w), std::min((h + text.cy) >> 1, h)};
     DrawFocusRect(dc, &focus);
-  } else if (focusDrawn_) {
-    focusDrawn_ = 0;
+  } else if (FFocusDrawn) {
+    FFocusDrawn = 0;
     if (OnExit) OnExit(this);
   }
 }

@@ -19,21 +19,21 @@ void TXPComboBox::CreateParams(TCreateParams &params) {
 }
 
 void TXPComboBox::OnMouseMove(UINT keys) {
-  if (hot_ == 0) {
-    hot_ = 1;
+  if (FHot == 0) {
+    FHot = 1;
     XPTrackMouseLeave(Handle());
   }
   int32_t state = (keys & MK_LBUTTON) ? 1 : 2;
-  if (state != buttonState_) {
-    buttonState_ = state;
+  if (state != FButtonState) {
+    FButtonState = state;
     XPRepaint(Handle());
   }
 }
 
 void TXPComboBox::OnMouseLeave() {
-  if (hot_ != 1) return;
-  hot_ = 0;
-  buttonState_ = 0;
+  if (FHot != 1) return;
+  FHot = 0;
+  FButtonState = 0;
   XPRepaint(Handle());
 }
 
@@ -44,7 +44,7 @@ void TXPComboBox::OnPaint(HDC dc) {
   RECT b = info.rcButton;
   b.top -= 2;
   const int h = Height();
-  XPFill(dc, b, buttonState_ == 1 ? RGB(138, 165, 244) : buttonState_ == 2 ? RGB(221, 239, 253) : RGB(183, 207, 251));
+  XPFill(dc, b, FButtonState == 1 ? RGB(138, 165, 244) : FButtonState == 2 ? RGB(221, 239, 253) : RGB(183, 207, 251));
   XPLine(dc, b.left, b.top, b.left, b.bottom, XPFrameColor);
   // The face colour over the edge on the top and left of the text field.
   HPEN pen = CreatePen(PS_SOLID, 1, ColorToRGB(Color()));
@@ -78,10 +78,10 @@ void TXPComboBox::WndProc(TMessage &m) {
   }
   if (m.Msg == WM_LBUTTONDBLCLK) m.Msg = WM_LBUTTONDOWN;
   switch (m.Msg) {
-    case WM_LBUTTONDOWN: buttonState_ = 1; break;
+    case WM_LBUTTONDOWN: FButtonState = 1; break;
     case WM_LBUTTONUP: {
       int x = GET_X_LPARAM(m.LParam), y = GET_Y_LPARAM(m.LParam);
-      buttonState_ = x >= 0 && x < Width() && y >= 0 && y < Height() ? 2 : 0;
+      FButtonState = x >= 0 && x < Width() && y >= 0 && y < Height() ? 2 : 0;
       break;
     }
     case WM_MOUSEMOVE: OnMouseMove(UINT(m.WParam)); break;

@@ -18,8 +18,8 @@ class TXPComboBox : public TComboBox {
   static int32_t OSVersionCode;
 
   // 0 normal, 1 pressed, 2 hot.
-  int32_t ButtonState() const { return buttonState_; }
-  bool Hot() const { return hot_ != 0; }
+  int32_t ButtonState() const { return FButtonState; }
+  bool Hot() const { return FHot != 0; }
 
   void WndProc(TMessage &message) override;
 
@@ -31,8 +31,8 @@ class TXPComboBox : public TComboBox {
   void OnMouseLeave();
   void OnPaint(HDC dc);
 
-  int32_t hot_ = 0;
-  int32_t buttonState_ = 0;
+  int32_t FHot = 0;
+  int32_t FButtonState = 0;
 };
 
 namespace xpcombobox {

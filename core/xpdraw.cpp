@@ -48,7 +48,7 @@ void XPTrackMouseLeave(HWND hwnd) {
   TrackMouseEvent(&track);
 }
 
-bool TXPMouseFlags::MouseMove(HWND hwnd, UINT keys, int x, int y, int w, int h) {
+bool TXPMouseFlags::OnMouseMove(HWND hwnd, UINT keys, int x, int y, int w, int h) {
   bool held = (keys & MK_LBUTTON) != 0;
   bool inside = x >= 0 && x < w && y >= 0 && y < h;
   if (FHot == 0) {
@@ -69,19 +69,19 @@ bool TXPMouseFlags::MouseMove(HWND hwnd, UINT keys, int x, int y, int w, int h) 
   return false;
 }
 
-bool TXPMouseFlags::MouseLeave() {
+bool TXPMouseFlags::OnMouseLeave() {
   if (FHot != 1) return false;
   FHot = 0;
   FPressed = 0;
   return true;
 }
 
-bool TXPMouseFlags::LButtonDown() {
+bool TXPMouseFlags::OnLButtonDown() {
   FPressed = 1;
   return true;
 }
 
-bool TXPMouseFlags::LButtonUp() {
+bool TXPMouseFlags::OnLButtonUp() {
   FPressed = 0;
   return true;
 }
@@ -90,11 +90,11 @@ void TXPMouseFlags::Handle(HWND hwnd, const TMessage &m, int w, int h) {
   bool changed = false;
   switch (m.Msg) {
     case WM_MOUSEMOVE:
-      changed = MouseMove(hwnd, UINT(m.WParam), GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam), w, h);
+      changed = OnMouseMove(hwnd, UINT(m.WParam), GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam), w, h);
       break;
-    case WM_LBUTTONDOWN: changed = LButtonDown(); break;
-    case WM_LBUTTONUP: changed = LButtonUp(); break;
-    case WM_MOUSELEAVE: changed = MouseLeave(); break;
+    case WM_LBUTTONDOWN: changed = OnLButtonDown(); break;
+    case WM_LBUTTONUP: changed = OnLButtonUp(); break;
+    case WM_MOUSELEAVE: changed = OnMouseLeave(); break;
     default: return;
   }
   if (changed && IsWindow(hwnd)) XPRepaint(hwnd);

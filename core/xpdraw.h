@@ -61,10 +61,10 @@ struct TXPMouseFlags {
   int32_t FHot = 0;      // the pointer is over the control
   int32_t FPressed = 0;  // the left button went down here and the pointer stayed
   // (x, y) in client coordinates, (w, h) the control's size.
-  bool MouseMove(HWND hwnd, UINT keys, int x, int y, int w, int h);
-  bool MouseLeave();
-  bool LButtonDown();
-  bool LButtonUp();
+  bool OnMouseMove(HWND hwnd, UINT keys, int x, int y, int w, int h);
+  bool OnMouseLeave();
+  bool OnLButtonDown();
+  bool OnLButtonUp();
   // Runs the handler of a mouse message (after the base class saw it) and
   // repaints when the look changed.
   void Handle(HWND hwnd, const TMessage &message, int w, int h);

@@ -58,6 +58,19 @@ class TComboPopupList : public TCustomListBox {
   TCustomComboBox *combo_;
 };
 
+// The text field of a drop-down combo box: an edit without an edge of its
+// own, inside the box's edge.
+class TComboEdit : public TEdit {
+ public:
+  explicit TComboEdit(TComponent *owner) : TEdit(owner) {}
+
+ protected:
+  void CreateParams(TCreateParams &params) override {
+    TEdit::CreateParams(params);
+    params.ExStyle &= ~DWORD(WS_EX_CLIENTEDGE);
+  }
+};
+
 TCustomComboBox::TCustomComboBox(TComponent *owner)
     : TCustomControl(owner), items_(std::make_unique<TListStrings>(this)) {
   TabStop = true;
@@ -74,7 +87,7 @@ void TCustomComboBox::SetStyle(TComboBoxStyle style) {
   style_ = style;
   bool wantEdit = style == csDropDown || style == csSimple;
   if (wantEdit && !edit_) {
-    edit_ = new TEdit(this);
+    edit_ = new TComboEdit(this);
     edit_->SetParent(this);
     edit_->OnChange = [this](TObject *) {
       if (settingText_) return;

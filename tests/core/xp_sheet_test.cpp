@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <type_traits>
+#include <utility>
 
 #include "core/xpbutton.h"
 #include "core/xpcheckbox.h"
@@ -25,6 +26,23 @@
 namespace {
 
 using testing_support::PictureSheet;
+
+TEST(XPPalette, EachUnitRegistersItsClass) {
+  const std::pair<void (*)(), const char *> units[] = {
+      {xpbutton::Register, "TXPButton"},         {xppushradiobutton::Register, "TXPPushRadioButton"},
+      {xpcheckbox::Register, "TXPCheckBox"},     {xpradiobutton::Register, "TXPRadioButton"},
+      {xpedit::Register, "TXPEdit"},             {xppriceedit::Register, "TXPPriceEdit"},
+      {xpmemo::Register, "TXPMemo"},             {xprichedit::Register, "TXPRichEdit"},
+      {xplistbox::Register, "TXPListBox"},       {xpchecklistbox::Register, "TXPCheckListBox"},
+      {xptreeview::Register, "TXPTreeView"},     {xpcombobox::Register, "TXPComboBox"},
+      {xpdatetimepicker::Register, "TXPDateTimePicker"},
+  };
+  for (auto [reg, name] : units) {
+    reg();
+    EXPECT_TRUE(IsComponentRegistered("KV Controls", name)) << name;
+  }
+  EXPECT_FALSE(IsComponentRegistered("KV Controls", "TButton"));
+}
 
 TEST(XPSheet, EveryControlInItsStates) {
   testing_support::ViewHarness h;

@@ -6,10 +6,12 @@
 
 #include <QCursor>
 
+#include <initializer_list>
 #include <string>
 
 #include "platform/gdi.h"
 #include "platform/vcl/forms.h"
+#include "platform/vcl/imglist.h"
 #include "platform/vcl/stdctrls.h"
 #include "testing/view_harness.h"
 
@@ -42,6 +44,28 @@ inline COLORREF FramePixel(HWND hwnd, int x, int y) {
   COLORREF c = GetPixel(dc, x, y);
   ReleaseDC(hwnd, dc);
   return c;
+}
+
+// An image list of w x h pictures, each one colour.
+inline TImageList *SolidImages(int w, int h, std::initializer_list<COLORREF> colours) {
+  auto *images = new TImageList(nullptr);
+  images->SetSize(w, h);
+  for (COLORREF c : colours) {
+    HDC screen = GetDC(nullptr);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
+    ReleaseDC(nullptr, screen);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    RECT all{0, 0, w, h};
+    HBRUSH brush = CreateSolidBrush(c);
+    FillRect(dc, &all, brush);
+    DeleteObject(brush);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    images->Add(bitmap);
+    DeleteObject(bitmap);
+  }
+  return images;
 }
 
 struct Form {

@@ -216,24 +216,8 @@ TEST_F(XPButton, CaptionHookGetsTheInnerRectangle) {
 }
 
 TEST_F(XPButton, ImageListLookDrawsTheStatesImage) {
-  auto *images = new TImageList(nullptr);
-  images->SetSize(W, H);
   const COLORREF colours[] = {RGB(200, 0, 0), RGB(0, 200, 0), RGB(0, 0, 200), RGB(90, 90, 90)};
-  for (COLORREF c : colours) {
-    HDC screen = GetDC(nullptr);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, W, H);
-    ReleaseDC(nullptr, screen);
-    HDC dc = CreateCompatibleDC(nullptr);
-    HGDIOBJ old = SelectObject(dc, bitmap);
-    RECT all{0, 0, W, H};
-    HBRUSH brush = CreateSolidBrush(c);
-    FillRect(dc, &all, brush);
-    DeleteObject(brush);
-    SelectObject(dc, old);
-    DeleteDC(dc);
-    images->Add(bitmap);
-    DeleteObject(bitmap);
-  }
+  TImageList *images = xp_test::SolidImages(W, H, {colours[0], colours[1], colours[2], colours[3]});
   button->SetImages(images);
   button->SetImageHover(1);
   button->SetImageDown(2);
@@ -289,14 +273,6 @@ TEST_F(XPPushRadio, TheCheckedButtonLooksPressedWithoutAFocusRectangle) {
   EXPECT_FALSE(a->Checked());
   EXPECT_EQ(h.Pixel(a->Handle(), 10, 2), normalTop);
   EXPECT_EQ(h.Pixel(b->Handle(), 10, 2), pressedTop);
-}
-
-TEST(XPPalette, EachUnitRegistersItsClass) {
-  xpbutton::Register();
-  xppushradiobutton::Register();
-  EXPECT_TRUE(IsComponentRegistered("KV Controls", "TXPButton"));
-  EXPECT_TRUE(IsComponentRegistered("KV Controls", "TXPPushRadioButton"));
-  EXPECT_FALSE(IsComponentRegistered("KV Controls", "TButton"));
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "core/xpcheckbox.h"
 #include "core/xpradiobutton.h"
 #include "tests/core/xp_test_support.h"
@@ -108,6 +110,25 @@ TEST_F(XPCheck, ABoxThirteenHighSitsAtTheTop) {
   EXPECT_EQ(h.Pixel(w, 1, 0), kBoxBorder);
   EXPECT_EQ(h.Pixel(w, 13, 12), kBoxBorder);
   EXPECT_EQ(h.Pixel(w, 2, 1), Hex(0xDCDCD7));
+}
+
+TEST_F(XPCheck, ImageListLookTakesTheCheckedVariant) {
+  const COLORREF normal = RGB(200, 0, 0), checked = RGB(0, 200, 0), checkedHot = RGB(0, 0, 200), checkedOff = RGB(90, 90, 90);
+  std::unique_ptr<TImageList> images(xp_test::SolidImages(120, 17, {normal, checked, checkedHot, checkedOff}));
+  box->SetImages(images.get());
+  box->SetImageChecked(1);
+  box->SetImageCheckedHover(2);
+  box->SetImageCheckedDisable(3);
+  HWND w = box->Handle();
+  EXPECT_EQ(h.Pixel(w, 5, 5), normal);
+  box->SetChecked(true);
+  EXPECT_EQ(h.Pixel(w, 5, 5), checked);
+  xp_test::Hover(h, w, 5, 5);
+  EXPECT_EQ(h.Pixel(w, 5, 5), checkedHot);
+  xp_test::Leave(h, w);
+  box->SetEnabled(false);
+  EXPECT_EQ(h.Pixel(w, 5, 5), checkedOff);
+  box->SetImages(nullptr);
 }
 
 // ---- radio buttons ------------------------------------------------------------------------

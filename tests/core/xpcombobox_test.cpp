@@ -45,6 +45,8 @@ TEST_F(XPCombo, FlatFrameButtonAndArrow) {
   EXPECT_EQ(FramePixel(w, 119, 20), XPFrameColor);
   EXPECT_EQ(ButtonFace(), kNormal);
   EXPECT_EQ(h.Pixel(w, button.left, button.top + 3), XPFrameColor);
+  // The text field has no edge of its own inside the box's.
+  EXPECT_EQ(DWORD(GetWindowLongA(combo->Edit()->Handle(), GWL_EXSTYLE)) & WS_EX_CLIENTEDGE, 0u);
   // The face colour over the edge at the top and left of the text field.
   EXPECT_EQ(h.Pixel(w, 0, 5), RGB(255, 255, 255));
   EXPECT_EQ(h.Pixel(w, 5, 1), RGB(255, 255, 255));

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QTextBrowser>
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -75,6 +77,13 @@ TEST_F(XPFlat, EditsKeepTheirEdgeUnderTwoRings) {
     EXPECT_EQ(FramePixel(w, 1, 1), RGB(250, 250, 200));
     EXPECT_EQ(FramePixel(w, 118, 20), RGB(250, 250, 200));
   }
+}
+
+TEST_F(XPFlat, RichEditFramesOnce) {
+  // The window's border is the frame; the editor inside draws none.
+  auto *rich = Make<TXPRichEdit>();
+  ASSERT_NE(rich->Browser(), nullptr);
+  EXPECT_EQ(rich->Browser()->frameShape(), QFrame::NoFrame);
 }
 
 TEST_F(XPFlat, RichEditWithoutBorderStaysPlain) {
