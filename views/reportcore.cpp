@@ -9,6 +9,7 @@
 #include "market/blocks.h"
 #include "market/dataio5.h"
 #include "market/utildata.h"
+#include "platform/fileapi.h"
 #include "platform/profile.h"
 
 std::string HideCodeFile() { return std::string(UserDataPath) + "HideCode.ini"; }
@@ -133,14 +134,18 @@ bool TReportCore::BuildSortRequest(const BLOCK *block, ReportSortRequest *reques
 
 bool TReportCore::LoadSortAnswer(const BLOCK *block, const char *path) {
   if (!block || !block->members || !block->memberCount) return false;
-  FILE *file = std::fopen(path, "rb");
-  if (!file) return false;
+  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  auto read = [file](uint8_t *buffer, size_t size) {
+    DWORD got = 0;
+    return ReadFile(file, buffer, DWORD(size), &got, nullptr) && got == size;
+  };
   rowCount = std::min<int>(block->memberCount, kReportMaxRows);
   std::memcpy(rows, block->members, size_t(rowCount) * sizeof(REPORTROW));
   for (int i = 0; i < rowCount; ++i) rows[i].flashStamp = 0, rows[i].changedMask = 0;
   const int column = sortColumn;
   if (column == 0 || column == 1 || column == 9 || (column >= 30 && column <= 33)) {
-    std::fclose(file);
+    CloseHandle(file);
     return true;
   }
   const int size = column == 12 ? 15
@@ -152,7 +157,7 @@ bool TReportCore::LoadSortAnswer(const BLOCK *block, const char *path) {
   double index = 0;  // column 14: the change of the market's first instrument
   bool indexKnown = false;
   if (column == 14) {
-    if (std::fread(record, 1, 11, file) != 11) { /* the skipped record may be short */ }
+    read(record, 11);  // the leading record is skipped, whole or not
     const REALQUOTE *first = QuoteOf(rows[0].market, 0);
     if (first && first->prevClose) {
       indexKnown = true;
@@ -165,7 +170,7 @@ bool TReportCore::LoadSortAnswer(const BLOCK *block, const char *path) {
     if (column == 13) v = 1.0;
     if (column == 20 || column == 21 || column == 12) v = 0;
     if (column == 58) v = direction == 1 ? -1e15 : 1e15;
-    const bool whole = std::fread(record, 1, size_t(size), file) == size_t(size);
+    const bool whole = read(record, size_t(size));
     if (whole) {
       const double a = FloatAt(record, 3), b = size >= 11 ? FloatAt(record, 7) : 0, c = size >= 15 ? FloatAt(record, 11) : 0;
       const double p = a != 0 ? a : b;
@@ -231,12 +236,10 @@ bool TReportCore::LoadSortAnswer(const BLOCK *block, const char *path) {
           if (divisor != 0) v = a / divisor;
           break;
       }
-    } else if (column == 21) {
-      // A short record leaves the default and writes nothing.
     }
     values[k] = std::isfinite(v) ? v : fallback;
   }
-  std::fclose(file);
+  CloseHandle(file);
   SortRowsByValue(rows, values, rowCount, direction);
   if (block->kind < kBlockUser) RemoveHiddenCodes(block);
   return true;
