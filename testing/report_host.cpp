@@ -6,8 +6,7 @@
 namespace testing_support {
 
 RecordingFrameHost::RecordingFrameHost() {
-  window_ = trace_.Create(0);
-  previous_ = SetMainFrameHost(this);
+  mainWindow = trace_.Create(0);
   savedServices_ = ReportServices();
   ReportServices().hasRequestClient = [this] { return online; };
   ReportServices().notifyViews = [this](int code, uint32_t stock, intptr_t first, intptr_t second) {
@@ -17,8 +16,7 @@ RecordingFrameHost::RecordingFrameHost() {
 
 RecordingFrameHost::~RecordingFrameHost() {
   ReportServices() = savedServices_;
-  SetMainFrameHost(previous_);
-  if (window_) DestroyWindow(window_);
+  if (mainWindow) DestroyWindow(mainWindow);
 }
 
 COLORREF RecordingFrameHost::ThemeColor(int number) { return ViewColor(number); }

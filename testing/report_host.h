@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/vcl/forms.h"
+#include "testing/frame_host_recorder.h"
 #include "testing/message_trace.h"
 #include "views/report.h"
 #include "views/viewhost.h"
@@ -18,32 +19,24 @@ class TMultiViewMain;
 
 namespace testing_support {
 
-class RecordingFrameHost : public TMainFrameHost {
+// The views' recording main window with a window of its own that records
+// what the report posts to it, and the report services recorded beside it.
+class RecordingFrameHost : public FrameHostRecorder {
  public:
   RecordingFrameHost();
   ~RecordingFrameHost() override;
-  HWND MainWindow() override { return window_; }
-  bool SetOrderContract(uint32_t stockWord, int flag) override {
-    orderContracts.push_back(stockWord);
-    return true;
-  }
   COLORREF ThemeColor(int number) override;
-  void ReleasePeriodButtons() override { ++periodReleases; }
 
   // Messages posted or sent to the main window, of one number.
-  size_t Count(UINT message) const { return trace_.Count(message, window_); }
+  size_t Count(UINT message) const { return trace_.Count(message, mainWindow); }
   const std::vector<TracedMessage> &Messages() const { return trace_.Messages(); }
-  void Clear() { trace_.Clear(); }
+  void ClearMessages() { trace_.Clear(); }
 
-  std::vector<uint32_t> orderContracts;
-  std::vector<std::vector<intptr_t>> notices;  // {code, stock, first, second}
-  int periodReleases = 0;
-  bool online = false;
+  std::vector<std::vector<intptr_t>> notices;  // NotifyViews: {code, stock, first, second}
+  bool online = false;                         // a request client exists
 
  private:
   MessageTrace trace_;
-  HWND window_ = nullptr;
-  TMainFrameHost *previous_ = nullptr;
   TReportServices savedServices_;
 };
 

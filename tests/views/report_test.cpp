@@ -125,7 +125,7 @@ TEST_F(ReportTest, PagingKeysWrapAndKeepTheDistanceFromTheTop) {
   EXPECT_EQ(r->Grid()->Row(), 60);
   EXPECT_EQ(r->Core().RowStock(59).stock, 59);
   EXPECT_FALSE(TReport::ScrollBarTracking());  // the keys were released
-  EXPECT_FALSE(host_.orderContracts.empty());
+  EXPECT_FALSE(host_.Calls("SetOrderContract").empty());
 }
 
 TEST_F(ReportTest, TabKeysMoveTheSelectionEnterLoads) {
@@ -145,7 +145,7 @@ TEST_F(ReportTest, TabKeysMoveTheSelectionEnterLoads) {
   EXPECT_EQ(r->Core().rowCount, 4);
 
   // Enter on the loaded tab opens the row in a chart with the rows handed over.
-  host_.Clear();
+  host_.ClearMessages();
   Key(r, VK_RETURN);
   harness_.Pump();
   ASSERT_EQ(host_.Count(WM_MF_EVENT), 1u);
