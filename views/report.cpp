@@ -17,7 +17,9 @@
 #include "platform/menu.h"
 #include "platform/messages.h"
 #include "platform/msgbox.h"
+#include "platform/printer.h"
 #include "platform/profile.h"
+#include "platform/clock.h"
 #include "platform/winuser.h"
 #include "views/colschemes.h"
 #include "views/mvmain.h"
@@ -1339,4 +1341,88 @@ int TReport::AcceptDroppedStock(uint32_t fileNumber, int x, int y) {
 
 // ---- Printing ---------------------------------------------------------------------------
 
-void TReport::Print() {}
+void TReport::Print() {
+  TPrintDialog dialog;
+  if (!dialog.Execute()) return;
+  Invalidate();
+  Update();
+  const int w = ClientWidth(), h = ClientHeight();
+  HDC mem = CreateCompatibleDC(nullptr);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = std::max(w, 1);
+  info.bmiHeader.biHeight = -std::max(h, 1);
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void *bits = nullptr;
+  HBITMAP shot = mem ? CreateDIBSection(mem, &info, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr;
+  if (!shot || !bits || w <= 0 || h <= 0) {
+    if (shot) DeleteObject(shot);
+    if (mem) DeleteDC(mem);
+    MessageBoxA(Handle(), "资源不足，无法打印。  ", "提示", MB_ICONERROR | MB_TOPMOST);
+    return;
+  }
+  HGDIOBJ old = SelectObject(mem, shot);
+  PaintTo(mem, 0, 0);
+  TPrinter *printer = Printer();
+  try {
+    printer->BeginDoc();
+    const int pw = printer->PageWidth(), ph = printer->PageHeight();
+    const int mx = pw / 20, my = ph / 20;
+    const int aw = pw - 2 * mx, ah = ph - 2 * my;
+    HDC pdc = printer->Handle();
+    // A line with the year above the picture.
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char line[64];
+    std::snprintf(line, sizeof line, "%d年 行情报表", int(now.wYear));
+    HFONT font = CreateFontA(-48, 0, 0, 0, 400, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "宋体");
+    HGDIOBJ oldFont = SelectObject(pdc, font);
+    SetBkMode(pdc, TRANSPARENT);
+    SetTextColor(pdc, 0);
+    TextOutA(pdc, mx, my - 56, line, int(std::strlen(line)));
+    SelectObject(pdc, oldFont);
+    DeleteObject(font);
+
+    // Black and white: the report's background colours and unreadable pixels white.
+    const bool turn = w != h && pw != ph && ((pw > ph) != (w > h));
+    const COLORREF white[] = {ViewColor(17), ViewColor(34), ViewColor(63), ViewColor(64)};
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    const uint32_t *pixels = static_cast<const uint32_t *>(bits);
+    auto isWhite = [&](int x, int y) {
+      const uint32_t p = pixels[size_t(y) * size_t(w) + size_t(x)];
+      const COLORREF c = RGB(BYTE(p >> 16), BYTE(p >> 8), BYTE(p));
+      if (turn && c == face) return true;
+      return std::find(std::begin(white), std::end(white), c) != std::end(white);
+    };
+    const int iw = turn ? h : w, ih = turn ? w : h;
+    BITMAPINFO bw = info;
+    bw.bmiHeader.biWidth = iw;
+    bw.bmiHeader.biHeight = -ih;
+    void *bwBits = nullptr;
+    HBITMAP image = CreateDIBSection(mem, &bw, DIB_RGB_COLORS, &bwBits, nullptr, 0);
+    if (!image || !bwBits) throw EPrinter("no bitmap");
+    uint32_t *out = static_cast<uint32_t *>(bwBits);
+    for (int oy = 0; oy < ih; ++oy)
+      for (int ox = 0; ox < iw; ++ox) {
+        const int sx = turn ? oy : ox, sy = turn ? h - 1 - ox : oy;
+        out[size_t(oy) * size_t(iw) + size_t(ox)] = isWhite(sx, sy) ? 0xFFFFFFu : 0;
+      }
+    const double scale = std::min(double(aw) / iw, double(ah) / ih);
+    HDC src = CreateCompatibleDC(nullptr);
+    HGDIOBJ oldImage = SelectObject(src, image);
+    SetStretchBltMode(pdc, COLORONCOLOR);
+    const bool copied = StretchBlt(pdc, mx, my, int(iw * scale), int(ih * scale), src, 0, 0, iw, ih, SRCCOPY);
+    SelectObject(src, oldImage);
+    DeleteDC(src);
+    DeleteObject(image);
+    if (!copied) throw EPrinter("copy failed");
+    printer->EndDoc();
+  } catch (const EPrinter &) {
+    if (printer->Printing()) printer->Abort();
+    MessageBoxA(Handle(), "资源不足，无法打印。  ", "提示", MB_ICONERROR | MB_TOPMOST);
+  }
+  SelectObject(mem, old);
+  DeleteObject(shot);
+  DeleteDC(mem);
+}

@@ -14,6 +14,7 @@
 #include "platform/messages.h"
 #include "platform/winuser.h"
 #include "testing/msgbox_recorder.h"
+#include "testing/print_dialog_standin.h"
 #include "testing/report_host.h"
 #include "testing/report_world.h"
 #include "testing/view_harness.h"
@@ -307,6 +308,92 @@ TEST_F(ReportTest, TabsCloseLocateAndZoom) {
   EXPECT_EQ(r->m_attr.zoomStep, 10);
   r->Notify(15, 0, -1, 0);
   EXPECT_EQ(r->m_attr.zoomStep, 9);
+}
+
+}  // namespace
+
+namespace {
+
+// A dark theme as the terminal ships it, for the pictures a person looks at.
+void DarkTheme(COLORREF (&c)[64]) {
+  for (COLORREF &x : c) x = RGB(192, 192, 192);
+  auto set = [&](int nn, COLORREF v) { c[nn - 1] = v; };
+  set(1, RGB(0, 0, 0));
+  set(17, RGB(0, 0, 0));
+  set(18, RGB(192, 192, 192));
+  set(19, RGB(0, 230, 0));
+  set(20, RGB(230, 230, 230));
+  set(21, RGB(255, 60, 60));
+  set(22, RGB(200, 200, 200));
+  set(23, RGB(255, 255, 0));
+  set(25, RGB(0, 0, 200));
+  set(26, RGB(80, 0, 0));
+  set(34, RGB(40, 40, 40));
+  set(36, RGB(120, 255, 120));
+  set(37, RGB(255, 255, 255));
+  set(38, RGB(255, 160, 160));
+  set(39, RGB(255, 255, 255));
+  set(42, RGB(255, 255, 255));
+  set(47, RGB(255, 255, 0));
+  set(48, RGB(255, 255, 0));
+  set(49, RGB(0, 230, 230));
+  set(50, RGB(255, 128, 255));
+  set(63, RGB(16, 16, 24));
+  set(64, RGB(0, 0, 128));
+}
+
+TEST_F(ReportTest, PicturesOfTheReport) {
+  DarkTheme(world_.colors);
+  ViewDisplay().tabSet = RGB(30, 30, 30);
+  ViewDisplay().tabSetLight = RGB(90, 90, 90);
+  ViewDisplay().tabSetHot = RGB(200, 200, 255);
+  ViewDisplay().tabSetHotLight = RGB(255, 255, 255);
+  TReport *r = Open(700, 330);
+  testing_support::PictureSheet sheet(2);
+  HWND window = page_->Window()->Handle();
+  sheet.Add("normal", harness_.Render(window));
+
+  r->Notify(0, (2u << 16) | 4u, 0, kChangedLast | kChangedVolume | kChangedBid);
+  r->Notify(0, (4u << 16) | 4u, 0, kChangedAsk | kChangedLastVolume);
+  harness_.Pump();
+  sheet.Add("flashing cells", harness_.Render(window));
+
+  world_.Quote(4, 6).limitUp = world_.Quote(4, 6).last;
+  world_.Quote(4, 7).limitDown = world_.Quote(4, 7).low;
+  r->Grid()->Invalidate();
+  harness_.Pump();
+  sheet.Add("limit highlight", harness_.Render(window));
+
+  Key(r, VK_DOWN);
+  Key(r, VK_DOWN);
+  sheet.Add("selected row with its frame", harness_.Render(window));
+
+  r->TabSet()->Tabs.Put(1, "^大连");
+  r->TabSet()->Invalidate();
+  r->Grid()->SetColWidths(3, 18);
+  r->Grid()->Invalidate();
+  harness_.Pump();
+  sheet.Add("^ tab and *** cells", harness_.Render(window));
+
+  harness_.SavePng(sheet.Compose(), "report_sheet");
+}
+
+TEST_F(ReportTest, PrintsTheReportInBlackAndWhite) {
+  TReport *r = Open(640, 300);
+  const std::string pdf = world_.Box().Path("report.pdf");
+  {
+    PrintDialogStandIn cancelled("");
+    r->Print();
+    EXPECT_EQ(cancelled.Shown(), 1);
+  }
+  EXPECT_FALSE(world_.Box().Exists("report.pdf"));
+  {
+    PrintDialogStandIn dialog(pdf);  // a wide report on a portrait page: turned
+    r->Print();
+  }
+  ASSERT_TRUE(world_.Box().Exists("report.pdf"));
+  EXPECT_GT(world_.Box().Read("report.pdf").size(), 1000u);
+  EXPECT_TRUE(boxes_.Calls().empty());
 }
 
 }  // namespace
