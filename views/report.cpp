@@ -1191,11 +1191,11 @@ void TReport::TabsLButtonDown(int index, int offset) {
     if (IsServerGroupBlock(block)) LoadTab(index, true);
     return;
   }
+  // Away from the drop-down mark of a "^" tab the tab loads without the
+  // sub-block menu: with no tab selected first, the change opens no menu.
   const std::string caption = Tabs->Tabs.Get(index);
-  const bool plain = !caption.empty() && caption[0] == '^' && offset > 16;
-  if (plain) Tabs->SetTabIndex(-1);
-  const int before = Tabs->TabIndex();
-  if (LoadTab(index, !plain && before != -1 ? true : !plain)) Tabs->SetTabIndex(index);
+  if (!caption.empty() && caption[0] == '^' && offset > 16) Tabs->SetTabIndex(-1);
+  if (LoadTab(index, true)) Tabs->SetTabIndex(index);
 }
 
 // ---- Popup commands -----------------------------------------------------------------
