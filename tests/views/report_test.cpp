@@ -9,6 +9,7 @@
 
 #include "market/answer.h"
 #include "market/blocks.h"
+#include "market/reqqueue.h"
 #include "market/rights.h"
 #include "market/utildata.h"
 #include "platform/messages.h"
@@ -394,6 +395,87 @@ TEST_F(ReportTest, PrintsTheReportInBlackAndWhite) {
   ASSERT_TRUE(world_.Box().Exists("report.pdf"));
   EXPECT_GT(world_.Box().Read("report.pdf").size(), 1000u);
   EXPECT_TRUE(boxes_.Calls().empty());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ReportTest, ServerSortsAreAskedForOnlyOnline) {
+  ResetRequestQueue();
+  TReport *r = Open();
+  auto asked = [] { return RequestsQueued() + RequestsInFlight(); };
+  r->Core().sortColumn = 11;
+  r->SortRows(true);  // offline: the order stays
+  EXPECT_EQ(asked(), 0);
+  host_.online = true;
+  r->SortRows(true);
+  ASSERT_EQ(asked(), 1);
+  uint32_t tag = 0, value = 0;
+  EXPECT_EQ(FindPendingSortRequest(&tag, &value), 0);  // a file for the view
+  EXPECT_EQ(tag, r->m_requestTag);
+  EXPECT_EQ(value, uint32_t(r->RequestCounter()));
+  // The re-sort pulse asks again with a new request counter; 0, 1 and 9 never.
+  const int counter = r->RequestCounter();
+  r->Notify(8, 0, 1, 0);
+  EXPECT_EQ(r->RequestCounter(), counter + 1);
+  EXPECT_EQ(asked(), 2);
+  r->Core().sortColumn = 9;
+  r->Notify(8, 0, 1, 0);
+  EXPECT_EQ(asked(), 2);
+  ResetRequestQueue();
+}
+
+TEST_F(ReportTest, ShowBlockNoticesTheTabLimitAndDeletedBlocks) {
+  TReport *r = Open();
+  r->Notify(1, 0, world_.Block("中金")->blockId, 9);
+  EXPECT_EQ(r->TabCount(), 4);
+  EXPECT_STREQ(r->CurrentBlock()->name, "中金");
+  EXPECT_EQ(r->Core().sortColumn, 9);
+  EXPECT_EQ(Rows(r, 3), (std::vector<int>{2, 0, 1}));  // IF01 (kind 0), then 0401A 0401B
+
+  // Deleting the current block with other tabs closes its tab.
+  r->OnBlockDeleted(world_.Block("中金")->blockId);
+  EXPECT_EQ(r->TabCount(), 3);
+  // Deleting another tab's block drops that tab.
+  r->OnBlockDeleted(world_.Block("上海")->blockId);
+  EXPECT_EQ(r->TabCount(), 2);
+  r->N3Click();
+  ASSERT_EQ(r->TabCount(), 1);
+  // The only tab's block deleted: the first block of SysBlocks shows.
+  r->OnBlockDeleted(r->CurrentBlock()->blockId);
+  EXPECT_EQ(r->TabCount(), 1);
+  EXPECT_STREQ(r->CurrentBlock()->name, "大表");
+
+  // 64 tabs: showing another block is refused with a message.
+  for (int id = 2000; r->TabCount() < 64; ++id) r->OpenBlockTab(id, false);  // tabs of no block
+  EXPECT_EQ(r->TabCount(), 64);
+  EXPECT_FALSE(r->OpenBlockTab(world_.Block("自选一")->blockId, false));
+  r->Notify(1, 0, world_.Block("自选一")->blockId, 0);
+  ASSERT_EQ(boxes_.Calls().size(), 1u);
+  EXPECT_EQ(boxes_.Calls()[0].caption, "提示");
+}
+
+TEST_F(ReportTest, AddSelectedToBlockAndHideFromThePopup) {
+  TReport *r = Open();
+  BLOCK *mine = world_.Block("自选一");
+  Key(r, VK_DOWN);
+  r->AddSelectedToBlock(mine->blockId);
+  ASSERT_EQ(mine->memberCount, 3);
+  EXPECT_EQ(mine->members[2].stock, 1);
+  EXPECT_EQ(host_.notices.back(), (std::vector<intptr_t>{10, intptr_t(STKPTR(4, 0, 1).Word()), mine->blockId, 0}));
+  r->Notify(10, 0, mine->blockId, 0);  // another block: only its tab caption would change
+  EXPECT_STREQ(r->CurrentBlock()->name, "大表");
+
+  for (int i = 0; i < r->Popup()->Items()->Count(); ++i) {
+    TMenuItem *item = r->Popup()->Items()->Items(i);
+    if (item->Caption == "隐藏(&H)") item->OnClick(item);
+  }
+  EXPECT_EQ(r->Core().rowCount, 59);
+  EXPECT_NE(world_.Box().Read("user/HideCode.ini").find("B00001"), std::string::npos);
+  r->OpenBlockTab(mine->blockId, false);
+  r->OpenBlockTab(world_.Block("大表")->blockId, false);
+  EXPECT_EQ(r->Core().rowCount, 59);  // still hidden after a reload
 }
 
 }  // namespace
