@@ -479,3 +479,43 @@ TEST_F(ReportTest, AddSelectedToBlockAndHideFromThePopup) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ReportTest, MenuCaptionsShowTheHotKeys) {
+  ViewDisplay().hotKey = [](int command, uint32_t *flags, char keys[16]) {
+    if (command == 63) *flags = 1, std::strcpy(keys, "M");
+    if (command == 44) *flags = 0x20000 << 7;  // F8
+    return command == 63 || command == 44;
+  };
+  TReport *r = Open();
+  std::vector<std::string> captions;
+  for (int i = 0; i < r->Popup()->Items()->Count(); ++i) captions.push_back(r->Popup()->Items()->Items(i)->Caption);
+  EXPECT_NE(std::find(captions.begin(), captions.end(), "添加板块      CTRL+M"), captions.end());
+  EXPECT_NE(std::find(captions.begin(), captions.end(), "新闻资讯      F8"), captions.end());
+  EXPECT_NE(std::find(captions.begin(), captions.end(), "加入预警(&A)"), captions.end());  // no key
+  ViewDisplay().hotKey = nullptr;
+}
+
+TEST_F(ReportTest, APressOnTheSelectedRowHandsItToTheOrderPanelAndThePagePulsePages) {
+  TReport *r = Open();
+  host_.Clear();
+  const TRect cell = r->Grid()->CellRect(2, 1);
+  harness_.Click(r->Grid()->Handle(), cell.Left + 4, cell.Top + 4);
+  const auto calls = host_.Calls("SetOrderContract");
+  ASSERT_FALSE(calls.empty());
+  EXPECT_EQ(calls[0], "SetOrderContract " + std::to_string(r->m_attr.stock.Word()) + " 1");
+
+  const int v = r->Grid()->VisibleRowCount();
+  r->Notify(8, 0, 0, 0);  // the page pulse pages down
+  harness_.Pump();
+  EXPECT_EQ(r->Grid()->TopRow(), 1 + v);
+  r->SelectRow(60);
+  host_.ClearMessages();
+  r->Notify(8, 0, 0, 0);  // at the last row: back to the first
+  EXPECT_EQ(r->Grid()->Row(), 1);
+  harness_.Pump();
+  EXPECT_GE(host_.Count(WM_MF_REFRESH_SUBSCRIPTION), 1u);
+}
+
+}  // namespace
