@@ -22,6 +22,7 @@
 #include "views/reportpaint.h"
 
 struct BLOCK;
+class CReportViewDropTarget;
 
 // What the report asks of the main window beyond the pane host: empty
 // functions mean "not there" (offline, no dialog, no alarm engine).
@@ -160,7 +161,8 @@ class TReport : public TChildView {
   bool detached_ = false;  // draw-cell and top-left events detached while the selection moves
   int lastTop_ = 1;
   int lastLeft_ = 0;
-  POINT lastPress_{0, 0};  // the last left press on the grid: what a double click hits
+  POINT lastPress_{0, 0};
+  CReportViewDropTarget *dropTarget_ = nullptr;  // the last left press on the grid: what a double click hits
 
   TMsgDrawGrid *DrawGrid1 = nullptr;
   TPanel *ToolPanel = nullptr;

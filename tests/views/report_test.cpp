@@ -20,6 +20,7 @@
 #include "testing/report_world.h"
 #include "testing/view_harness.h"
 #include "views/colschemes.h"
+#include "views/dragdrop.h"
 #include "views/mvmain.h"
 
 using testing_support::RecordingFrameHost;
@@ -267,7 +268,9 @@ TEST_F(ReportTest, DroppingIntoAUserBlockMovesOrAdds) {
   char folder[MAX_PATH];
   ASSERT_TRUE(GetAppDataFolder(folder));
   auto handOver = [&](int number, const char *text) {
-    world_.Box().WriteText("appdata/" + std::to_string(number) + ".txt", text);
+    uint32_t written = 0;
+    ASSERT_TRUE(WriteHandOverFile(text, uint32_t(number), &written));
+    ASSERT_EQ(written, uint32_t(number));
   };
   const TRect first = r->Grid()->CellRect(2, 1);
   POINT p{first.Left + 5, first.Top + 5};
