@@ -522,3 +522,34 @@ TEST_F(ReportTest, APressOnTheSelectedRowHandsItToTheOrderPanelAndThePagePulsePa
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ReportTest, DraggingARowOntoAnotherMovesItInTheUserBlock) {
+  const std::string appData = world_.Box().Path("appdata");
+  setenv("XDG_DATA_HOME", appData.c_str(), 1);
+  CReportViewDropSource *source = new CReportViewDropSource;
+  GlobalDropSource() = source;
+  TReport *r = Open();
+  BLOCK *mine = world_.Block("自选一");
+  ASSERT_TRUE(r->OpenBlockTab(mine->blockId, false));
+  harness_.Pump();
+  HWND grid = r->Grid()->Handle();
+  const TRect first = r->Grid()->CellRect(2, 1), second = r->Grid()->CellRect(2, 2);
+  harness_.MouseDown(grid, first.Left + 4, first.Top + 4);  // SH 600000, the selected row
+  harness_.Soon([&] {
+    PostMessageA(grid, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(second.Left + 6, second.Top + 4));
+    PostMessageA(grid, WM_LBUTTONUP, 0, MAKELPARAM(second.Left + 6, second.Top + 4));
+  });
+  harness_.MouseMove(grid, first.Left + 20, first.Top + 4, MK_LBUTTON);
+  harness_.Pump();
+  ASSERT_EQ(mine->memberCount, 2);
+  EXPECT_EQ(mine->members[1].market, 0);  // 600000 moved below SZ 000001
+  EXPECT_EQ(mine->members[1].stock, 1);
+  EXPECT_EQ(r->Grid()->Row(), 2);
+  GlobalDropSource() = nullptr;
+  source->Release();
+  unsetenv("XDG_DATA_HOME");
+}
+
+}  // namespace
