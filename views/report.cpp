@@ -67,11 +67,6 @@ bool BlockHolds(const BLOCK *block, STKPTR stock) {
 
 }  // namespace
 
-TReportServices &ReportServices() {
-  static TReportServices services;
-  return services;
-}
-
 uint8_t &TReport::ScrollBarTracking() {
   static uint8_t tracking = 0;
   return tracking;
