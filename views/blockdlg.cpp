@@ -77,9 +77,9 @@ TListBox *MakeList(TForm *form, int x, int y, int w, int h) {
 TLabel *MakeLabel(TForm *form, const char *caption, int x, int y) {
   auto *l = new TLabel(form);
   l->SetParent(form);
+  l->AutoSize = false;
+  l->SetBounds(x, y, 60, 17);
   l->SetCaption(caption);
-  l->SetLeft(x);
-  l->SetTop(y);
   return l;
 }
 
