@@ -8,6 +8,7 @@
 
 #include "market/utildata.h"
 #include "platform/profile.h"
+#include "views/dlgtext.h"
 #include "views/reportcolumns.h"
 
 namespace {
@@ -15,18 +16,6 @@ namespace {
 const char *const kDefaultCaptions[kSchemeCount] = {"国内期货", "国内证券", "全球外汇", "全球指数",
                                                     "香港证券", "国外期货", "自选板块", "国内现货",
                                                     "大连套利", "股指期货", "沪深 300"};
-
-// Copies at most `limit` bytes of GBK text, never half a character.
-void CopyCut(char *field, size_t size, const std::string &text, size_t limit) {
-  size_t n = 0;
-  while (n < text.size()) {
-    size_t step = uint8_t(text[n]) >= 0x81 && n + 1 < text.size() ? 2 : 1;
-    if (n + step > limit || n + step > size - 1) break;
-    n += step;
-  }
-  std::memset(field, 0, size);
-  std::memcpy(field, text.data(), n);
-}
 
 // The whole text as a number, or the fallback.
 int NumberOr(const std::string &text, int fallback) {
@@ -173,7 +162,7 @@ TAdjTitle::TAdjTitle(TComponent *owner) : TForm(owner) {
     std::snprintf(section, sizeof section, "TableDef%d", n + 1);
     GetPrivateProfileStringA(section, "Name", "未命名", fallback, sizeof fallback, "..\\cfg\\setting.ini");
     GetPrivateProfileStringA(section, "Name", fallback, name, sizeof name, user.c_str());
-    CopyCut(s.name, sizeof s.name, name, 8);
+    CopyGbkCut(s.name, sizeof s.name, name, 8);
     s.count = 0;
     s.fixedCount = 0;
     if (ColumnSchemes) {
@@ -268,29 +257,17 @@ void TAdjTitle::Button4Click(TObject *) {
   }
 }
 
-namespace {
-
-void SwapEntries(ColumnScheme &s, TListBox *list, int a, int b) {
-  std::swap(s.ids[a], s.ids[b]);
-  std::swap(s.widths[a], s.widths[b]);
-  std::string ta = list->Items()->Get(a);
-  list->Items()->Put(a, list->Items()->Get(b));
-  list->Items()->Put(b, ta);
-  bool sa = list->Selected(a);
-  list->SetSelected(a, list->Selected(b));
-  list->SetSelected(b, sa);
+void TAdjTitle::SwapColumns(int a, int b) {
+  std::swap(current->ids[a], current->ids[b]);
+  std::swap(current->widths[a], current->widths[b]);
 }
 
-}  // namespace
-
 void TAdjTitle::Button7Click(TObject *) {
-  for (int i = 1; i < current->count && i < ListBox1->Count(); ++i)
-    if (ListBox1->Selected(i) && !ListBox1->Selected(i - 1)) SwapEntries(*current, ListBox1, i, i - 1);
+  MoveSelectedLines(ListBox1, current->count, true, [this](int a, int b) { SwapColumns(a, b); });
 }
 
 void TAdjTitle::Button8Click(TObject *) {
-  for (int i = std::min(current->count, ListBox1->Count()) - 2; i >= 0; --i)
-    if (ListBox1->Selected(i) && !ListBox1->Selected(i + 1)) SwapEntries(*current, ListBox1, i, i + 1);
+  MoveSelectedLines(ListBox1, current->count, false, [this](int a, int b) { SwapColumns(a, b); });
 }
 
 void TAdjTitle::ListBox1Click(TObject *) {
@@ -311,7 +288,7 @@ void TAdjTitle::Edit2Change(TObject *) { current->fixedCount = NumberOr(Edit2->T
 void TAdjTitle::Edit4Change(TObject *) {
   std::string text = Edit4->Text();
   if (text.empty()) return;
-  CopyCut(current->name, sizeof current->name, text, 8);
+  CopyGbkCut(current->name, sizeof current->name, text, 8);
   XPTabControl1->Tabs()->Put(TabIndexOfCurrent(), current->name);
 }
 

@@ -57,4 +57,5 @@ class TAdjTitle : public TForm {
 
  private:
   int TabIndexOfCurrent() const { return int(current - schemes); }
+  void SwapColumns(int a, int b);
 };

@@ -9,6 +9,7 @@
 #include "platform/msgbox.h"
 #include "platform/path.h"
 #include "platform/winuser.h"
+#include "views/dlgtext.h"
 
 BlockDialogHooks &BlockHooks() {
   static BlockDialogHooks hooks;
@@ -19,11 +20,9 @@ namespace {
 
 constexpr int kCandidateCapacity = 8192;
 
-std::string Field(const char *text, size_t size) { return std::string(text, strnlen(text, size)); }
-
 // A block's name as the list shows it: without a leading "^".
 std::string ListedName(const BLOCK &block) {
-  std::string name = Field(block.name, sizeof block.name);
+  std::string name = FieldText(block.name, sizeof block.name);
   return !name.empty() && name[0] == '^' ? name.substr(1) : name;
 }
 
@@ -42,18 +41,6 @@ bool IsPrefixNoCase(const char *field, size_t size, const std::string &text) {
     if (a != b) return false;
   }
   return true;
-}
-
-// Copies a GBK text into a fixed field without splitting a character.
-void CopyName(char *field, size_t size, const std::string &text) {
-  size_t n = 0;
-  while (n < text.size()) {
-    size_t step = uint8_t(text[n]) >= 0x81 && n + 1 < text.size() ? 2 : 1;
-    if (n + step > size - 1) break;
-    n += step;
-  }
-  std::memset(field, 0, size);
-  std::memcpy(field, text.data(), n);
 }
 
 TButton *MakeButton(TForm *form, const char *caption, int x, int y, int w = 75) {
@@ -81,34 +68,6 @@ TLabel *MakeLabel(TForm *form, const char *caption, int x, int y) {
   l->SetBounds(x, y, 60, 17);
   l->SetCaption(caption);
   return l;
-}
-
-// The block-move rule: each selected line whose neighbour in the moving
-// direction is not selected swaps with it, so a selected run moves one
-// place as a whole and stops at the end.
-template <class Swap>
-void MoveSelected(TListBox *list, bool up, Swap swap) {
-  int count = list->Count();
-  if (up) {
-    for (int i = 1; i < count; ++i)
-      if (list->Selected(i) && !list->Selected(i - 1)) swap(i, i - 1);
-  } else {
-    for (int i = count - 2; i >= 0; --i)
-      if (list->Selected(i) && !list->Selected(i + 1)) swap(i, i + 1);
-  }
-}
-
-void SwapLines(TListBox *list, int a, int b) {
-  TStrings *items = list->Items();
-  std::string ta = items->Get(a), tb = items->Get(b);
-  TObject *oa = items->GetObject(a), *ob = items->GetObject(b);
-  bool sa = list->Selected(a), sb = list->Selected(b);
-  items->Put(a, tb);
-  items->PutObject(a, ob);
-  items->Put(b, ta);
-  items->PutObject(b, oa);
-  list->SetSelected(a, sb);
-  list->SetSelected(b, sa);
 }
 
 }  // namespace
@@ -154,11 +113,11 @@ TModiBk::TModiBk(TComponent *owner) : TForm(owner) {
       auto *entry = reinterpret_cast<const STKINFO *>(list->Items()->GetObject(index));
       TCanvas *canvas = list->Canvas();
       if (!entry) return;
-      canvas->TextOut(rect.Left + 2, rect.Top + 1, Field(entry->code, sizeof entry->code));
-      canvas->TextOut(rect.Left + 64, rect.Top + 1, Field(entry->name, sizeof entry->name));
+      canvas->TextOut(rect.Left + 2, rect.Top + 1, FieldText(entry->code, sizeof entry->code));
+      canvas->TextOut(rect.Left + 64, rect.Top + 1, FieldText(entry->name, sizeof entry->name));
       if (columns > 2)
         if (const TMarketData *md = MarketAt(entry->market))
-          canvas->TextOut(rect.Left + 140, rect.Top + 1, Field(md->m_info.shortName, sizeof md->m_info.shortName));
+          canvas->TextOut(rect.Left + 140, rect.Top + 1, FieldText(md->m_info.shortName, sizeof md->m_info.shortName));
     };
   };
   ListBox1->OnDrawItem = drawMember(ListBox1, 2);
@@ -197,7 +156,7 @@ void TModiBk::LoadBlock(int blockId) {
   const BLOCK *source = blockId >= 0 ? FindBlockById(blockId) : nullptr;
   if (!source) {
     block.blockId = int16_t(BlockTable.blockCount);
-    CopyName(block.name, sizeof block.name, "新板块");
+    CopyGbkCut(block.name, sizeof block.name, "新板块", 15);
     block.kind = kBlockUser;
   } else {
     block = *source;
@@ -211,14 +170,14 @@ void TModiBk::LoadBlock(int blockId) {
 }
 
 void TModiBk::FormCreate(TObject *) {
-  Edit1->SetText(Field(block.name, sizeof block.name));
+  Edit1->SetText(FieldText(block.name, sizeof block.name));
   FillMembers();
   ComboBox1->Clear();
   comboMarkets_.clear();
   for (int m = 0; m < MarketTable.marketCount; ++m) {
     const BLOCK *marketBlock = FindBlockByKindIndex(kBlockMarket, m);
     if (!marketBlock) continue;
-    ComboBox1->Items()->Add(Field(marketBlock->name, sizeof marketBlock->name));
+    ComboBox1->Items()->Add(FieldText(marketBlock->name, sizeof marketBlock->name));
     comboMarkets_.push_back(m);
   }
   if (!comboMarkets_.empty()) {
@@ -234,7 +193,7 @@ void TModiBk::FillMembers(int selectMember) {
   for (size_t i = 0; i < members.size(); ++i) {
     const STKINFO *entry = EntryOf(members[i]);
     if (!entry) continue;
-    int line = ListBox1->Items()->Add(Field(entry->name, sizeof entry->name));
+    int line = ListBox1->Items()->Add(FieldText(entry->name, sizeof entry->name));
     ListBox1->Items()->PutObject(line, reinterpret_cast<TObject *>(const_cast<STKINFO *>(entry)));
     lines_.push_back(int(i));
     if (int(i) == selectMember) ListBox1->SetItemIndex(line);
@@ -246,7 +205,7 @@ void TModiBk::ShowCandidates() {
   ListBox2->Items()->BeginUpdate();
   ListBox2->Clear();
   for (CandidateRec &c : candidates_) {
-    int line = ListBox2->Items()->Add(Field(c.entry.name, sizeof c.entry.name));
+    int line = ListBox2->Items()->Add(FieldText(c.entry.name, sizeof c.entry.name));
     ListBox2->Items()->PutObject(line, reinterpret_cast<TObject *>(&c.entry));
   }
   ListBox2->Items()->EndUpdate();
@@ -303,7 +262,7 @@ bool TModiBk::AddMember(const BLOCKMEMBER &member) {
   BLOCKMEMBER copy = member;
   copy.kind = entry->kind;
   members.push_back(copy);
-  int line = ListBox1->Items()->Add(Field(entry->name, sizeof entry->name));
+  int line = ListBox1->Items()->Add(FieldText(entry->name, sizeof entry->name));
   ListBox1->Items()->PutObject(line, reinterpret_cast<TObject *>(const_cast<STKINFO *>(entry)));
   lines_.push_back(int(members.size()) - 1);
   return true;
@@ -339,16 +298,14 @@ void TModiBk::Button4Click(TObject *) {
 }
 
 void TModiBk::Button7Click(TObject *) {
-  MoveSelected(ListBox1, true, [this](int a, int b) {
+  MoveSelectedLines(ListBox1, int(lines_.size()), true, [this](int a, int b) {
     std::swap(members[size_t(lines_[size_t(a)])], members[size_t(lines_[size_t(b)])]);
-    SwapLines(ListBox1, a, b);
   });
 }
 
 void TModiBk::Button8Click(TObject *) {
-  MoveSelected(ListBox1, false, [this](int a, int b) {
+  MoveSelectedLines(ListBox1, int(lines_.size()), false, [this](int a, int b) {
     std::swap(members[size_t(lines_[size_t(a)])], members[size_t(lines_[size_t(b)])]);
-    SwapLines(ListBox1, a, b);
   });
 }
 
@@ -357,14 +314,14 @@ void TModiBk::Button5Click(TObject *) {
     MessageBoxA(Handle(), "请先选择商品。  ", "警告", MB_ICONWARNING | MB_TOPMOST);
     return;
   }
-  CopyName(block.name, sizeof block.name, Edit1->Text());
+  CopyGbkCut(block.name, sizeof block.name, Edit1->Text(), 15);
   block.memberCount = uint16_t(members.size());
   for (size_t i = 0; i < members.size(); ++i) members[i].position = uint16_t(i);
-  std::string name = Field(block.name, sizeof block.name);
+  std::string name = FieldText(block.name, sizeof block.name);
   for (int i = 0; i < BlockTable.blockCount; ++i) {
     const BLOCK &other = BlockTable.blocks[i];
     if (!other.inUse || other.blockId == block.blockId) continue;
-    if (platform::EqualNoCase(Field(other.name, sizeof other.name), name)) {
+    if (platform::EqualNoCase(FieldText(other.name, sizeof other.name), name)) {
       char text[128];
       std::snprintf(text, sizeof text, "板块“%s”已存在，请使用其它的板块名称。  ", name.c_str());
       MessageBoxA(Handle(), text, "警告", MB_ICONWARNING | MB_TOPMOST);

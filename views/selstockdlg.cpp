@@ -6,10 +6,9 @@
 
 #include "market/blocks.h"
 #include "market/dataio5.h"
+#include "views/dlgtext.h"
 
 namespace {
-
-std::string Field(const char *text, size_t size) { return std::string(text, strnlen(text, size)); }
 
 // Tree nodes carry their block's id.
 void *NodeData(const BLOCK &block) { return reinterpret_cast<void *>(intptr_t(block.blockId) + 1); }
@@ -68,12 +67,12 @@ TSelStockDlg::TSelStockDlg(TComponent *owner, int market, int mode) : TForm(owne
     if (!md || !md->m_stocks || m.stock >= md->m_loadedCount) return;
     const STKINFO &entry = md->m_stocks[m.stock];
     TCanvas *canvas = ListBox1->Canvas();
-    canvas->TextOut(rect.Left + 2, rect.Top + 2, Field(entry.code, sizeof entry.code));
-    canvas->TextOut(rect.Left + 70, rect.Top + 2, Field(entry.name, sizeof entry.name));
-    canvas->TextOut(rect.Left + 160, rect.Top + 2, Field(md->m_info.shortName, sizeof md->m_info.shortName));
+    canvas->TextOut(rect.Left + 2, rect.Top + 2, FieldText(entry.code, sizeof entry.code));
+    canvas->TextOut(rect.Left + 70, rect.Top + 2, FieldText(entry.name, sizeof entry.name));
+    canvas->TextOut(rect.Left + 160, rect.Top + 2, FieldText(md->m_info.shortName, sizeof md->m_info.shortName));
     if (entry.kind < md->m_info.kindCount && entry.kind < kMaxStockKinds)
       canvas->TextOut(rect.Left + 210, rect.Top + 2,
-                      Field(md->m_info.kinds[entry.kind].name, sizeof md->m_info.kinds[entry.kind].name));
+                      FieldText(md->m_info.kinds[entry.kind].name, sizeof md->m_info.kinds[entry.kind].name));
   };
 
   Panel3 = MakePanel(this, "坐标:", 316);
@@ -139,12 +138,12 @@ void TSelStockDlg::FillContractTree(int market) {
   for (int i = 0; i < MarketTable.marketCount; ++i) {
     BLOCK *marketBlock = FindBlockByKindIndex(kBlockMarket, i);
     if (!marketBlock) continue;
-    TTreeNode *node = XPTreeView1->Items()->Add(nullptr, Field(marketBlock->name, sizeof marketBlock->name));
+    TTreeNode *node = XPTreeView1->Items()->Add(nullptr, FieldText(marketBlock->name, sizeof marketBlock->name));
     node->Data = NodeData(*marketBlock);
     for (int b = 0; b < BlockTable.blockCount; ++b) {
       const BLOCK &kind = BlockTable.blocks[b];
       if (kind.inUse && kind.kind == kBlockStockKind && kind.market == i)
-        XPTreeView1->Items()->AddChild(node, Field(kind.name, sizeof kind.name))->Data = NodeData(kind);
+        XPTreeView1->Items()->AddChild(node, FieldText(kind.name, sizeof kind.name))->Data = NodeData(kind);
     }
     if (i == market) preselected = node;
   }
@@ -152,7 +151,7 @@ void TSelStockDlg::FillContractTree(int market) {
     for (int b = 0; b < BlockTable.blockCount; ++b) {
       const BLOCK &block = BlockTable.blocks[b];
       if (!block.inUse || block.kind != kind || (kind == kBlockShared && block.name[0] == '^')) continue;
-      XPTreeView1->Items()->Add(nullptr, Field(block.name, sizeof block.name))->Data = NodeData(block);
+      XPTreeView1->Items()->Add(nullptr, FieldText(block.name, sizeof block.name))->Data = NodeData(block);
     }
   if (preselected) XPTreeView1->SetSelected(preselected);
 }
@@ -164,7 +163,7 @@ void TSelStockDlg::XPTreeView1Change(TObject *, TTreeNode *node) {
   if (!block || !block->members) return;
   for (int i = 0; i < block->memberCount; ++i) {
     const STKINFO *entry = GetStockInfo(STKPTR(block->members[i].market, 0, block->members[i].stock));
-    ListBox1->Items()->Add(entry ? Field(entry->name, sizeof entry->name) : std::string());
+    ListBox1->Items()->Add(entry ? FieldText(entry->name, sizeof entry->name) : std::string());
   }
   if (ListBox1->Count() > 0) {
     ListBox1->SetItemIndex(0);

@@ -5,13 +5,12 @@
 
 #include "formula/kvindex.h"
 #include "platform/winuser.h"
+#include "views/dlgtext.h"
 
 namespace {
 
 constexpr int kRowHeight = 18;
 constexpr int kVisibleRows = 10;
-
-std::string Field(const char *text, size_t size) { return std::string(text, strnlen(text, size)); }
 
 }  // namespace
 
@@ -167,18 +166,18 @@ void TSmartKB::DrawGrid1DrawCell(TObject *, int col, int row, TRect rect, TGridD
   switch (r.group) {
     case kWizardCommand:
       if (const HOTKEYDEF *keys = sources ? sources->HotKeys() : nullptr)
-        text = col == 0 ? Field(keys[r.value].keys, 16) : Field(keys[r.value].name, 16);
+        text = col == 0 ? FieldText(keys[r.value].keys, 16) : FieldText(keys[r.value].name, 16);
       if (col == 1) colour = TColor(RGB(255, 0, 0));
       break;
     case kWizardStock: {
       const STKINFO &s = search_->Stock(r.value);
-      text = col == 0 ? Field(s.code, sizeof s.code) : Field(s.name, sizeof s.name);
+      text = col == 0 ? FieldText(s.code, sizeof s.code) : FieldText(s.name, sizeof s.name);
       if (col == 1) colour = TColor(RGB(0, 0, 255));
       break;
     }
     case kWizardIndicator:
       if (const CKvIndex *f = sources ? sources->FormulaAt(r.value) : nullptr)
-        text = col == 0 ? Field(f->name, sizeof f->name) : Field(f->description, sizeof f->description);
+        text = col == 0 ? FieldText(f->name, sizeof f->name) : FieldText(f->description, sizeof f->description);
       if (col == 1) colour = TColor(RGB(0, 128, 0));
       break;
     case kWizardPage:

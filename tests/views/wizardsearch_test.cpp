@@ -10,7 +10,10 @@
 #include <vector>
 
 #include "formula/kvindex.h"
+#include "formula/kvindexlib.h"
 #include "tests/views/wizard_fixture.h"
+#include "views/pagefile.h"
+#include "views/wizardsources.h"
 
 namespace {
 
@@ -217,6 +220,40 @@ TEST_F(WizardSearchTest, RowTableStopsAt1024) {
   EXPECT_EQ(search_->RowCount(), kWizardMaxRows);
   EXPECT_EQ(search_->Row(kWizardMaxRows - 1).group, kWizardIndicator);
   EXPECT_EQ(search_->Row(kWizardMaxRows - 1).value, kWizardMaxRows - 1);
+}
+
+}  // namespace
+
+namespace {
+
+// The library numbers its formulas group after group; the wizard's
+// reading in order and at random gives the same formulas.
+TEST(WizardLibrarySources, NumbersFormulasAsTheLibraryAndReadsThePageTable) {
+  CKvIndexManager library;
+  const char *groups[3][3] = {{"MA", "EMA", nullptr}, {nullptr}, {"KDJ", "RSI", "WR"}};
+  for (auto &names : groups) {
+    auto *group = new CKvIndexGroup("g");
+    for (const char *name : names) {
+      if (!name) break;
+      auto *formula = new CKvIndex();
+      std::snprintf(formula->name, sizeof formula->name, "%s", name);
+      group->Add(formula);
+    }
+    library.AddGroup(group);
+  }
+  TWizardLibrarySources sources(&library, nullptr);
+  ASSERT_EQ(sources.FormulaCount(), 5);
+  for (int n : {0, 1, 2, 3, 4, 2, 0, 4, 5, 3})
+    EXPECT_EQ(sources.FormulaAt(n), library.GetIndexAt(uint32_t(n))) << n;
+
+  PageTableData saved = PageTable();
+  PageTable().count = 2;
+  std::snprintf(PageTable().entries[1].name, kPageNameSize, "第二页");
+  std::snprintf(PageTable().entries[1].path, kPagePathSize, "kvpage1.ppg");
+  EXPECT_EQ(sources.PageCount(), 2);
+  EXPECT_STREQ(sources.PageName(1), "第二页");
+  EXPECT_STREQ(sources.PagePath(2), "");
+  PageTable() = saved;
 }
 
 }  // namespace
