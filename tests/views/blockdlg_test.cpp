@@ -184,6 +184,14 @@ TEST_F(BlockDialogTest, CodeFilterFindsByCodeNameAndPinyinAndEnterAddsTheOnlyOne
   EXPECT_EQ(editor.accepted, 0);
 }
 
+TEST_F(BlockDialogTest, AFullBlockTakesNoMore) {
+  TModiBk editor(nullptr);
+  editor.LoadBlock(-1);
+  editor.members.assign(kMaxBlockMembers, BLOCKMEMBER{1, 1, 1, 0, 0, 0});
+  EXPECT_FALSE(editor.AddMember(editor.Candidate(0)));
+  EXPECT_EQ(editor.members.size(), size_t(kMaxBlockMembers));
+}
+
 TEST_F(BlockDialogTest, Pictures) {
   TEdtBlk dialog(nullptr, 1, 0, 0);
   dialog.Show();
