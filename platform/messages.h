@@ -49,6 +49,13 @@ constexpr UINT WM_STOCK_DATA = 2624;
 // ask for the extended name table).
 constexpr UINT WM_CODE_TABLE_PROGRESS = 2625;
 
+// ---- trading -----------------------------------------------------------------
+// Posted by the trading plug-in to the window and number the terminal gave
+// its login (the terminal gives its main window and this number): wParam low
+// 16 bits the notification code, bit 18 the text flag, lParam a value or a
+// result block the receiver returns to the plug-in.
+constexpr UINT WM_TRADE_NOTIFY = 2566;
+
 // ---- the login dialog --------------------------------------------------------
 // These are sent, so the sender waits until the dialog has handled them.
 // wParam 0, lParam an error code or 0.
@@ -74,7 +81,7 @@ inline constexpr UINT kPrivateMessages[] = {
     WM_START_SERVICE_CLIENT, WM_SERVER_TEXT,       WM_NEWS_ARRIVED,         WM_AGENT_UPDATE,
     WM_STOCK_DATA,           WM_CODE_TABLE_PROGRESS, WM_LOGIN_FAILED,       WM_LOGIN_MARKET_SYNC,
     WM_LOGIN_DONE,           WM_LOGIN_FIND_SERVER, WM_LOGIN_CONNECT_SERVER, WM_LOGIN_CHECK_VERSION,
-    WM_LOGIN_UPDATE_STEP,
+    WM_LOGIN_UPDATE_STEP,    WM_TRADE_NOTIFY,
 };
 
 template <size_t N>
