@@ -181,7 +181,6 @@ TEST_F(SessionTest, ALogoutLeavesAStuckWorkerItsSessionAndALaterLoginWorks) {
       clock.Advance(500);
       waited += 500;
       std::this_thread::yield();
-      if (waited > 60000) break;
     }
     logout.join();
     EXPECT_GE(waited, 10000u);
