@@ -84,6 +84,10 @@ constexpr UINT WM_VIEW_PERIOD_MENU = 2554;
 // have changed.
 constexpr UINT WM_MF_REFRESH_SUBSCRIPTION = 2626;
 
+// To a news view: wParam the news type, lParam the news id of an item to
+// show (the real-time message pop-up's news mode).
+constexpr UINT WM_NEWS_SHOW_ITEM = 0x0400 + 1;  // WM_USER + 1
+
 // ---- the login dialog --------------------------------------------------------
 // These are sent, so the sender waits until the dialog has handled them.
 // wParam 0, lParam an error code or 0.
@@ -115,7 +119,7 @@ inline constexpr UINT kPrivateMessages[] = {
     WM_MVM_SHOW_KLINE,       WM_MVM_SHOW_TEXT,     WM_MVM_SHOW_NEWS,        WM_MVM_SHOW_WEB,
     WM_MVM_BACK,             WM_MVC_LAYOUT_DONE,   WM_MVM_STEP_BACK,        WM_MVM_STEP_FORWARD,
     WM_DROP_STOCKS,          WM_VIEW_TOGGLE_INFO,  WM_VIEW_PERIOD_MENU,     WM_MF_REFRESH_SUBSCRIPTION,
-    WM_REPORT_SORT_COLUMN,
+    WM_REPORT_SORT_COLUMN,   WM_NEWS_SHOW_ITEM,
 };
 
 template <size_t N>
