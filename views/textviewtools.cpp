@@ -10,6 +10,7 @@
 #include "market/answer.h"
 #include "market/calendar.h"
 #include "market/datafile.h"
+#include "market/dataio5.h"
 #include "platform/clock.h"
 #include "platform/fileapi.h"
 #include "platform/msgbox.h"
@@ -289,4 +290,24 @@ bool TDoubleClickTimer::Click(uint32_t now) {
   armed_ = true;
   last_ = now;
   return false;
+}
+
+// ---- Information index ----------------------------------------------------------------------
+
+InfoIndexEntry ParseInfoEntry(const uint8_t *e) {
+  InfoIndexEntry r;
+  std::memcpy(&r.date, e + 3, 4);
+  std::memcpy(&r.time, e + 7, 4);
+  std::memcpy(r.title, e + 11, 64);
+  std::memcpy(r.fileName, e + 75, 80);
+  std::memcpy(&r.offset, e + 155, 4);
+  std::memcpy(&r.length, e + 159, 4);
+  return r;
+}
+
+bool InfoFilePaths(STKPTR stock, int kind, char *indexPath, char *textPath, int size) {
+  const TMarketData *md = MarketAt(stock.market);
+  if (!md || stock.IsNone()) return false;
+  return CacheFilePath(md, stock.stock, kCacheInfoIndex, indexPath, size, uint32_t(kind)) &&
+         CacheFilePath(md, stock.stock, kCacheInfoText, textPath, size, uint32_t(kind));
 }

@@ -12,6 +12,7 @@
 
 #include "platform/vcl/dialogs.h"
 #include "platform/vcl/menus.h"
+#include "market/marketrecords.h"
 #include "platform/vcl/richview.h"
 
 class TMultiViewChild;
@@ -95,3 +96,18 @@ class TDoubleClickTimer {
   uint32_t last_ = 0;
   bool armed_ = false;
 };
+
+// One 256-byte entry of an instrument's information index.
+struct InfoIndexEntry {
+  uint32_t date = 0;  // decimal YYYYMMDD
+  uint32_t time = 0;  // decimal HHMMSS
+  char title[65] = {};
+  char fileName[81] = {};
+  uint32_t offset = 0;  // 0xFFFFFFFF: the whole text file
+  uint32_t length = 0;
+};
+constexpr int kInfoEntrySize = 256;
+InfoIndexEntry ParseInfoEntry(const uint8_t *entry);
+// The index and text files of an instrument's information of a kind
+// ("base\<code><kind>.idx" and ".txt"); false for an unknown instrument.
+bool InfoFilePaths(STKPTR stock, int kind, char *indexPath, char *textPath, int size);
