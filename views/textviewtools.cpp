@@ -212,19 +212,6 @@ int PrintListLines(const std::vector<std::string> &lines) {
 
 // ---- Text files ------------------------------------------------------------------------------
 
-bool ReadWholeFile(const char *path, std::string *text) {
-  text->clear();
-  const int32_t file = FileOpen(path, "rb");
-  if (file < 0) return false;
-  const int32_t size = FileSize(file);
-  if (size > 0) {
-    text->resize(size_t(size));
-    text->resize(size_t(std::max(FileRead(file, text->data(), 1, size), 0)));
-  }
-  FileClose(file);
-  return true;
-}
-
 bool ReadTextRange(const char *path, uint32_t offset, uint32_t length, std::string *text) {
   text->clear();
   const int32_t in = FileOpen(path, "rb");

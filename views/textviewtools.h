@@ -14,6 +14,7 @@
 #include "platform/vcl/menus.h"
 #include "market/marketrecords.h"
 #include "platform/vcl/richview.h"
+#include "views/pagefile.h"  // ReadWholeFile
 
 class TMultiViewChild;
 
@@ -74,8 +75,6 @@ std::vector<std::string> RichLines(TRichEdit *edit);
 bool ReadTextRange(const char *path, uint32_t offset, uint32_t length, std::string *text);
 // A range counts as downloaded when it has bytes and its first is not NUL.
 inline bool TextRangePresent(const std::string &text) { return !text.empty() && text[0] != '\0'; }
-// The whole of a text file; false when it cannot be read.
-bool ReadWholeFile(const char *path, std::string *text);
 
 // The server's date-time word (bits 0-19 a decimal date ending in MMDD,
 // bits 20-31 the decimal time HHMM of market 0) moved to local time.
