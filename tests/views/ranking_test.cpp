@@ -65,6 +65,15 @@ class RankingChainTest : public testing::Test {
  protected:
   RankingChainTest() {
     for (int i = 0; i < kViewColorCount; ++i) colors_[i] = RGB(BYTE(i * 4), BYTE(200 - i * 3), BYTE(60 + i * 2));
+    // A dark theme with the ranking's colours far apart, for the picture.
+    colors_[0] = RGB(0, 0, 0);
+    colors_[16] = RGB(16, 16, 24);     // panel
+    colors_[18] = RGB(0, 200, 0);      // down
+    colors_[19] = RGB(230, 230, 230);  // equal
+    colors_[20] = RGB(255, 60, 60);    // up
+    colors_[25] = RGB(255, 255, 0);    // selection
+    colors_[46] = RGB(200, 200, 120);  // names
+    colors_[47] = RGB(120, 120, 160);  // no value
     for (VIEWFONTDEF &f : fonts_) f = VIEWFONTDEF{0, "宋体", 12};
     saved_ = ViewDisplay();
     ViewDisplay().colors = colors_;
