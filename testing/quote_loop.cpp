@@ -76,6 +76,7 @@ QuoteLoop::~QuoteLoop() {
   QuoteClientHooks() = TQuoteClientHooks{};
   CacheRequests() = CacheRequestHooks{};
   ClearRights();
+  TimeZoneTable = SessionTimeTable{};
   active = nullptr;
 }
 

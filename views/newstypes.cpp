@@ -24,11 +24,36 @@ void WriteNewsFilter(const NewsTypeFilter &f) {
   WritePrivateProfileStringA("NEWSTYPE", "Filter", text, kNewsTypeIni);
 }
 
+namespace {
+
+// The longest head of text[0, n) of at most limit bytes that ends on a
+// whole GBK character.
+int WholeCharacters(const char *text, int n, int limit) {
+  int at = 0;
+  while (at < n) {
+    const int width = uint8_t(text[at]) >= 0x81 && at + 1 < n ? 2 : 1;
+    if (at + width > limit) break;
+    at += width;
+  }
+  return at;
+}
+
+// A setting's value cut to size - 1 bytes on a whole character.
+void ReadName(const char *section, const char *key, char *out, int size) {
+  char value[256] = {};
+  GetPrivateProfileStringA(section, key, "", value, sizeof value, kNewsTypeIni);
+  const int n = WholeCharacters(value, int(strnlen(value, sizeof value)), size - 1);
+  std::memcpy(out, value, size_t(n));
+  out[n] = '\0';
+}
+
+}  // namespace
+
 int NextCsvField(char *destination, int capacity, const char *text) {
   int n = 0;
   while (text[n] && text[n] != ',') ++n;
   if (capacity > 0) {
-    const int copied = std::min(n, capacity - 1);
+    const int copied = WholeCharacters(text, n, capacity - 1);
     std::memcpy(destination, text, size_t(copied));
     destination[copied] = '\0';
   }
@@ -64,7 +89,7 @@ bool ReadNewsType(cls_msg_search *record, int id) {
   record->typeId = uint8_t(id);
   char key[16];
   std::snprintf(key, sizeof key, "ID%d", id);
-  GetPrivateProfileStringA("NEWSTYPE", key, "", record->name, sizeof record->name, kNewsTypeIni);
+  ReadName("NEWSTYPE", key, record->name, sizeof record->name);
   if (!record->name[0]) return false;
   for (int m = 0; m < kMaxNewsBranches; ++m)
     if (!ReadNewsBranch(&record->branches[m], id, m + 1)) {
@@ -221,17 +246,19 @@ void TSelNewsTypes::ListBox2DblClick() {
   ListBox1->SetItemIndex(keep1 >= 0 ? keep1 : 0);
 }
 
+bool ApplyNewsTypeChoice(int result, const TNewsTypeChoice &choice) {
+  if (result != 1 || !choice.changed) return false;
+  WriteNewsFilter(choice.Filter());
+  LoadNewsTypeTable();
+  return true;
+}
+
 bool ChooseNewsTypes(TComponent *owner) {
   ViewPauseKeyHook(true);
   auto *dialog = new TSelNewsTypes(owner);
   const int result = dialog->ShowModal();
-  bool written = false;
-  if (result == 1 && dialog->Choice().changed) {
-    WriteNewsFilter(dialog->Choice().Filter());
-    written = true;
-  }
+  const bool written = ApplyNewsTypeChoice(result, dialog->Choice());
   ViewPauseKeyHook(false);
   delete dialog;
-  if (written) LoadNewsTypeTable();
   return written;
 }

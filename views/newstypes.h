@@ -44,7 +44,7 @@ NewsTypeFilter ReadNewsFilter();
 void WriteNewsFilter(const NewsTypeFilter &filter);
 
 // Copies text up to the next comma or its end, at most capacity - 1
-// bytes, NUL-terminated; returns the field's length plus one when a comma
+// bytes (never half a character), NUL-terminated; returns the field's length plus one when a comma
 // follows, else the field's length.
 int NextCsvField(char *destination, int capacity, const char *text);
 // "ID%d_BRANCH%d" into entry; true when the branch has a name and at least
@@ -110,6 +110,9 @@ class TSelNewsTypes : public TForm {
   TNewsTypeChoice choice_;
 };
 
+// What an answer of the chooser does: OK with a change writes the chosen
+// types as "Filter" and reloads the type table. True when written.
+bool ApplyNewsTypeChoice(int result, const TNewsTypeChoice &choice);
 // Shows the chooser modally with the key hook paused; on OK with a change
 // writes the new filter and reloads the type table. True when the filter
 // was written.
