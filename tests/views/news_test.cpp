@@ -55,6 +55,14 @@ class NewsTest : public testing::Test {
  protected:
   NewsTest() {
     TimeZoneTable = SessionTimeTable{};
+    // Text colours far from the background, for the pictures.
+    world_.colors[26] = RGB(0, 0, 40);       // background
+    world_.colors[27] = RGB(230, 230, 200);  // list text
+    world_.colors[45] = RGB(255, 255, 255);  // body text
+    world_.colors[56] = RGB(40, 80, 160);
+    world_.colors[57] = RGB(255, 255, 255);
+    world_.colors[58] = RGB(255, 220, 0);
+    world_.colors[59] = RGB(160, 200, 255);
     WriteNtl({Rec(101, 1, 113, 930, "铜价上涨"), Rec(102, 2, 113, 1015, "股市收盘"),
               Rec(103, 1, 114, 900, "铝价回落", true), Rec(104, 1, 115, 1330, "沪铜新高"),
               Rec(105, 2, 115, 1400, "央行公告")});
