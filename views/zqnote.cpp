@@ -82,7 +82,6 @@ TZQNote::TZQNote(TMultiViewMain *page, const VIEW_ATTR_13 *record, MVCDATA_12 *v
     r->SetCaption(caption);
     r->Tag = tag;
     r->SetBounds(x, 4, 90, 18);
-    r->OnClick = [this, tag](TObject *) { RadioClick(tag); };
     return r;
   };
   RadioButton1 = radio("上海信息", 0, 8);
@@ -140,6 +139,9 @@ TZQNote::TZQNote(TMultiViewMain *page, const VIEW_ATTR_13 *record, MVCDATA_12 *v
   AddLinkMenuItem(PopupMenu2, this, false);
   RichEdit1->PopupMenu = PopupMenu2;
 
+  // Clicks count from here on: checking a button above is no click.
+  RadioButton1->OnClick = [this](TObject *) { RadioClick(0); };
+  RadioButton2->OnClick = [this](TObject *) { RadioClick(2); };
   if (m_cmdBox) {
     m_cmdBox->UpdateColors();
     m_cmdBox->m_background = 0x840000;
@@ -249,7 +251,12 @@ int TZQNote::Notify(int code, uint32_t, intptr_t firstExtra, intptr_t) {
   if (code == 1 && (firstExtra == 0 || firstExtra == 2)) {
     channel_ = int(firstExtra);
     m_attr.currentBlock = uint32_t(channel_);
+    const auto click1 = RadioButton1->OnClick, click2 = RadioButton2->OnClick;
+    RadioButton1->OnClick = nullptr;
+    RadioButton2->OnClick = nullptr;
     (channel_ == 2 ? RadioButton2 : RadioButton1)->SetChecked(true);
+    RadioButton1->OnClick = click1;
+    RadioButton2->OnClick = click2;
     ShowList();
     LoadNoteList(channel_);
   }
