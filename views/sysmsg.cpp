@@ -220,6 +220,8 @@ void TQQMsgDlg::DrawPicture() {
   LineTo(mem, 374, 16);
   SelectObject(mem, oldPen);
   DeleteObject(pen);
+  HFONT small = CreateFontA(-11, 0, 0, 0, 400, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 32, "宋体");
+  HGDIOBJ oldFont = SelectObject(mem, small);
   fill(312, 258, 383, 278, 0xE0C8A8);  // the link button
   frame(312, 258, 383, 278, 0x9C6B3A);
   SetTextColor(mem, 0x6B3A1C);
@@ -227,8 +229,10 @@ void TQQMsgDlg::DrawPicture() {
   DrawTextA(mem, "查看详情", -1, &link, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
   fill(8, 262, 20, 274, 0xFFFFFF);  // the check box
   frame(7, 261, 21, 275, 0x9C6B3A);
-  RECT box = {24, 259, 95, 276};
+  RECT box = {23, 259, 95, 276};
   DrawTextA(mem, "今日不再提示", -1, &box, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+  SelectObject(mem, oldFont);
+  DeleteObject(small);
   SelectObject(mem, old);
   DeleteDC(mem);
 }
