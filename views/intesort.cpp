@@ -42,6 +42,39 @@ float FloatAt(const uint8_t *p) {
   return f;
 }
 
+}  // namespace
+
+void RankTopByValue(STKPTR *stocks, double *values, int count, int n, int direction, std::vector<int> &order) {
+  order.resize(size_t(count));
+  for (int i = 0; i < count; ++i) order[size_t(i)] = i;
+  n = std::min(n, count);
+  auto better = [values, direction](int a, int b) {
+    if (values[a] != values[b]) return direction == 1 ? values[a] > values[b] : values[a] < values[b];
+    return a < b;
+  };
+  std::partial_sort(order.begin(), order.begin() + n, order.end(), better);
+  std::vector<STKPTR> top(size_t(std::max(n, 0)));
+  std::vector<double> topValues(size_t(std::max(n, 0)));
+  for (int k = 0; k < n; ++k) {
+    top[k] = stocks[order[size_t(k)]];
+    topValues[k] = values[order[size_t(k)]];
+  }
+  // The rest keep their block order behind the n best.
+  int at = n;
+  std::vector<bool> taken(size_t(count), false);
+  for (int k = 0; k < n; ++k) taken[size_t(order[size_t(k)])] = true;
+  for (int i = 0; i < count; ++i)
+    if (!taken[size_t(i)]) {
+      stocks[at] = stocks[i];
+      values[at] = values[i];
+      ++at;
+    }
+  std::copy(top.begin(), top.end(), stocks);
+  std::copy(topValues.begin(), topValues.end(), values);
+}
+
+namespace {
+
 BLOCK *StockListBlock(int id) {
   BLOCK *b = FindBlockById(id);
   return b && b->members ? b : nullptr;
@@ -180,10 +213,11 @@ void TRankingCore::Pass(int kind, int32_t file, int recordSize, double fallback,
         case 5: v = a * 0.0001; break;
       }
     }
-    values[i] = v;
+    // A damaged record that gives no number ranks as one without a value.
+    values[i] = std::isnan(v) ? fallback : v;
   }
   const int n = std::min(std::max(rowsPerPanel, kRankingMinRows), int(count));
-  SortTopByValue(stocks, values, count, n, direction);
+  RankTopByValue(stocks, values, count, n, direction, order_);
   Rebuild(kind, panel, n);
 }
 

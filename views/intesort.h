@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "core/earray.h"
 #include "core/ewnd.h"
@@ -45,6 +46,12 @@ struct RankingPanelDef {
   int kind;
 };
 extern const RankingPanelDef kRankingPanelDefs[kRankingPanels];
+
+// The n best entries to the front in order (direction 1 descending, 0
+// ascending), equal values in their earlier order, the others behind them
+// in theirs: the first n entries as SortTopByValue leaves them, in one
+// partial sort instead of n passes over the block. order is scratch room.
+void RankTopByValue(STKPTR *stocks, double *values, int count, int n, int direction, std::vector<int> &order);
 
 class TRankingCore {
  public:
@@ -101,6 +108,7 @@ class TRankingCore {
   // and ranks; then rebuilds the panel.
   void Pass(int kind, int32_t file, int recordSize, double fallback, int direction, int panel);
   void Rebuild(int kind, int panel, int n);
+  std::vector<int> order_;
 };
 
 class TInteSort;

@@ -9,7 +9,9 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <numeric>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -23,6 +25,7 @@
 #include "testing/report_world.h"
 #include "testing/view_harness.h"
 #include "testing/view_page.h"
+#include "views/reportcolumns.h"
 #include "views/viewdisplay.h"
 
 using testing_support::QuoteLoop;
@@ -220,10 +223,41 @@ TEST_F(RankingFileTest, PassesOfEveryKind) {
     EXPECT_EQ(got, c.order);
     for (size_t i = 0; i < c.top.size(); ++i) EXPECT_NEAR(core_.panels[c.panel].rows.GetAt(int(i)).value, c.top[i], 1e-4);
   }
+  // A record whose numbers are no numbers ranks at the default, behind the rest.
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const std::string damaged = Write({{nan, 10}, {11, 10}, {9, 10}});
+  ASSERT_TRUE(core_.LoadRankingFile(6, damaged.c_str()));
+  std::vector<int> got = PanelStocks(core_, 1);
+  got.resize(3);
+  EXPECT_EQ(got, (std::vector<int>{1, 0, 3}));
+  EXPECT_EQ(core_.panels[1].rows.GetAt(1).value, 0);
   // Kinds outside 1..6 and a block without stocks change nothing.
   EXPECT_FALSE(core_.LoadRankingFile(7, "..\\rank.tmp"));
   core_.blockId = 999;
   EXPECT_FALSE(core_.LoadRankingFile(1, "..\\rank.tmp"));
+}
+
+TEST(RankTopTest, GivesTheFirstEntriesOfThePassSort) {
+  std::mt19937 random(5);
+  std::vector<int> order;
+  for (int round = 0; round < 50; ++round) {
+    const int count = 1 + int(random() % 300), n = 1 + int(random() % 40), direction = int(random() % 2);
+    std::vector<STKPTR> a(static_cast<size_t>(count)), b;
+    std::vector<double> va(static_cast<size_t>(count)), vb;
+    for (int i = 0; i < count; ++i) {
+      a[size_t(i)] = STKPTR(4, 0, i);
+      va[size_t(i)] = double(random() % 7) - 3;  // many ties
+      if (random() % 10 == 0) va[size_t(i)] = direction ? -1e15 : 1e15;
+    }
+    b = a;
+    vb = va;
+    SortTopByValue(a.data(), va.data(), count, n, direction);
+    RankTopByValue(b.data(), vb.data(), count, n, direction, order);
+    for (int k = 0; k < std::min(n, count); ++k) {
+      ASSERT_EQ(a[size_t(k)].stock, b[size_t(k)].stock) << round << " " << k;
+      ASSERT_EQ(va[size_t(k)], vb[size_t(k)]);
+    }
+  }
 }
 
 // ---- Keys ------------------------------------------------------------------------------------------
