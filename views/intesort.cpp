@@ -15,7 +15,7 @@
 #include "platform/fileapi.h"
 #include "platform/messages.h"
 #include "views/mvmain.h"
-#include "views/report.h"
+#include "views/viewservices.h"
 #include "views/reportcolumns.h"
 #include "views/textviewtools.h"
 #include "views/viewdisplay.h"

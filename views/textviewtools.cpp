@@ -17,7 +17,7 @@
 #include "platform/printer.h"
 #include "platform/shell.h"
 #include "views/mvchild.h"
-#include "views/report.h"
+#include "views/viewservices.h"
 
 bool ViewOnline() { return ReportServices().hasRequestClient && ReportServices().hasRequestClient(); }
 
