@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <strings.h>
 #include <string>
 #include <vector>
@@ -134,6 +135,34 @@ TEST_F(NewsTest, HeadlinesNewestFirstWithDaySeparatorsAndReadMarks) {
   v->SearchPageTabChange(3);
   EXPECT_EQ(v->BranchPageTab->Titles(), (std::vector<std::string>{" 全部 "}));
   EXPECT_EQ(v->Lines().size(), 4u);  // two headlines of two days, one separator, more
+}
+
+TEST_F(NewsTest, ViewsClosedInAnyOrderLeaveTheMessageHookChainWhole) {
+  int seen = 0;
+  const TMessageEvent before = Application()->OnMessage();
+  Application()->SetOnMessage([&](MSG &, bool &) { ++seen; });
+  {
+    auto first = std::make_unique<ViewPage>(VIEW_TYPE_NEWS, nullptr, 640, 400);
+    auto second = std::make_unique<ViewPage>(VIEW_TYPE_NEWS, nullptr, 640, 400);
+    first.reset();  // the one that installed the hook goes first
+    MSG msg{};
+    bool handled = false;
+    Application()->OnMessage()(msg, handled);
+    EXPECT_EQ(seen, 1);
+    // Esc inside the browser panel of a view goes no further.
+    TMsgForm *v = second->View<TMsgForm>();
+    msg.hwnd = v->NewsBrowserPanel->Handle();
+    msg.message = WM_KEYDOWN;
+    msg.wParam = VK_ESCAPE;
+    Application()->OnMessage()(msg, handled);
+    EXPECT_TRUE(handled);
+    EXPECT_EQ(seen, 1);
+  }
+  MSG msg{};
+  bool handled = false;
+  Application()->OnMessage()(msg, handled);
+  EXPECT_EQ(seen, 2);
+  Application()->SetOnMessage(before);
 }
 
 TEST_F(NewsTest, RightsApplyOnlyOnlineAndABusyIndexShowsOneLine) {

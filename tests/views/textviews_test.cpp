@@ -19,6 +19,7 @@
 #include "platform/messages.h"
 #include "platform/profile.h"
 #include "testing/msgbox_recorder.h"
+#include "testing/print_dialog_standin.h"
 #include "testing/pump.h"
 #include "testing/quote_loop.h"
 #include "testing/report_host.h"
@@ -206,6 +207,25 @@ TEST_F(TextViewTest, LinksUpTo511BytesOpenLongerOnesAreRefused) {
   press(20);
   ASSERT_EQ(boxes.Count(), 2u);
   EXPECT_EQ(boxes.Calls()[1].text, kNoBrowserText);
+}
+
+TEST_F(TextViewTest, PrintingEndsEvenForALineTallerThanAPage) {
+  const std::string pdf = world_.Box().Path("text.pdf");
+  PrintDialogStandIn dialog(pdf);
+  TPrintDialog ask;
+  ASSERT_TRUE(ask.Execute());
+  std::vector<std::string> lines(300, "一行正文。");
+  EXPECT_GE(PrintTextLines(lines), 2);
+  ASSERT_TRUE(ask.Execute());
+  EXPECT_GE(PrintTextLines({std::string(200000, 'x'), "end"}), 1);
+  ASSERT_TRUE(ask.Execute());
+  const int printed = PrintListLines(lines);
+  EXPECT_GT(printed, 10);
+  EXPECT_LT(printed, 300);
+  // Saving adds ".txt" only where the last part of the name has no dot.
+  EXPECT_EQ(SaveName("..\\out\\note"), "..\\out\\note.txt");
+  EXPECT_EQ(SaveName("..\\v1.2\\note"), "..\\v1.2\\note.txt");
+  EXPECT_EQ(SaveName("note.log"), "note.log");
 }
 
 TEST(TextViewLoopTest, TheIndexAndAMissingSectionComeFromTheDouble) {
