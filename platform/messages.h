@@ -94,6 +94,10 @@ constexpr UINT WM_BLOCK_DELETED = 2627;
 // result block the receiver returns to the plug-in.
 constexpr UINT WM_TRADE_NOTIFY = 2566;
 
+// To a news view: wParam the news type, lParam the news id of an item to
+// show (the real-time message pop-up's news mode).
+constexpr UINT WM_NEWS_SHOW_ITEM = 0x0400 + 1;  // WM_USER + 1
+
 // ---- the login dialog --------------------------------------------------------
 // These are sent, so the sender waits until the dialog has handled them.
 // wParam 0, lParam an error code or 0.
@@ -130,7 +134,7 @@ inline constexpr UINT kPrivateMessages[] = {
     WM_MVM_SHOW_KLINE,       WM_MVM_SHOW_TEXT,     WM_MVM_SHOW_NEWS,        WM_MVM_SHOW_WEB,
     WM_MVM_BACK,             WM_MVC_LAYOUT_DONE,   WM_MVM_STEP_BACK,        WM_MVM_STEP_FORWARD,
     WM_DROP_STOCKS,          WM_VIEW_TOGGLE_INFO,  WM_VIEW_PERIOD_MENU,     WM_MF_REFRESH_SUBSCRIPTION,
-    WM_REPORT_SORT_COLUMN,   WM_BLOCK_DELETED,      WM_TRADE_NOTIFY,
+    WM_REPORT_SORT_COLUMN,   WM_BLOCK_DELETED,      WM_TRADE_NOTIFY,         WM_NEWS_SHOW_ITEM,
 };
 
 template <size_t N>
