@@ -205,6 +205,9 @@ struct SimBroker::State {
   std::vector<std::pair<int, int>> failures;  // requests to go, code
   bool autofill = true;
   int transferPolls = 1;
+  // When set, transfers settle in this state with this result and move no
+  // money (a bank that refuses, a balance it can't tell).
+  std::string outcomeStatus, outcomeResult;
   int status = 3;
   std::vector<std::string> recorded;
   std::vector<SimClient *> clients;
@@ -556,6 +559,9 @@ bool SimBroker::LoadScript(const std::string &text, std::string *error) {
       st.autofill = word(1) != "off";
     } else if (verb == "transferpolls") {
       st.transferPolls = std::max(1, atoi(word(1).c_str()));
+    } else if (verb == "transferoutcome") {
+      st.outcomeStatus = word(1) == "-" ? "" : word(1);
+      st.outcomeResult = word(2);
     } else {
       return fail("unknown statement \"" + verb + "\"");
     }
@@ -1144,7 +1150,10 @@ int SimClient::Answer(const std::string &line, bool login, char *answer, int ans
         if (t.status == "处理中" && --t.pollsLeft <= 0) {
           // The transfer settles now.
           Bank *bank = st.FindBank(accountId, t.bankCode);
-          if (t.operation == "05") {
+          if (!st.outcomeStatus.empty()) {
+            t.status = st.outcomeStatus;
+            t.result = st.outcomeResult;
+          } else if (t.operation == "05") {
             t.amount = bank ? bank->balance : 0;
             t.status = "查询成功";
             t.result = "交易成功";

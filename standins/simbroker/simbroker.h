@@ -20,6 +20,8 @@
 //   fail 3 -100                       (the 3rd request from here fails with -100)
 //   autofill on|off                   (marketable orders fill at once)
 //   transferpolls 1                   (transfer queries until a transfer settles)
+//   transferoutcome 转账失败 银行系统忙  (transfers settle so, moving no money;
+//                                      "-" settles them normally again)
 //   price cu2405 70010                (moves the market; resting orders may fill)
 //   status 6                          (the connection state the library reports)
 //   push <record>                     (queues a raw pushed record)

@@ -68,12 +68,13 @@ const std::vector<Note> &SessionTest::Notes() {
   for (; taken_ < messages.size(); ++taken_) {
     const auto &m = messages[taken_];
     if (m.message != WM_TRADE_NOTIFY) continue;
-    Note note{uint32_t(m.wParam & 0xFFFF), (m.wParam & TN_TEXT_FLAG) != 0, m.lParam, {}};
+    Note note{uint32_t(m.wParam & 0xFFFF), (m.wParam & TN_TEXT_FLAG) != 0, m.lParam, {}, {}};
     const bool block = m.lParam != 0 && note.code != TN_CONNECTION_STATE && note.code != TN_EXCHANGE_STATUS &&
                        note.code != TN_PASSWORD_CHANGED;
     if (block) {
       const char *data = reinterpret_cast<const char *>(m.lParam);
       note.bytes = note.text ? std::string(data) : std::string(data, 64);
+      note.raw.assign(data, kResultBlockSize);
       TraderDllFree(reinterpret_cast<void *>(m.lParam));
     }
     notes_.push_back(note);

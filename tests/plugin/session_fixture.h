@@ -22,6 +22,7 @@ struct Note {
   bool text;
   LPARAM value;  // the lParam (a block's address only for identity)
   std::string bytes;  // a text block's text, else a record block's first bytes
+  std::string raw;    // the whole block
 };
 
 class SessionTest : public ::testing::Test {
