@@ -448,11 +448,11 @@ const char *SimBroker::DefaultScript() {
          "contract DCE m2405 name=豆粕2405 tick=1 multiplier=10 margin=0.08 price=3300 delivery=2405\n"
          "contract CZCE SR405 name=白糖405 tick=1 multiplier=10 margin=0.08 price=6400 delivery=2405\n"
          "contract CFFEX IF2402 name=沪深300指数2402 tick=0.2 multiplier=300 margin=0.12 price=3300 delivery=2402\n"
-         "seat SHFE seat=0001 code=88000101 hedge=0 default=1\n"
-         "seat SHFE seat=0002 code=88000102 hedge=1\n"
-         "seat DCE seat=0101 code=10000001 hedge=0 default=1\n"
-         "seat CZCE seat=0201 code=20000001 hedge=0 default=1\n"
-         "seat CFFEX seat=0301 code=30000001 hedge=0 default=1\n"
+         "seat SHFE seat=0001 code=8800101 hedge=0 default=1\n"
+         "seat SHFE seat=0002 code=8800102 hedge=1\n"
+         "seat DCE seat=0101 code=1000001 hedge=0 default=1\n"
+         "seat CZCE seat=0201 code=2000001 hedge=0 default=1\n"
+         "seat CFFEX seat=0301 code=3000001 hedge=0 default=1\n"
          "bank 880001 code=1 name=工商银行 account=6222000012345678 balance=80000 password=333333\n"
          "money 880001 date=20240110 serial=12 deposit=100000 summary=银行转入 bank=工商银行\n";
 }
