@@ -69,8 +69,10 @@ const std::vector<Note> &SessionTest::Notes() {
     const auto &m = messages[taken_];
     if (m.message != WM_TRADE_NOTIFY) continue;
     Note note{uint32_t(m.wParam & 0xFFFF), (m.wParam & TN_TEXT_FLAG) != 0, m.lParam, {}, {}};
+    // A password change's success carries the kind, not a block; its
+    // refusal carries a text block.
     const bool block = m.lParam != 0 && note.code != TN_CONNECTION_STATE && note.code != TN_EXCHANGE_STATUS &&
-                       note.code != TN_PASSWORD_CHANGED;
+                       (note.code != TN_PASSWORD_CHANGED || note.text);
     if (block) {
       const char *data = reinterpret_cast<const char *>(m.lParam);
       note.bytes = note.text ? std::string(data) : std::string(data, 64);
