@@ -165,7 +165,7 @@ void MaxOrderVolumeRoutine(Session &session) {
   const RequestSlot &slot = session.slot;
   const char direction = char(slot.small[0]), offset = char(slot.small[1]), hedge = char(slot.small[2]);
   TB_MAXVOL result{};
-  snprintf(result.InstrumentID, sizeof result.InstrumentID, "%s", slot.text[0]);
+  CopyBounded(result.InstrumentID, slot.text[0]);
   result.Direction = direction;
   result.OffsetFlag = offset == '0' ? '0' : offset;
   result.HedgeFlag = hedge;
@@ -480,7 +480,7 @@ void MarginRateRoutine(Session &session) {
   if (groups) {
     const char hedges[3] = {'1', '3', '2'};
     for (int i = 0; i < 3; ++i) {
-      snprintf(groups[i].InstrumentID, sizeof groups[i].InstrumentID, "%s", slot.text[0]);
+      CopyBounded(groups[i].InstrumentID, slot.text[0]);
       groups[i].HedgeFlag = hedges[i];
       groups[i].LongRatio = f.Double(4 + 2 * i);
       groups[i].ShortRatio = f.Double(5 + 2 * i);

@@ -13,37 +13,57 @@ ReportFile::ReportFile(const char *path, Mode mode) : m_file(FileOpen(path, mode
   if (m_file > 0 && mode == kTruncate) FileTruncate(m_file, 0);
 }
 
-ReportFile::~ReportFile() { FileClose(m_file); }
+namespace {
+
+// Gathered lines are written once they reach this size.
+constexpr size_t kWriteChunk = 64 * 1024;
+
+}  // namespace
+
+ReportFile::~ReportFile() {
+  Flush();
+  FileClose(m_file);
+}
+
+void ReportFile::Flush() {
+  if (m_file > 0 && !m_pending.empty()) FileWrite(m_file, m_pending.data(), 1, int32_t(m_pending.size()));
+  m_pending.clear();
+}
 
 void ReportFile::Write(const char *text) {
-  if (m_file > 0 && text && *text) FileWrite(m_file, text, 1, int32_t(strlen(text)));
+  if (m_file <= 0 || !text) return;
+  m_pending += text;
+  if (m_pending.size() >= kWriteChunk) Flush();
 }
 
 namespace {
 
-void WriteFormatted(int32_t file, const char *format, va_list args) {
-  if (file <= 0) return;
+std::string Formatted(const char *format, va_list args) {
   va_list again;
   va_copy(again, args);
   char line[1024];
   const int length = vsnprintf(line, sizeof line, format, args);
+  std::string text;
   if (length >= 0 && size_t(length) < sizeof line) {
-    FileWrite(file, line, 1, length);
+    text.assign(line, size_t(length));
   } else if (length > 0) {
     std::vector<char> longer(size_t(length) + 1);
     vsnprintf(longer.data(), longer.size(), format, again);
-    FileWrite(file, longer.data(), 1, length);
+    text.assign(longer.data(), size_t(length));
   }
   va_end(again);
+  return text;
 }
 
 }  // namespace
 
 void ReportFile::Printf(const char *format, ...) {
+  if (m_file <= 0) return;
   va_list args;
   va_start(args, format);
-  WriteFormatted(m_file, format, args);
+  const std::string text = Formatted(format, args);
   va_end(args);
+  Write(text.c_str());
 }
 
 ListReport::~ListReport() { delete m_file; }
@@ -56,14 +76,12 @@ void ListReport::Begin(const char *text) {
 
 void ListReport::Printf(const char *format, ...) {
   Begin(m_head);
+  if (!m_file || !m_file->Open()) return;
   va_list args;
   va_start(args, format);
-  if (m_file && m_file->Open()) {
-    char line[1024];
-    vsnprintf(line, sizeof line, format, args);
-    m_file->Write(line);
-  }
+  const std::string text = Formatted(format, args);
   va_end(args);
+  m_file->Write(text.c_str());
 }
 
 void ListReport::Finish() {

@@ -1,9 +1,11 @@
 // The text files the plug-in writes for the terminal: GBK with CR LF line
-// ends, written as they come. A file that cannot be opened takes no lines
-// and says nothing; its path is posted all the same.
+// ends. Lines are gathered and written in large pieces; the file is whole
+// once its writer is gone. A file that cannot be opened takes no lines and
+// says nothing; its path is posted all the same.
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace tb {
 
@@ -20,7 +22,9 @@ class ReportFile {
   void Printf(const char *format, ...) __attribute__((format(printf, 2, 3)));
 
  private:
+  void Flush();
   int32_t m_file;
+  std::string m_pending;
 };
 
 // A report of a list answer: its head comes before the first line, or, when

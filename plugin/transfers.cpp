@@ -3,8 +3,10 @@
 // balance query or a transfer is submitted, then its record is polled every
 // 2 s until it shows a final state or 20 s have passed.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
+#include "core/datetime.h"
 #include "platform/clock.h"
 #include "plugin/answerfields.h"
 #include "plugin/reportfile.h"
@@ -104,29 +106,6 @@ void RunOperation(Session &session, const Operation &op) {
   }
 }
 
-// Days since 1970-01-01 of a Gregorian date, and back.
-int64_t DaysFromCivil(int y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const unsigned yoe = unsigned(y - era * 400);
-  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + int64_t(doe) - 719468;
-}
-
-unsigned CivilFromDays(int64_t z) {
-  z += 719468;
-  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const unsigned doe = unsigned(z - era * 146097);
-  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const unsigned mp = (5 * doy + 2) / 153;
-  const unsigned d = doy - (153 * mp + 2) / 5 + 1;
-  const unsigned m = mp < 10 ? mp + 3 : mp - 9;
-  const int64_t y = int64_t(yoe) + era * 400 + (m <= 2);
-  return unsigned(y) * 10000 + m * 100 + d;
-}
-
 // The account text with every character but the last four hidden.
 void MaskAccount(const char *account, char *out, size_t width) {
   const size_t length = strlen(account);
@@ -183,7 +162,9 @@ void WriteTransferTableHead(const Session &session) {
 
 void BankTransfersRoutine(Session &session) {
   const unsigned to = unsigned(atoi(session.tradeDate));
-  const unsigned from = CivilFromDays(DaysFromCivil(int(to / 10000), to / 100 % 100, to % 100) - 30);
+  PackedDateTime day = MakePackedDateTime(to / 10000, to / 100 % 100, to % 100);
+  for (int i = 0; i < 30; ++i) PackedPreviousDayInPlace(&day);
+  const unsigned from = PackedYear(day) * 10000 + PackedMonth(day) * 100 + PackedDay(day);
   char fromText[16], toText[16];
   snprintf(fromText, sizeof fromText, "%u", from);
   snprintf(toText, sizeof toText, "%u", to);

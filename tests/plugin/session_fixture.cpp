@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "plugin/tradebridge.h"
+#include "testing/plugin_session.h"
 #include "testing/pump.h"
 
 namespace plugin_test {
@@ -24,29 +25,7 @@ void SessionTest::TearDown() {
   DestroyWindow(window_);
 }
 
-std::shared_ptr<Session> SessionTest::Login() {
-  auto session = CreateSession();
-  if (!session) return nullptr;
-  session->window = window_;
-  session->message = WM_TRADE_NOTIFY;
-  strcpy(session->account, "880001");
-  strcpy(session->password, "111111");
-  strcpy(session->clientTag, "other#C#");
-  ReadAdapterAddress(session->adapter);
-  if (!BindBrokerLibrary(session->broker)) return nullptr;
-  session->broker.InitSystem(1);
-  session->broker.Start();
-  RequestLine line(6011, session->Head());
-  line.Add("127.0.0.1").Add("1").Add("1");
-  char answer[kAnswerSize] = {};
-  if (session->broker.Open("0001", "127.0.0.1", 17001, 0, "", 0, "", "", line.Line(), answer) != 0 ||
-      !AnswerSucceeded(answer, nullptr, nullptr, 0))
-    return nullptr;
-  AnswerReader reader(answer);
-  reader.At(4, session->holderName);
-  reader.At(8, session->tradeDate);
-  return StartSession(session) ? session : nullptr;
-}
+std::shared_ptr<Session> SessionTest::Login() { return testing_support::OpenSimSession(window_); }
 
 bool SessionTest::WaitFor(const std::function<bool()> &condition) {
   return testing_support::PumpUntil([&] {
