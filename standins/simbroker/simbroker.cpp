@@ -288,6 +288,8 @@ struct SimBroker::State {
   }
 
   void Push(const std::string &account, const std::string &record);
+  // A transfer reaches its final state.
+  void Settle(Transfer &t, AccountRecord &account);
   std::string OrderStateRecord(const Order &order);
   std::string FillRecord(const Order &order, const Trade &trade);
   void Fill(Order &order, int volume, double price);
@@ -399,6 +401,33 @@ void SimBroker::State::Match(const std::string &code) {
     const bool reached = order.price <= 0 || (order.direction == '0' ? order.price >= contract->price
                                                                       : order.price <= contract->price);
     if (reached) Fill(order, order.volume - order.traded, contract->price);
+  }
+}
+
+void SimBroker::State::Settle(Transfer &t, AccountRecord &account) {
+  Bank *bank = FindBank(account.id, t.bankCode);
+  if (!outcomeStatus.empty()) {
+    t.status = outcomeStatus;
+    t.result = outcomeResult;
+  } else if (t.operation == "05") {
+    t.amount = bank ? bank->balance : 0;
+    t.status = "查询成功";
+    t.result = "交易成功";
+  } else if (t.operation == "01" && bank && bank->balance >= t.amount) {
+    bank->balance -= t.amount;
+    account.deposit += t.amount;
+    moves.push_back(MoneyMove{account.id, t.date, t.serial, "银行转入", "人民币", t.bankName, t.amount, 0});
+    t.status = "转账成功";
+    t.result = "交易成功";
+  } else if (t.operation == "02" && bank && Available(account) >= t.amount) {
+    bank->balance += t.amount;
+    account.withdraw += t.amount;
+    moves.push_back(MoneyMove{account.id, t.date, t.serial, "转出银行", "人民币", t.bankName, 0, t.amount});
+    t.status = "转账成功";
+    t.result = "交易成功";
+  } else {
+    t.status = "转账失败";
+    t.result = t.operation == "01" ? "银行余额不足" : "可取资金不足";
   }
 }
 
@@ -558,7 +587,7 @@ bool SimBroker::LoadScript(const std::string &text, std::string *error) {
     } else if (verb == "autofill") {
       st.autofill = word(1) != "off";
     } else if (verb == "transferpolls") {
-      st.transferPolls = std::max(1, atoi(word(1).c_str()));
+      st.transferPolls = std::max(0, atoi(word(1).c_str()));
     } else if (verb == "transferoutcome") {
       st.outcomeStatus = word(1) == "-" ? "" : word(1);
       st.outcomeResult = word(2);
@@ -1126,8 +1155,9 @@ int SimClient::Answer(const std::string &line, bool login, char *answer, int ans
         t.amount = amount;
         t.status = "处理中";
         t.pollsLeft = st.transferPolls;
+        if (t.pollsLeft <= 0) st.Settle(t, account);  // at once
         st.transfers.push_back(t);
-        reply.first = Head(seq, code).Set(3, "Y").Set(5, t.serial).Set(12, t.status).Set(13, "").Join();
+        reply.first = Head(seq, code).Set(3, "Y").Set(5, t.serial).Set(12, t.status).Set(13, t.result).Join();
       }
       break;
     }
@@ -1147,33 +1177,7 @@ int SimClient::Answer(const std::string &line, bool login, char *answer, int ans
       for (auto &t : st.transfers) {
         if (t.account != accountId) continue;
         if (!own(0).empty() ? t.serial != own(0) : !Between(t.date, own(1), own(2))) continue;
-        if (t.status == "处理中" && --t.pollsLeft <= 0) {
-          // The transfer settles now.
-          Bank *bank = st.FindBank(accountId, t.bankCode);
-          if (!st.outcomeStatus.empty()) {
-            t.status = st.outcomeStatus;
-            t.result = st.outcomeResult;
-          } else if (t.operation == "05") {
-            t.amount = bank ? bank->balance : 0;
-            t.status = "查询成功";
-            t.result = "交易成功";
-          } else if (t.operation == "01" && bank && bank->balance >= t.amount) {
-            bank->balance -= t.amount;
-            account.deposit += t.amount;
-            st.moves.push_back(MoneyMove{accountId, t.date, t.serial, "银行转入", "人民币", t.bankName, t.amount, 0});
-            t.status = "转账成功";
-            t.result = "交易成功";
-          } else if (t.operation == "02" && bank && st.Available(account) >= t.amount) {
-            bank->balance += t.amount;
-            account.withdraw += t.amount;
-            st.moves.push_back(MoneyMove{accountId, t.date, t.serial, "转出银行", "人民币", t.bankName, 0, t.amount});
-            t.status = "转账成功";
-            t.result = "交易成功";
-          } else {
-            t.status = "转账失败";
-            t.result = t.operation == "01" ? "银行余额不足" : "可取资金不足";
-          }
-        }
+        if (t.status == "处理中" && --t.pollsLeft <= 0) st.Settle(t, account);
         const char *names[] = {"", "银行转期货", "期货转银行", "", "", "查询余额"};
         const int op = atoi(t.operation.c_str());
         Fields r;

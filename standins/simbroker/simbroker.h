@@ -19,7 +19,8 @@
 //   delay 6018 3000                   (answers of a function wait; 0: continuations)
 //   fail 3 -100                       (the 3rd request from here fails with -100)
 //   autofill on|off                   (marketable orders fill at once)
-//   transferpolls 1                   (transfer queries until a transfer settles)
+//   transferpolls 1                   (transfer queries until a transfer settles;
+//                                      0: it settles when submitted)
 //   transferoutcome 转账失败 银行系统忙  (transfers settle so, moving no money;
 //                                      "-" settles them normally again)
 //   price cu2405 70010                (moves the market; resting orders may fill)

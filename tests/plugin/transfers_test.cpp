@@ -67,6 +67,20 @@ TEST_F(TransferTest, ATransferIsPolledEveryTwoSecondsUntilItSucceeds) {
   EXPECT_EQ(lines.size(), 4u);
 }
 
+TEST_F(TransferTest, ATransferTheBrokerSettlesAtOnceIsToldAsDoneNotAsFailed) {
+  // Told as a failure, it would be made again: the money would move twice.
+  broker_.LoadScript("transferpolls 0\n");
+  const uint64_t start = clock_.TickMs();
+  ASSERT_EQ(ToFutures(1000), 0);
+  EXPECT_STREQ(Last(TN_BANK_TO_FUTURE_DONE).raw.c_str(), "银行资金转期货成功。");
+  EXPECT_EQ(clock_.TickMs(), start);
+  EXPECT_EQ(Polls(), 0u);
+  // One that fails at once is told with its result.
+  broker_.LoadScript("transferoutcome 转账失败 银行系统忙\n");
+  ASSERT_EQ(ToFutures(1000), 0);
+  EXPECT_EQ(Last(TN_BANK_TO_FUTURE_DONE, true).bytes, "银行系统忙");
+}
+
 TEST_F(TransferTest, ATransferThatNeverEndsTimesOutAfterTwentySeconds) {
   broker_.LoadScript("transferpolls 1000\n");
   const uint64_t start = clock_.TickMs();
