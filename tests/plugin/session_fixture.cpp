@@ -13,9 +13,6 @@ using namespace tb;
 void SessionTest::SetUp() {
   ASSERT_TRUE(link_.Attached());
   window_ = trace_.Create(WS_OVERLAPPED);
-  SetRequestRoutine(TR_CONTRACTS, ContractsRoutine);
-  SetRequestRoutine(TR_ORDERS, OrdersRoutine);
-  SetRequestRoutine(TR_ORDER_INSERT, OrderInsertRoutine);
 }
 
 void SessionTest::TearDown() {
@@ -68,66 +65,6 @@ std::vector<Note> SessionTest::NotesOf(uint32_t code) {
   for (const auto &note : Notes())
     if (note.code == code) out.push_back(note);
   return out;
-}
-
-void ContractsRoutine(Session &session) {
-  RequestLine line(6018, session.Head());
-  char error[kErrorTextSize];
-  const int result = SendListRequest(
-      session, line, 3094,
-      [&](AnswerReader &record) {
-        auto *contract = static_cast<TB_CONTRACT *>(session.AllocBlock());
-        if (!contract) return;
-        record.At(3, contract->ExchangeID);
-        record.At(5, contract->InstrumentID);
-        record.NextPlain(contract->InstrumentName, sizeof contract->InstrumentName);
-        contract->Valid = 1;
-        session.PostBlock(TN_CONTRACT, contract);
-      },
-      error);
-  session.SignalReady();
-  if (result != 0)
-    session.PostText(TN_CONTRACT, error);
-  else
-    session.PostValue(TN_CONTRACT, 0);
-}
-
-void OrdersRoutine(Session &session) {
-  RequestLine line(6019, session.Head());
-  line.Add(session.tradeDate).Add(session.tradeDate);
-  char error[kErrorTextSize];
-  const int result = SendListRequest(
-      session, line, 3108,
-      [&](AnswerReader &record) {
-        auto *order = static_cast<CKivoOrderField *>(session.AllocBlock());
-        if (!order) return;
-        record.At(5, order->OrderRef);
-        record.At(6, order->InstrumentID);
-        session.PostBlock(TN_ORDERS, order);
-      },
-      error);
-  session.SignalReady();
-  if (result != 0)
-    session.PostText(TN_ORDERS, error);
-  else
-    session.PostValue(TN_ORDERS, 0);
-}
-
-void OrderInsertRoutine(Session &session) {
-  RequestSlot &slot = session.slot;
-  char code[8], seat[16];
-  FindExchangeSeat(session.exchanges, kExchangeCount, slot.text[1], char(slot.small[2]), code, seat);
-  RequestLine line(6021, session.Head());
-  line.Add(slot.text[1]).Add(slot.text[0]).AddChar(EncodeDirection(char(slot.small[0])));
-  line.AddChar(EncodeOffset(char(slot.small[1]))).AddChar(EncodeHedge(char(slot.small[2])));
-  line.Add(slot.volume).AddPrice(slot.price < 0 ? 0 : slot.price).Add(seat).Add(code);
-  char answer[kAnswerSize];
-  slot.result = SendRequest(session, line, 3099, answer, slot.errorText);
-  if (slot.result == 0) {
-    AnswerReader reader(answer);
-    reader.At(4, slot.orderRef);
-  }
-  session.SignalReady();
 }
 
 }  // namespace plugin_test

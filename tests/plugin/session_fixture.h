@@ -49,11 +49,4 @@ class SessionTest : public ::testing::Test {
   std::vector<Note> notes_;
 };
 
-// Routines standing in for the request kinds' own, enough to drive the
-// frame: contracts and orders post one record per packet and the end mark
-// (or the error text); the order insert reads the new reference.
-void ContractsRoutine(tb::Session &session);
-void OrdersRoutine(tb::Session &session);
-void OrderInsertRoutine(tb::Session &session);
-
 }  // namespace plugin_test

@@ -17,7 +17,6 @@ using namespace tb;
 
 void TradeTest::SetUp() {
   SessionTest::SetUp();
-  for (int kind = 1; kind < kRequestKinds; ++kind) SetRequestRoutine(kind, nullptr);
   old_ = fs::current_path().string();
   root_ = testing_support::MakeTempFolder("kivo-trade");
   ASSERT_FALSE(root_.empty());

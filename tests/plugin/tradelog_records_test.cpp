@@ -42,7 +42,6 @@ class TradeLogTest : public SessionTest {
  protected:
   void SetUp() override {
     SessionTest::SetUp();
-    for (int kind = 1; kind < kRequestKinds; ++kind) SetRequestRoutine(kind, nullptr);
     static const LoggerApi api = {[] { return 1; }, Open, Close, nullptr, Log, Logs};
     SetLoggerApi(&api);
     OpenTradeLog("tradelog");
