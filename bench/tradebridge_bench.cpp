@@ -11,6 +11,7 @@
 #include "plugin/brokerstr.h"
 #include "plugin/session.h"
 #include "plugin/tradebridge.h"
+#include "testing/plugin_session.h"
 #include "testing/sim_broker_link.h"
 
 namespace {
@@ -48,29 +49,10 @@ void CfmmcRoutine(Session &session) {
   session.PostBlock(TN_CFMMC, record);
 }
 
-std::shared_ptr<Session> OpenSession() {
-  auto session = CreateSession();
-  if (!session) return nullptr;
-  session->window = NotifyWindow();
-  session->message = WM_TRADE_NOTIFY;
-  strcpy(session->account, "880001");
-  strcpy(session->password, "111111");
-  strcpy(session->clientTag, "other#C#");
-  ReadAdapterAddress(session->adapter);
-  if (!BindBrokerLibrary(session->broker)) return nullptr;
-  session->broker.InitSystem(1);
-  session->broker.Start();
-  RequestLine line(6011, session->Head());
-  line.Add("127.0.0.1").Add("1").Add("1");
-  char answer[kAnswerSize];
-  if (session->broker.Open("0001", "127.0.0.1", 17001, 0, "", 0, "", "", line.Line(), answer) != 0) return nullptr;
-  return StartSession(session) ? session : nullptr;
-}
-
 void BM_RequestToPostedNotification(benchmark::State &state) {
   testing_support::SimBrokerLink link;
   SetRequestRoutine(TR_CFMMC, CfmmcRoutine);
-  if (!OpenSession()) {
+  if (!testing_support::OpenSimSession(NotifyWindow())) {
     state.SkipWithError("no session");
     return;
   }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "plugin/login.h"
+#include "plugin/requests.h"
 #include "plugin/session.h"
 #include "plugin/tradebridge.h"
 #include "plugin/tradelog.h"
@@ -360,6 +361,7 @@ int QueryBankTransferDetail(char *, char *) {
   int result;
   auto session = Begin(Wait::Never, 0, TN_BANK_TRANSFERS, "B", result);
   if (!session) return result;
+  WriteTransferTableHead(*session);
   return Queue(*session, TR_BANK_TRANSFERS);
 }
 

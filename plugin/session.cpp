@@ -9,6 +9,7 @@
 #include "platform/handles.h"
 #include "platform/msgbox.h"
 #include "platform/winuser.h"
+#include "plugin/requests.h"
 #include "plugin/tradelog.h"
 
 namespace tb {
@@ -80,7 +81,8 @@ DWORD PushReceiverProc(LPVOID argument) {
         if (session.broker.ReceivePushData(record.get(), &length) != 0) continue;
         if (length < 0 || length > int(kPushBufferSize)) length = int(kPushBufferSize);
         record[size_t(length)] = '\0';
-        if (PushRecordHandler handler = g_pushHandler.load()) handler(session, record.get(), length);
+        PushRecordHandler handler = g_pushHandler.load();
+        (handler ? handler : HandlePushRecord)(session, record.get(), length);
       }
       continue;
     }
@@ -149,12 +151,12 @@ void Session::PostText(uint32_t code, const char *text) {
   PostBlock(code | TN_TEXT_FLAG, block);
 }
 
-OrderCounts *Session::FindOrder(uint32_t number) {
+OrderCounts *Session::FindOrder(uint64_t number) {
   OrderCounts *counts = nullptr;
   return orderMap.Lookup(number, counts) ? counts : nullptr;
 }
 
-OrderCounts *Session::AddOrder(uint32_t number, const OrderCounts &counts) {
+OrderCounts *Session::AddOrder(uint64_t number, const OrderCounts &counts) {
   if (OrderCounts *known = FindOrder(number)) return known;
   auto *entry = static_cast<OrderCounts *>(AllocBlock());
   if (!entry) return nullptr;
@@ -189,7 +191,9 @@ void SetRequestRoutine(int kind, RequestRoutine routine) {
 }
 
 RequestRoutine GetRequestRoutine(int kind) {
-  return kind > 0 && kind < kRequestKinds ? g_routines[kind].load() : nullptr;
+  if (kind <= 0 || kind >= kRequestKinds) return nullptr;
+  RequestRoutine routine = g_routines[kind].load();
+  return routine ? routine : DefaultRequestRoutine(kind);
 }
 
 void SetPushRecordHandler(PushRecordHandler handler) { g_pushHandler.store(handler); }

@@ -103,8 +103,9 @@ struct Session {
   CRITICAL_SECTION workerLock;
   // Guards the order map.
   CRITICAL_SECTION orderMapLock;
-  EMap<uint32_t, OrderCounts *> orderMap;
-  EArray<uint32_t> orderKeys{128};
+  // Keyed by the order number, the whole value of the order reference.
+  EMap<uint64_t, OrderCounts *> orderMap;
+  EArray<uint64_t> orderKeys{128};
 
   std::atomic<int32_t> kind{0};
   RequestSlot slot{};
@@ -128,9 +129,9 @@ struct Session {
   void SignalReady() { SetEvent(readyEvent); }
 
   // The order map, under orderMapLock.
-  OrderCounts *FindOrder(uint32_t number);
+  OrderCounts *FindOrder(uint64_t number);
   // Adds an order unless known; null when no block could be had for it.
-  OrderCounts *AddOrder(uint32_t number, const OrderCounts &counts);
+  OrderCounts *AddOrder(uint64_t number, const OrderCounts &counts);
   // Returns every entry to the pool and empties the map.
   void ClearOrders();
 };
@@ -141,11 +142,14 @@ std::shared_ptr<Session> CurrentSession();
 // A request routine, run by the worker under the worker lock. It signals
 // the token exactly once, before its last post and on every failure path.
 using RequestRoutine = void (*)(Session &);
-// The routine of a request kind (null: the worker only signals the token).
+// Puts a routine in place of the plug-in's own for a request kind (tests);
+// null puts the plug-in's own back. A kind without one only signals the
+// token.
 void SetRequestRoutine(int kind, RequestRoutine routine);
 RequestRoutine GetRequestRoutine(int kind);
 
-// What the push receiver does with one pushed record (null: nothing).
+// What the push receiver does with one pushed record; null puts the
+// plug-in's own handling back.
 using PushRecordHandler = void (*)(Session &, char *text, int length);
 void SetPushRecordHandler(PushRecordHandler handler);
 

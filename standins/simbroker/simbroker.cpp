@@ -205,6 +205,9 @@ struct SimBroker::State {
   std::vector<std::pair<int, int>> failures;  // requests to go, code
   bool autofill = true;
   int transferPolls = 1;
+  // When set, transfers settle in this state with this result and move no
+  // money (a bank that refuses, a balance it can't tell).
+  std::string outcomeStatus, outcomeResult;
   int status = 3;
   std::vector<std::string> recorded;
   std::vector<SimClient *> clients;
@@ -285,6 +288,8 @@ struct SimBroker::State {
   }
 
   void Push(const std::string &account, const std::string &record);
+  // A transfer reaches its final state.
+  void Settle(Transfer &t, AccountRecord &account);
   std::string OrderStateRecord(const Order &order);
   std::string FillRecord(const Order &order, const Trade &trade);
   void Fill(Order &order, int volume, double price);
@@ -399,6 +404,33 @@ void SimBroker::State::Match(const std::string &code) {
   }
 }
 
+void SimBroker::State::Settle(Transfer &t, AccountRecord &account) {
+  Bank *bank = FindBank(account.id, t.bankCode);
+  if (!outcomeStatus.empty()) {
+    t.status = outcomeStatus;
+    t.result = outcomeResult;
+  } else if (t.operation == "05") {
+    t.amount = bank ? bank->balance : 0;
+    t.status = "查询成功";
+    t.result = "交易成功";
+  } else if (t.operation == "01" && bank && bank->balance >= t.amount) {
+    bank->balance -= t.amount;
+    account.deposit += t.amount;
+    moves.push_back(MoneyMove{account.id, t.date, t.serial, "银行转入", "人民币", t.bankName, t.amount, 0});
+    t.status = "转账成功";
+    t.result = "交易成功";
+  } else if (t.operation == "02" && bank && Available(account) >= t.amount) {
+    bank->balance += t.amount;
+    account.withdraw += t.amount;
+    moves.push_back(MoneyMove{account.id, t.date, t.serial, "转出银行", "人民币", t.bankName, 0, t.amount});
+    t.status = "转账成功";
+    t.result = "交易成功";
+  } else {
+    t.status = "转账失败";
+    t.result = t.operation == "01" ? "银行余额不足" : "可取资金不足";
+  }
+}
+
 // ---- the script ----------------------------------------------------------------
 
 namespace {
@@ -445,11 +477,11 @@ const char *SimBroker::DefaultScript() {
          "contract DCE m2405 name=豆粕2405 tick=1 multiplier=10 margin=0.08 price=3300 delivery=2405\n"
          "contract CZCE SR405 name=白糖405 tick=1 multiplier=10 margin=0.08 price=6400 delivery=2405\n"
          "contract CFFEX IF2402 name=沪深300指数2402 tick=0.2 multiplier=300 margin=0.12 price=3300 delivery=2402\n"
-         "seat SHFE seat=0001 code=88000101 hedge=0 default=1\n"
-         "seat SHFE seat=0002 code=88000102 hedge=1\n"
-         "seat DCE seat=0101 code=10000001 hedge=0 default=1\n"
-         "seat CZCE seat=0201 code=20000001 hedge=0 default=1\n"
-         "seat CFFEX seat=0301 code=30000001 hedge=0 default=1\n"
+         "seat SHFE seat=0001 code=8800101 hedge=0 default=1\n"
+         "seat SHFE seat=0002 code=8800102 hedge=1\n"
+         "seat DCE seat=0101 code=1000001 hedge=0 default=1\n"
+         "seat CZCE seat=0201 code=2000001 hedge=0 default=1\n"
+         "seat CFFEX seat=0301 code=3000001 hedge=0 default=1\n"
          "bank 880001 code=1 name=工商银行 account=6222000012345678 balance=80000 password=333333\n"
          "money 880001 date=20240110 serial=12 deposit=100000 summary=银行转入 bank=工商银行\n";
 }
@@ -555,7 +587,10 @@ bool SimBroker::LoadScript(const std::string &text, std::string *error) {
     } else if (verb == "autofill") {
       st.autofill = word(1) != "off";
     } else if (verb == "transferpolls") {
-      st.transferPolls = std::max(1, atoi(word(1).c_str()));
+      st.transferPolls = std::max(0, atoi(word(1).c_str()));
+    } else if (verb == "transferoutcome") {
+      st.outcomeStatus = word(1) == "-" ? "" : word(1);
+      st.outcomeResult = word(2);
     } else {
       return fail("unknown statement \"" + verb + "\"");
     }
@@ -1120,8 +1155,9 @@ int SimClient::Answer(const std::string &line, bool login, char *answer, int ans
         t.amount = amount;
         t.status = "处理中";
         t.pollsLeft = st.transferPolls;
+        if (t.pollsLeft <= 0) st.Settle(t, account);  // at once
         st.transfers.push_back(t);
-        reply.first = Head(seq, code).Set(3, "Y").Set(5, t.serial).Set(12, t.status).Set(13, "").Join();
+        reply.first = Head(seq, code).Set(3, "Y").Set(5, t.serial).Set(12, t.status).Set(13, t.result).Join();
       }
       break;
     }
@@ -1141,30 +1177,7 @@ int SimClient::Answer(const std::string &line, bool login, char *answer, int ans
       for (auto &t : st.transfers) {
         if (t.account != accountId) continue;
         if (!own(0).empty() ? t.serial != own(0) : !Between(t.date, own(1), own(2))) continue;
-        if (t.status == "处理中" && --t.pollsLeft <= 0) {
-          // The transfer settles now.
-          Bank *bank = st.FindBank(accountId, t.bankCode);
-          if (t.operation == "05") {
-            t.amount = bank ? bank->balance : 0;
-            t.status = "查询成功";
-            t.result = "交易成功";
-          } else if (t.operation == "01" && bank && bank->balance >= t.amount) {
-            bank->balance -= t.amount;
-            account.deposit += t.amount;
-            st.moves.push_back(MoneyMove{accountId, t.date, t.serial, "银行转入", "人民币", t.bankName, t.amount, 0});
-            t.status = "转账成功";
-            t.result = "交易成功";
-          } else if (t.operation == "02" && bank && st.Available(account) >= t.amount) {
-            bank->balance += t.amount;
-            account.withdraw += t.amount;
-            st.moves.push_back(MoneyMove{accountId, t.date, t.serial, "转出银行", "人民币", t.bankName, 0, t.amount});
-            t.status = "转账成功";
-            t.result = "交易成功";
-          } else {
-            t.status = "转账失败";
-            t.result = t.operation == "01" ? "银行余额不足" : "可取资金不足";
-          }
-        }
+        if (t.status == "处理中" && --t.pollsLeft <= 0) st.Settle(t, account);
         const char *names[] = {"", "银行转期货", "期货转银行", "", "", "查询余额"};
         const int op = atoi(t.operation.c_str());
         Fields r;

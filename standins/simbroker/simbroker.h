@@ -11,7 +11,7 @@
 //   tradedate 20240115
 //   account 880001 password=111111 funds=222222 name=张三 balance=100000 centre=A
 //   contract SHFE cu2405 name=沪铜2405 tick=10 multiplier=5 margin=0.1 price=70000 attr=1 delivery=2405
-//   seat SHFE seat=0001 code=88000101 hedge=0 default=1
+//   seat SHFE seat=0001 code=8800101 hedge=0 default=1
 //   position 880001 cu2405 long=2 short=0 price=69800 hedge=0
 //   bank 880001 code=1 name=工商银行 account=6222000012345678 balance=50000 password=333333
 //   money 880001 date=20240110 serial=12 deposit=1000 withdraw=0 summary=入金 bank=工商银行
@@ -19,7 +19,10 @@
 //   delay 6018 3000                   (answers of a function wait; 0: continuations)
 //   fail 3 -100                       (the 3rd request from here fails with -100)
 //   autofill on|off                   (marketable orders fill at once)
-//   transferpolls 1                   (transfer queries until a transfer settles)
+//   transferpolls 1                   (transfer queries until a transfer settles;
+//                                      0: it settles when submitted)
+//   transferoutcome 转账失败 银行系统忙  (transfers settle so, moving no money;
+//                                      "-" settles them normally again)
 //   price cu2405 70010                (moves the market; resting orders may fill)
 //   status 6                          (the connection state the library reports)
 //   push <record>                     (queues a raw pushed record)

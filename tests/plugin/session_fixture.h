@@ -22,6 +22,7 @@ struct Note {
   bool text;
   LPARAM value;  // the lParam (a block's address only for identity)
   std::string bytes;  // a text block's text, else a record block's first bytes
+  std::string raw;    // the whole block
 };
 
 class SessionTest : public ::testing::Test {
@@ -47,12 +48,5 @@ class SessionTest : public ::testing::Test {
   size_t taken_ = 0;
   std::vector<Note> notes_;
 };
-
-// Routines standing in for the request kinds' own, enough to drive the
-// frame: contracts and orders post one record per packet and the end mark
-// (or the error text); the order insert reads the new reference.
-void ContractsRoutine(tb::Session &session);
-void OrdersRoutine(tb::Session &session);
-void OrderInsertRoutine(tb::Session &session);
 
 }  // namespace plugin_test
