@@ -6,7 +6,9 @@
 TXPPageControl::TXPPageControl(TComponent *owner) : TPageControl(owner) { SetColor(clWhite); }
 
 void TXPPageControl::WndProc(TMessage &message) {
-  if (xptabs::PaintMessage(message, this, [this](int i) { return TabCaption(i); })) return;
+  if (xptabs::PaintMessage(
+          message, this, [this](int i) { return TabCaption(i); }, [this](HDC dc) { PaintControls(dc); }))
+    return;
   TPageControl::WndProc(message);
 }
 

@@ -7,7 +7,9 @@
 TXPTabControl::TXPTabControl(TComponent *owner) : TTabControl(owner) { SetColor(clWhite); }
 
 void TXPTabControl::WndProc(TMessage &message) {
-  if (xptabs::PaintMessage(message, this, [this](int i) { return TabCaption(i); })) return;
+  if (xptabs::PaintMessage(
+          message, this, [this](int i) { return TabCaption(i); }, [this](HDC dc) { PaintControls(dc); }))
+    return;
   if (message.Msg == WM_LBUTTONDOWN && TabCount() > 0) {
     int x = GET_X_LPARAM(message.LParam), y = GET_Y_LPARAM(message.LParam);
     for (int i = 0; i < TabCount(); ++i) {

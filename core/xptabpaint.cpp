@@ -163,11 +163,15 @@ void Paint(HDC dc, TCustomTabControl *control, const std::function<std::string(i
   SelectObject(dc, oldFont);
 }
 
-bool PaintMessage(TMessage &message, TCustomTabControl *control, const std::function<std::string(int)> &caption) {
+bool PaintMessage(TMessage &message, TCustomTabControl *control, const std::function<std::string(int)> &caption,
+                  const std::function<void(HDC)> &children) {
   if (message.Msg == WM_PAINT) {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(control->Handle(), &ps);
-    if (dc) Paint(dc, control, caption);
+    if (dc) {
+      Paint(dc, control, caption);
+      children(dc);
+    }
     EndPaint(control->Handle(), &ps);
     message.Result = 0;
     return true;

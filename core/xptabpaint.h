@@ -20,8 +20,11 @@ COLORREF Blend(COLORREF parent, COLORREF target, int num, int den);
 // text. The tab under the mouse pointer now is drawn hot.
 void Paint(HDC dc, TCustomTabControl *control, const std::function<std::string(int)> &caption);
 
-// WM_PAINT paints (result 0), WM_ERASEBKGND erases nothing (result 1); true
-// when the message was one of them and is done.
-bool PaintMessage(TMessage &message, TCustomTabControl *control, const std::function<std::string(int)> &caption);
+// WM_PAINT paints (result 0), then lets `children` draw the control's
+// graphic children (labels placed on the tabs) over it; WM_ERASEBKGND
+// erases nothing (result 1). True when the message was one of them and is
+// done.
+bool PaintMessage(TMessage &message, TCustomTabControl *control, const std::function<std::string(int)> &caption,
+                  const std::function<void(HDC)> &children);
 
 }  // namespace xptabs

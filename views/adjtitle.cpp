@@ -27,8 +27,8 @@ int NumberOr(const std::string &text, int fallback) {
 
 std::string UserSettings() { return std::string(UserDataPath) + "SETTING.INI"; }
 
-TButton *MakeButton(TForm *form, const char *caption, int x, int y) {
-  auto *b = new TButton(form);
+TXPButton *MakeButton(TForm *form, const char *caption, int x, int y) {
+  auto *b = new TXPButton(form);
   b->SetParent(form);
   b->SetCaption(caption);
   b->SetBounds(x, y, 75, 25);
@@ -69,14 +69,14 @@ TAdjTitle::TAdjTitle(TComponent *owner) : TForm(owner) {
   SetClientSize(440, 400);
   Position = poOwnerFormCenter;
 
-  XPTabControl1 = new TTabControl(this);
+  XPTabControl1 = new TXPTabControl(this);
   XPTabControl1->SetParent(this);
   XPTabControl1->SetBounds(8, 8, 424, 340);
   XPTabControl1->OnChange = [this](TObject *s) { XPTabControl1Change(s); };
   TWinControl *page = XPTabControl1;
   int top = 56;
   MakeLabel(page, this, "方案名称:", 12, top + 3);
-  Edit4 = new TEdit(this);
+  Edit4 = new TXPEdit(this);
   Edit4->SetParent(page);
   Edit4->SetBounds(80, top, 100, 21);
   Edit4->SetMaxLength(8);
@@ -84,7 +84,7 @@ TAdjTitle::TAdjTitle(TComponent *owner) : TForm(owner) {
   MakeLabel(page, this, "已选栏目", 12, top + 28);
   MakeLabel(page, this, "可选栏目", 272, top + 28);
   auto makeList = [&](int x) {
-    auto *l = new TListBox(this);
+    auto *l = new TXPListBox(this);
     l->SetParent(page);
     l->SetBounds(x, top + 46, 140, 170);
     l->SetStyle(lbOwnerDrawFixed);
@@ -102,7 +102,7 @@ TAdjTitle::TAdjTitle(TComponent *owner) : TForm(owner) {
   Button7 = MakeButton(this, "上移", 0, 0);
   Button8 = MakeButton(this, "下移", 0, 0);
   int y = top + 60;
-  for (TButton *b : {Button3, Button4, Button7, Button8}) {
+  for (TXPButton *b : {Button3, Button4, Button7, Button8}) {
     b->SetParent(page);
     b->SetBounds(172, y, 80, 25);
     y += 34;
@@ -113,23 +113,23 @@ TAdjTitle::TAdjTitle(TComponent *owner) : TForm(owner) {
   Button8->OnClick = [this](TObject *s) { Button8Click(s); };
 
   MakeLabel(page, this, "所选栏宽度（数字位数）:", 12, top + 228, 148);
-  Edit1 = new TEdit(this);
+  Edit1 = new TXPEdit(this);
   Edit1->SetParent(page);
   Edit1->SetBounds(160, top + 225, 36, 21);
   Edit1->SetMaxLength(2);
   Edit1->OnChange = [this](TObject *s) { Edit1Change(s); };
-  UpDown1 = new TUpDown(this);
+  UpDown1 = new TXPUpDown(this);
   UpDown1->SetParent(page);
   UpDown1->SetBounds(196, top + 225, 16, 21);
   UpDown1->Min = 1;
   UpDown1->Max = 20;
   UpDown1->Associate = Edit1;
   MakeLabel(page, this, "固定栏目的数量:", 232, top + 228);
-  Edit2 = new TEdit(this);
+  Edit2 = new TXPEdit(this);
   Edit2->SetParent(page);
   Edit2->SetBounds(340, top + 225, 36, 21);
   Edit2->OnChange = [this](TObject *s) { Edit2Change(s); };
-  UpDown2 = new TUpDown(this);
+  UpDown2 = new TXPUpDown(this);
   UpDown2->SetParent(page);
   UpDown2->SetBounds(376, top + 225, 16, 21);
   UpDown2->Min = 0;

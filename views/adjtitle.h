@@ -8,6 +8,11 @@
 #include <cstdint>
 #include <functional>
 
+#include "core/xpbutton.h"
+#include "core/xpedit.h"
+#include "core/xplistbox.h"
+#include "core/xptabcontrol.h"
+#include "core/xpupdown.h"
 #include "platform/vcl/forms.h"
 #include "platform/vcl/listbox.h"
 #include "platform/vcl/scrollbar.h"
@@ -38,11 +43,11 @@ class TAdjTitle : public TForm {
   // Sounded when a column can't be added; the platform has no sound call.
   std::function<void()> Beep = [] {};
 
-  TTabControl *XPTabControl1;
-  TEdit *Edit1, *Edit2, *Edit4;
-  TUpDown *UpDown1, *UpDown2;
-  TListBox *ListBox1, *ListBox2;
-  TButton *Button2, *Button3, *Button4, *Button5, *Button7, *Button8;
+  TXPTabControl *XPTabControl1;
+  TXPEdit *Edit1, *Edit2, *Edit4;
+  TXPUpDown *UpDown1, *UpDown2;
+  TXPListBox *ListBox1, *ListBox2;
+  TXPButton *Button2, *Button3, *Button4, *Button5, *Button7, *Button8;
 
   void XPTabControl1Change(TObject *sender);
   void Button3Click(TObject *sender);  // 添加 <-

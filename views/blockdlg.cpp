@@ -43,16 +43,16 @@ bool IsPrefixNoCase(const char *field, size_t size, const std::string &text) {
   return true;
 }
 
-TButton *MakeButton(TForm *form, const char *caption, int x, int y, int w = 75) {
-  auto *b = new TButton(form);
+TXPButton *MakeButton(TForm *form, const char *caption, int x, int y, int w = 75) {
+  auto *b = new TXPButton(form);
   b->SetParent(form);
   b->SetCaption(caption);
   b->SetBounds(x, y, w, 25);
   return b;
 }
 
-TListBox *MakeList(TForm *form, int x, int y, int w, int h) {
-  auto *l = new TListBox(form);
+TXPListBox *MakeList(TForm *form, int x, int y, int w, int h) {
+  auto *l = new TXPListBox(form);
   l->SetParent(form);
   l->SetBounds(x, y, w, h);
   l->SetStyle(lbOwnerDrawFixed);
@@ -84,12 +84,12 @@ TModiBk::TModiBk(TComponent *owner) : TForm(owner) {
   LoadPinyinExtra(extra_);
 
   MakeLabel(this, "板块名称:", 10, 13);
-  Edit1 = new TEdit(this);
+  Edit1 = new TXPEdit(this);
   Edit1->SetParent(this);
   Edit1->SetBounds(70, 10, 140, 21);
   Edit1->SetMaxLength(15);
   MakeLabel(this, "商品代码:", 280, 13);
-  Edit2 = new TEdit(this);
+  Edit2 = new TXPEdit(this);
   Edit2->SetParent(this);
   Edit2->SetBounds(340, 10, 120, 21);
   Edit2->SetMaxLength(6);
@@ -99,7 +99,7 @@ TModiBk::TModiBk(TComponent *owner) : TForm(owner) {
 
   ListBox1 = MakeList(this, 10, 40, 200, 240);
   ListBox1->Hint = "已选商品";
-  ComboBox1 = new TComboBox(this);
+  ComboBox1 = new TXPComboBox(this);
   ComboBox1->SetParent(this);
   ComboBox1->SetBounds(280, 40, 180, 21);
   ComboBox1->SetStyle(csDropDownList);
@@ -340,7 +340,7 @@ TEdtBlk::TEdtBlk(TComponent *owner, int mode_, int lowest, int highest)
   SetBorderStyle(bsDialog);
   SetClientSize(280, 300);
   Position = poOwnerFormCenter;
-  ListBox1 = new TListBox(this);
+  ListBox1 = new TXPListBox(this);
   ListBox1->SetParent(this);
   ListBox1->SetBounds(10, 10, 170, 280);
   ListBox1->OnDblClick = [this](TObject *s) { ListBox1DblClick(s); };
@@ -356,7 +356,7 @@ TEdtBlk::TEdtBlk(TComponent *owner, int mode_, int lowest, int highest)
   Button3->OnClick = [this](TObject *s) { Button3Click(s); };
   Button4->OnClick = [this](TObject *s) { Button4Click(s); };
   Button5->OnClick = [this](TObject *s) { Button5Click(s); };
-  for (TButton *b : {Button3, Button4, Button5}) b->SetVisible(mode != 0);
+  for (TXPButton *b : {Button3, Button4, Button5}) b->SetVisible(mode != 0);
 
   for (int i = 0; i < BlockTable.blockCount && ids.size() < size_t(kMaxBlocks); ++i) {
     const BLOCK &block = BlockTable.blocks[i];

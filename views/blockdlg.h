@@ -10,6 +10,10 @@
 #include <functional>
 #include <vector>
 
+#include "core/xpbutton.h"
+#include "core/xpcombobox.h"
+#include "core/xpedit.h"
+#include "core/xplistbox.h"
 #include "market/blocks.h"
 #include "market/marketrecords.h"
 #include "platform/vcl/combobox.h"
@@ -41,10 +45,10 @@ class TModiBk : public TForm {
   std::vector<BLOCKMEMBER> members;
   uint8_t accepted = 0;
 
-  TEdit *Edit1, *Edit2;
-  TListBox *ListBox1, *ListBox2;
-  TComboBox *ComboBox1;
-  TButton *Button1, *Button2, *Button3, *Button4, *Button5, *Button6, *Button7, *Button8;
+  TXPEdit *Edit1, *Edit2;
+  TXPListBox *ListBox1, *ListBox2;
+  TXPComboBox *ComboBox1;
+  TXPButton *Button1, *Button2, *Button3, *Button4, *Button5, *Button6, *Button7, *Button8;
 
   void FormCreate(TObject *sender);
   void ComboBox1Change(TObject *sender);
@@ -94,8 +98,8 @@ class TEdtBlk : public TForm {
   uint8_t chosen = 0;
   uint16_t chosenId = 0;
 
-  TListBox *ListBox1;
-  TButton *Button1, *Button2, *Button3, *Button4, *Button5;
+  TXPListBox *ListBox1;
+  TXPButton *Button1, *Button2, *Button3, *Button4, *Button5;
 
   void Button1Click(TObject *sender);  // 确定
   void Button3Click(TObject *sender);  // 新建

@@ -16,8 +16,8 @@ BLOCK *NodeBlock(const TTreeNode *node) {
   return node && node->Data ? FindBlockById(int(reinterpret_cast<intptr_t>(node->Data) - 1)) : nullptr;
 }
 
-TRadioButton *MakeRadio(TComponent *owner, TWinControl *parent, const char *caption, int x, int w, bool checked) {
-  auto *r = new TRadioButton(owner);
+TXPRadioButton *MakeRadio(TComponent *owner, TWinControl *parent, const char *caption, int x, int w, bool checked) {
+  auto *r = new TXPRadioButton(owner);
   r->SetParent(parent);
   r->SetCaption(caption);
   r->SetBounds(x, 10, w, 17);
@@ -47,12 +47,12 @@ TSelStockDlg::TSelStockDlg(TComponent *owner, int market, int mode) : TForm(owne
   SetClientWidth(504);
   Position = poOwnerFormCenter;
 
-  XPTreeView1 = new TTreeView(this);
+  XPTreeView1 = new TXPTreeView(this);
   XPTreeView1->SetParent(this);
   XPTreeView1->SetBounds(8, 8, 180, 300);
   XPTreeView1->HideSelection = false;
   XPTreeView1->OnChange = [this](TObject *s, TTreeNode *n) { XPTreeView1Change(s, n); };
-  ListBox1 = new TListBox(this);
+  ListBox1 = new TXPListBox(this);
   ListBox1->SetParent(this);
   ListBox1->SetBounds(196, 8, 300, 300);
   ListBox1->SetStyle(lbOwnerDrawFixed);
@@ -93,13 +93,13 @@ TSelStockDlg::TSelStockDlg(TComponent *owner, int market, int mode) : TForm(owne
   Label1->AutoSize = false;
   Label1->SetBounds(8, 0, 300, 17);
   Label1->SetCaption("提示: 可以使用智能键盘");
-  Button1 = new TButton(this);
+  Button1 = new TXPButton(this);
   Button1->SetParent(this);
   Button1->SetCaption("确定");
   Button1->SetBounds(336, 0, 75, 25);
   Button1->SetDefault(true);
   Button1->OnClick = [this](TObject *s) { Button1Click(s); };
-  Button2 = new TButton(this);
+  Button2 = new TXPButton(this);
   Button2->SetParent(this);
   Button2->SetCaption("取消");
   Button2->SetBounds(421, 0, 75, 25);

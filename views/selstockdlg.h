@@ -5,6 +5,10 @@
 // open: the main window hands its instrument over and presses OK.
 #pragma once
 
+#include "core/xpbutton.h"
+#include "core/xplistbox.h"
+#include "core/xpradiobutton.h"
+#include "core/xptreeview.h"
 #include "market/marketrecords.h"
 #include "platform/vcl/extctrls.h"
 #include "platform/vcl/forms.h"
@@ -21,13 +25,13 @@ class TSelStockDlg : public TForm {
   // The chosen instrument; the empty reference when nothing is chosen.
   STKPTR chosen;
 
-  TTreeView *XPTreeView1;
-  TListBox *ListBox1;
+  TXPTreeView *XPTreeView1;
+  TXPListBox *ListBox1;
   TPanel *Panel1, *Panel2, *Panel3;
-  TRadioButton *RadioButton1, *RadioButton2, *RadioButton3, *RadioButton4, *RadioButton7, *RadioButton8,
+  TXPRadioButton *RadioButton1, *RadioButton2, *RadioButton3, *RadioButton4, *RadioButton7, *RadioButton8,
       *RadioButton9, *RadioButton10, *XPRadioButton1;
   TLabel *Label1;
-  TButton *Button1, *Button2;
+  TXPButton *Button1, *Button2;
 
   void FillContractTree(int market);
   void XPTreeView1Change(TObject *sender, TTreeNode *node);

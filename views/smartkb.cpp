@@ -21,7 +21,7 @@ TSmartKB::TSmartKB(TComponent *owner, const WizardSources *sources)
   SetClientSize(230, 21 + kRowHeight * kVisibleRows);
   KeyPreview = false;
 
-  Edit1 = new TEdit(this);
+  Edit1 = new TXPEdit(this);
   Edit1->SetParent(this);
   Edit1->SetBounds(0, 0, 230, 21);
   Edit1->SetMaxLength(8);

@@ -7,6 +7,7 @@
 
 #include "platform/vcl/forms.h"
 #include "platform/vcl/grids.h"
+#include "core/xpedit.h"
 #include "platform/vcl/stdctrls.h"
 #include "views/viewattr.h"
 #include "views/wizardsearch.h"
@@ -26,7 +27,7 @@ class TSmartKB : public TForm {
   bool MatchAll(const char *text) { return search_->MatchAll(text); }
   TWizardSearch &Search() { return *search_; }
 
-  TEdit *Edit1;
+  TXPEdit *Edit1;
   TDrawGrid *DrawGrid1;
 
   // The result, read by the main window after ShowModal.

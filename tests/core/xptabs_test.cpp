@@ -4,6 +4,7 @@
 #include "core/xptabcontrol.h"
 #include "core/xptabpaint.h"
 #include "platform/gdi.h"
+#include "platform/vcl/extctrls.h"
 #include "platform/vcl/forms.h"
 #include "testing/host_pointer.h"
 #include "testing/view_harness.h"
@@ -135,6 +136,21 @@ TEST_F(XPTabControl, WithoutTabsOnePlainArea) {
   tabs->Tabs()->Clear();
   tabs->Invalidate();
   for (POINT p : {POINT{0, 0}, POINT{120, 60}, POINT{239, 119}}) EXPECT_EQ(At(p.x, p.y), kParent);
+}
+
+// Controls without a window placed on the tabs (a dialog's labels) are
+// drawn over the page.
+TEST_F(XPTabControl, GraphicChildrenAreDrawnOverThePage) {
+  auto *box = new TPaintBox(&form);
+  box->SetParent(tabs);
+  box->SetBounds(40, 50, 30, 20);
+  box->OnPaint = [box](TObject *) {
+    box->Canvas()->Brush()->SetColor(TColor(RGB(200, 0, 0)));
+    box->Canvas()->FillRect(TRect(0, 0, 30, 20));
+  };
+  tabs->Invalidate();
+  EXPECT_EQ(At(55, 60), RGB(200, 0, 0));
+  EXPECT_EQ(At(100, 60), kWhite);
 }
 
 TEST(XPPageControl, PaintsTheSameWay) {

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+
 #include "platform/profile.h"
 #include "testing/view_harness.h"
 #include "views/reportcolumns.h"
@@ -137,12 +139,26 @@ TEST_F(AdjTitleTest, OkCopiesBackAndWritesTheNamesCancelDoesNot) {
   EXPECT_STREQ(name, "改名");
 }
 
+// Drawn with the XP-look family: the flat frame round the edits and lists on
+// the tabs, the dark blue edge of the buttons.
 TEST_F(AdjTitleTest, Picture) {
   TAdjTitle editor(nullptr);
   editor.SelectScheme(7);
   editor.Show();
   harness_.Pump();
-  harness_.SavePng(harness_.Render(editor.Handle()), "wizard_adjtitle");
+  const QImage image = harness_.Render(editor.Handle());
+  harness_.SavePng(image, "wizard_adjtitle");
+  // A frame pixel in the form's picture: the frame is the control's border.
+  auto frame = [&](TControl *c, int x, int y) {
+    for (TControl *p = c; p && p != &editor; p = p->Parent()) x += p->Left(), y += p->Top();
+    const QRgb q = image.pixel(x, y);
+    return RGB(qRed(q), qGreen(q), qBlue(q));
+  };
+  for (TControl *c : std::initializer_list<TControl *>{editor.Edit4, editor.ListBox1, editor.ListBox2}) {
+    EXPECT_EQ(frame(c, 0, 0), XPFrameColor);
+    EXPECT_EQ(frame(c, c->Width() - 1, 5), XPFrameColor);
+  }
+  for (TXPButton *b : {editor.Button3, editor.Button5}) EXPECT_EQ(harness_.Pixel(b, b->Width() / 2, 1), RGB(0, 60, 116));
   editor.Hide();
 }
 
