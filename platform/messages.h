@@ -28,6 +28,9 @@ constexpr UINT WM_SORT_DATA_READY = 2529;
 // Posted to the main window by a click on the service area of the menu
 // bar; wParam 0 or 1 for the area's two parts.
 constexpr UINT WM_START_SERVICE_CLIENT = 2531;
+// Posted to a quote report by the ranking commands: wParam = the column id
+// to sort by, from the top, in its first direction.
+constexpr UINT WM_REPORT_SORT_COLUMN = 2532;
 // To the main window, (0, 0): a server text or the password-change
 // confirmation is in the request client's text.
 constexpr UINT WM_SERVER_TEXT = 2533;
@@ -48,6 +51,38 @@ constexpr UINT WM_STOCK_DATA = 2624;
 // entries received so far: ask from there) or | kCodeTableDone (lParam 0:
 // ask for the extended name table).
 constexpr UINT WM_CODE_TABLE_PROGRESS = 2625;
+
+// ---- the page of panes and its views -----------------------------------------
+// Posted to the page with lParam the pane (view) concerned.
+constexpr UINT WM_MVM_ACTIVATE_VIEW = 2534;  // zoom the pane
+constexpr UINT WM_MVM_RESTORE_VIEW = 2535;   // restore the zoomed pane
+constexpr UINT WM_MVM_SPLIT_HORZ = 2536;     // upper and lower half
+constexpr UINT WM_MVM_SPLIT_VERT = 2537;     // left and right half
+constexpr UINT WM_MVM_CLOSE_PANE = 2538;
+constexpr UINT WM_MVM_SHOW_REPORT = 2539;
+constexpr UINT WM_MVM_SHOW_TICK = 2540;
+// A non-zero wParam is a PackedDateTime day to show.
+constexpr UINT WM_MVM_SHOW_MINUTE = 2541;
+constexpr UINT WM_MVM_SHOW_KLINE = 2542;
+constexpr UINT WM_MVM_SHOW_TEXT = 2543;
+constexpr UINT WM_MVM_SHOW_NEWS = 2544;
+constexpr UINT WM_MVM_SHOW_WEB = 2545;
+constexpr UINT WM_MVM_BACK = 2546;
+// To a pane: it has been placed.
+constexpr UINT WM_MVC_LAYOUT_DONE = 2547;
+constexpr UINT WM_MVM_STEP_BACK = 2549;
+constexpr UINT WM_MVM_STEP_FORWARD = 2550;
+// To a view: wParam the number of the hand-over file "%s\%u.txt" in the
+// application-data folder, lParam the drop point on the screen (x low, y
+// high word). Other programs post it too.
+constexpr UINT WM_DROP_STOCKS = 2552;
+// To a chart view: its information panel on or off; its period menu at the
+// screen point in lParam.
+constexpr UINT WM_VIEW_TOGGLE_INFO = 2553;
+constexpr UINT WM_VIEW_PERIOD_MENU = 2554;
+// To the main window, (0, 0): the set of instruments the views show may
+// have changed.
+constexpr UINT WM_MF_REFRESH_SUBSCRIPTION = 2626;
 
 // ---- the login dialog --------------------------------------------------------
 // These are sent, so the sender waits until the dialog has handled them.
@@ -80,6 +115,12 @@ inline constexpr UINT kPrivateMessages[] = {
     WM_STOCK_DATA,           WM_CODE_TABLE_PROGRESS, WM_LOGIN_FAILED,       WM_LOGIN_MARKET_SYNC,
     WM_LOGIN_DONE,           WM_LOGIN_FIND_SERVER, WM_LOGIN_CONNECT_SERVER, WM_LOGIN_CHECK_VERSION,
     WM_LOGIN_UPDATE_STEP,    WM_SPEED_TEST_RESULT, WM_LOGIN_NEXT_SERVER,
+    WM_MVM_ACTIVATE_VIEW,    WM_MVM_RESTORE_VIEW,  WM_MVM_SPLIT_HORZ,       WM_MVM_SPLIT_VERT,
+    WM_MVM_CLOSE_PANE,       WM_MVM_SHOW_REPORT,   WM_MVM_SHOW_TICK,        WM_MVM_SHOW_MINUTE,
+    WM_MVM_SHOW_KLINE,       WM_MVM_SHOW_TEXT,     WM_MVM_SHOW_NEWS,        WM_MVM_SHOW_WEB,
+    WM_MVM_BACK,             WM_MVC_LAYOUT_DONE,   WM_MVM_STEP_BACK,        WM_MVM_STEP_FORWARD,
+    WM_DROP_STOCKS,          WM_VIEW_TOGGLE_INFO,  WM_VIEW_PERIOD_MENU,     WM_MF_REFRESH_SUBSCRIPTION,
+    WM_REPORT_SORT_COLUMN,
 };
 
 template <size_t N>

@@ -1,0 +1,177 @@
+// The quote report: the view of one block (sector) per tab, a row per
+// instrument and a column per report column, live updates from the pushed
+// quotes with flashing of the changed fields, local and server sorts,
+// hidden codes, block tabs with sub-block menus, paging by keys and wheel,
+// popup commands, dragging an instrument out and dropping one in.
+//
+// The rows and their sorting live in TReportCore; the cells are painted by
+// PaintReportCell; this form feeds them and shows what they hold.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "core/kivotabset.h"
+#include "core/msgdrawgrid.h"
+#include "platform/vcl/extctrls.h"
+#include "platform/vcl/menus.h"
+#include "platform/vcl/scrollbar.h"
+#include "views/childview.h"
+#include "views/reportcore.h"
+#include "views/reportpaint.h"
+
+struct BLOCK;
+
+// What the report asks of the main window beyond the pane host: empty
+// functions mean "not there" (offline, no dialog, no alarm engine).
+struct TReportServices {
+  // The main window holds a request client (the terminal is online).
+  std::function<bool()> hasRequestClient;
+  // Notify on every view of the page (and the quote board for code 10).
+  std::function<void(int code, uint32_t stock, intptr_t first, intptr_t second)> notifyViews;
+  // The block list dialog in its choosing mode: user blocks only (for
+  // "加入自选") or every kind but sub-blocks; the chosen id or -1.
+  std::function<int(bool userBlocksOnly)> chooseBlock;
+  // The column scheme editor on a scheme; true when the user confirmed.
+  std::function<bool(int scheme)> editScheme;
+  // "板块设置(&B)" of the main menu.
+  std::function<void()> blockSettings;
+  // The alarm dialog and the alarm engine: the new alarm's index, -1 when
+  // none was added; unset when there is no alarm engine.
+  std::function<int(STKPTR stock)> addAlarm;
+  // The display options dialog on the report page; it may change the
+  // record's display flags.
+  std::function<void(VIEW_ATTR_13 *record)> showOptions;
+  // The main window's key-hook pause flag around modal dialogs.
+  std::function<void(bool paused)> pauseKeyHook;
+  // The main window's own "联动(&S)" item loses its check mark.
+  std::function<void()> uncheckLinkMenu;
+};
+TReportServices &ReportServices();
+
+// The report class in the view factory.
+void RegisterReportView();
+
+class TReport : public TChildView {
+ public:
+  TReport(TMultiViewMain *page, const VIEW_ATTR_13 *record, MVCDATA_12 *viewData, EArray<VIEW_ATTR_13> *history,
+          PaneNode *node);
+  ~TReport() override;
+
+  // ---- pane operations ----
+  int Notify(int code, uint32_t stock, intptr_t firstExtra, intptr_t secondExtra) override;
+  void Print() override;
+  void InitView() override;
+  void ApplyFonts() override;
+  void CollectStocks(EArray<STKMS> *stocks) override;
+  void UpdateMenuCaptions() override;
+  void SendStockToOrderPanel() override;
+  void SyncFrameButtons() override;
+  void StoreViewState() override;
+  uint32_t MakeHandOverList(int32_t *position) override;
+  void WndProc(TMessage &message) override;
+
+  // ---- operations the main window calls ----
+  void SortRows(bool notifyOrderPanel);
+  bool OpenBlockTab(int blockId, bool mayReplace);
+  void AddSelectedToBlock(int blockId);
+  void LocateStock(uint32_t key);
+  void OnBlockDeleted(int blockId);
+  void RedrawFastChangeColumn();
+  void N1Click();   // 添加板块
+  void N3Click();   // 关闭板块
+  void N10Click();  // 编辑栏目
+  int AcceptDroppedStock(uint32_t fileNumber, int x, int y);
+
+  // ---- painting and layout ----
+  void LayoutColumns();
+  void RepaintRow(int gridRow, bool onlyWhenVisible);
+  // Loads tab index (a change from the tab set when fromTabSet).
+  bool LoadTab(int index, bool fromTabSet);
+  void SelectRow(int gridRow);
+  void UpdateVertScrollBar();
+  void UpdateHorzScrollBar();
+
+  // ---- what tests and the page read ----
+  TReportCore &Core() { return core_; }
+  TMsgDrawGrid *Grid() const { return DrawGrid1; }
+  TKivoTabSet *TabSet() const { return Tabs; }
+  TPopupMenu *Popup() const { return PopupMenu1; }
+  const BLOCK *CurrentBlock() const { return currentBlock_; }
+  int TabCount() const { return tabCount_; }
+  int TabId(int i) const { return i >= 0 && i < tabCount_ ? tabIds_[i] : -1; }
+  int LoadedTab() const { return loadedTab_; }
+  int RequestCounter() const { return requestCounter_; }
+  int SchemeIndex() const;
+  bool toTop = false;
+  bool wheelFlag = false;
+
+  // Process-wide: a report's scroll bar is dragged or a paging key held.
+  static uint8_t &ScrollBarTracking();
+
+ private:
+  void BuildControls();
+  void BuildPopup();
+  void PaintCell(int col, int row, const TRect &rect);
+  ReportPaintState PaintState();
+  int VisibleRows();
+  void PostRefresh();
+  void SetCurrentFromSelection(bool orderPanel, bool onlyWhenChanged);
+  void ScrollToThird(int gridRow);
+  void SelectAfterReload();
+  void AppendTab(int blockId);
+  void RemoveTab(int index);
+  void SetTabCaption(int index, bool subBlockMark);
+  int SubBlockMenu(const BLOCK *block, int index);
+  void MoveSelection(int gridRow, bool keepLeft);
+  void OpenSelected();
+  void DeleteSelected();
+  void HideSelected();
+  void Unhide();
+  void ShowOptions();
+  void AddAlarm();
+
+  // Events.
+  void DrawGrid1KeyDown(WORD &key, TShiftState shift);
+  void DrawGrid1KeyDown2(WPARAM key, bool *handled);
+  void DrawGrid1KeyUp2(WPARAM key, bool *handled);
+  void DrawGrid1LButtonDown(int x, int y, bool *handled);
+  void DrawGrid1LButtonUp(int x, int y, bool *handled);
+  void DrawGrid1RButtonDown(int x, int y, bool *handled);
+  void DrawGrid1MouseMove(TShiftState shift, int x, int y);
+  void DrawGrid1DblClick();
+  void DrawGrid1ColumnMoved(int from, int to);
+  void DrawGrid1TopLeftChanged();
+  void TabsLButtonDown(int index, int offset);
+  void Timer1Timer();
+  void PopupMenu1Popup();
+
+  TReportCore core_;
+  ReportFonts fonts_;
+  ReportMetrics metrics_;
+  const BLOCK *currentBlock_ = nullptr;
+  int tabCount_ = 0;
+  uint16_t tabIds_[kReportMaxTabs] = {};
+  int loadedTab_ = -1;
+  int requestCounter_ = 0;
+  uint32_t invert_ = 0;
+  bool gridLines_ = false;
+  bool detached_ = false;  // draw-cell and top-left events detached while the selection moves
+  int lastTop_ = 1;
+  int lastLeft_ = 0;
+  POINT lastPress_{0, 0};  // the last left press on the grid: what a double click hits
+
+  TMsgDrawGrid *DrawGrid1 = nullptr;
+  TPanel *ToolPanel = nullptr;
+  TKivoTabSet *Tabs = nullptr;
+  TPanel *Panel1 = nullptr;
+  TScrollBar *ScrollBar1 = nullptr;
+  TPanel *Panel2 = nullptr;
+  TPanel *Panel3 = nullptr;
+  TScrollBar *ScrollBar2 = nullptr;
+  TPopupMenu *PopupMenu1 = nullptr;
+  TTimer *Timer1 = nullptr;
+  TMenuItem *N1 = nullptr, *N3 = nullptr, *N6 = nullptr, *N8 = nullptr, *N9 = nullptr, *H1 = nullptr,
+            *W1 = nullptr, *A1 = nullptr, *NSync = nullptr;
+};
