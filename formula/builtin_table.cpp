@@ -389,3 +389,9 @@ IndexFunctionImpl FindIndexFunctionImpl(const char *text, int length) {
 }
 
 const INDEXFUNC *GetIndexKeywordTable() { return kKeywords; }
+
+const char *IndexCategoryName(uint32_t category) {
+  static const char *const kNames[kIndexCategoryCount] = {"全部", "行情", "算术", "数学", "绘图", "时间",
+                                                          "逻辑", "统计", "引用", "运算符", "其它"};
+  return category < kIndexCategoryCount ? kNames[category] : nullptr;
+}

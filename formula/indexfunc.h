@@ -20,6 +20,11 @@ enum IndexFunctionCategory : uint8_t {
   kCategoryOperator = 9,
   kCategoryOther = 10,
 };
+constexpr uint32_t kIndexCategoryCount = 11;
+
+// The name of a category as the function picker lists it (GBK): "全部" for
+// 0, "行情" to "其它" for 1 to 10; null past 10.
+const char *IndexCategoryName(uint32_t category);
 
 // INDEXFUNC::flags.
 constexpr uint32_t kFunctionFuture = 1;      // the value at a bar depends on later bars

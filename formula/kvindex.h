@@ -465,6 +465,15 @@ class CKvIndex {
   int AssignLineColours(int slot);
   bool ReferencesStock(IndexStockRef stock, bool followChain) const;
 
+  // Parameter values per chart period in the user's "%siparam.dat"
+  // (iparam.cpp); the period code is the slot, 0 to 15. Loading sets the
+  // values of the formulas chained behind this one (the last first), then
+  // this one's; saving stores this formula's values into the period's slot,
+  // or into every slot for code 0. Both leave everything as it is when the
+  // library no longer holds a formula of the name.
+  void LoadParamValues(uint32_t period);
+  void SaveParamValues(uint32_t period);
+
   char name[16];
   char password[32];
   char description[512];
