@@ -195,7 +195,10 @@ TClientRight::TClientRight(TComponent *owner, bool relogin, const AccountLibrary
 }
 
 TClientRight::~TClientRight() {
-  if (worker_) CloseHandle(worker_);
+  if (worker_) {
+    WaitForSingleObject(worker_, 1000);
+    CloseHandle(worker_);
+  }
 }
 
 void TClientRight::Paint() {
@@ -397,6 +400,11 @@ void TClientRight::WndProc(TMessage &m) {
       return;
     case WM_LOGIN_NEXT_SERVER:
       NextServer();
+      return;
+    case WM_CLOSE:
+      // The worker's close after the table was built leaves the result 1.
+      if (ModalResult() != mrNone) return;
+      TForm::WndProc(m);
       return;
     default:
       TForm::WndProc(m);

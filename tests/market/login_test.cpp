@@ -1,0 +1,523 @@
+// The login side: the quote-server list and the per-user keys, the speed
+// test's lines and choice, the login dialog driven headless (attempts, the
+// failure ladder, the market-table worker, its picture), the network
+// settings, the password checks, the account check through the stand-in
+// library against an account server double (directly and relayed through
+// a proxy), and the blocking login's time-out.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "market/acctcheck.h"
+#include "market/logindlg.h"
+#include "market/nclient.h"
+#include "market/serverlist.h"
+#include "market/utildata.h"
+#include "platform/kernel.h"
+#include "platform/messages.h"
+#include "platform/profile.h"
+#include "platform/winsock.h"
+#include "testing/market_fixture_min.h"
+#include "testing/msgbox_recorder.h"
+#include "testing/proxy_doubles.h"
+#include "testing/request_server.h"
+#include "testing/view_harness.h"
+
+using testing_support::AccountDouble;
+using testing_support::RequestServer;
+using testing_support::ViewHarness;
+
+namespace {
+
+std::string UserIni() { return UserServerIniPath(); }
+
+std::string Read(const char *section, const char *key, const std::string &file, const char *fallback = "<none>") {
+  char value[128] = {};
+  GetPrivateProfileStringA(section, key, fallback, value, sizeof value, file.c_str());
+  return value;
+}
+
+void Write(const char *section, const char *key, const std::string &value, const std::string &file) {
+  WritePrivateProfileStringA(section, key, value.c_str(), file.c_str());
+}
+
+void AddServer(int i, const std::string &name, const std::string &address, int network = 1,
+               const std::string &relay = "") {
+  const std::string n = std::to_string(i);
+  Write("RIGHT", ("svraddr" + n).c_str(), address, kServerListIni);
+  Write("RIGHT", ("company" + n).c_str(), name, kServerListIni);
+  Write("RIGHT", ("Network" + n).c_str(), std::to_string(network), kServerListIni);
+  if (!relay.empty()) {
+    Write("RIGHT", ("GC" + n).c_str(), relay, kServerListIni);
+    Write("RIGHT", ("GCPort" + n).c_str(), "443", kServerListIni);
+  }
+}
+
+class LoginTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WSADATA data;
+    ws::WSAStartup(MAKEWORD(2, 2), &data);
+  }
+  void TearDown() override {
+    LoginHooks() = TLoginHooks{};
+    QuoteClientHooks() = TQuoteClientHooks{};
+    ws::WSACleanup();
+  }
+  std::vector<std::string> Texts() const {
+    std::vector<std::string> texts;
+    for (const auto &c : boxes_.Calls()) texts.push_back(c.text);
+    return texts;
+  }
+  ViewHarness harness_;
+  market_fixture::MarketSandbox box_;
+  MessageBoxRecorder boxes_;
+};
+
+TEST_F(LoginTest, TheListEndsAtTheFirstIncompleteEntryAndTheLastIndexMustExist) {
+  AddServer(0, "电信主站", "10.0.0.1");
+  AddServer(1, "网通主站", "10.0.0.2", 2);
+  AddServer(2, "备用", "10.0.0.3");
+  Write("RIGHT", "svraddr3", "10.0.0.4", kServerListIni);  // no name: the list ends here
+  AddServer(4, "never", "10.0.0.5");
+  Write("RIGHT", "lastindex", "5", kServerListIni);
+  TClientRightCore core;
+  EXPECT_EQ(core.Load(), 0) << "a last index past the list selects the first";
+  ASSERT_EQ(core.count, 3);
+  EXPECT_STREQ(core.servers[1].name, "网通主站");
+  EXPECT_EQ(core.servers[1].network, 2);
+  EXPECT_EQ(core.servers[0].port, 13130);
+  Write("RIGHT", "lastindex", "2", kServerListIni);
+  EXPECT_EQ(core.Load(), 2);
+}
+
+TEST_F(LoginTest, SpeedTestLinesAndTheFastestServer) {
+  struct Case {
+    int servers, average;
+    std::string tail;
+  } cases[] = {
+      {5, -1, "正在测试"}, {5, 49, "ms  很快"},  {5, 50, "ms  一般"},   {5, 99, "ms  一般"},
+      {5, 100, "ms  较慢"}, {5, 1999, "ms  较慢"}, {5, 2000, "测试失败"}, {6, 2000, "测试失败"},
+  };
+  for (const Case &c : cases) {
+    const std::string line = SpeedTestLine("abcd", c.servers, c.average);
+    EXPECT_EQ(line.substr(line.size() - c.tail.size()), c.tail) << c.average;
+    const std::string number = c.average >= 0 && c.average < 2000 ? std::to_string(c.average) : "";
+    EXPECT_EQ(line.size(), size_t((c.servers > 5 ? 25 : 27) + c.tail.size() - (number.empty() ? 0 : 0)))
+        << "padded to the column: " << line;
+  }
+  TClientRightCore core;
+  core.count = 3;
+  ASSERT_TRUE(core.StartSpeedTests(2));
+  EXPECT_FALSE(core.StartSpeedTests(0)) << "not while tests run";
+  EXPECT_EQ(core.SpeedTestResult(1, 40), -1);
+  EXPECT_EQ(core.SpeedTestResult(0, 40), -1);
+  EXPECT_EQ(core.SpeedTestResult(2, 2000), 1) << "ties keep the first to arrive";
+  ASSERT_TRUE(core.StartSpeedTests(2));
+  for (int i = 0; i < 3; ++i) core.SpeedTestResult(i, 2000);
+  EXPECT_EQ(core.bestIndex, 2) << "every test failed: the selection stays";
+}
+
+TEST_F(LoginTest, ProgressStripSlidesThreeQuartersTowardsItsTarget) {
+  ProgressStrip s;
+  s.Reset(200);
+  EXPECT_EQ(s.left, -200);
+  s.Step(1, 4);
+  EXPECT_EQ(s.left, -200);
+  EXPECT_EQ(s.target, 50);
+  EXPECT_EQ(s.limit, 37);
+  int ticks = 0;
+  while (s.Tick()) ++ticks;
+  EXPECT_EQ(s.left + s.width, 37);
+  EXPECT_EQ(ticks, 37);
+  s.Step(2, 4);
+  EXPECT_EQ(s.left, -150);
+  EXPECT_EQ(s.limit, 50 + 37);
+}
+
+// The account keys move once: a later start never empties what the user
+// saved, whatever the shared file's version says.
+TEST_F(LoginTest, AccountKeysMoveIntoTheUsersFileOnce) {
+  Write("Server", "Version", "3", kServerListIni);
+  Write("Server", "UserName", "alice", kServerListIni);
+  Write("Server", "Password", "pw1234", kServerListIni);
+  Write("ProxyServer", "Version", "1", kServerListIni);
+  Write("ProxyServer", "Address", "10.1.1.1", kServerListIni);
+  Write("ProxyServer", "UseProxy", "2", kServerListIni);
+  Write("Server", "Version", "1", UserIni());
+  MigrateAccountKeys();
+  EXPECT_EQ(Read("Server", "UserName", UserIni()), "alice");
+  EXPECT_EQ(Read("Server", "Password", UserIni()), "pw1234");
+  EXPECT_EQ(Read("Server", "SavePass", UserIni()), "1");
+  EXPECT_EQ(Read("ProxyServer", "Address", UserIni()), "10.1.1.1");
+  EXPECT_EQ(Read("ProxyServer", "UseProxy", UserIni()), "2");
+  EXPECT_EQ(Read("Server", "UserName", kServerListIni), "") << "emptied in the shared file";
+  EXPECT_EQ(Read("ProxyServer", "Address", kServerListIni), "");
+  // The user changes the name; the next starts keep it.
+  Write("Server", "UserName", "bob", UserIni());
+  MigrateAccountKeys();
+  TClientRightCore core;
+  core.Load();
+  EXPECT_STREQ(core.user, "bob");
+  EXPECT_STREQ(core.password, "pw1234");
+  EXPECT_EQ(Read("ProxyServer", "UseProxy", UserIni()), "2");
+  // A newer shared file moves its non-empty values again, never empty ones.
+  Write("Server", "Version", "4", kServerListIni);
+  Write("Server", "Password", "newpw1", kServerListIni);
+  MigrateAccountKeys();
+  EXPECT_EQ(Read("Server", "UserName", UserIni()), "bob");
+  EXPECT_EQ(Read("Server", "Password", UserIni()), "newpw1");
+}
+
+TEST_F(LoginTest, AnEmptyListAsksForAServer) {
+  TClientRight dialog(nullptr, false, AccountLibrary{});
+  EXPECT_EQ(dialog.ListBox1->Items()->Count(), 0);
+  dialog.Button1Click(dialog.Button1);
+  EXPECT_EQ(Texts(), std::vector<std::string>{"请先添加并选择服务器。  "});
+}
+
+// Each server refuses with 1: the ladder walks on from the start, then
+// tries the start again with the cached directory answer, then gives up.
+TEST_F(LoginTest, TheFailureLadderWalksTheListThenUsesTheCachedAnswer) {
+  for (int i = 0; i < 3; ++i) AddServer(i, "s" + std::to_string(i), "10.0.0." + std::to_string(i + 1));
+  Write("RIGHT", "lastindex", "1", kServerListIni);
+  struct Attempt {
+    std::string address;
+    bool cached;
+  };
+  std::vector<Attempt> attempts;
+  int newsChoosers = 0;
+  LoginHooks().startNewsChooser = [&] { ++newsChoosers; };
+  LoginHooks().connectQuoteServer = [&](HWND, bool, bool, bool cached) {
+    attempts.push_back({Read("Server", "Address", kServerListIni), cached});
+    return 1;
+  };
+  TClientRight dialog(nullptr, false, AccountLibrary{});
+  dialog.Edit1->SetText("alice");
+  dialog.Edit2->SetText("secret");
+  const int result = harness_.RunModal(&dialog, [&] {
+    dialog.Button1Click(dialog.Button1);
+    harness_.Pump();
+    harness_.Pump();
+    harness_.Pump();
+    dialog.SetModalResult(mrCancel);
+  });
+  EXPECT_EQ(result, mrCancel);
+  ASSERT_EQ(attempts.size(), 4u);
+  EXPECT_EQ(attempts[0].address, "10.0.0.2");
+  EXPECT_EQ(attempts[1].address, "10.0.0.3");
+  EXPECT_EQ(attempts[2].address, "10.0.0.1");
+  EXPECT_TRUE(attempts[3].cached) << "the start server again, with the cached directory answer";
+  EXPECT_FALSE(attempts[0].cached || attempts[1].cached || attempts[2].cached);
+  EXPECT_EQ(newsChoosers, 3);
+  EXPECT_EQ(Texts(),
+            std::vector<std::string>{"无法连接服务器，请检查网络。如需使用交易系统，请点击“脱机浏览”。  "});
+  EXPECT_TRUE(dialog.Button1->Enabled());
+  // The typed account was written before the first attempt.
+  EXPECT_EQ(Read("Server", "UserName", UserIni()), "alice");
+  EXPECT_EQ(Read("Server", "Password", UserIni()), "secret");
+  EXPECT_EQ(Read("RIGHT", "lastindex", kServerListIni), "0") << "written at every attempt";
+}
+
+// A connected session starts the worker, which builds the table with the
+// dialog as progress window; the last market ends the dialog with 1.
+TEST_F(LoginTest, TheWorkerReportsMarketsAndEndsTheDialog) {
+  AddServer(0, "电信主站", "127.0.0.1");
+  AddServer(1, "网通主站", "127.0.0.1", 2);
+  LoginHooks().startNewsChooser = [] {};
+  int networkRetry = 0;
+  LoginHooks().connectQuoteServer = [&](HWND, bool, bool, bool) {
+    // The first says the data server is out of reach on this network.
+    return networkRetry++ == 0 ? 2 : 0;
+  };
+  std::atomic<int> steps{0};
+  LoginHooks().startRealtimeClient = [&](TClientRight &d) {
+    for (int m = 0; m < 3; ++m) {
+      SendMessageA(d.Handle(), WM_LOGIN_MARKET_SYNC, 3, m);
+      ++steps;
+    }
+    SendMessageA(d.Handle(), WM_LOGIN_DONE, 0, 0);
+  };
+  TClientRight dialog(nullptr, false, AccountLibrary{});
+  const int result = harness_.RunModal(&dialog, [&] {
+    harness_.Pump();
+    harness_.SavePng(harness_.Render(dialog.Handle()), "login_dialog");
+    EXPECT_EQ(harness_.Pixel(dialog.Handle(), 0, 0), TClientRight::kBorderColor);
+    EXPECT_EQ(harness_.Pixel(dialog.Handle(), 399, 150), TClientRight::kBorderColor);
+    EXPECT_EQ(harness_.Pixel(dialog.ListBox1, 150, 120), TClientRight::kFieldColor);
+    dialog.Button1Click(dialog.Button1);
+    for (int i = 0; i < 200 && dialog.ModalResult() == mrNone; ++i) harness_.Advance(100);
+  });
+  EXPECT_EQ(result, mrOk);
+  EXPECT_EQ(steps, 3);
+  EXPECT_EQ(networkRetry, 2);
+  EXPECT_EQ(Read("Server", "Network", kServerListIni), "2") << "the network kind switched for the retry";
+  EXPECT_EQ(dialog.Strip().target, dialog.Panel2->Width() * 2 / 3);
+}
+
+TEST_F(LoginTest, SpeedTestsOrderTheServersWithAnInjectedPing) {
+  AddServer(0, "slow", "10.0.0.1");
+  AddServer(1, "fast", "10.0.0.2");
+  AddServer(2, "dead", "10.0.0.3");
+  LoginHooks().ping = [](const char *host, uint16_t sequence) {
+    const std::string h = host;
+    return h == "10.0.0.1" ? 120 + sequence - 100 : h == "10.0.0.2" ? 30 : -1;
+  };
+  TClientRight dialog(nullptr, false, AccountLibrary{});
+  dialog.Show();
+  dialog.Button5Click(dialog.Button5);
+  for (int i = 0; i < 500 && dialog.Core().testsRunning > 0; ++i) {
+    std::this_thread::yield();
+    harness_.Pump();
+  }
+  ASSERT_EQ(dialog.Core().testsRunning, 0);
+  EXPECT_EQ(dialog.ListBox1->ItemIndex(), 1);
+  EXPECT_EQ(dialog.ListBox1->Items()->Strings(0), SpeedTestLine("slow", 3, 120));
+  EXPECT_EQ(dialog.ListBox1->Items()->Strings(1), SpeedTestLine("fast", 3, 30));
+  EXPECT_EQ(dialog.ListBox1->Items()->Strings(2), SpeedTestLine("dead", 3, 2000));
+}
+
+// ---- the network settings ----
+
+TEST_F(LoginTest, NetworkSettingsAddSaveAndProxyRoundTrip) {
+  AddServer(0, "first", "10.0.0.1", 1, "relay.example");
+  Write("RIGHT", "login0", "login.example", kServerListIni);
+  Write("RIGHT", "lastindex", "0", kServerListIni);
+  Write("ProxyServer", "Address", "10.9.9.9", UserIni());
+  {
+    TQuoteNetworkDlg dialog(nullptr);
+    EXPECT_TRUE(dialog.XPCheckBox1->Visible()) << "a listed relay shows the relay choice";
+    dialog.OnServerForm = [](TForm_AddSrv &form) {
+      form.Edit_Co->SetText("new");
+      form.Edit_IP->SetText("10.0.0.9");
+      form.Edit1->SetText("99999");
+      form.RadioButton2->SetChecked(true);
+      form.Button1Click(form.Button1);
+    };
+    dialog.N2Click(nullptr);  // no selection: at the top
+    ASSERT_EQ(dialog.Core().count, 2);
+    const QuoteServerEntry &added = dialog.Core().servers[0];
+    EXPECT_STREQ(added.name, "new");
+    EXPECT_EQ(added.network, 2);
+    EXPECT_EQ(added.port, 0) << "a port beyond 65535 is no port";
+    EXPECT_STREQ(added.loginHost, "") << "a new server takes no other server's login server";
+    EXPECT_STREQ(added.relayHost, "");
+    EXPECT_STREQ(dialog.Core().servers[1].loginHost, "login.example");
+    dialog.XPButton2Click(nullptr);  // proxy off: only GreenWay and UseProxy
+  }
+  EXPECT_EQ(Read("RIGHT", "lastindex", kServerListIni), "<none>");
+  EXPECT_EQ(Read("RIGHT", "company0", kServerListIni), "new");
+  EXPECT_EQ(Read("RIGHT", "login1", kServerListIni), "login.example");
+  EXPECT_EQ(Read("ProxyServer", "UseProxy", UserIni()), "0");
+  EXPECT_EQ(Read("ProxyServer", "Address", UserIni()), "10.9.9.9") << "kept for the next time";
+  {
+    TQuoteNetworkDlg dialog(nullptr);
+    dialog.CheckBox3->SetChecked(true);
+    dialog.CheckBox3Click(nullptr);
+    EXPECT_TRUE(dialog.XPRadioButton2->Checked()) << "HTTP when no kind was chosen";
+    dialog.CheckBox2->SetChecked(true);
+    dialog.XPRadioButton4->SetChecked(true);
+    dialog.XPRadioButton4Click(nullptr);
+    EXPECT_FALSE(dialog.CheckBox2->Checked()) << "SOCKS 4 has no authentication";
+    EXPECT_FALSE(dialog.CheckBox2->Enabled());
+    EXPECT_FALSE(dialog.Edit_Proxy_user->Enabled());
+    dialog.Edit_proxy_port->SetText("1081");
+    dialog.XPButton2Click(nullptr);
+  }
+  EXPECT_EQ(Read("ProxyServer", "UseProxy", UserIni()), "2");
+  EXPECT_EQ(Read("ProxyServer", "Port", UserIni()), "1081");
+  EXPECT_EQ(Read("ProxyServer", "CertUser", UserIni()), "0");
+  TQuoteNetworkDlg again(nullptr);
+  EXPECT_TRUE(again.CheckBox3->Checked());
+  EXPECT_TRUE(again.XPRadioButton4->Checked());
+  EXPECT_EQ(again.Edit_proxy_port->Text(), "1081");
+}
+
+TEST_F(LoginTest, TheServerFormNeedsANameAndAnAddress) {
+  TForm_AddSrv form(nullptr);
+  form.Button1Click(nullptr);
+  form.Edit_Co->SetText("x");
+  form.Button1Click(nullptr);
+  EXPECT_EQ(form.ModalResult(), mrNone);
+  form.Edit_IP->SetText("10.0.0.1");
+  form.Button1Click(nullptr);
+  EXPECT_EQ(form.ModalResult(), mrOk);
+  EXPECT_EQ(Texts(), (std::vector<std::string>{"服务器名称不能为空。  ", "服务器地址不能为空。  "}));
+}
+
+// ---- the password change ----
+
+TEST(PasswordChange, ChecksInOrder) {
+  struct Case {
+    bool library;
+    const char *current, *fresh, *confirm;
+    int failed;
+  } cases[] = {
+      {false, "old", "abcdef", "abcdef", 1},  {true, "wrong", "abcdef", "abcdef", 0},
+      {false, "secret", "abcde", "abcdef", 2}, {false, "secret", "abcde", "abcde", 3},
+      {false, "secret", "abcdef", "abcdef", 0}, {false, "secret", "abcdefghijk", "abcdefghijk", 0},
+      {false, "secret", "abcdefghijkl", "abcdefghijkl", 4},
+  };
+  for (const Case &c : cases)
+    EXPECT_EQ(CheckNewPassword(c.library, "secret", c.current, c.fresh, c.confirm), c.failed) << c.fresh;
+}
+
+TEST_F(LoginTest, PasswordDialogKeepsItselfOpenOnAFailedCheck) {
+  TChangeDiag dialog(nullptr, false);
+  std::memcpy(dialog.account, "alice", 5);
+  std::memcpy(dialog.account + 32, "secret", 6);
+  dialog.FormShow(nullptr);
+  EXPECT_EQ(dialog.Edit1->Text(), "alice");
+  dialog.Edit2->SetText("secret");
+  dialog.Edit3->SetText("abc");
+  dialog.Edit4->SetText("abc");
+  dialog.Button1Click(nullptr);
+  EXPECT_EQ(dialog.ModalResult(), mrNone);
+  EXPECT_EQ(dialog.Edit3->Text(), "");
+  EXPECT_EQ(Texts(), std::vector<std::string>{"输入的“新密码”太短，请重新输入。  "});
+  dialog.Edit3->SetText("abcdef");
+  dialog.Edit4->SetText("abcdef");
+  dialog.Button1Click(nullptr);
+  EXPECT_EQ(dialog.ModalResult(), mrOk);
+}
+
+// ---- the account check ----
+
+class AccountCheckTest : public LoginTest {
+ protected:
+  void SetUp() override {
+    LoginTest::SetUp();
+    library_ = BindAccountLibrary("AcctBridge.dll");
+    ASSERT_NE(library_.verify, nullptr);
+    ASSERT_TRUE(account_.Running());
+    Write("Server", "LoginServer", "127.0.0.1", kServerListIni);
+    Write("Server", "LoginPort", std::to_string(account_.Port()), kServerListIni);
+  }
+  AccountLibrary library_;
+  AccountDouble account_;
+  QuoteServerEntry entry_{};
+};
+
+TEST_F(AccountCheckTest, DirectAnswersAcceptRefuseOrNotify) {
+  struct Case {
+    int code;
+    bool goOn;
+    const char *caption;
+  } cases[] = {{0, true, nullptr}, {-3, false, "登录失败"}, {2, true, "提示"}};
+  for (const Case &c : cases) {
+    boxes_.Clear();
+    account_.Answer(c.code, "口令将过期");
+    EXPECT_EQ(CheckAccount(nullptr, entry_, "alice", "secret", library_.verify), c.goOn) << c.code;
+    if (c.caption) {
+      ASSERT_EQ(boxes_.Count(), 1u);
+      EXPECT_EQ(boxes_.Calls()[0].caption, c.caption);
+      EXPECT_EQ(boxes_.Calls()[0].text, "口令将过期");
+    } else {
+      EXPECT_EQ(boxes_.Count(), 0u);
+    }
+  }
+  EXPECT_EQ(account_.Requests().back(), "V|alice|secret|8\n");
+  // GreenWay without a relay host on the entry does not count.
+  Write("ProxyServer", "GreenWay", "1", UserIni());
+  account_.Answer(0, "");
+  EXPECT_TRUE(CheckAccount(nullptr, entry_, "alice", "secret", library_.verify));
+  EXPECT_EQ(account_.Requests().size(), 4u);
+}
+
+TEST_F(AccountCheckTest, ThroughAProxyTheLineIsRelayedAndTheAnswerReadHere) {
+  ProxyDouble proxy(ProxyKind::kSocks5);
+  ASSERT_TRUE(proxy.Running());
+  Write("ProxyServer", "UseProxy", "1", UserIni());
+  Write("ProxyServer", "Address", "127.0.0.1", UserIni());
+  Write("ProxyServer", "Port", std::to_string(proxy.Port()), UserIni());
+  struct Case {
+    std::string answer;
+    bool goOn;
+    std::vector<std::string> texts;
+  } cases[] = {
+      {"x|-1|帐号已停用\n", false, {"帐号已停用"}},
+      {"ignored|0|\n", true, {}},
+      {"|5|请尽快修改口令\n", true, {"请尽快修改口令"}},
+  };
+  for (const Case &c : cases) {
+    boxes_.Clear();
+    RequestServer::Reply reply;
+    reply.bytes = c.answer;
+    account_.SetReply(reply);
+    EXPECT_EQ(CheckAccount(nullptr, entry_, "alice", "secret", library_.verify), c.goOn) << c.answer;
+    EXPECT_EQ(Texts(), c.texts);
+    EXPECT_EQ(account_.Requests().back(), "V|alice|secret|8\n") << "the library's line, forwarded unchanged";
+  }
+  EXPECT_EQ(proxy.RequestedPort(), account_.Port());
+  // An answer that never ends its line within 512 bytes fails cleanly.
+  boxes_.Clear();
+  RequestServer::Reply endless;
+  endless.bytes = std::string(600, 'x');
+  account_.SetReply(endless);
+  EXPECT_FALSE(CheckAccount(nullptr, entry_, "alice", "secret", library_.verify));
+  EXPECT_EQ(Texts(), std::vector<std::string>{"网络初始化失败(9)，无法登录服务器。  "});
+}
+
+int NeverConnects(char *message, const char *, const char *, const char *, int, int) {
+  std::strcpy(message, "");
+  return 0;
+}
+
+TEST_F(AccountCheckTest, ALibraryThatNeverConnectsEndsInATimeOut) {
+  Write("ProxyServer", "UseProxy", "3", UserIni());
+  std::atomic<bool> finished{false};
+  std::thread ticker([&] {
+    while (!finished) {
+      harness_.Clock().Advance(500);
+      std::this_thread::yield();
+    }
+  });
+  const bool goOn = CheckAccount(nullptr, entry_, "alice", "secret", NeverConnects);
+  finished = true;
+  ticker.join();
+  EXPECT_FALSE(goOn);
+  EXPECT_EQ(Texts(), std::vector<std::string>{"网络初始化失败(5)，无法登录服务器。  "});
+  EXPECT_EQ(account_.Connections(), 0);
+}
+
+TEST_F(AccountCheckTest, TheListenerSkipsATakenPort) {
+  SOCKET taken = ws::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = inet_addr("127.0.0.1");
+  address.sin_port = htons(kRelayFirstPort);
+  if (ws::bind(taken, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 || ws::listen(taken, 1) != 0) {
+    ws::closesocket(taken);
+    GTEST_SKIP() << "port 800 can't be taken here";
+  }
+  auto block = std::make_shared<RelayExchange>();
+  std::thread listener(LoginRelayThread, block);
+  while (block->port == 0 && block->error == 0) WaitForSingleObject(block->signal, 100);
+  EXPECT_EQ(block->port.load(), uint32_t(kRelayFirstPort + 1));
+  block->cancel = true;
+  listener.join();
+  ws::closesocket(taken);
+}
+
+// ---- the blocking login's time-out ----
+
+TEST_F(LoginTest, AServerThatNeverAnswersFailsTheLogin) {
+  RequestServer silent([](const std::string &in) { return in.size() >= 10; });
+  RequestServer::Reply quiet;
+  quiet.kind = RequestServer::Reply::kSilent;
+  silent.SetReply(quiet);
+  Write("Server", "Address", "127.0.0.1", kServerListIni);
+  Write("Server", "Port", std::to_string(silent.Port()), kServerListIni);
+  QuoteClientHooks().blockingTimeoutMs = 200;
+  TNormalClnt *client = nullptr;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(LoginQuoteClient(client, nullptr, false), kLoginNetwork);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_EQ(client, nullptr);
+  EXPECT_EQ(boxes_.Count(), 1u) << "the failure is reported as a network failure";
+}
+
+}  // namespace
