@@ -28,6 +28,12 @@ constexpr UINT WM_SORT_DATA_READY = 2529;
 // Posted to the main window by a click on the service area of the menu
 // bar; wParam 0 or 1 for the area's two parts.
 constexpr UINT WM_START_SERVICE_CLIENT = 2531;
+// Posted by the main window to itself when it is first shown: ask for the
+// system message when a request client exists.
+constexpr UINT WM_MF_CONNECT = 2526;
+// Posted by the main window to itself at the end of its creation: toggle the
+// trading window once when the trading plug-in is bound.
+constexpr UINT WM_OPEN_TRADING = 2129;
 // Posted to a quote report by the ranking commands: wParam = the column id
 // to sort by, from the top, in its first direction.
 constexpr UINT WM_REPORT_SORT_COLUMN = 2532;
@@ -120,7 +126,7 @@ inline constexpr UINT kPrivateMessages[] = {
     WM_MVM_SHOW_KLINE,       WM_MVM_SHOW_TEXT,     WM_MVM_SHOW_NEWS,        WM_MVM_SHOW_WEB,
     WM_MVM_BACK,             WM_MVC_LAYOUT_DONE,   WM_MVM_STEP_BACK,        WM_MVM_STEP_FORWARD,
     WM_DROP_STOCKS,          WM_VIEW_TOGGLE_INFO,  WM_VIEW_PERIOD_MENU,     WM_MF_REFRESH_SUBSCRIPTION,
-    WM_REPORT_SORT_COLUMN,
+    WM_REPORT_SORT_COLUMN,   WM_MF_CONNECT,        WM_OPEN_TRADING,
 };
 
 template <size_t N>
