@@ -112,7 +112,7 @@ TEST_F(TerminalTest, LogsInThroughTheDialogSeesQuotesMoveReconnectsAndClosesClea
     EXPECT_EQ(MarketTable.marketCount, int(dataSet_.markets.size()));
     EXPECT_EQ(frame->MainTimer().retryCounter, 12);
     EXPECT_TRUE(frame->Timer1->Enabled());
-    ASSERT_EQ(service_.Push().Logins().size(), 1u);
+    ASSERT_TRUE(PumpUntil([&] { return service_.Push().Logins().size() == 1; }));
     EXPECT_EQ(service_.Push().Logins()[0].user, "alice");
 
     frame->Show();
