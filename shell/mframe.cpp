@@ -536,6 +536,27 @@ void TMFrame::C1Click(TObject *) {
   }
 }
 
+void TMFrame::MenuItem95Click(TObject *) {
+  fullScreen = !fullScreen;
+  if (fullScreen) {
+    savedState_ = WindowState();
+    SetWindowState(wsNormal);
+    savedBounds_[0] = Left();
+    savedBounds_[1] = Top();
+    savedBounds_[2] = Width();
+    savedBounds_[3] = Height();
+    RECT screen{};
+    GetWindowRect(GetDesktopWindow(), &screen);
+    SetBounds(0, 0, screen.right - screen.left, screen.bottom - screen.top);
+    BringToFront();
+  } else {
+    SetBounds(savedBounds_[0], savedBounds_[1], savedBounds_[2], savedBounds_[3]);
+    SetWindowState(savedState_);
+    BringToFront();
+    PostMessageA(Handle(), WM_ACTIVATE, 1, 0);
+  }
+}
+
 // ---- Timers ------------------------------------------------------------------------------
 
 void TMFrame::Timer1Timer(TObject *) { timer_.Tick(GetTickCount()); }

@@ -193,6 +193,32 @@ TEST_F(FrameTest, TheSavedWindowPositionIsTakenOnlyWhenItFits) {
   }
 }
 
+// Full-screen mode covers the screen and gives the old place back; a close
+// in it writes state 1, so the next start stays maximised.
+TEST_F(FrameTest, FullScreenCoversTheScreenRestoresAndIsSavedAsStateOne) {
+  WritePrivateProfileStringA("Parameter", "WndPos", "0,100,100,800,600",
+                             (std::string(UserDataPath) + "setting.ini").c_str());
+  TMFrame *frame = new TMFrame(nullptr, parts_);
+  RECT screen{};
+  GetWindowRect(GetDesktopWindow(), &screen);
+  frame->MenuItem95Click(nullptr);
+  EXPECT_TRUE(frame->fullScreen);
+  EXPECT_EQ(frame->Left(), 0);
+  EXPECT_EQ(frame->Width(), screen.right - screen.left);
+  frame->MenuItem95Click(nullptr);
+  EXPECT_EQ(frame->Left(), 100);
+  EXPECT_EQ(frame->Width(), 800);
+  EXPECT_EQ(frame->WindowState(), wsNormal);
+  frame->MenuItem95Click(nullptr);
+  frame->Show();
+  harness_.Pump();
+  boxes_.QueueAnswer(IDNO);
+  frame->Close();
+  harness_.Pump();
+  EXPECT_EQ(Setting("WndPos").substr(0, 2), "1,");
+  delete frame;
+}
+
 // A session end (the same user logged in elsewhere): the text at byte 20 of
 // the block, never more than 128 bytes of it, the block freed, and no
 // automatic reconnect afterwards.
