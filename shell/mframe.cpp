@@ -46,6 +46,13 @@ constexpr UINT kTopMost = MB_TOPMOST;
 
 std::string UserFile(const char *name) { return std::string(UserDataPath) + name; }
 
+// Every kind of every market starts from empty quotes after a login.
+void ClearAllQuotes() {
+  for (int m = 0; m < MarketTable.marketCount; ++m)
+    if (TMarketData *market = MarketAt(m))
+      for (int k = 0; k < market->m_info.kindCount && k < kMaxStockKinds; ++k) ::ClearKindQuotes(market, k);
+}
+
 void Box(HWND owner, const char *text, const char *caption, UINT flags) {
   MessageBoxA(owner, text, caption, flags | kTopMost);
 }
@@ -309,9 +316,7 @@ void TMFrame::FormCreate(TObject *) {
   if (RealtimeClient) {
     if (ConnectRealtimeClient()) {
       timer_.retryCounter = TMainTimer::kRetryFull;
-      for (int m = 0; m < MarketTable.marketCount; ++m)
-        if (TMarketData *market = MarketAt(m))
-          for (int k = 0; k < market->m_info.kindCount && k < kMaxStockKinds; ++k) ::ClearKindQuotes(market, k);
+      ClearAllQuotes();
     } else {
       Box(Handle(), "连接服务器失败，无法取得即时数据。  ", "网络错误", MB_OK | MB_ICONERROR);
     }
@@ -474,9 +479,7 @@ void TMFrame::StartRealtimeClient(HWND dialog) {
 
 void TMFrame::AfterConnect() {
   timer_.retryCounter = TMainTimer::kRetryFull;
-  for (int m = 0; m < MarketTable.marketCount; ++m)
-    if (TMarketData *market = MarketAt(m))
-      for (int k = 0; k < market->m_info.kindCount && k < kMaxStockKinds; ++k) ::ClearKindQuotes(market, k);
+  ClearAllQuotes();
   ::RebuildAgents(255, 255);
   bool sorted = false;
   if (page)
