@@ -34,6 +34,12 @@ constexpr UINT WM_MF_CONNECT = 2526;
 // Posted by the main window to itself at the end of its creation: toggle the
 // trading window once when the trading plug-in is bound.
 constexpr UINT WM_OPEN_TRADING = 2129;
+// Posted to the main window when display settings changed (also by the
+// outside theme tool); lParam says what changed.
+constexpr UINT WM_DISPLAY_SETTINGS_CHANGED = 2128;
+// Posted to the customer-service client's windows (and by it back to the
+// main window): quit.
+constexpr UINT WM_SERVICE_CLIENT_QUIT = 1538;
 // Posted to a quote report by the ranking commands: wParam = the column id
 // to sort by, from the top, in its first direction.
 constexpr UINT WM_REPORT_SORT_COLUMN = 2532;
@@ -127,6 +133,7 @@ inline constexpr UINT kPrivateMessages[] = {
     WM_MVM_BACK,             WM_MVC_LAYOUT_DONE,   WM_MVM_STEP_BACK,        WM_MVM_STEP_FORWARD,
     WM_DROP_STOCKS,          WM_VIEW_TOGGLE_INFO,  WM_VIEW_PERIOD_MENU,     WM_MF_REFRESH_SUBSCRIPTION,
     WM_REPORT_SORT_COLUMN,   WM_MF_CONNECT,        WM_OPEN_TRADING,
+    WM_DISPLAY_SETTINGS_CHANGED, WM_SERVICE_CLIENT_QUIT,
 };
 
 template <size_t N>
