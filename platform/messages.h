@@ -95,6 +95,16 @@ constexpr UINT WM_VIEW_PERIOD_MENU = 2554;
 // To the main window, (0, 0): the set of instruments the views show may
 // have changed.
 constexpr UINT WM_MF_REFRESH_SUBSCRIPTION = 2626;
+// Sent to the main window after a user block was deleted: wParam the
+// block's id. The reports and the quote board drop the block.
+constexpr UINT WM_BLOCK_DELETED = 2627;
+
+// ---- trading -----------------------------------------------------------------
+// Posted by the trading plug-in to the window and number the terminal gave
+// its login (the terminal gives its main window and this number): wParam low
+// 16 bits the notification code, bit 18 the text flag, lParam a value or a
+// result block the receiver returns to the plug-in.
+constexpr UINT WM_TRADE_NOTIFY = 2566;
 
 // ---- the login dialog --------------------------------------------------------
 // These are sent, so the sender waits until the dialog has handled them.
@@ -132,8 +142,8 @@ inline constexpr UINT kPrivateMessages[] = {
     WM_MVM_SHOW_KLINE,       WM_MVM_SHOW_TEXT,     WM_MVM_SHOW_NEWS,        WM_MVM_SHOW_WEB,
     WM_MVM_BACK,             WM_MVC_LAYOUT_DONE,   WM_MVM_STEP_BACK,        WM_MVM_STEP_FORWARD,
     WM_DROP_STOCKS,          WM_VIEW_TOGGLE_INFO,  WM_VIEW_PERIOD_MENU,     WM_MF_REFRESH_SUBSCRIPTION,
-    WM_REPORT_SORT_COLUMN,   WM_MF_CONNECT,        WM_OPEN_TRADING,
-    WM_DISPLAY_SETTINGS_CHANGED, WM_SERVICE_CLIENT_QUIT,
+    WM_REPORT_SORT_COLUMN,   WM_BLOCK_DELETED,      WM_TRADE_NOTIFY,
+    WM_MF_CONNECT,           WM_OPEN_TRADING,       WM_DISPLAY_SETTINGS_CHANGED, WM_SERVICE_CLIENT_QUIT,
 };
 
 template <size_t N>
