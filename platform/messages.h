@@ -28,6 +28,18 @@ constexpr UINT WM_SORT_DATA_READY = 2529;
 // Posted to the main window by a click on the service area of the menu
 // bar; wParam 0 or 1 for the area's two parts.
 constexpr UINT WM_START_SERVICE_CLIENT = 2531;
+// Posted by the main window to itself when it is first shown: ask for the
+// system message when a request client exists.
+constexpr UINT WM_MF_CONNECT = 2526;
+// Posted by the main window to itself at the end of its creation: toggle the
+// trading window once when the trading plug-in is bound.
+constexpr UINT WM_OPEN_TRADING = 2129;
+// Posted to the main window when display settings changed (also by the
+// outside theme tool); lParam says what changed.
+constexpr UINT WM_DISPLAY_SETTINGS_CHANGED = 2128;
+// Posted to the customer-service client's windows (and by it back to the
+// main window): quit.
+constexpr UINT WM_SERVICE_CLIENT_QUIT = 1538;
 // Posted to a quote report by the ranking commands: wParam = the column id
 // to sort by, from the top, in its first direction.
 constexpr UINT WM_REPORT_SORT_COLUMN = 2532;
@@ -135,6 +147,7 @@ inline constexpr UINT kPrivateMessages[] = {
     WM_MVM_BACK,             WM_MVC_LAYOUT_DONE,   WM_MVM_STEP_BACK,        WM_MVM_STEP_FORWARD,
     WM_DROP_STOCKS,          WM_VIEW_TOGGLE_INFO,  WM_VIEW_PERIOD_MENU,     WM_MF_REFRESH_SUBSCRIPTION,
     WM_REPORT_SORT_COLUMN,   WM_BLOCK_DELETED,      WM_TRADE_NOTIFY,         WM_NEWS_SHOW_ITEM,
+    WM_MF_CONNECT,           WM_OPEN_TRADING,       WM_DISPLAY_SETTINGS_CHANGED, WM_SERVICE_CLIENT_QUIT,
 };
 
 template <size_t N>

@@ -3,6 +3,7 @@
 //
 //   quote_double [--directory-port N] [--data-port N] [--push-port N]
 //                [--push-rate QUOTES_PER_SECOND] [--user NAME --password PW]
+//                [--terminal ROOT | --offline-terminal ROOT]
 //
 // A port of 0 (the default) takes a free one; the ports in use are printed
 // on the first lines of the output, as "directory 127.0.0.1:N",
@@ -13,28 +14,29 @@
 // the subscribed instruments' quotes move (20 quote items a second unless
 // asked otherwise), a clock item comes every minute, and now and then a
 // headline, a price head, an advice record or a waiting message.
+//
+// --terminal ROOT also lays out a terminal's folders below ROOT (the data
+// set's "cfg", "data" and "user", and "bin\SERVER.INI" naming these
+// servers, with the account, "demo"/"demo" unless given);
+// --offline-terminal ROOT only writes those folders, with an empty server
+// list, and ends.
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
 
 #include "core/datetime.h"
 #include "platform/clock.h"
-#include "testing/market_fixture.h"
 #include "testing/quote_double.h"
-#include "testing/quote_double_push.h"
-#include "testing/quote_double_requests.h"
-#include "testing/quote_double_startup.h"
-#include "testing/temp_folder.h"
+#include "testing/quote_service.h"
 
 namespace {
 
 void Usage() {
   std::fprintf(stderr,
                "usage: quote_double [--directory-port N] [--data-port N] [--push-port N] [--push-rate N]"
-               " [--user NAME --password PW]\n");
+               " [--user NAME --password PW] [--terminal ROOT | --offline-terminal ROOT]\n");
 }
 
 bool ParsePort(const char *text, uint16_t *port) {
@@ -67,6 +69,8 @@ int main(int argc, char **argv) {
   double pushRate = 20;
   std::string user, password;
   bool account = false;
+  std::string terminal;
+  bool offline = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const char *value = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -82,6 +86,11 @@ int main(int argc, char **argv) {
       if (!ParsePort(value, &pushOptions.port)) return Usage(), 2;
     } else if (arg == "--push-rate") {
       if (!ParseRate(value, &pushRate)) return Usage(), 2;
+    } else if (arg == "--terminal") {
+      terminal = value;
+    } else if (arg == "--offline-terminal") {
+      terminal = value;
+      offline = true;
     } else if (arg == "--user") {
       user = value;
       account = true;
@@ -95,7 +104,17 @@ int main(int argc, char **argv) {
     ++i;
   }
 
-  // Wait for the end in the main thread; the double's thread must not take
+  const market_fixture::DataSetDesc dataSet = market_fixture::StandardDataSet(UtcNow());
+  if (offline) {
+    // Only the terminal's folders, for browsing offline.
+    if (!WriteTerminalFolders(dataSet, terminal, nullptr)) {
+      std::fprintf(stderr, "quote_double: cannot write the terminal's folders below %s\n", terminal.c_str());
+      return 1;
+    }
+    return 0;
+  }
+
+  // Wait for the end in the main thread; the double's threads must not take
   // the signals.
   sigset_t stop;
   sigemptyset(&stop);
@@ -103,48 +122,32 @@ int main(int argc, char **argv) {
   sigaddset(&stop, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &stop, nullptr);
 
-  QuoteDouble server(options);
-  QuotePushDouble push(pushOptions);
-  if (!server.Running() || !push.Running()) {
+  QuoteService::Options serviceOptions;
+  serviceOptions.directoryPort = options.ports[QuoteDouble::kDirectory];
+  serviceOptions.dataPort = options.ports[QuoteDouble::kData];
+  serviceOptions.pushPort = pushOptions.port;
+  serviceOptions.quotesPerSecond = pushRate;
+  if (account) {
+    serviceOptions.user = user;
+    serviceOptions.password = password;
+  }
+  QuoteService service(dataSet, serviceOptions);
+  if (!service.Running()) {
     std::fprintf(stderr, "quote_double: cannot listen on the ports asked for\n");
     return 1;
   }
-  if (account) server.SetAccount(user, password);
-  // The start-up downloads and the requests are served from the data set
-  // written to a folder of its own for as long as the program runs.
-  const market_fixture::DataSetDesc dataSet = market_fixture::StandardDataSet(UtcNow());
-  const std::string folder = testing_support::MakeTempFolder("kivo-quote-double");
-  if (folder.empty()) {
-    std::fprintf(stderr, "quote_double: cannot make a folder for the data set\n");
+  if (!terminal.empty() &&
+      !WriteTerminalFolders(dataSet, terminal, &service, account ? user : "demo", account ? password : "demo")) {
+    std::fprintf(stderr, "quote_double: cannot write the terminal's folders below %s\n", terminal.c_str());
     return 1;
   }
-  market_fixture::WriteDataSet(dataSet, folder);
-  WriteServerBlocks(dataSet, folder);
-  for (const char *name : {"forfur.ini", "forex.ini", "hs300w.ini"}) {
-    std::FILE *file = std::fopen((folder + "/cfg/" + name).c_str(), "ab");
-    if (file) std::fclose(file);
-  }
-  QuoteRequestServer requests(dataSet);
-  requests.Install(server);
-  QuoteStartupService startup(server, folder);
-  startup.Install();
-  push.SetDataSet(dataSet);
-  QuotePushDouble::Script script;
-  script.quotesPerSecond = pushRate;
-  script.shortQuotesPerSecond = pushRate / 4;
-  script.priceHeadsPerSecond = 1.0 / 20;
-  script.advicePerSecond = 1.0 / 120;
-  script.newsPerSecond = 1.0 / 45;
-  script.messagesPerSecond = 1.0 / 600;
-  script.clockEachMinute = true;
-  push.SetScript(script);
+  QuoteDouble &server = service.Servers();
+  QuotePushDouble &push = service.Push();
   std::printf("directory %s:%u\ndata %s:%u\npush %s:%u\n", server.Host(), unsigned(server.DirectoryPort()),
               server.Host(), unsigned(server.DataPort()), push.Host(), unsigned(push.Port()));
   std::fflush(stdout);
 
   int signal = 0;
   sigwait(&stop, &signal);
-  std::error_code ignored;
-  std::filesystem::remove_all(folder, ignored);
   return 0;
 }

@@ -1,0 +1,768 @@
+#include "shell/mframe.h"
+
+#include <cstdio>
+#include <cstring>
+#include <strings.h>
+#include <string>
+
+#include "core/emenubar.h"
+#include "core/ewnd.h"
+#include "formula/kvindexlib.h"
+#include "market/blocks.h"
+#include "market/dataagent.h"
+#include "market/dataio5.h"
+#include "market/logindlg.h"
+#include "market/marketside.h"
+#include "market/merger.h"
+#include "market/nclient.h"
+#include "market/newsindex.h"
+#include "market/realclient.h"
+#include "market/reqbuild.h"
+#include "market/utildata.h"
+#include "platform/clock.h"
+#include "platform/fileapi.h"
+#include "platform/handles.h"
+#include "platform/memory.h"
+#include "platform/msgbox.h"
+#include "platform/postendpoint.h"
+#include "platform/profile.h"
+#include "platform/shell.h"
+#include "platform/winuser.h"
+#include "shell/alarmfile.h"
+#include "shell/profiletext.h"
+#include "shell/quoteconn.h"
+#include "shell/settings_store.h"
+#include "views/colschemes.h"
+#include "views/mvmain.h"
+#include "views/pagefile.h"
+#include "views/report.h"
+#include "views/viewdisplay.h"
+
+TMFrame *MainFrame = nullptr;
+uint8_t KeyHookPaused = 0;
+
+namespace {
+
+constexpr UINT kTopMost = MB_TOPMOST;
+
+std::string UserFile(const char *name) { return std::string(UserDataPath) + name; }
+
+// Every kind of every market starts from empty quotes after a login.
+void ClearAllQuotes() {
+  for (int m = 0; m < MarketTable.marketCount; ++m)
+    if (TMarketData *market = MarketAt(m))
+      for (int k = 0; k < market->m_info.kindCount && k < kMaxStockKinds; ++k) ::ClearKindQuotes(market, k);
+}
+
+void Box(HWND owner, const char *text, const char *caption, UINT flags) {
+  MessageBoxA(owner, text, caption, flags | kTopMost);
+}
+
+// The quote-event block of a session end: its text from byte 20, at most
+// 128 bytes, NUL-terminated here whatever the block holds.
+void SessionEndText(const uint8_t *block, char (&text)[129]) {
+  text[0] = '\0';
+  if (!block) return;
+  size_t n = 0;
+  while (n < 128 && block[kSessionMessageText + n] != 0) ++n;
+  std::memcpy(text, block + kSessionMessageText, n);
+  text[n] = '\0';
+}
+
+}  // namespace
+
+// ---- The parts as the program has them ----------------------------------------------
+
+void TFrameParts::LoadFormulaLibrary() { KvIndexManager().Load(); }
+
+void TFrameParts::LoadPageList() { ::LoadPageList(); }
+
+void TFrameParts::LoadNewsIndex(TMFrame &frame) {
+  TMarketSideSetup setup;
+  setup.mainWindow = frame.Handle();
+  setup.arguments = frame.Arguments();
+  setup.tempFolder = frame.tempFolder;
+  setup.requestClient = [] { return QuoteServerClient; };
+  setup.dropRequestClient = [] { DeleteQuoteServerClient(); };
+  setup.viewByTag = [](uint32_t tag) -> HWND {
+    TMultiViewMain *page = CurrentPage();
+    if (!page) return nullptr;
+    for (int i = page->PaneCount() - 1; i >= 0; --i) {
+      TMultiViewChild *view = page->PaneAt(i);
+      if (view && view->m_requestTag == tag) return view->Handle();
+    }
+    return nullptr;
+  };
+  StartMarketSide(setup);
+}
+
+int TFrameParts::ShowLoginDialog(TMFrame &frame, bool relogin) {
+  TClientRight dialog(&frame, relogin);
+  return dialog.ShowModal();
+}
+
+void TFrameParts::CreateAlarmEngine() { KeepAlarmFile(); }
+void TFrameParts::DestroyAlarmEngine() { WriteKeptAlarmFile(); }
+
+void TFrameParts::LoadMarketMerger() { CMarketMerger::Instance()->LoadDefault(); }
+
+void TFrameParts::SaveColumnSchemes() { ::SaveColumnSchemes(); }
+
+TFrameParts &DefaultFrameParts() {
+  static TFrameParts parts;
+  return parts;
+}
+
+// ---- The timer's view of the frame ----------------------------------------------------
+
+class TMFrame::TimerHost : public TMainTimerHost {
+ public:
+  explicit TimerHost(TMFrame &frame) : f(frame) {}
+  bool HasRequestClient() override { return QuoteServerClient != nullptr; }
+  bool HasPushClient() override { return RealtimeClient != nullptr; }
+  DWORD PushLastActivity() override { return RealtimeClient ? RealtimeClient->LastActivity() : 0; }
+  bool PushCongested() override { return RealtimeClient && RealtimeClient->SlowNetwork(); }
+  void SendPushKeepAlive() override { RealtimeClient->SendKeepAlive(); }
+  void SendRequestKeepAlive() override { QuoteServerClient->SendKeepAlive(); }
+  void RequestCodeTable(int market) override {
+    char path[MAX_PATH];
+    if (TMarketData *m = MarketAt(market)) {
+      m->TablePath("nametbl", path, sizeof path);
+      std::strncat(path, ".tmp", sizeof path - std::strlen(path) - 1);
+      DeleteFileA(path);
+    }
+    ::RequestCodeTable(market, 0);
+  }
+  void ReconnectAttempt() override { f.ReconnectQuoteServer(); }
+  void PostReconnectQuestion() override { PostMessageA(f.Handle(), WM_QUOTE_EVENT, 1, 0); }
+  void RepaintConnectionPanel() override {
+    static const char *const kTexts[] = {"未联机", "已联机，网络正常", "已联机，行情堵塞"};
+    f.Panel5->Tag = f.timer_.connectionCounter;
+    f.Panel5->Hint = kTexts[f.timer_.connectionText];
+    f.Panel5->Invalidate();
+  }
+  void RepaintClockPanel() override { f.Panel6->Invalidate(); }
+  void PulseViews(int a) override { f.NotifyViews(8, 0, a, 0); }
+  void ChartSecond() override {
+    if (!f.page) return;
+    for (int i = f.page->PaneCount() - 1; i >= 0; --i) {
+      TMultiViewChild *view = f.page->PaneAt(i);
+      if (view && (view->ViewType() == VIEW_TYPE_INTRADAY || view->ViewType() == VIEW_TYPE_KLINE))
+        view->Notify(8, 0, 3, 0);
+    }
+  }
+  void ClearKindQuotes(int market, int kind) override { ::ClearKindQuotes(MarketAt(market), kind); }
+  void ClearMajorIndexValues() override {
+    for (int i = 0; i < 2; ++i) std::memset(f.indices[i].values, 0, sizeof f.indices[i].values);
+    f.Panel2->Invalidate();
+  }
+  void MarketCleared(int market) override {
+    (void)market;
+    f.UpdateRealtimeSubscription(true);
+    if (f.page)
+      for (int i = f.page->PaneCount() - 1; i >= 0; --i) {
+        TMultiViewChild *view = f.page->PaneAt(i);
+        if (view && view->ViewType() == VIEW_TYPE_REPORT) view->Invalidate();
+      }
+  }
+  void RebuildAgents(int market, int kind) override { ::RebuildAgents(market, kind); }
+  void ReloadChartViews(int market, int kind) override {
+    (void)market;
+    (void)kind;  // the chart views come later; none is on a page yet
+  }
+  void RemapTradeContracts() override { f.parts_.RemapTradeContracts(f); }
+  void TradeTimer() override { f.parts_.TradeTimer(f); }
+  void TradingIdle() override {
+    if (!f.tradeLocked) f.parts_.TradingIdle(f);
+  }
+
+ private:
+  TMFrame &f;
+};
+
+// ---- Construction --------------------------------------------------------------------
+
+TMFrame::TMFrame(TComponent *owner, TFrameParts &parts, std::vector<std::string> arguments)
+    : TForm(owner), parts_(parts), arguments_(std::move(arguments)), timerHost_(new TimerHost(*this)), timer_(*timerHost_, random_) {
+  MainFrame = this;
+  parts_.Step("construct.1");
+  SetCaption("云帆行家");
+  SetBounds(0, 0, 1024, 768);
+  MainMenu1 = new TMainMenu(this);
+  Panel9 = new TPanel(this);
+  Panel9->SetParent(this);
+  Panel9->SetAlign(alTop);
+  Panel9->SetHeight(26);
+  StatusPanel = new TPanel(this);
+  StatusPanel->SetParent(this);
+  StatusPanel->SetAlign(alBottom);
+  StatusPanel->SetHeight(22);
+  auto statusPart = [this](int width, TAlign align) {
+    TPanel *p = new TPanel(this);
+    p->SetParent(StatusPanel);
+    p->SetWidth(width);
+    p->SetAlign(align);
+    return p;
+  };
+  Panel5 = statusPart(60, alRight);
+  Panel5->Hint = "未联机";
+  Panel6 = statusPart(60, alRight);
+  Panel2 = statusPart(420, alLeft);
+  Panel1 = statusPart(200, alClient);
+  Panel7 = new TPanel(this);
+  Panel7->SetParent(this);
+  Panel7->SetAlign(alBottom);
+  Panel7->SetHeight(218);
+  Panel7->Hide();
+  Timer1 = new TTimer(this);
+  Timer1->SetInterval(1000);
+  Timer1->SetEnabled(false);
+  Timer1->OnTimer = [this](TObject *s) { Timer1Timer(s); };
+  Timer2 = new TTimer(this);
+  Timer2->SetInterval(30);
+  Timer2->OnTimer = [this](TObject *s) { Timer2Timer(s); };
+
+  parts_.Step("construct.2");
+  menuBar = new EMenuBar(MainMenu1, UserDataPath);
+  tradeLog = 0;
+  tradeLocked = false;
+  parts_.Step("construct.3");  // the four trading arrays are members
+  parts_.Step("construct.4");
+  parts_.LayoutToolBarAndSkin(*this);
+  parts_.Step("construct.5");  // the service item's caption comes with the menus
+  parts_.Step("construct.6");  // the offset box comes with the trading desk
+  parts_.Step("construct.7");
+  for (IndexRecord &r : indices) r = IndexRecord{};
+  orderStock = STKPTR();
+  timer_.retryCounter = -1;
+  parts_.Step("construct.8");
+  parts_.UpdateHotKeyCaptions(*this);
+
+  SetMainFrameHost(this);
+  ViewDisplay().colors = ThemeColors;
+  ViewDisplay().fonts = reinterpret_cast<const VIEWFONTDEF *>(ThemeFonts);
+  ReportServices().hasRequestClient = [] { return QuoteServerClient != nullptr; };
+  ReportServices().pauseKeyHook = [](bool paused) { KeyHookPaused = paused ? 1 : 0; };
+  ReportServices().notifyViews = [this](int code, uint32_t stock, intptr_t a, intptr_t b) {
+    NotifyViews(code, stock, a, b);
+  };
+  RegisterReportView();
+  OnCreate = [this](TObject *s) { FormCreate(s); };
+  OnShow = [this](TObject *s) { FormShow(s); };
+  OnCloseQuery = [this](TObject *s, bool &can) { FormCloseQuery(s, can); };
+  OnClose = [this](TObject *s, TCloseAction &a) { FormClose(s, a); };
+  DoCreate();
+}
+
+TMFrame::~TMFrame() {
+  bankRecords.RemoveAll();
+  tasks.RemoveAll();
+  trades.RemoveAll();
+  orders.RemoveAll();
+  delete menuBar;
+  menuBar = nullptr;
+  ReportServices() = TReportServices{};
+  if (MainFrameHost() == this) SetMainFrameHost(nullptr);
+  if (MainFrame == this) MainFrame = nullptr;
+}
+
+COLORREF TMFrame::ThemeColor(int number) {
+  return number >= 1 && number <= kThemeColorCount ? ThemeColors[number - 1] : 0;
+}
+
+// ---- Creation ------------------------------------------------------------------------
+
+void TMFrame::FormCreate(TObject *) {
+  parts_.Step("create.1");
+  parts_.SubclassControls(*this);
+  parts_.Step("create.2");
+  char temp[1024] = {};
+  const DWORD length = GetTempPathA(sizeof temp, temp);
+  if (length > 0 && length < sizeof tempFolder) CopyGbkBounded(tempFolder, sizeof tempFolder, temp);
+  parts_.LoadFormulaLibrary();
+  parts_.LoadPageList();
+  parts_.LoadNewsIndex(*this);
+  parts_.Step("create.3");
+  const int height = int(GetPrivateProfileIntA("UI", "WndHeight", 218, UserFile("Consign.ini").c_str()));
+  Panel7->SetHeight(height < 218 ? 218 : height);
+  parts_.Step("create.4");
+  parts_.SetupTradingPanel(*this);
+  parts_.Step("create.5");  // the temporary folder was read with the market side's start
+  parts_.Step("create.6");
+  quoteCycling = false;
+  timer_.quoteCycling = false;
+  trendFirst = true;
+  SetWindowState(wsMaximized);
+  parts_.Step("create.7");
+  ReadRefreshIntervals();
+  parts_.Step("create.8");
+  parts_.CreateKeyboardWizard(*this);
+  page = nullptr;
+  parts_.Step("create.9");
+  if (!RunLoginDialog(false)) return;
+  parts_.Step("create.10");
+  if (!blocks) blocks = new TBlockGroup;
+  parts_.Step("create.11");
+  parts_.BuildStartupMenus(*this);
+  parts_.Step("create.12");
+  for (int kind : {0, 2, 3}) parts_.ShowViewTools(*this, false, kind);
+  parts_.BuildPageMenu(*this, -1);
+  parts_.Step("create.13");
+  parts_.InstallKeyPreview(*this);
+  parts_.Step("create.14");
+  Timer1->SetEnabled(true);
+  parts_.Step("create.15");
+  parts_.InstallHintHandler(*this);
+  parts_.Step("create.16");
+  if (RealtimeClient) {
+    if (ConnectRealtimeClient()) {
+      timer_.retryCounter = TMainTimer::kRetryFull;
+      ClearAllQuotes();
+    } else {
+      Box(Handle(), "连接服务器失败，无法取得即时数据。  ", "网络错误", MB_OK | MB_ICONERROR);
+    }
+  }
+  parts_.Step("create.17");
+  parts_.BuildSettingsMenus(*this);
+  const std::string setting = UserFile("setting.ini");
+  tickFirst = GetPrivateProfileIntA("Parameter", "TickFirst", 0, setting.c_str()) == 1;
+  trendFirst = GetPrivateProfileIntA("Parameter", "TrendFirst", 1, setting.c_str()) == 1;
+  autoSavePage = GetPrivateProfileIntA("Parameter", "AutoSavePage", 0, setting.c_str()) == 1;
+  quoteBoard = GetPrivateProfileIntA("Parameter", "QuoteBoard", 0, setting.c_str()) == 1;
+  quoteBoardColumns = int(GetPrivateProfileIntA("Parameter", "QuoteCol", 2, setting.c_str()));
+  tradingItem = parts_.TradingBound() && GetPrivateProfileIntA("PARAMETER", "Directbysell", 1, setting.c_str()) == 0;
+  ViewDisplay().trendFirst = trendFirst;
+  parts_.Step("create.18");
+  PostMessageA(Handle(), WM_OPEN_TRADING, 0, 0);
+  parts_.Step("create.19");
+  parts_.SetupQuoteBoard(*this);
+  parts_.BuildWebMenu(*this);
+  char caption[64] = {};
+  ReadProfileField("Parameter", "Caption", "", caption, "..\\CFG\\SETTING.INI");
+  if (caption[0]) menuBar->SetCaption(caption);
+  if (menuBar->Create(0, WS_CHILD | WS_VISIBLE, 0, 0, Panel9->Width(), Panel9->Height(), Panel9->Handle())) {
+    menuBar->LayoutItems();
+    menuBar->OnSize(Panel9->Width(), Panel9->Height());
+  }
+  parts_.Step("create.20");
+  parts_.CreateAlarmEngine();
+  parts_.Step("create.21");
+  static const struct {
+    const char *code;
+    uint16_t market;
+  } kIndices[3] = {{"000001", 0}, {"399001", 1}, {"000300", 0}};
+  for (int i = 0; i < 3; ++i) {
+    uint16_t market = kIndices[i].market;
+    const STKINFO *info = LookupStock(kIndices[i].code, &market, 0);
+    if (!info) continue;
+    indices[i].stock = info->index;
+    if (const TMarketData *m = MarketAt(market)) {
+      const REALQUOTE &q = m->m_quotes[info->index];
+      indices[i].values[0] = q.prevClose;
+      indices[i].values[1] = q.last;
+    }
+  }
+  if (indices[2].stock >= 0) {
+    ViewDisplay().referenceIndexStock = indices[2].stock;
+    ViewDisplay().referenceIndexPrevClose = indices[2].values[0];
+  }
+  parts_.Step("create.22");
+  // The theme tool and the customer-service client post back to the window.
+  outsidePosts_ = std::make_unique<platform::PostEndpoint>(Handle(), std::initializer_list<UINT>{WM_DISPLAY_SETTINGS_CHANGED, WM_SERVICE_CLIENT_QUIT});
+  {
+    char commandLine[32];
+    std::snprintf(commandLine, sizeof commandLine, "%u", unsigned(uintptr_t(Handle())));
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (CreateProcessA(".\\KivoMsgr.dll", commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                       &process)) {
+      if (process.hProcess) CloseHandle(process.hProcess);
+      if (process.hThread) CloseHandle(process.hThread);
+    }
+  }
+  parts_.Step("create.23");
+  if (QuoteServerClient) RequestNewestNews();
+  parts_.Step("create.24");
+  {
+    char web[256] = {};
+    ReadProfileField("UserInfo", "UserWeb", "", web, "..\\cfg\\usersetting.ini");
+    if (web[0] && intptr_t(ShellExecuteA(nullptr, "open", "IEXPLORE.EXE", web, nullptr, SW_SHOWMINNOACTIVE)) <= 32 &&
+        intptr_t(ShellExecuteA(nullptr, "open", web, nullptr, nullptr, SW_SHOWMINNOACTIVE)) <= 32)
+      Box(Handle(), "无法启动浏览器。  ", "错误", MB_OK | MB_ICONERROR);
+  }
+  parts_.Step("create.25");
+  PlaceFromSettings();
+  parts_.Step("create.26");
+  const std::string defui = UserFile("defui.ini");
+  selectedRowParam = int(GetPrivateProfileIntA("UI", "SelectedRowParam", 1, defui.c_str()));
+  const int bsZoom2 = int(GetPrivateProfileIntA("UI", "BSZoom2", 0, defui.c_str()));
+  buySellZoom = bsZoom2 > 0 ? 2.0f : 1.0f;
+  ViewDisplay().selectedRowStyle = uint32_t(selectedRowParam);
+  ViewDisplay().bsZoom2 = bsZoom2;
+  ViewDisplay().selectedRowFactor = buySellZoom;
+  parts_.Step("create.27");
+  parts_.LoadMarketMerger();
+  parts_.Step("create.28");  // the test-tool menu comes with the menus
+  parts_.Step("create.29");
+  PostMessageA(Handle(), WM_START_SERVICE_CLIENT, 0, 0);
+  created = true;
+}
+
+void TMFrame::ReadRefreshIntervals() {
+  const char *file = "..\\CFG\\SETTING.INI";
+  timer_.sortTime = GetPrivateProfileIntA("Parameter", "SortTime", 30, file);
+  timer_.pageTime = GetPrivateProfileIntA("Parameter", "PageTime", 15, file);
+  timer_.refreshTime = GetPrivateProfileIntA("Parameter", "RefreshTime", 30, file);
+}
+
+void TMFrame::PlaceFromSettings() {
+  char text[64] = {};
+  ReadProfileField("Parameter", "WndPos", "", text, UserFile("setting.ini").c_str());
+  if (!text[0] || text[0] == '1' || text[0] == '2') return;
+  int state = 0, left = 0, top = 0, width = 0, height = 0;
+  if (std::sscanf(text, "%d,%d,%d,%d,%d", &state, &left, &top, &width, &height) != 5) return;
+  RECT desktop{};
+  GetWindowRect(GetDesktopWindow(), &desktop);
+  const bool onScreen = desktop.right <= desktop.left ||
+                        (left < desktop.right && top < desktop.bottom && left + width > desktop.left &&
+                         top + height > desktop.top);
+  if (!onScreen || width < 250 || height < 275) return;
+  SetWindowState(wsNormal);
+  SetBounds(left, top, width, height);
+}
+
+// ---- Login and connections ---------------------------------------------------------------
+
+int TMFrame::RunLoginDialog(bool relogin) {
+  LoginHooks().connectQuoteServer = [this](HWND progress, bool again, bool updateCodes, bool useCached) {
+    return ConnectQuoteServer(Handle(), progress, again, updateCodes, useCached);
+  };
+  LoginHooks().startRealtimeClient = [this](TClientRight &dialog) { StartRealtimeClient(dialog.Handle()); };
+  loginFailed_ = false;
+  timer_.loginOpen = true;
+  KeyHookPaused = 1;
+  const int result = parts_.ShowLoginDialog(*this, relogin);
+  KeyHookPaused = 0;
+  timer_.loginOpen = false;
+  ReadPushLogin();
+  if (result == mrCancel) {
+    if (!relogin) {
+      closing = true;
+      PostMessageA(Handle(), WM_CLOSE, 0, 0);
+    }
+    return 0;
+  }
+  if (result == 3) {
+    Box(Handle(), "脱机浏览时不会显示即时数据。  ", "警告", MB_OK | MB_ICONEXCLAMATION);
+    if (!BuildMarketTableOffline()) {
+      Box(Handle(), "初始化数据失败。  ", "提示", MB_OK | MB_ICONERROR);
+      closing = true;
+      PostMessageA(Handle(), WM_CLOSE, 0, 0);
+      return 0;
+    }
+  } else {
+    if (loginFailed_) {
+      Box(Handle(), "初始化数据失败。  ", "提示", MB_OK | MB_ICONERROR);
+      closing = true;
+      PostMessageA(Handle(), WM_CLOSE, 0, 0);
+      return 0;
+    }
+    if (GetConnectionState() & 1) PrepareRealtimeClient(Handle());
+  }
+  parts_.PttLinkStart();
+  return 1;
+}
+
+void TMFrame::StartRealtimeClient(HWND dialog) {
+  // The dialog's worker builds the market table only; the push client and
+  // the socket's events are made on the GUI thread when the dialog returns.
+  if (!BuildMarketTableForLogin(dialog)) loginFailed_ = true;
+}
+
+void TMFrame::AfterConnect() {
+  timer_.retryCounter = TMainTimer::kRetryFull;
+  ClearAllQuotes();
+  ::RebuildAgents(255, 255);
+  bool sorted = false;
+  if (page)
+    for (int i = page->PaneCount() - 1; i >= 0; --i) {
+      TMultiViewChild *view = page->PaneAt(i);
+      if (!view || view->ViewType() != VIEW_TYPE_REPORT) continue;
+      auto *report = static_cast<TReport *>(view);
+      const int column = report->Core().sortColumn;
+      if (column == 0 || column == 1 || column == 9 || column == 30 || column == 31) continue;
+      report->SortRows(true);
+      sorted = true;
+    }
+  if (!sorted) UpdateRealtimeSubscription(true);
+}
+
+void TMFrame::RequestNewestNews() {
+  if (NewsIndex) NewsIndex->SetListLoading(true);
+  RequestNewsList(false, 0);
+}
+
+void TMFrame::ReconnectQuoteServer() {
+  if (!ReconnectClients()) return;
+  AfterConnect();
+  RequestNewestNews();
+}
+
+void TMFrame::C1Click(TObject *) {
+  if (QuoteServerClient && RealtimeClient) {
+    if (MessageBoxA(Handle(), "断开与服务器的连接？  ", "确认", MB_YESNO | MB_ICONQUESTION | kTopMost) != IDYES)
+      return;
+    timer_.retryCounter = -1;
+    DeleteQuoteServerClient();
+    DeleteRealtimeClient();
+    timer_.connectionCounter = 0;
+    timer_.connectionText = kConnectionOffline;
+    Panel5->Tag = 0;
+    Panel5->Hint = "未联机";
+    Panel5->Repaint();
+    return;
+  }
+  DeleteQuoteServerClient();
+  DeleteRealtimeClient();
+  timer_.retryCounter = -1;
+  UpdateCurrentUtcTime();
+  RunLoginDialog(true);
+  if (QuoteServerClient && RealtimeClient) {
+    if (ConnectRealtimeClient()) {
+      if (auto &log = ConnectionTradeLog()) log(TLOG_CONNECTION, "1|1|");
+      AfterConnect();
+    } else {
+      Box(Handle(), "连接服务器失败，无法取得即时数据。  ", "网络错误", MB_OK | MB_ICONERROR);
+    }
+  }
+  if (QuoteServerClient) {
+    RequestSystemMessage();
+    RequestNewestNews();
+  }
+}
+
+void TMFrame::MenuItem95Click(TObject *) {
+  fullScreen = !fullScreen;
+  if (fullScreen) {
+    savedState_ = WindowState();
+    SetWindowState(wsNormal);
+    savedBounds_[0] = Left();
+    savedBounds_[1] = Top();
+    savedBounds_[2] = Width();
+    savedBounds_[3] = Height();
+    RECT screen{};
+    GetWindowRect(GetDesktopWindow(), &screen);
+    SetBounds(0, 0, screen.right - screen.left, screen.bottom - screen.top);
+    BringToFront();
+  } else {
+    SetBounds(savedBounds_[0], savedBounds_[1], savedBounds_[2], savedBounds_[3]);
+    SetWindowState(savedState_);
+    BringToFront();
+    PostMessageA(Handle(), WM_ACTIVATE, 1, 0);
+  }
+}
+
+// ---- Timers ------------------------------------------------------------------------------
+
+void TMFrame::Timer1Timer(TObject *) { timer_.Tick(GetTickCount()); }
+
+void TMFrame::Timer2Timer(TObject *) {
+  if (wheel_.WheelRested(GetTickCount())) SendMessageA(Handle(), WM_MF_REFRESH_SUBSCRIPTION, 0, 0);
+  // The news ticker's list comes with the message handling; its offset
+  // stays 0 until then.
+}
+
+// ---- Views and the subscription ----------------------------------------------------------
+
+void TMFrame::NotifyViews(int code, uint32_t stock, intptr_t first, intptr_t second) {
+  if (!page) return;
+  for (int i = page->PaneCount() - 1; i >= 0; --i)
+    if (TMultiViewChild *view = page->PaneAt(i)) view->Notify(code, stock, first, second);
+}
+
+void TMFrame::UpdateRealtimeSubscription(bool difference) {
+  (void)difference;
+  if (!RealtimeClient) return;
+  auto *list = new EArray<STKMS>(256);
+  if (page)
+    for (int i = page->PaneCount() - 1; i >= 0; --i)
+      if (TMultiViewChild *view = page->PaneAt(i)) view->CollectStocks(list);
+  if (list->GetCount() > 256) list->SetSize(256);
+  RealtimeClient->Subscribe(list, uint16_t(list->GetCount()), 0);
+}
+
+void TMFrame::OnQuoteEvent(WPARAM wParam, LPARAM lParam) {
+  if (wParam == 0) {
+    if (lParam == 0) {
+      if (QuoteServerClient && QuoteServerClient->m_socket == INVALID_SOCKET) DeleteQuoteServerClient();
+    } else if (RealtimeClient && RealtimeClient->m_socket == INVALID_SOCKET) {
+      DeleteRealtimeClient();
+    }
+  } else if (wParam == 1) {
+    if (MessageBoxA(Handle(), "网络故障，与服务器的连接已断开。是否重新连接？  ", "提示",
+                    MB_YESNO | MB_ICONQUESTION | kTopMost) == IDYES)
+      C1Click(nullptr);
+  } else if (wParam == kQuoteEventSessionEnd) {
+    const auto *block = reinterpret_cast<const uint8_t *>(lParam);
+    DeleteQuoteServerClient();
+    DeleteRealtimeClient();
+    timer_.retryCounter = -1;
+    char text[129];
+    SessionEndText(block, text);
+    if (block) HeapFree(GetProcessHeap(), 0, const_cast<uint8_t *>(block));
+    Box(Handle(), text[0] ? text : "您的账号已在别处登录，连接已断开。  ", "提示", MB_OK | MB_ICONINFORMATION);
+  }
+}
+
+void TMFrame::WndProc(TMessage &message) {
+  switch (message.Msg) {
+    case WM_QUOTE_EVENT:
+      OnQuoteEvent(message.WParam, message.LParam);
+      return;
+    case WM_MF_EVENT:
+      if (message.WParam == kMfQuote || message.WParam == kMfPriceHead) {
+        const auto *slot = reinterpret_cast<const MFEVENTSLOT *>(message.LParam);
+        if (slot) {
+          NotifyViews(0, slot->stock, 0, slot->flags);
+          if (const TMarketData *m = MarketAt(int(slot->stock & 0xFF)))
+            if (message.WParam == kMfQuote && (slot->stock >> 16) < uint32_t(m->m_loadedCount))
+              DispatchQuoteToAgents(slot->stock, m->m_quotes[slot->stock >> 16], slot->flags);
+        }
+      }
+      return;
+    case WM_MF_REFRESH_SUBSCRIPTION:
+      UpdateRealtimeSubscription(true);
+      return;
+    case WM_MF_CONNECT:
+      if (QuoteServerClient) RequestSystemMessage();
+      return;
+    case WM_STOCK_DATA:
+      NotifyAgentsDataArrived(uint32_t(message.LParam), int(message.WParam >> 16), 0, message.WParam & 0xFFFF);
+      return;
+    case WM_CODE_TABLE_PROGRESS:
+      if ((message.WParam & 0xFFFF) == 1) ::RequestCodeTable(int(message.WParam >> 16), int(message.LParam));
+      if ((message.WParam & 0xFFFF) == 2) RequestNameTable(int(message.WParam >> 16));
+      return;
+    default:
+      TForm::WndProc(message);
+  }
+}
+
+// ---- First show and the close ------------------------------------------------------------
+
+void TMFrame::FormShow(TObject *) {
+  if (closing || page) return;
+  page = new TMultiViewMain(this, 0, nullptr);
+  PostMessageA(Handle(), WM_MF_CONNECT, 0, 0);
+  PostMessageA(Handle(), WM_MF_REFRESH_SUBSCRIPTION, 0, 0);
+}
+
+void TMFrame::FormCloseQuery(TObject *, bool &canClose) {
+  canClose = true;
+  if (closing) return;
+  const std::string name = page ? page->m_pagePath : std::string();
+  if (!name.empty() && name != "Default" && strcasecmp(name.c_str(), "..\\Cfg\\Default.ppg") != 0) {
+    canClose = MessageBoxA(Handle(), "退出云帆终端？  ", "确认",
+                           MB_YESNO | MB_DEFBUTTON2 | MB_ICONQUESTION | kTopMost) == IDYES;
+    return;
+  }
+  const int answer = MessageBoxA(Handle(), "对默认页面所作的修改不会被保存，是否另存当前页面？  ", "确认",
+                                 MB_YESNOCANCEL | MB_DEFBUTTON3 | MB_ICONQUESTION | kTopMost);
+  if (answer == IDCANCEL) {
+    canClose = false;
+    return;
+  }
+  if (answer != IDYES || !page) return;
+  for (int i = page->PaneCount() - 1; i >= 0; --i) {
+    TMultiViewChild *view = page->PaneAt(i);
+    if (view && view->ViewType() == 0) {
+      Box(Handle(), "请先指定空白窗口的内容。  ", "提示", MB_OK | MB_ICONINFORMATION);
+      canClose = false;
+      return;
+    }
+  }
+  page->SavePage(1);
+}
+
+void TMFrame::SaveSettings() {
+  const std::string file = UserFile("SETTING.INI");
+  const char *f = file.c_str();
+  WritePrivateProfileStringA("Parameter", "TickFirst", tickFirst ? "1" : "0", f);
+  WritePrivateProfileStringA("Parameter", "TrendFirst", trendFirst ? "1" : "0", f);
+  WritePrivateProfileStringA("Parameter", "Directbysell", tradingItem ? "1" : "0", f);
+  char text[64];
+  std::snprintf(text, sizeof text, "%d", int(CurrentTheme));
+  WritePrivateProfileStringA("Parameter", "LastTheme", text, f);
+  WritePrivateProfileStringA("Parameter", "QuoteBoard", quoteBoard ? "1" : "0", f);
+  std::snprintf(text, sizeof text, "%d", int(quoteBoardColumns));
+  WritePrivateProfileStringA("Parameter", "QuoteCol", text, f);
+  const BLOCK *block = quoteBoardBlock >= 0 ? FindBlockById(quoteBoardBlock) : nullptr;
+  char blockName[17] = {};
+  if (block) CopyGbkBounded(blockName, sizeof blockName, block->name);
+  WritePrivateProfileStringA("Parameter", "QuoteBlock", blockName, f);
+  const int state = fullScreen ? 1 : (WindowState() != wsNormal ? 2 : 0);
+  std::snprintf(text, sizeof text, "%d,%d,%d,%d,%d", state, Left(), Top(), Width(), Height());
+  WritePrivateProfileStringA("Parameter", "WndPos", text, f);
+}
+
+void TMFrame::FormClose(TObject *, TCloseAction &) {
+  parts_.Step("close.1");
+  Timer1->SetEnabled(false);
+  Timer2->SetEnabled(false);
+  parts_.Step("close.2");
+  parts_.QuitServiceClient();
+  parts_.Step("close.3");
+  parts_.PttLinkStop();
+  parts_.Step("close.4");
+  parts_.Step("close.5");
+  parts_.TradingLogout(*this);
+  parts_.Step("close.6");
+  newsTickerOffset = 0;
+  timer_.retryCounter = -1;
+  parts_.Step("close.7");
+  DeleteQuoteServerClient();
+  parts_.Step("close.8");
+  DeleteRealtimeClient();
+  parts_.Step("close.9");
+  parts_.FreeKeyboardWizard(*this);
+  // A creation that ended at the login never read the user's settings:
+  // what the window holds then are its initial states, which must not be
+  // written over the saved ones.
+  if (created) {
+    parts_.Step("close.10");
+    SaveSettings();
+    parts_.Step("close.11");
+    parts_.SaveColumnSchemes();
+    parts_.Step("close.12");
+    parts_.DestroyAlarmEngine();
+  }
+  parts_.Step("close.13");
+  if (page) {
+    if (!page->m_pagePath.empty()) {
+      char path[260] = {};
+      CopyGbkBounded(path, sizeof path, page->m_pagePath.c_str());
+      HANDLE out = CreateFileA(UserFile("LP3.DAT").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+      if (out != INVALID_HANDLE_VALUE) {
+        DWORD written = 0;
+        WriteFile(out, path, sizeof path, &written, nullptr);
+        CloseHandle(out);
+      }
+    }
+    page->FormClose();
+    delete page;
+    page = nullptr;
+  }
+  parts_.Step("close.14");
+  parts_.Step("close.15");
+  parts_.Step("close.16");
+  FreeMarketTable();
+  delete blocks;
+  blocks = nullptr;
+  CMarketMerger::FreeInstance();
+  StopMarketSide();
+  outsidePosts_.reset();
+  parts_.Step("close.17");
+  if (menuBar) menuBar->Destroy();
+  if (Application()->MainForm() == this) Application()->Terminate();
+}

@@ -1,0 +1,216 @@
+// The main window TMFrame: it owns the long-lived objects of the terminal
+// (the market table, the block table, the page, the quote clients, the
+// alarm engine, the trading arrays), logs in through the login dialog when
+// it is created, keeps both quote connections alive with its one-second
+// timer, and is the one window the quote clients, the views and the worker
+// threads report to.
+//
+// What it asks of the other parts of the program goes through TFrameParts:
+// parts that exist are called there for real, parts still to come (menus,
+// tool bars, status-bar painting, quote board, keyboard wizard, alarms, the
+// trading desk) are calls that do nothing visible. Tests replace it to trace
+// the order of the steps and to script the login.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/earray.h"
+#include "market/marketrecords.h"
+#include "platform/vcl/extctrls.h"
+#include "platform/vcl/forms.h"
+#include "platform/vcl/menus.h"
+#include "shell/maintimer.h"
+#include "shell/tradingrecords.h"
+#include "views/viewhost.h"
+
+class EMenuBar;
+class EWnd;
+class TMFrame;
+class TMultiViewMain;
+class TBlockGroup;
+namespace platform {
+class PostEndpoint;
+}
+
+// The calls of the main window into the rest of the program, in the order
+// its creation and shut-down make them. Step announces each numbered step of
+// the construction ("construct.N"), the creation ("create.N") and the
+// shut-down ("close.N") before it runs.
+class TFrameParts {
+ public:
+  virtual ~TFrameParts() = default;
+  virtual void Step(const char *name) { (void)name; }
+
+  // ---- construction ----
+  virtual void LayoutToolBarAndSkin(TMFrame &frame) { (void)frame; }
+  virtual void UpdateHotKeyCaptions(TMFrame &frame) { (void)frame; }
+  // ---- creation ----
+  virtual void SubclassControls(TMFrame &frame) { (void)frame; }
+  virtual void LoadFormulaLibrary();
+  virtual void LoadPageList();
+  virtual void LoadNewsIndex(TMFrame &frame);
+  virtual void SetupTradingPanel(TMFrame &frame) { (void)frame; }
+  virtual void CreateKeyboardWizard(TMFrame &frame) { (void)frame; }
+  // The login dialog run modally: 1 logged in, 2 cancelled, 3 offline.
+  virtual int ShowLoginDialog(TMFrame &frame, bool relogin);
+  virtual void BuildStartupMenus(TMFrame &frame) { (void)frame; }
+  virtual void ShowViewTools(TMFrame &frame, bool show, int kind) {
+    (void)frame;
+    (void)show;
+    (void)kind;
+  }
+  virtual void BuildPageMenu(TMFrame &frame, int mark) {
+    (void)frame;
+    (void)mark;
+  }
+  virtual void InstallKeyPreview(TMFrame &frame) { (void)frame; }
+  virtual void InstallHintHandler(TMFrame &frame) { (void)frame; }
+  virtual void BuildSettingsMenus(TMFrame &frame) { (void)frame; }
+  virtual void SetupQuoteBoard(TMFrame &frame) { (void)frame; }
+  virtual void BuildWebMenu(TMFrame &frame) { (void)frame; }
+  // The alarm engine; destroying it writes "ALARM.SET".
+  virtual void CreateAlarmEngine();
+  virtual void DestroyAlarmEngine();
+  virtual void LoadMarketMerger();
+  // ---- running ----
+  virtual void TradeTimer(TMFrame &frame) { (void)frame; }
+  virtual void TradingIdle(TMFrame &frame) { (void)frame; }
+  virtual void RemapTradeContracts(TMFrame &frame) { (void)frame; }
+  virtual void PttLinkStart() {}
+  // ---- shut-down ----
+  virtual void QuitServiceClient() {}
+  virtual void PttLinkStop() {}
+  virtual void TradingLogout(TMFrame &frame) { (void)frame; }
+  virtual void FreeKeyboardWizard(TMFrame &frame) { (void)frame; }
+  virtual void SaveColumnSchemes();
+
+  // Trading is bound (the plug-in's table is filled).
+  virtual bool TradingBound() { return false; }
+};
+
+// The parts as the program has them today.
+TFrameParts &DefaultFrameParts();
+
+// The one main window, null before it exists and after it is gone.
+extern TMFrame *MainFrame;
+// While not 0 the main window's key preview turns no key into a command:
+// set around every modal dialog of the shell and the views, and while a
+// view's text box has the focus.
+extern uint8_t KeyHookPaused;
+
+class TMFrame : public TForm, public TMainFrameHost {
+ public:
+  // arguments: the program's command line after its name.
+  explicit TMFrame(TComponent *owner, TFrameParts &parts = DefaultFrameParts(),
+                   std::vector<std::string> arguments = {});
+  ~TMFrame() override;
+
+  // ---- life cycle ----
+  void FormCreate(TObject *sender);
+  void FormShow(TObject *sender);
+  void FormCloseQuery(TObject *sender, bool &canClose);
+  void FormClose(TObject *sender, TCloseAction &action);
+
+  // ---- connections ----
+  // 1 logged in or browsing offline, 0 otherwise.
+  int RunLoginDialog(bool relogin);
+  // On the login dialog's worker, after a login.
+  void StartRealtimeClient(HWND dialog);
+  void ReconnectQuoteServer();
+  // "连接主站(&C)": disconnect after asking, or connect through the dialog.
+  void C1Click(TObject *sender);
+  void Timer1Timer(TObject *sender);
+  // "全屏显示": the window over the whole screen, and back.
+  void MenuItem95Click(TObject *sender);
+  void Timer2Timer(TObject *sender);
+
+  // ---- what the views ask ----
+  HWND MainWindow() override { return Handle(); }
+  bool AutoSavePage() override { return autoSavePage; }
+  bool TickChartFirst() override { return tickFirst; }
+  void BuildPageMenu(int mark) override { parts_.BuildPageMenu(*this, mark); }
+  void ShowViewTools(bool show, int kind) override { parts_.ShowViewTools(*this, show, kind); }
+  COLORREF ThemeColor(int number) override;
+  void ActivateMainWindow() override { BringToFront(); }
+
+  // Code to every view of the page, last to first.
+  void NotifyViews(int code, uint32_t stock, intptr_t first, intptr_t second);
+  // Sends the instruments the views show to the push client (at most 256).
+  void UpdateRealtimeSubscription(bool difference);
+
+  void WndProc(TMessage &message) override;
+
+  // ---- members ----
+  TMainMenu *MainMenu1;
+  TPanel *Panel9;       // top: the menu bar
+  TPanel *StatusPanel;  // bottom: the status bar
+  TPanel *Panel1;       // news ticker
+  TPanel *Panel2;       // indices
+  TPanel *Panel5;       // connection state (Tag: the animation counter)
+  TPanel *Panel6;       // clock
+  TPanel *Panel7;       // trading window
+  TTimer *Timer1;       // one second, enabled once logged in
+  TTimer *Timer2;       // 30 ms
+  EMenuBar *menuBar = nullptr;
+
+  uint32_t tradeLog = 0;
+  bool tradeLocked = false;
+  bool quoteCycling = false;
+  bool closing = false;
+  // Set when FormCreate ran through to its end.
+  bool created = false;
+  char16_t brandWord[4] = {u'k', u'i', u'v', u'o'};
+  STKPTR orderStock;
+  EArray<CKivoOrderField> orders{128};
+  EArray<Trade_Lite> trades{256};
+  EArray<OrderScript> tasks{32};
+  EArray<CKivoTransferBankField> bankRecords{4};
+  TMultiViewMain *page = nullptr;
+  TBlockGroup *blocks = nullptr;
+  int32_t quoteBoardBlock = -1;
+  char tempFolder[240] = {};
+  struct IndexRecord {
+    int32_t stock = -1;
+    uint32_t values[3] = {};
+  } indices[3];
+  // Menu states that the close writes back: "闪电图优先", "走势图优先",
+  // "自动保存页面", the trading item, the quote board and its columns.
+  bool tickFirst = false;
+  bool trendFirst = true;
+  bool autoSavePage = false;
+  bool tradingItem = false;
+  bool quoteBoard = false;
+  int32_t quoteBoardColumns = 2;
+  bool fullScreen = false;
+  int32_t newsTickerOffset = 0;
+  float buySellZoom = 1.0f;
+  int32_t selectedRowParam = 1;
+
+  const std::vector<std::string> &Arguments() const { return arguments_; }
+  TMainTimer &MainTimer() { return timer_; }
+  TWheelAndTicker &Wheel() { return wheel_; }
+
+ private:
+  class TimerHost;
+  void AfterConnect();
+  void RequestNewestNews();
+  void ReadRefreshIntervals();
+  void PlaceFromSettings();
+  void SaveSettings();
+  void OnQuoteEvent(WPARAM wParam, LPARAM lParam);
+
+  TFrameParts &parts_;
+  std::vector<std::string> arguments_;
+  std::unique_ptr<TimerHost> timerHost_;
+  TRandomSource random_;
+  TMainTimer timer_;
+  TWheelAndTicker wheel_;
+  bool loginFailed_ = false;
+  // Where the outside programs started here post back to the window.
+  std::unique_ptr<platform::PostEndpoint> outsidePosts_;
+  TWindowState savedState_ = wsNormal;
+  int savedBounds_[4] = {};
+};

@@ -1,0 +1,255 @@
+#include "shell/mframe.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "market/dataio5.h"
+#include "market/realclient.h"
+#include "platform/memory.h"
+#include "market/utildata.h"
+#include "platform/profile.h"
+#include "shell/quoteconn.h"
+#include "testing/market_fixture.h"
+#include "testing/market_fixture_min.h"
+#include "testing/msgbox_recorder.h"
+#include "testing/quote_service.h"
+#include "shell/settings_store.h"
+#include "testing/shell_recorder.h"
+#include "testing/view_harness.h"
+#include "views/mvmain.h"
+
+using namespace market_fixture;
+
+namespace {
+
+// The parts as the program has them, with the steps traced and the login
+// dialog replaced by its result.
+class TracingParts : public TFrameParts {
+ public:
+  void Step(const char *name) override { steps.push_back(name); }
+  int ShowLoginDialog(TMFrame &, bool relogin) override {
+    relogins.push_back(relogin);
+    return loginResult;
+  }
+  std::vector<std::string> steps;
+  std::vector<bool> relogins;
+  int loginResult = 3;
+};
+
+std::vector<std::string> Numbered(const char *prefix, int last) {
+  std::vector<std::string> out;
+  for (int i = 1; i <= last; ++i) out.push_back(std::string(prefix) + "." + std::to_string(i));
+  return out;
+}
+
+class FrameTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WriteDataSet(StandardDataSet(MakePackedDateTime(2024, 1, 15, 2, 0)), box_.Root());
+    WriteDemoTheme(box_.Root());
+    std::filesystem::copy_file(box_.Root() + "/cfg/clrfont.ini", box_.Root() + "/user/clrfont.ini");
+    LoadDisplaySettings(0);
+  }
+  void TearDown() override { FreeMarketTable(); }
+
+  std::string User(const std::string &name) const { return box_.Root() + "/user/" + name; }
+  std::string Read(const std::string &path) const {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  std::string Setting(const char *key) {
+    char text[256] = {};
+    GetPrivateProfileStringA("Parameter", key, "", text, sizeof text, (std::string(UserDataPath) + "SETTING.INI").c_str());
+    return text;
+  }
+  // The texts of the boxes the frame showed (the formula library's own
+  // reports left out).
+  std::vector<std::string> ShellTexts() const {
+    std::vector<std::string> texts;
+    for (const auto &call : boxes_.Calls())
+      if (call.text.find("指标") == std::string::npos) texts.push_back(call.text);
+    return texts;
+  }
+  // Made, shown, closed through the close query (answered No) and freed.
+  void RunAndClose(TMFrame *&frame, int answer = IDNO, const char *picture = nullptr) {
+    frame = new TMFrame(nullptr, parts_);
+    if (!frame->closing) frame->Show();
+    harness_.Pump();
+    if (picture) harness_.SavePng(harness_.Render(frame->Handle()), picture);
+    boxes_.QueueAnswer(answer);
+    frame->Close();
+    harness_.Pump();
+  }
+
+  testing_support::ViewHarness harness_;
+  MarketSandbox box_;
+  MessageBoxRecorder boxes_;
+  ShellRecorder shell_;
+  TracingParts parts_;
+};
+
+// Offline: every step of the construction and the creation in order, then
+// the page, then the shut-down in order, writing the user's settings, the
+// last page and the alarms.
+TEST_F(FrameTest, AnOfflineStartRunsEveryStepInOrderAndTheCloseWritesTheSettings) {
+  TMFrame *frame = nullptr;
+  RunAndClose(frame, IDNO, "main_frame_offline");
+  std::vector<std::string> expected = Numbered("construct", 8);
+  for (const std::string &s : Numbered("create", 29)) expected.push_back(s);
+  for (const std::string &s : Numbered("close", 17)) expected.push_back(s);
+  EXPECT_EQ(parts_.steps, expected);
+  EXPECT_EQ(parts_.relogins, std::vector<bool>{false});
+  EXPECT_TRUE(frame->created);
+  EXPECT_EQ(frame->page, nullptr) << "freed by the close";
+  EXPECT_EQ(MarketTableIO, nullptr);
+  EXPECT_EQ(GetConnectionState(), 0);
+
+  // (The fixture has no formula library files, which the library reports.)
+  const std::vector<std::string> texts = ShellTexts();
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_EQ(texts[0], "脱机浏览时不会显示即时数据。  ");
+  EXPECT_EQ(texts[1], "对默认页面所作的修改不会被保存，是否另存当前页面？  ");
+  ASSERT_EQ(shell_.Starts().size(), 1u);
+  EXPECT_EQ(shell_.Starts()[0].application, ".\\KivoMsgr.dll");
+  EXPECT_EQ(shell_.Starts()[0].commandLine, std::to_string(uintptr_t(frame->Handle())));
+
+  EXPECT_EQ(Setting("TickFirst"), "0");
+  EXPECT_EQ(Setting("TrendFirst"), "1");
+  EXPECT_EQ(Setting("Directbysell"), "0") << "trading is not bound";
+  EXPECT_EQ(Setting("QuoteCol"), "2");
+  EXPECT_EQ(Setting("WndPos").substr(0, 2), "2,") << "maximised";
+  const std::string lp3 = Read(User("LP3.DAT"));
+  ASSERT_EQ(lp3.size(), 260u);
+  EXPECT_EQ(std::string(lp3.c_str()), "Default");
+  EXPECT_EQ(lp3.find_first_not_of('\0', 8), std::string::npos) << "NUL-padded";
+  const std::string alarms = Read(User("ALARM.SET"));
+  ASSERT_EQ(alarms.size(), 10u);
+  EXPECT_EQ(alarms.substr(0, 6), "KVAS04");
+  delete frame;
+}
+
+// A cancelled login ends the creation at the login and closes without the
+// question; nothing the user saved is written over.
+TEST_F(FrameTest, ACancelledLoginClosesWithoutAQuestionAndOverwritesNothing) {
+  const std::string settings =
+      "[Parameter]\r\nTickFirst=1\r\nTrendFirst=0\r\nQuoteBoard=1\r\nQuoteCol=4\r\nWndPos=0,100,100,800,600\r\n";
+  std::ofstream(User("SETTING.INI"), std::ios::binary) << settings;
+  std::string alarms("KVAS04\x01\0\0\0", 10);
+  alarms += std::string(296, 'x');
+  std::ofstream(User("ALARM.SET"), std::ios::binary) << alarms;
+
+  parts_.loginResult = mrCancel;
+  TMFrame *frame = new TMFrame(nullptr, parts_);
+  EXPECT_TRUE(frame->closing);
+  EXPECT_EQ(parts_.steps.back(), "create.9");
+  frame->Show();
+  EXPECT_EQ(frame->page, nullptr) << "the first show makes nothing once closing";
+  harness_.Pump();  // the posted WM_CLOSE
+  EXPECT_TRUE(ShellTexts().empty()) << "no close query question";
+  EXPECT_EQ(parts_.steps.back(), "close.17");
+  for (const char *skipped : {"close.10", "close.11", "close.12"})
+    EXPECT_EQ(std::count(parts_.steps.begin(), parts_.steps.end(), skipped), 0) << skipped;
+  EXPECT_EQ(Read(User("SETTING.INI")), settings);
+  EXPECT_EQ(Read(User("ALARM.SET")), alarms);
+  EXPECT_FALSE(std::filesystem::exists(User("LP3.DAT")));
+  delete frame;
+}
+
+TEST_F(FrameTest, AFailedOfflineBuildClosesTheProgram) {
+  std::filesystem::remove(box_.Root() + "/cfg/mkinfo.cfg");
+  TMFrame *frame = new TMFrame(nullptr, parts_);
+  EXPECT_TRUE(frame->closing);
+  EXPECT_EQ(parts_.steps.back(), "create.9");
+  ASSERT_FALSE(boxes_.Calls().empty());
+  EXPECT_EQ(boxes_.Calls().back().text, "初始化数据失败。  ");
+  EXPECT_EQ(boxes_.Calls().back().caption, "提示");
+  harness_.Pump();
+  EXPECT_EQ(parts_.steps.back(), "close.17");
+  delete frame;
+}
+
+// The saved window position is used only when it is a normal window of at
+// least 250 x 275 on the screen; the alarms the user had survive the run.
+TEST_F(FrameTest, TheSavedWindowPositionIsTakenOnlyWhenItFits) {
+  struct Case {
+    const char *wndPos;
+    bool placed;
+  } cases[] = {
+      {"0,100,100,800,600", true}, {"2,100,100,800,600", false}, {"1,100,100,800,600", false},
+      {"0,100,100,249,600", false}, {"0,100,100,800,274", false}, {"", false},
+  };
+  for (const Case &c : cases) {
+    WritePrivateProfileStringA("Parameter", "WndPos", c.wndPos, (std::string(UserDataPath) + "setting.ini").c_str());
+    TMFrame *frame = new TMFrame(nullptr, parts_);
+    EXPECT_EQ(frame->WindowState() == wsNormal, c.placed) << c.wndPos;
+    if (c.placed) {
+      EXPECT_EQ(frame->Left(), 100);
+      EXPECT_EQ(frame->Width(), 800);
+      EXPECT_EQ(frame->Height(), 600);
+    }
+    frame->Show();
+    harness_.Pump();
+    boxes_.QueueAnswer(IDNO);
+    frame->Close();
+    harness_.Pump();
+    delete frame;
+  }
+}
+
+// Full-screen mode covers the screen and gives the old place back; a close
+// in it writes state 1, so the next start stays maximised.
+TEST_F(FrameTest, FullScreenCoversTheScreenRestoresAndIsSavedAsStateOne) {
+  WritePrivateProfileStringA("Parameter", "WndPos", "0,100,100,800,600",
+                             (std::string(UserDataPath) + "setting.ini").c_str());
+  TMFrame *frame = new TMFrame(nullptr, parts_);
+  RECT screen{};
+  GetWindowRect(GetDesktopWindow(), &screen);
+  frame->MenuItem95Click(nullptr);
+  EXPECT_TRUE(frame->fullScreen);
+  EXPECT_EQ(frame->Left(), 0);
+  EXPECT_EQ(frame->Width(), screen.right - screen.left);
+  frame->MenuItem95Click(nullptr);
+  EXPECT_EQ(frame->Left(), 100);
+  EXPECT_EQ(frame->Width(), 800);
+  EXPECT_EQ(frame->WindowState(), wsNormal);
+  frame->MenuItem95Click(nullptr);
+  frame->Show();
+  harness_.Pump();
+  boxes_.QueueAnswer(IDNO);
+  frame->Close();
+  harness_.Pump();
+  EXPECT_EQ(Setting("WndPos").substr(0, 2), "1,");
+  delete frame;
+}
+
+// A session end (the same user logged in elsewhere): the text at byte 20 of
+// the block, never more than 128 bytes of it, the block freed, and no
+// automatic reconnect afterwards.
+TEST_F(FrameTest, ASessionEndShowsTheBoundedTextFreesTheBlockAndStopsTheReconnect) {
+  TMFrame *frame = new TMFrame(nullptr, parts_);
+  frame->MainTimer().retryCounter = 12;
+  auto *block = static_cast<uint8_t *>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, kSessionMessageSize));
+  std::memset(block + kSessionMessageText, 'a', kSessionMessageSize - kSessionMessageText);  // no NUL at all
+  SendMessageA(frame->Handle(), WM_QUOTE_EVENT, kQuoteEventSessionEnd, LPARAM(block));
+  EXPECT_EQ(frame->MainTimer().retryCounter, -1);
+  EXPECT_EQ(GetConnectionState(), 0);
+  const std::vector<std::string> texts = ShellTexts();
+  ASSERT_FALSE(texts.empty());
+  EXPECT_EQ(texts.back(), std::string(128, 'a'));
+  EXPECT_EQ(boxes_.Calls().back().caption, "提示");
+  harness_.Advance(60000, 1000);
+  EXPECT_EQ(texts.size(), ShellTexts().size()) << "no reconnect, no question";
+  frame->Show();
+  harness_.Pump();
+  boxes_.QueueAnswer(IDNO);
+  frame->Close();
+  harness_.Pump();
+  delete frame;
+}
+
+}  // namespace
