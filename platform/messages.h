@@ -89,6 +89,9 @@ constexpr UINT WM_VIEW_PERIOD_MENU = 2554;
 // To the main window, (0, 0): the set of instruments the views show may
 // have changed.
 constexpr UINT WM_MF_REFRESH_SUBSCRIPTION = 2626;
+// Sent to the main window after a user block was deleted: wParam the
+// block's id. The reports and the quote board drop the block.
+constexpr UINT WM_BLOCK_DELETED = 2627;
 
 // ---- the login dialog --------------------------------------------------------
 // These are sent, so the sender waits until the dialog has handled them.
@@ -126,7 +129,7 @@ inline constexpr UINT kPrivateMessages[] = {
     WM_MVM_SHOW_KLINE,       WM_MVM_SHOW_TEXT,     WM_MVM_SHOW_NEWS,        WM_MVM_SHOW_WEB,
     WM_MVM_BACK,             WM_MVC_LAYOUT_DONE,   WM_MVM_STEP_BACK,        WM_MVM_STEP_FORWARD,
     WM_DROP_STOCKS,          WM_VIEW_TOGGLE_INFO,  WM_VIEW_PERIOD_MENU,     WM_MF_REFRESH_SUBSCRIPTION,
-    WM_REPORT_SORT_COLUMN,   WM_MF_CONNECT,        WM_OPEN_TRADING,
+    WM_REPORT_SORT_COLUMN,   WM_MF_CONNECT,        WM_OPEN_TRADING,         WM_BLOCK_DELETED,
 };
 
 template <size_t N>
