@@ -22,6 +22,9 @@ bool IsChart(const TMultiViewChild *v) {
   return v && (v->ViewType() == VIEW_TYPE_INTRADAY || v->ViewType() == VIEW_TYPE_KLINE);
 }
 bool IsType(const TMultiViewChild *v, int type) { return v && v->ViewType() == type; }
+// A quote report view (null for others, and for a report type whose class
+// is not built in).
+TReport *AsReport(TMultiViewChild *v) { return IsType(v, VIEW_TYPE_REPORT) ? dynamic_cast<TReport *>(v) : nullptr; }
 
 VIEW_ATTR_13 Fresh(int type) {
   VIEW_ATTR_13 attributes{};
@@ -164,10 +167,10 @@ void TCommandDispatcher::ExecuteCommand(int code) {
       return;
     case CMD_REFRESH_DATA: Frame(TFrameAction::RefreshData); return;
     case CMD_ADD_BLOCK_TAB:
-      if (IsType(active, VIEW_TYPE_REPORT)) static_cast<TReport *>(active)->N1Click();
+      if (TReport *report = AsReport(active)) report->N1Click();
       return;
     case CMD_CLOSE_BLOCK_TAB:
-      if (IsType(active, VIEW_TYPE_REPORT)) static_cast<TReport *>(active)->N3Click();
+      if (TReport *report = AsReport(active)) report->N3Click();
       return;
     case CMD_ADD_TO_USER_BLOCK: AddToUserBlock(); return;
     case CMD_INFO_WINDOW:
@@ -262,7 +265,7 @@ TMultiViewChild *TCommandDispatcher::OpenReport(int blockId) {
     }
     return CreateInActivePane(attributes);
   }
-  if (blockId != -1) static_cast<TReport *>(report)->OpenBlockTab(blockId, false);
+  if (TReport *existing = AsReport(report); existing && blockId != -1) existing->OpenBlockTab(blockId, false);
   return report;
 }
 
@@ -320,8 +323,10 @@ void TCommandDispatcher::SwitchChart() {
     const uint32_t list = active->MakeHandOverList(&position);
     attributes.SetHandOverList(list);
     attributes.SetHandOverPosition(position);
-    const STKPTR row = static_cast<TReport *>(active)->Core().RowStock(position);
-    if (!row.IsNone()) attributes.stock = row;
+    if (TReport *report = AsReport(active)) {
+      const STKPTR row = report->Core().RowStock(position);
+      if (!row.IsNone()) attributes.stock = row;
+    }
   } else {
     HandOverList(attributes);
   }
@@ -427,8 +432,8 @@ void TCommandDispatcher::BaseInformation() {
   attributes.stock = stock;
   attributes.currentBlock = active->m_attr.currentBlock;
   HandOverList(attributes);
-  if (IsType(active, VIEW_TYPE_REPORT)) {
-    const STKPTR row = static_cast<TReport *>(active)->Core().RowStock(attributes.HandOverPosition());
+  if (TReport *report = AsReport(active)) {
+    const STKPTR row = report->Core().RowStock(attributes.HandOverPosition());
     if (!row.IsNone()) attributes.stock = row;
   }
   if (TMultiViewChild *view = page->FindView(VIEW_TYPE_TEXT, 0)) {
@@ -477,7 +482,7 @@ void TCommandDispatcher::AddToUserBlock() {
   if (!(IsChart(active) || IsType(active, VIEW_TYPE_REPORT)) || !core_.Receivers().pickBlock) return;
   const int block = core_.Receivers().pickBlock(4, 4, "加入自选板块");
   if (block < 0) return;
-  if (IsType(active, VIEW_TYPE_REPORT)) static_cast<TReport *>(active)->AddSelectedToBlock(block);
+  if (TReport *report = AsReport(active)) report->AddSelectedToBlock(block);
   else View(TViewAction::AddShownToBlock, active, block);
 }
 

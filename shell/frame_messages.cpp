@@ -38,6 +38,10 @@ bool SameShownStock(const TMultiViewChild *view, uint32_t stock) {
   return SameStock(view->m_attr.stock, STKPTR(stock));
 }
 
+TReport *AsReport(TMultiViewChild *view) {
+  return view->ViewType() == VIEW_TYPE_REPORT ? dynamic_cast<TReport *>(view) : nullptr;
+}
+
 bool IsChart(const TMultiViewChild *view) {
   return view->ViewType() == VIEW_TYPE_INTRADAY || view->ViewType() == VIEW_TYPE_KLINE;
 }
@@ -286,8 +290,8 @@ void TFrameCore::OnTradeViewsUpdate(WPARAM what, LPARAM lParam) {
     if (IsChart(active)) {
       active->m_attr.currentBlock = info->market;
       active->Notify(1, stock.Word(), info->market, 0);
-    } else if (active->ViewType() == VIEW_TYPE_REPORT) {
-      static_cast<TReport *>(active)->LocateStock(stock.Word());
+    } else if (TReport *report = AsReport(active)) {
+      report->LocateStock(stock.Word());
     }
   } else if (what == 2) {
     if (receivers_.linkSubscriptions) {
@@ -314,7 +318,9 @@ void TFrameCore::OnBlockDeleted(int blockId) {
     UpdateRealtimeSubscription(true);
     if (receivers_.quoteBoardRepaint) receivers_.quoteBoardRepaint();
   }
-  ForEachView(VIEW_TYPE_REPORT, [&](TMultiViewChild *v) { static_cast<TReport *>(v)->OnBlockDeleted(blockId); });
+  ForEachView(VIEW_TYPE_REPORT, [&](TMultiViewChild *v) {
+    if (TReport *report = AsReport(v)) report->OnBlockDeleted(blockId);
+  });
 }
 
 void TFrameCore::StartServiceClient() {
