@@ -197,9 +197,12 @@ class FrameWorld : public ::testing::Test {
   // The page split into n panes side by side; the panes in page order.
   void SplitInto(int n) {
     for (int i = 1; i < n; ++i) {
-      PostMessageA(page_->Handle(), WM_MVM_SPLIT_VERT, 0, reinterpret_cast<LPARAM>(page_->PaneAt(i - 1)));
+      // Across and down in turn, so that every pane keeps room to split.
+      PostMessageA(page_->Handle(), i % 2 ? WM_MVM_SPLIT_VERT : WM_MVM_SPLIT_HORZ, 0,
+                   reinterpret_cast<LPARAM>(page_->PaneAt(page_->PaneCount() - 1)));
       harness_.Pump();
     }
+    EXPECT_EQ(page_->PaneCount(), n);
     nodes_.clear();
     for (int i = 0; i < page_->PaneCount(); ++i) nodes_.push_back(page_->PaneAt(i)->m_node);
   }
