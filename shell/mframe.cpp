@@ -47,6 +47,13 @@ constexpr UINT kTopMost = MB_TOPMOST;
 
 std::string UserFile(const char *name) { return std::string(UserDataPath) + name; }
 
+// Every kind of every market starts from empty quotes after a login.
+void ClearAllQuotes() {
+  for (int m = 0; m < MarketTable.marketCount; ++m)
+    if (TMarketData *market = MarketAt(m))
+      for (int k = 0; k < market->m_info.kindCount && k < kMaxStockKinds; ++k) ::ClearKindQuotes(market, k);
+}
+
 void Box(HWND owner, const char *text, const char *caption, UINT flags) {
   MessageBoxA(owner, text, caption, flags | kTopMost);
 }
@@ -199,6 +206,7 @@ void TMFrame::FillReceivers() {
   receivers.quoteBoardVisible = [this] { return quoteBoard; };
   receivers.frame = [this](TFrameAction action, intptr_t, uint32_t) {
     if (action == TFrameAction::ReconnectQuestionYes) C1Click(nullptr);
+    if (action == TFrameAction::FullScreen) MenuItem95Click(nullptr);
   };
   receivers.pickBlock = [this](int lowest, int highest, const char *caption) {
     TEdtBlk dialog(this, 0, lowest, highest);
@@ -348,9 +356,7 @@ void TMFrame::FormCreate(TObject *) {
   if (RealtimeClient) {
     if (ConnectRealtimeClient()) {
       timer_.retryCounter = TMainTimer::kRetryFull;
-      for (int m = 0; m < MarketTable.marketCount; ++m)
-        if (TMarketData *market = MarketAt(m))
-          for (int k = 0; k < market->m_info.kindCount && k < kMaxStockKinds; ++k) ::ClearKindQuotes(market, k);
+      ClearAllQuotes();
     } else {
       Box(Handle(), "连接服务器失败，无法取得即时数据。  ", "网络错误", MB_OK | MB_ICONERROR);
     }
@@ -513,9 +519,7 @@ void TMFrame::StartRealtimeClient(HWND dialog) {
 
 void TMFrame::AfterConnect() {
   timer_.retryCounter = TMainTimer::kRetryFull;
-  for (int m = 0; m < MarketTable.marketCount; ++m)
-    if (TMarketData *market = MarketAt(m))
-      for (int k = 0; k < market->m_info.kindCount && k < kMaxStockKinds; ++k) ::ClearKindQuotes(market, k);
+  ClearAllQuotes();
   ::RebuildAgents(255, 255);
   bool sorted = false;
   if (page)
@@ -572,6 +576,27 @@ void TMFrame::C1Click(TObject *) {
   if (QuoteServerClient) {
     RequestSystemMessage();
     RequestNewestNews();
+  }
+}
+
+void TMFrame::MenuItem95Click(TObject *) {
+  fullScreen = !fullScreen;
+  if (fullScreen) {
+    savedState_ = WindowState();
+    SetWindowState(wsNormal);
+    savedBounds_[0] = Left();
+    savedBounds_[1] = Top();
+    savedBounds_[2] = Width();
+    savedBounds_[3] = Height();
+    RECT screen{};
+    GetWindowRect(GetDesktopWindow(), &screen);
+    SetBounds(0, 0, screen.right - screen.left, screen.bottom - screen.top);
+    BringToFront();
+  } else {
+    SetBounds(savedBounds_[0], savedBounds_[1], savedBounds_[2], savedBounds_[3]);
+    SetWindowState(savedState_);
+    BringToFront();
+    PostMessageA(Handle(), WM_ACTIVATE, 1, 0);
   }
 }
 

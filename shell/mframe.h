@@ -122,6 +122,8 @@ class TMFrame : public TForm, public TMainFrameHost {
   // "连接主站(&C)": disconnect after asking, or connect through the dialog.
   void C1Click(TObject *sender);
   void Timer1Timer(TObject *sender);
+  // "全屏显示": the window over the whole screen, and back.
+  void MenuItem95Click(TObject *sender);
   void Timer2Timer(TObject *sender);
 
   // ---- what the views ask ----
@@ -213,6 +215,8 @@ class TMFrame : public TForm, public TMainFrameHost {
   TMainTimer timer_;
   TWheelAndTicker wheel_;
   bool loginFailed_ = false;
+  TWindowState savedState_ = wsNormal;
+  int savedBounds_[4] = {};
   std::unique_ptr<PushSink> pushSink_;
   std::unique_ptr<TFrameCore> core_;
   std::unique_ptr<TCommandDispatcher> dispatcher_;

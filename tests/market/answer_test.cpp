@@ -6,6 +6,7 @@
 // with a delaying double, answers that belong to no request in flight, and
 // malformed streams.
 #include "market/answer.h"
+#include "market/marketside.h"
 
 #include <gtest/gtest.h>
 
@@ -90,24 +91,20 @@ class DataSetTest : public ::testing::Test {
     main_ = trace_.Create(0);
     view_ = trace_.Create(0);
     trace_.SetHandler(main_, MainWindowProc);
-    QuoteClientHooks() = TQuoteClientHooks{};
-    QuoteClientHooks().mainWindow = main_;
-    AnswerHooks() = TAnswerHooks{};
-    std::snprintf(AnswerHooks().tempFolder, sizeof AnswerHooks().tempFolder, "..\\tmp\\");
-    AnswerHooks().viewByTag = [this](uint32_t tag) { return tag == kViewTag ? view_ : nullptr; };
-    AnswerHooks().redrawFastChange = [this](uint32_t tag) { redrawn_.push_back(tag); };
-    AnswerHooks().reloadNote = [this](const char *key) { reloadedNotes_.push_back(key); };
-    InstallRequestHooks();
+    TMarketSideSetup side;
+    side.mainWindow = main_;
+    side.tempFolder = "..\\tmp\\";
+    side.viewByTag = [this](uint32_t tag) { return tag == kViewTag ? view_ : nullptr; };
+    side.redrawFastChange = [this](uint32_t tag) { redrawn_.push_back(tag); };
+    side.reloadNote = [this](const char *key) { reloadedNotes_.push_back(key); };
+    side.loadNewsIndex = false;  // the test's own index
+    StartMarketSide(side);
   }
   void TearDown() override {
-    ResetRequestQueue();
-    SetQueueClient(nullptr);
+    StopMarketSide();
     NewsIndex = nullptr;
     news_.reset();
     io_.reset();
-    AnswerHooks() = TAnswerHooks{};
-    QuoteClientHooks() = TQuoteClientHooks{};
-    CacheRequests() = CacheRequestHooks{};
     ClearRights();
     active_ = nullptr;
   }

@@ -3,6 +3,7 @@
 // data set's files byte for byte, and every refused, cut or malformed
 // answer ends its step with a defined result and the local files intact.
 #include "market/startup_downloads.h"
+#include "market/marketside.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -186,10 +187,8 @@ class StartupDownloadsTest : public ::testing::Test {
     Login();
   }
   void TearDown() override {
+    StopMarketSide();
     client_.reset();
-    MarketServices() = MarketTableServices{};
-    StartupHooks() = TStartupHooks{};
-    QuoteClientHooks() = TQuoteClientHooks{};
     ClearRights();
     ws::WSACleanup();
   }
@@ -202,10 +201,12 @@ class StartupDownloadsTest : public ::testing::Test {
 
   // The market table takes its tables from the client, as at login.
   void ServeMarketTableFromClient() {
-    MarketServices().hasRequestClient = [this] { return client_ != nullptr; };
-    MarketServices().downloadCodeTables = [this](TMarketData &m) { return DownloadCodeTables(*client_, m); };
-    MarketServices().downloadFinance = [this](TMarketData &m) { return DownloadFinance(*client_, m); };
-    MarketServices().dropRequestClient = [this] { client_.reset(); };
+    TMarketSideSetup side;
+    side.requestClient = [this] { return client_.get(); };
+    side.dropRequestClient = [this] { client_.reset(); };
+    side.startUpdater = StartupHooks().startUpdater;
+    side.loadNewsIndex = false;
+    StartMarketSide(side);
   }
 
   // The market as the market table makes it, with the record of the data set.

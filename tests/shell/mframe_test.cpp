@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "market/dataio5.h"
+#include "market/realclient.h"
+#include "platform/memory.h"
 #include "market/utildata.h"
 #include "platform/profile.h"
 #include "shell/quoteconn.h"
@@ -188,6 +191,57 @@ TEST_F(FrameTest, TheSavedWindowPositionIsTakenOnlyWhenItFits) {
     harness_.Pump();
     delete frame;
   }
+}
+
+// Full-screen mode covers the screen and gives the old place back; a close
+// in it writes state 1, so the next start stays maximised.
+TEST_F(FrameTest, FullScreenCoversTheScreenRestoresAndIsSavedAsStateOne) {
+  WritePrivateProfileStringA("Parameter", "WndPos", "0,100,100,800,600",
+                             (std::string(UserDataPath) + "setting.ini").c_str());
+  TMFrame *frame = new TMFrame(nullptr, parts_);
+  RECT screen{};
+  GetWindowRect(GetDesktopWindow(), &screen);
+  frame->MenuItem95Click(nullptr);
+  EXPECT_TRUE(frame->fullScreen);
+  EXPECT_EQ(frame->Left(), 0);
+  EXPECT_EQ(frame->Width(), screen.right - screen.left);
+  frame->MenuItem95Click(nullptr);
+  EXPECT_EQ(frame->Left(), 100);
+  EXPECT_EQ(frame->Width(), 800);
+  EXPECT_EQ(frame->WindowState(), wsNormal);
+  frame->MenuItem95Click(nullptr);
+  frame->Show();
+  harness_.Pump();
+  boxes_.QueueAnswer(IDNO);
+  frame->Close();
+  harness_.Pump();
+  EXPECT_EQ(Setting("WndPos").substr(0, 2), "1,");
+  delete frame;
+}
+
+// A session end (the same user logged in elsewhere): the text at byte 20 of
+// the block, never more than 128 bytes of it, the block freed, and no
+// automatic reconnect afterwards.
+TEST_F(FrameTest, ASessionEndShowsTheBoundedTextFreesTheBlockAndStopsTheReconnect) {
+  TMFrame *frame = new TMFrame(nullptr, parts_);
+  frame->MainTimer().retryCounter = 12;
+  auto *block = static_cast<uint8_t *>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, kSessionMessageSize));
+  std::memset(block + kSessionMessageText, 'a', kSessionMessageSize - kSessionMessageText);  // no NUL at all
+  SendMessageA(frame->Handle(), WM_QUOTE_EVENT, kQuoteEventSessionEnd, LPARAM(block));
+  EXPECT_EQ(frame->MainTimer().retryCounter, -1);
+  EXPECT_EQ(GetConnectionState(), 0);
+  const std::vector<std::string> texts = ShellTexts();
+  ASSERT_FALSE(texts.empty());
+  EXPECT_EQ(texts.back(), std::string(128, 'a'));
+  EXPECT_EQ(boxes_.Calls().back().caption, "提示");
+  harness_.Advance(60000, 1000);
+  EXPECT_EQ(texts.size(), ShellTexts().size()) << "no reconnect, no question";
+  frame->Show();
+  harness_.Pump();
+  boxes_.QueueAnswer(IDNO);
+  frame->Close();
+  harness_.Pump();
+  delete frame;
 }
 
 }  // namespace

@@ -1,0 +1,118 @@
+// The main window: one tick of its one-second timer with nothing to do, and
+// a cold start offline to the page shown with its report filled, over 48
+// markets of 2,000 instruments each.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "market/dataio5.h"
+#include "platform/winctrl.h"
+#include "shell/maintimer.h"
+#include "shell/mframe.h"
+#include "shell/quoteconn.h"
+#include "testing/market_fixture.h"
+#include "testing/market_fixture_min.h"
+#include "testing/msgbox_recorder.h"
+#include "testing/shell_recorder.h"
+#include "testing/view_harness.h"
+#include "views/mvmain.h"
+#include "views/report.h"
+
+namespace {
+
+class IdleHost : public TMainTimerHost {
+ public:
+  bool HasRequestClient() override { return false; }
+  bool HasPushClient() override { return false; }
+  DWORD PushLastActivity() override { return 0; }
+  bool PushCongested() override { return false; }
+  void SendPushKeepAlive() override {}
+  void SendRequestKeepAlive() override {}
+  void RequestCodeTable(int) override {}
+  void ReconnectAttempt() override {}
+  void PostReconnectQuestion() override {}
+  void ClearKindQuotes(int, int) override {}
+  void RebuildAgents(int, int) override {}
+};
+
+// Offline, no client, retry counter -1, no market loaded: the tick only
+// counts, walks its pulses and calls the trading checks.
+void BM_MainTimerIdleTick(benchmark::State &state) {
+  IdleHost host;
+  TRandomSource random;
+  TMainTimer timer(host, random);
+  DWORD now = 1000;
+  for (auto _ : state) {
+    now += 1000;
+    timer.Tick(now);
+    benchmark::DoNotOptimize(timer.tickCounter);
+  }
+}
+BENCHMARK(BM_MainTimerIdleTick);
+
+market_fixture::DataSetDesc LargeDataSet() {
+  using namespace market_fixture;
+  DataSetDesc desc = StandardDataSet(MakePackedDateTime(2024, 1, 15, 2, 0));
+  desc.markets.clear();
+  desc.sharedBlocks = BlockFileDesc{};
+  desc.userBlocks = BlockFileDesc{};
+  desc.news.clear();
+  for (int m = 0; m < 48; ++m) {
+    MarketDesc market;
+    char text[16];
+    std::snprintf(text, sizeof text, "M%02d", m);
+    market.name = text;
+    market.shortName = text;
+    market.extension = text;
+    market.type = 1;
+    market.calendarKey = 0;
+    market.kinds.push_back(KindDesc{"A", {{570, 690}, {780, 900}}, 560, 910});
+    for (int i = 0; i < 2000; ++i) {
+      InstrumentDesc instrument;
+      std::snprintf(text, sizeof text, "%06d", i);
+      instrument.code = text;
+      std::snprintf(text, sizeof text, "S%d", i);
+      instrument.name = text;
+      instrument.price = 5.0 + i % 50;
+      market.instruments.push_back(instrument);
+    }
+    desc.markets.push_back(market);
+  }
+  return desc;
+}
+
+class OfflineParts : public TFrameParts {
+ public:
+  int ShowLoginDialog(TMFrame &, bool) override { return 3; }
+};
+
+void BM_ColdStartOfflineToTheFilledReport(benchmark::State &state) {
+  platform::RegisterStandardControls();
+  market_fixture::MarketSandbox box;
+  market_fixture::WriteDataSet(LargeDataSet(), box.Root());
+  testing_support::ViewHarness harness;
+  MessageBoxRecorder boxes(IDNO);
+  ShellRecorder shell;
+  OfflineParts parts;
+  int rows = 0, markets = 0;
+  for (auto _ : state) {
+    auto *frame = new TMFrame(nullptr, parts);
+    frame->Show();
+    harness.Pump();
+    auto *report = frame->page && frame->page->PaneCount() > 0 ? static_cast<TReport *>(frame->page->PaneAt(0))
+                                                               : nullptr;
+    rows = report ? report->Core().rowCount : 0;
+    state.PauseTiming();
+    markets = MarketTable.marketCount;
+    frame->Close();
+    harness.Pump();
+    delete frame;
+    state.ResumeTiming();
+  }
+  state.counters["markets"] = markets;
+  state.counters["report_rows"] = rows;
+}
+BENCHMARK(BM_ColdStartOfflineToTheFilledReport)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+}  // namespace

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Sets up a fresh Debian 12 machine, builds the terminal and runs it.
+#
+#   scripts/run.sh            against the quote-service double on 127.0.0.1
+#                             (log in with "联    机"; the account demo/demo is filled in)
+#   scripts/run.sh --offline  on the same data set without a server ("脱机浏览")
+#
+# The terminal's folders are laid out below build-run/terminal: the program
+# folder "bin" (the current folder of the program, with its SERVER.INI),
+# "cfg", "data" and the user folder "user". Without a display the terminal
+# is shown through Qt's VNC platform on port 5900.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+offline=0
+case "${1:-}" in
+  --offline) offline=1 ;;
+  "") ;;
+  *) echo "usage: scripts/run.sh [--offline]" >&2; exit 2 ;;
+esac
+
+scripts/setup.sh
+build=${KIVO_RUN_BUILD_DIR:-build-run}
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKIVO_BENCH=OFF >/dev/null
+cmake --build "$build" --target kivon quote_double
+
+root="$build/terminal"
+mkdir -p "$root/bin"
+# The program with the libraries it binds beside it (not the test stand-ins).
+cp -f "$build/bin/kivon" "$build/bin/libplatform.so" "$build/bin/libmsimg32.so" "$root/bin/"
+
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+  export QT_QPA_PLATFORM=vnc:port=5900
+  echo "No display: the terminal is shown over VNC on 127.0.0.1:5900."
+fi
+
+if [ "$offline" = 1 ]; then
+  "$build/bin/quote_double" --offline-terminal "$root"
+  exec "$root/bin/kivon"
+fi
+
+log=$(mktemp)
+"$build/bin/quote_double" --terminal "$root" >"$log" 2>&1 &
+double=$!
+trap 'kill "$double" 2>/dev/null || true; rm -f "$log"' EXIT
+for _ in $(seq 1 100); do
+  grep -q '^push ' "$log" && break
+  kill -0 "$double" 2>/dev/null || { cat "$log" >&2; exit 1; }
+  sleep 0.1
+done
+cat "$log"
+"$root/bin/kivon"

@@ -1,0 +1,160 @@
+// The terminal from its entry to its close against the quote service on
+// loopback: the entry's checks, the real login dialog (scripted), the market
+// table built by the dialog's worker, the push client logged in, the page
+// with its report, quotes that change in the market table, keep-alives and
+// a reconnect after the push connection was cut, and a clean close.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+#include <vector>
+
+#include "market/dataio5.h"
+#include "market/logindlg.h"
+#include "market/realclient.h"
+#include "market/utildata.h"
+#include "platform/path.h"
+#include "platform/vcl/stdctrls.h"
+#include "shell/entry.h"
+#include "shell/mframe.h"
+#include "shell/quoteconn.h"
+#include "shell/settings_store.h"
+#include "testing/msgbox_recorder.h"
+#include "testing/quote_service.h"
+#include "testing/shell_recorder.h"
+#include "testing/temp_folder.h"
+#include "testing/view_harness.h"
+#include "views/mvmain.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The program's parts, with the login dialog driven as a user would: the
+// login button, then waiting while the dialog connects and its worker
+// builds the market table.
+class ScriptedLogin : public TFrameParts {
+ public:
+  explicit ScriptedLogin(testing_support::ViewHarness &harness) : harness_(harness) {}
+  int ShowLoginDialog(TMFrame &frame, bool relogin) override {
+    TClientRight dialog(&frame, relogin);
+    return harness_.RunModal(&dialog, [&] {
+      dialog.Button1->Click();
+      for (int i = 0; i < 3000 && dialog.ModalResult() == mrNone; ++i) {
+        harness_.Pump();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      }
+    });
+  }
+
+ private:
+  testing_support::ViewHarness &harness_;
+};
+
+class TerminalTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = testing_support::MakeTempFolder("kivo-terminal");
+    ASSERT_FALSE(root_.empty());
+    old_ = fs::current_path();
+    ASSERT_TRUE(service_.Running());
+    ASSERT_TRUE(WriteTerminalFolders(dataSet_, root_, &service_, "alice", "secret"));
+  }
+  void TearDown() override {
+    fs::current_path(old_);
+    fs::remove_all(root_);
+  }
+
+  // Real time passes for the servers' threads while the harness serves the
+  // program's messages; true once done says so.
+  bool PumpUntil(const std::function<bool()> &done, int ms = 10000) {
+    for (int waited = 0; waited < ms; waited += 5) {
+      harness_.Pump();
+      if (done()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+  }
+  std::vector<REALQUOTE> Quotes(int market) const {
+    const TMarketData *m = MarketAt(market);
+    return m ? std::vector<REALQUOTE>(m->m_quotes, m->m_quotes + m->m_loadedCount) : std::vector<REALQUOTE>{};
+  }
+
+  testing_support::ViewHarness harness_;
+  market_fixture::DataSetDesc dataSet_ = market_fixture::StandardDataSet(UtcNowPacked());
+  QuoteService service_{dataSet_, QuoteService::Options{0, 0, 0, 200, "alice", "secret"}};
+  std::string root_;
+  fs::path old_;
+  MessageBoxRecorder boxes_;
+  ShellRecorder shell_;
+};
+
+TEST_F(TerminalTest, LogsInThroughTheDialogSeesQuotesMoveReconnectsAndClosesCleanly) {
+  TUtilDataSetup setup;
+  const std::string program = platform::ToWindowsPath(root_ + "/bin/kivon");
+  setup.programFile = program.c_str();
+  setup.loadDisplaySettings = LoadDisplaySettings;
+  TUtilData util(setup);
+  TEntryServices services = DefaultEntryServices();
+  services.moduleFileName = [&](std::string &path) {
+    path = program;
+    return true;
+  };
+  ScriptedLogin parts(harness_);
+  bool ran = false;
+  RunProgramEntry(services, [&] {
+    ran = true;
+    TMFrame *frame = new TMFrame(nullptr, parts);
+    ASSERT_FALSE(frame->closing) << (boxes_.Calls().empty() ? "" : boxes_.Calls().back().text);
+    EXPECT_EQ(GetConnectionState(), 3) << "both clients after the login";
+    EXPECT_EQ(MarketTable.marketCount, int(dataSet_.markets.size()));
+    EXPECT_EQ(frame->MainTimer().retryCounter, 12);
+    EXPECT_TRUE(frame->Timer1->Enabled());
+    ASSERT_TRUE(PumpUntil([&] { return service_.Push().Logins().size() == 1; }));
+    EXPECT_EQ(service_.Push().Logins()[0].user, "alice");
+
+    frame->Show();
+    harness_.Pump();
+    ASSERT_NE(frame->page, nullptr);
+    ASSERT_GT(frame->page->PaneCount(), 0);
+    EXPECT_EQ(frame->page->PaneAt(0)->ViewType(), 0x2001) << "the page shows its report";
+    ASSERT_TRUE(PumpUntil([&] { return !service_.Push().Subscription().empty(); }))
+        << "the report's instruments are subscribed";
+
+    // Quotes move in the market table.
+    const int market = service_.Push().Subscription().front().market;
+    const std::vector<REALQUOTE> before = Quotes(market);
+    EXPECT_TRUE(PumpUntil([&] {
+      const std::vector<REALQUOTE> now = Quotes(market);
+      return now.size() == before.size() && std::memcmp(now.data(), before.data(), now.size() * sizeof(REALQUOTE)) != 0;
+    })) << "no quote changed";
+
+    // The push keep-alive goes 10 s after the last send.
+    service_.Push().ClearFrames();
+    RealtimeClient->SendKeepAlive();
+    harness_.Advance(11000, 1000);
+    EXPECT_TRUE(PumpUntil([&] { return !service_.Push().Frames(1).empty(); })) << "no keep-alive";
+
+    // Cut the push connection: the client goes and the countdown brings a new one.
+    service_.Push().DropConnections();
+    ASSERT_TRUE(PumpUntil([] { return RealtimeClient == nullptr; }));
+    harness_.Advance(1000, 1000);
+    EXPECT_TRUE(PumpUntil([&] { return service_.Push().Logins().size() == 2; })) << "no reconnect";
+    EXPECT_EQ(GetConnectionState(), 3);
+    EXPECT_EQ(frame->MainTimer().retryCounter, 12);
+
+    boxes_.QueueAnswer(IDNO);  // the default page is not saved under a new name
+    frame->Close();
+    harness_.Pump();
+    EXPECT_EQ(GetConnectionState(), 0);
+    EXPECT_EQ(MarketTableIO, nullptr);
+    delete frame;
+  });
+  EXPECT_TRUE(ran);
+  EXPECT_TRUE(fs::exists(root_ + "/user/SETTING.INI"));
+  EXPECT_EQ(fs::file_size(root_ + "/user/LP3.DAT"), 260u);
+}
+
+}  // namespace
