@@ -145,7 +145,7 @@ struct World {
     receivers.updatePriceFields = [](uint32_t, const REALQUOTE &) {};
     receivers.indicesChanged = [] {};
     receivers.quoteBoardVisible = [] { return false; };
-    receivers.quoteBoardCells = [] { return 128; };
+    receivers.quoteBoardCells = [] { return 200; };
     core = std::make_unique<TFrameCore>(links, receivers);
     indices[0].stock = 0;
     indices[1].stock = -1;
@@ -191,7 +191,7 @@ BENCHMARK(BM_QuoteFanOut);
 
 // The subscription from all eight sources: 16 link contracts, 40 positions,
 // 40 condition orders, 40 armed alarms, the ten views, 50 agents, the index
-// slots and a quote board of 128 cells: 256 entries, the cap.
+// slots and a quote board of 200 cells: 256 entries, the cap.
 void BM_RecomputeSubscription(benchmark::State &state) {
   World w;
   w.receivers.linkSubscriptions = [](uint8_t (*records)[kLinkRecordSize], int max) {
@@ -203,7 +203,7 @@ void BM_RecomputeSubscription(benchmark::State &state) {
   };
   const auto range = [](int first, int count) {
     return [first, count](TSubscriptionBuilder &b) {
-      for (int i = 0; i < count; ++i) b.Add(0, 100 + first + i);
+      for (int i = 0; i < count; ++i) b.Add(0, 200 + first + i);
     };
   };
   w.receivers.positionStocks = range(0, 40);

@@ -154,14 +154,26 @@ void TFrameCore::ShowStock(const VIEW_ATTR_13 *attributes) {
 
 // ---- The subscription ------------------------------------------------------------------
 
+bool TSubscriptionBuilder::Insert(uint32_t key) {
+  uint32_t at = (key * 2654435761u) >> 22 & (kSlots - 1);
+  while (slots_[at] != 0) {
+    if (slots_[at] == key) return false;
+    at = (at + 1) & (kSlots - 1);
+  }
+  slots_[at] = key;
+  return true;
+}
+
 bool TSubscriptionBuilder::Add(int market, int stock) {
   if (Full()) return false;
+  const STKMS *items = list_.GetData();
+  for (; known_ < list_.GetCount() && known_ < kSlots / 2; ++known_)
+    Insert((uint32_t(items[known_].market) << 16 | items[known_].stock) + 1);
   const STKINFO *info = GetStockInfo(STKPTR(market, 0, stock));
   if (!info || !HasMarketRight(market, info->kind)) return false;
-  const STKMS *items = list_.GetData();
-  for (int i = list_.GetCount() - 1; i >= 0; --i)
-    if (items[i].market == market && items[i].stock == stock) return false;
+  if (!Insert((uint32_t(market & 0xFF) << 16 | uint32_t(stock & 0xFFFF)) + 1)) return false;
   list_.Add(STKMS{uint8_t(market), uint16_t(stock)});
+  ++known_;
   return true;
 }
 

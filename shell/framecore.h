@@ -270,6 +270,8 @@ class TFrameCore {
 extern int32_t PreviousClockMinute;
 
 // The subscription list under construction: at most 256 entries are kept.
+// A small table of what the list holds answers the duplicate test; entries
+// the views append themselves are taken into it at the next Add.
 class TSubscriptionBuilder {
  public:
   static constexpr int kMaxEntries = 256;
@@ -282,7 +284,12 @@ class TSubscriptionBuilder {
   EArray<STKMS> &List() { return list_; }
 
  private:
+  static constexpr int kSlots = 1024;  // a power of two, well above the entries
+  // Inserts the key; false when it was there.
+  bool Insert(uint32_t key);
   EArray<STKMS> &list_;
+  int known_ = 0;  // list entries taken into the table
+  uint32_t slots_[kSlots] = {};  // market << 16 | stock, plus 1; 0 = free
 };
 
 // How a list is sent against the current subscription: the whole list
