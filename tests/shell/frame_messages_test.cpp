@@ -15,13 +15,9 @@ namespace {
 using frame_test::FrameWorld;
 using frame_test::ViewLog;
 using Calls = std::vector<std::string>;
+using frame_test::F;
+using frame_test::V;
 
-std::string V(TViewAction action, intptr_t arg) {
-  return "view " + std::to_string(int(action)) + " " + std::to_string(arg);
-}
-std::string F(TFrameAction action, intptr_t arg) {
-  return "frame " + std::to_string(int(action)) + " " + std::to_string(arg);
-}
 
 class InboxTest : public FrameWorld {
  protected:

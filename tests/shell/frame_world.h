@@ -44,6 +44,14 @@ inline std::vector<std::string> &Trace() {
   return trace;
 }
 
+// How the recording receivers write a view or frame action.
+inline std::string V(TViewAction action, intptr_t arg) {
+  return "view " + std::to_string(int(action)) + " " + std::to_string(arg);
+}
+inline std::string F(TFrameAction action, intptr_t arg) {
+  return "frame " + std::to_string(int(action)) + " " + std::to_string(arg);
+}
+
 class RecordingView : public TPlaceholderView {
  public:
   using TPlaceholderView::TPlaceholderView;
@@ -172,13 +180,8 @@ class FrameWorld : public ::testing::Test {
   // Every receiver appends its name (and argument) to calls_.
   void Record() {
     auto note = [](std::string text) { Trace().push_back(std::move(text)); };
-    receivers_.view = [note](TViewAction action, TMultiViewChild *view, intptr_t arg) {
-      (void)view;
-      note("view " + std::to_string(int(action)) + " " + std::to_string(arg));
-    };
-    receivers_.frame = [note](TFrameAction action, intptr_t arg, uint32_t) {
-      note("frame " + std::to_string(int(action)) + " " + std::to_string(arg));
-    };
+    receivers_.view = [note](TViewAction action, TMultiViewChild *, intptr_t arg) { note(V(action, arg)); };
+    receivers_.frame = [note](TFrameAction action, intptr_t arg, uint32_t) { note(F(action, arg)); };
     receivers_.checkStopOrders = [note](uint32_t, const REALQUOTE &, const STKINFO &) { note("stop"); };
     receivers_.orderEntryLayout = [this] { return layout_; };
     receivers_.orderPriceIsWord = [this] { return priceWord_; };

@@ -104,6 +104,37 @@ TEST_F(FanOutTest, MidnightInBeijingArmsTheAlarmsAgain) {
   PreviousClockMinute = 0;
 }
 
+// A stock to show: a linked chart takes it; else a view of the record's
+// type comes into the active pane, an intraday one in the mode that
+// "闪电图优先" asks for.
+TEST_F(FanOutTest, AStockToShowGoesToALinkedChartOrANewViewInTheActivePane) {
+  SplitInto(2);
+  const STKPTR stock = Find("600036", 0);
+  TMultiViewChild *linked = Show(0, VIEW_TYPE_KLINE, Find("600000", 0));
+  Show(1, VIEW_TYPE_TEXT, Find("600000", 0), true);
+  VIEW_ATTR_13 attributes{};
+  InitViewAttr(VIEW_TYPE_INTRADAY, &attributes);
+  attributes.stock = stock;
+  attributes.flags &= ~kViewFlagTickMode;
+  tickFirst_ = true;
+  core_->OnMfEvent(0, 0);  // no record: nothing
+  core_->OnMfEvent(0, reinterpret_cast<LPARAM>(&attributes));
+  TMultiViewChild *made = page_->m_active;
+  ASSERT_NE(made, nullptr);
+  EXPECT_EQ(made->ViewType(), VIEW_TYPE_INTRADAY);
+  EXPECT_TRUE(SameStock(made->m_attr.stock, stock));
+  EXPECT_TRUE(made->m_attr.flags & kViewFlagTickMode) << "turned to the tick chart";
+  EXPECT_TRUE(SameStock(attributes.stock, stock)) << "the sender's record is left as it was";
+  linked->m_linked = 1;
+  const int panes = page_->PaneCount();
+  ViewLog().clear();
+  core_->OnMfEvent(0, reinterpret_cast<LPARAM>(&attributes));
+  EXPECT_EQ(page_->PaneCount(), panes);
+  ASSERT_FALSE(ViewLog().empty());
+  EXPECT_EQ(ViewLog()[0].view, linked);
+  EXPECT_EQ(ViewLog()[0].code, 1);
+}
+
 class SubscriptionTest : public FrameWorld {
  protected:
   static std::vector<std::pair<int, int>> Pairs(const std::vector<STKMS> &entries) {

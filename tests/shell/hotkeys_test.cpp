@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
 #include <string>
 
 #include "platform/profile.h"
@@ -164,6 +165,24 @@ TEST_F(HotKeyFileTest, KeyPressesFindTheirCommand) {
   ParseHotKeyText(HotKeyTable[CMD_PERIOD_1MIN - 1], q1);
   ParseHotKeyText(HotKeyTable[CMD_INTRADAY_CHART - 1], q2);
   EXPECT_EQ(HotKeyCommandForKey('Q', none), CMD_INTRADAY_CHART);
+}
+
+TEST_F(HotKeyFileTest, CaptionsShowTheKeysInDisplayForm) {
+  LoadHotKeys();
+  ParseHotKeyText(HotKeyTable[CMD_REFRESH_DATA - 1], nullptr);
+  std::map<std::string, std::string> texts;
+  int hints = 0;
+  ForEachHotKeyCaption([&](const char *item, bool hint, const char *text) {
+    texts[item] = text;
+    hints += hint;
+  });
+  EXPECT_EQ(int(texts.size()), HotKeyCaptionCount());
+  EXPECT_EQ(hints, 7);
+  EXPECT_EQ(texts["MenuItem95"], "全屏显示      CTRL+P");
+  EXPECT_EQ(texts["MenuItem119"], "日线      6");  // "6+ENTER" shows as its text
+  EXPECT_EQ(texts["LineBtn"], "画线工具 ALT+F12");
+  EXPECT_EQ(texts["N22"], "数据刷新      ") << "a command without key keeps the blanks";
+  EXPECT_EQ(texts["ToolButton9"], "数据刷新 ");
 }
 
 }  // namespace
