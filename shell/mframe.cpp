@@ -621,6 +621,16 @@ void TMFrame::UpdateRealtimeSubscription(bool difference) {
 }
 
 void TMFrame::WndProc(TMessage &message) {
+  if (message.Msg == WM_NCHITTEST) {
+    // The borderless frame's edges size it like a normal window's.
+    POINT at{GET_X_LPARAM(message.LParam), GET_Y_LPARAM(message.LParam)};
+    ::ScreenToClient(Handle(), &at);
+    const int code = FrameHitTest(WindowState() == wsMaximized, at.x, at.y, Width(), Height());
+    if (code >= 0) {
+      message.Result = code;
+      return;
+    }
+  }
   LRESULT result = 0;
   if (core_ && core_->HandleMessage(message.Msg, message.WParam, message.LParam, result)) {
     message.Result = result;
