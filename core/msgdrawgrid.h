@@ -1,7 +1,6 @@
-// A draw grid that hands its raw key and mouse-button messages to events
-// first: each handler gets a handled flag, set before the call; a handler
-// that leaves it set keeps the message from the grid (no selection move, no
-// column sizing), one that clears it lets the grid go on.
+// A draw grid whose owner sees its raw mouse-button and key messages first
+// and may swallow them: each handler gets a flag that is true when called;
+// leaving it true keeps the message from the grid.
 #pragma once
 
 #include <cstdint>
@@ -14,10 +13,20 @@ class TMsgDrawGrid : public TDrawGrid {
   VCL_CLASS_NAME(TMsgDrawGrid)
   explicit TMsgDrawGrid(TComponent *owner) : TDrawGrid(owner) {}
 
-  using TMouseButtonEvent = std::function<void(TObject *Sender, int32_t x, int32_t y, bool *handled)>;
-  using TRawKeyEvent = std::function<void(TObject *Sender, WPARAM key, bool *handled)>;
-  TMouseButtonEvent OnLButtonDown, OnLButtonUp, OnRButtonDown, OnRButtonUp;
-  TRawKeyEvent OnKeyDown2, OnKeyUp2;
+  using TMouseMsgEvent = std::function<void(TObject *Sender, int32_t x, int32_t y, bool *handled)>;
+  using TKeyMsgEvent = std::function<void(TObject *Sender, WPARAM key, bool *handled)>;
+
+  TMouseMsgEvent OnLButtonDown;
+  TMouseMsgEvent OnLButtonUp;
+  TMouseMsgEvent OnRButtonDown;
+  TMouseMsgEvent OnRButtonUp;
+  TKeyMsgEvent OnKeyDown2;
+  TKeyMsgEvent OnKeyUp2;
 
   void WndProc(TMessage &message) override;
 };
+
+namespace msgdrawgrid {
+// Puts TMsgDrawGrid on the palette.
+void Register();
+}  // namespace msgdrawgrid

@@ -1,5 +1,6 @@
 #include "core/ownerdrawpanel.h"
 
+#include "core/xpdraw.h"
 #include "platform/gdi.h"
 
 void TOwnerDrawPanel::WndProc(TMessage &message) {
@@ -62,3 +63,7 @@ void TOwnerDrawPanel::WndProc(TMessage &message) {
   }
   TPanel::WndProc(message);
 }
+
+namespace ownerdrawpanel {
+void Register() { RegisterComponent(kXPPalettePage, "TOwnerDrawPanel"); }
+}  // namespace ownerdrawpanel

@@ -22,3 +22,8 @@ class TOwnerDrawPanel : public TPanel {
 
   void WndProc(TMessage &message) override;
 };
+
+namespace ownerdrawpanel {
+// Puts TOwnerDrawPanel on the palette.
+void Register();
+}  // namespace ownerdrawpanel

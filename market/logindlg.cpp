@@ -34,8 +34,8 @@ TLabel *MakeLabel(TWinControl *parent, const char *caption, int x, int y, int w 
   return l;
 }
 
-TButton *Button(TWinControl *parent, const char *caption, int x, int y, int result = 0) {
-  TButton *b = Make<TButton>(parent, x, y, 75, 25);
+TXPButton *Button(TWinControl *parent, const char *caption, int x, int y, int result = 0) {
+  TXPButton *b = Make<TXPButton>(parent, x, y, 75, 25);
   b->SetCaption(caption);
   b->ModalResult = result;
   return b;
@@ -76,20 +76,22 @@ TClientRight::TClientRight(TComponent *owner, bool relogin, const AccountLibrary
   Font()->SetColor(TColor(kTextColor));
 
   MakeLabel(this, "行情服务器:", 20, 70);
-  ListBox1 = Make<TListBox>(this, 20, 88, 200, 130);
+  ListBox1 = Make<TXPListBox>(this, 20, 88, 200, 130);
   ListBox1->SetColor(TColor(kFieldColor));
   MakeLabel(this, "用户名:", 236, 88, 60);
-  Edit1 = Make<TEdit>(this, 236, 106, 140, 21);
+  Edit1 = Make<TXPEdit>(this, 236, 106, 140, 21);
   Edit1->SetMaxLength(15);
   MakeLabel(this, "密码:", 236, 134, 60);
-  Edit2 = Make<TEdit>(this, 236, 152, 140, 21);
+  Edit2 = Make<TXPEdit>(this, 236, 152, 140, 21);
   Edit2->SetMaxLength(11);
   Edit2->SetPasswordChar('*');
-  for (TEdit *e : {Edit1, Edit2}) e->SetColor(TColor(kFieldColor));
-  CheckBox1 = Make<TCheckBox>(this, 236, 180, 150, 18);
+  for (TXPEdit *e : {Edit1, Edit2}) e->SetColor(TColor(kFieldColor));
+  CheckBox1 = Make<TXPCheckBox>(this, 236, 180, 150, 18);
   CheckBox1->SetCaption("保存用户名及密码");
-  CheckBox4 = Make<TCheckBox>(this, 236, 200, 150, 18);
+  CheckBox4 = Make<TXPCheckBox>(this, 236, 200, 150, 18);
   CheckBox4->SetCaption("更新证券市场代码");
+  // The check boxes fill their background with their own colour: the dialog's white.
+  for (TXPCheckBox *c : {CheckBox1, CheckBox4}) c->SetParentColor(true);
   Label6 = MakeLabel(this, "", 20, 226, 360);
   Panel2 = Make<TPanel>(this, 20, 246, 360, 8);
   Panel2->SetColor(TColor(kPanelColor));
@@ -116,7 +118,7 @@ TClientRight::TClientRight(TComponent *owner, bool relogin, const AccountLibrary
   Button3 = Button(this, "脱机浏览", 160, 400, 3);
   Button4 = Button(this, "配    置", 240, 400);
   Button5 = Button(this, "测    速", 320, 400);
-  for (TButton *b : {Button1, Button2, Button3, Button4, Button5}) b->Hide();
+  for (TXPButton *b : {Button1, Button2, Button3, Button4, Button5}) b->Hide();
   Timer1 = new TTimer(this);
   Timer1->SetInterval(100);
   Timer1->SetEnabled(false);
@@ -224,7 +226,7 @@ void TClientRight::SelectServer(int index) {
 }
 
 void TClientRight::SetButtons(bool enabled) {
-  for (TButton *b : {Button1, Button3, Button4}) b->SetEnabled(enabled && !(b == Button3 && relogin_));
+  for (TXPButton *b : {Button1, Button3, Button4}) b->SetEnabled(enabled && !(b == Button3 && relogin_));
 }
 
 void TClientRight::ResetProgress() {

@@ -11,11 +11,15 @@
 #include <functional>
 #include <string>
 
+#include "core/xpbutton.h"
+#include "core/xpcheckbox.h"
+#include "core/xpedit.h"
+#include "core/xplistbox.h"
+#include "core/xpradiobutton.h"
 #include "market/acctcheck.h"
 #include "market/serverlist.h"
 #include "platform/vcl/extctrls.h"
 #include "platform/vcl/forms.h"
-#include "platform/vcl/listbox.h"
 #include "platform/vcl/stdctrls.h"
 
 class TClientRight;
@@ -62,14 +66,14 @@ class TClientRight : public TForm {
 
   void WndProc(TMessage &message) override;
 
-  TListBox *ListBox1;
-  TEdit *Edit1, *Edit2;
-  TCheckBox *CheckBox1, *CheckBox4;
+  TXPListBox *ListBox1;
+  TXPEdit *Edit1, *Edit2;
+  TXPCheckBox *CheckBox1, *CheckBox4;
   TLabel *Label6;
   TPanel *Panel2;
   TPaintBox *Image1;  // the progress strip
   TLabel *LabelTest, *LabelOption, *LabelOffline, *LabelQuit;
-  TButton *Button1, *Button2, *Button3, *Button4, *Button5;
+  TXPButton *Button1, *Button2, *Button3, *Button4, *Button5;
   TTimer *Timer1;
 
  private:
@@ -112,10 +116,10 @@ class TForm_AddSrv : public TForm {
  public:
   explicit TForm_AddSrv(TComponent *owner);
   void Button1Click(TObject *sender);
-  TEdit *Edit_Co, *Edit_IP, *Edit1;
-  TRadioButton *RadioButton1, *RadioButton2;
+  TXPEdit *Edit_Co, *Edit_IP, *Edit1;
+  TXPRadioButton *RadioButton1, *RadioButton2;
   TLabel *LabelKind, *LabelPort;
-  TButton *Button1, *Button2;
+  TXPButton *Button1, *Button2;
 };
 
 class TQuoteNetworkDlg : public TForm {
@@ -133,11 +137,11 @@ class TQuoteNetworkDlg : public TForm {
   // The server form before it is shown (tests fill it in).
   std::function<void(TForm_AddSrv &)> OnServerForm;
 
-  TListBox *ListBox1;
-  TButton *Button5, *XPButton1, *Button7, *XPButton2, *XPButton3;
-  TCheckBox *CheckBox3, *XPCheckBox1, *CheckBox2;
-  TRadioButton *XPRadioButton2, *XPRadioButton3, *XPRadioButton4;
-  TEdit *Edit_proxy_add, *Edit_proxy_port, *Edit_Proxy_user, *Edit_Proxy_Pass;
+  TXPListBox *ListBox1;
+  TXPButton *Button5, *XPButton1, *Button7, *XPButton2, *XPButton3;
+  TXPCheckBox *CheckBox3, *XPCheckBox1, *CheckBox2;
+  TXPRadioButton *XPRadioButton2, *XPRadioButton3, *XPRadioButton4;
+  TXPEdit *Edit_proxy_add, *Edit_proxy_port, *Edit_Proxy_user, *Edit_Proxy_Pass;
 
  private:
   bool RunServerForm(TForm_AddSrv &form);
@@ -157,8 +161,8 @@ class TChangeDiag : public TForm {
   char account[64] = {};  // user name [32], current password [32]
   void FormShow(TObject *sender);
   void Button1Click(TObject *sender);
-  TEdit *Edit1, *Edit2, *Edit3, *Edit4;
-  TButton *Button1, *Button2;
+  TXPEdit *Edit1, *Edit2, *Edit3, *Edit4;
+  TXPButton *Button1, *Button2;
 
  private:
   bool libraryLoaded_;

@@ -18,8 +18,8 @@ T *Make(TWinControl *parent, int x, int y, int w, int h, const char *caption = n
   return c;
 }
 
-TButton *Button(TWinControl *parent, const char *caption, int x, int y, int result = 0) {
-  TButton *b = Make<TButton>(parent, x, y, 75, 25, caption);
+TXPButton *Button(TWinControl *parent, const char *caption, int x, int y, int result = 0) {
+  TXPButton *b = Make<TXPButton>(parent, x, y, 75, 25, caption);
   b->ModalResult = result;
   return b;
 }
@@ -88,17 +88,17 @@ TForm_AddSrv::TForm_AddSrv(TComponent *owner) : TForm(owner) {
   SetBorderStyle(bsDialog);
   SetClientSize(300, 200);
   Make<TLabel>(this, 10, 10, 250, 16, "服务器名称 ( 如: 电信主站 ):");
-  Edit_Co = Make<TEdit>(this, 10, 28, 280, 21);
+  Edit_Co = Make<TXPEdit>(this, 10, 28, 280, 21);
   Edit_Co->SetMaxLength(31);
   LabelKind = Make<TLabel>(this, 10, 56, 80, 16, "网络类型:");
-  RadioButton1 = Make<TRadioButton>(this, 100, 56, 60, 18, "电信");
+  RadioButton1 = Make<TXPRadioButton>(this, 100, 56, 60, 18, "电信");
   RadioButton1->SetChecked(true);
-  RadioButton2 = Make<TRadioButton>(this, 170, 56, 60, 18, "网通");
+  RadioButton2 = Make<TXPRadioButton>(this, 170, 56, 60, 18, "网通");
   Make<TLabel>(this, 10, 80, 120, 16, "服务器地址:");
-  Edit_IP = Make<TEdit>(this, 10, 98, 280, 21);
+  Edit_IP = Make<TXPEdit>(this, 10, 98, 280, 21);
   Edit_IP->SetMaxLength(63);
   LabelPort = Make<TLabel>(this, 10, 126, 120, 16, "服务器端口:");
-  Edit1 = Make<TEdit>(this, 130, 124, 80, 21);
+  Edit1 = Make<TXPEdit>(this, 130, 124, 80, 21);
   Edit1->SetMaxLength(5);
   Edit1->SetText("13130");
   Button1 = Button(this, "确定", 130, 165);
@@ -132,27 +132,27 @@ TQuoteNetworkDlg::TQuoteNetworkDlg(TComponent *owner) : TForm(owner) {
   SetBorderStyle(bsDialog);
   SetClientSize(460, 280);
   Make<TLabel>(this, 10, 8, 120, 16, " 行情服务器 ");
-  ListBox1 = Make<TListBox>(this, 10, 26, 200, 180);
+  ListBox1 = Make<TXPListBox>(this, 10, 26, 200, 180);
   Button5 = Button(this, "添加", 10, 212);
   XPButton1 = Button(this, "修改", 90, 212);
   Button7 = Button(this, "删除", 170, 212);
   Make<TLabel>(this, 230, 8, 120, 16, " 代理服务器 ");
-  CheckBox3 = Make<TCheckBox>(this, 230, 26, 200, 18, "使用代理服务器");
-  XPRadioButton2 = Make<TRadioButton>(this, 230, 48, 60, 18, "HTTP");
-  XPRadioButton3 = Make<TRadioButton>(this, 295, 48, 70, 18, "SOCKS 5");
-  XPRadioButton4 = Make<TRadioButton>(this, 370, 48, 70, 18, "SOCKS 4");
-  Edit_proxy_add = Make<TEdit>(this, 230, 72, 140, 21);
+  CheckBox3 = Make<TXPCheckBox>(this, 230, 26, 200, 18, "使用代理服务器");
+  XPRadioButton2 = Make<TXPRadioButton>(this, 230, 48, 60, 18, "HTTP");
+  XPRadioButton3 = Make<TXPRadioButton>(this, 295, 48, 70, 18, "SOCKS 5");
+  XPRadioButton4 = Make<TXPRadioButton>(this, 370, 48, 70, 18, "SOCKS 4");
+  Edit_proxy_add = Make<TXPEdit>(this, 230, 72, 140, 21);
   Edit_proxy_add->SetMaxLength(15);
-  Edit_proxy_port = Make<TEdit>(this, 380, 72, 60, 21);
+  Edit_proxy_port = Make<TXPEdit>(this, 380, 72, 60, 21);
   Edit_proxy_port->SetMaxLength(5);
   Edit_proxy_port->SetText("1080");
-  CheckBox2 = Make<TCheckBox>(this, 230, 100, 200, 18, "代理需要身份验证");
-  Edit_Proxy_user = Make<TEdit>(this, 230, 124, 100, 21);
+  CheckBox2 = Make<TXPCheckBox>(this, 230, 100, 200, 18, "代理需要身份验证");
+  Edit_Proxy_user = Make<TXPEdit>(this, 230, 124, 100, 21);
   Edit_Proxy_user->SetMaxLength(32);
-  Edit_Proxy_Pass = Make<TEdit>(this, 340, 124, 100, 21);
+  Edit_Proxy_Pass = Make<TXPEdit>(this, 340, 124, 100, 21);
   Edit_Proxy_Pass->SetMaxLength(32);
   Edit_Proxy_Pass->SetPasswordChar('*');
-  XPCheckBox1 = Make<TCheckBox>(this, 230, 156, 200, 18, "使用绿色通道");
+  XPCheckBox1 = Make<TXPCheckBox>(this, 230, 156, 200, 18, "使用绿色通道");
   XPButton2 = Button(this, "确定", 290, 245);
   XPButton2->SetDefault(true);
   XPButton3 = Button(this, "取消", 375, 245, mrCancel);
@@ -164,7 +164,7 @@ TQuoteNetworkDlg::TQuoteNetworkDlg(TComponent *owner) : TForm(owner) {
   XPButton2->OnClick = [this](TObject *s) { XPButton2Click(s); };
   CheckBox3->OnClick = [this](TObject *s) { CheckBox3Click(s); };
   CheckBox2->OnClick = [this](TObject *s) { CheckBox2Click(s); };
-  for (TRadioButton *r : {XPRadioButton2, XPRadioButton3, XPRadioButton4})
+  for (TXPRadioButton *r : {XPRadioButton2, XPRadioButton3, XPRadioButton4})
     r->OnClick = [this](TObject *s) { XPRadioButton4Click(s); };
 
   // Opening.
@@ -294,10 +294,10 @@ TChangeDiag::TChangeDiag(TComponent *owner, bool libraryLoaded) : TForm(owner), 
   SetBorderStyle(bsDialog);
   SetClientSize(300, 190);
   const char *labels[] = {"用户名:", "当前密码:", "新密码（不少于6位）:", "新密码确认:"};
-  TEdit **edits[] = {&Edit1, &Edit2, &Edit3, &Edit4};
+  TXPEdit **edits[] = {&Edit1, &Edit2, &Edit3, &Edit4};
   for (int i = 0; i < 4; ++i) {
     Make<TLabel>(this, 10, 12 + i * 32, 150, 16, labels[i]);
-    *edits[i] = Make<TEdit>(this, 160, 10 + i * 32, 130, 21);
+    *edits[i] = Make<TXPEdit>(this, 160, 10 + i * 32, 130, 21);
     if (i > 0) (*edits[i])->SetPasswordChar('*');
     if (i > 1) (*edits[i])->SetMaxLength(11);
   }

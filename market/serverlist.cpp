@@ -144,16 +144,13 @@ void MigrateAccountKeys() {
 
 std::string SpeedTestLine(const char *name, int serverCount, int average) {
   const int width = serverCount > 5 ? 25 : 27;
-  const int pad = std::max(0, width - int(std::strlen(name)));
-  char line[128];
-  if (average < 0)
-    std::snprintf(line, sizeof line, "%s%*s正在测试", name, pad, "");
-  else if (average >= 2000)
-    std::snprintf(line, sizeof line, "%s%*s测试失败", name, pad, "");
-  else
-    std::snprintf(line, sizeof line, "%s%*dms  %s", name, pad, average,
-                  average >= 100 ? "较慢" : average >= 50 ? "一般" : "很快");
-  return line;
+  const size_t pad = size_t(std::max(0, width - int(std::strlen(name))));
+  std::string line(name);
+  if (average < 0 || average >= 2000) return line + std::string(pad, ' ') + (average < 0 ? "正在测试" : "测试失败");
+  // The average, right-aligned in the column.
+  const std::string ms = std::to_string(average);
+  line += std::string(pad > ms.size() ? pad - ms.size() : 0, ' ') + ms + "ms  ";
+  return line + (average >= 100 ? "较慢" : average >= 50 ? "一般" : "很快");
 }
 
 int TClientRightCore::Load() {

@@ -212,6 +212,16 @@ HDC BeginPaint(HWND hwnd, PAINTSTRUCT *paint) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return nullptr;
   }
+  // A border that is new (shown, resized, its frame changed) is painted
+  // first, as the window manager does before the client area.
+  if (window->needsNcPaint) {
+    window->needsNcPaint = false;
+    if (window->BorderWidth() > 0) {
+      SendMessageA(hwnd, WM_NCPAINT, 1, 0);
+      window = OwnWindow(hwnd);
+      if (!window) return nullptr;
+    }
+  }
   std::memset(paint, 0, sizeof *paint);
   RECT dirty = window->needsPaint ? window->dirty : RECT{};
   bool erase = window->needsErase;

@@ -34,6 +34,12 @@ constexpr UINT WM_MF_CONNECT = 2526;
 // Posted by the main window to itself at the end of its creation: toggle the
 // trading window once when the trading plug-in is bound.
 constexpr UINT WM_OPEN_TRADING = 2129;
+// Posted to the main window when display settings changed (also by the
+// outside theme tool); lParam says what changed.
+constexpr UINT WM_DISPLAY_SETTINGS_CHANGED = 2128;
+// Posted to the customer-service client's windows (and by it back to the
+// main window): quit.
+constexpr UINT WM_SERVICE_CLIENT_QUIT = 1538;
 // Posted to a quote report by the ranking commands: wParam = the column id
 // to sort by, from the top, in its first direction.
 constexpr UINT WM_REPORT_SORT_COLUMN = 2532;
@@ -98,10 +104,6 @@ constexpr UINT WM_BLOCK_DELETED = 2627;
 // changed.
 constexpr UINT WM_INDEX_CHANGED = 2125;
 constexpr UINT WM_INDEX_PARAM_CHANGED = 2126;
-// Posted by the display options; lParam what changed: 0 or 1 colours and
-// fonts, 3 the K-line zoom, 5 the tick-chart zoom, other values the K-line
-// fonts.
-constexpr UINT WM_DISPLAY_SETTINGS_CHANGED = 2128;
 // Show the alarm window (0, 0).
 constexpr UINT WM_SHOW_ALARM_WINDOW = 2530;
 // A linked view switched its instrument; lParam the view.
@@ -110,15 +112,19 @@ constexpr UINT WM_LINKED_STOCK_CHANGED = 2551;
 // show the contract of the record in lParam (code text at byte 12), 2 the
 // outside trading program changed its subscriptions.
 constexpr UINT WM_TRADE_VIEWS_UPDATE = 2565;
-// The trading plug-in's notifications: wParam the code and flags, lParam a
-// value, text or block the receiver returns to the plug-in.
-constexpr UINT WM_TRADE_NOTIFY = 2566;
 // A control of the trading window lost the focus; lParam the control.
 constexpr UINT WM_TRADE_FOCUS = 2567;
 // Every K-line view reloads and repaints (0, 0).
 constexpr UINT WM_KLINE_PROPERTY_CHANGED = 2628;
 // The active chart view initialises itself again (0, 0).
 constexpr UINT WM_ACTIVE_CHART_REINIT = 2629;
+
+// ---- trading -----------------------------------------------------------------
+// Posted by the trading plug-in to the window and number the terminal gave
+// its login (the terminal gives its main window and this number): wParam low
+// 16 bits the notification code, bit 18 the text flag, lParam a value or a
+// result block the receiver returns to the plug-in.
+constexpr UINT WM_TRADE_NOTIFY = 2566;
 
 // ---- the login dialog --------------------------------------------------------
 // These are sent, so the sender waits until the dialog has handled them.
@@ -156,10 +162,10 @@ inline constexpr UINT kPrivateMessages[] = {
     WM_MVM_SHOW_KLINE,       WM_MVM_SHOW_TEXT,     WM_MVM_SHOW_NEWS,        WM_MVM_SHOW_WEB,
     WM_MVM_BACK,             WM_MVC_LAYOUT_DONE,   WM_MVM_STEP_BACK,        WM_MVM_STEP_FORWARD,
     WM_DROP_STOCKS,          WM_VIEW_TOGGLE_INFO,  WM_VIEW_PERIOD_MENU,     WM_MF_REFRESH_SUBSCRIPTION,
-    WM_REPORT_SORT_COLUMN,   WM_MF_CONNECT,        WM_OPEN_TRADING,         WM_BLOCK_DELETED,
-    WM_INDEX_CHANGED,        WM_INDEX_PARAM_CHANGED, WM_DISPLAY_SETTINGS_CHANGED, WM_SHOW_ALARM_WINDOW,
-    WM_LINKED_STOCK_CHANGED, WM_TRADE_VIEWS_UPDATE, WM_TRADE_NOTIFY,        WM_TRADE_FOCUS,
-    WM_KLINE_PROPERTY_CHANGED, WM_ACTIVE_CHART_REINIT,
+    WM_REPORT_SORT_COLUMN,   WM_BLOCK_DELETED,      WM_TRADE_NOTIFY,
+    WM_MF_CONNECT,           WM_OPEN_TRADING,       WM_DISPLAY_SETTINGS_CHANGED, WM_SERVICE_CLIENT_QUIT,
+    WM_INDEX_CHANGED,        WM_INDEX_PARAM_CHANGED, WM_SHOW_ALARM_WINDOW,  WM_LINKED_STOCK_CHANGED,
+    WM_TRADE_VIEWS_UPDATE,   WM_TRADE_FOCUS,       WM_KLINE_PROPERTY_CHANGED, WM_ACTIVE_CHART_REINIT,
 };
 
 template <size_t N>

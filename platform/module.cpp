@@ -168,6 +168,13 @@ std::string LibraryFileName(const std::string &name) {
   return folder + base;
 }
 
+std::string FindLibraryFile(const std::string &name) {
+  if (name.empty()) return {};
+  for (const auto &path : Candidates(name))
+    if (IsRegularFile(path)) return path;
+  return {};
+}
+
 }  // namespace platform
 
 HMODULE LoadLibraryA(LPCSTR name) {

@@ -22,6 +22,9 @@ namespace platform {
 void AddLibrarySearchDir(const std::string &dir);
 // The file name a library name stands for: "..\x\Y.DLL" gives "../x/libY.so".
 std::string LibraryFileName(const std::string &name);
+// The file LoadLibraryA would load for the name (the first candidate that
+// exists), or "" when there is none.
+std::string FindLibraryFile(const std::string &name);
 
 }  // namespace platform
 

@@ -34,3 +34,9 @@ void GetSystemInfo(LPSYSTEM_INFO info) {
   info->dwNumberOfProcessors = DWORD(processors);
   info->dwAllocationGranularity = 65536;
 }
+
+BOOL GetVersionExA(OSVERSIONINFOA *info) {
+  if (!info || info->dwOSVersionInfoSize < sizeof(OSVERSIONINFOA)) return FALSE;
+  *info = OSVERSIONINFOA{sizeof(OSVERSIONINFOA), 5, 1, 2600, 2, {}};
+  return TRUE;
+}

@@ -88,6 +88,7 @@ BOOL UpdateWindow(HWND hwnd) {
 BOOL RedrawWindow(HWND hwnd, const RECT *rect, HRGN, UINT flags) {
   Window *window = OwnWindow(hwnd);
   if (!window) return FALSE;
+  if (flags & RDW_FRAME) window->needsNcPaint = true;
   if (flags & RDW_INVALIDATE) MarkDirty(*window, rect, (flags & RDW_ERASE) != 0);
   if (flags & RDW_VALIDATE) Validate(*window);
   if (flags & RDW_ALLCHILDREN) {

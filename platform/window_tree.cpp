@@ -21,7 +21,10 @@ BOOL ShowWindow(HWND hwnd, int command) {
   else
     window->style &= ~DWORD(WS_VISIBLE);
   HostVisibilityChanged(*window);
-  if (show) MarkDirty(*window, nullptr, true);
+  if (show) {
+    window->needsNcPaint = true;
+    MarkDirty(*window, nullptr, true);
+  }
   if (!show && t_state.capture == hwnd) ReleaseCapture();
   bool activate = show && !(window->style & WS_CHILD) && command != SW_SHOWNA && command != SW_SHOWNOACTIVATE &&
                   command != SW_SHOWMINNOACTIVE && !(window->exStyle & WS_EX_NOACTIVATE);
@@ -94,7 +97,8 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
   if (insertAfter == HWND_TOPMOST) window->exStyle |= WS_EX_TOPMOST;
   if (insertAfter == HWND_NOTOPMOST) window->exStyle &= ~DWORD(WS_EX_TOPMOST);
   if (moved || sized || !(pos.flags & SWP_NOZORDER)) HostGeometryChanged(*window);
-  if (!(pos.flags & SWP_NOREDRAW) && sized) MarkDirty(*window, nullptr, true);
+  if (sized || (flags & SWP_FRAMECHANGED)) window->needsNcPaint = true;
+  if (!(pos.flags & SWP_NOREDRAW) && (sized || (flags & SWP_FRAMECHANGED))) MarkDirty(*window, nullptr, true);
   if (moved) pos.flags &= ~UINT(SWP_NOMOVE); else pos.flags |= SWP_NOMOVE;
   if (sized) pos.flags &= ~UINT(SWP_NOSIZE); else pos.flags |= SWP_NOSIZE;
   SendInternal(*window, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&pos));

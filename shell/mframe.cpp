@@ -24,6 +24,7 @@
 #include "platform/handles.h"
 #include "platform/memory.h"
 #include "platform/msgbox.h"
+#include "platform/postendpoint.h"
 #include "platform/profile.h"
 #include "platform/shell.h"
 #include "platform/winuser.h"
@@ -406,6 +407,8 @@ void TMFrame::FormCreate(TObject *) {
     ViewDisplay().referenceIndexPrevClose = indices[2].values[0];
   }
   parts_.Step("create.22");
+  // The theme tool and the customer-service client post back to the window.
+  outsidePosts_ = std::make_unique<platform::PostEndpoint>(Handle(), std::initializer_list<UINT>{WM_DISPLAY_SETTINGS_CHANGED, WM_SERVICE_CLIENT_QUIT});
   {
     char commandLine[32];
     std::snprintf(commandLine, sizeof commandLine, "%u", unsigned(uintptr_t(Handle())));
@@ -751,6 +754,7 @@ void TMFrame::FormClose(TObject *, TCloseAction &) {
   blocks = nullptr;
   CMarketMerger::FreeInstance();
   StopMarketSide();
+  outsidePosts_.reset();
   parts_.Step("close.17");
   if (menuBar) menuBar->Destroy();
   if (Application()->MainForm() == this) Application()->Terminate();

@@ -33,6 +33,9 @@ class EWnd;
 class TMFrame;
 class TMultiViewMain;
 class TBlockGroup;
+namespace platform {
+class PostEndpoint;
+}
 
 // The calls of the main window into the rest of the program, in the order
 // its creation and shut-down make them. Step announces each numbered step of
@@ -215,6 +218,8 @@ class TMFrame : public TForm, public TMainFrameHost {
   TMainTimer timer_;
   TWheelAndTicker wheel_;
   bool loginFailed_ = false;
+  // Where the outside programs started here post back to the window.
+  std::unique_ptr<platform::PostEndpoint> outsidePosts_;
   TWindowState savedState_ = wsNormal;
   int savedBounds_[4] = {};
   std::unique_ptr<PushSink> pushSink_;

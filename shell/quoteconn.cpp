@@ -92,7 +92,13 @@ int ConnectQuoteServer(HWND owner, HWND dialog, bool relogin, bool updateCodes, 
 }
 
 bool BuildMarketTableForLogin(HWND dialog) {
-  if (!MarketTableIO) MarketTableIO = new (std::nothrow) TDataIO(dialog);
+  if (!MarketTableIO) {
+    MarketTableIO = new (std::nothrow) TDataIO(dialog);
+  } else if (dialog) {
+    // A re-login keeps the table; the dialog still learns that the login
+    // is complete, as the table's build would have told it.
+    SendMessageA(dialog, WM_LOGIN_DONE, 0, 0);
+  }
   return MarketTableIO && MarketTable.loadState == 0 && QuoteServerClient;
 }
 

@@ -45,8 +45,9 @@ int ConnectQuoteServer(HWND owner, HWND dialog, bool relogin, bool updateCodes, 
 
 // On the login dialog's worker after a login: builds the market table with
 // the dialog as progress window, unless one exists already (a re-login keeps
-// it). False when the build failed or the request client is gone; the GUI
-// thread then tells the user and closes.
+// it, and the dialog is told the login is done). False when the build
+// failed or the request client is gone; the GUI thread then tells the user
+// and closes.
 bool BuildMarketTableForLogin(HWND dialog);
 // The market table from the local files (offline browsing), unless one
 // exists; false when it failed to load.

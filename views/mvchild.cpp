@@ -406,6 +406,13 @@ void TMultiViewChild::Paint() {
   DeleteObject(frame);
 }
 
+void TMultiViewChild::WMEraseBkgnd(TWMEraseBkgnd &msg) {
+  if (m_attr.viewType == VIEW_TYPE_NONE)
+    msg.Result = 1;
+  else
+    TForm::WMEraseBkgnd(msg);
+}
+
 void TMultiViewChild::WndProc(TMessage &m) {
   switch (m.Msg) {
     case WM_MOUSEMOVE:

@@ -158,6 +158,8 @@ class TMultiViewChild : public TForm {
 
  protected:
   void Paint() override;
+  // An empty pane paints all of itself; views decide for themselves.
+  void WMEraseBkgnd(TWMEraseBkgnd &msg) override;
   void MVCPM1Popup(TObject *sender);
   // Replaces the box (null kinds: none).
   void SetCmdBox(const int *kinds, int count);
@@ -195,4 +197,5 @@ class TPlaceholderView : public TMultiViewChild, public TChartViewOps {
 
  protected:
   void Paint() override;
+  void WMEraseBkgnd(TWMEraseBkgnd &msg) override { msg.Result = 1; }
 };

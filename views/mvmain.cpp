@@ -828,6 +828,17 @@ int TMultiViewMain::ShowStockInLinkedViews(const VIEW_ATTR_13 *record, int zoom)
   return result;
 }
 
+void TMultiViewMain::ShowRecord(const VIEW_ATTR_13 *record) {
+  if (!record) return;
+  if (ShowStockInLinkedViews(record, m_zoomed != nullptr)) return;
+  if (!m_active || !m_active->m_node) return;
+  TMultiViewChild *made = CreateView(m_active->m_node, record, 1, 1);
+  if (!made || made->ViewType() != VIEW_TYPE_INTRADAY) return;
+  const bool tick = (made->m_attr.flags & kViewFlagTickMode) != 0;
+  if (tick != MainFrameHost()->TickChartFirst())
+    if (TChartViewOps *ops = made->ChartOps()) ops->ToggleTickMode();
+}
+
 void TMultiViewMain::SwitchView(UINT message, TMultiViewChild *view, WPARAM wParam) {
   VIEW_ATTR_13 rec;
   std::memset(static_cast<void *>(&rec), 0, sizeof rec);

@@ -134,6 +134,10 @@ class TMultiViewMain : public TForm {
   TMultiViewChild *CreateView(PaneNode *node, const VIEW_ATTR_13 *record, int newsFlag, int saveOld);
   TMultiViewChild *FindView(int viewType, int any);
   int ShowStockInLinkedViews(const VIEW_ATTR_13 *record, int zoom);
+  // What the main window does with WM_MF_EVENT (event 0, group 0): the
+  // record goes to the linked views, or else replaces the active pane's
+  // view; a new intraday view follows "闪电图优先(&T)". Null is ignored.
+  void ShowRecord(const VIEW_ATTR_13 *record);
   TMultiViewChild *SplitPane(PaneNode *node, const VIEW_ATTR_13 *record, float ratio, int direction);
   void ClosePane(TMultiViewChild *pane);
   void ZoomPane(TMultiViewChild *pane);

@@ -22,6 +22,7 @@
 #include "platform/clock.h"
 #include "platform/winuser.h"
 #include "views/colschemes.h"
+#include "views/dragdrop.h"
 #include "views/mvmain.h"
 #include "views/viewdisplay.h"
 #include "views/viewhost.h"
@@ -65,11 +66,6 @@ bool BlockHolds(const BLOCK *block, STKPTR stock) {
 }
 
 }  // namespace
-
-TReportServices &ReportServices() {
-  static TReportServices services;
-  return services;
-}
 
 uint8_t &TReport::ScrollBarTracking() {
   static uint8_t tracking = 0;
@@ -143,6 +139,10 @@ TReport::TReport(TMultiViewMain *page, const VIEW_ATTR_13 *record, MVCDATA_12 *v
 }
 
 TReport::~TReport() {
+  if (dropTarget_) {
+    RevokeDragDrop(DrawGrid1->Handle());
+    dropTarget_->Release();
+  }
   if (Timer1) Timer1->SetEnabled(false);
   if (DrawGrid1) DrawGrid1->OnDrawCell = nullptr;
 }
@@ -900,6 +900,13 @@ void TReport::WndProc(TMessage &m) {
 }
 
 void TReport::InitView() {
+  if (!dropTarget_) {
+    dropTarget_ = new CReportViewDropTarget(Handle());
+    if (!RegisterDragDrop(DrawGrid1->Handle(), dropTarget_)) {
+      dropTarget_->Release();
+      dropTarget_ = nullptr;
+    }
+  }
   Tabs->Tabs.Clear();
   tabCount_ = std::min(tabCount_, kReportMaxTabs);
   for (int i = 0; i < tabCount_;) {
@@ -1145,9 +1152,14 @@ void TReport::DrawGrid1RButtonDown(int x, int y, bool *handled) {
 }
 
 void TReport::DrawGrid1MouseMove(TShiftState shift, int, int) {
-  // Dragging an instrument out hands "<market short name>,<code>" to the
-  // drag source of the page (drag and drop of instrument lists).
   if (!shift.Contains(ssLeft) || DrawGrid1->Tag != 1) return;
+  const std::string text = DragText(m_attr.stock);
+  if (!text.empty() && GlobalDropSource()) {
+    auto *data = new CDragDropStringObject(text.c_str());
+    DWORD effect = DROPEFFECT_NONE;
+    DoDragDrop(data, GlobalDropSource(), DROPEFFECT_COPY, &effect);
+    data->Release();
+  }
   DrawGrid1->Tag = 0;
 }
 
@@ -1191,11 +1203,11 @@ void TReport::TabsLButtonDown(int index, int offset) {
     if (IsServerGroupBlock(block)) LoadTab(index, true);
     return;
   }
+  // Away from the drop-down mark of a "^" tab the tab loads without the
+  // sub-block menu: with no tab selected first, the change opens no menu.
   const std::string caption = Tabs->Tabs.Get(index);
-  const bool plain = !caption.empty() && caption[0] == '^' && offset > 16;
-  if (plain) Tabs->SetTabIndex(-1);
-  const int before = Tabs->TabIndex();
-  if (LoadTab(index, !plain && before != -1 ? true : !plain)) Tabs->SetTabIndex(index);
+  if (!caption.empty() && caption[0] == '^' && offset > 16) Tabs->SetTabIndex(-1);
+  if (LoadTab(index, true)) Tabs->SetTabIndex(index);
 }
 
 // ---- Popup commands -----------------------------------------------------------------
@@ -1279,29 +1291,8 @@ void TReport::UpdateMenuCaptions() {
 // ---- Drop ---------------------------------------------------------------------------------
 
 int TReport::AcceptDroppedStock(uint32_t fileNumber, int x, int y) {
-  char folder[MAX_PATH] = {};
-  if (!GetAppDataFolder(folder)) std::snprintf(folder, sizeof folder, "c:");
-  char path[MAX_PATH + 32];
-  std::snprintf(path, sizeof path, "%s\\%u.txt", folder, fileNumber);
-  char text[261] = {};
-  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file != INVALID_HANDLE_VALUE) {
-    DWORD n = 0;
-    ReadFile(file, text, sizeof text - 1, &n, nullptr);
-    text[n] = 0;
-    CloseHandle(file);
-  }
-  DeleteFileA(path);
-  // "<market short name>,<code>"
-  char *comma = std::strchr(text, ',');
-  if (!comma || !currentBlock_) return -1;
-  *comma = 0;
-  char *code = comma + 1;
-  code[strcspn(code, "\r\n ")] = 0;
-  TMarketData *md = FindMarketByName(text);
-  const STKINFO *info = md ? md->FindStock(code) : nullptr;
-  if (!info) return -1;
-  const STKPTR stock(md->m_market, 0, int(info - md->m_stocks));
+  STKPTR stock;
+  if (!TakeHandOverFile(fileNumber, &stock) || !currentBlock_) return -1;
 
   POINT p{x, y};
   ::ScreenToClient(DrawGrid1->Handle(), &p);

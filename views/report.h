@@ -20,35 +20,10 @@
 #include "views/childview.h"
 #include "views/reportcore.h"
 #include "views/reportpaint.h"
+#include "views/viewservices.h"
 
 struct BLOCK;
-
-// What the report asks of the main window beyond the pane host: empty
-// functions mean "not there" (offline, no dialog, no alarm engine).
-struct TReportServices {
-  // The main window holds a request client (the terminal is online).
-  std::function<bool()> hasRequestClient;
-  // Notify on every view of the page (and the quote board for code 10).
-  std::function<void(int code, uint32_t stock, intptr_t first, intptr_t second)> notifyViews;
-  // The block list dialog in its choosing mode: user blocks only (for
-  // "加入自选") or every kind but sub-blocks; the chosen id or -1.
-  std::function<int(bool userBlocksOnly)> chooseBlock;
-  // The column scheme editor on a scheme; true when the user confirmed.
-  std::function<bool(int scheme)> editScheme;
-  // "板块设置(&B)" of the main menu.
-  std::function<void()> blockSettings;
-  // The alarm dialog and the alarm engine: the new alarm's index, -1 when
-  // none was added; unset when there is no alarm engine.
-  std::function<int(STKPTR stock)> addAlarm;
-  // The display options dialog on the report page; it may change the
-  // record's display flags.
-  std::function<void(VIEW_ATTR_13 *record)> showOptions;
-  // The main window's key-hook pause flag around modal dialogs.
-  std::function<void(bool paused)> pauseKeyHook;
-  // The main window's own "联动(&S)" item loses its check mark.
-  std::function<void()> uncheckLinkMenu;
-};
-TReportServices &ReportServices();
+class CReportViewDropTarget;
 
 // The report class in the view factory.
 void RegisterReportView();
@@ -160,7 +135,8 @@ class TReport : public TChildView {
   bool detached_ = false;  // draw-cell and top-left events detached while the selection moves
   int lastTop_ = 1;
   int lastLeft_ = 0;
-  POINT lastPress_{0, 0};  // the last left press on the grid: what a double click hits
+  POINT lastPress_{0, 0};
+  CReportViewDropTarget *dropTarget_ = nullptr;  // the last left press on the grid: what a double click hits
 
   TMsgDrawGrid *DrawGrid1 = nullptr;
   TPanel *ToolPanel = nullptr;

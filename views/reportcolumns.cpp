@@ -14,6 +14,7 @@
 #include "platform/gdi.h"
 #include "platform/profile.h"
 #include "views/viewdisplay.h"
+#include "views/viewservices.h"
 
 const char ReportColumnTable[kReportColumnCount][kReportColumnNameSize] = {
     "序",       "名称",     "昨结",     "开盘",     "最高",     "最低",     "最新",     "成交量",
@@ -471,15 +472,17 @@ bool AppendBlockMember(BLOCK *block, STKPTR stock) {
   return true;
 }
 
-TUserBlockServices &UserBlockServices() {
-  static TUserBlockServices services;
+TReportServices &ReportServices() {
+  static TReportServices services;
   return services;
 }
 
 void AddStockToUserBlock(STKPTR stock) {
-  TUserBlockServices &s = UserBlockServices();
-  if (!s.chooseUserBlock) return;
-  const int id = s.chooseUserBlock();
+  TReportServices &s = ReportServices();
+  if (!s.chooseBlock) return;
+  if (s.pauseKeyHook) s.pauseKeyHook(true);
+  const int id = s.chooseBlock(true);
+  if (s.pauseKeyHook) s.pauseKeyHook(false);
   if (id < 0) return;
   BLOCK *block = FindBlockById(id);
   if (!block || block->kind != kBlockUser) return;

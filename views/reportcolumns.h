@@ -106,15 +106,9 @@ STKPTR PrevStockInBlock(int blockId, STKPTR current);
 // Appends the instrument to the block unless the block already holds it or
 // is full; true when a member was added.
 bool AppendBlockMember(BLOCK *block, STKPTR stock);
-// "加入自选": the user picks a user block (chooseUserBlock gives its id, or
-// -1 when the user cancelled); the instrument is added and the user blocks
-// file written when it was new; then every view hears of the block (code 10).
-// The pick (the block list dialog) and the notice are the main window's.
-struct TUserBlockServices {
-  std::function<int()> chooseUserBlock;
-  std::function<void(int code, uint32_t stock, int first, int second)> notifyViews;
-};
-TUserBlockServices &UserBlockServices();
+// "加入自选": the user picks a user block in the block list dialog; the
+// instrument is added and the user blocks file written when it was new;
+// then every view hears of the block (code 10). Through ReportServices().
 void AddStockToUserBlock(STKPTR stock);
 
 // The display text of a hot key ("CTRL+F12", "61", "ENTER") from its key

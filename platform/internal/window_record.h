@@ -55,6 +55,8 @@ struct Window {
   bool needsPaint = false;
   bool needsErase = false;
   RECT dirty{};
+  // The border is to be painted again (WM_NCPAINT at the next BeginPaint).
+  bool needsNcPaint = true;
 
   // Mouse tracking requested with TrackMouseEvent.
   DWORD trackFlags = 0;

@@ -58,6 +58,19 @@ class TComboPopupList : public TCustomListBox {
   TCustomComboBox *combo_;
 };
 
+// The text field of a drop-down combo box: an edit without an edge of its
+// own, inside the box's edge.
+class TComboEdit : public TEdit {
+ public:
+  explicit TComboEdit(TComponent *owner) : TEdit(owner) {}
+
+ protected:
+  void CreateParams(TCreateParams &params) override {
+    TEdit::CreateParams(params);
+    params.ExStyle &= ~DWORD(WS_EX_CLIENTEDGE);
+  }
+};
+
 TCustomComboBox::TCustomComboBox(TComponent *owner)
     : TCustomControl(owner), items_(std::make_unique<TListStrings>(this)) {
   TabStop = true;
@@ -74,7 +87,7 @@ void TCustomComboBox::SetStyle(TComboBoxStyle style) {
   style_ = style;
   bool wantEdit = style == csDropDown || style == csSimple;
   if (wantEdit && !edit_) {
-    edit_ = new TEdit(this);
+    edit_ = new TComboEdit(this);
     edit_->SetParent(this);
     edit_->OnChange = [this](TObject *) {
       if (settingText_) return;
@@ -96,12 +109,16 @@ void TCustomComboBox::SetStyle(TComboBoxStyle style) {
   Invalidate();
 }
 
+// Inside the client area: a combo box with a border of its window has
+// less room than its size.
 TRect TCustomComboBox::ButtonRect() const {
-  return Rect(width_ - kEdge - kButtonWidth, kEdge, width_ - kEdge, height_ - kEdge);
+  const int w = ClientWidth(), h = ClientHeight();
+  return Rect(w - kEdge - kButtonWidth, kEdge, w - kEdge, h - kEdge);
 }
 
 TRect TCustomComboBox::TextRect() const {
-  return Rect(kEdge + 1, kEdge + 1, width_ - kEdge - kButtonWidth - 1, height_ - kEdge - 1);
+  const int w = ClientWidth(), h = ClientHeight();
+  return Rect(kEdge + 1, kEdge + 1, w - kEdge - kButtonWidth - 1, h - kEdge - 1);
 }
 
 void TCustomComboBox::LayoutEdit() {
@@ -320,7 +337,7 @@ void TCustomComboBox::MouseDown(TMouseButton button, TShiftState shift, int x, i
 
 void TCustomComboBox::Paint() {
   TCanvas *canvas = Canvas();
-  const int w = width_, h = height_;
+  const int w = ClientWidth(), h = ClientHeight();
   canvas->Brush()->SetStyle(bsSolid);
   canvas->Brush()->SetColor(Color());
   canvas->FillRect(Rect(0, 0, w, h));

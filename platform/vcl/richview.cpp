@@ -202,7 +202,9 @@ void TRichEdit::CreateHandle() {
   auto *browser = new QTextBrowser;
   browser->setOpenLinks(false);
   browser->setOpenExternalLinks(false);
-  browser->setFrameShape(BorderStyle == bsNone ? QFrame::NoFrame : QFrame::StyledPanel);
+  // The editor draws a frame only where the window has no border of its own.
+  const DWORD edges = DWORD(GetWindowLongA(Handle(), GWL_EXSTYLE)) & (WS_EX_CLIENTEDGE | WS_EX_STATICEDGE);
+  browser->setFrameShape(BorderStyle == bsNone || edges ? QFrame::NoFrame : QFrame::StyledPanel);
   browser->setLineWrapMode(WordWrap ? QTextEdit::WidgetWidth : QTextEdit::NoWrap);
   browser->setTextInteractionFlags(readOnly_ ? Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard
                                              : Qt::TextEditorInteraction);

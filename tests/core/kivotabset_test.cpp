@@ -5,6 +5,7 @@
 #include "core/kivotabset.h"
 #include "platform/gdi.h"
 #include "platform/vcl/forms.h"
+#include "testing/host_pointer.h"
 #include "testing/view_harness.h"
 
 namespace {
@@ -39,8 +40,13 @@ class TabSet : public ::testing::Test {
     };
     form.Show();
     h.Pump();
+    // Hover tracking needs the pointer over the tab set, whatever earlier
+    // tests did with it.
+    pointer.At(tabs->Handle(), 0, 0);
+    h.Pump();
   }
 
+  testing_support::ScopedHostPointer pointer;
   ViewHarness h;
   TForm form{nullptr};
   TKivoTabSet *tabs = nullptr;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -248,6 +249,7 @@ TEST_F(LoginTest, TheWorkerReportsMarketsAndEndsTheDialog) {
     EXPECT_EQ(harness_.Pixel(dialog.Handle(), 0, 0), TClientRight::kBorderColor);
     EXPECT_EQ(harness_.Pixel(dialog.Handle(), 399, 150), TClientRight::kBorderColor);
     EXPECT_EQ(harness_.Pixel(dialog.ListBox1, 150, 120), TClientRight::kFieldColor);
+    EXPECT_EQ(harness_.Pixel(dialog.CheckBox1, 145, 2), RGB(255, 255, 255)) << "on the dialog's white";
     dialog.Button1Click(dialog.Button1);
     for (int i = 0; i < 200 && dialog.ModalResult() == mrNone; ++i) harness_.Advance(100);
   });
@@ -334,6 +336,41 @@ TEST_F(LoginTest, NetworkSettingsAddSaveAndProxyRoundTrip) {
   EXPECT_TRUE(again.CheckBox3->Checked());
   EXPECT_TRUE(again.XPRadioButton4->Checked());
   EXPECT_EQ(again.Edit_proxy_port->Text(), "1081");
+}
+
+// The settings and the password change are drawn with the XP-look family:
+// the flat frame round edits and lists, the dark blue edge of the buttons.
+TEST_F(LoginTest, TheSettingsAndPasswordDialogsDrawInTheXPLook) {
+  AddServer(0, "电信主站", "10.0.0.1", 1, "relay.example");
+  AddServer(1, "网通主站", "10.0.0.2", 2);
+  TQuoteNetworkDlg network(nullptr);
+  network.ListBox1->SetItemIndex(0);
+  TChangeDiag password(nullptr, false);
+  std::memcpy(password.account, "alice", 5);
+  network.Show();
+  password.Show();
+  harness_.Pump();
+  struct Shot {
+    TForm *form;
+    const char *name;
+    TWinControl *edit, *list;
+    TXPButton *button;
+  } shots[] = {{&network, "netdlg", network.Edit_proxy_add, network.ListBox1, network.XPButton2},
+               {&password, "passwd_dialog", password.Edit2, nullptr, password.Button1}};
+  for (const Shot &s : shots) {
+    const QImage image = harness_.Render(s.form->Handle());
+    harness_.SavePng(image, s.name);
+    auto at = [&](int x, int y) {
+      const QRgb p = image.pixel(x, y);
+      return RGB(qRed(p), qGreen(p), qBlue(p));
+    };
+    for (TWinControl *c : {s.edit, s.list}) {
+      if (!c) continue;
+      EXPECT_EQ(at(c->Left(), c->Top()), XPFrameColor) << s.name;
+      EXPECT_EQ(at(c->Left() + c->Width() - 1, c->Top() + 5), XPFrameColor) << s.name;
+    }
+    EXPECT_EQ(harness_.Pixel(s.button, s.button->Width() / 2, 1), RGB(0, 60, 116)) << s.name;
+  }
 }
 
 TEST_F(LoginTest, TheServerFormNeedsANameAndAnAddress) {
@@ -461,17 +498,22 @@ TEST_F(AccountCheckTest, ThroughAProxyTheLineIsRelayedAndTheAnswerReadHere) {
   EXPECT_EQ(Texts(), std::vector<std::string>{"网络初始化失败(9)，无法登录服务器。  "});
 }
 
+std::atomic<bool> libraryCalled{false};
+
 int NeverConnects(char *message, const char *, const char *, const char *, int, int) {
   std::strcpy(message, "");
+  libraryCalled = true;
   return 0;
 }
 
 TEST_F(AccountCheckTest, ALibraryThatNeverConnectsEndsInATimeOut) {
   Write("ProxyServer", "UseProxy", "3", UserIni());
   std::atomic<bool> finished{false};
+  libraryCalled = false;
+  // Time passes once the library has returned without connecting.
   std::thread ticker([&] {
     while (!finished) {
-      harness_.Clock().Advance(500);
+      if (libraryCalled) harness_.Clock().Advance(500);
       std::this_thread::yield();
     }
   });

@@ -29,4 +29,14 @@ TEST(SystemInfo, DescribesThisMachine) {
   GetSystemInfo(nullptr);
 }
 
+TEST(SystemInfo, VersionRecord) {
+  OSVERSIONINFOA info{};
+  EXPECT_FALSE(GetVersionExA(&info));  // the size field is the caller's promise
+  EXPECT_FALSE(GetVersionExA(nullptr));
+  info.dwOSVersionInfoSize = sizeof info;
+  ASSERT_TRUE(GetVersionExA(&info));
+  EXPECT_EQ(info.dwMajorVersion * 10000 + info.dwMinorVersion, 50001u);
+  EXPECT_EQ(info.dwOSVersionInfoSize, 148u);
+}
+
 }  // namespace

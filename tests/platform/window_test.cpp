@@ -405,6 +405,27 @@ TEST_F(WindowTest, PaintingValidatesAndDrawsIntoThePersistentImage) {
   EXPECT_EQ(trace.Count(WM_ERASEBKGND, top), 2u);
 }
 
+TEST_F(WindowTest, ABorderIsPaintedFirstWhenItIsNew) {
+  HWND top = Keep(trace.Create(WS_OVERLAPPED | WS_VISIBLE, nullptr, RECT{0, 0, 200, 100}));
+  HWND edged = Keep(trace.Create(WS_CHILD | WS_VISIBLE, top, RECT{10, 10, 70, 40}, WS_EX_STATICEDGE));
+  HWND plain = Keep(trace.Create(WS_CHILD | WS_VISIBLE, top, RECT{80, 10, 140, 40}));
+  platform::ProcessPendingMessages();
+  EXPECT_EQ(trace.Count(WM_NCPAINT, edged), 1u);
+  EXPECT_EQ(trace.Count(WM_NCPAINT, plain), 0u);
+  EXPECT_EQ(trace.Count(WM_NCPAINT, top), 0u);
+  // A plain repaint of the client area leaves the border as it is.
+  InvalidateRect(edged, nullptr, TRUE);
+  platform::ProcessPendingMessages();
+  EXPECT_EQ(trace.Count(WM_NCPAINT, edged), 1u);
+  // A new size, a changed frame: painted again.
+  SetWindowPos(edged, nullptr, 0, 0, 50, 20, SWP_NOMOVE | SWP_NOZORDER);
+  platform::ProcessPendingMessages();
+  EXPECT_EQ(trace.Count(WM_NCPAINT, edged), 2u);
+  RedrawWindow(edged, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
+  EXPECT_EQ(trace.Count(WM_NCPAINT, edged), 3u);
+  EXPECT_EQ(trace.Count(WM_NCPAINT, plain), 0u);
+}
+
 TEST_F(WindowTest, WindowLongsAndTextKeepTheirValues) {
   WNDCLASSA wc{};
   wc.lpfnWndProc = DefWindowProcA;

@@ -39,6 +39,7 @@ class ScriptedLogin : public TFrameParts {
  public:
   explicit ScriptedLogin(testing_support::ViewHarness &harness) : harness_(harness) {}
   int ShowLoginDialog(TMFrame &frame, bool relogin) override {
+    relogins += relogin ? 1 : 0;
     TClientRight dialog(&frame, relogin);
     return harness_.RunModal(&dialog, [&] {
       dialog.Button1->Click();
@@ -48,6 +49,8 @@ class ScriptedLogin : public TFrameParts {
       }
     });
   }
+
+  int relogins = 0;
 
  private:
   testing_support::ViewHarness &harness_;
@@ -144,6 +147,22 @@ TEST_F(TerminalTest, LogsInThroughTheDialogSeesQuotesMoveReconnectsAndClosesClea
     EXPECT_TRUE(PumpUntil([&] { return service_.Push().Logins().size() == 2; })) << "no reconnect";
     EXPECT_EQ(GetConnectionState(), 3);
     EXPECT_EQ(frame->MainTimer().retryCounter, 12);
+
+    // Disconnect by hand, then connect again through the dialog: the
+    // market table stays the one built at the first login.
+    const TMarketData *firstTable = MarketAt(0);
+    boxes_.QueueAnswer(IDYES);
+    frame->C1Click(nullptr);
+    EXPECT_EQ(GetConnectionState(), 0);
+    EXPECT_EQ(frame->MainTimer().retryCounter, -1);
+    EXPECT_EQ(frame->Panel5->Hint, "未联机");
+    harness_.Advance(30000, 1000);
+    EXPECT_EQ(GetConnectionState(), 0) << "no automatic reconnect after a disconnect by hand";
+    frame->C1Click(nullptr);
+    EXPECT_EQ(parts.relogins, 1);
+    EXPECT_EQ(GetConnectionState(), 3);
+    EXPECT_EQ(MarketAt(0), firstTable) << "a re-login does not rebuild the market table";
+    EXPECT_TRUE(PumpUntil([&] { return service_.Push().Logins().size() == 3; }));
 
     boxes_.QueueAnswer(IDNO);  // the default page is not saved under a new name
     frame->Close();

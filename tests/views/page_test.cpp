@@ -308,6 +308,96 @@ TEST_F(PageTest, EveryPaneRunsInitViewOnce) {
   RegisterViewClass(VIEW_TYPE_NOTES, nullptr);
 }
 
+TEST_F(PageTest, AnInstrumentGoesToTheLinkedChartsAndTheirLists) {
+  NewPage(900, 500);
+  Post(WM_MVM_SPLIT_VERT, Pane(0));
+  Post(WM_MVM_SPLIT_VERT, Pane(1));
+  ASSERT_EQ(page_->PaneCount(), 3);
+  Post(WM_MVM_SHOW_TEXT, page_->m_root.first->first->pane);
+  Post(WM_MVM_SHOW_KLINE, page_->m_root.first->second->first->pane);
+  Post(WM_MVM_SHOW_REPORT, page_->m_root.first->second->second->pane);
+  TMultiViewChild *text = page_->m_root.first->first->pane;
+  TMultiViewChild *kline = page_->m_root.first->second->first->pane;
+  TMultiViewChild *report = page_->m_root.first->second->second->pane;
+  // Views join the pane list as they are made.
+  ASSERT_EQ(Pane(0), text);
+  ASSERT_EQ(Pane(1), kline);
+
+  // Nothing is linked yet: the main window makes a view instead.
+  VIEW_ATTR_13 r;
+  std::memset(static_cast<void *>(&r), 0, sizeof r);
+  InitViewAttr(VIEW_TYPE_KLINE, &r);
+  r.stock = STKPTR(0, 0, 1);
+  EXPECT_EQ(page_->ShowStockInLinkedViews(&r, 0), 0);
+  EXPECT_EQ(page_->FindView(VIEW_TYPE_KLINE, 0), nullptr);
+  EXPECT_EQ(page_->FindView(VIEW_TYPE_KLINE, 1), kline);
+
+  kline->m_linked = 1;
+  text->m_linked = 1;
+  const STKPTR rows[2] = {STKPTR(0, 0, 0), STKPTR(0, 0, 1)};
+  const uint32_t list = NewViewStockList(rows, 2);
+  r.SetHandOverList(list);
+  r.SetHandOverPosition(1);
+  // The last linked view handled is the K-line chart.
+  EXPECT_EQ(page_->ShowStockInLinkedViews(&r, 1), 1);
+  EXPECT_TRUE(SameStock(kline->m_attr.stock, STKPTR(0, 0, 1)));
+  EXPECT_TRUE(SameStock(text->m_attr.stock, STKPTR(0, 0, 1)));
+  EXPECT_FALSE(SameStock(report->m_attr.stock, STKPTR(0, 0, 1)));
+  EXPECT_EQ(FindViewStockList(list)->refCount, 2u);
+  EXPECT_EQ(kline->m_attr.HandOverPosition(), 1);
+  harness_.Pump();
+  EXPECT_EQ(page_->m_zoomed, text);  // the first linked view is zoomed
+  EXPECT_EQ(page_->FindView(VIEW_TYPE_KLINE, 0), kline);
+  Post(WM_MVM_RESTORE_VIEW, text);
+  // Closing both views gives the list back.
+  Post(WM_MVM_CLOSE_PANE, kline);
+  Post(WM_MVM_CLOSE_PANE, text);
+  EXPECT_EQ(FindViewStockList(list), nullptr);
+}
+
+TEST_F(PageTest, ARecordWithoutLinkedChartsReplacesTheActiveView) {
+  host_.tickFirst = true;
+  NewPage(600, 400);
+  Post(WM_MVM_SHOW_REPORT, Pane(0));
+  VIEW_ATTR_13 r;
+  std::memset(static_cast<void *>(&r), 0, sizeof r);
+  InitViewAttr(VIEW_TYPE_INTRADAY, &r);
+  r.stock = STKPTR(0, 0, 1);
+  page_->ShowRecord(&r);
+  harness_.Pump();
+  ASSERT_EQ(page_->PaneCount(), 1);
+  EXPECT_EQ(Pane(0)->ViewType(), VIEW_TYPE_INTRADAY);
+  EXPECT_NE(Pane(0)->m_attr.flags & kViewFlagTickMode, 0u);
+  EXPECT_TRUE(SameStock(Pane(0)->m_attr.stock, STKPTR(0, 0, 1)));
+  EXPECT_EQ(page_->m_active, Pane(0));
+  page_->ShowRecord(nullptr);
+}
+
+TEST_F(PageTest, ThePaneMenuFollowsZoomAndTheWebSetting) {
+  NewPage(600, 400);
+  TMultiViewChild *pane = Pane(0);
+  pane->MVCPM1->OnPopup(pane->MVCPM1);
+  EXPECT_EQ(pane->NMVCZoom->Caption, "放大");
+  EXPECT_FALSE(pane->NMVCWeb->Visible);
+  WritePrivateProfileStringA("Option", "EnableCreateWebPage", "1", "..\\cfg\\Setting.ini");
+  Post(WM_MVM_ACTIVATE_VIEW, pane);
+  pane->MVCPM1->OnPopup(pane->MVCPM1);
+  EXPECT_EQ(pane->NMVCZoom->Caption, "还原");
+  EXPECT_TRUE(pane->NMVCWeb->Visible);
+  EXPECT_TRUE(pane->NMVCWeb->Enabled);
+  // The zoom item restores a zoomed pane; the web item asks for an address
+  // and shows it in a news view.
+  pane->NMVCZoom->Click();
+  harness_.Pump();
+  EXPECT_EQ(page_->m_zoomed, nullptr);
+  host_.webAddress = "http://example.invalid/";
+  pane->NMVCWeb->Click();
+  harness_.Pump();
+  EXPECT_EQ(host_.Calls("AskWebAddress").size(), 1u);
+  ASSERT_EQ(Pane(0)->ViewType(), VIEW_TYPE_NEWS);
+  EXPECT_EQ(std::string(Pane(0)->m_attr.webAddress), "http://example.invalid/");
+}
+
 TEST(CmdBox, WidthAndIconColours) {
   int width = 0;
   for (int kind : {8, -1, 5, 6, 7}) width += TMVCmdBox::CellWidth(kind);

@@ -1,6 +1,7 @@
 #include "views/pagefile.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <cstring>
@@ -149,8 +150,13 @@ TEST_F(PageFileTest, APageOpensItsPanesAndSavesThemBackUnchanged) {
   ASSERT_EQ(first.substr(0, 8), "kvpage13");
   EXPECT_EQ(std::string(first.c_str() + 8), "九版");
   Open(path);
+  struct stat before, after;
+  ASSERT_EQ(stat(Posix(path).c_str(), &before), 0);
   ASSERT_TRUE(page_->SavePage(2));
   EXPECT_EQ(Read(path), first);
+  // The save wrote a new file and renamed it over the old one.
+  ASSERT_EQ(stat(Posix(path).c_str(), &after), 0);
+  EXPECT_NE(before.st_ino, after.st_ino);
 
   // A page that shrank leaves a file of exactly 76 + L bytes that opens.
   PostMessageA(page_->Handle(), WM_MVM_CLOSE_PANE, 0, reinterpret_cast<LPARAM>(page_->PaneAt(2)));

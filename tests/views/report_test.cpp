@@ -9,6 +9,7 @@
 
 #include "market/answer.h"
 #include "market/blocks.h"
+#include "market/reqqueue.h"
 #include "market/rights.h"
 #include "market/utildata.h"
 #include "platform/messages.h"
@@ -19,6 +20,7 @@
 #include "testing/report_world.h"
 #include "testing/view_harness.h"
 #include "views/colschemes.h"
+#include "views/dragdrop.h"
 #include "views/mvmain.h"
 
 using testing_support::RecordingFrameHost;
@@ -266,7 +268,9 @@ TEST_F(ReportTest, DroppingIntoAUserBlockMovesOrAdds) {
   char folder[MAX_PATH];
   ASSERT_TRUE(GetAppDataFolder(folder));
   auto handOver = [&](int number, const char *text) {
-    world_.Box().WriteText("appdata/" + std::to_string(number) + ".txt", text);
+    uint32_t written = 0;
+    ASSERT_TRUE(WriteHandOverFile(text, uint32_t(number), &written));
+    ASSERT_EQ(written, uint32_t(number));
   };
   const TRect first = r->Grid()->CellRect(2, 1);
   POINT p{first.Left + 5, first.Top + 5};
@@ -394,6 +398,158 @@ TEST_F(ReportTest, PrintsTheReportInBlackAndWhite) {
   ASSERT_TRUE(world_.Box().Exists("report.pdf"));
   EXPECT_GT(world_.Box().Read("report.pdf").size(), 1000u);
   EXPECT_TRUE(boxes_.Calls().empty());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ReportTest, ServerSortsAreAskedForOnlyOnline) {
+  ResetRequestQueue();
+  TReport *r = Open();
+  auto asked = [] { return RequestsQueued() + RequestsInFlight(); };
+  r->Core().sortColumn = 11;
+  r->SortRows(true);  // offline: the order stays
+  EXPECT_EQ(asked(), 0);
+  host_.online = true;
+  r->SortRows(true);
+  ASSERT_EQ(asked(), 1);
+  uint32_t tag = 0, value = 0;
+  EXPECT_EQ(FindPendingSortRequest(&tag, &value), 0);  // a file for the view
+  EXPECT_EQ(tag, r->m_requestTag);
+  EXPECT_EQ(value, uint32_t(r->RequestCounter()));
+  // The re-sort pulse asks again with a new request counter; 0, 1 and 9 never.
+  const int counter = r->RequestCounter();
+  r->Notify(8, 0, 1, 0);
+  EXPECT_EQ(r->RequestCounter(), counter + 1);
+  EXPECT_EQ(asked(), 2);
+  r->Core().sortColumn = 9;
+  r->Notify(8, 0, 1, 0);
+  EXPECT_EQ(asked(), 2);
+  ResetRequestQueue();
+}
+
+TEST_F(ReportTest, ShowBlockNoticesTheTabLimitAndDeletedBlocks) {
+  TReport *r = Open();
+  r->Notify(1, 0, world_.Block("中金")->blockId, 9);
+  EXPECT_EQ(r->TabCount(), 4);
+  EXPECT_STREQ(r->CurrentBlock()->name, "中金");
+  EXPECT_EQ(r->Core().sortColumn, 9);
+  EXPECT_EQ(Rows(r, 3), (std::vector<int>{2, 0, 1}));  // IF01 (kind 0), then 0401A 0401B
+
+  // Deleting the current block with other tabs closes its tab.
+  r->OnBlockDeleted(world_.Block("中金")->blockId);
+  EXPECT_EQ(r->TabCount(), 3);
+  // Deleting another tab's block drops that tab.
+  r->OnBlockDeleted(world_.Block("上海")->blockId);
+  EXPECT_EQ(r->TabCount(), 2);
+  r->N3Click();
+  ASSERT_EQ(r->TabCount(), 1);
+  // The only tab's block deleted: the first block of SysBlocks shows.
+  r->OnBlockDeleted(r->CurrentBlock()->blockId);
+  EXPECT_EQ(r->TabCount(), 1);
+  EXPECT_STREQ(r->CurrentBlock()->name, "大表");
+
+  // 64 tabs: showing another block is refused with a message.
+  for (int id = 2000; r->TabCount() < 64; ++id) r->OpenBlockTab(id, false);  // tabs of no block
+  EXPECT_EQ(r->TabCount(), 64);
+  EXPECT_FALSE(r->OpenBlockTab(world_.Block("自选一")->blockId, false));
+  r->Notify(1, 0, world_.Block("自选一")->blockId, 0);
+  ASSERT_EQ(boxes_.Calls().size(), 1u);
+  EXPECT_EQ(boxes_.Calls()[0].caption, "提示");
+}
+
+TEST_F(ReportTest, AddSelectedToBlockAndHideFromThePopup) {
+  TReport *r = Open();
+  BLOCK *mine = world_.Block("自选一");
+  Key(r, VK_DOWN);
+  r->AddSelectedToBlock(mine->blockId);
+  ASSERT_EQ(mine->memberCount, 3);
+  EXPECT_EQ(mine->members[2].stock, 1);
+  EXPECT_EQ(host_.notices.back(), (std::vector<intptr_t>{10, intptr_t(STKPTR(4, 0, 1).Word()), mine->blockId, 0}));
+  r->Notify(10, 0, mine->blockId, 0);  // another block: only its tab caption would change
+  EXPECT_STREQ(r->CurrentBlock()->name, "大表");
+
+  for (int i = 0; i < r->Popup()->Items()->Count(); ++i) {
+    TMenuItem *item = r->Popup()->Items()->Items(i);
+    if (item->Caption == "隐藏(&H)") item->OnClick(item);
+  }
+  EXPECT_EQ(r->Core().rowCount, 59);
+  EXPECT_NE(world_.Box().Read("user/HideCode.ini").find("B00001"), std::string::npos);
+  r->OpenBlockTab(mine->blockId, false);
+  r->OpenBlockTab(world_.Block("大表")->blockId, false);
+  EXPECT_EQ(r->Core().rowCount, 59);  // still hidden after a reload
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ReportTest, MenuCaptionsShowTheHotKeys) {
+  ViewDisplay().hotKey = [](int command, uint32_t *flags, char keys[16]) {
+    if (command == 63) *flags = 1, std::strcpy(keys, "M");
+    if (command == 44) *flags = 0x20000 << 7;  // F8
+    return command == 63 || command == 44;
+  };
+  TReport *r = Open();
+  std::vector<std::string> captions;
+  for (int i = 0; i < r->Popup()->Items()->Count(); ++i) captions.push_back(r->Popup()->Items()->Items(i)->Caption);
+  EXPECT_NE(std::find(captions.begin(), captions.end(), "添加板块      CTRL+M"), captions.end());
+  EXPECT_NE(std::find(captions.begin(), captions.end(), "新闻资讯      F8"), captions.end());
+  EXPECT_NE(std::find(captions.begin(), captions.end(), "加入预警(&A)"), captions.end());  // no key
+  ViewDisplay().hotKey = nullptr;
+}
+
+TEST_F(ReportTest, APressOnTheSelectedRowHandsItToTheOrderPanelAndThePagePulsePages) {
+  TReport *r = Open();
+  host_.Clear();
+  const TRect cell = r->Grid()->CellRect(2, 1);
+  harness_.Click(r->Grid()->Handle(), cell.Left + 4, cell.Top + 4);
+  const auto calls = host_.Calls("SetOrderContract");
+  ASSERT_FALSE(calls.empty());
+  EXPECT_EQ(calls[0], "SetOrderContract " + std::to_string(r->m_attr.stock.Word()) + " 1");
+
+  const int v = r->Grid()->VisibleRowCount();
+  r->Notify(8, 0, 0, 0);  // the page pulse pages down
+  harness_.Pump();
+  EXPECT_EQ(r->Grid()->TopRow(), 1 + v);
+  r->SelectRow(60);
+  host_.ClearMessages();
+  r->Notify(8, 0, 0, 0);  // at the last row: back to the first
+  EXPECT_EQ(r->Grid()->Row(), 1);
+  harness_.Pump();
+  EXPECT_GE(host_.Count(WM_MF_REFRESH_SUBSCRIPTION), 1u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ReportTest, DraggingARowOntoAnotherMovesItInTheUserBlock) {
+  const std::string appData = world_.Box().Path("appdata");
+  setenv("XDG_DATA_HOME", appData.c_str(), 1);
+  CReportViewDropSource *source = new CReportViewDropSource;
+  GlobalDropSource() = source;
+  TReport *r = Open();
+  BLOCK *mine = world_.Block("自选一");
+  ASSERT_TRUE(r->OpenBlockTab(mine->blockId, false));
+  harness_.Pump();
+  HWND grid = r->Grid()->Handle();
+  const TRect first = r->Grid()->CellRect(2, 1), second = r->Grid()->CellRect(2, 2);
+  harness_.MouseDown(grid, first.Left + 4, first.Top + 4);  // SH 600000, the selected row
+  harness_.Soon([&] {
+    PostMessageA(grid, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(second.Left + 6, second.Top + 4));
+    PostMessageA(grid, WM_LBUTTONUP, 0, MAKELPARAM(second.Left + 6, second.Top + 4));
+  });
+  harness_.MouseMove(grid, first.Left + 20, first.Top + 4, MK_LBUTTON);
+  harness_.Pump();
+  ASSERT_EQ(mine->memberCount, 2);
+  EXPECT_EQ(mine->members[1].market, 0);  // 600000 moved below SZ 000001
+  EXPECT_EQ(mine->members[1].stock, 1);
+  EXPECT_EQ(r->Grid()->Row(), 2);
+  GlobalDropSource() = nullptr;
+  source->Release();
+  unsetenv("XDG_DATA_HOME");
 }
 
 }  // namespace

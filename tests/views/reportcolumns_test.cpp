@@ -11,6 +11,7 @@
 #include "market/blocks.h"
 #include "testing/fake_clock.h"
 #include "testing/report_world.h"
+#include "views/viewservices.h"
 
 using testing_support::ReportWorld;
 
@@ -257,17 +258,25 @@ TEST_F(ColumnTest, AddToUserBlockKeepsMembersAndTellsTheViews) {
   ASSERT_NE(user, nullptr);
   user->kind = kBlockUser;
   std::vector<int> notices;
-  UserBlockServices().chooseUserBlock = [&] { return int(user->blockId); };
-  UserBlockServices().notifyViews = [&](int code, uint32_t, int id, int) { notices.push_back(code * 1000 + id); };
+  std::vector<bool> paused;
+  ReportServices().chooseBlock = [&](bool userBlocksOnly) {
+    EXPECT_TRUE(userBlocksOnly);
+    return int(user->blockId);
+  };
+  ReportServices().pauseKeyHook = [&](bool on) { paused.push_back(on); };
+  ReportServices().notifyViews = [&](int code, uint32_t, intptr_t id, intptr_t) {
+    notices.push_back(code * 1000 + int(id));
+  };
   AddStockToUserBlock(kBank);
   AddStockToUserBlock(kBank);  // already there: unchanged, still told
   ASSERT_EQ(user->memberCount, 1);
   EXPECT_EQ(user->members[0].stock, 1);
   EXPECT_EQ(notices, (std::vector<int>{10000 + user->blockId, 10000 + user->blockId}));
-  UserBlockServices().chooseUserBlock = [] { return -1; };  // cancelled: nothing
+  EXPECT_EQ(paused, (std::vector<bool>{true, false, true, false}));  // around each dialog
+  ReportServices().chooseBlock = [](bool) { return -1; };  // cancelled: nothing
   AddStockToUserBlock(kBean);
   EXPECT_EQ(notices.size(), 2u);
-  UserBlockServices() = {};
+  ReportServices() = {};
 }
 
 // ---- Sorting ----------------------------------------------------------------

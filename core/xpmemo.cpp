@@ -1,0 +1,5 @@
+#include "core/xpmemo.h"
+
+namespace xpmemo {
+void Register() { RegisterComponent(kXPPalettePage, "TXPMemo"); }
+}  // namespace xpmemo

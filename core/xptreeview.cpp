@@ -1,0 +1,5 @@
+#include "core/xptreeview.h"
+
+namespace xptreeview {
+void Register() { RegisterComponent(kXPPalettePage, "TXPTreeView"); }
+}  // namespace xptreeview

@@ -1,0 +1,1 @@
+/* The plug-in module; its code comes whole from the plugin library. */
