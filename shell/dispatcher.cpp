@@ -59,17 +59,26 @@ TMultiViewChild *TCommandDispatcher::CreateInActivePane(const VIEW_ATTR_13 &attr
   return page->CreateView(active->m_node, &attributes, 0, 1);
 }
 
-void TCommandDispatcher::HandOverList(VIEW_ATTR_13 &attributes) {
+uint32_t TCommandDispatcher::HandOverList(VIEW_ATTR_13 &attributes) {
   TMultiViewChild *active = Active();
-  if (!active) return;
+  if (!active) return 0;
   if (IsChart(active) || IsType(active, VIEW_TYPE_TEXT)) {
     attributes.SetHandOverList(active->m_attr.HandOverList());
     attributes.SetHandOverPosition(active->m_attr.HandOverPosition());
   } else if (IsType(active, VIEW_TYPE_REPORT)) {
     int32_t position = 0;
-    attributes.SetHandOverList(active->MakeHandOverList(&position));
+    const uint32_t made = active->MakeHandOverList(&position);
+    attributes.SetHandOverList(made);
     attributes.SetHandOverPosition(position);
+    return made;
   }
+  return 0;
+}
+
+void TCommandDispatcher::SwitchFound(TMultiViewChild *view, const VIEW_ATTR_13 &attributes) {
+  if (TakesHandOverList(attributes.viewType) && attributes.HandOverList())
+    AddRefViewStockList(attributes.HandOverList());
+  view->Notify(1, attributes.stock.Word(), intptr_t(attributes.currentBlock), reinterpret_cast<intptr_t>(&attributes));
 }
 
 bool TCommandDispatcher::TickMode(TMultiViewChild *view) {
@@ -233,14 +242,15 @@ void TCommandDispatcher::SetChartPeriod(int period) {
     attributes.currentBlock = active->m_attr.currentBlock;
   }
   if (period != 3 && period != 12) attributes.period = uint8_t(period);
-  HandOverList(attributes);
+  const uint32_t made = HandOverList(attributes);
   TMultiViewChild *view = page->FindView(VIEW_TYPE_KLINE, 0);
   if (view) {
-    view->Notify(1, attributes.stock.Word(), intptr_t(attributes.currentBlock), reinterpret_cast<intptr_t>(&attributes));
+    SwitchFound(view, attributes);
     BringForward(view);
   } else {
     view = CreateInActivePane(attributes);
   }
+  if (made) DropUnusedViewStockList(made);
   if (view && (period == 3 || period == 12)) View(TViewAction::SetPeriod, view, period);
 }
 
@@ -317,26 +327,20 @@ void TCommandDispatcher::SwitchChart() {
   if (!fromHistory) attributes = Fresh(target);
   attributes.stock = active->m_attr.stock;
   attributes.currentBlock = active->m_attr.currentBlock;
-  if (IsType(active, VIEW_TYPE_REPORT)) {
-    // The report's selected row: its instrument comes with the list.
-    int32_t position = 0;
-    const uint32_t list = active->MakeHandOverList(&position);
-    attributes.SetHandOverList(list);
-    attributes.SetHandOverPosition(position);
-    if (TReport *report = AsReport(active)) {
-      const STKPTR row = report->Core().RowStock(position);
-      if (!row.IsNone()) attributes.stock = row;
-    }
-  } else {
-    HandOverList(attributes);
+  const uint32_t made = HandOverList(attributes);
+  // From a report, the instrument of its selected row comes with the list.
+  if (TReport *report = AsReport(active)) {
+    const STKPTR row = report->Core().RowStock(attributes.HandOverPosition());
+    if (!row.IsNone()) attributes.stock = row;
   }
   if (TMultiViewChild *view = page->FindView(target, 0)) {
-    view->Notify(1, attributes.stock.Word(), intptr_t(attributes.currentBlock), reinterpret_cast<intptr_t>(&attributes));
+    SwitchFound(view, attributes);
     BringForward(view);
     AlignTickMode(view, true);
   } else if (TMultiViewChild *created = CreateInActivePane(attributes)) {
     AlignTickMode(created, false);
   }
+  if (made) DropUnusedViewStockList(made);
 }
 
 void TCommandDispatcher::UserStocks() {
@@ -431,17 +435,18 @@ void TCommandDispatcher::BaseInformation() {
   VIEW_ATTR_13 attributes = Fresh(VIEW_TYPE_TEXT);
   attributes.stock = stock;
   attributes.currentBlock = active->m_attr.currentBlock;
-  HandOverList(attributes);
+  const uint32_t made = HandOverList(attributes);
   if (TReport *report = AsReport(active)) {
     const STKPTR row = report->Core().RowStock(attributes.HandOverPosition());
     if (!row.IsNone()) attributes.stock = row;
   }
   if (TMultiViewChild *view = page->FindView(VIEW_TYPE_TEXT, 0)) {
-    view->Notify(1, stock.Word(), intptr_t(attributes.currentBlock), reinterpret_cast<intptr_t>(&attributes));
+    SwitchFound(view, attributes);
     BringForward(view);
   } else {
     CreateInActivePane(attributes);
   }
+  if (made) DropUnusedViewStockList(made);
 }
 
 void TCommandDispatcher::Notes(int channel) {

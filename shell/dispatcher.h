@@ -26,7 +26,11 @@ class TCommandDispatcher {
   void Frame(TFrameAction action, intptr_t arg = 0);
   void BringForward(TMultiViewChild *view);
   TMultiViewChild *CreateInActivePane(const VIEW_ATTR_13 &attributes);
-  void HandOverList(VIEW_ATTR_13 &attributes);
+  // The active view's stock list into the attributes; the handle of a list
+  // made here (a report's rows), else 0.
+  uint32_t HandOverList(VIEW_ATTR_13 &attributes);
+  // A found view takes the attributes: the list gains the view's reference.
+  void SwitchFound(TMultiViewChild *view, const VIEW_ATTR_13 &attributes);
   bool TickMode(TMultiViewChild *view);
   void AlignTickMode(TMultiViewChild *view, bool both);
   int MarketGroupBlock(int code) const;

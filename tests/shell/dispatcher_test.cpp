@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "market/blocks.h"
+#include "views/viewattr.h"
 #include "tests/shell/frame_world.h"
 
 namespace {
@@ -145,6 +146,46 @@ TEST_F(DispatcherTest, UserStocksUseTheFirstUserBlock) {
   TMultiViewChild *report = page_->PaneAt(0);
   ASSERT_EQ(report->ViewType(), VIEW_TYPE_REPORT);
   EXPECT_EQ(report->m_attr.currentBlock, uint32_t(mine->blockId));
+}
+
+// A chart opened from a report carries the report's rows, on its selected
+// row; a view found for the next command takes the same list, which then
+// has one reference per view.
+TEST_F(DispatcherTest, AReportsRowsGoWithTheChartsItOpens) {
+  struct Report : frame_test::RecordingView {
+    using RecordingView::RecordingView;
+    uint32_t MakeHandOverList(int32_t *position) override {
+      const STKPTR rows[3] = {STKPTR(0, 0, 3), STKPTR(0, 0, 4), STKPTR(0, 0, 5)};
+      *position = 1;
+      return NewViewStockList(rows, 3);
+    }
+  };
+  RegisterViewClass(VIEW_TYPE_REPORT, [](TMultiViewMain *page, const VIEW_ATTR_13 *r, MVCDATA_12 *d,
+                                         EArray<VIEW_ATTR_13> *h, PaneNode *n, int) -> TMultiViewChild * {
+    return new Report(VIEW_TYPE_REPORT, page, r, d, h, n);
+  });
+  SplitInto(2);
+  Show(0, VIEW_TYPE_REPORT, STKPTR(), true);
+  TMultiViewChild *kline = Show(1, VIEW_TYPE_KLINE, Find("600000", 0));
+  kline->m_linked = 1;
+  const int lists = LiveViewStockLists();
+  commands_.ExecuteCommand(CMD_SWITCH_CHART);
+  TMultiViewChild *intraday = nullptr;
+  for (int i = 0; i < page_->PaneCount(); ++i)
+    if (page_->PaneAt(i)->ViewType() == VIEW_TYPE_INTRADAY) intraday = page_->PaneAt(i);
+  ASSERT_NE(intraday, nullptr);
+  const ViewStockList *list = FindViewStockList(intraday->m_attr.HandOverList());
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(list->count, 3u);
+  EXPECT_EQ(list->refCount, 1u);
+  EXPECT_EQ(intraday->m_attr.HandOverPosition(), 1);
+  EXPECT_EQ(LiveViewStockLists(), lists + 1);
+
+  page_->SetActiveChild(intraday);
+  commands_.SetChartPeriod(8);
+  EXPECT_EQ(kline->m_attr.HandOverList(), intraday->m_attr.HandOverList());
+  EXPECT_EQ(list->refCount, 2u);
+  EXPECT_EQ(LiveViewStockLists(), lists + 1);
 }
 
 }  // namespace

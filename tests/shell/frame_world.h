@@ -56,12 +56,11 @@ class RecordingView : public TPlaceholderView {
  public:
   using TPlaceholderView::TPlaceholderView;
   int Notify(int code, uint32_t stock, intptr_t first, intptr_t second) override {
-    (void)second;
     ViewLog().push_back({"notify", this, code, stock, first});
     char text[32];
     std::snprintf(text, sizeof text, "notify %d %x", code, unsigned(ViewType()));
     Trace().push_back(text);
-    return 0;
+    return TPlaceholderView::Notify(code, stock, first, second);
   }
   void CollectStocks(EArray<STKMS> *stocks) override {
     if (!m_attr.stock.IsNone()) stocks->Add(STKMS{m_attr.stock.market, m_attr.stock.stock});
