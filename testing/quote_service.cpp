@@ -61,6 +61,26 @@ bool WriteText(const std::string &path, const std::string &text) {
 
 }  // namespace
 
+bool WriteDemoTheme(const std::string &root) {
+  // COLORREF values: red | green << 8 | blue << 16.
+  auto rgb = [](int r, int g, int b) { return std::to_string(r | g << 8 | b << 16); };
+  const std::string text = rgb(210, 210, 210), up = rgb(255, 82, 82), down = rgb(0, 230, 0);
+  std::string ini = "[Color0]\r\n";
+  for (int n = 1; n <= 64; ++n) {
+    std::string value = text;
+    if (n == 1 || n == 17) value = rgb(0, 0, 0);
+    else if (n == 19) value = down;
+    else if (n == 21) value = up;
+    else if (n == 25) value = rgb(0, 0, 128);
+    else if (n == 26) value = rgb(64, 64, 64);
+    else if (n == 34) value = rgb(32, 32, 32);
+    else if (n == 63) value = rgb(12, 12, 12);
+    else if (n == 64) value = rgb(40, 40, 72);
+    ini += std::string("COLOR") + char('0' + n / 10) + char('0' + n % 10) + "=" + value + "\r\n";
+  }
+  return WriteText(root + "/cfg/clrfont.ini", ini);
+}
+
 bool WriteTerminalFolders(const market_fixture::DataSetDesc &dataSet, const std::string &root, uint16_t directoryPort,
                           uint16_t dataPort, uint16_t pushPort, const std::string &user, const std::string &password) {
   std::error_code error;
@@ -71,6 +91,7 @@ bool WriteTerminalFolders(const market_fixture::DataSetDesc &dataSet, const std:
   } catch (const std::exception &) {
     return false;
   }
+  if (!WriteDemoTheme(root)) return false;
   std::string servers = "[RIGHT]\r\n";
   if (directoryPort) {
     servers += "svraddr0=127.0.0.1\r\ncompany0=本机行情\r\nNetwork0=1\r\nsvrport0=" + std::to_string(directoryPort) +

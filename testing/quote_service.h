@@ -56,5 +56,9 @@ bool WriteTerminalFolders(const market_fixture::DataSetDesc &dataSet, const std:
                           uint16_t dataPort, uint16_t pushPort, const std::string &user = "",
                           const std::string &password = "");
 
+// "cfg/clrfont.ini" below root: a dark colour theme (0) that the first run
+// copies into the user folder, so the demo's views are legible.
+bool WriteDemoTheme(const std::string &root);
+
 // UTC now from the platform clock, to the minute.
 PackedDateTime UtcNowPacked();

@@ -17,6 +17,8 @@
 #include "testing/market_fixture.h"
 #include "testing/market_fixture_min.h"
 #include "testing/msgbox_recorder.h"
+#include "testing/quote_service.h"
+#include "shell/settings_store.h"
 #include "testing/shell_recorder.h"
 #include "testing/view_harness.h"
 #include "views/mvmain.h"
@@ -47,7 +49,12 @@ std::vector<std::string> Numbered(const char *prefix, int last) {
 
 class FrameTest : public ::testing::Test {
  protected:
-  void SetUp() override { WriteDataSet(StandardDataSet(MakePackedDateTime(2024, 1, 15, 2, 0)), box_.Root()); }
+  void SetUp() override {
+    WriteDataSet(StandardDataSet(MakePackedDateTime(2024, 1, 15, 2, 0)), box_.Root());
+    WriteDemoTheme(box_.Root());
+    std::filesystem::copy_file(box_.Root() + "/cfg/clrfont.ini", box_.Root() + "/user/clrfont.ini");
+    LoadDisplaySettings(0);
+  }
   void TearDown() override { FreeMarketTable(); }
 
   std::string User(const std::string &name) const { return box_.Root() + "/user/" + name; }
@@ -69,10 +76,11 @@ class FrameTest : public ::testing::Test {
     return texts;
   }
   // Made, shown, closed through the close query (answered No) and freed.
-  void RunAndClose(TMFrame *&frame, int answer = IDNO) {
+  void RunAndClose(TMFrame *&frame, int answer = IDNO, const char *picture = nullptr) {
     frame = new TMFrame(nullptr, parts_);
     if (!frame->closing) frame->Show();
     harness_.Pump();
+    if (picture) harness_.SavePng(harness_.Render(frame->Handle()), picture);
     boxes_.QueueAnswer(answer);
     frame->Close();
     harness_.Pump();
@@ -90,7 +98,7 @@ class FrameTest : public ::testing::Test {
 // last page and the alarms.
 TEST_F(FrameTest, AnOfflineStartRunsEveryStepInOrderAndTheCloseWritesTheSettings) {
   TMFrame *frame = nullptr;
-  RunAndClose(frame);
+  RunAndClose(frame, IDNO, "main_frame_offline");
   std::vector<std::string> expected = Numbered("construct", 8);
   for (const std::string &s : Numbered("create", 29)) expected.push_back(s);
   for (const std::string &s : Numbered("close", 17)) expected.push_back(s);
