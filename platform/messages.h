@@ -99,6 +99,26 @@ constexpr UINT WM_MF_REFRESH_SUBSCRIPTION = 2626;
 // block's id. The reports and the quote board drop the block.
 constexpr UINT WM_BLOCK_DELETED = 2627;
 
+// ---- the main window's inbox ----------------------------------------------------
+// Handed on unchanged to every K-line view: an indicator or its parameters
+// changed.
+constexpr UINT WM_INDEX_CHANGED = 2125;
+constexpr UINT WM_INDEX_PARAM_CHANGED = 2126;
+// Show the alarm window (0, 0).
+constexpr UINT WM_SHOW_ALARM_WINDOW = 2530;
+// A linked view switched its instrument; lParam the view.
+constexpr UINT WM_LINKED_STOCK_CHANGED = 2551;
+// From the trading desk: wParam 0 orders, trades or positions changed, 1
+// show the contract of the record in lParam (code text at byte 12), 2 the
+// outside trading program changed its subscriptions.
+constexpr UINT WM_TRADE_VIEWS_UPDATE = 2565;
+// A control of the trading window lost the focus; lParam the control.
+constexpr UINT WM_TRADE_FOCUS = 2567;
+// Every K-line view reloads and repaints (0, 0).
+constexpr UINT WM_KLINE_PROPERTY_CHANGED = 2628;
+// The active chart view initialises itself again (0, 0).
+constexpr UINT WM_ACTIVE_CHART_REINIT = 2629;
+
 // ---- trading -----------------------------------------------------------------
 // Posted by the trading plug-in to the window and number the terminal gave
 // its login (the terminal gives its main window and this number): wParam low
@@ -148,6 +168,8 @@ inline constexpr UINT kPrivateMessages[] = {
     WM_DROP_STOCKS,          WM_VIEW_TOGGLE_INFO,  WM_VIEW_PERIOD_MENU,     WM_MF_REFRESH_SUBSCRIPTION,
     WM_REPORT_SORT_COLUMN,   WM_BLOCK_DELETED,      WM_TRADE_NOTIFY,         WM_NEWS_SHOW_ITEM,
     WM_MF_CONNECT,           WM_OPEN_TRADING,       WM_DISPLAY_SETTINGS_CHANGED, WM_SERVICE_CLIENT_QUIT,
+    WM_INDEX_CHANGED,        WM_INDEX_PARAM_CHANGED, WM_SHOW_ALARM_WINDOW,  WM_LINKED_STOCK_CHANGED,
+    WM_TRADE_VIEWS_UPDATE,   WM_TRADE_FOCUS,       WM_KLINE_PROPERTY_CHANGED, WM_ACTIVE_CHART_REINIT,
 };
 
 template <size_t N>

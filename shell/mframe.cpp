@@ -32,6 +32,7 @@
 #include "shell/profiletext.h"
 #include "shell/quoteconn.h"
 #include "shell/settings_store.h"
+#include "views/blockdlg.h"
 #include "views/colschemes.h"
 #include "views/mvmain.h"
 #include "views/pagefile.h"
@@ -56,17 +57,6 @@ void ClearAllQuotes() {
 
 void Box(HWND owner, const char *text, const char *caption, UINT flags) {
   MessageBoxA(owner, text, caption, flags | kTopMost);
-}
-
-// The quote-event block of a session end: its text from byte 20, at most
-// 128 bytes, NUL-terminated here whatever the block holds.
-void SessionEndText(const uint8_t *block, char (&text)[129]) {
-  text[0] = '\0';
-  if (!block) return;
-  size_t n = 0;
-  while (n < 128 && block[kSessionMessageText + n] != 0) ++n;
-  std::memcpy(text, block + kSessionMessageText, n);
-  text[n] = '\0';
 }
 
 }  // namespace
@@ -180,6 +170,55 @@ class TMFrame::TimerHost : public TMainTimerHost {
   TMFrame &f;
 };
 
+// ---- The frame's core and its receivers ------------------------------------------------
+
+class TMFrame::PushSink : public TSubscriptionSink {
+ public:
+  const EArray<STKMS> *Current() override { return RealtimeClient ? RealtimeClient->Subscription() : nullptr; }
+  void Subscribe(EArray<STKMS> *list, uint16_t newEntries) override {
+    if (RealtimeClient) RealtimeClient->Subscribe(list, newEntries, 1);
+    else delete list;
+  }
+};
+
+void TMFrame::FillReceivers() {
+  pushSink_ = std::make_unique<PushSink>();
+  TFrameLinks links;
+  links.window = Handle();
+  links.page = &page;
+  links.indices = indices;
+  links.quoteBoardBlock = &quoteBoardBlock;
+  links.tickFirst = &tickFirst;
+  links.orderStock = &orderStock;
+  links.retryCounter = &timer_.retryCounter;
+  core_ = std::make_unique<TFrameCore>(links, receivers);
+  core_->SetSubscriptionSink(pushSink_.get());
+  dispatcher_ = std::make_unique<TCommandDispatcher>(*core_);
+  receivers.tradingBound = [this] { return parts_.TradingBound(); };
+  receivers.connectionPanel = [this](int tag, const char *hint) {
+    timer_.connectionCounter = 0;
+    timer_.connectionText = kConnectionOffline;
+    Panel5->Tag = tag;
+    Panel5->Hint = hint;
+    Panel5->Repaint();
+  };
+  receivers.indicesChanged = [this] { Panel2->Invalidate(); };
+  receivers.clockChanged = [this] { Panel6->Invalidate(); };
+  receivers.quoteBoardVisible = [this] { return quoteBoard; };
+  receivers.frame = [this](TFrameAction action, intptr_t, uint32_t) {
+    if (action == TFrameAction::ReconnectQuestionYes) C1Click(nullptr);
+    if (action == TFrameAction::FullScreen) MenuItem95Click(nullptr);
+  };
+  receivers.pickBlock = [this](int lowest, int highest, const char *caption) {
+    TEdtBlk dialog(this, 0, lowest, highest);
+    dialog.SetCaption(caption);
+    KeyHookPaused = 1;
+    const bool chosen = dialog.ShowModal() == mrOk && dialog.chosen;
+    KeyHookPaused = 0;
+    return chosen ? int(dialog.chosenId) : -1;
+  };
+}
+
 // ---- Construction --------------------------------------------------------------------
 
 TMFrame::TMFrame(TComponent *owner, TFrameParts &parts, std::vector<std::string> arguments)
@@ -235,6 +274,7 @@ TMFrame::TMFrame(TComponent *owner, TFrameParts &parts, std::vector<std::string>
   for (IndexRecord &r : indices) r = IndexRecord{};
   orderStock = STKPTR();
   timer_.retryCounter = -1;
+  FillReceivers();
   parts_.Step("construct.8");
   parts_.UpdateHotKeyCaptions(*this);
 
@@ -576,77 +616,30 @@ void TMFrame::Timer2Timer(TObject *) {
 // ---- Views and the subscription ----------------------------------------------------------
 
 void TMFrame::NotifyViews(int code, uint32_t stock, intptr_t first, intptr_t second) {
-  if (!page) return;
-  for (int i = page->PaneCount() - 1; i >= 0; --i)
-    if (TMultiViewChild *view = page->PaneAt(i)) view->Notify(code, stock, first, second);
+  core_->NotifyViews(code, stock, first, second);
 }
 
 void TMFrame::UpdateRealtimeSubscription(bool difference) {
-  (void)difference;
-  if (!RealtimeClient) return;
-  auto *list = new EArray<STKMS>(256);
-  if (page)
-    for (int i = page->PaneCount() - 1; i >= 0; --i)
-      if (TMultiViewChild *view = page->PaneAt(i)) view->CollectStocks(list);
-  if (list->GetCount() > 256) list->SetSize(256);
-  RealtimeClient->Subscribe(list, uint16_t(list->GetCount()), 0);
-}
-
-void TMFrame::OnQuoteEvent(WPARAM wParam, LPARAM lParam) {
-  if (wParam == 0) {
-    if (lParam == 0) {
-      if (QuoteServerClient && QuoteServerClient->m_socket == INVALID_SOCKET) DeleteQuoteServerClient();
-    } else if (RealtimeClient && RealtimeClient->m_socket == INVALID_SOCKET) {
-      DeleteRealtimeClient();
-    }
-  } else if (wParam == 1) {
-    if (MessageBoxA(Handle(), "网络故障，与服务器的连接已断开。是否重新连接？  ", "提示",
-                    MB_YESNO | MB_ICONQUESTION | kTopMost) == IDYES)
-      C1Click(nullptr);
-  } else if (wParam == kQuoteEventSessionEnd) {
-    const auto *block = reinterpret_cast<const uint8_t *>(lParam);
-    DeleteQuoteServerClient();
-    DeleteRealtimeClient();
-    timer_.retryCounter = -1;
-    char text[129];
-    SessionEndText(block, text);
-    if (block) HeapFree(GetProcessHeap(), 0, const_cast<uint8_t *>(block));
-    Box(Handle(), text[0] ? text : "您的账号已在别处登录，连接已断开。  ", "提示", MB_OK | MB_ICONINFORMATION);
-  }
+  if (QuoteServerClient && RealtimeClient) core_->UpdateRealtimeSubscription(difference);
 }
 
 void TMFrame::WndProc(TMessage &message) {
-  switch (message.Msg) {
-    case WM_QUOTE_EVENT:
-      OnQuoteEvent(message.WParam, message.LParam);
+  if (message.Msg == WM_NCHITTEST) {
+    // The borderless frame's edges size it like a normal window's.
+    POINT at{GET_X_LPARAM(message.LParam), GET_Y_LPARAM(message.LParam)};
+    ::ScreenToClient(Handle(), &at);
+    const int code = FrameHitTest(WindowState() == wsMaximized, at.x, at.y, Width(), Height());
+    if (code >= 0) {
+      message.Result = code;
       return;
-    case WM_MF_EVENT:
-      if (message.WParam == kMfQuote || message.WParam == kMfPriceHead) {
-        const auto *slot = reinterpret_cast<const MFEVENTSLOT *>(message.LParam);
-        if (slot) {
-          NotifyViews(0, slot->stock, 0, slot->flags);
-          if (const TMarketData *m = MarketAt(int(slot->stock & 0xFF)))
-            if (message.WParam == kMfQuote && (slot->stock >> 16) < uint32_t(m->m_loadedCount))
-              DispatchQuoteToAgents(slot->stock, m->m_quotes[slot->stock >> 16], slot->flags);
-        }
-      }
-      return;
-    case WM_MF_REFRESH_SUBSCRIPTION:
-      UpdateRealtimeSubscription(true);
-      return;
-    case WM_MF_CONNECT:
-      if (QuoteServerClient) RequestSystemMessage();
-      return;
-    case WM_STOCK_DATA:
-      NotifyAgentsDataArrived(uint32_t(message.LParam), int(message.WParam >> 16), 0, message.WParam & 0xFFFF);
-      return;
-    case WM_CODE_TABLE_PROGRESS:
-      if ((message.WParam & 0xFFFF) == 1) ::RequestCodeTable(int(message.WParam >> 16), int(message.LParam));
-      if ((message.WParam & 0xFFFF) == 2) RequestNameTable(int(message.WParam >> 16));
-      return;
-    default:
-      TForm::WndProc(message);
+    }
   }
+  LRESULT result = 0;
+  if (core_ && core_->HandleMessage(message.Msg, message.WParam, message.LParam, result)) {
+    message.Result = result;
+    return;
+  }
+  TForm::WndProc(message);
 }
 
 // ---- First show and the close ------------------------------------------------------------

@@ -22,6 +22,8 @@
 #include "platform/vcl/extctrls.h"
 #include "platform/vcl/forms.h"
 #include "platform/vcl/menus.h"
+#include "shell/dispatcher.h"
+#include "shell/framecore.h"
 #include "shell/maintimer.h"
 #include "shell/tradingrecords.h"
 #include "views/viewhost.h"
@@ -136,10 +138,15 @@ class TMFrame : public TForm, public TMainFrameHost {
   COLORREF ThemeColor(int number) override;
   void ActivateMainWindow() override { BringToFront(); }
 
-  // Code to every view of the page, last to first.
+  // Code to every laid-out view of the page, last to first.
   void NotifyViews(int code, uint32_t stock, intptr_t first, intptr_t second);
-  // Sends the instruments the views show to the push client (at most 256).
+  // Sends the instruments to push (at most 256) when both quote clients and
+  // the page exist; with difference only what changed.
   void UpdateRealtimeSubscription(bool difference);
+  // ---- commands ----
+  void ExecuteCommand(int code) { dispatcher_->ExecuteCommand(code); }
+  void SetChartPeriod(int period) { dispatcher_->SetChartPeriod(period); }
+  TMultiViewChild *OpenReport(int blockId) { return dispatcher_->OpenReport(blockId); }
 
   void WndProc(TMessage &message) override;
 
@@ -172,10 +179,8 @@ class TMFrame : public TForm, public TMainFrameHost {
   TBlockGroup *blocks = nullptr;
   int32_t quoteBoardBlock = -1;
   char tempFolder[240] = {};
-  struct IndexRecord {
-    int32_t stock = -1;
-    uint32_t values[3] = {};
-  } indices[3];
+  using IndexRecord = TIndexSlot;
+  IndexRecord indices[3];
   // Menu states that the close writes back: "闪电图优先", "走势图优先",
   // "自动保存页面", the trading item, the quote board and its columns.
   bool tickFirst = false;
@@ -192,15 +197,19 @@ class TMFrame : public TForm, public TMainFrameHost {
   const std::vector<std::string> &Arguments() const { return arguments_; }
   TMainTimer &MainTimer() { return timer_; }
   TWheelAndTicker &Wheel() { return wheel_; }
+  // The frame's list of receivers: the parts built elsewhere fill in theirs.
+  TFrameReceivers receivers;
+  TFrameCore &Core() { return *core_; }
 
  private:
   class TimerHost;
+  class PushSink;
+  void FillReceivers();
   void AfterConnect();
   void RequestNewestNews();
   void ReadRefreshIntervals();
   void PlaceFromSettings();
   void SaveSettings();
-  void OnQuoteEvent(WPARAM wParam, LPARAM lParam);
 
   TFrameParts &parts_;
   std::vector<std::string> arguments_;
@@ -213,4 +222,7 @@ class TMFrame : public TForm, public TMainFrameHost {
   std::unique_ptr<platform::PostEndpoint> outsidePosts_;
   TWindowState savedState_ = wsNormal;
   int savedBounds_[4] = {};
+  std::unique_ptr<PushSink> pushSink_;
+  std::unique_ptr<TFrameCore> core_;
+  std::unique_ptr<TCommandDispatcher> dispatcher_;
 };

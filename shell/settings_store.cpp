@@ -379,8 +379,8 @@ void LoadHotKeys() {
     std::snprintf(key, sizeof key, "h%u", unsigned(code));
     GetPrivateProfileStringA("HotKey", key, kCommands[code - 1].key, text, sizeof text, file.c_str());
     HOTKEYDEF &record = HotKeyTable[code - 1];
-    record.row = int16_t(HotKeyDisplayRow(code));
-    record.code = uint16_t(code);
+    record.row = uint16_t(HotKeyDisplayRow(code));
+    record.command = uint16_t(code);
     ParseHotKeyText(record, text);
     AnsiToBuf(kCommands[code - 1].name, int(std::strlen(kCommands[code - 1].name)), record.name,
               int(sizeof record.name));

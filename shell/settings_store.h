@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "platform/windef.h"
+#include "views/hotkeydef.h"
 
 // ---- Colours and fonts of the theme ---------------------------------------
 
@@ -90,14 +91,6 @@ enum : uint32_t {
 };
 constexpr uint32_t HotKeyFunctionKey(int n) { return kHotKeyF1 << (n - 1); }
 
-struct HOTKEYDEF {
-  int16_t row;     // display row 0..82: the editor's row and the lookup's rank
-  uint16_t code;   // command 1..83; 0 past the last command
-  uint32_t flags;  // kHotKey bits
-  char keys[16];   // typed characters, upper case; empty for a named key
-  char name[16];   // the command's name, GBK
-};
-static_assert(sizeof(HOTKEYDEF) == 40);
 
 // Record i holds command i + 1; records 83 to 127 stay zero.
 extern HOTKEYDEF HotKeyTable[kHotKeyTableSize];

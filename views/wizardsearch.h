@@ -7,20 +7,11 @@
 #include <cstdint>
 
 #include "market/marketrecords.h"
+#include "views/hotkeydef.h"
 #include "views/pinyin.h"
 
 class CKvIndex;
 
-// One hot-key record of the main window's command table, as the wizard
-// reads it.
-struct HOTKEYDEF {
-  uint16_t row;      // display row
-  uint16_t command;  // command code 1..83
-  uint32_t flags;    // key flags; 8 = Enter only
-  char keys[16];     // typed keys
-  char name[16];     // command name
-};
-static_assert(sizeof(HOTKEYDEF) == 40);
 
 constexpr int kHotKeyCount = 83;
 constexpr int kWizardMaxRows = 1024;

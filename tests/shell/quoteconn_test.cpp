@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <chrono>
 #include <thread>
 #include <string>
@@ -20,7 +21,7 @@
 #include "testing/message_trace.h"
 #include "testing/msgbox_recorder.h"
 #include "testing/quote_service.h"
-#include "testing/temp_folder.h"
+#include "testing/terminal_sandbox.h"
 
 namespace fs = std::filesystem;
 using testing_support::MessageTrace;
@@ -33,28 +34,17 @@ class QuoteConnTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(service_.Running());
-    root_ = testing_support::MakeTempFolder("kivo-quoteconn");
-    old_ = fs::current_path();
-    ASSERT_TRUE(WriteTerminalFolders(dataSet_, root_, &service_, "alice", "secret"));
-    fs::current_path(root_ + "/bin");
-    std::snprintf(UserDataPath, sizeof UserDataPath, "%s\\", platform::ToWindowsPath(root_ + "/user").c_str());
-    WSADATA data;
-    ws::WSAStartup(MAKEWORD(2, 2), &data);
+    sandbox_ = std::make_unique<TerminalSandbox>(dataSet_, service_, "alice", "secret", "kivo-quoteconn");
+    ASSERT_TRUE(sandbox_->Ready());
+    root_ = sandbox_->Root();
     dialog_ = trace_.Create(0);
-    TMarketSideSetup setup;
-    setup.requestClient = [] { return QuoteServerClient; };
-    StartMarketSide(setup);
     ConnectionTradeLog() = [this](int code, const char *text) { log_.push_back(std::to_string(code) + " " + text); };
   }
   void TearDown() override {
     DeleteRealtimeClient();
     DeleteQuoteServerClient();
     ConnectionTradeLog() = nullptr;
-    StopMarketSide();
-    ws::WSACleanup();
-    UserDataPath[0] = 0;
-    fs::current_path(old_);
-    fs::remove_all(root_);
+    sandbox_.reset();
   }
   void UserAccount(const std::string &user, const std::string &password) {
     std::ofstream(root_ + "/user/SERVER.INI", std::ios::binary)
@@ -75,8 +65,8 @@ class QuoteConnTest : public ::testing::Test {
 
   market_fixture::DataSetDesc dataSet_ = market_fixture::StandardDataSet(UtcNowPacked());
   QuoteService service_{dataSet_, QuoteService::Options{0, 0, 0, 0, "alice", "secret"}};
+  std::unique_ptr<TerminalSandbox> sandbox_;
   std::string root_;
-  fs::path old_;
   MessageTrace trace_;
   HWND dialog_ = nullptr;
   MessageBoxRecorder boxes_;

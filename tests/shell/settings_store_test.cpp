@@ -211,14 +211,14 @@ TEST_F(SettingsStoreTest, HotKeysLoadWithDefaultsForMissingEntries) {
   for (const Case &c : cases) {
     SCOPED_TRACE(c.code);
     const HOTKEYDEF &record = HotKeyTable[c.code - 1];
-    EXPECT_EQ(record.code, c.code);
-    EXPECT_EQ(record.row, HotKeyDisplayRow(c.code));
+    EXPECT_EQ(record.command, c.code);
+    EXPECT_EQ(int(record.row), HotKeyDisplayRow(c.code));
     EXPECT_EQ(record.flags, c.flags);
     EXPECT_STREQ(record.keys, c.keys);
     EXPECT_STREQ(record.name, c.name);
   }
   for (int code = 1; code <= kCommandCount; ++code) {
-    EXPECT_EQ(HotKeyTable[code - 1].code, code);
+    EXPECT_EQ(HotKeyTable[code - 1].command, code);
     EXPECT_STREQ(HotKeyTable[code - 1].name, CommandName(code));
   }
   const HOTKEYDEF zero{};

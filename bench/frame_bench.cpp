@@ -1,0 +1,230 @@
+// The main window's hottest path, every pushed quote handed on to the
+// views, the stop engine, the order panel, the alarms, the series agents,
+// the index slots and the quote board; and the subscription recomputed from
+// its eight sources.
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "core/emem.h"
+#include "market/blocks.h"
+#include "market/dataagent.h"
+#include "market/dataio5.h"
+#include "market/rights.h"
+#include "platform/winuser.h"
+#include "shell/framecore.h"
+#include "testing/market_fixture_min.h"
+#include "testing/view_harness.h"
+#include "views/mvmain.h"
+
+// Allocations through operator new while counting is on.
+namespace {
+std::atomic<bool> g_countNew{false};
+std::atomic<int64_t> g_newCalls{0};
+int64_t g_heapCalls = 0;  // the system heap's, through its refusal hook
+}  // namespace
+
+void *operator new(std::size_t size) {
+  if (g_countNew.load(std::memory_order_relaxed)) g_newCalls.fetch_add(1, std::memory_order_relaxed);
+  if (void *p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void *p) noexcept { std::free(p); }
+void operator delete(void *p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+
+constexpr int kStocks = 400;
+constexpr int kFutures = 16;
+
+LRESULT Quiet(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_AGENT_UPDATE) return 0;
+  return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+HWND ChartWindow() {
+  static HWND hwnd = [] {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = Quiet;
+    wc.lpszClassName = "BenchFrameChart";
+    RegisterClassA(&wc);
+    return CreateWindowExA(0, "BenchFrameChart", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  }();
+  return hwnd;
+}
+
+// A stock market of 400 instruments and a futures market of 16 contracts,
+// the block table, every right, and a page of ten chart panes in a form
+// that plays the main window.
+struct World {
+  testing_support::ViewHarness harness;
+  market_fixture::MarketSandbox box;
+  std::unique_ptr<TDataIO> io;
+  std::unique_ptr<TBlockGroup> blocks;
+  std::unique_ptr<TForm> main;
+  TMultiViewMain *page = nullptr;
+  TIndexSlot indices[3];
+  int32_t board = 0;
+  bool tickFirst = false;
+  STKPTR orderStock;
+  int32_t retry = 12;
+  TFrameReceivers receivers;
+  std::unique_ptr<TFrameCore> core;
+  std::vector<int> stops, alarms;  // the stop and alarm lists: empty
+
+  World() {
+    using namespace market_fixture;
+    MKINFO sh = MakeMarket("SH", "shd", 1, kStocks);
+    AddKind(sh, "A", {{570, 690}, {780, 900}}, 540, 960);
+    MKINFO qh = MakeMarket("QH", "qhd", 2, kFutures);
+    AddKind(qh, "F", {{540, 690}, {810, 900}}, 480, 960);
+    box.WriteMarketInfo({sh, qh});
+    std::vector<STKINFO> stocks, contracts;
+    std::vector<STKINFOEX> codes;
+    for (int i = 0; i < kStocks; ++i) {
+      char code[16];
+      std::snprintf(code, sizeof code, "6%05d", i % 100000);
+      stocks.push_back(MakeStock(0, 0, code, "stock"));
+    }
+    for (int i = 0; i < kFutures; ++i) {
+      char code[16], full[16];
+      std::snprintf(code, sizeof code, "C%02d", i % 100);
+      std::snprintf(full, sizeof full, "CU24%02d", i % 100);
+      contracts.push_back(MakeStock(1, 0, code, "contract"));
+      codes.push_back(MakeStockEx(full));
+    }
+    box.WriteTable(sh, "nametbl", stocks);
+    box.WriteTable(qh, "nametbl", contracts);
+    box.WriteTable(qh, "nametble", codes);
+    io = std::make_unique<TDataIO>(nullptr);
+    blocks = std::make_unique<TBlockGroup>();
+    DSINFO all{};
+    std::memset(all.marketRights, 0xFF, sizeof all.marketRights);
+    TakeOverRights(all);
+
+    main = std::make_unique<TForm>(nullptr);
+    main->SetBorderStyle(bsNone);
+    main->SetClientSize(1600, 1000);
+    page = new TMultiViewMain(main.get(), 1, "");
+    harness.Pump();
+    for (int i = 1; i < 10; ++i) {
+      page->SplitPane(page->PaneAt(page->PaneCount() - 1)->m_node, nullptr, 0.5f, i % 2 ? 1 : 0);
+    }
+    std::vector<PaneNode *> nodes;
+    for (int i = 0; i < page->PaneCount(); ++i) nodes.push_back(page->PaneAt(i)->m_node);
+    for (size_t i = 0; i < nodes.size(); ++i) {
+      VIEW_ATTR_13 attributes{};
+      InitViewAttr(i % 2 ? VIEW_TYPE_KLINE : VIEW_TYPE_INTRADAY, &attributes);
+      attributes.stock = STKPTR(0, 0, int(i));
+      page->CreateView(nodes[i], &attributes, 0, 0)->m_layoutDone = 1;
+    }
+    harness.Pump();
+    for (int i = 0; i < 50; ++i) AcquireDataAgent(STKPTR(0, 0, i), kAgentRecentTrades, 50, ChartWindow());
+
+    TFrameLinks links;
+    links.page = &page;
+    links.indices = indices;
+    links.quoteBoardBlock = &board;
+    links.tickFirst = &tickFirst;
+    links.orderStock = &orderStock;
+    links.retryCounter = &retry;
+    receivers.checkStopOrders = [this](uint32_t stock, const REALQUOTE &, const STKINFO &) {
+      for (int s : stops) benchmark::DoNotOptimize(s + int(stock));
+    };
+    receivers.alarmsOn = [] { return true; };
+    receivers.checkAlarm = [this](uint32_t stock, const REALQUOTE &) {
+      for (int a : alarms) benchmark::DoNotOptimize(a + int(stock));
+    };
+    receivers.orderEntryLayout = [] { return 1; };
+    receivers.updatePriceFields = [](uint32_t, const REALQUOTE &) {};
+    receivers.indicesChanged = [] {};
+    receivers.quoteBoardVisible = [] { return false; };
+    receivers.quoteBoardCells = [] { return 200; };
+    core = std::make_unique<TFrameCore>(links, receivers);
+    indices[0].stock = 0;
+    indices[1].stock = -1;
+    indices[2].stock = 1;
+  }
+  ~World() {
+    core.reset();
+    FreeAllDataAgents();
+    delete page;
+    main.reset();
+    ClearRights();
+    blocks.reset();
+    io.reset();
+  }
+};
+
+// Quotes round the 400 instruments, 50 of which have a live series agent.
+void BM_QuoteFanOut(benchmark::State &state) {
+  World w;
+  TMarketData *market = MarketAt(0);
+  std::vector<MFEVENTSLOT> events;
+  for (int i = 0; i < kStocks; ++i) events.push_back(MFEVENTSLOT{STKPTR(0, 0, i).Word(), 0x81});
+  size_t next = 0;
+  g_newCalls = 0;
+  g_heapCalls = 0;
+  SetMallocRefusal([](int32_t) {
+    ++g_heapCalls;
+    return false;
+  });
+  g_countNew = true;
+  for (auto _ : state) {
+    const MFEVENTSLOT &event = events[next];
+    market->m_quotes[next].last += 1;
+    w.core->OnQuote(event, false);
+    if (++next == events.size()) next = 0;
+  }
+  g_countNew = false;
+  SetMallocRefusal(nullptr);
+  state.SetItemsProcessed(state.iterations());
+  state.counters["allocs/quote"] = double(g_newCalls + g_heapCalls) / double(state.iterations());
+}
+BENCHMARK(BM_QuoteFanOut);
+
+// The subscription from all eight sources: 16 link contracts, 40 positions,
+// 40 condition orders, 40 armed alarms, the ten views, 50 agents, the index
+// slots and a quote board of 200 cells: 256 entries, the cap.
+void BM_RecomputeSubscription(benchmark::State &state) {
+  World w;
+  w.receivers.linkSubscriptions = [](uint8_t (*records)[kLinkRecordSize], int max) {
+    for (int i = 0; i < kFutures && i < max; ++i) {
+      std::memset(records[i], 0, kLinkRecordSize);
+      std::snprintf(reinterpret_cast<char *>(records[i]) + kLinkCodeOffset, 16, "CU24%02d", i % 100);
+    }
+    return kFutures;
+  };
+  const auto range = [](int first, int count) {
+    return [first, count](TSubscriptionBuilder &b) {
+      for (int i = 0; i < count; ++i) b.Add(0, 200 + first + i);
+    };
+  };
+  w.receivers.positionStocks = range(0, 40);
+  w.receivers.conditionOrderStocks = range(40, 40);
+  w.receivers.armedAlarmStocks = range(80, 40);
+  w.receivers.quoteBoardVisible = [] { return true; };
+  w.board = 0;  // the stock market's own block
+  const BLOCK *block = FindBlockById(0);
+  int entries = 0;
+  for (auto _ : state) {
+    EArray<STKMS> list(384);
+    TSubscriptionBuilder builder(list);
+    w.core->BuildSubscription(builder);
+    uint16_t count = 0;
+    PrepareSubscription(list, nullptr, false, &count);
+    entries = list.GetCount();
+    benchmark::DoNotOptimize(list.GetData());
+  }
+  state.counters["entries"] = entries;
+  state.counters["board members"] = block ? block->memberCount : 0;
+}
+BENCHMARK(BM_RecomputeSubscription)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
