@@ -4,6 +4,7 @@
 // the chance to refuse them; positions and lengths are GBK bytes.
 #include <QFont>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -209,6 +210,34 @@ void Character(HWND hwnd, EditState &s, BYTE c) {
   Insert(hwnd, s, FromGbk(one));
 }
 
+// The parent chooses the edit's colours (WM_CTLCOLOREDIT, or
+// WM_CTLCOLORSTATIC for a read-only or disabled edit): its brush becomes the
+// editor's background and the context's text colour its text. A parent that
+// does not answer leaves the editor's own colours.
+void ApplyParentColors(HWND hwnd, const EditState &s) {
+  HWND parent = GetParent(hwnd);
+  QWidget *w = WrappedWidget(hwnd);
+  if (!parent || !w) return;
+  HDC dc = GetDC(hwnd);
+  if (!dc) return;
+  SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+  SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+  UINT message = (s.style & ES_READONLY) || !IsWindowEnabled(hwnd) ? WM_CTLCOLORSTATIC : WM_CTLCOLOREDIT;
+  auto brush = reinterpret_cast<HBRUSH>(SendMessageA(parent, message, reinterpret_cast<WPARAM>(dc),
+                                                     reinterpret_cast<LPARAM>(hwnd)));
+  const COLORREF text = GetTextColor(dc);
+  ReleaseDC(hwnd, dc);
+  LOGBRUSH lb{};
+  if (!brush || GetObjectA(brush, sizeof lb, &lb) != int(sizeof lb) || lb.lbStyle != BS_SOLID) return;
+  auto qt = [](COLORREF c) { return QColor(GetRValue(c), GetGValue(c), GetBValue(c)); };
+  QPalette palette = w->palette();
+  palette.setColor(QPalette::Base, qt(lb.lbColor));
+  // A disabled editor keeps its grey text.
+  palette.setColor(QPalette::Active, QPalette::Text, qt(text));
+  palette.setColor(QPalette::Inactive, QPalette::Text, qt(text));
+  if (palette != w->palette()) w->setPalette(palette);
+}
+
 LRESULT EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   EditState *s = StateOf(hwnd);
   switch (message) {
@@ -354,6 +383,7 @@ LRESULT EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         s->style &= ~DWORD(ES_READONLY);
       if (s->line) s->line->setReadOnly(wParam != 0);
       if (s->memo) s->memo->setReadOnly(wParam != 0);
+      InvalidateRect(hwnd, nullptr, TRUE);
       SetWindowLongA(hwnd, GWL_STYLE, LONG((GetWindowLongA(hwnd, GWL_STYLE) & ~LONG(ES_READONLY)) |
                                            (wParam ? LONG(ES_READONLY) : 0)));
       return TRUE;
@@ -401,6 +431,7 @@ LRESULT EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_ENABLE:
       if (QWidget *w = WrappedWidget(hwnd)) w->setEnabled(wParam != 0);
+      InvalidateRect(hwnd, nullptr, TRUE);  // the parent's colours for the new state
       return 0;
     case WM_SETFOCUS:
       if (QWidget *w = WrappedWidget(hwnd)) w->setFocus(Qt::OtherFocusReason);
@@ -414,6 +445,7 @@ LRESULT EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_PAINT: {
       // Qt paints the editor; a context in wParam (printing, pictures of
       // the window) gets the editor's own picture.
+      ApplyParentColors(hwnd, *s);
       if (wParam) return 0;
       PAINTSTRUCT ps;
       BeginPaint(hwnd, &ps);

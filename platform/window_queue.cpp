@@ -309,6 +309,7 @@ LRESULT DispatchMessageA(const MSG *msg) {
                                [&](const Timer &t) { return t.hwnd == msg->hwnd && t.id == msg->wParam; });
     if (!running) return 0;
   }
+  if (msg->message >= WM_MOUSEFIRST && msg->message <= WM_MOUSELAST) CursorPointerWindow(msg->hwnd);
   WNDPROC proc = window->proc;
   LRESULT result = proc ? proc(msg->hwnd, msg->message, msg->wParam, msg->lParam)
                         : DefWindowProcA(msg->hwnd, msg->message, msg->wParam, msg->lParam);

@@ -400,6 +400,30 @@ BOOL ReleaseCapture();
 HWND GetCapture();
 BOOL TrackMouseEvent(TRACKMOUSEEVENT *track);
 BOOL GetCursorPos(POINT *point);
+
+// The standard cursors, for LoadCursorA with a null instance.
+inline const LPCSTR IDC_ARROW = reinterpret_cast<LPCSTR>(uintptr_t{32512});
+inline const LPCSTR IDC_IBEAM = reinterpret_cast<LPCSTR>(uintptr_t{32513});
+inline const LPCSTR IDC_WAIT = reinterpret_cast<LPCSTR>(uintptr_t{32514});
+inline const LPCSTR IDC_CROSS = reinterpret_cast<LPCSTR>(uintptr_t{32515});
+inline const LPCSTR IDC_UPARROW = reinterpret_cast<LPCSTR>(uintptr_t{32516});
+inline const LPCSTR IDC_SIZENWSE = reinterpret_cast<LPCSTR>(uintptr_t{32642});
+inline const LPCSTR IDC_SIZENESW = reinterpret_cast<LPCSTR>(uintptr_t{32643});
+inline const LPCSTR IDC_SIZEWE = reinterpret_cast<LPCSTR>(uintptr_t{32644});
+inline const LPCSTR IDC_SIZENS = reinterpret_cast<LPCSTR>(uintptr_t{32645});
+inline const LPCSTR IDC_SIZEALL = reinterpret_cast<LPCSTR>(uintptr_t{32646});
+inline const LPCSTR IDC_NO = reinterpret_cast<LPCSTR>(uintptr_t{32648});
+inline const LPCSTR IDC_HAND = reinterpret_cast<LPCSTR>(uintptr_t{32649});
+inline const LPCSTR IDC_APPSTARTING = reinterpret_cast<LPCSTR>(uintptr_t{32650});
+// Only the standard cursors (null instance); null for anything else.
+HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name);
+// The cursor shows over the window with the capture, else over the window
+// the last mouse message went to (the one under the pointer); once the
+// pointer is over another window, that one shows its own again. A null
+// cursor hides it; an unknown handle changes nothing. Returns the cursor
+// set before.
+HCURSOR SetCursor(HCURSOR cursor);
+HCURSOR GetCursor();
 SHORT GetKeyState(int virtualKey);
 SHORT GetAsyncKeyState(int virtualKey);
 

@@ -7,6 +7,8 @@
 #include <utility>
 
 #include "market/utildata.h"
+#include "platform/beep.h"
+#include "platform/msgbox.h"
 #include "platform/profile.h"
 #include "views/dlgtext.h"
 #include "views/reportcolumns.h"
@@ -214,6 +216,8 @@ void TAdjTitle::XPTabControl1Change(TObject *) {
     ListBox2->SetSelected(0, true);
   }
 }
+
+void TAdjTitle::Beep() { MessageBeep(MB_OK); }
 
 void TAdjTitle::Button3Click(TObject *) {
   for (int i = 0; i < ListBox2->Count();) {

@@ -40,8 +40,8 @@ class TAdjTitle : public TForm {
 
   ColumnScheme schemes[kSchemeCount];
   ColumnScheme *current = &schemes[0];
-  // Sounded when a column can't be added; the platform has no sound call.
-  std::function<void()> Beep = [] {};
+  // Sounded when a column can't be added.
+  void Beep();
 
   TXPTabControl *XPTabControl1;
   TXPEdit *Edit1, *Edit2, *Edit4;

@@ -1010,13 +1010,14 @@ void TMultiViewMain::WndProc(TMessage &m) {
     case WM_MOUSEMOVE: {
       const int x = short(LOWORD(m.LParam)), y = short(HIWORD(m.LParam));
       if (m_zoomed) {
-        m_cursorKind = 0;
+        SetCursor(LoadCursorA(nullptr, IDC_ARROW));
       } else if (m_dragging && m.WParam == MK_LBUTTON) {
         DragBorder(x, y);
       } else {
+        // Side borders split across, top and bottom ones down.
         PaneNode *node = nullptr;
         const int edge = HitTest(x, y, &node);
-        m_cursorKind = edge == 0 ? 0 : (edge <= 2 ? 1 : 2);
+        SetCursor(LoadCursorA(nullptr, edge == 0 ? IDC_ARROW : edge <= 2 ? IDC_SIZEWE : IDC_SIZENS));
       }
       break;
     }

@@ -183,9 +183,6 @@ class TMultiViewMain : public TForm {
   COLORREF m_borderInactive = 0;
   COLORREF m_borderInner = 0;
   COLORREF m_borderActive = 0;
-  // The cursor the mouse position asks for: 0 default, 1 across (edges 1
-  // and 2), 2 down (edges 3 and 4).
-  int m_cursorKind = 0;
   // Whether a web-address dialog is open (only one at a time).
   bool m_askingAddress = false;
   // The overlay of border drags.

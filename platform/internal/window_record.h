@@ -104,6 +104,9 @@ void HostArmTimer(ThreadContext &context, long long dueInMs);
 void HostStartHoverTimer(Window &window);
 POINT HostCursorPos();
 Window *HostWindowAt(POINT screen);
+// Notes the window a mouse message goes to: the cursor set for another
+// window stops showing.
+void CursorPointerWindow(HWND hwnd);
 
 void HostQuit(int exitCode);
 // Lets Qt deliver its pending events (and wait for one when asked).

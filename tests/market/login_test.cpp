@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include <QImage>
+
 #include "market/acctcheck.h"
 #include "market/logindlg.h"
 #include "market/nclient.h"
@@ -250,6 +252,11 @@ TEST_F(LoginTest, TheWorkerReportsMarketsAndEndsTheDialog) {
     EXPECT_EQ(harness_.Pixel(dialog.Handle(), 399, 150), TClientRight::kBorderColor);
     EXPECT_EQ(harness_.Pixel(dialog.ListBox1, 150, 120), TClientRight::kFieldColor);
     EXPECT_EQ(harness_.Pixel(dialog.CheckBox1, 145, 2), RGB(255, 255, 255)) << "on the dialog's white";
+    for (TXPEdit *edit : {dialog.Edit1, dialog.Edit2}) {
+      const QImage field = harness_.Render(edit);  // probed beyond the text
+      const QRgb c = field.pixel(field.width() - 4, field.height() / 2);
+      EXPECT_EQ(RGB(BYTE(qRed(c)), BYTE(qGreen(c)), BYTE(qBlue(c))), TClientRight::kFieldColor) << (edit == dialog.Edit1 ? "Edit1" : "Edit2");
+    }
     dialog.Button1Click(dialog.Button1);
     for (int i = 0; i < 200 && dialog.ModalResult() == mrNone; ++i) harness_.Advance(100);
   });

@@ -3,7 +3,11 @@
 // pasted with the keyboard or by message.
 #include <gtest/gtest.h>
 
+#include <QPalette>
+#include <QWidget>
+
 #include "platform/vcl/forms.h"
+#include "platform/vcl/qtwrap.h"
 #include "platform/vcl/stdctrls.h"
 #include "testing/shell_recorder.h"
 #include "testing/view_harness.h"
@@ -171,6 +175,36 @@ TEST_F(EditFixture, MemoTakesEnterAndKeepsItsLines) {
   EXPECT_EQ(memo->Text(), "one\r\ntwo");
   memo->Lines()->Insert(0, "zero");
   EXPECT_EQ(memo->Text(), "zero\r\none\r\ntwo");
+}
+
+// The edit shows the colour it is given, and its font's colour, in every
+// state the parent is asked about: editable, read-only, and after a change.
+TEST_F(EditFixture, ColorAndFontColorReachTheEditor) {
+  const TColor pale = TColor(RGB(255, 255, 204)), green = TColor(RGB(200, 240, 200));
+  TEdit *plain = Add<TEdit>();
+  TEdit *field = Add<TEdit>();
+  field->SetColor(pale);
+  field->Font()->SetColor(clMaroon);
+  TEdit *readOnly = Add<TEdit>();
+  readOnly->SetReadOnly(true);
+  readOnly->SetColor(green);
+  // Beyond the text, so only the background is probed.
+  auto background = [&](TEdit *e) {
+    QImage image = harness.Render(e->Handle());
+    QRgb c = image.pixel(image.width() - 4, image.height() / 2);
+    return RGB(BYTE(qRed(c)), BYTE(qGreen(c)), BYTE(qBlue(c)));
+  };
+  EXPECT_EQ(background(plain), RGB(255, 255, 255));
+  EXPECT_EQ(background(field), ColorToRGB(pale));
+  EXPECT_EQ(background(readOnly), ColorToRGB(green));
+  QWidget *editor = platform::WrappedWidget(field->Handle());
+  ASSERT_NE(editor, nullptr);
+  EXPECT_EQ(editor->palette().color(QPalette::Active, QPalette::Text), QColor(128, 0, 0));
+
+  field->SetColor(clAqua);
+  EXPECT_EQ(background(field), ColorToRGB(clAqua));
+  readOnly->SetReadOnly(false);
+  EXPECT_EQ(background(readOnly), ColorToRGB(green)) << "editable again, same colour";
 }
 
 }  // namespace

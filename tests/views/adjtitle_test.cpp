@@ -8,6 +8,7 @@
 #include <initializer_list>
 
 #include "platform/profile.h"
+#include "testing/beep_recorder.h"
 #include "testing/view_harness.h"
 #include "views/reportcolumns.h"
 #include "tests/views/wizard_fixture.h"
@@ -59,14 +60,14 @@ TEST_F(AdjTitleTest, LabelsFollowTheTab) {
 
 TEST_F(AdjTitleTest, AddingStopsWithABeepAtSixtyFourColumns) {
   TAdjTitle editor(nullptr);
-  int beeps = 0;
-  editor.Beep = [&] { ++beeps; };
+  BeepRecorder beeps;
   editor.schemes[0].count = 63;  // filled up with column 9 after the four
   for (int i = 4; i < 63; ++i) editor.schemes[0].ids[i] = 9;
   editor.SelectScheme(0);
   editor.ListBox2->SelectAll();
   editor.Button3Click(nullptr);
-  EXPECT_EQ(beeps, 1);
+  ASSERT_EQ(beeps.Count(), 1u);
+  EXPECT_FALSE(beeps.Calls()[0].tone);
   EXPECT_EQ(editor.current->count, 64);
   EXPECT_EQ(editor.current->widths[63], 8);
   EXPECT_EQ(editor.ListBox1->ItemIndex(), 63);

@@ -103,6 +103,26 @@ TEST_F(PageTest, PanesAreInsetInTheirNodes) {
   }
 }
 
+TEST_F(PageTest, HoveringABorderShowsTheSplitCursor) {
+  NewPage(999, 599);
+  Post(WM_MVM_SPLIT_VERT, Pane(0));
+  const HCURSOR arrow = LoadCursorA(nullptr, IDC_ARROW);
+  struct Hover {
+    int x, y;
+    HCURSOR cursor;
+  } hovers[] = {{498, 300, LoadCursorA(nullptr, IDC_SIZEWE)}, {300, 300, arrow}, {0, 300, LoadCursorA(nullptr, IDC_SIZEWE)},
+                {300, 598, LoadCursorA(nullptr, IDC_SIZENS)}, {300, 300, arrow}};
+  for (const Hover &h : hovers) {
+    harness_.MouseMove(page_->Handle(), h.x, h.y);
+    EXPECT_EQ(GetCursor(), h.cursor) << h.x << "," << h.y;
+  }
+  // With a zoomed pane the borders are gone.
+  harness_.MouseMove(page_->Handle(), 498, 300);
+  Post(WM_MVM_ACTIVATE_VIEW, Pane(0));
+  harness_.MouseMove(page_->Handle(), 0, 300);
+  EXPECT_EQ(GetCursor(), arrow);
+}
+
 TEST_F(PageTest, BorderDragsStopAtTheMinimumSizes) {
   NewPage(999, 599);
   Post(WM_MVM_SPLIT_VERT, Pane(0));
