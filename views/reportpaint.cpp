@@ -88,7 +88,7 @@ int ReportMetrics::RowHeight() const { return std::max({headerHeight, nameHeight
 
 int ReportMetrics::ColumnWidth(int scheme, int column, int schemeWidth) const {
   const int unit = (column == 25 || column == 26 || column == 28 || column == 29) ? enlargedDigit : digit;
-  const int w = std::max(schemeWidth, 0);
+  const int w = std::clamp(schemeWidth, 0, kMaxSchemeWidth);
   const int data = column == 1 ? ((w + 1) / 2) * nameChar : w * unit;
   const int header = ((int(SchemeHeaderText(scheme, column).size()) + 3) / 2) * headerChar;
   return std::max(data, header) + 6;

@@ -37,6 +37,9 @@ struct ReportFonts {
 std::string ReportHeaderText(const BLOCK *block, int column);
 std::string SchemeHeaderText(int scheme, int column);
 
+// The widest column a scheme may ask for, in digits or half characters.
+constexpr int kMaxSchemeWidth = 255;
+
 // Widths measured with the report's fonts in a device context.
 struct ReportMetrics {
   int headerChar = 0, headerHeight = 0;    // "字" in the header font
@@ -46,7 +49,7 @@ struct ReportMetrics {
   void Measure(HDC dc, const ReportFonts &fonts);
   int RowHeight() const;
   // The grid width of a column of the scheme: its data or its header width,
-  // whichever is larger, and 6 pixels.
+  // whichever is larger, and 6 pixels; scheme widths are held to 0..kMaxSchemeWidth.
   int ColumnWidth(int scheme, int column, int schemeWidth) const;
   // The selected row's height factor for BSZoom2.
   float SelectedRowFactor(int bsZoom2) const;

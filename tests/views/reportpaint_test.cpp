@@ -148,6 +148,13 @@ TEST_F(ReportPaintTest, HeaderTextsAndWidths) {
   // its data sets the width.
   EXPECT_EQ(metrics_.ColumnWidth(0, 1, 8), std::max(4 * metrics_.nameChar, 3 * metrics_.headerChar) + 6);
   EXPECT_EQ(metrics_.ColumnWidth(0, 6, 1), 3 * metrics_.headerChar + 6);
+  // A width from a damaged or hand-edited setting file stays a width.
+  for (int column : {1, 6, 25})
+    for (int width : {2000000000, 1 << 30, 300000000}) {
+      EXPECT_EQ(metrics_.ColumnWidth(0, column, width), metrics_.ColumnWidth(0, column, kMaxSchemeWidth))
+          << column << " " << width;
+      EXPECT_GT(metrics_.ColumnWidth(0, column, width), metrics_.ColumnWidth(0, column, 8));
+    }
   EXPECT_FLOAT_EQ(metrics_.SelectedRowFactor(0), 1.0f);
   EXPECT_EQ(MeasureReportTab("^上海"), 5 * 6 + 24);
 }
