@@ -2,7 +2,7 @@
 # Sets up a fresh Debian 12 machine, builds the terminal and runs it.
 #
 #   scripts/run.sh            against the quote-service double on 127.0.0.1
-#                             (log in with "联    机"; the account demo/demo is filled in)
+#                             (log in with Enter, the "联    机" default; demo/demo is filled in)
 #   scripts/run.sh --offline  on the same data set without a server ("脱机浏览")
 #
 # The terminal's folders are laid out below build-run/terminal: the program
@@ -21,7 +21,7 @@ esac
 scripts/setup.sh
 build=${KIVO_RUN_BUILD_DIR:-build-run}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKIVO_BENCH=OFF >/dev/null
-cmake --build "$build" --target kivon quote_double
+cmake --build "$build" --target kivon quote_double system_library
 
 root="$build/terminal"
 mkdir -p "$root/bin"
@@ -33,8 +33,12 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLAT
   echo "No display: the terminal is shown over VNC on 127.0.0.1:5900."
 fi
 
+# The system formula library the build makes, beside the data set's settings.
+install_formulas() { mkdir -p "$root/cfg" && cp -f "$build/cfg/KvIndexS.dat" "$root/cfg/"; }
+
 if [ "$offline" = 1 ]; then
   "$build/bin/quote_double" --offline-terminal "$root"
+  install_formulas
   exec "$root/bin/kivon"
 fi
 
@@ -48,4 +52,5 @@ for _ in $(seq 1 100); do
   sleep 0.1
 done
 cat "$log"
+install_formulas
 "$root/bin/kivon"
