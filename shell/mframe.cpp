@@ -735,12 +735,8 @@ void TMFrame::FormClose(TObject *, TCloseAction &) {
     if (!page->m_pagePath.empty()) {
       char path[260] = {};
       CopyGbkBounded(path, sizeof path, page->m_pagePath.c_str());
-      HANDLE out = CreateFileA(UserFile("LP3.DAT").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-      if (out != INVALID_HANDLE_VALUE) {
-        DWORD written = 0;
-        WriteFile(out, path, sizeof path, &written, nullptr);
-        CloseHandle(out);
-      }
+      // A new file renamed over the old one: a failed write keeps the last page.
+      WriteLastPage(path);
     }
     page->FormClose();
     delete page;

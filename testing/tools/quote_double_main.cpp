@@ -28,6 +28,7 @@
 
 #include "core/datetime.h"
 #include "platform/clock.h"
+#include "testing/page_fixture.h"
 #include "testing/quote_double.h"
 #include "testing/quote_service.h"
 
@@ -105,9 +106,18 @@ int main(int argc, char **argv) {
   }
 
   const market_fixture::DataSetDesc dataSet = market_fixture::StandardDataSet(UtcNow());
+  // The terminal opens its first system page at start: one quote report.
+  auto writeFirstPage = [&] {
+    try {
+      page_fixture::WriteFile(terminal + "/cfg/kvpage0.ppg", page_fixture::GridPage(1, 1, 0x2001, "报价"));
+      return true;
+    } catch (const std::exception &) {
+      return false;
+    }
+  };
   if (offline) {
     // Only the terminal's folders, for browsing offline.
-    if (!WriteTerminalFolders(dataSet, terminal, nullptr)) {
+    if (!WriteTerminalFolders(dataSet, terminal, nullptr) || !writeFirstPage()) {
       std::fprintf(stderr, "quote_double: cannot write the terminal's folders below %s\n", terminal.c_str());
       return 1;
     }
@@ -137,7 +147,8 @@ int main(int argc, char **argv) {
     return 1;
   }
   if (!terminal.empty() &&
-      !WriteTerminalFolders(dataSet, terminal, &service, account ? user : "demo", account ? password : "demo")) {
+      (!WriteTerminalFolders(dataSet, terminal, &service, account ? user : "demo", account ? password : "demo") ||
+       !writeFirstPage())) {
     std::fprintf(stderr, "quote_double: cannot write the terminal's folders below %s\n", terminal.c_str());
     return 1;
   }
