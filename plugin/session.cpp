@@ -288,6 +288,12 @@ int SendRequest(Session &session, RequestLine &line, int logCode, char *answer, 
     return -1;
   }
   if (logCode) LogText(logCode, line.LogCopy());
+  // A thread the logout left behind must not talk to the library any more:
+  // by now it may serve a new login, whose answers this line would take.
+  if (!session.live.load()) {
+    CopyText(errorText, kErrorTextSize, "交易已退出。");
+    return -1;
+  }
   if (!session.broker.SendToServer) {
     CopyText(errorText, kErrorTextSize, "交易接口未连接。");
     return -1;
@@ -336,6 +342,10 @@ int SendListRequest(Session &session, RequestLine &line, int logCode,
     return -1;
   }
   for (int i = 0; i < packets; ++i) {
+    if (!session.live.load()) {
+      CopyText(errorText, kErrorTextSize, "交易已退出。");
+      return -1;
+    }
     memset(answer, 0, sizeof answer);
     result = session.broker.SendToServer(next, answer);
     answer[kAnswerSize - 1] = '\0';

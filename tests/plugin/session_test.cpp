@@ -201,6 +201,41 @@ TEST_F(SessionTest, ALogoutLeavesAStuckWorkerItsSessionAndALaterLoginWorks) {
   EXPECT_EQ(NotesOf(TN_ORDERS).back().value, 0);
 }
 
+TEST_F(SessionTest, AStuckWorkerThatComesBackAfterANewLoginSendsNothingMore) {
+  ASSERT_TRUE(Login());
+  std::weak_ptr<Session> first = CurrentSession();
+  broker_.Hold(6018);
+  ASSERT_EQ(QueryContract(), 0);
+  ASSERT_TRUE(broker_.WaitHeld(1));
+  {
+    ScopedFakeClock clock;
+    std::atomic<bool> done{false};
+    std::thread logout([&] {
+      TradeFinalize();
+      done = true;
+    });
+    while (!done.load()) {
+      clock.Advance(500);
+      std::this_thread::yield();
+    }
+    logout.join();
+  }
+  ASSERT_FALSE(first.expired());
+
+  // The library now serves the new login: the old worker's continuations
+  // and seat lists would take the new session's answers.
+  ASSERT_TRUE(Login());
+  broker_.ClearRecordedLines();
+  broker_.Release(6018);
+  ASSERT_TRUE(WaitFor([&] { return first.expired(); }));
+  EXPECT_TRUE(broker_.RecordedLines().empty());
+  EXPECT_TRUE(NotesOf(TN_CONTRACT).empty());
+
+  EXPECT_EQ(QueryOrder(0), 0);
+  ASSERT_TRUE(WaitFor([&] { return !NotesOf(TN_ORDERS).empty(); }));
+  EXPECT_EQ(NotesOf(TN_ORDERS).back().value, 0);
+}
+
 TEST_F(SessionTest, ConnectionChangesAreReportedOnce) {
   ASSERT_TRUE(Login());
   broker_.SetConnectionStatus(6);
