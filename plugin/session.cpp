@@ -74,18 +74,22 @@ DWORD PushReceiverProc(LPVOID argument) {
   auto record = std::make_unique<char[]>(kPushBufferSize + 1);
   LinkState state = kConnected;
   for (;;) {
+    // A steady stream of records must not keep the logout waiting.
+    if (!session.stopEvent || WaitForSingleObject(session.stopEvent, 0) != WAIT_TIMEOUT) break;
     const int waiting = session.broker.CheckPushDataArrival ? session.broker.CheckPushDataArrival() : 0;
-    if (waiting > 0) {
-      for (int i = 0; i < waiting; ++i) {
-        int length = int(kPushBufferSize);
-        if (session.broker.ReceivePushData(record.get(), &length) != 0) continue;
-        if (length < 0 || length > int(kPushBufferSize)) length = int(kPushBufferSize);
-        record[size_t(length)] = '\0';
-        PushRecordHandler handler = g_pushHandler.load();
-        (handler ? handler : HandlePushRecord)(session, record.get(), length);
-      }
-      continue;
+    bool received = false;
+    for (int i = 0; i < waiting; ++i) {
+      int length = int(kPushBufferSize);
+      // A record the library announces but can't hand over is tried again
+      // after the idle wait, not at once: the thread would spin.
+      if (!session.broker.ReceivePushData || session.broker.ReceivePushData(record.get(), &length) != 0) break;
+      received = true;
+      if (length < 0 || length > int(kPushBufferSize)) length = int(kPushBufferSize);
+      record[size_t(length)] = '\0';
+      PushRecordHandler handler = g_pushHandler.load();
+      (handler ? handler : HandlePushRecord)(session, record.get(), length);
     }
+    if (received) continue;
     const DWORD wait = session.stopEvent ? WaitForSingleObject(session.stopEvent, kPushIdleMs) : WAIT_FAILED;
     if (wait != WAIT_TIMEOUT) break;
     const LinkState now = LinkStateOf(session.broker.GetConnectionStatus ? session.broker.GetConnectionStatus() : 0);
@@ -288,6 +292,12 @@ int SendRequest(Session &session, RequestLine &line, int logCode, char *answer, 
     return -1;
   }
   if (logCode) LogText(logCode, line.LogCopy());
+  // A thread the logout left behind must not talk to the library any more:
+  // by now it may serve a new login, whose answers this line would take.
+  if (!session.live.load()) {
+    CopyText(errorText, kErrorTextSize, "交易已退出。");
+    return -1;
+  }
   if (!session.broker.SendToServer) {
     CopyText(errorText, kErrorTextSize, "交易接口未连接。");
     return -1;
@@ -336,6 +346,10 @@ int SendListRequest(Session &session, RequestLine &line, int logCode,
     return -1;
   }
   for (int i = 0; i < packets; ++i) {
+    if (!session.live.load()) {
+      CopyText(errorText, kErrorTextSize, "交易已退出。");
+      return -1;
+    }
     memset(answer, 0, sizeof answer);
     result = session.broker.SendToServer(next, answer);
     answer[kAnswerSize - 1] = '\0';

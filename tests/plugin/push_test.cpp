@@ -61,14 +61,13 @@ class PushTest : public TradeTest {
   void Push(const std::string &record) { broker_.QueuePush(record); }
   // Pushes a notice the receiver posts, and waits for it: every record
   // before it has been handled.
-  // Waits until the receiver has handled everything pushed so far: a mark
-  // notice pushed last is told last. Counting marks, not notices, keeps an
-  // earlier notice still on its way from passing for the mark.
   void Settle() {
+    // Counted by the mark alone: a notice pushed before it may still be on
+    // its way.
     auto marks = [&] {
-      size_t n = 0;
-      for (const auto &note : NotesOf(TN_SYSTEM_NOTICE)) n += std::strcmp(note.bytes.c_str(), "mark") == 0;
-      return n;
+      size_t count = 0;
+      for (const auto &note : NotesOf(TN_SYSTEM_NOTICE)) count += strcmp(note.bytes.c_str(), "mark") == 0;
+      return count;
     };
     const size_t before = marks();
     Push(Notice({{7, "1"}, {8, "0"}, {15, "系统通知"}, {16, "mark"}}));

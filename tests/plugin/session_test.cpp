@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <thread>
 
@@ -199,6 +200,80 @@ TEST_F(SessionTest, ALogoutLeavesAStuckWorkerItsSessionAndALaterLoginWorks) {
   EXPECT_EQ(QueryOrder(0), 0);
   ASSERT_TRUE(WaitFor([&] { return !NotesOf(TN_ORDERS).empty(); }));
   EXPECT_EQ(NotesOf(TN_ORDERS).back().value, 0);
+}
+
+TEST_F(SessionTest, AStuckWorkerThatComesBackAfterANewLoginSendsNothingMore) {
+  ASSERT_TRUE(Login());
+  std::weak_ptr<Session> first = CurrentSession();
+  broker_.Hold(6018);
+  ASSERT_EQ(QueryContract(), 0);
+  ASSERT_TRUE(broker_.WaitHeld(1));
+  {
+    ScopedFakeClock clock;
+    std::atomic<bool> done{false};
+    std::thread logout([&] {
+      TradeFinalize();
+      done = true;
+    });
+    while (!done.load()) {
+      clock.Advance(500);
+      std::this_thread::yield();
+    }
+    logout.join();
+  }
+  ASSERT_FALSE(first.expired());
+
+  // The library now serves the new login: the old worker's continuations
+  // and seat lists would take the new session's answers.
+  ASSERT_TRUE(Login());
+  broker_.ClearRecordedLines();
+  broker_.Release(6018);
+  ASSERT_TRUE(WaitFor([&] { return first.expired(); }));
+  EXPECT_TRUE(broker_.RecordedLines().empty());
+  EXPECT_TRUE(NotesOf(TN_CONTRACT).empty());
+
+  EXPECT_EQ(QueryOrder(0), 0);
+  ASSERT_TRUE(WaitFor([&] { return !NotesOf(TN_ORDERS).empty(); }));
+  EXPECT_EQ(NotesOf(TN_ORDERS).back().value, 0);
+}
+
+// A library that keeps saying a record waits but can't hand it over.
+std::atomic<bool> g_pushJammed{true};
+int JammedPushCount() { return g_pushJammed.load() ? 1 : 0; }
+int JammedReceive(char *, int *) { return -4; }
+int ConnectedStatus() { return 4; }
+
+TEST(PushReceiver, ARecordThatCannotBeReceivedNeitherSpinsNorHoldsUpTheLogout) {
+  g_pushJammed = true;
+  std::shared_ptr<Session> session = CreateSession();
+  ASSERT_TRUE(session);
+  session->broker.CheckPushDataArrival = JammedPushCount;
+  session->broker.ReceivePushData = JammedReceive;
+  session->broker.GetConnectionStatus = ConnectedStatus;
+  std::weak_ptr<Session> held = session;
+  ASSERT_TRUE(StartSession(session));
+  session.reset();
+  uint64_t waited = 0;
+  {
+    ScopedFakeClock clock;
+    std::atomic<bool> done{false};
+    std::thread logout([&] {
+      TradeFinalize();
+      done = true;
+    });
+    // The clock moves slowly enough for a receiver that watches its stop
+    // to see it long before the logout's 10 s are up.
+    while (!done.load()) {
+      clock.Advance(50);
+      waited += 50;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    logout.join();
+  }
+  const bool ended = held.expired();
+  g_pushJammed = false;  // lets a receiver that was left behind go
+  EXPECT_LT(waited, 10000u);
+  EXPECT_TRUE(ended);
 }
 
 TEST_F(SessionTest, ConnectionChangesAreReportedOnce) {
