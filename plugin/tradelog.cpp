@@ -13,7 +13,7 @@ namespace {
 std::mutex g_lock;
 LoggerApi g_api{};
 bool g_bound = false;
-uintptr_t g_handle = 0;
+uint32_t g_handle = 0;
 
 template <class Entry>
 bool Bind(HMODULE module, const char *name, Entry &entry) {
@@ -52,7 +52,7 @@ bool OpenTradeLog(const char *path) {
   if (g_handle && g_api.Close) g_api.Close(g_handle);
   g_handle = 0;
   if (!g_bound || !g_api.Open || !path) return false;
-  uintptr_t handle = 0;
+  uint32_t handle = 0;
   g_api.Open(path, 1, &handle);
   g_handle = handle;
   return g_handle != 0;

@@ -9,11 +9,12 @@ namespace tb {
 
 struct LoggerApi {
   int (*GetDllVersion)();
-  int (*Open)(const char *path, int mode, uintptr_t *handle);
-  int (*Close)(uintptr_t handle);
-  int (*GetErrorMsg)(int code, char *text, int size);
-  int (*Log)(uintptr_t handle, int code, const char *text, int a, int b);
-  int (*Logs)(uintptr_t handle, int code, const char **texts, int count, int a, int b);
+  // A handle is the library's 32-bit value, 0 for none.
+  int (*Open)(const char *path, int mode, uint32_t *handle);
+  int (*Close)(uint32_t handle);
+  const char *(*GetErrorMsg)(int code);
+  int (*Log)(uint32_t handle, int code, const char *text, int a, int b);
+  int (*Logs)(uint32_t handle, int code, const char *const *texts, int count, int a, int b);
 };
 
 // Binds the library anew: found loaded or loadable by name, version 1, all

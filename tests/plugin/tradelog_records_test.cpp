@@ -22,17 +22,17 @@ struct LogRecord {
 std::mutex g_recordsLock;
 std::vector<LogRecord> g_records;
 
-int Open(const char *, int, uintptr_t *handle) {
+int Open(const char *, int, uint32_t *handle) {
   *handle = 1;
   return 0;
 }
-int Close(uintptr_t) { return 0; }
-int Log(uintptr_t, int code, const char *text, int, int) {
+int Close(uint32_t) { return 0; }
+int Log(uint32_t, int code, const char *text, int, int) {
   std::lock_guard guard(g_recordsLock);
   g_records.push_back({code, text});
   return 0;
 }
-int Logs(uintptr_t, int code, const char **texts, int, int, int) {
+int Logs(uint32_t, int code, const char *const *texts, int, int, int) {
   std::lock_guard guard(g_recordsLock);
   g_records.push_back({code, std::string(texts[0]) + texts[1]});
   return 0;
