@@ -62,22 +62,22 @@ struct World {
 
   World() {
     UpdateCurrentUtcTime();
-    struct Spec {
+    struct MarketShape {
       const char *shortName;
       uint8_t type;
       int count;
-    } specs[] = {{"SH", 1, 8000}, {"SZ", 1, 8000}, {"QH", 2, 2000}, {"DL", 2, 2000}};
+    } shapes[] = {{"SH", 1, 8000}, {"SZ", 1, 8000}, {"QH", 2, 2000}, {"DL", 2, 2000}};
     std::mt19937 random(7);
     std::vector<MKINFO> markets;
     for (int m = 0; m < 4; ++m) {
-      MKINFO info = market_fixture::MakeMarket(specs[m].shortName, "dat", specs[m].type, uint16_t(specs[m].count));
+      MKINFO info = market_fixture::MakeMarket(shapes[m].shortName, "dat", shapes[m].type, uint16_t(shapes[m].count));
       market_fixture::AddKind(info, "main", {{570, 690}, {780, 900}}, 540, 960);
       markets.push_back(info);
       std::vector<STKINFO> stocks;
       std::vector<STKINFOEX> contracts;
-      for (int i = 0; i < specs[m].count; ++i) {
+      for (int i = 0; i < shapes[m].count; ++i) {
         char code[16], name[16];
-        if (specs[m].type == 2)
+        if (shapes[m].type == 2)
           std::snprintf(code, sizeof code, "%c%c%02d", 'a' + i % 26, 'a' + (i / 26) % 26, i % 12 + 1);
         else
           std::snprintf(code, sizeof code, "%d%05d", m == 0 ? 6 : 0, i);
@@ -93,7 +93,7 @@ struct World {
         contracts.push_back(market_fixture::MakeStockEx(contract));
       }
       box.WriteTable(info, "nametbl", stocks);
-      if (specs[m].type == 2) box.WriteTable(info, "nametble", contracts);
+      if (shapes[m].type == 2) box.WriteTable(info, "nametble", contracts);
     }
     box.WriteMarketInfo(markets);
     io = std::make_unique<TDataIO>(nullptr);

@@ -110,7 +110,7 @@ TEST_F(CalculateTest, TowerLineIncrementalMatchesFull) {
   }
 }
 
-// Where the Parts say so, an incremental pass after a live update gives the
+// For these formulas an incremental pass after a live update gives the
 // values of a full calculation (up to the rounding of running sums).
 TEST_F(CalculateTest, IncrementalAgreesWithFull) {
   const char *const formulas[] = {
