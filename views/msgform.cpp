@@ -250,15 +250,8 @@ void TMsgForm::BuildControls() {
   NewsList->SetAlign(alClient);
   NewsList->SetStyle(lbOwnerDrawFixed);
   NewsList->OnDrawItem = [this](TWinControl *, int index, TRect rect, TOwnerDrawState state) {
-    TCanvas *c = NewsList->Canvas();
-    const COLORREF back = ViewColor(27), fore = ViewColor(28);
-    const bool selected = state & odSelected;
-    c->Brush()->SetColor(TColor(selected ? fore : back));
-    c->FillRect(rect);
-    c->Font()->SetColor(TColor(selected ? back : fore));
-    c->Brush()->SetStyle(bsClear);
-    if (index >= 0 && index < int(core_.lines.size())) c->TextOut(rect.Left + 2, rect.Top + 2, core_.lines[size_t(index)].text);
-    c->Brush()->SetStyle(bsSolid);
+    const bool known = index >= 0 && index < int(core_.lines.size());
+    PaintListLine(NewsList->Canvas(), rect, state & odSelected, known ? core_.lines[size_t(index)].text.c_str() : nullptr);
   };
   NewsList->OnDblClick = [this](TObject *) { OpenLine(NewsList->ItemIndex()); };
   NewsList->OnKeyDown = [this](TObject *, WORD &key, TShiftState) {

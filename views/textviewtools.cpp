@@ -17,6 +17,7 @@
 #include "platform/printer.h"
 #include "platform/shell.h"
 #include "views/mvchild.h"
+#include "views/viewdisplay.h"
 #include "views/viewservices.h"
 
 bool ViewOnline() { return ReportServices().hasRequestClient && ReportServices().hasRequestClient(); }
@@ -297,4 +298,14 @@ bool InfoFilePaths(STKPTR stock, int kind, char *indexPath, char *textPath, int 
   if (!md || stock.IsNone()) return false;
   return CacheFilePath(md, stock.stock, kCacheInfoIndex, indexPath, size, uint32_t(kind)) &&
          CacheFilePath(md, stock.stock, kCacheInfoText, textPath, size, uint32_t(kind));
+}
+
+void PaintListLine(TCanvas *canvas, const TRect &rect, bool selected, const char *text) {
+  const COLORREF back = ViewColor(27), fore = ViewColor(28);
+  canvas->Brush()->SetColor(TColor(selected ? fore : back));
+  canvas->FillRect(rect);
+  canvas->Font()->SetColor(TColor(selected ? back : fore));
+  canvas->Brush()->SetStyle(bsClear);
+  if (text) canvas->TextOut(rect.Left + 2, rect.Top + 2, text);
+  canvas->Brush()->SetStyle(bsSolid);
 }

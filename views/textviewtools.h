@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/vcl/dialogs.h"
+#include "platform/vcl/graphics.h"
 #include "platform/vcl/menus.h"
 #include "market/marketrecords.h"
 #include "platform/vcl/richview.h"
@@ -37,6 +38,9 @@ void TempAnswerPath(int number, char *path, size_t size);
 TMenuItem *AddLinkMenuItem(TPopupMenu *menu, TMultiViewChild *view, bool visible = true);
 // A plain item of a popup menu.
 TMenuItem *AddMenuItem(TPopupMenu *menu, const char *caption, std::function<void()> click);
+// Paints one line of the headline and note lists: the list colours
+// (COLOR27 back, COLOR28 text), swapped when selected; text may be null.
+void PaintListLine(TCanvas *canvas, const TRect &rect, bool selected, const char *text);
 
 // URL detection and link notifications on.
 void EnableLinks(TRichEdit *edit);

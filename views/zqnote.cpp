@@ -94,15 +94,8 @@ TZQNote::TZQNote(TMultiViewMain *page, const VIEW_ATTR_13 *record, MVCDATA_12 *v
   NoteList->SetAlign(alClient);
   NoteList->SetStyle(lbOwnerDrawFixed);
   NoteList->OnDrawItem = [this](TWinControl *, int index, TRect rect, TOwnerDrawState state) {
-    TCanvas *c = NoteList->Canvas();
-    const COLORREF back = ViewColor(27), fore = ViewColor(28);
-    const bool selected = state & odSelected;
-    c->Brush()->SetColor(TColor(selected ? fore : back));
-    c->FillRect(rect);
-    c->Font()->SetColor(TColor(selected ? back : fore));
-    c->Brush()->SetStyle(bsClear);
-    if (index >= 0 && index < NoteList->Count()) c->TextOut(rect.Left + 2, rect.Top + 2, NoteList->Items()->Get(index));
-    c->Brush()->SetStyle(bsSolid);
+    const bool known = index >= 0 && index < NoteList->Count();
+    PaintListLine(NoteList->Canvas(), rect, state & odSelected, known ? NoteList->Items()->Get(index).c_str() : nullptr);
   };
   NoteList->OnDblClick = [this](TObject *) { ShowNote(NoteList->ItemIndex()); };
   NoteList->OnKeyDown = [this](TObject *, WORD &key, TShiftState) {
