@@ -13,6 +13,7 @@
 #include "core/xpupdown.h"
 #include "platform/gdi.h"
 #include "platform/vcl/forms.h"
+#include "tests/core/xp_test_support.h"
 #include "testing/host_pointer.h"
 #include "testing/view_harness.h"
 
@@ -20,22 +21,6 @@ namespace {
 
 using testing_support::PictureSheet;
 using testing_support::ViewHarness;
-
-WNDPROC g_oldHeader = nullptr;
-LRESULT HeaderProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_PAINT) {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hwnd, &ps);
-    TXPListView::OnHeaderPaint(hwnd, dc);
-    EndPaint(hwnd, &ps);
-    return 0;
-  }
-  if (msg == WM_ERASEBKGND) {
-    TXPListView::OnHeaderEraseBkgnd(hwnd, reinterpret_cast<HDC>(wParam));
-    return 1;
-  }
-  return CallWindowProcA(g_oldHeader, hwnd, msg, wParam, lParam);
-}
 
 // The whole window with its frame, as a frame context sees it.
 QImage WithFrame(ViewHarness &h, HWND hwnd) {
@@ -133,8 +118,8 @@ TEST(XPControlsSheet, EveryControlInItsStates) {
     list->SetParent(&form);
     list->SetBounds(10, 10, 260, 120);
     h.Pump();
-    g_oldHeader = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(list->HeaderHandle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&HeaderProc)));
+    xp_test::OldHeaderProc() = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(list->HeaderHandle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&xp_test::FlatHeaderProc)));
     InvalidateRect(list->HeaderHandle(), nullptr, TRUE);
     sheet.Add("list view, no columns", WithFrame(h, list->Handle()));
     const char *captions[] = {"Code", "Name", "Price"};
@@ -153,7 +138,7 @@ TEST(XPControlsSheet, EveryControlInItsStates) {
     }
     list->Items()->Item(2)->SetSelected(true);
     sheet.Add("list view with flat header", WithFrame(h, list->Handle()));
-    SetWindowLongPtrA(list->HeaderHandle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_oldHeader));
+    SetWindowLongPtrA(list->HeaderHandle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(xp_test::OldHeaderProc()));
     delete list;
   }
 

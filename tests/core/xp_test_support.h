@@ -9,6 +9,7 @@
 #include <initializer_list>
 #include <string>
 
+#include "core/xplistview.h"
 #include "platform/gdi.h"
 #include "platform/vcl/forms.h"
 #include "platform/vcl/imglist.h"
@@ -16,6 +17,28 @@
 #include "testing/view_harness.h"
 
 namespace xp_test {
+
+// The header procedure a form installs on a flat list view's header: paint
+// and erase through the list view's static operations, everything else to
+// the header's own procedure, kept in OldHeaderProc().
+inline WNDPROC &OldHeaderProc() {
+  static WNDPROC old = nullptr;
+  return old;
+}
+inline LRESULT FlatHeaderProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_PAINT) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd, &ps);
+    TXPListView::OnHeaderPaint(hwnd, dc);
+    EndPaint(hwnd, &ps);
+    return 0;
+  }
+  if (msg == WM_ERASEBKGND) {
+    TXPListView::OnHeaderEraseBkgnd(hwnd, reinterpret_cast<HDC>(wParam));
+    return 1;
+  }
+  return CallWindowProcA(OldHeaderProc(), hwnd, msg, wParam, lParam);
+}
 
 constexpr COLORREF kDialogColour = RGB(236, 233, 216);
 

@@ -19,23 +19,6 @@ namespace {
 constexpr COLORREF kFrame = RGB(127, 157, 185);
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 
-// The forms' header procedure: paint and erase through the list view's
-// static operations, everything else to the header's own procedure.
-WNDPROC g_headerProc = nullptr;
-LRESULT FlatHeaderProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_PAINT) {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hwnd, &ps);
-    TXPListView::OnHeaderPaint(hwnd, dc);
-    EndPaint(hwnd, &ps);
-    return 0;
-  }
-  if (msg == WM_ERASEBKGND) {
-    TXPListView::OnHeaderEraseBkgnd(hwnd, reinterpret_cast<HDC>(wParam));
-    return 1;
-  }
-  return CallWindowProcA(g_headerProc, hwnd, msg, wParam, lParam);
-}
 
 class XPListView : public ::testing::Test {
  protected:
@@ -47,10 +30,10 @@ class XPListView : public ::testing::Test {
     form.Show();
     h.Pump();
     header = list->HeaderHandle();
-    g_headerProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(header, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FlatHeaderProc)));
+    xp_test::OldHeaderProc() = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(header, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&xp_test::FlatHeaderProc)));
   }
-  void TearDown() override { SetWindowLongPtrA(header, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_headerProc)); }
+  void TearDown() override { SetWindowLongPtrA(header, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(xp_test::OldHeaderProc())); }
   void AddColumns() {
     for (int w : {60, 80}) {
       TListColumn *c = list->Columns()->Add();
