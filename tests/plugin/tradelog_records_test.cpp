@@ -70,8 +70,16 @@ TEST_F(TradeLogTest, ShortCopiesAnswersAndStateLines) {
   broker_.LoadScript("autofill off\n");
   ASSERT_EQ(OrderInsert(contract, exchange, 68000, 2, '0', '0', '3', ref, error), 0);
   ASSERT_TRUE(WaitFor([&] { return NotesOf(TN_ORDER_RETURN).size() == 2; }));
-  const auto order = NotesOf(TN_ORDER_RETURN)[0];
-  ASSERT_EQ(OrderAction(reinterpret_cast<const CKivoOrderField *>(order.raw.data()), 0), 0);
+  // The insert's answer and the pushed state arrive in either order; the
+  // cancel goes out with the answer's copy, which carries no cancel text.
+  const CKivoOrderField *answered = nullptr;
+  const auto returns = NotesOf(TN_ORDER_RETURN);
+  for (const auto &note : returns) {
+    const auto *record = reinterpret_cast<const CKivoOrderField *>(note.raw.data());
+    if (record->CancelText120[0] == 0) answered = record;
+  }
+  ASSERT_NE(answered, nullptr);
+  ASSERT_EQ(OrderAction(answered, 0), 0);
   ASSERT_TRUE(WaitFor([&] { return NotesOf(TN_ORDER_RETURN).size() == 4; }));
 
   const auto inserts = Of(3099);
