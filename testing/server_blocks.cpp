@@ -58,7 +58,7 @@ void WriteServerBlocks(const market_fixture::MarketSandbox &box, const std::vect
   }
 }
 
-std::vector<ServerBlock> ReportWorldCategories() {
+std::vector<ServerBlock> SmallServerCategories() {
   std::vector<ServerBlock> blocks = {
       {2, 101, "银行", {{1000, "600000"}, {1000, "600036"}, {1001, "000001"}}},
       {2, 102, "地产", {{1001, "000002"}}},

@@ -33,11 +33,13 @@ std::string ServerBlockMembers(uint32_t number, const std::vector<std::pair<int,
 // Writes the index and every member file below the sandbox's root.
 void WriteServerBlocks(const market_fixture::MarketSandbox &box, const std::vector<ServerBlock> &blocks);
 
-// Categories over the report world's markets (testing/report_world.h):
+// Categories over two stock markets, SH (0) holding 000001, 600000 and
+// 600036 and SZ (1) holding 000001 and 000002, as the report world and the
+// wizard's market world do:
 //   行业板块 (2): 101 银行 {SH 600000, SH 600036, SZ 000001}, 102 地产 {SZ 000002},
 //                103..117 行业03..行业17 {SH 000001} (17 sub-blocks: two menu columns)
 //   地域板块 (1): 201 华东 {SH 600000, SH 600036}, 202 华南 (no member file)
 //   概念板块 (3): 301 空概念 (a member file without members)
-std::vector<ServerBlock> ReportWorldCategories();
+std::vector<ServerBlock> SmallServerCategories();
 
 }  // namespace testing_support
