@@ -146,6 +146,28 @@ TEST_F(ReportServerSortTest, AMarketBlockIsRankedByIdAndShownInTheColumnsOrder) 
     EXPECT_EQ(r->Grid()->Row(), 1);
     EXPECT_EQ(AnswerFiles(), 0);
   }
+
+  // Double clicks on a header: the column sorts through the server, highest
+  // first, and a second click on it turns the order round.
+  int last = -1;
+  for (int c = 0; c < r->Core().columnCount; ++c)
+    if (r->Core().columns[c] == kColLast) last = c;
+  ASSERT_GE(last, 0);
+  const TRect header = r->Grid()->CellRect(last, 0);
+  ASSERT_GT(header.Width(), 0);
+  for (const bool highestFirst : {true, false}) {
+    SCOPED_TRACE(highestFirst);
+    const size_t asked = loop_.Double().Frames(QuoteDouble::kData, FRAME_SORT_DATA).size();
+    harness_.DoubleClick(r->Grid()->Handle(), header.Left + 5, header.Top + 5);
+    ASSERT_TRUE(testing_support::PumpUntil(
+        [&] { return loop_.Double().Frames(QuoteDouble::kData, FRAME_SORT_DATA).size() > asked && QuoteLoop::Idle(); },
+        8000));
+    harness_.Pump();
+    EXPECT_EQ(r->Core().sortColumn, kColLast);
+    const std::vector<double> shown = Shown(kColLast);
+    for (size_t i = 1; i < shown.size(); ++i)
+      EXPECT_TRUE(highestFirst ? shown[i - 1] >= shown[i] : shown[i - 1] <= shown[i]) << "row " << i;
+  }
 }
 
 TEST_F(ReportServerSortTest, AUserBlockIsRankedByItsMembersAcrossMarkets) {
