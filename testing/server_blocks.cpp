@@ -25,9 +25,9 @@ void PutField(std::string &out, const std::string &text, size_t size) {
 
 }  // namespace
 
-std::string ServerBlockIndex(const std::vector<ServerBlock> &blocks) {
+std::string ServerBlockIndex(const std::vector<ServerBlock> &blocks, uint32_t versionWord) {
   std::string out;
-  Put32(out, 7);
+  Put32(out, versionWord);
   for (const ServerBlock &b : blocks) {
     out += char(b.category);
     Put32(out, b.number);
@@ -37,8 +37,9 @@ std::string ServerBlockIndex(const std::vector<ServerBlock> &blocks) {
   return out;
 }
 
-std::string ServerBlockMembers(uint32_t number, const std::vector<std::pair<int, std::string>> &members, int count) {
-  std::string out(1, '\0');
+std::string ServerBlockMembers(uint32_t number, const std::vector<std::pair<int, std::string>> &members, int count,
+                               uint8_t firstByte) {
+  std::string out(1, char(firstByte));
   Put32(out, number);
   Put16(out, uint32_t(count < 0 ? int(members.size()) : count));
   for (const auto &[marketValue, code] : members) {

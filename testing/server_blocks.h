@@ -25,11 +25,12 @@ struct ServerBlock {
   bool hasFile = true;
 };
 
-// The bytes of the index over the blocks, in order.
-std::string ServerBlockIndex(const std::vector<ServerBlock> &blocks);
-// The bytes of a member file; count < 0 stores the real member count.
+// The bytes of the index over the blocks, in order, under a version word.
+std::string ServerBlockIndex(const std::vector<ServerBlock> &blocks, uint32_t versionWord = 7);
+// The bytes of a member file; count < 0 stores the real member count. The
+// first byte is not read by the terminal; the service puts the category there.
 std::string ServerBlockMembers(uint32_t number, const std::vector<std::pair<int, std::string>> &members,
-                               int count = -1);
+                               int count = -1, uint8_t firstByte = 0);
 // Writes the index and every member file below the sandbox's root.
 void WriteServerBlocks(const market_fixture::MarketSandbox &box, const std::vector<ServerBlock> &blocks);
 
