@@ -88,11 +88,11 @@ class CategoryReportTest : public testing::Test {
     harness_.Pump();
     return opened;
   }
-  // A press on a tab, away from its drop-down mark.
-  void PressTab(TReport *r, int index) {
+  // A press on a tab, away from its drop-down mark or on it.
+  void PressTab(TReport *r, int index, bool onTheMark = false) {
     RECT rect{};
     ASSERT_TRUE(r->TabSet()->GetItemRect(index, &rect));
-    harness_.MouseDown(r->TabSet()->Handle(), rect.left + 4, rect.top + 5);
+    harness_.MouseDown(r->TabSet()->Handle(), onTheMark ? rect.right - 8 : rect.left + 4, rect.top + 5);
   }
   void ReleaseTab(TReport *r) { harness_.MouseUp(r->TabSet()->Handle(), 1, 5); }
 
@@ -155,6 +155,21 @@ TEST_F(CategoryReportTest, APressOnTheSelectedCategoryTabChoosesASubBlock) {
   ReleaseTab(r);
   EXPECT_EQ(r->CurrentBlock()->blockId, IdOf("地产"));
   EXPECT_EQ(r->Core().rowCount, 1);
+
+  // From another tab, a press away from the mark loads the category's tab
+  // as it is; a press on the mark offers the menu first.
+  EXPECT_EQ(WithMenu([&] { PressTab(r, 0); }, {VK_ESCAPE}), 0);
+  ReleaseTab(r);
+  ASSERT_EQ(r->LoadedTab(), 0);
+  EXPECT_EQ(WithMenu([&] { PressTab(r, tab); }, {VK_ESCAPE}), 0);
+  ReleaseTab(r);
+  EXPECT_EQ(r->CurrentBlock()->blockId, IdOf("地产"));
+  EXPECT_EQ(WithMenu([&] { PressTab(r, 0); }, {VK_ESCAPE}), 0);
+  ReleaseTab(r);
+  EXPECT_EQ(WithMenu([&] { PressTab(r, tab, true); }, {VK_DOWN, VK_RETURN}), 1);
+  ReleaseTab(r);
+  EXPECT_EQ(r->CurrentBlock()->blockId, IdOf("银行"));
+  EXPECT_EQ(r->TabSet()->TabIndex(), tab);
 }
 
 TEST_F(CategoryReportTest, AChosenCategoryOpensItsMenuAndASubBlockTakesItsCategorysTab) {
