@@ -2,9 +2,9 @@
 // server sorts is asked for over the block (by id for market blocks, by
 // member list for user blocks), the double ranks what it holds, the answer
 // reaches the report through the request client, and the rows show in the
-// order of the column's values; paging asks the double for the fast changes
-// of the new page, and an answer that comes after the tab changed is
-// deleted unread.
+// order of the column's values (a second double click on the header turns
+// it round); paging asks the double for the fast changes of the new page,
+// and an answer that comes after the tab changed is deleted unread.
 #include <gtest/gtest.h>
 
 #include <algorithm>
