@@ -178,6 +178,26 @@ TEST_F(TradeTest, ThroughThePortalGatewayTheServerListComesFromTheGateway) {
   EXPECT_EQ(boxes_.Calls().back().text, "密码不正确");
 }
 
+TEST_F(TradeTest, ThroughThePortalGatewayASecondSendAwayEndsTheLogin) {
+  ScopedFakeClock clock;
+  // The gateway lists the account's centre at an address whose server
+  // belongs to another centre: every login there is sent away.
+  broker_.LoadScript("account 880003 password=1 name=王五 centre=C\nserver A 127.0.0.1 17001\n"
+                     "server C 127.0.0.1 17001\n");
+  WriteServers("s1=一\ns1a=127.0.0.1\ns1p=9000\nUseGate=1\n");
+  EXPECT_EQ(LogIn("880003", "1"), kLoginRefused);
+  // Sent away once, the list is fetched again and tried; the second time
+  // ends the login there.
+  size_t logins = 0;
+  for (const auto &line : NewLines()) logins += line.find("||6011||") != std::string::npos;
+  EXPECT_EQ(logins, 2u);
+  ASSERT_EQ(boxes_.Count(), 1u);
+  EXPECT_EQ(boxes_.Calls()[0].caption, "登录交易失败");
+  EXPECT_EQ(boxes_.Calls()[0].text, "客户不属于该交易中心");
+  EXPECT_NE(Read("../user/880003/tradelog/20240115.phl").find("2|客户不属于该交易中心，中止登录"), std::string::npos);
+  EXPECT_EQ(QueryOrder(0), kNoSession);
+}
+
 TEST_F(TradeTest, ALoginOverLoopbackToTheSimulatorProgram) {
   sim::SimBroker remote;
   ASSERT_TRUE(remote.LoadScript(sim::SimBroker::DefaultScript()));
