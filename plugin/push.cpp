@@ -203,7 +203,7 @@ void Notice(Session &session, const AnswerFields &f, const char *text) {
     const char *rest = f.After(11);
     const int state = ContainsWord(rest, "开盘") ? 1 : ContainsWord(rest, "收盘") || ContainsWord(rest, "暂停") ? 2 : 0;
     if (!state) return;
-    ExchangeEntry entry;
+    ExchangeEntry entry{};
     const int index = session.exchanges.MarkStatus(code, state, &entry);
     if (index < 0) return;
     char line[96];
