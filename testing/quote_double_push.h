@@ -75,6 +75,10 @@ class QuotePushDouble {
     double messagesPerSecond = 0;
     // A clock item right after the login and at every new minute of UTC.
     bool clockEachMinute = false;
+    // Instruments new in a subscription get their price head and their
+    // quote as it stands at once, as a server sends what a client starts to
+    // watch; the script's quotes then move every subscribed instrument.
+    bool snapshotOnSubscribe = false;
   };
 
   QuotePushDouble();
@@ -163,6 +167,9 @@ class QuotePushDouble {
   // milliseconds until the next turn is worth taking (-1: none).
   int RunScript();
   void PushClock(Connection &c, int minute);
+  // The items in as many command-8 frames as they need, queued to one client.
+  void QueueItems(Connection &c, const std::vector<Item> &items);
+  void PushSnapshots(Connection &c, const std::vector<STKMS> &entries);
   LiveQuote *Quote(int market, int stock);
   void Move(LiveQuote &live);
   bool NextSubscribed(Connection &c, size_t *cursor, int *market, int *stock);
