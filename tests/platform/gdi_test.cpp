@@ -1,6 +1,4 @@
-#include <QCoreApplication>
 #include <QImage>
-#include <QScreen>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -734,15 +732,6 @@ TEST(GdiContexts, FrameContextsPaintTheFrameThatTheWindowShows) {
   UnregisterClassA("GdiFramed", nullptr);
 }
 
-// What the screen shows of a window: the platform's own picture of it, as
-// the window system last composed it (no repaint is asked for).
-QImage OnScreen(HWND top) {
-  QWidget *widget = platform::WidgetFromHandle(top);
-  QCoreApplication::sendPostedEvents();
-  QCoreApplication::processEvents();
-  return widget->screen()->grabWindow(widget->winId()).toImage();
-}
-
 TEST(GdiContexts, DrawingOnAHeldWindowContextReachesTheScreen) {
   // A control draws a changed cell through the context its canvas keeps,
   // outside painting and without releasing it: the screen shows the cell.
@@ -763,9 +752,9 @@ TEST(GdiContexts, DrawingOnAHeldWindowContextReachesTheScreen) {
     RECT cell{2, 2, 12, 8};
     FillRect(dc, &cell, brush);
     DeleteObject(brush);
-    const QImage shown = OnScreen(top);
+    const QImage shown = testing_support::ShownImage(child);
     ASSERT_FALSE(shown.isNull());
-    EXPECT_EQ(shown.pixel(10 + 5, 10 + 5), qRgb(GetRValue(colour), GetGValue(colour), GetBValue(colour)));
+    EXPECT_EQ(shown.pixel(5, 5), qRgb(GetRValue(colour), GetGValue(colour), GetBValue(colour)));
   }
   ReleaseDC(child, dc);
   DestroyWindow(top);
