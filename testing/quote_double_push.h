@@ -5,8 +5,9 @@
 // client that logged in: by hand when a test asks, and on its own at the
 // rates of a script, from the instruments of a fixture data set
 // (testing/market_fixture.h): quotes that move, short quotes, price heads,
-// advice, news headlines and "message waiting" items, and a clock item at
-// login and at every new minute of UTC.
+// advice, news headlines and "message waiting" items, a clock item at
+// login and at every new minute of UTC, and, when the script asks, the head
+// and quote of each instrument a client newly subscribes.
 //
 // The pushed frames can go out plain, LZW-encoded or zlib-compressed, and
 // marked as sent over a slow network. Session messages (command 52), raw
