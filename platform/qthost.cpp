@@ -259,6 +259,7 @@ void HostWidget::paintEvent(QPaintEvent *) {
   QPainter painter(this);
   Window *window = FindWindowRecord(hwnd_);
   if (!window) return;
+  window->showAsked = false;
   if (window->image && !window->image->isNull()) painter.drawImage(ClientOffset(*window), *window->image);
   int border = window->BorderWidth();
   if (border > 0 && window->frame && window->frame->size() == size()) {

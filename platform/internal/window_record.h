@@ -64,6 +64,9 @@ struct Window {
 
   HostWidget *widget = nullptr;
   QImage *image = nullptr;  // the persistent client image
+  // Drawing outside painting asked the host to show the image again; the
+  // host's next paint clears it.
+  bool showAsked = false;
   QImage *frame = nullptr;  // the whole window as frame contexts draw it; made on first use
 
   int BorderWidth() const;
