@@ -41,10 +41,35 @@ LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       if (!(pos->flags & SWP_NOMOVE))
         SendInternal(*window, WM_MOVE, 0, MAKELPARAM(WORD(window->rect.left), WORD(window->rect.top)));
       if (!(pos->flags & SWP_NOSIZE) && IsWindow(hwnd))
-        SendInternal(*window, WM_SIZE, SIZE_RESTORED,
+        SendInternal(*window, WM_SIZE, SizeKindOf(*window),
                      MAKELPARAM(WORD(window->ClientWidth()), WORD(window->ClientHeight())));
       return 0;
     }
+    case WM_WINDOWPOSCHANGING:
+      if (auto *pos = reinterpret_cast<WINDOWPOS *>(lParam)) ClampToTracking(hwnd, *pos);
+      return 0;
+    case WM_SYSCOMMAND:
+      switch (wParam & 0xFFF0) {
+        case SC_MAXIMIZE: ShowWindow(hwnd, SW_MAXIMIZE); break;
+        case SC_MINIMIZE: ShowWindow(hwnd, SW_MINIMIZE); break;
+        case SC_RESTORE: ShowWindow(hwnd, SW_RESTORE); break;
+        case SC_CLOSE: SendMessageA(hwnd, WM_CLOSE, 0, 0); break;
+        case SC_SIZE: HostSystemSizeOrMove(*window, int(wParam & 0xF)); break;
+        case SC_MOVE: HostSystemSizeOrMove(*window, 0); break;
+        default: break;
+      }
+      return 0;
+    case WM_NCLBUTTONDOWN:
+      // A press on the frame sizes the window, on the caption moves it.
+      if (wParam >= WPARAM(HTLEFT) && wParam <= WPARAM(HTBOTTOMRIGHT))
+        SendMessageA(hwnd, WM_SYSCOMMAND, SC_SIZE | (wParam - HTLEFT + 1), lParam);
+      else if (wParam == WPARAM(HTCAPTION))
+        SendMessageA(hwnd, WM_SYSCOMMAND, SC_MOVE | WPARAM(HTCAPTION), lParam);
+      return 0;
+    case WM_NCLBUTTONDBLCLK:
+      if (wParam == WPARAM(HTCAPTION) && !(window->style & WS_CHILD) && (window->style & WS_MAXIMIZEBOX))
+        SendMessageA(hwnd, WM_SYSCOMMAND, IsZoomed(hwnd) ? SC_RESTORE : SC_MAXIMIZE, lParam);
+      return 0;
     case WM_MOUSEWHEEL:
     case WM_CONTEXTMENU:
       // Unhandled in a child, these travel up to the parent.
