@@ -33,7 +33,16 @@ LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       return LRESULT(n);
     }
     case WM_GETTEXTLENGTH: return LRESULT(window->text.size());
-    case WM_NCHITTEST: return HTCLIENT;
+    case WM_NCHITTEST: {
+      // A frame the window draws itself sizes it from its edges.
+      RECT r;
+      if (!window->OwnFrame() || !GetWindowRect(hwnd, &r)) return HTCLIENT;
+      const int b = window->BorderWidth(), x = GET_X_LPARAM(lParam) - r.left, y = GET_Y_LPARAM(lParam) - r.top;
+      const bool left = x < b, right = x >= r.right - r.left - b, top = y < b, bottom = y >= r.bottom - r.top - b;
+      if (top) return left ? HTTOPLEFT : right ? HTTOPRIGHT : HTTOP;
+      if (bottom) return left ? HTBOTTOMLEFT : right ? HTBOTTOMRIGHT : HTBOTTOM;
+      return left ? HTLEFT : right ? HTRIGHT : HTCLIENT;
+    }
     case WM_MOUSEACTIVATE: return 1;  // activate
     case WM_WINDOWPOSCHANGED: {
       auto *pos = reinterpret_cast<const WINDOWPOS *>(lParam);

@@ -169,6 +169,16 @@ TEST_F(WindowStateTest, TheMouseOnAnOwnFrameIsNonClient) {
   EXPECT_EQ(GET_Y_LPARAM(move->lParam), screen.y());
   auto size = std::find_if(messages.begin(), messages.end(), [](auto &m) { return m.message == WM_SYSCOMMAND; });
   EXPECT_EQ(size->wParam, WPARAM(SC_SIZE | 1));
+
+  // Left alone, the frame's edges and corners size the window.
+  trace.SetHandler(top, nullptr);
+  struct Case {
+    int x, y;
+    LRESULT hit;
+  } cases[] = {{100, 100, HTTOPLEFT}, {250, 102, HTTOP}, {399, 100, HTTOPRIGHT}, {397, 200, HTRIGHT},
+               {103, 200, HTCLIENT}, {396, 296, HTCLIENT}, {100, 299, HTBOTTOMLEFT}, {397, 297, HTBOTTOMRIGHT}};
+  for (const Case &c : cases)
+    EXPECT_EQ(SendMessageA(top, WM_NCHITTEST, 0, MAKELPARAM(c.x, c.y)), c.hit) << c.x << "," << c.y;
 }
 
 // Placed over the whole screen, a window with its own frame covers it.
