@@ -464,12 +464,8 @@ void TMFrame::PlaceFromSettings() {
   if (!text[0] || text[0] == '1' || text[0] == '2') return;
   int state = 0, left = 0, top = 0, width = 0, height = 0;
   if (std::sscanf(text, "%d,%d,%d,%d,%d", &state, &left, &top, &width, &height) != 5) return;
-  RECT desktop{};
-  GetWindowRect(GetDesktopWindow(), &desktop);
-  const bool onScreen = desktop.right <= desktop.left ||
-                        (left < desktop.right && top < desktop.bottom && left + width > desktop.left &&
-                         top + height > desktop.top);
-  if (!onScreen || width < 250 || height < 275) return;
+  const RECT saved{left, top, left + width, top + height};
+  if (!MonitorFromRect(&saved, MONITOR_DEFAULTTONULL) || width < 250 || height < 275) return;
   SetWindowState(wsNormal);
   SetBounds(left, top, width, height);
 }

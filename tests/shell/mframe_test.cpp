@@ -186,6 +186,7 @@ TEST_F(FrameTest, TheSavedWindowPositionIsTakenOnlyWhenItFits) {
   } cases[] = {
       {"0,100,100,800,600", true}, {"2,100,100,800,600", false}, {"1,100,100,800,600", false},
       {"0,100,100,249,600", false}, {"0,100,100,800,274", false}, {"", false},
+      {"0,20000,100,800,600", false},  // on a screen that is gone
   };
   for (const Case &c : cases) {
     WritePrivateProfileStringA("Parameter", "WndPos", c.wndPos, (std::string(UserDataPath) + "setting.ini").c_str());
