@@ -2,6 +2,7 @@
 // so windows, widgets and fonts work without a display.
 #include <QApplication>
 
+#include "platform/vcl/richview.h"
 #include "platform/winctrl.h"
 #include "platform/winuser.h"
 
@@ -9,6 +10,9 @@
 
 int main(int argc, char **argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  platform::PrepareWebEngine();
+  // Only the tests of the browser itself start the web engine.
+  platform::AllowWebEngine(false);
   QApplication app(argc, argv);
   platform::InitGuiThread();
   platform::RegisterStandardControls();

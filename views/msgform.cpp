@@ -85,32 +85,6 @@ void TNewsListCore::MarkLineRead(int line) {
   if (text.compare(0, 2, kReadMark) != 0 && text.size() >= 2) text = kReadMark + text.substr(2);
 }
 
-// ---- The browser stand-in ---------------------------------------------------------------
-
-TNewsBrowser::TNewsBrowser(TComponent *owner) : TRichEdit(owner) { SetReadOnly(true); }
-
-void TNewsBrowser::Navigate(const std::string &address) {
-  if (at_ + 1 < history_.size()) history_.resize(at_ + 1);
-  history_.push_back(address);
-  at_ = history_.size() - 1;
-  location_ = address;
-  ShowLocation();
-}
-
-void TNewsBrowser::GoBack() {
-  if (at_ == 0 || history_.empty()) return;
-  location_ = history_[--at_];
-  ShowLocation();
-}
-
-void TNewsBrowser::GoForward() {
-  if (at_ + 1 >= history_.size()) return;
-  location_ = history_[++at_];
-  ShowLocation();
-}
-
-void TNewsBrowser::ShowLocation() { Lines()->SetText(location_); }
-
 // ---- The view ------------------------------------------------------------------------------
 
 namespace {
@@ -295,7 +269,7 @@ void TMsgForm::BuildControls() {
   HINT = new TLabel(NewsBrowserPanel);
   HINT->SetParent(NewsBrowserPanel);
   HINT->SetBounds(10, 10, 240, 20);
-  WebNewsBrowser = new TNewsBrowser(NewsBrowserPanel);
+  WebNewsBrowser = new TWebBrowser(NewsBrowserPanel);
   WebNewsBrowser->SetParent(NewsBrowserPanel);
   WebNewsBrowser->SetAlign(alClient);
   WebBrowserMenu = new TPopupMenu(this);

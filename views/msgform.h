@@ -68,24 +68,6 @@ class TNewsListCore {
 // when read.
 std::string HeadlineText(const NEWSREC &record);
 
-// The stand-in for the embedded web browser: it keeps the addresses it was
-// sent to with their history and shows the current address as a link in a
-// read-only rich text, whose click opens the site in the system browser.
-class TNewsBrowser : public TRichEdit {
- public:
-  explicit TNewsBrowser(TComponent *owner);
-  void Navigate(const std::string &address);
-  void GoBack();
-  void GoForward();
-  const std::string &LocationURL() const { return location_; }
-
- private:
-  void ShowLocation();
-  std::string location_;
-  std::vector<std::string> history_;
-  size_t at_ = 0;
-};
-
 class TMsgForm : public TChildView {
  public:
   TMsgForm(TMultiViewMain *page, int listMode, const VIEW_ATTR_13 *record, MVCDATA_12 *viewData,
@@ -138,7 +120,7 @@ class TMsgForm : public TChildView {
   TListBox *NewsList = nullptr;
   TRichEdit *RichEdit1 = nullptr;
   TPanel *NewsBrowserPanel = nullptr;
-  TNewsBrowser *WebNewsBrowser = nullptr;
+  TWebBrowser *WebNewsBrowser = nullptr;
   TLabel *HINT = nullptr;
   TPopupMenu *PopupMenu1 = nullptr;
   TPopupMenu *PopupMenu2 = nullptr;

@@ -5,12 +5,14 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QWidget>
 
 #include <unordered_map>
 
 #include "platform/qtbridge.h"
+#include "platform/qtext.h"
 #include "platform/winuser.h"
 
 namespace platform {
@@ -48,10 +50,15 @@ int QtKeyFor(int vk) {
 
 class WrapFilter : public QObject {
  public:
-  explicit WrapFilter(HWND hwnd) : hwnd_(hwnd) {}
+  WrapFilter(HWND hwnd, bool routeMouse) : hwnd_(hwnd), routeMouse_(routeMouse) {}
 
   bool eventFilter(QObject *object, QEvent *event) override {
     switch (event->type()) {
+      case QEvent::ChildAdded: {
+        QObject *child = static_cast<QChildEvent *>(event)->child();
+        if (child->isWidgetType()) child->installEventFilter(this);
+        return false;
+      }
       case QEvent::ShortcutOverride:
         // Every key comes to us as a key press, shortcuts included.
         if (g_replaying) return false;
@@ -68,9 +75,13 @@ class WrapFilter : public QObject {
         }
         return true;
       }
-      case QEvent::FocusIn:
       case QEvent::MouseButtonPress:
       case QEvent::MouseButtonDblClick:
+      case QEvent::MouseButtonRelease:
+        if (routeMouse_ && !g_replaying) return PostMouse(static_cast<QMouseEvent *>(event));
+        if (event->type() == QEvent::MouseButtonRelease) return false;
+        [[fallthrough]];
+      case QEvent::FocusIn:
         // A press takes the focus, as an edit window does.
         if (IsWindow(hwnd_) && IsWindowEnabled(hwnd_) && GetFocus() != hwnd_) SetFocus(hwnd_);
         return false;
@@ -83,7 +94,33 @@ class WrapFilter : public QObject {
   }
 
  private:
+  bool PostMouse(QMouseEvent *event) {
+    QWidget *wrapped = WrappedWidget(hwnd_);
+    if (!wrapped || !IsWindow(hwnd_)) return false;
+    const bool up = event->type() == QEvent::MouseButtonRelease;
+    const bool dbl = event->type() == QEvent::MouseButtonDblClick;
+    UINT message;
+    switch (event->button()) {
+      case Qt::LeftButton: message = up ? WM_LBUTTONUP : dbl ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN; break;
+      case Qt::RightButton: message = up ? WM_RBUTTONUP : dbl ? WM_RBUTTONDBLCLK : WM_RBUTTONDOWN; break;
+      case Qt::MiddleButton: message = up ? WM_MBUTTONUP : dbl ? WM_MBUTTONDBLCLK : WM_MBUTTONDOWN; break;
+      default: return false;
+    }
+    if (!up && IsWindowEnabled(hwnd_) && GetFocus() != hwnd_) SetFocus(hwnd_);
+    WPARAM keys = 0;
+    if (event->buttons() & Qt::LeftButton) keys |= MK_LBUTTON;
+    if (event->buttons() & Qt::RightButton) keys |= MK_RBUTTON;
+    if (event->buttons() & Qt::MiddleButton) keys |= MK_MBUTTON;
+    if (event->modifiers() & Qt::ShiftModifier) keys |= MK_SHIFT;
+    if (event->modifiers() & Qt::ControlModifier) keys |= MK_CONTROL;
+    const QPoint at = wrapped->mapFromGlobal(event->globalPosition().toPoint());
+    PostMessageA(hwnd_, message, keys, MAKELPARAM(WORD(at.x()), WORD(at.y())));
+    event->accept();
+    return true;
+  }
+
   HWND hwnd_;
+  bool routeMouse_;
 };
 
 void FilterTree(QWidget *widget, WrapFilter *filter) {
@@ -94,7 +131,7 @@ void FilterTree(QWidget *widget, WrapFilter *filter) {
 
 }  // namespace
 
-void WrapQtWidget(HWND hwnd, QWidget *widget) {
+void WrapQtWidget(HWND hwnd, QWidget *widget, bool routeMouse) {
   QWidget *host = WidgetFromHandle(hwnd);
   if (!widget) return;
   if (!host) {
@@ -105,7 +142,7 @@ void WrapQtWidget(HWND hwnd, QWidget *widget) {
   widget->setAttribute(Qt::WA_InputMethodEnabled);
   widget->setContextMenuPolicy(Qt::NoContextMenu);
   widget->setAcceptDrops(false);
-  auto *filter = new WrapFilter(hwnd);
+  auto *filter = new WrapFilter(hwnd, routeMouse);
   filter->setParent(widget);
   FilterTree(widget, filter);
   host->setFocusProxy(widget);
@@ -144,6 +181,69 @@ void ReplayKey(HWND hwnd, UINT message, WPARAM virtualKey, LPARAM) {
   // The widget with Qt's focus inside the wrapped one takes it (a spin
   // box's line edit, for instance).
   QWidget *target = widget->focusWidget() ? widget->focusWidget() : widget;
+  bool was = g_replaying;
+  g_replaying = true;
+  QCoreApplication::sendEvent(target, &event);
+  g_replaying = was;
+}
+
+void ReplayChar(HWND hwnd, WPARAM character) {
+  QWidget *widget = WrappedWidget(hwnd);
+  if (!widget || character < 0x20 || character > 0xFF) return;
+  // A double-byte character comes as two messages, lead byte first.
+  static HWND leadWindow = nullptr;
+  static char lead = 0;
+  const char byte = char(character);
+  QString text;
+  if (leadWindow == hwnd) {
+    const char pair[2] = {lead, byte};
+    text = FromGbk(pair, 2);
+    leadWindow = nullptr;
+  } else if (character >= 0x81) {
+    leadWindow = hwnd;
+    lead = byte;
+    return;
+  } else {
+    text = QString(QChar(char16_t(character)));
+  }
+  if (text.isEmpty()) return;
+  QWidget *target = widget->focusWidget() ? widget->focusWidget() : widget;
+  QKeyEvent event(QEvent::KeyPress, 0, Qt::NoModifier, text);
+  bool was = g_replaying;
+  g_replaying = true;
+  QCoreApplication::sendEvent(target, &event);
+  g_replaying = was;
+}
+
+void ReplayMouse(HWND hwnd, UINT message, WPARAM keys, LPARAM lParam) {
+  QWidget *widget = WrappedWidget(hwnd);
+  if (!widget) return;
+  QEvent::Type type = QEvent::MouseButtonPress;
+  Qt::MouseButton button = Qt::LeftButton;
+  switch (message) {
+    case WM_LBUTTONUP: type = QEvent::MouseButtonRelease; break;
+    case WM_LBUTTONDBLCLK: type = QEvent::MouseButtonDblClick; break;
+    case WM_RBUTTONDOWN: button = Qt::RightButton; break;
+    case WM_RBUTTONUP: type = QEvent::MouseButtonRelease, button = Qt::RightButton; break;
+    case WM_RBUTTONDBLCLK: type = QEvent::MouseButtonDblClick, button = Qt::RightButton; break;
+    case WM_MBUTTONDOWN: button = Qt::MiddleButton; break;
+    case WM_MBUTTONUP: type = QEvent::MouseButtonRelease, button = Qt::MiddleButton; break;
+    case WM_MBUTTONDBLCLK: type = QEvent::MouseButtonDblClick, button = Qt::MiddleButton; break;
+    case WM_LBUTTONDOWN: break;
+    default: return;
+  }
+  Qt::MouseButtons buttons;
+  if (keys & MK_LBUTTON) buttons |= Qt::LeftButton;
+  if (keys & MK_RBUTTON) buttons |= Qt::RightButton;
+  if (keys & MK_MBUTTON) buttons |= Qt::MiddleButton;
+  Qt::KeyboardModifiers modifiers;
+  if (keys & MK_SHIFT) modifiers |= Qt::ShiftModifier;
+  if (keys & MK_CONTROL) modifiers |= Qt::ControlModifier;
+  const QPoint at(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+  QWidget *target = widget->childAt(at);
+  if (!target) target = widget;
+  const QPointF local = target->mapFrom(widget, at);
+  QMouseEvent event(type, local, QPointF(widget->mapToGlobal(at)), button, buttons, modifiers);
   bool was = g_replaying;
   g_replaying = true;
   QCoreApplication::sendEvent(target, &event);

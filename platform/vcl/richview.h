@@ -1,9 +1,10 @@
 // Rich text: TRichEdit shows our text (with colours and styles per range
 // and detected web addresses) and reports a mouse action on an address to
 // its parent as the rich edit's link notification (WM_NOTIFY, EN_LINK);
-// TWebBrowser shows local HTML pages, follows their local links itself and
-// hands other addresses to the system web browser. Both are Qt text
-// browsers inside their windows.
+// TWebBrowser is the embedded web browser: a real web engine shows local
+// pages and web sites alike where the engine is there and allowed; else a
+// Qt text browser shows local pages and other addresses as a link to the
+// system web browser. TRichEdit is a Qt text browser inside its window.
 #pragma once
 
 #include <functional>
@@ -119,29 +120,60 @@ class TRichEdit : public TWinControl {
   std::unique_ptr<LinesAdapter> lines_;
 };
 
-// Local HTML pages (and plain text files) in a window of their own.
+namespace platform {
+class WebView;
+// Whether browser controls may start the web engine (on by default). The
+// test binaries turn it off, so that only the tests of the browser itself
+// start one; without it a browser shows pages as a text browser does.
+void AllowWebEngine(bool allow);
+// Settings the web engine needs before the Qt application is made: call it
+// before constructing the QApplication.
+void PrepareWebEngine();
+}  // namespace platform
+
+// The embedded web browser, in a window of its own.
 class TWebBrowser : public TWinControl {
  public:
   VCL_CLASS_NAME(TWebBrowser)
   explicit TWebBrowser(TComponent *owner);
   ~TWebBrowser() override;
 
-  // A local file (Windows form or a file: address) is shown; any other
-  // address goes to the system web browser. False when the file is missing.
+  // Opens an address: a local file (Windows form or a file: address) or a
+  // web address. False when a local file is missing. Without the engine a
+  // web address is only kept (shown as a link to the system browser).
   bool Navigate(const std::string &address);
   void GoBack();
   void GoForward();
+  // The address of the page shown (as the engine reports it once it has
+  // gone there).
   std::string LocationURL() const { return location_; }
-  // The shown page as plain text, for those that read it back.
+  std::string LocationName() const { return title_; }
+  // True while the engine shows the pages.
+  bool UsesEngine() const { return view_ != nullptr; }
+  // The shown page as plain text, for those that read it back (the text
+  // browser only; empty with the engine).
   std::string DocumentText();
+
+  // Raised when a page has loaded, with its address.
+  std::function<void(TObject *sender, const std::string &url)> OnDocumentComplete;
+  // Raised when the page's title changes.
+  std::function<void(TObject *sender, const std::string &text)> OnTitleChange;
 
  protected:
   void CreateHandle() override;
+  void DestroyHandle() override;
+  void WndProc(TMessage &message) override;
 
  private:
-  void Show(const std::string &posixPath);
+  void Show(const std::string &entry);
   void LinkClicked(const std::string &address);
+  void Complete();
   std::string location_;
+  std::string title_;
+  // Without the engine: the history of posix paths and web addresses.
   std::vector<std::string> history_;
   size_t historyAt_ = 0;
+  platform::WebView *view_ = nullptr;  // owned by the window's widget
+  // Shared with the engine's events, which find the control gone once it is.
+  std::shared_ptr<TWebBrowser *> alive_;
 };

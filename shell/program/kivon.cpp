@@ -7,6 +7,7 @@
 
 #include "market/utildata.h"
 #include "platform/vcl/forms.h"
+#include "platform/vcl/richview.h"
 #include "platform/winctrl.h"
 #include "platform/winuser.h"
 #include "shell/entry.h"
@@ -14,6 +15,7 @@
 #include "shell/settings_store.h"
 
 int main(int argc, char **argv) {
+  platform::PrepareWebEngine();
   QApplication app(argc, argv);
   platform::InitGuiThread();
   platform::RegisterStandardControls();

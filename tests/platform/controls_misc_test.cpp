@@ -295,7 +295,7 @@ struct WebBrowserTest : testing_support::TempFolderTest {
   std::unique_ptr<TForm> form = std::make_unique<TForm>(nullptr);
 };
 
-TEST_F(WebBrowserTest, LocalPagesShowInsideAndOtherAddressesGoToTheBrowser) {
+TEST_F(WebBrowserTest, WithoutTheEngineLocalPagesShowInsideAndWebAddressesAsLinks) {
   Put("Report.HTML", "<html><body><p>交易及账户报告</p><a href=\"more.html\">more</a></body></html>");
   Put("more.html", "<html><body>第二页</body></html>");
   auto *web = new TWebBrowser(form.get());
@@ -314,9 +314,18 @@ TEST_F(WebBrowserTest, LocalPagesShowInsideAndOtherAddressesGoToTheBrowser) {
   EXPECT_FALSE(web->Navigate(".\\missing.html"));
   EXPECT_TRUE(Opened().empty());
 
+  // A web address is kept in the history and shown as its link; nothing
+  // is opened until the link is followed.
+  std::vector<std::string> completed;
+  web->OnDocumentComplete = [&](TObject *, const std::string &url) { completed.push_back(url); };
   EXPECT_TRUE(web->Navigate("http://news.example.invalid/list"));
-  EXPECT_EQ(Opened(), std::vector<std::string>{"http://news.example.invalid/list"});
-  EXPECT_NE(web->DocumentText().find("第二页"), std::string::npos);  // the page stays
+  EXPECT_TRUE(Opened().empty());
+  EXPECT_EQ(web->LocationURL(), "http://news.example.invalid/list");
+  EXPECT_NE(web->DocumentText().find("news.example.invalid/list"), std::string::npos);
+  web->GoBack();
+  EXPECT_NE(web->DocumentText().find("第二页"), std::string::npos);
+  EXPECT_EQ(completed, (std::vector<std::string>{"http://news.example.invalid/list", web->LocationURL()}));
+  EXPECT_FALSE(web->UsesEngine());
 }
 
 }  // namespace
