@@ -69,9 +69,9 @@ TEST_F(TradeLogTest, ShortCopiesAnswersAndStateLines) {
   char contract[] = "cu2402", exchange[] = "SHFE", ref[13], error[232];
   broker_.LoadScript("autofill off\n");
   ASSERT_EQ(OrderInsert(contract, exchange, 68000, 2, '0', '0', '3', ref, error), 0);
-  ASSERT_TRUE(WaitFor([&] { return NotesOf(TN_ORDER_RETURN).size() == 2; }));
-  const auto order = NotesOf(TN_ORDER_RETURN)[0];
-  ASSERT_EQ(OrderAction(reinterpret_cast<const CKivoOrderField *>(order.raw.data()), 0), 0);
+  ASSERT_TRUE(WaitFor([&] { return AnswerReturns().size() == 1 && PushedReturns().size() == 1; }));
+  const CKivoOrderField order = AnswerReturns()[0];
+  ASSERT_EQ(OrderAction(&order, 0), 0);
   ASSERT_TRUE(WaitFor([&] { return NotesOf(TN_ORDER_RETURN).size() == 4; }));
 
   const auto inserts = Of(3099);
