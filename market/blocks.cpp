@@ -1,5 +1,6 @@
 #include "market/blocks.h"
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include "core/emem.h"
 #include "market/dataio5.h"
 #include "market/utildata.h"
+#include "platform/debugout.h"
 #include "platform/fileapi.h"
 #include "platform/path.h"
 #include "platform/profile.h"
@@ -287,17 +289,39 @@ void BuildMarketGroup() {
   }
 }
 
-// Members of a server block from "..\CFG\Block\<number>.dat". A file whose
-// header names another block or whose size disagrees with its member count
-// is damaged and gives no members.
+// A line of the debug output about a block file that is not as it should be.
+[[gnu::format(printf, 1, 2)]] void LogBlockFile(const char *format, ...) {
+  char text[320];
+  va_list args;
+  va_start(args, format);
+  const int n = std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  if (n >= 0) OutputDebugStringA(text);
+}
+
+// Members of a server block from "..\CFG\Block\<number>.dat", up to the
+// member count of its header; a file cut short gives the members that are
+// whole. A file whose header is cut or names another block gives none.
 void ReadServerMembers(uint32_t number, BLOCK &block) {
   char path[64];
   std::snprintf(path, sizeof path, "..\\CFG\\Block\\%u.dat", number);
   std::string bytes;
-  if (!ReadWholeFile(path, bytes) || bytes.size() < kMemberHeader) return;
+  if (!ReadWholeFile(path, bytes)) return;
+  if (bytes.size() < kMemberHeader) {
+    LogBlockFile("block %u: member file cut in its header (%zu bytes), no members", number, bytes.size());
+    return;
+  }
   const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
-  uint16_t count = Le16(p + 5);
-  if (Le32(p + 1) != number || bytes.size() != kMemberHeader + size_t(count) * kMemberRecord) return;
+  if (Le32(p + 1) != number) {
+    LogBlockFile("block %u: the member file names block %u, no members", number, Le32(p + 1));
+    return;
+  }
+  const size_t whole = (bytes.size() - kMemberHeader) / kMemberRecord;
+  size_t count = Le16(p + 5);
+  if (whole < count) {
+    LogBlockFile("block %u: member file cut after %zu of %zu members", number, whole, count);
+    count = whole;
+  }
   for (size_t i = 0; i < count && block.memberCount < kMaxBlockMembers; ++i) {
     const unsigned char *m = p + kMemberHeader + i * kMemberRecord;
     int marketValue = Le16(m);
@@ -333,14 +357,19 @@ BLOCKGROUP *FindServerGroup(uint8_t category) {
   return nullptr;
 }
 
-// The sector and concept lists of the quote service. A damaged index (a
-// header cut short or a record cut in two) is refused whole.
+// The sector and concept lists of the quote service, record by record; a
+// record cut short at the end of the index is left out.
 void BuildServerGroups() {
   std::string bytes;
   if (!ReadWholeFile(kBlockIndexFile, bytes)) return;
-  if (bytes.size() < kIndexHeader || (bytes.size() - kIndexHeader) % kIndexRecord != 0) return;
+  if (bytes.size() < kIndexHeader) {
+    LogBlockFile("block index: cut in its header (%zu bytes), no server categories", bytes.size());
+    return;
+  }
   const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
   size_t records = (bytes.size() - kIndexHeader) / kIndexRecord;
+  if (const size_t rest = (bytes.size() - kIndexHeader) % kIndexRecord)
+    LogBlockFile("block index: a record cut after %zu bytes at the end, left out", rest);
   for (size_t r = 0; r < records; ++r) {
     const unsigned char *record = p + kIndexHeader + r * kIndexRecord;
     uint8_t category = record[0];

@@ -18,8 +18,6 @@
 
 namespace {
 
-constexpr COLORREF kTextColor = RGB(68, 68, 68);
-
 template <class T>
 T *Make(TWinControl *parent, int x, int y, int w, int h) {
   T *c = new T(parent);
@@ -43,6 +41,51 @@ TXPButton *Button(TWinControl *parent, const char *caption, int x, int y, int re
 
 void Box(HWND owner, const char *text, const char *caption, UINT icon) {
   MessageBoxA(owner, text, caption, MB_OK | icon | MB_TOPMOST);
+}
+
+// The face of the server rows and of the pictures' captions: 12 pixels of
+// the fixed-pitch Chinese face.
+void UseRowFace(TFont *font) {
+  font->SetName("宋体");
+  font->SetHeight(-12);
+}
+
+// The banner without a picture file: a band in the frame's colour with the
+// dialog's caption.
+void DrawBannerStandIn(TImage *image, const std::string &caption) {
+  TCanvas *c = image->Canvas();
+  if (!c) return;
+  TRect all(0, 0, image->Width(), image->Height());
+  c->Brush()->SetStyle(bsSolid);
+  c->Brush()->SetColor(TColor(TClientRight::kBannerColor));
+  c->FillRect(all);
+  UseRowFace(c->Font());
+  c->Font()->SetHeight(-14);
+  c->Font()->SetStyle(fsBold);
+  c->Font()->SetColor(TColor(RGB(255, 255, 255)));
+  c->Brush()->SetStyle(bsClear);
+  TRect text = all;
+  text.Left += 16;
+  c->DrawText(caption, text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+  image->Invalidate();
+}
+
+// The login picture: a face in the links' blue, framed in the frame's
+// colour, with the login button's caption.
+void DrawLoginPicture(TImage *image, const std::string &caption) {
+  TCanvas *c = image->Canvas();
+  if (!c) return;
+  TRect all(0, 0, image->Width(), image->Height());
+  c->Brush()->SetStyle(bsSolid);
+  c->Brush()->SetColor(TColor(TClientRight::kLoginPictureColor));
+  c->FillRect(all);
+  c->Brush()->SetColor(TColor(TClientRight::kBorderColor));
+  c->FrameRect(all);
+  UseRowFace(c->Font());
+  c->Font()->SetColor(TColor(RGB(255, 255, 255)));
+  c->Brush()->SetStyle(bsClear);
+  c->DrawText(caption, all, DT_SINGLELINE | DT_VCENTER | DT_CENTER | DT_NOPREFIX);
+  image->Invalidate();
 }
 
 struct WorkerArgs {
@@ -71,34 +114,47 @@ TClientRight::TClientRight(TComponent *owner, bool relogin, const AccountLibrary
   SetCaption("连接至服务器");
   SetBorderStyle(bsNone);
   Position = poScreenCenter;
-  SetClientSize(400, 300);
+  SetClientSize(400, 324);
   SetColor(TColor(RGB(255, 255, 255)));
   Font()->SetColor(TColor(kTextColor));
 
-  MakeLabel(this, "行情服务器:", 20, 70);
-  ListBox1 = Make<TXPListBox>(this, 20, 88, 200, 130);
+  // The banner sits inside the frame.
+  Image2 = Make<TImage>(this, 1, 1, 398, 58);
+  MakeLabel(this, "行情服务器:", 12, 70);
+  // Wide enough for a speed-test line: 35 half-width cells, or 33 beside
+  // a scroll bar once more than five servers are listed.
+  ListBox1 = Make<TXPListBox>(this, 12, 88, 222, 130);
   ListBox1->SetColor(TColor(kFieldColor));
-  MakeLabel(this, "用户名:", 236, 88, 60);
-  Edit1 = Make<TXPEdit>(this, 236, 106, 140, 21);
+  ListBox1->SetStyle(lbOwnerDrawFixed);
+  ListBox1->SetItemHeight(kRowHeight);
+  UseRowFace(rowCanvas_.Font());
+  ListBox1->OnDrawItem2 = [this](TObject *s, HDC dc, int index, const RECT &r, TOwnerDrawState state) {
+    ListBox1DrawItem(s, dc, index, r, state);
+  };
+  MakeLabel(this, "用户名:", 246, 88, 60);
+  Edit1 = Make<TXPEdit>(this, 246, 106, 140, 21);
   Edit1->SetMaxLength(15);
-  MakeLabel(this, "密码:", 236, 134, 60);
-  Edit2 = Make<TXPEdit>(this, 236, 152, 140, 21);
+  MakeLabel(this, "密码:", 246, 134, 60);
+  Edit2 = Make<TXPEdit>(this, 246, 152, 140, 21);
   Edit2->SetMaxLength(11);
   Edit2->SetPasswordChar('*');
   for (TXPEdit *e : {Edit1, Edit2}) e->SetColor(TColor(kFieldColor));
-  CheckBox1 = Make<TXPCheckBox>(this, 236, 180, 150, 18);
+  CheckBox1 = Make<TXPCheckBox>(this, 246, 180, 150, 18);
   CheckBox1->SetCaption("保存用户名及密码");
-  CheckBox4 = Make<TXPCheckBox>(this, 236, 200, 150, 18);
+  CheckBox4 = Make<TXPCheckBox>(this, 246, 200, 150, 18);
   CheckBox4->SetCaption("更新证券市场代码");
   // The check boxes fill their background with their own colour: the dialog's white.
   for (TXPCheckBox *c : {CheckBox1, CheckBox4}) c->SetParentColor(true);
-  Label6 = MakeLabel(this, "", 20, 226, 360);
-  Panel2 = Make<TPanel>(this, 20, 246, 360, 8);
+  Image4 = Make<TImage>(this, 246, 226, 140, 26);
+  DrawLoginPicture(Image4, "联    机");
+  Image4->OnClick = [this](TObject *s) { Image4Click(s); };
+  Label6 = MakeLabel(this, "", 12, 262, 376);
+  Panel2 = Make<TPanel>(this, 12, 282, 376, 8);
   Panel2->SetColor(TColor(kPanelColor));
   Panel2->SetBevelOuter(bvNone);
   Panel2->ShowCaption = false;
   Panel2->Hide();
-  Image1 = Make<TPaintBox>(Panel2, 0, 0, 360, 8);
+  Image1 = Make<TPaintBox>(Panel2, 0, 0, 376, 8);
   Image1->OnPaint = [this](TObject *) {
     TCanvas *c = Image1->Canvas();
     c->Brush()->SetColor(TColor(kPanelColor));
@@ -106,10 +162,10 @@ TClientRight::TClientRight(TComponent *owner, bool relogin, const AccountLibrary
     c->Brush()->SetColor(TColor(kStripColor));
     c->FillRect(TRect(strip_.left, 0, strip_.left + strip_.width, Image1->Height()));
   };
-  LabelTest = MakeLabel(this, "测速", 20, 270, 40);
-  LabelOption = MakeLabel(this, "配置", 70, 270, 40);
-  LabelOffline = MakeLabel(this, "脱机浏览", 230, 270, 70);
-  LabelQuit = MakeLabel(this, "退    出", 320, 270, 60);
+  LabelTest = MakeLabel(this, "测速", 12, 298, 40);
+  LabelOption = MakeLabel(this, "配置", 62, 298, 40);
+  LabelOffline = MakeLabel(this, "脱机浏览", 246, 298, 70);
+  LabelQuit = MakeLabel(this, "退    出", 326, 298, 60);
   for (TLabel *l : {LabelTest, LabelOption, LabelOffline, LabelQuit}) l->Font()->SetColor(TColor(kLinkColor));
   Button1 = Button(this, "联    机", 0, 400);
   Button1->SetDefault(true);
@@ -177,7 +233,9 @@ TClientRight::TClientRight(TComponent *owner, bool relogin, const AccountLibrary
     }
   };
 
-  // Creation.
+  // Creation. A logo that is missing or can't be read leaves the banner
+  // as drawn here.
+  if (!Image2->Picture()->LoadFromFile(kLogoFile)) DrawBannerStandIn(Image2, Caption());
   core_.libraryLoaded = library.module != nullptr;
   if (core_.libraryLoaded) {
     CheckBox1->SetCaption("保存用户名");
@@ -208,6 +266,25 @@ void TClientRight::Paint() {
   TCanvas *c = Canvas();
   c->Brush()->SetColor(TColor(kBorderColor));
   c->FrameRect(ClientRect());
+}
+
+void TClientRight::ListBox1DrawItem(TObject *, HDC dc, int index, const RECT &rect, TOwnerDrawState state) {
+  if (index < 0 || index >= ListBox1->Count()) return;
+  const bool selected = (state & odSelected) != 0;
+  rowCanvas_.SetHandle(dc);
+  rowCanvas_.Brush()->SetStyle(bsSolid);
+  rowCanvas_.Brush()->SetColor(selected ? TColor(kSelectedRowColor) : ListBox1->Color());
+  rowCanvas_.FillRect(rect);
+  rowCanvas_.Font()->SetColor(TColor(selected ? kSelectedTextColor : kTextColor));
+  rowCanvas_.Brush()->SetStyle(bsClear);
+  TRect text = rect;
+  text.Left += 2;
+  rowCanvas_.DrawText(ListBox1->Items()->Strings(index), text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+  rowCanvas_.SetHandle(nullptr);
+}
+
+void TClientRight::Image4Click(TObject *) {
+  if (Button1->Enabled()) Button1Click(Image4);
 }
 
 void TClientRight::SetStatus(const std::string &text, COLORREF color) {

@@ -20,6 +20,7 @@
 #include "market/serverlist.h"
 #include "platform/vcl/extctrls.h"
 #include "platform/vcl/forms.h"
+#include "platform/vcl/image.h"
 #include "platform/vcl/stdctrls.h"
 
 class TClientRight;
@@ -46,6 +47,16 @@ class TClientRight : public TForm {
   static constexpr COLORREF kLinkColor = RGB(8, 130, 191);
   static constexpr COLORREF kPanelColor = RGB(210, 210, 210);
   static constexpr COLORREF kStripColor = RGB(8, 130, 191);
+  static constexpr COLORREF kTextColor = RGB(68, 68, 68);
+  // The server list's rows: the selected one filled in the links' blue
+  // with white text, the others on the list's own colour.
+  static constexpr int kRowHeight = 16;
+  static constexpr COLORREF kSelectedRowColor = kLinkColor;
+  static constexpr COLORREF kSelectedTextColor = RGB(255, 255, 255);
+  // The banner and the login picture as drawn when there is no picture file.
+  static constexpr COLORREF kBannerColor = kBorderColor;
+  static constexpr COLORREF kLoginPictureColor = kLinkColor;
+  static constexpr char kLogoFile[] = ".\\logo.bmp";
 
   TClientRight(TComponent *owner, bool relogin, const AccountLibrary &library = BindAccountLibrary());
   ~TClientRight() override;
@@ -62,7 +73,12 @@ class TClientRight : public TForm {
   void ResetProgress();
   void ProgressStep(int done, int total);
   void StopProgress();
-  void SetStatus(const std::string &text, COLORREF color = RGB(68, 68, 68));
+  void SetStatus(const std::string &text, COLORREF color = kTextColor);
+  // Draws one server row: the line as the list holds it, in a face whose
+  // half-width characters are half as wide as the Chinese ones, so that
+  // the speed-test verdicts line up in their column.
+  void ListBox1DrawItem(TObject *sender, HDC dc, int index, const RECT &rect, TOwnerDrawState state);
+  void Image4Click(TObject *sender);  // the login picture: logs in as Button1 does
 
   void WndProc(TMessage &message) override;
 
@@ -72,6 +88,8 @@ class TClientRight : public TForm {
   TLabel *Label6;
   TPanel *Panel2;
   TPaintBox *Image1;  // the progress strip
+  TImage *Image2;  // the banner
+  TImage *Image4;  // the login picture
   TLabel *LabelTest, *LabelOption, *LabelOffline, *LabelQuit;
   TXPButton *Button1, *Button2, *Button3, *Button4, *Button5;
   TTimer *Timer1;
@@ -86,6 +104,7 @@ class TClientRight : public TForm {
 
   TClientRightCore core_;
   ProgressStrip strip_;
+  TCanvas rowCanvas_;
   bool relogin_;
   AcbVerifyAccountFn verify_ = nullptr;
   HANDLE worker_ = nullptr;

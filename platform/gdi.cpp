@@ -131,6 +131,14 @@ bool Dc::Prepare() {
       }
       if (!image || image->isNull()) return false;
       if (image->format() != QImage::Format_RGB32 && image->format() != QImage::Format_ARGB32) return false;
+      // Drawing outside painting goes to the screen at once on the
+      // originals, also through a context that is kept and not released
+      // (a control's canvas): the host shows the image again soon, once for
+      // however many drawings come before it does.
+      if (type != DcType::Paint && !window->showAsked) {
+        window->showAsked = true;
+        HostUpdate(*window);
+      }
       surface.row0 = image->bits();
       surface.pitch = image->bytesPerLine();
       surface.width = image->width();

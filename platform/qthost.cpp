@@ -10,6 +10,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QScreen>
+#include <QWindow>
 #include <QThread>
 #include <QTimer>
 #include <QWheelEvent>
@@ -249,6 +251,13 @@ bool HostWidget::event(QEvent *event) {
       case QEvent::WindowActivate:
         if (!(window->style & WS_CHILD)) SetActiveWindow(hwnd_);
         break;
+      case QEvent::WindowStateChange: {
+        // Minimised or brought back by the desktop.
+        const bool iconic = windowState() & Qt::WindowMinimized;
+        if (!(window->style & WS_CHILD) && iconic != bool(window->style & WS_MINIMIZE))
+          ShowWindow(hwnd_, iconic ? SW_MINIMIZE : SW_RESTORE);
+        break;
+      }
       default: break;
     }
   }
@@ -259,6 +268,7 @@ void HostWidget::paintEvent(QPaintEvent *) {
   QPainter painter(this);
   Window *window = FindWindowRecord(hwnd_);
   if (!window) return;
+  window->showAsked = false;
   if (window->image && !window->image->isNull()) painter.drawImage(ClientOffset(*window), *window->image);
   int border = window->BorderWidth();
   if (border > 0 && window->frame && window->frame->size() == size()) {
@@ -298,6 +308,8 @@ void HostWidget::Mouse(QMouseEvent *event, bool doubleClick) {
     g_mouseWindow = target->handle;
   }
 
+  const HWND targetHandle = target->handle;
+  const bool captured = GetCapture() != nullptr;
   UINT message = WM_MOUSEMOVE;
   Qt::MouseButton button = event->button();
   bool dbl = doubleClick && (target->cls->style & CS_DBLCLKS);
@@ -314,6 +326,20 @@ void HostWidget::Mouse(QMouseEvent *event, bool doubleClick) {
     default:
       if (target->trackFlags & TME_HOVER) HostStartHoverTimer(*target);
       break;
+  }
+  if (!captured) {
+    // The window says which part of it is under the mouse; outside its
+    // client part the mouse message is the non-client one, at the screen
+    // point with the part's code.
+    const LRESULT hit = SendMessageA(targetHandle, WM_NCHITTEST, 0, MAKELPARAM(WORD(global.x()), WORD(global.y())));
+    target = FindWindowRecord(targetHandle);
+    if (!target) return;
+    if (hit != HTCLIENT && hit > HTNOWHERE) {
+      PostInput(*target, message - WM_MOUSEMOVE + WM_NCMOUSEMOVE, WPARAM(hit),
+                MAKELPARAM(WORD(global.x()), WORD(global.y())));
+      event->accept();
+      return;
+    }
   }
   PostInput(*target, message, MouseKeys(event->buttons(), event->modifiers()),
             MAKELPARAM(WORD(local.x()), WORD(local.y())));
@@ -404,7 +430,9 @@ void HostCreate(Window &window) {
   if (window.style & WS_CHILD) {
     if (Window *p = FindWindowRecord(window.parent)) parent = p->widget;
   } else {
-    flags = (window.style & WS_POPUP) ? (Qt::Tool | Qt::FramelessWindowHint) : Qt::Window;
+    flags = (window.style & WS_POPUP) ? (Qt::Tool | Qt::FramelessWindowHint)
+            : window.OwnFrame()       ? (Qt::Window | Qt::FramelessWindowHint)
+                                      : Qt::Window;
     if (window.exStyle & WS_EX_TOPMOST) flags |= Qt::WindowStaysOnTopHint;
     if (Window *owner = FindWindowRecord(window.owner)) parent = owner->widget;
   }
@@ -438,6 +466,19 @@ void HostGeometryChanged(Window &window) {
     if (Window *parent = FindWindowRecord(window.parent)) g.translate(ClientOffset(*parent));
   }
   if (window.widget->geometry() != g) window.widget->setGeometry(g);
+  if (window.OwnFrame()) {
+    // Over the whole of a screen the window covers it, the desktop's bars
+    // included.
+    bool covers = false;
+    RECT screen, work;
+    for (int i = 0; !covers && HostScreen(i, &screen, &work); ++i)
+      covers = g == QRect(screen.left, screen.top, screen.right - screen.left, screen.bottom - screen.top);
+    const Qt::WindowStates states = window.widget->windowState();
+    if (covers != bool(states & Qt::WindowFullScreen)) {
+      window.widget->setWindowState(covers ? states | Qt::WindowFullScreen : states & ~Qt::WindowFullScreen);
+      if (!covers && window.widget->geometry() != g) window.widget->setGeometry(g);
+    }
+  }
   // The client image keeps what was drawn; new area starts white.
   QSize size(window.ClientWidth(), window.ClientHeight());
   if (window.image && window.image->size() != size) {
@@ -455,6 +496,55 @@ void HostGeometryChanged(Window &window) {
     for (HWND child : window.children)
       if (Window *c = FindWindowRecord(child)) HostGeometryChanged(*c);
   }
+}
+
+void HostStateChanged(Window &window) {
+  if (!window.widget) return;
+  const Qt::WindowStates states = window.widget->windowState();
+  const bool iconic = window.style & WS_MINIMIZE;
+  if (iconic != bool(states & Qt::WindowMinimized))
+    window.widget->setWindowState(iconic ? states | Qt::WindowMinimized : states & ~Qt::WindowMinimized);
+}
+
+void HostTrackLimits(Window &window, POINT minimum, POINT maximum) {
+  if (!window.widget) return;
+  window.widget->setMinimumSize(std::max(0, int(minimum.x)), std::max(0, int(minimum.y)));
+  window.widget->setMaximumSize(std::clamp(int(maximum.x), 0, QWIDGETSIZE_MAX), std::clamp(int(maximum.y), 0, QWIDGETSIZE_MAX));
+}
+
+bool HostSystemSizeOrMove(Window &window, int edge) {
+  QWindow *handle = window.widget ? window.widget->windowHandle() : nullptr;
+  if (!handle || (window.style & WS_CHILD)) return false;
+  if (edge == 0) return handle->startSystemMove();
+  static const Qt::Edges kEdges[8] = {
+      Qt::LeftEdge, Qt::RightEdge, Qt::TopEdge, Qt::TopEdge | Qt::LeftEdge, Qt::TopEdge | Qt::RightEdge,
+      Qt::BottomEdge, Qt::BottomEdge | Qt::LeftEdge, Qt::BottomEdge | Qt::RightEdge,
+  };
+  if (edge < 1 || edge > 8) return false;
+  return handle->startSystemResize(kEdges[edge - 1]);
+}
+
+bool HostScreen(int index, RECT *geometry, RECT *work) {
+  const auto toRect = [](const QRect &r) { return RECT{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()}; };
+  QList<QScreen *> screens;
+  QScreen *primary = nullptr;
+  if (qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+    screens = QGuiApplication::screens();
+    primary = QGuiApplication::primaryScreen();
+  }
+  if (screens.isEmpty() || !primary) {
+    // No desktop: one screen of the size the forms assume.
+    if (index != 0) return false;
+    *geometry = *work = RECT{0, 0, 1024, 768};
+    return true;
+  }
+  // The primary screen first, then the others in the desktop's order.
+  screens.removeAll(primary);
+  screens.prepend(primary);
+  if (index < 0 || index >= screens.size()) return false;
+  *geometry = toRect(screens[index]->geometry());
+  *work = toRect(screens[index]->availableGeometry());
+  return true;
 }
 
 void HostVisibilityChanged(Window &window) {

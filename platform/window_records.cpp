@@ -1,5 +1,6 @@
 // The window table, creation and destruction, and what is stored with a
 // window: long values and text.
+#include <strings.h>
 #include <algorithm>
 #include <cstring>
 #include <mutex>
@@ -108,6 +109,7 @@ DWORD WindowThreadId(HWND hwnd) {
 }
 
 int Window::BorderWidth() const {
+  if (OwnFrame()) return kOwnFrameWidth;
   if (!(style & WS_CHILD)) return 0;  // top-level frames belong to the desktop's window manager
   if (exStyle & WS_EX_CLIENTEDGE) return 2;
   if ((style & WS_BORDER) || (exStyle & WS_EX_STATICEDGE)) return 1;
@@ -243,6 +245,20 @@ BOOL DestroyWindow(HWND hwnd) {
   if (FindWindowRecord(hwnd) != window || window->destroying) return TRUE;
   DestroyTree(*window);
   return TRUE;
+}
+
+HWND FindWindowA(LPCSTR className, LPCSTR windowName) {
+  // Top-level windows of this thread, oldest first; handles are never reused.
+  const uint32_t made = g_nextSerial.load();
+  for (uint32_t serial = 0; serial < made; ++serial) {
+    HWND hwnd = reinterpret_cast<HWND>(kHandleBase + uintptr_t(serial) * kHandleStep);
+    Window *window = OwnWindow(hwnd);
+    if (!window || (window->style & WS_CHILD) || window->destroying) continue;
+    if (className && (!window->cls || strcasecmp(window->cls->name.c_str(), className) != 0)) continue;
+    if (windowName && window->text != windowName) continue;
+    return hwnd;
+  }
+  return nullptr;
 }
 
 BOOL IsWindow(HWND hwnd) {

@@ -11,7 +11,14 @@ BOOL ShowWindow(HWND hwnd, int command) {
   Window *window = Checked(hwnd);
   if (!window) return FALSE;
   bool was = window->visible;
-  bool show = command != SW_HIDE && command != SW_MINIMIZE;
+  const bool topLevel = !(window->style & WS_CHILD);
+  // A minimised top-level window stays visible; a child is hidden.
+  bool show = command != SW_HIDE && (topLevel || command != SW_MINIMIZE);
+  if (topLevel && show) {
+    ApplyShowState(hwnd, command);
+    window = OwnWindow(hwnd);
+    if (!window) return was;
+  }
   if (show == was) return was;
   SendInternal(*window, WM_SHOWWINDOW, show ? TRUE : FALSE, 0);
   if (!IsWindow(hwnd)) return was;
@@ -27,7 +34,7 @@ BOOL ShowWindow(HWND hwnd, int command) {
   }
   if (!show && t_state.capture == hwnd) ReleaseCapture();
   bool activate = show && !(window->style & WS_CHILD) && command != SW_SHOWNA && command != SW_SHOWNOACTIVATE &&
-                  command != SW_SHOWMINNOACTIVE && !(window->exStyle & WS_EX_NOACTIVATE);
+                  command != SW_SHOWMINNOACTIVE && command != SW_MINIMIZE && !(window->exStyle & WS_EX_NOACTIVATE);
   if (activate) SetActiveWindow(hwnd);
   return was;
 }
@@ -218,3 +225,4 @@ BOOL IsChild(HWND parent, HWND hwnd) {
 }
 
 HWND GetDesktopWindow() { return nullptr; }
+

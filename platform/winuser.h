@@ -49,6 +49,14 @@ enum : UINT {
   WM_GETDLGCODE = 0x0087,
   WM_NCMOUSEMOVE = 0x00A0,
   WM_NCLBUTTONDOWN = 0x00A1,
+  WM_NCLBUTTONUP = 0x00A2,
+  WM_NCLBUTTONDBLCLK = 0x00A3,
+  WM_NCRBUTTONDOWN = 0x00A4,
+  WM_NCRBUTTONUP = 0x00A5,
+  WM_NCRBUTTONDBLCLK = 0x00A6,
+  WM_NCMBUTTONDOWN = 0x00A7,
+  WM_NCMBUTTONUP = 0x00A8,
+  WM_NCMBUTTONDBLCLK = 0x00A9,
   WM_KEYFIRST = 0x0100,
   WM_KEYDOWN = 0x0100,
   WM_KEYUP = 0x0101,
@@ -152,6 +160,7 @@ enum : int {
   SW_SHOWNORMAL = 1,
   SW_SHOWMINIMIZED = 2,
   SW_SHOWMAXIMIZED = 3,
+  SW_MAXIMIZE = 3,
   SW_SHOWNOACTIVATE = 4,
   SW_SHOW = 5,
   SW_MINIMIZE = 6,
@@ -195,8 +204,17 @@ enum : WPARAM { MK_LBUTTON = 0x01, MK_RBUTTON = 0x02, MK_SHIFT = 0x04, MK_CONTRO
 enum : WPARAM { SIZE_RESTORED = 0, SIZE_MINIMIZED = 1, SIZE_MAXIMIZED = 2 };
 enum : WPARAM { WA_INACTIVE = 0, WA_ACTIVE = 1, WA_CLICKACTIVE = 2 };
 // WM_SYSCOMMAND's commands (wParam).
-enum : WPARAM { SC_MINIMIZE = 0xF020, SC_MAXIMIZE = 0xF030, SC_CLOSE = 0xF060, SC_RESTORE = 0xF120 };
-enum : int { HTTRANSPARENT = -1, HTNOWHERE = 0, HTCLIENT = 1 };
+// SC_SIZE and SC_MOVE carry the edge (1 left .. 8 bottom right) or 2 in
+// their low four bits, the window's own bits.
+enum : WPARAM {
+  SC_SIZE = 0xF000, SC_MOVE = 0xF010, SC_MINIMIZE = 0xF020, SC_MAXIMIZE = 0xF030, SC_CLOSE = 0xF060, SC_RESTORE = 0xF120
+};
+// WM_NCHITTEST's answers.
+enum : int {
+  HTERROR = -2, HTTRANSPARENT = -1, HTNOWHERE = 0, HTCLIENT = 1, HTCAPTION = 2,
+  HTLEFT = 10, HTRIGHT = 11, HTTOP = 12, HTTOPLEFT = 13, HTTOPRIGHT = 14, HTBOTTOM = 15, HTBOTTOMLEFT = 16,
+  HTBOTTOMRIGHT = 17
+};
 enum : UINT { GW_HWNDFIRST = 0, GW_HWNDLAST = 1, GW_HWNDNEXT = 2, GW_HWNDPREV = 3, GW_OWNER = 4, GW_CHILD = 5 };
 constexpr short WHEEL_DELTA = 120;
 
@@ -388,6 +406,64 @@ HWND SetParent(HWND child, HWND newParent);
 HWND GetWindow(HWND hwnd, UINT relation);
 BOOL IsChild(HWND parent, HWND hwnd);
 HWND GetDesktopWindow();
+// A top-level window of this process by class name and title (either may
+// be null for any); the desktop's own windows are not among them.
+HWND FindWindowA(LPCSTR className, LPCSTR windowName);
+
+// ---- window states and placement ----------------------------------------------
+// A top-level window is maximised (ShowWindow with SW_MAXIMIZE or
+// SW_SHOWMAXIMIZED, WM_SYSCOMMAND SC_MAXIMIZE) into the work area of its
+// screen at the place and size WM_GETMINMAXINFO gives, minimised, or
+// restored to the place it had before; the state shows in WS_MAXIMIZE and
+// WS_MINIMIZE and in WM_SIZE's kind. While a top-level window is sized,
+// WM_GETMINMAXINFO's tracking sizes bound it (the default window procedure
+// of WM_WINDOWPOSCHANGING), as they bound the user's sizing.
+//
+// A top-level window with a sizing frame but no caption (and not WS_POPUP)
+// draws its own frame: three pixels on every side, painted by its
+// WM_NCPAINT; its WM_NCHITTEST decides which parts size it. Such a window
+// placed over the whole of a screen covers that screen (the desktop's bars
+// included), as a full-screen window does.
+BOOL IsZoomed(HWND hwnd);
+BOOL IsIconic(HWND hwnd);
+enum : UINT { WPF_RESTORETOMAXIMIZED = 2 };
+struct WINDOWPLACEMENT {
+  UINT length;
+  UINT flags;
+  UINT showCmd;  // SW_HIDE for a hidden window, else normal, maximised or minimised
+  POINT ptMinPosition;
+  POINT ptMaxPosition;
+  RECT rcNormalPosition;  // the restored place
+};
+BOOL GetWindowPlacement(HWND hwnd, WINDOWPLACEMENT *placement);
+// Sets the restored place (the window moves there when it is neither
+// maximised nor minimised), then the state of showCmd; SW_HIDE changes
+// neither the state nor the visibility.
+BOOL SetWindowPlacement(HWND hwnd, const WINDOWPLACEMENT *placement);
+
+// ---- screens ---------------------------------------------------------------------
+struct HMONITOR__ {
+  int unused;
+};
+typedef HMONITOR__ *HMONITOR;
+enum : DWORD { MONITOR_DEFAULTTONULL = 0, MONITOR_DEFAULTTOPRIMARY = 1, MONITOR_DEFAULTTONEAREST = 2 };
+enum : DWORD { MONITORINFOF_PRIMARY = 1 };
+struct MONITORINFO {
+  DWORD cbSize;
+  RECT rcMonitor;
+  RECT rcWork;  // without the desktop's bars
+  DWORD dwFlags;
+};
+HMONITOR MonitorFromPoint(POINT point, DWORD flags);
+HMONITOR MonitorFromRect(const RECT *rect, DWORD flags);
+HMONITOR MonitorFromWindow(HWND hwnd, DWORD flags);
+BOOL GetMonitorInfoA(HMONITOR monitor, MONITORINFO *info);
+enum : UINT { SPI_GETWORKAREA = 0x0030 };
+// SPI_GETWORKAREA only: the primary screen's work area into the RECT.
+BOOL SystemParametersInfoA(UINT action, UINT param, void *value, UINT winIni);
+enum : int { SM_CXSCREEN = 0, SM_CYSCREEN = 1 };
+// The primary screen's width and height; 0 for other indices.
+int GetSystemMetrics(int index);
 
 HWND SetFocus(HWND hwnd);
 HWND GetFocus();

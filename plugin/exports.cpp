@@ -127,13 +127,15 @@ void GetExchangeID(unsigned index, char *out) {
   auto session = CurrentSession();
   out[0] = '\0';
   if (session && index < unsigned(kExchangeCount))
-    snprintf(out, 8, "%s", session->exchanges[index].exchange);
+    snprintf(out, 8, "%s", session->exchanges.Get().entries[index].exchange);
 }
 
 int ProcessCloseToday(char *exchange) {
   auto session = CurrentSession();
-  if (!session || !exchange || !session->closeTodayExchange[0]) return 0;
-  return strcasecmp(exchange, session->closeTodayExchange) == 0 ? 1 : 0;
+  if (!session || !exchange) return 0;
+  const ExchangeTable table = session->exchanges.Get();
+  if (!table.closeToday[0]) return 0;
+  return strcasecmp(exchange, table.closeToday) == 0 ? 1 : 0;
 }
 
 int QuerySettlementInfo(char *date, unsigned number, int wait) {

@@ -86,6 +86,26 @@ bool Resolve(const char *host, char out[32]) {
   return false;
 }
 
+// The file name of the trade log by the local date.
+std::string LocalDateLogName() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  char name[32];
+  snprintf(name, sizeof name, "tradelog\\%04u%02u%02u.phl", now.wYear, now.wMonth, now.wDay);
+  return name;
+}
+
+// The file name of the trade log by the trade date; empty when the date is
+// not one. The date comes from the broker and becomes part of a path, so
+// only eight digits are taken: a separator, "..", or an over-long field cut
+// to its place is not a date.
+std::string TradeDateLogName(const char *tradeDate) {
+  size_t digits = 0;
+  while (tradeDate[digits] >= '0' && tradeDate[digits] <= '9') ++digits;
+  if (digits == 8 && tradeDate[digits] == '\0') return std::string("tradelog\\") + tradeDate + ".phl";
+  return std::string();
+}
+
 // What a login attempt carries from one server to the next.
 struct LoginArgs {
   HWND window;
@@ -282,8 +302,11 @@ int Connect(LoginArgs &args, const char *host, int port, bool retry) {
   snprintf(block + kLoginPathOffset, kResultBlockSize - kLoginPathOffset, "%s", summary);
   WriteSummary(summary, f, session->account);
 
-  const std::string log = args.accountFolder + "tradelog\\" + session->tradeDate + ".phl";
-  OpenTradeLog(log.c_str());
+  // A trade date that is not one must not fail the login: the log is then
+  // named by the local date, and says why.
+  const std::string byTradeDate = TradeDateLogName(session->tradeDate);
+  OpenTradeLog((args.accountFolder + (byTradeDate.empty() ? LocalDateLogName() : byTradeDate)).c_str());
+  if (byTradeDate.empty()) LogText(kLogFreeText, "2|交易日期不是日期，交易日志按本地日期命名");
   {
     const std::string head = std::string("A|0|0||") + session->account + "|";
     LogTextPair(kLogLogin, head.c_str(), f.After(3));
@@ -500,13 +523,7 @@ int Login(HWND window, UINT message, int serverIndex, const char *account, const
   }
   BindLogger();
   CloseTradeLog();
-  {
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    char name[32];
-    snprintf(name, sizeof name, "tradelog\\%04u%02u%02u.phl", now.wYear, now.wMonth, now.wDay);
-    OpenTradeLog((args.accountFolder + name).c_str());
-  }
+  OpenTradeLog((args.accountFolder + LocalDateLogName()).c_str());
   ReadAdapterAddress(args.adapter);
   if (GetPrivateProfileIntA("jsd", "UseGate", 0, kServerSettings) != 0) return GatewayLogin(args, serverIndex);
   return DirectLogin(args, serverIndex);

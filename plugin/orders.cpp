@@ -71,7 +71,7 @@ void OrderInsertRoutine(Session &session) {
   RequestSlot &slot = session.slot;
   const char direction = char(slot.small[0]), offset = char(slot.small[1]), hedge = char(slot.small[2]);
   char code[8], seat[16];
-  FindExchangeSeat(session.exchanges, kExchangeCount, slot.text[1], hedge, code, seat);
+  session.exchanges.Seat(slot.text[1], hedge, code, seat);
   const char raw[3][2] = {{direction, 0}, {offset, 0}, {hedge, 0}};
   const char sent[3][2] = {{EncodeDirection(direction), 0}, {EncodeOffset(offset), 0}, {EncodeHedge(hedge), 0}};
   RequestLine line(6021, session.Head());

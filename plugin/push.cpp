@@ -200,15 +200,12 @@ void Notice(Session &session, const AnswerFields &f, const char *text) {
   char code[kPushFieldWidth];
   f.Get(11, code);
   if (f.Is(8, "2")) {
-    int index = 0;
-    for (; index < kExchangeCount && session.exchanges[index].exchange[0]; ++index)
-      if (strcasecmp(session.exchanges[index].tradingCode[0], code) == 0) break;
-    if (index >= kExchangeCount || !session.exchanges[index].exchange[0]) return;
     const char *rest = f.After(11);
     const int state = ContainsWord(rest, "开盘") ? 1 : ContainsWord(rest, "收盘") || ContainsWord(rest, "暂停") ? 2 : 0;
     if (!state) return;
-    ExchangeEntry &entry = session.exchanges[index];
-    entry.status = state;
+    ExchangeEntry entry{};
+    const int index = session.exchanges.MarkStatus(code, state, &entry);
+    if (index < 0) return;
     char line[96];
     snprintf(line, sizeof line, "0|交易所%s席位%s%s", entry.exchange, entry.tradingCode[0],
              state == 1 ? "开盘" : "收盘");

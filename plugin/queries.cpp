@@ -59,8 +59,8 @@ bool ClosesToday(const char *contract) {
 }
 
 // The exchange's entry, added when new (at most eight); null when full.
-ExchangeEntry *ExchangeOf(Session &session, const char *exchange) {
-  for (ExchangeEntry &entry : session.exchanges) {
+ExchangeEntry *ExchangeOf(ExchangeTable &table, const char *exchange) {
+  for (ExchangeEntry &entry : table.entries) {
     if (!entry.exchange[0]) {
       snprintf(entry.exchange, sizeof entry.exchange, "%s", exchange);
       return &entry;
@@ -108,7 +108,11 @@ void SettlementConfirmRoutine(Session &session) {
 }
 
 void ContractsRoutine(Session &session) {
-  memset(session.exchanges, 0, sizeof session.exchanges);
+  // The new table is built aside and put in place whole at the end; until
+  // then the exports and the push receiver keep the last one. The
+  // close-today exchange, once known, stays.
+  ExchangeTable table = session.exchanges.Get();
+  memset(table.entries, 0, sizeof table.entries);
   const int month = atoi(session.tradeDate) / 100;
   RequestLine line(6018, session.Head());
   char error[kErrorTextSize];
@@ -127,18 +131,18 @@ void ContractsRoutine(Session &session) {
         contract.PriceTick = f.Double(15);
         contract.Valid = 1;
         if (!contract.InstrumentID[0]) return;
-        if (!session.closeTodayExchange[0] && ClosesToday(contract.InstrumentID))
-          snprintf(session.closeTodayExchange, sizeof session.closeTodayExchange, "%s", contract.ExchangeID);
+        if (!table.closeToday[0] && ClosesToday(contract.InstrumentID))
+          snprintf(table.closeToday, sizeof table.closeToday, "%s", contract.ExchangeID);
         if (f.Int(10) + 200000 < month) return;
-        if (contract.ExchangeID[0]) ExchangeOf(session, contract.ExchangeID);
+        if (contract.ExchangeID[0]) ExchangeOf(table, contract.ExchangeID);
         if (auto *block = static_cast<TB_CONTRACT *>(session.AllocBlock())) {
           *block = contract;
           session.PostBlock(TN_CONTRACT, block);
         }
       },
       error);
-  for (int i = 0; result == 0 && i < kExchangeCount && session.exchanges[i].exchange[0]; ++i) {
-    ExchangeEntry &entry = session.exchanges[i];
+  for (int i = 0; result == 0 && i < kExchangeCount && table.entries[i].exchange[0]; ++i) {
+    ExchangeEntry &entry = table.entries[i];
     RequestLine seats(6040, session.Head());
     seats.Add(entry.exchange).Add("");
     result = SendListRequest(
@@ -156,6 +160,8 @@ void ContractsRoutine(Session &session) {
         },
         error);
   }
+  // What the query learned, also when it failed part way.
+  session.exchanges.Put(table);
   if (result != 0) return Fail(session, TN_CONTRACT, error);
   session.SignalReady();
   session.PostValue(TN_CONTRACT, 0);
@@ -180,7 +186,7 @@ void MaxOrderVolumeRoutine(Session &session) {
     if (status == 0) result.MaxVolume = AnswerFields(answer).Int(4);
   } else {
     char code[8], seat[16];
-    FindExchangeSeat(session.exchanges, kExchangeCount, slot.text[1], hedge, code, seat);
+    session.exchanges.Seat(slot.text[1], hedge, code, seat);
     RequestLine line(6068, session.Head());
     line.Add(slot.text[0]).Add(slot.text[1]).AddPrice(slot.price).AddChar(EncodeDirection(direction));
     line.AddChar(EncodeHedge(hedge)).Add(code).Add("");
@@ -470,7 +476,7 @@ void QuoteRoutine(Session &session) {
 void MarginRateRoutine(Session &session) {
   const RequestSlot &slot = session.slot;
   char code[8], seat[16];
-  FindExchangeSeat(session.exchanges, kExchangeCount, slot.text[1], char(slot.small[2]), code, seat);
+  session.exchanges.Seat(slot.text[1], char(slot.small[2]), code, seat);
   RequestLine line(6027, session.Head());
   line.Add(slot.text[1]).Add(code).Add(slot.text[0]).Add("2").Add(session.tradeDate);
   char answer[kAnswerSize], error[kErrorTextSize];

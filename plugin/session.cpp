@@ -1,5 +1,7 @@
 #include "plugin/session.h"
 
+#include <strings.h>
+
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -115,6 +117,33 @@ HANDLE StartThread(LPTHREAD_START_ROUTINE proc, const std::shared_ptr<Session> &
 }
 
 }  // namespace
+
+ExchangeTable ExchangeBook::Get() const {
+  std::lock_guard guard(lock_);
+  return table_;
+}
+
+void ExchangeBook::Put(const ExchangeTable &table) {
+  std::lock_guard guard(lock_);
+  table_ = table;
+}
+
+void ExchangeBook::Seat(const char *exchange, char hedge, char code[8], char seat[16]) const {
+  std::lock_guard guard(lock_);
+  FindExchangeSeat(table_.entries, kExchangeCount, exchange, hedge, code, seat);
+}
+
+int ExchangeBook::MarkStatus(const char *code, int status, ExchangeEntry *entry) {
+  std::lock_guard guard(lock_);
+  for (int index = 0; index < kExchangeCount && table_.entries[index].exchange[0]; ++index) {
+    ExchangeEntry &found = table_.entries[index];
+    if (strcasecmp(found.tradingCode[0], code) != 0) continue;
+    found.status = status;
+    if (entry) *entry = found;
+    return index;
+  }
+  return -1;
+}
 
 Session::Session() {
   InitializeCriticalSection(&workerLock);

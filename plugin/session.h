@@ -8,6 +8,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 #include "core/earray.h"
 #include "core/emap.h"
@@ -60,6 +61,37 @@ struct RequestSlot {
   CKivoOrderField order;
 };
 
+// The exchange table as a whole: the entries the contract query fills and
+// the close-today exchange.
+struct ExchangeTable {
+  ExchangeEntry entries[kExchangeCount];
+  char closeToday[8];
+};
+
+// The session's exchange table. The worker rewrites it, the push receiver
+// marks exchange status in it and the exports read it from the terminal's
+// thread, so it is only ever touched under its own lock, and a rewrite puts
+// a whole table in place at once: a reader sees the table before or after,
+// never one half built. The lock is held for copies only (no call out of
+// here runs under it), so it can't close a circle with the other locks.
+class ExchangeBook {
+ public:
+  // A copy of the whole table.
+  ExchangeTable Get() const;
+  // Puts a new table in place of the old one.
+  void Put(const ExchangeTable &table);
+  // FindExchangeSeat on the table.
+  void Seat(const char *exchange, char hedge, char code[8], char seat[16]) const;
+  // Marks the status of the exchange whose speculation trading code is code
+  // and copies its entry to *entry; its index, or -1 when no exchange has
+  // the code.
+  int MarkStatus(const char *code, int status, ExchangeEntry *entry);
+
+ private:
+  mutable std::mutex lock_;
+  ExchangeTable table_{};
+};
+
 // Counts of an order the push receiver follows.
 struct OrderCounts {
   int32_t volume;
@@ -85,8 +117,7 @@ struct Session {
   char tradeDate[16] = {};
   char adapter[16] = {};
   char clientTag[10] = {};
-  ExchangeEntry exchanges[kExchangeCount] = {};
-  char closeTodayExchange[8] = {};
+  ExchangeBook exchanges;
   char dataFolder[260] = {};
   char accountFolder[260] = {};
 

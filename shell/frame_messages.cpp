@@ -146,6 +146,11 @@ bool TFrameCore::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
   }
 }
 
+void TFrameCore::RefreshHistory() {
+  TMultiViewChild *active = ActiveView();
+  if (active && IsChart(active) && receivers_.view) receivers_.view(TViewAction::RefreshHistory, active, 0);
+}
+
 void TFrameCore::OnDisplaySettingsChanged(LPARAM what) {
   const auto view = [this](TViewAction action, TMultiViewChild *v, intptr_t arg) {
     if (receivers_.view) receivers_.view(action, v, arg);

@@ -31,7 +31,20 @@ TFrameCore::TFrameCore(const TFrameLinks &links, TFrameReceivers &receivers) : l
 
 TFrameCore::~TFrameCore() { FreeTicker(); }
 
+bool TFrameCore::StepTicker(int panelWidth) {
+  if (!tickerHead) return false;
+  if (++tickerOffset < tickerHead->width + panelWidth) return true;
+  tickerOffset = 0;
+  if (TickerItem *next = tickerHead->next) {
+    HeapFree(GetProcessHeap(), 0, tickerHead);
+    tickerHead = next;
+    tickerOffset = panelWidth - 30;
+  }
+  return true;
+}
+
 void TFrameCore::FreeTicker() {
+  tickerOffset = 0;
   while (tickerHead) {
     TickerItem *next = tickerHead->next;
     HeapFree(GetProcessHeap(), 0, tickerHead);

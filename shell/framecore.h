@@ -56,6 +56,7 @@ enum class TViewAction : int {
   MenuItem,            // chart views: a menu handler of the view (arg: TChartMenuItem)
   AddSelectedToBlock,  // report: the selected row's instrument into block arg
   AddShownToBlock,     // chart views: the shown instrument into block arg
+  RefreshHistory,      // chart views: drop the cached history and load it again
 };
 
 // The chart views' menu handlers the commands call.
@@ -220,15 +221,25 @@ class TFrameCore {
   // The minutes of the UTC day of the last clock item.
   int32_t clockMinute = 0;
 
-  // The news-ticker list: appended per pushed headline, consumed by the
-  // status bar.
+  // The news-ticker list: appended per pushed headline, scrolled by the
+  // frame's 30 ms timer and drawn by the status bar from tickerOffset.
   struct TickerItem {
     TickerItem *next;
     int32_t width;
     char text[1];
   };
   TickerItem *tickerHead = nullptr;
+  // Pixels the ticker has scrolled: the first item starts at the panel's
+  // width minus this.
+  int32_t tickerOffset = 0;
+  // One pixel on over a panel that wide. Once the first item has left the
+  // panel, the next takes its place 30 pixels in from the right edge (the
+  // first is freed); a lone item starts again. False with an empty list.
+  bool StepTicker(int panelWidth);
   void FreeTicker();
+
+  // "数据刷新": the active view, when it is a chart, loads its history anew.
+  void RefreshHistory();
 
  private:
   // The steps of a pushed quote, in their order.

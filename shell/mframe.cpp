@@ -29,6 +29,7 @@
 #include "platform/shell.h"
 #include "platform/winuser.h"
 #include "shell/alarmfile.h"
+#include "shell/framewindow.h"
 #include "shell/profiletext.h"
 #include "shell/quoteconn.h"
 #include "shell/settings_store.h"
@@ -208,6 +209,7 @@ void TMFrame::FillReceivers() {
   receivers.frame = [this](TFrameAction action, intptr_t, uint32_t) {
     if (action == TFrameAction::ReconnectQuestionYes) C1Click(nullptr);
     if (action == TFrameAction::FullScreen) MenuItem95Click(nullptr);
+    if (action == TFrameAction::RefreshData) N22Click(nullptr);
   };
   receivers.pickBlock = [this](int lowest, int highest, const char *caption) {
     TEdtBlk dialog(this, 0, lowest, highest);
@@ -462,12 +464,8 @@ void TMFrame::PlaceFromSettings() {
   if (!text[0] || text[0] == '1' || text[0] == '2') return;
   int state = 0, left = 0, top = 0, width = 0, height = 0;
   if (std::sscanf(text, "%d,%d,%d,%d,%d", &state, &left, &top, &width, &height) != 5) return;
-  RECT desktop{};
-  GetWindowRect(GetDesktopWindow(), &desktop);
-  const bool onScreen = desktop.right <= desktop.left ||
-                        (left < desktop.right && top < desktop.bottom && left + width > desktop.left &&
-                         top + height > desktop.top);
-  if (!onScreen || width < 250 || height < 275) return;
+  const RECT saved{left, top, left + width, top + height};
+  if (!MonitorFromRect(&saved, MONITOR_DEFAULTTONULL) || width < 250 || height < 275) return;
   SetWindowState(wsNormal);
   SetBounds(left, top, width, height);
 }
@@ -591,13 +589,14 @@ void TMFrame::MenuItem95Click(TObject *) {
     savedBounds_[1] = Top();
     savedBounds_[2] = Width();
     savedBounds_[3] = Height();
-    RECT screen{};
-    GetWindowRect(GetDesktopWindow(), &screen);
-    SetBounds(0, 0, screen.right - screen.left, screen.bottom - screen.top);
+    ShowTaskBar(false);
+    // Over the whole screen the window covers the desktop's bars too.
+    SetBounds(0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
     BringToFront();
   } else {
     SetBounds(savedBounds_[0], savedBounds_[1], savedBounds_[2], savedBounds_[3]);
     SetWindowState(savedState_);
+    ShowTaskBar(true);
     BringToFront();
     PostMessageA(Handle(), WM_ACTIVATE, 1, 0);
   }
@@ -607,10 +606,13 @@ void TMFrame::MenuItem95Click(TObject *) {
 
 void TMFrame::Timer1Timer(TObject *) { timer_.Tick(GetTickCount()); }
 
+void TMFrame::ShowTaskBar(bool show) {
+  if (HWND bar = FindWindowA("Shell_trayWnd", nullptr)) ShowWindow(bar, show ? SW_SHOW : SW_HIDE);
+}
+
 void TMFrame::Timer2Timer(TObject *) {
   if (wheel_.WheelRested(GetTickCount())) SendMessageA(Handle(), WM_MF_REFRESH_SUBSCRIPTION, 0, 0);
-  // The news ticker's list comes with the message handling; its offset
-  // stays 0 until then.
+  if (core_->StepTicker(Panel1->Width())) Panel1->Repaint();
 }
 
 // ---- Views and the subscription ----------------------------------------------------------
@@ -623,7 +625,56 @@ void TMFrame::UpdateRealtimeSubscription(bool difference) {
   if (QuoteServerClient && RealtimeClient) core_->UpdateRealtimeSubscription(difference);
 }
 
+void TMFrame::CreateParams(TCreateParams &params) {
+  TForm::CreateParams(params);
+  params.Style &= ~DWORD(WS_CAPTION);
+}
+
+void TMFrame::WMActivate(TMessage &message) {
+  if (message.WParam != 0) {
+    if (OnActivate) OnActivate(this);
+  } else if (OnDeactivate) {
+    OnDeactivate(this);
+  }
+  message.Result = 1;
+}
+
 void TMFrame::WndProc(TMessage &message) {
+  switch (message.Msg) {
+    case WM_GETMINMAXINFO: {
+      auto *info = reinterpret_cast<MINMAXINFO *>(message.LParam);
+      RECT window{};
+      if (!info || !GetWindowRect(Handle(), &window)) break;
+      const TMinMaxAnswer answer = FrameMinMaxInfo(FrameDesktopAt(window), FrameWindowFlags, *info);
+      if (answer.placeRestored) {
+        WINDOWPLACEMENT placement{sizeof placement, 0, 0, {}, {}, {}};
+        if (GetWindowPlacement(Handle(), &placement)) {
+          placement.rcNormalPosition = answer.restored;
+          SetWindowPlacement(Handle(), &placement);
+        }
+      }
+      if (answer.resultSet) message.Result = 0;
+      return;
+    }
+    case WM_NCPAINT: {
+      RECT window{};
+      if (HDC dc = GetWindowDC(Handle())) {
+        GetWindowRect(Handle(), &window);
+        PaintFrameBorder(dc, window.right - window.left, window.bottom - window.top, windowBorder);
+        ReleaseDC(Handle(), dc);
+      }
+      message.Result = 0;
+      return;
+    }
+    case WM_SYSCOMMAND:
+      TForm::WndProc(message);
+      if ((message.WParam & 0xFFF0) == SC_RESTORE) FrameWindowFlags.restoredOnce = true;
+      return;
+    case WM_ACTIVATE:
+      WMActivate(message);
+      return;
+    default: break;
+  }
   if (message.Msg == WM_NCHITTEST) {
     // The borderless frame's edges size it like a normal window's.
     POINT at{GET_X_LPARAM(message.LParam), GET_Y_LPARAM(message.LParam)};
@@ -711,7 +762,7 @@ void TMFrame::FormClose(TObject *, TCloseAction &) {
   parts_.Step("close.5");
   parts_.TradingLogout(*this);
   parts_.Step("close.6");
-  newsTickerOffset = 0;
+  core_->FreeTicker();
   timer_.retryCounter = -1;
   parts_.Step("close.7");
   DeleteQuoteServerClient();
@@ -743,6 +794,7 @@ void TMFrame::FormClose(TObject *, TCloseAction &) {
     page = nullptr;
   }
   parts_.Step("close.14");
+  ShowTaskBar(true);
   parts_.Step("close.15");
   parts_.Step("close.16");
   FreeMarketTable();

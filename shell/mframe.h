@@ -127,6 +127,8 @@ class TMFrame : public TForm, public TMainFrameHost {
   void Timer1Timer(TObject *sender);
   // "全屏显示": the window over the whole screen, and back.
   void MenuItem95Click(TObject *sender);
+  // "数据刷新": the active chart loads its history anew.
+  void N22Click(TObject *sender) { core_->RefreshHistory(); }
   void Timer2Timer(TObject *sender);
 
   // ---- what the views ask ----
@@ -149,6 +151,8 @@ class TMFrame : public TForm, public TMainFrameHost {
   TMultiViewChild *OpenReport(int blockId) { return dispatcher_->OpenReport(blockId); }
 
   void WndProc(TMessage &message) override;
+  // WM_ACTIVATE: the form's activate or deactivate event, nothing more.
+  void WMActivate(TMessage &message);
 
   // ---- members ----
   TMainMenu *MainMenu1;
@@ -190,7 +194,10 @@ class TMFrame : public TForm, public TMainFrameHost {
   bool quoteBoard = false;
   int32_t quoteBoardColumns = 2;
   bool fullScreen = false;
-  int32_t newsTickerOffset = 0;
+  // The skin's window border colours, outer to inner ([Color]
+  // WindowBorderOuter, WindowBorderMiddle, WindowBorderInner of
+  // "skin.ini"; the skin loading sets them).
+  COLORREF windowBorder[3] = {0, 16777215, 16777215};
   float buySellZoom = 1.0f;
   int32_t selectedRowParam = 1;
 
@@ -201,6 +208,11 @@ class TMFrame : public TForm, public TMainFrameHost {
   TFrameReceivers receivers;
   TFrameCore &Core() { return *core_; }
 
+ protected:
+  // A window without a caption: the menu bar is its title, and it draws
+  // its own frame.
+  void CreateParams(TCreateParams &params) override;
+
  private:
   class TimerHost;
   class PushSink;
@@ -210,6 +222,8 @@ class TMFrame : public TForm, public TMainFrameHost {
   void ReadRefreshIntervals();
   void PlaceFromSettings();
   void SaveSettings();
+  // The desktop's task bar, hidden in full-screen mode.
+  static void ShowTaskBar(bool show);
 
   TFrameParts &parts_;
   std::vector<std::string> arguments_;

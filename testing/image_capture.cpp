@@ -1,6 +1,9 @@
 #include "testing/image_capture.h"
 
+#include <QCoreApplication>
 #include <QImage>
+#include <QScreen>
+#include <QWidget>
 
 #include "platform/qtbridge.h"
 #include "testing/view_harness.h"
@@ -34,6 +37,23 @@ COLORREF PixelOf(const QImage &image, int x, int y) {
 bool SaveWindowPng(HWND hwnd, const std::string &path) {
   const QImage *image = platform::WindowImage(hwnd);
   return image && !image->isNull() && image->save(QString::fromStdString(path), "PNG");
+}
+
+QImage ShownImage(HWND hwnd) {
+  HWND top = hwnd;
+  while (top && (GetWindowLongA(top, GWL_STYLE) & WS_CHILD)) top = GetParent(top);
+  QWidget *widget = top ? platform::WidgetFromHandle(top) : nullptr;
+  if (!widget || !widget->screen()) return QImage();
+  QCoreApplication::sendPostedEvents();
+  QCoreApplication::processEvents();
+  const QImage all = widget->screen()->grabWindow(widget->winId()).toImage();
+  RECT window, client;
+  GetWindowRect(top, &window);
+  GetClientRect(hwnd, &client);
+  POINT origin{0, 0};
+  ClientToScreen(hwnd, &origin);
+  return all.copy(origin.x - window.left, origin.y - window.top, client.right, client.bottom)
+      .convertToFormat(QImage::Format_RGB32);
 }
 
 bool SaveDibPng(HBITMAP bitmap, const std::string &path) {

@@ -1,5 +1,6 @@
 #include "testing/page_fixture.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
@@ -25,10 +26,9 @@ VIEW_ATTR_13 Record13(const PaneDesc &d) {
   std::memset(static_cast<void *>(&r), 0, sizeof r);
   r.viewType = d.viewType;
   r.stock = d.stock;
-  r.columnCount = 3;
-  r.columns[0] = 0;
-  r.columns[1] = 1;
-  r.columns[2] = 6;
+  const std::vector<uint8_t> columns = d.columns.empty() ? std::vector<uint8_t>{0, 1, 6} : d.columns;
+  r.columnCount = uint32_t(std::min<size_t>(columns.size(), sizeof r.columns));
+  std::memcpy(r.columns, columns.data(), r.columnCount);
   r.tabCount = int32_t(std::max(d.tabIds.size(), d.tabNames.size()));
   for (size_t i = 0; i < d.tabIds.size() && i < 64; ++i) r.tabIds[i] = d.tabIds[i];
   r.currentBlock = d.currentBlock;
@@ -70,6 +70,8 @@ MVCDATA_12 Data12(const PaneDesc &d) {
   m.tabCount = uint32_t(d.tabIds.size());
   for (size_t i = 0; i < d.tabIds.size() && i < 64; ++i) m.tabIds[i] = d.tabIds[i];
   m.paneCount = d.paneCount;
+  m.columnCount = uint32_t(std::min<size_t>(d.columns.size(), sizeof m.columns));
+  if (m.columnCount) std::memcpy(m.columns, d.columns.data(), m.columnCount);
   m.windowCount = d.windowCount;
   for (size_t i = 0; i < d.formulas.size() && i < 6; ++i) std::strncpy(m.formulas[i], d.formulas[i].c_str(), 15);
   size_t i = 0;

@@ -30,6 +30,9 @@ struct PaneDesc {
   std::vector<std::string> overlayTexts; // versions 10 and later
   uint8_t linked = 0;
   uint32_t paneCount = 2;
+  // A report's columns (ids) as its page keeps them; empty: the record says
+  // 0, 1 and 6 and the view data none.
+  std::vector<uint8_t> columns;
 };
 
 struct NodeDesc {

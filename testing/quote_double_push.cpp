@@ -433,6 +433,7 @@ void QuotePushDouble::TakeFrames(Connection &c) {
       [&](const FRAMEHEAD &head, std::vector<uint8_t> raw) {
         const uint8_t *body = raw.data() + kFrameHeadSize;
         bool pushClock = false;
+        std::vector<STKMS> fresh;
         {
           std::lock_guard guard(lock_);
           frames_.push_back(Frame{c.id, raw});
@@ -446,12 +447,19 @@ void QuotePushDouble::TakeFrames(Connection &c) {
             SUBSCRIBEBODY list;
             std::memcpy(&list, body, sizeof list);
             const int count = std::min<int>(list.count, SUBSCRIBEBODY::kMaxEntries);
+            if (script_.snapshotOnSubscribe)
+              for (int i = 0; i < count; ++i)
+                if (std::none_of(c.subscription.begin(), c.subscription.end(), [&](const STKMS &held) {
+                      return held.market == list.entries[i].market && held.stock == list.entries[i].stock;
+                    }))
+                  fresh.push_back(list.entries[i]);
             c.subscription.assign(list.entries, list.entries + count);
             std::fill(std::begin(c.cursors), std::end(c.cursors), 0);
             subscription_ = c.subscription;
           }
         }
         if (pushClock) PushClock(c, UtcMinuteOfDay());
+        if (!fresh.empty() && c.loggedIn) PushSnapshots(c, fresh);
       },
       [&](std::vector<uint8_t> rest) {
         std::lock_guard guard(lock_);
@@ -484,12 +492,29 @@ void QuotePushDouble::CloseConnection(Connection &c, bool reset) {
 
 // --- The live market ----------------------------------------------------------
 
-void QuotePushDouble::PushClock(Connection &c, int minute) {
-  const std::vector<uint8_t> frame = FrameFor(FRAME_PUSH_QUOTES, ItemsBody({ClockItem(minute)}));
-  c.out.insert(c.out.end(), frame.begin(), frame.end());
-  std::lock_guard guard(lock_);
-  ++itemsPushed_;
-  ++framesPushed_;
+void QuotePushDouble::PushClock(Connection &c, int minute) { QueueItems(c, {ClockItem(minute)}); }
+
+void QuotePushDouble::QueueItems(Connection &c, const std::vector<Item> &items) {
+  for (size_t at = 0; at < items.size(); at += kItemsPerFrame) {
+    const size_t n = std::min(kItemsPerFrame, items.size() - at);
+    const std::vector<Item> part(items.begin() + ptrdiff_t(at), items.begin() + ptrdiff_t(at + n));
+    const std::vector<uint8_t> frame = FrameFor(FRAME_PUSH_QUOTES, ItemsBody(part));
+    c.out.insert(c.out.end(), frame.begin(), frame.end());
+    std::lock_guard guard(lock_);
+    itemsPushed_ += n;
+    ++framesPushed_;
+  }
+}
+
+void QuotePushDouble::PushSnapshots(Connection &c, const std::vector<STKMS> &entries) {
+  const int marketCount = int(names_.size());
+  std::vector<Item> items;
+  for (const STKMS &entry : entries)
+    if (LiveQuote *live = Quote(entry.market, entry.stock)) {
+      items.push_back(PriceHeadItem(marketCount, live->market, live->code, live->quote));
+      items.push_back(QuoteItem(live->market, live->stock, live->code, live->quote));
+    }
+  QueueItems(c, items);
 }
 
 QuotePushDouble::LiveQuote *QuotePushDouble::Quote(int market, int stock) {
@@ -632,15 +657,7 @@ int QuotePushDouble::RunScript() {
     }
     for (int i = 0; i < due[kMessages]; ++i) items.push_back(MessageItem(marketCount));
 
-    for (size_t at = 0; at < items.size(); at += kItemsPerFrame) {
-      const size_t n = std::min(kItemsPerFrame, items.size() - at);
-      const std::vector<Item> part(items.begin() + ptrdiff_t(at), items.begin() + ptrdiff_t(at + n));
-      const std::vector<uint8_t> frame = FrameFor(FRAME_PUSH_QUOTES, ItemsBody(part));
-      c->out.insert(c->out.end(), frame.begin(), frame.end());
-      std::lock_guard guard(lock_);
-      itemsPushed_ += n;
-      ++framesPushed_;
-    }
+    QueueItems(*c, items);
   }
   return kTurnMs;
 }

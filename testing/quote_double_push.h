@@ -5,8 +5,9 @@
 // client that logged in: by hand when a test asks, and on its own at the
 // rates of a script, from the instruments of a fixture data set
 // (testing/market_fixture.h): quotes that move, short quotes, price heads,
-// advice, news headlines and "message waiting" items, and a clock item at
-// login and at every new minute of UTC.
+// advice, news headlines and "message waiting" items, a clock item at
+// login and at every new minute of UTC, and, when the script asks, the head
+// and quote of each instrument a client newly subscribes.
 //
 // The pushed frames can go out plain, LZW-encoded or zlib-compressed, and
 // marked as sent over a slow network. Session messages (command 52), raw
@@ -75,6 +76,10 @@ class QuotePushDouble {
     double messagesPerSecond = 0;
     // A clock item right after the login and at every new minute of UTC.
     bool clockEachMinute = false;
+    // Instruments new in a subscription get their price head and their
+    // quote as it stands at once, as a server sends what a client starts to
+    // watch; the script's quotes then move every subscribed instrument.
+    bool snapshotOnSubscribe = false;
   };
 
   QuotePushDouble();
@@ -163,6 +168,9 @@ class QuotePushDouble {
   // milliseconds until the next turn is worth taking (-1: none).
   int RunScript();
   void PushClock(Connection &c, int minute);
+  // The items in as many command-8 frames as they need, queued to one client.
+  void QueueItems(Connection &c, const std::vector<Item> &items);
+  void PushSnapshots(Connection &c, const std::vector<STKMS> &entries);
   LiveQuote *Quote(int market, int stock);
   void Move(LiveQuote &live);
   bool NextSubscribed(Connection &c, size_t *cursor, int *market, int *stock);

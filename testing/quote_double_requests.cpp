@@ -260,6 +260,36 @@ int QuoteRequestServer::RankingRecordSize(int column) {
   }
 }
 
+QuoteRequestServer::RankingRecord QuoteRequestServer::RankingValues(int column, const REALQUOTE &q) {
+  RankingRecord r;
+  switch (column) {
+    case 0: r.a = float(q.refPrice); break;
+    case 1: r.a = float(q.open); break;
+    case 2: r.a = float(q.high); break;
+    case 3: r.a = float(q.low); break;
+    case 4: r.a = float(q.last); break;
+    case 5: r.a = q.volume; break;
+    case 6: r.a = q.amount; break;
+    case 7: r.a = q.lastVolume; break;
+    case 8: r.a = float(q.bid[0].price); break;
+    case 9: r.a = float(q.ask[0].price); break;
+    case 10: r.a = q.bid[0].volume; break;
+    case 11: r.a = q.ask[0].volume; break;
+    case 12: r.a = float(q.settlement); break;
+    case 13: r = {float(q.high), float(q.low), float(q.refPrice)}; break;
+    case 14:
+    case 15:
+    case 17:
+    case 24: r = {float(q.last), float(q.refPrice), 0}; break;
+    case 16: r = {q.volume, q.prevOpenInterest, 0}; break;
+    case 18:
+      for (int i = 0; i < 5; ++i) r.a += q.bid[i].volume, r.b += q.ask[i].volume;
+      break;
+    default: break;
+  }
+  return r;
+}
+
 std::vector<STKMS> QuoteRequestServer::BlockMembers(uint32_t blockId) const {
   const DataSetDesc &desc = data_->desc;
   std::vector<STKMS> members;
@@ -501,22 +531,15 @@ QuoteRequestServer::Reply QuoteRequestServer::Serve(uint8_t command, const std::
       Bytes records;
       if (column == 17) records.resize(size_t(size), 0);  // the leading record of this column
       for (const STKMS &s : list) {
-        float a = 0, b = 0, c = 0;
-        const bool known = s.market < d.desc.markets.size() && s.stock < d.desc.markets[s.market].instruments.size();
-        if (known) {
-          auto series = d.Series(s.market, s.stock);
-          const float divisor =
-              float(std::max<uint32_t>(d.desc.markets[s.market].instruments[s.stock].priceDivisor, 1));
-          a = column == 6 ? series->quote.amount : float(series->quote.last) / divisor;
-          b = float(series->quote.prevClose) / divisor;
-          c = float(series->quote.refPrice) / divisor;
-        }
+        RankingRecord v;
+        if (s.market < d.desc.markets.size() && s.stock < d.desc.markets[s.market].instruments.size())
+          v = RankingValues(column, d.Series(s.market, s.stock)->quote);
         Put8(records, s.market);
         Put16(records, s.stock);
-        Put(records, &a, 4);
+        Put(records, &v.a, 4);
         if (size == 8) Put8(records, 0);
-        if (size >= 11) Put(records, &b, 4);
-        if (size == 15) Put(records, &c, 4);
+        if (size >= 11) Put(records, &v.b, 4);
+        if (size == 15) Put(records, &v.c, 4);
       }
       return {command,
               Parts(Bytes{uint8_t(column)}, records.data(), records.size() / size_t(size), size_t(size), maxBody)};

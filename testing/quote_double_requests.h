@@ -80,6 +80,18 @@ class QuoteRequestServer {
   static std::string RealtimeMessage();
   // The record size of a ranking by server column code: 8, 11 or 15.
   static int RankingRecordSize(int column);
+  // The values A, B and C of one instrument's ranking record by server
+  // column code, from its quote in the quote's own units (prices not
+  // divided), as the asking views compute their values from them: a price
+  // or volume field alone; change and change in percent, strength and fast
+  // change the last price against the reference; amplitude the high and
+  // the low against the reference; volume ratio the volume against the
+  // average volume; order ratio the five bid volumes against the five ask
+  // volumes. Columns without a rule answer 0.
+  struct RankingRecord {
+    float a = 0, b = 0, c = 0;
+  };
+  static RankingRecord RankingValues(int column, const REALQUOTE &quote);
   // The members of a block the terminal numbers: markets 0..M-1, then the
   // stock kinds of every market in order.
   std::vector<STKMS> BlockMembers(uint32_t blockId) const;

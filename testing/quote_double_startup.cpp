@@ -12,6 +12,7 @@
 #include <stdexcept>
 
 #include "market/marketrecords.h"
+#include "testing/server_blocks.h"
 
 namespace fs = std::filesystem;
 
@@ -266,12 +267,11 @@ void QuoteStartupService::ServeFinance(QuoteDouble::Exchange &e, const Options &
 void WriteServerBlocks(const market_fixture::DataSetDesc &dataSet, const std::string &root) {
   constexpr uint8_t kCategory = 2;
   const fs::path folder = fs::path(root) / "cfg" / "Block";
-  std::vector<uint8_t> index;
-  Put32(index, 1);
+  std::vector<testing_support::ServerBlock> blocks;
   uint32_t id = 1001;
   for (const market_fixture::BlockDesc &block : dataSet.sharedBlocks.blocks) {
     if (block.name.size() > 15) throw std::invalid_argument("server blocks: name too long: " + block.name);
-    std::vector<uint8_t> members;
+    testing_support::ServerBlock b{kCategory, id++, block.name, {}};
     for (const std::string &member : block.members) {
       std::istringstream words(member);
       std::string shortName, code;
@@ -281,24 +281,13 @@ void WriteServerBlocks(const market_fixture::DataSetDesc &dataSet, const std::st
         if (dataSet.markets[m].shortName == shortName) market = int(m);
       if (market < 0 || code.empty() || code.size() > 7)
         throw std::invalid_argument("server blocks: no such instrument: " + member);
-      Put16(members, uint32_t(market + 1000));
-      char field[7] = {};
-      std::memcpy(field, code.data(), code.size());
-      members.insert(members.end(), field, field + 7);
+      b.members.emplace_back(market + 1000, code);
     }
-    std::vector<uint8_t> file{kCategory};
-    Put32(file, id);
-    Put16(file, uint32_t(members.size() / 9));
-    file.insert(file.end(), members.begin(), members.end());
-    WriteBytes(folder / (std::to_string(id) + ".dat"), file);
-
-    index.push_back(kCategory);
-    Put32(index, id);
-    char name[17] = {};
-    std::memcpy(name, block.name.data(), block.name.size());
-    index.insert(index.end(), name, name + 17);
-    Put32(index, 1);
-    ++id;
+    blocks.push_back(std::move(b));
   }
-  WriteBytes(folder / "BlockIndex.idx", index);
+  auto bytes = [](const std::string &text) { return std::vector<uint8_t>(text.begin(), text.end()); };
+  for (const testing_support::ServerBlock &b : blocks)
+    WriteBytes(folder / (std::to_string(b.number) + ".dat"),
+               bytes(testing_support::ServerBlockMembers(b.number, b.members, -1, b.category)));
+  WriteBytes(folder / "BlockIndex.idx", bytes(testing_support::ServerBlockIndex(blocks, 1)));
 }

@@ -1,11 +1,15 @@
 #include "testing/quote_service.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
 #include "platform/clock.h"
+#include "testing/page_fixture.h"
 #include "testing/temp_folder.h"
+#include "views/viewattr.h"
 
 QuoteService::QuoteService(const market_fixture::DataSetDesc &dataSet, const Options &options) {
   QuoteDouble::Options ports;
@@ -35,6 +39,7 @@ QuoteService::QuoteService(const market_fixture::DataSetDesc &dataSet, const Opt
   script.newsPerSecond = 1.0 / 45;
   script.messagesPerSecond = 1.0 / 600;
   script.clockEachMinute = true;
+  script.snapshotOnSubscribe = true;
   push_->SetScript(script);
 }
 
@@ -60,6 +65,21 @@ bool WriteText(const std::string &path, const std::string &text) {
 }
 
 }  // namespace
+
+bool WriteFirstPage(const std::string &root) {
+  VIEW_ATTR_13 report;
+  std::memset(static_cast<void *>(&report), 0, sizeof report);
+  InitViewAttr(VIEW_TYPE_REPORT, &report);
+  page_fixture::PaneDesc pane;
+  pane.viewType = VIEW_TYPE_REPORT;
+  pane.columns.assign(report.columns, report.columns + std::min<size_t>(report.columnCount, sizeof report.columns));
+  try {
+    page_fixture::WriteFile(root + "/cfg/kvpage0.ppg", page_fixture::PageFileBytes(13, "报价", page_fixture::Pane(1, 1.0f, pane)));
+    return true;
+  } catch (const std::exception &) {
+    return false;
+  }
+}
 
 bool WriteDemoTheme(const std::string &root) {
   // COLORREF values: red | green << 8 | blue << 16.

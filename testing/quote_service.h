@@ -56,6 +56,10 @@ bool WriteTerminalFolders(const market_fixture::DataSetDesc &dataSet, const std:
                           uint16_t dataPort, uint16_t pushPort, const std::string &user = "",
                           const std::string &password = "");
 
+// "cfg/kvpage0.ppg" below root: the system page the terminal opens at start,
+// one quote report that keeps the columns of the terminal's own new report.
+bool WriteFirstPage(const std::string &root);
+
 // "cfg/clrfont.ini" below root: a dark colour theme (0) that the first run
 // copies into the user folder, so the demo's views are legible.
 bool WriteDemoTheme(const std::string &root);

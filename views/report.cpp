@@ -551,8 +551,8 @@ bool TReport::LoadTab(int index, bool fromTabSet) {
   return true;
 }
 
-int TReport::SubBlockMenu(const BLOCK *block, int index) {
-  if (block->groupIndex < 0 || block->groupIndex >= BlockTable.groupCount) return -1;
+HMENU MakeSubBlockMenu(const BLOCK *block, int currentBlockId) {
+  if (!block || block->groupIndex < 0 || block->groupIndex >= BlockTable.groupCount) return nullptr;
   const BLOCKGROUP &group = BlockTable.groups[block->groupIndex];
   HMENU menu = CreatePopupMenu();
   int items = 0;
@@ -560,18 +560,32 @@ int TReport::SubBlockMenu(const BLOCK *block, int index) {
     const BLOCK *b = FindBlockById(group.blockIds[i]);
     if (!b || b->kind != kBlockServer) continue;
     UINT flags = MF_STRING;
-    if (b->blockId == int(m_attr.currentBlock)) flags |= MF_CHECKED;
+    if (b->blockId == currentBlockId) flags |= MF_CHECKED;
     if (items > 0 && items % 16 == 0) flags |= MF_MENUBREAK;
     AppendMenuA(menu, flags, UINT_PTR(b->blockId), b->name);
     ++items;
   }
+  return menu;
+}
+
+int TReport::SubBlockMenu(const BLOCK *block, int index) {
+  HMENU menu = MakeSubBlockMenu(block, int(m_attr.currentBlock));
+  if (!menu) return -1;
   RECT r{};
   Tabs->GetItemRect(index, &r);
   POINT p{r.left, r.top};
   ::ClientToScreen(Tabs->Handle(), &p);
-  const int chosen = items ? int(TrackPopupMenu(menu, TPM_RETURNCMD, p.x, p.y, 0, Handle(), nullptr)) : 0;
+  const int chosen =
+      GetMenuItemCount(menu) > 0 ? int(TrackPopupMenu(menu, TPM_RETURNCMD, p.x, p.y, 0, Handle(), nullptr)) : 0;
   DestroyMenu(menu);
   return chosen > 0 ? chosen : -1;
+}
+
+bool TReport::SelectTab(int index) {
+  if (index == Tabs->TabIndex()) return true;
+  if (!LoadTab(index, true)) return false;
+  Tabs->SetTabIndex(index);
+  return true;
 }
 
 bool TReport::OpenBlockTab(int blockId, bool mayReplace) {
@@ -582,9 +596,12 @@ bool TReport::OpenBlockTab(int blockId, bool mayReplace) {
       tabIds_[i] = uint16_t(blockId);
       m_attr.tabIds[i] = uint16_t(blockId);
       SetTabCaption(i, true);
+      Tabs->SetTabIndex(-1);  // the change fires, without the sub-block menu
     }
-    LoadTab(i, false);
-    Tabs->SetTabIndex(i);
+    if (Tabs->TabIndex() == i)
+      LoadTab(i, false);
+    else
+      SelectTab(i);
     return true;
   }
   if (tabCount_ >= kReportMaxTabs) {
@@ -593,8 +610,10 @@ bool TReport::OpenBlockTab(int blockId, bool mayReplace) {
     RemoveTab(tabCount_ - 1);
   }
   AppendTab(blockId);
-  LoadTab(tabCount_ - 1, false);
-  Tabs->SetTabIndex(tabCount_ - 1);
+  // A category's title tab opens the sub-block menu; a sub-block loads at once.
+  const BLOCK *block = FindBlockById(blockId);
+  if (block && block->kind == kBlockServer) Tabs->SetTabIndex(-1);
+  SelectTab(tabCount_ - 1);
   return true;
 }
 

@@ -28,6 +28,12 @@ class CReportViewDropTarget;
 // The report class in the view factory.
 void RegisterReportView();
 
+// The sub-block menu of a tab whose block belongs to a server category: every
+// sub-block of the block's group in the group's order (item id = block id),
+// the current block checked, a new column every 16 items. Null when the
+// block has no group; the caller destroys the menu.
+HMENU MakeSubBlockMenu(const BLOCK *block, int currentBlockId);
+
 class TReport : public TChildView {
  public:
   TReport(TMultiViewMain *page, const VIEW_ATTR_13 *record, MVCDATA_12 *viewData, EArray<VIEW_ATTR_13> *history,
@@ -64,6 +70,10 @@ class TReport : public TChildView {
   void RepaintRow(int gridRow, bool onlyWhenVisible);
   // Loads tab index (a change from the tab set when fromTabSet).
   bool LoadTab(int index, bool fromTabSet);
+  // Selects a tab as the tab set does when its index is set: a different
+  // index loads the tab as a change from the tab set, and a refused change
+  // leaves the selection as it was.
+  bool SelectTab(int index);
   void SelectRow(int gridRow);
   void UpdateVertScrollBar();
   void UpdateHorzScrollBar();

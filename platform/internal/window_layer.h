@@ -109,6 +109,17 @@ LRESULT SendTo(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 // ---- the queue ---------------------------------------------------------------
 bool PostToContext(ThreadContext &target, const MSG &msg);
 
+// ---- states of top-level windows (window_state.cpp) ---------------------------
+// WM_SIZE's kind for the window's state.
+WPARAM SizeKindOf(const Window &window);
+// WM_GETMINMAXINFO asked with the defaults: maximised over the work area
+// of the window's screen with its frame outside, no tracking limits.
+MINMAXINFO MinMaxOf(HWND hwnd);
+// Holds a new size of a top-level window within its tracking sizes.
+void ClampToTracking(HWND hwnd, WINDOWPOS &pos);
+// The state change a ShowWindow command asks of a top-level window.
+void ApplyShowState(HWND hwnd, int command);
+
 // ---- painting ----------------------------------------------------------------
 void RemoveFromPaintList(HWND hwnd);
 void MarkDirty(Window &window, const RECT *area, bool erase);

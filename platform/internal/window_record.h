@@ -29,6 +29,9 @@ struct WindowClass {
   HBRUSH background = nullptr;
 };
 
+// The width of the frame a top-level window draws itself (Window::OwnFrame).
+constexpr int kOwnFrameWidth = 3;
+
 struct Window {
   HWND handle = nullptr;
   DWORD threadId = 0;
@@ -50,6 +53,10 @@ struct Window {
   bool visible = false;
   bool enabled = true;
   bool destroying = false;
+  // Top-level windows: the place a maximised or minimised window is
+  // restored to, and whether a minimised one comes back maximised.
+  RECT normalRect{};
+  bool restoreToMaximized = false;
 
   // What is left to paint, in client coordinates.
   bool needsPaint = false;
@@ -64,8 +71,15 @@ struct Window {
 
   HostWidget *widget = nullptr;
   QImage *image = nullptr;  // the persistent client image
+  // Drawing outside painting asked the host to show the image again; the
+  // host's next paint clears it.
+  bool showAsked = false;
   QImage *frame = nullptr;  // the whole window as frame contexts draw it; made on first use
 
+  // A top-level window with a sizing frame and no caption draws its frame.
+  bool OwnFrame() const {
+    return !(style & (WS_CHILD | WS_POPUP)) && (style & WS_CAPTION) != WS_CAPTION && (style & WS_THICKFRAME);
+  }
   int BorderWidth() const;
   RECT ClientRect() const;  // in window coordinates: the inset of the border
   int ClientWidth() const { return ClientRect().right - ClientRect().left; }
@@ -101,6 +115,17 @@ void HostFocus(Window &window);
 void HostCapture(Window *window);
 void HostUpdate(Window &window);
 void HostArmTimer(ThreadContext &context, long long dueInMs);
+// The widget's state follows the window's: minimised, or covering a screen.
+void HostStateChanged(Window &window);
+// The user's sizing stays within these sizes.
+void HostTrackLimits(Window &window, POINT minimum, POINT maximum);
+// The desktop's own sizing or moving of a top-level window, started by a
+// press on its frame (edge 1 left .. 8 bottom right; 0 moves it). False
+// where the desktop can't.
+bool HostSystemSizeOrMove(Window &window, int edge);
+// The screens: geometry and work area of screen i (0 the primary); false
+// past the last.
+bool HostScreen(int index, RECT *geometry, RECT *work);
 void HostStartHoverTimer(Window &window);
 POINT HostCursorPos();
 Window *HostWindowAt(POINT screen);

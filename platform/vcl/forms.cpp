@@ -197,6 +197,11 @@ void TCustomForm::WndProc(TMessage &m) {
         OnDeactivate(this);
       }
       break;
+    case WM_SIZE:
+      // A shown top-level form follows the state the window was put in.
+      if (HandleAllocated() && !(GetWindowLongA(Handle(), GWL_STYLE) & WS_CHILD) && IsWindowVisible(Handle()))
+        windowState_ = m.WParam == SIZE_MAXIMIZED ? wsMaximized : m.WParam == SIZE_MINIMIZED ? wsMinimized : wsNormal;
+      break;
     case WM_COMMAND:
       // Menu commands: no control, a zero notification code.
       if (m.LParam == 0 && HIWORD(m.WParam) == 0 && Menu && Menu->DispatchCommand(LOWORD(m.WParam))) {

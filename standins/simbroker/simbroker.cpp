@@ -188,6 +188,9 @@ struct Server {
 struct SimBroker::State {
   mutable std::mutex lock;
   std::string tradeDate;
+  // What the login answer gives as the trade date when it is not the trade
+  // date itself (a broken broker); empty gives the trade date.
+  std::string loginDate;
   std::map<std::string, AccountRecord> accounts;
   std::vector<Contract> contracts;
   std::vector<Seat> seats;
@@ -530,6 +533,8 @@ bool SimBroker::LoadScript(const std::string &text, std::string *error) {
     if (verb == "tradedate") {
       if (word(1).size() != 8) return fail("a trade date is YYYYMMDD");
       st.tradeDate = word(1);
+    } else if (verb == "logindate") {
+      st.loginDate = word(1) == "-" ? std::string() : word(1);
     } else if (verb == "account") {
       if (word(1).empty()) return fail("account needs an id");
       AccountRecord &account = st.accounts[word(1)];
@@ -873,7 +878,7 @@ int SimClient::Answer(const std::string &line, bool login, char *answer, int ans
     char risk[32];
     snprintf(risk, sizeof risk, "%.2f%%", balance > 0 ? margin * 100 / balance : 0.0);
     Fields a = Head(seq, code);
-    a.Set(3, "Y").Set(4, account.name).Set(5, risk).Set(6, "0.00").Set(7, "0").Set(8, st.tradeDate);
+    a.Set(3, "Y").Set(4, account.name).Set(5, risk).Set(6, "0.00").Set(7, "0").Set(8, st.loginDate.empty() ? st.tradeDate : st.loginDate);
     a.Set(9, "127.0.0.1").Set(10, st.tradeDate).Set(11, "08:30:00").Set(12, "3").Set(13, "1").Set(14, "0");
     a.Set(18, "3.2").Set(24, "1/5").Set(29, "0");
     return write(a.Join());

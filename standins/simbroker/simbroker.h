@@ -9,6 +9,8 @@
 // Script: one statement per line, '#' starts a comment, values are GBK
 // words (key=value pairs may come in any order):
 //   tradedate 20240115
+//   logindate ../x                    (the login answer's trade date, any word:
+//                                      a broken broker; "-" gives the real one)
 //   account 880001 password=111111 funds=222222 name=张三 balance=100000 centre=A
 //   contract SHFE cu2405 name=沪铜2405 tick=10 multiplier=5 margin=0.1 price=70000 attr=1 delivery=2405
 //   seat SHFE seat=0001 code=8800101 hedge=0 default=1

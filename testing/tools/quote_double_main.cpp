@@ -28,7 +28,6 @@
 
 #include "core/datetime.h"
 #include "platform/clock.h"
-#include "testing/page_fixture.h"
 #include "testing/quote_double.h"
 #include "testing/quote_service.h"
 
@@ -106,18 +105,9 @@ int main(int argc, char **argv) {
   }
 
   const market_fixture::DataSetDesc dataSet = market_fixture::StandardDataSet(UtcNow());
-  // The terminal opens its first system page at start: one quote report.
-  auto writeFirstPage = [&] {
-    try {
-      page_fixture::WriteFile(terminal + "/cfg/kvpage0.ppg", page_fixture::GridPage(1, 1, 0x2001, "报价"));
-      return true;
-    } catch (const std::exception &) {
-      return false;
-    }
-  };
   if (offline) {
     // Only the terminal's folders, for browsing offline.
-    if (!WriteTerminalFolders(dataSet, terminal, nullptr) || !writeFirstPage()) {
+    if (!WriteTerminalFolders(dataSet, terminal, nullptr) || !WriteFirstPage(terminal)) {
       std::fprintf(stderr, "quote_double: cannot write the terminal's folders below %s\n", terminal.c_str());
       return 1;
     }
@@ -148,7 +138,7 @@ int main(int argc, char **argv) {
   }
   if (!terminal.empty() &&
       (!WriteTerminalFolders(dataSet, terminal, &service, account ? user : "demo", account ? password : "demo") ||
-       !writeFirstPage())) {
+       !WriteFirstPage(terminal))) {
     std::fprintf(stderr, "quote_double: cannot write the terminal's folders below %s\n", terminal.c_str());
     return 1;
   }

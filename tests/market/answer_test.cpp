@@ -431,7 +431,7 @@ TEST_P(RequestKindsTest, EachAnswerLandsInTheCacheAndIsAnnounced) {
          EXPECT_EQ(listed[1], kBank);
          float last;
          std::memcpy(&last, listed.data() + 3, 4);
-         EXPECT_FLOAT_EQ(last, float(bank.quote.last) / float(Stock(kSH, kBank).priceDivisor));
+         EXPECT_FLOAT_EQ(last, float(bank.quote.last));  // prices as the quote holds them
          int members = 0;
          for (const InstrumentDesc &in : desc_.markets[kSH].instruments) members += in.kind == 1;
          EXPECT_EQ(sortFile(88).size(), size_t(members + 1) * 11);
@@ -445,8 +445,7 @@ TEST_P(RequestKindsTest, EachAnswerLandsInTheCacheAndIsAnnounced) {
        [&] { return redrawn_.size() == 1; },
        [&] {
          EXPECT_EQ(redrawn_[0], 42u);
-         const float divisor = float(Stock(kSH, kBank).priceDivisor);
-         const float now = float(bank.quote.last) / divisor, before = float(bank.quote.prevClose) / divisor;
+         const float now = float(bank.quote.last), before = float(bank.quote.refPrice);
          EXPECT_FLOAT_EQ(MarketAt(kSH)->m_quotes[kBank].fastChange, (now - before) * 100 / before);
        }},
       {"system and real-time messages",

@@ -16,6 +16,8 @@
 #include "testing/fake_clock.h"
 #include "testing/market_fixture_min.h"
 #include "testing/msgbox_recorder.h"
+#include "testing/server_blocks.h"
+#include "platform/debugout.h"
 
 using market_fixture::AddKind;
 using market_fixture::MakeMarket;
@@ -26,47 +28,21 @@ using market_fixture::UtcAt;
 
 namespace {
 
-void PutLe16(std::string &out, uint16_t v) {
-  out += char(v & 0xFF);
-  out += char(v >> 8);
-}
-void PutLe32(std::string &out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out += char((v >> (8 * i)) & 0xFF);
-}
-
+// The server category files as the fixture makes them.
 struct IndexEntry {
   uint8_t category;
   uint32_t number;
   const char *name;
 };
 
-// "BlockIndex.idx": 4-byte header, 26-byte records.
 std::string IndexFile(const std::vector<IndexEntry> &entries) {
-  std::string out;
-  PutLe32(out, 7);
-  for (const IndexEntry &e : entries) {
-    out += char(e.category);
-    PutLe32(out, e.number);
-    char name[17] = {};
-    std::memcpy(name, e.name, strnlen(e.name, 16));
-    out.append(name, sizeof name);
-    PutLe32(out, 1);
-  }
-  return out;
+  std::vector<testing_support::ServerBlock> blocks;
+  for (const IndexEntry &e : entries) blocks.push_back({e.category, e.number, e.name, {}});
+  return testing_support::ServerBlockIndex(blocks);
 }
 
-// "<number>.dat": 7-byte header, 9-byte members {market + 1000, code[7]}.
-std::string MemberFile(uint32_t number, const std::vector<std::pair<int, const char *>> &members, int count = -1) {
-  std::string out(1, '\0');
-  PutLe32(out, number);
-  PutLe16(out, uint16_t(count < 0 ? int(members.size()) : count));
-  for (const auto &[marketValue, code] : members) {
-    PutLe16(out, uint16_t(marketValue));
-    char field[7] = {};
-    std::memcpy(field, code, strnlen(code, 7));
-    out.append(field, sizeof field);
-  }
-  return out;
+std::string MemberFile(uint32_t number, const std::vector<std::pair<int, std::string>> &members, int count = -1) {
+  return testing_support::ServerBlockMembers(number, members, count);
 }
 
 std::string Member(const BLOCKMEMBER &m) {
@@ -248,29 +224,40 @@ TEST_F(BlockTest, ServerCategoriesGroupInOrderOfFirstAppearance) {
   EXPECT_EQ(sh->m_finance[0].indexWeight, 0.0f);  // not a member of the block
 }
 
-TEST_F(BlockTest, DamagedServerFilesAreRefused) {
+TEST_F(BlockTest, DamagedServerFilesKeepWhatIsWholeAndSayWhy) {
   BuildMarkets();
   const std::string goodIndex = IndexFile({{2, 101, "银行"}});
+  const std::string twoIndex = IndexFile({{2, 101, "银行"}, {1, 201, "华东"}});
   const std::string goodMembers = MemberFile(101, {{1000, "600000"}, {1001, "000001"}});
   struct Case {
     const char *what;
     std::string index, members;
     int serverGroups, memberCount;
+    const char *logged;  // part of the debug line, or null for none
   } cases[] = {
-      {"good", goodIndex, goodMembers, 1, 2},
-      {"index header cut", goodIndex.substr(0, 3), goodMembers, 0, 0},
-      {"index record cut", goodIndex + goodIndex.substr(4, 10), goodMembers, 0, 0},
-      {"index header only", goodIndex.substr(0, 4), goodMembers, 0, 0},
-      {"count past the end", goodIndex, MemberFile(101, {{1000, "600000"}, {1001, "000001"}}, 3), 1, 0},
-      {"member cut", goodIndex, goodMembers.substr(0, goodMembers.size() - 1), 1, 0},
-      {"bytes after the members", goodIndex, goodMembers + "x", 1, 0},
-      {"header cut", goodIndex, goodMembers.substr(0, 5), 1, 0},
-      {"another block's file", goodIndex, MemberFile(555, {{1000, "600000"}}), 1, 0},
-      {"no members", goodIndex, MemberFile(101, {}), 1, 0},
-      {"count 65535", goodIndex, MemberFile(101, {{1000, "600000"}}, 65535), 1, 0},
+      {"good", goodIndex, goodMembers, 1, 2, nullptr},
+      {"index header cut", goodIndex.substr(0, 3), goodMembers, 0, 0, "block index: cut in its header"},
+      {"index record cut", twoIndex.substr(0, twoIndex.size() - 16), goodMembers, 1, 2,
+       "block index: a record cut after 10 bytes"},
+      {"index header only", goodIndex.substr(0, 4), goodMembers, 0, 0, nullptr},
+      {"count past the end", goodIndex, MemberFile(101, {{1000, "600000"}, {1001, "000001"}}, 3), 1, 2,
+       "block 101: member file cut after 2 of 3 members"},
+      {"member cut", goodIndex, goodMembers.substr(0, goodMembers.size() - 1), 1, 1,
+       "block 101: member file cut after 1 of 2 members"},
+      {"bytes after the members", goodIndex, goodMembers + "x", 1, 2, nullptr},
+      {"header cut", goodIndex, goodMembers.substr(0, 5), 1, 0, "block 101: member file cut in its header"},
+      {"another block's file", goodIndex, MemberFile(555, {{1000, "600000"}}), 1, 0,
+       "block 101: the member file names block 555"},
+      {"no members", goodIndex, MemberFile(101, {}), 1, 0, nullptr},
+      {"count 65535", goodIndex, MemberFile(101, {{1000, "600000"}}, 65535), 1, 1,
+       "block 101: member file cut after 1 of 65535 members"},
   };
+  std::vector<std::string> lines;
+  const platform::DebugOutputSink before =
+      platform::SetDebugOutputSink([&](const std::string &line) { lines.push_back(line); });
   for (const Case &c : cases) {
     SCOPED_TRACE(c.what);
+    lines.clear();
     box_.Write("cfg/Block/BlockIndex.idx", c.index.data(), c.index.size());
     box_.Write("cfg/Block/101.dat", c.members.data(), c.members.size());
     ReloadBlocks();
@@ -283,7 +270,17 @@ TEST_F(BlockTest, DamagedServerFilesAreRefused) {
       ASSERT_NE(b, nullptr);
       EXPECT_EQ(b->memberCount, c.memberCount);
     }
+    if (c.logged) {
+      ASSERT_EQ(lines.size(), 1u);
+      EXPECT_NE(lines[0].find(c.logged), std::string::npos) << lines[0];
+    } else {
+      EXPECT_TRUE(lines.empty());
+    }
+    // Nothing is written back over a damaged file.
+    EXPECT_EQ(box_.Read("cfg/Block/BlockIndex.idx"), c.index);
+    EXPECT_EQ(box_.Read("cfg/Block/101.dat"), c.members);
   }
+  platform::SetDebugOutputSink(before);
 }
 
 TEST_F(BlockTest, UserBlocksKeepWhatTheTableLacks) {

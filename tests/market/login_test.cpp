@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -20,6 +21,7 @@
 #include "market/nclient.h"
 #include "market/serverlist.h"
 #include "market/utildata.h"
+#include "platform/imagecodec.h"
 #include "platform/kernel.h"
 #include "platform/messages.h"
 #include "platform/profile.h"
@@ -249,7 +251,6 @@ TEST_F(LoginTest, TheWorkerReportsMarketsAndEndsTheDialog) {
   TClientRight dialog(nullptr, false, AccountLibrary{});
   const int result = harness_.RunModal(&dialog, [&] {
     harness_.Pump();
-    harness_.SavePng(harness_.Render(dialog.Handle()), "login_dialog");
     EXPECT_EQ(harness_.Pixel(dialog.Handle(), 0, 0), TClientRight::kBorderColor);
     EXPECT_EQ(harness_.Pixel(dialog.Handle(), 399, 150), TClientRight::kBorderColor);
     EXPECT_EQ(harness_.Pixel(dialog.ListBox1, 150, 120), TClientRight::kFieldColor);
@@ -291,6 +292,97 @@ TEST_F(LoginTest, SpeedTestsOrderTheServersWithAnInjectedPing) {
   EXPECT_EQ(dialog.ListBox1->Items()->Strings(0), SpeedTestLine("slow", 3, 120));
   EXPECT_EQ(dialog.ListBox1->Items()->Strings(1), SpeedTestLine("fast", 3, 30));
   EXPECT_EQ(dialog.ListBox1->Items()->Strings(2), SpeedTestLine("dead", 3, 2000));
+}
+
+// The server rows are 16 pixels high; the selected one is filled across
+// the list in the links' blue, the others and the room below the rows keep
+// the list's colour. Speed-test lines keep the rows as they are.
+TEST_F(LoginTest, ServerRowsAreSixteenPixelsHighWithTheSelectionFilled) {
+  AddServer(0, "电信主站", "10.0.0.1");
+  AddServer(1, "网通主站", "10.0.0.2", 2);
+  AddServer(2, "备用主站", "10.0.0.3");
+  AddServer(3, "远端主站", "10.0.0.4");
+  LoginHooks().ping = [](const char *host, uint16_t) {
+    const std::string h = host;
+    return h == "10.0.0.1" ? 60 : h == "10.0.0.2" ? 20 : h == "10.0.0.3" ? 300 : -1;
+  };
+  TClientRight dialog(nullptr, false, AccountLibrary{});
+  dialog.Show();
+  dialog.Button5Click(dialog.Button5);
+  ASSERT_TRUE(testing_support::PumpUntil([&] { return dialog.Core().testsRunning == 0; }, 20000));
+  ASSERT_EQ(dialog.ListBox1->ItemIndex(), 1) << "the fastest server";
+  harness_.SavePng(harness_.Render(dialog.Handle()), "login_dialog");
+
+  // Probed at the right edge, beyond the longest line.
+  const int x = dialog.ListBox1->ClientWidth() - 3;
+  auto rowsAt = [&](int selectedRow) {
+    const int first = selectedRow * 16;
+    const struct {
+      int y;
+      COLORREF colour;
+    } probes[] = {{first - 1, TClientRight::kFieldColor},
+                  {first, TClientRight::kSelectedRowColor},
+                  {first + 15, TClientRight::kSelectedRowColor},
+                  {first + 16, TClientRight::kFieldColor},
+                  {4 * 16, TClientRight::kFieldColor}};
+    for (const auto &p : probes) {
+      EXPECT_EQ(harness_.Pixel(dialog.ListBox1, x, p.y), p.colour) << "selected row " << selectedRow << ", y " << p.y;
+    }
+  };
+  rowsAt(1);
+  harness_.Click(dialog.ListBox1, 10, 3 * 16 + 8);
+  EXPECT_EQ(dialog.ListBox1->ItemIndex(), 3);
+  rowsAt(3);
+}
+
+// ".\logo.bmp" replaces the banner when it can be read; without it, or
+// when it is damaged, the dialog comes up with its own banner.
+TEST_F(LoginTest, TheLogoReplacesTheBannerWhenItCanBeRead) {
+  constexpr COLORREF kLogo = RGB(200, 30, 40);
+  platform::PixelImage logo;
+  logo.width = 40;
+  logo.height = 20;
+  logo.argb.assign(size_t(logo.width * logo.height), 0xFF000000u | (200u << 16) | (30u << 8) | 40u);
+  const std::vector<uint8_t> bmp = platform::EncodeBmp24(logo);
+  const struct {
+    const char *name;
+    size_t bytes;  // of the logo file written; 0: none
+    COLORREF banner;
+  } cases[] = {{"no logo", 0, TClientRight::kBannerColor},
+               {"a logo", bmp.size(), kLogo},
+               {"a truncated logo", bmp.size() / 2, TClientRight::kBannerColor}};
+  AddServer(0, "电信主站", "10.0.0.1");
+  for (const auto &c : cases) {
+    std::remove("logo.bmp");
+    if (c.bytes) box_.Write("prog/logo.bmp", bmp.data(), c.bytes);
+    TClientRight dialog(nullptr, false, AccountLibrary{});
+    dialog.Show();
+    EXPECT_EQ(harness_.Pixel(dialog.Image2, 3, 3), c.banner) << c.name;
+    EXPECT_EQ(harness_.Pixel(dialog.Handle(), 0, 0), TClientRight::kBorderColor) << c.name << ": the frame stays";
+    EXPECT_EQ(dialog.ListBox1->ItemIndex(), 0) << c.name;
+  }
+}
+
+// A click on the login picture is a click on "联    机" while that is
+// enabled; during the attempt it does nothing.
+TEST_F(LoginTest, TheLoginPictureLogsInWhileTheLoginButtonIsEnabled) {
+  AddServer(0, "电信主站", "10.0.0.1");
+  LoginHooks().startNewsChooser = [] {};
+  int attempts = 0;
+  LoginHooks().connectQuoteServer = [&](HWND, bool, bool, bool) {
+    ++attempts;
+    return 3;  // failed and reported; the dialog waits for the failure message
+  };
+  TClientRight dialog(nullptr, false, AccountLibrary{});
+  dialog.Show();
+  harness_.Click(dialog.Image4, 20, 10);
+  EXPECT_EQ(attempts, 1);
+  EXPECT_FALSE(dialog.Button1->Enabled());
+  harness_.Click(dialog.Image4, 20, 10);
+  EXPECT_EQ(attempts, 1) << "ignored while the attempt runs";
+  SendMessageA(dialog.Handle(), WM_LOGIN_FAILED, 0, 0);
+  harness_.Click(dialog.Image4, 20, 10);
+  EXPECT_EQ(attempts, 2);
 }
 
 // ---- the network settings ----

@@ -925,6 +925,35 @@ TEST_F(RealClientTest, ScriptedMarketMovesTheSubscribedQuotes) {
     EXPECT_TRUE(word == Word(kSH, codes[0]) || word == Word(kSH, codes[1]) || word == Word(kSH, codes[2]));
 }
 
+TEST_F(RealClientTest, NewlySubscribedInstrumentsGetTheirHeadAndQuoteAtOnce) {
+  // No moving market: what arrives is the snapshot of what was subscribed.
+  QuotePushDouble::Script script;
+  script.snapshotOnSubscribe = true;
+  push_.SetScript(script);
+  const char *const codes[] = {"600000", "600036", "601318"};
+  for (const char *code : codes) std::memset(static_cast<void *>(&Quote(kSH, code)), 0, sizeof(REALQUOTE));
+  Connect();
+  Subscribe({{kSH, uint16_t(Stock(kSH, "600000"))}, {kSH, uint16_t(Stock(kSH, "600036"))}});
+  ASSERT_TRUE(WaitForEvents(WM_MF_EVENT, kMfQuote, 2));
+  ASSERT_TRUE(WaitForEvents(WM_MF_EVENT, kMfPriceHead, 2));
+  for (const char *code : {codes[0], codes[1]}) {
+    SCOPED_TRACE(code);
+    const REALQUOTE &q = Quote(kSH, code);
+    EXPECT_GT(+q.prevClose, 0u) << "the head came";
+    EXPECT_GT(+q.last, 0u) << "the quote came";
+  }
+  EXPECT_EQ(+Quote(kSH, "601318").last, 0u) << "not subscribed";
+
+  // A change of the subscription sends only what is new in it.
+  Subscribe({{kSH, uint16_t(Stock(kSH, "601318"))},
+             {kSH, uint16_t(Stock(kSH, "600000"))},
+             {kSH, uint16_t(Stock(kSH, "600036"))}});
+  ASSERT_TRUE(WaitForEvents(WM_MF_EVENT, kMfQuote, 3));
+  EXPECT_GT(+Quote(kSH, "601318").last, 0u);
+  platform::ProcessPendingMessages();
+  EXPECT_EQ(push_.ItemsPushed(), 6u);
+}
+
 // ---- cost ----
 
 size_t g_allocations = 0;

@@ -732,6 +732,35 @@ TEST(GdiContexts, FrameContextsPaintTheFrameThatTheWindowShows) {
   UnregisterClassA("GdiFramed", nullptr);
 }
 
+TEST(GdiContexts, DrawingOnAHeldWindowContextReachesTheScreen) {
+  // A control draws a changed cell through the context its canvas keeps,
+  // outside painting and without releasing it: the screen shows the cell.
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.lpszClassName = "GdiHeldContext";
+  RegisterClassA(&wc);
+  HWND top = CreateWindowExA(0, "GdiHeldContext", "", WS_POPUP | WS_VISIBLE, 0, 0, 60, 40, nullptr, nullptr,
+                             nullptr, nullptr);
+  ASSERT_TRUE(top);
+  HWND child = CreateWindowExA(0, "GdiHeldContext", "", WS_CHILD | WS_VISIBLE, 10, 10, 30, 20, top, nullptr,
+                               nullptr, nullptr);
+  ASSERT_TRUE(child);
+  platform::ProcessPendingMessages();
+  HDC dc = GetDC(child);
+  for (COLORREF colour : {RGB(200, 0, 0), RGB(0, 0, 180)}) {
+    HBRUSH brush = CreateSolidBrush(colour);
+    RECT cell{2, 2, 12, 8};
+    FillRect(dc, &cell, brush);
+    DeleteObject(brush);
+    const QImage shown = testing_support::ShownImage(child);
+    ASSERT_FALSE(shown.isNull());
+    EXPECT_EQ(shown.pixel(5, 5), qRgb(GetRValue(colour), GetGValue(colour), GetBValue(colour)));
+  }
+  ReleaseDC(child, dc);
+  DestroyWindow(top);
+  UnregisterClassA("GdiHeldContext", nullptr);
+}
+
 // ---- fonts and text ------------------------------------------------------------
 
 struct TextTest : ::testing::Test {

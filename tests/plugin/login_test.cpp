@@ -6,7 +6,10 @@
 
 #include <atomic>
 #include <algorithm>
+#include <cstring>
+#include <filesystem>
 #include <thread>
+#include <vector>
 
 #include "plugin/tradebridge.h"
 #include "standins/simbroker/server.h"
@@ -176,6 +179,26 @@ TEST_F(TradeTest, ThroughThePortalGatewayTheServerListComesFromTheGateway) {
   EXPECT_EQ(boxes_.Calls().back().text, "密码不正确");
 }
 
+TEST_F(TradeTest, ThroughThePortalGatewayASecondSendAwayEndsTheLogin) {
+  ScopedFakeClock clock;
+  // The gateway lists the account's centre at an address whose server
+  // belongs to another centre: every login there is sent away.
+  broker_.LoadScript("account 880003 password=1 name=王五 centre=C\nserver A 127.0.0.1 17001\n"
+                     "server C 127.0.0.1 17001\n");
+  WriteServers("s1=一\ns1a=127.0.0.1\ns1p=9000\nUseGate=1\n");
+  EXPECT_EQ(LogIn("880003", "1"), kLoginRefused);
+  // Sent away once, the list is fetched again and tried; the second time
+  // ends the login there.
+  size_t logins = 0;
+  for (const auto &line : NewLines()) logins += line.find("||6011||") != std::string::npos;
+  EXPECT_EQ(logins, 2u);
+  ASSERT_EQ(boxes_.Count(), 1u);
+  EXPECT_EQ(boxes_.Calls()[0].caption, "登录交易失败");
+  EXPECT_EQ(boxes_.Calls()[0].text, "客户不属于该交易中心");
+  EXPECT_NE(Read("../user/880003/tradelog/20240115.phl").find("2|客户不属于该交易中心，中止登录"), std::string::npos);
+  EXPECT_EQ(QueryOrder(0), kNoSession);
+}
+
 TEST_F(TradeTest, ALoginOverLoopbackToTheSimulatorProgram) {
   sim::SimBroker remote;
   ASSERT_TRUE(remote.LoadScript(sim::SimBroker::DefaultScript()));
@@ -219,6 +242,48 @@ TEST_F(TradeTest, ALogoutWithAStalledBrokerReturnsInTimeAndTheNextLoginWorks) {
   LogInOk();
   EXPECT_EQ(QueryOrder(1), 0);
   ASSERT_TRUE(WaitFor([&] { return !NotesOf(TN_ORDERS).empty() && NotesOf(TN_ORDERS).back().value == 0; }));
+}
+
+TEST_F(TradeTest, TheTradeLogStaysInTheAccountFolderWhateverTradeDateTheBrokerSends) {
+  // 10:00 on 8 March in Shanghai: the local date differs from every trade
+  // date below.
+  ScopedFakeClock clock(SYSTEMTIME{2024, 3, 5, 8, 2, 0, 0, 0});
+  const struct {
+    const char *tradeDate;
+    const char *log;  // the file the login leaves the log in
+  } cases[] = {
+      {"20240115", "20240115.phl"},
+      {"../../x", "20240308.phl"},
+      {"..\\..\\x", "20240308.phl"},
+      {"2024011520240116", "20240308.phl"},  // over-long: cut to 15 digits
+      {"2024-1-15", "20240308.phl"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.tradeDate);
+    std::error_code none;  // no folder before the first login
+    for (const auto &entry : std::filesystem::directory_iterator("../user/880001/tradelog", none))
+      std::filesystem::remove(entry.path());
+    ASSERT_TRUE(broker_.LoadScript(std::string("logindate ") + c.tradeDate + "\n"));
+    LogInOk();
+    char date[16];
+    GetTradeDate(date);
+    EXPECT_EQ(std::string(date), std::string(c.tradeDate).substr(0, 15));
+    // The login went on: the session works.
+    notes_.clear();
+    EXPECT_EQ(QueryOrder(1), 0);
+    EXPECT_TRUE(WaitFor([&] { return !NotesOf(TN_ORDERS).empty() && NotesOf(TN_ORDERS).back().value == 0; }));
+    TradeFinalize();
+
+    const std::string log = Read("../user/880001/tradelog/" + std::string(c.log));
+    EXPECT_NE(log.find("A|0|0||880001|"), std::string::npos);
+    const bool byLocalDate = strcmp(c.log, "20240308.phl") == 0;
+    EXPECT_EQ(log.find("交易日期不是日期") != std::string::npos, byLocalDate);
+  }
+  // Nothing was written beside or above the account folder.
+  std::vector<std::string> names;
+  for (const auto &entry : std::filesystem::recursive_directory_iterator(".."))
+    if (entry.is_regular_file() && entry.path().extension() == ".phl") names.push_back(entry.path().string());
+  EXPECT_EQ(names, std::vector<std::string>{"../user/880001/tradelog/20240308.phl"});
 }
 
 }  // namespace

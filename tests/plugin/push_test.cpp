@@ -4,8 +4,10 @@
 // trading day, and the map emptied when the thread ends.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <map>
+#include <thread>
 
 #include "core/eautolock.h"
 #include "plugin/tradebridge.h"
@@ -220,6 +222,82 @@ TEST_F(PushTest, NoticesExchangeStatusAndTheBrokersNewDay) {
   auto session = CurrentSession();
   EAutoLock lock(&session->orderMapLock);
   EXPECT_EQ(session->orderKeys.GetCount(), 0);
+}
+
+// The exchange table of the contract query, as the exports show it.
+std::vector<std::string> ExchangeIds() {
+  std::vector<std::string> ids;
+  for (unsigned i = 0; i < unsigned(kExchangeCount); ++i) {
+    char id[8] = "junk";
+    GetExchangeID(i, id);
+    ids.push_back(id);
+  }
+  return ids;
+}
+
+const std::vector<std::string> kExchangeIds = {"SHFE", "DCE", "CZCE", "CFFEX", "", "", "", ""};
+
+class ExchangeTableTest : public PushTest {
+ protected:
+  // Runs the contract query to its end.
+  void QueryContracts() {
+    const size_t ends = Ends();
+    ASSERT_EQ(QueryContract(), 0);
+    ASSERT_TRUE(WaitFor([&] { return Ends() > ends; }));
+  }
+  size_t Ends() {
+    size_t count = 0;
+    for (const auto &note : NotesOf(TN_CONTRACT)) count += note.value == 0;
+    return count;
+  }
+  // Status notices told for an exchange (its index in the high half).
+  size_t StatusNotes(int index) {
+    size_t count = 0;
+    for (const auto &note : NotesOf(TN_EXCHANGE_STATUS)) count += (note.value >> 16) == index;
+    return count;
+  }
+};
+
+TEST_F(ExchangeTableTest, ARerunQueryLeavesTheLastWholeTableInUseUntilItsEnd) {
+  QueryContracts();
+  broker_.Hold(6018);
+  ASSERT_EQ(QueryContract(), 0);
+  ASSERT_TRUE(broker_.WaitHeld(1));
+  // The terminal and the push receiver still find every exchange.
+  EXPECT_EQ(ExchangeIds(), kExchangeIds);
+  char shfe[] = "SHFE";
+  EXPECT_EQ(ProcessCloseToday(shfe), 1);
+  Push(Notice({{8, "2"}, {11, "1000001"}, {12, "开盘"}}));
+  Settle();
+  EXPECT_EQ(StatusNotes(1), 1u);
+  broker_.Release(6018);
+  ASSERT_TRUE(WaitFor([&] { return Ends() == 2; }));
+  EXPECT_EQ(ExchangeIds(), kExchangeIds);
+}
+
+TEST_F(ExchangeTableTest, RewritesWhileTheTerminalAndThePushReceiverReadShowOnlyWholeTables) {
+  QueryContracts();
+  std::atomic<bool> stop{false};
+  std::atomic<int> reads{0}, halfTables{0};
+  std::thread terminal([&] {
+    char shfe[] = "SHFE";
+    while (!stop.load()) {
+      if (ExchangeIds() != kExchangeIds || ProcessCloseToday(shfe) != 1) ++halfTables;
+      ++reads;
+    }
+  });
+  constexpr int kRewrites = 60;
+  for (int i = 0; i < kRewrites; ++i) {
+    Push(Notice({{8, "2"}, {11, "1000001"}, {12, i % 2 ? "开盘" : "收盘"}}));
+    QueryContracts();
+  }
+  Settle();
+  stop = true;
+  terminal.join();
+  EXPECT_GT(reads.load(), 0);
+  EXPECT_EQ(halfTables.load(), 0);
+  // Every status notice found its exchange.
+  EXPECT_EQ(StatusNotes(1), size_t(kRewrites));
 }
 
 TEST_F(PushTest, WhenTheReceiverEndsTheOrderMapGivesEveryBlockBack) {

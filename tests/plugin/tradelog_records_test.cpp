@@ -69,6 +69,8 @@ TEST_F(TradeLogTest, ShortCopiesAnswersAndStateLines) {
   char contract[] = "cu2402", exchange[] = "SHFE", ref[13], error[232];
   broker_.LoadScript("autofill off\n");
   ASSERT_EQ(OrderInsert(contract, exchange, 68000, 2, '0', '0', '3', ref, error), 0);
+  // The insert's answer and the pushed state arrive in either order; the
+  // cancel goes out with the answer's copy.
   ASSERT_TRUE(WaitFor([&] { return AnswerReturns().size() == 1 && PushedReturns().size() == 1; }));
   const CKivoOrderField order = AnswerReturns()[0];
   ASSERT_EQ(OrderAction(&order, 0), 0);

@@ -8,6 +8,7 @@
 #include "platform/memory.h"
 #include "platform/messages.h"
 #include "platform/profile.h"
+#include "testing/message_trace.h"
 #include "tests/shell/frame_world.h"
 
 namespace {
@@ -146,6 +147,55 @@ TEST_F(InboxTest, HeadlinesGoToTheTickerAndTheNewsViewsOfTheirType) {
   ASSERT_NE(core_->tickerHead->next, nullptr);
   EXPECT_STREQ(core_->tickerHead->next->text, "新闻二");
   EXPECT_GT(core_->tickerHead->width, 0);
+}
+
+// The ticker scrolls one pixel a step; once the first headline has left
+// the panel the next comes in 30 pixels from its right edge and the first
+// is freed; a lone headline starts again from the edge.
+TEST_F(InboxTest, TheTickerScrollsEachHeadlineOutAndTheNextIn) {
+  constexpr int kPanel = 100;
+  EXPECT_FALSE(core_->StepTicker(kPanel)) << "nothing to scroll";
+  NEWSREC record{};
+  record.dateTime = 240115 | 930u << 20;
+  for (const char *title : {"第一条", "第二条新闻"}) {
+    std::strcpy(record.title, title);
+    Send(WM_NEWS_ARRIVED, 0, LPARAM(&record));
+  }
+  const int first = core_->tickerHead->width, second = core_->tickerHead->next->width;
+  for (int i = 1; i < first + kPanel; ++i) ASSERT_TRUE(core_->StepTicker(kPanel));
+  EXPECT_EQ(core_->tickerOffset, first + kPanel - 1);
+  EXPECT_STREQ(core_->tickerHead->text, "第一条");
+  core_->StepTicker(kPanel);
+  EXPECT_STREQ(core_->tickerHead->text, "第二条新闻");
+  EXPECT_EQ(core_->tickerOffset, kPanel - 30);
+  while (core_->tickerOffset != 0) ASSERT_TRUE(core_->StepTicker(kPanel));
+  EXPECT_EQ(core_->tickerHead->next, nullptr);
+  EXPECT_STREQ(core_->tickerHead->text, "第二条新闻") << "a lone headline comes round again";
+  EXPECT_GT(second, first);
+  core_->FreeTicker();
+  EXPECT_FALSE(core_->StepTicker(kPanel));
+}
+
+// "数据刷新" and the mouse over the frame's border reach only the active
+// view, and the refresh only a chart.
+TEST_F(InboxTest, TheDataRefreshAndTheBorderMouseReachTheActiveView) {
+  SplitInto(2);
+  TMultiViewChild *chart = Show(0, VIEW_TYPE_KLINE, Find("600000", 0), true);
+  core_->RefreshHistory();
+  EXPECT_EQ(TakeCalls(), (Calls{V(TViewAction::RefreshHistory, 0)}));
+  testing_support::MessageTrace trace;
+  trace.Attach(chart->Handle());
+  Send(WM_NCMOUSEMOVE, HTLEFT, MAKELPARAM(5, 5));
+  harness_.Pump();
+  ASSERT_EQ(trace.Count(WM_NCMOUSEMOVE, chart->Handle()), 1u);
+  EXPECT_EQ(trace.Messages().back().wParam, 0u);
+  Show(1, VIEW_TYPE_REPORT, STKPTR(), true);
+  core_->RefreshHistory();
+  page_->m_active = nullptr;  // no active view
+  Send(WM_NCMOUSEMOVE, HTLEFT, 0);
+  harness_.Pump();
+  EXPECT_TRUE(TakeCalls().empty());
+  EXPECT_EQ(trace.Count(WM_NCMOUSEMOVE, chart->Handle()), 1u);
 }
 
 TEST_F(InboxTest, ALinkedViewSwitchesTheOtherLinkedCharts) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QWidget>
+
 #include <filesystem>
 #include <cstring>
 #include <fstream>
@@ -13,6 +15,7 @@
 #include "platform/memory.h"
 #include "market/utildata.h"
 #include "platform/profile.h"
+#include "shell/framewindow.h"
 #include "shell/quoteconn.h"
 #include "testing/market_fixture.h"
 #include "testing/market_fixture_min.h"
@@ -21,6 +24,7 @@
 #include "shell/settings_store.h"
 #include "testing/shell_recorder.h"
 #include "testing/view_harness.h"
+#include "platform/qtbridge.h"
 #include "views/mvmain.h"
 
 using namespace market_fixture;
@@ -182,6 +186,7 @@ TEST_F(FrameTest, TheSavedWindowPositionIsTakenOnlyWhenItFits) {
   } cases[] = {
       {"0,100,100,800,600", true}, {"2,100,100,800,600", false}, {"1,100,100,800,600", false},
       {"0,100,100,249,600", false}, {"0,100,100,800,274", false}, {"", false},
+      {"0,20000,100,800,600", false},  // on a screen that is gone
   };
   for (const Case &c : cases) {
     WritePrivateProfileStringA("Parameter", "WndPos", c.wndPos, (std::string(UserDataPath) + "setting.ini").c_str());
@@ -207,23 +212,120 @@ TEST_F(FrameTest, FullScreenCoversTheScreenRestoresAndIsSavedAsStateOne) {
   WritePrivateProfileStringA("Parameter", "WndPos", "0,100,100,800,600",
                              (std::string(UserDataPath) + "setting.ini").c_str());
   TMFrame *frame = new TMFrame(nullptr, parts_);
-  RECT screen{};
-  GetWindowRect(GetDesktopWindow(), &screen);
+  frame->Show();
+  harness_.Pump();
+  const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+  ASSERT_GT(width, 0);
   frame->MenuItem95Click(nullptr);
   EXPECT_TRUE(frame->fullScreen);
   EXPECT_EQ(frame->Left(), 0);
-  EXPECT_EQ(frame->Width(), screen.right - screen.left);
+  EXPECT_EQ(frame->Width(), width);
+  EXPECT_EQ(frame->Height(), height);
+  QWidget *widget = platform::WidgetFromHandle(frame->Handle());
+  ASSERT_TRUE(widget);
+  EXPECT_TRUE(widget->windowState() & Qt::WindowFullScreen) << "the desktop's bars are covered";
   frame->MenuItem95Click(nullptr);
   EXPECT_EQ(frame->Left(), 100);
   EXPECT_EQ(frame->Width(), 800);
   EXPECT_EQ(frame->WindowState(), wsNormal);
+  EXPECT_FALSE(widget->windowState() & Qt::WindowFullScreen);
   frame->MenuItem95Click(nullptr);
-  frame->Show();
-  harness_.Pump();
   boxes_.QueueAnswer(IDNO);
   frame->Close();
   harness_.Pump();
   EXPECT_EQ(Setting("WndPos").substr(0, 2), "1,");
+  delete frame;
+}
+
+// Maximised, the frame's border lies just outside the work area. Until the
+// first restore the window can't be made smaller than 640 x 460, after it
+// not smaller than 250 x 275. The first WM_GETMINMAXINFO centres the
+// restored place; a saved place taken later is not moved again.
+TEST_F(FrameTest, TheFrameMaximisesPastItsWorkAreaAndTheFirstRestoreFreesItsSize) {
+  RECT work{};
+  ASSERT_TRUE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0));
+  const std::string setting = std::string(UserDataPath) + "setting.ini";
+  struct Case {
+    const char *wndPos;
+    RECT restored;
+  } cases[] = {
+      {"", RECT{work.left + (work.right - work.left - 640) / 2, work.top + (work.bottom - work.top - 460) / 2,
+                work.left + (work.right - work.left - 640) / 2 + 640, work.top + (work.bottom - work.top - 460) / 2 + 460}},
+      {"0,100,100,800,600", RECT{100, 100, 900, 700}},
+  };
+  for (const Case &c : cases) {
+    FrameWindowFlags = TFrameWindowFlags{};
+    WritePrivateProfileStringA("Parameter", "WndPos", c.wndPos, setting.c_str());
+    TMFrame *frame = new TMFrame(nullptr, parts_);
+    frame->Show();
+    harness_.Pump();
+    const HWND hwnd = frame->Handle();
+    RECT r{};
+    if (!c.wndPos[0]) {
+      EXPECT_TRUE(IsZoomed(hwnd));
+      GetWindowRect(hwnd, &r);
+      EXPECT_EQ(r.left, work.left - 2);
+      EXPECT_EQ(r.top, work.top - 2);
+      EXPECT_EQ(r.right, work.right + 2);
+      EXPECT_EQ(r.bottom, work.bottom + 2);
+    } else {
+      frame->SetBounds(100, 100, 300, 200);
+      EXPECT_EQ(frame->Width(), 640);
+      EXPECT_EQ(frame->Height(), 460);
+      frame->SetBounds(100, 100, 800, 600);
+      SendMessageA(hwnd, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+      EXPECT_EQ(frame->WindowState(), wsMaximized);
+    }
+    EXPECT_FALSE(FrameWindowFlags.restoredOnce);
+    SendMessageA(hwnd, WM_SYSCOMMAND, SC_RESTORE, 0);
+    EXPECT_TRUE(FrameWindowFlags.restoredOnce);
+    EXPECT_EQ(frame->WindowState(), wsNormal);
+    GetWindowRect(hwnd, &r);
+    EXPECT_EQ(r.left, c.restored.left) << c.wndPos;
+    EXPECT_EQ(r.top, c.restored.top) << c.wndPos;
+    EXPECT_EQ(r.right, c.restored.right) << c.wndPos;
+    EXPECT_EQ(r.bottom, c.restored.bottom) << c.wndPos;
+    frame->SetBounds(100, 100, 100, 100);
+    EXPECT_EQ(frame->Width(), 250);
+    EXPECT_EQ(frame->Height(), 275);
+    boxes_.QueueAnswer(IDNO);
+    frame->Close();
+    harness_.Pump();
+    delete frame;
+  }
+}
+
+// The frame draws its border in the skin's three colours; activation only
+// raises the form's events and answers 1.
+TEST_F(FrameTest, TheFramePaintsItsBorderAndTakesActivationItself) {
+  TMFrame *frame = new TMFrame(nullptr, parts_);
+  frame->Show();
+  harness_.Pump();
+  const HWND hwnd = frame->Handle();
+  frame->windowBorder[0] = RGB(10, 20, 30);
+  frame->windowBorder[1] = RGB(200, 0, 0);
+  frame->windowBorder[2] = RGB(0, 0, 200);
+  SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+  harness_.Pump();
+  HDC dc = GetWindowDC(hwnd);
+  ASSERT_TRUE(dc);
+  const int width = frame->Width();
+  EXPECT_EQ(GetPixel(dc, 0, 0), RGB(10, 20, 30));
+  EXPECT_EQ(GetPixel(dc, width - 2, 1), RGB(200, 0, 0));
+  EXPECT_EQ(GetPixel(dc, 2, 40), RGB(0, 0, 200));
+  ReleaseDC(hwnd, dc);
+
+  std::vector<std::string> events;
+  frame->OnActivate = [&](TObject *) { events.push_back("activate"); };
+  frame->OnDeactivate = [&](TObject *) { events.push_back("deactivate"); };
+  EXPECT_EQ(SendMessageA(hwnd, WM_ACTIVATE, WA_ACTIVE, 0), 1);
+  EXPECT_EQ(SendMessageA(hwnd, WM_ACTIVATE, WA_INACTIVE, 0), 1);
+  EXPECT_EQ(events, (std::vector<std::string>{"activate", "deactivate"}));
+  frame->OnActivate = nullptr;
+  frame->OnDeactivate = nullptr;
+  boxes_.QueueAnswer(IDNO);
+  frame->Close();
+  harness_.Pump();
   delete frame;
 }
 

@@ -1,13 +1,16 @@
 // The terminal from its entry to its close against the quote service on
 // loopback: the entry's checks, the real login dialog (scripted), the market
 // table built by the dialog's worker, the push client logged in, the page
-// with its report, quotes that change in the market table, keep-alives and
-// a reconnect after the push connection was cut, and a clean close.
+// with its report, whose visible rows all show live quotes on the screen,
+// quotes that change in the market table, keep-alives and a reconnect after
+// the push connection was cut, and a clean close.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -21,12 +24,16 @@
 #include "shell/mframe.h"
 #include "shell/quoteconn.h"
 #include "shell/settings_store.h"
+#include "testing/image_capture.h"
 #include "testing/msgbox_recorder.h"
 #include "testing/quote_service.h"
 #include "testing/shell_recorder.h"
 #include "testing/temp_folder.h"
 #include "testing/view_harness.h"
 #include "views/mvmain.h"
+#include "views/report.h"
+#include "views/reportcolumns.h"
+#include "views/viewdisplay.h"
 
 namespace fs = std::filesystem;
 
@@ -64,6 +71,7 @@ class TerminalTest : public ::testing::Test {
     old_ = fs::current_path();
     ASSERT_TRUE(service_.Running());
     ASSERT_TRUE(WriteTerminalFolders(dataSet_, root_, &service_, "alice", "secret"));
+    ASSERT_TRUE(WriteFirstPage(root_));
   }
   void TearDown() override {
     fs::current_path(old_);
@@ -79,6 +87,22 @@ class TerminalTest : public ::testing::Test {
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return false;
+  }
+  // What each of the report's visible rows shows, a text per column.
+  static std::vector<std::vector<std::string>> Shown(TReport &report) {
+    TReportCore &core = report.Core();
+    std::vector<std::vector<std::string>> rows;
+    const int top = report.Grid()->TopRow() - 1;
+    for (int r = top; r < core.rowCount && r < top + report.Grid()->VisibleRowCount(); ++r) {
+      std::vector<std::string> cells;
+      for (int c = 0; c < core.columnCount; ++c) {
+        ReportCellText cell{};
+        FormatReportCell(core.RowStock(r), core.columns[c], r + 1, &cell);
+        cells.emplace_back(cell.text);
+      }
+      rows.push_back(std::move(cells));
+    }
+    return rows;
   }
   std::vector<REALQUOTE> Quotes(int market) const {
     const TMarketData *m = MarketAt(market);
@@ -126,6 +150,59 @@ TEST_F(TerminalTest, LogsInThroughTheDialogSeesQuotesMoveReconnectsAndClosesClea
     ASSERT_TRUE(PumpUntil([&] { return !service_.Push().Subscription().empty(); }))
         << "the report's instruments are subscribed";
 
+    // Every visible row of the report is subscribed, and shows its quote
+    // as soon as the service sends what the terminal starts to watch.
+    auto *report = dynamic_cast<TReport *>(frame->page->PaneAt(0));
+    ASSERT_NE(report, nullptr);
+    TReportCore &core = report->Core();
+    const int top = report->Grid()->TopRow() - 1;
+    const int visible = std::min(report->Grid()->VisibleRowCount(), core.rowCount - top);
+    ASSERT_GE(visible, 8) << "a page of rows";
+    const std::vector<STKMS> subscribed = service_.Push().Subscription();
+    for (int r = top; r < top + visible; ++r) {
+      const STKPTR s = core.RowStock(r);
+      EXPECT_TRUE(std::any_of(subscribed.begin(), subscribed.end(),
+                              [&](const STKMS &e) { return e.market == s.market && e.stock == s.stock; }))
+          << "row " << r;
+    }
+    int lastColumn = -1, lastVolumeColumn = -1;
+    for (int c = 0; c < core.columnCount; ++c) {
+      if (core.columns[c] == kColLast) lastColumn = c;
+      if (core.columns[c] == kColLastVolume) lastVolumeColumn = c;
+    }
+    ASSERT_GE(lastColumn, 0);
+    ASSERT_GE(lastVolumeColumn, 0);
+    EXPECT_TRUE(PumpUntil([&] {
+      for (const std::vector<std::string> &row : Shown(*report))
+        if (row[size_t(lastColumn)] == "---") return false;
+      return true;
+    })) << "a row without its quote";
+
+    // As quotes come, every visible row shows new values, on the screen
+    // too: with the flash clock standing still, a row that took a pushed
+    // trade shows its last-volume cell in the flash colour.
+    const std::vector<std::vector<std::string>> first = Shown(*report);
+    harness_.SavePng(testing_support::ShownImage(report->Handle()), "live_report_t0");
+    const COLORREF flash = ViewColor(25);
+    std::vector<bool> flashed(size_t(visible), false);
+    const DWORD started = GetTickCount();
+    const auto began = std::chrono::steady_clock::now();
+    EXPECT_TRUE(PumpUntil([&] {
+      const QImage screen = testing_support::ShownImage(report->Grid()->Handle());
+      for (int i = 0; i < visible; ++i) {
+        const TRect cell = report->Grid()->CellRect(lastVolumeColumn, top + i + 1);
+        const QRgb pixel = screen.pixel(cell.Left + 1, cell.Top + 1);
+        if (RGB(qRed(pixel), qGreen(pixel), qBlue(pixel)) == flash) flashed[size_t(i)] = true;
+      }
+      const std::vector<std::vector<std::string>> now = Shown(*report);
+      for (int i = 0; i < visible; ++i)
+        if (!flashed[size_t(i)] || now[size_t(i)] == first[size_t(i)]) return false;
+      // A few seconds between the two pictures, for a person to compare.
+      return std::chrono::steady_clock::now() - began > std::chrono::seconds(2);
+    }, 20000)) << "rows that stood still or never showed a trade on screen";
+    EXPECT_EQ(GetTickCount(), started) << "the flash clock stood still";
+    harness_.SavePng(testing_support::ShownImage(report->Handle()), "live_report_t1");
+
     // Quotes move in the market table.
     const int market = service_.Push().Subscription().front().market;
     const std::vector<REALQUOTE> before = Quotes(market);
@@ -164,7 +241,7 @@ TEST_F(TerminalTest, LogsInThroughTheDialogSeesQuotesMoveReconnectsAndClosesClea
     EXPECT_EQ(MarketAt(0), firstTable) << "a re-login does not rebuild the market table";
     EXPECT_TRUE(PumpUntil([&] { return service_.Push().Logins().size() == 3; }));
 
-    boxes_.QueueAnswer(IDNO);  // the default page is not saved under a new name
+    boxes_.QueueAnswer(IDYES);  // the page is the system's: the exit is confirmed
     frame->Close();
     harness_.Pump();
     EXPECT_EQ(GetConnectionState(), 0);

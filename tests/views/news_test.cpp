@@ -18,6 +18,7 @@
 #include "market/reqqueue.h"
 #include "market/rights.h"
 #include "market/utildata.h"
+#include "platform/gdi.h"
 #include "platform/messages.h"
 #include "platform/profile.h"
 #include "market/nclient_frames.h"
@@ -493,6 +494,39 @@ TEST(NewsTypesTest, TheChooserMovesEveryLineWithinItsLists) {
       },
       1));
   EXPECT_EQ(ReadNewsFilter().words[0], 7u);
+}
+
+
+TEST(NewsTypesTest, TheChooserShowsTheChosenAndTheAvailableTypesWithTheirFirstLinesSelected) {
+  ViewHarness harness;
+  ReportWorld world;
+  // Types 1 and 3 chosen; type 2 has a name of the provider's own as well.
+  world.Box().WriteText("cfg/NewsType.INI",
+                        "[NEWSTYPE]\r\nFilter=5,0,0,0\r\nID1=股票\r\nID2=期货\r\nID3=外汇\r\nID4=债券\r\n"
+                        "[OEMNEWS]\r\nID2=本所期货\r\n");
+  TSelNewsTypes dialog(nullptr);
+  dialog.Show();
+  harness.Pump();
+  EXPECT_EQ(dialog.Caption(), "选择新闻类型");
+  ASSERT_EQ(dialog.ListBox1->Count(), 2);
+  EXPECT_EQ(dialog.ListBox1->Items()->Get(1), "外汇");
+  ASSERT_EQ(dialog.ListBox2->Count(), 3);
+  EXPECT_EQ(dialog.ListBox2->Items()->Get(0), "本所期货");  // the provider's names come first
+
+  // Line 0 of both lists is selected; the lines below it are not.
+  const COLORREF highlight = GetSysColor(COLOR_HIGHLIGHT), window = GetSysColor(COLOR_WINDOW);
+  for (TListBox *list : {dialog.ListBox1, dialog.ListBox2}) {
+    SCOPED_TRACE(list == dialog.ListBox1 ? "chosen" : "available");
+    const TRect first = list->ItemRect(0), second = list->ItemRect(1);
+    EXPECT_EQ(harness.Pixel(list, first.Right - 3, (first.Top + first.Bottom) / 2), highlight);
+    EXPECT_EQ(harness.Pixel(list, second.Right - 3, (second.Top + second.Bottom) / 2), window);
+  }
+  // The buttons stand between the lists, on the dialog's face.
+  EXPECT_GT(dialog.Button1->Left(), dialog.ListBox1->Left() + dialog.ListBox1->Width() - 1);
+  EXPECT_LT(dialog.Button1->Left() + dialog.Button1->Width(), dialog.ListBox2->Left() + 1);
+  EXPECT_EQ(harness.Pixel(dialog.Handle(), dialog.Button1->Left() + 2, dialog.Button1->Top() - 6),
+            GetSysColor(COLOR_BTNFACE));
+  harness.SavePng(harness.Render(dialog.Handle()), "news_type_chooser");
 }
 
 }  // namespace

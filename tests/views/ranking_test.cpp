@@ -122,8 +122,7 @@ TEST_F(RankingChainTest, SixAnswersFillTheNinePanelsInBlockOrderForTies) {
     const int s = b->members[i].stock;
     stocks.push_back(s);
     const auto series = market_fixture::BuildSeries(loop_.DataSet(), 0, s);
-    const float divisor = float(std::max<uint32_t>(loop_.DataSet().markets[0].instruments[size_t(s)].priceDivisor, 1));
-    const double a = float(series.quote.last) / divisor, bb = float(series.quote.prevClose) / divisor;
+    const double a = float(series.quote.last), bb = float(series.quote.refPrice);
     rise.push_back(a != 0 && bb != 0 ? (a - bb) / bb * 100 : -1e15);
     const REALQUOTE &q = MarketTable.markets[0]->m_quotes[s];
     fall.push_back(q.last && q.refPrice ? (double(q.last) - q.refPrice) / q.refPrice * 100 : 1e15);
