@@ -99,7 +99,20 @@ PostEndpoint::PostEndpoint(HWND window, std::initializer_list<UINT> messages) : 
   s.path = address.sun_path;
   s.socket = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   if (s.socket < 0) return;
-  ::unlink(s.path.c_str());  // a socket left by a program that ended without removing it
+  // A socket that still answers belongs to another running terminal (window
+  // handles are numbered alike in every process): it is left alone, and this
+  // window goes without an endpoint. One that refuses was left by a program
+  // that ended without removing it.
+  const int probe = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  const bool live = probe >= 0 && ::connect(probe, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
+  if (probe >= 0) ::close(probe);
+  if (live) {
+    ::close(s.socket);
+    s.socket = -1;
+    OutputDebugStringA("outside messages: the endpoint is held by another program (PostEndpoint)");
+    return;
+  }
+  ::unlink(s.path.c_str());
   if (::bind(s.socket, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
     ::close(s.socket);
     s.socket = -1;

@@ -16,6 +16,8 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+// When a held answer falls due: when the test releases it.
+constexpr Clock::time_point kHeld = Clock::time_point::max();
 
 // The text of a fixed field: up to its NUL or its end.
 std::string FieldText(const char *field, size_t size) { return std::string(field, strnlen(field, size)); }
@@ -278,6 +280,19 @@ void QuoteDouble::DropConnections(Role role, bool reset) {
   });
 }
 
+void QuoteDouble::ReleaseHeld() {
+  if (!running_) return;
+  thread_.Call([&] {
+    const Clock::time_point now = Clock::now();
+    for (Connection *c : connections_) {
+      for (Step &step : c->out)
+        if (step.due == kHeld) step.due = now;
+      if (c->lastDue == kHeld) c->lastDue = now;
+    }
+    return true;
+  });
+}
+
 // --- The thread -----------------------------------------------------------
 
 void QuoteDouble::Serve() {
@@ -463,10 +478,11 @@ void QuoteDouble::Queue(Connection &c, const Exchange &exchange, const Shape &sh
     default: break;
   }
 
-  Clock::time_point due = std::max(Clock::now() + std::chrono::milliseconds(shape.delayMs), c.lastDue);
+  Clock::time_point due =
+      shape.held ? kHeld : std::max(Clock::now() + std::chrono::milliseconds(shape.delayMs), c.lastDue);
   const size_t piece = shape.chunkBytes == 0 ? bytes.size() : shape.chunkBytes;
   for (size_t at = 0; at < bytes.size(); at += piece) {
-    if (at > 0) due += std::chrono::milliseconds(shape.chunkPauseMs);
+    if (at > 0 && due != kHeld) due += std::chrono::milliseconds(shape.chunkPauseMs);
     Step step;
     step.due = due;
     step.bytes.assign(bytes.begin() + ptrdiff_t(at), bytes.begin() + ptrdiff_t(std::min(bytes.size(), at + piece)));

@@ -76,6 +76,7 @@ class QuoteDouble {
     size_t chunkBytes = 0;  // written in pieces of this many bytes; 0 at once
     int chunkPauseMs = 0;   // between the pieces
     Fault fault = Fault::kNone;
+    bool held = false;      // kept back, with all that follows, until ReleaseHeld
   };
 
   // What a handler sees of one request, and how it answers. The answers go
@@ -172,6 +173,8 @@ class QuoteDouble {
   // Closes every connection of a server; reset sends a reset instead of an
   // orderly end.
   void DropConnections(Role role, bool reset = false);
+  // Sends what held shapes kept back, in the order it was kept.
+  void ReleaseHeld();
 
   // --- What clients did -------------------------------------------------
 

@@ -479,9 +479,9 @@ INSTANTIATE_TEST_SUITE_P(Shapings, RequestKindsTest,
 // ---- The flight ------------------------------------------------------------------
 
 TEST_F(LoopbackTest, TwoRequestsFlyAtATimeAndDuplicatesStayHome) {
-  QuoteDouble::Shape slow;
-  slow.delayMs = 300;
-  quotes_.SetShape(QuoteDouble::kData, FRAME_BARS, slow);
+  QuoteDouble::Shape held;
+  held.held = true;
+  quotes_.SetShape(QuoteDouble::kData, FRAME_BARS, held);
   for (int stock : {kBank, kSteel, kOil}) Remove("data/SH/day/" + std::string(Stock(kSH, stock).code) + ".da1");
   RequestBars(kSH, kBank, 8, 0, false, 1);
   RequestBars(kSH, kSteel, 8, 0, false, 2);
@@ -491,6 +491,8 @@ TEST_F(LoopbackTest, TwoRequestsFlyAtATimeAndDuplicatesStayHome) {
   ASSERT_TRUE(PumpUntil([&] { return quotes_.Frames(QuoteDouble::kData, FRAME_BARS).size() == 2; }));
   PumpUntil([] { return false; }, 150);
   EXPECT_EQ(quotes_.Frames(QuoteDouble::kData, FRAME_BARS).size(), 2u);
+  quotes_.SetShape(QuoteDouble::kData, FRAME_BARS, {});
+  quotes_.ReleaseHeld();
   ASSERT_TRUE(PumpUntil([&] { return StockData(FRAME_BARS, 100 << 8 | 8, Word(kSH, kOil)) == 1; }));
   EXPECT_TRUE(Idle());
 

@@ -13,6 +13,7 @@
 #include "market/rights.h"
 #include "market/utildata.h"
 #include "platform/profile.h"
+#include "testing/closed_port.h"
 #include "testing/message_trace.h"
 #include "testing/msgbox_recorder.h"
 #include "testing/proxy_doubles.h"
@@ -520,16 +521,11 @@ TEST_F(NClientTest, LoginRefusedAtEachStep) {
 
 // Servers that can't be reached: the result tells which, and nothing is shown.
 TEST_F(NClientTest, UnreachableServersAreToldApartWithoutABox) {
-  {
-    QuoteDouble gone;
-    Set(kServerIni, "Server", "Port", std::to_string(gone.DirectoryPort()));
-  }
+  testing_support::ClosedTcpPort closed;
+  Set(kServerIni, "Server", "Port", std::to_string(closed.Port()));
   EXPECT_EQ(LoginAsMainWindow(), kLoginNoDirectory);
   Set(kServerIni, "Server", "Port", std::to_string(quotes_.DirectoryPort()));
-  {
-    QuoteDouble gone;
-    Set(kServerIni, "Server", "Port1", std::to_string(gone.DataPort()));
-  }
+  Set(kServerIni, "Server", "Port1", std::to_string(closed.Port()));
   EXPECT_EQ(LoginAsMainWindow(), kLoginNoDataServer);
   EXPECT_TRUE(boxes_.Calls().empty());
 }
@@ -653,14 +649,10 @@ TEST_F(NClientTest, ProxyRefusals) {
 }
 
 TEST_F(NClientTest, ProxyThatCannotBeReachedOrNamesAHost) {
-  uint16_t closedPort;
-  {
-    ProxyDouble gone(ProxyKind::kSocks5);
-    closedPort = gone.Port();
-  }
+  testing_support::ClosedTcpPort closed;
   Set(kUserIni, "ProxyServer", "UseProxy", "1");
   Set(kUserIni, "ProxyServer", "Address", "127.0.0.1");
-  Set(kUserIni, "ProxyServer", "Port", std::to_string(closedPort));
+  Set(kUserIni, "ProxyServer", "Port", std::to_string(closed.Port()));
   EXPECT_EQ(LoginAsMainWindow(), kLoginNetwork);
   // SOCKS4 can't carry a host name.
   ProxyDouble socks4(ProxyKind::kSocks4);

@@ -392,7 +392,8 @@ TEST_F(ClockCheckTest, UnreachableServerInChinaEndsSilently) {
   const auto waited = std::chrono::steady_clock::now() - start;
   EXPECT_EQ(boxes.Count(), 0u);
   EXPECT_TRUE(clock_.SystemTimeRequests().empty());
-  EXPECT_LT(waited, std::chrono::milliseconds(6000));
+  // One time-out of the query (real time, as the network has it), not more.
+  EXPECT_LT(waited, std::chrono::milliseconds(2 * kNtpTimeoutMs));
   EXPECT_EQ(server_.Requests().size(), 1u);
 }
 

@@ -20,6 +20,7 @@
 #include "platform/memory.h"
 #include "platform/profile.h"
 #include "platform/winuser.h"
+#include "testing/closed_port.h"
 #include "testing/fake_clock.h"
 #include "testing/market_fixture.h"
 #include "testing/market_fixture_min.h"
@@ -250,12 +251,8 @@ TEST_F(RealClientTest, ClosedClientRefusesSendsAndFreesTheList) {
   EXPECT_TRUE(events_.empty());
 
   // Nobody listens on the port: no login, nothing posted.
-  uint16_t port;
-  {
-    QuotePushDouble gone;
-    port = gone.Port();
-  }
-  WritePrivateProfileStringA("Server", "Port2", std::to_string(port).c_str(), ".\\SERVER.INI");
+  testing_support::ClosedTcpPort closed;
+  WritePrivateProfileStringA("Server", "Port2", std::to_string(closed.Port()).c_str(), ".\\SERVER.INI");
   EXPECT_EQ(client.ConnectAndLogin("alice"), 0);
   EXPECT_EQ(client.m_socket, INVALID_SOCKET);
   platform::ProcessPendingMessages();

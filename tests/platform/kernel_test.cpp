@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <thread>
 
 #include "platform/kernel.h"
 #include "testing/fake_clock.h"
+#include "testing/settle.h"
 
 namespace {
 
@@ -58,24 +58,22 @@ TEST(Events, WaitForMultipleAnyAllAndTimeOut) {
 
 TEST(Events, AWaitBegunOnTheRealClockCountsItsTimeOutAgainOnAFakeOne) {
   HANDLE never = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  std::atomic<bool> started{false}, done{false};
+  std::atomic<pid_t> waiterId{0};
+  std::atomic<bool> done{false};
   std::atomic<DWORD> result{WAIT_FAILED};
   std::thread waiter([&] {
-    started = true;
+    waiterId = testing_support::ThreadId();
     result = WaitForSingleObject(never, 5000);
     done = true;
   });
-  while (!started) std::this_thread::yield();
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));  // into the real-clock wait
+  while (waiterId == 0) std::this_thread::yield();
+  EXPECT_TRUE(testing_support::WaitForThreadToBlock(waiterId)) << "in the real-clock wait";
   {
     // Real ticks count from boot, fake ones from 1000: compared with each
     // other, the time-out would run out only when the fake clock reached
     // the machine's up-time.
     ScopedFakeClock clock;
-    for (int step = 0; step < 40 && !done; ++step) {
-      clock.Advance(500);
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
+    testing_support::AdvanceUntil(clock, [&] { return done.load(); }, 500, 20000);
     if (!done) SetEvent(never);  // frees a waiter that missed its time-out
     waiter.join();
   }

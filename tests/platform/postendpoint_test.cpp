@@ -68,4 +68,36 @@ TEST(PostEndpoint, AnOutsideProgramsMessageReachesTheWindowAndNothingElseDoes) {
   EXPECT_FALSE(platform::PostToOutsideWindow(window, kThemeChanged, 0, 0)) << "the endpoint is gone";
 }
 
+// Window handles are numbered alike in every process, so a second terminal
+// meets the first one's endpoint under the same name: it must neither take
+// it over nor remove it. A socket left by a program that ended is replaced.
+TEST(PostEndpoint, ALiveEndpointIsLeftToItsOwnerAndAStaleOneIsReplaced) {
+  MessageTrace trace;
+  HWND window = trace.Create(0);
+  {
+    platform::PostEndpoint first(window, {kThemeChanged});
+    ASSERT_TRUE(first.Open());
+    {
+      platform::PostEndpoint second(window, {kThemeChanged});
+      EXPECT_FALSE(second.Open());
+    }
+    EXPECT_TRUE(platform::PostToOutsideWindow(window, kThemeChanged, 1, 0));
+    ASSERT_TRUE(PumpUntil([&] { return first.Posted() == 1; }));
+  }
+
+  // A bound socket whose program ended without removing it.
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string path = platform::PostEndpointPath(window);
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  const int stale = socket(AF_UNIX, SOCK_DGRAM, 0);
+  ASSERT_GE(stale, 0);
+  ASSERT_EQ(bind(stale, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+  close(stale);
+  platform::PostEndpoint endpoint(window, {kThemeChanged});
+  ASSERT_TRUE(endpoint.Open());
+  EXPECT_TRUE(platform::PostToOutsideWindow(window, kThemeChanged, 2, 0));
+  ASSERT_TRUE(PumpUntil([&] { return Count(trace, kThemeChanged) == 2; }));
+}
+
 }  // namespace

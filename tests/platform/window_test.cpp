@@ -19,6 +19,7 @@
 #include "platform/winuser.h"
 #include "testing/fake_clock.h"
 #include "testing/message_trace.h"
+#include "testing/settle.h"
 
 using testing_support::MessageTrace;
 
@@ -190,15 +191,16 @@ TEST_F(WindowTest, WorkerSendCompletesWhileGuiThreadWaits) {
 TEST_F(WindowTest, SendToAWindowDestroyedBeforeItIsServedReturnsZero) {
   HWND hwnd = trace.Create(WS_OVERLAPPED);
   trace.SetHandler(hwnd, Echo);
-  std::atomic<bool> started{false};
+  std::atomic<pid_t> workerId{0};
   std::atomic<LRESULT> answer{-1};
   std::thread worker([&] {
-    started = true;
+    workerId = testing_support::ThreadId();
     answer = SendMessageA(hwnd, WM_USER + 50, 0, 0);
   });
-  while (!started) std::this_thread::yield();
-  // Time for the worker to queue its send; a plain sleep serves nothing.
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  while (workerId == 0) std::this_thread::yield();
+  // The worker has queued its send and waits for the answer; nothing here
+  // serves it.
+  EXPECT_TRUE(testing_support::WaitForThreadToBlock(workerId));
   DestroyWindow(hwnd);
   platform::ProcessPendingMessages();
   worker.join();

@@ -14,6 +14,7 @@
 #include "plugin/tradebridge.h"
 #include "standins/simbroker/server.h"
 #include "testing/fake_clock.h"
+#include "testing/settle.h"
 #include "tests/plugin/trade_fixture.h"
 
 namespace plugin_test {
@@ -231,14 +232,9 @@ TEST_F(TradeTest, ALogoutWithAStalledBrokerReturnsInTimeAndTheNextLoginWorks) {
     TradeFinalize();
     done = true;
   });
-  // The clock moves a second at a time, and the logout gets a moment of
-  // real time to notice each step.
-  uint64_t waited = 0;
-  while (!done.load() && waited < 60000) {
-    clock.Advance(1000);
-    waited += 1000;
-    for (int i = 0; i < 50 && !done.load(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
+  // The clock moves a second at a time, and the logout does all that each
+  // step allows before the next.
+  const uint64_t waited = testing_support::AdvanceUntil(clock, [&] { return done.load(); }, 1000, 60000);
   logout.join();
   EXPECT_GE(waited, 10000u);
   EXPECT_LE(waited, 11000u);

@@ -49,11 +49,6 @@ class OrderTest : public TradeTest {
     std::string c = contract, exchange = "SHFE";
     return OrderInsert(c.data(), exchange.data(), price, volume, direction, offset, hedge, ref, error);
   }
-  std::vector<CKivoOrderField> Returns() {
-    std::vector<CKivoOrderField> out;
-    for (const auto &note : NotesOf(TN_ORDER_RETURN)) out.push_back(Record<CKivoOrderField>(note));
-    return out;
-  }
 };
 
 TEST_F(OrderTest, AnInsertedOrderIsSentWithItsSeatAndComesBackAsAReturn) {
@@ -62,8 +57,8 @@ TEST_F(OrderTest, AnInsertedOrderIsSentWithItsSeatAndComesBackAsAReturn) {
   EXPECT_STREQ(ref, "1001");
   EXPECT_EQ(NewLines().at(0),
             std::string(kHead) + "6021||other#C#|880001|111111|SHFE|cu2402|0|0|0|2|0.000|0001|8800101|");
-  ASSERT_TRUE(WaitFor([&] { return !Returns().empty(); }));
-  const CKivoOrderField order = Returns()[0];
+  ASSERT_TRUE(WaitFor([&] { return !AnswerReturns().empty(); }));
+  const CKivoOrderField order = AnswerReturns()[0];
   EXPECT_STREQ(order.OrderRef, "1001");
   EXPECT_STREQ(order.InstrumentID, "cu2402");
   EXPECT_STREQ(order.ExchangeID, "SHFE");
@@ -97,14 +92,15 @@ TEST_F(OrderTest, ARefusedOrderReturnsTheBrokersCodeAndTextAndPostsNothing) {
 TEST_F(OrderTest, ACancelSendsTheOrdersTextsBackAndAFailedOneNamesTheOrder) {
   char ref[13] = {}, error[232] = {};
   ASSERT_EQ(Insert("cu2402", 68000, 3, '0', '0', '1', ref, error), 0);
-  ASSERT_TRUE(WaitFor([&] { return Returns().size() >= 2; }));  // the answer and the pushed state
-  const CKivoOrderField order = Returns()[0];
+  // The answer and the pushed state.
+  ASSERT_TRUE(WaitFor([&] { return !AnswerReturns().empty() && !PushedReturns().empty(); }));
+  const CKivoOrderField order = AnswerReturns()[0];
   NewLines();
   ASSERT_EQ(OrderAction(&order, 0), 0);
-  ASSERT_TRUE(WaitFor([&] { return Returns().size() >= 3; }));
+  ASSERT_TRUE(WaitFor([&] { return AnswerReturns().size() >= 2; }));
   EXPECT_EQ(NewLines().at(0), std::string(kHead) +
                                   "6022||other#C#|880001|111111|SHFE|cu2402|0|0|0|3|68000.000|1001|0||1|901001|");
-  const CKivoOrderField cancelled = Returns()[2];
+  const CKivoOrderField cancelled = AnswerReturns()[1];
   EXPECT_EQ(std::string(cancelled.OrderStatus, 2), "35");
   EXPECT_STREQ(cancelled.StatusMsg, "已撤单");
   EXPECT_STREQ(cancelled.OrderRef, "1001");

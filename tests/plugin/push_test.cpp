@@ -75,11 +75,6 @@ class PushTest : public TradeTest {
     Push(Notice({{7, "1"}, {8, "0"}, {15, "系统通知"}, {16, "mark"}}));
     ASSERT_TRUE(WaitFor([&] { return marks() > before; }));
   }
-  std::vector<CKivoOrderField> Returns() {
-    std::vector<CKivoOrderField> out;
-    for (const auto &note : NotesOf(TN_ORDER_RETURN)) out.push_back(Record<CKivoOrderField>(note));
-    return out;
-  }
   static std::string State(const CKivoOrderField &order) {
     return std::string(order.OrderStatus, 2) + " " + std::to_string(order.VolumeTotal) + "/" +
            std::to_string(order.VolumeTraded) + "/" + std::to_string(order.VolumeRemain) + " " + order.StatusMsg;
@@ -91,19 +86,22 @@ TEST_F(PushTest, AnAcceptedOrderThenItsFullFillArriveInThatOrder) {
   ASSERT_EQ(OrderInsert(contract, exchange, 68000, 2, '0', '0', '1', ref, error), 0);
   ASSERT_TRUE(broker_.FillOrder(1001, 2));
   Settle();
-  const auto returns = Returns();
+  ASSERT_TRUE(WaitFor([&] { return !AnswerReturns().empty(); }));
   // The insert's answer, the pushed acceptance, the fill; the pushed
   // "all traded" state of a complete order is not told again.
-  ASSERT_EQ(returns.size(), 3u);
-  EXPECT_EQ(State(returns[1]), "33 2/0/2 已报入");
-  EXPECT_EQ(State(returns[2]), "30 0/2/0 全部成交");
-  EXPECT_STREQ(returns[2].FillText, "T1");
-  EXPECT_EQ(returns[2].LimitPrice, 68000);
+  EXPECT_EQ(Returns().size(), 3u);
+  const auto pushed = PushedReturns();
+  ASSERT_EQ(pushed.size(), 2u);
+  EXPECT_EQ(State(pushed[0]), "33 2/0/2 已报入");
+  EXPECT_EQ(State(pushed[1]), "30 0/2/0 全部成交");
+  EXPECT_STREQ(pushed[1].FillText, "T1");
+  EXPECT_EQ(pushed[1].LimitPrice, 68000);
 }
 
 TEST_F(PushTest, AFillOfAnOrderNeverSeenIsLookedUpAndAnnouncedFirst) {
   char contract[] = "cu2402", exchange[] = "SHFE", ref[13], error[232];
   ASSERT_EQ(OrderInsert(contract, exchange, 68000, 5, '0', '0', '1', ref, error), 0);
+  ASSERT_TRUE(WaitFor([&] { return !AnswerReturns().empty(); }));
   Settle();
   {
     // As if the plug-in had started after the order went in.

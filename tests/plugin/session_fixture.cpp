@@ -67,4 +67,26 @@ std::vector<Note> SessionTest::NotesOf(uint32_t code) {
   return out;
 }
 
+std::vector<CKivoOrderField> SessionTest::Returns() {
+  std::vector<CKivoOrderField> out;
+  for (const auto &note : NotesOf(TN_ORDER_RETURN)) {
+    CKivoOrderField record{};
+    memcpy(&record, note.raw.data(), sizeof record);
+    out.push_back(record);
+  }
+  return out;
+}
+
+namespace {
+
+std::vector<CKivoOrderField> Only(std::vector<CKivoOrderField> returns, bool pushed) {
+  std::erase_if(returns, [&](const CKivoOrderField &r) { return (r.CancelText120[0] != '\0') != pushed; });
+  return returns;
+}
+
+}  // namespace
+
+std::vector<CKivoOrderField> SessionTest::AnswerReturns() { return Only(Returns(), false); }
+std::vector<CKivoOrderField> SessionTest::PushedReturns() { return Only(Returns(), true); }
+
 }  // namespace plugin_test

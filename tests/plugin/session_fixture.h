@@ -40,6 +40,14 @@ class SessionTest : public ::testing::Test {
   // The notifications so far (taking them in: blocks go back at once).
   const std::vector<Note> &Notes();
   std::vector<Note> NotesOf(uint32_t code);
+  // The order returns so far, in the order they came. The answers to the
+  // terminal's own inserts and cancels and the states the push receiver
+  // posts come from different threads of the plug-in, so an answer and a
+  // push about the same order may come in either order; only a pushed
+  // return carries the exchange's order number.
+  std::vector<tb::CKivoOrderField> Returns();
+  std::vector<tb::CKivoOrderField> AnswerReturns();
+  std::vector<tb::CKivoOrderField> PushedReturns();
 
   testing_support::SimBrokerLink link_;
   sim::SimBroker &broker_ = link_.Broker();

@@ -4,12 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <cstring>
 #include <thread>
 
 #include "plugin/tradebridge.h"
 #include "testing/fake_clock.h"
+#include "testing/settle.h"
 #include "tests/plugin/session_fixture.h"
 
 namespace plugin_test {
@@ -261,13 +261,10 @@ TEST(PushReceiver, ARecordThatCannotBeReceivedNeitherSpinsNorHoldsUpTheLogout) {
       TradeFinalize();
       done = true;
     });
-    // The clock moves slowly enough for a receiver that watches its stop
-    // to see it long before the logout's 10 s are up.
-    while (!done.load()) {
-      clock.Advance(50);
-      waited += 50;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    // The clock moves in small steps, each one taken up by every thread
+    // before the next: a receiver that watches its stop sees it long before
+    // the logout's 10 s are up.
+    waited = testing_support::AdvanceUntil(clock, [&] { return done.load(); }, 50, 60000);
     logout.join();
   }
   const bool ended = held.expired();

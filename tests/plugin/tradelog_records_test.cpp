@@ -69,17 +69,11 @@ TEST_F(TradeLogTest, ShortCopiesAnswersAndStateLines) {
   char contract[] = "cu2402", exchange[] = "SHFE", ref[13], error[232];
   broker_.LoadScript("autofill off\n");
   ASSERT_EQ(OrderInsert(contract, exchange, 68000, 2, '0', '0', '3', ref, error), 0);
-  ASSERT_TRUE(WaitFor([&] { return NotesOf(TN_ORDER_RETURN).size() == 2; }));
   // The insert's answer and the pushed state arrive in either order; the
-  // cancel goes out with the answer's copy, which carries no cancel text.
-  const CKivoOrderField *answered = nullptr;
-  const auto returns = NotesOf(TN_ORDER_RETURN);
-  for (const auto &note : returns) {
-    const auto *record = reinterpret_cast<const CKivoOrderField *>(note.raw.data());
-    if (record->CancelText120[0] == 0) answered = record;
-  }
-  ASSERT_NE(answered, nullptr);
-  ASSERT_EQ(OrderAction(answered, 0), 0);
+  // cancel goes out with the answer's copy.
+  ASSERT_TRUE(WaitFor([&] { return AnswerReturns().size() == 1 && PushedReturns().size() == 1; }));
+  const CKivoOrderField order = AnswerReturns()[0];
+  ASSERT_EQ(OrderAction(&order, 0), 0);
   ASSERT_TRUE(WaitFor([&] { return NotesOf(TN_ORDER_RETURN).size() == 4; }));
 
   const auto inserts = Of(3099);

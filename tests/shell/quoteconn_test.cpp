@@ -18,6 +18,7 @@
 #include "platform/path.h"
 #include "platform/profile.h"
 #include "platform/winsock.h"
+#include "testing/closed_port.h"
 #include "testing/message_trace.h"
 #include "testing/msgbox_recorder.h"
 #include "testing/quote_service.h"
@@ -97,10 +98,10 @@ TEST_F(QuoteConnTest, ARefusalShowsTheServersTextAndAnUnreachableServerShowsNoth
   EXPECT_EQ(boxes_.Calls()[0].caption, "错误");
   EXPECT_TRUE(boxes_.Calls()[0].type & MB_TOPMOST);
 
-  // Nothing listens on the directory port any more.
-  const uint16_t port = service_.Servers().DirectoryPort();
+  // Nothing listens on the directory port.
+  testing_support::ClosedTcpPort closed;
   std::ofstream(root_ + "/bin/SERVER.INI", std::ios::binary)
-      << "[Server]\r\nAddress=127.0.0.1\r\nPort=" << (port == 65535 ? 1 : port + 1) << "\r\n";
+      << "[Server]\r\nAddress=127.0.0.1\r\nPort=" << closed.Port() << "\r\n";
   trace_.Clear();
   EXPECT_EQ(ConnectQuoteServer(nullptr, dialog_, false, false, false), kLoginNoDirectory);
   EXPECT_EQ(Sent(WM_LOGIN_FAILED), std::vector<LPARAM>{kLoginNoDirectory});

@@ -305,7 +305,8 @@ TEST_F(PageTest, ClickingAnActiveChartHandsItsInstrumentOverAgain) {
 }
 
 TEST_F(PageTest, EveryPaneRunsInitViewOnce) {
-  static int inits = 0;
+  static int inits;
+  inits = 0;
   struct Counting : TPlaceholderView {
     using TPlaceholderView::TPlaceholderView;
     void InitView() override { ++inits; }

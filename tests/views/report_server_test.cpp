@@ -252,13 +252,15 @@ TEST_F(ReportServerSortTest, AnAnswerThatComesAfterTheTabChangedIsDeletedUnread)
   ASSERT_NE(r, nullptr);
   ASSERT_TRUE(r->OpenBlockTab(3, false));
   ASSERT_TRUE(r->OpenBlockTab(0, false));
-  QuoteDouble::Shape slow;
-  slow.delayMs = 300;
-  loop_.Double().SetShape(QuoteDouble::kData, FRAME_SORT_DATA, slow);
+  QuoteDouble::Shape held;
+  held.held = true;
+  loop_.Double().SetShape(QuoteDouble::kData, FRAME_SORT_DATA, held);
   r->Core().sortColumn = kColLast;
   SendMessageA(r->Handle(), WM_REPORT_SORT_COLUMN, kColLast, 0);
   // The first tab again, before the answer: its rows stay in block order.
   ASSERT_TRUE(r->OpenBlockTab(3, false));
+  loop_.Double().SetShape(QuoteDouble::kData, FRAME_SORT_DATA, {});
+  loop_.Double().ReleaseHeld();
   ASSERT_TRUE(testing_support::PumpUntil([&] { return QuoteLoop::Idle(); }, 8000));
   harness_.Pump();
   EXPECT_EQ(r->CurrentBlock()->blockId, 3);
