@@ -877,7 +877,7 @@ void TMultiViewMain::SwitchView(UINT message, TMultiViewChild *view, WPARAM wPar
       if (ok) {
         address[127] = 0;
         std::memset(view->m_attr.webAddress, 0, sizeof view->m_attr.webAddress);
-        std::strncpy(view->m_attr.webAddress, address, 127);
+        std::memcpy(view->m_attr.webAddress, address, strnlen(address, 127));
         std::memcpy(rec.webAddress, view->m_attr.webAddress, sizeof rec.webAddress);
         newsFlag = 0;
       }

@@ -501,7 +501,7 @@ bool TMultiViewMain::SavePage(int mode) {
   CPageData &entry = table.entries[table.count++];
   std::memset(&entry, 0, sizeof entry);
   std::memcpy(entry.name, name, sizeof entry.name);
-  std::strncpy(entry.path, path, sizeof entry.path - 1);
+  std::memcpy(entry.path, path, strnlen(path, sizeof entry.path - 1));
   SavePageIndex();
   WriteLastPage(path);
   m_pagePath = path;
@@ -580,7 +580,7 @@ bool TryList(PageTableData &table, const char *path) {
   CPageData &entry = table.entries[table.count++];
   std::memset(&entry, 0, sizeof entry);
   std::memcpy(entry.name, name, sizeof entry.name);
-  std::strncpy(entry.path, path, sizeof entry.path - 1);
+  std::memcpy(entry.path, path, strnlen(path, sizeof entry.path - 1));
   return true;
 }
 
