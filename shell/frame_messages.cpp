@@ -287,9 +287,7 @@ void TFrameCore::OnTradeViewsUpdate(WPARAM what, LPARAM lParam) {
     TMultiViewChild *active = ActiveView();
     const auto *record = reinterpret_cast<const uint8_t *>(lParam);
     if (!active || !record) return;
-    char code[kLinkRecordSize - kLinkCodeOffset + 1] = {};
-    std::memcpy(code, record + kLinkCodeOffset, kLinkRecordSize - kLinkCodeOffset);
-    const STKINFO *info = FindFuturesContract(code);
+    const STKINFO *info = FindLinkContract(record);
     if (!info) return;
     const STKPTR stock(info->market, 0, info->index);
     if (IsChart(active)) {
@@ -303,9 +301,7 @@ void TFrameCore::OnTradeViewsUpdate(WPARAM what, LPARAM lParam) {
       uint8_t records[kLinkMaxRecords][kLinkRecordSize];
       const int n = receivers_.linkSubscriptions(records, kLinkMaxRecords);
       for (int i = 0; i < n && i < kLinkMaxRecords; ++i) {
-        char code[kLinkRecordSize - kLinkCodeOffset + 1] = {};
-        std::memcpy(code, records[i] + kLinkCodeOffset, kLinkRecordSize - kLinkCodeOffset);
-        const STKINFO *info = FindFuturesContract(code);
+        const STKINFO *info = FindLinkContract(records[i]);
         const TMarketData *market = info ? MarketAt(info->market) : nullptr;
         if (market && info->index < market->m_loadedCount && receivers_.linkSendQuote)
           receivers_.linkSendQuote(STKPTR(info->market, 0, info->index).Word(), market->m_quotes[info->index]);
@@ -469,12 +465,7 @@ void TFrameCore::ReloadAfterCodeTable(int only) {
       const TMarketData *data = MarketAt(market);
       TIndexSlot &slot = links_.indices[i];
       slot.stock = info->index;
-      if (data && info->index < data->m_loadedCount) {
-        const REALQUOTE &q = data->m_quotes[info->index];
-        slot.values[0] = q.prevClose;
-        slot.values[1] = q.last;
-        std::memcpy(&slot.values[2], &q.amount, sizeof slot.values[2]);
-      }
+      if (data && info->index < data->m_loadedCount) slot.Take(data->m_quotes[info->index]);
     }
   eachKind([](TMarketData *, int market, int kind) { RebuildAgents(market, kind); });
   ForEachView(0, [&](TMultiViewChild *v) {

@@ -107,6 +107,12 @@ void TFrameCore::StepAgents(const QuoteArgs &a) {
   if (a.quote) DispatchQuoteToAgents(a.word, *a.quote, a.flags);
 }
 
+void TIndexSlot::Take(const REALQUOTE &quote) {
+  values[0] = quote.prevClose;
+  values[1] = quote.last;
+  std::memcpy(&values[2], &quote.amount, sizeof values[2]);
+}
+
 void TFrameCore::StepIndices(const QuoteArgs &a) {
   if (!a.quote || !links_.indices) return;
   TIndexSlot *slot = nullptr;
@@ -114,9 +120,7 @@ void TFrameCore::StepIndices(const QuoteArgs &a) {
     if (a.stock.market == kIndexSlotMarket[i] && links_.indices[i].stock == int32_t(a.stock.stock))
       slot = &links_.indices[i];
   if (!slot) return;
-  slot->values[0] = a.quote->prevClose;
-  slot->values[1] = a.quote->last;
-  std::memcpy(&slot->values[2], &a.quote->amount, sizeof slot->values[2]);
+  slot->Take(*a.quote);
   if (receivers_.indicesChanged) receivers_.indicesChanged();
 }
 
@@ -212,14 +216,18 @@ const STKINFO *TFrameCore::FindFuturesContract(const char *code) const {
   return CMarketMerger::Instance()->MapStock(hit, (clockMinute + 480) % 1440);
 }
 
+const STKINFO *TFrameCore::FindLinkContract(const uint8_t *record) const {
+  char code[kLinkRecordSize - kLinkCodeOffset + 1] = {};
+  std::memcpy(code, record + kLinkCodeOffset, kLinkRecordSize - kLinkCodeOffset);
+  return FindFuturesContract(code);
+}
+
 void TFrameCore::BuildSubscription(TSubscriptionBuilder &b) {
   if (receivers_.linkSubscriptions) {
     uint8_t records[kLinkMaxRecords][kLinkRecordSize];
     const int n = receivers_.linkSubscriptions(records, kLinkMaxRecords);
     for (int i = 0; i < n && i < kLinkMaxRecords && !b.Full(); ++i) {
-      char code[kLinkRecordSize - kLinkCodeOffset + 1] = {};
-      std::memcpy(code, records[i] + kLinkCodeOffset, kLinkRecordSize - kLinkCodeOffset);
-      if (const STKINFO *info = FindFuturesContract(code)) b.Add(info->market, info->index);
+      if (const STKINFO *info = FindLinkContract(records[i])) b.Add(info->market, info->index);
     }
   }
   if (receivers_.positionStocks && !b.Full()) receivers_.positionStocks(b);

@@ -30,6 +30,8 @@ class TSubscriptionBuilder;
 struct TIndexSlot {
   int32_t stock = -1;
   uint32_t values[3] = {};
+  // Takes the three values from the slot's quote.
+  void Take(const REALQUOTE &quote);
 };
 // The markets of the slots: "000001" and "000300" of market 0, "399001" of
 // market 1, in slot order 0, 1, 2.
@@ -212,6 +214,9 @@ class TFrameCore {
   // code as given, and for a five-character code its form with '1' after
   // the second character; mapped through the market merger. Null when none.
   const STKINFO *FindFuturesContract(const char *code) const;
+  // The contract of one of the outside trading program's subscription
+  // records (kLinkRecordSize bytes): its code text, NUL-terminated here.
+  const STKINFO *FindLinkContract(const uint8_t *record) const;
 
   TMultiViewMain *Page() const { return links_.page ? *links_.page : nullptr; }
   TMultiViewChild *ActiveView() const;
