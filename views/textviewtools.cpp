@@ -202,16 +202,22 @@ void SetPrintFont(TPrinter *printer) {
   font->SetColor(0);
 }
 
+// Starts a document in the print font; false when the printer refuses.
+bool BeginPrint(TPrinter *printer) {
+  try {
+    printer->BeginDoc();
+  } catch (const EPrinter &) {
+    return false;
+  }
+  SetPrintFont(printer);
+  return true;
+}
+
 }  // namespace
 
 int PrintTextLines(const std::vector<std::string> &lines) {
   TPrinter *printer = Printer();
-  try {
-    printer->BeginDoc();
-  } catch (const EPrinter &) {
-    return 0;
-  }
-  SetPrintFont(printer);
+  if (!BeginPrint(printer)) return 0;
   TCanvas *c = printer->Canvas();
   const int pw = printer->PageWidth(), ph = printer->PageHeight();
   const int usable = std::max(pw - kMargin, 1);
@@ -245,12 +251,7 @@ int PrintTextLines(const std::vector<std::string> &lines) {
 
 int PrintListLines(const std::vector<std::string> &lines) {
   TPrinter *printer = Printer();
-  try {
-    printer->BeginDoc();
-  } catch (const EPrinter &) {
-    return 0;
-  }
-  SetPrintFont(printer);
+  if (!BeginPrint(printer)) return 0;
   TCanvas *c = printer->Canvas();
   const int ph = printer->PageHeight();
   int y = kMargin, printed = 0;
