@@ -12,6 +12,7 @@
 #include "platform/profile.h"
 #include "views/dlgtext.h"
 #include "views/reportcolumns.h"
+#include "views/reportpaint.h"
 
 namespace {
 
@@ -49,16 +50,8 @@ TLabel *MakeLabel(TWinControl *parent, TComponent *owner, const char *caption, i
 }  // namespace
 
 std::string TAdjTitle::ColumnLabel(int tab, int id) {
-  if (tab == 7) {
-    switch (id) {
-      case 2: return "前均";
-      case 6: return "现价";
-      case 8: return "订货量";
-      case 24: return "现量";
-      case 27: return "均价";
-      case 30: return "订货差";
-    }
-  }
+  if (tab == 7)
+    if (const char *text = SpotForwardHeaderText(id)) return text;
   if (id == 8 && (tab == 0 || tab == 5 || tab == 8 || tab == 9)) return "持仓量";
   if (id == 8 && tab == 6) return "持仓/金额";
   if (id < 0 || id >= kReportColumnCount) return std::string();

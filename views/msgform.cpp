@@ -219,47 +219,15 @@ void TMsgForm::BuildControls() {
   XPButton1->SetBounds(140, 10, 50, 22);
   XPButton1->OnClick = [this](TObject *) { XPButton1Click(); };
 
-  NewsList = new TListBox(this);
-  NewsList->SetParent(this);
-  NewsList->SetAlign(alClient);
-  NewsList->SetStyle(lbOwnerDrawFixed);
-  NewsList->OnDrawItem = [this](TWinControl *, int index, TRect rect, TOwnerDrawState state) {
-    const bool known = index >= 0 && index < int(core_.lines.size());
-    PaintListLine(NewsList->Canvas(), rect, state & odSelected, known ? core_.lines[size_t(index)].text.c_str() : nullptr);
-  };
-  NewsList->OnDblClick = [this](TObject *) { OpenLine(NewsList->ItemIndex()); };
-  NewsList->OnKeyDown = [this](TObject *, WORD &key, TShiftState) {
-    if (key == VK_RETURN) OpenLine(NewsList->ItemIndex());
-    if (key == VK_ESCAPE && m_page) PostMessageA(m_page->Handle(), WM_MVM_BACK, 0, LPARAM(this));
-  };
-  NewsList->OnMouseDown = [this](TObject *, TMouseButton, TShiftState, int, int) { Activate(); };
-  PopupMenu1 = new TPopupMenu(this);
-  AddLinkMenuItem(PopupMenu1, this, false);
-  AddMenuItem(PopupMenu1, "后退        ESC", [this] {
-    if (m_page) PostMessageA(m_page->Handle(), WM_MVM_BACK, 0, LPARAM(this));
-  });
-  AddMenuItem(PopupMenu1, "打印(&P)", [this] { Print(); });
-  NewsList->PopupMenu = PopupMenu1;
-
-  RichEdit1 = new TRichEdit(this);
-  RichEdit1->SetParent(this);
-  RichEdit1->SetAlign(alClient);
-  RichEdit1->SetReadOnly(true);
-  RichEdit1->Hide();
-  RichEdit1->OnKeyDown = [this](TObject *, WORD &key, TShiftState) {
-    if (key == VK_ESCAPE || key == VK_RETURN) N8Click();
-  };
-  RichEdit1->OnMouseDown = [this](TObject *, TMouseButton button, TShiftState, int, int) {
-    if (button == mbLeft) RichEdit1MouseDown();
-  };
-  SaveDialog1 = new TSaveDialog(this);
-  PopupMenu2 = new TPopupMenu(this);
-  AddMenuItem(PopupMenu2, "后退        ESC", [this] { N8Click(); });
-  AddMenuItem(PopupMenu2, "复制(&C)", [this] { CopyRichText(RichEdit1, true); });
-  AddMenuItem(PopupMenu2, "另存为(&A)", [this] { SaveRichText(RichEdit1, SaveDialog1); });
-  AddMenuItem(PopupMenu2, "打印(&P)", [this] { Print(); });
-  AddLinkMenuItem(PopupMenu2, this, false);
-  RichEdit1->PopupMenu = PopupMenu2;
+  NewsList = MakeLinePane(
+      this,
+      [this](int index) -> std::optional<std::string> {
+        if (index < 0 || index >= int(core_.lines.size())) return std::nullopt;
+        return core_.lines[size_t(index)].text;
+      },
+      [this](int index) { OpenLine(index); }, "后退        ESC", [this] { Print(); }, &PopupMenu1);
+  RichEdit1 = MakeTextPane(
+      this, [this] { N8Click(); }, [this] { RichEdit1MouseDown(); }, [this] { Print(); }, &PopupMenu2, &SaveDialog1);
 
   NewsBrowserPanel = new TPanel(this);
   NewsBrowserPanel->SetParent(this);

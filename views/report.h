@@ -145,8 +145,8 @@ class TReport : public TChildView {
   bool detached_ = false;  // draw-cell and top-left events detached while the selection moves
   int lastTop_ = 1;
   int lastLeft_ = 0;
-  POINT lastPress_{0, 0};
-  CReportViewDropTarget *dropTarget_ = nullptr;  // the last left press on the grid: what a double click hits
+  POINT lastPress_{0, 0};  // the last left press on the grid: what a double click hits
+  CReportViewDropTarget *dropTarget_ = nullptr;  // the grid's drop target, registered once the view is set up
 
   TMsgDrawGrid *DrawGrid1 = nullptr;
   TPanel *ToolPanel = nullptr;

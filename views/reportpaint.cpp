@@ -27,20 +27,25 @@ void ReportFonts::Delete() {
 
 // ---- Header texts --------------------------------------------------------
 
+const char *SpotForwardHeaderText(int column) {
+  switch (column) {
+    case 2: return "前均";
+    case 6: return "现价";
+    case 8: return "订货量";
+    case 24: return "现量";
+    case 27: return "均价";
+    case 30: return "订货差";
+    default: return nullptr;
+  }
+}
+
 std::string ReportHeaderText(const BLOCK *block, int column) {
   if (column < 0 || column >= kReportColumnCount) return std::string();
   const TMarketData *md = block ? MarketAt(block->market) : nullptr;
   const int type = md ? md->m_info.type : 0;
   const bool noBlock = !block || block->kind == kBlockShared || block->kind == kBlockUser;
   if (!noBlock && type == 8) {
-    switch (column) {
-      case 2: return "前均";
-      case 6: return "现价";
-      case 8: return "订货量";
-      case 24: return "现量";
-      case 27: return "均价";
-      case 30: return "订货差";
-    }
+    if (const char *text = SpotForwardHeaderText(column)) return text;
   } else if (!noBlock && (type == 2 || type == 7)) {
     if (column == 2) return "昨结";
     if (column == 8) return "持仓量";

@@ -34,6 +34,9 @@ struct ReportFonts {
 
 // The header text of a column for the report's current block (null: no
 // block), and the text the width measurement of a scheme uses.
+// The headers a spot-forward market's columns get instead of the plain ones
+// ("前均", "现价", "订货量", "现量", "均价", "订货差"); null for the others.
+const char *SpotForwardHeaderText(int column);
 std::string ReportHeaderText(const BLOCK *block, int column);
 std::string SchemeHeaderText(int scheme, int column);
 

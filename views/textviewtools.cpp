@@ -13,10 +13,12 @@
 #include "market/dataio5.h"
 #include "platform/clock.h"
 #include "platform/fileapi.h"
+#include "platform/messages.h"
 #include "platform/msgbox.h"
 #include "platform/printer.h"
 #include "platform/shell.h"
 #include "views/mvchild.h"
+#include "views/mvmain.h"
 #include "views/viewdisplay.h"
 #include "views/viewservices.h"
 
@@ -55,6 +57,58 @@ TMenuItem *AddLinkMenuItem(TPopupMenu *menu, TMultiViewChild *view, bool visible
     if (previous) previous(sender);
   };
   return item;
+}
+
+TListBox *MakeLinePane(TMultiViewChild *view, std::function<std::optional<std::string>(int index)> lineText,
+                       std::function<void(int index)> open, const char *back, std::function<void()> print,
+                       TPopupMenu **menu) {
+  auto *list = new TListBox(view);
+  list->SetParent(view);
+  list->SetAlign(alClient);
+  list->SetStyle(lbOwnerDrawFixed);
+  list->OnDrawItem = [list, lineText](TWinControl *, int index, TRect rect, TOwnerDrawState state) {
+    const std::optional<std::string> text = lineText(index);
+    PaintListLine(list->Canvas(), rect, state & odSelected, text ? text->c_str() : nullptr);
+  };
+  auto goBack = [view] {
+    if (view->m_page) PostMessageA(view->m_page->Handle(), WM_MVM_BACK, 0, LPARAM(view));
+  };
+  list->OnDblClick = [list, open](TObject *) { open(list->ItemIndex()); };
+  list->OnKeyDown = [list, open, goBack](TObject *, WORD &key, TShiftState) {
+    if (key == VK_RETURN) open(list->ItemIndex());
+    if (key == VK_ESCAPE) goBack();
+  };
+  list->OnMouseDown = [view](TObject *, TMouseButton, TShiftState, int, int) { view->Activate(); };
+  *menu = new TPopupMenu(view);
+  AddLinkMenuItem(*menu, view, false);
+  AddMenuItem(*menu, back, goBack);
+  AddMenuItem(*menu, "打印(&P)", print);
+  list->PopupMenu = *menu;
+  return list;
+}
+
+TRichEdit *MakeTextPane(TMultiViewChild *view, std::function<void()> close, std::function<void()> leftPress,
+                        std::function<void()> print, TPopupMenu **menu, TSaveDialog **saveDialog) {
+  auto *edit = new TRichEdit(view);
+  edit->SetParent(view);
+  edit->SetAlign(alClient);
+  edit->SetReadOnly(true);
+  edit->Hide();
+  edit->OnKeyDown = [close](TObject *, WORD &key, TShiftState) {
+    if (key == VK_ESCAPE || key == VK_RETURN) close();
+  };
+  edit->OnMouseDown = [leftPress](TObject *, TMouseButton button, TShiftState, int, int) {
+    if (button == mbLeft) leftPress();
+  };
+  TSaveDialog *dialog = *saveDialog = new TSaveDialog(view);
+  *menu = new TPopupMenu(view);
+  AddMenuItem(*menu, "后退        ESC", close);
+  AddMenuItem(*menu, "复制(&C)", [edit] { CopyRichText(edit, true); });
+  AddMenuItem(*menu, "另存为(&A)", [edit, dialog] { SaveRichText(edit, dialog); });
+  AddMenuItem(*menu, "打印(&P)", print);
+  AddLinkMenuItem(*menu, view, false);
+  edit->PopupMenu = *menu;
+  return edit;
 }
 
 // ---- Links ----------------------------------------------------------------------------
@@ -148,16 +202,22 @@ void SetPrintFont(TPrinter *printer) {
   font->SetColor(0);
 }
 
+// Starts a document in the print font; false when the printer refuses.
+bool BeginPrint(TPrinter *printer) {
+  try {
+    printer->BeginDoc();
+  } catch (const EPrinter &) {
+    return false;
+  }
+  SetPrintFont(printer);
+  return true;
+}
+
 }  // namespace
 
 int PrintTextLines(const std::vector<std::string> &lines) {
   TPrinter *printer = Printer();
-  try {
-    printer->BeginDoc();
-  } catch (const EPrinter &) {
-    return 0;
-  }
-  SetPrintFont(printer);
+  if (!BeginPrint(printer)) return 0;
   TCanvas *c = printer->Canvas();
   const int pw = printer->PageWidth(), ph = printer->PageHeight();
   const int usable = std::max(pw - kMargin, 1);
@@ -191,12 +251,7 @@ int PrintTextLines(const std::vector<std::string> &lines) {
 
 int PrintListLines(const std::vector<std::string> &lines) {
   TPrinter *printer = Printer();
-  try {
-    printer->BeginDoc();
-  } catch (const EPrinter &) {
-    return 0;
-  }
-  SetPrintFont(printer);
+  if (!BeginPrint(printer)) return 0;
   TCanvas *c = printer->Canvas();
   const int ph = printer->PageHeight();
   int y = kMargin, printed = 0;

@@ -7,11 +7,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/vcl/dialogs.h"
 #include "platform/vcl/graphics.h"
+#include "platform/vcl/listbox.h"
 #include "platform/vcl/menus.h"
 #include "market/marketrecords.h"
 #include "platform/vcl/richview.h"
@@ -41,6 +44,22 @@ TMenuItem *AddMenuItem(TPopupMenu *menu, const char *caption, std::function<void
 // Paints one line of the headline and note lists: the list colours
 // (COLOR27 back, COLOR28 text), swapped when selected; text may be null.
 void PaintListLine(TCanvas *canvas, const TRect &rect, bool selected, const char *text);
+
+// The list and text panes the news and notes views build alike, both
+// filling the view (the text hidden until an item opens).
+// The list: owner-drawn lines (lineText gives none past the end), Enter or a double
+// click opens the selected index, ESC and the menu's back item (caption
+// back) go back a page, a press activates the view; the popup menu holds a
+// hidden "联动(&S)", back and "打印(&P)".
+TListBox *MakeLinePane(TMultiViewChild *view, std::function<std::optional<std::string>(int index)> lineText,
+                       std::function<void(int index)> open, const char *back, std::function<void()> print,
+                       TPopupMenu **menu);
+// The text: a read-only rich edit, ESC or Enter closes it, a left press is
+// handed to leftPress; the popup menu holds "后退        ESC", "复制(&C)",
+// "另存为(&A)" (through the save dialog made here), "打印(&P)" and a hidden
+// "联动(&S)".
+TRichEdit *MakeTextPane(TMultiViewChild *view, std::function<void()> close, std::function<void()> leftPress,
+                        std::function<void()> print, TPopupMenu **menu, TSaveDialog **saveDialog);
 
 // URL detection and link notifications on.
 void EnableLinks(TRichEdit *edit);

@@ -89,48 +89,16 @@ TZQNote::TZQNote(TMultiViewMain *page, const VIEW_ATTR_13 *record, MVCDATA_12 *v
   RadioButton1->SetChecked(true);
   if (channel_ == 2) RadioButton2->SetChecked(true);
 
-  NoteList = new TListBox(this);
-  NoteList->SetParent(this);
-  NoteList->SetAlign(alClient);
-  NoteList->SetStyle(lbOwnerDrawFixed);
-  NoteList->OnDrawItem = [this](TWinControl *, int index, TRect rect, TOwnerDrawState state) {
-    const bool known = index >= 0 && index < NoteList->Count();
-    PaintListLine(NoteList->Canvas(), rect, state & odSelected, known ? NoteList->Items()->Get(index).c_str() : nullptr);
-  };
-  NoteList->OnDblClick = [this](TObject *) { ShowNote(NoteList->ItemIndex()); };
-  NoteList->OnKeyDown = [this](TObject *, WORD &key, TShiftState) {
-    if (key == VK_RETURN) ShowNote(NoteList->ItemIndex());
-    if (key == VK_ESCAPE && m_page) PostMessageA(m_page->Handle(), WM_MVM_BACK, 0, LPARAM(this));
-  };
-  NoteList->OnMouseDown = [this](TObject *, TMouseButton, TShiftState, int, int) { Activate(); };
-  PopupMenu1 = new TPopupMenu(this);
-  AddLinkMenuItem(PopupMenu1, this, false);
-  AddMenuItem(PopupMenu1, "后退(&B)", [this] {
-    if (m_page) PostMessageA(m_page->Handle(), WM_MVM_BACK, 0, LPARAM(this));
-  });
-  AddMenuItem(PopupMenu1, "打印(&P)", [this] { Print(); });
-  NoteList->PopupMenu = PopupMenu1;
-
-  RichEdit1 = new TRichEdit(this);
-  RichEdit1->SetParent(this);
-  RichEdit1->SetAlign(alClient);
-  RichEdit1->SetReadOnly(true);
-  RichEdit1->Hide();
-  RichEdit1->OnKeyDown = [this](TObject *, WORD &key, TShiftState) {
-    if (key == VK_ESCAPE || key == VK_RETURN) N8Click();
-  };
-  RichEdit1->OnMouseDown = [this](TObject *, TMouseButton button, TShiftState, int, int) {
-    if (button == mbLeft) RichEdit1MouseDown();
-  };
-  SaveDialog1 = new TSaveDialog(this);
+  NoteList = MakeLinePane(
+      this,
+      [this](int index) -> std::optional<std::string> {
+        if (index < 0 || index >= NoteList->Count()) return std::nullopt;
+        return NoteList->Items()->Get(index);
+      },
+      [this](int index) { ShowNote(index); }, "后退(&B)", [this] { Print(); }, &PopupMenu1);
+  RichEdit1 = MakeTextPane(
+      this, [this] { N8Click(); }, [this] { RichEdit1MouseDown(); }, [this] { Print(); }, &PopupMenu2, &SaveDialog1);
   SaveDialog1->DefaultExt = "txt";
-  PopupMenu2 = new TPopupMenu(this);
-  AddMenuItem(PopupMenu2, "后退        ESC", [this] { N8Click(); });
-  AddMenuItem(PopupMenu2, "复制(&C)", [this] { CopyRichText(RichEdit1, true); });
-  AddMenuItem(PopupMenu2, "另存为(&A)", [this] { SaveRichText(RichEdit1, SaveDialog1); });
-  AddMenuItem(PopupMenu2, "打印(&P)", [this] { Print(); });
-  AddLinkMenuItem(PopupMenu2, this, false);
-  RichEdit1->PopupMenu = PopupMenu2;
 
   // Clicks count from here on: checking a button above is no click.
   RadioButton1->OnClick = [this](TObject *) { RadioClick(0); };
