@@ -6,8 +6,10 @@
 // close with 0.
 #include <strings.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 #include "platform/fileapi.h"
 #include "plugin/answerfields.h"
@@ -453,7 +455,15 @@ struct MarginGroup {
 static_assert(sizeof(MarginGroup) == 48);
 #pragma pack(pop)
 
-int32_t Thousandths(double price) { return int32_t(price * 1000 + (price < 0 ? -0.5 : 0.5)); }
+// A price the broker sent, in thousandths. An answer's number past what the
+// field holds is held at its end, and one that is no number reads as 0.
+int32_t Thousandths(double price) {
+  const double scaled = price * 1000 + (price < 0 ? -0.5 : 0.5);
+  if (std::isnan(scaled)) return 0;
+  if (scaled >= double(std::numeric_limits<int32_t>::max())) return std::numeric_limits<int32_t>::max();
+  if (scaled <= double(std::numeric_limits<int32_t>::min())) return std::numeric_limits<int32_t>::min();
+  return int32_t(scaled);
+}
 
 }  // namespace
 

@@ -40,6 +40,14 @@ void LogFailure(int logCode, int code, const char *text) {
   LogText(logCode, line);
 }
 
+// A call the broker library failed: its text for the code, logged; the code.
+int LibraryFailure(Session &session, int logCode, int result, char errorText[kErrorTextSize]) {
+  if (session.broker.GetErrorMessage) session.broker.GetErrorMessage(result, errorText, int(kErrorTextSize));
+  errorText[kErrorTextSize - 1] = '\0';
+  LogFailure(logCode, result, errorText);
+  return result;
+}
+
 DWORD RequestWorkerProc(LPVOID argument) {
   std::unique_ptr<std::shared_ptr<Session>> hold(static_cast<std::shared_ptr<Session> *>(argument));
   Session &session = **hold;
@@ -333,12 +341,7 @@ int SendRequest(Session &session, RequestLine &line, int logCode, char *answer, 
   }
   const int result = session.broker.SendToServer(line.Line(), answer);
   answer[kAnswerSize - 1] = '\0';
-  if (result != 0) {
-    if (session.broker.GetErrorMessage) session.broker.GetErrorMessage(result, errorText, int(kErrorTextSize));
-    errorText[kErrorTextSize - 1] = '\0';
-    LogFailure(logCode, result, errorText);
-    return result;
-  }
+  if (result != 0) return LibraryFailure(session, logCode, result, errorText);
   int code = 0;
   if (!AnswerSucceeded(answer, &code, errorText, kErrorTextSize)) {
     if (code == 0) code = -1;
@@ -382,14 +385,9 @@ int SendListRequest(Session &session, RequestLine &line, int logCode,
     memset(answer, 0, sizeof answer);
     result = session.broker.SendToServer(next, answer);
     answer[kAnswerSize - 1] = '\0';
-    if (result != 0) {
-      // What came so far is not the whole list: the caller reports the
-      // failure instead of a complete list.
-      if (session.broker.GetErrorMessage) session.broker.GetErrorMessage(result, errorText, int(kErrorTextSize));
-      errorText[kErrorTextSize - 1] = '\0';
-      LogFailure(logCode, result, errorText);
-      return result;
-    }
+    // What came so far is not the whole list: the caller reports the
+    // failure instead of a complete list.
+    if (result != 0) return LibraryFailure(session, logCode, result, errorText);
     AnswerReader record(answer);
     record.SkipTo(3);
     if (logCode) LogTextPair(logCode, "A|0||", record.Rest());

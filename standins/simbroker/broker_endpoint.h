@@ -3,7 +3,10 @@
 // attaches it to the library) or behind the simulator program on loopback.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <string>
 
 namespace sim {
 
@@ -19,6 +22,16 @@ enum : int {
   kErrLinkFailed = -5,
   kErrRetryOnce = -11,
 };
+
+// Hands a pushed record over as ReceivePush does: as much as *length
+// allows, NUL-terminated when there is room; *length becomes the bytes.
+inline int CopyPushRecord(const std::string &record, char *buffer, int *length) {
+  const int size = std::min(int(record.size()), *length);
+  memcpy(buffer, record.data(), size_t(size));
+  if (size < *length) buffer[size] = '\0';
+  *length = size;
+  return 0;
+}
 
 class BrokerEndpoint {
  public:

@@ -714,11 +714,7 @@ int SimClient::ReceivePush(char *buffer, int *length) {
   if (m_pushes.empty()) return kErrNoMorePackets;
   const std::string record = std::move(m_pushes.front());
   m_pushes.pop_front();
-  const int size = std::min(int(record.size()), *length);
-  memcpy(buffer, record.data(), size_t(size));
-  if (size < *length) buffer[size] = '\0';
-  *length = size;
-  return 0;
+  return CopyPushRecord(record, buffer, length);
 }
 
 int SimClient::ConnectionStatus() {

@@ -157,12 +157,7 @@ int RemoteEndpoint::ReceivePush(char *buffer, int *length) {
   Frame reply;
   if (!Call(Frame{kReceivePush, *length, {}}, reply)) return kErrLinkFailed;
   if (reply.value != 0) return reply.value;
-  const std::string record = reply.strings.empty() ? "" : reply.strings[0];
-  const int size = std::min(int(record.size()), *length);
-  memcpy(buffer, record.data(), size_t(size));
-  if (size < *length) buffer[size] = '\0';
-  *length = size;
-  return 0;
+  return CopyPushRecord(reply.strings.empty() ? std::string() : reply.strings[0], buffer, length);
 }
 
 int RemoteEndpoint::ConnectionStatus() {

@@ -4,6 +4,8 @@
 // password checks, the settlement statement and the margin-monitoring data.
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "plugin/tradebridge.h"
 #include "testing/fake_clock.h"
 #include "tests/plugin/trade_fixture.h"
@@ -262,6 +264,38 @@ TEST_F(QueryTest, TheMarginMonitoringLoginData) {
   EXPECT_STREQ(data.AccountID, "880001");
   EXPECT_EQ(data.KeyID, 12345);
   EXPECT_STREQ(data.Password, "abcdef");
+}
+
+// The quote record as the terminal reads it: the contract, then the last,
+// bid and ask prices in thousandths.
+struct QuoteHead {
+  char InstrumentID[32];
+  int32_t Prices[3];
+};
+
+TEST_F(QueryTest, AQuotesPricesInThousandthsHeldToWhatTheFieldHolds) {
+  const struct {
+    double price;
+    int32_t last;
+  } cases[] = {
+      {69000.5, 69000500},
+      {1e12, std::numeric_limits<int32_t>::max()},
+      {-1e12, std::numeric_limits<int32_t>::min()},
+  };
+  char contract[] = "cu2402", exchange[] = "SHFE";
+  size_t seen = 0;
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.price);
+    broker_.SetPrice("cu2402", c.price);
+    ASSERT_EQ(QueryQuote(contract, exchange, 1), 0);
+    ASSERT_TRUE(WaitFor([&] { return NotesOf(TN_QUOTE).size() > seen; }));
+    const Note note = NotesOf(TN_QUOTE).back();
+    seen = NotesOf(TN_QUOTE).size();
+    ASSERT_FALSE(note.text) << note.bytes;
+    const auto quote = Record<QuoteHead>(note);
+    EXPECT_STREQ(quote.InstrumentID, "cu2402");
+    EXPECT_EQ(quote.Prices[0], c.last);
+  }
 }
 
 }  // namespace

@@ -17,6 +17,20 @@ namespace {
 
 using namespace tb;
 
+// Logs out on a thread of its own while a fake clock moves on stepMs at a
+// time, each step taken up by the other threads; the clock time it took.
+uint64_t LogOutAgainstTheClock(uint64_t stepMs) {
+  ScopedFakeClock clock;
+  std::atomic<bool> done{false};
+  std::thread logout([&] {
+    TradeFinalize();
+    done = true;
+  });
+  const uint64_t waited = testing_support::AdvanceUntil(clock, [&] { return done.load(); }, stepMs, 60000);
+  logout.join();
+  return waited;
+}
+
 TEST_F(SessionTest, AQueryRefusedWhileAnotherRunsGetsOneBusyTextAndTheFirstCompletes) {
   ASSERT_TRUE(Login());
   broker_.Hold(6018);
@@ -168,24 +182,9 @@ TEST_F(SessionTest, ALogoutLeavesAStuckWorkerItsSessionAndALaterLoginWorks) {
   broker_.Hold(6018);
   ASSERT_EQ(QueryContract(), 0);
   ASSERT_TRUE(broker_.WaitHeld(1));
-  {
-    ScopedFakeClock clock;
-    std::atomic<bool> done{false};
-    std::thread logout([&] {
-      TradeFinalize();
-      done = true;
-    });
-    // The logout waits 10 s of the clock for the threads, then gives up on
-    // the worker.
-    uint64_t waited = 0;
-    while (!done.load()) {
-      clock.Advance(500);
-      waited += 500;
-      std::this_thread::yield();
-    }
-    logout.join();
-    EXPECT_GE(waited, 10000u);
-  }
+  // The logout waits 10 s of the clock for the threads, then gives up on
+  // the worker.
+  EXPECT_GE(LogOutAgainstTheClock(500), 10000u);
   EXPECT_EQ(QueryOrder(0), kNoSession);
   // The stuck worker still holds its session and the pool.
   EXPECT_FALSE(first.expired());
@@ -208,19 +207,7 @@ TEST_F(SessionTest, AStuckWorkerThatComesBackAfterANewLoginSendsNothingMore) {
   broker_.Hold(6018);
   ASSERT_EQ(QueryContract(), 0);
   ASSERT_TRUE(broker_.WaitHeld(1));
-  {
-    ScopedFakeClock clock;
-    std::atomic<bool> done{false};
-    std::thread logout([&] {
-      TradeFinalize();
-      done = true;
-    });
-    while (!done.load()) {
-      clock.Advance(500);
-      std::this_thread::yield();
-    }
-    logout.join();
-  }
+  LogOutAgainstTheClock(500);
   ASSERT_FALSE(first.expired());
 
   // The library now serves the new login: the old worker's continuations
@@ -253,20 +240,10 @@ TEST(PushReceiver, ARecordThatCannotBeReceivedNeitherSpinsNorHoldsUpTheLogout) {
   std::weak_ptr<Session> held = session;
   ASSERT_TRUE(StartSession(session));
   session.reset();
-  uint64_t waited = 0;
-  {
-    ScopedFakeClock clock;
-    std::atomic<bool> done{false};
-    std::thread logout([&] {
-      TradeFinalize();
-      done = true;
-    });
-    // The clock moves in small steps, each one taken up by every thread
-    // before the next: a receiver that watches its stop sees it long before
-    // the logout's 10 s are up.
-    waited = testing_support::AdvanceUntil(clock, [&] { return done.load(); }, 50, 60000);
-    logout.join();
-  }
+  // The clock moves in small steps, each one taken up by every thread
+  // before the next: a receiver that watches its stop sees it long before
+  // the logout's 10 s are up.
+  const uint64_t waited = LogOutAgainstTheClock(50);
   const bool ended = held.expired();
   g_pushJammed = false;  // lets a receiver that was left behind go
   EXPECT_LT(waited, 10000u);
