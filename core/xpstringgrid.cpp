@@ -18,20 +18,7 @@ void Fill(HDC dc, int left, int top, int right, int bottom, COLORREF colour) {
 }  // namespace
 
 void TXPStringGrid::WndProc(TMessage &message) {
-  switch (message.Msg) {
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(Handle(), &ps);
-      if (dc) OnPaint(dc);
-      EndPaint(Handle(), &ps);
-      message.Result = 0;
-      return;
-    }
-    case WM_ERASEBKGND:
-      message.Result = 1;
-      return;
-    default: break;
-  }
+  if (XPHandlePaint(Handle(), message, [this](HDC dc) { OnPaint(dc); })) return;
   // The base class, then the flat frame after WM_NCPAINT.
   TXPFlat<TStringGrid>::WndProc(message);
 }

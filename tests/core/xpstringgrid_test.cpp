@@ -69,6 +69,23 @@ TEST_F(XPStringGrid, GridLinesOfTheExample) {
   EXPECT_EQ(At(2, 70), kFixed);
 }
 
+// A picture of the window (PaintTo onto a memory context) holds the grid's
+// own painting, not whatever the bitmap had before.
+TEST_F(XPStringGrid, PictureOfTheWindowShowsTheGrid) {
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, 250, 150);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  grid->PaintTo(memory, 0, 0);
+  EXPECT_EQ(GetPixel(memory, 2, 2), kFixed);
+  EXPECT_EQ(GetPixel(memory, 130, 50), kBack);
+  EXPECT_EQ(GetPixel(memory, 40, 80), kLine);
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+}
+
 TEST_F(XPStringGrid, CurrentCellAndRowHighlight) {
   const COLORREF highlight = GetSysColor(COLOR_HIGHLIGHT);
   // (41, 40, 91, 60) in the highlight colour, with white text.
