@@ -72,18 +72,8 @@ TEST_F(XPStringGrid, GridLinesOfTheExample) {
 // A picture of the window (PaintTo onto a memory context) holds the grid's
 // own painting, not whatever the bitmap had before.
 TEST_F(XPStringGrid, PictureOfTheWindowShowsTheGrid) {
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  HBITMAP bitmap = CreateCompatibleBitmap(screen, 250, 150);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  grid->PaintTo(memory, 0, 0);
-  EXPECT_EQ(GetPixel(memory, 2, 2), kFixed);
-  EXPECT_EQ(GetPixel(memory, 130, 50), kBack);
-  EXPECT_EQ(GetPixel(memory, 40, 80), kLine);
-  SelectObject(memory, old);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
+  EXPECT_EQ(xp_test::PicturePixels(grid, {{2, 2}, {130, 50}, {40, 80}}),
+            (std::vector<COLORREF>{kFixed, kBack, kLine}));
 }
 
 TEST_F(XPStringGrid, CurrentCellAndRowHighlight) {
