@@ -1,5 +1,6 @@
 #include "core/kivotabset.h"
 
+#include "core/xpdraw.h"
 #include "platform/gdi.h"
 
 TKivoTabSet::TKivoTabSet(TComponent *owner) : TCustomControl(owner) {
@@ -110,22 +111,14 @@ void TKivoTabSet::PaintPlain(HDC dc) {
 
 void TKivoTabSet::WndProc(TMessage &message) {
   int x = GET_X_LPARAM(message.LParam), y = GET_Y_LPARAM(message.LParam);
+  auto paint = [this](HDC dc) {
+    if (OnDrawBackGround)
+      PaintOwnerDrawn(dc);
+    else
+      PaintPlain(dc);
+  };
+  if (XPHandlePaint(Handle(), message, paint)) return;
   switch (message.Msg) {
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(Handle(), &ps);
-      if (OnDrawBackGround) {
-        PaintOwnerDrawn(dc);
-      } else {
-        PaintPlain(dc);
-      }
-      EndPaint(Handle(), &ps);
-      message.Result = 0;
-      return;
-    }
-    case WM_ERASEBKGND:
-      message.Result = 1;
-      return;
     case WM_MOUSEMOVE: {
       if (!tracking_) {
         TRACKMOUSEEVENT track{sizeof(TRACKMOUSEEVENT), TME_LEAVE, Handle(), 0};

@@ -6,25 +6,15 @@
 void TOwnerDrawPanel::WndProc(TMessage &message) {
   // x and y are the low and high words of lParam, taken unsigned.
   int32_t x = message.LParamLo(), y = message.LParamHi();
+  auto paint = [this](HDC dc) {
+    RECT all{0, 0, Width(), Height()};
+    if (OnDraw)
+      OnDraw(this, dc, &all);
+    else
+      XPFill(dc, all, ColorToRGB(Color()));
+  };
+  if (XPHandlePaint(Handle(), message, paint)) return;
   switch (message.Msg) {
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(Handle(), &ps);
-      RECT all{0, 0, Width(), Height()};
-      if (OnDraw) {
-        OnDraw(this, dc, &all);
-      } else {
-        HBRUSH b = CreateSolidBrush(ColorToRGB(Color()));
-        FillRect(dc, &all, b);
-        DeleteObject(b);
-      }
-      EndPaint(Handle(), &ps);
-      message.Result = 0;
-      return;
-    }
-    case WM_ERASEBKGND:
-      message.Result = 1;
-      return;
     case WM_SETCURSOR:
       if (OnSetCursor) {
         bool handled = false;

@@ -116,17 +116,7 @@ void XPOwnerDrawWndProc(TWinControl *control, TMessage &m, TXPMouseFlags &mouse,
     }
     case BM_SETSTYLE: m.WParam = (m.WParam & ~WPARAM(kButtonTypeBits)) | BS_OWNERDRAW; break;
     case WM_PAINT:
-      if (m.WParam) {
-        paint(reinterpret_cast<HDC>(m.WParam));  // a picture of the window
-      } else {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(control->Handle(), &ps);
-        if (dc) paint(dc);
-        EndPaint(control->Handle(), &ps);
-      }
-      m.Result = 0;
-      return;
-    case WM_ERASEBKGND: m.Result = 1; return;
+    case WM_ERASEBKGND: XPHandlePaint(control->Handle(), m, paint); return;
     default:
       for (UINT notification : repaintOn) {
         if (m.Msg != notification) continue;
@@ -138,6 +128,24 @@ void XPOwnerDrawWndProc(TWinControl *control, TMessage &m, TXPMouseFlags &mouse,
   }
   base(m);
   if (control->HandleAllocated()) mouse.Handle(control->Handle(), m, control->Width(), control->Height());
+}
+
+bool XPHandlePaint(HWND hwnd, TMessage &message, const std::function<void(HDC)> &paint) {
+  if (message.Msg == WM_ERASEBKGND) {
+    message.Result = 1;
+    return true;
+  }
+  if (message.Msg != WM_PAINT) return false;
+  if (message.WParam) {
+    paint(reinterpret_cast<HDC>(message.WParam));  // a picture of the window
+  } else {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd, &ps);
+    if (dc) paint(dc);
+    EndPaint(hwnd, &ps);
+  }
+  message.Result = 0;
+  return true;
 }
 
 void XPPaintOffscreen(HDC dc, int w, int h, const std::function<void(HDC)> &draw) {

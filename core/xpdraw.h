@@ -81,6 +81,11 @@ struct TXPMouseFlags {
 void XPOwnerDrawWndProc(TWinControl *control, TMessage &message, TXPMouseFlags &mouse,
                         std::initializer_list<UINT> repaintOn, const std::function<void(HDC)> &paint,
                         const std::function<void(TMessage &)> &base);
+// WM_PAINT and WM_ERASEBKGND of a control that paints itself whole: the
+// paint goes through `paint`, on the context the message brings (a picture
+// of the window) or else between BeginPaint and EndPaint; erasing erases
+// nothing. False, and the message untouched, for any other message.
+bool XPHandlePaint(HWND hwnd, TMessage &message, const std::function<void(HDC)> &paint);
 // Runs `draw` on a w x h off-screen bitmap and copies it to dc; straight on
 // dc when no bitmap can be made.
 void XPPaintOffscreen(HDC dc, int w, int h, const std::function<void(HDC)> &draw);

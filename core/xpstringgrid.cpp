@@ -8,30 +8,10 @@ namespace {
 constexpr COLORREF kGridLine = RGB(192, 192, 192);
 constexpr UINT kCellText = DT_SINGLELINE | DT_VCENTER | DT_LEFT;
 
-void Fill(HDC dc, int left, int top, int right, int bottom, COLORREF colour) {
-  RECT r{left, top, right, bottom};
-  HBRUSH brush = CreateSolidBrush(colour);
-  FillRect(dc, &r, brush);
-  DeleteObject(brush);
-}
-
 }  // namespace
 
 void TXPStringGrid::WndProc(TMessage &message) {
-  switch (message.Msg) {
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(Handle(), &ps);
-      if (dc) OnPaint(dc);
-      EndPaint(Handle(), &ps);
-      message.Result = 0;
-      return;
-    }
-    case WM_ERASEBKGND:
-      message.Result = 1;
-      return;
-    default: break;
-  }
+  if (XPHandlePaint(Handle(), message, [this](HDC dc) { OnPaint(dc); })) return;
   // The base class, then the flat frame after WM_NCPAINT.
   TXPFlat<TStringGrid>::WndProc(message);
 }
@@ -44,7 +24,7 @@ void TXPStringGrid::OnPaint(HDC dc) {
   const int rows = RowCount(), cols = ColCount();
   const int top = TopRow(), left = LeftCol();
 
-  Fill(dc, 0, 0, W, H, ColorToRGB(Color()));
+  XPFill(dc, RECT{0, 0, W, H}, ColorToRGB(Color()));
 
   int fixedHeight = 0, bottom = 0;
   for (int r = 0; r < fixedRows; ++r) fixedHeight += RowHeights(r);
@@ -56,8 +36,8 @@ void TXPStringGrid::OnPaint(HDC dc) {
   for (int c = left; c < cols && right < W; ++c) right += ColWidths(c) + 1;
 
   COLORREF fixedColour = ColorToRGB(FixedColor());
-  if (fixedRows > 0) Fill(dc, 0, 0, right, fixedHeight, fixedColour);
-  if (fixedCols > 0) Fill(dc, 0, 0, fixedWidth, bottom, fixedColour);
+  if (fixedRows > 0) XPFill(dc, RECT{0, 0, right, fixedHeight}, fixedColour);
+  if (fixedCols > 0) XPFill(dc, RECT{0, 0, fixedWidth, bottom}, fixedColour);
 
   HPEN pen = CreatePen(PS_SOLID, 1, kGridLine);
   HGDIOBJ oldPen = SelectObject(dc, pen);
@@ -122,7 +102,7 @@ void TXPStringGrid::OnPaint(HDC dc) {
     x = fixedPart(r, y);
     for (int c = left; c < cols && x < W; ++c) {
       if (r == Row() && (c == Col() || rowSelect)) {
-        Fill(dc, x + 1, y + 1, x + ColWidths(c) + 1, y + RowHeights(r) + 1, highlight);
+        XPFill(dc, RECT{x + 1, y + 1, x + ColWidths(c) + 1, y + RowHeights(r) + 1}, highlight);
         SetTextColor(dc, RGB(255, 255, 255));
       } else {
         SetTextColor(dc, ink);

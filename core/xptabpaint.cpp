@@ -45,10 +45,7 @@ class Painter {
     for (++p; p != points.end(); ++p) LineTo(dc_, p->x, p->y);
   }
   void Fill(COLORREF colour, int l, int t, int r, int b) {
-    RECT rect{l, t, r, b};
-    HBRUSH brush = CreateSolidBrush(colour);
-    FillRect(dc_, &rect, brush);
-    DeleteObject(brush);
+    XPFill(dc_, RECT{l, t, r, b}, colour);
   }
   void Dots(COLORREF colour, std::initializer_list<POINT> points) {
     for (POINT p : points) SetPixel(dc_, p.x, p.y, colour);

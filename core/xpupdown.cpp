@@ -45,18 +45,8 @@ void TXPUpDown::SetState(uint8_t state) {
 void TXPUpDown::WndProc(TMessage &message) {
   if (message.Msg == WM_LBUTTONDBLCLK) message.Msg = WM_LBUTTONDOWN;
   int x = GET_X_LPARAM(message.LParam), y = GET_Y_LPARAM(message.LParam);
+  if (XPHandlePaint(Handle(), message, [this](HDC dc) { PaintLook(dc); })) return;
   switch (message.Msg) {
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(Handle(), &ps);
-      if (dc) PaintLook(dc);
-      EndPaint(Handle(), &ps);
-      message.Result = 0;
-      return;
-    }
-    case WM_ERASEBKGND:
-      message.Result = 1;
-      return;
     case WM_MOUSELEAVE:
       tracking_ = false;
       state_ = Normal;

@@ -4,6 +4,7 @@
 #include "platform/gdi.h"
 #include "platform/vcl/forms.h"
 #include "testing/view_harness.h"
+#include "tests/core/xp_test_support.h"
 
 namespace {
 
@@ -41,6 +42,15 @@ TEST_F(OwnerDrawPanel, OnDrawPaintsTheWholePanel) {
   EXPECT_EQ(seen.right, 60);
   EXPECT_EQ(seen.bottom, 40);
   EXPECT_EQ(h.Pixel(panel->Handle(), 0, 0), RGB(0, 0, 0));
+}
+
+TEST_F(OwnerDrawPanel, APictureOfTheWindowHoldsItsPainting) {
+  const COLORREF colour = RGB(10, 120, 200);
+  EXPECT_EQ(xp_test::PicturePixels(panel, {{0, 0}, {30, 20}}), (std::vector<COLORREF>{colour, colour}));
+  panel->OnDraw = [&](TObject *, HDC dc, RECT *r) {
+    FillRect(dc, r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  };
+  EXPECT_EQ(xp_test::PicturePixels(panel, {{0, 0}, {59, 39}}), (std::vector<COLORREF>{RGB(0, 0, 0), RGB(0, 0, 0)}));
 }
 
 TEST_F(OwnerDrawPanel, MessagesGoToTheEvents) {

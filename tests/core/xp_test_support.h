@@ -8,6 +8,7 @@
 
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "core/xplistview.h"
 #include "platform/gdi.h"
@@ -70,6 +71,23 @@ inline COLORREF FramePixel(HWND hwnd, int x, int y) {
 }
 
 // An image list of w x h pictures, each one colour.
+// The pixels at `points` of a picture of the control (PaintTo onto a memory
+// context of its size), in order.
+inline std::vector<COLORREF> PicturePixels(TWinControl *control, std::initializer_list<POINT> points) {
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, control->Width(), control->Height());
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  control->PaintTo(memory, 0, 0);
+  std::vector<COLORREF> pixels;
+  for (POINT p : points) pixels.push_back(GetPixel(memory, p.x, p.y));
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return pixels;
+}
+
 inline TImageList *SolidImages(int w, int h, std::initializer_list<COLORREF> colours) {
   auto *images = new TImageList(nullptr);
   images->SetSize(w, h);

@@ -69,6 +69,13 @@ TEST_F(XPStringGrid, GridLinesOfTheExample) {
   EXPECT_EQ(At(2, 70), kFixed);
 }
 
+// A picture of the window (PaintTo onto a memory context) holds the grid's
+// own painting, not whatever the bitmap had before.
+TEST_F(XPStringGrid, PictureOfTheWindowShowsTheGrid) {
+  EXPECT_EQ(xp_test::PicturePixels(grid, {{2, 2}, {130, 50}, {40, 80}}),
+            (std::vector<COLORREF>{kFixed, kBack, kLine}));
+}
+
 TEST_F(XPStringGrid, CurrentCellAndRowHighlight) {
   const COLORREF highlight = GetSysColor(COLOR_HIGHLIGHT);
   // (41, 40, 91, 60) in the highlight colour, with white text.
