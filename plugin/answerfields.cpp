@@ -38,7 +38,7 @@ char AnswerFields::Char(int index) const {
 int AnswerFields::Int(int index) const {
   char field[kSkipWidth];
   Get(index, field);
-  return atoi(field);
+  return FieldInt(field);
 }
 
 double AnswerFields::Double(int index) const {

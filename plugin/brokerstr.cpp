@@ -74,10 +74,15 @@ void AnswerReader::SkipTo(int index) {
   }
 }
 
+int FieldInt(const char *text) {
+  const long long value = strtoll(text, nullptr, 10);
+  return int(value < INT32_MIN ? INT32_MIN : value > INT32_MAX ? INT32_MAX : value);
+}
+
 int AnswerReader::AtInt(int index) {
   char field[kSkipWidth];
   At(index, field);
-  return atoi(field);
+  return FieldInt(field);
 }
 
 double AnswerReader::AtDouble(int index) {

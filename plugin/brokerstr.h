@@ -12,6 +12,10 @@
 
 namespace tb {
 
+// A whole number from a broker field; one out of the int range is held at
+// its end instead of wrapping.
+int FieldInt(const char *text);
+
 // An answer from the broker library fills at most this many bytes.
 constexpr size_t kAnswerSize = 4096;
 // The longest line any function can produce fits: the transfer line alone

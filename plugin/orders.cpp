@@ -30,6 +30,13 @@ void ApplyOrderStatus(CKivoOrderField &order, char letter) {
   order.OrderStatus[1] = state;
 }
 
+namespace {
+int32_t Volume(const AnswerFields &f, int index) {
+  const int value = f.Int(index);
+  return value < 0 ? 0 : value > kMaxVolume ? kMaxVolume : value;
+}
+}  // namespace
+
 void ReadOrder(const AnswerFields &f, const OrderFieldMap &map, CKivoOrderField &order) {
   auto text = [&](int index, char *out, size_t width) {
     if (index >= 0) f.Get(index, out, width);
@@ -44,10 +51,10 @@ void ReadOrder(const AnswerFields &f, const OrderFieldMap &map, CKivoOrderField 
   f.Get(map.offset + 1, offsetText);
   order.OffsetFlag = DecodeOffset(f.Char(map.offset), offsetText);
   order.HedgeFlag = DecodeHedge(f.Char(map.hedge));
-  order.VolumeTotal = f.Int(map.volume);
+  order.VolumeTotal = Volume(f, map.volume);
   order.LimitPrice = f.Double(map.price);
-  order.VolumeTraded = f.Int(map.traded);
-  order.VolumeRemain = f.Int(map.remain);
+  order.VolumeTraded = Volume(f, map.traded);
+  order.VolumeRemain = Volume(f, map.remain);
   text(map.text120, order.CancelText120, sizeof order.CancelText120);
   text(map.insertTime, order.InsertTime, sizeof order.InsertTime);
   text(map.secondTime, order.SecondTime, sizeof order.SecondTime);

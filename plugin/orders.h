@@ -19,6 +19,11 @@ struct OrderFieldMap {
       text120, insertTime, secondTime, text16, message2, text24;
 };
 // The order insert's answer, an order list packet and a pushed order state.
+// Order volumes from the broker are held to 0..kMaxVolume, so a count plus
+// another never overflows.
+constexpr int32_t kMaxVolume = 1000000000;
+// Adds a fill to a traded count, held at kMaxVolume.
+inline int32_t AddVolume(int32_t count, int32_t volume) { return count + volume > kMaxVolume ? kMaxVolume : count + volume; }
 extern const OrderFieldMap kInsertAnswerFields;
 extern const OrderFieldMap kOrderListFields;
 extern const OrderFieldMap kPushedOrderFields;

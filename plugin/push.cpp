@@ -150,7 +150,7 @@ void Fill(Session &session, const AnswerFields &f, const char *text) {
     OrderCounts *entry = session.FindOrder(number);
     known = entry != nullptr;
     if (entry) {
-      entry->traded += volume;
+      entry->traded = AddVolume(entry->traded, volume);
       after = *entry;
     }
   }
@@ -168,7 +168,7 @@ void Fill(Session &session, const AnswerFields &f, const char *text) {
     }
     EAutoLock lock(&session.orderMapLock);
     if (OrderCounts *entry = session.FindOrder(number)) {
-      entry->traded += volume;
+      entry->traded = AddVolume(entry->traded, volume);
       after = *entry;
     } else {
       after = OrderCounts{ordered, volume, 0};

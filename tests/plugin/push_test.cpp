@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "core/eautolock.h"
+#include "plugin/orders.h"
 #include "plugin/tradebridge.h"
 #include "tests/plugin/trade_fixture.h"
 
@@ -190,6 +191,25 @@ TEST_F(PushTest, FieldsLongerThanTheirPlaceAreCutToIt) {
   EXPECT_EQ(std::string(returns[0].InstrumentID), std::string(7, 'x'));
   EXPECT_EQ(std::string(returns[0].StatusMsg), std::string(63, 'm'));
   EXPECT_STREQ(returns[0].OrderRef, "88");
+}
+
+// Volumes out of all reason are held to what a count can take, so adding
+// fills never overflows; a negative one counts as none.
+TEST_F(PushTest, VolumesOutOfAllReasonAreHeldAndNeverOverflowTheCounts) {
+  Push(OrderState("66", 'a', 5, 5));
+  Push(FillOf("66", -3, 5));
+  Push(FillOf("66", INT32_MAX, -7));
+  Push(FillOf("66", INT32_MAX, 0));
+  Settle();
+  const auto returns = Returns();
+  ASSERT_GE(returns.size(), 4u);
+  EXPECT_EQ(returns[1].VolumeTraded, 0);
+  EXPECT_EQ(State(returns[2]), "30 0/" + std::to_string(kMaxVolume) + "/0 全部成交");
+  for (const auto &order : returns) {
+    EXPECT_GE(order.VolumeTraded, 0);
+    EXPECT_LE(order.VolumeTraded, kMaxVolume);
+    EXPECT_GE(order.VolumeRemain, 0);
+  }
 }
 
 TEST_F(PushTest, NoticesExchangeStatusAndTheBrokersNewDay) {
