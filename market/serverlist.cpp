@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "market/utildata.h"
+#include "platform/debugout.h"
 #include "platform/profile.h"
 
 const char kServerListIni[] = ".\\SERVER.INI";
@@ -27,6 +28,17 @@ void WriteInt(const char *section, const char *key, int value, const char *file)
 }
 
 void Key(char (&out)[24], const char *name, int index) { std::snprintf(out, sizeof out, "%s%d", name, index); }
+
+// A port of the server list; one no port can have is taken as the default
+// and said in the debug output, never cut to 16 bits.
+uint16_t ReadPort(const char *key, int fallback) {
+  const int value = ReadInt("RIGHT", key, fallback, kServerListIni);
+  if (value >= 0 && value <= 65535) return uint16_t(value);
+  char line[96];
+  std::snprintf(line, sizeof line, "SERVER.INI: %s=%d is no port; %d is used", key, value, fallback);
+  OutputDebugStringA(line);
+  return uint16_t(fallback);
+}
 
 void CopyText(char *to, size_t size, const std::string &from) { std::snprintf(to, size, "%s", from.c_str()); }
 
@@ -85,18 +97,18 @@ int ReadQuoteServerList(QuoteServerEntry (&servers)[kMaxQuoteServers]) {
     Key(key, "Network", count);
     e.network = uint8_t(ReadInt("RIGHT", key, 1, kServerListIni));
     Key(key, "svrport", count);
-    e.port = uint16_t(ReadInt("RIGHT", key, 13130, kServerListIni));
+    e.port = ReadPort(key, 13130);
     Key(key, "login", count);
     CopyText(e.loginHost, sizeof e.loginHost, ReadText("RIGHT", key, "", kServerListIni, 64));
     WritePrivateProfileStringA("RIGHT", key, e.loginHost, kServerListIni);
     Key(key, "loginport", count);
-    e.loginPort = uint16_t(ReadInt("RIGHT", key, 0, kServerListIni));
+    e.loginPort = ReadPort(key, 0);
     WriteInt("RIGHT", key, e.loginPort, kServerListIni);
     Key(key, "GC", count);
     CopyText(e.relayHost, sizeof e.relayHost, ReadText("RIGHT", key, "", kServerListIni, 64));
     WritePrivateProfileStringA("RIGHT", key, e.relayHost, kServerListIni);
     Key(key, "GCPort", count);
-    e.relayPort = uint16_t(ReadInt("RIGHT", key, 0, kServerListIni));
+    e.relayPort = ReadPort(key, 0);
     WriteInt("RIGHT", key, e.relayPort, kServerListIni);
   }
   return count;
