@@ -9,7 +9,7 @@
 #include "market/utildata.h"
 #include "platform/path.h"
 #include "platform/winuser.h"
-#include "platform/vcl/forms.h"
+#include "classlib/forms.h"
 #include "testing/market_fixture_min.h"
 #include "testing/page_fixture.h"
 #include "views/mvmain.h"

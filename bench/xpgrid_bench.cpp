@@ -4,7 +4,7 @@
 
 #include "core/xpstringgrid.h"
 #include "platform/gdi.h"
-#include "platform/vcl/forms.h"
+#include "classlib/forms.h"
 #include "platform/winuser.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "platform/gdi.h"
 #include "platform/messages.h"
 #include "platform/profile.h"
-#include "platform/vcl/menus.h"
+#include "classlib/menus.h"
 #include "platform/winuser.h"
 
 int32_t SkinLayout = 0;

@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "platform/vcl/scrollbar.h"
+#include "classlib/scrollbar.h"
 
 class TKivoScrollBar : public TScrollBar {
  public:

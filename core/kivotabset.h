@@ -10,8 +10,8 @@
 #include <string>
 
 #include "core/tablayout.h"
-#include "platform/vcl/classes.h"
-#include "platform/vcl/controls.h"
+#include "classlib/classes.h"
+#include "classlib/controls.h"
 
 class TKivoTabSet : public TCustomControl {
  public:

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/tablayout.h"
-#include "platform/vcl/controls.h"
+#include "classlib/controls.h"
 
 class TKVPageTab : public TCustomControl {
  public:

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "platform/vcl/grids.h"
+#include "classlib/grids.h"
 
 class TMsgDrawGrid : public TDrawGrid {
  public:

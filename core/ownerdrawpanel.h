@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "platform/vcl/extctrls.h"
+#include "classlib/extctrls.h"
 
 class TOwnerDrawPanel : public TPanel {
  public:

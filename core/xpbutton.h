@@ -10,7 +10,7 @@
 #include <functional>
 
 #include "core/xpdraw.h"
-#include "platform/vcl/stdctrls.h"
+#include "classlib/stdctrls.h"
 
 // Draws the caption instead of the control: the context being painted and
 // the caption rectangle (4, 4, W-4, H-4).

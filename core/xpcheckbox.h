@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "core/xpdraw.h"
-#include "platform/vcl/stdctrls.h"
+#include "classlib/stdctrls.h"
 
 class TXPCheckBox : public TCheckBox {
  public:

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "core/xpdraw.h"
-#include "platform/vcl/listbox.h"
+#include "classlib/listbox.h"
 
 class TXPCheckListBox : public TXPFlat<TCheckListBox> {
  public:

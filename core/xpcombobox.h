@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "core/xpdraw.h"
-#include "platform/vcl/combobox.h"
+#include "classlib/combobox.h"
 
 class TXPComboBox : public TComboBox {
  public:

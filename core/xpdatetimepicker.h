@@ -4,7 +4,7 @@
 #pragma once
 
 #include "core/xpdraw.h"
-#include "platform/vcl/controls.h"
+#include "classlib/controls.h"
 
 class TXPDateTimePicker : public TCustomControl {
  public:

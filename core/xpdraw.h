@@ -12,8 +12,8 @@
 #include <string>
 
 #include "platform/gdi.h"
-#include "platform/vcl/controls.h"
-#include "platform/vcl/imglist.h"
+#include "classlib/controls.h"
+#include "classlib/imglist.h"
 
 // The colour of every flat frame of the family.
 constexpr COLORREF XPFrameColor = RGB(127, 157, 185);

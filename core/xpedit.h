@@ -3,7 +3,7 @@
 #pragma once
 
 #include "core/xpdraw.h"
-#include "platform/vcl/stdctrls.h"
+#include "classlib/stdctrls.h"
 
 class TXPEdit : public TEdit {
  public:

@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "core/xpdraw.h"
-#include "platform/vcl/listbox.h"
+#include "classlib/listbox.h"
 
 using TXPDrawItem2Event =
     std::function<void(TObject *Sender, HDC dc, int index, const RECT &rect, TOwnerDrawState state)>;

@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "platform/vcl/listview.h"
+#include "classlib/listview.h"
 
 class TXPListView : public TListView {
  public:

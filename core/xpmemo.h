@@ -2,7 +2,7 @@
 #pragma once
 
 #include "core/xpdraw.h"
-#include "platform/vcl/stdctrls.h"
+#include "classlib/stdctrls.h"
 
 class TXPMemo : public TXPFlat<TMemo> {
  public:

@@ -2,7 +2,7 @@
 // (see xptabpaint.h); the sheets and everything else are the page control's.
 #pragma once
 
-#include "platform/vcl/tabs.h"
+#include "classlib/tabs.h"
 
 class TXPPageControl : public TPageControl {
  public:

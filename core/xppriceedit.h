@@ -3,7 +3,7 @@
 #pragma once
 
 #include "core/xpdraw.h"
-#include "platform/vcl/stdctrls.h"
+#include "classlib/stdctrls.h"
 
 class TXPPriceEdit : public TEdit {
  public:

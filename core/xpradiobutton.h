@@ -4,7 +4,7 @@
 #pragma once
 
 #include "core/xpdraw.h"
-#include "platform/vcl/stdctrls.h"
+#include "classlib/stdctrls.h"
 
 class TXPRadioButton : public TRadioButton {
  public:

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "core/xpdraw.h"
-#include "platform/vcl/richview.h"
+#include "classlib/richview.h"
 
 class TXPRichEdit : public TRichEdit {
  public:

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "core/xpdraw.h"
-#include "platform/vcl/grids.h"
+#include "classlib/grids.h"
 
 class TXPStringGrid : public TXPFlat<TStringGrid> {
  public:

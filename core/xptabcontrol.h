@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "platform/vcl/tabs.h"
+#include "classlib/tabs.h"
 
 class TXPTabControl : public TTabControl {
  public:

@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/vcl/tabs.h"
+#include "classlib/tabs.h"
 
 namespace xptabs {
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "core/xpdraw.h"
-#include "platform/vcl/treeview.h"
+#include "classlib/treeview.h"
 
 class TXPTreeView : public TXPFlat<TTreeView> {
  public:

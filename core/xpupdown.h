@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "platform/vcl/scrollbar.h"
+#include "classlib/scrollbar.h"
 
 class TXPUpDown : public TUpDown {
  public:

@@ -18,10 +18,10 @@
 #include "core/xpradiobutton.h"
 #include "market/acctcheck.h"
 #include "market/serverlist.h"
-#include "platform/vcl/extctrls.h"
-#include "platform/vcl/forms.h"
-#include "platform/vcl/image.h"
-#include "platform/vcl/stdctrls.h"
+#include "classlib/extctrls.h"
+#include "classlib/forms.h"
+#include "classlib/image.h"
+#include "classlib/stdctrls.h"
 
 class TClientRight;
 

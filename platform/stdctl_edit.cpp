@@ -18,7 +18,7 @@
 #include "platform/qtbridge.h"
 #include "platform/qtext.h"
 #include "platform/shell.h"
-#include "platform/vcl/qtwrap.h"
+#include "platform/qtwrap.h"
 #include "platform/winctrl.h"
 
 namespace platform {

@@ -563,6 +563,9 @@ int RunMessageLoop();
 // messages. Returns when nothing is left (tests and the class library's
 // ProcessMessages).
 void ProcessPendingMessages();
+// Hands a message taken from the queue to the application hook, the
+// translation and the window procedure, as the class library's loop does.
+void RunTakenMessage(MSG &msg);
 
 // Number of windows alive (tests check that nothing leaks).
 size_t LiveWindowCount();

@@ -4,10 +4,11 @@
 # The folders of the terminal stand in layers, lowest first; a folder may
 # include its own headers and those of the layers below it, never one above:
 #
-#   platform < core < market < formula < views < charts < trading < shell
+#   platform < classlib < core < market < formula < views < charts < trading < shell
 #
 # The trading plug-in stands beside the terminal and may include platform
 # and core only; the stand-ins of the outside libraries only platform.
+# platform/internal/ is private to platform/: no other folder includes it.
 # testing, tests and bench may include anything.
 #
 # Usage: scripts/check_layers.sh [source root]   (default: the repository)
@@ -15,7 +16,7 @@ set -euo pipefail
 root=${1:-"$(dirname "$0")/.."}
 cd "$root"
 
-layers=(platform core market formula views charts trading shell)
+layers=(platform classlib core market formula views charts trading shell)
 
 # The folders each folder may include, its own among them.
 declare -A allowed
@@ -43,6 +44,11 @@ for folder in "${!allowed[@]}"; do
     [[ $header == */* ]] || continue
     target=${header%%/*}
     [[ $known == *" $target "* ]] || continue
+    if [[ $header == platform/internal/* && $folder != platform ]]; then
+      echo "$where:$lineno: $folder/ includes $header, which is private to platform/" >&2
+      status=1
+      continue
+    fi
     if [[ " ${allowed[$folder]} " != *" $target "* ]]; then
       echo "$where:$lineno: $folder/ includes $header, which lies in a layer above it" >&2
       status=1
@@ -52,6 +58,6 @@ for folder in "${!allowed[@]}"; do
 done
 
 if ((status)); then
-  echo "layer check failed: allowed order is ${layers[*]} (plugin: platform core; standins: platform)" >&2
+  echo "layer check failed: allowed order is ${layers[*]} (plugin: platform core; standins: platform; platform/internal/ only platform)" >&2
 fi
 exit $status

@@ -16,7 +16,7 @@
 #include "platform/profile.h"
 #include "platform/handles.h"
 #include "platform/shell.h"
-#include "platform/vcl/forms.h"
+#include "classlib/forms.h"
 #include "platform/winsock.h"
 #include "views/dragdrop.h"
 

@@ -283,9 +283,9 @@ TMFrame::TMFrame(TComponent *owner, TFrameParts &parts, std::vector<std::string>
   SetMainFrameHost(this);
   ViewDisplay().colors = ThemeColors;
   ViewDisplay().fonts = reinterpret_cast<const VIEWFONTDEF *>(ThemeFonts);
-  ReportServices().hasRequestClient = [] { return QuoteServerClient != nullptr; };
-  ReportServices().pauseKeyHook = [](bool paused) { KeyHookPaused = paused ? 1 : 0; };
-  ReportServices().notifyViews = [this](int code, uint32_t stock, intptr_t a, intptr_t b) {
+  ViewServices().hasRequestClient = [] { return QuoteServerClient != nullptr; };
+  ViewServices().pauseKeyHook = [](bool paused) { KeyHookPaused = paused ? 1 : 0; };
+  ViewServices().notifyViews = [this](int code, uint32_t stock, intptr_t a, intptr_t b) {
     NotifyViews(code, stock, a, b);
   };
   RegisterReportView();
@@ -303,7 +303,7 @@ TMFrame::~TMFrame() {
   orders.RemoveAll();
   delete menuBar;
   menuBar = nullptr;
-  ReportServices() = TReportServices{};
+  ViewServices() = TViewServices{};
   if (MainFrameHost() == this) SetMainFrameHost(nullptr);
   if (MainFrame == this) MainFrame = nullptr;
 }

@@ -19,9 +19,9 @@
 
 #include "core/earray.h"
 #include "market/marketrecords.h"
-#include "platform/vcl/extctrls.h"
-#include "platform/vcl/forms.h"
-#include "platform/vcl/menus.h"
+#include "classlib/extctrls.h"
+#include "classlib/forms.h"
+#include "classlib/menus.h"
 #include "shell/dispatcher.h"
 #include "shell/framecore.h"
 #include "shell/maintimer.h"

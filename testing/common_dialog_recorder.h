@@ -6,7 +6,7 @@
 #include <deque>
 #include <vector>
 
-#include "platform/commdlg.h"
+#include "classlib/commdlg.h"
 
 class CommonDialogRecorder final : public platform::CommonDialogs {
  public:

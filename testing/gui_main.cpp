@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/vcl/richview.h"
+#include "classlib/richview.h"
 #include "platform/winctrl.h"
 #include "platform/winuser.h"
 #include "testing/temp_folder.h"

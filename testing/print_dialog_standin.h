@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/printer.h"
+#include "classlib/printer.h"
 
 class PrintDialogStandIn {
  public:

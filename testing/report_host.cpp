@@ -7,15 +7,15 @@ namespace testing_support {
 
 RecordingFrameHost::RecordingFrameHost() {
   mainWindow = trace_.Create(0);
-  savedServices_ = ReportServices();
-  ReportServices().hasRequestClient = [this] { return online; };
-  ReportServices().notifyViews = [this](int code, uint32_t stock, intptr_t first, intptr_t second) {
+  savedServices_ = ViewServices();
+  ViewServices().hasRequestClient = [this] { return online; };
+  ViewServices().notifyViews = [this](int code, uint32_t stock, intptr_t first, intptr_t second) {
     notices.push_back({code, intptr_t(stock), first, second});
   };
 }
 
 RecordingFrameHost::~RecordingFrameHost() {
-  ReportServices() = savedServices_;
+  ViewServices() = savedServices_;
   if (mainWindow) DestroyWindow(mainWindow);
 }
 

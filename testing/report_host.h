@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/vcl/forms.h"
+#include "classlib/forms.h"
 #include "testing/frame_host_recorder.h"
 #include "testing/message_trace.h"
 #include "views/report.h"
@@ -37,7 +37,7 @@ class RecordingFrameHost : public FrameHostRecorder {
 
  private:
   MessageTrace trace_;
-  TReportServices savedServices_;
+  TViewServices savedServices_;
 };
 
 // A test window with a page whose only pane is a quote report.

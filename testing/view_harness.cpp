@@ -13,7 +13,7 @@
 #include "platform/gdi.h"
 #include "platform/qtbridge.h"
 #include "platform/qtext.h"
-#include "platform/vcl/qtwrap.h"
+#include "platform/qtwrap.h"
 
 namespace testing_support {
 

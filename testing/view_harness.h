@@ -14,8 +14,8 @@
 
 #include <QImage>
 
-#include "platform/vcl/controls.h"
-#include "platform/vcl/forms.h"
+#include "classlib/controls.h"
+#include "classlib/forms.h"
 #include "testing/fake_clock.h"
 
 namespace testing_support {

@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "platform/vcl/forms.h"
+#include "classlib/forms.h"
 #include "views/mvmain.h"
 
 namespace testing_support {

@@ -13,11 +13,11 @@
 #include "core/xplistbox.h"
 #include "core/xptabcontrol.h"
 #include "core/xpupdown.h"
-#include "platform/vcl/forms.h"
-#include "platform/vcl/listbox.h"
-#include "platform/vcl/scrollbar.h"
-#include "platform/vcl/stdctrls.h"
-#include "platform/vcl/tabs.h"
+#include "classlib/forms.h"
+#include "classlib/listbox.h"
+#include "classlib/scrollbar.h"
+#include "classlib/stdctrls.h"
+#include "classlib/tabs.h"
 #include "views/colschemes.h"
 
 struct ColumnScheme {

@@ -16,10 +16,10 @@
 #include "core/xplistbox.h"
 #include "market/blocks.h"
 #include "market/marketrecords.h"
-#include "platform/vcl/combobox.h"
-#include "platform/vcl/forms.h"
-#include "platform/vcl/listbox.h"
-#include "platform/vcl/stdctrls.h"
+#include "classlib/combobox.h"
+#include "classlib/forms.h"
+#include "classlib/listbox.h"
+#include "classlib/stdctrls.h"
 #include "views/pinyin.h"
 
 // What the block dialogs tell the main window; it fills these in.

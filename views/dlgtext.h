@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/vcl/listbox.h"
+#include "classlib/listbox.h"
 
 // The text of a fixed field that need not hold a NUL.
 inline std::string FieldText(const char *field, size_t size) { return std::string(field, strnlen(field, size)); }

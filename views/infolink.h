@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/vcl/forms.h"
-#include "platform/vcl/listbox.h"
-#include "platform/vcl/richview.h"
+#include "classlib/forms.h"
+#include "classlib/listbox.h"
+#include "classlib/richview.h"
 #include "views/textviewtools.h"
 
 constexpr int kMaxInfoMines = 128;

@@ -15,7 +15,7 @@
 
 #include "core/earray.h"
 #include "core/ewnd.h"
-#include "platform/vcl/menus.h"
+#include "classlib/menus.h"
 #include "views/childview.h"
 
 // One row of a ranking panel.

@@ -10,7 +10,7 @@
 #include "platform/fileapi.h"
 #include "platform/gbk.h"
 #include "platform/messages.h"
-#include "platform/printer.h"
+#include "classlib/printer.h"
 #include "platform/profile.h"
 #include "market/utildata.h"
 #include "views/mvmain.h"

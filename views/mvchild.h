@@ -13,8 +13,8 @@
 
 #include "core/earray.h"
 #include "core/ewnd.h"
-#include "platform/vcl/forms.h"
-#include "platform/vcl/menus.h"
+#include "classlib/forms.h"
+#include "classlib/menus.h"
 #include "views/viewattr.h"
 
 class TMultiViewMain;

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "core/earray.h"
-#include "platform/vcl/forms.h"
+#include "classlib/forms.h"
 #include "views/mvchild.h"
 #include "views/viewattr.h"
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/vcl/forms.h"
-#include "platform/vcl/listbox.h"
-#include "platform/vcl/stdctrls.h"
+#include "classlib/forms.h"
+#include "classlib/listbox.h"
+#include "classlib/stdctrls.h"
 
 constexpr char kNewsTypeIni[] = "..\\CFG\\NewsType.INI";
 constexpr int kMaxNewsTypeId = 128;

@@ -11,8 +11,8 @@
 #include "platform/fileapi.h"
 #include "platform/msgbox.h"
 #include "platform/path.h"
-#include "platform/vcl/listbox.h"
-#include "platform/vcl/stdctrls.h"
+#include "classlib/listbox.h"
+#include "classlib/stdctrls.h"
 #include "views/mvmain.h"
 #include "views/viewhost.h"
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/vcl/forms.h"
+#include "classlib/forms.h"
 #include "views/viewattr.h"
 
 class TEdit;

@@ -17,7 +17,7 @@
 #include "platform/menu.h"
 #include "platform/messages.h"
 #include "platform/msgbox.h"
-#include "platform/printer.h"
+#include "classlib/printer.h"
 #include "platform/profile.h"
 #include "platform/clock.h"
 #include "platform/winuser.h"
@@ -37,10 +37,10 @@ constexpr uint32_t kNullStock = 0xFFFFu << 16 | 0xFF;
 HWND MainWindow() { return MainFrameHost()->MainWindow(); }
 
 void PauseKeyHook(bool paused) {
-  if (ReportServices().pauseKeyHook) ReportServices().pauseKeyHook(paused);
+  if (ViewServices().pauseKeyHook) ViewServices().pauseKeyHook(paused);
 }
 
-bool Online() { return ReportServices().hasRequestClient && ReportServices().hasRequestClient(); }
+bool Online() { return ViewServices().hasRequestClient && ViewServices().hasRequestClient(); }
 
 // The block id a sub-block's tab stands for: sub-blocks of a server
 // category follow their parent in the block table.
@@ -288,7 +288,7 @@ void TReport::BuildPopup() {
   N1 = item(nullptr, "添加板块      Ctrl+M", [this] { N1Click(); });
   N3 = item(nullptr, "关闭板块      Ctrl+C", [this] { N3Click(); });
   item(nullptr, "板块设置(&B)", [] {
-    if (ReportServices().blockSettings) ReportServices().blockSettings();
+    if (ViewServices().blockSettings) ViewServices().blockSettings();
   });
   item(nullptr, "-", nullptr);
   A1 = item(nullptr, "加入自选      Ctrl+Z", nullptr);
@@ -302,7 +302,7 @@ void TReport::BuildPopup() {
   item(nullptr, "编辑栏目(&E)", [this] { N10Click(); });
   NSync = item(nullptr, "联动(&S)", [this] {
     m_linked = m_linked ? 0 : 1;
-    if (!m_linked && ReportServices().uncheckLinkMenu) ReportServices().uncheckLinkMenu();
+    if (!m_linked && ViewServices().uncheckLinkMenu) ViewServices().uncheckLinkMenu();
   });
   NSync->Visible = false;
   item(nullptr, "打印(&P)", [this] { Print(); });
@@ -634,17 +634,17 @@ void TReport::N1Click() {
     MessageBoxA(Handle(), kTooManyTabs, "提示", MB_ICONINFORMATION);
     return;
   }
-  if (!ReportServices().chooseBlock) return;
+  if (!ViewServices().chooseBlock) return;
   PauseKeyHook(true);
-  const int id = ReportServices().chooseBlock(false);
+  const int id = ViewServices().chooseBlock(false);
   PauseKeyHook(false);
   if (id >= 0) OpenBlockTab(id, false);
 }
 
 void TReport::N10Click() {
-  if (!ReportServices().editScheme) return;
+  if (!ViewServices().editScheme) return;
   PauseKeyHook(true);
-  const bool ok = ReportServices().editScheme(SchemeIndex());
+  const bool ok = ViewServices().editScheme(SchemeIndex());
   PauseKeyHook(false);
   if (ok) LoadTab(loadedTab_, false);
 }
@@ -704,7 +704,7 @@ void TReport::AddSelectedToBlock(int blockId) {
   if (!block || !block->members) return;
   const STKPTR stock = core_.RowStock(row);
   if (AppendBlockMember(block, stock)) SaveUserBlocks();
-  if (ReportServices().notifyViews) ReportServices().notifyViews(10, stock.Word(), block->blockId, 0);
+  if (ViewServices().notifyViews) ViewServices().notifyViews(10, stock.Word(), block->blockId, 0);
 }
 
 // ---- Sorting -----------------------------------------------------------------------
@@ -1275,17 +1275,17 @@ void TReport::Unhide() {
 }
 
 void TReport::AddAlarm() {
-  if (!ReportServices().addAlarm) return;
+  if (!ViewServices().addAlarm) return;
   PauseKeyHook(true);
-  const int index = ReportServices().addAlarm(m_attr.stock);
+  const int index = ViewServices().addAlarm(m_attr.stock);
   PauseKeyHook(false);
   if (index >= 0) PostRefresh();
 }
 
 void TReport::ShowOptions() {
-  if (!ReportServices().showOptions) return;
+  if (!ViewServices().showOptions) return;
   PauseKeyHook(true);
-  ReportServices().showOptions(&m_attr);
+  ViewServices().showOptions(&m_attr);
   PauseKeyHook(false);
   Invalidate();
 }
@@ -1322,7 +1322,7 @@ int TReport::AcceptDroppedStock(uint32_t fileNumber, int x, int y) {
   switch (core_.DropStock(block, stock, d)) {
     case TReportCore::kDropMoved: {
       toTop = false;
-      if (ReportServices().notifyViews) ReportServices().notifyViews(10, stock.Word(), block->blockId, 0);
+      if (ViewServices().notifyViews) ViewServices().notifyViews(10, stock.Word(), block->blockId, 0);
       const int at = core_.FindRow(stock.market, stock.stock);
       MoveSelection(at + 1, true);
       return 0;
@@ -1330,8 +1330,8 @@ int TReport::AcceptDroppedStock(uint32_t fileNumber, int x, int y) {
     case TReportCore::kDropInserted: {
       toTop = false;
       m_attr.stock = stock;
-      if (ReportServices().notifyViews)
-        ReportServices().notifyViews(10, stock.Word(), block->blockId, 0);
+      if (ViewServices().notifyViews)
+        ViewServices().notifyViews(10, stock.Word(), block->blockId, 0);
       else
         LoadTab(loadedTab_, false);
       const int at = core_.FindRow(stock.market, stock.stock);

@@ -14,9 +14,9 @@
 
 #include "core/kivotabset.h"
 #include "core/msgdrawgrid.h"
-#include "platform/vcl/extctrls.h"
-#include "platform/vcl/menus.h"
-#include "platform/vcl/scrollbar.h"
+#include "classlib/extctrls.h"
+#include "classlib/menus.h"
+#include "classlib/scrollbar.h"
 #include "views/childview.h"
 #include "views/reportcore.h"
 #include "views/reportpaint.h"

@@ -472,13 +472,13 @@ bool AppendBlockMember(BLOCK *block, STKPTR stock) {
   return true;
 }
 
-TReportServices &ReportServices() {
-  static TReportServices services;
+TViewServices &ViewServices() {
+  static TViewServices services;
   return services;
 }
 
 void AddStockToUserBlock(STKPTR stock) {
-  TReportServices &s = ReportServices();
+  TViewServices &s = ViewServices();
   if (!s.chooseBlock) return;
   if (s.pauseKeyHook) s.pauseKeyHook(true);
   const int id = s.chooseBlock(true);

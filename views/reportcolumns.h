@@ -108,7 +108,7 @@ STKPTR PrevStockInBlock(int blockId, STKPTR current);
 bool AppendBlockMember(BLOCK *block, STKPTR stock);
 // "加入自选": the user picks a user block in the block list dialog; the
 // instrument is added and the user blocks file written when it was new;
-// then every view hears of the block (code 10). Through ReportServices().
+// then every view hears of the block (code 10). Through ViewServices().
 void AddStockToUserBlock(STKPTR stock);
 
 // The display text of a hot key ("CTRL+F12", "61", "ENTER") from its key

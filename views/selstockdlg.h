@@ -10,11 +10,11 @@
 #include "core/xpradiobutton.h"
 #include "core/xptreeview.h"
 #include "market/marketrecords.h"
-#include "platform/vcl/extctrls.h"
-#include "platform/vcl/forms.h"
-#include "platform/vcl/listbox.h"
-#include "platform/vcl/stdctrls.h"
-#include "platform/vcl/treeview.h"
+#include "classlib/extctrls.h"
+#include "classlib/forms.h"
+#include "classlib/listbox.h"
+#include "classlib/stdctrls.h"
+#include "classlib/treeview.h"
 
 class TSelStockDlg : public TForm {
  public:

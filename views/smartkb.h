@@ -5,10 +5,10 @@
 
 #include <memory>
 
-#include "platform/vcl/forms.h"
-#include "platform/vcl/grids.h"
+#include "classlib/forms.h"
+#include "classlib/grids.h"
 #include "core/xpedit.h"
-#include "platform/vcl/stdctrls.h"
+#include "classlib/stdctrls.h"
 #include "views/viewattr.h"
 #include "views/wizardsearch.h"
 

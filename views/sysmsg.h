@@ -10,9 +10,9 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/vcl/forms.h"
-#include "platform/vcl/richview.h"
-#include "platform/vcl/stdctrls.h"
+#include "classlib/forms.h"
+#include "classlib/richview.h"
+#include "classlib/stdctrls.h"
 
 class TMultiViewMain;
 

@@ -9,7 +9,7 @@
 #include "market/reqbuild.h"
 #include "market/rights.h"
 #include "platform/messages.h"
-#include "platform/printer.h"
+#include "classlib/printer.h"
 #include "views/mvmain.h"
 #include "views/reportcolumns.h"
 #include "views/viewdisplay.h"

@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/vcl/menus.h"
-#include "platform/vcl/richview.h"
+#include "classlib/menus.h"
+#include "classlib/richview.h"
 #include "views/childview.h"
 #include "views/textviewtools.h"
 

@@ -15,17 +15,17 @@
 #include "platform/fileapi.h"
 #include "platform/messages.h"
 #include "platform/msgbox.h"
-#include "platform/printer.h"
+#include "classlib/printer.h"
 #include "platform/shell.h"
 #include "views/mvchild.h"
 #include "views/mvmain.h"
 #include "views/viewdisplay.h"
 #include "views/viewservices.h"
 
-bool ViewOnline() { return ReportServices().hasRequestClient && ReportServices().hasRequestClient(); }
+bool ViewOnline() { return ViewServices().hasRequestClient && ViewServices().hasRequestClient(); }
 
 void ViewPauseKeyHook(bool paused) {
-  if (ReportServices().pauseKeyHook) ReportServices().pauseKeyHook(paused);
+  if (ViewServices().pauseKeyHook) ViewServices().pauseKeyHook(paused);
 }
 
 void TempAnswerPath(int number, char *path, size_t size) {
@@ -48,7 +48,7 @@ TMenuItem *AddMenuItem(TPopupMenu *menu, const char *caption, std::function<void
 TMenuItem *AddLinkMenuItem(TPopupMenu *menu, TMultiViewChild *view, bool visible) {
   TMenuItem *item = AddMenuItem(menu, "联动(&S)", [view] {
     view->m_linked = view->m_linked ? 0 : 1;
-    if (!view->m_linked && ReportServices().uncheckLinkMenu) ReportServices().uncheckLinkMenu();
+    if (!view->m_linked && ViewServices().uncheckLinkMenu) ViewServices().uncheckLinkMenu();
   });
   item->Visible = visible;
   auto previous = menu->OnPopup;

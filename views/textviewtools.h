@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/vcl/dialogs.h"
-#include "platform/vcl/graphics.h"
-#include "platform/vcl/listbox.h"
-#include "platform/vcl/menus.h"
+#include "classlib/dialogs.h"
+#include "classlib/graphics.h"
+#include "classlib/listbox.h"
+#include "classlib/menus.h"
 #include "market/marketrecords.h"
-#include "platform/vcl/richview.h"
+#include "classlib/richview.h"
 #include "views/pagefile.h"  // ReadWholeFile
 
 class TMultiViewChild;

@@ -1,4 +1,4 @@
-// What the quote views ask of the main window beyond the pane host
+// What every view asks of the main window beyond the pane host
 // (views/viewhost.h): the request client, notices to every view, the block,
 // scheme, alarm and options dialogs and the key-hook pause flag. The main
 // window fills these in; empty functions mean "not there" (offline, no
@@ -11,7 +11,7 @@
 #include "market/marketrecords.h"
 #include "views/viewattr.h"
 
-struct TReportServices {
+struct TViewServices {
   // The main window holds a request client (the terminal is online).
   std::function<bool()> hasRequestClient;
   // Notify on every view of the page (and the quote board for code 10).
@@ -34,5 +34,5 @@ struct TReportServices {
   // The main window's own "联动(&S)" item loses its check mark.
   std::function<void()> uncheckLinkMenu;
 };
-TReportServices &ReportServices();
+TViewServices &ViewServices();
 

@@ -9,7 +9,7 @@
 #include "market/reqbuild.h"
 #include "platform/clock.h"
 #include "platform/messages.h"
-#include "platform/printer.h"
+#include "classlib/printer.h"
 #include "views/mvmain.h"
 #include "views/viewdisplay.h"
 

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/vcl/extctrls.h"
-#include "platform/vcl/listbox.h"
-#include "platform/vcl/menus.h"
-#include "platform/vcl/richview.h"
-#include "platform/vcl/stdctrls.h"
+#include "classlib/extctrls.h"
+#include "classlib/listbox.h"
+#include "classlib/menus.h"
+#include "classlib/richview.h"
+#include "classlib/stdctrls.h"
 #include "views/childview.h"
 #include "views/textviewtools.h"
 

@@ -96,10 +96,6 @@ Window *OwnWindow(HWND hwnd);
 // Sends through the thread's WH_CALLWNDPROC hooks to the window procedure.
 LRESULT CallWindowWithHooks(Window &window, UINT message, WPARAM wParam, LPARAM lParam, bool fromThisThread);
 
-// Hands a message taken from the queue to the application hook, the
-// translation and the window procedure, as the class library's loop does.
-void RunTakenMessage(MSG &msg);
-
 // Posts an input message built from a Qt event to the window's thread.
 void PostInput(Window &window, UINT message, WPARAM wParam, LPARAM lParam);
 // Text that TranslateMessage turns a recorded key-down into (GBK bytes).

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "market/utildata.h"
-#include "platform/vcl/forms.h"
-#include "platform/vcl/richview.h"
+#include "classlib/forms.h"
+#include "classlib/richview.h"
 #include "platform/winctrl.h"
 #include "platform/winuser.h"
 #include "shell/entry.h"

@@ -5,7 +5,7 @@
 #include "core/emenubar.h"
 #include "platform/gdi.h"
 #include "platform/messages.h"
-#include "platform/vcl/menus.h"
+#include "classlib/menus.h"
 #include "platform/winuser.h"
 #include "testing/image_capture.h"
 #include "testing/skin_fixture.h"

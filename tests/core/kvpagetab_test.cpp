@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "core/kvpagetab.h"
-#include "platform/vcl/forms.h"
+#include "classlib/forms.h"
 #include "testing/view_harness.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include "core/ownerdrawpanel.h"
 #include "platform/gdi.h"
-#include "platform/vcl/forms.h"
+#include "classlib/forms.h"
 #include "testing/view_harness.h"
 #include "tests/core/xp_test_support.h"
 

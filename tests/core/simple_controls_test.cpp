@@ -4,7 +4,7 @@
 #include "core/msgdrawgrid.h"
 #include "core/xpupdown.h"
 #include "platform/gdi.h"
-#include "platform/vcl/forms.h"
+#include "classlib/forms.h"
 #include "testing/host_pointer.h"
 #include "testing/view_harness.h"
 

@@ -12,8 +12,8 @@
 #include "core/kvpagetab.h"
 #include "core/skinmenu.h"
 #include "platform/gdi.h"
-#include "platform/vcl/forms.h"
-#include "platform/vcl/menus.h"
+#include "classlib/forms.h"
+#include "classlib/menus.h"
 #include "testing/skin_fixture.h"
 #include "testing/view_harness.h"
 

@@ -12,7 +12,7 @@
 #include "core/xptabcontrol.h"
 #include "core/xpupdown.h"
 #include "platform/gdi.h"
-#include "platform/vcl/forms.h"
+#include "classlib/forms.h"
 #include "tests/core/xp_test_support.h"
 #include "testing/host_pointer.h"
 #include "testing/view_harness.h"

@@ -12,9 +12,9 @@
 
 #include "core/xplistview.h"
 #include "platform/gdi.h"
-#include "platform/vcl/forms.h"
-#include "platform/vcl/imglist.h"
-#include "platform/vcl/stdctrls.h"
+#include "classlib/forms.h"
+#include "classlib/imglist.h"
+#include "classlib/stdctrls.h"
 #include "testing/view_harness.h"
 
 namespace xp_test {

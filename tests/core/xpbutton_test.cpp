@@ -4,7 +4,7 @@
 
 #include "core/xpbutton.h"
 #include "core/xppushradiobutton.h"
-#include "platform/vcl/imglist.h"
+#include "classlib/imglist.h"
 #include "tests/core/xp_test_support.h"
 
 namespace {

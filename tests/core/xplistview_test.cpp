@@ -10,7 +10,7 @@
 #include "core/xptabcontrol.h"
 #include "core/xpupdown.h"
 #include "platform/gdi.h"
-#include "platform/vcl/forms.h"
+#include "classlib/forms.h"
 #include "testing/view_harness.h"
 #include "tests/core/xp_test_support.h"
 

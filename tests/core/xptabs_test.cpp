@@ -4,8 +4,8 @@
 #include "core/xptabcontrol.h"
 #include "core/xptabpaint.h"
 #include "platform/gdi.h"
-#include "platform/vcl/extctrls.h"
-#include "platform/vcl/forms.h"
+#include "classlib/extctrls.h"
+#include "classlib/forms.h"
 #include "testing/host_pointer.h"
 #include "testing/view_harness.h"
 

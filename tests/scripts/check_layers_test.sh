@@ -28,6 +28,13 @@ market|a.h|#include "formula/indexmarket.h"|1
 core|a.cpp|  #  include <market/dataio5.h>|1
 views|a.cpp|#include "../charts/dview.h"|1
 platform|a.cpp|#include "core/emem.h"|1
+platform|a.cpp|#include "classlib/forms.h"|1
+classlib|a.cpp|#include "platform/gdi.h"|0
+classlib|a.cpp|#include "core/emem.h"|1
+core|a.cpp|#include "classlib/forms.h"|0
+classlib|a.cpp|#include "platform/internal/window_record.h"|1
+platform|a.cpp|#include "platform/internal/window_record.h"|0
+plugin|a.cpp|#include "classlib/forms.h"|1
 plugin|a.cpp|#include "core/ebufferpool.h"|0
 plugin|a.cpp|#include "market/records.h"|1
 standins|a.cpp|#include "platform/kernel.h"|0

@@ -19,7 +19,7 @@
 #include "market/realclient.h"
 #include "market/utildata.h"
 #include "platform/path.h"
-#include "platform/vcl/stdctrls.h"
+#include "classlib/stdctrls.h"
 #include "shell/entry.h"
 #include "shell/mframe.h"
 #include "shell/quoteconn.h"

@@ -9,8 +9,8 @@
 #include "platform/fileapi.h"
 #include "platform/messages.h"
 #include "platform/path.h"
-#include "platform/vcl/listbox.h"
-#include "platform/vcl/stdctrls.h"
+#include "classlib/listbox.h"
+#include "classlib/stdctrls.h"
 #include "testing/page_fixture.h"
 #include "tests/views/view_world.h"
 

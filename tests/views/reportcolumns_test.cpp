@@ -259,12 +259,12 @@ TEST_F(ColumnTest, AddToUserBlockKeepsMembersAndTellsTheViews) {
   user->kind = kBlockUser;
   std::vector<int> notices;
   std::vector<bool> paused;
-  ReportServices().chooseBlock = [&](bool userBlocksOnly) {
+  ViewServices().chooseBlock = [&](bool userBlocksOnly) {
     EXPECT_TRUE(userBlocksOnly);
     return int(user->blockId);
   };
-  ReportServices().pauseKeyHook = [&](bool on) { paused.push_back(on); };
-  ReportServices().notifyViews = [&](int code, uint32_t, intptr_t id, intptr_t) {
+  ViewServices().pauseKeyHook = [&](bool on) { paused.push_back(on); };
+  ViewServices().notifyViews = [&](int code, uint32_t, intptr_t id, intptr_t) {
     notices.push_back(code * 1000 + int(id));
   };
   AddStockToUserBlock(kBank);
@@ -273,10 +273,10 @@ TEST_F(ColumnTest, AddToUserBlockKeepsMembersAndTellsTheViews) {
   EXPECT_EQ(user->members[0].stock, 1);
   EXPECT_EQ(notices, (std::vector<int>{10000 + user->blockId, 10000 + user->blockId}));
   EXPECT_EQ(paused, (std::vector<bool>{true, false, true, false}));  // around each dialog
-  ReportServices().chooseBlock = [](bool) { return -1; };  // cancelled: nothing
+  ViewServices().chooseBlock = [](bool) { return -1; };  // cancelled: nothing
   AddStockToUserBlock(kBean);
   EXPECT_EQ(notices.size(), 2u);
-  ReportServices() = {};
+  ViewServices() = {};
 }
 
 // ---- Sorting ----------------------------------------------------------------

@@ -23,8 +23,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/vcl/qtwrap.h"
-#include "platform/vcl/richview.h"
+#include "platform/qtwrap.h"
+#include "classlib/richview.h"
 #include "testing/pump.h"
 #include "testing/report_host.h"
 #include "testing/report_world.h"

@@ -1,0 +1,210 @@
+// Edits: every character reaches the control's window procedure first, so
+// a control can refuse it; typed at the message level or the Qt level,
+// pasted with the keyboard or by message.
+#include <gtest/gtest.h>
+
+#include <QPalette>
+#include <QWidget>
+
+#include "classlib/forms.h"
+#include "platform/qtwrap.h"
+#include "classlib/stdctrls.h"
+#include "testing/shell_recorder.h"
+#include "testing/view_harness.h"
+
+using testing_support::ViewHarness;
+
+namespace {
+
+// Accepts digits and backspace only, and nothing else: control characters
+// included, so Ctrl+V is refused too. A price box of the trading panel
+// filters the same way.
+class DigitEdit : public TEdit {
+ public:
+  using TEdit::TEdit;
+  int refused = 0;
+
+ protected:
+  void WndProc(TMessage &m) override {
+    if (m.Msg == WM_CHAR && !(m.WParam >= '0' && m.WParam <= '9') && m.WParam != 8) {
+      ++refused;
+      m.Result = 0;
+      return;
+    }
+    TEdit::WndProc(m);
+  }
+};
+
+struct EditFixture : ::testing::Test {
+  EditFixture() {
+    form.SetBounds(0, 0, 300, 120);
+    form.Show();
+  }
+  template <class T>
+  T *Add() {
+    auto *edit = new T(&form);
+    edit->SetParent(&form);
+    edit->SetBounds(8, 8 + 28 * form.ControlCount(), 200, 21);
+    edit->SetFocus();
+    harness.Pump();
+    return edit;
+  }
+  void Paste(const char *text) {
+    shell.SetClipboard(std::string(text));
+    harness.Key('V', TShiftState(ssCtrl));
+  }
+  ShellRecorder shell;
+  ViewHarness harness;
+  TForm form{nullptr};
+};
+
+TEST_F(EditFixture, AFilterRefusesTypedAndPastedCharacters) {
+  DigitEdit *edit = Add<DigitEdit>();
+  harness.Type("1a2");
+  EXPECT_EQ(edit->Text(), "12");
+  Paste("34");
+  EXPECT_EQ(edit->Text(), "12");  // the paste key's character was refused
+  harness.Key(VK_BACK);
+  EXPECT_EQ(edit->Text(), "1");
+  EXPECT_EQ(edit->refused, 2);
+}
+
+TEST_F(EditFixture, AFilterSeesCharactersTypedAtTheQtLevel) {
+  DigitEdit *edit = Add<DigitEdit>();
+  harness.QtType("4x5");
+  EXPECT_EQ(edit->Text(), "45");
+  harness.QtKey(Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(edit->Text(), "45");
+}
+
+TEST_F(EditFixture, QtLevelClicksPressButtonsAndFocusEdits) {
+  TEdit *first = Add<TEdit>();
+  TEdit *second = Add<TEdit>();
+  auto *button = new TButton(&form);
+  button->SetParent(&form);
+  button->SetBounds(220, 8, 60, 25);
+  int clicks = 0;
+  button->OnClick = [&](TObject *) { ++clicks; };
+  harness.QtClick(button->Handle(), 5, 5);
+  EXPECT_EQ(clicks, 1);
+  harness.QtClick(first->Handle(), 5, 5);
+  EXPECT_TRUE(first->Focused());
+  harness.QtType("7");
+  EXPECT_EQ(first->Text(), "7");
+  EXPECT_EQ(second->Text(), "");
+}
+
+TEST_F(EditFixture, KeyPressHandlerRefusesACharacter) {
+  TEdit *edit = Add<TEdit>();
+  edit->OnKeyPress = [](TObject *, char &key) {
+    if (key == ' ') key = 0;
+  };
+  harness.Type("a b");
+  EXPECT_EQ(edit->Text(), "ab");
+}
+
+struct PasteCase {
+  const char *clipboard;
+  const char *expected;
+};
+
+class NumbersOnlyPaste : public EditFixture, public ::testing::WithParamInterface<PasteCase> {};
+
+TEST_P(NumbersOnlyPaste, OnlyDigitsArePasted) {
+  TEdit *edit = Add<TEdit>();
+  edit->NumbersOnly = true;
+  edit->RecreateWnd();
+  edit->SetFocus();
+  harness.Type("1x");
+  Paste(GetParam().clipboard);
+  EXPECT_EQ(edit->Text(), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Edits, NumbersOnlyPaste,
+                         ::testing::Values(PasteCase{"23", "123"}, PasteCase{"2a3", "1"}, PasteCase{"", "1"}));
+
+TEST_F(EditFixture, MaxLengthCountsGbkBytesAndKeepsDoubleByteCharactersWhole) {
+  TEdit *edit = Add<TEdit>();
+  edit->SetMaxLength(3);
+  harness.Type("中文");  // four bytes: the second character does not fit
+  EXPECT_EQ(edit->Text(), "中");
+  harness.Type("ab");
+  EXPECT_EQ(edit->Text(), "中a");
+}
+
+TEST_F(EditFixture, SelectionAndTextAreInGbkBytes) {
+  TEdit *edit = Add<TEdit>();
+  edit->SetText("价格12");
+  int changes = 0;
+  edit->OnChange = [&](TObject *) { ++changes; };
+  edit->SetSelStart(4);
+  edit->SetSelLength(2);
+  EXPECT_EQ(edit->SelText(), "12");
+  harness.Type("9");
+  EXPECT_EQ(edit->Text(), "价格9");
+  EXPECT_EQ(changes, 1);
+}
+
+TEST_F(EditFixture, CopyCutAndPasteGoThroughTheDesktopClipboardInGbk) {
+  TEdit *edit = Add<TEdit>();
+  edit->SetText("价格12");
+  edit->SetSelStart(0);
+  edit->SetSelLength(4);
+  harness.Key('C', TShiftState(ssCtrl));
+  edit->SetSelStart(4);
+  edit->SetSelLength(2);
+  edit->CutToClipboard();
+  EXPECT_EQ(shell.ClipboardWrites(), (std::vector<std::string>{"价格", "12"}));
+  EXPECT_EQ(edit->Text(), "价格");
+  Paste("成交");
+  EXPECT_EQ(edit->Text(), "价格成交");
+
+  edit->SetPasswordChar('*');
+  edit->SelectAll();
+  edit->CopyToClipboard();  // a password never leaves the box
+  EXPECT_EQ(shell.ClipboardWrites().size(), 2u);
+}
+
+TEST_F(EditFixture, MemoTakesEnterAndKeepsItsLines) {
+  auto *memo = Add<TMemo>();
+  harness.Type("one");
+  harness.Key(VK_RETURN);
+  harness.Type("two");
+  ASSERT_EQ(memo->Lines()->Count(), 2);
+  EXPECT_EQ(memo->Lines()->Get(1), "two");
+  EXPECT_EQ(memo->Text(), "one\r\ntwo");
+  memo->Lines()->Insert(0, "zero");
+  EXPECT_EQ(memo->Text(), "zero\r\none\r\ntwo");
+}
+
+// The edit shows the colour it is given, and its font's colour, in every
+// state the parent is asked about: editable, read-only, and after a change.
+TEST_F(EditFixture, ColorAndFontColorReachTheEditor) {
+  const TColor pale = TColor(RGB(255, 255, 204)), green = TColor(RGB(200, 240, 200));
+  TEdit *plain = Add<TEdit>();
+  TEdit *field = Add<TEdit>();
+  field->SetColor(pale);
+  field->Font()->SetColor(clMaroon);
+  TEdit *readOnly = Add<TEdit>();
+  readOnly->SetReadOnly(true);
+  readOnly->SetColor(green);
+  // Beyond the text, so only the background is probed.
+  auto background = [&](TEdit *e) {
+    QImage image = harness.Render(e->Handle());
+    QRgb c = image.pixel(image.width() - 4, image.height() / 2);
+    return RGB(BYTE(qRed(c)), BYTE(qGreen(c)), BYTE(qBlue(c)));
+  };
+  EXPECT_EQ(background(plain), RGB(255, 255, 255));
+  EXPECT_EQ(background(field), ColorToRGB(pale));
+  EXPECT_EQ(background(readOnly), ColorToRGB(green));
+  QWidget *editor = platform::WrappedWidget(field->Handle());
+  ASSERT_NE(editor, nullptr);
+  EXPECT_EQ(editor->palette().color(QPalette::Active, QPalette::Text), QColor(128, 0, 0));
+
+  field->SetColor(clAqua);
+  EXPECT_EQ(background(field), ColorToRGB(clAqua));
+  readOnly->SetReadOnly(false);
+  EXPECT_EQ(background(readOnly), ColorToRGB(green)) << "editable again, same colour";
+}
+
+}  // namespace
