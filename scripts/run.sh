@@ -26,7 +26,7 @@ cmake --build "$build" --target kivon quote_double system_library
 root="$build/terminal"
 mkdir -p "$root/bin"
 # The program with the libraries it binds beside it (not the test stand-ins).
-cp -f "$build/bin/kivon" "$build/bin/libplatform.so" "$build/bin/libmsimg32.so" "$build/bin/libkivoweb.so" "$root/bin/"
+cp -f "$build/bin/kivon" "$build/bin/libplatform.so" "$build/bin/libclasslib.so" "$build/bin/libmsimg32.so" "$build/bin/libkivoweb.so" "$root/bin/"
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
   export QT_QPA_PLATFORM=vnc:port=5900
