@@ -102,7 +102,7 @@ InvestorPosition_Lite::InvestorPosition_Lite(const TB_POSITION &p, int minute) {
   OpenAverage = OpenAmount = p.OpenAmount;
   HoldingAverage = HoldingAmount = p.HoldingAmount;
   Stops = nullptr;
-  Stock = LookupContractStock(InstrumentID, minute);
+  Stock = LookupContractStock(InstrumentID, minute + 480);
 }
 
 STKPTR LookupContractStock(const char *code, int minute) {
