@@ -72,6 +72,8 @@ struct TradingOptions {
   int Layout = kLayoutNormal;
   bool KeyboardLayout = false;
   char HedgeFlag = '1';
+
+  bool operator==(const TradingOptions &) const = default;
 };
 
 // The panel proportions' ranges, parts per million.
