@@ -39,30 +39,60 @@ void BM_WriteTradeLog60Bytes(benchmark::State &state) {
 }
 BENCHMARK(BM_WriteTradeLog60Bytes);
 
+// A book of 200 positions with 5 stop entries each.
+struct StopBook {
+  std::vector<StopOrder> entries = std::vector<StopOrder>(1000);
+  std::vector<StopOrderPointer> holders = std::vector<StopOrderPointer>(200);
+  void Fill(TTradeDesk &desk) {
+    for (int p = 0; p < 200; ++p) {
+      for (int e = 0; e < 5; ++e) {
+        StopOrder &entry = entries[size_t(p * 5 + e)];
+        entry = StopOrder{0, CTime32(), e + 1, e < 4 ? &entries[size_t(p * 5 + e + 1)] : nullptr, 3000.0 - e, 5, 3100, 0, 0, 0};
+      }
+      holders[size_t(p)] = StopOrderPointer{&entries[size_t(p * 5)], 1};
+      InvestorPosition_Lite position{};
+      char code[16];
+      snprintf(code, sizeof code, "M%d", 2401 + p);
+      memcpy(position.InstrumentID, code, strnlen(code, 7));
+      position.PosiDirection = '2', position.HedgeFlag = '1', position.Stops = &holders[size_t(p)];
+      desk.positions.Add(position);
+    }
+  }
+};
+
 void BM_LogStopSettings200x5(benchmark::State &state) {
   LoggedDesk logged;
   if (!logged.ok) return state.SkipWithError("no logger");
-  std::vector<StopOrder> entries(1000);
-  std::vector<StopOrderPointer> holders(200);
-  for (int p = 0; p < 200; ++p) {
-    for (int e = 0; e < 5; ++e) {
-      StopOrder &entry = entries[size_t(p * 5 + e)];
-      entry = StopOrder{0, CTime32(), e + 1, e < 4 ? &entries[size_t(p * 5 + e + 1)] : nullptr, 3000.0 - e, 5, 3100, 0, 0, 0};
-    }
-    holders[size_t(p)] = StopOrderPointer{&entries[size_t(p * 5)], 1};
-    InvestorPosition_Lite position{};
-    strncpy(position.InstrumentID, ("M" + std::to_string(2401 + p)).c_str(), 7);
-    position.PosiDirection = '2', position.HedgeFlag = '1', position.Stops = &holders[size_t(p)];
-    logged.desk.positions.Add(position);
-  }
+  StopBook book;
+  book.Fill(logged.desk);
   for (auto _ : state) LogStopSettings(logged.desk);
 }
 BENCHMARK(BM_LogStopSettings200x5)->Unit(benchmark::kMicrosecond);
 
+// The desk's own share of the same snapshot: a logger that takes each
+// record without writing it anywhere.
+void BM_LogStopSettings200x5NoDisk(benchmark::State &state) {
+  market_fixture::MarketSandbox box;
+  TTradeDesk desk;
+  StopBook book;
+  book.Fill(desk);
+  const KvLoggerApi saved = KvLogger;
+  KvLogger.Log = [](uint32_t, int, const char *text, int, int) { return int(text[0]); };
+  desk.tradeLog = 1;
+  for (auto _ : state) LogStopSettings(desk);
+  desk.tradeLog = 0;
+  KvLogger = saved;
+}
+BENCHMARK(BM_LogStopSettings200x5NoDisk)->Unit(benchmark::kMicrosecond);
+
 std::vector<std::string> ContractCodes() {
   std::vector<std::string> codes;
   const char *products[] = {"CU", "AL", "ZN", "M", "Y", "P", "SR", "CF", "RB", "AU"};
-  for (int i = 0; codes.size() < 2000; ++i) codes.push_back(products[i % 10] + std::to_string(1000 + i));
+  for (int i = 0; codes.size() < 2000; ++i) {
+    char code[16];
+    snprintf(code, sizeof code, "%s%d", products[i % 10], 1000 + i);
+    codes.push_back(code);
+  }
   return codes;
 }
 
@@ -105,7 +135,11 @@ void BM_LoadTradingOptions60Keys(benchmark::State &state) {
   WriteTradingOptions(written, file.c_str());
   // Beside the options a file holds more: the window's keys and products.
   std::string extra = "[UI]\nPPercent=400000\nPPercentWidth=300000\nLeft=1\nLayOut1=2\nLayOut2=3\nOrderTag=10\n[DefVol]\n";
-  for (int i = 0; i < 13; ++i) extra += "P" + std::to_string(i) + "=2\n";
+  for (int i = 0; i < 13; ++i) {
+    char line[16];
+    snprintf(line, sizeof line, "P%d=2\n", i);
+    extra += line;
+  }
   box.WriteText("user/880001/Consign.ini", extra + box.Read("user/880001/Consign.ini"));
   for (auto _ : state) {
     TradingOptions options;

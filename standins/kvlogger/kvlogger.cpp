@@ -9,13 +9,15 @@
 // records of one thread keep their order.
 //
 // Beside a daily file "<name>.phl" the library keeps its readable copies,
-// in the same line format: "<name>traderec.txt" holds every record, and
+// in the same line format: "<name>traderec.txt" holds every record (it is
+// a second name of the daily file itself, so it costs no write), and
 // "<name>tradere0.txt", "<name>tradere1.txt" and "<name>tradere2.txt" the
 // records of quick operations, of stop orders and of condition orders. A
 // task record (3015) goes by its task kind (its second field); the stop
 // records 3006 and 3009 go to "1", the condition-order records 3007 and
 // 3010 to "2"; other records only to "traderec".
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -110,7 +112,18 @@ void OpenCopies(LogFile &file, const std::string &path) {
   static const char *const kSuffixes[kCopies] = {"traderec.txt", "tradere0.txt", "tradere1.txt", "tradere2.txt"};
   if (path.size() < 4 || strcasecmp(path.c_str() + path.size() - 4, ".phl") != 0) return;
   const std::string stem = path.substr(0, path.size() - 4);
-  for (int i = 0; i < kCopies; ++i)
+  // Every record: the daily file under a second name, unless that name
+  // can't be made (then a copy of its own).
+  const std::string all = stem + kSuffixes[0];
+  struct stat daily, named;
+  const bool same = ::stat(path.c_str(), &daily) == 0 && ::stat(all.c_str(), &named) == 0 &&
+                    daily.st_ino == named.st_ino && daily.st_dev == named.st_dev;
+  if (!same) {
+    ::unlink(all.c_str());
+    if (::link(path.c_str(), all.c_str()) != 0)
+      file.copies[0] = ::open(all.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  }
+  for (int i = 1; i < kCopies; ++i)
     file.copies[i] = ::open((stem + kSuffixes[i]).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
 }
 
