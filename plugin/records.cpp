@@ -21,8 +21,6 @@ void FillActionError(char *block, const CKivoOrderField &order, const char *text
   CopyText(block + kActionErrorTextOffset, kResultBlockSize - kActionErrorTextOffset, text);
 }
 
-const char *ActionErrorText(const char *block) { return block + kActionErrorTextOffset; }
-
 void FillReport(char *block, const char *path, double first, double second) {
   memset(block, 0, kResultBlockSize);
   constexpr size_t kRoomForPath = kResultBlockSize - 2 * sizeof(double);
@@ -30,12 +28,6 @@ void FillReport(char *block, const char *path, double first, double second) {
   const size_t at = strlen(block) + 1;
   memcpy(block + at, &first, sizeof first);
   memcpy(block + at + sizeof first, &second, sizeof second);
-}
-
-void BankAccountText(const CKivoTransferBankField &bank, char out[32]) {
-  const size_t length = strnlen(bank.BankAccount, sizeof bank.BankAccount);
-  memcpy(out, bank.BankAccount, length);
-  out[length] = '\0';
 }
 
 void SetBankAccount(CKivoTransferBankField &bank, const char *account) {

@@ -7,6 +7,7 @@
 
 #include "core/emenubar.h"
 #include "core/ewnd.h"
+#include "core/netutil.h"
 #include "formula/kvindexlib.h"
 #include "market/blocks.h"
 #include "market/dataagent.h"
@@ -33,6 +34,8 @@
 #include "shell/profiletext.h"
 #include "shell/quoteconn.h"
 #include "shell/settings_store.h"
+#include "trading/pluginapi.h"
+#include "trading/tradelog.h"
 #include "views/blockdlg.h"
 #include "views/colschemes.h"
 #include "views/mvmain.h"
@@ -99,8 +102,23 @@ void TFrameParts::LoadMarketMerger() { CMarketMerger::Instance()->LoadDefault();
 
 void TFrameParts::SaveColumnSchemes() { ::SaveColumnSchemes(); }
 
+namespace {
+
+// The parts of the running program: the trading set-up binds the logger
+// library and then the trading plug-in.
+class TProgramParts : public TFrameParts {
+ public:
+  void SetupTradingPanel(TMFrame &frame) override {
+    frame.desk.owner = frame.Handle();
+    if (BindLoggerLibrary()) LoadTradePlugin(frame.Handle());
+  }
+  bool TradingBound() override { return ::TradingBound(); }
+};
+
+}  // namespace
+
 TFrameParts &DefaultFrameParts() {
-  static TFrameParts parts;
+  static TProgramParts parts;
   return parts;
 }
 
@@ -265,9 +283,9 @@ TMFrame::TMFrame(TComponent *owner, TFrameParts &parts, std::vector<std::string>
 
   parts_.Step("construct.2");
   menuBar = new EMenuBar(MainMenu1, UserDataPath);
-  tradeLog = 0;
+  desk.tradeLog = 0;
   tradeLocked = false;
-  parts_.Step("construct.3");  // the four trading arrays are members
+  parts_.Step("construct.3");  // the trading arrays are members of the desk
   parts_.Step("construct.4");
   parts_.LayoutToolBarAndSkin(*this);
   parts_.Step("construct.5");  // the service item's caption comes with the menus
@@ -289,6 +307,7 @@ TMFrame::TMFrame(TComponent *owner, TFrameParts &parts, std::vector<std::string>
     NotifyViews(code, stock, a, b);
   };
   RegisterReportView();
+  ConnectionTradeLog() = [this](int code, const char *text) { WriteTradeLog(desk, code, text); };
   OnCreate = [this](TObject *s) { FormCreate(s); };
   OnShow = [this](TObject *s) { FormShow(s); };
   OnCloseQuery = [this](TObject *s, bool &can) { FormCloseQuery(s, can); };
@@ -297,10 +316,8 @@ TMFrame::TMFrame(TComponent *owner, TFrameParts &parts, std::vector<std::string>
 }
 
 TMFrame::~TMFrame() {
-  bankRecords.RemoveAll();
-  tasks.RemoveAll();
-  trades.RemoveAll();
-  orders.RemoveAll();
+  ConnectionTradeLog() = nullptr;
+  CloseTradeLog(desk);
   delete menuBar;
   menuBar = nullptr;
   ViewServices() = TViewServices{};

@@ -26,6 +26,7 @@
 #include "shell/framecore.h"
 #include "shell/maintimer.h"
 #include "shell/tradingrecords.h"
+#include "trading/deskdata.h"
 #include "views/viewhost.h"
 
 class EMenuBar;
@@ -167,7 +168,6 @@ class TMFrame : public TForm, public TMainFrameHost {
   TTimer *Timer2;       // 30 ms
   EMenuBar *menuBar = nullptr;
 
-  uint32_t tradeLog = 0;
   bool tradeLocked = false;
   bool quoteCycling = false;
   bool closing = false;
@@ -175,10 +175,9 @@ class TMFrame : public TForm, public TMainFrameHost {
   bool created = false;
   char16_t brandWord[4] = {u'k', u'i', u'v', u'o'};
   STKPTR orderStock;
-  EArray<CKivoOrderField> orders{128};
-  EArray<Trade_Lite> trades{256};
-  EArray<OrderScript> tasks{32};
-  EArray<CKivoTransferBankField> bankRecords{4};
+  // The trading desk's state: its arrays, contract table, options and the
+  // daily trade log.
+  TTradeDesk desk;
   TMultiViewMain *page = nullptr;
   TBlockGroup *blocks = nullptr;
   int32_t quoteBoardBlock = -1;

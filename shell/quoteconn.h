@@ -12,6 +12,7 @@
 #include <functional>
 
 #include "platform/windef.h"
+#include "trading/tradelog.h"
 
 class TNormalClnt;
 class TRealDataClnt;
@@ -25,9 +26,8 @@ extern TDataIO *MarketTableIO;
 // Bit 0: a request client exists; bit 1: a push client exists.
 int GetConnectionState();
 
-// The trade log record the connection writes when it is made ("1|1|") or
-// dropped ("1|0|"); empty: no trade log is open.
-constexpr int TLOG_CONNECTION = 3072;
+// The trade log record TLOG_CONNECTION the connection writes when it is
+// made ("1|1|") or dropped ("1|0|"); empty: no trade log is open.
 std::function<void(int code, const char *text)> &ConnectionTradeLog();
 
 // The request client replaced (the request queue follows it); the old one

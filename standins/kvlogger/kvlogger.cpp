@@ -7,13 +7,24 @@
 // numbering. Each record reaches the file with one append, so records of
 // several threads, modules or processes never mix inside a line; the
 // records of one thread keep their order.
+//
+// Beside a daily file "<name>.phl" the library keeps its readable copies,
+// in the same line format: "<name>traderec.txt" holds every record (it is
+// a second name of the daily file itself, so it costs no write), and
+// "<name>tradere0.txt", "<name>tradere1.txt" and "<name>tradere2.txt" the
+// records of quick operations, of stop orders and of condition orders. A
+// task record (3015) goes by its task kind (its second field); the stop
+// records 3006 and 3009 go to "1", the condition-order records 3007 and
+// 3010 to "2"; other records only to "traderec".
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <strings.h>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -38,8 +49,13 @@ enum : int {
   kWriteFailed = 4,
 };
 
+// The readable copies beside a ".phl" file: every record, then the three
+// categories.
+constexpr int kCopies = 4;
+
 struct LogFile {
   int fd = -1;
+  int copies[kCopies] = {-1, -1, -1, -1};
   uint32_t users = 0;
   std::mutex lock;
   uint64_t next = 1;
@@ -64,6 +80,53 @@ std::shared_ptr<LogFile> FileOf(uint32_t handle) {
   return it == r.handles.end() ? nullptr : it->second.second;
 }
 
+// The category copy of a record (1 to 3), or 0 for "traderec" only.
+int CategoryOf(int code, const char *const *texts, int count) {
+  switch (code) {
+    case 3006:
+    case 3009: return 2;
+    case 3007:
+    case 3010: return 3;
+    case 3015: {
+      const char *text = count > 0 ? texts[0] : nullptr;
+      const char *field = text ? strchr(text, '|') : nullptr;
+      if (!field || field[1] < '0' || field[1] > '2' || field[2] != '|') return 0;
+      return 1 + (field[1] - '0');
+    }
+    default: return 0;
+  }
+}
+
+bool Append(int fd, const std::string &line) {
+  size_t done = 0;
+  while (done < line.size()) {
+    const ssize_t n = ::write(fd, line.data() + done, line.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += size_t(n);
+  }
+  return true;
+}
+
+void OpenCopies(LogFile &file, const std::string &path) {
+  static const char *const kSuffixes[kCopies] = {"traderec.txt", "tradere0.txt", "tradere1.txt", "tradere2.txt"};
+  if (path.size() < 4 || strcasecmp(path.c_str() + path.size() - 4, ".phl") != 0) return;
+  const std::string stem = path.substr(0, path.size() - 4);
+  // Every record: the daily file under a second name, unless that name
+  // can't be made (then a copy of its own).
+  const std::string all = stem + kSuffixes[0];
+  struct stat daily, named;
+  const bool same = ::stat(path.c_str(), &daily) == 0 && ::stat(all.c_str(), &named) == 0 &&
+                    daily.st_ino == named.st_ino && daily.st_dev == named.st_dev;
+  if (!same) {
+    ::unlink(all.c_str());
+    if (::link(path.c_str(), all.c_str()) != 0)
+      file.copies[0] = ::open(all.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  }
+  for (int i = 1; i < kCopies; ++i)
+    file.copies[i] = ::open((stem + kSuffixes[i]).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+}
+
 int Write(uint32_t handle, int code, const char *const *texts, int count) {
   if (count < 0 || (count > 0 && !texts)) return kBadArgument;
   std::shared_ptr<LogFile> file = FileOf(handle);
@@ -84,13 +147,10 @@ int Write(uint32_t handle, int code, const char *const *texts, int count) {
   }
   line += "\r\n";
   // O_APPEND makes the one write land whole at the end of the file.
-  size_t done = 0;
-  while (done < line.size()) {
-    const ssize_t n = ::write(file->fd, line.data() + done, line.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return kWriteFailed;
-    done += size_t(n);
-  }
+  if (!Append(file->fd, line)) return kWriteFailed;
+  if (file->copies[0] >= 0) Append(file->copies[0], line);
+  const int category = CategoryOf(code, texts, count);
+  if (category && file->copies[category] >= 0) Append(file->copies[category], line);
   ++file->next;
   return kOk;
 }
@@ -113,6 +173,7 @@ KV_EXPORT int Open(const char *path, int mode, uint32_t *handle) {
       r.files.erase(resolved);
       return kCannotOpen;
     }
+    OpenCopies(*made, resolved);
     file = made;
   }
   ++file->users;
@@ -136,6 +197,10 @@ KV_EXPORT int Close(uint32_t handle) {
     std::lock_guard writing(file->lock);
     ::close(file->fd);
     file->fd = -1;
+    for (int &copy : file->copies) {
+      if (copy >= 0) ::close(copy);
+      copy = -1;
+    }
   }
   return kOk;
 }

@@ -40,6 +40,11 @@ plugin|a.cpp|#include "market/records.h"|1
 standins|a.cpp|#include "platform/kernel.h"|0
 standins|a.cpp|#include "core/emem.h"|1
 tests|a.cpp|#include "shell/settings_store.h"|0
+trading|a.h|#include "plugin/tradeapi.h"|0
+shell|a.cpp|#include "plugin/tradeapi.h"|0
+trading|a.cpp|#include "plugin/records.h"|1
+shell|a.cpp|#include "plugin/tradebridge.h"|1
+views|a.cpp|#include "plugin/tradeapi.h"|1
 market|a.cpp|#include <QtCore/QString>|0
 market|a.cpp|// #include "views/x.h"|0
 CASES
