@@ -154,12 +154,12 @@ TIndexEditorDlg::TIndexEditorDlg(TComponent *owner) : TForm(owner), library(&KvI
   RadioButton1 = MakeRadio("副图", 9, 0);
   RadioButton2 = MakeRadio("主图叠加", 31, 1);
   RadioButton3 = MakeRadio("主图", 53, 2);
-  RadioButton1->SetChecked(true);
   CheckBox2 = new TXPCheckBox(this);
   CheckBox2->SetParent(this);
   CheckBox2->SetBounds(500, 31, 140, 17);
   CheckBox2->SetCaption("以相对坐标叠加");
   CheckBox2->Hide();
+  RadioButton1->SetChecked(true);
 
   TabControl1 = new TXPTabControl(this);
   TabControl1->SetParent(this);

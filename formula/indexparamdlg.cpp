@@ -66,6 +66,7 @@ TIndexParamDlg::TIndexParamDlg(CKvIndex *f, TComponent *owner, uint8_t chartPeri
   Position = poScreenCenter;
   Font()->SetName("Tahoma");
   const uint32_t count = formula ? std::min<uint32_t>(formula->paramCount, 16) : 0;
+  Handle();  // the labels size themselves to their captions on a window
 
   char caption[96];
   std::snprintf(caption, sizeof caption, "%s 指标参数（%s）", formula ? formula->name : "", ChartPeriodName(period));

@@ -60,6 +60,7 @@ class TIndexRefLineDlg : public TForm {
   void Button1Click(TObject *sender);
   // Enter and Esc in a grid reach the dialog's buttons.
   void StringGrid1KeyDown(TObject *sender, WORD &key, TShiftState shift);
+  TIndexGridEditor *CellEditor(int grid) const { return editors_[grid ? 1 : 0].get(); }
 
   TPanel *Panel1;
   TXPStringGrid *StringGrid1, *StringGrid2;
