@@ -7,6 +7,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "formula/indexdlgparts.h"
 #include "formula/indexdlgtext.h"
 #include "formula/indexfunction.h"
 #include "formula/indexgridedit.h"
@@ -64,20 +65,8 @@ double CellNumber(const std::string &text) {
   return value;
 }
 
-TLabel *MakeLabel(TForm *form, const char *caption, int x, int y) {
-  auto *l = new TLabel(form);
-  l->SetParent(form);
-  l->SetBounds(x, y, 40, 14);
-  l->SetCaption(caption);
-  return l;
-}
-
 TXPButton *MakeButton(TForm *form, const char *caption, int x, int w) {
-  auto *b = new TXPButton(form);
-  b->SetParent(form);
-  b->SetCaption(caption);
-  b->SetBounds(x, 424, w, 25);
-  return b;
+  return MakeIndexButton(form, caption, x, 424, w, 25);
 }
 
 }  // namespace
@@ -124,7 +113,7 @@ TIndexEditorDlg::TIndexEditorDlg(TComponent *owner) : TForm(owner), library(&KvI
   Font()->SetName("Tahoma");
   runPicker = [](TIndexFunctionDlg &picker) { return picker.ShowModal(); };
 
-  MakeLabel(this, "名称:", 10, 12);
+  MakeIndexLabel(this, "名称:", 10, 12);
   Edit1 = new TXPEdit(this);
   Edit1->SetParent(this);
   Edit1->SetBounds(50, 9, 120, 21);
@@ -139,7 +128,7 @@ TIndexEditorDlg::TIndexEditorDlg(TComponent *owner) : TForm(owner), library(&KvI
   Edit3->SetBounds(242, 9, 120, 21);
   Edit3->SetMaxLength(31);
   Edit3->SetPasswordChar('*');
-  MakeLabel(this, "描述:", 10, 40);
+  MakeIndexLabel(this, "描述:", 10, 40);
   Edit2 = new TXPEdit(this);
   Edit2->SetParent(this);
   Edit2->SetBounds(50, 37, 312, 21);
@@ -207,11 +196,7 @@ TIndexEditorDlg::TIndexEditorDlg(TComponent *owner) : TForm(owner), library(&KvI
   Button4 = MakeButton(this, "插入函数(&F)", 88, 92);
   Button5 = MakeButton(this, "插入颜色(&C)", 186, 92);
   Button6 = MakeButton(this, "帮助(&H)", 284, 72);
-  Button1 = MakeButton(this, "确定", 488, 75);
-  Button1->SetDefault(true);
-  Button2 = MakeButton(this, "取消", 567, 75);
-  Button2->Cancel = true;
-  Button2->ModalResult = mrCancel;
+  MakeIndexOkCancel(this, Button1, Button2, 488, 567, 424, 75, 25, false);
   Button1->OnClick = [this](TObject *s) { Button1Click(s); };
   Button3->OnClick = [this](TObject *s) { Button3Click(s); };
   Button4->OnClick = [this](TObject *s) { Button4Click(s); };

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "formula/indexdlgparts.h"
 #include "formula/indexdlgtext.h"
 #include "formula/lexer.h"
 
@@ -22,14 +23,8 @@ TIndexFunctionDlg::TIndexFunctionDlg(TComponent *owner) : TForm(owner) {
   Font()->SetName("宋体");
   Font()->SetHeight(-12);
 
-  Label1 = new TLabel(this);
-  Label1->SetParent(this);
-  Label1->SetBounds(10, 9, 60, 12);
-  Label1->SetCaption("函数类型:");
-  Label2 = new TLabel(this);
-  Label2->SetParent(this);
-  Label2->SetBounds(114, 9, 60, 12);
-  Label2->SetCaption("函数列表:");
+  Label1 = MakeIndexLabel(this, "函数类型:", 10, 9);
+  Label2 = MakeIndexLabel(this, "函数列表:", 114, 9);
   ListBox1 = new TXPListBox(this);
   ListBox1->SetParent(this);
   ListBox1->SetBounds(10, 26, 100, 221);
@@ -43,18 +38,7 @@ TIndexFunctionDlg::TIndexFunctionDlg(TComponent *owner) : TForm(owner) {
   Memo1->SetBounds(10, 252, 415, 67);
   Memo1->SetReadOnly(true);
   Memo1->ScrollBars = ssVertical;
-  Button1 = new TXPButton(this);
-  Button1->SetParent(this);
-  Button1->SetBounds(282, 328, 70, 21);
-  Button1->SetCaption("确定");
-  Button1->SetDefault(true);
-  Button1->ModalResult = mrOk;
-  Button2 = new TXPButton(this);
-  Button2->SetParent(this);
-  Button2->SetBounds(356, 328, 70, 21);
-  Button2->SetCaption("取消");
-  Button2->Cancel = true;
-  Button2->ModalResult = mrCancel;
+  MakeIndexOkCancel(this, Button1, Button2, 282, 356, 328, 70, 21, true);
   ListBox1->OnClick = [this](TObject *s) { ListBox1Click(s); };
   ListBox2->OnClick = [this](TObject *s) { ListBox2Click(s); };
   ListBox2->OnDblClick = [this](TObject *) { SetModalResult(mrOk); };

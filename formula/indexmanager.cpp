@@ -8,6 +8,7 @@
 #include "classlib/dialogs.h"
 #include "core/eautolock.h"
 #include "core/emem.h"
+#include "formula/indexdlgparts.h"
 #include "formula/indexdlgtext.h"
 #include "formula/indexeditor.h"
 #include "formula/inputtext.h"
@@ -35,11 +36,7 @@ int Ask(HWND owner, const std::string &text, const char *title, UINT buttons) {
 }
 
 TXPButton *MakeButton(TForm *form, const char *caption, int x) {
-  auto *b = new TXPButton(form);
-  b->SetParent(form);
-  b->SetCaption(caption);
-  b->SetBounds(x, 332, 70, 25);
-  return b;
+  return MakeIndexButton(form, caption, x, 332, 70, 25);
 }
 
 TMenuItem *MakeItem(TComponent *owner, TMenuItem *parent, const char *caption) {
@@ -114,12 +111,7 @@ TIndexManagerDlg::TIndexManagerDlg(TComponent *owner, int mode, CKvIndexManager 
   Button3 = MakeButton(this, "新建", 8);
   Button4 = MakeButton(this, "修改", 82);
   Button5 = MakeButton(this, "删除", 156);
-  Button8 = MakeButton(this, "确定", 255);
-  Button8->SetDefault(true);
-  Button8->ModalResult = mrOk;
-  Button9 = MakeButton(this, "取消", 329);
-  Button9->Cancel = true;
-  Button9->ModalResult = mrCancel;
+  MakeIndexOkCancel(this, Button8, Button9, 255, 329, 332, 70, 25, true);
   Button3->OnClick = [this](TObject *s) { Button3Click(s); };
   Button4->OnClick = [this](TObject *s) { Button4Click(s); };
   Button5->OnClick = [this](TObject *s) { Button5Click(s); };

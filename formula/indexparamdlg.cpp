@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "formula/indexdlgparts.h"
 #include "platform/messages.h"
 #include "platform/msgbox.h"
 #include "platform/winuser.h"
@@ -15,14 +16,6 @@ constexpr int kEditHeight = 20;
 
 const char *const kPeriodNames[15] = {"即时", "1分",  "3分",  "任意分", "5分",   "15分",   "30分", "60分",
                                       "日线", "周线", "月线", "季线",   "任意天", "120分", "240分"};
-
-TXPButton *MakeButton(TForm *form, const char *caption, int x, int y, int w, int h) {
-  auto *b = new TXPButton(form);
-  b->SetParent(form);
-  b->SetCaption(caption);
-  b->SetBounds(x, y, w, h);
-  return b;
-}
 
 }  // namespace
 
@@ -95,12 +88,8 @@ TIndexParamDlg::TIndexParamDlg(CKvIndex *f, TComponent *owner, uint8_t chartPeri
   Memo1->SetBounds(14, 266, 297, 105);
   Memo1->SetReadOnly(true);
   Memo1->ScrollBars = ssVertical;
-  Button3 = MakeButton(this, "恢复默认值", 14, 382, 85, 22);
-  Button1 = MakeButton(this, "确定", 168, 382, 70, 22);
-  Button1->SetDefault(true);
-  Button2 = MakeButton(this, "取消", 242, 382, 70, 22);
-  Button2->Cancel = true;
-  Button2->ModalResult = mrCancel;
+  Button3 = MakeIndexButton(this, "恢复默认值", 14, 382, 85, 22);
+  MakeIndexOkCancel(this, Button1, Button2, 168, 242, 382, 70, 22, false);
   Button1->OnClick = [this](TObject *s) { Button1Click(s); };
   Button3->OnClick = [this](TObject *s) { Button3Click(s); };
 
@@ -233,12 +222,8 @@ TIndexRefLineDlg::TIndexRefLineDlg(CKvIndex *f, TComponent *owner) : TForm(owner
   };
   StringGrid1 = makeGrid(8, 1);
   StringGrid2 = makeGrid(161, 9);
-  Button1 = MakeButton(this, "确定", 155, 198, 72, 23);
-  Button1->SetDefault(true);
+  MakeIndexOkCancel(this, Button1, Button2, 155, 235, 198, 72, 23, false);
   Button1->OnClick = [this](TObject *s) { Button1Click(s); };
-  Button2 = MakeButton(this, "取消", 235, 198, 72, 23);
-  Button2->Cancel = true;
-  Button2->ModalResult = mrCancel;
   // Keys the grids pass on arrive here as the dialog's own.
   OnKeyDown = [this](TObject *, WORD &key, TShiftState) {
     if (key == VK_RETURN) Button1Click(this);

@@ -1,5 +1,7 @@
 #include "formula/inputtext.h"
 
+#include "formula/indexdlgparts.h"
+
 TInputTextDlg::TInputTextDlg(TComponent *owner) : TForm(owner) {
   SetBorderStyle(bsDialog);
   SetClientSize(353, 102);
@@ -19,18 +21,7 @@ TInputTextDlg::TInputTextDlg(TComponent *owner) : TForm(owner) {
   CheckBox1->SetBounds(10, 68, 175, 17);
   CheckBox1->SetCaption("全部");
   CheckBox1->SetChecked(true);
-  Button1 = new TXPButton(this);
-  Button1->SetParent(this);
-  Button1->SetBounds(193, 66, 72, 23);
-  Button1->SetCaption("确定");
-  Button1->SetDefault(true);
-  Button1->ModalResult = mrOk;
-  Button2 = new TXPButton(this);
-  Button2->SetParent(this);
-  Button2->SetBounds(271, 66, 72, 23);
-  Button2->SetCaption("取消");
-  Button2->Cancel = true;
-  Button2->ModalResult = mrCancel;
+  MakeIndexOkCancel(this, Button1, Button2, 193, 271, 66, 72, 23, true);
   OnShow = [this](TObject *s) { FormShow(s); };
 }
 

@@ -167,9 +167,12 @@ TEST_F(IndexDialogs, OkStoresTheFieldsAndAnUncheckedPasswordBoxStoresNoPassword)
   std::strcpy(source.name, "USED");  // the library has it: an edited formula keeps its name
   std::strcpy(source.password, "old");
   source.flags = kIndexHasPassword | kIndexSystem | 1 | kIndexOwnRange;
+  source.SetUsageNotes("旧的用法");
   TIndexEditorDlg editor(nullptr);
   editor.library = &library_;
   editor.LoadIndex(source);
+  EXPECT_EQ(editor.Memo1->Text(), "旧的用法");
+  editor.Memo1->SetText("");  // notes emptied stay empty
   EXPECT_FALSE(editor.Edit1->Enabled());
   EXPECT_TRUE(editor.RadioButton2->Checked());
   EXPECT_TRUE(editor.CheckBox2->Visible());
@@ -191,6 +194,7 @@ TEST_F(IndexDialogs, OkStoresTheFieldsAndAnUncheckedPasswordBoxStoresNoPassword)
   EXPECT_STREQ(editor.index.password, "");
   EXPECT_STREQ(editor.index.description, "说明");
   EXPECT_STREQ(editor.index.formulaText, "X:C;");
+  EXPECT_STREQ(editor.index.usageNotes, "");
   // The system bit survives the failed test; kind 2 keeps bit 4 as it was.
   EXPECT_EQ(editor.index.flags, kIndexSystem | 2 | kIndexOwnRange);
 }
