@@ -72,7 +72,7 @@ bool Write(IndexExportFile &out, const std::string &bytes) {
 
 // Sets a formula's text as it is, without compiling it.
 bool SetText(CKvIndex &formula, const std::string &text) {
-  auto *buffer = static_cast<char *>(Malloc(int32_t(std::max<size_t>(text.size() + 1, 4096))));
+  auto *buffer = static_cast<char *>(Malloc(int32_t(text.size() + 1)));
   if (!buffer) return false;
   std::memcpy(buffer, text.data(), text.size());
   buffer[text.size()] = 0;
@@ -83,14 +83,12 @@ bool SetText(CKvIndex &formula, const std::string &text) {
 
 enum class RecordRead { kRead, kShort };
 
-// One formula record after its marker byte, into the scratch formula. The
+// One formula record after its marker byte, into a new formula. The
 // lengths are bounded by their fields and by the bytes left: a description
 // past 511 bytes is cut and the rest skipped, parameters past 16 are read
 // past, and a length that runs past the end (a negative one does) makes the
 // record short.
 RecordRead ReadFormula(IndexPlainReader &r, CKvIndex &scratch) {
-  scratch.Clear();
-  scratch.SetError("", 0, 0);
   if (!r.Bytes(scratch.name, sizeof scratch.name) || !r.Bytes(scratch.password, sizeof scratch.password))
     return RecordRead::kShort;
   scratch.name[sizeof scratch.name - 1] = 0;
@@ -211,7 +209,6 @@ int ImportIndexFile(const char *path, CKvIndexManager &library) {
 
   int imported = 0;
   CKvIndexGroup *group = nullptr;
-  CKvIndex scratch;
   bool stop = false;
   while (!stop && r.Left() > 0) {
     uint8_t marker = 0;
@@ -228,14 +225,15 @@ int ImportIndexFile(const char *path, CKvIndexManager &library) {
       continue;
     }
     if (!group) break;  // the first record must be a group
-    if (ReadFormula(r, scratch) == RecordRead::kShort) break;
-    if (IsUnmodifiableIndex(scratch.name)) continue;
-    if (CKvIndex *existing = library.FindIndex(scratch.name)) {
+    auto incoming = std::make_unique<CKvIndex>();
+    if (ReadFormula(r, *incoming) == RecordRead::kShort) break;
+    if (IsUnmodifiableIndex(incoming->name)) continue;
+    if (CKvIndex *existing = library.FindIndex(incoming->name)) {
       char question[96];
-      std::snprintf(question, sizeof question, "指标 %s 已存在，是否覆盖？  ", scratch.name);
+      std::snprintf(question, sizeof question, "指标 %s 已存在，是否覆盖？  ", incoming->name);
       switch (MessageBoxA(nullptr, question, "确认", MB_YESNOCANCEL | MB_ICONQUESTION | MB_TOPMOST)) {
         case IDYES:
-          existing->Assign(scratch);
+          existing->Assign(*incoming);
           ++imported;
           break;
         case IDCANCEL: stop = true; break;
@@ -243,9 +241,7 @@ int ImportIndexFile(const char *path, CKvIndexManager &library) {
       }
       continue;
     }
-    auto *formula = new CKvIndex;
-    formula->Assign(scratch);
-    group->Add(formula);
+    group->Add(incoming.release());
     ++imported;
   }
 
