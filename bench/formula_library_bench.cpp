@@ -9,7 +9,6 @@
 #include <string>
 
 #include "formula/kvindexlib.h"
-#include "formula/libsource.h"
 #include "testing/system_library.h"
 #include "testing/temp_folder.h"
 
@@ -32,30 +31,11 @@ const std::string &LibraryFolder() {
   std::string &folder = made.path;
   if (!folder.empty()) return folder;
   folder = testing_support::MakeTempFolder("kivo-bench-library");
-  CKvIndexManager shipped;
+  CKvIndexManager big;
   std::string error;
-  if (!ReadIndexLibrarySource(testing_support::ReadWholeFile(testing_support::SystemLibrarySource()), shipped,
-                              &error)) {
+  if (!testing_support::BuildCopiesOfShippedFormulas(big, kFormulas, &error)) {
     std::fprintf(stderr, "%s\n", error.c_str());
     return folder;
-  }
-  // Groups of 25 formulas, each a copy of a shipped one under its own name.
-  CKvIndexManager big;
-  CKvIndexGroup *group = nullptr;
-  uint32_t shippedCount = 0;
-  while (shipped.GetIndexAt(shippedCount)) ++shippedCount;
-  for (uint32_t i = 0; i < kFormulas; ++i) {
-    if (i % 25 == 0) {
-      char name[32];
-      std::snprintf(name, sizeof name, "G%02u", i / 25);
-      group = new CKvIndexGroup(name);
-      big.AddGroup(group);
-    }
-    auto *f = new CKvIndex;
-    f->AssignAndCompile(*shipped.GetIndexAt(i % shippedCount));
-    f->flags = shipped.GetIndexAt(i % shippedCount)->flags;
-    std::snprintf(f->name, sizeof f->name, "F%03u", i);
-    group->Add(f);
   }
   const std::string staging = folder + "/pit.dat";
   big.SetFiles("", "", "", staging.c_str());

@@ -10,6 +10,7 @@
 #include "core/desenc.h"
 #include "core/eautolock.h"
 #include "core/efile.h"
+#include "formula/indexrecord.h"
 #include "formula/lexer.h"
 #include "market/utildata.h"
 #include "platform/clock.h"
@@ -37,62 +38,28 @@ bool SameIndexName(const char *a, const char *b) {
   return indexlex::SameName(a, int(std::strlen(a)), b);
 }
 
-// The plain bytes of a library file, read front to back; every length is
-// checked against what is left before anything is taken.
-class PlainReader {
- public:
-  PlainReader(const char *p, const char *end) : p_(p), end_(end) {}
-  size_t Left() const { return size_t(end_ - p_); }
-  const char *Position() const { return p_; }
-  bool Bytes(void *out, size_t n) {
-    if (n > Left()) return false;
-    std::memcpy(out, p_, n);
-    p_ += n;
-    return true;
-  }
-  bool U32(uint32_t &v) {
-    uint8_t b[4];
-    if (!Bytes(b, 4)) return false;
-    v = uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
-    return true;
-  }
-  // A length field and the bytes it counts; false when they don't fit.
-  bool Span(const char *&data, uint32_t &length) {
-    if (!U32(length) || length > Left()) return false;
-    data = p_;
-    p_ += length;
-    return true;
-  }
-
- private:
-  const char *p_;
-  const char *end_;
-};
-
-void PutU32(std::string &out, uint32_t v) {
-  const char b[4] = {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
-  out.append(b, 4);
-}
-
 void PutSpan(std::string &out, const char *text) {
   const size_t n = text ? std::strlen(text) : 0;
-  PutU32(out, uint32_t(n));
+  PutIndexU32(out, uint32_t(n));
   if (n) out.append(text, n);
 }
 
-// One formula record, after its marker byte.
-void PutRecord(std::string &out, const CKvIndex &f) {
+}  // namespace
+
+void PutIndexRecord(std::string &out, const CKvIndex &f) {
   out.append(f.name, sizeof f.name);
   out.append(f.password, sizeof f.password);
-  PutU32(out, uint32_t(strnlen(f.description, sizeof f.description - 1)));
+  PutIndexU32(out, uint32_t(strnlen(f.description, sizeof f.description - 1)));
   out.append(f.description, strnlen(f.description, sizeof f.description - 1));
-  PutU32(out, f.paramCount);
+  PutIndexU32(out, f.paramCount);
   for (uint32_t i = 0; i < f.paramCount && i < 16; ++i)
     out.append(reinterpret_cast<const char *>(&f.params[i]), kParamRecordSize);
   PutSpan(out, f.formulaText);
   PutSpan(out, f.usageNotes);
-  PutU32(out, f.flags);
+  PutIndexU32(out, f.flags);
 }
+
+namespace {
 
 // The flags of a kept record: its last four bytes.
 uint32_t KeptFlags(const std::string &record) {
@@ -109,7 +76,7 @@ enum class RecordResult { kAdded, kKept, kDamaged };
 // Reads the record after its marker byte into the group: a formula that
 // compiles is added; one that does not is kept as read; a record whose
 // lengths run past the end of the file is refused.
-RecordResult ReadRecord(PlainReader &r, CKvIndexGroup &group) {
+RecordResult ReadRecord(IndexPlainReader &r, CKvIndexGroup &group) {
   const char *start = r.Position();
   auto f = std::make_unique<CKvIndex>();
   if (!r.Bytes(f->name, sizeof f->name) || !r.Bytes(f->password, sizeof f->password))
@@ -272,7 +239,7 @@ CKvIndexManager::ReadResult CKvIndexManager::ReadFile(const char *path, bool sys
   FileClose(file);
   DeleteFileA(staging_.c_str());
 
-  PlainReader r(plain.data(), plain.data() + plain.size());
+  IndexPlainReader r(plain.data(), plain.data() + plain.size());
   char magic[kMagicSize];
   uint32_t version;
   if (!r.Bytes(magic, kMagicSize) || std::memcmp(magic, kMagic, kMagicSize) != 0 || !r.U32(version) ||
@@ -352,13 +319,13 @@ void CKvIndexManager::Load() {
 
 bool CKvIndexManager::SaveLibraryFile(bool systemFormulas, const char *target) {
   std::string plain(kMagic, kMagicSize);
-  PutU32(plain, kLibraryVersion);
+  PutIndexU32(plain, kLibraryVersion);
   for (const CKvIndexGroup *g = groups; g; g = g->next) {
     plain.append(g->name, sizeof g->name);
     for (const CKvIndex *f = g->first; f; f = f->next) {
       if (IsSystem(f->flags) != systemFormulas) continue;
       plain += '\1';
-      PutRecord(plain, *f);
+      PutIndexRecord(plain, *f);
     }
     for (const std::string &record : g->kept) {
       if (IsSystem(KeptFlags(record)) != systemFormulas) continue;

@@ -121,6 +121,7 @@ class CKvIndexManager {
   void SetFiles(const char *systemRead, const char *systemWrite, const char *user,
                 const char *staging);
   std::string UserFile() const;
+  const std::string &StagingFile() const { return staging_; }
   IndexFileState SystemFileState() const { return systemState_; }
   IndexFileState UserFileState() const { return userState_; }
   // Formulas not taken into the library by the last Load.

@@ -437,6 +437,9 @@ void HostCreate(Window &window) {
     if (Window *owner = FindWindowRecord(window.owner)) parent = owner->widget;
   }
   window.widget = new HostWidget(window.handle, parent, flags);
+  // A child stays hidden until the window layer shows it: Qt would show a
+  // child it was never told to hide together with its parent.
+  if (window.style & WS_CHILD) window.widget->hide();
   if (!(window.style & WS_CHILD)) window.widget->setWindowTitle(FromGbk(window.text.c_str()));
   window.image = new QImage();
   HostGeometryChanged(window);

@@ -75,15 +75,23 @@ void SetAll(HWND hwnd, EditState &s, const char *gbk) {
 }
 
 // Character index <-> GBK byte offset.
-int ByteOffset(const QString &text, int chars) {
-  return int(ToGbk(text.left(std::clamp<qsizetype>(chars, 0, text.size()))).size());
+// Offsets the window reports are GBK bytes of its text as GetWindowTextA
+// gives it, where a memo's line break is CR LF (two bytes).
+int CharBytes(const EditState &s, QChar c) {
+  if (c == QLatin1Char('\n')) return s.memo ? 2 : 1;
+  return int(ToGbk(QString(c)).size());
 }
-int CharIndex(const QString &text, int bytes) {
+int ByteOffset(const EditState &s, const QString &text, int chars) {
+  int total = 0;
+  for (int i = 0; i < std::min<int>(chars, int(text.size())); ++i) total += CharBytes(s, text[i]);
+  return total;
+}
+int CharIndex(const EditState &s, const QString &text, int bytes) {
   if (bytes < 0) return int(text.size());
   int total = 0;
   for (int i = 0; i < text.size(); ++i) {
     if (total >= bytes) return i;
-    total += int(ToGbk(QString(text[i])).size());
+    total += CharBytes(s, text[i]);
   }
   return int(text.size());
 }
@@ -353,7 +361,7 @@ LRESULT EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       int start, end;
       Selection(*s, start, end);
       QString text = Text(*s);
-      DWORD bs = DWORD(ByteOffset(text, start)), be = DWORD(ByteOffset(text, end));
+      DWORD bs = DWORD(ByteOffset(*s, text, start)), be = DWORD(ByteOffset(*s, text, end));
       if (wParam) *reinterpret_cast<DWORD *>(wParam) = bs;
       if (lParam) *reinterpret_cast<DWORD *>(lParam) = be;
       return LRESULT(MAKELONG(WORD(std::min<DWORD>(bs, 0xFFFF)), WORD(std::min<DWORD>(be, 0xFFFF))));
@@ -367,7 +375,7 @@ LRESULT EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         Select(*s, b, b);
         return 0;
       }
-      int cs = CharIndex(text, start), ce = CharIndex(text, end);
+      int cs = CharIndex(*s, text, start), ce = CharIndex(*s, text, end);
       Select(*s, std::min(cs, ce), std::max(cs, ce));
       return 0;
     }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/datetime.h"
+#include "core/emem.h"
 #include "market/blocks.h"
 #include "market/calendar.h"
 #include "market/dataagent.h"
@@ -76,6 +77,9 @@ bool TFrameCore::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
     case WM_INDEX_CHANGED:
     case WM_INDEX_PARAM_CHANGED:
       ForEachView(VIEW_TYPE_KLINE, [&](TMultiViewChild *v) { SendMessageA(v->Handle(), message, wParam, lParam); });
+      // The formula dialogs hand the changed formula's name over as a heap
+      // copy; it is ours once every view has seen it.
+      if (message == WM_INDEX_CHANGED) Free(reinterpret_cast<void *>(wParam));
       return true;
     case WM_DISPLAY_SETTINGS_CHANGED:
       OnDisplaySettingsChanged(lParam);

@@ -8,6 +8,7 @@
 #include "core/emenubar.h"
 #include "core/ewnd.h"
 #include "core/netutil.h"
+#include "formula/indexmanager.h"
 #include "formula/kvindexlib.h"
 #include "market/blocks.h"
 #include "market/dataagent.h"
@@ -596,6 +597,8 @@ void TMFrame::C1Click(TObject *) {
     RequestNewestNews();
   }
 }
+
+void TMFrame::N81Click(TObject *) { RunIndexManager(this); }
 
 void TMFrame::MenuItem95Click(TObject *) {
   fullScreen = !fullScreen;

@@ -130,6 +130,8 @@ class TMFrame : public TForm, public TMainFrameHost {
   void MenuItem95Click(TObject *sender);
   // "数据刷新": the active chart loads its history anew.
   void N22Click(TObject *sender) { core_->RefreshHistory(); }
+  // "指标管理": the formula manager, run under the library's lock.
+  void N81Click(TObject *sender);
   void Timer2Timer(TObject *sender);
 
   // ---- what the views ask ----

@@ -2,7 +2,10 @@
 // for the tests and benchmarks that read them.
 #pragma once
 
+#include <cstdint>
 #include <string>
+
+class CKvIndexManager;
 
 namespace testing_support {
 
@@ -12,5 +15,9 @@ std::string BuiltSystemLibrary();
 std::string SystemLibrarySource();
 // A whole file's bytes; "" when it can't be read.
 std::string ReadWholeFile(const std::string &path);
+// A library of `count` formulas, each a compiled copy of a shipped one (in
+// turn) under its own name "F000", "F001" ..., in groups of 25 ("G00",
+// "G01" ...). False, with the reason, when the source can't be read.
+bool BuildCopiesOfShippedFormulas(CKvIndexManager &out, uint32_t count, std::string *error);
 
 }  // namespace testing_support

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "classlib/dialogs.h"
+#include "classlib/stdctrls.h"
 #include "classlib/grids.h"
 #include "classlib/listbox.h"
 #include "classlib/listview.h"
@@ -18,11 +19,27 @@
 #include "testing/common_dialog_recorder.h"
 #include "testing/shell_recorder.h"
 #include "testing/temp_folder.h"
+#include "platform/qtbridge.h"
 #include "tests/classlib/control_fixture.h"
 
 namespace {
 
 using MiscControlTest = ControlTest;
+
+// A control hidden before its window exists stays hidden when its form is
+// shown: nothing of it reaches the screen.
+TEST_F(MiscControlTest, AControlHiddenBeforeItsWindowExistsStaysHidden) {
+  auto *hidden = Make<TEdit>(10, 10, 100, 21);
+  auto *shown = Make<TEdit>(10, 40, 100, 21);
+  hidden->Hide();
+  ShowForm();
+  EXPECT_FALSE(IsWindowVisible(hidden->Handle()));
+  EXPECT_FALSE(platform::WidgetFromHandle(hidden->Handle())->isVisible());
+  EXPECT_TRUE(platform::WidgetFromHandle(shown->Handle())->isVisible());
+  hidden->Show();
+  h.Pump();
+  EXPECT_TRUE(platform::WidgetFromHandle(hidden->Handle())->isVisible());
+}
 
 TEST_F(MiscControlTest, TabsAskBeforeChangingAndPagesFollowTheirTab) {
   auto *tabs = Make<TTabControl>(0, 0, 300, 100);

@@ -145,6 +145,21 @@ TEST_F(EditFixture, SelectionAndTextAreInGbkBytes) {
   EXPECT_EQ(changes, 1);
 }
 
+// A memo's offsets are bytes of the text GetWindowTextA gives, where each
+// line break is CR LF: a position found in that text selects the same
+// characters.
+TEST_F(EditFixture, MemoOffsetsCountEachLineBreakAsTwoBytes) {
+  auto *memo = Add<TMemo>();
+  const std::string text = "价格\r\n第二行\r\nX:BAD;";
+  memo->SetText(text);
+  ASSERT_EQ(memo->Text(), text);
+  const int at = int(text.find("BAD"));
+  memo->SetSelStart(at);
+  memo->SetSelLength(3);
+  EXPECT_EQ(memo->SelText(), "BAD");
+  EXPECT_EQ(memo->SelStart(), at);
+}
+
 TEST_F(EditFixture, CopyCutAndPasteGoThroughTheDesktopClipboardInGbk) {
   TEdit *edit = Add<TEdit>();
   edit->SetText("价格12");

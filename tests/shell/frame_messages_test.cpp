@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/emem.h"
 #include "market/calendar.h"
 #include "market/newsindex.h"
 #include "platform/memory.h"
@@ -219,6 +220,30 @@ TEST_F(InboxTest, ALinkedViewSwitchesTheOtherLinkedCharts) {
   Send(WM_LINKED_STOCK_CHANGED, 0, LPARAM(sender));
   Send(WM_LINKED_STOCK_CHANGED, 0, 0);
   EXPECT_TRUE(ViewLog().empty());
+}
+
+// A changed formula's name comes as a heap copy: every K-line view reads it
+// while it is forwarded, and the main window frees it afterwards (the
+// sanitizers would report a leak or a late read).
+TEST_F(InboxTest, AChangedFormulasNameReachesEveryKLineViewAndIsFreedAfterwards) {
+  SplitInto(3);
+  TMultiViewChild *first = Show(0, VIEW_TYPE_KLINE, Find("600000", 0));
+  TMultiViewChild *second = Show(1, VIEW_TYPE_KLINE, Find("600036", 0));
+  Show(2, VIEW_TYPE_INTRADAY, Find("600000", 0));
+  static std::vector<std::string> seen;
+  seen.clear();
+  testing_support::MessageTrace trace;
+  for (TMultiViewChild *view : {first, second}) {
+    trace.Attach(view->Handle());
+    trace.SetHandler(view->Handle(), [](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+      if (message == WM_INDEX_CHANGED) seen.push_back(reinterpret_cast<const char *>(wParam));
+      return DefWindowProcA(hwnd, message, wParam, lParam);
+    });
+  }
+  auto *name = static_cast<char *>(Malloc(16));
+  std::strcpy(name, "MACD");
+  Send(WM_INDEX_CHANGED, WPARAM(name), 0);
+  EXPECT_EQ(seen, (std::vector<std::string>{"MACD", "MACD"}));
 }
 
 // The contract is looked for in every futures market, as given and in its
