@@ -481,6 +481,15 @@ TPlaceholderView::TPlaceholderView(int viewType, TMultiViewMain *page, const VIE
   }
 }
 
+void TPlaceholderView::WndProc(TMessage &m) {
+  if (m.Msg == WM_KEYDOWN && m.WParam == VK_ESCAPE) {
+    PostToPage(WM_MVM_BACK);
+    m.Result = 0;
+    return;
+  }
+  TMultiViewChild::WndProc(m);
+}
+
 int TPlaceholderView::Notify(int code, uint32_t stock, intptr_t firstExtra, intptr_t secondExtra) {
   if (code != 1) return 0;
   m_attr.stock = STKPTR(stock);

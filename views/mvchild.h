@@ -201,6 +201,10 @@ class TPlaceholderView : public TMultiViewChild, public TChartViewOps {
   WORD m_lastKey = 0;
   TShiftState m_lastShift;
 
+  // Esc (also what the main window's back button sends the active view)
+  // takes the pane back in its history, as the view it stands for does.
+  void WndProc(TMessage &message) override;
+
  protected:
   void Paint() override;
   void WMEraseBkgnd(TWMEraseBkgnd &msg) override { msg.Result = 1; }
