@@ -410,6 +410,10 @@ void TReport::SetCurrentFromSelection(bool orderPanel, bool onlyWhenChanged) {
 
 void TReport::SelectAfterReload() {
   DrawGrid1->SetRowCount(std::max(core_.rowCount + 1, 2));
+  SelectShownStock();
+}
+
+void TReport::SelectShownStock() {
   if (toTop) {
     SelectRow(1);
     DrawGrid1->SetTopRow(1);

@@ -263,20 +263,7 @@ void TReport::SortRows(bool notifyOrderPanel) {
   const int column = core_.sortColumn;
   if (TReportCore::IsLocalSortColumn(column)) {
     core_.SortLocal();
-    if (toTop) {
-      SelectRow(1);
-      DrawGrid1->SetTopRow(1);
-      toTop = false;
-    } else {
-      const int row = core_.FindRow(m_attr.stock.market, m_attr.stock.stock);
-      if (row < 0) {
-        SelectRow(1);
-        DrawGrid1->SetTopRow(1);
-      } else {
-        SelectRow(row + 1);
-        ScrollToThird(row + 1);
-      }
-    }
+    SelectShownStock();
     const STKPTR now = core_.RowStock(DrawGrid1->Row() - 1);
     if (!now.IsNone()) m_attr.stock = now;
     if (m_active && notifyOrderPanel) MainFrameHost()->SetOrderContract(kNullStock, 1);

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <initializer_list>
 #include <limits>
 #include <numeric>
 #include <random>
@@ -314,6 +315,17 @@ class RankingViewTest : public testing::Test {
     ClearRights();
     RankingServices() = TRankingServices{};
   }
+  // Quotes for the given stocks of market 0, then an (empty) answer file
+  // for the view's block, read as the request's answer.
+  void LoadAnswer(TInteSort *v, std::initializer_list<int> stocks) {
+    harness_.Pump();
+    for (int stock : stocks) world_.PutQuote(0, stock);
+    world_.Box().Write("tmp/11.tmp", "", 0);
+    std::snprintf(AnswerHooks().tempFolder, sizeof AnswerHooks().tempFolder, "..\\tmp\\");
+    SendMessageA(v->Handle(), WM_SORT_DATA_READY, 11, 1);
+    AnswerHooks().tempFolder[0] = 0;
+  }
+
   ViewHarness harness_;
   ReportWorld world_;
   RecordingFrameHost host_;
@@ -354,13 +366,7 @@ TEST_F(RankingViewTest, EnterOpensTheSelectedRowAsAChartAndEmptyRowsDoNothing) {
   ViewPage page(VIEW_TYPE_RANKING, &record, 600, 400);
   TInteSort *v = page.View<TInteSort>();
   ASSERT_NE(v, nullptr);
-  harness_.Pump();
-  world_.PutQuote(0, 1);
-  world_.PutQuote(0, 2);
-  world_.Box().Write("tmp/11.tmp", "", 0);
-  std::snprintf(AnswerHooks().tempFolder, sizeof AnswerHooks().tempFolder, "..\\tmp\\");
-  SendMessageA(v->Handle(), WM_SORT_DATA_READY, 11, 1);
-  AnswerHooks().tempFolder[0] = 0;
+  LoadAnswer(v, {1, 2});
   EXPECT_FALSE(world_.Box().Exists("tmp/11.tmp"));
   ASSERT_EQ(v->Core().panels[3].rows.GetCount(), 2);  // a block of two: both shown
   EXPECT_EQ(v->RequestsSent(), 2);                   // and the chain goes on
@@ -399,12 +405,7 @@ TEST_F(RankingViewTest, EscapeThenEnterOpensARecordThatOutlivesTheView) {
   ViewPage page(VIEW_TYPE_RANKING, &record, 600, 400);
   TInteSort *v = page.View<TInteSort>();
   ASSERT_NE(v, nullptr);
-  harness_.Pump();
-  world_.PutQuote(0, 1);
-  world_.Box().Write("tmp/11.tmp", "", 0);
-  std::snprintf(AnswerHooks().tempFolder, sizeof AnswerHooks().tempFolder, "..\\tmp\\");
-  SendMessageA(v->Handle(), WM_SORT_DATA_READY, 11, 1);
-  AnswerHooks().tempFolder[0] = 0;
+  LoadAnswer(v, {1});
   ASSERT_FALSE(v->SelectedStock().IsNone());
   host_.ClearMessages();
   PostMessageA(v->Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
