@@ -6,6 +6,10 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/fileapi.h"
+#include "platform/kernel.h"
+#include "platform/path.h"
+
 bool TObject::ClassNameIs(const char *name) const { return name && std::strcmp(ClassName(), name) == 0; }
 
 // ---- TComponent ----------------------------------------------------------------------
@@ -262,7 +266,7 @@ void TStrings::SetCommaText(const std::string &text) {
 }
 
 bool TStrings::LoadFromFile(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(platform::ResolvePath(path.c_str()), std::ios::binary);
   if (!in) return false;
   std::stringstream buffer;
   buffer << in.rdbuf();
@@ -270,12 +274,14 @@ bool TStrings::LoadFromFile(const std::string &path) {
   return true;
 }
 
+// A new file renamed over the old one, so a failed save leaves the old whole.
 bool TStrings::SaveToFile(const std::string &path) const {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) return false;
-  std::string text = Text();
-  out.write(text.data(), std::streamsize(text.size()));
-  return bool(out);
+  const std::string posix = platform::ResolvePath(path.c_str());
+  if (posix.empty()) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  return platform::WriteFileReplacing(posix, Text()) == 0;
 }
 
 void TStrings::BeginUpdate() {

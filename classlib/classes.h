@@ -122,6 +122,8 @@ class TStrings : public TPersistent {
   std::string CommaText() const;
   void SetCommaText(const std::string &text);
 
+  // Windows-form paths, resolved as every file call does; a save writes a
+  // new file and renames it over the old one.
   bool LoadFromFile(const std::string &path);
   bool SaveToFile(const std::string &path) const;
 

@@ -36,12 +36,16 @@ void TCustomGrid::SetRowCount(int count) {
 }
 
 void TCustomGrid::SetFixedCols(int count) {
+  const GridCell topLeft = layout_.TopLeft();
   layout_.SetFixedCols(count);
+  if (!(layout_.TopLeft() == topLeft)) TopLeftChanged();
   Invalidate();
 }
 
 void TCustomGrid::SetFixedRows(int count) {
+  const GridCell topLeft = layout_.TopLeft();
   layout_.SetFixedRows(count);
+  if (!(layout_.TopLeft() == topLeft)) TopLeftChanged();
   Invalidate();
 }
 

@@ -337,22 +337,22 @@ DWORD CheckClockAndZone(LPVOID) {
     if (!QueryNtpTime(kNtpTimeoutMs, host, result, port)) return 0;
     const double drift = std::fabs(result.offset);
     if (drift < 300 || drift >= 3600) return 0;
-    if (MessageBoxA(nullptr, "系统时间误差大于5分钟，云帆行家可能无法正常运行。是否自动调整？  ", "提示", kQuestion) !=
+    if (MessageBoxA(nullptr, "系统时间误差大于5分钟，kivo可能无法正常运行。是否自动调整？  ", "提示", kQuestion) !=
         IDYES)
       return 0;
     SetClockFromNtp(NtpTimestamp::Now() + result.offset);
-    MessageBoxA(nullptr, "调整系统时间成功，请退出并重新运行云帆行家。  ", "提示", kInformation);
+    MessageBoxA(nullptr, "调整系统时间成功，请退出并重新运行kivo。  ", "提示", kInformation);
     return 0;
   }
 
-  if (MessageBoxA(nullptr, "时区设置为东8区（北京）时，云帆行家才能正常运行。是否调整时区？  ", "提示", kQuestion) !=
+  if (MessageBoxA(nullptr, "时区设置为东8区（北京）时，kivo才能正常运行。是否调整时区？  ", "提示", kQuestion) !=
       IDYES)
     return 0;
   if (!SwitchToChinaTimeZone()) {
-    MessageBoxA(nullptr, "调整时区失败，云帆行家可能无法正常运行。  ", "警告", kWarning);
+    MessageBoxA(nullptr, "调整时区失败，kivo可能无法正常运行。  ", "警告", kWarning);
     return 0;
   }
   if (QueryNtpTime(kNtpTimeoutMs, host, result, port)) SetClockFromNtp(NtpTimestamp::Now() + result.offset);
-  MessageBoxA(nullptr, "调整时区成功，请退出并重新运行云帆行家。  ", "提示", kInformation);
+  MessageBoxA(nullptr, "调整时区成功，请退出并重新运行kivo。  ", "提示", kInformation);
   return 0;
 }

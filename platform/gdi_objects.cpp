@@ -4,8 +4,15 @@
 // A handle is kind (4 bits) | generation (10 bits) | slot (18 bits). The
 // table is used by the drawing thread alone and takes no lock; a lookup is an
 // index, a generation compare and a kind compare.
+//
+// Freed slots wait in a queue and the one freed longest ago is reused first;
+// the table grows instead while fewer than kFreeReserve slots wait. So a
+// slot comes back only after many other frees, and its generation wraps only
+// after about a million create/delete cycles: a paint loop that makes and
+// deletes one pen per frame never lets an old handle name a new object.
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 
 #include "platform/internal/gdi_objects.h"
 
@@ -17,6 +24,7 @@ constexpr unsigned kGenerationBits = 10;
 constexpr uintptr_t kSlotMask = (uintptr_t(1) << kSlotBits) - 1;
 constexpr uintptr_t kGenerationMask = (uintptr_t(1) << kGenerationBits) - 1;
 constexpr size_t kMaxSlots = size_t(1) << kSlotBits;
+constexpr size_t kFreeReserve = 1024;
 
 struct Slot {
   GdiObject *object = nullptr;
@@ -25,7 +33,7 @@ struct Slot {
 
 struct Table {
   std::vector<Slot> slots;
-  std::vector<uint32_t> free;
+  std::deque<uint32_t> free;  // oldest free first
   size_t live = 0;  // stock objects excluded
   HGDIOBJ stock[DC_PEN + 1]{};
   HBRUSH sysBrushes[COLOR_MENUBAR + 1]{};
@@ -40,9 +48,9 @@ HGDIOBJ Encode(GdiKind kind, uint32_t generation, uint32_t slot) {
 
 HGDIOBJ Insert(Table &table, std::unique_ptr<GdiObject> object) {
   uint32_t slot;
-  if (!table.free.empty()) {
-    slot = table.free.back();
-    table.free.pop_back();
+  if (table.free.size() > kFreeReserve || (!table.free.empty() && table.slots.size() >= kMaxSlots)) {
+    slot = table.free.front();
+    table.free.pop_front();
   } else {
     if (table.slots.size() >= kMaxSlots) {
       SetLastError(ERROR_NOT_ENOUGH_MEMORY);

@@ -15,24 +15,31 @@ GridLayout::GridLayout() : widths_(5, 64), heights_(5, 24) {}
 void GridLayout::SetColCount(int count) {
   count = std::max(count, 1);
   widths_.resize(size_t(count), defaultWidth_);
-  fixedCols_ = std::min(fixedCols_, count - 1);
-  ClampPositions();
+  ChangeFixed(fixedCols_, std::min(fixedCols_, count - 1), topLeft_.col, current_.col);
 }
 
 void GridLayout::SetRowCount(int count) {
   count = std::max(count, 1);
   heights_.resize(size_t(count), defaultHeight_);
-  fixedRows_ = std::min(fixedRows_, count - 1);
-  ClampPositions();
+  ChangeFixed(fixedRows_, std::min(fixedRows_, count - 1), topLeft_.row, current_.row);
 }
 
 void GridLayout::SetFixedCols(int count) {
-  fixedCols_ = std::clamp(count, 0, ColCount() - 1);
-  ClampPositions();
+  ChangeFixed(fixedCols_, std::clamp(count, 0, ColCount() - 1), topLeft_.col, current_.col);
 }
 
 void GridLayout::SetFixedRows(int count) {
-  fixedRows_ = std::clamp(count, 0, RowCount() - 1);
+  ChangeFixed(fixedRows_, std::clamp(count, 0, RowCount() - 1), topLeft_.row, current_.row);
+}
+
+// A new fixed count makes the first scrollable row (column) the top one;
+// the current cell goes along when it stood on the old first one.
+void GridLayout::ChangeFixed(int &fixed, int count, int &top, int &current) {
+  if (count != fixed) {
+    if (current == fixed) current = count;
+    top = count;
+    fixed = count;
+  }
   ClampPositions();
 }
 

@@ -23,7 +23,8 @@ class GridLayout {
 
   // ---- sizes ----------------------------------------------------------------
   // Counts are at least 1; fixed counts stay below them. Shrinking keeps the
-  // current cell and the top-left cell inside.
+  // current cell and the top-left cell inside. A new fixed count scrolls to
+  // the first scrollable row (column): without fixed rows row 0 is the top.
   int ColCount() const { return int(widths_.size()); }
   int RowCount() const { return int(heights_.size()); }
   void SetColCount(int count);
@@ -108,6 +109,7 @@ class GridLayout {
 
  private:
   void ClampPositions();
+  void ChangeFixed(int &fixed, int count, int &top, int &current);
   int ColExtent(int col) const { return ColWidth(col) + lineWidth_; }
   int RowExtent(int row) const { return RowHeight(row) + lineWidth_; }
   int ColLeft(int col) const;  // -1 when not shown

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "platform/debugout.h"
+#include "platform/kernel.h"
 #include "platform/winuser.h"
 
 namespace platform {
@@ -27,8 +28,8 @@ struct PostRecord {
 #pragma pack(pop)
 static_assert(sizeof(PostRecord) == 16);
 
-bool MakeAddress(HWND window, sockaddr_un &address) {
-  const std::string path = PostEndpointPath(window);
+bool MakeAddress(DWORD process, HWND window, sockaddr_un &address) {
+  const std::string path = PostEndpointPath(process, window);
   if (path.size() >= sizeof address.sun_path) return false;
   std::memset(&address, 0, sizeof address);
   address.sun_family = AF_UNIX;
@@ -38,13 +39,22 @@ bool MakeAddress(HWND window, sockaddr_un &address) {
 
 }  // namespace
 
-std::string PostEndpointPath(HWND window) {
+std::string PostEndpointPath(DWORD process, HWND window) {
   const char *folder = std::getenv("XDG_RUNTIME_DIR");
   if (!folder || !*folder) folder = std::getenv("TMPDIR");
   if (!folder || !*folder) folder = "/tmp";
   char name[64];
-  std::snprintf(name, sizeof name, "/kivo-post-%u", unsigned(uintptr_t(window)));
+  std::snprintf(name, sizeof name, "/kivo-post-%u-%u", unsigned(process), unsigned(uintptr_t(window)));
   return std::string(folder) + name;
+}
+
+DWORD StartingProcess() {
+  if (const char *text = std::getenv(kPostProcessVariable)) {
+    char *end = nullptr;
+    const unsigned long id = std::strtoul(text, &end, 10);
+    if (end != text && *end == 0 && id > 0 && id <= 0xFFFFFFFFul) return DWORD(id);
+  }
+  return DWORD(::getppid());
 }
 
 struct PostEndpoint::State {
@@ -95,21 +105,20 @@ PostEndpoint::PostEndpoint(HWND window, std::initializer_list<UINT> messages) : 
   s.window = window;
   s.messages.assign(messages);
   sockaddr_un address;
-  if (!MakeAddress(window, address)) return;
+  if (!MakeAddress(GetCurrentProcessId(), window, address)) return;
   s.path = address.sun_path;
   s.socket = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   if (s.socket < 0) return;
-  // A socket that still answers belongs to another running terminal (window
-  // handles are numbered alike in every process): it is left alone, and this
-  // window goes without an endpoint. One that refuses was left by a program
-  // that ended without removing it.
+  // A socket that still answers is another endpoint of this window: it is
+  // left alone, and this one stays closed. One that refuses was left by a
+  // program that ended without removing it (its process id now ours).
   const int probe = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   const bool live = probe >= 0 && ::connect(probe, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
   if (probe >= 0) ::close(probe);
   if (live) {
     ::close(s.socket);
     s.socket = -1;
-    OutputDebugStringA("outside messages: the endpoint is held by another program (PostEndpoint)");
+    OutputDebugStringA("outside messages: the endpoint is already open (PostEndpoint)");
     return;
   }
   ::unlink(s.path.c_str());
@@ -128,7 +137,7 @@ PostEndpoint::~PostEndpoint() {
   ::shutdown(s.socket, SHUT_RDWR);
   // A datagram to itself ends a receive that the shutdown did not.
   sockaddr_un address;
-  if (MakeAddress(s.window, address)) {
+  if (MakeAddress(GetCurrentProcessId(), s.window, address)) {
     const int wake = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (wake >= 0) {
       ::sendto(wake, "", 1, MSG_DONTWAIT, reinterpret_cast<sockaddr *>(&address), sizeof address);
@@ -144,9 +153,9 @@ bool PostEndpoint::Open() const { return state_->socket >= 0; }
 uint32_t PostEndpoint::Posted() const { return state_->posted; }
 uint32_t PostEndpoint::Dropped() const { return state_->dropped; }
 
-bool PostToOutsideWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+bool PostToOutsideWindow(DWORD process, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   sockaddr_un address;
-  if (!MakeAddress(window, address)) return false;
+  if (!MakeAddress(process, window, address)) return false;
   const int s = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   if (s < 0) return false;
   const PostRecord record{uint32_t(uintptr_t(window)), uint32_t(message), uint32_t(wParam), int32_t(lParam)};

@@ -1,8 +1,10 @@
 // Messages posted by outside programs to a window of this process. On
 // Windows an outside program that was given a window handle posts to it
 // directly; here the window opens an endpoint on a local socket named after
-// its handle, and an outside program posts through it with
-// PostToOutsideWindow. Each message is one 16-byte datagram:
+// its process and its handle (handles are numbered alike in every process),
+// and an outside program posts through it with PostToOutsideWindow. A
+// program the terminal starts finds the terminal's process in its
+// environment (kPostProcessVariable). Each message is one 16-byte datagram:
 //   u32 window handle, u32 message, u32 wParam, i32 lParam
 // The endpoint's thread checks it (size, the window's own handle, a message
 // on the window's list) and posts it to the window; anything else is
@@ -19,9 +21,17 @@
 
 namespace platform {
 
-// The socket path of a window's endpoint: "kivo-post-<handle>" in
+// Set in the environment of every program the process starts: its own
+// process id, the first half of its endpoints' names.
+constexpr char kPostProcessVariable[] = "KIVO_POST_PROCESS";
+
+// The socket path of a window's endpoint: "kivo-post-<process>-<handle>" in
 // XDG_RUNTIME_DIR, else in the temporary folder.
-std::string PostEndpointPath(HWND window);
+std::string PostEndpointPath(DWORD process, HWND window);
+
+// The outside program's view of the process that started it: the id in
+// kPostProcessVariable, else the parent process.
+DWORD StartingProcess();
 
 class PostEndpoint {
  public:
@@ -43,8 +53,12 @@ class PostEndpoint {
   std::unique_ptr<State> state_;
 };
 
-// The outside program's side: one message to the window's endpoint. False
+// The outside program's side: one message to the endpoint of a window of
+// the given process (by default the one that started this program). False
 // when there is no endpoint or the datagram could not be sent.
-bool PostToOutsideWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+bool PostToOutsideWindow(DWORD process, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+inline bool PostToOutsideWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return PostToOutsideWindow(StartingProcess(), window, message, wParam, lParam);
+}
 
 }  // namespace platform

@@ -188,11 +188,15 @@ void ReplayKey(HWND hwnd, UINT message, WPARAM virtualKey, LPARAM) {
 }
 
 void ReplayChar(HWND hwnd, WPARAM character) {
-  QWidget *widget = WrappedWidget(hwnd);
-  if (!widget || character < 0x20 || character > 0xFF) return;
-  // A double-byte character comes as two messages, lead byte first.
+  // A double-byte character comes as two messages, lead byte first; a
+  // character that is not typed text ends a half character.
   static HWND leadWindow = nullptr;
   static char lead = 0;
+  QWidget *widget = WrappedWidget(hwnd);
+  if (!widget || character < 0x20 || character > 0xFF) {
+    leadWindow = nullptr;
+    return;
+  }
   const char byte = char(character);
   QString text;
   if (leadWindow == hwnd) {

@@ -3,6 +3,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QStringList>
 
 #include <sys/stat.h>
@@ -16,6 +17,7 @@
 
 #include "platform/handles.h"
 #include "platform/path.h"
+#include "platform/postendpoint.h"
 #include "platform/qtext.h"
 
 namespace platform {
@@ -114,9 +116,17 @@ class DesktopHost final : public ShellHost {
                      const std::string &directory, DWORD &processId) {
     QStringList list;
     for (const std::string &word : arguments) list << FromGbk(word.c_str(), int(word.size()));
+    // The started program finds this process by its environment, to post
+    // to the endpoints of its windows.
+    QProcess process;
+    process.setProgram(QString::fromStdString(Local(program)));
+    process.setArguments(list);
+    process.setWorkingDirectory(QString::fromStdString(Local(directory)));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLatin1(kPostProcessVariable), QString::number(::getpid()));
+    process.setProcessEnvironment(environment);
     qint64 pid = 0;
-    if (!QProcess::startDetached(QString::fromStdString(Local(program)), list,
-                                 QString::fromStdString(Local(directory)), &pid)) {
+    if (!process.startDetached(&pid)) {
       SetLastError(ERROR_FILE_NOT_FOUND);
       return false;
     }

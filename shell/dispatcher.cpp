@@ -49,7 +49,7 @@ void TCommandDispatcher::BringForward(TMultiViewChild *view) {
   view->Activate();
   TMultiViewMain *page = core_.Page();
   if (page && page->m_zoomed && page->m_zoomed != view)
-    PostMessageA(page->Handle(), WM_MVM_ACTIVATE_VIEW, 0, reinterpret_cast<LPARAM>(view));
+    view->PostToPage(WM_MVM_ACTIVATE_VIEW);
 }
 
 TMultiViewChild *TCommandDispatcher::CreateInActivePane(const VIEW_ATTR_13 &attributes) {
@@ -168,7 +168,7 @@ void TCommandDispatcher::ExecuteCommand(int code) {
     case CMD_FULL_SCREEN: Frame(TFrameAction::FullScreen); return;
     case CMD_CLOSE_PANE:
       if (active && core_.Page())
-        PostMessageA(core_.Page()->Handle(), WM_MVM_CLOSE_PANE, 0, reinterpret_cast<LPARAM>(active));
+        active->PostToPage(WM_MVM_CLOSE_PANE);
       return;
     case CMD_CYCLE_PAGES:
     case CMD_CYCLE_PAGES_BACK:
@@ -228,7 +228,7 @@ void TCommandDispatcher::SetChartPeriod(int period) {
       if (!TickMode(active))
         if (TChartViewOps *ops = active->ChartOps()) ops->ToggleTickMode();
     } else if (active) {
-      PostMessageA(page->Handle(), WM_MVM_SHOW_TICK, 0, reinterpret_cast<LPARAM>(active));
+      active->PostToPage(WM_MVM_SHOW_TICK);
     }
     return;
   }
@@ -458,7 +458,7 @@ void TCommandDispatcher::Notes(int channel) {
     view->Activate();
     view->Notify(1, attributes.stock.Word(), channel, 0);
     if (page->m_zoomed && page->m_zoomed != view)
-      PostMessageA(page->Handle(), WM_MVM_ACTIVATE_VIEW, 0, reinterpret_cast<LPARAM>(view));
+      view->PostToPage(WM_MVM_ACTIVATE_VIEW);
   } else {
     CreateInActivePane(attributes);
   }
@@ -476,7 +476,7 @@ void TCommandDispatcher::Ranking(int code) {
     view->Activate();
     view->Notify(1, attributes.stock.Word(), block, 0);
     if (page->m_zoomed && page->m_zoomed != view)
-      PostMessageA(page->Handle(), WM_MVM_ACTIVATE_VIEW, 0, reinterpret_cast<LPARAM>(view));
+      view->PostToPage(WM_MVM_ACTIVATE_VIEW);
   } else {
     CreateInActivePane(attributes);
   }
@@ -506,5 +506,5 @@ void TCommandDispatcher::IntradayChart() {
         history->GetData()[i].flags &= ~kViewFlagTickMode;
         break;
       }
-  PostMessageA(page->Handle(), WM_MVM_SHOW_MINUTE, 0, reinterpret_cast<LPARAM>(active));
+  active->PostToPage(WM_MVM_SHOW_MINUTE);
 }

@@ -108,7 +108,7 @@ TEntryServices DefaultEntryServices() {
 
 bool EnterProgramFolder(const TEntryServices &services, std::string &programPath) {
   if (!services.moduleFileName(programPath) || programPath.empty()) {
-    StopBox("云帆行家安装路径太深，无法正常运行。  ");
+    StopBox("kivo安装路径太深，无法正常运行。  ");
     return false;
   }
   const size_t slash = programPath.find_last_of('\\');
@@ -121,8 +121,8 @@ bool CheckWriteAccess() {
                             FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     StopBox(
-        "由于以下原因，云帆行家无法正常运行:\n\n    * 您没有写入云帆行家安装目录的权限。\n\n解决问题的方法:\n\n"
-        "    * 重新安装云帆行家，并将安装路径设置为“C:\\”、“D:\\”等根目录。\n");
+        "由于以下原因，kivo无法正常运行:\n\n    * 您没有写入kivo安装目录的权限。\n\n解决问题的方法:\n\n"
+        "    * 重新安装kivo，并将安装路径设置为“C:\\”、“D:\\”等根目录。\n");
     return false;
   }
   CloseHandle(file);
@@ -151,7 +151,7 @@ bool WarnLowDiskSpace(const TEntryServices &services, const char *folder) {
   uint64_t freeBytes = 0;
   if (!folder || !services.freeSpace(folder, freeBytes) || freeBytes >= kLowDiskSpace) return false;
   char text[128];
-  std::snprintf(text, sizeof text, "%.2s盘剩余空间小于50M，云帆行家可能无法正常运行。  ", folder);
+  std::snprintf(text, sizeof text, "%.2s盘剩余空间小于50M，kivo可能无法正常运行。  ", folder);
   MessageBoxA(nullptr, text, "警告", MB_OK | MB_ICONEXCLAMATION | MB_TOPMOST);
   return true;
 }
@@ -193,7 +193,7 @@ int RunProgramEntry(const TEntryServices &services, const std::function<void()> 
   if (HandOffToUpdater(programPath)) return 0;
   WSADATA data;
   if (ws::WSAStartup(MAKEWORD(2, 2), &data) != 0) {
-    StopBox("网络初始化失败，云帆行家无法运行。  ");
+    StopBox("网络初始化失败，kivo无法运行。  ");
     return 0;
   }
   char current[MAX_PATH] = {};
@@ -202,13 +202,13 @@ int RunProgramEntry(const TEntryServices &services, const std::function<void()> 
   WarnLowDiskSpace(services, UserDataPath);
   PurgeBrokerLogs(services.localTime());
   if (!ReadProgramVersion(services)) {
-    StopBox("文件版本信息获取失败，云帆行家无法运行 ");
+    StopBox("文件版本信息获取失败，kivo无法运行 ");
     return 0;
   }
   // OLE needs no start here; the one drag source of every view's drag.
   if (!GlobalDropSource()) GlobalDropSource() = new CReportViewDropSource;
   try {
-    Application()->Title = "云帆行家";
+    Application()->Title = "kivo";
     InstallMenuSkinHook();
     runMainWindow();
   } catch (const std::exception &error) {

@@ -273,8 +273,8 @@ void TFrameCore::OnNewsArrived(const NEWSREC *record) {
 
 void TFrameCore::OnLinkedStockChanged(LPARAM lParam) {
   TMultiViewMain *page = Page();
-  auto *sender = reinterpret_cast<TMultiViewChild *>(lParam);
-  if (!page || !sender || !page->HasPane(sender) || !sender->m_linked) return;
+  TMultiViewChild *sender = page ? page->PaneById(lParam) : nullptr;
+  if (!sender || !sender->m_linked) return;
   const uint32_t stock = sender->m_attr.stock.Word();
   const intptr_t block = intptr_t(sender->m_attr.currentBlock);
   ForEachView(0, [&](TMultiViewChild *v) {
@@ -511,7 +511,7 @@ void TFrameCore::OnSystemMessage() {
     const char *page = "http://www.kivo.example/update/log.htm?v=";
     const int n = std::snprintf(
         body, sizeof body,
-        "URL:%s%u\r\n%s云帆行家 %u.%u.%u。\r\n更新内容请见 %s%u ，或关于对话框中的版本链接。\r\n云帆软件\r\n"
+        "URL:%s%u\r\n%skivo %u.%u.%u。\r\n更新内容请见 %s%u ，或关于对话框中的版本链接。\r\nkivo软件\r\n"
         "%u-%02u-%02u\r\n",
         page, unsigned(ProgramVersion), known == 0 ? "欢迎使用" : "您的软件已更新为", major, minor, release, page,
         unsigned(ProgramVersion), unsigned(now.wYear), unsigned(now.wMonth), unsigned(now.wDay));

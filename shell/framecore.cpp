@@ -9,6 +9,7 @@
 #include "market/rights.h"
 #include "platform/memory.h"
 #include "views/mvmain.h"
+#include "views/openrecord.h"
 
 int32_t PreviousClockMinute = 0;
 
@@ -62,7 +63,12 @@ TMultiViewChild *TFrameCore::ActiveView() const {
 void TFrameCore::OnMfEvent(WPARAM wParam, LPARAM lParam) {
   const unsigned group = unsigned(wParam >> 16 & 0xFFFF), event = unsigned(wParam & 0xFFFF);
   if (group == 0 && event == 0) {
-    ShowStock(reinterpret_cast<const VIEW_ATTR_13 *>(lParam));
+    VIEW_ATTR_13 record;
+    if (TakeOpenRecord(lParam, &record)) {
+      ShowStock(&record);
+      // A hand-over list no view took goes with the record.
+      if (TakesHandOverList(record.viewType) && record.HandOverList()) DropUnusedViewStockList(record.HandOverList());
+    }
   } else if (group == 0 && event == 2) {
     OnClockMinute(int(lParam));
   } else if (group == 1 && (event == 5 || event == 6)) {

@@ -76,7 +76,7 @@ enum class TChartMenuItem : int {
 // What the frame-side receivers are asked to do.
 enum class TFrameAction : int {
   ShowTrading,             // the "交易" tool button
-  ToggleTradingWindow,     // "云帆行家交易" (the trading window shown or hidden)
+  ToggleTradingWindow,     // "kivo交易" (the trading window shown or hidden)
   ReconnectQuestionYes,    // "连接主站" after the network-failure question
   SystemMessage,           // "系统消息"
   ShowUpdateNotice,        // ".\update.txt" in the system-message dialog (arg: 1 welcome, 0 update)

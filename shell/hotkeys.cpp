@@ -122,7 +122,7 @@ constexpr THotKeyCaption kCaptions[] = {
     {"N161", false, "信息地雷      %s", CMD_INFO_MINE},
     {"N44", false, "上证信息      %s", CMD_SH_NOTICES},
     {"N45", false, "深证信息      %s", CMD_SZ_NOTICES},
-    {"N37", false, "云帆行家交易  %s", CMD_ONLINE_TRADING},
+    {"N37", false, "kivo交易  %s", CMD_ONLINE_TRADING},
     {"N55", false, "循环报价      %s", CMD_CYCLE_QUOTES},
     {"ToolButton5", true, "新闻 %s", CMD_NEWS},
     {"ToolButton14", true, "背景资料 %s", CMD_F10_INFO},

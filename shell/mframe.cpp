@@ -35,6 +35,7 @@
 #include "shell/profiletext.h"
 #include "shell/quoteconn.h"
 #include "shell/settings_store.h"
+#include "shell/viewclasses.h"
 #include "trading/pluginapi.h"
 #include "trading/tradelog.h"
 #include "views/blockdlg.h"
@@ -246,7 +247,7 @@ TMFrame::TMFrame(TComponent *owner, TFrameParts &parts, std::vector<std::string>
     : TForm(owner), parts_(parts), arguments_(std::move(arguments)), timerHost_(new TimerHost(*this)), timer_(*timerHost_, random_) {
   MainFrame = this;
   parts_.Step("construct.1");
-  SetCaption("云帆行家");
+  SetCaption("kivo");
   SetBounds(0, 0, 1024, 768);
   MainMenu1 = new TMainMenu(this);
   Panel9 = new TPanel(this);
@@ -307,7 +308,7 @@ TMFrame::TMFrame(TComponent *owner, TFrameParts &parts, std::vector<std::string>
   ViewServices().notifyViews = [this](int code, uint32_t stock, intptr_t a, intptr_t b) {
     NotifyViews(code, stock, a, b);
   };
-  RegisterReportView();
+  RegisterViewClasses();
   ConnectionTradeLog() = [this](int code, const char *text) { WriteTradeLog(desk, code, text); };
   OnCreate = [this](TObject *s) { FormCreate(s); };
   OnShow = [this](TObject *s) { FormShow(s); };
@@ -727,7 +728,7 @@ void TMFrame::FormCloseQuery(TObject *, bool &canClose) {
   if (closing) return;
   const std::string name = page ? page->m_pagePath : std::string();
   if (!name.empty() && name != "Default" && strcasecmp(name.c_str(), "..\\Cfg\\Default.ppg") != 0) {
-    canClose = MessageBoxA(Handle(), "退出云帆终端？  ", "确认",
+    canClose = MessageBoxA(Handle(), "退出kivo终端？  ", "确认",
                            MB_YESNO | MB_DEFBUTTON2 | MB_ICONQUESTION | kTopMost) == IDYES;
     return;
   }
@@ -746,7 +747,8 @@ void TMFrame::FormCloseQuery(TObject *, bool &canClose) {
       return;
     }
   }
-  page->SavePage(1);
+  // A save that was cancelled or failed keeps the window and its page.
+  canClose = page->SavePage(1);
 }
 
 void TMFrame::SaveSettings() {

@@ -15,6 +15,7 @@
 #include "platform/fileapi.h"
 #include "platform/messages.h"
 #include "views/mvmain.h"
+#include "views/openrecord.h"
 #include "views/viewservices.h"
 #include "views/reportcolumns.h"
 #include "views/textviewtools.h"
@@ -495,7 +496,6 @@ TInteSort::TInteSort(TMultiViewMain *page, const VIEW_ATTR_13 *record, MVCDATA_1
   else
     InitViewAttr(VIEW_TYPE_RANKING, &m_attr);
   m_attr.viewType = VIEW_TYPE_RANKING;
-  PrepareEmptyRecord(&open_);
 
   PopupMenu1 = new TPopupMenu(this);
   NISS1 = AddLinkMenuItem(PopupMenu1, this);
@@ -629,10 +629,12 @@ void TInteSort::OpenSelected() {
   const STKPTR stock = core_.Key(VK_RETURN);
   if (stock.IsNone()) return;
   const bool trend = RankingServices().trendChartFirst && RankingServices().trendChartFirst();
-  InitViewAttr(trend ? VIEW_TYPE_INTRADAY : VIEW_TYPE_KLINE, &open_);
-  open_.stock = stock;
-  open_.currentBlock = uint32_t(core_.blockId);
-  if (HWND main = MainFrameHost()->MainWindow()) PostMessageA(main, WM_MF_EVENT, 0, LPARAM(&open_));
+  VIEW_ATTR_13 open;
+  std::memset(static_cast<void *>(&open), 0, sizeof open);
+  InitViewAttr(trend ? VIEW_TYPE_INTRADAY : VIEW_TYPE_KLINE, &open);
+  open.stock = stock;
+  open.currentBlock = uint32_t(core_.blockId);
+  PostOpenRecord(open);
 }
 
 void TInteSort::WndProc(TMessage &m) {
@@ -650,7 +652,7 @@ void TInteSort::WndProc(TMessage &m) {
           RedrawPanel(entered);
         }
       }
-      if (m.WParam == VK_ESCAPE && m_page) PostMessageA(m_page->Handle(), WM_MVM_BACK, 0, LPARAM(this));
+      if (m.WParam == VK_ESCAPE) PostToPage(WM_MVM_BACK);
       break;
     case WM_SORT_DATA_READY: {
       char path[MAX_PATH + 16];

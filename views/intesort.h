@@ -168,7 +168,6 @@ class TInteSort : public TChildView {
   const RankingPanelMetrics &Metrics() const { return metrics_; }
   InteSortChild *Panel(int i) const { return i >= 0 && i < kRankingPanels ? panels_[i] : nullptr; }
   TPopupMenu *Popup() const { return PopupMenu1; }
-  VIEW_ATTR_13 &OpenRecord() { return open_; }
   // The request sent last: its answer kind and column (0 before any).
   int LastRequestKind() const { return lastKind_; }
   int RequestsSent() const { return requestsSent_; }
@@ -186,7 +185,6 @@ class TInteSort : public TChildView {
   TRankingCore core_;
   InteSortChild *panels_[kRankingPanels] = {};
   RankingPanelMetrics metrics_;
-  VIEW_ATTR_13 open_{};
   bool firstLayout_ = false;
   int lastKind_ = 0;
   int requestsSent_ = 0;

@@ -289,7 +289,7 @@ bool TMsgForm::BrowserMessage(MSG &msg) {
       return false;
     case WM_KEYDOWN:
       if (msg.wParam == VK_ESCAPE) {
-        if (m_page) PostMessageA(m_page->Handle(), WM_MVM_BACK, 0, LPARAM(this));
+        PostToPage(WM_MVM_BACK);
         return true;
       }
       return false;

@@ -13,6 +13,13 @@ namespace {
 
 COLORREF Complement(COLORREF c) { return ~c & 0xFFFFFF; }
 
+// Pane numbers are never reused (0 is none).
+uint32_t NextPaneId() {
+  static uint32_t last = 0;
+  if (++last == 0) ++last;
+  return last;
+}
+
 bool IsChartType(int type) { return type == VIEW_TYPE_INTRADAY || type == VIEW_TYPE_KLINE; }
 
 void Line(HDC dc, int x1, int y1, int x2, int y2) {
@@ -179,16 +186,14 @@ void TMVCmdBox::Refresh() {
 
 void TMVCmdBox::Press(int button) {
   if (button < 0 || button >= int(m_count) || !m_owner) return;
-  HWND page = m_owner->m_page ? m_owner->m_page->Handle() : nullptr;
-  const LPARAM pane = reinterpret_cast<LPARAM>(m_owner);
   switch (m_kinds[button]) {
-    case 0: PostMessageA(page, WM_MVM_CLOSE_PANE, 0, pane); break;
-    case 1: PostMessageA(page, WM_MVM_ACTIVATE_VIEW, 0, pane); break;
-    case 2: PostMessageA(page, WM_MVM_RESTORE_VIEW, 0, pane); break;
-    case 3: PostMessageA(page, WM_MVM_SPLIT_HORZ, 0, pane); break;
-    case 4: PostMessageA(page, WM_MVM_SPLIT_VERT, 0, pane); break;
-    case 5: PostMessageA(page, WM_MVM_STEP_BACK, 0, pane); break;
-    case 6: PostMessageA(page, WM_MVM_STEP_FORWARD, 0, pane); break;
+    case 0: m_owner->PostToPage(WM_MVM_CLOSE_PANE); break;
+    case 1: m_owner->PostToPage(WM_MVM_ACTIVATE_VIEW); break;
+    case 2: m_owner->PostToPage(WM_MVM_RESTORE_VIEW); break;
+    case 3: m_owner->PostToPage(WM_MVM_SPLIT_HORZ); break;
+    case 4: m_owner->PostToPage(WM_MVM_SPLIT_VERT); break;
+    case 5: m_owner->PostToPage(WM_MVM_STEP_BACK); break;
+    case 6: m_owner->PostToPage(WM_MVM_STEP_FORWARD); break;
     case 7: PostMessageA(m_owner->Handle(), WM_VIEW_TOGGLE_INFO, 0, 0); break;
     case 8: {
       int left = 0;
@@ -256,7 +261,7 @@ TRect TMultiViewChild::HintRect(int clientWidth) {
 
 TMultiViewChild::TMultiViewChild(TMultiViewMain *page, MVCDATA_12 *viewData, EArray<VIEW_ATTR_13> *history,
                                  PaneNode *node)
-    : TForm(page), m_node(node), m_page(page) {
+    : TForm(page), m_node(node), m_page(page), m_paneId(NextPaneId()) {
   SetBorderStyle(bsNone);
   SetBorderIcons(0);
   std::memset(static_cast<void *>(&m_attr), 0, sizeof m_attr);
@@ -342,8 +347,8 @@ void TMultiViewChild::MVCPM1Popup(TObject *) {
   NMVCWeb->Visible = web;
 }
 
-void TMultiViewChild::PostToPage(UINT message) {
-  if (m_page) PostMessageA(m_page->Handle(), message, 0, reinterpret_cast<LPARAM>(this));
+void TMultiViewChild::PostToPage(UINT message, WPARAM wParam) {
+  if (m_page) PostMessageA(m_page->Handle(), message, wParam, PaneParam());
 }
 
 int TMultiViewChild::Notify(int, uint32_t, intptr_t, intptr_t) { return 0; }
@@ -474,6 +479,15 @@ TPlaceholderView::TPlaceholderView(int viewType, TMultiViewMain *page, const VIE
       SetCmdBox(intraday, 3);
     PlaceCmdBox();
   }
+}
+
+void TPlaceholderView::WndProc(TMessage &m) {
+  if (m.Msg == WM_KEYDOWN && m.WParam == VK_ESCAPE) {
+    PostToPage(WM_MVM_BACK);
+    m.Result = 0;
+    return;
+  }
+  TMultiViewChild::WndProc(m);
 }
 
 int TPlaceholderView::Notify(int code, uint32_t stock, intptr_t firstExtra, intptr_t secondExtra) {

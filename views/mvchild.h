@@ -126,6 +126,12 @@ class TMultiViewChild : public TForm {
   // Makes the pane the page's active one and sets up the main window's
   // tools for its kind.
   void Activate();
+  // What a page or pane message carries in lParam for this pane: a number
+  // the page resolves (TMultiViewMain::PaneById), never the pane's address,
+  // so a message read after the pane was replaced or closed finds nothing.
+  LPARAM PaneParam() const { return LPARAM(m_paneId); }
+  // Posts a page message about this pane to the page.
+  void PostToPage(UINT message, WPARAM wParam = 0);
   int ViewType() const { return m_attr.viewType; }
   TChartViewOps *ChartOps();
 
@@ -144,6 +150,7 @@ class TMultiViewChild : public TForm {
   EArray<VIEW_ATTR_13> *m_history = nullptr;
   MVCDATA_12 *m_viewData = nullptr;
   uint8_t m_layoutDone = 0;
+  const uint32_t m_paneId;
 
   TPopupMenu *MVCPM1 = nullptr;
   TMenuItem *NMVCZoom = nullptr;
@@ -163,7 +170,6 @@ class TMultiViewChild : public TForm {
   void MVCPM1Popup(TObject *sender);
   // Replaces the box (null kinds: none).
   void SetCmdBox(const int *kinds, int count);
-  void PostToPage(UINT message);
   void PlaceCmdBox();
 
  private:
@@ -194,6 +200,10 @@ class TPlaceholderView : public TMultiViewChild, public TChartViewOps {
   uint32_t m_shownDate = 0;
   WORD m_lastKey = 0;
   TShiftState m_lastShift;
+
+  // Esc (also what the main window's back button sends the active view)
+  // takes the pane back in its history, as the view it stands for does.
+  void WndProc(TMessage &message) override;
 
  protected:
   void Paint() override;

@@ -296,6 +296,12 @@ void TMultiViewMain::FreeTree(PaneNode *node) {
   if (node != &m_root) delete node;
 }
 
+TMultiViewChild *TMultiViewMain::PaneById(LPARAM id) const {
+  for (int i = 0; id && i < m_panes.GetCount(); ++i)
+    if (m_panes.GetAt(i)->PaneParam() == id) return m_panes.GetAt(i);
+  return nullptr;
+}
+
 bool TMultiViewMain::HasPane(const TMultiViewChild *pane) const {
   if (!pane) return false;
   for (int i = 0; i < m_panes.GetCount(); ++i)
@@ -820,7 +826,7 @@ int TMultiViewMain::ShowStockInLinkedViews(const VIEW_ATTR_13 *record, int zoom)
     if (list) AddRefViewStockList(list);
     pane->Notify(1, record->stock.Word(), intptr_t(record->currentBlock), reinterpret_cast<intptr_t>(record));
     if (zoom && !zoomed && pane != m_zoomed) {
-      PostMessageA(Handle(), WM_MVM_ACTIVATE_VIEW, 0, reinterpret_cast<LPARAM>(pane));
+      PostMessageA(Handle(), WM_MVM_ACTIVATE_VIEW, 0, pane->PaneParam());
       zoomed = true;
     }
     result = IsChart(type) ? 1 : 0;
@@ -928,7 +934,7 @@ void TMultiViewMain::SwitchView(UINT message, TMultiViewChild *view, WPARAM wPar
   made->m_attr.flags &= ~uint32_t(0x10);
   const bool madeTick = (made->m_attr.flags & kViewFlagTickMode) != 0;
   if (madeTick != (message == WM_MVM_SHOW_TICK))
-    PostMessageA(Handle(), message, wParam, reinterpret_cast<LPARAM>(made));
+    PostMessageA(Handle(), message, wParam, made->PaneParam());
   else if (message == WM_MVM_SHOW_MINUTE && wParam)
     if (TChartViewOps *ops = made->ChartOps()) ops->ShowTrendOfDate(uint32_t(wParam));
 }
@@ -973,10 +979,7 @@ void TMultiViewMain::StepView(UINT message, TMultiViewChild *view) {
 // ---- Messages -------------------------------------------------------------------------
 
 void TMultiViewMain::WndProc(TMessage &m) {
-  auto pane = [&m, this]() -> TMultiViewChild * {
-    auto *p = reinterpret_cast<TMultiViewChild *>(m.LParam);
-    return HasPane(p) ? p : nullptr;
-  };
+  auto pane = [&m, this]() -> TMultiViewChild * { return PaneById(m.LParam); };
   switch (m.Msg) {
     case WM_MVM_ACTIVATE_VIEW:
       if (TMultiViewChild *p = pane()) ZoomPane(p);

@@ -6,9 +6,9 @@
 // back history, shows an instrument in the linked views, and opens and
 // saves page files (pagefile.cpp).
 //
-// Page and pane messages are posted with the pane in lParam; a message
-// whose pane has meanwhile been replaced or closed is recognised by looking
-// the pointer up in the pane list, and dropped.
+// Page and pane messages are posted with the pane's number in lParam
+// (TMultiViewChild::PaneParam); a message whose pane has meanwhile been
+// replaced or closed finds no pane of that number, and is dropped.
 #pragma once
 
 #include <cstdint>
@@ -149,6 +149,8 @@ class TMultiViewMain : public TForm {
   static void RecordHistory(EArray<VIEW_ATTR_13> *history, const VIEW_ATTR_13 &old);
   // True when the pane is one of the page's.
   bool HasPane(const TMultiViewChild *pane) const;
+  // The page's pane of a number (TMultiViewChild::PaneParam), or null.
+  TMultiViewChild *PaneById(LPARAM id) const;
   void AddPane(TMultiViewChild *pane);
   void RemovePane(TMultiViewChild *pane);
   int PaneCount() const { return m_panes.GetCount(); }

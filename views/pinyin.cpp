@@ -76,7 +76,8 @@ bool PinyinMatch(const char *name, const char *text, int length, const PinyinExt
   for (int i = 0; i < kNameField - 1;) {
     uint8_t c = uint8_t(name[i]);
     if (c == 0) break;
-    if (c >= 0xA0) {
+    if (c >= 0x81 && c <= 0xFE) {  // a double-byte character, whatever its second byte
+      if (name[i + 1] == 0) break;
       cells[count][0] = c;
       cells[count][1] = uint8_t(name[i + 1]);
       ++count;

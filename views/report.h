@@ -105,6 +105,9 @@ class TReport : public TChildView {
   void SetCurrentFromSelection(bool orderPanel, bool onlyWhenChanged);
   void ScrollToThird(int gridRow);
   void SelectAfterReload();
+  // The row of the shown instrument selected (the first row when it is not
+  // listed or the list goes to the top).
+  void SelectShownStock();
   void AppendTab(int blockId);
   void RemoveTab(int index);
   void SetTabCaption(int index, bool subBlockMark);

@@ -347,7 +347,7 @@ void OpenNewsFromPopup(TMultiViewMain *page, const char *title) {
   TMultiViewChild *view = page->FindView(VIEW_TYPE_NEWS, 1);
   if (view) {
     view->Activate();
-    if (page->m_active != view) PostMessageA(page->Handle(), WM_MVM_ACTIVATE_VIEW, 0, LPARAM(view));
+    if (page->m_active != view) view->PostToPage(WM_MVM_ACTIVATE_VIEW);
   } else {
     VIEW_ATTR_13 attr;
     std::memset(static_cast<void *>(&attr), 0, sizeof attr);

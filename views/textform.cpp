@@ -57,15 +57,13 @@ TTextForm::TTextForm(TMultiViewMain *page, const VIEW_ATTR_13 *record, MVCDATA_1
   RichEdit1->SetReadOnly(true);
   RichEdit1->BorderStyle = bsNone;
   RichEdit1->OnKeyDown = [this](TObject *, WORD &key, TShiftState) {
-    if (key == VK_ESCAPE && m_page) PostMessageA(m_page->Handle(), WM_MVM_BACK, 0, LPARAM(this));
+    if (key == VK_ESCAPE) PostToPage(WM_MVM_BACK);
   };
   RichEdit1->OnMouseDown = [this](TObject *, TMouseButton, TShiftState, int, int) { Activate(); };
   SaveDialog1 = new TSaveDialog(this);
   PopupMenu1 = new TPopupMenu(this);
   AddLinkMenuItem(PopupMenu1, this, false);
-  AddMenuItem(PopupMenu1, "后退        ESC", [this] {
-    if (m_page) PostMessageA(m_page->Handle(), WM_MVM_BACK, 0, LPARAM(this));
-  });
+  AddMenuItem(PopupMenu1, "后退        ESC", [this] { PostToPage(WM_MVM_BACK); });
   AddMenuItem(PopupMenu1, "复制(&C)", [this] { CopyRichText(RichEdit1, false); });
   AddMenuItem(PopupMenu1, "另存为(&A)", [this] { SaveRichText(RichEdit1, SaveDialog1); });
   AddMenuItem(PopupMenu1, "打印(&P)", [this] { Print(); });
@@ -327,7 +325,7 @@ void TTextForm::WndProc(TMessage &m) {
       break;
     case WM_KEYDOWN:
       if (m.WParam == VK_PRIOR || m.WParam == VK_NEXT) StepStock(m.WParam == VK_NEXT ? 1 : -1);
-      if (m.WParam == VK_ESCAPE && m_page) PostMessageA(m_page->Handle(), WM_MVM_BACK, 0, LPARAM(this));
+      if (m.WParam == VK_ESCAPE) PostToPage(WM_MVM_BACK);
       m.Result = 0;
       return;
     case WM_LBUTTONDOWN:

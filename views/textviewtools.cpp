@@ -71,7 +71,7 @@ TListBox *MakeLinePane(TMultiViewChild *view, std::function<std::optional<std::s
     PaintListLine(list->Canvas(), rect, state & odSelected, text ? text->c_str() : nullptr);
   };
   auto goBack = [view] {
-    if (view->m_page) PostMessageA(view->m_page->Handle(), WM_MVM_BACK, 0, LPARAM(view));
+    view->PostToPage(WM_MVM_BACK);
   };
   list->OnDblClick = [list, open](TObject *) { open(list->ItemIndex()); };
   list->OnKeyDown = [list, open, goBack](TObject *, WORD &key, TShiftState) {

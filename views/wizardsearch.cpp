@@ -21,11 +21,19 @@ bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // The text is no longer than the field's text and equals its start,
-// ignoring ASCII case.
+// ignoring the case of ASCII letters. A double-byte character compares
+// byte for byte: its second byte may have a letter's value.
 bool IsPrefix(const char *field, size_t size, const char *text, int length) {
   if (size_t(length) > strnlen(field, size)) return false;
-  for (int i = 0; i < length; ++i)
-    if (Upper(uint8_t(field[i])) != Upper(uint8_t(text[i]))) return false;
+  for (int i = 0; i < length; ++i) {
+    const uint8_t f = uint8_t(field[i]);
+    if (f >= 0x81 && f <= 0xFE) {
+      if (field[i] != text[i]) return false;
+      if (++i < length && field[i] != text[i]) return false;
+    } else if (Upper(f) != Upper(uint8_t(text[i]))) {
+      return false;
+    }
+  }
   return true;
 }
 

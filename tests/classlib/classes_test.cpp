@@ -3,6 +3,10 @@
 
 #include "classlib/classes.h"
 
+#include <unistd.h>
+
+#include "testing/temp_folder.h"
+
 namespace {
 
 TEST(StringList, SortedListsKeepOrderAndFollowTheirDuplicateRule) {
@@ -50,6 +54,28 @@ TEST(StringList, TextCommaTextAndValuesRoundTrip) {
   EXPECT_EQ(list.Count(), 2);
   list.SetValue("Host", "");
   EXPECT_EQ(list.IndexOfName("Host"), -1);
+}
+
+// The path is a Windows-form one, matched without regard to case; the old
+// file is replaced, never truncated in place (a link to it keeps the old
+// text, as would a reader that has it open).
+class StringListFileTest : public testing_support::TempFolderTest {};
+
+TEST_F(StringListFileTest, SaveResolvesTheWindowsPathAndReplacesTheFile) {
+  std::filesystem::create_directory(root_ + "/Cfg");
+  Put("Cfg/Notes.txt", "old\r\n");
+  ASSERT_EQ(::link((root_ + "/Cfg/Notes.txt").c_str(), (root_ + "/kept").c_str()), 0);
+  TStringList list;
+  list.Add("one");
+  list.Add("two");
+  ASSERT_TRUE(list.SaveToFile(".\\CFG\\NOTES.TXT"));
+  EXPECT_EQ(Get("Cfg/Notes.txt"), list.Text());
+  EXPECT_FALSE(std::filesystem::exists(root_ + "/CFG")) << "no second folder";
+  EXPECT_EQ(Get("kept"), "old\r\n");
+  TStringList back;
+  ASSERT_TRUE(back.LoadFromFile("cfg\\notes.TXT"));
+  EXPECT_EQ(back.Text(), list.Text());
+  EXPECT_FALSE(list.SaveToFile(""));
 }
 
 TEST(StringList, IndexOutOfRangeIsAnErrorNotACrash) {

@@ -83,6 +83,35 @@ TEST_F(GridTest, OwnerPaintsEveryCellWithItsRectangleAndState) {
   EXPECT_EQ(h.Pixel(grid, 120, 50), COLORREF(RGB(255, 255, 255)));
 }
 
+// Without fixed rows and columns the first scrollable cell is the top-left
+// one: row 0 and column 0 are shown, and the current cell starts there.
+TEST_F(GridTest, AGridWithoutFixedCellsShowsRowAndColumnZero) {
+  auto *grid = Make<TDrawGrid>(0, 0, 200, 100);
+  grid->SetColCount(3);
+  grid->SetRowCount(4);
+  grid->SetDefaultColWidth(50);
+  grid->SetDefaultRowHeight(20);
+  int topLeftChanges = 0;
+  grid->OnTopLeftChanged = [&](TObject *) { ++topLeftChanges; };
+  grid->SetFixedRows(0);
+  grid->SetFixedCols(0);
+  EXPECT_EQ(grid->TopRow(), 0);
+  EXPECT_EQ(grid->LeftCol(), 0);
+  EXPECT_EQ(grid->Row(), 0);
+  EXPECT_EQ(grid->Col(), 0);
+  EXPECT_EQ(topLeftChanges, 2);
+  grid->DefaultDrawing = false;
+  grid->OnDrawCell = [&](TObject *, int col, int row, TRect rect, TGridDrawState) {
+    TCanvas *canvas = grid->Canvas();
+    canvas->Brush()->SetColor(col == 0 && row == 0 ? clRed : clWhite);
+    canvas->FillRect(rect);
+  };
+  ShowForm();
+  h.Pump();
+  EXPECT_EQ(h.Pixel(grid, 10, 10), COLORREF(RGB(255, 0, 0))) << "cell 0, 0 at the top left";
+  EXPECT_EQ(h.Pixel(grid, 60, 30), COLORREF(RGB(255, 255, 255)));
+}
+
 TEST_F(GridTest, RowSelectionHighlightsTheWholeRowButNotTheFixedCells) {
   auto *grid = Make<TStringGrid>(0, 0, 200, 100);
   grid->SetColCount(3);

@@ -361,7 +361,7 @@ TEST_F(ClockCheckTest, DriftDecidesWhetherToAsk) {
       const auto call = boxes.Calls()[0];
       EXPECT_EQ(call.owner, nullptr);
       EXPECT_EQ(call.caption, "提示");
-      EXPECT_EQ(call.text, "系统时间误差大于5分钟，云帆行家可能无法正常运行。是否自动调整？  ");
+      EXPECT_EQ(call.text, "系统时间误差大于5分钟，kivo可能无法正常运行。是否自动调整？  ");
       EXPECT_EQ(call.type, MB_YESNO | MB_ICONQUESTION | MB_TOPMOST);
     }
     EXPECT_TRUE(clock_.SystemTimeRequests().empty());  // No leaves the clock alone
@@ -379,7 +379,7 @@ TEST_F(ClockCheckTest, AcceptedCorrectionSetsTheClockAndSaysSo) {
   const NtpTimestamp set = NtpTimestamp::FromSystemTime(clock_.SystemTimeRequests()[0]);
   EXPECT_NEAR(set - NtpTimestamp::FromSystemTime(start), -1200.5, 0.002);
   ASSERT_EQ(boxes.Count(), 2u);
-  EXPECT_EQ(boxes.Calls()[1].text, "调整系统时间成功，请退出并重新运行云帆行家。  ");
+  EXPECT_EQ(boxes.Calls()[1].text, "调整系统时间成功，请退出并重新运行kivo。  ");
   EXPECT_EQ(boxes.Calls()[1].type, MB_OK | MB_ICONINFORMATION | MB_TOPMOST);
   EXPECT_TRUE(clock_.TimeZoneRequests().empty());
 }
@@ -408,10 +408,10 @@ TEST_F(ClockCheckTest, OtherZoneOffersTheSwitch) {
     size_t zoneChanges, clockChanges;
     const char *lastText, *lastCaption;
   } cases[] = {
-      {"declined", IDNO, true, true, 0, 0, "时区设置为东8区（北京）时，云帆行家才能正常运行。是否调整时区？  ", "提示"},
-      {"switched", IDYES, true, true, 1, 1, "调整时区成功，请退出并重新运行云帆行家。  ", "提示"},
-      {"switched, server unreachable", IDYES, true, false, 1, 0, "调整时区成功，请退出并重新运行云帆行家。  ", "提示"},
-      {"switch refused", IDYES, false, true, 0, 0, "调整时区失败，云帆行家可能无法正常运行。  ", "警告"},
+      {"declined", IDNO, true, true, 0, 0, "时区设置为东8区（北京）时，kivo才能正常运行。是否调整时区？  ", "提示"},
+      {"switched", IDYES, true, true, 1, 1, "调整时区成功，请退出并重新运行kivo。  ", "提示"},
+      {"switched, server unreachable", IDYES, true, false, 1, 0, "调整时区成功，请退出并重新运行kivo。  ", "提示"},
+      {"switch refused", IDYES, false, true, 0, 0, "调整时区失败，kivo可能无法正常运行。  ", "警告"},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);

@@ -130,6 +130,29 @@ TEST(GdiHandles, StaleAndWrongKindHandlesFailAtOnce) {
   EXPECT_EQ(platform::LiveGdiObjectCount(), before + 2);  // the canvas' context and bitmap
 }
 
+// A paint loop makes and deletes a pen and a brush every frame: a handle
+// deleted frames ago must never name a later object, however long it runs.
+TEST(GdiHandles, ChurnNeverRevivesADeletedHandle) {
+  const size_t before = platform::LiveGdiObjectCount();
+  HBRUSH first = CreateSolidBrush(RGB(9, 9, 9));
+  ASSERT_TRUE(DeleteObject(first));
+  std::set<HGDIOBJ> dead{first};
+  for (int frame = 0; frame < 3000; ++frame) {
+    HPEN pen = CreatePen(PS_SOLID, 1, RGB(frame & 0xFF, 0, 0));
+    HBRUSH brush = CreateSolidBrush(RGB(0, frame & 0xFF, 0));
+    ASSERT_TRUE(pen && brush);
+    ASSERT_FALSE(dead.count(pen) || dead.count(brush)) << "frame " << frame;
+    DeleteObject(pen);
+    DeleteObject(brush);
+    dead.insert(pen);
+    dead.insert(brush);
+  }
+  LOGBRUSH info{};
+  EXPECT_EQ(GetObjectA(first, sizeof info, &info), 0);
+  EXPECT_EQ(GetObjectType(first), 0u);
+  EXPECT_EQ(platform::LiveGdiObjectCount(), before);
+}
+
 TEST(GdiHandles, BitmapBelongsToOneContextAtATime) {
   Canvas canvas(4, 4);
   HDC other = CreateCompatibleDC(nullptr);

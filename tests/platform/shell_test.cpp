@@ -176,12 +176,13 @@ TEST(DesktopClipboardTest, GbkTextMeetsTheSystemClipboardAsUnicode) {
 class ProcessStartTest : public testing_support::TempFolderTest {};
 
 TEST_F(ProcessStartTest, StartsAProgramNamedTheWindowsWayWithItsWordsAndFolder) {
-  // The child writes its folder and arguments into a pipe; reading it waits
-  // for the child without any sleep.
+  // The child writes its folder, arguments and the process it was started by
+  // (to post back to its windows) into a pipe; reading it waits for the
+  // child without any sleep.
   const std::string fifo = root_ + "/answer";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   mkdir((root_ + "/work").c_str(), 0755);
-  Put("themetool", "#!/bin/sh\necho \"$(pwd)|$1|$2|$3\" > " + fifo + "\n");
+  Put("themetool", "#!/bin/sh\necho \"$(pwd)|$1|$2|$3|$KIVO_POST_PROCESS\" > " + fifo + "\n");
   ASSERT_EQ(::chmod((root_ + "/themetool").c_str(), 0755), 0);
   const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
   ASSERT_GE(reader, 0);
@@ -204,7 +205,7 @@ TEST_F(ProcessStartTest, StartsAProgramNamedTheWindowsWayWithItsWordsAndFolder) 
     if (n <= 0 && (poller.revents & POLLHUP)) break;
   }
   ::close(reader);
-  EXPECT_EQ(answer, root_ + "/work|HWND:77|MSG:2128|THEME:3\n");
+  EXPECT_EQ(answer, root_ + "/work|HWND:77|MSG:2128|THEME:3|" + std::to_string(::getpid()) + "\n");
 
   char missing[] = R"(.\selfupd.exe -runbykivo)";
   EXPECT_FALSE(CreateProcessA(nullptr, missing, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));

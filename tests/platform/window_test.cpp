@@ -2,6 +2,7 @@
 #include <QEventLoop>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QTimer>
 #include <QWheelEvent>
@@ -16,6 +17,7 @@
 #include "platform/gdi.h"
 #include "platform/kernel.h"
 #include "platform/qtbridge.h"
+#include "platform/qtwrap.h"
 #include "platform/winuser.h"
 #include "testing/fake_clock.h"
 #include "testing/message_trace.h"
@@ -390,6 +392,19 @@ TEST_F(WindowTest, KeyPressesBecomeKeyDownThenCharacters) {
   for (auto &m : trace.Messages())
     if (m.message == WM_CHAR) chars.push_back(m.wParam);
   EXPECT_EQ(chars, (std::vector<WPARAM>{0xD6, 0xD0}));
+}
+
+// Characters handed back to a wrapped editor: two GBK bytes make one
+// character, and a character that is filtered out (a control character, a
+// value past a byte) drops a half character waiting for its second byte.
+TEST_F(WindowTest, ReplayedCharactersJoinDoubleBytesAndAFilteredOneDropsAHalf) {
+  HWND host = Keep(trace.Create(WS_OVERLAPPED | WS_VISIBLE, nullptr, RECT{0, 0, 200, 40}));
+  auto *edit = new QLineEdit;
+  platform::WrapQtWidget(host, edit);
+  for (WPARAM c : {WPARAM('a'), WPARAM(0xD6), WPARAM(0xD0), WPARAM(0xB0), WPARAM('\r'), WPARAM('b'), WPARAM(0xB0),
+                   WPARAM(0x141), WPARAM('c')})
+    platform::ReplayChar(host, c);
+  EXPECT_EQ(edit->text(), QString::fromUtf8("a\xE4\xB8\xAD" "bc"));  // a中bc
 }
 
 TEST_F(WindowTest, PaintingValidatesAndDrawsIntoThePersistentImage) {

@@ -137,7 +137,7 @@ TEST_F(EntryTest, TheDiskWarningNamesTheDriveOfEachShortFolder) {
   const auto calls = boxes_.Calls();
   ASSERT_EQ(calls.size(), 2u) << "one box per short folder, the same drive twice";
   for (const auto &call : calls) {
-    EXPECT_EQ(call.text, "D:盘剩余空间小于50M，云帆行家可能无法正常运行。  ");
+    EXPECT_EQ(call.text, "D:盘剩余空间小于50M，kivo可能无法正常运行。  ");
     EXPECT_EQ(call.caption, "警告");
     EXPECT_EQ(call.type & MB_ICONMASK, MB_ICONEXCLAMATION);
     EXPECT_TRUE(call.type & MB_TOPMOST);
@@ -156,7 +156,7 @@ TEST_F(EntryTest, TheWriteProbeLeavesNothingAndAFolderThatCantBeWrittenStops) {
   EXPECT_FALSE(CheckWriteAccess());
   ASSERT_EQ(boxes_.Calls().size(), 1u);
   EXPECT_EQ(boxes_.Calls()[0].caption, "错误");
-  EXPECT_NE(boxes_.Calls()[0].text.find("您没有写入云帆行家安装目录的权限"), std::string::npos);
+  EXPECT_NE(boxes_.Calls()[0].text.find("您没有写入kivo安装目录的权限"), std::string::npos);
 }
 
 TEST_F(EntryTest, AWaitingUpdateHandsOffOnlyWhenTheHandOffProgramIsThere) {
@@ -190,7 +190,7 @@ TEST_F(EntryTest, TheEntryRunsTheChecksInOrderAndStopsAtAnUnreadableVersion) {
   ASSERT_EQ(queried_.size(), 2u) << "the program folder, then the user folder";
   const auto calls = boxes_.Calls();
   ASSERT_EQ(calls.size(), 3u);
-  EXPECT_EQ(calls[2].text, "文件版本信息获取失败，云帆行家无法运行 ");
+  EXPECT_EQ(calls[2].text, "文件版本信息获取失败，kivo无法运行 ");
   EXPECT_EQ(calls[2].caption, "错误");
 
   versionReadable_ = true;
@@ -203,7 +203,7 @@ TEST_F(EntryTest, TheEntryRunsTheChecksInOrderAndStopsAtAnUnreadableVersion) {
   ran = false;
   EXPECT_EQ(RunProgramEntry(Services(), [&] { ran = true; }), 0);
   EXPECT_FALSE(ran);
-  EXPECT_EQ(boxes_.Calls().back().text, "云帆行家安装路径太深，无法正常运行。  ");
+  EXPECT_EQ(boxes_.Calls().back().text, "kivo安装路径太深，无法正常运行。  ");
 }
 
 }  // namespace

@@ -209,7 +209,7 @@ TEST_F(InboxTest, ALinkedViewSwitchesTheOtherLinkedCharts) {
   sender->m_linked = linked->m_linked = text->m_linked = 1;
   unlinked->m_linked = 0;
   sender->m_attr.currentBlock = 7;
-  Send(WM_LINKED_STOCK_CHANGED, 0, LPARAM(sender));
+  Send(WM_LINKED_STOCK_CHANGED, 0, sender->PaneParam());
   ASSERT_EQ(ViewLog().size(), 1u);
   EXPECT_EQ(ViewLog()[0].view, linked);
   EXPECT_EQ(ViewLog()[0].code, 1);
@@ -217,7 +217,7 @@ TEST_F(InboxTest, ALinkedViewSwitchesTheOtherLinkedCharts) {
   EXPECT_EQ(ViewLog()[0].first, 7);
   ViewLog().clear();
   sender->m_linked = 0;
-  Send(WM_LINKED_STOCK_CHANGED, 0, LPARAM(sender));
+  Send(WM_LINKED_STOCK_CHANGED, 0, sender->PaneParam());
   Send(WM_LINKED_STOCK_CHANGED, 0, 0);
   EXPECT_TRUE(ViewLog().empty());
 }

@@ -200,8 +200,7 @@ class FrameWorld : public ::testing::Test {
   void SplitInto(int n) {
     for (int i = 1; i < n; ++i) {
       // Across and down in turn, so that every pane keeps room to split.
-      PostMessageA(page_->Handle(), i % 2 ? WM_MVM_SPLIT_VERT : WM_MVM_SPLIT_HORZ, 0,
-                   reinterpret_cast<LPARAM>(page_->PaneAt(page_->PaneCount() - 1)));
+      page_->PaneAt(page_->PaneCount() - 1)->PostToPage(i % 2 ? WM_MVM_SPLIT_VERT : WM_MVM_SPLIT_HORZ);
       harness_.Pump();
     }
     EXPECT_EQ(page_->PaneCount(), n);

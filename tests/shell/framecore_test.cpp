@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "tests/shell/frame_world.h"
+#include "views/openrecord.h"
 
 namespace {
 
@@ -118,7 +119,8 @@ TEST_F(FanOutTest, AStockToShowGoesToALinkedChartOrANewViewInTheActivePane) {
   attributes.flags &= ~kViewFlagTickMode;
   tickFirst_ = true;
   core_->OnMfEvent(0, 0);  // no record: nothing
-  core_->OnMfEvent(0, reinterpret_cast<LPARAM>(&attributes));
+  const LPARAM ticket = KeepOpenRecord(attributes);
+  core_->OnMfEvent(0, ticket);
   TMultiViewChild *made = page_->m_active;
   ASSERT_NE(made, nullptr);
   EXPECT_EQ(made->ViewType(), VIEW_TYPE_INTRADAY);
@@ -128,7 +130,9 @@ TEST_F(FanOutTest, AStockToShowGoesToALinkedChartOrANewViewInTheActivePane) {
   linked->m_linked = 1;
   const int panes = page_->PaneCount();
   ViewLog().clear();
-  core_->OnMfEvent(0, reinterpret_cast<LPARAM>(&attributes));
+  core_->OnMfEvent(0, ticket);  // a ticket is read once
+  EXPECT_TRUE(ViewLog().empty());
+  core_->OnMfEvent(0, KeepOpenRecord(attributes));
   EXPECT_EQ(page_->PaneCount(), panes);
   ASSERT_FALSE(ViewLog().empty());
   EXPECT_EQ(ViewLog()[0].view, linked);

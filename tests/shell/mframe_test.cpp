@@ -137,6 +137,32 @@ TEST_F(FrameTest, AnOfflineStartRunsEveryStepInOrderAndTheCloseWritesTheSettings
   delete frame;
 }
 
+// "Save the page?" answered Yes, then the save cancelled (or failed): the
+// window stays open with its page; answered No the next time, it closes.
+TEST_F(FrameTest, ASaveThatDidNotHappenAtTheCloseKeepsTheWindowOpen) {
+  TMFrame *frame = new TMFrame(nullptr, parts_);
+  ASSERT_FALSE(frame->closing);
+  frame->Show();
+  harness_.Pump();
+  ASSERT_NE(frame->page, nullptr);
+  int asked = 0;
+  frame->page->AskPageName = [&](char (&)[64]) {
+    ++asked;
+    return false;
+  };
+  boxes_.QueueAnswer(IDYES);
+  frame->Close();
+  harness_.Pump();
+  EXPECT_EQ(asked, 1);
+  EXPECT_NE(frame->page, nullptr) << "the window is still open";
+  EXPECT_TRUE(IsWindowVisible(frame->Handle()));
+  boxes_.QueueAnswer(IDNO);
+  frame->Close();
+  harness_.Pump();
+  EXPECT_EQ(frame->page, nullptr);
+  delete frame;
+}
+
 // A cancelled login ends the creation at the login and closes without the
 // question; nothing the user saved is written over.
 TEST_F(FrameTest, ACancelledLoginClosesWithoutAQuestionAndOverwritesNothing) {

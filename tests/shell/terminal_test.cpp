@@ -3,7 +3,9 @@
 // table built by the dialog's worker, the push client logged in, the page
 // with its report, whose visible rows all show live quotes on the screen,
 // quotes that change in the market table, keep-alives and a reconnect after
-// the push connection was cut, and a clean close.
+// the push connection was cut, a chart pane opened from the report and
+// left again, every view the program is built with opened in a pane, and a
+// clean close.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -240,6 +242,38 @@ TEST_F(TerminalTest, LogsInThroughTheDialogSeesQuotesMoveReconnectsAndClosesClea
     EXPECT_EQ(GetConnectionState(), 3);
     EXPECT_EQ(MarketAt(0), firstTable) << "a re-login does not rebuild the market table";
     EXPECT_TRUE(PumpUntil([&] { return service_.Push().Logins().size() == 3; }));
+
+    // Enter on a report row opens the intraday pane (a placeholder until the
+    // charts are built in); the back button, which sends the active view
+    // Esc, brings the report back.
+    TMultiViewMain *page = frame->page;
+    auto *shown = dynamic_cast<TReport *>(page->m_active);
+    ASSERT_NE(shown, nullptr);
+    SendMessageA(shown->Grid()->Handle(), WM_KEYDOWN, VK_RETURN, 0);
+    harness_.Pump();
+    ASSERT_NE(page->m_active, nullptr);
+    ASSERT_NE(page->m_active->ViewType(), VIEW_TYPE_REPORT) << "a chart pane is open";
+    PostMessageA(page->m_active->Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
+    harness_.Pump();
+    ASSERT_NE(page->m_active, nullptr);
+    EXPECT_EQ(page->m_active->ViewType(), VIEW_TYPE_REPORT) << "back to the report";
+
+    // Every view the program is built with opens in a pane: none of them
+    // is the placeholder.
+    const VIEW_ATTR_13 reportRecord = page->m_active->m_attr;
+    for (int type : {VIEW_TYPE_NEWS, VIEW_TYPE_TEXT, VIEW_TYPE_RANKING, VIEW_TYPE_NOTES}) {
+      VIEW_ATTR_13 record;
+      std::memset(static_cast<void *>(&record), 0, sizeof record);
+      InitViewAttr(type, &record);
+      record.stock = reportRecord.stock;
+      TMultiViewChild *made = page->CreateView(page->m_active->m_node, &record, 1, 1);
+      harness_.Pump();
+      ASSERT_NE(made, nullptr);
+      EXPECT_EQ(made->ViewType(), type);
+      EXPECT_EQ(dynamic_cast<TPlaceholderView *>(made), nullptr) << "view type " << type;
+    }
+    page->CreateView(page->m_active->m_node, &reportRecord, 1, 1);
+    harness_.Pump();
 
     boxes_.QueueAnswer(IDYES);  // the page is the system's: the exit is confirmed
     frame->Close();

@@ -28,8 +28,9 @@ class PageTest : public ViewWorld {
     delete page_;
     main_.reset();
   }
-  void Post(UINT message, TMultiViewChild *pane, WPARAM wParam = 0) {
-    PostMessageA(page_->Handle(), message, wParam, reinterpret_cast<LPARAM>(pane));
+  void Post(UINT message, TMultiViewChild *pane, WPARAM wParam = 0) { Post(message, pane->PaneParam(), wParam); }
+  void Post(UINT message, LPARAM pane, WPARAM wParam = 0) {
+    PostMessageA(page_->Handle(), message, wParam, pane);
     harness_.Pump();
   }
   TMultiViewChild *Pane(int i) { return page_->PaneAt(i); }
@@ -267,6 +268,7 @@ TEST_F(PageTest, ZoomRestoreAndClose) {
   EXPECT_TRUE(a->Visible());
   EXPECT_EQ(b->m_cmdBox->m_kinds[0], 1);
   // Closing the active pane activates another; the last pane stays.
+  const LPARAM gone = b->PaneParam();
   Post(WM_MVM_CLOSE_PANE, b);
   EXPECT_EQ(page_->PaneCount(), 1);
   EXPECT_EQ(page_->m_active, a);
@@ -274,9 +276,11 @@ TEST_F(PageTest, ZoomRestoreAndClose) {
   EXPECT_EQ(a->Width(), 796);
   Post(WM_MVM_CLOSE_PANE, a);
   EXPECT_EQ(page_->PaneCount(), 1);
-  // A message for a pane that is gone is dropped.
-  Post(WM_MVM_ACTIVATE_VIEW, b);
-  Post(WM_MVM_SHOW_KLINE, b);
+  // A message for a pane that is gone is dropped, and so is one that
+  // carries a pane's address instead of its number.
+  Post(WM_MVM_ACTIVATE_VIEW, gone);
+  Post(WM_MVM_SHOW_KLINE, gone);
+  Post(WM_MVM_SHOW_KLINE, reinterpret_cast<LPARAM>(a));
   EXPECT_EQ(page_->m_zoomed, nullptr);
   EXPECT_EQ(a->ViewType(), VIEW_TYPE_NONE);
 }

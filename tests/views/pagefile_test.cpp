@@ -159,7 +159,7 @@ TEST_F(PageFileTest, APageOpensItsPanesAndSavesThemBackUnchanged) {
   EXPECT_NE(before.st_ino, after.st_ino);
 
   // A page that shrank leaves a file of exactly 76 + L bytes that opens.
-  PostMessageA(page_->Handle(), WM_MVM_CLOSE_PANE, 0, reinterpret_cast<LPARAM>(page_->PaneAt(2)));
+  page_->PaneAt(2)->PostToPage(WM_MVM_CLOSE_PANE);
   harness_.Pump();
   ASSERT_EQ(page_->PaneCount(), 2);
   ASSERT_TRUE(page_->SavePage(0));

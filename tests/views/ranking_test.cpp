@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <initializer_list>
 #include <limits>
 #include <numeric>
 #include <random>
@@ -25,6 +26,7 @@
 #include "testing/report_world.h"
 #include "testing/view_harness.h"
 #include "testing/view_page.h"
+#include "views/openrecord.h"
 #include "views/reportcolumns.h"
 #include "views/viewdisplay.h"
 
@@ -313,6 +315,17 @@ class RankingViewTest : public testing::Test {
     ClearRights();
     RankingServices() = TRankingServices{};
   }
+  // Quotes for the given stocks of market 0, then an (empty) answer file
+  // for the view's block, read as the request's answer.
+  void LoadAnswer(TInteSort *v, std::initializer_list<int> stocks) {
+    harness_.Pump();
+    for (int stock : stocks) world_.PutQuote(0, stock);
+    world_.Box().Write("tmp/11.tmp", "", 0);
+    std::snprintf(AnswerHooks().tempFolder, sizeof AnswerHooks().tempFolder, "..\\tmp\\");
+    SendMessageA(v->Handle(), WM_SORT_DATA_READY, 11, 1);
+    AnswerHooks().tempFolder[0] = 0;
+  }
+
   ViewHarness harness_;
   ReportWorld world_;
   RecordingFrameHost host_;
@@ -353,13 +366,7 @@ TEST_F(RankingViewTest, EnterOpensTheSelectedRowAsAChartAndEmptyRowsDoNothing) {
   ViewPage page(VIEW_TYPE_RANKING, &record, 600, 400);
   TInteSort *v = page.View<TInteSort>();
   ASSERT_NE(v, nullptr);
-  harness_.Pump();
-  world_.PutQuote(0, 1);
-  world_.PutQuote(0, 2);
-  world_.Box().Write("tmp/11.tmp", "", 0);
-  std::snprintf(AnswerHooks().tempFolder, sizeof AnswerHooks().tempFolder, "..\\tmp\\");
-  SendMessageA(v->Handle(), WM_SORT_DATA_READY, 11, 1);
-  AnswerHooks().tempFolder[0] = 0;
+  LoadAnswer(v, {1, 2});
   EXPECT_FALSE(world_.Box().Exists("tmp/11.tmp"));
   ASSERT_EQ(v->Core().panels[3].rows.GetCount(), 2);  // a block of two: both shown
   EXPECT_EQ(v->RequestsSent(), 2);                   // and the chain goes on
@@ -370,14 +377,16 @@ TEST_F(RankingViewTest, EnterOpensTheSelectedRowAsAChartAndEmptyRowsDoNothing) {
   SendMessageA(v->Handle(), WM_KEYDOWN, VK_RETURN, 0);
   harness_.Pump();
   ASSERT_EQ(host_.Count(WM_MF_EVENT), 1u);
-  const auto *open = reinterpret_cast<const VIEW_ATTR_13 *>(host_.Messages().back().lParam);
-  EXPECT_EQ(open->viewType, VIEW_TYPE_KLINE);
-  EXPECT_EQ(open->stock.stock, 1);
-  EXPECT_EQ(open->currentBlock, 6u);
+  VIEW_ATTR_13 open{};
+  ASSERT_TRUE(TakeOpenRecord(host_.Messages().back().lParam, &open));
+  EXPECT_EQ(open.viewType, VIEW_TYPE_KLINE);
+  EXPECT_EQ(open.stock.stock, 1);
+  EXPECT_EQ(open.currentBlock, 6u);
   RankingServices().trendChartFirst = [] { return true; };
   SendMessageA(v->Handle(), WM_KEYDOWN, VK_RETURN, 0);
   harness_.Pump();
-  EXPECT_EQ(reinterpret_cast<const VIEW_ATTR_13 *>(host_.Messages().back().lParam)->viewType, VIEW_TYPE_INTRADAY);
+  ASSERT_TRUE(TakeOpenRecord(host_.Messages().back().lParam, &open));
+  EXPECT_EQ(open.viewType, VIEW_TYPE_INTRADAY);
   // Row 2 of a panel of two rows does nothing.
   SendMessageA(v->Handle(), WM_KEYDOWN, VK_DOWN, 0);
   SendMessageA(v->Handle(), WM_KEYDOWN, VK_DOWN, 0);
@@ -386,6 +395,33 @@ TEST_F(RankingViewTest, EnterOpensTheSelectedRowAsAChartAndEmptyRowsDoNothing) {
   harness_.Pump();
   EXPECT_EQ(host_.Count(WM_MF_EVENT), 0u);
   EXPECT_TRUE(v->SelectedStock().IsNone());
+}
+
+// Escape queues the page's back step, Enter then opens the selected row:
+// the back step replaces the view before the main window reads the opening,
+// which must still find the whole record.
+TEST_F(RankingViewTest, EscapeThenEnterOpensARecordThatOutlivesTheView) {
+  const VIEW_ATTR_13 record = RankingRecord(6);
+  ViewPage page(VIEW_TYPE_RANKING, &record, 600, 400);
+  TInteSort *v = page.View<TInteSort>();
+  ASSERT_NE(v, nullptr);
+  LoadAnswer(v, {1});
+  ASSERT_FALSE(v->SelectedStock().IsNone());
+  host_.ClearMessages();
+  PostMessageA(v->Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
+  PostMessageA(v->Handle(), WM_KEYDOWN, VK_RETURN, 0);
+  harness_.Pump();
+  ASSERT_EQ(page.View<TInteSort>(), nullptr) << "the back step replaced the view";
+  ASSERT_EQ(host_.Count(WM_MF_EVENT), 1u);
+  LPARAM ticket = 0;
+  for (const auto &m : host_.Messages())
+    if (m.message == WM_MF_EVENT) ticket = m.lParam;
+  VIEW_ATTR_13 open{};
+  ASSERT_TRUE(TakeOpenRecord(ticket, &open));
+  EXPECT_EQ(open.viewType, VIEW_TYPE_KLINE);
+  EXPECT_EQ(open.stock.stock, 1);
+  EXPECT_EQ(open.currentBlock, 6u);
+  EXPECT_FALSE(TakeOpenRecord(ticket, &open)) << "taken once";
 }
 
 TEST_F(RankingViewTest, AViewWithoutItsBlockIsInert) {

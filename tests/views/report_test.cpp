@@ -22,6 +22,7 @@
 #include "views/colschemes.h"
 #include "views/dragdrop.h"
 #include "views/mvmain.h"
+#include "views/openrecord.h"
 
 using testing_support::RecordingFrameHost;
 using testing_support::ReportPage;
@@ -147,20 +148,29 @@ TEST_F(ReportTest, TabKeysMoveTheSelectionEnterLoads) {
   EXPECT_STREQ(r->CurrentBlock()->name, "上海");
   EXPECT_EQ(r->Core().rowCount, 4);
 
-  // Enter on the loaded tab opens the row in a chart with the rows handed over.
+  // Enter on the loaded tab opens the row in a chart with the rows handed
+  // over; a second Enter before the main window reads the first leaves the
+  // first record as it was.
   host_.ClearMessages();
   Key(r, VK_RETURN);
+  Key(r, VK_DOWN);
+  Key(r, VK_RETURN);
   harness_.Pump();
-  ASSERT_EQ(host_.Count(WM_MF_EVENT), 1u);
+  ASSERT_EQ(host_.Count(WM_MF_EVENT), 2u);
+  std::vector<int> opened;
   for (const auto &m : host_.Messages()) {
     if (m.message != WM_MF_EVENT) continue;
-    const auto *open = reinterpret_cast<const VIEW_ATTR_13 *>(m.lParam);
-    EXPECT_EQ(open->viewType, VIEW_TYPE_KLINE);
-    const ViewStockList *list = FindViewStockList(open->HandOverList());
+    VIEW_ATTR_13 open{};
+    ASSERT_TRUE(TakeOpenRecord(m.lParam, &open));
+    EXPECT_EQ(open.viewType, VIEW_TYPE_KLINE);
+    opened.push_back(open.stock.stock);
+    const ViewStockList *list = FindViewStockList(open.HandOverList());
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(list->count, 4u);
-    DropUnusedViewStockList(open->HandOverList());  // the main window would take it over
+    DropUnusedViewStockList(open.HandOverList());  // the main window would take it over
   }
+  ASSERT_EQ(opened.size(), 2u);
+  EXPECT_NE(opened[0], opened[1]);
 }
 
 TEST_F(ReportTest, GroupJumpToTheMostActiveContract) {

@@ -62,7 +62,11 @@ INSTANTIATE_TEST_SUITE_P(
                     // The second level matches only through the extra table.
                     PinyinCase{"鑫达", "XD", false, false}, PinyinCase{"鑫达", "XD", true, true},
                     // I, U and V own no range of the first level.
-                    PinyinCase{"华", "I", false, false}, PinyinCase{"", "A", false, false}));
+                    PinyinCase{"华", "I", false, false}, PinyinCase{"", "A", false, false},
+                    // A character whose first byte is below 0xA0 is still one
+                    // character: its second byte (here 'a', 'Z') is no letter.
+                    PinyinCase{"\x81\x61", "A", false, false}, PinyinCase{"\x81\x5A\xB0\xA1", "ZA", false, false},
+                    PinyinCase{"\x81\x5A\xB0\xA1", ".A", false, true}));
 
 TEST(PinyinExtra, TakesPairsFromTheStartAndKeepsSixteen) {
   wizard_fixture::MarketWorld world;
@@ -161,6 +165,20 @@ TEST_F(WizardSearchTest, PinyinFindsNamesAndEveryFuturesMarketIsScanned) {
   EXPECT_EQ(Found("XD"), (Codes{"1:000002"}));
   // Chinese text matches by name prefix, never by pinyin.
   EXPECT_EQ(Found("中国"), (Codes{"0:601318"}));
+}
+
+// Only ASCII letters fold: a double-byte character's second byte may fall
+// on a letter's value (0x81 0x61 and 0x81 0x41 are two characters), and
+// compares as it is.
+TEST_F(WizardSearchTest, NamePrefixesFoldLettersButNeverASecondByte) {
+  TMarketData *sh = MarketAt(0);
+  ASSERT_NE(sh, nullptr);
+  const int stock = sh->FindStockIndex("601318");
+  ASSERT_GE(stock, 0);
+  std::memcpy(sh->m_stocks[stock].name, "\x81\x61\xB0\xA1", 5);
+  EXPECT_EQ(Found("\x81\x41"), Codes{});
+  EXPECT_EQ(Found("\x81\x61"), (Codes{"0:601318"}));
+  EXPECT_EQ(Found("\x81\x61\xB0\xA1"), (Codes{"0:601318"}));
 }
 
 TEST(WizardSearchLimits, StopsAt512InstrumentsWithExactCodesInFront) {

@@ -1,0 +1,15 @@
+#include "shell/viewclasses.h"
+
+#include "views/intesort.h"
+#include "views/msgform.h"
+#include "views/report.h"
+#include "views/textform.h"
+#include "views/zqnote.h"
+
+void RegisterViewClasses() {
+  RegisterReportView();
+  RegisterRankingView();
+  RegisterTextView();
+  RegisterNewsView();
+  RegisterNotesView();
+}
