@@ -68,6 +68,9 @@ const FINANCE *FinanceOf(int market, int stock);
 // reference), 21 up, 19 down; both compared as signed 32-bit integers.
 int CompareColorNumber(int32_t value, int32_t reference);
 COLORREF GetCompareColor(int32_t value, int32_t reference);
+// The same rule as a 0-based index into the colour table (18 down, 19
+// equal, 20 up), as the chart painters take it.
+inline int PriceColorIndex(int32_t value, int32_t reference) { return CompareColorNumber(value, reference) - 1; }
 // The sign colour of the ratio columns: down for any negative value, equal
 // below 0.01, up from 0.01.
 int SignColorNumber(double value);
