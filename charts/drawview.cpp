@@ -15,7 +15,6 @@
 #include "market/merger.h"
 #include "market/reqbuild.h"
 #include "market/utildata.h"
-#include "platform/clock.h"
 #include "platform/gdi.h"
 #include "platform/messages.h"
 #include "platform/msgbox.h"
@@ -402,7 +401,9 @@ void TDrawView::Paint() {
 }
 
 int TDrawView::Notify(int code, uint32_t stock, intptr_t, intptr_t) {
-  if (code == 0 && SameStock(STKPTR(stock), m_attr.stock)) {
+  // A quote costs a view that shows another instrument only this test of
+  // the key's market byte and stock index.
+  if (code == 0 && (stock & 0xFF) == m_attr.stock.market && (stock >> 16) == m_attr.stock.stock) {
     if (MarketTypeOf(m_attr.stock) == 6 && ViewServices().hasRequestClient && ViewServices().hasRequestClient())
       RequestBrokerQueue(m_attr.stock.market, m_attr.stock.stock);
     DrawQuotePanel();
@@ -743,17 +744,7 @@ bool TDrawView::PrintTo() {
   const int mx = layout.marginX, my = layout.marginY;
 
   // A line above the picture: the year and the program.
-  SYSTEMTIME now;
-  GetLocalTime(&now);
-  char line[64];
-  std::snprintf(line, sizeof line, "%d年 kivo", int(now.wYear));
-  HFONT font = CreateFontA(-48, 0, 0, 0, 400, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "宋体");
-  HGDIOBJ oldFont = SelectObject(page, font);
-  SetBkMode(page, TRANSPARENT);
-  SetTextColor(page, 0);
-  TextOutA(page, mx, std::max(my - 56, 0), line, int(std::strlen(line)));
-  SelectObject(page, oldFont);
-  DeleteObject(font);
+  PrintYearLine(page, mx, std::max(my - 56, 0), "kivo");
 
   HPEN pen = CreatePen(PS_SOLID, 1, 0);
   HGDIOBJ oldPen = SelectObject(page, pen);

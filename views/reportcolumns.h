@@ -149,6 +149,10 @@ void SortRowsByValue(REPORTROW *rows, double *values, int count, int direction);
 // n entries end as the n best in order, equal values in their old order.
 void SortTopByValue(STKPTR *stocks, double *values, int count, int n, int direction);
 
+// The line printed above a view's picture: "<year>年 <name>" in black at
+// (x, y) of the page.
+void PrintYearLine(HDC page, int x, int y, const char *name);
+
 // The four shared view fonts (1..3 from FONT03..FONT05, the enlarged one
 // from FONT05 enlarged by "%sdefui.ini" [UI] BSZoom1, or view font 3 when
 // that is 0 or less).

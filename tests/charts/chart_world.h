@@ -28,6 +28,7 @@
 #include "testing/frame_host_recorder.h"
 #include "testing/market_fixture_min.h"
 #include "testing/msgbox_recorder.h"
+#include "testing/report_world.h"
 #include "testing/view_harness.h"
 #include "testing/view_page.h"
 #include "views/reportcolumns.h"
@@ -122,18 +123,7 @@ class ChartWorld : public ::testing::Test {
   // 1000, amount 2000.
   static REALQUOTE &PutQuote(int market, int stock) {
     REALQUOTE &q = Quote(market, stock);
-    std::memset(&q, 0, sizeof q);
-    q.prevClose = q.refPrice = 10000;
-    q.open = 10100;
-    q.high = 10500;
-    q.low = 9800;
-    q.last = 10200;
-    q.volume = 1000;
-    q.amount = 2000;
-    for (int i = 0; i < 5; ++i) {
-      q.bid[i] = {10190, 5};
-      q.ask[i] = {10210, 7};
-    }
+    testing_support::FillPlainQuote(q);
     return q;
   }
   // The quote of a futures market that sends only the first level.
