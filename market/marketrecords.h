@@ -65,6 +65,11 @@ struct STKINFO {
   uint8_t reserved27;
   uint16_t index;  // the entry's own stock index
   uint8_t reserved30[2];
+
+  // What every price and volume is divided by: the divisor (1000 when the
+  // entry holds 0) and the lot size (1 when the entry holds none).
+  uint32_t PriceDivisor() const { return priceDivisor ? priceDivisor : 1000; }
+  int32_t VolumeUnit() const { return volumeUnit > 0 ? volumeUnit : 1; }
 };
 static_assert(sizeof(STKINFO) == 32);
 

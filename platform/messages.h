@@ -104,6 +104,8 @@ constexpr UINT WM_BLOCK_DELETED = 2627;
 // changed.
 constexpr UINT WM_INDEX_CHANGED = 2125;
 constexpr UINT WM_INDEX_PARAM_CHANGED = 2126;
+// To a chart view, (0, 0): its detail list scrolls to the newest trade.
+constexpr UINT WM_DETAIL_LIST_TO_END = 2127;
 // Show the alarm window (0, 0).
 constexpr UINT WM_SHOW_ALARM_WINDOW = 2530;
 // A linked view switched its instrument; lParam the view.
@@ -170,6 +172,7 @@ inline constexpr UINT kPrivateMessages[] = {
     WM_MF_CONNECT,           WM_OPEN_TRADING,       WM_DISPLAY_SETTINGS_CHANGED, WM_SERVICE_CLIENT_QUIT,
     WM_INDEX_CHANGED,        WM_INDEX_PARAM_CHANGED, WM_SHOW_ALARM_WINDOW,  WM_LINKED_STOCK_CHANGED,
     WM_TRADE_VIEWS_UPDATE,   WM_TRADE_FOCUS,       WM_KLINE_PROPERTY_CHANGED, WM_ACTIVE_CHART_REINIT,
+    WM_DETAIL_LIST_TO_END,
 };
 
 template <size_t N>

@@ -5,6 +5,7 @@
 #include <strings.h>
 #include <string>
 
+#include "charts/drawview.h"
 #include "core/emenubar.h"
 #include "core/ewnd.h"
 #include "core/netutil.h"
@@ -178,8 +179,12 @@ class TMFrame::TimerHost : public TMainTimerHost {
   }
   void RebuildAgents(int market, int kind) override { ::RebuildAgents(market, kind); }
   void ReloadChartViews(int market, int kind) override {
-    (void)market;
-    (void)kind;  // the chart views come later; none is on a page yet
+    if (!f.page) return;
+    for (int i = f.page->PaneCount() - 1; i >= 0; --i) {
+      auto *chart = dynamic_cast<TDrawView *>(f.page->PaneAt(i));
+      if (!chart || chart->m_attr.stock.market != market) continue;
+      if (StockKindOf(MarketAt(market), chart->m_attr.stock.stock) == kind) chart->ReloadData();
+    }
   }
   void RemapTradeContracts() override { f.parts_.RemapTradeContracts(f); }
   void TradeTimer() override { f.parts_.TradeTimer(f); }
@@ -230,6 +235,28 @@ void TMFrame::FillReceivers() {
     if (action == TFrameAction::ReconnectQuestionYes) C1Click(nullptr);
     if (action == TFrameAction::FullScreen) MenuItem95Click(nullptr);
     if (action == TFrameAction::RefreshData) N22Click(nullptr);
+  };
+  receivers.view = [](TViewAction action, TMultiViewChild *view, intptr_t arg) {
+    auto *chart = dynamic_cast<TDrawView *>(view);
+    if (!chart) return;
+    switch (action) {
+      case TViewAction::ReloadData: chart->ReloadData(); break;
+      case TViewAction::RefreshHistory: chart->RefreshHistory(); break;
+      case TViewAction::ExecuteViewCommand: chart->ExecuteViewCommand(int(arg)); break;
+      case TViewAction::ReloadTradeMarks:
+        chart->LoadTradeMarks();
+        chart->Invalidate();
+        break;
+      case TViewAction::RepaintDetails:
+        chart->StringGrid1->Invalidate();
+        chart->DrawQuotePanel();
+        break;
+      case TViewAction::MenuItem:
+        if (arg == intptr_t(TChartMenuItem::InfoWindow)) chart->N5Click();
+        break;
+      case TViewAction::AddShownToBlock: chart->AddShownInstrumentToBlock(int(arg)); break;
+      default: break;
+    }
   };
   receivers.pickBlock = [this](int lowest, int highest, const char *caption) {
     TEdtBlk dialog(this, 0, lowest, highest);
@@ -303,6 +330,15 @@ TMFrame::TMFrame(TComponent *owner, TFrameParts &parts, std::vector<std::string>
   SetMainFrameHost(this);
   ViewDisplay().colors = ThemeColors;
   ViewDisplay().fonts = reinterpret_cast<const VIEWFONTDEF *>(ThemeFonts);
+  ViewDisplay().hotKey = [](int command, uint32_t *flags, char keys[16]) {
+    if (command < 1 || command > kHotKeyTableSize) return false;
+    const HOTKEYDEF &record = HotKeyTable[command - 1];
+    if (record.command != command) return false;
+    *flags = record.flags;
+    std::memcpy(keys, record.keys, sizeof record.keys);
+    keys[sizeof record.keys - 1] = 0;
+    return true;
+  };
   ViewServices().hasRequestClient = [] { return QuoteServerClient != nullptr; };
   ViewServices().pauseKeyHook = [](bool paused) { KeyHookPaused = paused ? 1 : 0; };
   ViewServices().notifyViews = [this](int code, uint32_t stock, intptr_t a, intptr_t b) {

@@ -80,8 +80,7 @@ ReportWorld::~ReportWorld() {
   io_.reset();
 }
 
-void ReportWorld::PutQuote(int market, int stock) {
-  REALQUOTE &q = Quote(market, stock);
+void FillPlainQuote(REALQUOTE &q) {
   std::memset(&q, 0, sizeof q);
   q.prevClose = q.refPrice = 10000;
   q.open = 10100;
@@ -95,5 +94,7 @@ void ReportWorld::PutQuote(int market, int stock) {
     q.ask[i] = {10210, 7};
   }
 }
+
+void ReportWorld::PutQuote(int market, int stock) { FillPlainQuote(Quote(market, stock)); }
 
 }  // namespace testing_support

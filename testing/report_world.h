@@ -24,6 +24,9 @@
 
 namespace testing_support {
 
+// The plain quote of ReportWorld::PutQuote written into a record.
+void FillPlainQuote(REALQUOTE &q);
+
 class ReportWorld {
  public:
   explicit ReportWorld(int bigCount = 0, const std::string &userBlocks = std::string());

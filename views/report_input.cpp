@@ -391,17 +391,7 @@ void TReport::Print() {
     const int aw = pw - 2 * mx, ah = ph - 2 * my;
     HDC pdc = printer->Handle();
     // A line with the year above the picture.
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    char line[64];
-    std::snprintf(line, sizeof line, "%d年 行情报表", int(now.wYear));
-    HFONT font = CreateFontA(-48, 0, 0, 0, 400, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "宋体");
-    HGDIOBJ oldFont = SelectObject(pdc, font);
-    SetBkMode(pdc, TRANSPARENT);
-    SetTextColor(pdc, 0);
-    TextOutA(pdc, mx, my - 56, line, int(std::strlen(line)));
-    SelectObject(pdc, oldFont);
-    DeleteObject(font);
+    PrintYearLine(pdc, mx, my - 56, "行情报表");
 
     // Black and white: the report's background colours and unreadable pixels white.
     const bool turn = w != h && pw != ph && ((pw > ph) != (w > h));

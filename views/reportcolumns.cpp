@@ -11,6 +11,7 @@
 #include "market/calendar.h"
 #include "market/dataio5.h"
 #include "market/utildata.h"
+#include "platform/clock.h"
 #include "platform/gdi.h"
 #include "platform/profile.h"
 #include "views/viewdisplay.h"
@@ -54,7 +55,7 @@ bool Records(int market, int stock, StockRecords *r) {
   int kind = r->info->kind;
   int kinds = std::min<int>(md->m_info.kindCount, kMaxStockKinds);
   r->kind = kind < kinds ? &md->m_info.kinds[kind] : nullptr;
-  r->divisor = r->info->priceDivisor;
+  r->divisor = r->info->PriceDivisor();
   return true;
 }
 
@@ -86,8 +87,7 @@ int Contribution(const StockRecords &r, double *value) {
   if (!r.finance || d.referenceIndexStock < 0 || !q.last || !q.prevClose || r.finance->indexWeight == 0) return 0;
   TMarketData *m0 = MarketAt(0);
   if (!m0 || d.referenceIndexStock >= m0->m_loadedCount || d.referenceIndexStock >= m0->m_stockCount) return 0;
-  uint32_t divisor = m0->m_stocks[d.referenceIndexStock].priceDivisor;
-  if (!divisor) return 0;
+  const uint32_t divisor = m0->m_stocks[d.referenceIndexStock].PriceDivisor();
   *value = (double(q.last) - q.prevClose) / q.prevClose * r.finance->indexWeight * d.referenceIndexPrevClose /
            divisor;
   return 1;
@@ -245,7 +245,7 @@ void PriceText(char *out, size_t size, const StockRecords &r, double value) {
 }
 
 void PerUnit(char *out, size_t size, const StockRecords &r, double value) {
-  int unit = r.info->volumeUnit ? r.info->volumeUnit : 1;
+  int unit = r.info->VolumeUnit();
   std::snprintf(out, size, "%.0f", value / unit);
 }
 
@@ -618,6 +618,20 @@ void SortTopByValue(STKPTR *stocks, double *values, int count, int n, int direct
 }
 
 // ---- Shared view fonts ------------------------------------------------------------------
+
+void PrintYearLine(HDC page, int x, int y, const char *name) {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  char line[64];
+  std::snprintf(line, sizeof line, "%d年 %s", int(now.wYear), name);
+  HFONT font = CreateFontA(-48, 0, 0, 0, 400, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "宋体");
+  HGDIOBJ oldFont = SelectObject(page, font);
+  SetBkMode(page, TRANSPARENT);
+  SetTextColor(page, 0);
+  TextOutA(page, x, y, line, int(std::strlen(line)));
+  SelectObject(page, oldFont);
+  DeleteObject(font);
+}
 
 HFONT ViewFont1 = nullptr, ViewFont2 = nullptr, ViewFont3 = nullptr, ViewFontEnlarged = nullptr;
 

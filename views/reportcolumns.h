@@ -68,6 +68,9 @@ const FINANCE *FinanceOf(int market, int stock);
 // reference), 21 up, 19 down; both compared as signed 32-bit integers.
 int CompareColorNumber(int32_t value, int32_t reference);
 COLORREF GetCompareColor(int32_t value, int32_t reference);
+// The same rule as a 0-based index into the colour table (18 down, 19
+// equal, 20 up), as the chart painters take it.
+inline int PriceColorIndex(int32_t value, int32_t reference) { return CompareColorNumber(value, reference) - 1; }
 // The sign colour of the ratio columns: down for any negative value, equal
 // below 0.01, up from 0.01.
 int SignColorNumber(double value);
@@ -145,6 +148,10 @@ void SortRowsByValue(REPORTROW *rows, double *values, int count, int direction);
 // n passes that each bring the best remaining entry to the front: the first
 // n entries end as the n best in order, equal values in their old order.
 void SortTopByValue(STKPTR *stocks, double *values, int count, int n, int direction);
+
+// The line printed above a view's picture: "<year>年 <name>" in black at
+// (x, y) of the page.
+void PrintYearLine(HDC page, int x, int y, const char *name);
 
 // The four shared view fonts (1..3 from FONT03..FONT05, the enlarged one
 // from FONT05 enlarged by "%sdefui.ini" [UI] BSZoom1, or view font 3 when

@@ -41,6 +41,8 @@ TPanel *MakePanel(TForm *form, const char *caption, int top) {
 
 }  // namespace
 
+TSelStockDlg *OpenStockPicker = nullptr;
+
 TSelStockDlg::TSelStockDlg(TComponent *owner, int market, int mode) : TForm(owner) {
   SetCaption("选择商品");
   SetBorderStyle(bsDialog);

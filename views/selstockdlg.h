@@ -38,3 +38,6 @@ class TSelStockDlg : public TForm {
   void ListBox1Click(TObject *sender);
   void Button1Click(TObject *sender);
 };
+
+// The picker that is open now (one at a time), null when none is.
+extern TSelStockDlg *OpenStockPicker;

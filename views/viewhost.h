@@ -44,6 +44,28 @@ class TMainFrameHost {
     (void)flag;
     return false;
   }
+  // Puts the instrument and a price into the active order panel.
+  virtual void SetOrderContractAndPrice(uint32_t stockWord, double price) {
+    (void)stockWord;
+    (void)price;
+  }
+  // Presses the buy or sell button of the standard order panel, as its
+  // offset box says.
+  virtual void PressPanelOrderButton() {}
+  // Fills up to positionCount position records (64 bytes each) and
+  // orderCount cancellable-order records (68 bytes each) of the contract,
+  // known by its code or its second (short) code; records left over stay
+  // as they are. The account text goes to the outside trading link only.
+  virtual void GetChartTradeMarks(const char *account, const char *code, const char *secondCode, void *positions,
+                                  int positionCount, void *orders, int orderCount) {
+    (void)account;
+    (void)code;
+    (void)secondCode;
+    (void)positions;
+    (void)positionCount;
+    (void)orders;
+    (void)orderCount;
+  }
   // The main window's dialog-open flag (key preview off while set).
   virtual void SetDialogOpen(bool open) { (void)open; }
   // COLORnn of the colour table (1..64).

@@ -17,6 +17,7 @@
 #include "platform/profile.h"
 #include "shell/framewindow.h"
 #include "shell/quoteconn.h"
+#include "testing/drawview_double.h"
 #include "testing/market_fixture.h"
 #include "testing/market_fixture_min.h"
 #include "testing/msgbox_recorder.h"
@@ -26,6 +27,7 @@
 #include "testing/view_harness.h"
 #include "platform/qtbridge.h"
 #include "views/mvmain.h"
+#include "views/viewdisplay.h"
 
 using namespace market_fixture;
 
@@ -381,3 +383,41 @@ TEST_F(FrameTest, ASessionEndShowsTheBoundedTextFreesTheBlockAndStopsTheReconnec
 }
 
 }  // namespace
+
+// A chart in a pane answers the frame's view actions, and the views read
+// the frame's hot keys for their menu captions.
+TEST_F(FrameTest, AChartViewAnswersTheFrameAndShowsTheHotKeys) {
+  testing_support::TDrawViewRegistration charts;
+  TMFrame *frame = new TMFrame(nullptr, parts_);
+  frame->Show();
+  harness_.Pump();
+  ASSERT_TRUE(frame->page && frame->page->PaneCount() > 0);
+  VIEW_ATTR_13 record{};
+  InitViewAttr(VIEW_TYPE_INTRADAY, &record);
+  record.stock = STKPTR(0, 0, 1);
+  frame->page->CreateView(frame->page->PaneAt(0)->m_node, &record, 1, 0);
+  harness_.Pump();
+  testing_support::TDrawViewDouble *chart = nullptr;
+  for (int i = 0; i < frame->page->PaneCount() && !chart; ++i)
+    chart = dynamic_cast<testing_support::TDrawViewDouble *>(frame->page->PaneAt(i));
+  ASSERT_TRUE(chart);
+
+  ASSERT_TRUE(frame->receivers.view);
+  frame->receivers.view(TViewAction::ReloadData, chart, 0);
+  frame->receivers.view(TViewAction::RefreshHistory, chart, 0);
+  frame->receivers.view(TViewAction::ExecuteViewCommand, chart, 28);
+  const bool shown = chart->Panel1->Visible();
+  frame->receivers.view(TViewAction::MenuItem, chart, intptr_t(TChartMenuItem::InfoWindow));
+  EXPECT_EQ(chart->reloads, 1);
+  EXPECT_EQ(chart->historyRefreshes, 1);
+  EXPECT_EQ(chart->commands, std::vector<int>{28});
+  EXPECT_NE(chart->Panel1->Visible(), shown);
+
+  chart->UpdateMenuCaptions();
+  EXPECT_EQ(chart->N5->Caption, "信息窗口      CTRL+L");
+
+  boxes_.QueueAnswer(IDNO);
+  frame->Close();
+  harness_.Pump();
+  delete frame;
+}
