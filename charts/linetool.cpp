@@ -208,11 +208,9 @@ void TLineSnapBox::SetChecked(bool checked) {
   Invalidate();
 }
 
-void TLineSnapBox::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
-  TGraphicControl::MouseUp(button, shift, x, y);
-  if (button != mbLeft || !ClientRect().Contains(POINT{x, y})) return;
+void TLineSnapBox::Click() {
   SetChecked(!checked_);
-  Click();
+  TGraphicControl::Click();
 }
 
 void TLineSnapBox::Paint() {

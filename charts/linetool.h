@@ -34,7 +34,7 @@ class TLineSnapBox : public TGraphicControl {
 
  protected:
   void Paint() override;
-  void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+  void Click() override;
 
  private:
   bool checked_ = false;

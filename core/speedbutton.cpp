@@ -31,19 +31,20 @@ void TSpeedButton::MouseDown(TMouseButton button, TShiftState shift, int x, int 
 }
 
 void TSpeedButton::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
-  const bool was = pressing_;
+  if (pressing_) Invalidate();
   pressing_ = false;
   TGraphicControl::MouseUp(button, shift, x, y);
-  if (!was || button != mbLeft) return;
-  Invalidate();
-  if (!ClientRect().Contains(POINT{x, y})) return;
+}
+
+void TSpeedButton::Click() {
+  pressing_ = false;
   if (GroupIndex != 0) {
     if (!down_)
       SetDown(true);
     else if (AllowAllUp)
       SetDown(false);
   }
-  Click();
+  TGraphicControl::Click();
 }
 
 void TSpeedButton::PaintTo(HDC dc, const RECT &r) {

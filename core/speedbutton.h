@@ -31,6 +31,9 @@ class TSpeedButton : public TGraphicControl {
   void Paint() override;
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
   void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+  // A click inside the button: a grouped one goes down (or up again with
+  // AllowAllUp), then OnClick.
+  void Click() override;
 
  private:
   TBitmap glyph_;
