@@ -73,15 +73,6 @@ TLinePropertyDlg::TLinePropertyDlg(const STKINFO *info, TComponent *owner, const
   XPButton3->ModalResult = mrCancel;
   ColorDialog1 = new TColorDialog(this);
 
-  // The value format of the instrument.
-  char format[16];
-  std::snprintf(format, sizeof format, "%%.%df", info ? int(info->decimals) : 4);
-  for (int i = 0; i < pointCount; ++i) {
-    ShowPoint(i);
-    char value[64];
-    std::snprintf(value, sizeof value, format, double(points[i].price));
-    (i == 0 ? Edit1 : Edit2)->SetText(value);
-  }
   if (pointCount == 1) {
     for (TControl *c : {static_cast<TControl *>(Label5), static_cast<TControl *>(Label6),
                         static_cast<TControl *>(Label7), static_cast<TControl *>(Panel2),
@@ -90,6 +81,15 @@ TLinePropertyDlg::TLinePropertyDlg(const STKINFO *info, TComponent *owner, const
       c->SetVisible(false);
     for (TXPButton *b : {XPButton1, XPButton2, XPButton3}) b->SetTop(92);
     SetHeight(158);
+  }
+  // The value format of the instrument.
+  char format[16];
+  std::snprintf(format, sizeof format, "%%.%df", info ? int(info->decimals) : 4);
+  for (int i = 0; i < pointCount; ++i) {
+    ShowPoint(i);
+    char value[64];
+    std::snprintf(value, sizeof value, format, double(points[i].price));
+    (i == 0 ? Edit1 : Edit2)->SetText(value);
   }
   DoCreate();
 }

@@ -100,7 +100,7 @@ void DrawLineToolGlyph(HDC dc, int x, int y, int code) {
   };
   const COLORREF dark = 0x000000, blue = 0x8B0000, red = 0x0000C0, gold = 0x0080C0, green = 0x008000;
   switch (code) {
-    case 1: pen(dark); line(0, 15, 16, -1); dot(4, 11); dot(11, 4); break;
+    case 1: pen(dark); line(1, 14, 16, -1); dot(4, 11); dot(11, 4); break;
     case 2: pen(dark); line(3, 12, 12, 3); dot(3, 12); dot(12, 3); break;
     case 3: pen(dark); line(0, 10, 11, -1); line(4, 15, 16, 3); break;
     case 24: pen(dark); line(0, 8, 16, 8); dot(8, 8); break;

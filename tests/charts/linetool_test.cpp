@@ -204,6 +204,8 @@ TEST(LinePropertyDialog, OneOrTwoPointBlocks) {
   TLinePropertyDlg one(GetStockInfo(STKPTR(0, 0, 0)), nullptr, horizontal.get());
   EXPECT_EQ(one.Height(), 158);
   EXPECT_FALSE(one.Edit2->Visible());
+  EXPECT_FALSE(IsWindowVisible(one.Edit2->Handle()));
+  EXPECT_FALSE(IsWindowVisible(one.DateTimePicker3->Handle()));
   EXPECT_EQ(one.XPButton2->Top(), 92);
   EXPECT_EQ(one.Edit1->Text(), "21.25");
   EXPECT_EQ((std::vector<int>{one.DateTimePicker1->Year(), one.DateTimePicker1->Month(), one.DateTimePicker1->Day(),
