@@ -290,36 +290,28 @@ void TLine::Segment(HDC dc, POINT a, POINT b, int penStyle) {
   DeleteObject(pen);
 }
 
-void TLine::DrawSegment(POINT a, POINT b, HDC dc, bool withHandles) {
-  Segment(dc, a, b, PS_SOLID);
+void TLine::SegmentWithHandles(HDC dc, POINT a, POINT b, int penStyle, bool withHandles) {
+  Segment(dc, a, b, penStyle);
   if (withHandles) {
     DrawHandle(a, dc, map.rect);
     DrawHandle(b, dc, map.rect);
   }
+}
+
+void TLine::DrawSegment(POINT a, POINT b, HDC dc, bool withHandles) {
+  SegmentWithHandles(dc, a, b, PS_SOLID, withHandles);
 }
 
 void TLine::DrawSegmentXY(LINEPOINT a, LINEPOINT b, HDC dc, bool withHandles) {
-  Segment(dc, POINT{a.x, a.y}, POINT{b.x, b.y}, PS_SOLID);
-  if (withHandles) {
-    DrawHandleAt(a, dc, map.rect);
-    DrawHandleAt(b, dc, map.rect);
-  }
+  SegmentWithHandles(dc, POINT{a.x, a.y}, POINT{b.x, b.y}, PS_SOLID, withHandles);
 }
 
 void TLine::DrawDottedSegment(POINT a, POINT b, HDC dc, bool withHandles) {
-  Segment(dc, a, b, PS_DOT);
-  if (withHandles) {
-    DrawHandle(a, dc, map.rect);
-    DrawHandle(b, dc, map.rect);
-  }
+  SegmentWithHandles(dc, a, b, PS_DOT, withHandles);
 }
 
 void TLine::DrawDottedSegmentXY(LINEPOINT a, LINEPOINT b, HDC dc, bool withHandles) {
-  Segment(dc, POINT{a.x, a.y}, POINT{b.x, b.y}, PS_DOT);
-  if (withHandles) {
-    DrawHandleAt(a, dc, map.rect);
-    DrawHandleAt(b, dc, map.rect);
-  }
+  SegmentWithHandles(dc, POINT{a.x, a.y}, POINT{b.x, b.y}, PS_DOT, withHandles);
 }
 
 // ---- drawing ----

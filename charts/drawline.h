@@ -183,6 +183,7 @@ class TLine {
   bool ArcHit(POINT p) const;
   bool SineHit(POINT p) const;
   void Segment(HDC dc, POINT a, POINT b, int penStyle);
+  void SegmentWithHandles(HDC dc, POINT a, POINT b, int penStyle, bool withHandles);
 };
 
 // The 26 kinds; each only sets its type code and point counts.

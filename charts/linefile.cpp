@@ -68,6 +68,20 @@ ReadResult ReadRecordFile(const std::string &path, const char (&magic)[4], size_
   return ReadResult::Read;
 }
 
+// Appends the records the test does not pick to kept; their number.
+template <class Record, class Picked>
+uint32_t KeepOthers(const std::string &records, uint32_t count, std::string &kept, Picked picked) {
+  uint32_t total = 0;
+  for (uint32_t i = 0; i < count; ++i) {
+    Record r;
+    std::memcpy(&r, records.data() + size_t(i) * sizeof r, sizeof r);
+    if (picked(r)) continue;
+    kept.append(reinterpret_cast<const char *>(&r), sizeof r);
+    ++total;
+  }
+  return total;
+}
+
 }  // namespace
 
 bool LineRecordMatches(const char (&market)[9], const char (&code)[7], STKPTR stock) {
@@ -108,14 +122,9 @@ bool TLineFileStore::RewriteLines(TLineFileOwner &owner, bool withObjects) {
   std::string records, kept;
   uint32_t count = 0;
   const ReadResult read = ReadRecordFile(LinePath(), kLineMagic, sizeof(LINEREC), records, count);
-  uint32_t total = 0;
-  for (uint32_t i = 0; i < count; ++i) {
-    LINEREC r;
-    std::memcpy(&r, records.data() + size_t(i) * sizeof r, sizeof r);
-    if (r.period == period && LineRecordMatches(r.market, r.code, stock)) continue;
-    kept.append(reinterpret_cast<const char *>(&r), sizeof r);
-    ++total;
-  }
+  uint32_t total = KeepOthers<LINEREC>(records, count, kept, [&](const LINEREC &r) {
+    return r.period == period && LineRecordMatches(r.market, r.code, stock);
+  });
   if (withObjects) {
     TLine **lines = owner.LineSlots();
     const uint32_t n = std::min<uint32_t>(owner.LineCount(), kMaxViewLines);
@@ -216,14 +225,8 @@ bool TLineFileStore::RewriteRefLines(TLineFileOwner &owner, bool withRecord) {
   std::string records, kept;
   uint32_t count = 0;
   const ReadResult read = ReadRecordFile(RefLinePath(), kRefLineMagic, sizeof(REFLINEFILEREC), records, count);
-  uint32_t total = 0;
-  for (uint32_t i = 0; i < count; ++i) {
-    REFLINEFILEREC r;
-    std::memcpy(&r, records.data() + size_t(i) * sizeof r, sizeof r);
-    if (LineRecordMatches(r.market, r.code, stock)) continue;
-    kept.append(reinterpret_cast<const char *>(&r), sizeof r);
-    ++total;
-  }
+  uint32_t total = KeepOthers<REFLINEFILEREC>(
+      records, count, kept, [&](const REFLINEFILEREC &r) { return LineRecordMatches(r.market, r.code, stock); });
   const uint32_t n = std::min<uint32_t>(formula->refLineCount, 16);
   if (withRecord && n > 0) {
     REFLINEFILEREC r;
