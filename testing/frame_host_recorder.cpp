@@ -33,3 +33,10 @@ std::vector<std::string> FrameHostRecorder::Calls(const std::string &prefix) con
     if (c.compare(0, prefix.size(), prefix) == 0) out.push_back(c);
   return out;
 }
+
+void FrameHostRecorder::SetLineToolCode(int code) {
+  lineTool = code;
+  calls.push_back("SetLineToolCode " + std::to_string(code));
+}
+
+void FrameHostRecorder::RaiseLineButton() { calls.push_back("RaiseLineButton"); }

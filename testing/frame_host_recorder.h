@@ -27,6 +27,10 @@ class FrameHostRecorder : public TMainFrameHost {
   void BuildPageMenu(int mark) override;
   bool AskWebAddress(char (&address)[128]) override;
   void ActivateMainWindow() override {}
+  TLineToolBox *LinePalette() override { return linePalette; }
+  int LineToolCode() override { return lineTool; }
+  void SetLineToolCode(int code) override;
+  void RaiseLineButton() override;
 
   // Calls whose line starts with the prefix.
   std::vector<std::string> Calls(const std::string &prefix = "") const;
@@ -37,6 +41,8 @@ class FrameHostRecorder : public TMainFrameHost {
   bool tickFirst = false;
   COLORREF colors[64] = {};
   std::string webAddress;  // empty: the address dialog is cancelled
+  TLineToolBox *linePalette = nullptr;
+  int lineTool = -1;
   std::vector<std::string> calls;
 
  private:

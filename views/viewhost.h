@@ -12,6 +12,8 @@
 
 #include "platform/windef.h"
 
+class TLineToolBox;
+
 class TMainFrameHost {
  public:
   virtual ~TMainFrameHost() = default;
@@ -83,6 +85,13 @@ class TMainFrameHost {
   }
   // Makes the main window the active window.
   virtual void ActivateMainWindow() {}
+  // The drawing-tool palette (null while it was never opened) and the code
+  // of its pressed tool (-1 none), both kept by the main window.
+  virtual TLineToolBox *LinePalette() { return nullptr; }
+  virtual int LineToolCode() { return -1; }
+  virtual void SetLineToolCode(int code) { (void)code; }
+  // The main window's drawing-tool button is raised.
+  virtual void RaiseLineButton() {}
 };
 
 // The host in use (never null) and the call that installs one (null puts
