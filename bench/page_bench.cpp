@@ -13,7 +13,7 @@
 #include "testing/market_fixture_min.h"
 #include "testing/page_fixture.h"
 #include "views/mvmain.h"
-#include "views/pagefile.h"
+#include "views/pagelist.h"
 
 namespace {
 

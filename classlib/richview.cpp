@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/gbk.h"
 #include "platform/path.h"
 #include "platform/qtext.h"
 #include "platform/shell.h"
@@ -415,13 +416,7 @@ void TRichEdit::WndProc(TMessage &m) {
       std::string gbk = Gbk(text.mid(from, to - from));
       size_t room = size_t(to - from);
       if (gbk.size() > room) {
-        size_t cut = 0;
-        while (cut < room) {
-          size_t step = static_cast<unsigned char>(gbk[cut]) >= 0x81 ? 2 : 1;
-          if (cut + step > room) break;
-          cut += step;
-        }
-        gbk.resize(cut);
+        gbk.resize(platform::GbkCutLength(gbk, room));
       }
       std::memcpy(range->lpstrText, gbk.c_str(), gbk.size() + 1);
       m.Result = LRESULT(gbk.size());

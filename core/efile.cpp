@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/fileapi.h"
+#include "platform/gbk.h"
 
 namespace {
 
@@ -20,9 +21,6 @@ int32_t ByteCount(int32_t size, int32_t count) {
 int32_t AsResult(DWORD value) {
   return value > DWORD(INT32_MAX) ? -1 : int32_t(value);
 }
-
-bool IsLead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
-bool IsTrail(unsigned char c) { return c >= 0x40 && c <= 0xFE; }
 
 bool IsFolder(const char *path) {
   DWORD attributes = GetFileAttributesA(path);
@@ -141,7 +139,7 @@ bool MakeDirChain(const char *path) {
 
   for (size_t i = 0; i < length; ++i) {
     auto c = static_cast<unsigned char>(buffer[i]);
-    if (IsLead(c) && i + 1 < length && IsTrail(static_cast<unsigned char>(buffer[i + 1]))) {
+    if (platform::IsGbkPair(std::string_view(buffer, length), i)) {
       ++i;  // a GBK pair; its trail byte may be 0x5C and is no separator
       continue;
     }

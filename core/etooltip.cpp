@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/gbk.h"
 #include "platform/gdi.h"
 
 namespace {
@@ -10,15 +11,7 @@ constexpr COLORREF kTipFill = RGB(255, 255, 231);
 
 // Length of the text cut to at most max bytes without splitting a
 // double-byte character.
-size_t CutLength(const char *text, size_t max) {
-  size_t n = 0;
-  while (text[n] != 0) {
-    size_t step = (static_cast<unsigned char>(text[n]) >= 0x81 && text[n + 1] != 0) ? 2 : 1;
-    if (n + step > max) break;
-    n += step;
-  }
-  return n;
-}
+size_t CutLength(const char *text, size_t max) { return platform::GbkCutLength(text, max); }
 
 // The lines of the text: each one ended by CR LF, then the rest after the
 // last CR LF when it is not empty.

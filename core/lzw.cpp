@@ -68,13 +68,14 @@ LCompressLite::~LCompressLite() = default;
 
 uint32_t LCompressLite::Unwind(uint32_t code, uint32_t sp, uint32_t nextCode) {
   while (code >= 256) {
-    if (code >= kDictionarySize || sp >= kMaxString) return 0;
+    if (code > kMaxCode || sp >= kMaxString) return 0;
     uint32_t prefix = 0;
     uint8_t suffix = 0;
     if (code >= kFirstStringCode && code < nextCode) {
       prefix = dictionary_[code].prefix;
       suffix = dictionary_[code].suffix;
     }
+    if (prefix > kMaxPrefix) return 0;
     stack_[sp++] = suffix;
     code = prefix;
   }
@@ -130,6 +131,8 @@ int32_t LCompressLite::Decode(const void *input, int32_t inputLength, void *outp
         continue;
       }
 
+      if (code > kMaxCode) return kCorrupt;
+
       const uint32_t start = count;
       uint32_t length;
       bool stable;
@@ -138,10 +141,10 @@ int32_t LCompressLite::Decode(const void *input, int32_t inputLength, void *outp
         out[count] = uint8_t(code);
         length = 1;
         stable = true;
-      } else if (code < nextCode && dictionary_[code].stable) {
+      } else if (code < nextCode && (dictionary_[code].flags & kStable)) {
         const Entry &e = dictionary_[code];
         length = e.length;
-        if (length > kMaxString) return kCorrupt;
+        if (length > kMaxString || (e.flags & kBroken)) return kCorrupt;
         if (length > capacity - count) return kOutputFull;
         // The entry's copy ends before the current position, so the string
         // does not overlap itself.
@@ -154,7 +157,8 @@ int32_t LCompressLite::Decode(const void *input, int32_t inputLength, void *outp
         // The code being defined (or, in a damaged stream, one beyond it):
         // the previous string followed by its own first byte.
         length = prevLength + 1;
-        if (length > kMaxString) return kCorrupt;
+        if (length > kMaxString || (prev >= kFirstStringCode && (dictionary_[prev].flags & kBroken)))
+          return kCorrupt;
         if (length > capacity - count) return kOutputFull;
         if (length <= 16 && capacity - count >= 16)
           CopyShort(out + count, out + prevOffset);
@@ -182,11 +186,11 @@ int32_t LCompressLite::Decode(const void *input, int32_t inputLength, void *outp
 
       if (nextCode >= kDictionarySize) return kCorrupt;
       Entry &entry = dictionary_[nextCode];
-      // Codes past the dictionary (damaged streams, where wide codes allow
-      // them) would not fit the field; any of them unwinds as corrupt.
-      entry.prefix = uint16_t(prev < kDictionarySize ? prev : kDictionarySize);
+      entry.prefix = uint16_t(prev);  // at most kMaxCode
       entry.suffix = out[start];
-      entry.stable = prevStable;
+      // A stable entry's prefix is a lower code, so only its own prefix can
+      // be out of range: the codes of the chain below it are smaller still.
+      entry.flags = prevStable ? (prev > kMaxPrefix ? kStable | kBroken : kStable) : 0;
       entry.offset = prevOffset;
       entry.length = prevLength + 1;
       ++nextCode;

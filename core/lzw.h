@@ -39,8 +39,11 @@ class LCompressLite {
   // is unwound when it cannot be copied from the output.
   static constexpr uint32_t kDictionarySize = 35072;
   static constexpr uint32_t kStackSize = 35024;
-  // The longest string a code may stand for.
+  // The longest string a code may stand for, which is also the highest
+  // code a stream may use, and the highest code a string may be built on.
   static constexpr uint32_t kMaxString = 35022;
+  static constexpr uint32_t kMaxCode = 35022;
+  static constexpr uint32_t kMaxPrefix = 32767;
 
   // The object is large (about 450 KB): keep one per connection, on the heap.
   LCompressLite();
@@ -56,9 +59,9 @@ class LCompressLite {
   //        capacity of 5 or more): the decoder keeps that margin free.
   //   203  the input does not begin with "WMC15" (or is null).
   //   206  corrupt data: a run that does not start with a literal, codes
-  //        widened past 24 bits, a string longer than 35022 bytes, a string
-  //        built on a code past the dictionary or a dictionary that outgrows
-  //        its 35072 entries.
+  //        widened past 24 bits, a code above 35022, a string longer than
+  //        35022 bytes, a string built on a code above 32767 or a
+  //        dictionary that outgrows its 35072 entries.
   // On an error the output holds the bytes decoded so far and
   // *outputLength is left alone. Bytes of the output past the decoded length
   // may be overwritten (never past the capacity). Allocates nothing; the
@@ -68,24 +71,24 @@ class LCompressLite {
 
  private:
   // An entry stands for the string of its prefix code followed by its suffix
-  // byte (a prefix past the dictionary is kept as kDictionarySize, which
-  // unwinds as corrupt just as the code itself would). When the whole prefix
-  // chain was known as the entry was made
+  // byte. When the whole prefix chain was known as the entry was made
   // ("stable"), the string also lies in the output at offset, length bytes
   // long, and is copied from there; otherwise it is unwound through the
-  // chain as it stands now.
+  // chain as it stands now. A stable entry whose prefix is above kMaxPrefix
+  // is "broken": using it is corrupt data.
+  enum : uint8_t { kStable = 1, kBroken = 2 };
   struct Entry {
     uint32_t offset;
     uint32_t length;
     uint16_t prefix;
     uint8_t suffix;
-    uint8_t stable;
+    uint8_t flags;
   };
 
   // Lays the string of code down on the stack from position sp upwards, last
   // byte first; codes the current run has not defined read as an empty
   // entry (prefix 0, suffix 0). Returns the new stack height, or 0 when the
-  // string is too long.
+  // string is too long or its chain holds a code or prefix out of range.
   uint32_t Unwind(uint32_t code, uint32_t sp, uint32_t nextCode);
 
   Entry dictionary_[kDictionarySize];

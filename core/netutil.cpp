@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <atomic>
 #include <cstring>
+#include <mutex>
 #include <random>
 #include <string>
+#include <thread>
 
 #include "core/emem.h"
 #include "platform/clock.h"
@@ -25,7 +28,6 @@ constexpr int kEchoLength = 44;
 constexpr int kReplyRoom = 320;
 constexpr DWORD kHttpTimeoutMs = 10000;
 constexpr int kHttpBuffer = 4096;
-constexpr char kHttpTemp[] = ".\\http.tmp";
 constexpr char kSettingIni[] = "..\\cfg\\Setting.ini";
 constexpr char kWebNewsIni[] = "..\\cfg\\webnews.ini";
 constexpr char kServerIni[] = ".\\server.ini";
@@ -296,12 +298,16 @@ int HttpGetFile(const char *host, const char *path, const char *target) {
   }
   if (ws::send(s.get(), request.data(), int(request.size()), 0) != int(request.size())) return 0;
 
-  HANDLE file = CreateFileA(kHttpTemp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // The body goes to a file of this download's own beside the target, which
+  // then takes the target's place whole: a reader of the target never sees
+  // it half written.
+  const std::string temp = std::string(target) + ".new";
+  HANDLE file = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return 0;
   auto finish = [&](int result, bool replace) {
     CloseHandle(file);
-    if (replace && !CopyFileA(kHttpTemp, target, FALSE)) result = 0;
-    DeleteFileA(kHttpTemp);
+    if (replace && !MoveFileExA(temp.c_str(), target, MOVEFILE_REPLACE_EXISTING)) result = 0;
+    DeleteFileA(temp.c_str());
     return result;
   };
 
@@ -353,6 +359,47 @@ DWORD NewsServerChooser(LPVOID) {
   if (count == 0) return 0;
   TrySection(section, count, NextRandom() % count);
   return 0;
+}
+
+namespace {
+
+// The chooser thread started last; `done` once it has ended.
+struct ChooserThread {
+  std::mutex lock;
+  std::thread thread;
+  std::atomic<bool> done{true};
+  ~ChooserThread() {
+    if (thread.joinable()) {
+      if (done) thread.join();
+      else thread.detach();
+    }
+  }
+};
+
+ChooserThread &Chooser() {
+  static ChooserThread chooser;
+  return chooser;
+}
+
+}  // namespace
+
+bool StartNewsServerChooser() {
+  ChooserThread &c = Chooser();
+  std::lock_guard guard(c.lock);
+  if (!c.done) return false;
+  if (c.thread.joinable()) c.thread.join();
+  c.done = false;
+  c.thread = std::thread([&c] {
+    NewsServerChooser(nullptr);
+    c.done = true;
+  });
+  return true;
+}
+
+void WaitForNewsServerChooser() {
+  ChooserThread &c = Chooser();
+  std::lock_guard guard(c.lock);
+  if (c.thread.joinable()) c.thread.join();
 }
 
 int BindLoggerLibrary(const char *name) {

@@ -58,12 +58,14 @@ bool ResolveHost(const char *host, uint32_t *address);
 int Ping(const char *host, uint16_t sequence);
 
 // Fetches http://host/path into target over HTTP/1.0, through the user's
-// Internet proxy when one is enabled, by way of ".\http.tmp". 1 when the
-// server answered 200 (the target is replaced when the announced length
-// arrived whole, left alone when the body came without a length or ended
-// early), 0 on every failure (connection, status, a head that does not fit
-// the 4096-byte buffer, a receive error or time-out, a file error);
-// "http.tmp" never stays behind.
+// Internet proxy when one is enabled, by way of "<target>.new", which is
+// renamed over the target when complete (a reader of the target sees the
+// old file or the new one, whole). 1 when the server answered 200 (the
+// target is replaced when the announced length arrived whole, left alone
+// when the body came without a length or ended early), 0 on every failure
+// (connection, status, a head that does not fit the 4096-byte buffer, a
+// receive error or time-out, a file error); "<target>.new" never stays
+// behind.
 int HttpGetFile(const char *host, const char *path, const char *target);
 
 // The news chooser's thread procedure (argument unused, result 0): writes
@@ -72,6 +74,12 @@ int HttpGetFile(const char *host, const char *path, const char *target);
 // then those of the other network, and writes the first host that served
 // "webnews.html" as [News] URL.
 DWORD NewsServerChooser(LPVOID);
+// Starts NewsServerChooser on a thread of its own, unless the one started
+// before is still at work (its choice stands): choosers all read and write
+// the same files, so one runs at a time. True when this call started one.
+bool StartNewsServerChooser();
+// Waits until the chooser started last has ended.
+void WaitForNewsServerChooser();
 
 // ---- the logger library ----
 

@@ -110,8 +110,10 @@ class ArgReader {
   // one of them, each time from scratch, and nested windows would multiply
   // the cost level by level. The values are kept with the list of the
   // built-in that reads them. An argument that reads its own statement
-  // changes while the pass writes it and is always evaluated. True when the
-  // reader goes through kept values.
+  // changes while the pass writes it: its values are kept only at the bars
+  // before the one the statement's pass is at, where they are final (and
+  // not at all when it reads bars ahead). True when the reader goes through
+  // kept values.
   bool ShareValues(BuiltinStateList &list, const INDEXCALC *ctx);
   double Now(const INDEXCALC *ctx) const {
     const uint32_t i = ctx->bar - from_;
@@ -186,6 +188,9 @@ struct ArgumentValues {
   ArgumentValues *next;
   std::unique_ptr<double[]> values;   // barCount entries
   std::unique_ptr<uint8_t[]> known;   // 1 where values holds the bar's value
+  // The argument reads its own statement: only its values at bars whose
+  // statement values are final (before the context's finalBefore) are kept.
+  bool finalOnly = false;
 };
 
 // The records of one stateful built-in (STD and STDP use VAR's and VARP's).

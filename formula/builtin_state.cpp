@@ -110,7 +110,9 @@ void ReleaseValues(BuiltinStateList &list, const CKvIndexExpression *argument) {
 
 bool ArgReader::ShareValues(BuiltinStateList &list, const INDEXCALC *ctx) {
   values_ = nullptr;
-  if (!expr_ || expr_->IsPure() || expr_->ReadsOwnStatement() || ctx->barCount == 0) return false;
+  if (!expr_ || expr_->IsPure() || ctx->barCount == 0) return false;
+  const bool finalOnly = expr_->ReadsOwnStatement();
+  if (finalOnly && (ctx->finalBefore == 0 || expr_->CallsFullRecalcBuiltin())) return false;
   for (ArgumentValues *v = list.values; v; v = v->next) {
     if (v->argument != expr_) continue;
     if (v->serial == ctx->serial && v->bars == ctx->bars && v->barCount == ctx->barCount) {
@@ -122,6 +124,7 @@ bool ArgReader::ShareValues(BuiltinStateList &list, const INDEXCALC *ctx) {
   }
   auto *v = new (std::nothrow) ArgumentValues{expr_, ctx->serial, ctx->bars, ctx->barCount, nullptr, nullptr, nullptr};
   if (!v) return false;
+  v->finalOnly = finalOnly;
   v->values.reset(new (std::nothrow) double[ctx->barCount]);
   v->known.reset(new (std::nothrow) uint8_t[ctx->barCount]());
   if (!v->values || !v->known) {
@@ -137,7 +140,7 @@ bool ArgReader::ShareValues(BuiltinStateList &list, const INDEXCALC *ctx) {
 
 double ArgReader::Kept(const INDEXCALC *ctx, uint32_t bar) const {
   ArgumentValues &v = *values_;
-  if (bar >= v.barCount) return EvalAt(expr_, ctx, bar);
+  if (bar >= v.barCount || (v.finalOnly && bar >= ctx->finalBefore)) return EvalAt(expr_, ctx, bar);
   if (!v.known[bar]) {
     v.values[bar] = EvalAt(expr_, ctx, bar);
     v.known[bar] = 1;

@@ -215,8 +215,9 @@ void CKvIndexVariable::Calculate(CKvIndex *formula, const char *owner, uint8_t p
     std::fill(out, out + count, 0.0);
     return;
   }
-  const INDEXCALC ctx = MakeContext(formula, owner, periodKind, periodMultiple, seriesInfo, bars,
-                                    first + count, priceDivisor);
+  INDEXCALC ctx = MakeContext(formula, owner, periodKind, periodMultiple, seriesInfo, bars, first + count,
+                              priceDivisor);
+  ctx.statementPass = true;
   expression->EvaluateRange(&ctx, first, count, out);
 }
 

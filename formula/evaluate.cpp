@@ -21,6 +21,7 @@
 namespace {
 
 uint32_t g_serial = 1;
+thread_local uint64_t g_evaluations = 0;
 
 inline double Apply(uint8_t op, double l, double r) {
   switch (op) {
@@ -42,6 +43,7 @@ inline bool IsPlainOperator(uint8_t op) { return op >= kOpMul && op <= kOpNotEqu
 }  // namespace
 
 uint32_t NextIndexSerial() { return g_serial++; }
+uint64_t IndexEvaluations() { return g_evaluations; }
 
 int32_t FindBarAtOrBefore(const KLINEBAR *bars, uint32_t count, uint32_t t) {
   if (!bars || count == 0 || bars[0].time > t) return -1;
@@ -174,6 +176,7 @@ inline double CKvIndexExpression::Source(bool isStep, int32_t index, const doubl
 }
 
 double CKvIndexExpression::Evaluate(const INDEXCALC *ctx) const {
+  ++g_evaluations;
   const size_t n = tokens_.size();
   if (n == 0) return 0.0;
   if (n == 1) return EvaluateOperand(tokens_[0], ctx);
@@ -452,9 +455,13 @@ void CKvIndexExpression::EvaluateRange(const INDEXCALC *ctx, uint32_t from, uint
     // expression that reads its own statement sees the values of this pass at
     // the bars before.
     INDEXCALC at = *ctx;
+    // Contexts made inside a statement's pass know the bar it is at.
+    const bool statementPass = at.statementPass;
+    at.statementPass = false;
     for (uint32_t i = 0; i < count; ++i) {
       if (mask && !mask[i]) continue;
       at.bar = from + i;
+      if (statementPass) at.finalBefore = at.bar;
       out[i] = Evaluate(&at);
     }
     return;

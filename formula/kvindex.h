@@ -124,6 +124,11 @@ struct INDEXCALC {
   uint32_t priceDivisor = 0;
   CKvIndex *formula = nullptr;  // parameters and statements are read from it
   uint32_t serial = 0;          // one value per pass; window built-ins see a new pass by it
+  // A statement's own pass: its bars are written in ascending order, so
+  // before the bar it is at (finalBefore) its own values are final. Set
+  // for the pass of a statement; contexts made inside it keep finalBefore.
+  bool statementPass = false;
+  uint32_t finalBefore = 0;
 };
 
 // A built-in: evaluates its arguments (a list in source order, null when
@@ -133,6 +138,9 @@ using IndexFunctionImpl = double (*)(const INDEXCALC *ctx, const CKvIndexFunctio
 // Takes the evaluation counter's current value and advances it; every
 // statement pass and every cross-instrument lookup takes one.
 uint32_t NextIndexSerial();
+// How many times this thread has evaluated an expression at one bar: the
+// work of a pass, for tests and benchmarks that bound it.
+uint64_t IndexEvaluations();
 
 // The index of the latest bar whose time is not after t (times compared as
 // unsigned packed values), or -1.

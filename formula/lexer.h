@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "platform/gbk.h"
+
 namespace indexlex {
 
 inline bool IsBlank(char c) {
@@ -13,11 +15,8 @@ inline bool IsBlank(char c) {
   return (b >= 1 && b <= 32) || b == 127 || b == 255;
 }
 // 255 is a blank, so it never leads a character.
-inline bool IsLead(char c) { return uint8_t(c) >= 129 && uint8_t(c) != 255; }
-inline bool IsTrail(char c) {
-  const uint8_t b = uint8_t(c);
-  return b >= 64 && b != 127 && b != 255;
-}
+inline bool IsLead(char c) { return platform::IsGbkLead(uint8_t(c)); }
+inline bool IsTrail(char c) { return platform::IsGbkTrail(uint8_t(c)); }
 inline bool IsDoubleByte(const char *p) { return IsLead(p[0]) && IsTrail(p[1]); }
 inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 inline bool IsUpper(char c) { return c >= 'A' && c <= 'Z'; }

@@ -184,6 +184,15 @@ Fit FitOf(int command, Agrees agrees) {
   return agrees(*r) ? Fit::kOwn : Fit::kForeign;
 }
 
+// Whether an answer that disagrees with the oldest request in flight is the
+// late answer of a request given up on.
+template <class Agrees>
+bool LateAnswer(Agrees agrees) {
+  for (int i = 0; const REQUESTREC *r = GivenUpRequest(i); ++i)
+    if (agrees(*r)) return true;
+  return false;
+}
+
 // After a handled last part: retire the request, and ask for the next page
 // of the newest news when a page of them completed it.
 void Finish(const FRAMEHEAD &head, bool last) {
@@ -536,11 +545,17 @@ void TAnswerReader::State::Bars(const Part &p) {
   const int base = p.body[0];
   const int market = p.body[1];
   const Code code(p.body + 2);
-  const Fit fit = FitOf(FRAME_BARS, [&](const REQUESTREC &r) {
+  auto agrees = [&](const REQUESTREC &r) {
     return (r.kind == REQ_MINUTE_BARS || r.kind == REQ_DAY_BARS) && BarBaseOf(r) == base &&
            SameInstrument(r, market, code);
-  });
-  if (fit == Fit::kForeign) return;
+  };
+  if (FitOf(FRAME_BARS, agrees) == Fit::kForeign) {
+    // Not a late answer: the server answered the oldest request with bars
+    // of something else. Nothing is written, but the request is answered,
+    // so it gives its place up now rather than after 20 s.
+    if (!LateAnswer(agrees)) Finish(p.head, p.last);
+    return;
+  }
   Target t;
   if (FindTarget(market, code, &t)) {
     const int n = (p.length - kBarsHead) / kBar;

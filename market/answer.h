@@ -11,7 +11,10 @@
 // channel, the offset of an information text) that must agree with the
 // request; an answer that does not (typically the late answer to a request
 // that timed out) is dropped whole: nothing written, nothing posted and no
-// request retired. Answers that only make sense for their request (a news
+// request retired. Bars that agree with no request given up on are no late
+// answer but the server's answer to the oldest request, about another
+// instrument or base: nothing is written or posted, but its last part
+// retires the request. Answers that only make sense for their request (a news
 // or note text, a ranking, a code-table piece, an information text, a
 // password confirmation) are dropped as well when no such request is in
 // flight; self-describing answers (bars, ticks, trends, ...) that arrive

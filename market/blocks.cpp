@@ -14,6 +14,7 @@
 #include "market/utildata.h"
 #include "platform/debugout.h"
 #include "platform/fileapi.h"
+#include "platform/gbk.h"
 #include "platform/path.h"
 #include "platform/profile.h"
 
@@ -68,7 +69,6 @@ KeptStore &Kept() {
   return store;
 }
 
-bool IsGbkLead(char c) { return uint8_t(c) >= 0x81 && uint8_t(c) <= 0xFE; }
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 // Copies a GBK text into a fixed field, cutting it to fit without
@@ -76,12 +76,7 @@ bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 bool CopyName(char *field, size_t size, std::string_view text) {
   size_t end = text.find('\0');
   if (end != std::string_view::npos) text = text.substr(0, end);
-  size_t n = 0;
-  while (n < text.size()) {
-    size_t step = IsGbkLead(text[n]) && n + 1 < text.size() ? 2 : 1;
-    if (n + step > size - 1) break;
-    n += step;
-  }
+  const size_t n = platform::GbkCutLength(text, size - 1);
   std::memcpy(field, text.data(), n);
   field[n] = 0;
   return n == text.size();

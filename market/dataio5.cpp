@@ -12,6 +12,7 @@
 #include "core/efile.h"
 #include "core/emem.h"
 #include "market/calendar.h"
+#include "platform/gbk.h"
 #include "platform/messages.h"
 #include "market/utildata.h"
 #include "platform/fileapi.h"
@@ -32,8 +33,6 @@ constexpr const char kMarketExFile[] = "..\\cfg\\MarketEx.ini";
 
 constexpr uint64_t kNoCode = 0;
 
-bool IsGbkLead(uint8_t b) { return b >= 0x81 && b <= 0xFE; }
-
 // A code of at most 7 bytes as one number, ASCII letters folded to upper
 // case (the trail byte of a GBK character stays as it is), so that two
 // codes equal without regard to case exactly when their numbers are equal.
@@ -42,7 +41,7 @@ uint64_t FoldCode(const char *code, size_t length) {
   uint64_t key = 0;
   for (size_t i = 0; i < length; ++i) {
     uint8_t b = uint8_t(code[i]);
-    if (IsGbkLead(b) && i + 1 < length) {
+    if (platform::IsGbkPair(std::string_view(code, length), i)) {
       key |= uint64_t(b) << (8 * i);
       ++i;
       key |= uint64_t(uint8_t(code[i])) << (8 * i);

@@ -349,7 +349,7 @@ void TClientRight::Button1Click(TObject *sender) {
   if (LoginHooks().startNewsChooser)
     LoginHooks().startNewsChooser();
   else
-    std::thread([] { NewsServerChooser(nullptr); }).detach();
+    StartNewsServerChooser();
   if (verify_ && !CheckAccount(Handle(), core_.servers[selection], core_.user, core_.password, verify_)) {
     SetButtons(true);
     return;

@@ -35,7 +35,7 @@ struct TLoginHooks {
   std::function<void(TClientRight &dialog)> startRealtimeClient;
   // The speed test's echo; empty: Ping.
   std::function<int(const char *host, uint16_t sequence)> ping;
-  // Starts the news chooser; empty: a detached thread of NewsServerChooser.
+  // Starts the news chooser; empty: StartNewsServerChooser.
   std::function<void()> startNewsChooser;
 };
 TLoginHooks &LoginHooks();

@@ -479,9 +479,10 @@ int TRealDataClnt::DispatchPush(int command, const uint8_t *body, int length) {
     return -1;
   }
   if (command != FRAME_PUSH_QUOTES || length == 0) return 0;
-  if (length % kPushItemSize != 0) return -1;
+  // Whole items are handled in order; bytes after the last of them are no
+  // item and are left.
   const int marketCount = MarketTable.marketCount;
-  for (int at = 0; at < length; at += kPushItemSize) DispatchItem(body + at, marketCount);
+  for (int at = 0; length - at >= kPushItemSize; at += kPushItemSize) DispatchItem(body + at, marketCount);
   return length;
 }
 

@@ -260,11 +260,10 @@ class TRealDataClnt : public ESock {
   // protocol error, after which the connection closes.
   bool MakeFrame();
   int MakeData(const FRAMEHEAD &head, const uint8_t *body);
-  // Command 8: every item in order, and the length; command 52: -1 when it
-  // ended this session (after posting it), else 0; any other command is
-  // ignored (0). A command-8 body that is not a whole number of items, or
-  // a session message shorter than 148 bytes, is refused (-1) before
-  // anything is applied.
+  // Command 8: every whole item in order (bytes after the last whole item
+  // are left), and the length; command 52: -1 when it ended this session
+  // (after posting it), else 0; any other command is ignored (0). A session
+  // message shorter than 148 bytes is refused (-1).
   int DispatchPush(int command, const uint8_t *body, int length);
   // Bytes handed over as if received: the path OnReceive takes after every
   // receive. False when they made the connection close (on a client that

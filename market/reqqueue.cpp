@@ -356,5 +356,12 @@ bool FindPendingNoteKey(char (&key)[16]) {
 }
 
 const REQUESTREC *OldestRequestInFlight() { return InFlight() > 0 ? &ring.slots[ring.head] : nullptr; }
+const REQUESTREC *GivenUpRequest(int i) {
+  for (int back = 1; back <= ring.history; ++back) {
+    const uint8_t at = uint8_t(ring.head - back);
+    if (!ring.answered[at] && i-- == 0) return &ring.slots[at];
+  }
+  return nullptr;
+}
 int RequestsInFlight() { return InFlight(); }
 int RequestsQueued() { return Queued(); }

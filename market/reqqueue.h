@@ -80,5 +80,9 @@ bool FindPendingNoteKey(char (&key)[16]);
 
 // The oldest request in flight, or null: the one the next answer belongs to.
 const REQUESTREC *OldestRequestInFlight();
+// The requests given up on (unanswered for 20 s) that the history still
+// holds, the most recent first (i from 0); null past the last. Their late
+// answers may still come.
+const REQUESTREC *GivenUpRequest(int i);
 int RequestsInFlight();
 int RequestsQueued();

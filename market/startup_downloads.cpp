@@ -400,20 +400,25 @@ int UpdateConfigFile(TNormalClnt &client, const char *name) {
     if (client.Head().command != FRAME_CONFIG_FILE || length <= kConfigHead) return discard(1);
     const uint8_t *body = client.Body();
     const uint32_t announced = Le32(body + 32);
-    // A size that changes between slices, or a slice past the size, is
-    // no file anyone can put together: the local copy stays, and the
-    // login goes on.
+    // A size that changes between slices, or a file of no bytes, is no
+    // file anyone can put together: the local copy stays, and the login
+    // goes on.
     if (!first && announced != total) {
       Log("UpdateConfigFile", "%s: size changed from %u to %u bytes midway, file skipped", name, total, announced);
+      return discard(1);
+    }
+    if (announced == 0) {
+      Log("UpdateConfigFile", "%s: announced with no bytes, file skipped", name);
       return discard(1);
     }
     total = announced;
     first = false;
     date = Le32(body + 36);
-    const uint32_t slice = uint32_t(length - kConfigHead);
+    // A last slice that runs past the announced size is kept up to it.
+    uint32_t slice = uint32_t(length - kConfigHead);
     if (slice > total - received) {
-      Log("UpdateConfigFile", "%s: longer than the %u bytes announced, file skipped", name, total);
-      return discard(1);
+      Log("UpdateConfigFile", "%s: %u bytes past the %u announced, cut there", name, slice - (total - received), total);
+      slice = total - received;
     }
     DWORD written = 0;
     if (!WriteFile(staging, body + kConfigHead, slice, &written, nullptr) || written != slice) return discard(1);

@@ -71,9 +71,10 @@ int DownloadConfigFiles(TNormalClnt &client, HWND progress);
 
 // One configuration file "..\cfg\<name>", staged in ".\updt.tmp" slice by
 // slice and put in place only when complete, with the server's date as its
-// last-write time (00:00 UTC). 1 done (replaced, or already current, or a
-// file that could not be written or put together, such as one longer than
-// its announced size: the old file stays), 0 when the exchange failed.
+// last-write time (00:00 UTC). A last slice that runs past the announced
+// size is kept up to that size. 1 done (replaced, or already current, or a
+// file that could not be written or put together, such as one whose size
+// changes midway or is 0: the old file stays), 0 when the exchange failed.
 int UpdateConfigFile(TNormalClnt &client, const char *name);
 
 // The market's name table from the server, page by page, bounded by the

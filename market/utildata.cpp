@@ -10,6 +10,7 @@
 #include "market/ntpclock.h"
 #include "platform/clock.h"
 #include "platform/fileapi.h"
+#include "platform/gbk.h"
 #include "platform/kernel.h"
 #include "platform/module.h"
 #include "platform/msgbox.h"
@@ -44,7 +45,7 @@ size_t LastSeparator(const std::string &path) {
   size_t last = std::string::npos;
   for (size_t i = 0; i < path.size();) {
     const unsigned char c = static_cast<unsigned char>(path[i]);
-    if (c >= 0x81 && c <= 0xFE && i + 1 < path.size()) {
+    if (platform::IsGbkPair(path, i)) {
       i += 2;
       continue;
     }

@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/gbk.h"
 #include "platform/path.h"
 
 namespace platform {
@@ -132,16 +133,13 @@ bool Resolve(LPCSTR name, std::string &path) {
   return true;
 }
 
-bool IsLead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
-bool IsTrail(unsigned char c) { return c >= 0x40 && c <= 0xFE; }
-
 // Index just past the last separator of a Windows-form path (GBK-aware:
 // a trail byte 0x5C is no separator), or 0 when there is none.
 size_t LastSeparatorEnd(std::string_view s) {
   size_t end = 0;
   for (size_t i = 0; i < s.size();) {
     auto c = static_cast<unsigned char>(s[i]);
-    if (IsLead(c) && i + 1 < s.size() && IsTrail(static_cast<unsigned char>(s[i + 1]))) {
+    if (IsGbkPair(s, i)) {
       i += 2;
       continue;
     }
@@ -151,12 +149,7 @@ size_t LastSeparatorEnd(std::string_view s) {
   return end;
 }
 
-size_t CharLength(std::string_view s, size_t i) {
-  return IsLead(static_cast<unsigned char>(s[i])) && i + 1 < s.size() &&
-                 IsTrail(static_cast<unsigned char>(s[i + 1]))
-             ? 2
-             : 1;
-}
+size_t CharLength(std::string_view s, size_t i) { return IsGbkPair(s, i) ? 2 : 1; }
 
 // '*' matches any run of characters, '?' one character (a GBK pair is one
 // character); letters match without regard to case.

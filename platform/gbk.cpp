@@ -6,6 +6,25 @@
 #include <cstring>
 
 namespace platform {
+
+size_t GbkCutLength(std::string_view text, size_t limit) {
+  size_t i = 0;
+  while (i < text.size() && i < limit) {
+    const size_t step = IsGbkPair(text, i) ? 2 : 1;
+    if (i + step > limit) break;
+    i += step;
+  }
+  return i;
+}
+
+void GbkCopyCut(const char *text, size_t textSize, char *out, size_t size) {
+  if (!out || size == 0) return;
+  const std::string_view view(text ? text : "", text ? strnlen(text, textSize) : 0);
+  const size_t keep = GbkCutLength(view, size - 1);
+  std::memmove(out, view.data(), keep);
+  std::memset(out + keep, 0, size - keep);
+}
+
 namespace {
 
 // GB18030 reads every GBK sequence and writes GBK for every character GBK

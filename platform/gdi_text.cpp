@@ -13,6 +13,7 @@
 #include <cstring>
 #include <map>
 
+#include "platform/gbk.h"
 #include "platform/internal/gdi_objects.h"
 #include "platform/qtext.h"
 
@@ -99,8 +100,7 @@ void Decode(const char *text, int length, std::vector<Char> &out) {
     if (b < 0x80) {
       out.push_back(Char{char16_t(b), 1});
       ++i;
-    } else if (b >= kLeadFirst && b <= kLeadLast && i + 1 < length && p[i + 1] >= kTrailFirst &&
-               p[i + 1] <= kTrailLast) {
+    } else if (i + 1 < length && platform::IsGbkLead(uint8_t(b)) && platform::IsGbkTrail(p[i + 1])) {
       out.push_back(Char{table[size_t(b - kLeadFirst) * kTrails + (p[i + 1] - kTrailFirst)], 2});
       i += 2;
     } else {

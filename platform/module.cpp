@@ -13,6 +13,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/gbk.h"
 #include "platform/path.h"
 
 namespace {
@@ -72,7 +73,7 @@ size_t BaseStart(const std::string &name) {
   size_t base = 0;
   for (size_t i = 0; i < name.size(); ++i) {
     const auto byte = static_cast<unsigned char>(name[i]);
-    if (byte >= 0x81 && byte <= 0xFE && i + 1 < name.size()) {
+    if (platform::IsGbkPair(name, i)) {
       ++i;
     } else if (byte == '\\' || byte == '/') {
       base = i + 1;
@@ -153,7 +154,7 @@ std::string LibraryFileName(const std::string &name) {
   std::string folder = name.substr(0, baseStart);
   for (size_t i = 0; i < folder.size(); ++i) {
     const auto byte = static_cast<unsigned char>(folder[i]);
-    if (byte >= 0x81 && byte <= 0xFE && i + 1 < folder.size()) {
+    if (platform::IsGbkPair(folder, i)) {
       ++i;
     } else if (byte == '\\') {
       folder[i] = '/';

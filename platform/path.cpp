@@ -1,3 +1,4 @@
+#include "platform/gbk.h"
 #include "platform/path.h"
 
 #include <dirent.h>
@@ -12,16 +13,8 @@
 namespace platform {
 namespace {
 
-bool IsLead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
-bool IsTrail(unsigned char c) { return c >= 0x40 && c <= 0xFE; }
-
 // Length of the character at s[i]: 2 for a GBK pair, else 1.
-size_t CharLength(std::string_view s, size_t i) {
-  return IsLead(static_cast<unsigned char>(s[i])) && i + 1 < s.size() &&
-                 IsTrail(static_cast<unsigned char>(s[i + 1]))
-             ? 2
-             : 1;
-}
+size_t CharLength(std::string_view s, size_t i) { return IsGbkPair(s, i) ? 2 : 1; }
 
 unsigned char Lower(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; }
 unsigned char Upper(unsigned char c) { return c >= 'a' && c <= 'z' ? c - 32 : c; }

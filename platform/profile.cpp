@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/fileapi.h"
+#include "platform/gbk.h"
 #include "platform/path.h"
 
 namespace {
@@ -45,8 +46,7 @@ size_t CloseBracket(std::string_view s) {
   size_t found = std::string_view::npos;
   for (size_t i = 0; i < s.size(); ++i) {
     auto c = static_cast<unsigned char>(s[i]);
-    if (c >= 0x81 && c <= 0xFE && i + 1 < s.size() && static_cast<unsigned char>(s[i + 1]) >= 0x40 &&
-        static_cast<unsigned char>(s[i + 1]) <= 0xFE) {
+    if (platform::IsGbkPair(s, i)) {
       ++i;
     } else if (c == ']') {
       found = i;

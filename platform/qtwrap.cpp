@@ -11,6 +11,7 @@
 
 #include <unordered_map>
 
+#include "platform/gbk.h"
 #include "platform/qtbridge.h"
 #include "platform/qtext.h"
 #include "platform/winuser.h"
@@ -203,7 +204,7 @@ void ReplayChar(HWND hwnd, WPARAM character) {
     const char pair[2] = {lead, byte};
     text = FromGbk(pair, 2);
     leadWindow = nullptr;
-  } else if (character >= 0x81) {
+  } else if (platform::IsGbkLead(static_cast<unsigned char>(character))) {
     leadWindow = hwnd;
     lead = byte;
     return;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/fileapi.h"
+#include "platform/gbk.h"
 #include "platform/path.h"
 
 namespace platform {
@@ -72,8 +73,7 @@ std::vector<std::string> SplitPath(std::string_view path) {
   std::string part;
   for (size_t i = 0; i < path.size(); ++i) {
     auto c = static_cast<unsigned char>(path[i]);
-    if (c >= 0x81 && c <= 0xFE && i + 1 < path.size() && static_cast<unsigned char>(path[i + 1]) >= 0x40 &&
-        static_cast<unsigned char>(path[i + 1]) <= 0xFE) {
+    if (platform::IsGbkPair(path, i)) {
       part += path[i];
       part += path[++i];
     } else if (c == '\\') {

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "platform/gbk.h"
 #include "platform/gdi.h"
 #include "platform/qtbridge.h"
 #include "platform/qtext.h"
@@ -209,7 +210,7 @@ void Character(HWND hwnd, EditState &s, BYTE c) {
     if (!(s.style & ES_NUMBER)) Insert(hwnd, s, FromGbk(pair));
     return;
   }
-  if (c >= 0x81 && c <= 0xFE) {
+  if (platform::IsGbkLead(c)) {
     s.lead = c;
     return;
   }

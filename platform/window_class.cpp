@@ -4,6 +4,7 @@
 #include <map>
 #include <mutex>
 
+#include "platform/gbk.h"
 #include "platform/internal/window_layer.h"
 #include "platform/kernel.h"
 
@@ -24,7 +25,7 @@ std::string LowerAscii(const char *text) {
   std::string result;
   for (const char *p = text; *p; ++p) {
     unsigned char c = static_cast<unsigned char>(*p);
-    if (c >= 0x81 && p[1]) {  // a double-byte character: keep both bytes
+    if (platform::IsGbkPair(p, 0)) {  // a double-byte character: keep both bytes
       result += *p++;
       result += *p;
       continue;

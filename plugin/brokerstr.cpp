@@ -6,14 +6,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/gbk.h"
 #include "platform/iphlpapi.h"
 
 namespace tb {
 
 namespace {
-
-inline bool IsLead(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
-inline bool IsTrail(unsigned char byte) { return byte >= 0x40 && byte <= 0xFE; }
 
 template <bool kGbk>
 const char *Split(const char *text, char *out, size_t width) {
@@ -22,7 +20,8 @@ const char *Split(const char *text, char *out, size_t width) {
   // Find the field's end, stepping over GBK pairs.
   const char *end = at;
   while (*end && *end != '|') {
-    if (kGbk && IsLead(static_cast<unsigned char>(end[0])) && IsTrail(static_cast<unsigned char>(end[1])))
+    if (kGbk && platform::IsGbkLead(static_cast<unsigned char>(end[0])) &&
+        platform::IsGbkTrail(static_cast<unsigned char>(end[1])))
       end += 2;
     else
       ++end;

@@ -362,7 +362,7 @@ int DirectLogin(LoginArgs &args, int serverIndex) {
   int members = 0;
   for (int i = 0; i < count; ++i) members += ServerInt(i, "t", 0) == group;
   // A random member of the group starts the walk.
-  std::minstd_rand random(uint32_t(platform::UnixTimeNow()));
+  std::minstd_rand random{uint32_t(platform::UnixTimeNow())};
   int start = serverIndex;
   if (members > 0) {
     int pick = int(random() % uint32_t(members));
@@ -508,8 +508,15 @@ void ServerName(int index, char *out, int size) {
 
 int Login(HWND window, UINT message, int serverIndex, const char *account, const char *password,
           const char *certificate, const char *settingsPath) {
-  // A login starts from a clean state: a session still open ends first.
+  // A login starts from a clean state: a session still open ends first,
+  // and the library is not started again under a call of an old session
+  // that is still inside it.
   EndSession();
+  if (!OldSessionsEnded()) {
+    LogText(kLogFreeText, "2|上次退出的交易线程尚未结束");
+    ShowError(window, "上次退出交易时仍有请求未结束，请稍后再登录。  ", "登录失败");
+    return kBrokerStartFailed;
+  }
   LoginArgs args{window, message, account, password, certificate, settingsPath ? settingsPath : "", {}, {}, {}, {}};
   const char *slash = strrchr(args.settingsPath, '\\');
   args.dataFolder.assign(args.settingsPath, slash ? size_t(slash - args.settingsPath + 1) : 0);

@@ -31,10 +31,7 @@ void ApplyOrderStatus(CKivoOrderField &order, char letter) {
 }
 
 namespace {
-int32_t Volume(const AnswerFields &f, int index) {
-  const int value = f.Int(index);
-  return value < 0 ? 0 : value > kMaxVolume ? kMaxVolume : value;
-}
+int32_t Volume(const AnswerFields &f, int index) { return HoldVolume(f.Int(index)); }
 }  // namespace
 
 void ReadOrder(const AnswerFields &f, const OrderFieldMap &map, CKivoOrderField &order) {

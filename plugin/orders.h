@@ -22,6 +22,8 @@ struct OrderFieldMap {
 // Order volumes from the broker are held to 0..kMaxVolume, so a count plus
 // another never overflows.
 constexpr int32_t kMaxVolume = 1000000000;
+// A volume the broker gave, held to 0..kMaxVolume.
+inline int32_t HoldVolume(int32_t value) { return value < 0 ? 0 : value > kMaxVolume ? kMaxVolume : value; }
 // Adds a fill to a traded count, held at kMaxVolume.
 inline int32_t AddVolume(int32_t count, int32_t volume) { return count + volume > kMaxVolume ? kMaxVolume : count + volume; }
 extern const OrderFieldMap kInsertAnswerFields;

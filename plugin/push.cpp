@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "core/eautolock.h"
+#include "platform/gbk.h"
 #include "plugin/orders.h"
 #include "plugin/requests.h"
 #include "plugin/tradelog.h"
@@ -46,8 +47,7 @@ bool ContainsWord(const char *text, const char *word) {
   const size_t length = strlen(word);
   for (const char *at = text; *at;) {
     if (strncmp(at, word, length) == 0) return true;
-    const auto byte = static_cast<unsigned char>(*at);
-    at += byte >= 0x81 && byte <= 0xFE && at[1] ? 2 : 1;
+    at += platform::IsGbkPair(at, 0) ? 2 : 1;
   }
   return false;
 }
@@ -112,7 +112,7 @@ void OrderState(Session &session, const AnswerFields &f, const char *text) {
 }
 
 // The order volume of an order the map does not know, asked of the broker
-// (0 when the request fails).
+// and held like every other volume (0 when the request fails).
 int AskOrderVolume(Session &session, const CKivoOrderField &fill) {
   char reference[sizeof fill.OrderRef + 1] = {}, text24[sizeof fill.CancelText24 + 1] = {};
   memcpy(reference, fill.OrderRef, sizeof fill.OrderRef);
@@ -122,7 +122,7 @@ int AskOrderVolume(Session &session, const CKivoOrderField &fill) {
   char answer[kAnswerSize], error[kErrorTextSize];
   EAutoLock lock(&session.workerLock);
   if (SendRequest(session, line, 3108, answer, error) != 0) return 0;
-  return AnswerFields(answer).Int(7);
+  return HoldVolume(AnswerFields(answer).Int(7));
 }
 
 // The fill's state from the order's counts after it.

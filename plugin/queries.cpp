@@ -135,7 +135,7 @@ void ContractsRoutine(Session &session) {
         if (!contract.InstrumentID[0]) return;
         if (!table.closeToday[0] && ClosesToday(contract.InstrumentID))
           snprintf(table.closeToday, sizeof table.closeToday, "%s", contract.ExchangeID);
-        if (f.Int(10) + 200000 < month) return;
+        if (int64_t(f.Int(10)) + 200000 < month) return;
         if (contract.ExchangeID[0]) ExchangeOf(table, contract.ExchangeID);
         if (auto *block = static_cast<TB_CONTRACT *>(session.AllocBlock())) {
           *block = contract;

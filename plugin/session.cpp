@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 #include "core/eautolock.h"
 #include "platform/debugout.h"
@@ -25,6 +26,27 @@ constexpr DWORD kPushIdleMs = 50;
 
 std::mutex g_currentLock;
 std::shared_ptr<Session> g_current;
+
+// A session whose threads did not end at its logout: the threads still
+// running in the broker library, and the library's entry points for its
+// teardown, which waits until they have ended.
+struct LeftBehind {
+  BrokerApi broker;
+  std::vector<HANDLE> threads;
+};
+std::mutex g_leftLock;
+std::vector<LeftBehind> g_left;
+
+bool Running(HANDLE thread) {
+  DWORD code = 0;
+  return GetExitCodeThread(thread, &code) && code == STILL_ACTIVE;
+}
+
+void CloseBrokerLibrary(const BrokerApi &broker) {
+  if (broker.Close) broker.Close();
+  if (broker.Stop) broker.Stop();
+  if (broker.CleanUp) broker.CleanUp();
+}
 
 std::atomic<RequestRoutine> g_routines[kRequestKinds];
 std::atomic<PushRecordHandler> g_pushHandler{nullptr};
@@ -288,29 +310,36 @@ void EndSession(std::shared_ptr<Session> session) {
   for (HANDLE thread : {session->worker, session->push})
     if (thread) threads[count++] = thread;
   bool ended = true;
+  LeftBehind left{session->broker, {}};
   if (count > 0 && WaitForMultipleObjects(count, threads, TRUE, kThreadStopWaitMs) != WAIT_OBJECT_0) {
-    ended = false;
     // A thread stuck in the broker library can't be ended safely: it is left
     // to finish on its own, and the session it uses (pool, order map,
     // events) stays whole until it does; its late results go nowhere.
     for (DWORD i = 0; i < count; ++i) {
-      DWORD code = 0;
-      if (GetExitCodeThread(threads[i], &code) && code == STILL_ACTIVE) {
-        const char *which = threads[i] == session->worker ? "请求" : "推送";
-        char line[96];
-        snprintf(line, sizeof line, "2|%s线程未能在%u秒内结束", which, unsigned(kThreadStopWaitMs / 1000));
-        LogText(kLogFreeText, line);
-        OutputDebugStringA(line + 2);
-      }
+      if (!Running(threads[i])) continue;
+      ended = false;
+      left.threads.push_back(threads[i]);
+      threads[i] = nullptr;
+      const char *which = left.threads.back() == session->worker ? "请求" : "推送";
+      char line[96];
+      snprintf(line, sizeof line, "2|%s线程未能在%u秒内结束", which, unsigned(kThreadStopWaitMs / 1000));
+      LogText(kLogFreeText, line);
+      OutputDebugStringA(line + 2);
     }
   }
   session->live.store(false);
-  for (DWORD i = 0; i < count; ++i) CloseHandle(threads[i]);
+  for (DWORD i = 0; i < count; ++i)
+    if (threads[i]) CloseHandle(threads[i]);
   session->worker = session->push = nullptr;
 
-  if (session->broker.Close) session->broker.Close();
-  if (session->broker.Stop) session->broker.Stop();
-  if (session->broker.CleanUp) session->broker.CleanUp();
+  // The library is not closed under a call still inside it: its teardown
+  // waits until the threads left behind have ended (see OldSessionsEnded).
+  if (ended) {
+    CloseBrokerLibrary(session->broker);
+  } else {
+    std::lock_guard guard(g_leftLock);
+    g_left.push_back(std::move(left));
+  }
   // The pool goes once the terminal has returned its blocks and no thread
   // holds the session any more.
   RetireResultPool(session->pool);
@@ -318,6 +347,28 @@ void EndSession(std::shared_ptr<Session> session) {
   if (ended)
     for (HANDLE event : {session->readyEvent, session->requestEvent, session->stopEvent})
       if (event) ResetEvent(event);
+}
+
+bool OldSessionsEnded() {
+  std::vector<BrokerApi> done;
+  bool all = true;
+  {
+    std::lock_guard guard(g_leftLock);
+    for (auto it = g_left.begin(); it != g_left.end();) {
+      bool running = false;
+      for (HANDLE thread : it->threads) running = running || Running(thread);
+      if (running) {
+        all = false;
+        ++it;
+        continue;
+      }
+      for (HANDLE thread : it->threads) CloseHandle(thread);
+      done.push_back(it->broker);
+      it = g_left.erase(it);
+    }
+  }
+  for (const BrokerApi &broker : done) CloseBrokerLibrary(broker);
+  return all;
 }
 
 int SendRequest(Session &session, RequestLine &line, int logCode, char *answer, char errorText[kErrorTextSize]) {

@@ -192,9 +192,15 @@ std::shared_ptr<Session> CreateSession();
 // (nothing is left running).
 bool StartSession(const std::shared_ptr<Session> &session);
 // The logout: ends the current session (or the given one that never became
-// current). The threads are stopped and joined; one that has not ended
-// after the wait is reported and left running with its session intact.
+// current). The threads are stopped and joined, then the broker library is
+// closed, stopped and cleaned up. A thread that has not ended after the
+// wait is reported and left running with its session intact, and the
+// library is left alone while that thread may be inside it.
 void EndSession(std::shared_ptr<Session> session = nullptr);
+// True when no thread a logout left behind is still running. The library
+// teardown of sessions whose threads have ended since is done here. A login
+// must not start the library again before this holds.
+bool OldSessionsEnded();
 
 // How long the logout waits for the threads.
 constexpr DWORD kThreadStopWaitMs = 10000;

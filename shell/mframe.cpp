@@ -42,7 +42,7 @@
 #include "views/blockdlg.h"
 #include "views/colschemes.h"
 #include "views/mvmain.h"
-#include "views/pagefile.h"
+#include "views/pagelist.h"
 #include "views/report.h"
 #include "views/viewdisplay.h"
 

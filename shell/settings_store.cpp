@@ -1,5 +1,6 @@
 #include "shell/settings_store.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -8,6 +9,7 @@
 
 #include "core/emem.h"
 #include "market/utildata.h"
+#include "platform/gbk.h"
 #include "platform/profile.h"
 
 COLORREF ThemeColors[kThemeColorCount];
@@ -44,13 +46,7 @@ std::string_view Trimmed(std::string_view s) {
 // Copies a face name into its field, cut to the field without splitting a
 // GBK character.
 void CopyFace(std::string_view face, char (&field)[15]) {
-  size_t n = 0;
-  while (n < face.size()) {
-    const unsigned char c = static_cast<unsigned char>(face[n]);
-    const size_t step = c >= 0x81 && c <= 0xFE && n + 1 < face.size() ? 2 : 1;
-    if (n + step > sizeof field - 1) break;
-    n += step;
-  }
+  const size_t n = platform::GbkCutLength(face, sizeof field - 1);
   std::memset(field, 0, sizeof field);
   std::memcpy(field, face.data(), n);
 }
@@ -66,7 +62,9 @@ FONTDEF ParseFont(std::string_view text) {
   if (first != std::string_view::npos) {
     const std::string_view rest = text.substr(first + 1);
     const size_t second = rest.find(',');
-    if (LeadingNumber(rest.substr(0, second), value)) font.size = int32_t(value);
+    // Held to a size a view can still enlarge without overflow.
+    if (LeadingNumber(rest.substr(0, second), value))
+      font.size = int32_t(std::clamp<long>(value, -kMaxFontSize, kMaxFontSize));
     if (second != std::string_view::npos && !Trimmed(rest.substr(second + 1)).empty())
       face = Trimmed(rest.substr(second + 1));
   }
@@ -356,7 +354,10 @@ void ParseHotKeyText(HOTKEYDEF &record, char *text) {
       record.flags |= named->flag;
       break;
     }
-    if (typed < sizeof record.keys - 1) record.keys[typed++] = *at;
+    // A typed text ends at its 15 characters: what follows is dropped, so
+    // that no key name or "+ENTER" after the cut changes what was read.
+    if (typed == sizeof record.keys - 1) break;
+    record.keys[typed++] = *at;
     ++at;
   }
 

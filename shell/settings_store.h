@@ -31,6 +31,7 @@ struct FONTDEF {
 };
 static_assert(sizeof(FONTDEF) == 20);
 
+constexpr int32_t kMaxFontSize = 100;
 // Entry i is FONT<i+1> of "%sclrfont.ini" [Font<theme>].
 extern FONTDEF ThemeFonts[kThemeFontCount];
 
@@ -40,7 +41,7 @@ void LoadThemeColors(int theme);
 // (default "0,12,宋体"). The face is the rest of the text after the second
 // comma, blanks inside kept, cut to 14 bytes without splitting a GBK
 // character; a field that is missing or no number keeps the default's
-// value.
+// value; a size beyond +-kMaxFontSize is held to it.
 void LoadThemeFonts(int theme);
 
 // ---- Period cycle ---------------------------------------------------------

@@ -17,7 +17,8 @@
 namespace {
 
 // As many whole items as one plain body takes.
-constexpr size_t kItemsPerFrame = size_t(kMaxFrameBody) / kPushItemSize;
+// Room is left for the trailing bytes a test may ask for.
+constexpr size_t kItemsPerFrame = (size_t(kMaxFrameBody) - (kPushItemSize - 1)) / kPushItemSize;
 // The script never makes up for more than this many items of a kind in
 // one turn (after a pause of the machine, say).
 constexpr double kMostPerTurn = 2000;
@@ -255,7 +256,23 @@ void QuotePushDouble::SetSlowNetwork(bool slow) {
   slow_ = slow;
 }
 
+void QuotePushDouble::SetTrailingBytes(size_t bytes) {
+  std::lock_guard guard(lock_);
+  trailing_ = std::min(bytes, size_t(kPushItemSize - 1));
+}
+
 // --- By hand ----------------------------------------------------------------
+
+std::vector<uint8_t> QuotePushDouble::ItemsFrame(const std::vector<Item> &items) {
+  std::vector<uint8_t> body = ItemsBody(items);
+  size_t trailing;
+  {
+    std::lock_guard guard(lock_);
+    trailing = trailing_;
+  }
+  body.resize(body.size() + trailing, 0xEE);
+  return FrameFor(FRAME_PUSH_QUOTES, body);
+}
 
 std::vector<uint8_t> QuotePushDouble::FrameFor(uint8_t command, const std::vector<uint8_t> &body) {
   Compression compression;
@@ -285,7 +302,7 @@ bool QuotePushDouble::QueueToClients(const std::vector<uint8_t> &frame, size_t i
 }
 
 bool QuotePushDouble::Push(const std::vector<Item> &items) {
-  const std::vector<uint8_t> frame = FrameFor(FRAME_PUSH_QUOTES, ItemsBody(items));
+  const std::vector<uint8_t> frame = ItemsFrame(items);
   return RunAndWait([&] { return QueueToClients(frame, items.size()); });
 }
 
@@ -498,7 +515,7 @@ void QuotePushDouble::QueueItems(Connection &c, const std::vector<Item> &items) 
   for (size_t at = 0; at < items.size(); at += kItemsPerFrame) {
     const size_t n = std::min(kItemsPerFrame, items.size() - at);
     const std::vector<Item> part(items.begin() + ptrdiff_t(at), items.begin() + ptrdiff_t(at + n));
-    const std::vector<uint8_t> frame = FrameFor(FRAME_PUSH_QUOTES, ItemsBody(part));
+    const std::vector<uint8_t> frame = ItemsFrame(part);
     c.out.insert(c.out.end(), frame.begin(), frame.end());
     std::lock_guard guard(lock_);
     itemsPushed_ += n;

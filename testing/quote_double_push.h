@@ -102,6 +102,9 @@ class QuotePushDouble {
   // How pushed frames go out from now on.
   void SetCompression(Compression compression);
   void SetSlowNetwork(bool slow);
+  // A fault: every command-8 frame pushed from now on carries this many
+  // bytes (0 to 119) after its items, a part of an item no client can take.
+  void SetTrailingBytes(size_t bytes);
 
   // --- Acting by hand (to every client that logged in) ----------------------
 
@@ -164,6 +167,9 @@ class QuotePushDouble {
   bool RunAndWait(std::function<bool()> work);
   bool QueueToClients(const std::vector<uint8_t> &frame, size_t items);
   std::vector<uint8_t> FrameFor(uint8_t command, const std::vector<uint8_t> &body);
+  // A command-8 frame of the items (at most kMaxFrameBody / 120 of them),
+  // with the trailing bytes asked for.
+  std::vector<uint8_t> ItemsFrame(const std::vector<Item> &items);
   // The script's turn: what fell due since the last one. Returns the
   // milliseconds until the next turn is worth taking (-1: none).
   int RunScript();
@@ -196,6 +202,7 @@ class QuotePushDouble {
   Script script_;
   Compression compression_ = Compression::kNone;
   bool slow_ = false;
+  size_t trailing_ = 0;
   std::vector<Frame> frames_;
   std::vector<Login> logins_;
   std::vector<STKMS> subscription_;

@@ -344,7 +344,9 @@ QuoteRequestServer::Reply QuoteRequestServer::Serve(uint8_t command, const std::
       for (const KLINEBAR &b : all)
         if ((from == 0 || b.time >= from) && (to == 0 || b.time <= to)) bars.push_back(b);
       Bytes head{uint8_t(base), uint8_t(m)};
-      const Bytes code = codeField(m, i);
+      const int count = int(d.desc.markets[size_t(m)].instruments.size());
+      const int named = d.options.barsNameTheNextInstrument ? (i + 1) % count : i;
+      const Bytes code = codeField(m, named);
       head.insert(head.end(), code.begin(), code.end());
       Put32(head, 0);
       return {FRAME_BARS,

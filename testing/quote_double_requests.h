@@ -35,6 +35,9 @@ class QuoteRequestServer {
     int newsPerPage = 50;
     // Entries of one code-table answer.
     int codeEntriesPerAnswer = 255;
+    // A fault: bar answers carry the bars of the asked instrument but name
+    // the next instrument of its market (the first after the last).
+    bool barsNameTheNextInstrument = false;
   };
 
   // One made-up note of a notes channel.

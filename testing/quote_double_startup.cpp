@@ -147,7 +147,10 @@ void QuoteStartupService::ServeConfigFile(QuoteDouble::Exchange &e, const Option
   std::vector<uint8_t> body = head;
   body.insert(body.end(), file.begin() + ptrdiff_t(offset), file.begin() + ptrdiff_t(offset + slice));
   offset += slice;
-  if (offset >= file.size()) offsets_.erase(key);
+  if (offset >= file.size()) {
+    offsets_.erase(key);
+    body.resize(std::min(body.size() + o.configOverrunBytes, size_t(kMaxFrameBody)), 'Z');
+  }
   e.Answer(FRAME_CONFIG_FILE, std::move(body));
 }
 

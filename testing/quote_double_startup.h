@@ -46,6 +46,9 @@ class QuoteStartupService {
     int codeTablePage = 255;              // entries per code-table answer, 1 to 255
     int extendedItemsPerPart = 585;       // 1 to 585
     int financeItemsPerPart = 240;        // 1 to 240
+    // A fault: the last slice of every configuration file carries this
+    // many bytes more than the size its head announces.
+    size_t configOverrunBytes = 0;
   };
 
   // Serves the data set below root (a POSIX folder). Keep the service until

@@ -2,11 +2,13 @@
 // back, and the rule by which a selected run of list lines moves.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
 
 #include "classlib/listbox.h"
+#include "platform/gbk.h"
 
 // The text of a fixed field that need not hold a NUL.
 inline std::string FieldText(const char *field, size_t size) { return std::string(field, strnlen(field, size)); }
@@ -14,12 +16,7 @@ inline std::string FieldText(const char *field, size_t size) { return std::strin
 // Copies at most `limit` bytes of GBK text into a fixed field (zero-padded),
 // never half a character.
 inline void CopyGbkCut(char *field, size_t size, const std::string &text, size_t limit) {
-  size_t n = 0;
-  while (n < text.size()) {
-    size_t step = uint8_t(text[n]) >= 0x81 && n + 1 < text.size() ? 2 : 1;
-    if (n + step > limit || n + step > size - 1) break;
-    n += step;
-  }
+  const size_t n = platform::GbkCutLength(text, std::min(limit, size - 1));
   std::memset(field, 0, size);
   std::memcpy(field, text.data(), n);
 }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/gbk.h"
 #include "platform/profile.h"
 #include "views/textviewtools.h"
 
@@ -26,25 +27,11 @@ void WriteNewsFilter(const NewsTypeFilter &f) {
 
 namespace {
 
-// The longest head of text[0, n) of at most limit bytes that ends on a
-// whole GBK character.
-int WholeCharacters(const char *text, int n, int limit) {
-  int at = 0;
-  while (at < n) {
-    const int width = uint8_t(text[at]) >= 0x81 && at + 1 < n ? 2 : 1;
-    if (at + width > limit) break;
-    at += width;
-  }
-  return at;
-}
-
 // A setting's value cut to size - 1 bytes on a whole character.
 void ReadName(const char *section, const char *key, char *out, int size) {
   char value[256] = {};
   GetPrivateProfileStringA(section, key, "", value, sizeof value, kNewsTypeIni);
-  const int n = WholeCharacters(value, int(strnlen(value, sizeof value)), size - 1);
-  std::memcpy(out, value, size_t(n));
-  out[n] = '\0';
+  platform::GbkCopyCut(value, sizeof value, out, size_t(size));
 }
 
 }  // namespace
@@ -53,7 +40,7 @@ int NextCsvField(char *destination, int capacity, const char *text) {
   int n = 0;
   while (text[n] && text[n] != ',') ++n;
   if (capacity > 0) {
-    const int copied = WholeCharacters(text, n, capacity - 1);
+    const int copied = int(platform::GbkCutLength(std::string_view(text, size_t(n)), size_t(capacity - 1)));
     std::memcpy(destination, text, size_t(copied));
     destination[copied] = '\0';
   }

@@ -1,5 +1,7 @@
-// Page files ("kvpage05" to "kvpage13"; always written as "kvpage13"), the
-// page table with its index file, and the page manager dialog.
+// Page files ("kvpage05" to "kvpage13"; always written as "kvpage13").
+// The page table with its index file is views/pagelist.h, the page manager
+// dialog views/pagemngr.h; the page reads and writes its own file
+// (TMultiViewMain, views/mvmain.h).
 //
 // A page file is the magic, the 64-byte page name, the payload length L
 // and L bytes of node records: the split tree with each pane's view
@@ -10,15 +12,11 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
-#include "classlib/forms.h"
 #include "views/viewattr.h"
-
-class TEdit;
-class TButton;
-class TListBox;
 
 constexpr int kPageHeaderSize = 76;
 constexpr int kNodeRecordSize = 20;
@@ -26,6 +24,17 @@ constexpr int kPageNameSize = 64;
 constexpr int kPagePathSize = 260;
 constexpr int kMaxPages = 128;
 constexpr int kMaxPageFiles = 64;
+// The magic every page file is written with.
+constexpr char kPageMagic[] = "kvpage13";
+
+// Little-endian words in the bytes of page files and the page index.
+inline uint32_t PageWord(const std::string &bytes, size_t at) {
+  uint32_t v;
+  std::memcpy(&v, bytes.data() + at, 4);
+  return v;
+}
+inline void PutPageWord(std::string &bytes, size_t at, uint32_t v) { std::memcpy(&bytes[at], &v, 4); }
+inline void AppendPageWord(std::string &bytes, uint32_t v) { bytes.append(reinterpret_cast<const char *>(&v), 4); }
 
 // Sizes of a pane's two records in a version (0 for an unknown version).
 int ViewAttrFileSize(int version);
@@ -68,54 +77,3 @@ bool ReadWholeFile(const char *path, std::string *bytes);
 void SetPageFileAside(const char *path, PageCheck check);
 bool IsSystemPagePath(const std::string &path);
 bool IsDefaultPagePath(const std::string &path);
-
-// ---- Page table ----------------------------------------------------------------------
-
-struct CPageData {
-  char name[kPageNameSize];
-  char path[kPagePathSize];
-};
-
-struct PageTableData {
-  CPageData entries[kMaxPages];
-  int count = 0;
-};
-PageTableData &PageTable();
-
-// Rebuilds the page table from "%skvpage.idx", the system pages and the
-// user pages; writes the index again when a page was found outside it.
-void LoadPageList();
-// Writes "%skvpage.idx"; false when it can't be written.
-bool SavePageIndex();
-// Writes "%sLP3.DAT" (260 bytes, zero-padded).
-void WriteLastPage(const char *path);
-
-// ---- Page manager ----------------------------------------------------------------------
-
-class TPageMngr : public TForm {
- public:
-  explicit TPageMngr(TComponent *owner);
-
-  void ListBox1Click(TObject *sender);
-  void Button1Click(TObject *sender);
-  void XPButton1Click(TObject *sender);
-  void XPButton2Click(TObject *sender);
-  // The main window sets the manage mode up: Button1 "删除", Button2
-  // "关闭", Edit1 disabled, the page in use.
-  void SetManageMode(const char *pageInUse);
-
-  TEdit *Edit1;
-  TListBox *ListBox1;
-  TButton *Button1;
-  TButton *Button2;
-  TButton *XPButton1;
-  TButton *XPButton2;
-
-  CPageData m_entry{};
-  uint8_t m_modified = 0;
-  char m_pageInUse[kPagePathSize] = {};
-  bool m_manageMode = false;
-
- private:
-  void Swap(int a, int b);
-};

@@ -1,7 +1,7 @@
 #include "views/wizardsources.h"
 
 #include "formula/kvindexlib.h"
-#include "views/pagefile.h"
+#include "views/pagelist.h"
 
 int TWizardLibrarySources::FormulaCount() const {
   if (!library_) return 0;

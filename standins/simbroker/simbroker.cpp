@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "platform/clock.h"
+#include "platform/gbk.h"
 
 namespace sim {
 
@@ -24,9 +25,7 @@ namespace {
 std::vector<std::string> SplitLine(const std::string &line) {
   std::vector<std::string> fields(1);
   for (size_t i = 0; i < line.size(); ++i) {
-    const auto byte = static_cast<unsigned char>(line[i]);
-    if (byte >= 0x81 && byte <= 0xFE && i + 1 < line.size() &&
-        static_cast<unsigned char>(line[i + 1]) >= 0x40 && static_cast<unsigned char>(line[i + 1]) <= 0xFE) {
+    if (platform::IsGbkPair(line, i)) {
       fields.back() += line.substr(i, 2);
       ++i;
     } else if (line[i] == '|') {
@@ -206,6 +205,7 @@ struct SimBroker::State {
   std::vector<Server> servers;
   std::map<int, unsigned> delays;
   std::vector<std::pair<int, int>> failures;  // requests to go, code
+  std::map<int, std::map<int, std::string>> answerFields;  // code: field, text
   bool autofill = true;
   int transferPolls = 1;
   // When set, transfers settle in this state with this result and move no
@@ -618,6 +618,11 @@ void SimBroker::SetConnectionStatus(int status) {
 void SimBroker::FailRequest(int k, int code) {
   std::lock_guard guard(m_state->lock);
   if (k >= 1) m_state->failures.emplace_back(k, code);
+}
+
+void SimBroker::SetAnswerField(int code, int field, const std::string &text) {
+  std::lock_guard guard(m_state->lock);
+  if (field >= 0) m_state->answerFields[code][field] = text;
 }
 
 void SimBroker::SetDelay(int code, unsigned ms) {
@@ -1245,6 +1250,16 @@ int SimClient::Answer(const std::string &line, bool login, char *answer, int ans
       break;
   }
   m_packets.assign(reply.packets.begin(), reply.packets.end());
+  if (auto set = st.answerFields.find(code); set != st.answerFields.end()) {
+    std::vector<std::string> fields = SplitLine(reply.first);
+    if (!fields.empty() && fields.back().empty()) fields.pop_back();
+    for (const auto &[field, text] : set->second) {
+      if (size_t(field) >= fields.size()) fields.resize(size_t(field) + 1);
+      fields[size_t(field)] = text;
+    }
+    reply.first.clear();
+    for (const std::string &field : fields) reply.first += field + '|';
+  }
   return write(reply.first);
 }
 

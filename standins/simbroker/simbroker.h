@@ -68,6 +68,10 @@ class SimBroker {
   void FailRequest(int k, int code);
   // How long the answer of a function code waits (0: continuations).
   void SetDelay(int code, unsigned ms);
+  // From now on the answers of a function code carry this text in a field
+  // (counted from 0), whatever the broker would put there: a broker that
+  // answers nonsense.
+  void SetAnswerField(int code, int field, const std::string &text);
   void SetPrice(const std::string &contract, double price);
   // Fills part or all of a resting order; false when it can't be filled.
   bool FillOrder(int orderRef, int volume);

@@ -190,8 +190,6 @@ TEST_F(Lzw, RoundTripsThroughTheEncoder) {
   resetPoints.resetAt = {5000, 1, 2, 2, 1000, 1001, 999999};
   LzwEncodeOptions everyByte;
   everyByte.codeLimit = 259;
-  LzwEncodeOptions wholeDictionary;
-  wholeDictionary.codeLimit = 35072;
   LzwEncodeOptions early16;
   early16.minWidth = 16;
   LzwEncodeOptions early24;
@@ -210,8 +208,6 @@ TEST_F(Lzw, RoundTripsThroughTheEncoder) {
       {"small dictionary", Text(20000), smallDictionary, 9, 50},
       {"reset points", Text(8000), resetPoints, 10, 5},
       {"a run per byte", "abcabcabc", everyByte, 9, 8},
-      // Codes 32768 to 35071 need 16 bits.
-      {"random, whole dictionary", RandomBytes(150000, 2), wholeDictionary, 16, 2},
       {"widened early to 16 bits", Text(20000), early16, 16, 0},
       {"widened early to 24 bits, with resets", Text(20000), early24, 24, 5},
   };
@@ -313,6 +309,7 @@ Result PlainDecoder::Decode(const Bytes &in, int32_t capacity) {
         ++width;
         continue;
       }
+      if (c > 35022) return {206, -1, ""};
       size_t sp = 0;
       uint32_t code = c;
       if (c >= next) {
@@ -320,9 +317,10 @@ Result PlainDecoder::Decode(const Bytes &in, int32_t capacity) {
         code = prev;
       }
       while (code >= 256) {
-        if (code >= 35072 || sp >= 35022) return {206, -1, ""};
+        if (code > 35022 || sp >= 35022) return {206, -1, ""};
         stack[sp++] = uint8_t(suffix[code]);
         code = prefix[code];
+        if (code > 32767) return {206, -1, ""};
       }
       if (sp >= 35022) return {206, -1, ""};
       stack[sp++] = uint8_t(code);
@@ -400,6 +398,51 @@ TEST_F(Lzw, SurvivesRandomAndDamagedStreams) {
     Result plain = plainDecoder.Decode(input, capacity);
     ASSERT_EQ(r.status, plain.status) << "case " << i;
     ASSERT_EQ(r.text, plain.text) << "case " << i;
+  }
+}
+
+// Codes above 35022 and strings built on a code above 32767 are corrupt,
+// though the dictionary has room for them; decoding them used to invent
+// bytes and report success.
+TEST_F(Lzw, CodesAndPrefixesPastTheirLimitsAreCorrupt) {
+  // 'A', widened to 16 bits, then enough literals 'B' to define `defined`
+  // codes (259 and up).
+  auto start = [](LzwCodeWriter &w, uint32_t defined) {
+    w.Put(65, 9);
+    for (int width = 9; width < 16; ++width) w.Put(257, width);
+    for (uint32_t i = 0; i < defined; ++i) w.Put(66, 16);
+  };
+  struct Case {
+    const char *name;
+    uint32_t defined;
+    std::initializer_list<uint32_t> codes;  // 16 bits wide, then the end code
+    int32_t status;
+  };
+  const Case cases[] = {
+      {"an undefined code above 35022", 0, {35023}, 206},
+      {"an undefined code up to 35022", 0, {35022}, 0},
+      {"a defined code above 35022", 35023 - 259 + 2, {35023}, 206},
+      {"a defined code up to 35022", 35022 - 259 + 2, {35022}, 0},
+      // 32768 becomes the prefix of the next entry, 32770, which is then
+      // used: unwinding meets the prefix 32768.
+      {"a string on prefix 32768", 32768 - 258, {32768, 67, 32770}, 206},
+      {"a string on prefix 32767", 32767 - 258, {32767, 67, 32769}, 0},
+      // The code being defined unwinds the previous code, whose prefix is
+      // in range; the entry it makes is not.
+      {"the code being defined after 32768", 32768 - 258, {32768, 32770}, 0},
+      {"that code used again", 32768 - 258, {32768, 32770, 32770}, 206},
+      {"the next code being defined on it", 32768 - 258, {32768, 32770, 32771}, 206},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    LzwCodeWriter w;
+    start(w, c.defined);
+    for (uint32_t code : c.codes) w.Put(code, 16);
+    w.Put(256, 16);
+    const Bytes input = w.Bytes();
+    EXPECT_EQ(Decode(*decoder_, input, 80000).status, c.status);
+    PlainDecoder plain;
+    EXPECT_EQ(plain.Decode(input, 80000).status, c.status);
   }
 }
 

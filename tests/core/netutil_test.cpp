@@ -6,10 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -200,7 +203,7 @@ class DownloadTest : public ::testing::Test {
     r.chunkBytes = chunk;
     web_.SetReply(r);
   }
-  bool TempLeft() const { return box_.Exists("prog/http.tmp"); }
+  bool TempLeft() const { return box_.Exists("cfg/webnews.ini.new") || box_.Exists("cfg/a.ini.new"); }
 
   ScopedFakeClock clock_;  // name look-ups pause on it
   market_fixture::MarketSandbox box_;
@@ -237,6 +240,21 @@ TEST_F(DownloadTest, ReplacesTheTargetOnlyWithAWholeAnnouncedBody) {
     EXPECT_EQ(box_.Read("cfg/webnews.ini"), c.target);
     EXPECT_FALSE(TempLeft());
   }
+}
+
+// The new file takes the target's place whole: a reader that has the old
+// one open reads the old one to its end.
+TEST_F(DownloadTest, TheTargetIsReplacedNotWrittenOver) {
+  box_.WriteText("cfg/webnews.ini", "[Group1]\r\ns1=old\r\n");
+  std::ifstream reader(box_.Path("cfg/webnews.ini"), std::ios::binary);
+  ASSERT_TRUE(reader.is_open());
+  Reply(HttpDouble::Answer("200 OK", "[Group1]\r\ns1=new.example\r\n"));
+  ASSERT_EQ(HttpGetFile("127.0.0.1", "webnews.html", "..\\cfg\\webnews.ini"), 1);
+  std::stringstream seen;
+  seen << reader.rdbuf();
+  EXPECT_EQ(seen.str(), "[Group1]\r\ns1=old\r\n");
+  EXPECT_EQ(box_.Read("cfg/webnews.ini"), "[Group1]\r\ns1=new.example\r\n");
+  EXPECT_FALSE(TempLeft());
 }
 
 TEST_F(DownloadTest, RequestsDirectlyOrThroughTheUsersProxy) {
@@ -320,6 +338,40 @@ TEST_F(ChooserTest, TheQuoteServersNetworkComesFirstAndTheFirstAnswerWins) {
   EXPECT_EQ(Tried(), std::vector<std::string>{"b2"});
   EXPECT_EQ(NewsUrl(), "b2");
   EXPECT_EQ(box_.Read("cfg/webnews.ini"), "[Group1]\r\ns1=fresh\r\n");
+}
+
+// Every login attempt asks for a chooser; while one is at work no other
+// starts, so two never write the same files at once.
+TEST_F(ChooserTest, OneChooserAtATime) {
+  box_.WriteText("cfg/webnews.ini", "[Group1]\r\ns1=a1\r\n");
+  std::mutex lock;
+  std::condition_variable changed;
+  bool entered = false, released = false;
+  NetHooks().random = [&] {
+    std::unique_lock hold(lock);
+    entered = true;
+    changed.notify_all();
+    changed.wait(hold, [&] { return released; });
+    return 0;
+  };
+  ASSERT_TRUE(StartNewsServerChooser());
+  {
+    std::unique_lock hold(lock);
+    ASSERT_TRUE(changed.wait_for(hold, std::chrono::seconds(10), [&] { return entered; }));
+  }
+  EXPECT_FALSE(StartNewsServerChooser());
+  EXPECT_FALSE(StartNewsServerChooser());
+  {
+    std::lock_guard hold(lock);
+    released = true;
+  }
+  changed.notify_all();
+  WaitForNewsServerChooser();
+  EXPECT_EQ(Tried(), std::vector<std::string>{"a1"});
+  // Once it has ended, the next attempt starts one again.
+  EXPECT_TRUE(StartNewsServerChooser());
+  WaitForNewsServerChooser();
+  EXPECT_EQ(Tried().size(), 2u);
 }
 
 TEST_F(ChooserTest, AnEmptyNetworkEndsTheSearch) {

@@ -145,6 +145,31 @@ TEST_F(CalculateTest, IncrementalAgreesWithFull) {
   }
 }
 
+// A statement that reads its own value through nested smoothings whose N
+// changes at every bar: the arguments' values at the bars before the one
+// the pass is at are final and evaluated once, so the pass for a new bar
+// costs evaluations in proportion to the bars (it used to cost a power of
+// them, one more for every level of nesting).
+TEST_F(CalculateTest, NestedSmoothingsOfTheOwnStatementCostInProportionToTheBars) {
+  const char *text = "LC:SMA(SMA(SMA(LC,V,2),V,2),V,2);";
+  const uint64_t n = 40;
+  const auto bars = Bars(n, 9);
+  auto forming = std::vector<KLINEBAR>(bars.begin(), bars.end() - 1);
+  Calc full(market, stock), live(market, stock);
+  ASSERT_TRUE(full.Compile(text));
+  ASSERT_TRUE(live.Compile(text));
+  uint64_t before = IndexEvaluations();
+  full.Run(bars);
+  const uint64_t fullCost = IndexEvaluations() - before;
+  live.Run(forming);
+  before = IndexEvaluations();
+  live.Run(bars, true);
+  const uint64_t newBarCost = IndexEvaluations() - before;
+  EXPECT_TRUE(Near(live.Line("LC"), full.Line("LC"), 1e-12));
+  EXPECT_LE(newBarCost, 20 * n) << "a pass for a new bar";
+  EXPECT_LE(fullCost, 20 * n * n) << "a full pass";
+}
+
 TEST_F(CalculateTest, DrawingStatementsStoreTheirValues) {
   // A holds at bars 2, 3, 4 and B at bars 3 and 6.
   ASSERT_TRUE(calc.Compile("A:=BARPOS>=3 AND BARPOS<=5;B:=BARPOS=4 OR BARPOS=7;"

@@ -714,14 +714,15 @@ TEST_F(RealClientTest, MalformedFramesAreRefusedWithoutReadingPastThem) {
       {"a body above 8192 bytes", tooLong, false},
       {"a part index equal to the count", frame(FRAME_PUSH_QUOTES, item, 0, 2, 2), false},
       {"no parts", frame(FRAME_PUSH_QUOTES, item, 0, 0, 0), false},
-      {"a body of a part of an item", frame(FRAME_PUSH_QUOTES, partItem), false},
-      {"a body of one byte", frame(FRAME_PUSH_QUOTES, {1}), false},
       {"a session message cut short", frame(FRAME_PUSH_MESSAGE, std::vector<uint8_t>(147, 0xDE)), false},
       {"a body that decodes with neither method", frame(FRAME_PUSH_QUOTES, {'W', 'M', 'C', 0x78, 0x9C, 1}, 1),
        false},
       {"an empty compressed body", frame(FRAME_PUSH_QUOTES, {}, 1), false},
       {"a body that decodes too long", bomb, false},
       {"whole items", frame(FRAME_PUSH_QUOTES, twoItems), true},
+      // Bytes after the last whole item are left; the items before them count.
+      {"an item and a part of one", frame(FRAME_PUSH_QUOTES, partItem), true},
+      {"a body of one byte", frame(FRAME_PUSH_QUOTES, {1}), true},
       {"an empty body", frame(FRAME_PUSH_QUOTES, {}), true},
       {"another command", frame(77, {1, 2, 3}), true},
       {"another session's message", frame(FRAME_PUSH_MESSAGE, std::vector<uint8_t>(148, 0x11)), true},
@@ -891,6 +892,23 @@ TEST_F(RealClientTest, DroppedConnectionIsReportedAndANewClientPicksUp) {
   push_.SendRaw(QuoteDouble::MakeFrame(FRAME_PUSH_QUOTES, {}, 1, 0, 0, 'A'));
   ASSERT_TRUE(WaitForEvents(WM_QUOTE_EVENT, 0, 2));
   EXPECT_TRUE(PumpUntil([&] { return push_.OpenConnections() == 0; }));
+}
+
+// A body with a part of an item after its items: the items count, the
+// rest is left, and the connection stays.
+TEST_F(RealClientTest, APartOfAnItemAfterTheItemsKeepsTheConnection) {
+  Connect();
+  push_.SetTrailingBytes(57);
+  REALQUOTE q = BookQuote();
+  for (uint32_t last : {4321u, 4322u}) {
+    q.last = last;
+    ASSERT_TRUE(push_.Push({QuotePushDouble::QuoteItem(kSH, 0, "600000", q)}));
+    ASSERT_TRUE(WaitForEvents(WM_MF_EVENT, kMfQuote, last - 4320));
+    EXPECT_EQ(+Quote(kSH, "600000").last, last);
+  }
+  EXPECT_TRUE(Events(WM_QUOTE_EVENT, 0).empty());
+  EXPECT_NE(client_->m_socket, INVALID_SOCKET);
+  EXPECT_EQ(push_.OpenConnections(), 1);
 }
 
 // ---- the live market of the double ----

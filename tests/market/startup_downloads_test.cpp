@@ -400,9 +400,9 @@ TEST_F(StartupDownloadsTest, ConfigFileSpoiledMidwayLeavesTheLocalCopy) {
          e.Answer(FRAME_CONFIG_FILE, body);
        },
        1},
-      {"longer than announced", 1,
+      {"announced with no bytes", 1,
        [&](Exchange &e) {
-         auto body = head(10, 20240101);
+         auto body = head(0, 20240101);
          body.resize(144, 'x');
          e.Answer(FRAME_CONFIG_FILE, body);
        },
@@ -425,13 +425,13 @@ TEST_F(StartupDownloadsTest, ConfigFileSpoiledMidwayLeavesTheLocalCopy) {
   quotes_.SetHandler(QuoteDouble::kData, FRAME_CONFIG_FILE, SpoilNth(service_, 1, [](Exchange &e) { e.Drop(); }));
   EXPECT_EQ(DownloadConfigFiles(*client_, progress_), -1);
 
-  // A file longer than announced is skipped, and the step goes on.
+  // A file announced with no bytes is skipped, and the step goes on.
   Login();
   service_.Install();
   box_.WriteText("cfg/hs300w.ini", "old");
   quotes_.SetHandler(QuoteDouble::kData, FRAME_CONFIG_FILE, [&](Exchange &e) {
     if (std::string(reinterpret_cast<const char *>(e.body().data())) != "hs300w.ini") return service_.Serve(e);
-    auto body = head(10, 20240101);
+    auto body = head(0, 20240101);
     body.resize(144, 'x');
     e.Answer(FRAME_CONFIG_FILE, body);
   });
@@ -441,6 +441,28 @@ TEST_F(StartupDownloadsTest, ConfigFileSpoiledMidwayLeavesTheLocalCopy) {
   EXPECT_EQ(ClientFile("cfg/forex.ini"), server_->Read("cfg/forex.ini"));
   EXPECT_EQ(ClientFile("cfg/Block/BlockIndex.idx"), server_->Read("cfg/Block/BlockIndex.idx"));
   EXPECT_TRUE(log.Has("hs300w.ini")) << "the reason is logged";
+}
+
+// Every file's last slice runs past the size its head announces: each file
+// is kept up to that size, so a login into an empty folder still gets its
+// market table.
+TEST_F(StartupDownloadsTest, ConfigFilesLongerThanAnnouncedAreKeptUpToTheirSize) {
+  auto options = service_.GetOptions();
+  options.configOverrunBytes = 37;
+  service_.SetOptions(options);
+  const DebugLines log;
+  ASSERT_EQ(DownloadConfigFiles(*client_, progress_), 0);
+  for (const char *name : kStartupConfigFiles) {
+    SCOPED_TRACE(name);
+    const std::string file = std::string("cfg/") + name;
+    EXPECT_EQ(ClientFile(file), server_->Read(file));
+  }
+  EXPECT_FALSE(fs::exists(box_.Path("prog/updt.tmp")));
+  EXPECT_TRUE(log.Has("mkinfo.cfg")) << "the cut is logged";
+  ServeMarketTableFromClient();
+  TDataIO io(progress_);
+  ASSERT_EQ(MarketTable.loadState, 0);
+  EXPECT_EQ(MarketTable.marketCount, int(server_->Data().markets.size()));
 }
 
 // A block answer spoiled in its content costs only the blocks it spoils:

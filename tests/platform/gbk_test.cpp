@@ -82,6 +82,38 @@ TEST(Gbk, ThreadsConvertIndependently) {
   EXPECT_EQ(failures, std::vector<int>(4, 0));
 }
 
+// The byte rules every caller shares, and the cut on a whole character:
+// a lead byte counts with a trail byte only (0xFF leads nothing, 0x7F
+// trails nothing), and a cut never keeps half a character.
+TEST(Gbk, CutsOnWholeCharacters) {
+  struct Case {
+    const char *text;
+    size_t limit;
+    size_t kept;
+  } cases[] = {
+      {"AB", 5, 2},
+      {"\xD2\xB3\xD2\xB3", 3, 2},  // two characters, the second cut: it goes
+      {"\xD2\xB3\xD2\xB3", 4, 4},
+      {"A\xD2\xB3", 2, 1},
+      {"\xD2", 1, 1},          // a lead byte at the end stands alone
+      {"\xD2" "A", 1, 0},       // A is a trail byte: the pair does not fit
+      {"\xFF\xB3", 1, 1},      // 0xFF leads nothing
+      {"\x81\x7F", 1, 1},      // 0x7F trails nothing
+      {"\x81\x40", 1, 0},
+      {"", 3, 0},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(platform::GbkCutLength(c.text, c.limit), c.kept);
+  }
+  char field[4];
+  platform::GbkCopyCut("AB\xD2\xB3", 64, field, sizeof field);
+  EXPECT_EQ(std::string(field, sizeof field), std::string("AB\0\0", 4));
+  char same[6] = "\xD2\xB3\xD2\xB3Z";
+  platform::GbkCopyCut(same, sizeof same, same, 4);  // in place
+  EXPECT_EQ(std::string(same, 4), std::string("\xD2\xB3\0\0", 4));
+}
+
 TEST(QtText, FixedFieldsEndAtTheirNul) {
   char field[16] = "白银";
   std::memcpy(field + 6, "garbage", 7);

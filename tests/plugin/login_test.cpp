@@ -239,6 +239,8 @@ TEST_F(TradeTest, ALogoutWithAStalledBrokerReturnsInTimeAndTheNextLoginWorks) {
   EXPECT_GE(waited, 10000u);
   EXPECT_LE(waited, 11000u);
   broker_.Release(6012);
+  // A login waits until the worker left behind has come back.
+  ASSERT_TRUE(WaitFor([] { return OldSessionsEnded(); }));
   LogInOk();
   EXPECT_EQ(QueryOrder(1), 0);
   ASSERT_TRUE(WaitFor([&] { return !NotesOf(TN_ORDERS).empty() && NotesOf(TN_ORDERS).back().value == 0; }));

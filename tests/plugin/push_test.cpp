@@ -123,6 +123,41 @@ TEST_F(PushTest, AFillOfAnOrderNeverSeenIsLookedUpAndAnnouncedFirst) {
   EXPECT_STREQ(returns[before + 1].FillText, "T1");
 }
 
+// The broker's answer about an order the map does not know is held like
+// every other volume, so the counts after the fill never overflow.
+TEST_F(PushTest, TheVolumeAskedForAnUnknownOrderIsHeldToItsRange) {
+  const struct {
+    const char *answered;
+    std::vector<std::string> told;
+  } cases[] = {
+      {"-2147483648", {"31 0/2/0 部分成交"}},
+      {"99999999999", {"33 1000000000/0/1000000000 已报入", "31 0/2/999999998 部分成交"}},
+  };
+  char contract[] = "cu2402", exchange[] = "SHFE", ref[13], error[232];
+  int order = 1001;
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.answered);
+    ASSERT_EQ(OrderInsert(contract, exchange, 68000, 5, '0', '0', '1', ref, error), 0);
+    Settle();
+    {
+      auto session = CurrentSession();
+      EAutoLock lock(&session->orderMapLock);
+      session->ClearOrders();
+    }
+    broker_.SetAnswerField(6020, 7, c.answered);
+    const size_t before = Returns().size();
+    ASSERT_TRUE(broker_.FillOrder(order++, 2));
+    Settle();
+    const auto returns = Returns();
+    // The fill's returns come first; the broker's pushed state may follow.
+    std::vector<std::string> told;
+    for (size_t i = before; i < returns.size() && told.size() < c.told.size(); ++i)
+      told.push_back(State(returns[i]));
+    EXPECT_EQ(told, c.told);
+    for (size_t i = before; i < returns.size(); ++i) EXPECT_GE(returns[i].VolumeRemain, 0);
+  }
+}
+
 TEST_F(PushTest, APartlyTradedCancelIsToldOnceWithBothCounts) {
   Push(OrderState("77", 'a', 5, 5));
   Push(FillOf("77", 2, 3));

@@ -4,6 +4,7 @@
 // password checks, the settlement statement and the margin-monitoring data.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 
 #include "plugin/tradebridge.h"
@@ -155,6 +156,19 @@ TEST_F(QueryTest, ContractsOfThisMonthOnwardWithWholeGbkNamesAndTheirSeats) {
     if (line.find("||6040||") != std::string::npos) seats.push_back(line.substr(line.rfind("111111|")));
   EXPECT_EQ(seats, (std::vector<std::string>{"111111|SHFE||", "111111|DCE||", "111111|CZCE||", "111111|CFFEX||",
                                              "111111|INE||"}));
+}
+
+// A delivery month out of all reason is far ahead, not a number that wraps
+// below this month.
+TEST_F(QueryTest, AHugeDeliveryMonthIsListedWithoutOverflow) {
+  broker_.LoadScript("contract SHFE zz9999 name=远 delivery=99999999999\n"
+                     "contract SHFE zz0001 name=负 delivery=-99999999999\n");
+  ASSERT_EQ(QueryContract(), 0);
+  std::vector<std::string> codes;
+  for (const auto &note : List(TN_CONTRACT))
+    if (note.value != 0) codes.push_back(Record<TB_CONTRACT>(note).InstrumentID);
+  EXPECT_NE(std::find(codes.begin(), codes.end(), "zz9999"), codes.end());
+  EXPECT_EQ(std::find(codes.begin(), codes.end(), "zz0001"), codes.end());
 }
 
 TEST_F(QueryTest, PositionsPostEachHeldSideAndTheSingleQueryOnlyTheAskedOne) {

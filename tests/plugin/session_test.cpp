@@ -11,6 +11,7 @@
 #include "testing/fake_clock.h"
 #include "testing/settle.h"
 #include "tests/plugin/session_fixture.h"
+#include "tests/plugin/trade_fixture.h"
 
 namespace plugin_test {
 namespace {
@@ -219,6 +220,34 @@ TEST_F(SessionTest, AStuckWorkerThatComesBackAfterANewLoginSendsNothingMore) {
   EXPECT_TRUE(broker_.RecordedLines().empty());
   EXPECT_TRUE(NotesOf(TN_CONTRACT).empty());
 
+  EXPECT_EQ(QueryOrder(0), 0);
+  ASSERT_TRUE(WaitFor([&] { return !NotesOf(TN_ORDERS).empty(); }));
+  EXPECT_EQ(NotesOf(TN_ORDERS).back().value, 0);
+}
+
+// A logout that gives up on a worker stuck in the library leaves the library
+// open under it (its connection keeps its account), and a login is refused
+// until the worker has come back; then the library is closed and started
+// afresh for the new login.
+TEST_F(TradeTest, ALoginWaitsUntilTheWorkerALogoutLeftBehindHasEnded) {
+  LogInOk();
+  std::weak_ptr<Session> first = CurrentSession();
+  broker_.Hold(6018);
+  ASSERT_EQ(QueryContract(), 0);
+  ASSERT_TRUE(broker_.WaitHeld(1));
+  EXPECT_GE(LogOutAgainstTheClock(500), 10000u);
+  EXPECT_EQ(link_.Client().Account(), "880001") << "the library was closed under the stuck call";
+
+  boxes_.Clear();
+  EXPECT_EQ(LogIn(), kBrokerStartFailed);
+  ASSERT_EQ(boxes_.Count(), 1u);
+  EXPECT_EQ(boxes_.Calls()[0].text, "上次退出交易时仍有请求未结束，请稍后再登录。  ");
+  EXPECT_EQ(CurrentSession(), nullptr);
+  EXPECT_EQ(link_.Client().Account(), "880001");
+
+  broker_.Release(6018);
+  ASSERT_TRUE(WaitFor([&] { return first.expired() && OldSessionsEnded(); }));
+  LogInOk();
   EXPECT_EQ(QueryOrder(0), 0);
   ASSERT_TRUE(WaitFor([&] { return !NotesOf(TN_ORDERS).empty(); }));
   EXPECT_EQ(NotesOf(TN_ORDERS).back().value, 0);

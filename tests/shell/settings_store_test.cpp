@@ -11,6 +11,7 @@
 
 #include "market/utildata.h"
 #include "platform/path.h"
+#include "shell/hotkeys.h"
 #include "testing/temp_folder.h"
 
 namespace fs = std::filesystem;
@@ -61,6 +62,9 @@ TEST_F(SettingsStoreTest, FontEntriesScanAsStyleSizeFace) {
       {"6,9,Courier New", kFontItalic | kFontUnderline, 9, "Courier New"},
       {"0, 16 , 黑体 ", 0, 16, "黑体"},
       {"5,-16", 5, -16, "宋体"},
+      // A size out of all reason is held, so enlarging it can't overflow.
+      {"0,2147483647", 0, kMaxFontSize, "宋体"},
+      {"0,-99999999999", 0, -kMaxFontSize, "宋体"},
       {"3,x,Tahoma", 3, 12, "Tahoma"},
       {"abc", 0, 12, "宋体"},
       {"1,12,", 1, 12, "宋体"},
@@ -147,7 +151,11 @@ TEST(HotKeyParseTest, KeyTextsReadAsTheSyntaxSays) {
       {"+ENTER", 0, ""},
       {"ENTER", 0, "E"},
       {"ESC", 0, "E"},
-      {"ABCDEFGHIJKLMNOPQ+ENTER", kHotKeyEnter, "ABCDEFGHIJKLMNO"},
+      {"ABCDEFGHIJKLMNO+ENTER", kHotKeyEnter, "ABCDEFGHIJKLMNO"},
+      // Past 15 characters the rest is dropped: neither "ALT" nor "+ENTER"
+      // behind the cut counts.
+      {"ABCDEFGHIJKLMNOPQ+ENTER", 0, "A"},
+      {"0123456789ABALTZ+ENTER", 0, "0"},
       {" c t r l + p ", kHotKeyCtrl, "P"},
       {"中+ENTER", 0, ""},
       {"-", 0, "-"},
@@ -164,6 +172,13 @@ TEST(HotKeyParseTest, KeyTextsReadAsTheSyntaxSays) {
     EXPECT_EQ(record.flags, c.flags);
     EXPECT_EQ(std::string(record.keys, strnlen(record.keys, sizeof record.keys)), c.keys);
     for (size_t i = std::strlen(c.keys); i < sizeof record.keys; ++i) EXPECT_EQ(record.keys[i], 0) << i;
+    // What is stored reads back as the same key.
+    char stored[kHotKeyFormatSize];
+    FormatHotKeyDefinition(record, stored);
+    HOTKEYDEF again{};
+    ParseHotKeyText(again, stored);
+    EXPECT_EQ(again.flags, record.flags) << stored;
+    EXPECT_EQ(std::memcmp(again.keys, record.keys, sizeof record.keys), 0) << stored;
   }
   HOTKEYDEF record{};
   ParseHotKeyText(record, nullptr);

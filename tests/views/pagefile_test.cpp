@@ -13,6 +13,8 @@
 #include "classlib/stdctrls.h"
 #include "testing/page_fixture.h"
 #include "tests/views/view_world.h"
+#include "views/pagelist.h"
+#include "views/pagemngr.h"
 
 namespace {
 
@@ -48,6 +50,12 @@ NodeDesc ThreePanes(int blockA, int blockB) {
   return page_fixture::Split(
       1, 1.0f, page_fixture::Pane(1, 0.4f, report),
       page_fixture::Split(2, 0.6f, page_fixture::Pane(3, 0.5f, kline), page_fixture::Pane(4, 0.5f, intraday)));
+}
+
+std::string Repeat(const std::string &text, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += text;
+  return out;
 }
 
 // The file with its payload cut to n bytes (and its length saying so).
@@ -300,12 +308,19 @@ TEST_F(PageFileTest, ThePageListAndTheOpenRuleAgree) {
   Put("..\\cfg\\kvpage0.ppg", page_fixture::GridPage(1, 1, VIEW_TYPE_REPORT, "系统"));
   Put(UserPage(0), page_fixture::GridPage(1, 2, VIEW_TYPE_REPORT, "甲"));
   Put(UserPage(1), page_fixture::GridPage(1, 2, VIEW_TYPE_REPORT, "乙"));
-  Put(UserPage(2), std::string("kvpage13") + std::string(68, '\0'));  // header only, L = 0
+  // Files of exactly 76 + L bytes are listed, also without a node: the
+  // header alone (L = 0) and one byte of payload (L = 1).
+  std::string headerOnly = std::string("kvpage13") + "空" + std::string(66, '\0');
+  Put(UserPage(2), headerOnly);
+  std::string oneByte = headerOnly + "x";
+  oneByte[72] = 1;
+  Put(UserPage(4), oneByte);
   Put(UserPage(3), "kvpage13");
-  // The index names user page 1 first and a page that is gone.
+  // The index names user page 1 first, then a page that is gone and user
+  // page 1 again.
   std::string index(4, '\0');
   index[0] = 1;
-  for (const std::string &p : {UserPage(1), UserPage(9)}) {
+  for (const std::string &p : {UserPage(1), UserPage(9), UserPage(1)}) {
     std::string record(260, '\0');
     std::memcpy(&record[0], p.data(), p.size());
     index += record;
@@ -313,15 +328,49 @@ TEST_F(PageFileTest, ThePageListAndTheOpenRuleAgree) {
   page_fixture::WriteFile(Posix(std::string(UserDataPath) + "kvpage.idx"), index);
   LoadPageList();
   const PageTableData &table = PageTable();
-  ASSERT_EQ(table.count, 3);
+  ASSERT_EQ(table.count, 5);
   EXPECT_EQ(std::string(table.entries[0].name), "乙");
   EXPECT_EQ(std::string(table.entries[1].name), "系统");
   EXPECT_EQ(std::string(table.entries[2].name), "甲");
-  EXPECT_FALSE(Exists(UserPage(2)));
-  EXPECT_TRUE(Exists(UserPage(2) + ".bad"));
+  EXPECT_EQ(std::string(table.entries[3].name), "空");
+  EXPECT_EQ(std::string(table.entries[4].name), "空");
+  EXPECT_TRUE(Exists(UserPage(2)));
+  EXPECT_TRUE(Exists(UserPage(4)));
   EXPECT_TRUE(Exists(UserPage(3) + ".bad"));
-  // Pages found outside the index were added to it.
-  EXPECT_EQ(Read(std::string(UserDataPath) + "kvpage.idx").size(), 4u + 3 * 260);
+  // Pages found outside the index were added to it, each once.
+  EXPECT_EQ(Read(std::string(UserDataPath) + "kvpage.idx").size(), 4u + 5 * 260);
+
+  // Opened, a page without a node falls back to the default report and is
+  // set aside.
+  Open(UserPage(4));
+  EXPECT_EQ(page_->m_pagePath, "Default");
+  EXPECT_TRUE(Exists(UserPage(4) + ".bad"));
+}
+
+// A name that fills its 64 bytes without a terminator is cut to at most 63
+// bytes on a whole character, in the page and in the page list.
+TEST_F(PageFileTest, ANameWithoutTerminatorIsCutOnAWholeCharacter) {
+  struct Case {
+    std::string stored;  // 64 bytes
+    std::string read;
+  } cases[] = {
+      // A character at bytes 62 and 63 would lose its trail byte: it goes.
+      {std::string(62, 'B') + "页", std::string(62, 'B')},
+      // A lead byte at 63 whose trail is past the field goes.
+      {("A" + Repeat("页", 32)).substr(0, 64), "A" + Repeat("页", 31)},
+  };
+  for (const Case &c : cases) {
+    ASSERT_EQ(c.stored.size(), 64u);
+    std::string bytes = page_fixture::GridPage(1, 1, VIEW_TYPE_REPORT);
+    bytes.replace(8, 64, c.stored);
+    Put(UserPage(0), bytes);
+    PageFile file;
+    ASSERT_EQ(ParsePageFile(bytes, &file), PageCheck::Ok);
+    EXPECT_EQ(std::string(file.name), c.read);
+    LoadPageList();
+    ASSERT_EQ(PageTable().count, 1);
+    EXPECT_EQ(std::string(PageTable().entries[0].name), c.read);
+  }
 }
 
 TEST_F(PageFileTest, ThePageManagerNamesMovesAndDeletesPages) {

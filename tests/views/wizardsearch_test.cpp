@@ -12,7 +12,7 @@
 #include "formula/kvindex.h"
 #include "formula/kvindexlib.h"
 #include "tests/views/wizard_fixture.h"
-#include "views/pagefile.h"
+#include "views/pagelist.h"
 #include "views/wizardsources.h"
 
 namespace {
