@@ -363,6 +363,7 @@ void CKvIndex::PaintScale(EDibBitmap *dib, const RECT &plotRect, const RECT &sca
   HFONT font = CreateIndexFont(6);
   HGDIOBJ oldFont = SelectObject(dc, font);
   const COLORREF oldText = SetTextColor(dc, IndexColor(13));
+  const int oldMode = SetBkMode(dc, TRANSPARENT);
   const COLORREF grid = IndexColor(12), zeroRow = IndexColor(29);
   ScalePainter painter(dib, plotRect, scaleRect, scaleOnLeft, inverted);
   char text[96];
@@ -451,6 +452,7 @@ void CKvIndex::PaintScale(EDibBitmap *dib, const RECT &plotRect, const RECT &sca
     }
   }
 
+  SetBkMode(dc, oldMode);
   SetTextColor(dc, oldText);
   SelectObject(dc, oldFont);
   DeleteObject(font);

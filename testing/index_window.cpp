@@ -87,13 +87,17 @@ bool IndexWindowRender::Load(const std::string &text, const std::vector<KLINEBAR
   const bool ok = formula.Compile(text.c_str(), true);
   EXPECT_TRUE(ok) << text << " -> " << formula.errorText << " at " << formula.errorPos;
   if (!ok) return false;
+  Calculate(series);
+  return true;
+}
+
+void IndexWindowRender::Calculate(const std::vector<KLINEBAR> &series) {
   bars = series;
   times.clear();
   for (const KLINEBAR &b : bars) times.push_back(b.time);
   formula.AssignLineColours(3);
   formula.Calculate(nullptr, stock.code.c_str(), 7, 1, FakeMarket::Info(stock), bars.data(), uint32_t(bars.size()),
                     true, false);
-  return true;
 }
 
 IndexWindow IndexWindowRender::Window() const {

@@ -53,6 +53,8 @@ class IndexWindowRender {
   // Compiles (trusted) and calculates over the bars, which also become the
   // chart's time axis; a failure is a test failure with the message.
   bool Load(const std::string &text, const std::vector<KLINEBAR> &series);
+  // Calculates the formula as it is (compiled elsewhere) over the bars.
+  void Calculate(const std::vector<KLINEBAR> &series);
   // The visible window over the time axis.
   IndexWindow Window() const;
   // Clears to COLOR01 and paints the whole window; the range is the
