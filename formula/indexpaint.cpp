@@ -15,24 +15,6 @@
 
 namespace {
 
-// A GDI object made for one drawing step, selected into the context and put
-// back and deleted when the step ends.
-class Selected {
- public:
-  Selected(HDC dc, HGDIOBJ object) : dc_(dc), object_(object), old_(SelectObject(dc, object)) {}
-  ~Selected() {
-    SelectObject(dc_, old_);
-    DeleteObject(object_);
-  }
-  Selected(const Selected &) = delete;
-  Selected &operator=(const Selected &) = delete;
-
- private:
-  HDC dc_;
-  HGDIOBJ object_;
-  HGDIOBJ old_;
-};
-
 void Line(HDC dc, int x0, int y0, int x1, int y1) {
   MoveToEx(dc, x0, y0, nullptr);
   LineTo(dc, x1, y1);
@@ -74,7 +56,7 @@ class SelectionMarks {
     if (!p_.selected || x - last_ <= 69) return;
     last_ = x;
     const int oldRop = SetROP2(p_.dc, R2_XORPEN);
-    Selected pen(p_.dc, CreatePen(PS_SOLID, 1, RGB(255, 255, 255)));
+    IndexSelected pen(p_.dc, CreatePen(PS_SOLID, 1, RGB(255, 255, 255)));
     for (int k = -2; k <= 2; ++k) Line(p_.dc, x - 2, y + k, x + 3, y + k);
     SetROP2(p_.dc, oldRop);
   }
@@ -256,17 +238,24 @@ int ZeroRow(const PaintContext &p) {
   return p.axis.Y(base);
 }
 
+// Calls f(position, bar, value) for every counted position whose value is finite.
+template <typename F>
+void ForEachValue(const PaintContext &p, const CKvIndexVariable &v, F f) {
+  for (uint32_t i = p.window.first; i < p.window.End(); ++i) {
+    const int32_t j = p.window.Bar(i, p.calcCount);
+    if (j < 0) continue;
+    const double value = v.GetValue(uint32_t(j));
+    if (std::isfinite(value)) f(i, j, value);
+  }
+}
+
 void PaintVolumes(PaintContext &p, const CKvIndexVariable &v) {
   UpDownTools t(p.dc, v);
   const bool hollow = IndexKLineMode() != 0;
   const RECT &rect = p.axis.rect;
   const int y0 = ZeroRow(p);
   SelectionMarks marks(p);
-  for (uint32_t i = p.window.first; i < p.window.End(); ++i) {
-    const int32_t j = p.window.Bar(i, p.calcCount);
-    if (j < 0) continue;
-    const double value = v.GetValue(uint32_t(j));
-    if (!std::isfinite(value)) continue;
+  ForEachValue(p, v, [&](uint32_t i, int32_t j, double value) {
     const KLINEBAR &bar = p.window.bars[j];
     const bool falling = bar.close < bar.open;
     const int yv = p.axis.Y(value);
@@ -285,7 +274,7 @@ void PaintVolumes(PaintContext &p, const CKvIndexVariable &v) {
       else Line(p.dc, L, row, R, row);
     }
     marks.At(xm, p.axis.maximum <= 0 ? bottom : top);
-  }
+  });
 }
 
 void PaintSticks(PaintContext &p, const CKvIndexVariable &v) {
@@ -297,11 +286,7 @@ void PaintSticks(PaintContext &p, const CKvIndexVariable &v) {
   HGDIOBJ oldPen = SelectObject(p.dc, upPen);
   const int y0 = ZeroRow(p);
   SelectionMarks marks(p);
-  for (uint32_t i = p.window.first; i < p.window.End(); ++i) {
-    const int32_t j = p.window.Bar(i, p.calcCount);
-    if (j < 0) continue;
-    const double value = v.GetValue(uint32_t(j));
-    if (!std::isfinite(value)) continue;
+  ForEachValue(p, v, [&](uint32_t i, int32_t j, double value) {
     const int x = p.geometry.Centre(i), yv = p.axis.Y(value);
     if (y0 == yv) {
       PutDibPixel(p.dib, x, yv, given ? lineColour : value >= 0 ? IndexColor(3) : IndexColor(2));
@@ -310,7 +295,7 @@ void PaintSticks(PaintContext &p, const CKvIndexVariable &v) {
       Line(p.dc, x, y0, x, yv);
     }
     marks.At(x, yv);
-  }
+  });
   SelectObject(p.dc, oldPen);
   DeleteObject(upPen);
   DeleteObject(downPen);
@@ -319,13 +304,9 @@ void PaintSticks(PaintContext &p, const CKvIndexVariable &v) {
 void PaintDots(PaintContext &p, const CKvIndexVariable &v) {
   const int t = v.lineThick, h = t >> 1;
   if (v.style == kStylePointDot && t == 0) return;
-  Selected pen(p.dc, CreatePen(PS_SOLID, 1, v.Color()));
+  IndexSelected pen(p.dc, CreatePen(PS_SOLID, 1, v.Color()));
   SelectionMarks marks(p);
-  for (uint32_t i = p.window.first; i < p.window.End(); ++i) {
-    const int32_t j = p.window.Bar(i, p.calcCount);
-    if (j < 0) continue;
-    const double value = v.GetValue(uint32_t(j));
-    if (!std::isfinite(value)) continue;
+  ForEachValue(p, v, [&](uint32_t i, int32_t j, double value) {
     const int x = p.geometry.Centre(i), y = p.axis.Y(value);
     if (v.style == kStyleCircleDot) {
       Line(p.dc, x - 1, y - 2, x + 2, y - 2);
@@ -339,7 +320,7 @@ void PaintDots(PaintContext &p, const CKvIndexVariable &v) {
       for (int row = y - h; row < y - h + t; ++row) Line(p.dc, x - h, row, x - h + t, row);
     }
     marks.At(x, y);
-  }
+  });
 }
 
 // The volume at each price band, growing leftwards from the right edge.
@@ -351,17 +332,13 @@ void PaintVolumeBands(PaintContext &p, const CKvIndexVariable &v) {
   lower[0] = p.axis.minimum;
   for (int k = 0; k < n; ++k) lower[k + 1] = lower[k] + band;
   float sums[128] = {};
-  for (uint32_t i = p.window.first; i < p.window.End(); ++i) {
-    const int32_t j = p.window.Bar(i, p.calcCount);
-    if (j < 0) continue;
-    const double value = v.GetValue(uint32_t(j));
-    if (!std::isfinite(value)) continue;
+  ForEachValue(p, v, [&](uint32_t, int32_t j, double value) {
     for (int k = 0; k < n; ++k)
       if (lower[k] <= value && value < lower[k] + band) {
         sums[k] += p.window.bars[j].volume;
         break;
       }
-  }
+  });
   float maxSum = 0;
   for (int k = 0; k < n; ++k)
     if (std::isfinite(sums[k])) maxSum = std::max(maxSum, sums[k]);
@@ -393,7 +370,7 @@ void PaintVolumeBands(PaintContext &p, const CKvIndexVariable &v) {
 void PaintPolyline(PaintContext &p, const CKvIndexVariable &v, bool antiAliasAllowed) {
   const bool aa = IndexAntiAlias() && antiAliasAllowed && v.lineThick == 1;
   const COLORREF colour = v.Color();
-  Selected pen(p.dc, CreatePen(PS_SOLID, v.lineThick, colour));
+  IndexSelected pen(p.dc, CreatePen(PS_SOLID, v.lineThick, colour));
   SelectionMarks marks(p);
   bool inRun = false;
   POINT current{};
@@ -534,7 +511,7 @@ void CKvIndex::Paint(EDibBitmap *dib, const RECT &rect, const IndexWindow &windo
   const int oldMode = SetBkMode(dc, TRANSPARENT);
 
   if (lastPriceLine && std::isfinite(lastPrice) && minimum <= lastPrice && lastPrice <= maximum) {
-    Selected pen(dc, CreatePen(PS_SOLID, 1, IndexColor(38)));
+    IndexSelected pen(dc, CreatePen(PS_SOLID, 1, IndexColor(38)));
     const int y = p.axis.Y(lastPrice);
     Line(dc, rect.left + 1, y, rect.right - 1, y);
   }

@@ -129,6 +129,21 @@ struct IndexValueAxis {
   int32_t Y(double v) const { return ValueToY(inverted, rect, Offset(v)); }
 };
 
+// A GDI object made for one drawing step: selected into the context while
+// the step lasts, then put back and deleted.
+class IndexSelected {
+ public:
+  IndexSelected(HDC dc, HGDIOBJ object);
+  ~IndexSelected();
+  IndexSelected(const IndexSelected &) = delete;
+  IndexSelected &operator=(const IndexSelected &) = delete;
+
+ private:
+  HDC dc_;
+  HGDIOBJ object_;
+  HGDIOBJ old_;
+};
+
 // The display scheme's colour COLORnn (1..64).
 COLORREF IndexColor(int nn);
 // FONTnn of the display scheme (1..16) as a new font; the caller deletes it.

@@ -35,21 +35,8 @@ void Segment(HDC dc, POINT a, POINT b) {
 }
 
 // A pen made for one statement call and put back when it ends.
-class PenFor {
- public:
-  PenFor(HDC dc, int style, int width, COLORREF colour)
-      : dc_(dc), pen_(CreatePen(style, width, colour)), old_(SelectObject(dc, pen_)) {}
-  ~PenFor() {
-    SelectObject(dc_, old_);
-    DeleteObject(pen_);
-  }
-  PenFor(const PenFor &) = delete;
-  PenFor &operator=(const PenFor &) = delete;
-
- private:
-  HDC dc_;
-  HPEN pen_;
-  HGDIOBJ old_;
+struct PenFor : IndexSelected {
+  PenFor(HDC dc, int style, int width, COLORREF colour) : IndexSelected(dc, CreatePen(style, width, colour)) {}
 };
 
 // A filled 3 x 3 square centred on p in the colour, which also becomes the

@@ -59,6 +59,13 @@ void DrawDottedRow(EDibBitmap *dib, int x0, int x1, int y, COLORREF color) {
   for (int x = from | 1; x < to; x += 2) PutDibPixel(dib, x, y, color);
 }
 
+IndexSelected::IndexSelected(HDC dc, HGDIOBJ object) : dc_(dc), object_(object), old_(SelectObject(dc, object)) {}
+
+IndexSelected::~IndexSelected() {
+  SelectObject(dc_, old_);
+  DeleteObject(object_);
+}
+
 COLORREF IndexColor(int nn) {
   if (nn < 1 || nn > kIndexColorSlots) return 0;
   return IndexColorTable()[nn - 1];
