@@ -93,6 +93,27 @@ bool EnsurePicture(CKvIndexDraw &d, SIZE *size) {
   return true;
 }
 
+// The memory bitmap texts are composed in, kept from one text to the next
+// (painting runs on the GUI thread only) and grown when a text needs more;
+// only its top-left part of the text's clipped size is used.
+HDC TextScratch(HDC like, int width, int height) {
+  static HDC memory = nullptr;
+  static HBITMAP bitmap = nullptr;
+  static int haveWidth = 0, haveHeight = 0;
+  if (!memory) memory = CreateCompatibleDC(like);
+  if (!memory) return nullptr;
+  if (width > haveWidth || height > haveHeight) {
+    haveWidth = std::max(width, haveWidth);
+    haveHeight = std::max(height, haveHeight);
+    HBITMAP grown = CreateCompatibleBitmap(like, haveWidth, haveHeight);
+    if (!grown) return nullptr;
+    SelectObject(memory, grown);
+    if (bitmap) DeleteObject(bitmap);
+    bitmap = grown;
+  }
+  return memory;
+}
+
 // DRAWTEXT, DRAWNUMBER, DRAWICON and DRAWBMP: the item placed by ALIGN and
 // VALIGN around its anchor and clipped to the plot rectangle.
 void PaintItem(CKvIndexDraw &d, const StatementPaint &s, int64_t c, uint32_t bar) {
@@ -144,21 +165,27 @@ void PaintItem(CKvIndexDraw &d, const StatementPaint &s, int64_t c, uint32_t bar
                      std::min(item.right, rect.right), std::min(item.bottom, rect.bottom)};
   const int vw = visible.right - visible.left, vh = visible.bottom - visible.top;
   if (vw > 0 && vh > 0) {
-    if (isText) {
+    const bool whole = visible.left == item.left && visible.top == item.top && visible.right == item.right &&
+                       visible.bottom == item.bottom;
+    if (isText && whole) {
+      // Nothing to clip: straight onto the surface, the same pixels.
+      const COLORREF oldText = SetTextColor(dc, s.colour);
+      const int oldMode = SetBkMode(dc, TRANSPARENT);
+      TextOutA(dc, item.left, item.top, d.text, length);
+      SetBkMode(dc, oldMode);
+      SetTextColor(dc, oldText);
+    } else if (isText) {
       // Drawn into a copy of the surface under it, so the plot edge clips it.
-      HDC memory = CreateCompatibleDC(dc);
-      HBITMAP bitmap = CreateCompatibleBitmap(dc, vw, vh);
-      HGDIOBJ oldBitmap = SelectObject(memory, bitmap);
-      HGDIOBJ memoryFont = SelectObject(memory, GetCurrentObject(dc, OBJ_FONT));
-      BitBlt(memory, 0, 0, vw, vh, dc, visible.left, visible.top, SRCCOPY);
-      SetTextColor(memory, s.colour);
-      SetBkMode(memory, TRANSPARENT);
-      TextOutA(memory, item.left - visible.left, item.top - visible.top, d.text, length);
-      BitBlt(dc, visible.left, visible.top, vw, vh, memory, 0, 0, SRCCOPY);
-      SelectObject(memory, memoryFont);
-      SelectObject(memory, oldBitmap);
-      DeleteObject(bitmap);
-      DeleteDC(memory);
+      HDC memory = TextScratch(dc, vw, vh);
+      if (memory) {
+        HGDIOBJ memoryFont = SelectObject(memory, GetCurrentObject(dc, OBJ_FONT));
+        BitBlt(memory, 0, 0, vw, vh, dc, visible.left, visible.top, SRCCOPY);
+        SetTextColor(memory, s.colour);
+        SetBkMode(memory, TRANSPARENT);
+        TextOutA(memory, item.left - visible.left, item.top - visible.top, d.text, length);
+        BitBlt(dc, visible.left, visible.top, vw, vh, memory, 0, 0, SRCCOPY);
+        SelectObject(memory, memoryFont);
+      }
     } else {
       HDC memory = CreateCompatibleDC(dc);
       HGDIOBJ oldBitmap = SelectObject(memory, d.picture);
