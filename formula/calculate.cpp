@@ -175,9 +175,11 @@ void TowerRun(IndexTowerRecord *records, const KLINEBAR *bars, uint32_t a, uint3
   std::copy(saved.begin(), saved.end(), records + s);
 }
 
-INDEXCALC MakeContext(CKvIndex *formula, const char *owner, uint8_t periodKind, uint32_t periodMultiple,
-                      const STKINFO *seriesInfo, const KLINEBAR *bars, uint32_t barCount,
-                      uint32_t priceDivisor) {
+}  // namespace
+
+INDEXCALC MakeIndexContext(CKvIndex *formula, const char *owner, uint8_t periodKind,
+                           uint32_t periodMultiple, const STKINFO *seriesInfo, const KLINEBAR *bars,
+                           uint32_t barCount, uint32_t priceDivisor) {
   INDEXCALC ctx;
   ctx.periodKind = periodKind;
   ctx.periodMultiple = periodMultiple;
@@ -190,8 +192,6 @@ INDEXCALC MakeContext(CKvIndex *formula, const char *owner, uint8_t periodKind, 
   ctx.serial = NextIndexSerial();
   return ctx;
 }
-
-}  // namespace
 
 // ---- Statements ------------------------------------------------------------------------------
 
@@ -215,8 +215,8 @@ void CKvIndexVariable::Calculate(CKvIndex *formula, const char *owner, uint8_t p
     std::fill(out, out + count, 0.0);
     return;
   }
-  INDEXCALC ctx = MakeContext(formula, owner, periodKind, periodMultiple, seriesInfo, bars, first + count,
-                              priceDivisor);
+  INDEXCALC ctx = MakeIndexContext(formula, owner, periodKind, periodMultiple, seriesInfo, bars, first + count,
+                                   priceDivisor);
   ctx.statementPass = true;
   expression->EvaluateRange(&ctx, first, count, out);
 }
@@ -231,7 +231,7 @@ void CKvIndexDraw::Calculate(CKvIndex *formula, const char *owner, uint8_t perio
   // One pass: a context with a serial of its own; out[i] belongs to bar start + i.
   auto pass = [&](const std::unique_ptr<CKvIndexExpression> &e, double *out, const uint8_t *mask) {
     const INDEXCALC ctx =
-        MakeContext(formula, owner, periodKind, periodMultiple, seriesInfo, bars, end, priceDivisor);
+        MakeIndexContext(formula, owner, periodKind, periodMultiple, seriesInfo, bars, end, priceDivisor);
     if (e) {
       e->EvaluateRange(&ctx, start, count, out, mask);
     } else {
@@ -244,7 +244,7 @@ void CKvIndexDraw::Calculate(CKvIndex *formula, const char *owner, uint8_t perio
     if (!condBits || !series[0] || !series[2] || !series[3]) return;
     INDEXCALC c[5];
     for (auto &ctx : c)
-      ctx = MakeContext(formula, owner, periodKind, periodMultiple, seriesInfo, bars, end, priceDivisor);
+      ctx = MakeIndexContext(formula, owner, periodKind, periodMultiple, seriesInfo, bars, end, priceDivisor);
     auto eval = [&](int k, uint32_t bar) {
       c[k].bar = bar;
       return args[k] ? args[k]->Evaluate(&c[k]) : 0.0;

@@ -30,6 +30,7 @@ IndexStockFacts TFormulaMarket::Facts(const STKINFO *info) {
     if (md->m_stocks && info >= md->m_stocks && info < md->m_stocks + md->m_loadedCount)
       facts.index = uint16_t(info - md->m_stocks);
   facts.priceDivisor = info->priceDivisor ? info->priceDivisor : 1;
+  facts.priceDecimals = info->decimals;
   return facts;
 }
 

@@ -5,6 +5,9 @@ namespace {
 IIndexMarket *g_market = nullptr;
 COLORREF g_ownColors[kIndexColorSlots] = {};
 COLORREF *g_colors = g_ownColors;
+const VIEWFONTDEF *g_fonts = nullptr;
+int32_t g_kLineMode = 0;
+int32_t g_antiAlias = 1;
 
 }  // namespace
 
@@ -28,3 +31,20 @@ COLORREF *SetIndexColorTable(COLORREF *slots) {
 }
 
 COLORREF *IndexColorTable() { return g_colors; }
+
+const VIEWFONTDEF *SetIndexFontTable(const VIEWFONTDEF *fonts) {
+  const VIEWFONTDEF *previous = g_fonts;
+  g_fonts = fonts;
+  return previous;
+}
+
+const VIEWFONTDEF &IndexFontEntry(int nn) {
+  static const VIEWFONTDEF kDefault{0, "宋体", 12};
+  if (!g_fonts || nn < 1 || nn > kIndexFontSlots) return kDefault;
+  return g_fonts[nn - 1];
+}
+
+void SetIndexKLineMode(int32_t mode) { g_kLineMode = mode; }
+int32_t IndexKLineMode() { return g_kLineMode; }
+void SetIndexAntiAlias(int32_t on) { g_antiAlias = on; }
+int32_t IndexAntiAlias() { return g_antiAlias; }

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 
+#include "core/viewfontdef.h"
 #include "market/records.h"
 #include "platform/windef.h"
 
@@ -34,6 +35,7 @@ struct IndexStockFacts {
   uint8_t kind = 255;
   uint16_t index = 0xFFFF;     // the entry's own stock index
   uint32_t priceDivisor = 1;   // bar prices divided by it give prices
+  uint8_t priceDecimals = 2;   // decimals prices are printed with
 };
 
 class IIndexMarket {
@@ -77,3 +79,19 @@ IndexStockFacts IndexStockFactsOf(const STKINFO *info);
 constexpr int kIndexColorSlots = 64;
 COLORREF *SetIndexColorTable(COLORREF *slots);
 COLORREF *IndexColorTable();
+
+// The display font table: 16 entries, FONT01 first. Until the main window
+// installs its table every font is "0,12,宋体". The table must outlive the
+// painting that reads it; returns the table installed before (null: none).
+constexpr int kIndexFontSlots = 16;
+const VIEWFONTDEF *SetIndexFontTable(const VIEWFONTDEF *fonts);
+// FONTnn, 1..16; the default entry outside or without a table.
+const VIEWFONTDEF &IndexFontEntry(int nn);
+
+// The chart settings the painter follows, set by the K-line view from the
+// user's settings: KLineMode not 0 draws rising bodies hollow; AntiAlias not
+// 0 lets thin indicator lines be drawn anti-aliased where the caller allows.
+void SetIndexKLineMode(int32_t mode);
+int32_t IndexKLineMode();
+void SetIndexAntiAlias(int32_t on);
+int32_t IndexAntiAlias();

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "formula/indexmarket.h"
+#include "formula/indexpaint.h"
 #include "market/records.h"
 #include "platform/windef.h"
 
@@ -134,6 +135,12 @@ struct INDEXCALC {
 // A built-in: evaluates its arguments (a list in source order, null when
 // there are none) with the context as it needs and returns the value.
 using IndexFunctionImpl = double (*)(const INDEXCALC *ctx, const CKvIndexFunctionParam *args);
+
+// A fresh evaluation context of one pass: the arguments filled in and a
+// serial of its own.
+INDEXCALC MakeIndexContext(CKvIndex *formula, const char *owner, uint8_t periodKind, uint32_t periodMultiple,
+                           const STKINFO *seriesInfo, const KLINEBAR *bars, uint32_t barCount,
+                           uint32_t priceDivisor);
 
 // Takes the evaluation counter's current value and advances it; every
 // statement pass and every cross-instrument lookup takes one.
@@ -394,6 +401,17 @@ class CKvIndexDraw {
   void SubscribeReferences(HWND window, uint8_t periodKind, uint32_t periodMultiple);
   bool ReferencesStock(IndexStockRef stock) const;
 
+  // Painting (indexpaint_draw.cpp). Paints the statement at chart position
+  // c, whose bar in the formula's series is `bar`; cPrev and barPrev name
+  // the position before it (-1 when not given). The background kinds are
+  // painted by PaintBackground at the last visible bar only.
+  void Paint(EDibBitmap *dib, double gap, double width, int64_t c, int64_t cPrev, uint32_t first,
+             uint32_t count, uint32_t bar, int64_t barPrev, double scale, double minimum, double maximum,
+             const RECT &rect, uint8_t inverted);
+  void PaintBackground(HDC dc, const RECT &rect, CKvIndex *formula, const char *owner, uint8_t periodKind,
+                       uint32_t periodMultiple, const STKINFO *info, const IndexWindow &window,
+                       uint32_t priceDivisor);
+
   int32_t kind = 0;
   uint32_t flags = 0;
   std::unique_ptr<CKvIndexExpression> args[5];
@@ -472,6 +490,36 @@ class CKvIndex {
                  bool incremental);
   int AssignLineColours(int slot);
   bool ReferencesStock(IndexStockRef stock, bool followChain) const;
+
+  // Range and scale (indexscale.cpp). GetValueRange: the range of what the
+  // formula (and with includeChain the formulas chained after it, relative
+  // overlays left out) draws in the visible window; false when there is
+  // nothing. PaintScale: the labels into scaleRect and their dotted rows
+  // across the plot; percentMode 1 labels percentages of percentBase.
+  bool GetValueRange(const RECT &rect, const IndexWindow &window, double *minimum, double *maximum,
+                     uint8_t inverted, uint8_t includeChain) const;
+  void PaintScale(EDibBitmap *dib, const RECT &plotRect, const RECT &scaleRect, double minimum,
+                  double maximum, double percentBase, int32_t percentMode, uint8_t scaleOnLeft,
+                  uint8_t inverted, double priceFactor) const;
+
+  // Painting (indexpaint.cpp). Paint draws the output lines, the drawing
+  // statements, the chain (with includeChain) and last the trade marks into
+  // the bitmap through its device context; priceFactor multiplies the prices
+  // of the highest/lowest marks; lastPrice (0: none) gives the positions
+  // their profit. PaintBackground paints the background statements (a
+  // picture, a gradient) of the chain. HitTest: the point lies on one of
+  // this formula's output lines.
+  void Paint(EDibBitmap *dib, const RECT &rect, const IndexWindow &window, double width, double gap,
+             double minimum, double maximum, uint8_t inverted, double priceFactor, uint8_t includeChain,
+             uint8_t antiAliasAllowed, const IndexPositionMark *positions, uint32_t positionCount,
+             const IndexOrderMark *orders, uint32_t orderCount, double lastPrice, uint8_t lastPriceLine);
+  void PaintBackground(HDC dc, const char *owner, uint8_t periodKind, uint32_t periodMultiple,
+                       const STKINFO *info, const RECT &rect, const IndexWindow &window, uint8_t inverted,
+                       uint8_t includeChain);
+  bool HitTest(POINT point, const RECT &rect, const IndexWindow &window, double width, double gap,
+               double minimum, double maximum, uint8_t inverted) const;
+  // A formula drawn into the main chart over its own range.
+  bool IsRelativeOverlay() const { return (flags & kIndexKindMask) == 1 && (flags & kIndexOwnRange); }
 
   // Parameter values per chart period in the user's "%siparam.dat"
   // (iparam.cpp); the period code is the slot, 0 to 15. Loading sets the

@@ -21,7 +21,7 @@ esac
 scripts/setup.sh
 build=${KIVO_RUN_BUILD_DIR:-build-run}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKIVO_BENCH=OFF >/dev/null
-cmake --build "$build" --target kivon quote_double system_library
+cmake --build "$build" --target kivon quote_double system_library chart_pictures
 
 root="$build/terminal"
 mkdir -p "$root/bin"
@@ -33,8 +33,12 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLAT
   echo "No display: the terminal is shown over VNC on 127.0.0.1:5900."
 fi
 
-# The system formula library the build makes, beside the data set's settings.
-install_formulas() { mkdir -p "$root/cfg" && cp -f "$build/cfg/KvIndexS.dat" "$root/cfg/"; }
+# The system formula library and the drawing statements' icons and pictures
+# the build makes, beside the data set's settings.
+install_formulas() {
+  mkdir -p "$root/cfg" && cp -f "$build/cfg/KvIndexS.dat" "$root/cfg/"
+  cp -rf "$build/cfg/Icon" "$build/cfg/Bmp" "$root/cfg/"
+}
 
 if [ "$offline" = 1 ]; then
   "$build/bin/quote_double" --offline-terminal "$root"

@@ -13,19 +13,11 @@
 #include <cstdint>
 #include <functional>
 
+#include "core/viewfontdef.h"
 #include "platform/windef.h"
 
 constexpr int kViewColorCount = 64;
 constexpr int kViewFontCount = 16;
-
-// One entry of the theme's font table: style bits (1 bold, 2 italic,
-// 4 underline, 8 strike-out), face (GBK) and character height.
-struct VIEWFONTDEF {
-  uint8_t style;
-  char face[15];
-  int32_t size;
-};
-static_assert(sizeof(VIEWFONTDEF) == 20);
 
 struct TViewDisplay {
   // COLORnn is colors[nn - 1]; FONTnn is fonts[nn - 1]. Null: all colours

@@ -286,6 +286,16 @@ TEST_F(ReferenceTest, FullCalculationsResubscribeNewBeforeOld) {
   EXPECT_EQ(market.LiveAgents(), 0);
 }
 
+TEST_F(ReferenceTest, ReferencesStockLooksThroughEveryDrawingArgument) {
+  // The reference sits in args[3] of the second drawing statement.
+  ASSERT_TRUE(calc.Compile("X:C;DRAWTEXT(1,C,'A');STICKLINE(1,C,O,\"CU1009$C\",0);"));
+  calc.Run(DailyBars({1, 2}));
+  EXPECT_TRUE(calc.formula.ReferencesStock(Ref(cu), false));
+  ASSERT_TRUE(calc.Compile("X:C;DRAWTEXT(1,C,'A');STICKLINE(1,C,O,4,0);"));
+  calc.Run(DailyBars({1, 2}));
+  EXPECT_FALSE(calc.formula.ReferencesStock(Ref(cu), false));
+}
+
 TEST_F(ReferenceTest, ReferencesStockFollowsTheChainOnlyWhenAsked) {
   CKvIndex *overlay = new CKvIndex;
   ASSERT_TRUE(overlay->Compile("X:\"CU1009$C\";", true));
