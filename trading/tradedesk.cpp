@@ -109,7 +109,8 @@ void TTradingDesk::SetupTradingPanel(int mode) {
 
 void TTradingDesk::SetupMode0() {
   data_.owner = host_.Window();
-  if (!BindLoggerLibrary(loggerName) || !LoadTradePlugin(host_.Window(), pluginName)) return;
+  const bool bound = bind ? bind() : BindLoggerLibrary(loggerName) && LoadTradePlugin(host_.Window(), pluginName);
+  if (!bound) return;
 
   connectionState = 0;
   ui_->RepaintFrame();

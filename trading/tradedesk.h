@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "trading/deskui.h"
@@ -85,6 +86,8 @@ class TTradingDesk {
   // The libraries bound by the set-up.
   const char *loggerName = "kvlogger.dll";
   const char *pluginName = "Tradebridge.dll";
+  // Replaces the binding of both libraries when set (true: bound).
+  std::function<bool()> bind;
 
   TLoginPageModel login;
   TPasswordPageModel passwordPage;

@@ -294,24 +294,18 @@ int StripNameChars(const char *name, int bottom, bool left, TStripChar out[16]) 
   if (!name) return 0;
   char cut[33];
   strncopy(cut, name, 32);
-  const int length = int(strlen(cut));
-  int n = length;
-  int chars = 0;
-  for (int i = 0; i < length;) {
-    const bool wide = static_cast<unsigned char>(cut[i]) >= 0x81 && i + 1 < length;
-    i += wide ? 2 : 1;
-    ++chars;
-  }
-  if (chars == 2 && length == 4) n = 6;  // a two-character name stands a line higher
+  // One character per line, stepped on character boundaries; for a name of
+  // double-byte characters the line of byte i is i/2 of n/2.
   int count = 0;
-  for (int i = 0; i < length && count < 16;) {
-    const bool wide = static_cast<unsigned char>(cut[i]) >= 0x81 && i + 1 < length;
+  for (size_t i = 0; cut[i] && count < 16;) {
+    const bool wide = static_cast<unsigned char>(cut[i]) >= 0x81 && cut[i + 1];
     TStripChar &c = out[count++];
     c.text[0] = cut[i];
     c.text[1] = wide ? cut[i + 1] : '\0';
     c.text[2] = '\0';
-    c.y = bottom - (n / 2 - i / 2) * 14 - (left ? 36 : 18);
     i += wide ? 2 : 1;
   }
+  const int lines = count == 2 && strlen(cut) == 4 ? 3 : count;  // a two-character name stands a line higher
+  for (int k = 0; k < count; ++k) out[k].y = bottom - (lines - k) * 14 - (left ? 36 : 18);
   return count;
 }

@@ -132,9 +132,8 @@ struct TStripChar {
   char text[3];
   int y;
 };
-// The name's characters top to bottom over a strip of that height:
-// the character at byte i stands at bottom - (n/2 - i/2) * 14 - 18 (- 36
-// with the order area at the left), n the name's length in bytes, a
-// two-character name counted as three. At most 16 characters; returns the
-// count.
+// The name's characters top to bottom over a strip whose bottom is given:
+// the k-th of n characters stands at bottom - (n - k) * 14 - 18 (- 36 with
+// the order area at the left), a two-character name counted as three. At
+// most 16 characters, never half of one; returns the count.
 int StripNameChars(const char *name, int bottom, bool left, TStripChar out[16]);
