@@ -11,7 +11,6 @@
 #include "platform/shell.h"
 #include "platform/winuser.h"
 #include "trading/deskdata.h"
-#include "trading/tradelogpage.h"
 #include "trading/tradingoptions.h"
 
 namespace {
@@ -85,6 +84,16 @@ TOwnerDrawPanel *TTradingWindow::MakePanel(TWinControl *parent, const std::strin
   auto *p = new TOwnerDrawPanel(panel_);
   p->SetParent(parent);
   p->SetColor(color);
+  p->SetVisible(false);
+  Name(name, p);
+  return p;
+}
+
+TPanel *TTradingWindow::MakePage(TWinControl *parent, const std::string &name) {
+  auto *p = new TPanel(panel_);
+  p->SetParent(parent);
+  p->SetColor(kPageColour);
+  p->SetBevelOuter(bvNone);
   p->SetVisible(false);
   Name(name, p);
   return p;
@@ -191,7 +200,7 @@ void TTradingWindow::Build() {
   Label18 = MakeLabel(XPTabControl3, "Label18", "");
   Label18->SetBounds(16, 40, 400, 16);
 
-  Panel25 = MakePanel(panel_, "Panel25", kPageColour);
+  Panel25 = MakePage(panel_, "Panel25");
   Label38 = MakeLabel(Panel25, "Label38", "");
   Label38->SetBounds(20, 20, 300, 16);
   Label38->OnClick = [this](TObject *) { Label38Click(); };
@@ -202,14 +211,13 @@ void TTradingWindow::Build() {
   GetPrivateProfileStringA("UserInfo", "UserWeb", "", web, sizeof web, "..\\cfg\\usersetting.ini");
   Label38->SetCaption(web);
 
-  logPage = new TTradeLogPage(panel_, desk_.Data());
-  logPage->SetParent(panel_);
-  logPage->SetVisible(false);
-  Name("XPTabControl5", logPage);
+  // The event-log page's place; its form is shown there by the page that
+  // opens it.
+  logPage = MakePanel(panel_, "XPTabControl5", kPageColour);
 }
 
 void TTradingWindow::BuildLoginPage() {
-  Panel11 = MakePanel(panel_, "Panel11", kPageColour);
+  Panel11 = MakePage(panel_, "Panel11");
   Panel11->OnResize = [this](TObject *) { Panel11Resize(); };
   Label26 = MakeLabel(Panel11, "Label26", "交易站点:");
   XPListBox1 = new TXPListBox(panel_);

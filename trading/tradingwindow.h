@@ -26,8 +26,6 @@
 #include "trading/tradedesk.h"
 #include "trading/tradelayout.h"
 
-class TTradeLogPage;
-
 // The contract, volume and price fields of an order panel or of the
 // quick-deal bar.
 struct TOrderFieldsModel {
@@ -106,8 +104,9 @@ class TTradingWindow : public TDeskUi {
   bool cancellableFilter = true, allFilterShown = true;
 
   // ---- controls ----
-  TOwnerDrawPanel *Panel11, *Panel13, *Panel21, *PanelCmdBtn, *Panel1012, *Panel12, *PanelF22, *Panel4, *Panel14,
-      *Panel25, *PanelVerify, *ImageSoftKey, *PanelSoftKey;
+  TPanel *Panel11, *Panel25;
+  TOwnerDrawPanel *Panel13, *Panel21, *PanelCmdBtn, *Panel1012, *Panel12, *PanelF22, *Panel4, *Panel14, *PanelVerify,
+      *ImageSoftKey, *PanelSoftKey;
   TLabel *Label26, *Label7, *Label8, *LabelSK1, *Label10, *Label27, *Label18, *Label38, *Label41;
   TXPListBox *XPListBox1;
   TXPEdit *XPEdit4, *XPEdit5, *XPEditSK1, *XPEdit8, *XPEdit9, *XPEdit10;
@@ -120,7 +119,7 @@ class TTradingWindow : public TDeskUi {
   TXPRichEdit *XPRichEdit1;
   TXPTreeView *XPTreeView1;
   TXPTabControl *XPTabControl1, *XPTabControl2, *XPTabControl3, *XPTabControl4;
-  TTradeLogPage *logPage;
+  TOwnerDrawPanel *logPage;
   TSplitter *Splitter2;
 
  private:
@@ -136,6 +135,8 @@ class TTradingWindow : public TDeskUi {
   void PanelProc(TMessage &message);
   void SelectNavigation(int item);
   void Name(const std::string &name, TControl *control) { names_[name] = control; }
+  // A page whose labels show through (drawn by the class library).
+  TPanel *MakePage(TWinControl *parent, const std::string &name);
   TOwnerDrawPanel *MakePanel(TWinControl *parent, const std::string &name, TColor color);
   TXPButton *MakeButton(TWinControl *parent, const std::string &name, const char *caption);
   TLabel *MakeLabel(TWinControl *parent, const std::string &name, const char *caption);
