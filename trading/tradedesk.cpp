@@ -324,6 +324,19 @@ void TTradingDesk::CloseTrading(const char *text) {
   ui_->LoginPageChanged();
 }
 
+bool TTradingDesk::StepAsked(int result, const char *failure, const char *waiting) {
+  if (result != 0) {
+    char text[64];
+    snprintf(text, sizeof text, failure, result);
+    CloseTrading(text);
+    return false;
+  }
+  SetMessage(waiting, kBlue, 9);
+  ui_->LoginPageChanged();
+  ShowPage(kPageLogin);
+  return true;
+}
+
 void TTradingDesk::XPButton19Click() {
   switch (pageState) {
     case kPageLoggedIn: {
@@ -362,31 +375,14 @@ void TTradingDesk::XPButton19Click() {
       }
       char date[2] = "";
       const int r = TradePlugin.QuerySettlementInfo ? TradePlugin.QuerySettlementInfo(date, 1, 1) : -1;
-      if (r != 0) {
-        char text[64];
-        snprintf(text, sizeof text, "查询结算单失败 (%i) ", r);
-        CloseTrading(text);
-        return;
-      }
-      SetMessage("正在查询结算单...", kBlue, 9);
-      ui_->LoginPageChanged();
-      ShowPage(kPageLogin);
-      ui_->ClearViewer();
+      if (StepAsked(r, "查询结算单失败 (%i) ", "正在查询结算单...")) ui_->ClearViewer();
       return;
     }
     case kPageStatement: {
       ui_->ClearViewer();
       ui_->ViewerFontSize(11);
       const int r = TradePlugin.SettlementInfoConfirm ? TradePlugin.SettlementInfoConfirm() : -1;
-      if (r != 0) {
-        char text[64];
-        snprintf(text, sizeof text, "确认结算单失败 (%i) ", r);
-        CloseTrading(text);
-        return;
-      }
-      SetMessage("确认结算单...", kBlue, 9);
-      ui_->LoginPageChanged();
-      ShowPage(kPageLogin);
+      StepAsked(r, "确认结算单失败 (%i) ", "确认结算单...");
       return;
     }
     case kPageTasks:

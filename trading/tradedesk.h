@@ -149,6 +149,10 @@ class TTradingDesk {
   void EnableLoginControls(bool enabled);
   // Close trading, then a fresh login page with the text.
   void CloseTrading(const char *text);
+  // A statement step's request answered result: refused, trading closes
+  // with the failure text (%i the result); asked, the login page waits
+  // with the waiting text. True when asked.
+  bool StepAsked(int result, const char *failure, const char *waiting);
   void DockWindow();
   void SetupMode0();
   void SetupMode1();

@@ -37,15 +37,6 @@ void Text(HDC dc, int x, int y, const char *text, const char *face, int height, 
   DeleteObject(font);
 }
 
-void Line(HDC dc, int x1, int y1, int x2, int y2, COLORREF colour) {
-  HPEN pen = CreatePen(PS_SOLID, 1, colour);
-  HGDIOBJ old = SelectObject(dc, pen);
-  MoveToEx(dc, x1, y1, nullptr);
-  LineTo(dc, x2, y2);
-  SelectObject(dc, old);
-  DeleteObject(pen);
-}
-
 bool OpenAddress(const char *address) {
   if (!address[0]) return false;
   if (intptr_t(ShellExecuteA(nullptr, "open", "IEXPLORE.EXE", address, nullptr, SW_SHOWNORMAL)) > 32) return true;
@@ -647,7 +638,7 @@ void TTradingWindow::DrawCollapse(HDC dc, RECT &r) {
   const int cx = (r.left + r.right) / 2, cy = (r.top + r.bottom) / 2;
   for (int i = 0; i < 4; ++i) {
     const int x = pointLeft ? cx - 2 + i : cx + 1 - i;
-    Line(dc, x, cy - 3 + i, x, cy + 4 - i, 0x404040);
+    XPLine(dc, x, cy - 3 + i, x, cy + 4 - i, 0x404040);
   }
 }
 
