@@ -2,7 +2,9 @@
 # Sets up a fresh Debian 12 machine, builds the terminal and runs it.
 #
 #   scripts/run.sh            against the quote-service double on 127.0.0.1
-#                             (log in with Enter, the "联    机" default; demo/demo is filled in)
+#                             (log in with Enter, the "联    机" default; demo/demo is filled in),
+#                             with the simulated broker on 127.0.0.1:17001 as the trading
+#                             server (F12, account 880001, password 111111)
 #   scripts/run.sh --offline  on the same data set without a server ("脱机浏览")
 #
 # The terminal's folders are laid out below build-run/terminal: the program
@@ -21,12 +23,18 @@ esac
 scripts/setup.sh
 build=${KIVO_RUN_BUILD_DIR:-build-run}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKIVO_BENCH=OFF >/dev/null
-cmake --build "$build" --target kivon quote_double system_library chart_pictures
+cmake --build "$build" --target kivon quote_double system_library chart_pictures \
+  Tradebridge KSInterB2C ksPortalAPI kvlogger tradekernel simbroker_server
 
 root="$build/terminal"
 mkdir -p "$root/bin"
 # The program with the libraries it binds beside it (not the test stand-ins).
 cp -f "$build/bin/kivon" "$build/bin/libplatform.so" "$build/bin/libclasslib.so" "$build/bin/libmsimg32.so" "$build/bin/libkivoweb.so" "$root/bin/"
+# The trading plug-in with the broker library, the logger and the library
+# that must load before it.
+for lib in Tradebridge KSInterB2C ksPortalAPI kvlogger tradekernel; do
+  cp -f "$build/bin/lib$lib.so" "$root/bin/"
+done
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
   export QT_QPA_PLATFORM=vnc:port=5900
@@ -49,7 +57,9 @@ fi
 log=$(mktemp)
 "$build/bin/quote_double" --terminal "$root" >"$log" 2>&1 &
 double=$!
-trap 'kill "$double" 2>/dev/null || true; rm -f "$log"' EXIT
+"$build/bin/simbroker_server" --port 17001 >/dev/null 2>&1 &
+broker=$!
+trap 'kill "$double" "$broker" 2>/dev/null || true; rm -f "$log"' EXIT
 for _ in $(seq 1 100); do
   grep -q '^push ' "$log" && break
   kill -0 "$double" 2>/dev/null || { cat "$log" >&2; exit 1; }
@@ -57,4 +67,9 @@ for _ in $(seq 1 100); do
 done
 cat "$log"
 install_formulas
+# The simulated broker is the trading server.
+consign="$root/cfg/Consign.ini"
+if ! grep -qi '^\[jsd\]' "$consign" 2>/dev/null; then
+  printf '[jsd]\r\ns1=模拟交易\r\ns1a=127.0.0.1\r\ns1p=17001\r\ns1t=1\r\n' | iconv -f UTF-8 -t GBK >>"$consign"
+fi
 "$root/bin/kivon"

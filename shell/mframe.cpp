@@ -37,7 +37,12 @@
 #include "shell/quoteconn.h"
 #include "shell/settings_store.h"
 #include "shell/viewclasses.h"
+#include "core/ownerdrawpanel.h"
+#include "shell/entry.h"
 #include "trading/pluginapi.h"
+#include "trading/tradedesk.h"
+#include "trading/tradelayout.h"
+#include "trading/tradingwindow.h"
 #include "trading/tradelog.h"
 #include "views/blockdlg.h"
 #include "views/colschemes.h"
@@ -107,15 +112,66 @@ void TFrameParts::SaveColumnSchemes() { ::SaveColumnSchemes(); }
 
 namespace {
 
-// The parts of the running program: the trading set-up binds the logger
-// library and then the trading plug-in.
+// The main window as the trading desk sees it.
+class TFrameDeskHost : public TDeskHost {
+ public:
+  explicit TFrameDeskHost(TMFrame &frame) : f(frame) {}
+  HWND Window() override { return f.Handle(); }
+  void SetTitle(const char *title) override { Application()->Title = title; }
+  std::string Title() override { return Application()->Title; }
+  void HideTradingWindow(const char *account) override { f.ToolButton17Click(account ? account : ""); }
+  void ToggleTradingWindow() override { f.ToolButton17Click(); }
+  bool TradingWindowChecked() override { return f.Panel7->Visible(); }
+  void SetModal(bool modal) override { KeyHookPaused = modal ? 1 : 0; }
+  int ServerMinute() override { return f.Core().clockMinute; }
+  bool QuoteConnected() override { return RealtimeClient != nullptr; }
+  uint32_t ProgramVersion() override { return ::ProgramVersion; }
+  void PostViewsUpdate() override { PostMessageA(f.Handle(), WM_TRADE_VIEWS_UPDATE, 0, 0); }
+  bool HasQuoteClient() override { return QuoteServerClient != nullptr; }
+
+ private:
+  TMFrame &f;
+};
+
+// The parts of the running program: the trading set-up builds the trading
+// window over Panel7 and its login page, binding the logger library and
+// then the trading plug-in.
 class TProgramParts : public TFrameParts {
  public:
   void SetupTradingPanel(TMFrame &frame) override {
     frame.desk.owner = frame.Handle();
-    if (BindLoggerLibrary()) LoadTradePlugin(frame.Handle());
+    if (!frame.tradingDesk) {
+      frame.tradingHost = std::make_unique<TFrameDeskHost>(frame);
+      static TDeskUi none;
+      frame.tradingDesk = std::make_unique<TTradingDesk>(frame.desk, *frame.tradingHost, none);
+      frame.tradingWindow =
+          std::make_unique<TTradingWindow>(static_cast<TOwnerDrawPanel *>(frame.Panel7), *frame.tradingDesk);
+      frame.receivers.tradeFocus = [&frame](LPARAM control) {
+        if (frame.tradingWindow) frame.tradingWindow->TradeFocus(control);
+      };
+      // Every input message counts as activity for the idle lock.
+      TMessageEvent previous = Application()->OnMessage();
+      Application()->SetOnMessage([&frame, previous](MSG &msg, bool &handled) {
+        if (frame.tradingDesk && ((msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) ||
+                                  (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST)))
+          frame.tradingDesk->NoteInput(GetTickCount());
+        if (previous) previous(msg, handled);
+      });
+    }
+    frame.tradingDesk->SetupTradingPanel(0);
   }
   bool TradingBound() override { return ::TradingBound(); }
+  void TradingIdle(TMFrame &frame) override {
+    if (frame.tradingDesk) frame.tradingDesk->TradingIdle(GetTickCount());
+  }
+  void RemapTradeContracts(TMFrame &frame) override {
+    if (frame.tradingDesk) frame.tradingDesk->RemapTradeContracts(false);
+  }
+  void TradingLogout(TMFrame &frame) override {
+    if (!frame.tradingDesk) return;
+    if (::TradingBound()) TradePlugin.TradeFinalize();
+    frame.tradingDesk->SaveWindowGeometry(frame.desk.Account());
+  }
 };
 
 }  // namespace
@@ -235,6 +291,7 @@ void TMFrame::FillReceivers() {
     if (action == TFrameAction::ReconnectQuestionYes) C1Click(nullptr);
     if (action == TFrameAction::FullScreen) MenuItem95Click(nullptr);
     if (action == TFrameAction::RefreshData) N22Click(nullptr);
+    if (action == TFrameAction::ShowTrading) ToolButton17Click();
   };
   receivers.view = [](TViewAction action, TMultiViewChild *view, intptr_t arg) {
     auto *chart = dynamic_cast<TDrawView *>(view);
@@ -297,7 +354,7 @@ TMFrame::TMFrame(TComponent *owner, TFrameParts &parts, std::vector<std::string>
   Panel6 = statusPart(60, alRight);
   Panel2 = statusPart(420, alLeft);
   Panel1 = statusPart(200, alClient);
-  Panel7 = new TPanel(this);
+  Panel7 = new TOwnerDrawPanel(this);
   Panel7->SetParent(this);
   Panel7->SetAlign(alBottom);
   Panel7->SetHeight(218);
@@ -354,6 +411,9 @@ TMFrame::TMFrame(TComponent *owner, TFrameParts &parts, std::vector<std::string>
 }
 
 TMFrame::~TMFrame() {
+  tradingWindow.reset();
+  tradingDesk.reset();
+  tradingHost.reset();
   ConnectionTradeLog() = nullptr;
   CloseTradeLog(desk);
   delete menuBar;
@@ -365,6 +425,27 @@ TMFrame::~TMFrame() {
 
 COLORREF TMFrame::ThemeColor(int number) {
   return number >= 1 && number <= kThemeColorCount ? ThemeColors[number - 1] : 0;
+}
+
+void TMFrame::ToolButton17Click(const char *account) {
+  if (!tradingDesk) return;
+  if (!::TradingBound()) {
+    parts_.SetupTradingPanel(*this);
+    return;
+  }
+  const bool show = account == nullptr && !Panel7->Visible();
+  if (show) {
+    Panel7->Show();
+    if (tradingWindow->Docked()) tradingWindow->Splitter2->Show();
+    tradingWindow->Layout();
+    return;
+  }
+  char id[64] = {};
+  if (account) strncopy(id, account, 16);
+  else TradePlugin.GetInvestor(nullptr, id, nullptr);
+  if (id[0] && Panel7->Visible()) tradingDesk->SaveWindowGeometry(id);
+  tradingWindow->Splitter2->Hide();
+  Panel7->Hide();
 }
 
 // ---- Creation ------------------------------------------------------------------------
@@ -380,8 +461,9 @@ void TMFrame::FormCreate(TObject *) {
   parts_.LoadPageList();
   parts_.LoadNewsIndex(*this);
   parts_.Step("create.3");
-  const int height = int(GetPrivateProfileIntA("UI", "WndHeight", 218, UserFile("Consign.ini").c_str()));
-  Panel7->SetHeight(height < 218 ? 218 : height);
+  char wndHeight[32] = {};
+  GetPrivateProfileStringA("UI", "WndHeight", "", wndHeight, sizeof wndHeight, UserFile("Consign.ini").c_str());
+  Panel7->SetHeight(ParseWndHeight(wndHeight, 218));
   parts_.Step("create.4");
   parts_.SetupTradingPanel(*this);
   parts_.Step("create.5");  // the temporary folder was read with the market side's start

@@ -34,6 +34,9 @@ class EWnd;
 class TMFrame;
 class TMultiViewMain;
 class TBlockGroup;
+class TDeskHost;
+class TTradingDesk;
+class TTradingWindow;
 namespace platform {
 class PostEndpoint;
 }
@@ -208,6 +211,14 @@ class TMFrame : public TForm, public TMainFrameHost {
   // The frame's list of receivers: the parts built elsewhere fill in theirs.
   TFrameReceivers receivers;
   TFrameCore &Core() { return *core_; }
+
+  // The trading window and its desk, made by the trading set-up.
+  std::unique_ptr<TDeskHost> tradingHost;
+  std::unique_ptr<TTradingDesk> tradingDesk;
+  std::unique_ptr<TTradingWindow> tradingWindow;
+  // "交易 F12": shows or hides the trading window. With an account id the
+  // window is hidden and its geometry saved to that account's file.
+  void ToolButton17Click(const char *account = nullptr);
 
  protected:
   // A window without a caption: the menu bar is its title, and it draws

@@ -1,0 +1,96 @@
+// Stand-ins for the trading window and the main window around a trading
+// desk driven without windows: every call is recorded as a line of text
+// ("Layout 12", "Dock 218", "HideTradingWindow 880001", ...) and the
+// answers (geometry, dialog results, the title) are settable.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "trading/deskui.h"
+
+class TTradingDesk;
+
+class DeskUiRecorder : public TDeskUi {
+ public:
+  // The desk whose page state "Layout" records (may be set later).
+  TTradingDesk *desk = nullptr;
+  std::vector<std::string> calls;
+  // The calls starting with the prefix.
+  std::vector<std::string> Calls(const std::string &prefix = "") const;
+  void Clear() { calls.clear(); }
+
+  // ---- answers ----
+  bool docked = true;
+  bool panelVisible = true;
+  RECT bounds{0, 550, 1024, 768};
+  SIZE mainSize{1024, 768};
+  bool optionsOk = false;
+  bool viewerLoads = true;
+  std::string viewerFile;
+  TPasswordPageModel typedPassword;  // what ReadPasswordPage gives
+  bool hasTypedPassword = false;
+
+  void ReadLoginPage(TLoginPageModel &page) override;
+  void LoginPageChanged() override { calls.push_back("LoginPageChanged"); }
+  void VerifyCodeChanged() override { calls.push_back("VerifyCodeChanged"); }
+  void FocusPasswordEdit() override { calls.push_back("FocusPasswordEdit"); }
+  void ClearViewer() override { calls.push_back("ClearViewer"); }
+  bool LoadViewer(const char *path) override;
+  void FocusViewer() override { calls.push_back("FocusViewer"); }
+  void ViewerPlain() override { calls.push_back("ViewerPlain"); }
+  void ViewerFontSize(int size) override { calls.push_back("ViewerFontSize " + std::to_string(size)); }
+  void TextButtons(const char *confirm, const char *exit) override;
+  void Layout() override;
+  bool Docked() override { return docked; }
+  RECT PanelBounds() override { return bounds; }
+  bool PanelVisible() override { return panelVisible; }
+  SIZE MainClientSize() override { return mainSize; }
+  void Dock(int height) override;
+  void Float(const RECT &rect) override;
+  void ShowQuickDeal(bool show) override { calls.push_back(std::string("ShowQuickDeal ") + (show ? "1" : "0")); }
+  void RefocusOrderArea() override { calls.push_back("RefocusOrderArea"); }
+  void RefocusOrderPanel() override { calls.push_back("RefocusOrderPanel"); }
+  void ResetTradingPanels() override { calls.push_back("ResetTradingPanels"); }
+  void ClearContractCombos() override { calls.push_back("ClearContractCombos"); }
+  void OrderFilter(bool cancellable, bool allShown) override;
+  void ConditionTabsFirst() override { calls.push_back("ConditionTabsFirst"); }
+  void QueryTabChange() override { calls.push_back("QueryTabChange"); }
+  void BankPageReset() override { calls.push_back("BankPageReset"); }
+  bool RunOptionsDialog() override;
+  void RunReportDialog() override { calls.push_back("RunReportDialog"); }
+  void RedrawNavigation() override { calls.push_back("RedrawNavigation"); }
+  void ReadPasswordPage(TPasswordPageModel &page) override;
+  void PasswordPageChanged(const TPasswordPageModel &page) override;
+  void FocusCurrentPassword() override { calls.push_back("FocusCurrentPassword"); }
+};
+
+class DeskHostRecorder : public TDeskHost {
+ public:
+  // The desk that saves the geometry when the window is hidden.
+  TTradingDesk *desk = nullptr;
+  std::vector<std::string> calls;
+  std::vector<std::string> Calls(const std::string &prefix = "") const;
+
+  HWND window = nullptr;
+  std::string title = "云帆行家";
+  bool checked = true;
+  bool modal = false;
+  bool modalSeen = false;  // the modal flag was set at some point
+  int serverMinute = 120;
+  bool quoteConnected = true;
+  bool quoteClient = true;
+
+  HWND Window() override { return window; }
+  void SetTitle(const char *text) override;
+  std::string Title() override { return title; }
+  void HideTradingWindow(const char *account) override;
+  void ToggleTradingWindow() override;
+  bool TradingWindowChecked() override { return checked; }
+  void SetModal(bool on) override;
+  int ServerMinute() override { return serverMinute; }
+  bool QuoteConnected() override { return quoteConnected; }
+  uint32_t ProgramVersion() override { return 30000001; }
+  void PostViewsUpdate() override { calls.push_back("PostViewsUpdate"); }
+  bool HasQuoteClient() override { return quoteClient; }
+};

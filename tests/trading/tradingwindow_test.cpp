@@ -1,0 +1,243 @@
+// The trading window offscreen: its pages laid out over a main window, the
+// floating frame's drawing, hit codes, cursor-less dragging and minimum
+// size, the keypad hidden when the focus leaves the password, and the
+// pictures a person looks at.
+#include "trading/tradingwindow.h"
+
+#include <gtest/gtest.h>
+
+#include "classlib/forms.h"
+#include "platform/messages.h"
+#include "platform/winuser.h"
+#include "testing/desk_ui_recorder.h"
+#include "testing/view_harness.h"
+#include "tests/trading/tradedesk_fixture.h"
+#include "trading/deskdata.h"
+
+namespace trading_test {
+namespace {
+
+using testing_support::PictureSheet;
+using testing_support::ViewHarness;
+
+class TradingWindowTest : public TradingDeskTest {
+ protected:
+  TradingWindowTest() {
+    form_ = new TForm(nullptr);
+    form_->SetClientSize(1000, 700);
+    panel_ = new TOwnerDrawPanel(form_);
+    panel_->SetParent(form_);
+    panel_->SetAlign(alBottom);
+    panel_->SetHeight(300);
+    window_ = std::make_unique<TTradingWindow>(panel_, desk_);
+    Application()->Title = "kivo 交易 - 张三";
+    form_->Show();
+    desk_.SetupTradingPanel(0);
+    harness_.Pump();
+  }
+  ~TradingWindowTest() override {
+    window_.reset();
+    delete form_;
+  }
+
+  void LogIn(int layout) {
+    desk_.Data().options.Layout = layout;
+    desk_.pageState = kPageTrading;
+    desk_.holderName = "张三";
+    data_.SetAccount("880001");
+    window_->Layout();
+    harness_.Pump();
+  }
+  QImage Shot() {
+    harness_.Pump();
+    return harness_.Render(panel_);
+  }
+  COLORREF Pixel(int x, int y) { return harness_.Pixel(panel_->Handle(), x, y); }
+  void Float(int w, int h) {
+    desk_.Data().options.FloatUI = false;
+    box_.WriteText("user/880001/Consign.ini", "[UI]\nFloatPos=100,100," + std::to_string(w) + "," +
+                                                  std::to_string(h) + "\n");
+    desk_.OnTradeFloatClick(true);
+    harness_.Pump();
+  }
+  POINT Screen(int x, int y) {
+    POINT p{x, y};
+    ClientToScreen(panel_->Handle(), &p);
+    return p;
+  }
+
+  ViewHarness harness_;
+  TForm *form_;
+  TOwnerDrawPanel *panel_;
+  std::unique_ptr<TTradingWindow> window_;
+};
+
+TEST_F(TradingWindowTest, PagesAndPicturesOfTheDockedWindow) {
+  PictureSheet sheet(2);
+  // The login page with its code and the keypad open.
+  desk_.ImageSoftKeyClick();
+  EXPECT_TRUE(window_->PanelSoftKey->Visible());
+  EXPECT_TRUE(window_->Panel11->Visible());
+  EXPECT_FALSE(window_->XPTreeView1->Visible());
+  EXPECT_EQ(window_->Panel11->Width(), 1000);
+  EXPECT_EQ(window_->Control("XPEdit5"), window_->XPEdit5);
+  // The block is centred: the server list starts (1000 - 592) / 2 in.
+  EXPECT_EQ(window_->XPListBox1->Left(), 204);
+  EXPECT_EQ(window_->PanelVerify->Left(), window_->ImageSoftKey->Left());
+  QImage login = Shot();
+  harness_.SavePng(login, "trading-login");
+  sheet.Add("login", login);
+
+  desk_.login.password = "111111";
+  desk_.keptPassword = "111111";
+  desk_.OnTradeLockClick();
+  harness_.Pump();
+  EXPECT_EQ(window_->XPButton5->Caption(), "解锁");
+  EXPECT_FALSE(window_->XPComboBoxSecurityType->Visible());
+  QImage locked = Shot();
+  harness_.SavePng(locked, "trading-login-locked");
+  sheet.Add("locked", locked);
+
+  box_.WriteText("cfg/brokernote.txt", "尊敬的客户：\r\n期货交易有风险，入市须谨慎。\r\n");
+  desk_.locked = false;
+  desk_.pageState = kPageLoggedIn;
+  desk_.XPButton19Click();
+  EXPECT_TRUE(window_->Panel13->Visible());
+  EXPECT_EQ(window_->XPButton19->Caption(), "认可");
+  EXPECT_NE(window_->XPRichEdit1->Text().find("期货交易有风险"), std::string::npos);
+  QImage text = Shot();
+  harness_.SavePng(text, "trading-text-page");
+  sheet.Add("text", text);
+
+  for (int layout = 0; layout < 4; ++layout) {
+    LogIn(layout);
+    EXPECT_TRUE(window_->XPTreeView1->Visible());
+    EXPECT_TRUE(window_->PanelCmdBtn->Visible());
+    EXPECT_EQ(window_->Panel1012->Visible(), layout == 0);
+    EXPECT_EQ(window_->Panel12->Visible(), layout == 1);
+    EXPECT_EQ(window_->PanelF22->Visible(), layout == 2);
+    EXPECT_EQ(window_->PanelCmdBtn->Left(), 1000 - 21);
+    // The strip is white under its buttons.
+    EXPECT_EQ(harness_.Pixel(window_->PanelCmdBtn, 10, 200), 0xFFFFFFu);
+    const QImage shot = Shot();
+    harness_.SavePng(shot, "trading-layout" + std::to_string(layout));
+    sheet.Add("layout " + std::to_string(layout), shot);
+  }
+  LogIn(0);
+  desk_.XPButton48Click();
+  harness_.Pump();
+  EXPECT_FALSE(window_->Panel1012->Visible());
+  EXPECT_EQ(window_->XPButton48->Left(), 121);
+  EXPECT_EQ(window_->XPButton48->Hint, "显示");
+  QImage collapsed = Shot();
+  harness_.SavePng(collapsed, "trading-collapsed");
+  sheet.Add("collapsed", collapsed);
+
+  desk_.pageState = kPageTasks;
+  window_->Layout();
+  EXPECT_TRUE(window_->Panel13->Visible());
+  EXPECT_FALSE(window_->XPTreeView1->Visible());
+  QImage tasks = Shot();
+  harness_.SavePng(tasks, "trading-task-page");
+  sheet.Add("tasks", tasks);
+  harness_.SavePng(sheet.Compose(), "trading-window-sheet");
+}
+
+TEST_F(TradingWindowTest, TheFloatingFrameDrawsHitsAndDragsItself) {
+  LogIn(0);
+  Float(600, 300);
+  ASSERT_FALSE(window_->Docked());
+  EXPECT_EQ(panel_->Left(), 100);
+  EXPECT_EQ(panel_->Width(), 600);
+  EXPECT_TRUE(window_->XPTabControl1->Visible());
+  EXPECT_FALSE(window_->XPTreeView1->Visible());
+  // Three frames and the band.
+  EXPECT_EQ(Pixel(0, 100), RGB(0, 19, 140));
+  EXPECT_EQ(Pixel(1, 100), RGB(0, 30, 160));
+  EXPECT_EQ(Pixel(2, 100), RGB(0, 72, 241));
+  EXPECT_EQ(Pixel(590, 10), RGB(0, 72, 241));
+  QImage floating = Shot();
+  harness_.SavePng(floating, "trading-floating");
+  desk_.connectionState = -1;
+  window_->RepaintFrame();
+  EXPECT_EQ(Pixel(590, 10), RGB(0, 72, 241));
+  harness_.SavePng(Shot(), "trading-floating-disconnected");
+  desk_.connectionState = 0;
+
+  // Hit codes through the window's own message.
+  struct Hit {
+    int x, y, code;
+  } hits[] = {{2, 100, HTLEFT}, {3, 100, HTCLIENT}, {300, 23, HTCAPTION}, {300, 24, HTCLIENT}, {599, 299, HTBOTTOMRIGHT}};
+  for (const Hit &h : hits) {
+    const POINT s = Screen(h.x, h.y);
+    EXPECT_EQ(SendMessageA(panel_->Handle(), WM_NCHITTEST, 0, MAKELPARAM(WORD(s.x), WORD(s.y))), h.code) << h.x;
+  }
+
+  // A caption drag moves it; a border drag stops at 320 x 265; each move
+  // that sizes it lays it out once.
+  POINT s = Screen(300, 10);
+  SendMessageA(panel_->Handle(), WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(WORD(s.x), WORD(s.y)));
+  EXPECT_EQ(GetCapture(), panel_->Handle());
+  SendMessageA(panel_->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(300 - 40, 10 + 30));
+  SendMessageA(panel_->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(260, 40));
+  EXPECT_EQ(panel_->Left(), 60);
+  EXPECT_EQ(panel_->Top(), 130);
+  EXPECT_EQ(panel_->Width(), 600);
+  EXPECT_EQ(GetCapture(), nullptr);
+
+  s = Screen(599, 299);
+  SendMessageA(panel_->Handle(), WM_NCLBUTTONDOWN, HTBOTTOMRIGHT, MAKELPARAM(WORD(s.x), WORD(s.y)));
+  const int before = window_->layoutCount;
+  for (int i = 1; i <= 5; ++i) SendMessageA(panel_->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(599 - 100 * i, 299 - 20 * i));
+  SendMessageA(panel_->Handle(), WM_LBUTTONUP, 0, 0);
+  EXPECT_EQ(window_->layoutCount - before, 3);  // the last two moves stay at the minimum
+  EXPECT_EQ(panel_->Width(), 320);
+  EXPECT_EQ(panel_->Height(), 265);
+  EXPECT_EQ(panel_->Left(), 60);
+
+  // Docked, the frame is no frame.
+  desk_.OnTradeFloatClick(true);
+  harness_.Pump();
+  EXPECT_TRUE(window_->Docked());
+  s = Screen(1, 1);
+  EXPECT_EQ(SendMessageA(panel_->Handle(), WM_NCHITTEST, 0, MAKELPARAM(WORD(s.x), WORD(s.y))), HTCLIENT);
+}
+
+TEST_F(TradingWindowTest, TheKeypadHidesWhenTheFocusLeavesThePassword) {
+  desk_.ImageSoftKeyClick();
+  harness_.Pump();
+  ASSERT_TRUE(window_->PanelSoftKey->Visible());
+  // A handle that is not the password edit's is only compared.
+  window_->TradeFocus(LPARAM(0x1234));
+  EXPECT_TRUE(window_->PanelSoftKey->Visible());
+  window_->keypad[3]->SetFocus();
+  window_->TradeFocus(LPARAM(window_->XPEdit5->Handle()));
+  EXPECT_TRUE(window_->PanelSoftKey->Visible());
+  window_->XPEdit4->SetFocus();
+  window_->TradeFocus(LPARAM(window_->XPEdit5->Handle()));
+  EXPECT_FALSE(window_->PanelSoftKey->Visible());
+  EXPECT_FALSE(desk_.login.keypadShown);
+}
+
+TEST_F(TradingWindowTest, KeypadKeysAndTheLoginButtonWorkThroughTheControls) {
+  FillLogin();
+  desk_.login.account.clear();
+  window_->LoginPageChanged();
+  window_->XPEdit4->SetText("880001");
+  window_->XPEdit5->SetText("11111");
+  const int one = [&] {
+    for (int i = 0; i < 10; ++i)
+      if (window_->keypad[i]->Caption() == "1") return i;
+    return -1;
+  }();
+  ASSERT_GE(one, 0);
+  window_->keypad[one]->Click();
+  EXPECT_EQ(window_->XPEdit5->Text(), "111111");
+  window_->XPButton5->Click();
+  EXPECT_EQ(Fake.Calls("TradeInitialize").size(), 1u);
+  EXPECT_EQ(window_->Label10->Caption(), "正在连接服务器...");
+  EXPECT_FALSE(window_->XPButton5->Enabled());
+}
+
+}  // namespace
+}  // namespace trading_test
