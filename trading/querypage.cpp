@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "classlib/classes.h"
 #include "classlib/printer.h"
 #include "core/datetime.h"
 #include "market/dataio5.h"
@@ -21,16 +22,10 @@ const char *const kMonthlyHint = "月份格式为YYYYMM，如200708。不填月�
 std::string Field(const std::string &text) { return text.substr(0, 15); }
 
 std::vector<std::string> SplitLines(const std::string &text) {
+  TStringList list;
+  list.SetText(text);
   std::vector<std::string> lines;
-  size_t start = 0;
-  while (start <= text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-    start = end + 1;
-  }
+  for (int i = 0; i < list.Count(); ++i) lines.push_back(list[i]);
   return lines;
 }
 
