@@ -290,16 +290,17 @@ void TFrameCore::OnTradeViewsUpdate(WPARAM what, LPARAM lParam) {
   } else if (what == 1) {
     TMultiViewChild *active = ActiveView();
     const auto *record = reinterpret_cast<const uint8_t *>(lParam);
-    if (!active || !record) return;
-    const STKINFO *info = FindLinkContract(record);
-    if (!info) return;
-    const STKPTR stock(info->market, 0, info->index);
-    if (IsChart(active)) {
-      active->m_attr.currentBlock = info->market;
-      active->Notify(1, stock.Word(), info->market, 0);
-    } else if (TReport *report = AsReport(active)) {
-      report->LocateStock(stock.Word());
+    const STKINFO *info = active && record ? FindLinkContract(record) : nullptr;
+    if (info) {
+      const STKPTR stock(info->market, 0, info->index);
+      if (IsChart(active)) {
+        active->m_attr.currentBlock = info->market;
+        active->Notify(1, stock.Word(), info->market, 0);
+      } else if (TReport *report = AsReport(active)) {
+        report->LocateStock(stock.Word());
+      }
     }
+    if (record && receivers_.linkFreeContract) receivers_.linkFreeContract(lParam);
   } else if (what == 2) {
     if (receivers_.linkSubscriptions) {
       uint8_t records[kLinkMaxRecords][kLinkRecordSize];

@@ -137,6 +137,8 @@ struct TFrameReceivers {
   // each, at most 64; returns the count) and a quote sent to it.
   std::function<int(uint8_t (*records)[kLinkRecordSize], int max)> linkSubscriptions;
   std::function<void(uint32_t stock, const REALQUOTE &)> linkSendQuote;
+  // Frees the contract record a link post carried, once it was shown.
+  std::function<void(LPARAM record)> linkFreeContract;
   // Positions and condition orders add their contracts.
   std::function<void(TSubscriptionBuilder &)> positionStocks;
   std::function<void(TSubscriptionBuilder &)> conditionOrderStocks;

@@ -43,6 +43,7 @@
 #include "trading/tradedesk.h"
 #include "trading/tradelayout.h"
 #include "trading/tradingwindow.h"
+#include "trading/pttlink.h"
 #include "trading/tradelog.h"
 #include "views/blockdlg.h"
 #include "views/colschemes.h"
@@ -172,6 +173,10 @@ class TProgramParts : public TFrameParts {
     if (::TradingBound()) TradePlugin.TradeFinalize();
     frame.tradingDesk->SaveWindowGeometry(frame.desk.Account());
   }
+  void PttLinkStart() override {
+    if (MainFrame) ::PttLinkStart(MainFrame->Handle());
+  }
+  void PttLinkStop() override { ::PttLinkStop(); }
 };
 
 }  // namespace
@@ -263,6 +268,13 @@ class TMFrame::PushSink : public TSubscriptionSink {
   }
 };
 
+void TMFrame::GetChartTradeMarks(const char *, const char *code, const char *secondCode, void *positions,
+                                 int positionCount, void *orders, int orderCount) {
+  if (desk.Account()[0]) return;
+  PttLinkGetTradeTables(code, secondCode, static_cast<pttlink::LinkPosition *>(positions), positionCount,
+                        static_cast<pttlink::LinkOrder *>(orders), orderCount);
+}
+
 void TMFrame::FillReceivers() {
   pushSink_ = std::make_unique<PushSink>();
   TFrameLinks links;
@@ -277,6 +289,12 @@ void TMFrame::FillReceivers() {
   core_->SetSubscriptionSink(pushSink_.get());
   dispatcher_ = std::make_unique<TCommandDispatcher>(*core_);
   receivers.tradingBound = [this] { return parts_.TradingBound(); };
+  static_assert(sizeof(pttlink::LinkSubscription) == kLinkRecordSize);
+  receivers.linkSubscriptions = [](uint8_t (*records)[kLinkRecordSize], int max) {
+    return PttLinkGetSubscriptions(reinterpret_cast<pttlink::LinkSubscription *>(records), max);
+  };
+  receivers.linkSendQuote = [](uint32_t stock, const REALQUOTE &quote) { PttLinkSendQuote(STKPTR(stock), quote); };
+  receivers.linkFreeContract = [](LPARAM record) { PttLinkFreeContract(record); };
   receivers.connectionPanel = [this](int tag, const char *hint) {
     timer_.connectionCounter = 0;
     timer_.connectionText = kConnectionOffline;

@@ -145,6 +145,10 @@ class TMFrame : public TForm, public TMainFrameHost {
   void ShowViewTools(bool show, int kind) override { parts_.ShowViewTools(*this, show, kind); }
   COLORREF ThemeColor(int number) override;
   void ActivateMainWindow() override { BringToFront(); }
+  // Without a trading login the charts show the linked outside program's
+  // positions and orders.
+  void GetChartTradeMarks(const char *account, const char *code, const char *secondCode, void *positions,
+                          int positionCount, void *orders, int orderCount) override;
 
   // Code to every laid-out view of the page, last to first.
   void NotifyViews(int code, uint32_t stock, intptr_t first, intptr_t second);
