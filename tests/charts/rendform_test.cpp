@@ -72,7 +72,7 @@ class IntradayView : public ChartWorld {
   }
   void Sheet(TRendForm *v, const std::string &name) {
     harness_.Pump();
-    harness_.SavePng(harness_.Render(v), name);
+    harness_.SavePng(harness_.Render(v), name.substr(0, name.size() - 4));
   }
 };
 
