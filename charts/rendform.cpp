@@ -453,12 +453,8 @@ void TRendForm::RefreshView(bool reload) {
   if (m_attr.flags != 0 || !ChartBitmap) {
     if (index || m_attr.flags == 0 || !ChartBitmap || Dragging) return;
     // The tick chart: its frame until the tick model draws into it.
-    HDC mem = CreateCompatibleDC(nullptr);
-    HGDIOBJ old = SelectObject(mem, ChartBitmap);
-    RECT r = ChartRect;
-    HBRUSH back = CreateSolidBrush(ViewColor(1));
-    FillRect(mem, &r, back);
-    DeleteObject(back);
+    HGDIOBJ old;
+    HDC mem = BeginChartDC(&old);
     SelectObject(mem, old);
     DeleteDC(mem);
     CopyChartToWindow();
@@ -480,13 +476,17 @@ void TRendForm::RefreshView(bool reload) {
 void TRendForm::CopyChartToWindow() {
   if (!HandleAllocated() || !ChartBitmap) return;
   HDC dc = GetDC(Handle());
+  CopyChart(dc);
+  ReleaseDC(Handle(), dc);
+}
+
+void TRendForm::CopyChart(HDC dc) {
   HDC mem = CreateCompatibleDC(dc);
   HGDIOBJ old = SelectObject(mem, ChartBitmap);
   BitBlt(dc, ChartRect.Left, ChartRect.Top, ChartRect.Width(), ChartRect.Height(), mem, ChartRect.Left,
          ChartRect.Top, SRCCOPY);
   SelectObject(mem, old);
   DeleteDC(mem);
-  ReleaseDC(Handle(), dc);
 }
 
 void TRendForm::RefreshHistory() {

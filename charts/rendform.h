@@ -175,6 +175,10 @@ class TRendForm : public TDrawView {
   void BuildRendComponents();
   void DestroyOverlays();
   void CopyChartToWindow();
+  void CopyChart(HDC dc);
+  // A memory context on the chart bitmap with the chart's background filled.
+  HDC BeginChartDC(HGDIOBJ *oldBitmap);
+  void CrossHairOff();
   void LoadTodayIntoTrend();
   void SwitchInstrument(STKPTR stock, intptr_t block, const VIEW_ATTR_13 *sender);
   void PageInstruments(bool forward);

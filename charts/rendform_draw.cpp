@@ -111,13 +111,7 @@ void TRendForm::Paint() {
 
 void TRendForm::FormPaint(TObject *) {
   if (!ChartBitmap) return;
-  HDC dc = Canvas()->Handle();
-  HDC mem = CreateCompatibleDC(dc);
-  HGDIOBJ old = SelectObject(mem, ChartBitmap);
-  BitBlt(dc, ChartRect.Left, ChartRect.Top, ChartRect.Width(), ChartRect.Height(), mem, ChartRect.Left,
-         ChartRect.Top, SRCCOPY);
-  SelectObject(mem, old);
-  DeleteDC(mem);
+  CopyChart(Canvas()->Handle());
   CrossX = CrossY = 0;
   CrossHairShown = false;
 }
@@ -145,14 +139,20 @@ void TRendForm::MeasureTrendAxes() {
 
 // ---- The chart -----------------------------------------------------------------------------
 
-void TRendForm::DrawTrendChart() {
-  if (!ChartBitmap) return;
+HDC TRendForm::BeginChartDC(HGDIOBJ *oldBitmap) {
   HDC mem = CreateCompatibleDC(nullptr);
-  HGDIOBJ oldBitmap = SelectObject(mem, ChartBitmap);
+  *oldBitmap = SelectObject(mem, ChartBitmap);
   RECT chart = ChartRect;
   HBRUSH back = CreateSolidBrush(ViewColor(1));
   FillRect(mem, &chart, back);
   DeleteObject(back);
+  return mem;
+}
+
+void TRendForm::DrawTrendChart() {
+  if (!ChartBitmap) return;
+  HGDIOBJ oldBitmap;
+  HDC mem = BeginChartDC(&oldBitmap);
   QuoteTextEnd = 0;
   const int oldMode = SetBkMode(mem, TRANSPARENT);
   HFONT main = CreateViewFont(ViewFont(16), 0, false);
@@ -542,53 +542,46 @@ void TRendForm::DrawMarks(HDC dc, const _TickData &day, uint32_t p) {
   };
   const int decimals = std::clamp(int(info->decimals), 0, 9);
   char format[48], text[96], profit[48];
-  for (int i = 0; i < kTradeMarkCount; ++i) {
-    const CHARTORDERMARK &o = *reinterpret_cast<const CHARTORDERMARK *>(TradeMarkOrders[i]);
-    if (o.volume <= 0) break;
-    const int y = day.PriceToY(RoundToUnits(uint32_t(std::max(o.price, 0)), p));
-    HPEN dot = CreatePen(PS_DOT, 1, ViewColor(44));
-    HGDIOBJ old = SelectObject(dc, dot);
+  // One mark: its line across the plot, its label box and the texts in it
+  // (the second, when given, in its own colour).
+  auto mark = [&](int price, int style, int width, COLORREF color, const char *first, const char *second,
+                  COLORREF secondColor) {
+    const int y = day.PriceToY(RoundToUnits(uint32_t(std::max(price, 0)), p));
+    HPEN linePen = CreatePen(style, width, color), framePen = CreatePen(PS_SOLID, 1, color);
+    HGDIOBJ old = SelectObject(dc, linePen);
     Line(dc, ChartRect.Left + AxisLeft + 1, y, ChartRect.Right - AxisRight, y);
-    std::snprintf(format, sizeof format, "%%.%if %s%s%%i手", decimals, o.direction == '0' ? "买" : "卖",
-                  o.offset == '1' ? "平" : o.offset == '3' ? "平今" : "开");
-    std::snprintf(text, sizeof text, format, o.price * 0.001, o.volume);
-    const int w = TextWidth(dc, text) + 8;
+    const int w1 = TextWidth(dc, first), w = w1 + (second ? TextWidth(dc, second) : 0) + 8;
     int left, top;
     box(y, w - 8, &left, &top);
-    HPEN framePen = CreatePen(PS_SOLID, 1, ViewColor(44));
     SelectObject(dc, framePen);
     Rectangle(dc, left, top, left + w, top + kRendMarkHeight + 1);
     SelectObject(dc, old);
-    DeleteObject(dot);
+    DeleteObject(linePen);
     DeleteObject(framePen);
-    SetTextColor(dc, ViewColor(44));
-    PutText(dc, left + 4, top + 1, text);
+    SetTextColor(dc, color);
+    PutText(dc, left + 4, top + 1, first);
+    if (second) {
+      SetTextColor(dc, secondColor);
+      PutText(dc, left + 4 + w1, top + 1, second);
+    }
+  };
+  for (int i = 0; i < kTradeMarkCount; ++i) {
+    const CHARTORDERMARK &o = *reinterpret_cast<const CHARTORDERMARK *>(TradeMarkOrders[i]);
+    if (o.volume <= 0) break;
+    std::snprintf(format, sizeof format, "%%.%if %s%s%%i手", decimals, o.direction == '0' ? "买" : "卖",
+                  o.offset == '1' ? "平" : o.offset == '3' ? "平今" : "开");
+    std::snprintf(text, sizeof text, format, o.price * 0.001, o.volume);
+    mark(o.price, PS_DOT, 1, ViewColor(44), text, nullptr, 0);
   }
   for (int i = 0; i < kTradeMarkCount; ++i) {
     const CHARTPOSITIONMARK &m = *reinterpret_cast<const CHARTPOSITIONMARK *>(TradeMarkPositions[i]);
     if (m.volume <= 0) break;
-    const int y = day.PriceToY(RoundToUnits(uint32_t(std::max(m.price, 0)), p));
-    HPEN solid = CreatePen(PS_SOLID, 2, ViewColor(45));
-    HGDIOBJ old = SelectObject(dc, solid);
-    Line(dc, ChartRect.Left + AxisLeft + 1, y, ChartRect.Right - AxisRight, y);
     const double sign = m.direction == '0' ? 1.0 : -1.0;
     const double value = quote.last != 0 ? (double(quote.last) - m.price) * sign * 0.001 * m.volume * m.multiplier : 0;
     std::snprintf(format, sizeof format, "%%.%if %s%%i手", decimals, m.direction == '0' ? "买" : "卖");
     std::snprintf(text, sizeof text, format, m.price * 0.001, m.volume);
     std::snprintf(profit, sizeof profit, "%s%.0f", value >= 0 ? "盈" : "亏", std::fabs(value));
-    const int w1 = TextWidth(dc, text), w = w1 + TextWidth(dc, profit) + 8;
-    int left, top;
-    box(y, w - 8, &left, &top);
-    HPEN framePen = CreatePen(PS_SOLID, 1, ViewColor(45));
-    SelectObject(dc, framePen);
-    Rectangle(dc, left, top, left + w, top + kRendMarkHeight + 1);
-    SelectObject(dc, old);
-    DeleteObject(solid);
-    DeleteObject(framePen);
-    SetTextColor(dc, ViewColor(45));
-    PutText(dc, left + 4, top + 1, text);
-    SetTextColor(dc, value >= 0 ? ViewColor(3) : ViewColor(2));
-    PutText(dc, left + 4 + w1, top + 1, profit);
+    mark(m.price, PS_SOLID, 2, ViewColor(45), text, profit, value >= 0 ? ViewColor(3) : ViewColor(2));
   }
   SelectObject(dc, oldBrush);
   DeleteObject(brush);

@@ -106,9 +106,7 @@ void TRendForm::EnterKey() {
     return;
   }
   if (CrossHairOn) {
-    EraseTrendCrossHair();
-    WatchPage->Hide();
-    CrossHairOn = false;
+    CrossHairOff();
     return;
   }
   KeyCursor = true;
@@ -135,9 +133,7 @@ void TRendForm::EscapeKey() {
     return;
   }
   if (CrossHairOn) {
-    EraseTrendCrossHair();
-    WatchPage->Hide();
-    CrossHairOn = false;
+    CrossHairOff();
     return;
   }
   if (m_page) PostMessageA(m_page->Handle(), WM_MVM_BACK, 0, PaneParam());
@@ -519,13 +515,18 @@ void TRendForm::FormMouseUp(TObject *, TMouseButton, TShiftState, int, int y) {
 
 void TRendForm::FormDblClick(TObject *) {
   if (IsDetailOrDistribution()) return;
-  CrossHairOn = !CrossHairOn;
-  if (!CrossHairOn) {
-    EraseTrendCrossHair();
-    WatchPage->Hide();
+  if (CrossHairOn) {
+    CrossHairOff();
   } else {
+    CrossHairOn = true;
     CrossX = CrossY = 0;
   }
+}
+
+void TRendForm::CrossHairOff() {
+  EraseTrendCrossHair();
+  WatchPage->Hide();
+  CrossHairOn = false;
 }
 
 // ---- Menus and switches --------------------------------------------------------------------
