@@ -28,6 +28,8 @@
 #include "views/viewhost.h"
 #include "views/viewservices.h"
 
+bool StockPagingActive = false;
+
 namespace {
 
 std::string UserDefui() { return std::string(UserDataPath) + "defui.ini"; }

@@ -33,6 +33,11 @@ constexpr int kTradeMarkPositionSize = 64;
 constexpr int kTradeMarkOrderSize = 68;
 constexpr int kTradeMarkCount = 4;
 
+// Set while PageUp or PageDown steps a chart view through instruments: a
+// view that switches instrument then posts no WM_MF_REFRESH_SUBSCRIPTION;
+// the key-up clears it and posts that message once.
+extern bool StockPagingActive;
+
 // Where the quote panel's price cells are (indexes into PriceCells).
 constexpr int kPriceCellCount = 18;
 constexpr int kPriceCellUnitRow = 17;

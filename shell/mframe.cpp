@@ -6,6 +6,7 @@
 #include <string>
 
 #include "charts/drawview.h"
+#include "charts/rendform.h"
 #include "core/emenubar.h"
 #include "core/ewnd.h"
 #include "core/netutil.h"
@@ -332,6 +333,10 @@ void TMFrame::FillReceivers() {
       case TViewAction::AddShownToBlock: chart->AddShownInstrumentToBlock(int(arg)); break;
       default: break;
     }
+  };
+  receivers.tickMode = [](TMultiViewChild *view) {
+    if (auto *intraday = dynamic_cast<TRendForm *>(view)) return intraday->TickModeShown();
+    return (view->m_attr.flags & kViewFlagTickMode) != 0;
   };
   receivers.pickBlock = [this](int lowest, int highest, const char *caption) {
     TEdtBlk dialog(this, 0, lowest, highest);

@@ -1,0 +1,193 @@
+// The intraday view: the minute trend of one to ten trading days of one
+// instrument (with its overlays), drawn into an off-screen bitmap from the
+// multi-day model and kept current by the instrument's series agents. The
+// view also owns the pages of the tick chart, the full-pane trade details
+// and the price distribution; those draw their empty frame here and are
+// filled in by their own models.
+//
+// Agent updates are coalesced: WM_AGENT_UPDATE only marks the chart as due
+// and the view's 250 ms timer redraws it once. A paint only copies the
+// bitmap to the window. GUI thread only.
+#pragma once
+
+#include <cstdint>
+
+#include "charts/drawview.h"
+#include "charts/multitrend.h"
+#include "charts/overlapped.h"
+#include "classlib/extctrls.h"
+#include "classlib/stdctrls.h"
+
+// Registers the intraday view class with the view factory.
+void RegisterIntradayView();
+
+// Bits of the view's page flags.
+constexpr uint32_t kRendPageDetail = 0x2;
+constexpr uint32_t kRendPageDistribution = 0x4;
+constexpr uint32_t kRendPageTick = 0x8;
+constexpr uint32_t kRendPageTickPending = 0x10;
+
+// Layout constants of the chart.
+constexpr int kRendCaptionHeight = 18;
+constexpr int kRendTimeAxisHeight = 16;
+constexpr int kRendMarkHeight = 16;
+constexpr int kRendOverlayMenuLimit = 20;
+constexpr unsigned kRendRedrawMs = 250;
+
+// The order and position marks of the shown contract as the trading desk
+// writes them into the chart base's mark records.
+#pragma pack(push, 1)
+struct CHARTORDERMARK {
+  char direction;  // '0' buy, else sell
+  char offset;     // '1' close, '3' close today, else open
+  uint8_t reserved2[2];
+  int32_t volume;  // a list ends at the first record of 0 or less
+  int32_t price;   // thousandths
+};
+struct CHARTPOSITIONMARK {
+  char direction;  // '0' long, else short
+  uint8_t reserved1[3];
+  int32_t volume;
+  int32_t price;  // thousandths
+  int32_t multiplier;
+};
+#pragma pack(pop)
+static_assert(sizeof(CHARTORDERMARK) <= kTradeMarkOrderSize);
+static_assert(sizeof(CHARTPOSITIONMARK) <= kTradeMarkPositionSize);
+
+class TRendForm : public TDrawView {
+ public:
+  TRendForm(TMultiViewMain *page, const VIEW_ATTR_13 *record, MVCDATA_12 *viewData, EArray<VIEW_ATTR_13> *history,
+            PaneNode *node);
+  ~TRendForm() override;
+
+  // ---- view operations ----
+  void WndProc(TMessage &message) override;
+  int Notify(int code, uint32_t stock, intptr_t a, intptr_t b) override;
+  void InitView() override;
+  void ApplyFonts() override;
+  void CollectStocks(EArray<STKMS> *stocks) override;
+  void UpdateMenuCaptions() override;
+  void SyncFrameButtons() override;
+  void ReloadData() override;
+  void RefreshHistory() override;
+  void ExecuteViewCommand(int code) override;
+
+  // ---- what the page asks of a chart ----
+  void ToggleTickMode() override { N16Click(nullptr); }
+  void ShowTrendOfDate(uint32_t date) override { ShownDate = date; }
+  void StepKey(WORD key, TShiftState shift) override;
+  void StoreChartData(MVCDATA_12 *data) override;
+  // The page shows (or is about to show) the tick chart.
+  bool TickModeShown() const { return (m_attr.flags & (kRendPageTick | kRendPageTickPending)) != 0; }
+
+  // ---- structure and data flow ----
+  void SubscribeAgents(int mode);
+  void RefreshView(bool reload);
+  void SetLoadPercent(uint32_t percent);
+  void DrawLoadProgress(HDC dc);
+  void DrawQuoteBar(int x, HDC dc);
+  void Timer1Timer(TObject *sender = nullptr);
+  bool OverlaysShown() const { return HasOverlays && Overlays; }
+  bool IsIndexInstrument() const;
+
+  // ---- drawing ----
+  void FormResize(TObject *sender = nullptr);
+  void FormPaint(TObject *sender = nullptr);
+  void MeasureTrendAxes();
+  void DrawTrendChart();
+  void DrawOverlayCaptions(HDC dc, int x, int y);
+  void DrawOverlayButton(HDC dc);
+
+  // ---- interaction ----
+  void FormKeyDown(TObject *sender, WORD &key, TShiftState shift);
+  void FormKeyUp(TObject *sender, WORD &key, TShiftState shift);
+  void FormMouseDown(TObject *sender, TMouseButton button, TShiftState shift, int x, int y);
+  void FormMouseMove(TObject *sender, TShiftState shift, int x, int y);
+  void FormMouseUp(TObject *sender, TMouseButton button, TShiftState shift, int x, int y);
+  void FormDblClick(TObject *sender = nullptr);
+  void PopupMenu1Popup(TObject *sender = nullptr);
+  void N7Click(TObject *sender);
+  void N16Click(TObject *sender);
+  void N5Click(TObject *sender = nullptr);
+  void TrackTrendCursor(int x, int y, const TRENDPOINT *point, bool history);
+  void UpdateWatchPage(int x, const TRENDPOINT *point, bool isMinutePoint, bool isHistory);
+  void MoveCrossHair(int x, int y, const char *value, const char *time, int right, int bottom);
+  void ShowCrossLabels(int x, int y, const char *value, const char *time, int right, int bottom);
+  void EraseTrendCrossHair();
+  void XorHLines(int y);
+  // The instruments the overlay menu lists (at most 20) and the number of
+  // them that are overlays already.
+  int OverlayMenuStocks(STKPTR *out) const;
+  void ShowOverlayMenu();
+
+  // ---- components ----
+  TPanel *WatchPage = nullptr;
+  TLabel *WatchLabels[18] = {};  // Label1 .. Label17 at their numbers
+  TPanel *Panel2 = nullptr, *Panel5 = nullptr, *OwnerDrawPanel1 = nullptr;
+  TPanel *Panel3 = nullptr, *Panel4 = nullptr;
+  TDrawGrid *DrawGrid2 = nullptr, *DrawGrid3 = nullptr;
+  TMenuItem *N13 = nullptr, *N14 = nullptr, *N15 = nullptr, *H1 = nullptr;
+  TTimer *Timer1 = nullptr;
+
+  // ---- members ----
+  char StockCode[32] = {};
+  char ShownCode[8] = {};  // the code part of StockCode
+  HCURSOR Cursors[4] = {};
+  int32_t CursorKind = 0;
+  TRect ChartRect;
+  TRect PaneRect[2];
+  double PaneRatio[2] = {0.7, 0.3};
+  int32_t Dragging = 0;
+  bool CrossHairOn = false;
+  bool MouseTracking = false;
+  int32_t MouseX = -1, MouseY = -1;
+  COverlappedStock *Overlays = nullptr;
+  int32_t OverlayCaptionX = 0, OverlayCaptionY = 0;
+  HBITMAP ChartBitmap = nullptr;
+  uint32_t LoadPercent = 100;
+  bool RedrawPending = false;
+  bool HasOverlays = false;
+  TRect OverlayButtonRect;
+  int32_t QuoteTextEnd = 0;
+  CMultiTrend Trend;
+  int32_t CrossX = 0, CrossY = 0;
+  int32_t DragLineY = 0;
+  bool KeyCursor = false;
+  uint32_t ViewCombination = 2;
+  // The tick chart's window start (-1 follows the newest trade), its zoom
+  // and price-pane share; the tick model comes with the tick chart.
+  int32_t TickStart = -1;
+  float TickShare = 0.7f;
+  // The date ShowTrendOfDate asked for, kept until history recall.
+  uint32_t ShownDate = 0;
+  // What was drawn: redraws of the chart and copies to the window.
+  uint32_t ChartDraws = 0;
+  // The axis widths of the last measure.
+  int32_t AxisLeft = 0, AxisRight = 0, TimeLabelWidth = 0;
+  // The view's next switch of instrument is a step within its list.
+  bool StepWithinList = false;
+
+ protected:
+  void Paint() override;
+
+ private:
+  void BuildRendComponents();
+  void DestroyOverlays();
+  void CopyChartToWindow();
+  void CopyChart(HDC dc);
+  // A memory context on the chart bitmap with the chart's background filled.
+  HDC BeginChartDC(HGDIOBJ *oldBitmap);
+  void CrossHairOff();
+  void LoadTodayIntoTrend();
+  void SwitchInstrument(STKPTR stock, intptr_t block, const VIEW_ATTR_13 *sender);
+  void PageInstruments(bool forward);
+  void MinuteCursorKey(bool right);
+  void DaysKey(bool up);
+  void EnterKey();
+  void EscapeKey();
+  void TradePageKey(WORD key);
+  void DrawDay(HDC dc, int d, double factor, int decimals, uint32_t unit);
+  void DrawMarks(HDC dc, const _TickData &day, uint32_t unit);
+  bool IsDetailOrDistribution() const { return (m_attr.flags & (kRendPageDetail | kRendPageDistribution)) != 0; }
+};
