@@ -387,8 +387,9 @@ TEST_F(FrameTest, ASessionEndShowsTheBoundedTextFreesTheBlockAndStopsTheReconnec
 // A chart in a pane answers the frame's view actions, and the views read
 // the frame's hot keys for their menu captions.
 TEST_F(FrameTest, AChartViewAnswersTheFrameAndShowsTheHotKeys) {
-  testing_support::TDrawViewRegistration charts;
   TMFrame *frame = new TMFrame(nullptr, parts_);
+  // The frame registers the real charts; the test's chart takes their place.
+  testing_support::TDrawViewRegistration charts;
   frame->Show();
   harness_.Pump();
   ASSERT_TRUE(frame->page && frame->page->PaneCount() > 0);
