@@ -1,5 +1,6 @@
 #include "shell/viewclasses.h"
 
+#include "charts/techform.h"
 #include "views/intesort.h"
 #include "views/msgform.h"
 #include "views/report.h"
@@ -12,4 +13,5 @@ void RegisterViewClasses() {
   RegisterTextView();
   RegisterNewsView();
   RegisterNotesView();
+  RegisterKLineView();
 }
