@@ -5,21 +5,22 @@
 
 COverlappedStock::~COverlappedStock() {
   delete indicator;
-  // The rest of the chain, one node after the other (no deep recursion).
-  COverlappedStock *rest = next;
+  // The rest of the chain, iteratively so a long chain can't exhaust the stack.
+  COverlappedStock *n = next;
   next = nullptr;
-  while (rest) {
-    COverlappedStock *following = rest->next;
-    rest->next = nullptr;
-    delete rest;
-    rest = following;
+  while (n) {
+    COverlappedStock *after = n->next;
+    n->next = nullptr;
+    delete n;
+    n = after;
   }
 }
 
 void COverlappedStock::ReleaseAgents(COverlappedStock *node, HWND window) {
-  for (; node; node = node->next)
-    for (int32_t *agent : {&node->agent, &node->agent2}) {
-      if (*agent != -1) ReleaseDataAgent(*agent, window);
-      *agent = -1;
+  for (; node; node = node->next) {
+    for (int32_t *id : {&node->agent, &node->agent2}) {
+      if (*id != -1) ReleaseDataAgent(*id, window);
+      *id = -1;
     }
+  }
 }

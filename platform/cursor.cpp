@@ -1,9 +1,12 @@
 // Cursors: the standard shapes, shown as the Qt cursor of the widget of the
 // window under the mouse.
+#include <QBitmap>
 #include <QCursor>
+#include <QImage>
 #include <QPointer>
 #include <QWidget>
 
+#include <cstring>
 #include <iterator>
 
 #include "platform/internal/window_record.h"
@@ -23,8 +26,74 @@ const CursorShape kShapes[] = {
     {32515, Qt::CrossCursor},    {32516, Qt::UpArrowCursor},    {32642, Qt::SizeFDiagCursor},
     {32643, Qt::SizeBDiagCursor}, {32644, Qt::SizeHorCursor},   {32645, Qt::SizeVerCursor},
     {32646, Qt::SizeAllCursor},  {32648, Qt::ForbiddenCursor},  {32649, Qt::PointingHandCursor},
-    {32650, Qt::BusyCursor},
+    {32650, Qt::BusyCursor},     {32641, Qt::ArrowCursor},
 };
+
+// The program's own cursors, drawn from 16 x 16 pictures: 'X' black, '.'
+// white, anything else clear. The cursor is made at first use.
+struct NamedCursor {
+  const char *name;
+  int hotX, hotY;
+  const char *rows[16];
+  QCursor *cursor;
+};
+
+NamedCursor kNamed[] = {
+    {"IDC_CROSS", 7, 7,
+     {"      .X.       ", "      .X.       ", "      .X.       ", "      .X.       ", "      .X.       ",
+      "      .X.       ", "...... . .......", "XXXXXX   XXXXXXX", "...... . .......", "      .X.       ",
+      "      .X.       ", "      .X.       ", "      .X.       ", "      .X.       ", "      .X.       ",
+      "                "},
+     nullptr},
+    {"IDC_HAND", 5, 0,
+     {"     XX         ", "    X..X        ", "    X..X        ", "    X..XXX      ", "    X..X..XXX   ",
+      "    X..X..X..XX ", " XX X..X..X..X.X", "X..XX........X.X", "X...X..........X", " X.............X",
+      "  X............X", "  X...........X ", "   X..........X ", "    X........X  ", "     X.......X  ",
+      "     XXXXXXXXX  "},
+     nullptr},
+    {"IDC_HAND2", 7, 7,
+     {"                ", "      XX XX     ", "   XXX..X..XX   ", "  X..X..X..X.X  ", "  X..X..X..X..X ",
+      "   X..X..X..X.X ", " XX X.........X ", "X..XX.........X ", "X...X........X  ", " X...........X  ",
+      "  X..........X  ", "  X.........X   ", "   X........X   ", "    X.......X   ", "    XXXXXXXXX   ",
+      "                "},
+     nullptr},
+    {"IDC_RUBBER", 0, 0,
+     {"X               ", "XX              ", "X.X             ", "X..X            ", "X...X           ",
+      "X....X          ", "X.....X         ", "X..XXXXX        ", "X.X             ", "XX    X X X X X ",
+      "X               ", "      X       X ", "                ", "      X       X ", "                ",
+      "      X X X X X "},
+     nullptr},
+    {"IDC_DRAG", 7, 7,
+     {"       X        ", "      X.X       ", "     X...X      ", "    XXX.XXX     ", "  X   X.X   X   ",
+      " XX   X.X   XX  ", "X.XXXXX.XXXXX.X ", "X.............X ", "X.XXXXX.XXXXX.X ", " XX   X.X   XX  ",
+      "  X   X.X   X   ", "    XXX.XXX     ", "     X...X      ", "      X.X       ", "       X        ",
+      "                "},
+     nullptr},
+};
+
+HCURSOR HandleOf(const NamedCursor &c) { return reinterpret_cast<HCURSOR>(const_cast<NamedCursor *>(&c)); }
+
+const NamedCursor *NamedOf(HCURSOR cursor) {
+  for (const NamedCursor &c : kNamed)
+    if (HandleOf(c) == cursor) return &c;
+  return nullptr;
+}
+
+const QCursor &MakeNamed(NamedCursor &c) {
+  if (!c.cursor) {
+    QImage bits(16, 16, QImage::Format_Mono), mask(16, 16, QImage::Format_Mono);
+    bits.fill(0);
+    mask.fill(0);
+    for (int y = 0; y < 16; ++y)
+      for (int x = 0; x < 16 && c.rows[y][x]; ++x) {
+        const char ch = c.rows[y][x];
+        if (ch == 'X' || ch == '.') mask.setPixel(x, y, 1);
+        if (ch == 'X') bits.setPixel(x, y, 1);
+      }
+    c.cursor = new QCursor(QBitmap::fromImage(bits), QBitmap::fromImage(mask), c.hotX, c.hotY);
+  }
+  return *c.cursor;
+}
 
 HCURSOR HandleOf(const CursorShape &shape) { return reinterpret_cast<HCURSOR>(const_cast<CursorShape *>(&shape)); }
 
@@ -56,8 +125,13 @@ void CursorPointerWindow(HWND hwnd) {
 using namespace platform;
 
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
-  if (instance) return nullptr;
   const auto id = reinterpret_cast<uintptr_t>(name);
+  if (instance) {
+    if (id <= 0xFFFF) return nullptr;
+    for (const NamedCursor &c : kNamed)
+      if (std::strcmp(c.name, name) == 0) return HandleOf(c);
+    return nullptr;
+  }
   for (const CursorShape &s : kShapes)
     if (s.id == id) return HandleOf(s);
   return nullptr;
@@ -65,7 +139,8 @@ HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
 
 HCURSOR SetCursor(HCURSOR cursor) {
   const CursorShape *shape = ShapeOf(cursor);
-  if (cursor && !shape) return g_current;
+  const NamedCursor *named = NamedOf(cursor);
+  if (cursor && !shape && !named) return g_current;
   HCURSOR previous = g_current;
   g_current = cursor;
   HWND target = GetCapture() ? GetCapture() : g_pointerWindow;
@@ -76,7 +151,8 @@ HCURSOR SetCursor(HCURSOR cursor) {
   }
   if (widget) {
     if (g_shownOn && g_shownOn != widget) g_shownOn->unsetCursor();
-    widget->setCursor(shape ? shape->shape : Qt::BlankCursor);
+    if (named) widget->setCursor(MakeNamed(*const_cast<NamedCursor *>(named)));
+    else widget->setCursor(shape ? shape->shape : Qt::BlankCursor);
     g_shownOn = widget;
   }
   return previous;

@@ -92,6 +92,9 @@ constexpr UINT WM_DROP_STOCKS = 2552;
 // screen point in lParam.
 constexpr UINT WM_VIEW_TOGGLE_INFO = 2553;
 constexpr UINT WM_VIEW_PERIOD_MENU = 2554;
+// Posted by the interval-statistics dialog to its K-line view whenever the
+// interval changes: wParam, lParam point to the dialog's start and end times.
+constexpr UINT WM_ZONE_STAT_RANGE = 2555;
 // To the main window, (0, 0): the set of instruments the views show may
 // have changed.
 constexpr UINT WM_MF_REFRESH_SUBSCRIPTION = 2626;
@@ -172,7 +175,7 @@ inline constexpr UINT kPrivateMessages[] = {
     WM_MF_CONNECT,           WM_OPEN_TRADING,       WM_DISPLAY_SETTINGS_CHANGED, WM_SERVICE_CLIENT_QUIT,
     WM_INDEX_CHANGED,        WM_INDEX_PARAM_CHANGED, WM_SHOW_ALARM_WINDOW,  WM_LINKED_STOCK_CHANGED,
     WM_TRADE_VIEWS_UPDATE,   WM_TRADE_FOCUS,       WM_KLINE_PROPERTY_CHANGED, WM_ACTIVE_CHART_REINIT,
-    WM_DETAIL_LIST_TO_END,
+    WM_DETAIL_LIST_TO_END,   WM_ZONE_STAT_RANGE,
 };
 
 template <size_t N>

@@ -491,7 +491,10 @@ inline const LPCSTR IDC_SIZEALL = reinterpret_cast<LPCSTR>(uintptr_t{32646});
 inline const LPCSTR IDC_NO = reinterpret_cast<LPCSTR>(uintptr_t{32648});
 inline const LPCSTR IDC_HAND = reinterpret_cast<LPCSTR>(uintptr_t{32649});
 inline const LPCSTR IDC_APPSTARTING = reinterpret_cast<LPCSTR>(uintptr_t{32650});
-// Only the standard cursors (null instance); null for anything else.
+inline const LPCSTR IDC_ICON = reinterpret_cast<LPCSTR>(uintptr_t{32641});
+// The standard cursors with a null instance; with the program's instance
+// the program's own cursors by name ("IDC_CROSS", "IDC_HAND", "IDC_HAND2",
+// "IDC_RUBBER", "IDC_DRAG"); null for anything else.
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name);
 // The cursor shows over the window with the capture, else over the window
 // the last mouse message went to (the one under the pointer); once the

@@ -10,6 +10,7 @@
 #include "core/emenubar.h"
 #include "core/ewnd.h"
 #include "core/netutil.h"
+#include "formula/formula_market.h"
 #include "formula/indexmanager.h"
 #include "formula/kvindexlib.h"
 #include "market/blocks.h"
@@ -424,6 +425,11 @@ TMFrame::TMFrame(TComponent *owner, TFrameParts &parts, std::vector<std::string>
   ViewServices().notifyViews = [this](int code, uint32_t stock, intptr_t a, intptr_t b) {
     NotifyViews(code, stock, a, b);
   };
+  // The formula engine's providers: the market side, the display scheme.
+  static TFormulaMarket formulaMarket;
+  SetIndexMarket(&formulaMarket);
+  SetIndexColorTable(ThemeColors);
+  SetIndexFontTable(reinterpret_cast<const VIEWFONTDEF *>(ThemeFonts));
   RegisterViewClasses();
   ConnectionTradeLog() = [this](int code, const char *text) { WriteTradeLog(desk, code, text); };
   OnCreate = [this](TObject *s) { FormCreate(s); };
@@ -442,8 +448,15 @@ TMFrame::~TMFrame() {
   delete menuBar;
   menuBar = nullptr;
   ViewServices() = TViewServices{};
+  toolTip_.reset();
+  SetIndexMarket(nullptr);
   if (MainFrameHost() == this) SetMainFrameHost(nullptr);
   if (MainFrame == this) MainFrame = nullptr;
+}
+
+EToolTip *TMFrame::SharedToolTip() {
+  if (!toolTip_ && HandleAllocated()) toolTip_ = std::make_unique<EToolTip>(Handle());
+  return toolTip_.get();
 }
 
 COLORREF TMFrame::ThemeColor(int number) {

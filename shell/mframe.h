@@ -12,6 +12,8 @@
 // the order of the steps and to script the login.
 #pragma once
 
+#include "core/etooltip.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -144,6 +146,7 @@ class TMFrame : public TForm, public TMainFrameHost {
   void BuildPageMenu(int mark) override { parts_.BuildPageMenu(*this, mark); }
   void ShowViewTools(bool show, int kind) override { parts_.ShowViewTools(*this, show, kind); }
   COLORREF ThemeColor(int number) override;
+  EToolTip *SharedToolTip() override;
   void ActivateMainWindow() override { BringToFront(); }
   // Without a trading login the charts show the linked outside program's
   // positions and orders.
@@ -255,4 +258,5 @@ class TMFrame : public TForm, public TMainFrameHost {
   std::unique_ptr<PushSink> pushSink_;
   std::unique_ptr<TFrameCore> core_;
   std::unique_ptr<TCommandDispatcher> dispatcher_;
+  std::unique_ptr<EToolTip> toolTip_;
 };

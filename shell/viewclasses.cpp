@@ -1,6 +1,7 @@
 #include "shell/viewclasses.h"
 
 #include "charts/rendform.h"
+#include "charts/techform.h"
 #include "views/intesort.h"
 #include "views/msgform.h"
 #include "views/report.h"
@@ -14,4 +15,5 @@ void RegisterViewClasses() {
   RegisterNewsView();
   RegisterNotesView();
   RegisterIntradayView();
+  RegisterKLineView();
 }

@@ -40,3 +40,5 @@ void FrameHostRecorder::SetLineToolCode(int code) {
 }
 
 void FrameHostRecorder::RaiseLineButton() { calls.push_back("RaiseLineButton"); }
+void FrameHostRecorder::PressPeriodButton(int period) { calls.push_back("PressPeriodButton " + std::to_string(period)); }
+void FrameHostRecorder::CheckScaleItem(int item) { calls.push_back("CheckScaleItem " + std::to_string(item)); }

@@ -31,6 +31,8 @@ class FrameHostRecorder : public TMainFrameHost {
   int LineToolCode() override { return lineTool; }
   void SetLineToolCode(int code) override;
   void RaiseLineButton() override;
+  void PressPeriodButton(int period) override;
+  void CheckScaleItem(int item) override;
 
   // Calls whose line starts with the prefix.
   std::vector<std::string> Calls(const std::string &prefix = "") const;

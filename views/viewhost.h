@@ -12,6 +12,7 @@
 
 #include "platform/windef.h"
 
+class EToolTip;
 class TLineToolBox;
 
 class TMainFrameHost {
@@ -92,6 +93,15 @@ class TMainFrameHost {
   virtual void SetLineToolCode(int code) { (void)code; }
   // The main window's drawing-tool button is raised.
   virtual void RaiseLineButton() {}
+  // The main window's shared tooltip, made on its window at first use;
+  // null when there is no main window.
+  virtual EToolTip *SharedToolTip() { return nullptr; }
+  // After ReleasePeriodButtons: presses the tool button and checks the menu
+  // item of a chart period (1..14; 0 presses nothing).
+  virtual void PressPeriodButton(int period) { (void)period; }
+  // Checks one of the main menu's scale items: 0 "数值坐标", 1 percent,
+  // 2 logarithmic.
+  virtual void CheckScaleItem(int item) { (void)item; }
 };
 
 // The host in use (never null) and the call that installs one (null puts
