@@ -27,6 +27,10 @@ root="$build/terminal"
 mkdir -p "$root/bin"
 # The program with the libraries it binds beside it (not the test stand-ins).
 cp -f "$build/bin/kivon" "$build/bin/libplatform.so" "$build/bin/libclasslib.so" "$build/bin/libmsimg32.so" "$build/bin/libkivoweb.so" "$root/bin/"
+# The account report's stylesheet and chart template.
+mkdir -p "$root/bin/images"
+cp -f trading/reportfiles/style.css "$root/bin/"
+cp -f trading/reportfiles/images/Sample.bmp "$root/bin/images/"
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
   export QT_QPA_PLATFORM=vnc:port=5900

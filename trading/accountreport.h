@@ -141,6 +141,8 @@ class TAccountReport {
   bool DrawBalanceChart();
   // The chart's axis: bottom and top of the series after rounding.
   static void ChartAxis(double smallest, double largest, double *bottom, double *top);
+  // The t-th axis label (1 at the bottom to 5 at the top), in units of 10000.
+  static std::string AxisLabel(double bottom, double top, int t);
   // Writes the page to the file; false when it can't be created.
   bool WritePage(const char *path, int layout);
 

@@ -169,6 +169,10 @@ void TAccountReport::ChartAxis(double smallest, double largest, double *bottom, 
   *top = t;
 }
 
+std::string TAccountReport::AxisLabel(double bottom, double top, int t) {
+  return Fixed2((bottom + (top - bottom) * 0.2 * t) / 10000);
+}
+
 bool TAccountReport::DrawBalanceChart() {
   TBitmap bitmap;
   if (!bitmap.LoadFromFile(".\\images\\Sample.bmp")) return false;
@@ -190,7 +194,7 @@ bool TAccountReport::DrawBalanceChart() {
     ChartAxis(smallest, largest, &bottom, &top);
     for (int t = 1; t <= 5; ++t) {
       TRect box(0, 25 + 31 * (5 - t), 60, 25 + 31 * (5 - t) + 15);
-      canvas->DrawText(Fixed2((bottom + (top - bottom) * 0.2 * t) / 10000), box,
+      canvas->DrawText(AxisLabel(bottom, top, t), box,
                        DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     }
     auto xOf = [n](int32_t i) { return n == 1 ? 365 : int(double(i) * 305 / (n - 1) + 60); };
