@@ -142,3 +142,11 @@ void TTongJiDlg::WndProc(TMessage &message) {
   }
   TForm::WndProc(message);
 }
+
+int ShowAccountReport(TComponent *owner, TAccountReport &report) {
+  TTongJiDlg dialog(owner, report);
+  report.ActiveTongJiDlg = &dialog;
+  const int result = dialog.ShowModal();
+  report.ActiveTongJiDlg = nullptr;
+  return result;
+}

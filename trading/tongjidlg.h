@@ -42,3 +42,8 @@ class TTongJiDlg : public TForm {
   TAccountReport &report_;
   int lastFrom_ = 0, lastTo_ = 0;
 };
+
+// Runs the dialog modally over the report, as the trading window's
+// navigation does: the report knows it as the open dialog while it is
+// shown. Returns the modal result.
+int ShowAccountReport(TComponent *owner, TAccountReport &report);
