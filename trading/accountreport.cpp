@@ -176,9 +176,9 @@ bool TAccountReport::AskCurrentDate() {
   return false;
 }
 
-bool TAccountReport::TakeFromCache(const char *date, const char *target) {
+bool TAccountReport::TakeFromCache(const char *date) {
   const std::string cache = CachePath(date);
-  return FileExists(cache) && ExpandStatementFile(cache.c_str(), target);
+  return FileExists(cache) && ExpandStatement(cache.c_str(), &cachedText_);
 }
 
 bool TAccountReport::Generate(int fromDate, int toDate) {
@@ -193,13 +193,13 @@ bool TAccountReport::Generate(int fromDate, int toDate) {
     Message("当前日期区间内没有结算信息", "提示", MB_OK, nullptr);
     return false;
   }
-  char scratch[16];
-  snprintf(scratch, sizeof scratch, "%s", kScratch);
-  if (TakeFromCache(currentDate, scratch)) {
+  if (TakeFromCache(currentDate)) {
     // The whole period may come from the cache; the ready message then
     // waits in the queue and ends the fetching.
     StartFetching();
-    OnSettlementInfo(scratch);
+    char scratch[16];
+    snprintf(scratch, sizeof scratch, "%s", kScratch);
+    TakeStatement(scratch, true);
     return fetching_;
   }
   if (!AskCurrentDate()) return false;
@@ -207,11 +207,15 @@ bool TAccountReport::Generate(int fromDate, int toDate) {
   return true;
 }
 
-void TAccountReport::OnSettlementInfo(char *block) {
+void TAccountReport::OnSettlementInfo(char *block) { TakeStatement(block, false); }
+
+void TAccountReport::TakeStatement(char *block, bool cached) {
   TakeInvestor();
   for (;;) {
     const int layout = LayoutNumber();
-    if (IsNoStatementText(block)) {
+    // A cached day is parsed from its expanded text, without a file.
+    statementText_ = cached ? &cachedText_ : nullptr;
+    if (!cached && IsNoStatementText(block)) {
       // No statement for the day: neither parsed nor cached, asked again
       // by the next run.
       memcpy(block, kScratch, strlen(kScratch) + 1);
@@ -223,8 +227,9 @@ void TAccountReport::OnSettlementInfo(char *block) {
         ParseStatementB(block);
       else
         ParseStatementC(block);
+      statementText_ = nullptr;
       const std::string cache = CachePath(currentDate);
-      if (!FileExists(cache)) CompressStatementFile(block, cache.c_str());
+      if (!cached && !FileExists(cache)) CompressStatementFile(block, cache.c_str());
     }
     if (!NextStatementDate()) {
       currentDate[0] = '\0';
@@ -232,7 +237,8 @@ void TAccountReport::OnSettlementInfo(char *block) {
       return;
     }
     if (!IsWindow(window)) return;
-    if (TakeFromCache(currentDate, block)) continue;
+    cached = TakeFromCache(currentDate);
+    if (cached) continue;
     // Every day's request is checked: a refusal ends the walk.
     if (!AskCurrentDate()) EndFetching();
     return;

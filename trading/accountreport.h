@@ -26,8 +26,10 @@ class TTongJiDlg;
 // deleted, so nothing half-written or cut stays behind. A missing or empty
 // statement gives no cache file.
 bool CompressStatementFile(const char *sourcePath, const char *cachePath);
-// Expands every stream into the target; false (and the cache file deleted)
+// Expands every stream into the text; false (and the cache file deleted)
 // when a stream is damaged or the file ends inside one.
+bool ExpandStatement(const char *cachePath, std::string *text);
+// The same into a file.
 bool ExpandStatementFile(const char *cachePath, const char *targetPath);
 
 // Text helpers of the parsers.
@@ -152,9 +154,16 @@ class TAccountReport {
   // Asks for the current date; false (with the box shown and the button
   // back) when the plug-in refused.
   bool AskCurrentDate();
-  // Puts the cached day into the file; false when there is no usable cache
-  // (a damaged one is deleted).
-  bool TakeFromCache(const char *date, const char *target);
+  // Expands the cached day for the parsers; false when there is no usable
+  // cache (a damaged one is deleted).
+  bool TakeFromCache(const char *date);
+  // Takes one statement: from the cache when cached is set, else from the
+  // file the block names (or the broker's text in it).
+  void TakeStatement(char *block, bool cached);
+  // The cached day being parsed; the parsers read it instead of their file
+  // while it is set.
+  std::string cachedText_;
+  const std::string *statementText_ = nullptr;
   void Message(const char *text, const char *caption, UINT type, HWND owner);
   // The account the plug-in reports, which names the cache folder.
   void TakeInvestor();

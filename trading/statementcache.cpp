@@ -4,6 +4,9 @@
 // stream's end telling where the next one begins.
 #include <zlib.h>
 
+#include <algorithm>
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -18,7 +21,9 @@ constexpr size_t kBlock = 16384;
 bool ReadWhole(const std::string &posix, std::string *out) {
   FILE *file = fopen(posix.c_str(), "rb");
   if (!file) return false;
-  char chunk[65536];
+  struct stat info {};
+  if (fstat(fileno(file), &info) == 0 && info.st_size > 0) out->reserve(size_t(info.st_size));
+  char chunk[16384];
   size_t n = 0;
   while ((n = fread(chunk, 1, sizeof chunk, file)) > 0) out->append(chunk, n);
   const bool ok = !ferror(file);
@@ -60,40 +65,43 @@ bool CompressStatementFile(const char *sourcePath, const char *cachePath) {
   return ok;
 }
 
-bool ExpandStatementFile(const char *cachePath, const char *targetPath) {
+bool ExpandStatement(const char *cachePath, std::string *out) {
   const std::string cache = platform::ResolvePath(cachePath);
   std::string packed;
   if (!ReadWhole(cache, &packed)) return false;
-  std::string text;
+  std::string &text = *out;
+  text.clear();
   bool ok = !packed.empty();
+  z_stream stream{};
+  if (ok && inflateInit(&stream) != Z_OK) return false;
   size_t at = 0;
-  std::vector<Bytef> block(kBlock);
+  Bytef block[kBlock];
   while (ok && at < packed.size()) {
-    z_stream stream{};
-    if (inflateInit(&stream) != Z_OK) {
-      ok = false;
-      break;
-    }
+    // A stream of ours ends within one block of output.
     stream.next_in = reinterpret_cast<Bytef *>(packed.data() + at);
     stream.avail_in = uInt(packed.size() - at);
-    stream.next_out = block.data();
-    stream.avail_out = uInt(block.size());
-    // A stream of ours ends within one block of output.
-    const int result = inflate(&stream, Z_FINISH);
-    if (result == Z_STREAM_END) {
-      text.append(reinterpret_cast<const char *>(block.data()), block.size() - stream.avail_out);
-      at += stream.total_in;
-    } else {
-      ok = false;
-    }
-    inflateEnd(&stream);
+    stream.next_out = block;
+    stream.avail_out = uInt(kBlock);
+    const uLong consumed = stream.total_in;
+    ok = inflate(&stream, Z_FINISH) == Z_STREAM_END;
+    text.append(reinterpret_cast<const char *>(block), kBlock - stream.avail_out);
+    at += stream.total_in - consumed;
+    if (ok) ok = inflateReset(&stream) == Z_OK;
   }
-  if (!ok) {
-    remove(cache.c_str());
-    return false;
-  }
-  FILE *out = fopen(platform::ResolvePath(targetPath).c_str(), "wb");
-  ok = out && fwrite(text.data(), 1, text.size(), out) == text.size();
+  if (!packed.empty()) inflateEnd(&stream);
+  if (!ok) remove(cache.c_str());
+  return ok;
+}
+
+bool ExpandStatementFile(const char *cachePath, const char *targetPath) {
+  std::string text;
+  if (!ExpandStatement(cachePath, &text)) return false;
+  // A new file rather than the old one cut to nothing: the file system
+  // then has no reason to write it through at once.
+  const std::string target = platform::ResolvePath(targetPath);
+  remove(target.c_str());
+  FILE *out = fopen(target.c_str(), "wb");
+  bool ok = out && fwrite(text.data(), 1, text.size(), out) == text.size();
   if (out) ok = fclose(out) == 0 && ok;
   return ok;
 }

@@ -8,6 +8,7 @@
 // after it stay zero or empty) but copies a text into its field cut at the
 // field's width less one, never leaving half a character; a '|' that is the
 // second byte of a character does not end a field.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -132,16 +133,20 @@ int Scan(const char *line, const char *format, std::initializer_list<Field> fiel
   return made;
 }
 
-// The blank-separated tokens of a line (runs of blanks count as one).
-std::vector<std::string> Tokens(const char *line) {
-  std::vector<std::string> tokens;
+// The blank-separated tokens of a line (runs of blanks count as one), into
+// a list whose storage the caller keeps from line to line.
+const std::vector<std::string> &Tokens(const char *line, std::vector<std::string> &tokens) {
+  size_t count = 0;
   const char *p = line;
   while (*p) {
     while (IsBlank(static_cast<unsigned char>(*p))) ++p;
     const char *start = p;
     while (*p && !IsBlank(static_cast<unsigned char>(*p))) p += IsLead(p) ? 2 : 1;
-    if (p > start) tokens.emplace_back(start, size_t(p - start));
+    if (p == start) break;
+    if (count == tokens.size()) tokens.emplace_back();
+    tokens[count++].assign(start, size_t(p - start));
   }
+  tokens.resize(count);
   return tokens;
 }
 
@@ -154,59 +159,57 @@ double TokenNumber(const std::vector<std::string> &tokens, size_t i) {
   return i < tokens.size() ? NumberOf(tokens[i].c_str()) : 0.0;
 }
 
-// A statement file read line by line into a buffer of a fixed size: a
-// longer line is cut (never inside a character) and its rest passed over;
-// every line is trimmed. The end of the file, or 50 empty lines in a row,
-// ends the statement.
+// A statement read line by line into a buffer of a fixed size: a longer
+// line is cut (never inside a character) and its rest passed over; every
+// line is trimmed. The end of the text, or 50 empty lines in a row, ends
+// the statement. The statement is a file, or a text already in memory.
 class LineReader {
  public:
-  LineReader(const char *path, size_t size) : buffer_(size) {
-    file_ = fopen(platform::ResolvePath(path).c_str(), "rb");
-  }
-  ~LineReader() {
-    if (file_) fclose(file_);
+  LineReader(const char *path, size_t size, const std::string *text) : buffer_(size), text_(text) {
+    if (text_) return;
+    FILE *file = fopen(platform::ResolvePath(path).c_str(), "rb");
+    if (!file) return;
+    char chunk[16384];
+    size_t n = 0;
+    while ((n = fread(chunk, 1, sizeof chunk, file)) > 0) own_.append(chunk, n);
+    fclose(file);
+    text_ = &own_;
   }
   LineReader(const LineReader &) = delete;
   LineReader &operator=(const LineReader &) = delete;
-  bool Open() const { return file_ != nullptr; }
-  void Close() {
-    if (file_) fclose(file_);
-    file_ = nullptr;
-  }
+  bool Open() const { return text_ != nullptr; }
+  void Close() { text_ = nullptr; }
 
   char *Next() {
-    while (file_ && empties_ < 50) {
-      size_t n = 0;
-      int c = 0;
-      bool any = false;
-      while ((c = fgetc(file_)) != EOF) {
-        any = true;
-        if (c == '\n') break;
-        if (n + 1 < buffer_.size()) buffer_[n++] = char(c);
-      }
-      if (!any) return nullptr;
-      // A line cut in the middle of a character loses the lone lead byte.
+    if (!text_ || empties_ >= 50 || at_ >= text_->size()) return nullptr;
+    const char *start = text_->data() + at_;
+    const size_t rest = text_->size() - at_;
+    const char *end = static_cast<const char *>(memchr(start, '\n', rest));
+    const size_t length = end ? size_t(end - start) : rest;
+    at_ += end ? length + 1 : length;
+    size_t n = std::min(length, buffer_.size() - 1);
+    // A line cut in the middle of a character loses the lone lead byte.
+    if (n < length) {
       size_t whole = 0;
       while (whole < n) {
-        const bool lead = static_cast<unsigned char>(buffer_[whole]) >= 0x81;
+        const bool lead = static_cast<unsigned char>(start[whole]) >= 0x81;
         if (lead && whole + 1 >= n) break;
         whole += lead ? 2 : 1;
       }
-      buffer_[whole] = '\0';
-      Trim(buffer_.data());
-      if (buffer_[0]) {
-        empties_ = 0;
-        return buffer_.data();
-      }
-      ++empties_;
-      return buffer_.data();
+      n = whole;
     }
-    return nullptr;
+    memcpy(buffer_.data(), start, n);
+    buffer_[n] = '\0';
+    Trim(buffer_.data());
+    empties_ = buffer_[0] ? 0 : empties_ + 1;
+    return buffer_.data();
   }
 
  private:
-  FILE *file_ = nullptr;
   std::vector<char> buffer_;
+  std::string own_;
+  const std::string *text_ = nullptr;
+  size_t at_ = 0;
   int empties_ = 0;
 };
 
@@ -278,8 +281,9 @@ void CopyAfterLabel(char *out, size_t outSize, const char *text, size_t labelLen
 // ---- layout A ----
 
 void TAccountReport::ParseStatementA(const char *path) {
-  LineReader reader(path, 4096);
+  LineReader reader(path, 4096, statementText_);
   if (!reader.Open()) return;
+  std::vector<std::string> words;
   inTrades_ = inClosed_ = inPositions_ = false;
   char date[16] = {};
   // This statement's positions take the place of the period's only once
@@ -371,7 +375,7 @@ void TAccountReport::ParseStatementA(const char *path) {
       CutCopy(date, text);
       continue;
     }
-    const std::vector<std::string> tokens = Tokens(line);
+    const std::vector<std::string> &tokens = Tokens(line, words);
     double v = 0;
     if (StartsWith(line, "期初结存")) {
       for (size_t i = 1; i < tokens.size(); ++i)
@@ -440,8 +444,9 @@ void TAccountReport::ParseStatementA(const char *path) {
 // ---- layout B ----
 
 void TAccountReport::ParseStatementB(const char *path) {
-  LineReader reader(path, 1024);
+  LineReader reader(path, 1024, statementText_);
   if (!reader.Open()) return;
+  std::vector<std::string> words;
   inTrades_ = inClosed_ = inPositions_ = false;
   positions.RemoveAll();
   SetOnly(positionProfits, 0.0);
@@ -457,7 +462,7 @@ void TAccountReport::ParseStatementB(const char *path) {
       continue;
     }
     if (inTrades_ && line[0] == '2') {
-      const std::vector<std::string> k = Tokens(line);
+      const std::vector<std::string> &k = Tokens(line, words);
       ChengJiaoJiLu t{};
       TokenTo(t.firstColumn, k, 0);
       TokenTo(t.secondColumn, k, 1);
@@ -486,7 +491,7 @@ void TAccountReport::ParseStatementB(const char *path) {
       continue;
     }
     if (inClosed_ && line[0] == '2') {
-      const std::vector<std::string> k = Tokens(line);
+      const std::vector<std::string> &k = Tokens(line, words);
       PingCangMingXi c{};
       TokenTo(c.closeDate, k, 0);
       TokenTo(c.exchange, k, 1);
@@ -512,7 +517,7 @@ void TAccountReport::ParseStatementB(const char *path) {
     if (inPositions_) {
       if (StartsWith(line, "共")) inPositions_ = false;
       if (StartsWith(line, "共") || StartsWith(line, "交易所") || line[0] == '-' || !line[0]) continue;
-      const std::vector<std::string> k = Tokens(line);
+      const std::vector<std::string> &k = Tokens(line, words);
       ChiCangMingXiJsd p{};
       TokenTo(p.exchange, k, 0);
       char part1[20] = {}, part2[20] = {};
@@ -563,7 +568,7 @@ void TAccountReport::ParseStatementB(const char *path) {
       Scan(plain.data(), "平仓盈亏:%lf交割保证金:%lf追加保证金:%lf", {F(profit), F(delivery), F(call)});
       closeProfits.Add(PingCangYingKui{profit});
     } else if (StartsWith(line, "上日结存")) {
-      const std::vector<std::string> k = Tokens(line);
+      const std::vector<std::string> &k = Tokens(line, words);
       if (priceBegin.IsEmpty() && k.size() > 1) AddDated(priceBegin, "", NumberOf(k[1].c_str()));
       for (size_t i = 1; i < k.size(); ++i) {
         if (StartsWith(k[i].c_str(), "当日结存:")) {
@@ -595,7 +600,7 @@ bool IsRule(const char *line) { return line[0] == '-' || StartsWith(line, "━")
 
 void TAccountReport::ParseStatementC(const char *path) {
   // A padded row is longer than 200 bytes; the fee stands at its end.
-  LineReader reader(path, 1024);
+  LineReader reader(path, 1024, statementText_);
   if (!reader.Open()) return;
   inTrades_ = inClosed_ = inPositions_ = false;
   positions.RemoveAll();
@@ -737,7 +742,7 @@ void TAccountReport::ParseStatementC(const char *path) {
 }
 
 void TAccountReport::ParseStatementCFloating(const char *path) {
-  LineReader reader(path, 1024);
+  LineReader reader(path, 1024, statementText_);
   if (!reader.Open()) return;
   inTrades_ = inClosed_ = inPositions_ = false;
   positions.RemoveAll();
