@@ -55,10 +55,12 @@ void TAccountReport::ResetDialog() {
   mode = kLastWeek;
 }
 
-void TAccountReport::ClearArrays() {
+void TAccountReport::ClearArrays(bool keepBalances) {
+  if (!keepBalances) {
+    priceBegin.RemoveAll();
+    priceEnd.RemoveAll();
+  }
   dates.RemoveAll();
-  priceBegin.RemoveAll();
-  priceEnd.RemoveAll();
   trades.RemoveAll();
   closedLots.RemoveAll();
   positionsA.RemoveAll();
@@ -285,20 +287,8 @@ bool TAccountReport::OnReady() {
   const std::string page = std::string(folder) + "\\toji.html";
   CopyFileA(".\\toji.txt", page.c_str(), FALSE);
   if (onPage) onPage(page);
-  // The balances stay for the next run's chart; the rest is emptied.
-  dates.RemoveAll();
-  trades.RemoveAll();
-  closedLots.RemoveAll();
-  positionsA.RemoveAll();
-  positions.RemoveAll();
-  available.RemoveAll();
-  cashMoves.RemoveAll();
-  fees.RemoveAll();
-  closeProfits.RemoveAll();
-  margins.RemoveAll();
-  positionProfits.RemoveAll();
-  closeStats.RemoveAll();
-  periodPnl.RemoveAll();
+  // The balances stay; the rest is emptied.
+  ClearArrays(true);
   EndFetching();
   return true;
 }

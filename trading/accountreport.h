@@ -112,8 +112,8 @@ class TAccountReport {
   void ParseStatementB(const char *path);
   void ParseStatementC(const char *path);
   void ParseStatementCFloating(const char *path);
-  // The arrays, all fifteen emptied.
-  void ClearArrays();
+  // The arrays emptied: all fifteen, or all but the two of the balances.
+  void ClearArrays(bool keepBalances = false);
 
   char holderName[32] = {};
   char accountId[16] = {};

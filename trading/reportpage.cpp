@@ -74,6 +74,19 @@ class Page {
     Line("<div class=\"report_contect_zi report_tab2\">");
     Line(table);
   }
+  // The last row of a table with its profit and margin totals, then the
+  // table's end.
+  void TotalRow(int blanks, double profit, double margin) {
+    Line("<tr>");
+    Cell("#ecf9ff", "合计", true);
+    Blank("#ecf9ff", blanks);
+    Cell("#ecf9ff", Num(profit));
+    Cell("#ecf9ff", Num(margin));
+    Blank("#ecf9ff");
+    Line("</tr>");
+    Line("</table>");
+    Line("</div>");
+  }
   const std::string &Text() const { return out_; }
 
  private:
@@ -365,15 +378,7 @@ bool TAccountReport::WritePage(const char *path, int layout) {
       profit += r.profit;
       margin += r.margin;
     }
-    p.Line("<tr>");
-    p.Cell("#ecf9ff", "合计", true);
-    p.Blank("#ecf9ff", 4);
-    p.Cell("#ecf9ff", Num(profit));
-    p.Cell("#ecf9ff", Num(margin));
-    p.Blank("#ecf9ff");
-    p.Line("</tr>");
-    p.Line("</table>");
-    p.Line("</div>");
+    p.TotalRow(4, profit, margin);
   } else if (layout != 0 && !positions.IsEmpty()) {
     p.Section("期末持仓", kPlainTable);
     p.Header({"交易所", "合约", "买持", "卖持", "日期", "买均价", "卖均价", "持仓盈亏", "占用保证金", "投保"});
@@ -404,15 +409,7 @@ bool TAccountReport::WritePage(const char *path, int layout) {
       profit += r.profit;
       margin += r.margin;
     }
-    p.Line("<tr>");
-    p.Cell("#ecf9ff", "合计", true);
-    p.Blank("#ecf9ff", 6);
-    p.Cell("#ecf9ff", Num(profit));
-    p.Cell("#ecf9ff", Num(margin));
-    p.Blank("#ecf9ff");
-    p.Line("</tr>");
-    p.Line("</table>");
-    p.Line("</div>");
+    p.TotalRow(6, profit, margin);
   }
 
   // The closed lots, by close date.

@@ -155,6 +155,16 @@ template <size_t N>
 void TokenTo(char (&out)[N], const std::vector<std::string> &tokens, size_t i) {
   CutCopy(out, i < tokens.size() ? tokens[i].c_str() : "");
 }
+// Two adjacent tokens joined into one field (a contract's product and month).
+template <size_t N>
+void JoinedTokensTo(char (&out)[N], const std::vector<std::string> &tokens, size_t i) {
+  std::string joined = i < tokens.size() ? tokens[i] : std::string();
+  if (i + 1 < tokens.size()) joined += tokens[i + 1];
+  CutCopy(out, joined.c_str());
+}
+int32_t TokenInteger(const std::vector<std::string> &tokens, size_t i) {
+  return i < tokens.size() ? IntegerOf(tokens[i].c_str()) : 0;
+}
 double TokenNumber(const std::vector<std::string> &tokens, size_t i) {
   return i < tokens.size() ? NumberOf(tokens[i].c_str()) : 0.0;
 }
@@ -466,13 +476,10 @@ void TAccountReport::ParseStatementB(const char *path) {
       ChengJiaoJiLu t{};
       TokenTo(t.firstColumn, k, 0);
       TokenTo(t.secondColumn, k, 1);
-      char part1[20] = {}, part2[20] = {};
-      TokenTo(part1, k, 2);
-      TokenTo(part2, k, 3);
-      CutCopy(t.contract, (std::string(part1) + part2).c_str());
+      JoinedTokensTo(t.contract, k, 2);
       TokenTo(t.direction, k, 4);
       t.price = TokenNumber(k, 5);
-      t.volume = k.size() > 6 ? IntegerOf(k[6].c_str()) : 0;
+      t.volume = TokenInteger(k, 6);
       TokenTo(t.openClose, k, 7);
       t.amount = TokenNumber(k, 8);
       t.fee = TokenNumber(k, 9);
@@ -495,15 +502,12 @@ void TAccountReport::ParseStatementB(const char *path) {
       PingCangMingXi c{};
       TokenTo(c.closeDate, k, 0);
       TokenTo(c.exchange, k, 1);
-      char part1[20] = {}, part2[20] = {};
-      TokenTo(part1, k, 2);
-      TokenTo(part2, k, 3);
-      CutCopy(c.contract, (std::string(part1) + part2).c_str());
+      JoinedTokensTo(c.contract, k, 2);
       TokenTo(c.direction, k, 5);
       c.closePrice = TokenNumber(k, 6);
       TokenTo(c.openDate, k, 7);
       c.openPrice = TokenNumber(k, 8);
-      c.volume = k.size() > 9 ? IntegerOf(k[9].c_str()) : 0;
+      c.volume = TokenInteger(k, 9);
       c.prevSettle = TokenNumber(k, 10);
       c.profit = TokenNumber(k, 11);
       CutCopy(c.statementDate, date);
@@ -520,13 +524,10 @@ void TAccountReport::ParseStatementB(const char *path) {
       const std::vector<std::string> &k = Tokens(line, words);
       ChiCangMingXiJsd p{};
       TokenTo(p.exchange, k, 0);
-      char part1[20] = {}, part2[20] = {};
-      TokenTo(part1, k, 1);
-      TokenTo(part2, k, 2);
-      CutCopy(p.contract, (std::string(part1) + part2).c_str());
-      p.buyVolume = k.size() > 3 ? IntegerOf(k[3].c_str()) : 0;
+      JoinedTokensTo(p.contract, k, 1);
+      p.buyVolume = TokenInteger(k, 3);
       p.buyAverage = TokenNumber(k, 4);
-      p.sellVolume = k.size() > 5 ? IntegerOf(k[5].c_str()) : 0;
+      p.sellVolume = TokenInteger(k, 5);
       p.sellAverage = TokenNumber(k, 6);
       p.settlePrice = TokenNumber(k, 8);
       p.profit = TokenNumber(k, 9);
@@ -596,6 +597,48 @@ struct GridRow {
 
 bool IsRule(const char *line) { return line[0] == '-' || StartsWith(line, "━"); }
 
+// A leading '.' of a grid line counts as a blank.
+void DotAsBlank(char *line) {
+  if (line[0] != '.') return;
+  line[0] = ' ';
+  Trim(line);
+}
+
+// The account block of the grid layouts: its title, the header starting
+// "资产帐号", then the first line that is no rule holds the id, the name and
+// the statement date. True when the line belonged to the block.
+bool AccountBlock(const char *line, const char *title, int &state, char (&id)[16], char (&name)[32],
+                  char (&date)[16]) {
+  if (StartsWith(line, title)) {
+    state = 1;
+    return true;
+  }
+  if (state == 1 && StartsWith(line, "资产帐号")) {
+    state = 2;
+    return true;
+  }
+  if (state != 2 || !line[0] || line[0] == '-') return false;
+  state = 0;
+  const GridRow row(line);
+  char rest[16] = {};
+  Scan(row.c_str(), "%[^|]|%[^|]|%[^|]|%s", {T(id), T(name), T(date), T(rest)});
+  return true;
+}
+
+// A position row of the grid layouts in the long format: a reference that
+// is not kept, then contract, volumes, averages, settlement price, a number
+// not kept, profit and margin.
+ChiCangMingXiJsd LongPositionRow(const char *line) {
+  const GridRow row(line);
+  ChiCangMingXiJsd p{};
+  double unused = 0;
+  char reference[32] = {};
+  Scan(row.c_str(), "%[^|]|%[^|]|%d|%lf|%d|%lf|%lf|%lf|%lf|%lf",
+       {T(reference), T(p.contract), D(p.buyVolume), F(p.buyAverage), D(p.sellVolume), F(p.sellAverage),
+        F(p.settlePrice), F(unused), F(p.profit), F(p.margin)});
+  return p;
+}
+
 }  // namespace
 
 void TAccountReport::ParseStatementC(const char *path) {
@@ -610,30 +653,13 @@ void TAccountReport::ParseStatementC(const char *path) {
   bool cashArmed = false, longTrades = false, longClosed = false, shortPositions = false;
   double closedSum = 0, positionSum = 0;
   while (char *line = reader.Next()) {
-    if (line[0] == '.') {
-      line[0] = ' ';
-      Trim(line);
-    }
+    DotAsBlank(line);
     if (StartsWith(line, "交易结算单（浮动）")) {
       reader.Close();
       ParseStatementCFloating(path);
       return;
     }
-    if (StartsWith(line, "客户帐单_交易编码")) {
-      accountState = 1;
-      continue;
-    }
-    if (accountState == 1 && StartsWith(line, "资产帐号")) {
-      accountState = 2;
-      continue;
-    }
-    if (accountState == 2 && line[0] && line[0] != '-') {
-      accountState = 0;
-      const GridRow row(line);
-      char rest[16] = {};
-      Scan(row.c_str(), "%[^|]|%[^|]|%[^|]|%s", {T(accountId), T(holderName), T(date), T(rest)});
-      continue;
-    }
+    if (AccountBlock(line, "客户帐单_交易编码", accountState, accountId, holderName, date)) continue;
     if (StartsWith(line, "客户帐单_资金清单")) {
       cashArmed = true;
       continue;
@@ -719,18 +745,16 @@ void TAccountReport::ParseStatementC(const char *path) {
       } else if (StartsWith(line, "合约")) {
         shortPositions = true;
       } else if (line[0] && !IsRule(line) && !StartsWith(line, "成交编号")) {
-        const GridRow row(line);
         ChiCangMingXiJsd p{};
-        double unused = 0;
-        char reference[32] = {};
-        if (shortPositions)
+        if (shortPositions) {
+          const GridRow row(line);
+          double unused = 0;
           Scan(row.c_str(), "%[^|]|%d|%lf|%d|%lf|%lf|%lf|%lf|%lf",
                {T(p.contract), D(p.buyVolume), F(p.buyAverage), D(p.sellVolume), F(p.sellAverage), F(p.settlePrice),
                 F(unused), F(p.profit), F(p.margin)});
-        else
-          Scan(row.c_str(), "%[^|]|%[^|]|%d|%lf|%d|%lf|%lf|%lf|%lf|%lf",
-               {T(reference), T(p.contract), D(p.buyVolume), F(p.buyAverage), D(p.sellVolume), F(p.sellAverage),
-                F(p.settlePrice), F(unused), F(p.profit), F(p.margin)});
+        } else {
+          p = LongPositionRow(line);
+        }
         positions.Add(p);
         positionSum += p.profit;
       }
@@ -758,25 +782,8 @@ void TAccountReport::ParseStatementCFloating(const char *path) {
     return true;
   };
   while (char *line = reader.Next()) {
-    if (line[0] == '.') {
-      line[0] = ' ';
-      Trim(line);
-    }
-    if (StartsWith(line, "期货客户帐单_交易编码")) {
-      accountState = 1;
-      continue;
-    }
-    if (accountState == 1 && StartsWith(line, "资产帐号")) {
-      accountState = 2;
-      continue;
-    }
-    if (accountState == 2 && line[0] && line[0] != '-') {
-      accountState = 0;
-      const GridRow row(line);
-      char rest[16] = {};
-      Scan(row.c_str(), "%[^|]|%[^|]|%[^|]|%s", {T(accountId), T(holderName), T(date), T(rest)});
-      continue;
-    }
+    DotAsBlank(line);
+    if (AccountBlock(line, "期货客户帐单_交易编码", accountState, accountId, holderName, date)) continue;
     if (StartsWith(line, "期货客户帐单_资金清单")) {
       inCash = true;
       continue;
@@ -828,13 +835,7 @@ void TAccountReport::ParseStatementCFloating(const char *path) {
       if (StartsWith(line, "合计")) {
         inPositions_ = false;
       } else if (line[0] && !IsRule(line) && !StartsWith(line, "成交编号")) {
-        const GridRow row(line);
-        ChiCangMingXiJsd p{};
-        double unused = 0;
-        char reference[32] = {};
-        Scan(row.c_str(), "%[^|]|%[^|]|%d|%lf|%d|%lf|%lf|%lf|%lf|%lf",
-             {T(reference), T(p.contract), D(p.buyVolume), F(p.buyAverage), D(p.sellVolume), F(p.sellAverage),
-              F(p.settlePrice), F(unused), F(p.profit), F(p.margin)});
+        const ChiCangMingXiJsd p = LongPositionRow(line);
         positions.Add(p);
         positionProfits.GetData()[0].value += p.profit;
       }
