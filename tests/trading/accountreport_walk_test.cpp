@@ -12,6 +12,10 @@
 #include <vector>
 
 #include "platform/messages.h"
+#include "standins/simbroker/simbroker.h"
+#include "testing/message_trace.h"
+#include "testing/pump.h"
+#include "testing/sim_broker_link.h"
 #include "platform/winuser.h"
 #include "plugin/tradeapi.h"
 #include "tests/trading/desk_fixture.h"
@@ -243,6 +247,51 @@ TEST_F(ReportWalkTest, DamagedCacheIsAskedAgain) {
   report_test::WriteFile(box_.Path("user/880001/settle/20240110"), "not a stream");
   Click(TAccountReport::kFromTo, 20240110, 20240110);
   EXPECT_EQ(asked, (std::vector<std::string>{"20240110", "20240110"}));
+}
+
+// The whole road: the plug-in itself, logged in to the simulated broker,
+// which has statements for four days of the week and none for Wednesday.
+TAccountReport *simReport = nullptr;
+LRESULT MainWindow(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_TRADE_NOTIFY && (wParam & 0xFFFF) == tb::TN_SETTLEMENT_INFO && simReport) {
+    simReport->DeliverSettlement(wParam, lParam);
+    return 0;
+  }
+  return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+TEST_F(ReportWalkTest, LastWeekFromTheSimulatedBroker) {
+  std::string script = sim::SimBroker::DefaultScript();
+  for (const char *date : {"20240108", "20240109", "20240111", "20240112"}) {
+    const std::string file = box_.Path(std::string("statements/") + date);
+    std::filesystem::create_directories(box_.Path("statements"));
+    report_test::WriteFile(file, std::string("客户号:880001    客户名称:张三\n日  期:") + date +
+                                     "\n上日结存: 1000000.00    当日结存: 1001000.00    可用资金: 5.00\n");
+    script += std::string("statement 880001 ") + date + " file=" + file + "\n";
+  }
+  testing_support::SimBrokerLink link(script);
+  ASSERT_TRUE(link.Attached());
+  TradePlugin = TradePluginApi{};
+  ASSERT_EQ(LoadTradePlugin(nullptr), 1);
+  box_.WriteText("cfg/Consign.ini", "[jsd]\ns1=主站\ns1a=127.0.0.1\ns1p=17001\ns1t=1\n");
+  testing_support::MessageTrace trace;
+  const HWND main = trace.Create(0);
+  trace.SetHandler(main, &MainWindow);
+  simReport = &Report();
+  char account[] = "880001", password[] = "111111", certificate[] = "", settings[] = "..\\user\\Consign.ini";
+  ASSERT_EQ(TradePlugin.TradeInitialize(main, WM_TRADE_NOTIFY, 0, account, password, certificate, settings), 0);
+
+  Click(TAccountReport::kLastWeek);
+  EXPECT_TRUE(testing_support::PumpUntil([&] { return Idle(); }, 20000));
+  EXPECT_EQ(boxes_.Count(), 0u);
+  for (const char *day : {"20240108", "20240109", "20240111", "20240112"}) EXPECT_TRUE(Cached(day)) << day;
+  EXPECT_FALSE(Cached("20240110"));
+  EXPECT_TRUE(std::filesystem::exists(box_.Path("prog/toji.html")));
+  int asked6072 = 0;
+  for (const std::string &line : link.Broker().RecordedLines()) asked6072 += line.find("||6072||") != std::string::npos;
+  EXPECT_EQ(asked6072, 5);
+  TradePlugin.TradeFinalize();
+  simReport = nullptr;
 }
 
 }  // namespace
