@@ -130,6 +130,11 @@ constexpr UINT WM_ACTIVE_CHART_REINIT = 2629;
 // 16 bits the notification code, bit 18 the text flag, lParam a value or a
 // result block the receiver returns to the plug-in.
 constexpr UINT WM_TRADE_NOTIFY = 2566;
+// The account report dialog: posted to itself once every statement of the
+// period is in (0, 0); posted by the dispatcher when a statement failed
+// (wParam the text block, or 0; the dialog returns the block).
+constexpr UINT WM_TONGJI_READY = 3524;
+constexpr UINT WM_TONGJI_SETTLEMENT = 3525;
 
 // To a news view: wParam the news type, lParam the news id of an item to
 // show (the real-time message pop-up's news mode).
@@ -176,6 +181,7 @@ inline constexpr UINT kPrivateMessages[] = {
     WM_INDEX_CHANGED,        WM_INDEX_PARAM_CHANGED, WM_SHOW_ALARM_WINDOW,  WM_LINKED_STOCK_CHANGED,
     WM_TRADE_VIEWS_UPDATE,   WM_TRADE_FOCUS,       WM_KLINE_PROPERTY_CHANGED, WM_ACTIVE_CHART_REINIT,
     WM_DETAIL_LIST_TO_END,   WM_ZONE_STAT_RANGE,
+    WM_TONGJI_READY,         WM_TONGJI_SETTLEMENT,
 };
 
 template <size_t N>

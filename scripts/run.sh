@@ -35,6 +35,10 @@ cp -f "$build/bin/kivon" "$build/bin/libplatform.so" "$build/bin/libclasslib.so"
 for lib in Tradebridge KSInterB2C ksPortalAPI kvlogger tradekernel; do
   cp -f "$build/bin/lib$lib.so" "$root/bin/"
 done
+# The account report's stylesheet and chart template.
+mkdir -p "$root/bin/images"
+cp -f trading/reportfiles/style.css "$root/bin/"
+cp -f trading/reportfiles/images/Sample.bmp "$root/bin/images/"
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
   export QT_QPA_PLATFORM=vnc:port=5900

@@ -15,6 +15,7 @@
 #include <unordered_map>
 
 #include "core/earray.h"
+#include "trading/accountreport.h"
 #include "trading/deskrecords.h"
 #include "trading/tradingoptions.h"
 
@@ -51,6 +52,9 @@ class TTradeDesk {
   EArray<ConditionOrder> conditions{16};
 
   TradingOptions options;
+  // The trade and account report: its arrays and walk live as long as the
+  // program; the report dialog works on it while it is open.
+  TAccountReport accountReport;
   // The daily trade log's handle, 0 while none is open.
   uint32_t tradeLog = 0;
 

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <chrono>
 #include <condition_variable>
+#include <fstream>
 #include <set>
 #include <sstream>
 
@@ -103,6 +104,7 @@ enum : int {
   kErrVolume = 30004,
   kErrPriceTick = 30005,
   kErrOrderUnknown = 30010,
+  kErrNoStatement = 30040,
   kErrOrderDone = 30011,
   kErrBank = 30020,
   kErrBankPassword = 30021,
@@ -202,6 +204,9 @@ struct SimBroker::State {
   std::vector<Transfer> transfers;
   int nextSerial = 5001;
   std::vector<MoneyMove> moves;
+  // Statement files by account and date ("880001 20240115"); once an
+  // account has one, its other dates are refused as not yet published.
+  std::map<std::string, std::string> statements;
   std::vector<Server> servers;
   std::map<int, unsigned> delays;
   std::vector<std::pair<int, int>> failures;  // requests to go, code
@@ -586,6 +591,9 @@ bool SimBroker::LoadScript(const std::string &text, std::string *error) {
       move.deposit = s.Number("deposit");
       move.withdraw = s.Number("withdraw");
       st.moves.push_back(move);
+    } else if (verb == "statement") {
+      if (word(2).size() != 8 || s.Value("file").empty()) return fail("statement needs an account, a date and a file");
+      st.statements[word(1) + " " + word(2)] = s.Value("file");
     } else if (verb == "server") {
       if (word(3).empty()) return fail("server needs a centre, an address and a port");
       st.servers.push_back(Server{word(1), word(2), atoi(word(3).c_str())});
@@ -1228,6 +1236,23 @@ int SimClient::Answer(const std::string &line, bool login, char *answer, int ans
       break;
     case 6072: {
       const std::string date = own(1).empty() ? st.tradeDate : own(1);
+      if (const auto file = st.statements.find(accountId + " " + date); file != st.statements.end()) {
+        // The file's lines as they stand, one record each.
+        std::ifstream in(file->second, std::ios::binary);
+        std::vector<Fields> records;
+        for (std::string text; std::getline(in, text);) {
+          if (!text.empty() && text.back() == '\r') text.pop_back();
+          records.push_back(Fields().Set(3, text));
+        }
+        reply = List(seq, code, records);
+        break;
+      }
+      bool scripted = false;
+      for (const auto &entry : st.statements) scripted |= entry.first.rfind(accountId + " ", 0) == 0;
+      if (scripted) {
+        reply = Refuse(seq, code, kErrNoStatement, "结算单未发布");
+        break;
+      }
       std::vector<std::string> lines = {
           "                    交易结算单",
           "客户号: " + accountId + "    客户名称: " + account.name + "    日期: " + date,

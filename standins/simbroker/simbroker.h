@@ -18,6 +18,9 @@
 //   bank 880001 code=1 name=工商银行 account=6222000012345678 balance=50000 password=333333
 //   money 880001 date=20240110 serial=12 deposit=1000 withdraw=0 summary=入金 bank=工商银行
 //   server A 127.0.0.1 17001          (a trading server of a centre, for the portal)
+//   statement 880001 20240115 file=/path/s.txt  (the account's statement of the
+//                                      day, served line by line; once an account
+//                                      has one, its other dates answer "结算单未发布")
 //   delay 6018 3000                   (answers of a function wait; 0: continuations)
 //   fail 3 -100                       (the 3rd request from here fails with -100)
 //   autofill on|off                   (marketable orders fill at once)
