@@ -12,6 +12,7 @@
 // the order of the steps and to script the login.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -120,8 +121,9 @@ class TMFrame : public TForm, public TMainFrameHost {
   // ---- connections ----
   // 1 logged in or browsing offline, 0 otherwise.
   int RunLoginDialog(bool relogin);
-  // On the login dialog's worker, after a login.
-  void StartRealtimeClient(HWND dialog);
+  // On the login dialog's worker, after a login: the market table's build
+  // (BuildMarketTableForLogin), its result for the GUI thread.
+  int StartRealtimeClient(HWND dialog, const std::atomic<bool> &cancel);
   void ReconnectQuoteServer();
   // "连接主站(&C)": disconnect after asking, or connect through the dialog.
   void C1Click(TObject *sender);
@@ -232,6 +234,7 @@ class TMFrame : public TForm, public TMainFrameHost {
   TRandomSource random_;
   TMainTimer timer_;
   TWheelAndTicker wheel_;
+  // Set from the login worker's result on the GUI thread.
   bool loginFailed_ = false;
   // Where the outside programs started here post back to the window.
   std::unique_ptr<platform::PostEndpoint> outsidePosts_;

@@ -17,6 +17,7 @@
 #include <QImage>
 
 #include "market/acctcheck.h"
+#include "market/dataio5.h"
 #include "market/logindlg.h"
 #include "market/nclient.h"
 #include "market/serverlist.h"
@@ -241,12 +242,13 @@ TEST_F(LoginTest, TheWorkerReportsMarketsAndEndsTheDialog) {
     return networkRetry++ == 0 ? 2 : 0;
   };
   std::atomic<int> steps{0};
-  LoginHooks().startRealtimeClient = [&](TClientRight &d) {
+  LoginHooks().startRealtimeClient = [&](HWND d, const std::atomic<bool> &) {
     for (int m = 0; m < 3; ++m) {
-      SendMessageA(d.Handle(), WM_LOGIN_MARKET_SYNC, 3, m);
+      SendMessageA(d, WM_LOGIN_MARKET_SYNC, 3, m);
       ++steps;
     }
-    SendMessageA(d.Handle(), WM_LOGIN_DONE, 0, 0);
+    SendMessageA(d, WM_LOGIN_DONE, 0, 0);
+    return int(kBuildOk);
   };
   TClientRight dialog(nullptr, false, AccountLibrary{});
   const int result = harness_.RunModal(&dialog, [&] {
