@@ -19,9 +19,17 @@ std::vector<TCustomForm *> &Forms() {
   return forms;
 }
 
+// Serial numbers of forms: never given twice in a run, so that one names
+// a form, not an address a later form may take.
+uint64_t NextFormSerial() {
+  static uint64_t last = 0;
+  return ++last;
+}
+
 }  // namespace
 
-TCustomForm::TCustomForm(TComponent *owner) : TWinControl(owner), canvas_(std::make_unique<TControlCanvas>(this)) {
+TCustomForm::TCustomForm(TComponent *owner)
+    : TWinControl(owner), canvas_(std::make_unique<TControlCanvas>(this)), serial_(NextFormSerial()) {
   SetVisible(false);
   SetBounds(0, 0, 320, 240);
   Forms().push_back(this);
@@ -275,12 +283,15 @@ void TCustomForm::Close() {
 namespace {
 
 // Frees released forms from a window of its own, so that a form is never
-// freed inside one of its own handlers.
+// freed inside one of its own handlers. The message names the form by its
+// serial number: a form freed meanwhile by other means is no longer found,
+// even when a new form now lives at its address.
 LRESULT ReleaseProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == CM_RELEASE) {
-    auto *form = reinterpret_cast<TCustomForm *>(lParam);
+    const uint64_t serial = uint64_t(wParam);
     auto &forms = Forms();
-    if (std::find(forms.begin(), forms.end(), form) != forms.end()) delete form;
+    auto it = std::find_if(forms.begin(), forms.end(), [serial](TCustomForm *f) { return f->Serial() == serial; });
+    if (it != forms.end()) delete *it;
     return 0;
   }
   return DefWindowProcA(hwnd, msg, wParam, lParam);
@@ -301,7 +312,7 @@ HWND ReleaseWindow() {
 
 void TCustomForm::Release() {
   if (HandleAllocated()) Hide();
-  PostMessageA(ReleaseWindow(), CM_RELEASE, 0, reinterpret_cast<LPARAM>(this));
+  PostMessageA(ReleaseWindow(), CM_RELEASE, WPARAM(serial_), 0);
 }
 
 int TCustomForm::ShowModal() {

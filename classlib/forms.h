@@ -3,6 +3,7 @@
 // core logic lives in plain classes it owns, its handlers are its methods.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -50,8 +51,11 @@ class TCustomForm : public TWinControl {
   // minimise or nothing). For a modal form it sets ModalResult to mrCancel.
   void Close();
   bool CloseQuery();
-  // Frees the form once the messages now queued are handled.
+  // Frees the form once the messages now queued are handled, unless it was
+  // freed otherwise meanwhile.
   void Release();
+  // Given at construction, never twice in a run.
+  uint64_t Serial() const { return serial_; }
   void Show();
   void Hide() { SetVisible(false); }
   void BringToFront();
@@ -124,6 +128,7 @@ class TCustomForm : public TWinControl {
   bool modal_ = false;
   bool placed_ = false;
   TWinControl *activeControl_ = nullptr;
+  uint64_t serial_;
 };
 
 class TForm : public TCustomForm {

@@ -259,19 +259,27 @@ void TMarketData::WriteQuoteFile(int32_t records) const {
   WriteWholeFile(path, m_quotes, size_t(records) * sizeof(REALQUOTE));
 }
 
-int TMarketData::Load(int nameTableFlag, int forceDownload) {
-  if (m_error != 0) return 0;
+int TMarketData::Load(int nameTableFlag, int forceDownload, int *failure) {
+  auto fail = [failure](int why) {
+    if (failure)
+      *failure = why;
+    else
+      TellMarketBuildFailure(why);
+    return 0;
+  };
+  if (failure) *failure = kBuildOk;
+  if (m_error != 0) {
+    // A market without its arrays is never loaded; the build has skipped it.
+    if (failure) *failure = kBuildNoMemory;
+    return 0;
+  }
   if (nameTableFlag) {
     char path[MAX_PATH];
     TablePath("nametbl", path, sizeof path);
     if (!HasRequestClient() || (!forceDownload && FileExists(path))) {
-      if (!LoadNameTable()) {
-        MessageBoxA(nullptr, "市场信息不存在，不能脱机浏览。请连接服务器查看。  ", "错误",
-                    MB_OK | MB_ICONERROR | MB_TOPMOST);
-        return 0;
-      }
+      if (!LoadNameTable()) return fail(kBuildNoNameTable);
     } else if (!DownloadTables()) {
-      return 0;
+      return fail(kBuildDownloadFailed);
     }
   }
   if (HasRequestClient()) return 1;  // quotes and finance come from the servers
@@ -317,11 +325,7 @@ int TMarketData::DownloadTables() {
   int count = s.downloadCodeTables ? s.downloadCodeTables(*this) : -1;
   int finance = 0;
   if (count >= 0 && (m_market == 0 || m_market == 1)) finance = s.downloadFinance ? s.downloadFinance(*this) : -1;
-  if (count < 0 || finance < 0) {
-    if (s.dropRequestClient) s.dropRequestClient();
-    MessageBoxA(nullptr, "网络故障，下载市场信息失败。  ", "错误", MB_OK | MB_ICONERROR | MB_TOPMOST);
-    return 0;
-  }
+  if (count < 0 || finance < 0) return 0;
   m_loadedCount = count < m_stockCount ? count : m_stockCount;
   InvalidateCodeIndex();
   return 1;
@@ -417,6 +421,22 @@ int TMarketData::FindStockIndex(const char *code) const { return Probe(QueryKey(
 
 // ---- The table -----------------------------------------------------------
 
+void TellMarketBuildFailure(int failure) {
+  const char *text = nullptr;
+  switch (failure) {
+    case kBuildNoMemory: text = "内存不足，初始化失败。  "; break;
+    case kBuildNoNameTable: text = "市场信息不存在，不能脱机浏览。请连接服务器查看。  "; break;
+    case kBuildDownloadFailed: {
+      const MarketTableServices &s = MarketServices();
+      if (s.dropRequestClient) s.dropRequestClient();
+      text = "网络故障，下载市场信息失败。  ";
+      break;
+    }
+    default: return;
+  }
+  MessageBoxA(nullptr, text, "错误", MB_OK | MB_ICONERROR | MB_TOPMOST);
+}
+
 TDataIO::TDataIO(HWND progressWindow) {
   MarketTable.loadState = 0;
   MarketTable.marketCount = 0;
@@ -425,7 +445,22 @@ TDataIO::TDataIO(HWND progressWindow) {
   if (!LoadAllMarkets(1, progressWindow)) MarketTable.loadState = -1;
 }
 
+TDataIO::TDataIO(HWND progressWindow, const std::atomic<bool> &cancel) : cancel_(&cancel) {
+  MarketTable.loadState = 0;
+  MarketTable.marketCount = 0;
+  MarketTable.firstBuild = 1;
+  for (TMarketData *&m : MarketTable.markets) m = nullptr;
+  if (!LoadAllMarkets(1, progressWindow)) MarketTable.loadState = -1;
+}
+
 TDataIO::~TDataIO() { FreeMarkets(); }
+
+int TDataIO::Fail(int failure) {
+  // A download cut short by the cancel fails as well: it is the cancel.
+  failure_ = Cancelled() ? int(kBuildCancelled) : failure;
+  if (!cancel_) TellMarketBuildFailure(failure_);
+  return 0;
+}
 
 void TDataIO::FreeMarkets() {
   for (int i = 0; i < kMaxMarkets; ++i) DestroyMarketAt(i);
@@ -441,9 +476,10 @@ int TDataIO::LoadMarketInfoFile() {
 }
 
 int TDataIO::LoadAllMarkets(int reload, HWND progressWindow) {
+  failure_ = kBuildOk;
   if (reload) FreeMarkets();
   LoadSessionTimeTable(&TimeZoneTable);
-  if (!LoadMarketInfoFile()) return 0;
+  if (!LoadMarketInfoFile()) return Fail(kBuildNoMarketList);
   MarketTable.futuresCount = 0;
 
   char setting[MAX_PATH + 32];
@@ -451,12 +487,12 @@ int TDataIO::LoadAllMarkets(int reload, HWND progressWindow) {
   const int downEach = int(GetPrivateProfileIntA("Parameter", "DownEach", 1, setting));
 
   for (int i = 0; i < MarketTable.marketCount; ++i) {
+    if (Cancelled()) return Fail(kBuildCancelled);
     DestroyMarketAt(i);
     TMarketData *market = new (std::nothrow) TMarketData(i, MarketTable.records[i]);
     if (!market) {
       SendProgress(progressWindow, WM_LOGIN_FAILED, 0, 0);
-      MessageBoxA(nullptr, "内存不足，初始化失败。  ", "错误", MB_OK | MB_ICONERROR | MB_TOPMOST);
-      return 0;
+      return Fail(kBuildNoMemory);
     }
     if (market->m_error != 0) {
       // Its arrays could not be had: the market stays out of the table
@@ -473,11 +509,14 @@ int TDataIO::LoadAllMarkets(int reload, HWND progressWindow) {
       download = !FileExists(path);
     }
     if (download) SendProgress(progressWindow, WM_LOGIN_MARKET_SYNC, WPARAM(MarketTable.marketCount), LPARAM(i));
-    if (!market->Load(1, download)) {
+    int failure = kBuildOk;
+    if (!market->Load(1, download, &failure)) {
+      if (Cancelled()) return Fail(kBuildCancelled);
       SendProgress(progressWindow, WM_LOGIN_FAILED, 0, 0);
-      return 0;
+      return Fail(failure);
     }
   }
+  if (Cancelled()) return Fail(kBuildCancelled);
 
   MarketTable.extraCodeAskCount = 0;
   char list[512];

@@ -8,6 +8,7 @@
 // Afterwards only the GUI thread uses it, without locks.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <new>
@@ -31,10 +32,23 @@ struct MarketTableServices {
   // Fills the market's finance records from the server; 0, or -1.
   std::function<int(TMarketData &)> downloadFinance;
   // Deletes the request client and clears its pointer (the program then
-  // goes on offline).
+  // goes on offline). Called on the GUI thread only.
   std::function<void()> dropRequestClient;
 };
 MarketTableServices &MarketServices();
+
+// Why a build of the market table failed.
+enum TMarketBuildFailure : int {
+  kBuildOk = 0,
+  kBuildNoMarketList = 1,    // "..\cfg\mkinfo.cfg" can't be read: nothing to tell
+  kBuildNoMemory = 2,        // a market could not be made
+  kBuildNoNameTable = 3,     // offline without a local name table
+  kBuildDownloadFailed = 4,  // a table download through the request client failed
+  kBuildCancelled = 5,       // stopped by its caller: nothing to tell
+};
+// On the GUI thread: tells the user of a failed build with its message
+// box; a failed download also drops the request client.
+void TellMarketBuildFailure(int failure);
 
 // Error of a market whose per-stock arrays could not be allocated.
 constexpr int32_t kMarketAllocError = 3001;
@@ -57,13 +71,15 @@ class TMarketData {
   static void operator delete(void *block, const std::nothrow_t &) noexcept;
 
   // Reads or downloads the name table, then (offline) the quote and finance
-  // files. 1 on success, 0 on failure (after telling the user).
-  int Load(int nameTableFlag, int forceDownload);
+  // files. 1 on success, 0 on failure: with failure given, the reason goes
+  // there and nothing is told; without, the user is told
+  // (TellMarketBuildFailure).
+  int Load(int nameTableFlag, int forceDownload, int *failure = nullptr);
   // Reads nametbl.<ext> (and nametble.<ext> for futures); 0 when it can't
   // be opened.
   int LoadNameTable();
-  // Downloads the tables through the request client; on failure drops the
-  // client, tells the user and returns 0.
+  // Downloads the tables through the request client: 1, or 0 when a
+  // download failed (Load tells).
   int DownloadTables();
 
   // Zeroes the quote and price history of every loaded stock of the kind
@@ -144,20 +160,36 @@ inline TMarketData *MarketAt(int market) {
 // market when destroyed (each writes its quote and finance files).
 class TDataIO {
  public:
+  // The build on the GUI thread: a failure is told at once.
   explicit TDataIO(HWND progressWindow);
+  // The build on the login dialog's worker: it stops before the next
+  // market once cancel is set, and tells nothing and drops nothing, so
+  // that it touches nothing of the GUI thread's but the progress window
+  // (by sent messages). Failure() says what the GUI thread is to tell.
+  TDataIO(HWND progressWindow, const std::atomic<bool> &cancel);
   ~TDataIO();
   TDataIO(const TDataIO &) = delete;
   TDataIO &operator=(const TDataIO &) = delete;
 
   // 1 on success, 0 on failure; progress goes to the window as
-  // WM_LOGIN_MARKET_SYNC, WM_LOGIN_FAILED and WM_LOGIN_DONE.
+  // WM_LOGIN_MARKET_SYNC, WM_LOGIN_FAILED and WM_LOGIN_DONE (none of them
+  // once the build was cancelled).
   int LoadAllMarkets(int reload, HWND progressWindow);
   // 0 when "..\cfg\mkinfo.cfg" can't be opened; else 1, with at most 48
   // whole records taken and the rest of the file ignored.
   int LoadMarketInfoFile();
+  // kBuildOk, or why the last build failed.
+  int Failure() const { return failure_; }
 
  private:
   void FreeMarkets();
+  bool Cancelled() const { return cancel_ && cancel_->load(); }
+  // Keeps the failure (a cancel overrides it), tells it on the GUI
+  // thread's build and returns 0.
+  int Fail(int failure);
+
+  const std::atomic<bool> *cancel_ = nullptr;
+  int failure_ = kBuildOk;
 };
 
 // The kind byte of a stock: its entry's kind, or the market's kind count - 1

@@ -88,15 +88,20 @@ void DrawLoginPicture(TImage *image, const std::string &caption) {
   image->Invalidate();
 }
 
+// What the worker gets: the dialog's window (never the dialog itself), its
+// cancel flag and its own copy of the start routine.
 struct WorkerArgs {
-  TClientRight *dialog;
   HWND window;
+  const std::atomic<bool> *cancel;
+  std::function<int(HWND, const std::atomic<bool> &)> start;
 };
 
+// Its result goes to the dialog in the message it posts last; the dialog
+// waits for it before it is freed, so the window is there to take it.
 DWORD MarketTableWorker(LPVOID parameter) {
   std::unique_ptr<WorkerArgs> args(static_cast<WorkerArgs *>(parameter));
-  if (auto &start = LoginHooks().startRealtimeClient) start(*args->dialog);
-  PostMessageA(args->window, WM_CLOSE, 0, 0);
+  const int result = args->start ? args->start(args->window, *args->cancel) : int(kBuildOk);
+  PostMessageA(args->window, WM_LOGIN_WORKER_END, WPARAM(result), 0);
   return 0;
 }
 
@@ -224,13 +229,9 @@ TClientRight::TClientRight(TComponent *owner, bool relogin, const AccountLibrary
                                (std::string(UserDataPath) + "SETTING.INI").c_str());
   };
   OnClose = [this](TObject *, TCloseAction &) {
-    // An overrunning worker is given a second, then left behind: it only
-    // posts to a window that is gone by then.
-    if (worker_) {
-      WaitForSingleObject(worker_, 1000);
-      CloseHandle(worker_);
-      worker_ = nullptr;
-    }
+    // The dialog never returns with its worker still running: once the
+    // table is built the worker is only ending; else it is called off.
+    StopWorker(ModalResult() != mrOk);
   };
 
   // Creation. A logo that is missing or can't be read leaves the banner
@@ -254,12 +255,7 @@ TClientRight::TClientRight(TComponent *owner, bool relogin, const AccountLibrary
   DoCreate();
 }
 
-TClientRight::~TClientRight() {
-  if (worker_) {
-    WaitForSingleObject(worker_, 1000);
-    CloseHandle(worker_);
-  }
-}
+TClientRight::~TClientRight() { StopWorker(true); }
 
 void TClientRight::Paint() {
   TForm::Paint();
@@ -328,12 +324,45 @@ void TClientRight::StopProgress() {
 }
 
 void TClientRight::StartWorker() {
-  auto *args = new WorkerArgs{this, Handle()};
+  cancel_ = false;
+  auto *args = new WorkerArgs{Handle(), &cancel_, LoginHooks().startRealtimeClient};
   worker_ = CreateThread(nullptr, 0, MarketTableWorker, args, 0, nullptr);
-  if (!worker_) delete args;
+  if (!worker_) {
+    delete args;
+    WorkerEnded(kBuildNoMemory);
+  }
+}
+
+void TClientRight::StopWorker(bool cancel) {
+  if (!worker_) return;
+  if (cancel) {
+    cancel_ = true;
+    if (auto &interrupt = LoginHooks().interruptRealtimeClient) interrupt();
+  }
+  JoinWorker();
+  MSG end{};
+  const bool posted = PeekMessageA(&end, Handle(), WM_LOGIN_WORKER_END, WM_LOGIN_WORKER_END, PM_REMOVE);
+  WorkerEnded(posted ? int(end.wParam) : int(kBuildCancelled));
+}
+
+void TClientRight::JoinWorker() {
+  // What the worker sends to this dialog meanwhile is served by the wait,
+  // and an interrupted download returns at once.
+  WaitForSingleObject(worker_, INFINITE);
+  CloseHandle(worker_);
+  worker_ = nullptr;
+}
+
+void TClientRight::WorkerEnded(int result) {
+  if (cancel_) result = kBuildCancelled;
+  if (auto &ended = LoginHooks().realtimeClientStarted) ended(result);
+  // A build that failed, and a re-login (which builds nothing and is told
+  // so by the main window), end the dialog with 2; a cancel always does.
+  if (ModalResult() == mrNone || cancel_) SetModalResult(mrCancel);
 }
 
 void TClientRight::Button1Click(TObject *sender) {
+  if (worker_) return;  // the table is being built
   const int selection = ListBox1->ItemIndex();
   if (!core_.ValidIndex(selection)) {
     Box(Handle(), "请先添加并选择服务器。  ", "提示", MB_ICONINFORMATION);
@@ -453,7 +482,8 @@ void TClientRight::WndProc(TMessage &m) {
       return;
     }
     case WM_LOGIN_DONE:
-      SetModalResult(mrOk);
+      // Served while a cancelled worker is waited for, it changes nothing.
+      if (!cancel_) SetModalResult(mrOk);
       return;
     case WM_LOGIN_FIND_SERVER:
       ResetProgress();
@@ -480,8 +510,13 @@ void TClientRight::WndProc(TMessage &m) {
     case WM_LOGIN_NEXT_SERVER:
       NextServer();
       return;
+    case WM_LOGIN_WORKER_END:
+      if (!worker_) return;  // already taken by StopWorker
+      JoinWorker();  // the worker's last act: it is ending
+      WorkerEnded(int(m.WParam));
+      return;
     case WM_CLOSE:
-      // The worker's close after the table was built leaves the result 1.
+      // A close after the table was built leaves the result 1.
       if (ModalResult() != mrNone) return;
       TForm::WndProc(m);
       return;

@@ -8,6 +8,7 @@
 // LoginHooks(), which the main window fills in and tests replace.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <string>
 
@@ -31,8 +32,17 @@ struct TLoginHooks {
   // and already reported).
   std::function<int(HWND progress, bool relogin, bool updateCodes, bool useCached)> connectQuoteServer;
   // Runs on the dialog's worker: builds the market table (unless re-login)
-  // with the dialog as progress window and starts the push client.
-  std::function<void(TClientRight &dialog)> startRealtimeClient;
+  // with the dialog's window as progress window, and stops early once
+  // cancel is set. It shows nothing and leaves the GUI thread's objects
+  // alone; what it returns (kBuildOk or a TMarketBuildFailure) comes back
+  // to the GUI thread in the worker's posted WM_LOGIN_WORKER_END.
+  std::function<int(HWND dialog, const std::atomic<bool> &cancel)> startRealtimeClient;
+  // On the GUI thread when the dialog closes while its worker runs, after
+  // the cancel was set: makes a download the worker is held in return.
+  std::function<void()> interruptRealtimeClient;
+  // On the GUI thread once the worker has ended, with its result, or with
+  // kBuildCancelled when the dialog was closed under it.
+  std::function<void(int result)> realtimeClientStarted;
   // The speed test's echo; empty: Ping.
   std::function<int(const char *host, uint16_t sequence)> ping;
   // Starts the news chooser; empty: StartNewsServerChooser.
@@ -98,6 +108,11 @@ class TClientRight : public TForm {
   void Paint() override;
   void SetButtons(bool enabled);
   void StartWorker();
+  // Waits for a running worker (after cancelling it and interrupting its
+  // download, with cancel) and takes its result from its posted message.
+  void StopWorker(bool cancel);
+  void JoinWorker();
+  void WorkerEnded(int result);
   void NextServer();
   void SpeedResult(int index, int average);
   void AfterConnect(int result);
@@ -108,6 +123,9 @@ class TClientRight : public TForm {
   bool relogin_;
   AcbVerifyAccountFn verify_ = nullptr;
   HANDLE worker_ = nullptr;
+  // Set on the GUI thread, read by the worker; lives as long as the dialog,
+  // which outlives its worker.
+  std::atomic<bool> cancel_{false};
 };
 
 // ---- the network settings ----

@@ -532,6 +532,10 @@ int TNormalClnt::LoginExchange(bool firstLogin, DSINFO *grant) {
 
 // ---- reading in the blocking phase ----
 
+void TNormalClnt::Interrupt() {
+  if (m_socket != INVALID_SOCKET) ws::shutdown(m_socket, SD_BOTH);
+}
+
 bool TNormalClnt::ReadHeaderBlocking() {
   uint8_t *head = reinterpret_cast<uint8_t *>(&m_head);
   int have = 0;

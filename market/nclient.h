@@ -116,6 +116,12 @@ class TNormalClnt : public ESock {
   // socket failed (the caller closes the client).
   int SendFrame(const void *frame, int length);
 
+  // From another thread while the client's own is held in a blocking
+  // exchange (the login dialog's worker in a table download): shuts the
+  // connection down both ways, so that the exchange returns as failed. The
+  // socket itself is closed on the client's own thread, as ever.
+  void Interrupt();
+
   // Blocking phase: the next frame head (a refused head fails), then its
   // body, decoded when compressed. ReadBodyBlocking returns the plain
   // body's length, -1 on failure; Body() points at it.

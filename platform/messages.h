@@ -161,6 +161,9 @@ constexpr UINT WM_LOGIN_UPDATE_STEP = 2731;
 constexpr UINT WM_SPEED_TEST_RESULT = 2732;
 // Posted by the login dialog to itself: try the next server of the list.
 constexpr UINT WM_LOGIN_NEXT_SERVER = 2744;
+// Posted by the login dialog's market-table worker to the dialog as its
+// last act: wParam what the worker's build ended with, lParam 0.
+constexpr UINT WM_LOGIN_WORKER_END = 2733;
 
 namespace platform {
 
@@ -170,7 +173,7 @@ inline constexpr UINT kPrivateMessages[] = {
     WM_START_SERVICE_CLIENT, WM_SERVER_TEXT,       WM_NEWS_ARRIVED,         WM_AGENT_UPDATE,
     WM_STOCK_DATA,           WM_CODE_TABLE_PROGRESS, WM_LOGIN_FAILED,       WM_LOGIN_MARKET_SYNC,
     WM_LOGIN_DONE,           WM_LOGIN_FIND_SERVER, WM_LOGIN_CONNECT_SERVER, WM_LOGIN_CHECK_VERSION,
-    WM_LOGIN_UPDATE_STEP,    WM_SPEED_TEST_RESULT, WM_LOGIN_NEXT_SERVER,
+    WM_LOGIN_UPDATE_STEP,    WM_SPEED_TEST_RESULT, WM_LOGIN_NEXT_SERVER,    WM_LOGIN_WORKER_END,
     WM_MVM_ACTIVATE_VIEW,    WM_MVM_RESTORE_VIEW,  WM_MVM_SPLIT_HORZ,       WM_MVM_SPLIT_VERT,
     WM_MVM_CLOSE_PANE,       WM_MVM_SHOW_REPORT,   WM_MVM_SHOW_TICK,        WM_MVM_SHOW_MINUTE,
     WM_MVM_SHOW_KLINE,       WM_MVM_SHOW_TEXT,     WM_MVM_SHOW_NEWS,        WM_MVM_SHOW_WEB,

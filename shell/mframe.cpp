@@ -649,7 +649,14 @@ int TMFrame::RunLoginDialog(bool relogin) {
   LoginHooks().connectQuoteServer = [this](HWND progress, bool again, bool updateCodes, bool useCached) {
     return ConnectQuoteServer(Handle(), progress, again, updateCodes, useCached);
   };
-  LoginHooks().startRealtimeClient = [this](TClientRight &dialog) { StartRealtimeClient(dialog.Handle()); };
+  LoginHooks().startRealtimeClient = [this](HWND dialog, const std::atomic<bool> &cancel) {
+    return StartRealtimeClient(dialog, cancel);
+  };
+  LoginHooks().interruptRealtimeClient = InterruptMarketTableBuild;
+  // The worker's result, on the GUI thread once the worker has ended.
+  LoginHooks().realtimeClientStarted = [this](int result) {
+    loginFailed_ = !FinishMarketTableForLogin(result) && result != kBuildCancelled;
+  };
   loginFailed_ = false;
   timer_.loginOpen = true;
   KeyHookPaused = 1;
@@ -657,6 +664,12 @@ int TMFrame::RunLoginDialog(bool relogin) {
   KeyHookPaused = 0;
   timer_.loginOpen = false;
   ReadPushLogin();
+  if (loginFailed_) {
+    Box(Handle(), "初始化数据失败。  ", "提示", MB_OK | MB_ICONERROR);
+    closing = true;
+    PostMessageA(Handle(), WM_CLOSE, 0, 0);
+    return 0;
+  }
   if (result == mrCancel) {
     if (!relogin) {
       closing = true;
@@ -672,23 +685,17 @@ int TMFrame::RunLoginDialog(bool relogin) {
       PostMessageA(Handle(), WM_CLOSE, 0, 0);
       return 0;
     }
-  } else {
-    if (loginFailed_) {
-      Box(Handle(), "初始化数据失败。  ", "提示", MB_OK | MB_ICONERROR);
-      closing = true;
-      PostMessageA(Handle(), WM_CLOSE, 0, 0);
-      return 0;
-    }
-    if (GetConnectionState() & 1) PrepareRealtimeClient(Handle());
+  } else if (GetConnectionState() & 1) {
+    PrepareRealtimeClient(Handle());
   }
   parts_.PttLinkStart();
   return 1;
 }
 
-void TMFrame::StartRealtimeClient(HWND dialog) {
+int TMFrame::StartRealtimeClient(HWND dialog, const std::atomic<bool> &cancel) {
   // The dialog's worker builds the market table only; the push client and
   // the socket's events are made on the GUI thread when the dialog returns.
-  if (!BuildMarketTableForLogin(dialog)) loginFailed_ = true;
+  return BuildMarketTableForLogin(dialog, cancel);
 }
 
 void TMFrame::AfterConnect() {

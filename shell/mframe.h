@@ -12,8 +12,9 @@
 // the order of the steps and to script the login.
 #pragma once
 
-#include "core/etooltip.h"
+#include <atomic>
 
+#include "core/etooltip.h"
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -125,8 +126,9 @@ class TMFrame : public TForm, public TMainFrameHost {
   // ---- connections ----
   // 1 logged in or browsing offline, 0 otherwise.
   int RunLoginDialog(bool relogin);
-  // On the login dialog's worker, after a login.
-  void StartRealtimeClient(HWND dialog);
+  // On the login dialog's worker, after a login: the market table's build
+  // (BuildMarketTableForLogin), its result for the GUI thread.
+  int StartRealtimeClient(HWND dialog, const std::atomic<bool> &cancel);
   void ReconnectQuoteServer();
   // "连接主站(&C)": disconnect after asking, or connect through the dialog.
   void C1Click(TObject *sender);
@@ -250,6 +252,7 @@ class TMFrame : public TForm, public TMainFrameHost {
   TRandomSource random_;
   TMainTimer timer_;
   TWheelAndTicker wheel_;
+  // Set from the login worker's result on the GUI thread.
   bool loginFailed_ = false;
   // Where the outside programs started here post back to the window.
   std::unique_ptr<platform::PostEndpoint> outsidePosts_;

@@ -91,15 +91,30 @@ int ConnectQuoteServer(HWND owner, HWND dialog, bool relogin, bool updateCodes, 
   return 0;
 }
 
-bool BuildMarketTableForLogin(HWND dialog) {
-  if (!MarketTableIO) {
-    MarketTableIO = new (std::nothrow) TDataIO(dialog);
-  } else if (dialog) {
+int BuildMarketTableForLogin(HWND dialog, const std::atomic<bool> &cancel) {
+  if (MarketTableIO) {
     // A re-login keeps the table; the dialog still learns that the login
     // is complete, as the table's build would have told it.
-    SendMessageA(dialog, WM_LOGIN_DONE, 0, 0);
+    if (dialog) SendMessageA(dialog, WM_LOGIN_DONE, 0, 0);
+    return kBuildOk;
   }
-  return MarketTableIO && MarketTable.loadState == 0 && QuoteServerClient;
+  TDataIO *table = new (std::nothrow) TDataIO(dialog, cancel);
+  if (!table) return kBuildNoMemory;
+  MarketTableIO = table;
+  return table->Failure();
+}
+
+void InterruptMarketTableBuild() {
+  if (QuoteServerClient) QuoteServerClient->Interrupt();
+}
+
+bool FinishMarketTableForLogin(int result) {
+  if (result == kBuildCancelled)
+    DeleteQuoteServerClient();  // its connection may be shut down
+  else
+    TellMarketBuildFailure(result);
+  if (MarketTableIO && MarketTable.loadState != 0) FreeMarketTable();
+  return result == kBuildOk && MarketTableIO && QuoteServerClient;
 }
 
 bool BuildMarketTableOffline() {

@@ -8,6 +8,7 @@
 // thread.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 
@@ -45,10 +46,21 @@ int ConnectQuoteServer(HWND owner, HWND dialog, bool relogin, bool updateCodes, 
 
 // On the login dialog's worker after a login: builds the market table with
 // the dialog as progress window, unless one exists already (a re-login keeps
-// it, and the dialog is told the login is done). False when the build
-// failed or the request client is gone; the GUI thread then tells the user
-// and closes.
-bool BuildMarketTableForLogin(HWND dialog);
+// it, and the dialog is told the login is done). It stops once cancel is
+// set and shows nothing: kBuildOk or why it failed (TMarketBuildFailure),
+// which the dialog hands to FinishMarketTableForLogin.
+int BuildMarketTableForLogin(HWND dialog, const std::atomic<bool> &cancel);
+// While that build runs and the dialog is closed: a table download the
+// worker is held in returns at once (the request client's connection is
+// shut down).
+void InterruptMarketTableBuild();
+// Once the worker has ended, with its result: a failed build is told (a
+// failed download also drops the request client), a cancelled one drops
+// the request client, and a table that did not come whole is freed, so
+// that a later login builds it afresh. True when the table stands and the
+// request client is there; otherwise the caller tells the user and closes
+// (after a cancel it just closes).
+bool FinishMarketTableForLogin(int result);
 // The market table from the local files (offline browsing), unless one
 // exists; false when it failed to load.
 bool BuildMarketTableOffline();

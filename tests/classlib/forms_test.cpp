@@ -216,4 +216,27 @@ TEST(Forms, ReleasedFormIsFreedOnceItsMessagesAreHandled) {
   EXPECT_TRUE(destroyed);
 }
 
+// A released form that its owner frees before the release is handled: a
+// new form made at the same address must not be freed by the stale release.
+TEST(Forms, AStaleReleaseLeavesANewFormAtTheSameAddressAlone) {
+  ViewHarness harness;
+  struct Watched : TForm {
+    explicit Watched(bool &flag) : TForm(nullptr), flag_(flag) {}
+    ~Watched() override { flag_ = true; }
+    bool &flag_;
+  };
+  void *place = ::operator new(sizeof(Watched));
+  bool firstGone = false, secondGone = false;
+  auto *first = new (place) Watched(firstGone);
+  first->Show();
+  first->Release();
+  first->~Watched();  // freed by other means while the release is queued
+  ASSERT_TRUE(firstGone);
+  auto *second = new (place) Watched(secondGone);
+  ASSERT_EQ(static_cast<void *>(second), static_cast<void *>(first));
+  harness.Pump();
+  EXPECT_FALSE(secondGone) << "the release named the first form only";
+  if (!secondGone) delete second;  // gives the place back
+}
+
 }  // namespace

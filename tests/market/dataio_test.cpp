@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -583,6 +584,57 @@ TEST_F(MarketTableTest, FailedDownloadDropsTheClient) {
   EXPECT_EQ(boxes_.Calls()[0].text, "网络故障，下载市场信息失败。  ");
   EXPECT_EQ(trace.Count(WM_LOGIN_FAILED, progress), 1u);
   EXPECT_EQ(trace.Count(WM_LOGIN_DONE, progress), 0u);
+}
+
+// The build on the login dialog's worker tells nothing and drops nothing:
+// it stops before the next market once cancelled, and a failure waits for
+// the GUI thread to tell it.
+TEST_F(MarketTableTest, AWorkersBuildStopsWhenCancelledAndLeavesTheTellingToTheGuiThread) {
+  markets_.Write(box_);
+  struct Case {
+    const char *name;
+    int cancelIn;  // the market whose download sets the cancel, -1 none
+    int failIn;    // the market whose download fails, -1 none
+    int failure;
+    std::vector<int> downloaded;
+    std::vector<UINT> told;  // to the progress window
+  } cases[] = {
+      {"cancelled in market 0", 0, -1, kBuildCancelled, {0}, {WM_LOGIN_MARKET_SYNC}},
+      {"cut off by the cancel", 1, 1, kBuildCancelled, {0, 1}, {WM_LOGIN_MARKET_SYNC, WM_LOGIN_MARKET_SYNC}},
+      {"cancelled after the last market", 3, -1, kBuildCancelled, {0, 1, 2, 3},
+       std::vector<UINT>(4, WM_LOGIN_MARKET_SYNC)},
+      {"a failed download", -1, 3, kBuildDownloadFailed, {0, 1, 2, 3},
+       {WM_LOGIN_MARKET_SYNC, WM_LOGIN_MARKET_SYNC, WM_LOGIN_MARKET_SYNC, WM_LOGIN_MARKET_SYNC, WM_LOGIN_FAILED}},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    boxes_.Clear();
+    ServerDouble server;
+    server.failCodeTablesOf = c.failIn;
+    server.Install();
+    std::atomic<bool> cancel{false};
+    auto download = MarketServices().downloadCodeTables;
+    MarketServices().downloadCodeTables = [&](TMarketData &m) {
+      if (m.m_market == c.cancelIn) cancel = true;
+      return download(m);
+    };
+    testing_support::MessageTrace trace;
+    HWND progress = trace.Create(0);
+    {
+      TDataIO io(progress, cancel);
+      EXPECT_EQ(io.Failure(), c.failure);
+      EXPECT_EQ(MarketTable.loadState, -1);
+      EXPECT_EQ(server.codeTables, c.downloaded);
+      EXPECT_EQ(trace.NumbersOf({WM_LOGIN_MARKET_SYNC, WM_LOGIN_FAILED, WM_LOGIN_DONE}, progress), c.told);
+      EXPECT_EQ(boxes_.Count(), 0u);
+      EXPECT_EQ(server.dropped, 0);
+      // The GUI thread's part.
+      TellMarketBuildFailure(io.Failure());
+      EXPECT_EQ(boxes_.Count(), c.failure == kBuildDownloadFailed ? 1u : 0u);
+      EXPECT_EQ(server.dropped, c.failure == kBuildDownloadFailed ? 1 : 0);
+    }
+    MarketServices() = MarketTableServices{};
+  }
 }
 
 // ---- Quotes ------------------------------------------------------------------

@@ -10,6 +10,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,8 +21,11 @@
 #include <QImage>
 
 #include "market/acctcheck.h"
+#include "market/dataio5.h"
 #include "market/logindlg.h"
+#include "market/marketside.h"
 #include "market/nclient.h"
+#include "market/rights.h"
 #include "market/serverlist.h"
 #include "market/utildata.h"
 #include "platform/imagecodec.h"
@@ -27,10 +34,14 @@
 #include "platform/profile.h"
 #include "platform/winsock.h"
 #include "testing/pump.h"
+#include "testing/market_fixture.h"
 #include "testing/market_fixture_min.h"
 #include "testing/msgbox_recorder.h"
 #include "testing/proxy_doubles.h"
+#include "testing/quote_double.h"
+#include "testing/quote_double_startup.h"
 #include "testing/request_server.h"
+#include "testing/temp_folder.h"
 #include "testing/view_harness.h"
 
 using testing_support::AccountDouble;
@@ -229,6 +240,146 @@ TEST_F(LoginTest, TheFailureLadderWalksTheListThenUsesTheCachedAnswer) {
   EXPECT_EQ(Read("RIGHT", "lastindex", kServerListIni), "0") << "written at every attempt";
 }
 
+// The market table built by the dialog's worker from the quote double, as
+// at login: the dialog's hooks are the main window's, in small (one request
+// client and one table, both freed on the GUI thread after a failed build).
+class LoginWorkerTest : public LoginTest {
+ protected:
+  void SetUp() override {
+    LoginTest::SetUp();
+    ASSERT_TRUE(quotes_.Running());
+    serverRoot_ = testing_support::MakeTempFolder("kivo-login-worker");
+    ASSERT_FALSE(serverRoot_.empty());
+    market_fixture::WriteDataSet(market_fixture::StandardDataSet(MakePackedDateTime(2024, 1, 15, 2, 0)),
+                                 serverRoot_);
+    std::ifstream markets(serverRoot_ + "/cfg/mkinfo.cfg", std::ios::binary);
+    std::stringstream bytes;
+    bytes << markets.rdbuf();
+    box_.Write("cfg/mkinfo.cfg", bytes.str().data(), bytes.str().size());
+    marketCount_ = int(bytes.str().size() / sizeof(MKINFO));
+    service_ = std::make_unique<QuoteStartupService>(quotes_, serverRoot_);
+    service_->Install();
+
+    AddServer(0, "本机", "127.0.0.1");
+    Write("RIGHT", "svrport0", std::to_string(quotes_.DirectoryPort()), kServerListIni);
+    Write("Server", "Port1", std::to_string(quotes_.DataPort()), kServerListIni);
+    TMarketSideSetup side;
+    side.requestClient = [this] { return client_.get(); };
+    side.dropRequestClient = [this] { client_.reset(); };
+    side.loadNewsIndex = false;
+    StartMarketSide(side);
+
+    LoginHooks().startNewsChooser = [] {};
+    LoginHooks().connectQuoteServer = [this](HWND progress, bool, bool, bool) {
+      client_ = std::make_unique<TNormalClnt>();
+      return client_->Login(progress, false) == kLoginOk ? 0 : 3;
+    };
+    LoginHooks().startRealtimeClient = [this](HWND dialog, const std::atomic<bool> &cancel) {
+      running_ = true;
+      table_ = std::make_unique<TDataIO>(dialog, cancel);
+      const int failure = table_->Failure();
+      boxesByWorker_ = boxes_.Count();
+      running_ = false;
+      return failure;
+    };
+    LoginHooks().interruptRealtimeClient = [this] {
+      if (client_) client_->Interrupt();
+    };
+    LoginHooks().realtimeClientStarted = [this](int result) {
+      EXPECT_FALSE(running_) << "told while the worker still runs";
+      results_.push_back(result);
+      if (result == kBuildOk) return;
+      if (result == kBuildCancelled)
+        client_.reset();
+      else
+        TellMarketBuildFailure(result);
+      table_.reset();
+    };
+  }
+  void TearDown() override {
+    table_.reset();
+    StopMarketSide();
+    client_.reset();
+    service_.reset();
+    ClearRights();
+    std::error_code ignored;
+    std::filesystem::remove_all(serverRoot_, ignored);
+    LoginTest::TearDown();
+  }
+
+  // A login as the user makes it: the login button, then waiting while the
+  // dialog connects and its worker builds the table; the dialog's result.
+  int LogIn() {
+    TClientRight dialog(nullptr, false, AccountLibrary{});
+    return harness_.RunModal(&dialog, [&] {
+      dialog.Button1Click(dialog.Button1);
+      testing_support::PumpUntil([&] { return dialog.ModalResult() != mrNone; }, 20000);
+    });
+  }
+
+  QuoteDouble quotes_;
+  std::unique_ptr<QuoteStartupService> service_;
+  std::string serverRoot_;
+  int marketCount_ = 0;
+  std::unique_ptr<TNormalClnt> client_;
+  std::unique_ptr<TDataIO> table_;
+  std::atomic<bool> running_{false};
+  std::atomic<size_t> boxesByWorker_{0};
+  std::vector<int> results_;
+};
+
+// Closed while the worker is held in a table download: the download is cut
+// off, the dialog returns only once the worker has ended, the worker shows
+// nothing, and the GUI thread frees the half-built table and the client.
+// The next login builds the table whole.
+TEST_F(LoginWorkerTest, ClosingTheDialogMidDownloadWaitsForTheWorkerAndTheNextLoginWorks) {
+  QuoteDouble::Shape held;
+  held.held = true;
+  quotes_.SetShape(QuoteDouble::kData, FRAME_CODE_TABLE, held);
+  TClientRight dialog(nullptr, false, AccountLibrary{});
+  const int result = harness_.RunModal(&dialog, [&] {
+    dialog.Button1Click(dialog.Button1);
+    ASSERT_TRUE(testing_support::PumpUntil(
+        [&] { return !quotes_.Frames(QuoteDouble::kData, FRAME_CODE_TABLE).empty(); }, 20000));
+    PostMessageA(dialog.Handle(), WM_CLOSE, 0, 0);
+  });
+  EXPECT_EQ(result, mrCancel);
+  EXPECT_FALSE(running_) << "the dialog returned before its worker ended";
+  EXPECT_EQ(results_, std::vector<int>{kBuildCancelled});
+  EXPECT_EQ(table_, nullptr);
+  EXPECT_EQ(client_, nullptr);
+  EXPECT_TRUE(Texts().empty()) << "a cancel tells nothing";
+  EXPECT_EQ(quotes_.Frames(QuoteDouble::kData, FRAME_CODE_TABLE).size(), 1u) << "no market after the cut one";
+
+  quotes_.ClearShapes();
+  EXPECT_EQ(LogIn(), mrOk);
+  EXPECT_EQ(results_, (std::vector<int>{kBuildCancelled, kBuildOk}));
+  ASSERT_NE(table_, nullptr);
+  EXPECT_EQ(MarketTable.loadState, 0);
+  EXPECT_EQ(MarketTable.marketCount, marketCount_);
+  for (int m = 0; m < marketCount_; ++m) {
+    ASSERT_NE(MarketAt(m), nullptr) << m;
+    EXPECT_GT(MarketAt(m)->m_loadedCount, 0) << m;
+  }
+  EXPECT_NE(client_, nullptr);
+  EXPECT_TRUE(Texts().empty());
+}
+
+// A failed download is told on the GUI thread once the worker has ended:
+// the dialog shows the failure, the box comes, the client is dropped there,
+// and the dialog ends with 2.
+TEST_F(LoginWorkerTest, AFailedDownloadIsToldOnTheGuiThreadAfterTheWorker) {
+  QuoteDouble::Shape dropped;
+  dropped.fault = QuoteDouble::Fault::kDrop;
+  quotes_.SetShape(QuoteDouble::kData, FRAME_FINANCE, dropped);
+  EXPECT_EQ(LogIn(), mrCancel);
+  EXPECT_EQ(results_, std::vector<int>{kBuildDownloadFailed});
+  EXPECT_EQ(boxesByWorker_, 0u);
+  EXPECT_EQ(Texts(), std::vector<std::string>{"网络故障，下载市场信息失败。  "});
+  EXPECT_EQ(client_, nullptr) << "dropped with the message";
+  EXPECT_EQ(table_, nullptr);
+}
+
 // A connected session starts the worker, which builds the table with the
 // dialog as progress window; the last market ends the dialog with 1.
 TEST_F(LoginTest, TheWorkerReportsMarketsAndEndsTheDialog) {
@@ -241,12 +392,13 @@ TEST_F(LoginTest, TheWorkerReportsMarketsAndEndsTheDialog) {
     return networkRetry++ == 0 ? 2 : 0;
   };
   std::atomic<int> steps{0};
-  LoginHooks().startRealtimeClient = [&](TClientRight &d) {
+  LoginHooks().startRealtimeClient = [&](HWND d, const std::atomic<bool> &) {
     for (int m = 0; m < 3; ++m) {
-      SendMessageA(d.Handle(), WM_LOGIN_MARKET_SYNC, 3, m);
+      SendMessageA(d, WM_LOGIN_MARKET_SYNC, 3, m);
       ++steps;
     }
-    SendMessageA(d.Handle(), WM_LOGIN_DONE, 0, 0);
+    SendMessageA(d, WM_LOGIN_DONE, 0, 0);
+    return int(kBuildOk);
   };
   TClientRight dialog(nullptr, false, AccountLibrary{});
   const int result = harness_.RunModal(&dialog, [&] {

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <chrono>
 #include <filesystem>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -661,6 +663,25 @@ TEST_F(NClientTest, ProxyThatCannotBeReachedOrNamesAHost) {
   EXPECT_EQ(LoginAsMainWindow(), kLoginNetwork);
   for (const std::string &sent : socks4.Handshakes()) EXPECT_EQ(sent, "");
   EXPECT_EQ(Boxes(), (std::vector<std::string>{"无法连接代理服务器。", "SOCKS4 代理不支持域名。"}));
+}
+
+// A blocking read the server never answers ends at once when another
+// thread interrupts the client, long before the blocking time-out.
+TEST_F(NClientTest, AnInterruptEndsABlockingReadAtOnce) {
+  QuoteClientHooks().blockingTimeoutMs = 600000;
+  TNormalClnt client;
+  ASSERT_EQ(client.Login(nullptr, false), kLoginOk) << client.Text();
+  // The data server has no handler for the code table: it never answers.
+  const std::vector<uint8_t> frame = QuoteDouble::MakeFrame(FRAME_CODE_TABLE, std::vector<uint8_t>(8));
+  ASSERT_EQ(client.SendFrame(frame.data(), int(frame.size())), int(frame.size()));
+  auto read = std::async(std::launch::async, [&] { return client.ReadHeaderBlocking(); });
+  ASSERT_TRUE(testing_support::PumpUntil(
+      [&] { return !quotes_.Frames(QuoteDouble::kData, FRAME_CODE_TABLE).empty(); }, 20000));
+  client.Interrupt();
+  const bool ended = read.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+  if (!ended) quotes_.DropConnections(QuoteDouble::kData);  // lets the read end
+  EXPECT_TRUE(ended) << "the read waits for the time-out";
+  EXPECT_FALSE(read.get());
 }
 
 // ---- the asynchronous phase ----

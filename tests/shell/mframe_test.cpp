@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "market/dataio5.h"
+#include "market/logindlg.h"
 #include "market/realclient.h"
 #include "platform/memory.h"
 #include "market/utildata.h"
@@ -40,11 +41,14 @@ class TracingParts : public TFrameParts {
   void Step(const char *name) override { steps.push_back(name); }
   int ShowLoginDialog(TMFrame &, bool relogin) override {
     relogins.push_back(relogin);
+    // The dialog hands its worker's result over before it returns.
+    if (workerResult >= 0) LoginHooks().realtimeClientStarted(workerResult);
     return loginResult;
   }
   std::vector<std::string> steps;
   std::vector<bool> relogins;
   int loginResult = 3;
+  int workerResult = -1;  // none: no worker ran
 };
 
 std::vector<std::string> Numbered(const char *prefix, int last) {
@@ -203,6 +207,28 @@ TEST_F(FrameTest, AFailedOfflineBuildClosesTheProgram) {
   harness_.Pump();
   EXPECT_EQ(parts_.steps.back(), "close.17");
   delete frame;
+}
+
+// The login worker's result decides, whatever the dialog ended with: a
+// failed build closes the program with its message, a cancelled one
+// closes it without.
+TEST_F(FrameTest, AFailedLoginBuildClosesWithItsMessageAndACancelledOneWithout) {
+  const struct {
+    int worker;
+    std::vector<std::string> texts;
+  } cases[] = {{kBuildNoMarketList, {"初始化数据失败。  "}}, {kBuildCancelled, {}}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.worker);
+    boxes_.Clear();
+    parts_.loginResult = mrCancel;
+    parts_.workerResult = c.worker;
+    TMFrame *frame = new TMFrame(nullptr, parts_);
+    EXPECT_TRUE(frame->closing);
+    EXPECT_EQ(ShellTexts(), c.texts);
+    harness_.Pump();
+    EXPECT_EQ(parts_.steps.back(), "close.17");
+    delete frame;
+  }
 }
 
 // The saved window position is used only when it is a normal window of at

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "market/dataio5.h"
 #include "market/marketside.h"
 #include "market/nclient.h"
 #include "market/realclient.h"
@@ -134,6 +136,35 @@ TEST_F(QuoteConnTest, AReconnectMakesTheMissingClientsAndWritesTheConnectionReco
   EXPECT_FALSE(ReconnectClients());
   EXPECT_EQ(before, QuoteServerClient);
   EXPECT_EQ(GetConnectionState(), 1);
+}
+
+// The login worker's build and its end on the GUI thread: a cancelled
+// first build leaves neither table nor client, so the next login builds
+// the table afresh; a cancelled re-login keeps the table it did not build.
+TEST_F(QuoteConnTest, ACancelledBuildIsFreedAndTheNextLoginBuildsTheTable) {
+  std::atomic<bool> cancel{true};
+  ASSERT_EQ(ConnectQuoteServer(nullptr, dialog_, false, false, false), 0);
+  EXPECT_EQ(BuildMarketTableForLogin(dialog_, cancel), kBuildCancelled);
+  EXPECT_FALSE(FinishMarketTableForLogin(kBuildCancelled));
+  EXPECT_EQ(MarketTableIO, nullptr);
+  EXPECT_EQ(QuoteServerClient, nullptr) << "its connection may have been shut down";
+
+  cancel = false;
+  ASSERT_EQ(ConnectQuoteServer(nullptr, dialog_, false, false, false), 0);
+  EXPECT_EQ(BuildMarketTableForLogin(dialog_, cancel), kBuildOk);
+  EXPECT_TRUE(FinishMarketTableForLogin(kBuildOk));
+  ASSERT_NE(MarketTableIO, nullptr);
+  EXPECT_EQ(MarketTable.marketCount, int(dataSet_.markets.size()));
+  EXPECT_EQ(Sent(WM_LOGIN_DONE).size(), 1u);
+
+  TDataIO *table = MarketTableIO;
+  EXPECT_EQ(BuildMarketTableForLogin(dialog_, cancel), kBuildOk) << "a re-login";
+  EXPECT_EQ(Sent(WM_LOGIN_DONE).size(), 2u);
+  EXPECT_FALSE(FinishMarketTableForLogin(kBuildCancelled));
+  EXPECT_EQ(MarketTableIO, table);
+  EXPECT_EQ(QuoteServerClient, nullptr);
+  EXPECT_TRUE(boxes_.Calls().empty());
+  FreeMarketTable();
 }
 
 }  // namespace
