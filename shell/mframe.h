@@ -13,14 +13,13 @@
 #pragma once
 
 #include <atomic>
-
-#include "core/etooltip.h"
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "core/earray.h"
+#include "core/etooltip.h"
 #include "market/marketrecords.h"
 #include "classlib/extctrls.h"
 #include "classlib/forms.h"
