@@ -11,6 +11,7 @@
 #include "platform/shell.h"
 #include "platform/winuser.h"
 #include "trading/deskdata.h"
+#include "trading/optionform.h"
 #include "trading/tradingoptions.h"
 
 namespace {
@@ -748,3 +749,5 @@ void TTradingWindow::PasswordPageChanged(const TPasswordPageModel &page) {
 void TTradingWindow::FocusCurrentPassword() {
   if (XPEdit8->Showing()) XPEdit8->SetFocus();
 }
+
+bool TTradingWindow::RunOptionsDialog() { return RunOptionForm(desk_.Data()); }

@@ -98,6 +98,7 @@ class TTradingWindow : public TDeskUi {
   void ReadPasswordPage(TPasswordPageModel &page) override;
   void PasswordPageChanged(const TPasswordPageModel &page) override;
   void FocusCurrentPassword() override;
+  bool RunOptionsDialog() override;
 
   bool quickDealShown = false;
   // The order filter: "可撤" checked, "全部" shown.
