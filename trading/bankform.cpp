@@ -4,14 +4,13 @@
 #include <cstdio>
 
 #include "platform/clock.h"
+#include "trading/formparts.h"
 #include "trading/pluginapi.h"
 
 namespace {
 
 TLabel *MakeLabel(TComponent *owner, TWinControl *parent, int x, int y, const char *caption) {
-  auto *label = new TLabel(owner);
-  label->SetParent(parent);
-  label->SetBounds(x, y, 70, 16);
+  auto *label = PlaceControl<TLabel>(owner, parent, x, y, 70, 16);
   label->SetCaption(caption);
   return label;
 }
@@ -20,24 +19,11 @@ TLabel *MakeLabel(TComponent *owner, TWinControl *parent, int x, int y, const ch
 
 TBankForm::TBankForm(TComponent *owner, TBankPage &page) : TForm(owner), page_(page) {
   SetClientSize(520, 260);
-  XPTabControl3 = new TXPTabControl(this);
-  XPTabControl3->SetParent(this);
-  XPTabControl3->SetAlign(alClient);
-  XPTabControl3->Tabs()->Add("转帐");
-  XPTabControl3->Tabs()->Add("查转帐记录");
-  XPTabControl3->SetTabIndex(0);
-
-  PanelBank = new TPanel(this);
-  PanelBank->SetParent(XPTabControl3);
-  PanelBank->SetLeft(3);
-  PanelBank->SetTop(27);
-  PanelBank1 = new TPanel(this);
-  PanelBank1->SetParent(XPTabControl3);
-  PanelBank1->SetBounds(3, 27, 500, 200);
+  XPTabControl3 = FormTabs(this, {"转帐", "查转帐记录"});
+  PanelBank = PlaceControl<TPanel>(this, XPTabControl3, 3, 27, 500, 200);
+  PanelBank1 = PlaceControl<TPanel>(this, XPTabControl3, 3, 27, 500, 200);
   PanelBank1->SetVisible(false);
-  Label18 = new TLabel(this);
-  Label18->SetParent(PanelBank1);
-  Label18->SetBounds(20, 30, 460, 16);
+  Label18 = PlaceControl<TLabel>(this, PanelBank1, 20, 30, 460, 16);
   if (TradePlugin.GetNameOfTradeSystem) {
     char name[64] = {};
     TradePlugin.GetNameOfTradeSystem(name);
@@ -79,17 +65,13 @@ TBankForm::TBankForm(TComponent *owner, TBankPage &page) : TForm(owner), page_(p
     funds->SetColor(clWhite);
     y += 26;
   }
-  const auto button = [this](TWinControl *parent, int x, int y, int w, const char *caption, std::function<void()> click) {
-    auto *b = new TXPButton(this);
-    b->SetParent(parent);
-    b->SetBounds(x, y, w, 24);
-    b->SetCaption(caption);
-    b->OnClick = [this, click](TObject *) {
+  const auto button = [this](TWinControl *parent, int x, int y, int w, const char *caption,
+                             std::function<void()> click) {
+    return ActionButton(this, parent, x, y, w, caption, [this, click] {
       ReadEdits();
       click();
       ShowPage();
-    };
-    return b;
+    });
   };
   XPButtonBank1 = button(PanelBank, 80, 124, 90, "银行 -> 期货", [this] { page_.TransferBankToFuture(); });
   XPButtonBank2 = button(PanelBank, 176, 124, 90, "期货 -> 银行", [this] { page_.TransferFutureToBank(); });

@@ -8,6 +8,7 @@
 #include "platform/msgbox.h"
 #include "platform/shell.h"
 #include "platform/winuser.h"
+#include "trading/formparts.h"
 
 namespace {
 
@@ -43,12 +44,8 @@ TOptionForm::TOptionForm(TComponent *owner, TTradeDesk &desk) : TForm(owner), mo
   };
   keyboardBox = Check(p, 10, 62, "键盘下单");
   keyboardBox->OnClick = [this](TObject *) { model.keyboardBox = keyboardBox->Checked(); };
-  autoLockBox = Check(p, 10, 88, "自动锁定系统(分钟)");
-  autoLockEdit = Edit(p, 200, 88);
-  AddPair(autoLockBox, autoLockEdit, &model.autoLock, nullptr);
-  autoAdjustBox = Check(p, 10, 114, "自动调整价格(跳)");
-  autoAdjustEdit = Edit(p, 200, 114);
-  AddPair(autoAdjustBox, autoAdjustEdit, &model.autoAdjust, nullptr);
+  AddPair(autoLockBox, autoLockEdit, p, 88, "自动锁定系统(分钟)", &model.autoLock, nullptr);
+  AddPair(autoAdjustBox, autoAdjustEdit, p, 114, "自动调整价格(跳)", &model.autoAdjust, nullptr);
   soundBox = Check(p, 10, 150, "成交时播放声音");
   soundBox->OnClick = [this](TObject *) { model.edited.PlayDealSound = soundBox->Checked(); };
   soundEdit = Edit(p, 10, 176, 260);
@@ -71,15 +68,11 @@ TOptionForm::TOptionForm(TComponent *owner, TTradeDesk &desk) : TForm(owner), mo
 
   // Quick-operation page.
   p = Page(TOptionDlg::kQuick);
-  offsetBox = Check(p, 10, 36, "价格偏移(跳)");
-  offsetEdit = Edit(p, 200, 36);
-  AddPair(offsetBox, offsetEdit, &model.priceOffset, nullptr);
-  timeOutBox = Check(p, 10, 62, "超时撤单(秒)");
-  timeOutEdit = Edit(p, 200, 62);
-  AddPair(timeOutBox, timeOutEdit, &model.timeOut, [this](bool on) { model.CheckTimeOut(false, false, on); });
-  reorderBox = Check(p, 10, 88, "超时撤单并重新下单(秒)");
-  reorderEdit = Edit(p, 200, 88);
-  AddPair(reorderBox, reorderEdit, &model.reorderTimeOut, [this](bool on) { model.CheckTimeOut(false, true, on); });
+  AddPair(offsetBox, offsetEdit, p, 36, "价格偏移(跳)", &model.priceOffset, nullptr);
+  AddPair(timeOutBox, timeOutEdit, p, 62, "超时撤单(秒)", &model.timeOut,
+          [this](bool on) { model.CheckTimeOut(false, false, on); });
+  AddPair(reorderBox, reorderEdit, p, 88, "超时撤单并重新下单(秒)", &model.reorderTimeOut,
+          [this](bool on) { model.CheckTimeOut(false, true, on); });
 
   // Stop page.
   p = Page(TOptionDlg::kStop);
@@ -96,18 +89,12 @@ TOptionForm::TOptionForm(TComponent *owner, TTradeDesk &desk) : TForm(owner), mo
     };
     y += 28;
   }
-  offsetSBox = Check(p, 10, 70, "买入调整(跳)");
-  offsetSEdit = Edit(p, 200, 70);
-  AddPair(offsetSBox, offsetSEdit, &model.priceOffsetS, nullptr);
-  offsetSSellBox = Check(p, 10, 96, "卖出调整(跳)");
-  offsetSSellEdit = Edit(p, 200, 96);
-  AddPair(offsetSSellBox, offsetSSellEdit, &model.priceOffsetSSell, nullptr);
-  timeOutSBox = Check(p, 10, 122, "超时撤单(秒)");
-  timeOutSEdit = Edit(p, 200, 122);
-  AddPair(timeOutSBox, timeOutSEdit, &model.timeOutS, [this](bool on) { model.CheckTimeOut(true, false, on); });
-  reorderSBox = Check(p, 10, 148, "超时撤单并重新下单(秒)");
-  reorderSEdit = Edit(p, 200, 148);
-  AddPair(reorderSBox, reorderSEdit, &model.reorderTimeOutS, [this](bool on) { model.CheckTimeOut(true, true, on); });
+  AddPair(offsetSBox, offsetSEdit, p, 70, "买入调整(跳)", &model.priceOffsetS, nullptr);
+  AddPair(offsetSSellBox, offsetSSellEdit, p, 96, "卖出调整(跳)", &model.priceOffsetSSell, nullptr);
+  AddPair(timeOutSBox, timeOutSEdit, p, 122, "超时撤单(秒)", &model.timeOutS,
+          [this](bool on) { model.CheckTimeOut(true, false, on); });
+  AddPair(reorderSBox, reorderSEdit, p, 148, "超时撤单并重新下单(秒)", &model.reorderTimeOutS,
+          [this](bool on) { model.CheckTimeOut(true, true, on); });
 
   // Automatic stops.
   p = Page(TOptionDlg::kAutoStop);
@@ -187,34 +174,22 @@ TOptionForm::TOptionForm(TComponent *owner, TTradeDesk &desk) : TForm(owner), mo
 TPanel *TOptionForm::Page(int tab) { return pages[tab]; }
 
 TXPCheckBox *TOptionForm::Check(TWinControl *parent, int x, int y, const char *caption) {
-  auto *box = new TXPCheckBox(this);
-  box->SetParent(parent);
-  box->SetBounds(x, y, 180, 20);
+  auto *box = PlaceControl<TXPCheckBox>(this, parent, x, y, 180, 20);
   box->SetCaption(caption);
   return box;
 }
 
 TXPEdit *TOptionForm::Edit(TWinControl *parent, int x, int y, int w) {
-  auto *edit = new TXPEdit(this);
-  edit->SetParent(parent);
-  edit->SetBounds(x, y, w, 20);
-  return edit;
+  return PlaceControl<TXPEdit>(this, parent, x, y, w, 20);
 }
 
 TXPButton *TOptionForm::Button(TWinControl *parent, int x, int y, int w, const char *caption,
                                std::function<void()> click) {
-  auto *button = new TXPButton(this);
-  button->SetParent(parent);
-  button->SetBounds(x, y, w, 24);
-  button->SetCaption(caption);
-  if (click) button->OnClick = [click](TObject *) { click(); };
-  return button;
+  return ActionButton(this, parent, x, y, w, caption, std::move(click));
 }
 
 TXPListBox *TOptionForm::List(TWinControl *parent, bool coloured) {
-  auto *list = new TXPListBox(this);
-  list->SetParent(parent);
-  list->SetBounds(10, 10, 290, 290);
+  auto *list = PlaceControl<TXPListBox>(this, parent, 10, 10, 290, 290);
   if (coloured) {
     // The automatic stop lines carry their own background.
     list->SetStyle(lbOwnerDrawFixed);
@@ -232,7 +207,10 @@ TXPListBox *TOptionForm::List(TWinControl *parent, bool coloured) {
   return list;
 }
 
-void TOptionForm::AddPair(TXPCheckBox *box, TXPEdit *edit, TValuePair *pair, std::function<void(bool)> check) {
+void TOptionForm::AddPair(TXPCheckBox *&box, TXPEdit *&edit, TWinControl *parent, int y, const char *caption,
+                          TValuePair *pair, std::function<void(bool)> check) {
+  box = Check(parent, 10, y, caption);
+  edit = Edit(parent, 200, y);
   if (!check) check = [pair](bool on) { pair->Check(on); };
   box->OnClick = [this, box, check](TObject *) {
     if (showing_) return;

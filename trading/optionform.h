@@ -70,7 +70,9 @@ class TOptionForm : public TForm {
   TXPEdit *Edit(TWinControl *parent, int x, int y, int w = 50);
   TXPButton *Button(TWinControl *parent, int x, int y, int w, const char *caption, std::function<void()> click);
   TXPListBox *List(TWinControl *parent, bool coloured);
-  void AddPair(TXPCheckBox *box, TXPEdit *edit, TValuePair *pair, std::function<void(bool)> check);
+  // A value pair's check box and number edit on a line of the page.
+  void AddPair(TXPCheckBox *&box, TXPEdit *&edit, TWinControl *parent, int y, const char *caption, TValuePair *pair,
+               std::function<void(bool)> check);
   void ReadEdits();
   void ShowLines(TXPListBox *list, const std::vector<std::string> &lines);
 

@@ -1,58 +1,32 @@
 #include "trading/queryform.h"
 
 #include "platform/clock.h"
+#include "trading/formparts.h"
 
 TQueryForm::TQueryForm(TComponent *owner, TQueryPage &page) : TForm(owner), page_(page) {
   SetClientSize(640, 260);
-  XPTabControl2 = new TXPTabControl(this);
-  XPTabControl2->SetParent(this);
-  XPTabControl2->SetAlign(alClient);
-  for (const char *name : {"资金状况", "结算单", "持仓明细", "历史成交", "交易统计", "出入金", "修改密码"})
-    XPTabControl2->Tabs()->Add(name);
-  XPTabControl2->SetTabIndex(0);
-
-  Panel17 = new TPanel(this);
-  Panel17->SetParent(XPTabControl2);
-  Panel17->SetLeft(5);
-  Panel17->SetTop(26);
-  Panel15 = new TPanel(this);
-  Panel15->SetParent(XPTabControl2);
-  Panel15->SetBounds(5, 26, 400, 200);
+  XPTabControl2 = FormTabs(this, {"资金状况", "结算单", "持仓明细", "历史成交", "交易统计", "出入金", "修改密码"});
+  Panel17 = PlaceControl<TPanel>(this, XPTabControl2, 5, 26, 400, 200);
+  Panel15 = PlaceControl<TPanel>(this, XPTabControl2, 5, 26, 400, 200);
   Panel15->SetVisible(false);
-
-  XPMemo3 = new TXPMemo(this);
-  XPMemo3->SetParent(Panel17);
-  XPMemo3->SetLeft(0);
-  XPMemo3->SetTop(0);
+  XPMemo3 = PlaceControl<TXPMemo>(this, Panel17, 0, 0, 200, 200);
   XPMemo3->SetReadOnly(true);
   XPMemo3->ScrollBars = ssBoth;
   XPMemo3->WordWrap = false;
 
   // The column right of the memo, placed from the panel's right edge.
-  const auto label = [this](int y, int h) {
-    auto *l = new TLabel(this);
-    l->SetParent(Panel17);
-    l->SetBounds(0, y, 140, h);
-    return l;
-  };
+  const auto label = [this](int y, int h) { return PlaceControl<TLabel>(this, Panel17, 0, y, 140, h); };
   const auto edit = [this](int y) {
-    auto *e = new TXPEdit(this);
-    e->SetParent(Panel17);
-    e->SetBounds(0, y, 90, 20);
+    auto *e = PlaceControl<TXPEdit>(this, Panel17, 0, y, 90, 20);
     e->SetMaxLength(15);
     return e;
   };
   const auto button = [this](int y, const char *caption, std::function<void()> click) {
-    auto *b = new TXPButton(this);
-    b->SetParent(Panel17);
-    b->SetBounds(0, y, 110, 24);
-    b->SetCaption(caption);
-    b->OnClick = [this, click](TObject *) {
+    return ActionButton(this, Panel17, 0, y, 110, caption, [this, click] {
       ReadEdits();
       click();
       ShowPage();
-    };
-    return b;
+    });
   };
   Label6 = label(6, 16);
   XPEdit3 = edit(24);
