@@ -10,7 +10,10 @@
 #include "platform/profile.h"
 #include "platform/shell.h"
 #include "platform/winuser.h"
+#include "trading/bankform.h"
 #include "trading/deskdata.h"
+#include "trading/optionform.h"
+#include "trading/queryform.h"
 #include "trading/tradingoptions.h"
 
 namespace {
@@ -57,6 +60,14 @@ TTradingWindow::TTradingWindow(TOwnerDrawPanel *panel, TTradingDesk &desk) : pan
 }
 
 TTradingWindow::~TTradingWindow() {
+  // The page forms hold their models, which end with the window; the
+  // password controls go back to their own place first.
+  if (queryForm) {
+    for (TControl *control : std::initializer_list<TControl *>{XPComboBox2, XPEdit8, XPEdit9, XPEdit10, XPButton25})
+      control->SetParent(XPTabControl2);
+    delete queryForm;
+  }
+  delete bankForm;
   if (dragHit_ && GetCapture() == panel_->Handle()) ReleaseCapture();
   panel_->WindowProc = panelProc_;
   panel_->OnResize = nullptr;
@@ -747,4 +758,36 @@ void TTradingWindow::PasswordPageChanged(const TPasswordPageModel &page) {
 
 void TTradingWindow::FocusCurrentPassword() {
   if (XPEdit8->Showing()) XPEdit8->SetFocus();
+}
+
+bool TTradingWindow::RunOptionsDialog() { return RunOptionForm(desk_.Data()); }
+
+void TTradingWindow::BankPageReset() {
+  if (!bankForm) {
+    bankPage = std::make_unique<TBankPage>(desk_.Data(), queryGate);
+    bankPage->window = panel_->Handle();
+    bankForm = new TBankForm(panel_, *bankPage);
+    bankForm->SetBorderStyle(bsNone);
+    bankForm->SetParent(XPTabControl3);
+    bankForm->SetAlign(alClient);
+    bankForm->Label18->SetCaption(Label18->Caption());
+    bankForm->Show();
+  }
+  queryGate.intervalMs = uint32_t(desk_.queryInterval);
+  bankForm->XPTabControl3Change(bankForm->XPTabControl3);
+}
+
+void TTradingWindow::QueryTabChange() {
+  if (!queryForm) {
+    queryPage = std::make_unique<TQueryPage>(queryGate);
+    queryForm = new TQueryForm(panel_, *queryPage);
+    queryForm->SetBorderStyle(bsNone);
+    for (TControl *control : std::initializer_list<TControl *>{XPComboBox2, XPEdit8, XPEdit9, XPEdit10, XPButton25})
+      control->SetParent(queryForm->Panel15);
+    queryForm->SetParent(XPTabControl2);
+    queryForm->SetAlign(alClient);
+    queryForm->Show();
+  }
+  queryGate.intervalMs = uint32_t(desk_.queryInterval);
+  queryForm->XPTabControl2Change(queryForm->XPTabControl2);
 }

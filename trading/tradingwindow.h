@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "classlib/extctrls.h"
@@ -23,6 +24,8 @@
 #include "core/xprichedit.h"
 #include "core/xptabcontrol.h"
 #include "core/xptreeview.h"
+#include "trading/bankpage.h"
+#include "trading/querypage.h"
 #include "trading/tradedesk.h"
 #include "trading/tradelayout.h"
 
@@ -34,6 +37,9 @@ struct TOrderFieldsModel {
   int stepper = 1;
   std::string priceKind = "1.限价";
 };
+
+class TBankForm;
+class TQueryForm;
 
 class TTradingWindow : public TDeskUi {
  public:
@@ -98,6 +104,12 @@ class TTradingWindow : public TDeskUi {
   void ReadPasswordPage(TPasswordPageModel &page) override;
   void PasswordPageChanged(const TPasswordPageModel &page) override;
   void FocusCurrentPassword() override;
+  bool RunOptionsDialog() override;
+  // The bank and query pages: their forms fill the tab controls' places
+  // once a page is first shown; the query page's password tab takes the
+  // password controls.
+  void BankPageReset() override;
+  void QueryTabChange() override;
 
   bool quickDealShown = false;
   // The order filter: "可撤" checked, "全部" shown.
@@ -120,6 +132,11 @@ class TTradingWindow : public TDeskUi {
   TXPTreeView *XPTreeView1;
   TXPTabControl *XPTabControl1, *XPTabControl2, *XPTabControl3, *XPTabControl4;
   TOwnerDrawPanel *logPage;
+  TQueryGate queryGate;
+  std::unique_ptr<TBankPage> bankPage;
+  std::unique_ptr<TQueryPage> queryPage;
+  TBankForm *bankForm = nullptr;
+  TQueryForm *queryForm = nullptr;
   TSplitter *Splitter2;
 
  private:

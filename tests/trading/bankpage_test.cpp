@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "platform/profile.h"
+#include "testing/view_harness.h"
+#include "trading/bankform.h"
 #include "tests/trading/desk_fixture.h"
 #include "trading/pluginapi.h"
 
@@ -241,6 +243,57 @@ TEST_F(BankPageTest, WithoutBankTransfersOnlyTheNoteShows) {
   TradePlugin.QueryBank = QueryBank;
   page_.ShowTab(1);
   EXPECT_FALSE(page_.notePanel);
+}
+
+class BankFormTest : public BankPageTest {
+ protected:
+  testing_support::ViewHarness harness_;
+};
+
+TEST_F(BankFormTest, FormHandsItsEditsToThePageAndShowsItsTabs) {
+  TwoBanks();
+  TBankForm form(nullptr, page_);
+  form.Show();
+  harness_.Pump();
+  ASSERT_EQ(form.XPComboBoxBank->Items()->Count(), 2);
+  EXPECT_EQ(form.XPComboBoxBank->ItemIndex(), 0);
+
+  // A bad amount sends nothing and keeps the passwords; a good one sends
+  // the typed values and empties the edits.
+  form.XPEditBank1->SetText("111");
+  form.XPEditBank2->SetText("222");
+  form.XPPriceEditBank2->SetText("abc");
+  calls_.log.clear();
+  form.XPButtonBank1->Click();
+  EXPECT_TRUE(calls_.log.empty());
+  EXPECT_EQ(form.LabelBankNotice->Caption(), "请正确填写转帐金额。");
+  EXPECT_EQ(form.XPEditBank1->Text(), "111");
+  EXPECT_EQ(form.XPEditBank2->Text(), "222");
+  form.XPPriceEditBank2->SetText("100");
+  form.XPButtonBank2->Click();
+  ASSERT_EQ(calls_.log.size(), 1u);
+  EXPECT_EQ(calls_.log[0].substr(0, 6), "out 1 ");
+  EXPECT_NE(calls_.log[0].find("111 222 100.00"), std::string::npos);
+  EXPECT_EQ(form.XPEditBank1->Text() + form.XPEditBank2->Text() + form.XPPriceEditBank2->Text(), "");
+
+  testing_support::PictureSheet sheet(2);
+  sheet.Add("转帐", harness_.Render(form.Handle()));
+  form.XPTabControl3->SetTabIndex(1);
+  form.XPTabControl3Change(form.XPTabControl3);
+  harness_.Pump();
+  EXPECT_TRUE(form.XPButtonBankQuery->Visible() && form.XPMemoBank->Visible());
+  EXPECT_FALSE(form.XPEditBank1->Visible() || form.XPButtonBank1->Visible() || form.LabelBankNotice->Visible());
+  EXPECT_EQ(form.XPMemoBank->Width(), form.PanelBank->Width() - 16);
+  sheet.Add("查转帐记录", harness_.Render(form.Handle()));
+
+  // Without bank transfers in the plug-in the note panel replaces the page.
+  TradePlugin.QueryBank = nullptr;
+  form.XPTabControl3Change(form.XPTabControl3);
+  harness_.Pump();
+  EXPECT_TRUE(form.PanelBank1->Visible());
+  EXPECT_FALSE(form.PanelBank->Visible());
+  sheet.Add("note", harness_.Render(form.Handle()));
+  harness_.SavePng(sheet.Compose(), "bank-page");
 }
 
 }  // namespace

@@ -11,8 +11,10 @@
 
 #include "testing/image_capture.h"
 #include "testing/print_dialog_standin.h"
+#include "testing/view_harness.h"
 #include "tests/trading/desk_fixture.h"
 #include "trading/pluginapi.h"
+#include "trading/queryform.h"
 
 namespace {
 
@@ -169,6 +171,53 @@ TEST_F(QueryPageTest, PrintingContinuesOnNewPagesAndEndsOnAGiantLine) {
     PrintDialogStandIn cancelled("");
     EXPECT_FALSE(page_.Print());
   }
+}
+
+class QueryFormTest : public QueryPageTest {
+ protected:
+  void ShowTab(TQueryForm &form, int tab) {
+    form.XPTabControl2->SetTabIndex(tab);
+    form.XPTabControl2Change(form.XPTabControl2);
+    harness_.Pump();
+  }
+  testing_support::ViewHarness harness_;
+};
+
+TEST_F(QueryFormTest, FormShowsThePageAndQueriesTheTypedDates) {
+  TQueryForm form(nullptr, page_);
+  form.Show();
+  harness_.Pump();
+  EXPECT_EQ(form.XPMemo3->Width(), form.Panel17->Width() - 153);
+  EXPECT_EQ(form.Panel17->Width(), form.XPTabControl2->Width() - 11);
+
+  testing_support::PictureSheet sheet(2);
+  ShowTab(form, TQueryPage::kStatement);
+  EXPECT_FALSE(form.XPEdit3->Visible());
+  EXPECT_TRUE(form.XPEdit11->Visible() && form.XPRadioButton6->Visible() && form.XPRadioButton6->Checked());
+  form.XPRadioButton7->SetChecked(true);
+  form.XPRadioButton7->OnClick(form.XPRadioButton7);
+  EXPECT_FALSE(page_.daily);
+  EXPECT_EQ(form.Label22->Caption(), page_.hint);
+  sheet.Add("结算单", harness_.Render(form.Handle()));
+
+  ShowTab(form, TQueryPage::kHistory);
+  EXPECT_EQ(form.XPEdit3->Text(), "20240224");
+  EXPECT_EQ(form.XPEdit11->Text(), "20240301");
+  form.XPEdit3->SetText("20240229");
+  form.XPEdit11->SetText("20240228");
+  form.XPButton27->Click();
+  EXPECT_TRUE(log_.empty());
+  EXPECT_EQ(form.Label22->Caption(), "查询失败，起始日期应小于等于结束日期。");
+  harness_.Advance(10001, 10001);
+  form.XPEdit3->SetText("20240226");
+  form.XPButton27->Click();
+  EXPECT_EQ(log_, std::vector<std::string>{"trade 20240226 20240228"});
+  sheet.Add("历史成交", harness_.Render(form.Handle()));
+
+  ShowTab(form, TQueryPage::kPassword);
+  EXPECT_TRUE(form.Panel15->Visible());
+  EXPECT_FALSE(form.Panel17->Visible());
+  harness_.SavePng(sheet.Compose(), "query-page");
 }
 
 }  // namespace

@@ -11,6 +11,8 @@
 #include "platform/winuser.h"
 #include "testing/desk_ui_recorder.h"
 #include "testing/view_harness.h"
+#include "trading/bankform.h"
+#include "trading/queryform.h"
 #include "tests/trading/tradedesk_fixture.h"
 #include "trading/deskdata.h"
 
@@ -240,4 +242,25 @@ TEST_F(TradingWindowTest, KeypadKeysAndTheLoginButtonWorkThroughTheControls) {
 }
 
 }  // namespace
+TEST_F(TradingWindowTest, BankAndQueryPagesFillTheirPlacesWithTheirForms) {
+  LogIn(0);
+  window_->BankPageReset();
+  window_->QueryTabChange();
+  ASSERT_TRUE(window_->bankForm && window_->queryForm);
+  EXPECT_EQ(window_->bankForm->Parent(), window_->XPTabControl3);
+  EXPECT_EQ(window_->queryForm->Parent(), window_->XPTabControl2);
+  // Opening a page again keeps its form and runs its tab handler.
+  TBankForm *bank = window_->bankForm;
+  window_->BankPageReset();
+  EXPECT_EQ(window_->bankForm, bank);
+
+  // The password tab shows the window's password controls.
+  window_->queryForm->XPTabControl2->SetTabIndex(TQueryPage::kPassword);
+  window_->QueryTabChange();
+  harness_.Pump();
+  EXPECT_EQ(window_->XPEdit8->Parent(), window_->queryForm->Panel15);
+  EXPECT_TRUE(window_->queryForm->Panel15->Visible());
+  EXPECT_FALSE(window_->queryForm->Panel17->Visible());
+}
+
 }  // namespace trading_test
