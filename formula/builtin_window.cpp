@@ -242,17 +242,32 @@ struct SmoothingFamily : ValueFamilyBase {
 // (below 0 counts as 0).
 struct EmaFamily : SmoothingFamily<EmaFamily> {
   static constexpr StateListId kList = kListEma;
-  static double Step(double y, double x, double nArg) {
+  // The weight of the previous value (n - 1) and the divisor (n + 1).
+  static void Weights(double nArg, double &keep, double &div) {
     int64_t n = Trunc(nArg);
     if (n < 0) n = 0;
-    return (2 * x + double(n - 1) * y) / double(n + 1);
+    keep = double(n - 1);
+    div = double(n + 1);
+  }
+  static double Step(double y, double x, double nArg) {
+    double keep, div;
+    Weights(nArg, keep, div);
+    return (2 * x + keep * y) / div;
   }
   // Continue over columns i0 .. i1 - 1, the value kept in a register.
   static uint32_t Run(const ArgReader *r, State &s, uint32_t i0, uint32_t i1, double *out) {
     const double *x = r[0].column(), *n = r[1].column();
     if (!x || !n) return i0;
-    double y = s.y;
-    for (uint32_t i = i0; i < i1; ++i) out[i] = y = Step(y, x[i], n[i]);
+    if (i0 >= i1) return i0;
+    // The weights are worked out again only where N changes (a NaN never
+    // equals itself, so it is taken afresh at every bar).
+    double y = s.y, nNow = n[i0];
+    double keep = 0, div = 1;
+    Weights(nNow, keep, div);
+    for (uint32_t i = i0; i < i1; ++i) {
+      if (n[i] != nNow) Weights(nNow = n[i], keep, div);
+      out[i] = y = (2 * x[i] + keep * y) / div;
+    }
     s.y = y;
     return i1;
   }

@@ -143,6 +143,7 @@ TEST_F(EvaluateTest, ColumnsAgreeWithBarByBarEvaluation) {
       "X:NOT(C>O)*ABS(C-O)+SQRT(C)-LN(C)+POW(C,0.5)+BETWEEN(C,O,H)+RANGE(C,L,H)+FLOOR(C)+CEILING(O);",
       "X:SAR(10,2,20)+SAR_KIVO(10,2,20)+ZIG(3,5)+REFX(C,2)+BACKSET(C>O,3)+FILTER(C>O,2);",
       "A:=C-O;X:IF(A>0,EMA(A,3),REF(A,2))*((A>0.1) OR SUM(A,3))/(MA(A,2)+1);",
+      "X:EMA(C,IF(C>O,12.5,IF(C<O-0.2,-3,SQRT(-1))))-EMA(O,IF(C>H-0.05,LN(0),4));",
   };
   const auto bars = RandomBars(600, 7);
   for (const char *text : formulas) {
