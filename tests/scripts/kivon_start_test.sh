@@ -2,13 +2,13 @@
 # The kivon program as a process: laid out with the data set, it passes the
 # entry's checks, creates its main window and waits in the login dialog
 # (still running after a few seconds) instead of ending or crashing.
-#   kivon_start_test.sh <folder of kivon, libplatform.so and quote_double>
+#   kivon_start_test.sh <folder of kivon, its shared libraries and quote_double>
 set -euo pipefail
 bin=$1
 root=$(mktemp -d "${TMPDIR:-/tmp}/kivo-start-XXXXXX")
 trap 'rm -rf "$root"' EXIT
 "$bin/quote_double" --offline-terminal "$root"
-cp "$bin/kivon" "$bin/libplatform.so" "$root/bin/"
+cp "$bin/kivon" "$bin/libplatform.so" "$bin/libclasslib.so" "$root/bin/"
 set +e
 # Its runtime folder (outside-message endpoints) is its own: test binaries
 # that run beside it number their windows alike.
