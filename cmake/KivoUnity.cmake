@@ -1,6 +1,8 @@
 # Sources compiled on their own in a unity build (KIVO_UNITY_BUILD): their
 # file-local names clash with those of another file of the same target, or
 # a type of theirs that a header declares holds a member of a file-local type.
+# testing/gui_main.cpp is the main of the test binaries: in its archive it
+# must stay an object of its own, taken only by a binary without a main.
 set(KIVO_UNITY_SKIP
   bench/datafile_bench.cpp
   bench/formula_library_bench.cpp
@@ -21,6 +23,7 @@ set(KIVO_UNITY_SKIP
   market/reqbuild.cpp
   market/serverlist.cpp
   market/startup_downloads.cpp
+  market/utildata.cpp
   platform/registry.cpp
   platform/shell.cpp
   platform/stdctl_button.cpp
@@ -29,12 +32,14 @@ set(KIVO_UNITY_SKIP
   shell/frame_messages.cpp
   shell/settings_store.cpp
   standins/simbroker/simbroker.cpp
+  testing/gui_main.cpp
   testing/quote_double_startup.cpp
   tests/classlib/picture_test.cpp
   tests/core/ebufferpool_test.cpp
   tests/core/emap_test.cpp
   tests/core/xpbutton_test.cpp
   tests/core/xptabs_test.cpp
+  tests/market/calendar_test.cpp
   tests/market/dataagent_test.cpp
   tests/market/datafile_test.cpp
   tests/market/frames_test.cpp
