@@ -62,3 +62,8 @@ foreach(file ${KIVO_UNITY_SKIP})
   set_source_files_properties(${PROJECT_SOURCE_DIR}/${file} DIRECTORY ${owner}
                               PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
 endforeach()
+
+# The trading plug-in takes single objects from the core library; a batch
+# would bring along the objects beside them, and with them the class library
+# the plug-in must not link.
+set_target_properties(core PROPERTIES UNITY_BUILD OFF)
