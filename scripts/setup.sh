@@ -2,7 +2,7 @@
 # Installs the Debian packages the build, the tests and the terminal need.
 # Skips apt entirely when everything is already there.
 set -euo pipefail
-packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-webengine-dev zlib1g-dev libjpeg-dev
+packages=(g++ lld cmake ninja-build pkg-config qt6-base-dev qt6-webengine-dev zlib1g-dev libjpeg-dev
           libgtest-dev libgmock-dev libbenchmark-dev fonts-wqy-microhei)
 missing=()
 for p in "${packages[@]}"; do

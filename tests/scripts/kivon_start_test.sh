@@ -2,7 +2,7 @@
 # The kivon program as a process: laid out with the data set, it passes the
 # entry's checks, creates its main window and waits in the login dialog
 # (still running after a few seconds) instead of ending or crashing.
-#   kivon_start_test.sh <folder of kivon, its libraries and quote_double>
+#   kivon_start_test.sh <folder of kivon, its shared libraries and quote_double>
 set -euo pipefail
 bin=$1
 root=$(mktemp -d "${TMPDIR:-/tmp}/kivo-start-XXXXXX")
