@@ -127,6 +127,10 @@ constexpr UINT WM_ACTIVE_CHART_REINIT = 2629;
 // 16 bits the notification code, bit 18 the text flag, lParam a value or a
 // result block the receiver returns to the plug-in.
 constexpr UINT WM_TRADE_NOTIFY = 2566;
+// To the account-report dialog: its statement fetch is done (0, 0), and a
+// statement failure (wParam a text block the dialog returns, or 0).
+constexpr UINT WM_TONGJI_READY = 3524;
+constexpr UINT WM_TONGJI_SETTLEMENT = 3525;
 
 // To a news view: wParam the news type, lParam the news id of an item to
 // show (the real-time message pop-up's news mode).
@@ -172,7 +176,7 @@ inline constexpr UINT kPrivateMessages[] = {
     WM_MF_CONNECT,           WM_OPEN_TRADING,       WM_DISPLAY_SETTINGS_CHANGED, WM_SERVICE_CLIENT_QUIT,
     WM_INDEX_CHANGED,        WM_INDEX_PARAM_CHANGED, WM_SHOW_ALARM_WINDOW,  WM_LINKED_STOCK_CHANGED,
     WM_TRADE_VIEWS_UPDATE,   WM_TRADE_FOCUS,       WM_KLINE_PROPERTY_CHANGED, WM_ACTIVE_CHART_REINIT,
-    WM_DETAIL_LIST_TO_END,
+    WM_DETAIL_LIST_TO_END,   WM_TONGJI_READY,      WM_TONGJI_SETTLEMENT,
 };
 
 template <size_t N>
