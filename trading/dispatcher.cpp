@@ -141,6 +141,8 @@ TTradeDispatcher::TTradeDispatcher(TTradingDesk &desk, TDeskHost &host)
   desk_.closing = [this] { contracts.Abandon(); };
 }
 
+TTradeDispatcher::~TTradeDispatcher() { desk_.closing = nullptr; }
+
 void TTradeDispatcher::Post(uint32_t wParam, LPARAM lParam) {
   PostMessageA(host_.Window(), WM_TRADE_NOTIFY, wParam, lParam);
 }

@@ -52,6 +52,7 @@ struct TDispatchHooks {
 class TTradeDispatcher {
  public:
   TTradeDispatcher(TTradingDesk &desk, TDeskHost &host);
+  ~TTradeDispatcher();
   TTradeDispatcher(const TTradeDispatcher &) = delete;
   TTradeDispatcher &operator=(const TTradeDispatcher &) = delete;
 
