@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/messages.h"
 #include "platform/winuser.h"
 #include "plugin/tradeapi.h"
 #include "testing/desk_ui_recorder.h"
