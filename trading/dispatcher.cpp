@@ -437,13 +437,52 @@ void TTradeDispatcher::Contract(uint32_t high, const char *block) {
   XPButton4Click(false);
 }
 
-void TTradeDispatcher::ListFailed(const char *text, int chainPage, int ownPage) {
-  refreshTag = 0;
-  if (desk_.pageState == chainPage) {
-    CloseTrading(text);
+// A list of the chain: the page it runs on, the page that shows it, its
+// texts and what its end logs when records were lost.
+struct TListStep {
+  int chainPage, ownPage;
+  const char *refused, *failure, *progress, *lost;
+};
+
+namespace {
+constexpr TListStep kOrderList{kPageContracts, kPageOrders, "查询当日委托失败 (%i) ", "查询当日委托失败，系统内存不足。",
+                               "正在查询当日委托...", "2|内存不足，部分委托未能保存"};
+constexpr TListStep kTradeList{kPageOrdersLoaded, kPageTrades, "查询当日成交失败 (%i) ", "查询当日成交失败，系统内存不足。",
+                               "正在查询当日成交...", "2|内存不足，部分成交未能保存"};
+constexpr TListStep kPositionList{kPageTradesLoaded, kPagePositions, "查询持仓失败 (%i) ", "查询持仓失败，系统内存不足。",
+                                  "正在查询持仓...", "2|内存不足，部分持仓未能保存"};
+
+}  // namespace
+
+void TTradeDispatcher::ListAsked(int result, const TListStep &step) {
+  if (result != 0) {
+    char text[64];
+    snprintf(text, sizeof text, step.refused, result);
+    ListFailed(text, step.chainPage, step.ownPage);
     return;
   }
-  if (desk_.pageState != ownPage) MessageBoxA(host_.Window(), text, "提示", MB_OK | MB_ICONERROR | MB_TOPMOST);
+  if (desk_.pageState == step.chainPage) Progress(step.progress);
+}
+
+bool TTradeDispatcher::ListItem(uint32_t high, const char *block, const TListStep &step, int &storeFailed,
+                                const std::function<int32_t(const char *)> &add) {
+  if (high != 0) {
+    // Records that arrived stay; the end's steps are skipped.
+    ListFailed(FailureText(block, step.failure).c_str(), step.chainPage, step.ownPage);
+    return false;
+  }
+  if (block) {
+    const int32_t count = add(block);
+    if (count < 0) storeFailed = 1;
+    if (desk_.pageState == step.chainPage && count >= 0) {
+      char text[64];
+      snprintf(text, sizeof text, "%s%i", step.progress, int(count));
+      Progress(text);
+    }
+    return false;
+  }
+  if (storeFailed) WriteTradeLog(data_, TLOG_TEXT, step.lost);
+  return true;
 }
 
 void TTradeDispatcher::XPButton4Click(bool sender) {
@@ -460,57 +499,35 @@ void TTradeDispatcher::XPButton4Click(bool sender) {
   }
   orderStoreFailed = 0;
   data_.orders.RemoveAll();
-  const int r = TradePlugin.QueryOrder(desk_.pageState < 11);
-  if (r != 0) {
-    char text[64];
-    snprintf(text, sizeof text, "查询当日委托失败 (%i) ", r);
-    ListFailed(text, kPageContracts, kPageOrders);
-    return;
-  }
-  if (desk_.pageState == kPageContracts) Progress("正在查询当日委托...");
+  ListAsked(TradePlugin.QueryOrder(desk_.pageState < 11), kOrderList);
 }
 
 void TTradeDispatcher::XPButton20Click() {
   tradeStoreFailed = 0;
   data_.trades.RemoveAll();
-  const int r = TradePlugin.QueryTrade(nullptr, nullptr, desk_.pageState < 11);
-  if (r != 0) {
-    char text[64];
-    snprintf(text, sizeof text, "查询当日成交失败 (%i) ", r);
-    ListFailed(text, kPageOrdersLoaded, kPageTrades);
-    return;
-  }
-  if (desk_.pageState == kPageOrdersLoaded) Progress("正在查询当日成交...");
+  ListAsked(TradePlugin.QueryTrade(nullptr, nullptr, desk_.pageState < 11), kTradeList);
 }
 
 void TTradeDispatcher::OnPositionRefreshClick() {
   positionStoreFailed = 0;
   data_.positions.RemoveAll();
-  const int r = TradePlugin.QueryInvestorPosition(desk_.pageState < 11);
-  if (r != 0) {
-    char text[64];
-    snprintf(text, sizeof text, "查询持仓失败 (%i) ", r);
-    ListFailed(text, kPageTradesLoaded, kPagePositions);
+  ListAsked(TradePlugin.QueryInvestorPosition(desk_.pageState < 11), kPositionList);
+}
+
+void TTradeDispatcher::ListFailed(const char *text, int chainPage, int ownPage) {
+  refreshTag = 0;
+  if (desk_.pageState == chainPage) {
+    CloseTrading(text);
     return;
   }
-  if (desk_.pageState == kPageTradesLoaded) Progress("正在查询持仓...");
+  if (desk_.pageState != ownPage) MessageBoxA(host_.Window(), text, "提示", MB_OK | MB_ICONERROR | MB_TOPMOST);
 }
 
 void TTradeDispatcher::Orders(uint32_t high, const char *block) {
-  if (high != 0) {
-    ListFailed(FailureText(block, "查询当日委托失败，系统内存不足。").c_str(), kPageContracts, kPageOrders);
-    return;
-  }
-  if (block) {
-    if (data_.orders.Add(*reinterpret_cast<const CKivoOrderField *>(block)) < 0) orderStoreFailed = 1;
-    if (desk_.pageState == kPageContracts) {
-      char text[64];
-      snprintf(text, sizeof text, "正在查询当日委托...%i", int(data_.orders.GetCount()));
-      Progress(text);
-    }
-    return;
-  }
-  if (orderStoreFailed) WriteTradeLog(data_, TLOG_TEXT, "2|内存不足，部分委托未能保存");
+  const bool end = ListItem(high, block, kOrderList, orderStoreFailed, [this](const char *b) {
+    return data_.orders.Add(*reinterpret_cast<const CKivoOrderField *>(b)) < 0 ? -1 : data_.orders.GetCount();
+  });
+  if (!end) return;
   if (desk_.pageState == kPageContracts) {
     desk_.ShowPage(kPageOrdersLoaded);
     XPButton20Click();
@@ -521,20 +538,10 @@ void TTradeDispatcher::Orders(uint32_t high, const char *block) {
 }
 
 void TTradeDispatcher::Trades(uint32_t high, const char *block) {
-  if (high != 0) {
-    ListFailed(FailureText(block, "查询当日成交失败，系统内存不足。").c_str(), kPageOrdersLoaded, kPageTrades);
-    return;
-  }
-  if (block) {
-    if (data_.trades.Add(Trade_Lite(*reinterpret_cast<const TB_TRADE *>(block))) < 0) tradeStoreFailed = 1;
-    if (desk_.pageState == kPageOrdersLoaded) {
-      char text[64];
-      snprintf(text, sizeof text, "正在查询当日成交...%i", int(data_.trades.GetCount()));
-      Progress(text);
-    }
-    return;
-  }
-  if (tradeStoreFailed) WriteTradeLog(data_, TLOG_TEXT, "2|内存不足，部分成交未能保存");
+  const bool end = ListItem(high, block, kTradeList, tradeStoreFailed, [this](const char *b) {
+    return data_.trades.Add(Trade_Lite(*reinterpret_cast<const TB_TRADE *>(b))) < 0 ? -1 : data_.trades.GetCount();
+  });
+  if (!end) return;
   if (desk_.pageState == kPageOrdersLoaded) {
     desk_.ShowPage(kPageTradesLoaded);
     OnPositionRefreshClick();
@@ -544,18 +551,13 @@ void TTradeDispatcher::Trades(uint32_t high, const char *block) {
 }
 
 void TTradeDispatcher::Positions(uint32_t high, const char *block) {
-  if (high != 0) {
-    ListFailed(FailureText(block, "查询持仓失败，系统内存不足。").c_str(), kPageTradesLoaded, kPagePositions);
-    return;
-  }
-  if (block) {
-    const InvestorPosition_Lite position(*reinterpret_cast<const TB_POSITION *>(block),
-                                         data_.serverMinute ? data_.serverMinute() : 0);
-    if (data_.positions.Add(position) < 0) positionStoreFailed = 1;
-    return;
-  }
+  const int minute = data_.serverMinute ? data_.serverMinute() : 0;
+  const bool end = ListItem(high, block, kPositionList, positionStoreFailed, [this, minute](const char *b) {
+    const InvestorPosition_Lite position(*reinterpret_cast<const TB_POSITION *>(b), minute);
+    return data_.positions.Add(position) < 0 ? -1 : data_.positions.GetCount();
+  });
+  if (!end) return;
   refreshTag = 0;
-  if (positionStoreFailed) WriteTradeLog(data_, TLOG_TEXT, "2|内存不足，部分持仓未能保存");
   host_.PostViewsUpdate();
   if (desk_.pageState != kPageTradesLoaded) return;
   data_.banks.RemoveAll();

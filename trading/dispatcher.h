@@ -16,6 +16,7 @@
 class TTradingDesk;
 class TTradeDesk;
 class TDeskHost;
+struct TListStep;
 
 // The texts of the list columns.
 const char *HedgeFlagName(char flag);
@@ -101,6 +102,12 @@ class TTradeDispatcher {
   void ExchangeStatus(uint32_t value);
   // A list query failed: closes trading on its chain page, else a box.
   void ListFailed(const char *text, int chainPage, int ownPage);
+  // A list query's result: refused, the list fails; asked, the progress.
+  void ListAsked(int result, const TListStep &step);
+  // One notification of a list: a failure, a record stored by add (the
+  // new count, -1 when it could not be stored), or the end (true).
+  bool ListItem(uint32_t high, const char *block, const TListStep &step, int &storeFailed,
+                const std::function<int32_t(const char *)> &add);
 
   TTradingDesk &desk_;
   TTradeDesk &data_;

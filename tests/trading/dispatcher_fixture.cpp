@@ -1,4 +1,5 @@
 #include "tests/trading/dispatcher_fixture.h"
+#include "tests/trading/tradedesk_fixture.h"
 
 #include <cstdio>
 #include <cstring>
@@ -37,27 +38,16 @@ int ChainBroker::Ask(const std::string &name) {
 
 namespace {
 
-int Version() { return kInterfaceVersion; }
 int ShortName(char *out) {
   if (out) strcpy(out, "KV");
   return Broker.shortName;
 }
-char *SystemName(char *out) {
-  strcpy(out, "测试柜台");
-  return out;
-}
-int ServerCount() { return 2; }
-void ServerName(int index, char *out, int size) { snprintf(out, size_t(size), "主站%i", index + 1); }
 int Initialize(HWND, UINT, int, char *, char *, char *, char *) { return Broker.Ask("TradeInitialize"); }
 void Finalize() { Broker.calls.push_back("TradeFinalize"); }
 void Investor(char *name, char *id, char *password) {
   if (name) strcpy(name, "张三");
   if (id) strcpy(id, "880001");
   if (password) strcpy(password, "111111");
-}
-int TradeDate(char *out) {
-  strcpy(out, "20240115");
-  return 0;
 }
 void Free(void *block) {
   const auto it = Broker.live.find(block);
@@ -83,17 +73,13 @@ void Exchange(unsigned index, char *out) {
   if (index == 1) strcpy(out, Broker.exchangeOf1.c_str());
 }
 
+// The desk tests' plug-in, with this broker's answers and the chain's queries.
 void InstallChainPlugin() {
-  TradePlugin = TradePluginApi{};
-  TradePlugin.GetTraderDllVersion = Version;
-  TradePlugin.GetNameOfTradeSystem = SystemName;
+  InstallFakePlugin();
   TradePlugin.GetShortNameOfTradeSystem = ShortName;
-  TradePlugin.GetServerCount = ServerCount;
-  TradePlugin.GetServerName = ServerName;
   TradePlugin.TradeInitialize = Initialize;
   TradePlugin.TradeFinalize = Finalize;
   TradePlugin.TraderDllFree = Free;
-  TradePlugin.GetTradeDate = TradeDate;
   TradePlugin.GetInvestor = Investor;
   TradePlugin.QueryBrokerNotice = Notice;
   TradePlugin.QuerySettlementInfo = Settlement;

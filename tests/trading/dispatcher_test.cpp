@@ -77,6 +77,15 @@ TEST_F(DispatcherTest, NothingHappensWhileThePluginIsNotBound) {
 
 // ---- the chain ----
 
+// An answer that posts a list of one record and its end.
+template <class T>
+std::function<void()> OneRecordList(uint32_t code, const T &record) {
+  return [code, record] {
+    Broker.Post(code, LPARAM(Broker.Block(&record, sizeof record)));
+    Broker.Post(code, 0);
+  };
+}
+
 class ChainTest : public DispatcherTest {
  protected:
   ChainTest() {
@@ -103,32 +112,20 @@ class ChainTest : public DispatcherTest {
       for (const char *code : {"CU2405", "M2401", "SR405"}) Broker.Post(TN_CONTRACT, LPARAM(ContractBlock(code)));
       Broker.Post(TN_CONTRACT, 0);
     };
-    Broker.answers["QueryOrder 1"] = [] {
-      CKivoOrderField order{};
-      strcpy(order.InstrumentID, "M2401");
-      Broker.Post(TN_ORDERS, LPARAM(Broker.Block(&order, sizeof order)));
-      Broker.Post(TN_ORDERS, 0);
-    };
-    Broker.answers["QueryTrade 1"] = [] {
-      TB_TRADE trade{};
-      strcpy(trade.InstrumentID, "M2401");
-      Broker.Post(TN_TRADES, LPARAM(Broker.Block(&trade, sizeof trade)));
-      Broker.Post(TN_TRADES, 0);
-    };
-    Broker.answers["QueryInvestorPosition 1"] = [] {
-      TB_POSITION position{};
-      strcpy(position.InstrumentID, "M2401");
-      position.PosiDirection = '2';
-      position.Volume = 2;
-      Broker.Post(TN_POSITIONS, LPARAM(Broker.Block(&position, sizeof position)));
-      Broker.Post(TN_POSITIONS, 0);
-    };
-    Broker.answers["QueryBank"] = [] {
-      CKivoTransferBankField bank{};
-      strcpy(bank.BankID, "1");
-      Broker.Post(TN_BANKS, LPARAM(Broker.Block(&bank, sizeof bank)));
-      Broker.Post(TN_BANKS, 0);
-    };
+    CKivoOrderField order{};
+    strcpy(order.InstrumentID, "M2401");
+    Broker.answers["QueryOrder 1"] = OneRecordList(TN_ORDERS, order);
+    TB_TRADE trade{};
+    strcpy(trade.InstrumentID, "M2401");
+    Broker.answers["QueryTrade 1"] = OneRecordList(TN_TRADES, trade);
+    TB_POSITION position{};
+    strcpy(position.InstrumentID, "M2401");
+    position.PosiDirection = '2';
+    position.Volume = 2;
+    Broker.answers["QueryInvestorPosition 1"] = OneRecordList(TN_POSITIONS, position);
+    CKivoTransferBankField bank{};
+    strcpy(bank.BankID, "1");
+    Broker.answers["QueryBank"] = OneRecordList(TN_BANKS, bank);
     Broker.answers["QueryFutureToBankLimit"] = [] {
       const int32_t minimum = 0;
       Broker.Post(TN_WITHDRAW_LIMIT, LPARAM(Broker.Block(&minimum, sizeof minimum)));
