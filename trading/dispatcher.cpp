@@ -207,29 +207,22 @@ LRESULT TTradeDispatcher::HandleTradeNotify(WPARAM wParam, LPARAM lParam) {
       break;
     case TN_CONTRACT: Contract(high, block); break;
     case TN_LOGIN_DONE: LoginDone(high, block); break;
-    case TN_QUERY_REPORT:
-      if (high != 0 || !block) {
-        if (hooks.queryPageNotice) hooks.queryPageNotice(FailureText(block, "查询失败，系统内存不足。").c_str(), true);
-      } else {
-        const std::string path = BlockPathInside(block, kResultBlockSize - 2 * sizeof(double));
-        if (!path.empty()) {
-          if (hooks.queryPageFile) hooks.queryPageFile(path.c_str());
-          DeleteFileA(path.c_str());
-        }
-        if (hooks.queryPageNotice) hooks.queryPageNotice("日期格式为YYYYMMDD，如20070801。", false);
-      }
-      break;
+    case TN_QUERY_REPORT: QueryReport(high, block); break;
     case TN_POSITIONS: Positions(high, block); break;
     case TN_TRADES: Trades(high, block); break;
     case TN_ORDERS: Orders(high, block); break;
     case TN_PASSWORD_CHANGED:
       if (high != 0)
-        MessageBoxA(host_.Window(), FailureText(block, "修改密码失败，系统内存不足。").c_str(), "错误",
+        MessageBoxA(host_.Window(), FailureText(block, "系统内存不足。  ").c_str(), "修改密码失败",
                     MB_OK | MB_ICONERROR | MB_TOPMOST);
       else
-        MessageBoxA(host_.Window(), lParam == 1 ? "资金密码修改成功。" : "交易密码修改成功。", "提示",
-                    MB_OK | MB_ICONINFORMATION | MB_TOPMOST);
+        MessageBoxA(host_.Window(),
+                    lParam == 0 ? "修改交易密码成功，下次登录请使用新密码。  " : "修改资金密码成功，下次请使用新密码。",
+                    "修改密码成功", MB_OK | MB_ICONINFORMATION | MB_TOPMOST);
+      desk_.Ui().RefocusOrderArea();
       break;
+    case TN_MAX_ORDER_VOLUME: MaxOrderVolume(high, block); break;
+    case TN_CFMMC: MarginMonitor(high, block); break;
     case TN_BANKS: Banks(high, block); break;
     case TN_BANK_BALANCE: case TN_BANK_TRANSFERS: case TN_BANK_TO_FUTURE_DONE: case TN_FUTURE_TO_BANK_DONE:
     case 38:
@@ -700,4 +693,132 @@ void TTradeDispatcher::ExchangeStatus(uint32_t value) {
   if (state != 1) return;
   if (hooks.executePendingOrders) hooks.executePendingOrders(exchange);
   if (hooks.triggerOpenConditionOrders) hooks.triggerOpenConditionOrders(exchange);
+}
+
+// ---- funds, volumes and the margin-monitoring link ----
+
+std::string FundsCaption(const std::string &caption, double funds) {
+  char text[48];
+  const std::string shown = caption.substr(0, 63);
+  if (shown.compare(0, strlen("可开: "), "可开: ") != 0) {
+    snprintf(text, sizeof text, "资金: %.2f", funds);
+    return text;
+  }
+  std::string volume = shown;
+  const size_t at = volume.find("资金: ");
+  if (at != std::string::npos) {
+    size_t from = at;
+    while (from > 0 && volume[from - 1] == ' ') --from;
+    volume.erase(from);
+  }
+  snprintf(text, sizeof text, "  资金: %.2f", funds);
+  return volume + text;
+}
+
+void TTradeDispatcher::QueryReport(uint32_t high, const char *block) {
+  if (high != 0 || !block) {
+    const std::string text = FailureText(block, "查询失败，系统内存不足。");
+    // The funds query that did not wait may meet a running query once.
+    if (fundsAsked && text.rfind("前次查询尚未完成", 0) == 0) {
+      fundsAsked = false;
+      return;
+    }
+    if (hooks.queryPageNotice) hooks.queryPageNotice(text.c_str(), true);
+    return;
+  }
+  fundsAsked = false;
+  const char *pathText;
+  double funds = 0, withdrawable = 0;
+  if (!ReadReport(block, &pathText, &funds, &withdrawable)) return;
+  const std::string path = BlockPathInside(block, kResultBlockSize - 2 * sizeof(double));
+  if (!path.empty()) {
+    if (hooks.queryPageFile) hooks.queryPageFile(path.c_str());
+    DeleteFileA(path.c_str());
+  }
+  if (funds != 0) {
+    char text[48];
+    snprintf(text, sizeof text, "%.2f", funds);
+    switch (data_.options.Layout) {
+      case kLayoutNormal: panel.label1005 = FundsCaption(panel.label1005, funds); break;
+      case kLayoutKeyboard: panel.edit6 = text; break;
+      case kLayoutQuick: panel.labelF65 = text; break;
+      default: break;
+    }
+  }
+  if (hooks.bankFunds) hooks.bankFunds(withdrawMinimum, withdrawable);
+  if (hooks.queryPageNotice) hooks.queryPageNotice("日期格式为YYYYMMDD，如20070801。", false);
+}
+
+void TTradeDispatcher::MaxOrderVolume(uint32_t high, const char *block) {
+  const int layout = data_.options.Layout;
+  if (high != 0 || !block) {
+    if (layout == kLayoutNormal) {
+      panel.label1005 = FailureText(block, "查询可开平数量失败，系统内存不足。");
+      panel.label1005Colour = kRed;
+    } else {
+      MessageBoxA(host_.Window(), FailureText(block, "查询可开数量失败，系统内存不足。  ").c_str(), "提示",
+                  MB_OK | MB_ICONWARNING | MB_TOPMOST);
+      desk_.Ui().RefocusOrderArea();
+    }
+    return;
+  }
+  const auto *answer = reinterpret_cast<const TB_MAXVOL *>(block);
+  char code[9] = {};
+  memcpy(code, answer->InstrumentID, 8);
+  bool matches = strcasecmp(code, panel.contract.c_str()) == 0 && answer->HedgeFlag == panel.hedge;
+  if (layout == kLayoutNormal) {
+    const int item = panel.offsetItem;
+    matches = matches && ((answer->OffsetFlag == '0' && (item == 0 || item == 3 || item == 4)) ||
+                          (answer->OffsetFlag == '1' && item == 2) || (answer->OffsetFlag == '3' && item == 1));
+  } else {
+    matches = matches && answer->OffsetFlag == '0';
+  }
+  if (matches) {
+    char text[48];
+    if (layout == kLayoutNormal) {
+      const char *format = answer->OffsetFlag == '3' ? "可平今: %i" : answer->OffsetFlag == '1' ? "可平: %i" : "可开: %i";
+      snprintf(text, sizeof text, format, int(answer->MaxVolume));
+      panel.label1005 = text;
+      panel.label1005Colour = kBlue;
+    } else {
+      snprintf(text, sizeof text, "%i", int(answer->MaxVolume));
+      (layout == kLayoutKeyboard ? panel.edit7 : panel.labelF66) = text;
+    }
+  }
+  char date[16] = {};
+  TradePlugin.GetTradeDate(date);
+  // Without waiting: a bank poll may hold the plug-in for seconds.
+  const int r = TradePlugin.QueryTradingAccount ? TradePlugin.QueryTradingAccount(date, 0) : -1;
+  fundsAsked = r == 0;
+  if (r != 0 && layout != kLayoutNormal) {
+    char text[64];
+    snprintf(text, sizeof text, "查可用资金失败 (%i) ", r);
+    MessageBoxA(host_.Window(), text, "提示", MB_OK | MB_ICONWARNING | MB_TOPMOST);
+    desk_.Ui().RefocusOrderArea();
+  }
+}
+
+void TTradeDispatcher::MarginMonitor(uint32_t high, const char *block) {
+  const bool queryTab = desk_.pageState == kPageQuery;
+  if (high != 0 || !block) {
+    if (queryTab && hooks.queryPageNotice) hooks.queryPageNotice(FailureText(block, "系统内存不足。").c_str(), true);
+    return;
+  }
+  const auto *key = reinterpret_cast<const TB_CFMMC *>(block);
+  char host[128] = {};
+  GetPrivateProfileStringA("UI", "MonitorHost", "", host, sizeof host, kSharedConsign);
+  bool opened = false;
+  if (host[0]) {
+    char company[12] = {}, account[14] = {}, password[22] = {};
+    memcpy(company, key->CompanyID, sizeof key->CompanyID);
+    memcpy(account, key->AccountID, sizeof key->AccountID);
+    memcpy(password, key->Password, sizeof key->Password);
+    char address[512];
+    snprintf(address, sizeof address, "https://%s/loginByKey.do?companyID=%s&userid=%s&keyid=%i&passwd=%s", host,
+             company, account, int(key->KeyID), password);
+    opened = INT_PTR(ShellExecuteA(host_.Window(), "open", "IEXPLORE.EXE", address, nullptr, 10)) > 32 ||
+             INT_PTR(ShellExecuteA(host_.Window(), "open", address, nullptr, nullptr, 10)) > 32;
+  }
+  if (!opened && queryTab)
+    MessageBoxA(host_.Window(), "无法启动浏览器。  ", "错误", MB_OK | MB_ICONERROR | MB_TOPMOST);
 }

@@ -46,8 +46,22 @@ struct TDispatchHooks {
   std::function<void(uint32_t code, bool failed, const char *block)> bankPage;
   std::function<void(const char *path)> queryPageFile;
   std::function<void(const char *text, bool red)> queryPageNotice;
+  // The bank page's withdrawal note and withdrawable funds.
+  std::function<void(int32_t minimum, double withdrawable)> bankFunds;
   // The account summary, notice or statement into the text page.
   std::function<void(const char *text)> showNotice;
+};
+
+// The order panels' fields the funds and volume answers fill, by layout:
+// normal Label1005, keyboard XPEdit6 (funds) and XPEdit7 (volume), quick
+// LabelF65 and LabelF66; and what the answer must still match.
+struct TOrderPanelFields {
+  std::string contract;  // the layout's contract field
+  char hedge = '1';      // the current hedge flag
+  int offsetItem = 0;    // ComboBox1002's selected item (normal layout)
+  std::string label1005;
+  COLORREF label1005Colour = 0;
+  std::string edit6, edit7, labelF65, labelF66;
 };
 
 class TTradeDispatcher {
@@ -70,6 +84,7 @@ class TTradeDispatcher {
 
   TDispatchHooks hooks;
   TContractList contracts;
+  TOrderPanelFields panel;
 
   // ---- state the window keeps in tags ----
   int refreshTag = 0;          // XPButton4: a user refresh is running
@@ -80,6 +95,9 @@ class TTradeDispatcher {
   DWORD lastQueryTick = 0;
   // The bank the account step asks next.
   int bankAccountIndex = 0;
+  // The funds query after a volume answer went out without waiting: its
+  // one busy answer is dropped.
+  bool fundsAsked = false;
 
  private:
   void CloseTrading(const char *text);
@@ -99,6 +117,9 @@ class TTradeDispatcher {
   void NextBankStep();
   void ChainEnd();
   void ConnectionState(int32_t value);
+  void QueryReport(uint32_t high, const char *block);
+  void MaxOrderVolume(uint32_t high, const char *block);
+  void MarginMonitor(uint32_t high, const char *block);
   void ExchangeStatus(uint32_t value);
   // A list query failed: closes trading on its chain page, else a box.
   void ListFailed(const char *text, int chainPage, int ownPage);
@@ -113,6 +134,11 @@ class TTradeDispatcher {
   TTradeDesk &data_;
   TDeskHost &host_;
 };
+
+// The normal order panel's caption after a funds answer: an openable-
+// volume caption keeps its volume and gets the funds in place of any
+// earlier funds part; any other becomes the funds alone.
+std::string FundsCaption(const std::string &caption, double funds);
 
 // A path named by a block: read within the room of the block, accepted
 // only when it resolves inside the program's current folder. Empty when

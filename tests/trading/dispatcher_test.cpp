@@ -430,5 +430,76 @@ TEST_F(DispatcherTest, AStatementFailureDuringLoginSkipsTheConfirmation) {
   EXPECT_EQ(msg.lParam, 0);
 }
 
+TEST(FundsCaptionTest, KeepsTheVolumeAndReplacesEarlierFunds) {
+  EXPECT_EQ(FundsCaption("可开: 5", 100.5), "可开: 5  资金: 100.50");
+  EXPECT_EQ(FundsCaption(FundsCaption("可开: 5", 100.5), 7), "可开: 5  资金: 7.00");
+  EXPECT_EQ(FundsCaption("可平: 3", 7), "资金: 7.00");
+}
+
+// A volume answer shows only while it matches the panel's contract, hedge
+// flag and offset; every answer asks the funds without waiting.
+TEST_F(DispatcherTest, AVolumeAnswerShowsOnlyWhenItMatchesThePanel) {
+  TradePlugin.QueryTradingAccount = [](char *, int wait) { return Broker.Ask("QueryTradingAccount " + std::to_string(wait)); };
+  Broker.answers["QueryTradingAccount 0"] = [] {};
+  const struct {
+    int layout, offsetItem;
+    char offset;
+    const char *contract;
+    std::string TOrderPanelFields::*field;
+    const char *shown;
+  } cases[] = {
+      {kLayoutNormal, 0, '0', "m2401", &TOrderPanelFields::label1005, "可开: 5"},
+      {kLayoutNormal, 1, '3', "M2401", &TOrderPanelFields::label1005, "可平今: 5"},
+      {kLayoutNormal, 2, '1', "M2401", &TOrderPanelFields::label1005, "可平: 5"},
+      {kLayoutNormal, 2, '0', "M2401", &TOrderPanelFields::label1005, ""},
+      {kLayoutNormal, 0, '0', "CU2405", &TOrderPanelFields::label1005, ""},
+      {kLayoutKeyboard, 0, '0', "M2401", &TOrderPanelFields::edit7, "5"},
+      {kLayoutQuick, 0, '1', "M2401", &TOrderPanelFields::labelF66, ""},
+      {kLayoutQuick, 0, '0', "M2401", &TOrderPanelFields::labelF66, "5"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(testing::Message() << c.layout << " " << c.offset << " " << c.contract);
+    dispatch_.panel = TOrderPanelFields{};
+    dispatch_.panel.contract = c.contract;
+    dispatch_.panel.offsetItem = c.offsetItem;
+    desk_.options.Layout = c.layout;
+    TB_MAXVOL answer{};
+    strcpy(answer.InstrumentID, "M2401");
+    answer.OffsetFlag = c.offset;
+    answer.HedgeFlag = '1';
+    answer.MaxVolume = 5;
+    Broker.calls.clear();
+    Notify(TN_MAX_ORDER_VOLUME, LPARAM(Broker.Block(&answer, sizeof answer)));
+    EXPECT_EQ(dispatch_.panel.*c.field, c.shown);
+    EXPECT_EQ(Broker.calls, std::vector<std::string>{"QueryTradingAccount 0"});
+  }
+  // The funds query's one busy answer is dropped without a text.
+  std::vector<std::string> notices;
+  dispatch_.hooks.queryPageNotice = [&](const char *text, bool) { notices.push_back(text); };
+  Notify(TN_QUERY_REPORT | TN_TEXT_FLAG, LPARAM(Broker.TextBlock("前次查询尚未完成，请稍后重试（P10）。")));
+  Notify(TN_QUERY_REPORT | TN_TEXT_FLAG, LPARAM(Broker.TextBlock("前次查询尚未完成，请稍后重试（P10）。")));
+  EXPECT_EQ(notices.size(), 1u);
+  EXPECT_TRUE(Broker.live.empty());
+}
+
+TEST_F(DispatcherTest, TheMarginMonitorOpensTheConfiguredHostOrReportsOnTheQueryPage) {
+  TB_CFMMC key{};
+  strcpy(key.CompanyID, "0001");
+  strcpy(key.AccountID, "880001");
+  key.KeyID = 42;
+  strcpy(key.Password, "abc");
+  trading_.pageState = kPageQuery;
+  Notify(TN_CFMMC, LPARAM(Broker.Block(&key, sizeof key)));  // no host set
+  EXPECT_TRUE(shell_.Opens().empty());
+  EXPECT_EQ(boxes_.Count(), 1u);
+  WritePrivateProfileStringA("UI", "MonitorHost", "monitor.test", kSharedConsign);
+  Notify(TN_CFMMC, LPARAM(Broker.Block(&key, sizeof key)));
+  ASSERT_EQ(shell_.Opens().size(), 1u);
+  EXPECT_EQ(shell_.Opens()[0].file, "IEXPLORE.EXE");
+  EXPECT_EQ(shell_.Opens()[0].parameters,
+            "https://monitor.test/loginByKey.do?companyID=0001&userid=880001&keyid=42&passwd=abc");
+  EXPECT_TRUE(Broker.live.empty());
+}
+
 }  // namespace
 }  // namespace trading_test
