@@ -7,7 +7,9 @@
 
 #include <cstring>
 #include <filesystem>
+#include <algorithm>
 #include <fstream>
+#include <sstream>
 
 #include "platform/messages.h"
 #include "platform/profile.h"
@@ -428,6 +430,59 @@ TEST_F(DispatcherTest, AStatementFailureDuringLoginSkipsTheConfirmation) {
   ASSERT_TRUE(PeekMessageA(&msg, host_.window, WM_TRADE_NOTIFY, WM_TRADE_NOTIFY, PM_REMOVE));
   EXPECT_EQ(msg.wParam, WPARAM(TN_SETTLEMENT_CONFIRMED));
   EXPECT_EQ(msg.lParam, 0);
+}
+
+TEST_F(DispatcherTest, LoginDoneStartsTheSessionAndResetsDayFilesOncePerTradeDate) {
+  TradePlugin.QueryCFMMC = [] { return Broker.Ask("QueryCFMMC"); };
+  Broker.answers["QueryCFMMC"] = [] {};
+  box_.WriteText("user/880001/ordrtime.ini", "[General]\r\nDate=20240112\r\n[Old]\r\nk=1\r\n");
+  box_.WriteText("user/880001/scriptorder.ini", "[General]\r\nDate=20240115\r\n[Today]\r\nk=1\r\n");
+  for (int i = 0; i < 2; ++i) {
+    TB_LOGIN login{};
+    login.Flags[0] = '1';
+    login.Flags[1] = '0';
+    Notify(TN_LOGIN_DONE, LPARAM(Broker.Block(&login, sizeof login)));
+  }
+  EXPECT_EQ(std::count(Broker.calls.begin(), Broker.calls.end(), "QueryCFMMC"), 1);
+  EXPECT_EQ(box_.Read("user/880001/ordrtime.ini").find("Old"), std::string::npos);
+  EXPECT_NE(box_.Read("user/880001/scriptorder.ini").find("Today"), std::string::npos);
+  EXPECT_EQ(trading_.pageState, kPageLoggedIn);
+  EXPECT_EQ(trading_.loginFlags, 1);
+  EXPECT_TRUE(Broker.live.empty());
+  // The session's opening records, in order.
+  std::vector<std::string> codes;
+  std::istringstream log(box_.Read("user/880001/tradelog/20240115.phl"));
+  for (std::string line; std::getline(log, line);) {
+    const size_t first = line.find('|');
+    const std::string record = line.substr(line.find('|', first + 1) + 1);
+    if (record.rfind("3001|", 0) != 0) codes.push_back(record.substr(0, record.find_last_not_of("\r") + 1));
+  }
+  const std::vector<std::string> once{"3072|1|1|", "3002|0|3.0.1", "3008|3|", "3009|3|", "3010|3|"};
+  std::vector<std::string> twice = once;
+  twice.insert(twice.end(), once.begin(), once.end());
+  EXPECT_EQ(codes, twice);
+}
+
+TEST_F(DispatcherTest, AStatementGoesToTheOpenReportDialog) {
+  const HWND dialog = trace_.Create(0);
+  dispatch_.hooks.reportDialog = [dialog] { return dialog; };
+  std::vector<std::string> handed;
+  dispatch_.hooks.onSettlementInfo = [&](const char *block, bool failed) {
+    handed.push_back(std::string(block) + (failed ? " failed" : ""));
+  };
+  Notify(TN_SETTLEMENT_INFO, LPARAM(Broker.TextBlock(".\\s.tmp")));
+  Notify(TN_SETTLEMENT_INFO | TN_TEXT_FLAG, LPARAM(Broker.TextBlock("结算单未生成")));
+  EXPECT_EQ(handed, (std::vector<std::string>{".\\s.tmp", "结算单未生成 failed"}));
+  EXPECT_TRUE(Broker.live.empty());
+  // Any other failure is posted to the dialog, which returns the block.
+  char *other = Broker.TextBlock("查询失败");
+  Notify(TN_SETTLEMENT_INFO | TN_TEXT_FLAG, LPARAM(other));
+  MSG msg;
+  ASSERT_TRUE(PeekMessageA(&msg, dialog, WM_TONGJI_SETTLEMENT, WM_TONGJI_SETTLEMENT, PM_REMOVE));
+  EXPECT_EQ(msg.wParam, WPARAM(other));
+  EXPECT_EQ(Broker.live.count(other), 1u);
+  TradePlugin.TraderDllFree(other);
+  DestroyWindow(dialog);
 }
 
 TEST(FundsCaptionTest, KeepsTheVolumeAndReplacesEarlierFunds) {
