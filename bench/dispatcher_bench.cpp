@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "market/dataio5.h"
@@ -34,6 +35,10 @@ int AskedWait(int) { return 0; }
 int AskedTrades(char *, char *, int) { return 0; }
 int AskedLimit(char *, char *) { return 0; }
 int Version() { return kInterfaceVersion; }
+void Investor(char *, char *id, char *) {
+  if (id) strcpy(id, "880001");
+}
+void Finalize() {}
 int TradeDate(char *out) {
   strcpy(out, "20240115");
   return 0;
@@ -51,16 +56,20 @@ struct ReplayWorld {
   std::vector<std::string> codes;
 
   ReplayWorld() {
+    // Market 0 is never a futures market.
+    MKINFO sh = market_fixture::MakeMarket("SH", "shd", 1, 4);
+    market_fixture::AddKind(sh, "A股", {{570, 690}, {780, 900}}, 540, 960);
     MKINFO dl = market_fixture::MakeMarket("DL", "dlf", 2, kContracts);
     market_fixture::AddKind(dl, "期货", {{540, 690}, {810, 900}}, 480, 960);
-    box.WriteMarketInfo({dl});
+    box.WriteMarketInfo({sh, dl});
+    box.WriteTable(sh, "nametbl", std::vector<STKINFO>{market_fixture::MakeStock(0, 0, "600000", "浦发")});
     std::vector<STKINFO> stocks;
     std::vector<STKINFOEX> extended;
     for (int i = 0; i < kContracts; ++i) {
       char code[16];
       snprintf(code, sizeof code, "C%04d", i);
       codes.push_back(code);
-      stocks.push_back(market_fixture::MakeStock(0, 0, code, "合约"));
+      stocks.push_back(market_fixture::MakeStock(1, 0, code, "合约"));
       extended.push_back(market_fixture::MakeStockEx(code));
     }
     box.WriteTable(dl, "nametbl", stocks);
@@ -73,6 +82,8 @@ struct ReplayWorld {
     TradePlugin = TradePluginApi{};
     TradePlugin.GetTraderDllVersion = Version;
     TradePlugin.TraderDllFree = FreeBlock;
+    TradePlugin.GetInvestor = Investor;
+    TradePlugin.TradeFinalize = Finalize;
     TradePlugin.GetTradeDate = TradeDate;
     TradePlugin.QueryOrder = AskedWait;
     TradePlugin.QueryTrade = AskedTrades;
@@ -142,7 +153,8 @@ void BM_DeskShareOfALogin(benchmark::State &state) {
   for (auto _ : state) {
     world.Replay();
     if (world.desk->pageState != kPageTrading || world.data.contractCount != kContracts)
-      return state.SkipWithError("the chain did not end on the trading page");
+      return state.SkipWithError(("the chain ended on page " + std::to_string(world.desk->pageState) + ": " +
+                                  world.desk->login.message).c_str());
   }
   state.SetLabel("2000 contracts, 2000 orders, 1000 trades, 200 positions, 3 banks");
 }

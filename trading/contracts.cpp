@@ -87,6 +87,7 @@ void TContractList::Begin() {
   desk_.FreeContracts();
   count_ = 0;
   incomplete = false;
+  productDefaults_.clear();
   active_ = true;
 }
 
@@ -97,7 +98,7 @@ void TContractList::Abandon() {
   count_ = 0;
 }
 
-bool TContractList::BuildRecord(const tb::TB_CONTRACT &contract, CContractInfo &r) const {
+bool TContractList::BuildRecord(const tb::TB_CONTRACT &contract, CContractInfo &r) {
   char code[8] = {};
   memcpy(code, contract.InstrumentID, 7);
   const STKPTR stock = LookupContractStock(code, desk_.MergerMinute());
@@ -109,12 +110,23 @@ bool TContractList::BuildRecord(const tb::TB_CONTRACT &contract, CContractInfo &
   r.VolumeMultiple = contract.Attribute;
   r.PriceTick = contract.PriceTick;
   r.Stock = stock;
-  const std::string file = desk_.AccountFile("Consign.ini");
+  // The four per-product sections, read once per product and list.
   const char *product = ContractProductCode(r.InstrumentID);
-  r.DefaultOpenVolume = int32_t(GetPrivateProfileIntA("DefVol", product, 1, file.c_str()));
-  r.DefaultCloseVolume = int32_t(GetPrivateProfileIntA("DefCloseVol", product, 0, file.c_str()));
-  ReadStops("AutoBuyStop", product, file.c_str(), &r.BuyLoss, &r.BuyProfit, &r.BuyTrailing);
-  ReadStops("AutoSellStop", product, file.c_str(), &r.SellLoss, &r.SellProfit, &r.SellTrailing);
+  auto known = productDefaults_.find(product);
+  if (known == productDefaults_.end()) {
+    const std::string file = desk_.AccountFile("Consign.ini");
+    CContractInfo d{};
+    d.DefaultOpenVolume = int32_t(GetPrivateProfileIntA("DefVol", product, 1, file.c_str()));
+    d.DefaultCloseVolume = int32_t(GetPrivateProfileIntA("DefCloseVol", product, 0, file.c_str()));
+    ReadStops("AutoBuyStop", product, file.c_str(), &d.BuyLoss, &d.BuyProfit, &d.BuyTrailing);
+    ReadStops("AutoSellStop", product, file.c_str(), &d.SellLoss, &d.SellProfit, &d.SellTrailing);
+    known = productDefaults_.emplace(product, d).first;
+  }
+  const CContractInfo &d = known->second;
+  r.DefaultOpenVolume = d.DefaultOpenVolume;
+  r.DefaultCloseVolume = d.DefaultCloseVolume;
+  r.BuyLoss = d.BuyLoss, r.BuyProfit = d.BuyProfit, r.BuyTrailing = d.BuyTrailing;
+  r.SellLoss = d.SellLoss, r.SellProfit = d.SellProfit, r.SellTrailing = d.SellTrailing;
   return true;
 }
 

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 
 #include "trading/deskrecords.h"
@@ -49,13 +50,14 @@ class TContractList {
  private:
   void CloseFile();
   // The record of one contract; false when the market data doesn't know it.
-  bool BuildRecord(const tb::TB_CONTRACT &contract, CContractInfo &record) const;
+  bool BuildRecord(const tb::TB_CONTRACT &contract, CContractInfo &record);
 
   TTradeDesk &desk_;
   int32_t count_ = 0;
   // The file stays open while the list arrives.
   HANDLE file_ = nullptr;
   bool active_ = false;
+  std::map<std::string, CContractInfo> productDefaults_;
 };
 
 // Rebuilds the drop-down groups from the table: a new group wherever the
