@@ -67,3 +67,11 @@ endforeach()
 # would bring along the objects beside them, and with them the class library
 # the plug-in must not link.
 set_target_properties(core PROPERTIES UNITY_BUILD OFF)
+
+# The charts, the trading desk and the formula dialogs are compiled file by
+# file until their file-local names are made distinct.
+foreach(target formula charts trading formula_tests charts_tests trading_tests)
+  if(TARGET ${target})
+    set_target_properties(${target} PROPERTIES UNITY_BUILD OFF)
+  endif()
+endforeach()

@@ -42,6 +42,7 @@
 #include "core/ownerdrawpanel.h"
 #include "shell/entry.h"
 #include "trading/pluginapi.h"
+#include "trading/dispatcher.h"
 #include "trading/tradedesk.h"
 #include "trading/tradelayout.h"
 #include "trading/tradingwindow.h"
@@ -149,6 +150,10 @@ class TProgramParts : public TFrameParts {
       frame.tradingDesk = std::make_unique<TTradingDesk>(frame.desk, *frame.tradingHost, none);
       frame.tradingWindow =
           std::make_unique<TTradingWindow>(static_cast<TOwnerDrawPanel *>(frame.Panel7), *frame.tradingDesk);
+      frame.tradeDispatcher = std::make_unique<TTradeDispatcher>(*frame.tradingDesk, *frame.tradingHost);
+      frame.receivers.tradeNotify = [&frame](WPARAM wParam, LPARAM lParam) {
+        if (frame.tradeDispatcher) frame.tradeDispatcher->HandleTradeNotify(wParam, lParam);
+      };
       frame.receivers.tradeFocus = [&frame](LPARAM control) {
         if (frame.tradingWindow) frame.tradingWindow->TradeFocus(control);
       };

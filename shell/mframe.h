@@ -39,6 +39,7 @@ class TBlockGroup;
 class TDeskHost;
 class TTradingDesk;
 class TTradingWindow;
+class TTradeDispatcher;
 namespace platform {
 class PostEndpoint;
 }
@@ -224,6 +225,7 @@ class TMFrame : public TForm, public TMainFrameHost {
   std::unique_ptr<TDeskHost> tradingHost;
   std::unique_ptr<TTradingDesk> tradingDesk;
   std::unique_ptr<TTradingWindow> tradingWindow;
+  std::unique_ptr<TTradeDispatcher> tradeDispatcher;
   // "交易 F12": shows or hides the trading window. With an account id the
   // window is hidden and its geometry saved to that account's file.
   void ToolButton17Click(const char *account = nullptr);

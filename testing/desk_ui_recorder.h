@@ -53,6 +53,8 @@ class DeskUiRecorder : public TDeskUi {
   void RefocusOrderPanel() override { calls.push_back("RefocusOrderPanel"); }
   void ResetTradingPanels() override { calls.push_back("ResetTradingPanels"); }
   void ClearContractCombos() override { calls.push_back("ClearContractCombos"); }
+  void FillContractCombos() override { calls.push_back("FillContractCombos"); }
+  void ConnectionBand(int height) override { calls.push_back("ConnectionBand " + std::to_string(height)); }
   void OrderFilter(bool cancellable, bool allShown) override;
   void ConditionTabsFirst() override { calls.push_back("ConditionTabsFirst"); }
   void QueryTabChange() override { calls.push_back("QueryTabChange"); }

@@ -113,6 +113,11 @@ class TDeskUi {
   // Mode 1 of the set-up: every order panel and list to its starting state.
   virtual void ResetTradingPanels() {}
   virtual void ClearContractCombos() {}
+  // Every code of the desk's contract table into the quick order panel's
+  // and the quick-deal bar's contract lists.
+  virtual void FillContractCombos() {}
+  // The trading connection's band (Splitter2) at that height.
+  virtual void ConnectionBand(int height) { (void)height; }
   // The order list filter: "可撤" checked (else "全部"), "全部" shown.
   virtual void OrderFilter(bool cancellable, bool allShown) {
     (void)cancellable;

@@ -468,6 +468,7 @@ void TTradingDesk::OnTradeCloseClick(TCloseSender sender) {
     ui_->RefocusOrderArea();
     return;
   }
+  if (closing) closing();
   host_.SetTitle("kivo");
   automationArmed = false;
   autoRelogin = 0;

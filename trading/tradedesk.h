@@ -22,6 +22,9 @@ enum : int {
   kPageStatement = 1,
   kPageLoggedIn = 2,
   kPageNoteApproved = 7,
+  kPageContracts = 3,
+  kPageOrdersLoaded = 4,
+  kPageTradesLoaded = 5,
   kPageNoticeRead = 8,
   kPageCheckList = 9,
   kPageTrading = 12,
@@ -91,6 +94,8 @@ class TTradingDesk {
 
   TLoginPageModel login;
   TPasswordPageModel passwordPage;
+  // Called when trading closes (after the question, when one is asked).
+  std::function<void()> closing;
   TDeskRandom random;
 
   // ---- set-up ----
@@ -144,6 +149,7 @@ class TTradingDesk {
   bool OnTradingPage() const { return pageState >= 12 && pageState <= 16; }
 
  private:
+  friend class TTradeDispatcher;
   void ShowPage(int state);
   void SetMessage(const char *text, COLORREF colour, int size);
   void EnableLoginControls(bool enabled);

@@ -516,6 +516,11 @@ void TTradingWindow::Float(const RECT &r) {
 
 void TTradingWindow::RepaintFrame() { panel_->Invalidate(); }
 
+void TTradingWindow::ConnectionBand(int height) {
+  Splitter2->SetHeight(height);
+  Splitter2->Invalidate();
+}
+
 void TTradingWindow::SelectNavigation(int item) {
   navigating_ = true;
   if (item >= 0) {

@@ -99,6 +99,7 @@ class TTradingWindow : public TDeskUi {
   void Float(const RECT &rect) override;
   void ShowQuickDeal(bool show) override { quickDealShown = show; }
   void RepaintFrame() override;
+  void ConnectionBand(int height) override;
   void OrderFilter(bool cancellable, bool allShown) override;
   void RedrawNavigation() override;
   void ReadPasswordPage(TPasswordPageModel &page) override;

@@ -15,6 +15,7 @@
 #include "trading/queryform.h"
 #include "tests/trading/tradedesk_fixture.h"
 #include "trading/deskdata.h"
+#include "trading/dispatcher.h"
 
 namespace trading_test {
 namespace {
@@ -143,6 +144,44 @@ TEST_F(TradingWindowTest, PagesAndPicturesOfTheDockedWindow) {
   harness_.SavePng(tasks, "trading-task-page");
   sheet.Add("tasks", tasks);
   harness_.SavePng(sheet.Compose(), "trading-window-sheet");
+}
+
+// What the login chain shows on its way: the account summary, the broker's
+// note, the system notice, the statement, the contract list's progress and
+// a lost connection.
+TEST_F(TradingWindowTest, TheLoginChainsPages) {
+  TTradeDispatcher dispatch(desk_, host_);
+  const struct {
+    const char *name, *file, *text;
+    int state;
+  } texts[] = {
+      {"trading-chain-summary", "sum.txt", "客户号: 880001\r\n可用资金: 100000.00\r\n", kPageLoggedIn},
+      {"trading-chain-brokernote", "note.txt", "尊敬的客户：\r\n期货交易有风险，入市须谨慎。\r\n", kPageNoteApproved},
+      {"trading-chain-notice", "notice.txt", "系统通知\r\n详见 http://notice.test/\r\n", kPageNoticeRead},
+      {"trading-chain-statement", "settle.txt", "交易结算单\r\n日期: 20240115\r\n", kPageStatement},
+  };
+  for (const auto &t : texts) {
+    box_.WriteText("prog/" + std::string(t.file), t.text);
+    desk_.pageState = t.state;
+    window_->ClearViewer();
+    window_->LoadViewer(t.file);
+    window_->Layout();
+    EXPECT_TRUE(window_->Panel13->Visible()) << t.name;
+    harness_.SavePng(Shot(), t.name);
+  }
+  desk_.pageState = kPageLogin;
+  desk_.login.message = "更新合约列表...1234";
+  window_->LoginPageChanged();
+  window_->Layout();
+  harness_.SavePng(Shot(), "trading-chain-progress");
+
+  LogIn(0);
+  desk_.connectionState = 1;
+  dispatch.HandleTradeNotify(tb::TN_CONNECTION_STATE, LPARAM(-2));
+  harness_.Pump();
+  EXPECT_EQ(window_->Splitter2->Height(), 22);
+  Float(600, 300);
+  harness_.SavePng(Shot(), "trading-reconnecting");
 }
 
 TEST_F(TradingWindowTest, TheFloatingFrameDrawsHitsAndDragsItself) {
