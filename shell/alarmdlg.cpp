@@ -337,6 +337,7 @@ TAlartfm::TAlartfm(TComponent *owner) : TForm(owner) {
 
   ToolBar1 = new TToolBar(this);
   ToolBar1->SetParent(this);
+  ToolBar1->ButtonWidth = 64;
   auto button = [this](const char *caption, std::function<void()> click) {
     auto *b = new TToolButton(this);
     b->SetCaption(caption);
@@ -363,6 +364,7 @@ TAlartfm::TAlartfm(TComponent *owner) : TForm(owner) {
   static const char *const kHeader[8] = {"代码",       "名称",   "价格上限",         "价格下限",
                                          "现手上限", "成交量上限", "持仓（金额）上限", "状态"};
   for (int c = 0; c < 8; ++c) BaseGrid->SetCells(c, 0, kHeader[c]);
+  BaseGrid->Handle();  // the font is measured on the grid's window
   TCanvas *canvas = BaseGrid->Canvas();
   const int w = canvas->TextWidth("商");
   for (int c = 0; c <= 4; ++c) BaseGrid->SetColWidths(c, 4 * w + 10);
@@ -522,6 +524,7 @@ TAlarmWin::TAlarmWin(TComponent *owner) : TForm(owner) {
   AlarmGrid->SetOptions(AlarmGrid->Options() | goRowSelect);
   static const char *const kHeader[4] = {"商品名称", "报警时间", "当前价格", "报警原因"};
   for (int c = 0; c < 4; ++c) AlarmGrid->SetCells(c, 0, kHeader[c]);
+  AlarmGrid->Handle();
   TCanvas *canvas = AlarmGrid->Canvas();
   const int widths[4] = {canvas->TextWidth("商品代码"), canvas->TextWidth("0000-00-00 00:00"),
                          canvas->TextWidth("00000.00"), canvas->TextWidth("超过价格上限")};

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QPainter>
+
 #include <map>
 #include <string>
 #include <vector>
@@ -343,6 +345,30 @@ TEST_F(KeyPreviewTest, ACharacterOverAChartOpensTheWizard) {
   Focus(chart_->Handle());
   EXPECT_TRUE(Send(WM_CHAR, 8)) << "Backspace without Ctrl opens it too";
   EXPECT_EQ(wizardRuns_, 2);
+}
+
+// A picture of the main window with the wizard a typed "6" opened, the
+// wizard drawn where it stands.
+TEST_F(KeyPreviewTest, PictureOfTheWizardFromAKey) {
+  Focus(chart_->Handle());
+  QImage picture;
+  script_ = [&](TSmartKB &wizard) {
+    wizard.Show();
+    harness_.Pump();
+    picture = harness_.Render(main_->Handle());
+    RECT frame{}, box{};
+    GetWindowRect(main_->Handle(), &frame);
+    GetWindowRect(wizard.Handle(), &box);
+    QPainter painter(&picture);
+    painter.drawImage(box.left - frame.left, box.top - frame.top, harness_.Render(wizard.Handle()));
+    painter.end();
+    // The wizard's list: the first row is drawn selected, in grey.
+    EXPECT_EQ(harness_.Pixel(wizard.DrawGrid1->Handle(), 2, 2), RGB(128, 128, 128));
+    wizard.Hide();
+  };
+  Send(WM_CHAR, '6');
+  ASSERT_FALSE(picture.isNull());
+  harness_.SavePng(picture, "wizard-from-key");
 }
 
 // The wizard's instrument: into an open picker; to the active chart (which
