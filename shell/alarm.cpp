@@ -44,11 +44,6 @@ struct ALARMREC {
 static_assert(sizeof(ALARMREC) == kAlarmRecord04);
 static_assert(offsetof(ALARMREC, sound) == kAlarmRecord03);
 
-bool FileExists(const char *path) {
-  const DWORD attributes = GetFileAttributesA(path);
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // A fixed text field as a terminated text (the field may fill its width).
 template <size_t N>
 void TakeField(char *out, const char (&field)[N]) {
@@ -80,6 +75,11 @@ AlarmData NewAlarmItem(STKPTR stock) {
   item.stock = stock;
   item.priceHigh = item.priceLow = item.tradeSize = item.volume = item.amount = AlarmUnset();
   return item;
+}
+
+bool AlarmSoundExists(const char *path) {
+  const DWORD attributes = GetFileAttributesA(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 std::string AlarmFilePath() { return std::string(UserDataPath) + "ALARM.SET"; }
@@ -159,7 +159,7 @@ void TAlarm::Load() {
     item.amount = record.amount;
     // A path that fills its field has lost its end: it names no file.
     if (recordSize == kAlarmRecord04 && strnlen(record.sound, sizeof record.sound) < sizeof record.sound &&
-        FileExists(record.sound))
+        AlarmSoundExists(record.sound))
       std::memcpy(item.sound, record.sound, sizeof item.sound);
     if (items.Add(item) < 0) break;
     ++i;
@@ -256,7 +256,7 @@ void TAlarm::CheckQuote(STKPTR stock, const REALQUOTE &quote) {
     GetLocalTime(&item.firedAt);
     fired = true;
     if (!soundOn) continue;
-    if (item.sound[0] && FileExists(item.sound)) {
+    if (item.sound[0] && AlarmSoundExists(item.sound)) {
       if (slots_) {
         EnterCriticalSection(&lock_);
         QueueSound(item.sound, strnlen(item.sound, sizeof item.sound - 1));

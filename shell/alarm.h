@@ -128,5 +128,8 @@ class TAlarm {
 // The one engine, null while there is none.
 extern TAlarm *AlarmEngine;
 
+// A sound path names a file that exists.
+bool AlarmSoundExists(const char *path);
+
 // The path of "ALARM.SET" in the user's folder.
 std::string AlarmFilePath();

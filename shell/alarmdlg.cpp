@@ -27,11 +27,6 @@ TAlarmWin *AlarmWindow = nullptr;
 
 namespace {
 
-bool FileExists(const char *path) {
-  const DWORD attributes = GetFileAttributesA(path);
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 int Box(TWinControl *owner, const char *text, const char *caption, UINT flags) {
   return MessageBoxA(owner && owner->HandleAllocated() ? owner->Handle() : nullptr, text, caption, flags | MB_TOPMOST);
 }
@@ -251,7 +246,7 @@ void TModifyAlert::Button1Click(TObject *) {
   const std::string path = XPEdit1->Text();
   if (!path.empty()) {
     CopyGbkBounded(sound, sizeof sound, path.c_str());
-    if (!FileExists(sound)) {
+    if (!AlarmSoundExists(sound)) {
       char message[kAlarmSoundPath + 96];
       std::snprintf(message, sizeof message, "指定的报警声音“%s”不存在或路径太深，是否重新指定？  ", sound);
       if (Box(this, message, "提示", MB_YESNO | MB_ICONWARNING) == IDYES) return;
@@ -279,7 +274,7 @@ void TModifyAlert::XPButton1Click(TObject *) {
 
 void TModifyAlert::XPButton2Click(TObject *) {
   const std::string path = XPEdit1->Text();
-  if (!path.empty() && !FileExists(path.c_str())) {
+  if (!path.empty() && !AlarmSoundExists(path.c_str())) {
     Box(this, "指定的报警声音不存在。  ", "提示", MB_OK | MB_ICONWARNING);
     return;
   }
