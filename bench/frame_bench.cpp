@@ -18,7 +18,10 @@
 #include "market/dataio5.h"
 #include "market/rights.h"
 #include "platform/winuser.h"
+#include "classlib/forms.h"
+#include "shell/alarm.h"
 #include "shell/framecore.h"
+#include "shell/keypreview.h"
 #include "testing/market_fixture_min.h"
 #include "testing/view_harness.h"
 #include "views/mvmain.h"
@@ -162,9 +165,18 @@ struct World {
   }
 };
 
-// Quotes round the 400 instruments, 50 of which have a live series agent.
+// Quotes round the 400 instruments, 50 of which have a live series agent;
+// the argument is the number of armed alarms, all on other instruments.
 void BM_QuoteFanOut(benchmark::State &state) {
   World w;
+  TAlarm alarms(false);
+  for (int i = 0; i < state.range(0); ++i) {
+    AlarmData item = NewAlarmItem(STKPTR(1, 0, i));
+    item.priceHigh = 1.0f;
+    alarms.AddAlarm(item);
+  }
+  w.receivers.alarmsOn = [] { return true; };
+  w.receivers.checkAlarm = [&alarms](uint32_t stock, const REALQUOTE &quote) { alarms.CheckQuote(STKPTR(stock), quote); };
   TMarketData *market = MarketAt(0);
   std::vector<MFEVENTSLOT> events;
   for (int i = 0; i < kStocks; ++i) events.push_back(MFEVENTSLOT{STKPTR(0, 0, i).Word(), 0x81});
@@ -186,8 +198,25 @@ void BM_QuoteFanOut(benchmark::State &state) {
   SetMallocRefusal(nullptr);
   state.SetItemsProcessed(state.iterations());
   state.counters["allocs/quote"] = double(g_newCalls + g_heapCalls) / double(state.iterations());
+  alarms.items.RemoveAll();
 }
-BENCHMARK(BM_QuoteFanOut);
+BENCHMARK(BM_QuoteFanOut)->Arg(0)->Arg(100);
+
+// 100 posted messages the key preview does not treat, served by the loop
+// without the hook (0) and with it (1).
+void BM_UntreatedMessagesThroughTheHook(benchmark::State &state) {
+  TForm form(nullptr);
+  const HWND window = form.Handle();
+  TKeyPreview preview{TKeyPreviewLinks{}};
+  if (state.range(0)) Application()->SetOnMessage([&preview](MSG &msg, bool &handled) { preview.Hook(msg, handled); });
+  for (auto _ : state) {
+    for (int i = 0; i < 100; ++i) PostMessageA(window, WM_USER + 100, 0, 0);
+    platform::ProcessPendingMessages();
+  }
+  Application()->SetOnMessage(nullptr);
+  state.SetItemsProcessed(state.iterations() * 100);
+}
+BENCHMARK(BM_UntreatedMessagesThroughTheHook)->Arg(0)->Arg(1);
 
 // The subscription from all eight sources: 16 link contracts, 40 positions,
 // 40 condition orders, 40 armed alarms, the ten views, 50 agents, the index

@@ -402,6 +402,12 @@ void TRichEdit::WndProc(TMessage &m) {
       return;
     }
     case EM_GETEVENTMASK: m.Result = LRESULT(eventMask_); return;
+    case EM_GETLINECOUNT: {
+      // Like an edit, a rich edit has at least one line.
+      QTextBrowser *b = Browser();
+      m.Result = b ? std::max(1, b->document()->blockCount()) : 1;
+      return;
+    }
     case EM_GETTEXTRANGE: {
       auto *range = reinterpret_cast<TEXTRANGEA *>(m.LParam);
       QTextBrowser *b = Browser();

@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "platform/clock.h"
+#include "platform/fileapi.h"
 
 namespace {
 
@@ -14,6 +15,16 @@ std::mutex g_beepLock;
 platform::BeepHandler &InstalledBeep() {
   static auto *handler = new platform::BeepHandler;  // lives past static destruction
   return *handler;
+}
+
+platform::SoundHandler &InstalledSound() {
+  static auto *handler = new platform::SoundHandler;  // lives past static destruction
+  return *handler;
+}
+
+void DesktopBeep() {
+  if (qobject_cast<QApplication *>(QCoreApplication::instance()))
+    QMetaObject::invokeMethod(QCoreApplication::instance(), [] { QApplication::beep(); }, Qt::QueuedConnection);
 }
 
 // False when the desktop's beep sounded (a handler took it otherwise).
@@ -27,8 +38,7 @@ bool Sound(const platform::BeepCall &call) {
     handler(call);
     return true;
   }
-  if (qobject_cast<QApplication *>(QCoreApplication::instance()))
-    QMetaObject::invokeMethod(QCoreApplication::instance(), [] { QApplication::beep(); }, Qt::QueuedConnection);
+  DesktopBeep();
   return false;
 }
 
@@ -42,7 +52,28 @@ BeepHandler SetBeepHandler(BeepHandler handler) {
   return handler;
 }
 
+SoundHandler SetSoundHandler(SoundHandler handler) {
+  std::lock_guard guard(g_beepLock);
+  std::swap(InstalledSound(), handler);
+  return handler;
+}
+
 }  // namespace platform
+
+BOOL PlaySoundA(LPCSTR sound, HMODULE, DWORD flags) {
+  if (!sound) return TRUE;
+  if (!(flags & SND_FILENAME)) return FALSE;
+  const DWORD attributes = GetFileAttributesA(sound);
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return FALSE;
+  platform::SoundHandler handler;
+  {
+    std::lock_guard guard(g_beepLock);
+    handler = InstalledSound();
+  }
+  if (handler) handler({sound, (flags & SND_ASYNC) != 0});
+  else DesktopBeep();
+  return TRUE;
+}
 
 BOOL MessageBeep(UINT type) {
   Sound({false, type, 0, 0});

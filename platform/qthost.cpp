@@ -366,6 +366,8 @@ void HostWidget::Key(QKeyEvent *event, bool down) {
   if (vk == 0) return;
   bool alt = event->modifiers() & Qt::AltModifier;
   LPARAM lParam = 1 | (alt ? LPARAM(1) << 29 : 0);
+  // F10 is a system key on the desktop, with or without Alt.
+  const bool system = alt || vk == VK_F10;
   if (down) {
     if (event->isAutoRepeat()) lParam |= LPARAM(1) << 30;
     // The characters this press types, in GBK, for TranslateMessage.
@@ -378,10 +380,10 @@ void HostWidget::Key(QKeyEvent *event, bool down) {
       text.assign(gbk.constData(), size_t(gbk.size()));
     }
     if (!text.empty() || vk == VK_DELETE) RecordKeyText(target, WPARAM(vk), lParam, text);
-    PostInput(*window, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, WPARAM(vk), lParam);
+    PostInput(*window, system ? WM_SYSKEYDOWN : WM_KEYDOWN, WPARAM(vk), lParam);
   } else {
     lParam |= (LPARAM(1) << 30) | (LPARAM(1) << 31);
-    PostInput(*window, alt ? WM_SYSKEYUP : WM_KEYUP, WPARAM(vk), lParam);
+    PostInput(*window, system ? WM_SYSKEYUP : WM_KEYUP, WPARAM(vk), lParam);
   }
   event->accept();
 }

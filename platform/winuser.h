@@ -207,7 +207,7 @@ enum : WPARAM { WA_INACTIVE = 0, WA_ACTIVE = 1, WA_CLICKACTIVE = 2 };
 // SC_SIZE and SC_MOVE carry the edge (1 left .. 8 bottom right) or 2 in
 // their low four bits, the window's own bits.
 enum : WPARAM {
-  SC_SIZE = 0xF000, SC_MOVE = 0xF010, SC_MINIMIZE = 0xF020, SC_MAXIMIZE = 0xF030, SC_CLOSE = 0xF060, SC_RESTORE = 0xF120
+  SC_SIZE = 0xF000, SC_MOVE = 0xF010, SC_MINIMIZE = 0xF020, SC_MAXIMIZE = 0xF030, SC_CLOSE = 0xF060, SC_SCREENSAVE = 0xF140, SC_RESTORE = 0xF120
 };
 // WM_NCHITTEST's answers.
 enum : int {
@@ -261,6 +261,16 @@ enum : int {
   VK_DECIMAL = 0x6E,
   VK_DIVIDE = 0x6F,
   VK_F1 = 0x70,
+  VK_F2 = 0x71,
+  VK_F3 = 0x72,
+  VK_F4 = 0x73,
+  VK_F5 = 0x74,
+  VK_F6 = 0x75,
+  VK_F7 = 0x76,
+  VK_F8 = 0x77,
+  VK_F9 = 0x78,
+  VK_F10 = 0x79,
+  VK_F11 = 0x7A,
   VK_F12 = 0x7B,
   VK_F24 = 0x87,
   VK_NUMLOCK = 0x90,

@@ -297,8 +297,14 @@ void TCommandDispatcher::LeadingIndex(int code) {
   VIEW_ATTR_13 attributes = Fresh(VIEW_TYPE_INTRADAY);
   attributes.stock = STKPTR(market, 0, info->index);
   attributes.currentBlock = market;
+  ShowChart(attributes);
+}
+
+void TCommandDispatcher::ShowChart(const VIEW_ATTR_13 &attributes) {
+  TMultiViewMain *page = core_.Page();
+  if (!page) return;
   page->ShowStockInLinkedViews(&attributes, page->m_zoomed != nullptr);
-  if (TMultiViewChild *view = page->FindView(VIEW_TYPE_INTRADAY, 0)) {
+  if (TMultiViewChild *view = page->FindView(attributes.viewType, 0)) {
     BringForward(view);
     AlignTickMode(view, true);
   } else if (TMultiViewChild *created = CreateInActivePane(attributes)) {

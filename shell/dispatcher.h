@@ -19,6 +19,10 @@ class TCommandDispatcher {
   void SetChartPeriod(int period);
   // The report to show a block (-1: none) in; null without a page.
   TMultiViewChild *OpenReport(int blockId);
+  // An instrument's chart of the attributes' type: shown in the linked
+  // views, then the page's chart of that type brought forward (an intraday
+  // one in the mode "闪电图优先" asks for), or one made in the active pane.
+  void ShowChart(const VIEW_ATTR_13 &attributes);
 
  private:
   TMultiViewChild *Active() const { return core_.ActiveView(); }

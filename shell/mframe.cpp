@@ -33,7 +33,9 @@
 #include "platform/profile.h"
 #include "platform/shell.h"
 #include "platform/winuser.h"
-#include "shell/alarmfile.h"
+#include "shell/alarm.h"
+#include "shell/alarmdlg.h"
+#include "shell/keypreview.h"
 #include "shell/framewindow.h"
 #include "shell/profiletext.h"
 #include "shell/quoteconn.h"
@@ -53,7 +55,9 @@
 #include "views/mvmain.h"
 #include "views/pagelist.h"
 #include "views/report.h"
+#include "views/smartkb.h"
 #include "views/viewdisplay.h"
+#include "views/wizardsources.h"
 
 TMFrame *MainFrame = nullptr;
 uint8_t KeyHookPaused = 0;
@@ -107,8 +111,23 @@ int TFrameParts::ShowLoginDialog(TMFrame &frame, bool relogin) {
   return dialog.ShowModal();
 }
 
-void TFrameParts::CreateAlarmEngine() { KeepAlarmFile(); }
-void TFrameParts::DestroyAlarmEngine() { WriteKeptAlarmFile(); }
+void TFrameParts::CreateAlarmEngine() {
+  if (AlarmEngine) return;
+  AlarmEngine = new TAlarm;
+  if (MainFrame) AlarmEngine->frameWindow = MainFrame->Handle();
+}
+
+void TFrameParts::DestroyAlarmEngine() {
+  FreeAlarmWindows();
+  delete AlarmEngine;  // writes "ALARM.SET"
+  AlarmEngine = nullptr;
+}
+
+void TFrameParts::CreateKeyboardWizard(TMFrame &frame) { frame.CreateKeyboardWizard(); }
+
+void TFrameParts::FreeKeyboardWizard(TMFrame &frame) { frame.FreeKeyboardWizard(); }
+
+void TFrameParts::InstallKeyPreview(TMFrame &frame) { frame.InstallKeyPreview(); }
 
 void TFrameParts::LoadMarketMerger() { CMarketMerger::Instance()->LoadDefault(); }
 
@@ -317,6 +336,27 @@ void TMFrame::FillReceivers() {
     if (action == TFrameAction::FullScreen) MenuItem95Click(nullptr);
     if (action == TFrameAction::RefreshData) N22Click(nullptr);
     if (action == TFrameAction::ShowTrading) ToolButton17Click();
+    if (action == TFrameAction::AlarmSettings) S1Click(nullptr);
+  };
+  receivers.alarmsOn = [this] { return alarmSwitch && AlarmEngine; };
+  receivers.checkAlarm = [](uint32_t stock, const REALQUOTE &quote) {
+    if (AlarmEngine) AlarmEngine->CheckQuote(STKPTR(stock), quote);
+  };
+  receivers.armedAlarmStocks = [](TSubscriptionBuilder &builder) {
+    if (AlarmEngine) AlarmEngine->AddArmedStocks(builder);
+  };
+  receivers.rearmAlarms = [] {
+    if (AlarmEngine) AlarmEngine->Rearm();
+  };
+  receivers.showAlarmWindow = [] {
+    ShowAlarmWindow();
+    if (AlarmSettingsForm && AlarmSettingsForm->Visible()) AlarmSettingsForm->RefreshList();
+  };
+  receivers.saveAlarms = [] {
+    if (AlarmEngine) AlarmEngine->Save();
+  };
+  receivers.loadAlarms = [] {
+    if (AlarmEngine) AlarmEngine->Load();
   };
   receivers.view = [](TViewAction action, TMultiViewChild *view, intptr_t arg) {
     auto *chart = dynamic_cast<TDrawView *>(view);
@@ -435,6 +475,7 @@ TMFrame::TMFrame(TComponent *owner, TFrameParts &parts, std::vector<std::string>
   SetIndexMarket(&formulaMarket);
   SetIndexColorTable(ThemeColors);
   SetIndexFontTable(reinterpret_cast<const VIEWFONTDEF *>(ThemeFonts));
+  ViewServices().addAlarm = [this](STKPTR stock) { return AddAlarmFor(this, stock); };
   RegisterViewClasses();
   ConnectionTradeLog() = [this](int code, const char *text) { WriteTradeLog(desk, code, text); };
   OnCreate = [this](TObject *s) { FormCreate(s); };
@@ -448,6 +489,8 @@ TMFrame::~TMFrame() {
   tradingWindow.reset();
   tradingDesk.reset();
   tradingHost.reset();
+  RemoveKeyPreview();
+  FreeKeyboardWizard();
   ConnectionTradeLog() = nullptr;
   CloseTradeLog(desk);
   delete menuBar;
@@ -766,6 +809,76 @@ void TMFrame::C1Click(TObject *) {
 }
 
 void TMFrame::N81Click(TObject *) { RunIndexManager(this); }
+
+// ---- Alarms ------------------------------------------------------------------------------
+
+bool TMFrame::AskAlarmSwitch() {
+  if (alarmSwitch) return true;
+  if (MessageBoxA(Handle(), "预警功能已禁用。要启用吗?  ", "确认", MB_YESNO | MB_ICONQUESTION | kTopMost) == IDYES)
+    alarmSwitch = true;
+  return alarmSwitch;
+}
+
+void TMFrame::S1Click(TObject *) {
+  AskAlarmSwitch();
+  ShowAlarmSettings();
+}
+
+void TMFrame::L1Click(TObject *) {
+  AskAlarmSwitch();
+  ShowAlarmWindow();
+}
+
+void TMFrame::ShowIntradayChart(STKPTR stock) {
+  VIEW_ATTR_13 attributes{};
+  if (!InitViewAttr(VIEW_TYPE_INTRADAY, &attributes)) return;
+  attributes.stock = stock;
+  attributes.currentBlock = stock.market;
+  dispatcher_->ShowChart(attributes);
+}
+
+// ---- The key preview and the keyboard wizard ---------------------------------------------
+
+void TMFrame::CreateKeyboardWizard() {
+  if (wizard) return;
+  wizardSources_ = std::make_unique<TWizardLibrarySources>(&KvIndexManager(), HotKeyTable);
+  wizard = new TSmartKB(this, wizardSources_.get());
+}
+
+void TMFrame::FreeKeyboardWizard() {
+  delete wizard;
+  wizard = nullptr;
+}
+
+void TMFrame::InstallKeyPreview() {
+  TKeyPreviewLinks links;
+  links.frame = Handle();
+  links.core = core_.get();
+  links.tradingWindow = [this] { return Panel7->Handle(); };
+  links.trading = [this] { return tradeKeys; };
+  links.wizard = [this] { return wizard; };
+  links.execute = [this](int command) { ExecuteCommand(command); };
+  links.trendFirst = [this] { return trendFirst; };
+  links.fullScreen = [this] { return fullScreen; };
+  links.leaveFullScreen = [this] { MenuItem95Click(nullptr); };
+  links.showChart = [this](const VIEW_ATTR_13 &attributes) { dispatcher_->ShowChart(attributes); };
+  links.wheel = &wheel_;
+  // The page menu's "open page" and the K-line chart's indicator come with
+  // their own parts; until then a page or an indicator chosen in the
+  // wizard changes nothing.
+  keyPreview_ = std::make_unique<TKeyPreview>(std::move(links));
+  Application()->SetOnMessage([this](MSG &msg, bool &handled) { AppMessageHook(msg, handled); });
+}
+
+void TMFrame::RemoveKeyPreview() {
+  if (!keyPreview_) return;
+  Application()->SetOnMessage(nullptr);
+  keyPreview_.reset();
+}
+
+void TMFrame::AppMessageHook(MSG &msg, bool &handled) {
+  if (keyPreview_) keyPreview_->Hook(msg, handled);
+}
 
 void TMFrame::MenuItem95Click(TObject *) {
   fullScreen = !fullScreen;

@@ -33,6 +33,10 @@
 
 class EMenuBar;
 class EWnd;
+class TKeyPreview;
+class TSmartKB;
+class TTradeKeyTargets;
+class WizardSources;
 class TMFrame;
 class TMultiViewMain;
 class TBlockGroup;
@@ -62,7 +66,8 @@ class TFrameParts {
   virtual void LoadPageList();
   virtual void LoadNewsIndex(TMFrame &frame);
   virtual void SetupTradingPanel(TMFrame &frame) { (void)frame; }
-  virtual void CreateKeyboardWizard(TMFrame &frame) { (void)frame; }
+  // The keyboard wizard "智能键盘", made once and freed at the close.
+  virtual void CreateKeyboardWizard(TMFrame &frame);
   // The login dialog run modally: 1 logged in, 2 cancelled, 3 offline.
   virtual int ShowLoginDialog(TMFrame &frame, bool relogin);
   virtual void BuildStartupMenus(TMFrame &frame) { (void)frame; }
@@ -75,7 +80,8 @@ class TFrameParts {
     (void)frame;
     (void)mark;
   }
-  virtual void InstallKeyPreview(TMFrame &frame) { (void)frame; }
+  // The key preview as the application's message handler.
+  virtual void InstallKeyPreview(TMFrame &frame);
   virtual void InstallHintHandler(TMFrame &frame) { (void)frame; }
   virtual void BuildSettingsMenus(TMFrame &frame) { (void)frame; }
   virtual void SetupQuoteBoard(TMFrame &frame) { (void)frame; }
@@ -93,7 +99,7 @@ class TFrameParts {
   virtual void QuitServiceClient() {}
   virtual void PttLinkStop() {}
   virtual void TradingLogout(TMFrame &frame) { (void)frame; }
-  virtual void FreeKeyboardWizard(TMFrame &frame) { (void)frame; }
+  virtual void FreeKeyboardWizard(TMFrame &frame);
   virtual void SaveColumnSchemes();
 
   // Trading is bound (the plug-in's table is filled).
@@ -139,6 +145,21 @@ class TMFrame : public TForm, public TMainFrameHost {
   void N22Click(TObject *sender) { core_->RefreshHistory(); }
   // "指标管理": the formula manager, run under the library's lock.
   void N81Click(TObject *sender);
+  // "预警开关(&O)": quotes are checked against the alarms while it is on.
+  void O1Click(TObject *sender) { alarmSwitch = !alarmSwitch; }
+  // "预警设置(&S)" and "预警列表(&L)": with the switch off they first offer
+  // to turn it on.
+  void S1Click(TObject *sender);
+  void L1Click(TObject *sender);
+  // An instrument's intraday chart brought forward or made.
+  void ShowIntradayChart(STKPTR stock);
+
+  // ---- the key preview and the keyboard wizard ----
+  void CreateKeyboardWizard();
+  void FreeKeyboardWizard();
+  void InstallKeyPreview();
+  void RemoveKeyPreview();
+  void AppMessageHook(MSG &msg, bool &handled);
   void Timer2Timer(TObject *sender);
 
   // ---- what the views ask ----
@@ -154,6 +175,7 @@ class TMFrame : public TForm, public TMainFrameHost {
   // positions and orders.
   void GetChartTradeMarks(const char *account, const char *code, const char *secondCode, void *positions,
                           int positionCount, void *orders, int orderCount) override;
+  void SetDialogOpen(bool open) override { KeyHookPaused = open ? 1 : 0; }
 
   // Code to every laid-out view of the page, last to first.
   void NotifyViews(int code, uint32_t stock, intptr_t first, intptr_t second);
@@ -207,6 +229,12 @@ class TMFrame : public TForm, public TMainFrameHost {
   bool quoteBoard = false;
   int32_t quoteBoardColumns = 2;
   bool fullScreen = false;
+  // "预警开关(&O)": not stored, on at every start.
+  bool alarmSwitch = true;
+  // The keyboard wizard, made once.
+  TSmartKB *wizard = nullptr;
+  // The trading window's keys, null while there is no trading window.
+  TTradeKeyTargets *tradeKeys = nullptr;
   // The skin's window border colours, outer to inner ([Color]
   // WindowBorderOuter, WindowBorderMiddle, WindowBorderInner of
   // "skin.ini"; the skin loading sets them).
@@ -263,4 +291,7 @@ class TMFrame : public TForm, public TMainFrameHost {
   std::unique_ptr<TFrameCore> core_;
   std::unique_ptr<TCommandDispatcher> dispatcher_;
   std::unique_ptr<EToolTip> toolTip_;
+  std::unique_ptr<WizardSources> wizardSources_;
+  std::unique_ptr<TKeyPreview> keyPreview_;
+  bool AskAlarmSwitch();
 };

@@ -1,5 +1,5 @@
-// Stands in for the warning sound while it lives: every beep is recorded
-// and nothing sounds. Calls may come from any thread.
+// Stands in for the warning sound while it lives: every beep and every
+// played sound file is recorded and nothing sounds. Calls may come from any thread.
 #pragma once
 
 #include <mutex>
@@ -16,9 +16,12 @@ class BeepRecorder {
 
   std::vector<platform::BeepCall> Calls() const;
   size_t Count() const;
+  std::vector<platform::SoundCall> Sounds() const;
 
  private:
   mutable std::mutex lock_;
   std::vector<platform::BeepCall> calls_;
+  std::vector<platform::SoundCall> sounds_;
   platform::BeepHandler previous_;
+  platform::SoundHandler previousSound_;
 };

@@ -382,6 +382,15 @@ TEST_F(WindowTest, KeyPressesBecomeKeyDownThenCharacters) {
     EXPECT_EQ(chars, c.chars) << c.key;
     EXPECT_EQ(trace.NumbersOf({WM_KEYDOWN, WM_CHAR, WM_KEYUP}).back(), UINT(WM_KEYUP));
   }
+  // F10 is a system key, as on the desktop.
+  trace.Clear();
+  QKeyEvent f10(QEvent::KeyPress, Qt::Key_F10, Qt::NoModifier);
+  QApplication::sendEvent(widget, &f10);
+  QKeyEvent f10up(QEvent::KeyRelease, Qt::Key_F10, Qt::NoModifier);
+  QApplication::sendEvent(widget, &f10up);
+  platform::ProcessPendingMessages();
+  EXPECT_EQ(trace.NumbersOf({WM_KEYDOWN, WM_SYSKEYDOWN, WM_KEYUP, WM_SYSKEYUP}),
+            (std::vector<UINT>{WM_SYSKEYDOWN, WM_SYSKEYUP}));
   // A Chinese character committed by an input method arrives as its two GBK bytes.
   trace.Clear();
   QInputMethodEvent commit;

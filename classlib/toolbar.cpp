@@ -1,0 +1,79 @@
+#include "classlib/toolbar.h"
+
+#include "classlib/graphics.h"
+
+TToolBar::TToolBar(TComponent *owner) : TCustomControl(owner) {
+  SetAlign(alTop);
+  SetHeight(ButtonHeight + 4);
+}
+
+void TToolBar::Arrange() {
+  int x = 2;
+  for (int i = 0; i < ControlCount(); ++i) {
+    TControl *control = Controls(i);
+    if (!control->Visible()) continue;
+    control->SetBounds(x, 2, ButtonWidth, ButtonHeight);
+    x += ButtonWidth;
+  }
+  Invalidate();
+}
+
+void TToolBar::Paint() {
+  TCanvas *canvas = Canvas();
+  canvas->Brush()->SetColor(clBtnFace);
+  canvas->FillRect(TRect(0, 0, Width(), Height()));
+  canvas->Pen()->SetColor(clBtnShadow);
+  canvas->MoveTo(0, Height() - 1);
+  canvas->LineTo(Width(), Height() - 1);
+}
+
+TToolButton::TToolButton(TComponent *owner) : TGraphicControl(owner) { SetBounds(0, 0, 48, 22); }
+
+void TToolButton::SetBar(TToolBar *bar) {
+  SetParent(bar);
+  if (bar) bar->Arrange();
+}
+
+void TToolButton::Paint() {
+  TCanvas *canvas = Canvas();
+  const TRect r(0, 0, Width(), Height());
+  canvas->Brush()->SetColor(clBtnFace);
+  canvas->FillRect(r);
+  if (pressing_) {
+    canvas->Pen()->SetColor(clBtnShadow);
+    canvas->MoveTo(0, Height() - 1);
+    canvas->LineTo(0, 0);
+    canvas->LineTo(Width() - 1, 0);
+    canvas->Pen()->SetColor(clBtnHighlight);
+    canvas->LineTo(Width() - 1, Height() - 1);
+    canvas->LineTo(0, Height() - 1);
+  }
+  auto *bar = dynamic_cast<TToolBar *>(Parent());
+  if (bar && !bar->ShowCaptions) return;
+  canvas->Font()->SetColor(Enabled() ? clBtnText : clGrayText);
+  canvas->Brush()->SetStyle(bsClear);
+  const std::string text = Caption();
+  const int shift = pressing_ ? 1 : 0;
+  canvas->TextOut((Width() - canvas->TextWidth(text)) / 2 + shift, (Height() - canvas->TextHeight(text)) / 2 + shift,
+                  text);
+  canvas->Brush()->SetStyle(bsSolid);
+}
+
+void TToolButton::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+  if (button == mbLeft && Enabled()) {
+    pressing_ = true;
+    Invalidate();
+  }
+  TGraphicControl::MouseDown(button, shift, x, y);
+}
+
+void TToolButton::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+  if (pressing_) Invalidate();
+  pressing_ = false;
+  TGraphicControl::MouseUp(button, shift, x, y);
+}
+
+void TToolButton::Click() {
+  pressing_ = false;
+  TGraphicControl::Click();
+}
