@@ -9,7 +9,7 @@
 #include "platform/msgbox.h"
 #include "platform/profile.h"
 #include "platform/shell.h"
-#include "platform/sound.h"
+#include "platform/beep.h"
 
 const char *const TOptionDlg::kTabNames[7] = {"交易界面", "快捷操作", "止损止盈", "自动止损止盈",
                                               "默认开仓手数", "默认平仓手数", "快捷键"};
