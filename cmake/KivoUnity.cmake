@@ -51,27 +51,32 @@ set(KIVO_UNITY_SKIP
   tests/views/reportcore_test.cpp
   views/blockdlg.cpp
 )
-foreach(file ${KIVO_UNITY_SKIP})
-  get_filename_component(dir ${PROJECT_SOURCE_DIR}/${file} DIRECTORY)
-  # Sources of the tests and of folders with sub-folders belong to the
-  # directory that makes their target.
-  set(owner ${dir})
-  if(file MATCHES "^tests/")
-    set(owner ${PROJECT_SOURCE_DIR}/tests)
-  endif()
-  set_source_files_properties(${PROJECT_SOURCE_DIR}/${file} DIRECTORY ${owner}
-                              PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
-endforeach()
+if(KIVO_UNITY_BUILD)
+  foreach(file ${KIVO_UNITY_SKIP})
+    if(file MATCHES "^bench/" AND NOT KIVO_BENCH)
+      continue()
+    endif()
+    get_filename_component(dir ${PROJECT_SOURCE_DIR}/${file} DIRECTORY)
+    # A test source belongs to tests/, which makes the test binaries; any
+    # other source to the folder it lies in.
+    set(owner ${dir})
+    if(file MATCHES "^tests/")
+      set(owner ${PROJECT_SOURCE_DIR}/tests)
+    endif()
+    set_source_files_properties(${PROJECT_SOURCE_DIR}/${file} DIRECTORY ${owner}
+                                PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
+  endforeach()
 
-# The trading plug-in takes single objects from the core library; a batch
-# would bring along the objects beside them, and with them the class library
-# the plug-in must not link.
-set_target_properties(core PROPERTIES UNITY_BUILD OFF)
+  # The trading plug-in takes single objects from the core library; a batch
+  # would bring along the objects beside them, and with them the class library
+  # the plug-in must not link.
+  set_target_properties(core PROPERTIES UNITY_BUILD OFF)
+endif()
 
-# The charts, the trading desk and the formula dialogs are compiled file by
-# file until their file-local names are made distinct.
-foreach(target formula charts trading formula_tests charts_tests trading_tests)
-  if(TARGET ${target})
-    set_target_properties(${target} PROPERTIES UNITY_BUILD OFF)
-  endif()
-endforeach()
+  # The charts, the trading desk and the formula dialogs are compiled file
+  # by file until their file-local names are made distinct.
+  foreach(target formula charts trading formula_tests charts_tests trading_tests)
+    if(TARGET ${target})
+      set_target_properties(${target} PROPERTIES UNITY_BUILD OFF)
+    endif()
+  endforeach()
