@@ -165,6 +165,7 @@ void TAlarm::Load() {
     ++i;
   }
   CloseHandle(file);
+  ListChanged();
 }
 
 bool TAlarm::Save() {
@@ -207,12 +208,15 @@ int TAlarm::AddAlarm(const AlarmData &item) {
   AlarmData armed = item;
   armed.state = 0;
   std::memset(&armed.firedAt, 0, sizeof armed.firedAt);
-  return items.Add(armed);
+  const int index = items.Add(armed);
+  ListChanged();
+  return index;
 }
 
 bool TAlarm::RemoveAlarm(int index) {
   if (index < 0 || index >= items.GetCount()) return false;
   items.RemoveAt(index);
+  ListChanged();
   return true;
 }
 
@@ -233,8 +237,30 @@ void TAlarm::AddArmedStocks(TSubscriptionBuilder &builder) const {
 
 // ---- A quote -----------------------------------------------------------------------------
 
+namespace {
+uint32_t WatchKey(STKPTR stock) { return (uint32_t(stock.market) << 16 | stock.stock) + 1; }
+uint32_t WatchSlot(uint32_t key, int slots) { return (key * 2654435761u) >> 24 & uint32_t(slots - 1); }
+}  // namespace
+
+void TAlarm::ListChanged() {
+  std::memset(watched_, 0, sizeof watched_);
+  for (int i = 0; i < items.GetCount(); ++i) {
+    const uint32_t key = WatchKey(items.GetData()[i].stock);
+    uint32_t slot = WatchSlot(key, kWatchSlots);
+    while (watched_[slot] && watched_[slot] != key) slot = (slot + 1) & (kWatchSlots - 1);
+    watched_[slot] = key;
+  }
+  watchedCount_ = items.GetCount();
+}
+
 void TAlarm::CheckQuote(STKPTR stock, const REALQUOTE &quote) {
   if (quote.last == 0) return;
+  if (items.GetCount() != watchedCount_) ListChanged();
+  // Most quotes are of instruments no item watches.
+  const uint32_t key = WatchKey(stock);
+  uint32_t slot = WatchSlot(key, kWatchSlots);
+  while (watched_[slot] && watched_[slot] != key) slot = (slot + 1) & (kWatchSlots - 1);
+  if (!watched_[slot]) return;
   bool fired = false, needDefault = false;
   const int n = items.GetCount();
   AlarmData *list = items.GetData();

@@ -89,6 +89,11 @@ class TAlarm {
   // The instruments of the armed items into the real-time subscription.
   void AddArmedStocks(TSubscriptionBuilder &builder) const;
 
+  // The compact table of watched instruments that lets a quote of another
+  // instrument leave at once; whoever changes the list's instruments in
+  // place calls it (a change of the count is seen by itself).
+  void ListChanged();
+
   void StartSoundThread();
   // Asks the thread to end and waits for it; it ends within the play that
   // is running.
@@ -115,6 +120,11 @@ class TAlarm {
   // Under the lock.
   void QueueSound(const char *path, size_t bytes);
   bool AnyQueued() const;
+
+  // (market << 16 | stock) + 1 of every item, open addressing; 0 = free.
+  static constexpr int kWatchSlots = 256;
+  uint32_t watched_[kWatchSlots] = {};
+  int32_t watchedCount_ = -1;
 
   CRITICAL_SECTION lock_{};
   ALARMSOUND *slots_ = nullptr;

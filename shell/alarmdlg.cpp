@@ -472,6 +472,7 @@ void TAlartfm::ChangeClick(TObject *) {
   }
   // OK or not, the item comes back at the end of the list.
   AlarmEngine->items.Add(copy);
+  AlarmEngine->ListChanged();
   RefreshList();
   BaseGrid->SetRow(AlarmEngine->items.GetCount());
 }
