@@ -75,7 +75,7 @@ endif()
 
   # The charts, the trading desk and the formula dialogs are compiled file
   # by file until their file-local names are made distinct.
-  foreach(target formula charts trading formula_tests charts_tests trading_tests)
+  foreach(target formula charts trading shell formula_tests charts_tests trading_tests shell_tests kivo_bench)
     if(TARGET ${target})
       set_target_properties(${target} PROPERTIES UNITY_BUILD OFF)
     endif()
