@@ -437,15 +437,11 @@ void TellMarketBuildFailure(int failure) {
   MessageBoxA(nullptr, text, "错误", MB_OK | MB_ICONERROR | MB_TOPMOST);
 }
 
-TDataIO::TDataIO(HWND progressWindow) {
-  MarketTable.loadState = 0;
-  MarketTable.marketCount = 0;
-  MarketTable.firstBuild = 1;
-  for (TMarketData *&m : MarketTable.markets) m = nullptr;
-  if (!LoadAllMarkets(1, progressWindow)) MarketTable.loadState = -1;
-}
+TDataIO::TDataIO(HWND progressWindow) { Build(progressWindow); }
 
-TDataIO::TDataIO(HWND progressWindow, const std::atomic<bool> &cancel) : cancel_(&cancel) {
+TDataIO::TDataIO(HWND progressWindow, const std::atomic<bool> &cancel) : cancel_(&cancel) { Build(progressWindow); }
+
+void TDataIO::Build(HWND progressWindow) {
   MarketTable.loadState = 0;
   MarketTable.marketCount = 0;
   MarketTable.firstBuild = 1;

@@ -182,6 +182,7 @@ class TDataIO {
   int Failure() const { return failure_; }
 
  private:
+  void Build(HWND progressWindow);
   void FreeMarkets();
   bool Cancelled() const { return cancel_ && cancel_->load(); }
   // Keeps the failure (a cancel overrides it), tells it on the GUI

@@ -356,8 +356,8 @@ void TClientRight::JoinWorker() {
 void TClientRight::WorkerEnded(int result) {
   if (cancel_) result = kBuildCancelled;
   if (auto &ended = LoginHooks().realtimeClientStarted) ended(result);
-  // A build that failed, and a re-login (which builds nothing and is told
-  // so by the main window), end the dialog with 2; a cancel always does.
+  // A failed build ends the dialog with 2 (a built one has ended it with 1
+  // already); a cancel always leaves it at 2.
   if (ModalResult() == mrNone || cancel_) SetModalResult(mrCancel);
 }
 
