@@ -300,7 +300,6 @@ class LoginWorkerTest : public LoginTest {
     table_.reset();
     StopMarketSide();
     client_.reset();
-    service_.reset();
     ClearRights();
     std::error_code ignored;
     std::filesystem::remove_all(serverRoot_, ignored);
@@ -313,12 +312,14 @@ class LoginWorkerTest : public LoginTest {
     TClientRight dialog(nullptr, false, AccountLibrary{});
     return harness_.RunModal(&dialog, [&] {
       dialog.Button1Click(dialog.Button1);
-      testing_support::PumpUntil([&] { return dialog.ModalResult() != mrNone; }, 20000);
+      // A bound for slow builds (sanitizers), not a wait.
+      testing_support::PumpUntil([&] { return dialog.ModalResult() != mrNone; }, 120000);
     });
   }
 
-  QuoteDouble quotes_;
+  // The double's thread runs the service's handlers: the double goes first.
   std::unique_ptr<QuoteStartupService> service_;
+  QuoteDouble quotes_;
   std::string serverRoot_;
   int marketCount_ = 0;
   std::unique_ptr<TNormalClnt> client_;
