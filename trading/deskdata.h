@@ -17,6 +17,7 @@
 #include "core/earray.h"
 #include "trading/accountreport.h"
 #include "trading/deskrecords.h"
+#include "trading/stopstore.h"
 #include "trading/tradingoptions.h"
 
 class TTradeDesk {
@@ -55,6 +56,8 @@ class TTradeDesk {
   // The trade and account report: its arrays and walk live as long as the
   // program; the report dialog works on it while it is open.
   TAccountReport accountReport;
+  // The stop entries and stop files; set by whoever builds the desk.
+  TStopStore *stopStore = nullptr;
   // The daily trade log's handle, 0 while none is open.
   uint32_t tradeLog = 0;
 
