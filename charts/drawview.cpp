@@ -34,7 +34,6 @@ namespace {
 
 std::string UserDefui() { return std::string(UserDataPath) + "defui.ini"; }
 
-const TMarketData *MarketOf(STKPTR stock) { return stock.market < kMaxMarkets ? MarketAt(stock.market) : nullptr; }
 
 int MarketTypeOf(STKPTR stock) {
   const TMarketData *m = MarketOf(stock);

@@ -15,7 +15,6 @@ namespace {
 constexpr uint32_t kDateMask = ~uint32_t(0x7FF);  // hour and minute bits cleared
 constexpr int kMaxHalfCount = (kTrendGridCapacity - 1) / 2;
 
-const TMarketData *MarketOf(STKPTR stock) { return stock.market < kMaxMarkets ? MarketAt(stock.market) : nullptr; }
 
 const REALQUOTE *QuoteOf(STKPTR stock) {
   const TMarketData *m = MarketOf(stock);

@@ -61,7 +61,7 @@ Shown ShownOf(const TDrawView &view) {
   s.info = GetStockInfo(stock);
   if (!s.info || stock.market >= kMaxMarkets) return Shown{};
   s.market = MarketAt(stock.market);
-  s.quote = QuoteOf(stock.market, stock.stock);
+  s.quote = ::QuoteOf(stock.market, stock.stock);
   if (!s.market || !s.quote) return Shown{};
   s.type = s.market->m_info.type;
   s.kind = StockKindOf(s.market, stock.stock);
@@ -70,7 +70,7 @@ Shown ShownOf(const TDrawView &view) {
 }
 
 // The instrument code, bounded: a full seven-byte field has no terminator.
-std::string CodeText(const STKINFO &info) { return FieldText(info.code, sizeof info.code); }
+std::string CodeText(const STKINFO &info) { return ::FieldText(info.code, sizeof info.code); }
 
 bool IsDeliveryEstimate(const TDrawView &view, const Shown &s) {
   return view.m_attr.stock.market == 3 && s.kind == 3 && CodeText(*s.info).rfind("0401", 0) == 0 &&
@@ -477,7 +477,7 @@ void TDrawView::LoadInstrumentSettings() {
   const int type = market ? market->m_info.type : 0;
   if (info && type == 7) {
     char text[128] = {};
-    const std::string code = FieldText(info->code, sizeof info->code);
+    const std::string code = ::FieldText(info->code, sizeof info->code);
     GetPrivateProfileStringA("PARAM", code.c_str(), "", text, sizeof text, "..\\cfg\\forfur.ini");
     ForeignFuturesEntry entry;
     if (ParseForeignFuturesEntry(text, &entry)) {
@@ -551,12 +551,12 @@ void TDrawView::DrawQuotePanel() {
   };
 
   // Title: name and code.
-  std::string code = FieldText(info.code, sizeof info.code);
+  std::string code = ::FieldText(info.code, sizeof info.code);
   if (s.market->m_stocksEx) {
     const STKINFOEX *ex = GetStockInfoEx(m_attr.stock);
     if (ex && ex->code[0]) code = FieldText(ex->code, sizeof ex->code);
   }
-  const std::string title = FieldText(info.name, sizeof info.name) + "(" + code + ")";
+  const std::string title = ::FieldText(info.name, sizeof info.name) + "(" + code + ")";
   const SIZE titleSize = p.Extent(font1, title.c_str());
   SetTextColor(dc, ViewColor(24));
   TextOutA(dc, (W - int(titleSize.cx)) / 2, 2, title.c_str(), int(title.size()));

@@ -34,7 +34,6 @@ TMultiViewChild *MakeIntraday(TMultiViewMain *page, const VIEW_ATTR_13 *record, 
   return new TRendForm(page, &r, viewData, history, node);
 }
 
-const TMarketData *MarketOf(STKPTR stock) { return stock.market < kMaxMarkets ? MarketAt(stock.market) : nullptr; }
 
 bool IndexKind(STKPTR stock) {
   const TMarketData *m = MarketOf(stock);

@@ -18,7 +18,6 @@
 
 namespace {
 
-const TMarketData *MarketOf(STKPTR stock) { return stock.market < kMaxMarkets ? MarketAt(stock.market) : nullptr; }
 
 int TextWidth(HDC dc, const char *text) {
   SIZE s{};

@@ -20,7 +20,6 @@
 
 namespace {
 
-const TMarketData *MarketOf(STKPTR stock) { return stock.market < kMaxMarkets ? MarketAt(stock.market) : nullptr; }
 
 bool NonTrading(STKPTR stock, PackedDateTime date) {
   const TMarketData *m = MarketOf(stock);

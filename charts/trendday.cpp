@@ -22,7 +22,6 @@ constexpr int kRecordBytes = kTrendSlotsPerDay * int(sizeof(TRENDREC));
 
 void ShowError(const char *text) { MessageBoxA(nullptr, text, "错误", MB_ICONERROR | MB_TOPMOST); }
 
-const TMarketData *MarketOf(STKPTR stock) { return stock.market < kMaxMarkets ? MarketAt(stock.market) : nullptr; }
 
 int KindOf(STKPTR stock) {
   const TMarketData *m = MarketOf(stock);

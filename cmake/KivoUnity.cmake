@@ -7,9 +7,11 @@ set(KIVO_UNITY_SKIP
   bench/datafile_bench.cpp
   bench/formula_library_bench.cpp
   bench/frame_bench.cpp
+  bench/logger_bench.cpp
   bench/market_bench.cpp
   bench/profile_bench.cpp
   bench/push_bench.cpp
+  bench/wizard_bench.cpp
   core/emem.cpp
   core/xpbutton.cpp
   core/xpcheckbox.cpp
@@ -34,11 +36,13 @@ set(KIVO_UNITY_SKIP
   standins/simbroker/simbroker.cpp
   testing/gui_main.cpp
   testing/quote_double_startup.cpp
+  tests/charts/linefile_test.cpp
   tests/classlib/picture_test.cpp
   tests/core/ebufferpool_test.cpp
   tests/core/emap_test.cpp
   tests/core/xpbutton_test.cpp
   tests/core/xptabs_test.cpp
+  tests/formula/indexpaint_test.cpp
   tests/market/calendar_test.cpp
   tests/market/dataagent_test.cpp
   tests/market/datafile_test.cpp
@@ -47,7 +51,12 @@ set(KIVO_UNITY_SKIP
   tests/market/quote_double_test.cpp
   tests/market/realclient_test.cpp
   tests/platform/imagecodec_test.cpp
+  tests/shell/mframe_test.cpp
   tests/standins/simbroker_test.cpp
+  tests/trading/accountreport_walk_test.cpp
+  tests/trading/bankpage_test.cpp
+  tests/trading/tradedesk_fixture.cpp
+  tests/trading/tradingwindow_test.cpp
   tests/views/reportcore_test.cpp
   views/blockdlg.cpp
 )
@@ -73,10 +82,3 @@ if(KIVO_UNITY_BUILD)
   set_target_properties(core PROPERTIES UNITY_BUILD OFF)
 endif()
 
-  # The charts, the trading desk and the formula dialogs are compiled file
-  # by file until their file-local names are made distinct.
-  foreach(target formula charts trading shell formula_tests charts_tests trading_tests shell_tests kivo_bench)
-    if(TARGET ${target})
-      set_target_properties(${target} PROPERTIES UNITY_BUILD OFF)
-    endif()
-  endforeach()

@@ -16,9 +16,9 @@
 
 namespace {
 
-const char kMagic[8] = {'P', 'i', 'O', 'u', 't', 'p', 'r', 't'};
+const char kPioMagic[8] = {'P', 'i', 'O', 'u', 't', 'p', 'r', 't'};
 constexpr uint32_t kVersion = 1;
-constexpr uint32_t kParamRecordSize = sizeof(CKvIndexParam);
+constexpr uint32_t kPioParamSize = sizeof(CKvIndexParam);
 constexpr uint32_t kDescriptionKept = 511;
 
 const char kExportOpenFailed[] = "导出指标时出现错误：打开文件失败。  ";
@@ -29,7 +29,7 @@ const char kImportNotOpened[] = "导入时出现错误，无法读取文件。  
 const char kImportWrongMagic[] = "指标导出文件格式不正确。  ";
 const char kImportTooNew[] = "指标导出文件版本太新，无法识别。请下载使用最新版本的行情软件。  ";
 
-void ShowError(const char *text) { MessageBoxA(nullptr, text, "错误", MB_ICONERROR | MB_TOPMOST); }
+void ShowPioError(const char *text) { MessageBoxA(nullptr, text, "错误", MB_ICONERROR | MB_TOPMOST); }
 
 bool NameIsOneOf(const char *name, std::initializer_list<const char *> names) {
   if (!name) return false;
@@ -58,7 +58,7 @@ void CloseExport(IndexExportFile &out) {
 bool Fail(IndexExportFile &out, const char *message) {
   CloseExport(out);
   out.failed = true;
-  ShowError(message);
+  ShowPioError(message);
   return false;
 }
 
@@ -101,10 +101,10 @@ RecordRead ReadFormula(IndexPlainReader &r, CKvIndex &scratch) {
   std::memcpy(scratch.description, description, kept);
   scratch.description[kept] = 0;
 
-  if (!r.U32(paramCount) || paramCount > r.Left() / kParamRecordSize) return RecordRead::kShort;
+  if (!r.U32(paramCount) || paramCount > r.Left() / kPioParamSize) return RecordRead::kShort;
   for (uint32_t i = 0; i < paramCount; ++i) {
     CKvIndexParam param;
-    r.Bytes(&param, kParamRecordSize);
+    r.Bytes(&param, kPioParamSize);
     param.name[sizeof param.name - 1] = 0;
     scratch.AddParam(param);  // a repeated name or a 17th parameter is dropped
   }
@@ -141,7 +141,7 @@ bool ExportFileCreate(IndexExportFile &out, CKvIndexManager &library) {
                          FILE_ATTRIBUTE_TEMPORARY, nullptr);
   if (out.file == INVALID_HANDLE_VALUE) return Fail(out, kExportOpenFailed);
   out.staging = library.StagingFile();
-  std::string header(kMagic, sizeof kMagic);
+  std::string header(kPioMagic, sizeof kPioMagic);
   PutIndexU32(header, kVersion);
   return Write(out, header);
 }
@@ -178,7 +178,7 @@ int ImportIndexFile(const char *path, CKvIndexManager &library) {
   const char *staging = library.StagingFile().c_str();
   if (!CDesEnc(kIndexExportKey).DecryptFile(path, staging)) {
     DeleteFileA(staging);
-    ShowError(kImportNotDeciphered);
+    ShowPioError(kImportNotDeciphered);
     return -1;
   }
   const int32_t file = FileOpen(staging, "rb");
@@ -186,7 +186,7 @@ int ImportIndexFile(const char *path, CKvIndexManager &library) {
   if (file <= 0 || size < 0) {
     FileClose(file);
     DeleteFileA(staging);
-    ShowError(kImportNotOpened);
+    ShowPioError(kImportNotOpened);
     return -1;
   }
   std::string plain(size_t(size), '\0');
@@ -196,14 +196,14 @@ int ImportIndexFile(const char *path, CKvIndexManager &library) {
   DeleteFileA(staging);
 
   IndexPlainReader r(plain.data(), plain.data() + plain.size());
-  char magic[sizeof kMagic];
-  if (!r.Bytes(magic, sizeof magic) || std::memcmp(magic, kMagic, sizeof kMagic) != 0) {
-    ShowError(kImportWrongMagic);
+  char magic[sizeof kPioMagic];
+  if (!r.Bytes(magic, sizeof magic) || std::memcmp(magic, kPioMagic, sizeof kPioMagic) != 0) {
+    ShowPioError(kImportWrongMagic);
     return -1;
   }
   uint32_t version = 0;
   if (!r.U32(version) || version != kVersion) {
-    ShowError(kImportTooNew);
+    ShowPioError(kImportTooNew);
     return -1;
   }
 

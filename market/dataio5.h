@@ -155,6 +155,8 @@ extern TMarketTable MarketTable;
 inline TMarketData *MarketAt(int market) {
   return market >= 0 && market < MarketTable.marketCount ? MarketTable.markets[market] : nullptr;
 }
+// The market of an instrument, null as above.
+inline const TMarketData *MarketOf(STKPTR stock) { return MarketAt(int(stock.market)); }
 
 // Owner of the market table: builds it when constructed and frees every
 // market when destroyed (each writes its quote and finance files).

@@ -68,22 +68,22 @@ int32_t IntegerOf(const char *text) {
 }
 
 // One destination of the scanner.
-struct Field {
+struct ScanField {
   char kind;  // 't' text (%[^|] or %s), 'f' double, 'd' integer
   void *out;
   size_t width;
 };
 template <size_t N>
-Field T(char (&text)[N]) {
+ScanField T(char (&text)[N]) {
   return {'t', text, N};
 }
-Field F(double &v) { return {'f', &v, 0}; }
-Field D(int32_t &v) { return {'d', &v, 0}; }
+ScanField F(double &v) { return {'f', &v, 0}; }
+ScanField D(int32_t &v) { return {'d', &v, 0}; }
 
 // Reads the line by the format into the fields in order; returns the
 // number of conversions made.
-int Scan(const char *line, const char *format, std::initializer_list<Field> fields) {
-  const Field *field = fields.begin();
+int Scan(const char *line, const char *format, std::initializer_list<ScanField> fields) {
+  const ScanField *field = fields.begin();
   int made = 0;
   const char *in = line;
   for (const char *f = format; *f;) {
