@@ -79,7 +79,7 @@ TRendForm::TRendForm(TMultiViewMain *page, const VIEW_ATTR_13 *record, MVCDATA_1
   PaneRatio[1] = ViewCombination == 1 ? 0.0 : 0.3;
   Trend.SetPriceRatio(share);
   ChartPriceRatio = share;
-  TickShare = share;
+  Tick.ratio = share;
 
   if (IndexKind(m_attr.stock)) m_attr.flags = 0;
   if (m_attr.flags & kRendPageTick) m_attr.flags = (m_attr.flags & ~kRendPageTick) | kRendPageTickPending;
@@ -276,7 +276,7 @@ void TRendForm::SubscribeAgents(int mode) {
   TradeAgent = -1;
   if (BigOrderThreshold > 1 || (m_attr.flags & (kRendPageDetail | kRendPageDistribution | kRendPageTick)))
     TradeAgent = AcquireDataAgent(m_attr.stock, kAgentTicks, 0, window);
-  TickStart = -1;
+  Tick.windowStart = -1;
   StringGrid1->Invalidate();
   LayoutDetailList(true);
   OwnerDrawPanel1->Tag = -1;
@@ -349,7 +349,7 @@ void TRendForm::WndProc(TMessage &m) {
         LayoutDetailList(progress == 100);
         PriceVolume->Invalidate();
       }
-      if (progress == 100) TickStart = -1;
+      if (progress == 100) Tick.windowStart = -1;
       if (id == TrendAgent) {
         MsgPagePaint();
         PriceVolume->Invalidate();
@@ -421,7 +421,7 @@ void TRendForm::SwitchInstrument(STKPTR stock, intptr_t block, const VIEW_ATTR_1
   // until then the chart returns to the live day.
   Trend.KeepLastDay();
   if (Trend.DayCount() == 1) Trend.Day(0)->history = 0;
-  TickStart = -1;
+  Tick.windowStart = -1;
   RefreshView(true);
   ScrollDetailListToEnd();
   MsgPagePaint();
@@ -434,7 +434,6 @@ void TRendForm::SwitchInstrument(STKPTR stock, intptr_t block, const VIEW_ATTR_1
 // ---- Refreshing ----------------------------------------------------------------------------
 
 void TRendForm::RefreshView(bool reload) {
-  (void)reload;
   const bool index = IsIndexInstrument();
   if ((m_attr.flags & kRendPageDetail) && !index) {
     Panel2->Show();
@@ -452,11 +451,7 @@ void TRendForm::RefreshView(bool reload) {
   }
   if (m_attr.flags != 0 || !ChartBitmap) {
     if (index || m_attr.flags == 0 || !ChartBitmap || Dragging) return;
-    // The tick chart: its frame until the tick model draws into it.
-    HGDIOBJ old;
-    HDC mem = BeginChartDC(&old);
-    SelectObject(mem, old);
-    DeleteDC(mem);
+    LayoutTickChart(reload);
     CopyChartToWindow();
   } else {
     if (Dragging) return;
@@ -508,7 +503,7 @@ void TRendForm::RefreshHistory() {
     std::snprintf(path, sizeof path, pattern, "..\\", market->m_info.shortName, code);
     DeleteFileA(path);
   }
-  TickStart = -1;
+  Tick.windowStart = -1;
   SubscribeAgents(1);
   RefreshView(true);
 }
@@ -546,7 +541,7 @@ void TRendForm::ReloadData() {
   uint16_t market = m_attr.stock.market;
   if (ShownCode[0])
     if (const STKINFO *found = LookupStock(ShownCode, &market, 0)) m_attr.stock = STKPTR(market, 0, found->index);
-  TickStart = -1;
+  Tick.windowStart = -1;
   SubscribeAgents(0);
   Trend.KeepLastDay();
   if (Trend.DayCount() == 1) Trend.Day(0)->history = 0;
