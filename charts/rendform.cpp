@@ -125,6 +125,13 @@ void TRendForm::BuildRendComponents() {
   OwnerDrawPanel1->SetParent(Panel2);
   OwnerDrawPanel1->SetAlign(alClient);
   OwnerDrawPanel1->Tag = -1;
+  DetailBox = new TPaintBox(this);
+  DetailBox->SetParent(OwnerDrawPanel1);
+  DetailBox->SetAlign(alClient);
+  DetailBox->OnPaint = [this](TObject *) {
+    RECT area{0, 0, DetailBox->Width(), DetailBox->Height()};
+    OwnerDrawPanel1Draw(DetailBox->Canvas()->Handle(), area);
+  };
 
   Panel3 = new TPanel(this);
   Panel3->SetParent(this);

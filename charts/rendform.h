@@ -113,7 +113,9 @@ class TRendForm : public TDrawView {
   void TickZoomKey(bool up);
   // The trade agent's series (null and 0 without one).
   TICKREC *TradeSeries(int *count) const;
-  // The detail page and the distribution grids.
+  // The detail page and the distribution grids. The first trade the detail
+  // page shows for a Tag of -1: the newest trades fill the last group.
+  static int DetailPageFirst(int count, int groups, int rows);
   void OwnerDrawPanel1Draw(HDC dc, const RECT &rect);
   void DrawDistributionCell(int column, int row, HDC dc, const RECT &rect, bool inHundreds);
   void DrawNatureCell(int column, int row, HDC dc, const RECT &rect);
@@ -146,6 +148,8 @@ class TRendForm : public TDrawView {
   TPanel *Panel2 = nullptr, *Panel5 = nullptr, *OwnerDrawPanel1 = nullptr;
   TPanel *Panel3 = nullptr, *Panel4 = nullptr;
   TDrawGrid *DrawGrid2 = nullptr, *DrawGrid3 = nullptr;
+  // Paints the detail page on OwnerDrawPanel1.
+  TPaintBox *DetailBox = nullptr;
   TMenuItem *N13 = nullptr, *N14 = nullptr, *N15 = nullptr, *H1 = nullptr;
   TTimer *Timer1 = nullptr;
 

@@ -124,3 +124,30 @@ TEST_F(TickChart, ZoomKeysLevelsAndPaging) {
 
 }  // namespace
 }  // namespace charts_test
+
+namespace charts_test {
+namespace {
+
+TEST(DetailPage, TheNewestTradesFillTheLastGroup) {
+  struct Case {
+    int count, groups, rows, first;
+  } cases[] = {{120, 2, 40, 40}, {120, 3, 40, 0}, {121, 2, 40, 80}, {0, 2, 40, 0}, {30, 1, 40, 0}};
+  for (const Case &c : cases)
+    EXPECT_EQ(TRendForm::DetailPageFirst(c.count, c.groups, c.rows), c.first) << c.count << " " << c.groups;
+}
+
+TEST_F(TickChart, DetailPageSheet) {
+  PutQuote(DL, 0).refPrice = 3005000;
+  Quote(DL, 0).prevOpenInterest = 50000;
+  auto page = Open(Stock(DL, 0));
+  TRendForm *v = View(*page);
+  v->m_attr.flags = kRendPageDetail;
+  Feed(v, Trades(120));
+  v->RefreshView(true);
+  harness_.Pump();
+  ASSERT_TRUE(v->Panel2->Visible());
+  harness_.SavePng(harness_.Render(v), "detail-page-futures");
+}
+
+}  // namespace
+}  // namespace charts_test
