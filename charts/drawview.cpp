@@ -366,7 +366,7 @@ void TDrawView::WndProc(TMessage &m) {
       EraseCrossHair();
       break;
     case WM_DETAIL_LIST_TO_END:
-      ScrollDetailListToEnd();
+      if (!BrokerQueueMode && Panel1->Visible() && StringGrid1->Height() >= 1 && !DetailScrollLock) ShowNewestTrade();
       return;
     case WM_DROP_STOCKS: {
       STKPTR stock;
@@ -522,13 +522,6 @@ void TDrawView::Panel1Resize(TObject *) {
   if (HandleAllocated()) PostMessageA(Handle(), WM_DETAIL_LIST_TO_END, 0, 0);
 }
 
-void TDrawView::LayoutDetailList(bool) {
-  // The detail list lays itself out when it shows trades; until then it
-  // only follows the panel.
-  Panel1Resize();
-}
-
-void TDrawView::ScrollDetailListToEnd() {}
 
 void TDrawView::ApplyFonts() {
   HDC dc = GetDC(nullptr);

@@ -113,12 +113,10 @@ class TRendForm : public TDrawView {
   void TickZoomKey(bool up);
   // The trade agent's series (null and 0 without one).
   TICKREC *TradeSeries(int *count) const;
-  // The detail page and the distribution grids. The first trade the detail
+  // The detail page. The first trade the detail
   // page shows for a Tag of -1: the newest trades fill the last group.
   static int DetailPageFirst(int count, int groups, int rows);
   void OwnerDrawPanel1Draw(HDC dc, const RECT &rect);
-  void DrawDistributionCell(int column, int row, HDC dc, const RECT &rect, bool inHundreds);
-  void DrawNatureCell(int column, int row, HDC dc, const RECT &rect);
 
   // ---- interaction ----
   void FormKeyDown(TObject *sender, WORD &key, TShiftState shift);
