@@ -35,6 +35,16 @@ bool FindBrokerName(TDbfTable *table, const BROKERENTRY &entry, char (&name)[64]
   return name[0] != '\0';
 }
 
+void MeasureDetailFonts(SIZE *zero, SIZE *wide) {
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, ViewFont3 ? HGDIOBJ(ViewFont3) : GetStockObject(SYSTEM_FONT));
+  GetTextExtentPoint32A(dc, "0", 1, zero);
+  SelectObject(dc, ViewFont2 ? HGDIOBJ(ViewFont2) : GetStockObject(SYSTEM_FONT));
+  GetTextExtentPoint32A(dc, "芝", 2, wide);
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+}
+
 const TICKREC *TDrawView::DetailSeries(int *count) const {
   *count = 0;
   const CDataAgent *agent = TradeAgent >= 0 ? DataAgentAt(TradeAgent) : nullptr;
@@ -90,14 +100,8 @@ void TDrawView::ScrollDetailListToEnd() {
 
 void TDrawView::LayoutDetailList(bool reset) {
   if (!StringGrid1) return;
-  HDC dc = GetDC(nullptr);
   SIZE zero{}, wide{};
-  HGDIOBJ old = SelectObject(dc, ViewFont3 ? HGDIOBJ(ViewFont3) : GetStockObject(SYSTEM_FONT));
-  GetTextExtentPoint32A(dc, "0", 1, &zero);
-  SelectObject(dc, ViewFont2 ? HGDIOBJ(ViewFont2) : GetStockObject(SYSTEM_FONT));
-  GetTextExtentPoint32A(dc, "芝", 2, &wide);
-  SelectObject(dc, old);
-  ReleaseDC(nullptr, dc);
+  MeasureDetailFonts(&zero, &wide);
   const int w = int(zero.cx), h = int(wide.cx);
   const int rowHeight = int(std::max(zero.cy, wide.cy)) + 6;
   if (StringGrid1->DefaultRowHeight() != rowHeight) {

@@ -522,16 +522,9 @@ void TDrawView::Panel1Resize(TObject *) {
   if (HandleAllocated()) PostMessageA(Handle(), WM_DETAIL_LIST_TO_END, 0, 0);
 }
 
-
 void TDrawView::ApplyFonts() {
-  HDC dc = GetDC(nullptr);
   SIZE zero{}, wide{};
-  HGDIOBJ old = SelectObject(dc, ViewFont3 ? HGDIOBJ(ViewFont3) : GetStockObject(SYSTEM_FONT));
-  GetTextExtentPoint32A(dc, "0", 1, &zero);
-  SelectObject(dc, ViewFont2 ? HGDIOBJ(ViewFont2) : GetStockObject(SYSTEM_FONT));
-  GetTextExtentPoint32A(dc, "芝", 2, &wide);
-  SelectObject(dc, old);
-  ReleaseDC(nullptr, dc);
+  MeasureDetailFonts(&zero, &wide);
   const int w = int(zero.cx), h = int(wide.cx);
   SetColor(TColor(ViewColor(1)));
   Panel1->SetWidth(std::max(5 * w, 3 * h) + std::max(6 * w, 2 * h) + 2 * std::max(5 * w, 2 * h) + 2 * h + 5 * w + 2);

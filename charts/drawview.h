@@ -68,6 +68,10 @@ void MakePrintPicture(const uint32_t *pixels, int width, int height, bool turned
 
 class TDbfTable;
 
+// The size of "0" in the third shared view font and of "芝" in the second,
+// the measures of the detail list.
+void MeasureDetailFonts(SIZE *zero, SIZE *wide);
+
 // The big-order threshold an entered text gives: atol's value within
 // 0..32767.
 int32_t ClampBigOrderThreshold(const char *text);

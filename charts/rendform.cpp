@@ -148,6 +148,15 @@ void TRendForm::BuildRendComponents() {
   DrawGrid2 = new TDrawGrid(this);
   DrawGrid2->SetParent(Panel3);
   DrawGrid2->SetAlign(alClient);
+  DrawGrid2->OnDrawCell = [this](TObject *, int col, int row, TRect rect, TGridDrawState) {
+    const TMarketData *m = MarketOf(m_attr.stock);
+    const int type = m ? m->m_info.type : 0;
+    DrawDistributionCell(col, row, DrawGrid2->Canvas()->Handle(), rect,
+                         type == 1 || type == 4 || type == 6 || IsIndexInstrument());
+  };
+  DrawGrid3->OnDrawCell = [this](TObject *, int col, int row, TRect rect, TGridDrawState) {
+    DrawNatureCell(col, row, DrawGrid3->Canvas()->Handle(), rect);
+  };
 
   auto item = [this](TMenuItem *parent, const char *caption, intptr_t tag = 0) {
     auto *it = new TMenuItem(this);
@@ -454,6 +463,7 @@ void TRendForm::RefreshView(bool reload) {
     Panel4->SetColor(TColor(ViewColor(34)));
     Panel4->Font()->SetColor(TColor(ViewColor(22)));
     Panel4->SetCaption(" 价量分布");
+    LayoutDistribution();
     return;
   }
   if (m_attr.flags != 0 || !ChartBitmap) {

@@ -116,6 +116,11 @@ class TRendForm : public TDrawView {
   // The detail page. The first trade the detail
   // page shows for a Tag of -1: the newest trades fill the last group.
   static int DetailPageFirst(int count, int groups, int rows);
+  // The distribution page: the model rebuilt and the two grids laid out,
+  // and their cells.
+  void LayoutDistribution();
+  void DrawDistributionCell(int column, int row, HDC dc, const RECT &rect, bool inHundreds);
+  void DrawNatureCell(int column, int row, HDC dc, const RECT &rect);
   void OwnerDrawPanel1Draw(HDC dc, const RECT &rect);
 
   // ---- interaction ----

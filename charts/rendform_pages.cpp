@@ -165,3 +165,175 @@ void TRendForm::OwnerDrawPanel1Draw(HDC target, const RECT &rect) {
   DeleteObject(bitmap);
   DeleteDC(dc);
 }
+
+// ---- The price-distribution page -------------------------------------------------------------
+
+void TRendForm::LayoutDistribution() {
+  const TMarketData *market = m_attr.stock.market < kMaxMarkets ? MarketAt(m_attr.stock.market) : nullptr;
+  const int type = market ? market->m_info.type : 0;
+  if (type == 4) {
+    Distribution.bars.clear();
+  } else {
+    int count = 0;
+    const TICKREC *trades = TradeSeries(&count);
+    if (Distribution.SetTicks(trades, count, m_attr)) Distribution.Build(m_attr);
+  }
+  const int width = ChartRect.Width();
+  int side = 50, middle = width - 2 * side - 20;
+  if (middle <= 80) {
+    side -= 30;
+    middle += 60;
+  }
+  for (TDrawGrid *grid : {DrawGrid2, DrawGrid3}) {
+    grid->SetColCount(3);
+    grid->SetFixedCols(0);
+    grid->SetColWidths(0, std::max(side, 1));
+    grid->SetColWidths(1, std::max(middle, 1));
+    grid->SetColWidths(2, std::max(side, 1));
+    grid->SetColor(TColor(ViewColor(1)));
+  }
+  const int rows = int(Distribution.bars.size()) + 1;
+  DrawGrid2->SetRowCount(rows);
+  DrawGrid2->SetFixedRows(rows > 1 ? 1 : 0);
+  if (type == 2 || type == 8) {
+    DrawGrid3->SetRowCount(9);
+    DrawGrid3->SetFixedRows(0);
+    DrawGrid3->SetHeight(9 * DrawGrid3->DefaultRowHeight() + 4);
+    DrawGrid3->SetVisible(true);
+    DrawGrid2->SetRow(rows - 1);
+  } else {
+    DrawGrid3->SetRowCount(1);
+    DrawGrid3->SetVisible(false);
+  }
+  DrawGrid3->SetRow(0);
+  DrawGrid2->Invalidate();
+  DrawGrid3->Invalidate();
+}
+
+namespace {
+
+void FillCell(HDC dc, const RECT &rect, COLORREF colour) {
+  HBRUSH brush = CreateSolidBrush(colour);
+  FillRect(dc, &rect, brush);
+  DeleteObject(brush);
+}
+
+void BarAt(HDC dc, int x, int top, int width, int bottom, COLORREF colour) {
+  if (width <= 0) return;
+  RECT r{x, top, x + width, bottom};
+  FillCell(dc, r, colour);
+}
+
+}  // namespace
+
+void TRendForm::DrawDistributionCell(int column, int row, HDC dc, const RECT &rect, bool inHundreds) {
+  if (!dc) return;
+  FillCell(dc, rect, ViewColor(1));
+  HFONT font = CreateViewFont(ViewFont(16), 0, false);
+  HGDIOBJ oldFont = SelectObject(dc, font);
+  SetBkMode(dc, TRANSPARENT);
+  char text[64];
+  SIZE digit{};
+  GetTextExtentPoint32A(dc, "0", 1, &digit);
+  const int digits = 10 * int(digit.cx);
+  auto put = [dc](int x, int y, const char *t) { TextOutA(dc, x, y, t, int(std::strlen(t))); };
+  if (row == 0) {
+    FillCell(dc, rect, ViewColor(34));
+    SetTextColor(dc, ViewColor(22));
+    const char *captions[3] = {"成交价", "成交量--占比", "竞买率"};
+    if (column >= 0 && column < 3) put(rect.left + 2, rect.top, captions[column]);
+    if (column == 1) {
+      SetTextColor(dc, ViewColor(38));
+      put(rect.right - 120 + digits, rect.top, "最活跃");
+    }
+  } else if (row - 1 < int(Distribution.bars.size())) {
+    const PriceBar &bar = Distribution.bars[size_t(row - 1)];
+    const uint32_t total = bar.sellVolume + bar.buyVolume;
+    if (column == 0) {
+      char format[16];
+      std::snprintf(format, sizeof format, "%%6.%df", std::clamp(int(Distribution.decimals), 0, 9));
+      std::snprintf(text, sizeof text, format, bar.price / double(Distribution.divisor ? Distribution.divisor : 1));
+      const COLORREF colours[4] = {ViewColor(14), ViewColor(21), ViewColor(20), ViewColor(19)};
+      SetTextColor(dc, colours[bar.relation <= 3 ? bar.relation : 0]);
+      put(rect.left + 2, rect.top, text);
+    } else if (column == 1) {
+      std::snprintf(text, sizeof text, "%d", int(inHundreds ? total / 100 : total));
+      SetTextColor(dc, total == Distribution.maxBarVolume ? ViewColor(38) : ViewColor(48));
+      SIZE s{};
+      GetTextExtentPoint32A(dc, text, int(std::strlen(text)), &s);
+      put(rect.left + digits - int(s.cx), rect.top, text);
+      const int w = int(rect.right - rect.left) - 120;
+      const double largest = Distribution.maxBarVolume ? Distribution.maxBarVolume : 1;
+      const int sell = int(w * (bar.sellVolume / largest)), buy = int(w * (bar.buyVolume / largest));
+      const int x = rect.left + digits, bottom = rect.bottom - 4;
+      BarAt(dc, x, rect.top, sell, bottom, ViewColor(19));
+      BarAt(dc, x + sell + 2, rect.top, buy, bottom, ViewColor(21));
+      std::snprintf(text, sizeof text, "%.02f%%",
+                    Distribution.totalVolume ? total * 100.0 / Distribution.totalVolume : 0.0);
+      SetTextColor(dc, ViewColor(48));
+      put(x + sell + 2 + buy + 5, rect.top, text);
+    } else if (column == 2) {
+      if (total)
+        std::snprintf(text, sizeof text, "%.2f%%", bar.buyVolume * 100.0 / total);
+      else
+        std::snprintf(text, sizeof text, "0.00%%");
+      SetTextColor(dc, ViewColor(31));
+      put(rect.left + 2, rect.top, text);
+    }
+  }
+  SelectObject(dc, oldFont);
+  DeleteObject(font);
+}
+
+void TRendForm::DrawNatureCell(int column, int row, HDC dc, const RECT &rect) {
+  if (!dc) return;
+  FillCell(dc, rect, ViewColor(1));
+  if (row < 1 || row > 8) return;
+  const TMarketData *market = m_attr.stock.market < kMaxMarkets ? MarketAt(m_attr.stock.market) : nullptr;
+  const bool orders = market && market->m_info.type == 8;
+  HFONT font = CreateViewFont(ViewFont(16), 0, false);
+  HGDIOBJ oldFont = SelectObject(dc, font);
+  SetBkMode(dc, TRANSPARENT);
+  static const char *const words[9] = {"", "多换", "空换", "双开", "双平", "多开", "空开", "空平", "多平"};
+  static const char *const orderWords[9] = {"", "多换", "空换", "双订", "双转", "多订", "空订", "空转", "多转"};
+  // The tally's counters in the rows' order: 多换 T0, 空换 T1, 双开 T2,
+  // 双平 T3, 多开 T4, 空开 T5, 空平 T6 (a buyer closing a short), 多平 T7;
+  // their unmatched parts T8 .. T11.
+  const uint32_t *t = Distribution.tally.t;
+  uint32_t all = 0;
+  for (int i = 0; i < 8; ++i) all += t[i];
+  const uint32_t value = t[row - 1];
+  SIZE digit{};
+  GetTextExtentPoint32A(dc, "0", 1, &digit);
+  const int digits = 10 * int(digit.cx);
+  char text[32];
+  SetTextColor(dc, ViewColor(48));
+  if (column == 0) {
+    const char *word = (orders ? orderWords : words)[row];
+    SIZE s{};
+    GetTextExtentPoint32A(dc, word, int(std::strlen(word)), &s);
+    TextOutA(dc, (rect.left + rect.right - int(s.cx)) / 2, rect.top, word, int(std::strlen(word)));
+  } else if (column == 1) {
+    std::snprintf(text, sizeof text, "%d", int(value));
+    SIZE s{};
+    GetTextExtentPoint32A(dc, text, int(std::strlen(text)), &s);
+    TextOutA(dc, rect.left + digits - int(s.cx), rect.top, text, int(std::strlen(text)));
+    const int w = int(rect.right - rect.left) - 120;
+    const int x = rect.left + digits;
+    int length = 0;
+    if (all) {
+      length = int(double(value) / all * w);
+      const bool up = row == 1 || row == 3 || row == 4 || row == 5 || row == 7;
+      BarAt(dc, x, rect.top, length, rect.bottom - 4, up ? ViewColor(21) : ViewColor(19));
+      if (row >= 5) {
+        const int part = int(double(t[row + 3]) / all * w);
+        BarAt(dc, x, rect.top, part, rect.bottom - 4, ViewColor(1));
+        BarAt(dc, x, rect.top, part - 2, rect.bottom - 4, ViewColor(48));
+      }
+    }
+    std::snprintf(text, sizeof text, "%.02f%%", all ? value * 100.0 / all : 0.0);
+    TextOutA(dc, x + length + 5, rect.top, text, int(std::strlen(text)));
+  }
+  SelectObject(dc, oldFont);
+  DeleteObject(font);
+}

@@ -391,35 +391,23 @@ const TICKREC *_Tick::HitTest(int x) {
   return &ticks_[cursorIndex];
 }
 
-const TICKREC *_Tick::NextTick(int *x, int *y) {
-  if (points_.empty() || !ticks_) {
-    if (x) *x = cursorX;
-    if (y) *y = cursorY;
-    return nullptr;
+const TICKREC *_Tick::StepCursor(int step, int *x, int *y) {
+  if (!points_.empty() && ticks_) {
+    if (step > 0)
+      cursorIndex = cursorIndex < windowEnd - 1 ? std::max(cursorIndex + 1, windowStart) : windowEnd - 1;
+    else
+      cursorIndex = cursorIndex > windowStart ? std::min(cursorIndex - 1, windowEnd - 1) : windowStart;
+    const TRENDPOINT &p = points_[size_t(cursorIndex - windowStart)];
+    cursorX = p.x;
+    cursorY = p.y;
   }
-  cursorIndex = cursorIndex < windowEnd - 1 ? std::max(cursorIndex + 1, windowStart) : windowEnd - 1;
-  const TRENDPOINT &p = points_[size_t(cursorIndex - windowStart)];
-  cursorX = p.x;
-  cursorY = p.y;
   if (x) *x = cursorX;
   if (y) *y = cursorY;
-  return &ticks_[cursorIndex];
+  return !points_.empty() && ticks_ ? &ticks_[cursorIndex] : nullptr;
 }
 
-const TICKREC *_Tick::PrevTick(int *x, int *y) {
-  if (points_.empty() || !ticks_) {
-    if (x) *x = cursorX;
-    if (y) *y = cursorY;
-    return nullptr;
-  }
-  cursorIndex = cursorIndex > windowStart ? std::min(cursorIndex - 1, windowEnd - 1) : windowStart;
-  const TRENDPOINT &p = points_[size_t(cursorIndex - windowStart)];
-  cursorX = p.x;
-  cursorY = p.y;
-  if (x) *x = cursorX;
-  if (y) *y = cursorY;
-  return &ticks_[cursorIndex];
-}
+const TICKREC *_Tick::NextTick(int *x, int *y) { return StepCursor(1, x, y); }
+const TICKREC *_Tick::PrevTick(int *x, int *y) { return StepCursor(-1, x, y); }
 
 uint32_t _Tick::GetAveragePriceAtX(int x) const {
   const int i = PointAt(average_, x);

@@ -90,6 +90,7 @@ class _Tick {
   void BuildPricePane(const VIEW_ATTR_13 &attr, uint32_t unit);
   void BuildVolumePane(const VIEW_ATTR_13 &attr, int marketType);
   int PointAt(const std::vector<TRENDPOINT> &points, int x) const;
+  const TICKREC *StepCursor(int step, int *x, int *y);
 
   TICKREC *ticks_ = nullptr;
   int32_t count_ = 0;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "chart_world.h"
+#include "trade_fixture.h"
 #include "charts/tradenature.h"
 
 namespace charts_test {
@@ -58,14 +59,6 @@ TEST(TradeNatureRule, EveryClassInEachModeOnATenLotUnit) {
   EXPECT_EQ(ClassifyTrade(5, 5, 0, kNatureBothInUnits), kNatureBothOpen);
 }
 
-TICKREC Trade(uint32_t price, float volume, float openInterest, uint8_t side) {
-  TICKREC t{};
-  t.price = price;
-  t.volume = volume;
-  t.amount = openInterest;
-  t.side = side;
-  return t;
-}
 
 class Distribution : public ChartWorld {
  protected:
@@ -81,8 +74,8 @@ TEST_F(Distribution, BarsAscendAndUnknownSidesSell) {
   PutQuote(DL, 0).refPrice = 3000;
   Quote(DL, 0).prevOpenInterest = 100;
   const VIEW_ATTR_13 attr = Attr(Stock(DL, 0));
-  const std::vector<TICKREC> trades = {Trade(3100, 4, 100, 0), Trade(2900, 3, 100, 1), Trade(3000, 2, 100, 2),
-                                       Trade(3100, 5, 100, 1), Trade(2900, 1, 100, 0)};
+  const std::vector<TICKREC> trades = {MakeTrade(3100, 4, 100, 0), MakeTrade(2900, 3, 100, 1), MakeTrade(3000, 2, 100, 2),
+                                       MakeTrade(3100, 5, 100, 1), MakeTrade(2900, 1, 100, 0)};
   CDistributePrice model;
   ASSERT_TRUE(model.SetTicks(trades.data(), int(trades.size()), attr));
   model.Build(attr);
@@ -135,7 +128,7 @@ TEST_F(Distribution, TallyComparesChangeAndVolumeInUnits) {
   for (const Case &c : cases) {
     Info(DL, 0).volumeUnit = c.unit;
     const VIEW_ATTR_13 attr = Attr(Stock(DL, 0));
-    const TICKREC trade = Trade(3000, c.volume, c.openInterest, c.side);
+    const TICKREC trade = MakeTrade(3000, c.volume, c.openInterest, c.side);
     CDistributePrice model;
     ASSERT_TRUE(model.SetTicks(&trade, 1, attr));
     model.Build(attr);

@@ -151,3 +151,32 @@ TEST_F(TickChart, DetailPageSheet) {
 
 }  // namespace
 }  // namespace charts_test
+
+namespace charts_test {
+namespace {
+
+TEST_F(TickChart, DistributionPageShowsTheNatureGridForFuturesOnly) {
+  struct Case {
+    int market;
+    bool natureGrid;
+    const char *sheet;
+  } cases[] = {{DL, true, "distribution-futures"}, {SH, false, nullptr}};
+  for (const Case &c : cases) {
+    PutQuote(c.market, c.market == SH ? 1 : 0).refPrice = 3005000;
+    Quote(c.market, c.market == SH ? 1 : 0).prevOpenInterest = 50000;
+    auto page = Open(Stock(c.market, c.market == SH ? 1 : 0));
+    TRendForm *v = View(*page);
+    v->m_attr.flags = kRendPageDistribution;
+    Feed(v, Trades(300));
+    v->RefreshView(true);
+    harness_.Pump();
+    ASSERT_TRUE(v->Panel3->Visible()) << c.market;
+    EXPECT_EQ(v->DrawGrid2->RowCount(), int(v->Distribution.bars.size()) + 1);
+    EXPECT_EQ(v->Distribution.bars.size(), 13u);
+    EXPECT_EQ(v->DrawGrid3->Visible(), c.natureGrid) << c.market;
+    if (c.sheet) harness_.SavePng(harness_.Render(v), c.sheet);
+  }
+}
+
+}  // namespace
+}  // namespace charts_test

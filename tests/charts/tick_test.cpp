@@ -6,20 +6,12 @@
 #include <vector>
 
 #include "chart_world.h"
+#include "trade_fixture.h"
 #include "platform/profile.h"
 
 namespace charts_test {
 namespace {
 
-TICKREC Trade(uint32_t price, float volume = 1, float openInterest = 100, uint8_t side = 0) {
-  TICKREC t{};
-  t.time = MakePackedDateTime(2024, 3, 4, 9, 30);
-  t.price = price;
-  t.volume = volume;
-  t.amount = openInterest;
-  t.side = side;
-  return t;
-}
 
 class TickModel : public ChartWorld {
  protected:
@@ -53,7 +45,7 @@ TEST_F(TickModel, ZoomLevelsAndAMissingKey) {
 TEST_F(TickModel, TheWindowKeepsATenthFreeAndFollowsTheNewestTrades) {
   PutQuote(DL, 0).refPrice = 3000000;
   std::vector<TICKREC> trades;
-  for (int i = 0; i < 1000; ++i) trades.push_back(Trade(3000000 + 1000 * (i % 7)));
+  for (int i = 0; i < 1000; ++i) trades.push_back(MakeTrade(3000000 + 1000 * (i % 7)));
   _Tick tick;
   tick.zoom = 1.0f;
   const VIEW_ATTR_13 attr = Attr(Stock(DL, 0));
@@ -97,7 +89,7 @@ TEST_F(TickModel, PriceGridCoversTheTradesAndTheAverage) {
     SCOPED_TRACE(c.name);
     PutQuote(DL, 0).refPrice = c.reference;
     std::vector<TICKREC> trades;
-    for (uint32_t p : c.prices) trades.push_back(Trade(p, c.volume));
+    for (uint32_t p : c.prices) trades.push_back(MakeTrade(p, c.volume));
     _Tick tick;
     Lay(tick, trades, Attr(Stock(DL, 0)));
     ASSERT_GE(tick.GetPriceGridCount(), 5);
@@ -119,7 +111,7 @@ TEST_F(TickModel, PriceGridCoversTheTradesAndTheAverage) {
 
 TEST_F(TickModel, VolumePaneBarsOpenInterestAndItsLineCap) {
   PutQuote(DL, 0).refPrice = 3000000;
-  std::vector<TICKREC> trades = {Trade(3000000, 10, 500, 0), Trade(3001000, 20, 500, 1)};
+  std::vector<TICKREC> trades = {MakeTrade(3000000, 10, 500, 0), MakeTrade(3001000, 20, 500, 1)};
   _Tick tick;
   const VIEW_ATTR_13 attr = Attr(Stock(DL, 0));
   Lay(tick, trades, attr);
@@ -139,14 +131,14 @@ TEST_F(TickModel, VolumePaneBarsOpenInterestAndItsLineCap) {
   EXPECT_GT(tick.GetVolumeGridCount(), 50);
   // Stocks have no open-interest line.
   PutQuote(SH, 1);
-  std::vector<TICKREC> stock = {Trade(10000, 10, 500, 0)};
+  std::vector<TICKREC> stock = {MakeTrade(10000, 10, 500, 0)};
   Lay(tick, stock, Attr(Stock(SH, 1)));
   EXPECT_EQ(tick.GetOpenInterestLine(), nullptr);
 }
 
 TEST_F(TickModel, CursorSelectsSingleTradesWithinTheWindow) {
   PutQuote(DL, 0).refPrice = 3000000;
-  std::vector<TICKREC> one = {Trade(3000000)};
+  std::vector<TICKREC> one = {MakeTrade(3000000)};
   _Tick tick;
   tick.zoom = 4.0f;
   const VIEW_ATTR_13 attr = Attr(Stock(DL, 0));
@@ -156,7 +148,7 @@ TEST_F(TickModel, CursorSelectsSingleTradesWithinTheWindow) {
   EXPECT_EQ(tick.HitTest(x0), &one[0]);
   EXPECT_EQ(tick.HitTest(x0 + 1), nullptr);
 
-  std::vector<TICKREC> three = {Trade(3000000), Trade(3001000), Trade(3002000)};
+  std::vector<TICKREC> three = {MakeTrade(3000000), MakeTrade(3001000), MakeTrade(3002000)};
   Lay(tick, three, attr);
   const TRENDPOINT *p = tick.GetPoints();
   EXPECT_EQ(tick.HitTest(p[0].x + 1), &three[1]);
