@@ -365,7 +365,7 @@ void TDrawView::WndProc(TMessage &m) {
       EraseCrossHair();
       break;
     case WM_DETAIL_LIST_TO_END:
-      ScrollDetailListToEnd();
+      if (!BrokerQueueMode && Panel1->Visible() && StringGrid1->Height() >= 1 && !DetailScrollLock) ShowNewestTrade();
       return;
     case WM_DROP_STOCKS: {
       STKPTR stock;
@@ -521,23 +521,9 @@ void TDrawView::Panel1Resize(TObject *) {
   if (HandleAllocated()) PostMessageA(Handle(), WM_DETAIL_LIST_TO_END, 0, 0);
 }
 
-void TDrawView::LayoutDetailList(bool) {
-  // The detail list lays itself out when it shows trades; until then it
-  // only follows the panel.
-  Panel1Resize();
-}
-
-void TDrawView::ScrollDetailListToEnd() {}
-
 void TDrawView::ApplyFonts() {
-  HDC dc = GetDC(nullptr);
   SIZE zero{}, wide{};
-  HGDIOBJ old = SelectObject(dc, ViewFont3 ? HGDIOBJ(ViewFont3) : GetStockObject(SYSTEM_FONT));
-  GetTextExtentPoint32A(dc, "0", 1, &zero);
-  SelectObject(dc, ViewFont2 ? HGDIOBJ(ViewFont2) : GetStockObject(SYSTEM_FONT));
-  GetTextExtentPoint32A(dc, "芝", 2, &wide);
-  SelectObject(dc, old);
-  ReleaseDC(nullptr, dc);
+  MeasureDetailFonts(&zero, &wide);
   const int w = int(zero.cx), h = int(wide.cx);
   SetColor(TColor(ViewColor(1)));
   Panel1->SetWidth(std::max(5 * w, 3 * h) + std::max(6 * w, 2 * h) + 2 * std::max(5 * w, 2 * h) + 2 * h + 5 * w + 2);

@@ -17,6 +17,8 @@
 #include "classlib/menus.h"
 #include "classlib/printer.h"
 #include "core/kivotabset.h"
+#include "market/marketrecords.h"
+#include "market/records.h"
 #include "views/childview.h"
 #include "views/dragdrop.h"
 
@@ -63,6 +65,20 @@ TPrintLayout ComputePrintLayout(int pageWidth, int pageHeight, int viewWidth, in
 // height pixels.
 void MakePrintPicture(const uint32_t *pixels, int width, int height, bool turned, const COLORREF *white,
                       int whiteCount, uint32_t *out);
+
+class TDbfTable;
+
+// The size of "0" in the third shared view font and of "芝" in the second,
+// the measures of the detail list.
+void MeasureDetailFonts(SIZE *zero, SIZE *wide);
+
+// The big-order threshold an entered text gives: atol's value within
+// 0..32767.
+int32_t ClampBigOrderThreshold(const char *text);
+// The broker name of a queue entry from "Brokerlist.dbf" (fields "IDS",
+// "BROKERNAME"), cut to 63 characters; false (empty name) for a level mark,
+// broker 0, or a number the table does not hold.
+bool FindBrokerName(TDbfTable *table, const BROKERENTRY &entry, char (&name)[64]);
 
 class TDrawView : public TChildView, public TChartViewOps {
  public:
@@ -122,9 +138,17 @@ class TDrawView : public TChildView, public TChartViewOps {
   void PopupMenu1Popup(TObject *sender = nullptr);
   void Panel1Resize(TObject *sender = nullptr);
   void PlaceCommandBox();
-  // The detail list (its behaviour comes with the detail list itself).
+  // The detail list: columns and row count from the series (with the
+  // big-order filter, the passing trades' numbers in DetailIndex).
   void LayoutDetailList(bool reset);
   void ScrollDetailListToEnd();
+  // Shows the newest trade (newest-first lists: the first row).
+  void ShowNewestTrade();
+  // Indexes the trades of at least minVolume; returns how many passed. A
+  // full index that cannot grow ends the walk.
+  int BuildDetailIndex(const TICKREC *trades, int count, double minVolume);
+  // The trade-detail series when the view holds it, else the recent trades.
+  const TICKREC *DetailSeries(int *count) const;
 
   // ---- menu handlers ----
   void AddShownInstrumentToBlock(int blockId);

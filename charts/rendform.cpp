@@ -78,7 +78,7 @@ TRendForm::TRendForm(TMultiViewMain *page, const VIEW_ATTR_13 *record, MVCDATA_1
   PaneRatio[1] = ViewCombination == 1 ? 0.0 : 0.3;
   Trend.SetPriceRatio(share);
   ChartPriceRatio = share;
-  TickShare = share;
+  Tick.ratio = share;
 
   if (IndexKind(m_attr.stock)) m_attr.flags = 0;
   if (m_attr.flags & kRendPageTick) m_attr.flags = (m_attr.flags & ~kRendPageTick) | kRendPageTickPending;
@@ -124,6 +124,13 @@ void TRendForm::BuildRendComponents() {
   OwnerDrawPanel1->SetParent(Panel2);
   OwnerDrawPanel1->SetAlign(alClient);
   OwnerDrawPanel1->Tag = -1;
+  DetailBox = new TPaintBox(this);
+  DetailBox->SetParent(OwnerDrawPanel1);
+  DetailBox->SetAlign(alClient);
+  DetailBox->OnPaint = [this](TObject *) {
+    RECT area{0, 0, DetailBox->Width(), DetailBox->Height()};
+    OwnerDrawPanel1Draw(DetailBox->Canvas()->Handle(), area);
+  };
 
   Panel3 = new TPanel(this);
   Panel3->SetParent(this);
@@ -140,6 +147,15 @@ void TRendForm::BuildRendComponents() {
   DrawGrid2 = new TDrawGrid(this);
   DrawGrid2->SetParent(Panel3);
   DrawGrid2->SetAlign(alClient);
+  DrawGrid2->OnDrawCell = [this](TObject *, int col, int row, TRect rect, TGridDrawState) {
+    const TMarketData *m = MarketOf(m_attr.stock);
+    const int type = m ? m->m_info.type : 0;
+    DrawDistributionCell(col, row, DrawGrid2->Canvas()->Handle(), rect,
+                         type == 1 || type == 4 || type == 6 || IsIndexInstrument());
+  };
+  DrawGrid3->OnDrawCell = [this](TObject *, int col, int row, TRect rect, TGridDrawState) {
+    DrawNatureCell(col, row, DrawGrid3->Canvas()->Handle(), rect);
+  };
 
   auto item = [this](TMenuItem *parent, const char *caption, intptr_t tag = 0) {
     auto *it = new TMenuItem(this);
@@ -275,7 +291,7 @@ void TRendForm::SubscribeAgents(int mode) {
   TradeAgent = -1;
   if (BigOrderThreshold > 1 || (m_attr.flags & (kRendPageDetail | kRendPageDistribution | kRendPageTick)))
     TradeAgent = AcquireDataAgent(m_attr.stock, kAgentTicks, 0, window);
-  TickStart = -1;
+  Tick.windowStart = -1;
   StringGrid1->Invalidate();
   LayoutDetailList(true);
   OwnerDrawPanel1->Tag = -1;
@@ -348,7 +364,7 @@ void TRendForm::WndProc(TMessage &m) {
         LayoutDetailList(progress == 100);
         PriceVolume->Invalidate();
       }
-      if (progress == 100) TickStart = -1;
+      if (progress == 100) Tick.windowStart = -1;
       if (id == TrendAgent) {
         MsgPagePaint();
         PriceVolume->Invalidate();
@@ -420,7 +436,7 @@ void TRendForm::SwitchInstrument(STKPTR stock, intptr_t block, const VIEW_ATTR_1
   // until then the chart returns to the live day.
   Trend.KeepLastDay();
   if (Trend.DayCount() == 1) Trend.Day(0)->history = 0;
-  TickStart = -1;
+  Tick.windowStart = -1;
   RefreshView(true);
   ScrollDetailListToEnd();
   MsgPagePaint();
@@ -433,7 +449,6 @@ void TRendForm::SwitchInstrument(STKPTR stock, intptr_t block, const VIEW_ATTR_1
 // ---- Refreshing ----------------------------------------------------------------------------
 
 void TRendForm::RefreshView(bool reload) {
-  (void)reload;
   const bool index = IsIndexInstrument();
   if ((m_attr.flags & kRendPageDetail) && !index) {
     Panel2->Show();
@@ -447,15 +462,12 @@ void TRendForm::RefreshView(bool reload) {
     Panel4->SetColor(TColor(ViewColor(34)));
     Panel4->Font()->SetColor(TColor(ViewColor(22)));
     Panel4->SetCaption(" 价量分布");
+    LayoutDistribution();
     return;
   }
   if (m_attr.flags != 0 || !ChartBitmap) {
     if (index || m_attr.flags == 0 || !ChartBitmap || Dragging) return;
-    // The tick chart: its frame until the tick model draws into it.
-    HGDIOBJ old;
-    HDC mem = BeginChartDC(&old);
-    SelectObject(mem, old);
-    DeleteDC(mem);
+    LayoutTickChart(reload);
     CopyChartToWindow();
   } else {
     if (Dragging) return;
@@ -507,7 +519,7 @@ void TRendForm::RefreshHistory() {
     std::snprintf(path, sizeof path, pattern, "..\\", market->m_info.shortName, code);
     DeleteFileA(path);
   }
-  TickStart = -1;
+  Tick.windowStart = -1;
   SubscribeAgents(1);
   RefreshView(true);
 }
@@ -545,7 +557,7 @@ void TRendForm::ReloadData() {
   uint16_t market = m_attr.stock.market;
   if (ShownCode[0])
     if (const STKINFO *found = LookupStock(ShownCode, &market, 0)) m_attr.stock = STKPTR(market, 0, found->index);
-  TickStart = -1;
+  Tick.windowStart = -1;
   SubscribeAgents(0);
   Trend.KeepLastDay();
   if (Trend.DayCount() == 1) Trend.Day(0)->history = 0;

@@ -12,9 +12,11 @@
 
 #include <cstdint>
 
+#include "charts/distribute.h"
 #include "charts/drawview.h"
 #include "charts/multitrend.h"
 #include "charts/overlapped.h"
+#include "charts/tick.h"
 #include "classlib/extctrls.h"
 #include "classlib/stdctrls.h"
 
@@ -98,6 +100,28 @@ class TRendForm : public TDrawView {
   void DrawTrendChart();
   void DrawOverlayCaptions(HDC dc, int x, int y);
   void DrawOverlayButton(HDC dc);
+  // The tick chart: its layout from the trade agent and its drawing.
+  void LayoutTickChart(bool reload);
+  void DrawTickChart();
+  // Pixels per trade of a TickZoomLevel, then a full redraw.
+  void SetTickZoom(int level);
+  void TickPageBack();
+  void TickPageForward();
+  void TickHalfPageBack();
+  void TickHalfPageForward();
+  void TickCursorKey(bool right);
+  void TickZoomKey(bool up);
+  // The trade agent's series (null and 0 without one).
+  TICKREC *TradeSeries(int *count) const;
+  // The detail page. The first trade the detail
+  // page shows for a Tag of -1: the newest trades fill the last group.
+  static int DetailPageFirst(int count, int groups, int rows);
+  // The distribution page: the model rebuilt and the two grids laid out,
+  // and their cells.
+  void LayoutDistribution();
+  void DrawDistributionCell(int column, int row, HDC dc, const RECT &rect, bool inHundreds);
+  void DrawNatureCell(int column, int row, HDC dc, const RECT &rect);
+  void OwnerDrawPanel1Draw(HDC dc, const RECT &rect);
 
   // ---- interaction ----
   void FormKeyDown(TObject *sender, WORD &key, TShiftState shift);
@@ -127,6 +151,8 @@ class TRendForm : public TDrawView {
   TPanel *Panel2 = nullptr, *Panel5 = nullptr, *OwnerDrawPanel1 = nullptr;
   TPanel *Panel3 = nullptr, *Panel4 = nullptr;
   TDrawGrid *DrawGrid2 = nullptr, *DrawGrid3 = nullptr;
+  // Paints the detail page on OwnerDrawPanel1.
+  TPaintBox *DetailBox = nullptr;
   TMenuItem *N13 = nullptr, *N14 = nullptr, *N15 = nullptr, *H1 = nullptr;
   TTimer *Timer1 = nullptr;
 
@@ -155,10 +181,10 @@ class TRendForm : public TDrawView {
   int32_t DragLineY = 0;
   bool KeyCursor = false;
   uint32_t ViewCombination = 2;
-  // The tick chart's window start (-1 follows the newest trade), its zoom
-  // and price-pane share; the tick model comes with the tick chart.
-  int32_t TickStart = -1;
-  float TickShare = 0.7f;
+  // The tick chart's model (window start -1 follows the newest trade) and
+  // the price distribution of the distribution page.
+  _Tick Tick;
+  CDistributePrice Distribution;
   // The date ShowTrendOfDate asked for, kept until history recall.
   uint32_t ShownDate = 0;
   // What was drawn: redraws of the chart and copies to the window.

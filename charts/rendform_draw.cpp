@@ -95,7 +95,7 @@ void TRendForm::FormResize(TObject *sender) {
     ReleaseDC(nullptr, screen);
     WatchPage->SetLeft(ChartRect.Left + 1);
   }
-  if (TickStart < 0) TickStart = -1;
+  if (Tick.windowStart < 0) Tick.windowStart = -1;
   RefreshView(false);
 }
 

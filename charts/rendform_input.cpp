@@ -79,13 +79,24 @@ void TRendForm::FormKeyDown(TObject *, WORD &key, TShiftState shift) {
     case VK_LEFT:
     case VK_RIGHT:
       if (detail || distribution) break;
-      // The tick chart's cursor and paging come with the tick chart.
-      if (!tick && !shift.Contains(ssCtrl) && !shift.Contains(ssShift)) MinuteCursorKey(key == VK_RIGHT);
+      if (tick) {
+        if (shift.Contains(ssCtrl))
+          key == VK_LEFT ? TickPageBack() : TickPageForward();
+        else if (shift.Contains(ssShift))
+          key == VK_LEFT ? TickHalfPageBack() : TickHalfPageForward();
+        else
+          TickCursorKey(key == VK_RIGHT);
+      } else if (!shift.Contains(ssCtrl) && !shift.Contains(ssShift)) {
+        MinuteCursorKey(key == VK_RIGHT);
+      }
       break;
     case VK_UP:
     case VK_DOWN:
       if (detail || distribution || (locked && Panel1->Visible())) break;
-      if (!tick) DaysKey(key == VK_UP);
+      if (tick)
+        TickZoomKey(key == VK_UP);
+      else
+        DaysKey(key == VK_UP);
       break;
     default:
       break;
@@ -120,7 +131,7 @@ void TRendForm::EscapeKey() {
   if (IsDetailOrDistribution()) {
     if (m_attr.flags & kRendPageTick) {
       m_attr.flags &= ~uint32_t(0x1 | kRendPageDetail | kRendPageDistribution);
-      TickStart = -1;
+      Tick.windowStart = -1;
     } else {
       DestroyOverlays();
       m_attr.flags &= ~uint32_t(0xF);
@@ -169,7 +180,7 @@ void TRendForm::TradePageKey(WORD key) {
 }
 
 void TRendForm::PageInstruments(bool forward) {
-  TickStart = -1;
+  Tick.windowStart = -1;
   StockPagingActive = true;
   STKPTR next = m_attr.stock;
   if (ViewStockList *list = FindViewStockList(StockList); list && list->count > 0) {
@@ -550,7 +561,7 @@ void TRendForm::N7Click(TObject *sender) {
   PaneRatio[1] = 1.0 - share;
   Trend.SetPriceRatio(share);
   ChartPriceRatio = share;
-  TickShare = share;
+  Tick.ratio = share;
   RefreshView(false);
 }
 
@@ -578,7 +589,7 @@ void TRendForm::N16Click(TObject *sender) {
       LayoutDetailList(true);
     }
     m_attr.flags = kRendPageTick;
-    TickStart = -1;
+    Tick.windowStart = -1;
   }
   TabChooser->SetTabIndex(0);
   DestroyOverlays();

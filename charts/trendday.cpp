@@ -771,8 +771,7 @@ int _TickData::OpenInterestToY(double x) const {
   return n > 0 ? volumeGrid_[n - 1].y1 : 0;
 }
 
-namespace {
-int ReadBack(const GRIDLINE *grid, int n, int y) {
+int GridValueAtY(const GRIDLINE *grid, int n, int y) {
   for (int i = 0; i < n - 1; ++i) {
     const int yi = grid[i].y1, yn = grid[i + 1].y1;
     if (!(yi <= y && y <= yn)) continue;
@@ -782,10 +781,9 @@ int ReadBack(const GRIDLINE *grid, int n, int y) {
   }
   return -1;
 }
-}  // namespace
 
-int _TickData::YToPrice(int y) const { return ReadBack(priceGrid_, priceGridCount_, y); }
-int _TickData::YToVolume(int y) const { return ReadBack(volumeGrid_, volumeGridCount_, y); }
+int _TickData::YToPrice(int y) const { return GridValueAtY(priceGrid_, priceGridCount_, y); }
+int _TickData::YToVolume(int y) const { return GridValueAtY(volumeGrid_, volumeGridCount_, y); }
 
 void _TickData::GetVolumePaneSpan(int *top, int *bottom) const {
   if (ratio > 0.9f) {

@@ -84,6 +84,10 @@ uint32_t RoundToUnits(uint32_t price, uint32_t unit);
 // record keeps its cumulative values. Returns count (0 when count <= 0).
 int TrendToPerMinute(int market, const TRENDREC *source, int count, TRENDREC *destination);
 
+// The value a grid gives a y: interpolated between the two lines around
+// it, -1 outside the grid.
+int GridValueAtY(const GRIDLINE *grid, int n, int y);
+
 // Binary searches of the merged axis (sorted by hour, then minute).
 int FindTimeSlot(const TIMESLOT *axis, int count, uint32_t minute, uint32_t hour);
 int FindTimeSlotInsertPos(const TIMESLOT *axis, int count, uint32_t minute, uint32_t hour);

@@ -377,6 +377,9 @@ void TMFrame::FillReceivers() {
         if (arg == intptr_t(TChartMenuItem::InfoWindow)) chart->N5Click();
         break;
       case TViewAction::AddShownToBlock: chart->AddShownInstrumentToBlock(int(arg)); break;
+      case TViewAction::SetTickZoom:
+        if (auto *intraday = dynamic_cast<TRendForm *>(chart)) intraday->SetTickZoom(int(arg));
+        break;
       default: break;
     }
   };

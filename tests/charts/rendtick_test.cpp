@@ -1,0 +1,182 @@
+// The intraday view's tick chart offscreen: its layout from the trade
+// agent, its colours, the zoom keys and levels and paging.
+#include <cstring>
+#include <vector>
+
+#include "charts/rendform.h"
+#include "chart_world.h"
+#include "core/emem.h"
+#include "market/dataagent.h"
+#include "platform/messages.h"
+#include "platform/winuser.h"
+
+namespace charts_test {
+namespace {
+
+using testing_support::ViewPage;
+
+std::vector<TICKREC> Trades(int n) {
+  std::vector<TICKREC> out(static_cast<size_t>(n));
+  for (int k = 0; k < n; ++k) {
+    TICKREC &t = out[size_t(k)];
+    t.time = MakePackedDateTime(2024, 3, 4, 9 + k / 120, (k / 2) % 60);
+    t.price = 3000000 + uint32_t(1000 * ((k * 7) % 13));
+    t.volume = float(1 + (k * 5) % 17);
+    t.amount = 50000.0f + float(k % 30);
+    t.side = uint8_t(k % 3);
+  }
+  return out;
+}
+
+class TickChart : public ChartWorld {
+ protected:
+  TickChart() { RegisterIntradayView(); }
+
+  std::unique_ptr<ViewPage> Open(STKPTR stock, int width = 800, int height = 500) {
+    VIEW_ATTR_13 record{};
+    InitViewAttr(VIEW_TYPE_INTRADAY, &record);
+    record.stock = stock;
+    record.flags = kRendPageTick;
+    auto page = std::make_unique<ViewPage>(VIEW_TYPE_INTRADAY, &record, width, height);
+    harness_.Pump();
+    return page;
+  }
+  static TRendForm *View(const ViewPage &page) { return page.View<TRendForm>(); }
+  void Feed(TRendForm *v, const std::vector<TICKREC> &trades) {
+    CDataAgent *a = DataAgentAt(v->TradeAgent);
+    ASSERT_NE(a, nullptr);
+    const int32_t bytes = int32_t(trades.size() * sizeof(TICKREC));
+    if (!a->series || MSize(a->series) < bytes) {
+      Free(a->series);
+      a->series = Malloc(std::max(bytes, 1));
+    }
+    std::memcpy(a->series, trades.data(), size_t(bytes));
+    a->itemSize = int32_t(sizeof(TICKREC));
+    a->itemCount = int32_t(trades.size());
+    a->capacity = MSize(a->series) / a->itemSize;
+    SendMessageA(v->Handle(), WM_AGENT_UPDATE, 100, v->TradeAgent);
+    harness_.Advance(kRendRedrawMs + 10);
+  }
+};
+
+TEST_F(TickChart, DrawsTheTradesFromTheTradeAgent) {
+  PutQuote(DL, 0).refPrice = 3005000;
+  auto page = Open(Stock(DL, 0));
+  TRendForm *v = View(*page);
+  ASSERT_NE(v, nullptr);
+  ASSERT_GE(v->TradeAgent, 0);
+  v->m_attr.displayFlags |= 0x1000;  // bars in the side's colours
+  Feed(v, Trades(400));
+  const _Tick &tick = v->Tick;
+  ASSERT_GT(tick.GetVisibleCount(), 0);
+  EXPECT_EQ(tick.windowEnd, 400);
+  // The price line in its colour; the volume bars by side.
+  const TRENDPOINT *p = tick.GetPoints();
+  const int mid = tick.GetVisibleCount() / 2;
+  EXPECT_EQ(harness_.Pixel(v->Handle(), p[mid].x, p[mid].y), ViewColor(44));
+  int vt = 0, vb = 0;
+  tick.GetVolumePaneSpan(&vt, &vb);
+  const TRENDPOINT *bars = tick.GetVolumeBars();
+  int checked = 0;
+  for (int i = 0; i < tick.GetVisibleCount() && checked < 6; ++i) {
+    if (bars[i].y >= vb - 4) continue;
+    if (i > 0 && bars[i - 1].x == bars[i].x) continue;
+    const COLORREF want = bars[i].rawPrice == 0 ? ViewColor(21) : ViewColor(19);
+    EXPECT_EQ(harness_.Pixel(v->Handle(), bars[i].x, vb - 3), want) << i;
+    ++checked;
+  }
+  harness_.Pump();
+  harness_.SavePng(harness_.Render(v), "tick-chart");
+}
+
+TEST_F(TickChart, ZoomKeysLevelsAndPaging) {
+  PutQuote(DL, 0).refPrice = 3005000;
+  auto page = Open(Stock(DL, 0));
+  TRendForm *v = View(*page);
+  Feed(v, Trades(3000));
+  v->SetTickZoom(2);
+  const int capacity = v->Tick.capacity;
+  v->SetTickZoom(0);
+  EXPECT_EQ(v->Tick.zoom, 0.25f);
+  EXPECT_NEAR(v->Tick.capacity, 4 * capacity, 4);
+
+  struct Step {
+    WORD key;
+    float zoom;
+  } steps[] = {{VK_UP, 0.5f}, {VK_UP, 1.0f}, {VK_UP, 2.0f}, {VK_UP, 3.0f}, {VK_UP, 4.0f}, {VK_UP, 5.0f},
+               {VK_UP, 5.0f}, {VK_DOWN, 4.0f}, {VK_DOWN, 3.0f}};
+  for (const Step &s : steps) {
+    WORD key = s.key;
+    v->FormKeyDown(v, key, TShiftState());
+    EXPECT_EQ(v->Tick.zoom, s.zoom);
+  }
+  // Ctrl+Left pages back by a capacity, Shift+Right half a capacity on.
+  v->SetTickZoom(2);
+  const int start = v->Tick.windowStart;
+  const int a = v->Tick.capacity;
+  ASSERT_GT(start, a);
+  WORD left = VK_LEFT, right = VK_RIGHT;
+  v->FormKeyDown(v, left, TShiftState() << ssCtrl);
+  EXPECT_EQ(v->Tick.windowStart, start - a);
+  v->FormKeyDown(v, right, TShiftState() << ssShift);
+  EXPECT_EQ(v->Tick.windowStart, start - a + a / 2);
+}
+
+}  // namespace
+}  // namespace charts_test
+
+namespace charts_test {
+namespace {
+
+TEST(DetailPage, TheNewestTradesFillTheLastGroup) {
+  struct Case {
+    int count, groups, rows, first;
+  } cases[] = {{120, 2, 40, 40}, {120, 3, 40, 0}, {121, 2, 40, 80}, {0, 2, 40, 0}, {30, 1, 40, 0}};
+  for (const Case &c : cases)
+    EXPECT_EQ(TRendForm::DetailPageFirst(c.count, c.groups, c.rows), c.first) << c.count << " " << c.groups;
+}
+
+TEST_F(TickChart, DetailPageSheet) {
+  PutQuote(DL, 0).refPrice = 3005000;
+  Quote(DL, 0).prevOpenInterest = 50000;
+  auto page = Open(Stock(DL, 0));
+  TRendForm *v = View(*page);
+  v->m_attr.flags = kRendPageDetail;
+  Feed(v, Trades(120));
+  v->RefreshView(true);
+  harness_.Pump();
+  ASSERT_TRUE(v->Panel2->Visible());
+  harness_.SavePng(harness_.Render(v), "detail-page-futures");
+}
+
+}  // namespace
+}  // namespace charts_test
+
+namespace charts_test {
+namespace {
+
+TEST_F(TickChart, DistributionPageShowsTheNatureGridForFuturesOnly) {
+  struct Case {
+    int market;
+    bool natureGrid;
+    const char *sheet;
+  } cases[] = {{DL, true, "distribution-futures"}, {SH, false, nullptr}};
+  for (const Case &c : cases) {
+    PutQuote(c.market, c.market == SH ? 1 : 0).refPrice = 3005000;
+    Quote(c.market, c.market == SH ? 1 : 0).prevOpenInterest = 50000;
+    auto page = Open(Stock(c.market, c.market == SH ? 1 : 0));
+    TRendForm *v = View(*page);
+    v->m_attr.flags = kRendPageDistribution;
+    Feed(v, Trades(300));
+    v->RefreshView(true);
+    harness_.Pump();
+    ASSERT_TRUE(v->Panel3->Visible()) << c.market;
+    EXPECT_EQ(v->DrawGrid2->RowCount(), int(v->Distribution.bars.size()) + 1);
+    EXPECT_EQ(v->Distribution.bars.size(), 13u);
+    EXPECT_EQ(v->DrawGrid3->Visible(), c.natureGrid) << c.market;
+    if (c.sheet) harness_.SavePng(harness_.Render(v), c.sheet);
+  }
+}
+
+}  // namespace
+}  // namespace charts_test
