@@ -19,12 +19,14 @@
 #include <vector>
 
 #include "core/earray.h"
+#include "core/emenubar.h"
 #include "core/etooltip.h"
 #include "market/marketrecords.h"
 #include "classlib/extctrls.h"
 #include "classlib/forms.h"
 #include "classlib/menus.h"
 #include "shell/dispatcher.h"
+#include "shell/framechrome.h"
 #include "shell/framecore.h"
 #include "shell/maintimer.h"
 #include "shell/tradingrecords.h"
@@ -58,7 +60,8 @@ class TFrameParts {
   virtual void Step(const char *name) { (void)name; }
 
   // ---- construction ----
-  virtual void LayoutToolBarAndSkin(TMFrame &frame) { (void)frame; }
+  // The tool-bar layout and the skin of the display settings.
+  virtual void LayoutToolBarAndSkin(TMFrame &frame);
   virtual void UpdateHotKeyCaptions(TMFrame &frame) { (void)frame; }
   // ---- creation ----
   virtual void SubclassControls(TMFrame &frame) { (void)frame; }
@@ -71,11 +74,7 @@ class TFrameParts {
   // The login dialog run modally: 1 logged in, 2 cancelled, 3 offline.
   virtual int ShowLoginDialog(TMFrame &frame, bool relogin);
   virtual void BuildStartupMenus(TMFrame &frame) { (void)frame; }
-  virtual void ShowViewTools(TMFrame &frame, bool show, int kind) {
-    (void)frame;
-    (void)show;
-    (void)kind;
-  }
+  virtual void ShowViewTools(TMFrame &frame, bool show, int kind);
   virtual void BuildPageMenu(TMFrame &frame, int mark) {
     (void)frame;
     (void)mark;
@@ -162,6 +161,11 @@ class TMFrame : public TForm, public TMainFrameHost {
   void AppMessageHook(MSG &msg, bool &handled);
   void Timer2Timer(TObject *sender);
 
+  // ---- chrome ----
+  // The tool bar and the page bar in the layout of the display settings.
+  void LayoutToolBars() { chrome->LayoutToolBars(SkinLayout); }
+  void LoadSkin() { chrome->LoadSkin(); }
+
   // ---- what the views ask ----
   HWND MainWindow() override { return Handle(); }
   bool AutoSavePage() override { return autoSavePage; }
@@ -193,12 +197,18 @@ class TMFrame : public TForm, public TMainFrameHost {
 
   // ---- members ----
   TMainMenu *MainMenu1;
+  // The menu bar, tool bar, page bar, status bar and quote board.
+  std::unique_ptr<TFrameChrome> chrome;
   TPanel *Panel9;       // top: the menu bar
   TPanel *StatusPanel;  // bottom: the status bar
   TPanel *Panel1;       // news ticker
   TPanel *Panel2;       // indices
+  TPanel *Panel3;       // the open user page's name (hidden)
   TPanel *Panel5;       // connection state (Tag: the animation counter)
   TPanel *Panel6;       // clock
+  TToolBar *ToolBar1;
+  TDrawGrid *DrawGrid1;  // the quote board
+  TSplitter *Splitter1;
   TPanel *Panel7;       // trading window
   TTimer *Timer1;       // one second, enabled once logged in
   TTimer *Timer2;       // 30 ms
@@ -270,6 +280,9 @@ class TMFrame : public TForm, public TMainFrameHost {
   void AfterConnect();
   void RequestNewestNews();
   void ReadRefreshIntervals();
+  // The option items' ticks and the bars they show, from the user's
+  // "setting.ini".
+  void ReadOptionItems();
   void PlaceFromSettings();
   void SaveSettings();
   // The desktop's task bar, hidden in full-screen mode.
