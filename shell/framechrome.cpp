@@ -8,6 +8,7 @@
 #include "platform/gdi.h"
 #include "platform/profile.h"
 #include "platform/winuser.h"
+#include "platform/gbk.h"
 #include "shell/framemenus.h"
 
 namespace {
@@ -185,6 +186,7 @@ TFrameChrome::TFrameChrome(TForm *form, TMainMenu *mainMenu) : MainMenu1(mainMen
   PopupMenu2 = new TPopupMenu(form);
   PopupMenu3 = new TPopupMenu(form);
   BuildFixedMenus(form, MainMenu1, PopupMenu1, PopupMenu3);
+  BindPainting();
   StatusBar->PopupMenu = PopupMenu1;
   ToolBar1->PopupMenu = PopupMenu1;
 }
@@ -369,4 +371,157 @@ void TFrameChrome::CopyStatusBackground(HDC dc, int x, int width, int height) co
   BitBlt(dc, 0, 0, width, height, mem, x, 0, SRCCOPY);
   SelectObject(mem, old);
   DeleteDC(mem);
+}
+
+namespace {
+
+void Gradient(HDC dc, const RECT &r, COLORREF top, COLORREF bottom) {
+  const int height = r.bottom - r.top;
+  for (int row = 0; row < height; ++row) {
+    HPEN pen = CreatePen(PS_SOLID, 1, GradientRowColor(top, bottom, row, height));
+    HGDIOBJ old = SelectObject(dc, pen);
+    MoveToEx(dc, r.left, r.top + row, nullptr);
+    LineTo(dc, r.right, r.top + row);
+    SelectObject(dc, old);
+    DeleteObject(pen);
+  }
+}
+
+void Fill(HDC dc, const RECT &r, COLORREF colour) {
+  HBRUSH brush = CreateSolidBrush(colour);
+  FillRect(dc, &r, brush);
+  DeleteObject(brush);
+}
+
+}  // namespace
+
+void TFrameChrome::BindPainting() {
+  ToolBar1->OnAdvancedCustomDraw = [this](TToolBar *, TCanvas *canvas, const TRect &r, bool &defaultDraw) {
+    Gradient(canvas->Handle(), RECT{r.Left, r.Top, r.Right, r.Bottom}, skin.toolBarTop, skin.toolBarBottom);
+    defaultDraw = false;
+  };
+  ToolBar1->OnAdvancedCustomDrawButton = [this](TToolBar *bar, TToolButton *button, TCanvas *canvas,
+                                                bool &defaultDraw) {
+    defaultDraw = false;
+    HDC dc = canvas->Handle();
+    const RECT r{0, 0, button->Width(), button->Height()};
+    // The bar's own background behind the button.
+    const int barHeight = bar->Height();
+    for (int row = 0; row < r.bottom; ++row) {
+      HPEN pen = CreatePen(PS_SOLID, 1,
+                           GradientRowColor(skin.toolBarTop, skin.toolBarBottom, button->Top() + row, barHeight));
+      HGDIOBJ old = SelectObject(dc, pen);
+      MoveToEx(dc, 0, row, nullptr);
+      LineTo(dc, r.right, row);
+      SelectObject(dc, old);
+      DeleteObject(pen);
+    }
+    if (button->Left() + button->Width() > bar->Width()) return;
+    if (button->Down() || button->Pressing()) {
+      HBRUSH brush = CreateSolidBrush(skin.hotBackground);
+      HPEN pen = CreatePen(PS_SOLID, 1, skin.ctrlBorder);
+      HGDIOBJ oldBrush = SelectObject(dc, brush), oldPen = SelectObject(dc, pen);
+      RoundRect(dc, 0, 0, r.right, r.bottom, 5, 5);
+      SelectObject(dc, oldBrush);
+      SelectObject(dc, oldPen);
+      DeleteObject(brush);
+      DeleteObject(pen);
+    }
+    const int shift = button->Pressing() ? 1 : 0;
+    if (button->ImageIndex >= 0 && toolBarBitmap) {
+      const int w = skin.toolBarImageWidth, h = skin.toolBarImageHeight;
+      HDC mem = CreateCompatibleDC(dc);
+      HGDIOBJ old = SelectObject(mem, toolBarBitmap);
+      TransparentBlt(dc, (r.right - w) / 2 + shift, (r.bottom - h + 1) / 2 + shift, w, h, mem, button->ImageIndex * w, 0,
+                     w, h, skin.toolBarMask);
+      SelectObject(mem, old);
+      DeleteDC(mem);
+    } else if (!button->Caption().empty()) {
+      SetBkMode(dc, TRANSPARENT);
+      SetTextColor(dc, button->Down() ? skin.pageBarHotText : skin.pageBarText);
+      RECT text = r;
+      OffsetRect(&text, shift, shift);
+      DrawTextA(dc, button->Caption().c_str(), int(button->Caption().size()), &text,
+                DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    }
+  };
+  PageBar->OnAdvancedCustomDraw = [this](TToolBar *, TCanvas *canvas, const TRect &r, bool &defaultDraw) {
+    Gradient(canvas->Handle(), RECT{r.Left, r.Top, r.Right, r.Bottom}, skin.pageBarTop, skin.pageBarBottom);
+    defaultDraw = false;
+  };
+  PageBar->OnAdvancedCustomDrawButton = [this](TToolBar *bar, TToolButton *button, TCanvas *canvas,
+                                               bool &defaultDraw) {
+    defaultDraw = false;
+    HDC dc = canvas->Handle();
+    const RECT r{0, 0, button->Width(), button->Height()};
+    const bool vertical = bar->ButtonWidth < bar->ButtonHeight;
+    const bool hot = button->Down() || button->Pressing();
+    if (vertical) {
+      Fill(dc, r, hot ? skin.pageBarSelectedBottom : skin.pageBarNormalTop);
+      HPEN pen = CreatePen(PS_SOLID, 1, skin.ctrlBorder);
+      HGDIOBJ old = SelectObject(dc, pen);
+      MoveToEx(dc, 4, 0, nullptr);
+      LineTo(dc, r.right, 0);
+      MoveToEx(dc, 2, 2, nullptr);
+      LineTo(dc, 2, r.bottom - 10);
+      LineTo(dc, r.right, r.bottom);
+      SelectObject(dc, old);
+      DeleteObject(pen);
+    } else {
+      const int barHeight = bar->Height();
+      for (int row = 0; row < r.bottom; ++row) {
+        const COLORREF c = hot ? GradientRowColor(skin.pageBarSelectedTop, skin.pageBarSelectedBottom, row, r.bottom)
+                               : GradientRowColor(skin.pageBarTop, skin.pageBarBottom, button->Top() + row, barHeight);
+        HPEN pen = CreatePen(PS_SOLID, 1, c);
+        HGDIOBJ old = SelectObject(dc, pen);
+        MoveToEx(dc, 0, row, nullptr);
+        LineTo(dc, r.right, row);
+        SelectObject(dc, old);
+        DeleteObject(pen);
+      }
+    }
+    std::string caption = button->Caption().substr(0, 61);
+    SetBkMode(dc, TRANSPARENT);
+    const COLORREF text = hot ? skin.pageBarHotText : skin.pageBarText;
+    SetTextColor(dc, text);
+    const bool other = button == PageOther;
+    if (!vertical) {
+      RECT area = r;
+      if (other) area.right -= 18;
+      DrawTextA(dc, caption.c_str(), int(caption.size()), &area,
+                DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
+      if (other) {
+        HPEN pen = CreatePen(PS_SOLID, 1, text);
+        HGDIOBJ old = SelectObject(dc, pen);
+        const int x = r.right - 16, y = r.bottom / 2 - 2;
+        for (int i = 0; i < 4; ++i) {
+          MoveToEx(dc, x + i, y + i, nullptr);
+          LineTo(dc, x + 7 - i, y + i);
+        }
+        SelectObject(dc, old);
+        DeleteObject(pen);
+      }
+    } else {
+      // One character under the other, centred in the tab.
+      const std::u16string wide = platform::GbkToUtf16(caption);
+      SIZE one{};
+      GetTextExtentPoint32A(dc, "沪", 2, &one);
+      const int left = (r.right - one.cx - 2) / 2 + 3;
+      int y = other ? 10 : 14;
+      const int bottom = r.bottom - (other ? 19 : 11);
+      for (size_t i = 0; i < wide.size() && i < 64; ++i) {
+        const std::string ch = platform::Utf16ToGbk(wide.substr(i, 1));
+        SIZE s{};
+        GetTextExtentPoint32A(dc, ch.c_str(), int(ch.size()), &s);
+        if (y + s.cy > bottom) break;
+        TextOutA(dc, left, y, ch.c_str(), int(ch.size()));
+        y += s.cy;
+      }
+    }
+  };
+  PageLeftPanel->OnDraw = [this](TObject *, HDC dc, RECT *r) { Fill(dc, *r, skin.toolBarTop); };
+  PagePanel->OnDraw = [this](TObject *, HDC dc, RECT *r) { Gradient(dc, *r, skin.pageBarTop, skin.pageBarBottom); };
+  StatusBar->OnDraw = [this](TObject *, HDC dc, RECT *r) {
+    CopyStatusBackground(dc, 0, r->right, r->bottom);
+  };
 }

@@ -79,6 +79,8 @@ class TFrameChrome {
   void CopyStatusBackground(HDC dc, int x, int width, int height) const;
 
  private:
+  // The skin's painting of the bars and their buttons.
+  void BindPainting();
   TToolButton *AddButton(TToolBar *bar, const char *name, const char *caption, int image, int tag);
   int layout_ = 1;
   std::map<std::string, TToolButton *> buttons_;

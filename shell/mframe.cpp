@@ -91,6 +91,17 @@ void TFrameParts::LayoutToolBarAndSkin(TMFrame &frame) {
 
 void TFrameParts::ShowViewTools(TMFrame &frame, bool show, int kind) { frame.chrome->ShowViewTools(show, kind); }
 
+void TFrameParts::BuildPageMenu(TMFrame &frame, int mark) { frame.RebuildPageMenus(mark); }
+
+void TFrameParts::BuildStartupMenus(TMFrame &frame) {
+  frame.BuildTradeMenu();
+  frame.BuildBlockMenus();
+}
+
+void TFrameParts::BuildSettingsMenus(TMFrame &frame) { frame.BuildSettingsMenus(); }
+
+void TFrameParts::BuildWebMenu(TMFrame &frame) { frame.BuildWebMenu(); }
+
 void TFrameParts::LoadFormulaLibrary() { KvIndexManager().Load(); }
 
 void TFrameParts::LoadPageList() { ::LoadPageList(); }
@@ -458,6 +469,9 @@ TMFrame::TMFrame(TComponent *owner, TFrameParts &parts, std::vector<std::string>
   orderStock = STKPTR();
   timer_.retryCounter = -1;
   FillReceivers();
+  BindStatusPanels();
+  BindPageBar();
+  BindMenuHandlers();
   parts_.Step("construct.8");
   parts_.UpdateHotKeyCaptions(*this);
 
@@ -889,6 +903,10 @@ void TMFrame::InstallKeyPreview() {
   links.frame = Handle();
   links.core = core_.get();
   links.tradingWindow = [this] { return Panel7->Handle(); };
+  links.openPage = [this](int index) {
+    wizardPageIndex = index;
+    OpenPageClick(TPageSource::None, 0);
+  };
   links.trading = [this] { return tradeKeys; };
   links.wizard = [this] { return wizard; };
   links.execute = [this](int command) { ExecuteCommand(command); };
