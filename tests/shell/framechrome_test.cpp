@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -312,6 +313,70 @@ TEST(TradeSort, OrdersContractsAndPositions) {
   EXPECT_GT(ComparePositions(&p1, &p2), 0);
   std::memcpy(p2.InstrumentID, "AU2406", 6);
   EXPECT_GT(ComparePositions(&p1, &p2), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// A skin of our own in the sandbox: status-bar ends, a tool-bar strip and
+// colours for the bars.
+void WriteSkinFolder(const SkinSandbox &box, int layout, int number) {
+  const std::string folder = box.Path("prog/skin/" + std::to_string(layout) + "/" + std::to_string(number) + "/");
+  std::filesystem::create_directories(folder);
+  skin_fixture::WriteBmp24(folder + "leftbottom.bmp", 30, 22, [](int, int) { return RGB(20, 40, 90); });
+  skin_fixture::WriteBmp24(folder + "rightbottom.bmp", 30, 22, [](int, int) { return RGB(90, 130, 190); });
+  skin_fixture::WriteBmp24(folder + "lefttop.bmp", 120, 28, [](int x, int) { return RGB(20, 40, BYTE(90 + x / 2)); });
+  skin_fixture::WriteBmp24(folder + "toolbar.bmp", 16 * 15, 16, [](int x, int y) {
+    const int i = x / 16, u = x % 16;
+    return u > 2 && u < 13 && y > 2 && y < 13 ? RGB(BYTE(60 + i * 12), 200, BYTE(240 - i * 10)) : RGB(255, 0, 255);
+  });
+  std::ofstream(folder + "skin.ini", std::ios::binary)
+      << "[Color]\r\nToolBarTop=" << RGB(70, 110, 160) << "\r\nToolBarBottom=" << RGB(18, 36, 66)
+      << "\r\nToolBarMask=" << RGB(255, 0, 255) << "\r\nPageBarTop=" << RGB(60, 90, 140)
+      << "\r\nPageBarBottom=" << RGB(18, 36, 66) << "\r\nPageBarSelectedTop=" << RGB(120, 160, 210)
+      << "\r\nPageBarSelectedBottom=" << RGB(60, 90, 140) << "\r\nPageBarText=" << RGB(220, 225, 235)
+      << "\r\nPageBarHotText=" << RGB(255, 255, 255) << "\r\n";
+}
+
+TEST_F(ChromeTest, BothLayoutsAndAFrameWithoutASkinArePictured) {
+  struct Case {
+    int layout;
+    bool skinned;
+    const char *picture;
+  } cases[] = {{0, true, "frame-layout0"}, {1, true, "frame-layout1"}, {1, false, "frame-no-skin"}};
+  for (const Case &c : cases) {
+    if (c.skinned) WriteSkinFolder(box, c.layout, 1);
+    SkinLayout = c.layout;
+    SkinNumber = c.skinned ? 1 : 5;
+    chrome->Page[0]->SetCaption("期货报价");
+    chrome->Page[0]->Tag = 1;
+    chrome->Page[0]->Show();
+    chrome->Page[1]->SetCaption("主力合约");
+    chrome->Page[1]->Tag = 2;
+    chrome->Page[1]->Show();
+    chrome->Page[0]->SetDown(true);
+    chrome->PageOther->SetDown(false);
+    chrome->LayoutToolBars(c.layout);
+    chrome->LoadSkin();
+    h.Pump();
+    const QImage image = h.Render(form.Handle());
+    h.SavePng(image, c.picture);
+    if (!c.skinned) {
+      EXPECT_EQ(chrome->toolBarBitmap, nullptr);
+      continue;
+    }
+    ASSERT_NE(chrome->toolBarBitmap, nullptr);
+    // The tool bar's gradient starts in ToolBarTop at its first row, beside
+    // the buttons.
+    TToolBar *bar = chrome->ToolBar1;
+    const int x = c.layout == 1 ? bar->Width() - 5 : bar->Width() / 2;
+    const int y = c.layout == 1 ? 0 : bar->Height() - 2;
+    const COLORREF expected = c.layout == 1 ? RGB(70, 110, 160)
+                                            : GradientRowColor(RGB(70, 110, 160), RGB(18, 36, 66), y, bar->Height());
+    EXPECT_EQ(h.Pixel(bar->Handle(), x, y), expected) << c.picture;
+  }
+  SkinLayout = SkinNumber = 0;
 }
 
 }  // namespace
