@@ -111,6 +111,7 @@ void TMenuItem::Rebuild() {
     UINT flags = MF_STRING;
     if (item->Checked) flags |= MF_CHECKED;
     if (!item->Enabled) flags |= MF_GRAYED;
+    if (item->BarBreak) flags |= MF_MENUBARBREAK;
     std::string text = item->Caption;
     if (item->ShortCut) {
       text.push_back('\t');

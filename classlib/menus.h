@@ -26,6 +26,8 @@ class TMenuItem : public TComponent {
   bool RadioItem = false;
   int GroupIndex = 0;
   int ImageIndex = -1;
+  // The item starts a new column of its menu (with a bar between).
+  bool BarBreak = false;
   // The key shown after a tab and handled by the menu (a virtual key with
   // the scShift / scCtrl / scAlt bits), 0 for none.
   WORD ShortCut = 0;

@@ -8,18 +8,30 @@ TToolBar::TToolBar(TComponent *owner) : TCustomControl(owner) {
 }
 
 void TToolBar::Arrange() {
-  int x = 2;
+  int x = 2, y = 2;
+  bool wrapNext = false;
   for (int i = 0; i < ControlCount(); ++i) {
     TControl *control = Controls(i);
     if (!control->Visible()) continue;
-    control->SetBounds(x, 2, ButtonWidth, ButtonHeight);
+    if (wrapNext) {
+      x = 2;
+      y += ButtonHeight;
+    }
+    control->SetBounds(x, y, ButtonWidth, ButtonHeight);
     x += ButtonWidth;
+    auto *button = dynamic_cast<TToolButton *>(control);
+    wrapNext = button && button->Wrap;
   }
   Invalidate();
 }
 
 void TToolBar::Paint() {
   TCanvas *canvas = Canvas();
+  if (OnAdvancedCustomDraw) {
+    bool defaultDraw = true;
+    OnAdvancedCustomDraw(this, canvas, TRect(0, 0, Width(), Height()), defaultDraw);
+    if (!defaultDraw) return;
+  }
   canvas->Brush()->SetColor(clBtnFace);
   canvas->FillRect(TRect(0, 0, Width(), Height()));
   canvas->Pen()->SetColor(clBtnShadow);
@@ -34,12 +46,24 @@ void TToolButton::SetBar(TToolBar *bar) {
   if (bar) bar->Arrange();
 }
 
+void TToolButton::SetDown(bool down) {
+  if (down_ == down) return;
+  down_ = down;
+  Invalidate();
+}
+
 void TToolButton::Paint() {
   TCanvas *canvas = Canvas();
+  auto *bar = dynamic_cast<TToolBar *>(Parent());
+  if (bar && bar->OnAdvancedCustomDrawButton) {
+    bool defaultDraw = true;
+    bar->OnAdvancedCustomDrawButton(bar, this, canvas, defaultDraw);
+    if (!defaultDraw) return;
+  }
   const TRect r(0, 0, Width(), Height());
   canvas->Brush()->SetColor(clBtnFace);
   canvas->FillRect(r);
-  if (pressing_) {
+  if (pressing_ || down_) {
     canvas->Pen()->SetColor(clBtnShadow);
     canvas->MoveTo(0, Height() - 1);
     canvas->LineTo(0, 0);
@@ -48,7 +72,6 @@ void TToolButton::Paint() {
     canvas->LineTo(Width() - 1, Height() - 1);
     canvas->LineTo(0, Height() - 1);
   }
-  auto *bar = dynamic_cast<TToolBar *>(Parent());
   if (bar && !bar->ShowCaptions) return;
   canvas->Font()->SetColor(Enabled() ? clBtnText : clGrayText);
   canvas->Brush()->SetStyle(bsClear);

@@ -39,6 +39,8 @@ done
 mkdir -p "$root/bin/images"
 cp -f trading/reportfiles/style.css "$root/bin/"
 cp -f trading/reportfiles/images/Sample.bmp "$root/bin/images/"
+# The frame's own skins for both tool-bar layouts.
+python3 scripts/make_skins.py "$root/bin"
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
   export QT_QPA_PLATFORM=vnc:port=5900

@@ -237,8 +237,22 @@ void TFrameCore::AppendTicker(const char *title) {
   item->width = width;
   std::memcpy(item->text, title, length + 1);
   TickerItem **tail = &tickerHead;
-  while (*tail) tail = &(*tail)->next;
+  int count = 1;
+  while (*tail) {
+    tail = &(*tail)->next;
+    ++count;
+  }
   *tail = item;
+  if (count <= kMaxTickerItems) return;
+  // The titles on screen: from the panel's right edge minus the offset,
+  // each followed by a 30-pixel gap, while they start inside the panel.
+  TickerItem **link = &tickerHead;
+  for (int x = tickerPanelWidth - tickerOffset; *link && x < tickerPanelWidth; link = &(*link)->next)
+    x += (*link)->width + 30;
+  if (!*link || !(*link)->next) return;  // only the new title is off screen
+  TickerItem *gone = *link;
+  *link = gone->next;
+  HeapFree(GetProcessHeap(), 0, gone);
 }
 
 void TFrameCore::OnNewsArrived(const NEWSREC *record) {

@@ -33,6 +33,7 @@ TFrameCore::TFrameCore(const TFrameLinks &links, TFrameReceivers &receivers) : l
 TFrameCore::~TFrameCore() { FreeTicker(); }
 
 bool TFrameCore::StepTicker(int panelWidth) {
+  tickerPanelWidth = panelWidth;
   if (!tickerHead) return false;
   if (++tickerOffset < tickerHead->width + panelWidth) return true;
   tickerOffset = 0;

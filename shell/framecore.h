@@ -243,6 +243,11 @@ class TFrameCore {
   // panel, the next takes its place 30 pixels in from the right edge (the
   // first is freed); a lone item starts again. False with an empty list.
   bool StepTicker(int panelWidth);
+  // The ticker keeps the newest titles only: past this many, each new one
+  // drops the oldest title that is not on screen.
+  static constexpr int kMaxTickerItems = 100;
+  // The panel width of the last step (what "on screen" is measured on).
+  int32_t tickerPanelWidth = 0;
   void FreeTicker();
 
   // "数据刷新": the active view, when it is a chart, loads its history anew.

@@ -1,5 +1,6 @@
 #include "shell/mframe.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <strings.h>
@@ -82,6 +83,24 @@ void Box(HWND owner, const char *text, const char *caption, UINT flags) {
 }  // namespace
 
 // ---- The parts as the program has them ----------------------------------------------
+
+void TFrameParts::LayoutToolBarAndSkin(TMFrame &frame) {
+  frame.LayoutToolBars();
+  frame.LoadSkin();
+}
+
+void TFrameParts::ShowViewTools(TMFrame &frame, bool show, int kind) { frame.chrome->ShowViewTools(show, kind); }
+
+void TFrameParts::BuildPageMenu(TMFrame &frame, int mark) { frame.RebuildPageMenus(mark); }
+
+void TFrameParts::BuildStartupMenus(TMFrame &frame) {
+  frame.BuildTradeMenu();
+  frame.BuildBlockMenus();
+}
+
+void TFrameParts::BuildSettingsMenus(TMFrame &frame) { frame.BuildSettingsMenus(); }
+
+void TFrameParts::BuildWebMenu(TMFrame &frame) { frame.BuildWebMenu(); }
 
 void TFrameParts::LoadFormulaLibrary() { KvIndexManager().Load(); }
 
@@ -406,26 +425,25 @@ TMFrame::TMFrame(TComponent *owner, TFrameParts &parts, std::vector<std::string>
   SetCaption("kivo");
   SetBounds(0, 0, 1024, 768);
   MainMenu1 = new TMainMenu(this);
-  Panel9 = new TPanel(this);
-  Panel9->SetParent(this);
-  Panel9->SetAlign(alTop);
-  Panel9->SetHeight(26);
-  StatusPanel = new TPanel(this);
-  StatusPanel->SetParent(this);
-  StatusPanel->SetAlign(alBottom);
-  StatusPanel->SetHeight(22);
-  auto statusPart = [this](int width, TAlign align) {
-    TPanel *p = new TPanel(this);
-    p->SetParent(StatusPanel);
-    p->SetWidth(width);
-    p->SetAlign(align);
-    return p;
+  chrome = std::make_unique<TFrameChrome>(this, MainMenu1);
+  Panel9 = chrome->Panel9;
+  StatusPanel = chrome->StatusBar;
+  Panel1 = chrome->Panel1;
+  Panel2 = chrome->Panel2;
+  Panel3 = chrome->Panel3;
+  Panel5 = chrome->Panel5;
+  Panel6 = chrome->Panel6;
+  ToolBar1 = chrome->ToolBar1;
+  DrawGrid1 = chrome->DrawGrid1;
+  Splitter1 = chrome->Splitter1;
+  chrome->periodViewActive = [this] {
+    TMultiViewChild *view = core_ ? core_->ActiveView() : nullptr;
+    const int type = view ? view->ViewType() : 0;
+    return type == 0x1001 || type == 0x1002 || type == 0x2001;
   };
-  Panel5 = statusPart(60, alRight);
-  Panel5->Hint = "未联机";
-  Panel6 = statusPart(60, alRight);
-  Panel2 = statusPart(420, alLeft);
-  Panel1 = statusPart(200, alClient);
+  chrome->repaintPage = [this] {
+    if (page) page->Invalidate();
+  };
   Panel7 = new TOwnerDrawPanel(this);
   Panel7->SetParent(this);
   Panel7->SetAlign(alBottom);
@@ -441,6 +459,7 @@ TMFrame::TMFrame(TComponent *owner, TFrameParts &parts, std::vector<std::string>
 
   parts_.Step("construct.2");
   menuBar = new EMenuBar(MainMenu1, UserDataPath);
+  chrome->menuBar = menuBar;
   desk.tradeLog = 0;
   tradeLocked = false;
   parts_.Step("construct.3");  // the trading arrays are members of the desk
@@ -453,6 +472,9 @@ TMFrame::TMFrame(TComponent *owner, TFrameParts &parts, std::vector<std::string>
   orderStock = STKPTR();
   timer_.retryCounter = -1;
   FillReceivers();
+  BindStatusPanels();
+  BindPageBar();
+  BindMenuHandlers();
   parts_.Step("construct.8");
   parts_.UpdateHotKeyCaptions(*this);
 
@@ -591,11 +613,7 @@ void TMFrame::FormCreate(TObject *) {
   parts_.Step("create.17");
   parts_.BuildSettingsMenus(*this);
   const std::string setting = UserFile("setting.ini");
-  tickFirst = GetPrivateProfileIntA("Parameter", "TickFirst", 0, setting.c_str()) == 1;
-  trendFirst = GetPrivateProfileIntA("Parameter", "TrendFirst", 1, setting.c_str()) == 1;
-  autoSavePage = GetPrivateProfileIntA("Parameter", "AutoSavePage", 0, setting.c_str()) == 1;
-  quoteBoard = GetPrivateProfileIntA("Parameter", "QuoteBoard", 0, setting.c_str()) == 1;
-  quoteBoardColumns = int(GetPrivateProfileIntA("Parameter", "QuoteCol", 2, setting.c_str()));
+  ReadOptionItems();
   tradingItem = parts_.TradingBound() && GetPrivateProfileIntA("PARAMETER", "Directbysell", 1, setting.c_str()) == 0;
   ViewDisplay().trendFirst = trendFirst;
   parts_.Step("create.18");
@@ -673,6 +691,36 @@ void TMFrame::FormCreate(TObject *) {
   parts_.Step("create.29");
   PostMessageA(Handle(), WM_START_SERVICE_CLIENT, 0, 0);
   created = true;
+}
+
+void TMFrame::ReadOptionItems() {
+  const std::string file = UserFile("setting.ini");
+  const char *f = file.c_str();
+  auto option = [f](const char *key, int fallback) { return GetPrivateProfileIntA("Parameter", key, fallback, f) != 0; };
+  tickFirst = option("TickFirst", 1);
+  trendFirst = option("TrendFirst", 1);
+  autoSavePage = option("AutoSavePage", 1);
+  quoteBoard = option("QuoteBoard", 0);
+  quoteBoardColumns = std::max(1, int(GetPrivateProfileIntA("Parameter", "QuoteCol", 2, f)));
+  const bool gridding = option("ReportGridding", 0);
+  const bool toolBar = option("ToolBar", 1);
+  const bool statusBar = option("StatusBar", 1);
+  auto tick = [this](const char *name, bool on) {
+    if (TMenuItem *item = chrome->MenuItem(name)) item->Checked = on;
+  };
+  tick("T1", tickFirst);
+  tick("MenuItem94", trendFirst);
+  tick("N51", gridding);
+  tick("MenuItem100", toolBar);
+  tick("N5", toolBar);
+  tick("MenuItem103", statusBar);
+  tick("N23", statusBar);
+  tick("N17", autoSavePage);
+  tick("Q1", quoteBoard);
+  ToolBar1->SetVisible(toolBar);
+  StatusPanel->SetVisible(statusBar);
+  DrawGrid1->SetVisible(quoteBoard);
+  Splitter1->SetVisible(quoteBoard);
 }
 
 void TMFrame::ReadRefreshIntervals() {
@@ -858,6 +906,10 @@ void TMFrame::InstallKeyPreview() {
   links.frame = Handle();
   links.core = core_.get();
   links.tradingWindow = [this] { return Panel7->Handle(); };
+  links.openPage = [this](int index) {
+    wizardPageIndex = index;
+    OpenPageClick(TPageSource::None, 0);
+  };
   links.trading = [this] { return tradeKeys; };
   links.wizard = [this] { return wizard; };
   links.execute = [this](int command) { ExecuteCommand(command); };

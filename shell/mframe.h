@@ -19,12 +19,14 @@
 #include <vector>
 
 #include "core/earray.h"
+#include "core/emenubar.h"
 #include "core/etooltip.h"
 #include "market/marketrecords.h"
 #include "classlib/extctrls.h"
 #include "classlib/forms.h"
 #include "classlib/menus.h"
 #include "shell/dispatcher.h"
+#include "shell/framechrome.h"
 #include "shell/framecore.h"
 #include "shell/maintimer.h"
 #include "shell/tradingrecords.h"
@@ -58,7 +60,8 @@ class TFrameParts {
   virtual void Step(const char *name) { (void)name; }
 
   // ---- construction ----
-  virtual void LayoutToolBarAndSkin(TMFrame &frame) { (void)frame; }
+  // The tool-bar layout and the skin of the display settings.
+  virtual void LayoutToolBarAndSkin(TMFrame &frame);
   virtual void UpdateHotKeyCaptions(TMFrame &frame) { (void)frame; }
   // ---- creation ----
   virtual void SubclassControls(TMFrame &frame) { (void)frame; }
@@ -70,22 +73,15 @@ class TFrameParts {
   virtual void CreateKeyboardWizard(TMFrame &frame);
   // The login dialog run modally: 1 logged in, 2 cancelled, 3 offline.
   virtual int ShowLoginDialog(TMFrame &frame, bool relogin);
-  virtual void BuildStartupMenus(TMFrame &frame) { (void)frame; }
-  virtual void ShowViewTools(TMFrame &frame, bool show, int kind) {
-    (void)frame;
-    (void)show;
-    (void)kind;
-  }
-  virtual void BuildPageMenu(TMFrame &frame, int mark) {
-    (void)frame;
-    (void)mark;
-  }
+  virtual void BuildStartupMenus(TMFrame &frame);
+  virtual void ShowViewTools(TMFrame &frame, bool show, int kind);
+  virtual void BuildPageMenu(TMFrame &frame, int mark);
   // The key preview as the application's message handler.
   virtual void InstallKeyPreview(TMFrame &frame);
   virtual void InstallHintHandler(TMFrame &frame) { (void)frame; }
-  virtual void BuildSettingsMenus(TMFrame &frame) { (void)frame; }
+  virtual void BuildSettingsMenus(TMFrame &frame);
   virtual void SetupQuoteBoard(TMFrame &frame) { (void)frame; }
-  virtual void BuildWebMenu(TMFrame &frame) { (void)frame; }
+  virtual void BuildWebMenu(TMFrame &frame);
   // The alarm engine; destroying it writes "ALARM.SET".
   virtual void CreateAlarmEngine();
   virtual void DestroyAlarmEngine();
@@ -162,6 +158,60 @@ class TMFrame : public TForm, public TMainFrameHost {
   void AppMessageHook(MSG &msg, bool &handled);
   void Timer2Timer(TObject *sender);
 
+  // ---- chrome ----
+  // The tool bar and the page bar in the layout of the display settings.
+  void LayoutToolBars() { chrome->LayoutToolBars(SkinLayout); }
+  void LoadSkin() { chrome->LoadSkin(); }
+  // The status panels' painting and double clicks.
+  void BindStatusPanels();
+  // A double click at x of the index panel: that index's intraday chart.
+  void Panel2DblClick(int x);
+  // A double click at x of the ticker: the news view, on that headline.
+  void Panel1DblClick(int x);
+  // The first 28 bytes of the open user page's name.
+  char pageName[32] = {};
+
+  // ---- pages ----
+  // Where a page choice comes from: the keyboard wizard or the page cycle
+  // (the wizard's page index), a page-bar button or a menu item.
+  enum class TPageSource { None, Bar, Menu };
+  // Rebuilds the page menus and the page bar: mark -1 the page of
+  // "LP3.DAT", -2 a new page, 0 the default page, n page-table entry n - 1.
+  void RebuildPageMenus(int mark);
+  void OpenPageClick(TPageSource source, int tag);
+  // "新建页面(&N)", "另存页面(&E)".
+  void N10Click();
+  void N19Click();
+  // The page cycle: the next page, the one before with Shift.
+  void ToolButton23Click(bool shift);
+  // "我的页面": the last user page again, or the page menu (always on the
+  // button's drop-down mark).
+  void PageOtherClick(bool onMark);
+  // "起始页": the last page opened, else the first system page.
+  void ToolButton4Click();
+  void BindPageBar();
+  // ---- menus built at start-up and the handlers of menus and buttons ----
+  void BuildBlockMenus();
+  void BuildUserBlockMenu();
+  void BuildTradeMenu();
+  void BuildSettingsMenus();
+  void BuildWebMenu();
+  void BindMenuHandlers();
+  // A block-menu item: the block in a quote report.
+  void NClick(int blockId);
+  // A web item (its Tag) and "随身行情".
+  void WebClick(int tag);
+  void N50Click();
+  // An address through the browser program, else the desktop's browser.
+  bool OpenAddress(const char *address);
+  // The outside trading program of a "交易" item (Tag = number + 1).
+  void MenuItem142Click(int tag);
+  // "显示风格": a theme, and the tool button's next theme.
+  void ColorClick(int theme);
+  void ToolButton15Click();
+  // The keyboard wizard's page index (0-based).
+  int wizardPageIndex = -1;
+
   // ---- what the views ask ----
   HWND MainWindow() override { return Handle(); }
   bool AutoSavePage() override { return autoSavePage; }
@@ -193,12 +243,18 @@ class TMFrame : public TForm, public TMainFrameHost {
 
   // ---- members ----
   TMainMenu *MainMenu1;
+  // The menu bar, tool bar, page bar, status bar and quote board.
+  std::unique_ptr<TFrameChrome> chrome;
   TPanel *Panel9;       // top: the menu bar
   TPanel *StatusPanel;  // bottom: the status bar
   TPanel *Panel1;       // news ticker
   TPanel *Panel2;       // indices
+  TPanel *Panel3;       // the open user page's name (hidden)
   TPanel *Panel5;       // connection state (Tag: the animation counter)
   TPanel *Panel6;       // clock
+  TToolBar *ToolBar1;
+  TDrawGrid *DrawGrid1;  // the quote board
+  TSplitter *Splitter1;
   TPanel *Panel7;       // trading window
   TTimer *Timer1;       // one second, enabled once logged in
   TTimer *Timer2;       // 30 ms
@@ -270,6 +326,9 @@ class TMFrame : public TForm, public TMainFrameHost {
   void AfterConnect();
   void RequestNewestNews();
   void ReadRefreshIntervals();
+  // The option items' ticks and the bars they show, from the user's
+  // "setting.ini".
+  void ReadOptionItems();
   void PlaceFromSettings();
   void SaveSettings();
   // The desktop's task bar, hidden in full-screen mode.
@@ -294,4 +353,11 @@ class TMFrame : public TForm, public TMainFrameHost {
   std::unique_ptr<WizardSources> wizardSources_;
   std::unique_ptr<TKeyPreview> keyPreview_;
   bool AskAlarmSwitch();
+  bool PageHasEmptyPane() const;
+  // Toggles a display switch: its state, the ticks of its items, its key.
+  void ToggleOption(const char *key, bool &state, std::initializer_list<const char *> items);
+  // The unsaved-page question; false when the handler has to stop.
+  bool CheckUnsavedPage();
+  int statusClickX_ = 0;
+  bool pageMarkHit_ = false;
 };

@@ -1,4 +1,5 @@
 #include "views/mvmain.h"
+#include "views/pagelist.h"
 
 #include <cmath>
 #include <cstdio>
@@ -224,13 +225,8 @@ void TMultiViewMain::FormCreate() {
   } else if (!m_pagePath.empty()) {
     path = m_pagePath;
   } else {
-    char last[260] = {};
-    const std::string lp3 = std::string(UserDataPath) + "LP3.DAT";
-    if (FILE *f = std::fopen(platform::ResolvePath(lp3.c_str()).c_str(), "rb")) {
-      if (std::fread(last, 1, sizeof last, f) != sizeof last) last[0] = 0;
-      std::fclose(f);
-    }
-    last[sizeof last - 1] = 0;
+    char last[kPagePathSize];
+    ReadLastPage(last);
     path = last;
     if (path.empty() || GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) path = "..\\CFG\\Default.ppg";
   }

@@ -28,6 +28,20 @@ void WriteLastPage(const char *path) {
   platform::WriteFileReplacing(platform::ResolvePath(file.c_str()), record);
 }
 
+bool ReadLastPage(char (&path)[kPagePathSize]) {
+  std::memset(path, 0, sizeof path);
+  const std::string file = std::string(UserDataPath) + "LP3.DAT";
+  FILE *f = std::fopen(platform::ResolvePath(file.c_str()).c_str(), "rb");
+  if (!f) return false;
+  char record[kPagePathSize];
+  const size_t got = std::fread(record, 1, sizeof record, f);
+  std::fclose(f);
+  if (got != sizeof record) return false;
+  record[sizeof record - 1] = 0;
+  std::memcpy(path, record, sizeof record);
+  return path[0] != 0;
+}
+
 bool SavePageIndex() {
   const PageTableData &table = PageTable();
   std::string out;

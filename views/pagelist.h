@@ -24,3 +24,6 @@ void LoadPageList();
 bool SavePageIndex();
 // Writes "%sLP3.DAT" (260 bytes, zero-padded).
 void WriteLastPage(const char *path);
+// Reads "%sLP3.DAT": a file missing or shorter than 260 bytes gives an
+// empty text; a record without a NUL is cut to 259 bytes. False when empty.
+bool ReadLastPage(char (&path)[kPagePathSize]);

@@ -177,6 +177,35 @@ TEST_F(InboxTest, TheTickerScrollsEachHeadlineOutAndTheNextIn) {
   EXPECT_FALSE(core_->StepTicker(kPanel));
 }
 
+// A burst of headlines keeps the newest 100: each one past that drops the
+// oldest title that is not on screen; the scrolling one stays.
+TEST_F(InboxTest, TheTickerKeepsTheNewestHundredTitles) {
+  constexpr int kPanel = 100;
+  NEWSREC record{};
+  record.dateTime = 240115 | 930u << 20;
+  auto titles = [&] {
+    std::vector<std::string> out;
+    for (auto *item = core_->tickerHead; item; item = item->next) out.push_back(item->text);
+    return out;
+  };
+  for (int i = 0; i < 100; ++i) {
+    std::snprintf(record.title, sizeof record.title, "T%03d", i);
+    Send(WM_NEWS_ARRIVED, 0, LPARAM(&record));
+  }
+  for (int i = 0; i < 20; ++i) core_->StepTicker(kPanel);  // T000 is on screen
+  ASSERT_EQ(titles().size(), 100u);
+  for (int i = 100; i < 1100; ++i) {
+    std::snprintf(record.title, sizeof record.title, "T%03d", i);
+    Send(WM_NEWS_ARRIVED, 0, LPARAM(&record));
+  }
+  const std::vector<std::string> kept = titles();
+  ASSERT_EQ(kept.size(), 100u);
+  EXPECT_EQ(kept[0], "T000") << "the title on screen stays";
+  EXPECT_EQ(kept[1], "T1001");
+  EXPECT_EQ(kept.back(), "T1099");
+  core_->FreeTicker();
+}
+
 // "数据刷新" and the mouse over the frame's border reach only the active
 // view, and the refresh only a chart.
 TEST_F(InboxTest, TheDataRefreshAndTheBorderMouseReachTheActiveView) {

@@ -128,7 +128,7 @@ TEST_F(FrameTest, AnOfflineStartRunsEveryStepInOrderAndTheCloseWritesTheSettings
   EXPECT_EQ(shell_.Starts()[0].application, ".\\KivoMsgr.dll");
   EXPECT_EQ(shell_.Starts()[0].commandLine, std::to_string(uintptr_t(frame->Handle())));
 
-  EXPECT_EQ(Setting("TickFirst"), "0");
+  EXPECT_EQ(Setting("TickFirst"), "1") << "a new user starts with the tick chart first";
   EXPECT_EQ(Setting("TrendFirst"), "1");
   EXPECT_EQ(Setting("Directbysell"), "0") << "trading is not bound";
   EXPECT_EQ(Setting("QuoteCol"), "2");
