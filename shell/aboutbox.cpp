@@ -9,6 +9,7 @@
 #include "platform/msgbox.h"
 #include "platform/profile.h"
 #include "platform/shell.h"
+#include "shell/dialogparts.h"
 #include "shell/entry.h"
 
 const char kProductName[] = "kivo 期货分析交易终端";
@@ -21,11 +22,7 @@ namespace {
 
 template <class T>
 T *Place(TForm *form, int x, int y, int w, int h, const char *caption = nullptr) {
-  auto *c = new T(form);
-  c->SetParent(form);
-  c->SetBounds(x, y, w, h);
-  if (caption) c->SetCaption(caption);
-  return c;
+  return PlaceControl<T>(form, form, x, y, w, h, caption);
 }
 
 TLabel *Link(TForm *form, int x, int y, int w, const char *caption) {

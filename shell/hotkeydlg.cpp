@@ -9,21 +9,13 @@
 
 #include "classlib/listbox.h"
 #include "platform/msgbox.h"
+#include "shell/dialogparts.h"
 #include "shell/hotkeys.h"
 
 namespace {
 
-template <class T>
-T *Place(TWinControl *parent, TComponent *owner, int x, int y, int w, int h, const char *caption = nullptr) {
-  auto *c = new T(owner);
-  c->SetParent(parent);
-  c->SetBounds(x, y, w, h);
-  if (caption) c->SetCaption(caption);
-  return c;
-}
-
 TXPButton *DialogButton(TForm *form, const char *caption, int x, int y, int result) {
-  auto *b = Place<TXPButton>(form, form, x, y, 75, 25, caption);
+  auto *b = PlaceControl<TXPButton>(form, form, x, y, 75, 25, caption);
   b->ModalResult = result;
   return b;
 }
@@ -96,24 +88,6 @@ const char *const kEditorHelpLines[] = {
 const char *const kPeriodNames[kPeriodCount] = {"闪电图", "1分钟", "3分钟", "任意分", "5分钟", "15分钟", "30分钟", "60分钟",
                                                 "日线",   "周线",  "月线",  "季线",   "任意天", "120分钟", "240分钟"};
 
-TListStrings &ListItems(TCustomListBox &list) { return *static_cast<TListStrings *>(list.Items()); }
-
-// Swaps two entries with their texts, codes, checks and selection marks.
-void SwapEntries(TCustomListBox &list, int a, int b) {
-  TListStrings &items = ListItems(list);
-  const bool checkedA = items.Checked(a), checkedB = items.Checked(b);
-  const bool selectedA = list.Selected(a), selectedB = list.Selected(b);
-  items.Exchange(a, b);
-  items.SetChecked(a, checkedB);
-  items.SetChecked(b, checkedA);
-  if (list.MultiSelect) {
-    list.SetSelected(a, selectedB);
-    list.SetSelected(b, selectedA);
-  } else if (selectedA || selectedB) {
-    list.SetItemIndex(selectedA ? b : a);
-  }
-}
-
 }  // namespace
 
 const std::vector<std::string> &HotKeyHelpLines() {
@@ -136,18 +110,6 @@ const char *const *HotKeyEditorHelpLines(int &count) {
 
 const char *PeriodName(int code) { return code >= 0 && code < kPeriodCount ? kPeriodNames[code] : ""; }
 
-void MoveSelectedUp(TCustomListBox &list) {
-  for (int i = 1; i < list.Count(); ++i)
-    if (list.Selected(i) && !list.Selected(i - 1)) SwapEntries(list, i, i - 1);
-  list.Invalidate();
-}
-
-void MoveSelectedDown(TCustomListBox &list) {
-  for (int i = list.Count() - 2; i >= 0; --i)
-    if (list.Selected(i) && !list.Selected(i + 1)) SwapEntries(list, i, i + 1);
-  list.Invalidate();
-}
-
 // ---- TSetHotkeyDlg ----
 
 TSetHotkeyDlg::TSetHotkeyDlg(TComponent *owner) : TForm(owner) {
@@ -155,13 +117,13 @@ TSetHotkeyDlg::TSetHotkeyDlg(TComponent *owner) : TForm(owner) {
   SetBorderStyle(bsDialog);
   SetClientSize(420, 430);
   Position = poOwnerFormCenter;
-  XPTabControl1 = Place<TXPTabControl>(this, this, 8, 8, 404, 380);
+  XPTabControl1 = PlaceControl<TXPTabControl>(this, this, 8, 8, 404, 380);
   XPTabControl1->Tabs()->Add("快捷键");
   XPTabControl1->Tabs()->Add("帮助");
   XPTabControl1->SetTabIndex(0);
   XPTabControl1->OnChange = [this](TObject *s) { XPTabControl1Change(s); };
   const TRect area = XPTabControl1->DisplayRect();
-  XPStringGrid1 = Place<TXPStringGrid>(XPTabControl1, this, area.Left + 2, area.Top + 2, area.Right - area.Left - 4,
+  XPStringGrid1 = PlaceControl<TXPStringGrid>(XPTabControl1, this, area.Left + 2, area.Top + 2, area.Right - area.Left - 4,
                                        area.Bottom - area.Top - 4);
   XPStringGrid1->SetColCount(2);
   XPStringGrid1->SetRowCount(kCommandCount);
@@ -171,7 +133,7 @@ TSetHotkeyDlg::TSetHotkeyDlg(TComponent *owner) : TForm(owner) {
   XPStringGrid1->SetColWidths(0, 100);
   XPStringGrid1->SetColWidths(1, 280);
   XPStringGrid1->SetOptions(XPStringGrid1->Options() | goEditing);
-  XPMemo1 = Place<TXPMemo>(XPTabControl1, this, area.Left + 2, area.Top + 2, area.Right - area.Left - 4,
+  XPMemo1 = PlaceControl<TXPMemo>(XPTabControl1, this, area.Left + 2, area.Top + 2, area.Right - area.Left - 4,
                            area.Bottom - area.Top - 4);
   XPMemo1->SetReadOnly(true);
   int count = 0;
@@ -238,12 +200,12 @@ Thotkeydlg::Thotkeydlg(TComponent *owner) : TForm(owner) {
   SetBorderStyle(bsDialog);
   SetFormStyle(fsStayOnTop);
   SetClientSize(430, 440);
-  Memo1 = Place<TXPMemo>(this, this, 8, 8, 414, 390);
+  Memo1 = PlaceControl<TXPMemo>(this, this, 8, 8, 414, 390);
   Memo1->SetReadOnly(true);
   for (const std::string &line : HotKeyHelpLines()) Memo1->Lines()->Add(line);
-  XPButton1 = Place<TXPButton>(this, this, 8, 406, 100, 25, "自定义快捷键");
+  XPButton1 = PlaceControl<TXPButton>(this, this, 8, 406, 100, 25, "自定义快捷键");
   XPButton1->OnClick = [this](TObject *s) { XPButton1Click(s); };
-  Button1 = Place<TXPButton>(this, this, 347, 406, 75, 25, "确定");
+  Button1 = PlaceControl<TXPButton>(this, this, 347, 406, 75, 25, "确定");
   Button1->OnClick = [this](TObject *s) { Button1Click(s); };
   DoCreate();
 }
@@ -259,14 +221,14 @@ TCycleOrder::TCycleOrder(TComponent *owner) : TForm(owner) {
   SetBorderStyle(bsDialog);
   SetClientSize(300, 360);
   Position = poOwnerFormCenter;
-  Label1 = Place<TLabel>(this, this, 10, 8, 280, 34,
+  Label1 = PlaceControl<TLabel>(this, this, 10, 8, 280, 34,
                          "按下 F8 键后，周期将按以下次序（由上至下）循环。其中未勾选的周期将被跳过。");
   Label1->WordWrap = true;
-  XPCheckListBox1 = Place<TXPCheckListBox>(this, this, 10, 48, 190, 300);
+  XPCheckListBox1 = PlaceControl<TXPCheckListBox>(this, this, 10, 48, 190, 300);
   XPCheckListBox1->MultiSelect = true;
-  XPButton1 = Place<TXPButton>(this, this, 212, 48, 75, 25, "上移");
+  XPButton1 = PlaceControl<TXPButton>(this, this, 212, 48, 75, 25, "上移");
   XPButton1->OnClick = [this](TObject *s) { XPButton1Click(s); };
-  XPButton2 = Place<TXPButton>(this, this, 212, 80, 75, 25, "下移");
+  XPButton2 = PlaceControl<TXPButton>(this, this, 212, 80, 75, 25, "下移");
   XPButton2->OnClick = [this](TObject *s) { XPButton2Click(s); };
   XPButton3 = DialogButton(this, "确定", 212, 290, 0);
   XPButton3->SetDefault(true);

@@ -75,8 +75,3 @@ class TCycleOrder : public TForm {
 
 // The period name of a chart period code 0..14 ("闪电图", "日线"); "" outside.
 const char *PeriodName(int code);
-
-// Moves every selected entry that has an unselected one above (below) it
-// one place up (down); a block of selected entries moves as one.
-void MoveSelectedUp(TCustomListBox &list);
-void MoveSelectedDown(TCustomListBox &list);

@@ -16,6 +16,7 @@
 #include "platform/messages.h"
 #include "platform/msgbox.h"
 #include "platform/profile.h"
+#include "shell/dialogparts.h"
 #include "views/reportcolumns.h"
 #include "views/viewdisplay.h"
 
@@ -49,23 +50,24 @@ int ReadParameter(const char *key, int fallback) {
   return int(GetPrivateProfileIntA("Parameter", key, fallback, UserFile("clrfont.INI").c_str()));
 }
 
-template <class T>
-T *Place(TWinControl *parent, TComponent *owner, int x, int y, int w, int h, const char *caption = nullptr) {
-  auto *c = new T(owner);
-  c->SetParent(parent);
-  c->SetBounds(x, y, w, h);
-  if (caption) c->SetCaption(caption);
-  return c;
-}
-
 TXPCheckBox *Check(TWinControl *parent, TComponent *owner, int x, int y, const char *caption, int w = 170) {
-  return Place<TXPCheckBox>(parent, owner, x, y, w, 18, caption);
+  return PlaceControl<TXPCheckBox>(parent, owner, x, y, w, 18, caption);
 }
 
 TXPComboBox *Combo(TWinControl *parent, TComponent *owner, int x, int y, int w) {
-  auto *c = Place<TXPComboBox>(parent, owner, x, y, w, 21);
+  auto *c = PlaceControl<TXPComboBox>(parent, owner, x, y, w, 21);
   c->SetStyle(csDropDownList);
   return c;
+}
+
+// The width levels " 1(最窄)" .. the default .. the widest.
+void AddLevels(TXPComboBox *combo, int count, int standard) {
+  for (int level = 1; level <= count; ++level) {
+    char text[24];
+    std::snprintf(text, sizeof text, "%2d%s", level,
+                  level == 1 ? "(最窄)" : level == standard ? "(默认)" : level == count ? "(最宽)" : "");
+    combo->Items()->Add(text);
+  }
 }
 
 // The value of an up-down edit: the text as an integer, held to 0..100.
@@ -99,103 +101,93 @@ TQuoteOptionDlg::TQuoteOptionDlg(TComponent *owner) : TForm(owner) {
   SetBorderStyle(bsDialog);
   SetClientSize(560, 470);
   Position = poOwnerFormCenter;
-  XPListBox1 = Place<TXPListBox>(this, this, 8, 8, 100, 416);
+  XPListBox1 = PlaceControl<TXPListBox>(this, this, 8, 8, 100, 416);
   for (const char *page : {"界面", "报价窗口", "走势图和K线图"}) XPListBox1->Items()->Add(page);
   XPListBox1->OnClick = [this](TObject *s) { XPListBox1Click(s); };
 
-  Panel3 = Place<TPanel>(this, this, 116, 8, 436, 416);
+  Panel3 = PlaceControl<TPanel>(this, this, 116, 8, 436, 416);
   Panel3->SetBevelOuter(bvNone);
-  Place<TLabel>(Panel3, this, 10, 14, 70, 16, "界面布局:");
+  PlaceControl<TLabel>(Panel3, this, 10, 14, 70, 16, "界面布局:");
   XPComboBox4 = Combo(Panel3, this, 84, 10, 150);
   XPComboBox4->Items()->Add("工具栏靠左");
   XPComboBox4->Items()->Add("工具栏靠上");
   XPComboBox4->OnChange = [this](TObject *s) { XPComboBox4Change(s); };
-  Place<TLabel>(Panel3, this, 10, 44, 70, 16, "视觉效果:");
+  PlaceControl<TLabel>(Panel3, this, 10, 44, 70, 16, "视觉效果:");
   XPComboBox5 = Combo(Panel3, this, 84, 40, 150);
 
-  Panel2 = Place<TPanel>(this, this, 116, 8, 436, 416);
+  Panel2 = PlaceControl<TPanel>(this, this, 116, 8, 436, 416);
   Panel2->SetBevelOuter(bvNone);
-  Place<TLabel>(Panel2, this, 10, 14, 100, 16, "滚动鼠标滚轮时:");
+  PlaceControl<TLabel>(Panel2, this, 10, 14, 100, 16, "滚动鼠标滚轮时:");
   XPComboBox2 = Combo(Panel2, this, 114, 10, 150);
   for (const char *item : {"滚动一行", "滚动一页", "滚动至下一品种"}) XPComboBox2->Items()->Add(item);
-  Place<TLabel>(Panel2, this, 10, 44, 150, 16, "选中行买一卖一字体放大");
-  XPEditF3 = Place<TXPEdit>(Panel2, this, 164, 40, 40, 21);
-  XPUpDownF2 = Place<TXPUpDown>(Panel2, this, 204, 40, 16, 21);
+  PlaceControl<TLabel>(Panel2, this, 10, 44, 150, 16, "选中行买一卖一字体放大");
+  XPEditF3 = PlaceControl<TXPEdit>(Panel2, this, 164, 40, 40, 21);
+  XPUpDownF2 = PlaceControl<TXPUpDown>(Panel2, this, 204, 40, 16, 21);
   XPUpDownF2->Associate = XPEditF3;
-  Place<TLabel>(Panel2, this, 224, 44, 20, 16, "号");
+  PlaceControl<TLabel>(Panel2, this, 224, 44, 20, 16, "号");
   XPCheckBoxF13 = Check(Panel2, this, 10, 74, "选中行带底色");
   XPCheckBoxF14 = Check(Panel2, this, 10, 98, "选中行带边框");
   XPCheckBoxHighLightLimit = Check(Panel2, this, 10, 122, "涨跌停时高亮显示");
 
-  Panel1 = Place<TPanel>(this, this, 116, 8, 436, 416);
+  Panel1 = PlaceControl<TPanel>(this, this, 116, 8, 436, 416);
   Panel1->SetBevelOuter(bvNone);
   XPCheckBox2 = Check(Panel1, this, 6, 4, "显示信息窗口", 140);
   XPCheckBox3 = Check(Panel1, this, 150, 4, "将信息窗口置于左侧");
   XPCheckBox7 = Check(Panel1, this, 6, 24, "成交明细由下至上显示", 160);
   XPCheckBox10 = Check(Panel1, this, 6, 44, "按下回车键时在报价、", 150);
-  Place<TLabel>(Panel1, this, 158, 46, 110, 16, "走势、K线间循环");
+  PlaceControl<TLabel>(Panel1, this, 158, 46, 110, 16, "走势、K线间循环");
   XPCheckBox14 = Check(Panel1, this, 270, 4, "显示持仓线和委托线", 160);
-  Place<TLabel>(Panel1, this, 270, 28, 110, 16, "买一卖一字体放大");
-  XPEditF4 = Place<TXPEdit>(Panel1, this, 376, 24, 30, 21);
-  XPUpDownF1 = Place<TXPUpDown>(Panel1, this, 406, 24, 16, 21);
+  PlaceControl<TLabel>(Panel1, this, 270, 28, 110, 16, "买一卖一字体放大");
+  XPEditF4 = PlaceControl<TXPEdit>(Panel1, this, 376, 24, 30, 21);
+  XPUpDownF1 = PlaceControl<TXPUpDown>(Panel1, this, 406, 24, 16, 21);
   XPUpDownF1->Associate = XPEditF4;
-  Place<TLabel>(Panel1, this, 424, 28, 12, 16, "号");
+  PlaceControl<TLabel>(Panel1, this, 424, 28, 12, 16, "号");
 
-  GroupBox1 = Place<TGroupBox>(Panel1, this, 4, 66, 428, 128, "K 线图");
-  LabelMain = Place<TLabel>(GroupBox1, this, 8, 22, 60, 16, "主图指标:");
-  XPEdit1 = Place<TXPEdit>(GroupBox1, this, 70, 18, 130, 21);
-  LabelSub = Place<TLabel>(GroupBox1, this, 212, 22, 60, 16, "副图指标:");
-  XPEdit2 = Place<TXPEdit>(GroupBox1, this, 274, 18, 146, 21);
-  LabelCycle = Place<TLabel>(GroupBox1, this, 8, 50, 60, 16, "默认周期:");
+  GroupBox1 = PlaceControl<TGroupBox>(Panel1, this, 4, 66, 428, 128, "K 线图");
+  LabelMain = PlaceControl<TLabel>(GroupBox1, this, 8, 22, 60, 16, "主图指标:");
+  XPEdit1 = PlaceControl<TXPEdit>(GroupBox1, this, 70, 18, 130, 21);
+  LabelSub = PlaceControl<TLabel>(GroupBox1, this, 212, 22, 60, 16, "副图指标:");
+  XPEdit2 = PlaceControl<TXPEdit>(GroupBox1, this, 274, 18, 146, 21);
+  LabelCycle = PlaceControl<TLabel>(GroupBox1, this, 8, 50, 60, 16, "默认周期:");
   XPComboBox1 = Combo(GroupBox1, this, 70, 46, 130);
   for (const char *item : kCycleItems) XPComboBox1->Items()->Add(item);
-  LabelZoom = Place<TLabel>(GroupBox1, this, 212, 50, 60, 16, "K 线宽窄:");
+  LabelZoom = PlaceControl<TLabel>(GroupBox1, this, 212, 50, 60, 16, "K 线宽窄:");
   XPComboBox3 = Combo(GroupBox1, this, 274, 46, 146);
-  for (int level = 1; level <= 29; ++level) {
-    char text[24];
-    std::snprintf(text, sizeof text, "%2d%s", level,
-                  level == 1 ? "(最窄)" : level == 17 ? "(默认)" : level == 29 ? "(最宽)" : "");
-    XPComboBox3->Items()->Add(text);
-  }
+  AddLevels(XPComboBox3, 29, 17);
   XPCheckBox1 = Check(GroupBox1, this, 8, 76, "分钟线只显示当日数据", 150);
   XPCheckBox6 = Check(GroupBox1, this, 164, 76, "不显示坐标", 100);
   XPCheckBox4 = Check(GroupBox1, this, 270, 76, "坐标置于右侧", 120);
   XPCheckBox8 = Check(GroupBox1, this, 8, 100, "空心 K 线", 100);
   XPCheckBox9 = Check(GroupBox1, this, 164, 100, "曲线平滑", 100);
 
-  GroupBox2 = Place<TGroupBox>(Panel1, this, 4, 198, 428, 76, "走势图");
+  GroupBox2 = PlaceControl<TGroupBox>(Panel1, this, 4, 198, 428, 76, "走势图");
   XPCheckBox5 = Check(GroupBox2, this, 8, 20, "分时图以昨收为中线", 150);
   XPCheckBox11 = Check(GroupBox2, this, 164, 20, "闪电图中显示均线", 130);
   XPCheckBox12 = Check(GroupBox2, this, 8, 44, "成交量线分红绿显示", 150);
   XPCheckBox13 = Check(GroupBox2, this, 164, 44, "持仓量线抬高显示", 130);
-  LabelTickZoom = Place<TLabel>(GroupBox2, this, 300, 22, 90, 16, "Tick图宽窄:");
+  LabelTickZoom = PlaceControl<TLabel>(GroupBox2, this, 300, 22, 90, 16, "Tick图宽窄:");
   XPComboBox6 = Combo(GroupBox2, this, 300, 40, 120);
-  for (int level = 1; level <= 7; ++level) {
-    char text[24];
-    std::snprintf(text, sizeof text, "%2d%s", level,
-                  level == 1 ? "(最窄)" : level == 4 ? "(默认)" : level == 7 ? "(最宽)" : "");
-    XPComboBox6->Items()->Add(text);
-  }
+  AddLevels(XPComboBox6, 7, 4);
 
-  XPTabControl1 = Place<TXPTabControl>(Panel1, this, 4, 278, 340, 112);
+  XPTabControl1 = PlaceControl<TXPTabControl>(Panel1, this, 4, 278, 340, 112);
   XPTabControl1->OnChange = [this](TObject *s) { XPTabControl1Change(s); };
   XPTabControl1->OnChanging = [this](TObject *s, bool &allow) { XPTabControl1Changing(s, allow); };
-  XPCheckListBox1 = Place<TXPCheckListBox>(XPTabControl1, this, 4, 26, 332, 82);
+  XPCheckListBox1 = PlaceControl<TXPCheckListBox>(XPTabControl1, this, 4, 26, 332, 82);
   XPCheckListBox1->MultiSelect = true;
-  XPButtonUp = Place<TXPButton>(Panel1, this, 352, 300, 75, 25, "上移");
+  XPButtonUp = PlaceControl<TXPButton>(Panel1, this, 352, 300, 75, 25, "上移");
   XPButtonUp->OnClick = [this](TObject *s) { MoveUpClick(s); };
-  XPButtonDown = Place<TXPButton>(Panel1, this, 352, 332, 75, 25, "下移");
+  XPButtonDown = PlaceControl<TXPButton>(Panel1, this, 352, 332, 75, 25, "下移");
   XPButtonDown->OnClick = [this](TObject *s) { MoveDownClick(s); };
   XPCheckBox100 = Check(Panel1, this, 6, 394, "将以上设置保存为默认参数", 220);
 
-  XPButton5 = Place<TXPButton>(this, this, 8, 436, 100, 25, "恢复为初始值");
+  XPButton5 = PlaceControl<TXPButton>(this, this, 8, 436, 100, 25, "恢复为初始值");
   XPButton5->OnClick = [this](TObject *s) { XPButton5Click(s); };
-  XPButton6 = Place<TXPButton>(this, this, 116, 436, 100, 25, "颜色和字体");
+  XPButton6 = PlaceControl<TXPButton>(this, this, 116, 436, 100, 25, "颜色和字体");
   XPButton6->OnClick = [this](TObject *s) { XPButton6Click(s); };
-  XPButton1 = Place<TXPButton>(this, this, 390, 436, 75, 25, "确定");
+  XPButton1 = PlaceControl<TXPButton>(this, this, 390, 436, 75, 25, "确定");
   XPButton1->SetDefault(true);
   XPButton1->OnClick = [this](TObject *s) { XPButton1Click(s); };
-  XPButton2 = Place<TXPButton>(this, this, 475, 436, 75, 25, "取消");
+  XPButton2 = PlaceControl<TXPButton>(this, this, 475, 436, 75, 25, "取消");
   XPButton2->ModalResult = mrCancel;
   XPButton2->Cancel = true;
 
@@ -381,33 +373,8 @@ void TQuoteOptionDlg::XPTabControl1Change(TObject *) {
   if (tab >= 0 && tab < kDetailGroupCount) FillItemList(items[tab], tab == 0, false);
 }
 
-void TQuoteOptionDlg::MoveUpClick(TObject *) {
-  auto &list = *XPCheckListBox1;
-  for (int i = 1; i < list.Count(); ++i)
-    if (list.Selected(i) && !list.Selected(i - 1)) {
-      const bool a = list.Checked(i - 1), b = list.Checked(i);
-      list.Items()->Exchange(i - 1, i);
-      list.SetChecked(i - 1, b);
-      list.SetChecked(i, a);
-      list.SetSelected(i - 1, true);
-      list.SetSelected(i, false);
-    }
-  list.Invalidate();
-}
-
-void TQuoteOptionDlg::MoveDownClick(TObject *) {
-  auto &list = *XPCheckListBox1;
-  for (int i = list.Count() - 2; i >= 0; --i)
-    if (list.Selected(i) && !list.Selected(i + 1)) {
-      const bool a = list.Checked(i), b = list.Checked(i + 1);
-      list.Items()->Exchange(i, i + 1);
-      list.SetChecked(i, b);
-      list.SetChecked(i + 1, a);
-      list.SetSelected(i + 1, true);
-      list.SetSelected(i, false);
-    }
-  list.Invalidate();
-}
+void TQuoteOptionDlg::MoveUpClick(TObject *) { MoveSelectedUp(*XPCheckListBox1); }
+void TQuoteOptionDlg::MoveDownClick(TObject *) { MoveSelectedDown(*XPCheckListBox1); }
 
 // ---- instant controls ----
 
