@@ -111,6 +111,8 @@ bool TrendAverage(const TDrawView &view, const STKINFO &info, double *value) {
 
 // ---- Item lists ------------------------------------------------------------------------------
 
+const char *QuotePanelItemName(int item) { return item >= 1 && item < 48 ? kLabels[item] : ""; }
+
 int QuotePanelRowKind(int item) {
   if (item >= 27 && item <= 31) return 1;
   if (item >= 17 && item <= 21) return 2;

@@ -49,6 +49,8 @@ constexpr int kDetailItemCount = 32;
 // The list a group has until the user sets one.
 extern const char kDefaultDetailItems[];
 
+// The plain name of an item code 1..47 ("最新", "卖一"); "" for the others.
+const char *QuotePanelItemName(int item);
 // Row kinds: 1 ask levels, 2 bid levels, 3 plain, 4 average rows, 0 others.
 int QuotePanelRowKind(int item);
 // The item-list group of a market type: 1 -> 1, 3 -> 2, 4 -> 3, 6 -> 4,

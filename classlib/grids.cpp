@@ -501,3 +501,74 @@ void TStringGrid::ColumnMoved(int from, int to) {
   }
   TDrawGrid::ColumnMoved(from, to);
 }
+
+// ---- the in-place editor ----
+
+bool TStringGrid::EditorMode() const { return editor_ && editor_->Visible(); }
+
+void TStringGrid::ShowEditor() {
+  if (!(Options() & goEditing) || Col() < FixedCols() || Row() < FixedRows()) return;
+  if (!editor_) {
+    editor_ = new TEdit(this);
+    editor_->SetParent(this);
+    editor_->SetVisible(false);
+    editor_->OnKeyDown = [this](TObject *, WORD &key, TShiftState) {
+      if (key == VK_RETURN || key == VK_ESCAPE) {
+        const bool keep = key == VK_RETURN;
+        key = 0;
+        CloseEditor(keep);
+        if (CanFocus()) SetFocus();
+      }
+    };
+    editor_->OnExit = [this](TObject *) { CloseEditor(true); };
+  }
+  editCol_ = Col();
+  editRow_ = Row();
+  const TRect r = CellRect(editCol_, editRow_);
+  editor_->SetBounds(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
+  editor_->SetText(Cells(editCol_, editRow_));
+  editor_->SetVisible(true);
+  if (editor_->CanFocus()) editor_->SetFocus();
+  editor_->SelectAll();
+}
+
+void TStringGrid::HideEditor() { CloseEditor(true); }
+
+void TStringGrid::CloseEditor(bool keep) {
+  if (!EditorMode()) return;
+  editor_->SetVisible(false);
+  if (keep) SetCells(editCol_, editRow_, editor_->Text());
+  editCol_ = editRow_ = -1;
+  Invalidate();
+}
+
+void TStringGrid::KeyDown(WORD &key, TShiftState shift) {
+  if ((Options() & goEditing) && (key == VK_F2 || key == VK_RETURN) && !EditorMode()) {
+    key = 0;
+    ShowEditor();
+    return;
+  }
+  TDrawGrid::KeyDown(key, shift);
+}
+
+void TStringGrid::KeyPress(char &key) {
+  TDrawGrid::KeyPress(key);
+  if (!(Options() & goEditing) || EditorMode() || uint8_t(key) < ' ') return;
+  const char typed = key;
+  key = 0;
+  ShowEditor();
+  if (EditorMode()) {
+    editor_->SetText(std::string(1, typed));
+    editor_->SetSelStart(1);
+  }
+}
+
+void TStringGrid::DblClick() {
+  TDrawGrid::DblClick();
+  ShowEditor();
+}
+
+bool TStringGrid::SelectCell(int col, int row) {
+  CloseEditor(true);
+  return TDrawGrid::SelectCell(col, row);
+}

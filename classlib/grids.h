@@ -164,8 +164,23 @@ class TStringGrid : public TDrawGrid {
   TStrings *Rows(int row);
   TStrings *Cols(int col);
 
+  // The in-place editor of a grid with goEditing: an edit over the current
+  // cell (not a fixed one), opened by F2, Enter, a double click or a typed
+  // character (which replaces the text). Enter and leaving the edit put its
+  // text into the cell, Esc drops it.
+  void ShowEditor();
+  // Puts the editor's text into its cell and hides it; nothing when closed.
+  void HideEditor();
+  bool EditorMode() const;
+  // Null until the editor was first opened.
+  TEdit *InplaceEditor() { return editor_; }
+
  protected:
   void DrawCell(int col, int row, const TRect &rect, TGridDrawState state) override;
+  void KeyDown(WORD &key, TShiftState shift) override;
+  void KeyPress(char &key) override;
+  void DblClick() override;
+  bool SelectCell(int col, int row) override;
   void ColumnMoved(int from, int to) override;
   void SizeChanged(int oldColCount, int oldRowCount) override;
 
@@ -179,4 +194,7 @@ class TStringGrid : public TDrawGrid {
   const Cell *At(int col, int row) const;
   std::vector<std::vector<Cell>> cells_;  // [row][col]
   std::vector<std::unique_ptr<Line>> lines_;
+  void CloseEditor(bool keep);
+  TEdit *editor_ = nullptr;
+  int editCol_ = -1, editRow_ = -1;
 };

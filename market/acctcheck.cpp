@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr int kAnswerSize = 512;
 constexpr long kSliceMs = 50;  // how often the listener looks at the cancel flag
 
 void Publish(RelayExchange &b) {
@@ -28,30 +27,32 @@ void Fail(RelayExchange &b, uint32_t error) {
 }
 
 // Waits until the socket is readable or the block is cancelled; false when
-// cancelled or the wait failed.
-bool WaitReadable(SOCKET s, RelayExchange &b) {
+// cancelled or the wait failed. With untilLibraryReturns, a socket that is
+// still not readable once the library's call has returned ends the wait.
+bool WaitReadable(SOCKET s, RelayExchange &b, bool untilLibraryReturns = false) {
   while (!b.cancel) {
+    const bool returned = untilLibraryReturns && b.libraryReturned;
     WSAFDSET set;
     WSA_FD_ZERO(&set);
     WSA_FD_SET(s, &set);
-    timeval slice{0, kSliceMs * 1000};
+    timeval slice{0, returned ? 0 : kSliceMs * 1000};
     const int ready = ws::select(0, &set, nullptr, nullptr, &slice);
     if (ready < 0) return false;
     if (ready > 0) return true;
+    if (returned) return false;
   }
   return false;
 }
 
-const char *RelayErrorText(uint32_t error) {
-  switch (error) {
-    case kRelayNoLibrary: return "网络初始化失败(1)，无法登录服务器。  ";
-    case kRelayNoSocket: return "网络初始化失败(2)，无法登录服务器。  ";
-    case kRelayNoPort: return "网络错误，没有可用的端口。无法登录服务器。  ";
-    case kRelayListen: return "网络初始化失败(3)，无法登录服务器。  ";
-    case kRelayAccept: return "网络初始化失败(4)，无法登录服务器。  ";
-    case kRelayLine: return "网络初始化失败(5)，无法登录服务器。  ";
-    default: return nullptr;
-  }
+std::string RelayErrorText(uint32_t error, const char *tail) {
+  static const int number[] = {0, 1, 2, 0, 3, 4, 5};
+  if (error == kRelayNoPort) return std::string("网络错误，没有可用的端口。") + tail;
+  if (error == 0 || error >= std::size(number)) return std::string();
+  return "网络初始化失败(" + std::to_string(number[error]) + ")，" + tail;
+}
+
+std::string StepFailedText(int step, const char *tail) {
+  return "网络初始化失败(" + std::to_string(step) + ")，" + tail;
 }
 
 void Show(HWND owner, const char *text, const char *caption, UINT icon) {
@@ -81,8 +82,13 @@ bool WaitFor(RelayExchange &b, Test test) {
   }
 }
 
-bool CheckThroughRelay(HWND owner, const QuoteServerEntry &entry, const char *user, const char *password,
-                       AcbVerifyAccountFn verify, bool viaRelay) {
+}  // namespace
+
+bool RelayLibraryLine(HWND owner, const RelayTarget &target, const char *tail,
+                      const std::function<void(const char *host, int port)> &call, int &code,
+                      char (&message)[kRelayAnswerSize]) {
+  code = 0;
+  message[0] = '\0';
   auto block = std::make_shared<RelayExchange>();
   std::thread(LoginRelayThread, block).detach();
   // Every way out of here lets the listener go.
@@ -90,70 +96,56 @@ bool CheckThroughRelay(HWND owner, const QuoteServerEntry &entry, const char *us
     RelayExchange &b;
     ~Release() { b.cancel = true; }
   } release{*block};
+  const auto fail = [&](const std::string &text) {
+    if (!text.empty()) Show(owner, text.c_str(), "错误", MB_ICONERROR);
+    return false;
+  };
 
-  if (!WaitFor(*block, [&] { return block->port != 0 || block->error != 0; })) {
-    Show(owner, RelayErrorText(kRelayListen), "错误", MB_ICONERROR);
-    return false;
-  }
-  if (block->error != 0) {
-    if (const char *text = RelayErrorText(block->error)) Show(owner, text, "错误", MB_ICONERROR);
-    return false;
-  }
-  char message[kAnswerSize] = {};
-  verify(message, user, password, "127.0.0.1", int(block->port), 8);
-  // The library may also have gone without ever sending its line.
-  if (!WaitFor(*block, [&] { return block->done != 0 || block->error != 0; }) || block->error != 0) {
-    Show(owner, RelayErrorText(kRelayLine), "错误", MB_ICONERROR);
-    return false;
-  }
+  if (!WaitFor(*block, [&] { return block->port != 0 || block->error != 0; }))
+    return fail(RelayErrorText(kRelayListen, tail));
+  if (block->error != 0) return fail(RelayErrorText(block->error, tail));
+  call("127.0.0.1", int(block->port));
+  block->libraryReturned = true;
+  // A library that went without connecting is not waited for.
+  if (!WaitFor(*block, [&] { return block->done != 0 || block->error != 0; }) || block->error != 0)
+    return fail(RelayErrorText(kRelayLine, tail));
 
   TNormalClnt client;
-  if (!client.Create(SOCK_STREAM, 0, AF_INET)) {
-    Show(owner, "网络初始化失败(6)，无法登录服务器。  ", "错误", MB_ICONERROR);
-    return false;
-  }
+  if (!client.Create(SOCK_STREAM, 0, AF_INET)) return fail(StepFailedText(6, tail));
   const DWORD timeout = QuoteClientHooks().blockingTimeoutMs;
   ws::setsockopt(client.m_socket, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char *>(&timeout), sizeof timeout);
   ws::setsockopt(client.m_socket, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char *>(&timeout), sizeof timeout);
-  char host[16] = {};
-  GetPrivateProfileStringA("Server", viaRelay ? "GC" : "LoginServer", "", host, sizeof host, kServerListIni);
-  const int port = int(GetPrivateProfileIntA("Server", viaRelay ? "GCPort" : "LoginPort", 0, kServerListIni));
-  if (client.Connect(host, port) != kConnectOk) {
+  if (client.Connect(target.host, target.port) != kConnectOk) {
     client.Close();
-    Show(owner, "网络初始化失败(7)，无法登录服务器。  ", "错误", MB_ICONERROR);
-    return false;
+    return fail(StepFailedText(7, tail));
   }
   const int length = int(strnlen(block->line, sizeof block->line));
   if (client.Send(block->line, length, 0) != length) {
     client.Close();
-    Show(owner, "网络初始化失败(8)，无法登录服务器。  ", "错误", MB_ICONERROR);
-    return false;
+    return fail(StepFailedText(8, tail));
   }
-  char answer[kAnswerSize + 1] = {};
+  char answer[kRelayAnswerSize + 1] = {};
   int have = 0;
   while (have == 0 || answer[have - 1] != '\n') {
     // The answer is read into its 512 bytes and no further.
-    const int n = have < kAnswerSize ? client.Receive(answer + have, kAnswerSize - have, 0) : 0;
+    const int n = have < kRelayAnswerSize ? client.Receive(answer + have, kRelayAnswerSize - have, 0) : 0;
     if (n <= 0) {
       client.Close();
-      Show(owner, "网络初始化失败(9)，无法登录服务器。  ", "错误", MB_ICONERROR);
-      return false;
+      return fail(StepFailedText(9, tail));
     }
     have += n;
   }
   client.Close();
   answer[have] = '\0';
-  char field[kAnswerSize];
+  char field[kRelayAnswerSize];
   const char *at = NextDelimitedField(answer, field, sizeof field);  // not looked at
   at = NextDelimitedField(at, field, sizeof field);
-  const int code = std::atoi(field);
-  NextDelimitedField(at, field, sizeof field);
+  code = std::atoi(field);
+  NextDelimitedField(at, message, kRelayAnswerSize);
   // The message ends with the line.
-  field[strcspn(field, "\r\n")] = '\0';
-  return JudgeAnswer(owner, code, field);
+  message[strcspn(message, "\r\n")] = '\0';
+  return true;
 }
-
-}  // namespace
 
 RelayExchange::RelayExchange() : signal(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
 RelayExchange::~RelayExchange() {
@@ -208,13 +200,18 @@ DWORD LoginRelayThread(std::shared_ptr<RelayExchange> block) {
   }
   b.port = uint32_t(port);
   Publish(b);
-  if (!WaitReadable(s.listener, b) || (s.peer = ws::accept(s.listener, nullptr, nullptr)) == INVALID_SOCKET) {
+  if (!WaitReadable(s.listener, b, true)) {
+    Fail(b, kRelayLine);
+    return 0;
+  }
+  if ( (s.peer = ws::accept(s.listener, nullptr, nullptr)) == INVALID_SOCKET) {
     Fail(b, kRelayAccept);
     return 0;
   }
   size_t have = 0;
   while (have == 0 || b.line[have - 1] != '\n') {
-    // The line must end inside its 127 bytes, with room for the NUL.
+    // The line must end inside the area, with room for the NUL: at most 126
+    // characters and the line feed.
     const int n = have < sizeof b.line - 1 && WaitReadable(s.peer, b)
                       ? ws::recv(s.peer, b.line + have, int(sizeof b.line - 1 - have), 0)
                       : 0;
@@ -256,12 +253,24 @@ bool CheckAccount(HWND owner, const QuoteServerEntry &entry, const char *user, c
   const bool viaRelay = GetPrivateProfileIntA("ProxyServer", "GreenWay", 0, userIni.c_str()) != 0 &&
                         entry.relayHost[0] != '\0' && entry.relayPort != 0;
   const bool viaProxy = GetPrivateProfileIntA("ProxyServer", "UseProxy", 0, userIni.c_str()) != 0;
-  if (viaRelay || viaProxy) return CheckThroughRelay(owner, entry, name, secret, verify, viaRelay);
+  if (viaRelay || viaProxy) {
+    char host[16] = {};
+    GetPrivateProfileStringA("Server", viaRelay ? "GC" : "LoginServer", "", host, sizeof host, kServerListIni);
+    const int port = int(GetPrivateProfileIntA("Server", viaRelay ? "GCPort" : "LoginPort", 0, kServerListIni));
+    int code = 0;
+    char message[kRelayAnswerSize];
+    const auto call = [&](const char *listenerHost, int listenerPort) {
+      char ignored[kRelayAnswerSize] = {};
+      verify(ignored, name, secret, listenerHost, listenerPort, 8);
+    };
+    if (!RelayLibraryLine(owner, RelayTarget{host, port}, "无法登录服务器。  ", call, code, message)) return false;
+    return JudgeAnswer(owner, code, message);
+  }
   char host[16] = {};
   GetPrivateProfileStringA("Server", "LoginServer", "", host, sizeof host, kServerListIni);
   const int port = int(GetPrivateProfileIntA("Server", "LoginPort", 0, kServerListIni));
-  char message[kAnswerSize] = {};
+  char message[kRelayAnswerSize] = {};
   const int code = verify(message, name, secret, host, port, 8);
-  message[kAnswerSize - 1] = '\0';
+  message[kRelayAnswerSize - 1] = '\0';
   return JudgeAnswer(owner, code, message);
 }

@@ -9,11 +9,14 @@
 //
 // Every wait is bounded: the listener's thread and the wait for the
 // library's line end after kRelayWaitMs (platform clock), closing the
-// listener; the line is at most 127 bytes and the answer at most 512.
+// listener; a library that returns without having connected ends the wait
+// at once. The line is at most 126 characters and its line feed, the
+// answer at most 512 bytes.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "market/serverlist.h"
@@ -36,10 +39,13 @@ AccountLibrary BindAccountLibrary(const char *name = ".\\AcctBridge.dll");
 // The block the listener's thread shares with the waiting side.
 struct RelayExchange {
   std::atomic<uint8_t> done{0};
-  char line[127] = {};  // the library's line with its line feed, NUL-terminated
+  char line[128] = {};  // the library's line with its line feed, NUL-terminated
   std::atomic<uint32_t> port{0};
   std::atomic<uint32_t> error{0};
   std::atomic<bool> cancel{false};  // set by the waiting side: close and end
+  // Set by the waiting side once the library's call returned: a connection
+  // that is not there by then never comes.
+  std::atomic<bool> libraryReturned{false};
   HANDLE signal = nullptr;          // set whenever port, error or done changes
   RelayExchange();
   ~RelayExchange();
@@ -69,6 +75,21 @@ DWORD LoginRelayThread(std::shared_ptr<RelayExchange> block);
 // characters, blanks trimmed at both ends); the position after the '|', or
 // the end.
 const char *NextDelimitedField(const char *at, char *field, int size);
+
+// One exchange through the loopback listener: call(host, port) runs the
+// library against the listener, the line it sends is forwarded over a
+// request-client connection to host:port and the answer "x|code|message"
+// read back. The failure boxes say "网络初始化失败(n)，" or "网络错误，没有可用
+// 的端口。" followed by tail (the caller's own words). True with the
+// answer's code and message; false after a failure box.
+struct RelayTarget {
+  const char *host;
+  int port;
+};
+constexpr int kRelayAnswerSize = 512;
+bool RelayLibraryLine(HWND owner, const RelayTarget &target, const char *tail,
+                      const std::function<void(const char *host, int port)> &call, int &code,
+                      char (&message)[kRelayAnswerSize]);
 
 // Runs the check for the selected server with the typed account; message
 // boxes are owned by owner. True to go on with the login, false to stop.

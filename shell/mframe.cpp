@@ -356,6 +356,7 @@ void TMFrame::FillReceivers() {
     if (action == TFrameAction::RefreshData) N22Click(nullptr);
     if (action == TFrameAction::ShowTrading) ToolButton17Click();
     if (action == TFrameAction::AlarmSettings) S1Click(nullptr);
+    if (action == TFrameAction::PeriodCycleDialog) Y1Click(nullptr);
   };
   receivers.alarmsOn = [this] { return alarmSwitch && AlarmEngine; };
   receivers.checkAlarm = [](uint32_t stock, const REALQUOTE &quote) {
@@ -501,6 +502,8 @@ TMFrame::TMFrame(TComponent *owner, TFrameParts &parts, std::vector<std::string>
   SetIndexColorTable(ThemeColors);
   SetIndexFontTable(reinterpret_cast<const VIEWFONTDEF *>(ThemeFonts));
   ViewServices().addAlarm = [this](STKPTR stock) { return AddAlarmFor(this, stock); };
+  ViewServices().showOptions = [this](VIEW_ATTR_13 *record) { ShowReportOptions(record); };
+  InstallOptionEffects();
   RegisterViewClasses();
   ConnectionTradeLog() = [this](int code, const char *text) { WriteTradeLog(desk, code, text); };
   OnCreate = [this](TObject *s) { FormCreate(s); };

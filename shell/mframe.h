@@ -226,6 +226,30 @@ class TMFrame : public TForm, public TMainFrameHost {
   void GetChartTradeMarks(const char *account, const char *code, const char *secondCode, void *positions,
                           int positionCount, void *orders, int orderCount) override;
   void SetDialogOpen(bool open) override { KeyHookPaused = open ? 1 : 0; }
+  // "设置新闻地址" for a web pane.
+  bool AskWebAddress(char (&address)[128]) override;
+
+  // ---- the settings dialogs and boxes (mframe_settings.cpp) ----
+  // "选项(&O)": the display options dialog with all its pages.
+  void O2Click(TObject *sender);
+  // The quote report's "属性(&O)": the report page of the dialog; the
+  // wheel mode goes into the record's display flags.
+  void ShowReportOptions(VIEW_ATTR_13 *record);
+  // "热键定义(&H)", "快捷键(&K)", "周期设置(&Y)".
+  void N35Click(TObject *sender);
+  void N47Click(TObject *sender);
+  void Y1Click(TObject *sender);
+  // "修改密码(&P)".
+  void N73Click(TObject *sender);
+  // "用户信息(&U)", "关于(&A)".
+  void MenuItem170Click(TObject *sender);
+  void N72Click(TObject *sender);
+  // What the dialogs' instant settings reach: every chart's quote panel,
+  // every report's fonts.
+  void RefreshChartQuotePanels();
+  void ApplyReportFonts();
+  // Points the options dialog's effects at this window.
+  void InstallOptionEffects();
 
   // Code to every laid-out view of the page, last to first.
   void NotifyViews(int code, uint32_t stock, intptr_t first, intptr_t second);
@@ -291,6 +315,8 @@ class TMFrame : public TForm, public TMainFrameHost {
   TSmartKB *wizard = nullptr;
   // The trading window's keys, null while there is no trading window.
   TTradeKeyTargets *tradeKeys = nullptr;
+  // The hot-key help window, made on first use.
+  class Thotkeydlg *hotKeyHelp = nullptr;
   // The skin's window border colours, outer to inner ([Color]
   // WindowBorderOuter, WindowBorderMiddle, WindowBorderInner of
   // "skin.ini"; the skin loading sets them).

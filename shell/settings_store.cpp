@@ -292,6 +292,22 @@ void LoadCycleOrder() {
   }
 }
 
+void SaveCycleOrder() {
+  std::string text;
+  for (const PeriodCycleEntry &entry : PeriodCycle) {
+    if (!text.empty()) text += ',';
+    text += entry.shown ? '1' : '0';
+    text += PeriodLettersOf(entry.code);
+  }
+  WritePrivateProfileStringA("Parameter", "CycleOrder", text.c_str(), UserFile("SETTING.INI").c_str());
+}
+
+const char *PeriodLettersOf(int code) {
+  for (const PeriodLetters &period : kPeriodLetters)
+    if (period.code == code) return period.letters;
+  return "";
+}
+
 const char *CommandName(int code) { return code >= 1 && code <= kCommandCount ? kCommands[code - 1].name : nullptr; }
 
 const char *DefaultHotKeyText(int code) {

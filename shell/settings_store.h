@@ -61,6 +61,11 @@ extern PeriodCycleEntry PeriodCycle[kPeriodCount];
 // are passed over, a period's second entry is dropped, and the periods not
 // named follow, hidden, in code order.
 void LoadCycleOrder();
+// Writes the table back to the same key: each entry as its shown digit and
+// letters, joined by commas.
+void SaveCycleOrder();
+// The letters of a period code in "CycleOrder" ("T", "15", "D"); "" outside.
+const char *PeriodLettersOf(int code);
 
 // ---- Hot keys -------------------------------------------------------------
 

@@ -816,6 +816,101 @@ TEST_F(AccountCheckTest, TheListenerSkipsATakenPort) {
   ws::closesocket(taken);
 }
 
+// ---- the loopback relay as both its users share it ----
+
+// A stand-in for the library's call: connects to the listener, sends the
+// pieces and, unless told to stay, closes. keep holds a connection that
+// stays open.
+struct LineSender {
+  std::vector<std::string> pieces;
+  bool connect = true;
+  SOCKET *keep = nullptr;
+  void operator()(const char *host, int port) const {
+    if (!connect) return;
+    SOCKET s = ws::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = inet_addr(host);
+    to.sin_port = htons(uint16_t(port));
+    if (ws::connect(s, reinterpret_cast<sockaddr *>(&to), sizeof to) != 0) {
+      ws::closesocket(s);
+      return;
+    }
+    for (const std::string &piece : pieces) ws::send(s, piece.data(), int(piece.size()), 0);
+    if (keep)
+      *keep = s;
+    else
+      ws::closesocket(s);
+  }
+};
+
+TEST_F(AccountCheckTest, TheRelayTakesLinesOfUpTo126Characters) {
+  struct Case {
+    std::vector<std::string> pieces;
+    bool connect;
+    std::string forwarded;  // empty: refused with the line's message
+  } cases[] = {
+      {{"M|alice|", "old|new", "|8\n"}, true, "M|alice|old|new|8\n"},
+      {{std::string(126, 'a') + "\n"}, true, std::string(126, 'a') + "\n"},
+      {{std::string(127, 'a') + "\n"}, true, ""},
+      {{std::string(60, 'a'), std::string(67, 'b') + "\n"}, true, ""},
+      {{"no line feed"}, true, ""},
+      // A library that fails before it connects is not waited for: the fake
+      // clock never moves here.
+      {{}, false, ""},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.pieces.empty() ? std::string("never connects") : c.pieces[0].substr(0, 20));
+    boxes_.Clear();
+    account_.Answer(-2, "旧密码错误");
+    const int before = int(account_.Requests().size());
+    int code = 0;
+    char message[kRelayAnswerSize];
+    const bool answered = RelayLibraryLine(nullptr, RelayTarget{"127.0.0.1", account_.Port()}, "无法修改密码。  ",
+                                           LineSender{c.pieces, c.connect}, code, message);
+    if (c.forwarded.empty()) {
+      EXPECT_FALSE(answered);
+      EXPECT_EQ(Texts(), std::vector<std::string>{"网络初始化失败(5)，无法修改密码。  "});
+      EXPECT_EQ(int(account_.Requests().size()), before);
+    } else {
+      ASSERT_TRUE(answered);
+      EXPECT_EQ(account_.Requests().back(), c.forwarded);
+      EXPECT_EQ(code, -2);
+      EXPECT_STREQ(message, "旧密码错误");
+    }
+  }
+}
+
+TEST_F(AccountCheckTest, ASilentConnectionEndsAtTheWaitsBound) {
+  SOCKET kept = INVALID_SOCKET;
+  std::atomic<bool> called{false}, finished{false};
+  LineSender sender{{"M|half"}, true, &kept};
+  std::thread ticker([&] {
+    while (!finished) {
+      if (called) harness_.Clock().Advance(500);
+      std::this_thread::yield();
+    }
+  });
+  const DWORD start = GetTickCount();
+  int code = 0;
+  char message[kRelayAnswerSize];
+  const bool answered = RelayLibraryLine(
+      nullptr, RelayTarget{"127.0.0.1", account_.Port()}, "无法修改密码。  ",
+      [&](const char *host, int port) {
+        sender(host, port);
+        called = true;
+      },
+      code, message);
+  const DWORD spent = GetTickCount() - start;
+  finished = true;
+  ticker.join();
+  if (kept != INVALID_SOCKET) ws::closesocket(kept);
+  EXPECT_FALSE(answered);
+  EXPECT_GE(spent, kRelayWaitMs);
+  EXPECT_EQ(Texts(), std::vector<std::string>{"网络初始化失败(5)，无法修改密码。  "});
+  EXPECT_EQ(account_.Connections(), 0);
+}
+
 // ---- the blocking login's time-out ----
 
 TEST_F(LoginTest, AServerThatNeverAnswersFailsTheLogin) {

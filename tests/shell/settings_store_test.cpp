@@ -11,6 +11,8 @@
 
 #include "market/utildata.h"
 #include "platform/path.h"
+#include "platform/profile.h"
+#include "views/reportcolumns.h"
 #include "shell/hotkeys.h"
 #include "testing/temp_folder.h"
 
@@ -124,7 +126,23 @@ TEST_F(SettingsStoreTest, CycleOrderHoldsEveryPeriodOnce) {
       fs::remove(root_ / "SETTING.INI");
     LoadCycleOrder();
     EXPECT_EQ(Cycle(), c.cycle);
+    // What is saved is what was read, and reads back the same.
+    SaveCycleOrder();
+    char saved[128] = {};
+    GetPrivateProfileStringA("Parameter", "CycleOrder", "?", saved, sizeof saved,
+                             (std::string(UserDataPath) + "SETTING.INI").c_str());
+    EXPECT_STREQ(saved, c.cycle);
+    LoadCycleOrder();
+    EXPECT_EQ(Cycle(), c.cycle);
   }
+}
+
+TEST(PriceColourTest, BelowAtAndAboveTheReference) {
+  struct Case {
+    int32_t price, reference;
+    int index;
+  } cases[] = {{0, 1234, 19}, {1234, 1234, 19}, {1235, 1234, 20}, {1233, 1234, 18}};
+  for (const Case &c : cases) EXPECT_EQ(PriceColorIndex(c.price, c.reference), c.index) << c.price;
 }
 
 // ---- Hot keys ------------------------------------------------------------------
