@@ -12,6 +12,8 @@
 
 #include "platform/windef.h"
 #include "trading/contracts.h"
+#include "trading/orderbook.h"
+#include "trading/positions.h"
 
 class TTradingDesk;
 class TTradeDesk;
@@ -84,6 +86,9 @@ class TTradeDispatcher {
 
   TDispatchHooks hooks;
   TContractList contracts;
+  // Today's orders and trades, and the positions.
+  TOrderBook book;
+  TPositionBook positionBook;
   TOrderPanelFields panel;
 
   // ---- state the window keeps in tags ----
