@@ -13,6 +13,7 @@
 #include "platform/shell.h"
 #include "platform/winuser.h"
 #include "trading/deskdata.h"
+#include "trading/pendingorders.h"
 #include "trading/pluginapi.h"
 #include "trading/tradedesk.h"
 #include "trading/tradelog.h"
@@ -137,10 +138,14 @@ std::string BlockPathInside(const char *block, size_t room) {
 // ---- the handler ----
 
 TTradeDispatcher::TTradeDispatcher(TTradingDesk &desk, TDeskHost &host)
-    : contracts(desk.Data()), book(desk.Data(), host), positionBook(desk.Data()), desk_(desk), data_(desk.Data()),
+    : contracts(desk.Data()), book(desk.Data(), host), positionBook(desk.Data()),
+      taskQueue(desk, book, host), desk_(desk), data_(desk.Data()),
       host_(host) {
   desk_.closing = [this] { contracts.Abandon(); };
   book.positions = &positionBook;
+  book.onTaskOrderReturn = [this](CKivoOrderField *order) { taskQueue.OnTaskOrderReturn(order); };
+  book.onTaskCancelResult = [this](const char *block) { return taskQueue.OnTaskCancelResult(block); };
+  book.hasPendingOrders = [this] { return HasPendingOrders(data_); };
   book.loadPendingOrders = [this] {
     if (hooks.loadPendingOrders) hooks.loadPendingOrders();
   };

@@ -14,6 +14,7 @@
 #include "trading/contracts.h"
 #include "trading/orderbook.h"
 #include "trading/positions.h"
+#include "trading/taskqueue.h"
 
 class TTradingDesk;
 class TTradeDesk;
@@ -89,6 +90,8 @@ class TTradeDispatcher {
   // Today's orders and trades, and the positions.
   TOrderBook book;
   TPositionBook positionBook;
+  // The automatic-order tasks, following the order returns.
+  TTaskQueue taskQueue;
   TOrderPanelFields panel;
 
   // ---- state the window keeps in tags ----
