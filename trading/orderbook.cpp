@@ -272,10 +272,27 @@ void TOrderBook::SortOrders() {
 }
 
 void TOrderBook::SortTrades() {
-  const int night = NightResortMinute();
+  const int night = nightMinute_ = NightResortMinute();
   Trade_Lite *t = data_.trades.GetData();
   std::stable_sort(t, t + data_.trades.GetCount(),
                    [night](const Trade_Lite &a, const Trade_Lite &b) { return CompareTradeTimesAt(a, b, night) < 0; });
+}
+
+void TOrderBook::PlaceLastTrade() {
+  if (nightMinute_ == -2) nightMinute_ = NightResortMinute();
+  const int night = nightMinute_;
+  Trade_Lite *t = data_.trades.GetData();
+  const int32_t n = data_.trades.GetCount();
+  if (n < 2) return;
+  const Trade_Lite last = t[n - 1];
+  // The array was sorted before the append: the same order a full sort
+  // gives, found by a binary search.
+  Trade_Lite *at = std::upper_bound(t, t + n - 1, last, [night](const Trade_Lite &a, const Trade_Lite &b) {
+    return CompareTradeTimesAt(a, b, night) < 0;
+  });
+  if (at == t + n - 1) return;
+  memmove(static_cast<void *>(at + 1), at, size_t(t + n - 1 - at) * sizeof *at);
+  *at = last;
 }
 
 // ---- "ordrtime.ini" ----
@@ -533,7 +550,7 @@ void TOrderBook::TradeReturn(const TB_TRADE *block) {
         lists.tradeRows.InsertTop(TradeRow(t, index));
       else
         MergeTradeRow(t, index);
-      SortTrades();
+      PlaceLastTrade();
     }
     if (positions) positions->ApplyTradeToPositions(t);
   }

@@ -96,6 +96,7 @@ class TOrderBook {
   CKivoOrderField *OrderByRef(const char *orderRef);
   // Sorts by the integer value of the reference and rebuilds the index.
   void SortOrders();
+  // Sorts the trade array (and reads the night-session option anew).
   void SortTrades();
   // Forget the index (the array was emptied or changed elsewhere).
   void InvalidateIndex() { indexed_ = -1; }
@@ -146,11 +147,14 @@ class TOrderBook {
   void MergeTradeRow(const Trade_Lite &trade, int32_t data);
   void TradeStoreFailed();
   void FillReturn(CKivoOrderField &r);
+  // The trade just appended moves to its place in the sorted array.
+  void PlaceLastTrade();
 
   TTradeDesk &data_;
   TDeskHost &host_;
   std::unordered_map<std::string, int32_t> index_;
   int32_t indexed_ = -1;  // the count the index was built for
+  int nightMinute_ = -2;  // the night-session option, -2 not read yet
   std::unordered_map<std::string, std::string> insertTimes_;  // as written
 };
 
