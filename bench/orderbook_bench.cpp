@@ -146,10 +146,10 @@ BENCHMARK(BM_OrderStateReturn);
 void BM_FillReturnWithTradeAndPosition(benchmark::State &state) {
   BookWorld world;
   CKivoOrderField fill{};
-  strcpy(fill.OrderRef, "5");
-  strcpy(fill.InstrumentID, world.codes[4].c_str());
+  strcpy(fill.OrderRef, "6");  // an opening order
+  strcpy(fill.InstrumentID, world.codes[5].c_str());
   fill.Direction = '1';
-  fill.OffsetFlag = '0';
+  fill.OffsetFlag = '0';  // a sell opening: a short position beside the listed long
   fill.HedgeFlag = '1';
   fill.OrderStatus[0] = '3';
   fill.OrderStatus[1] = '0';

@@ -302,6 +302,7 @@ void TTradeDispatcher::LoginDone(uint32_t high, const char *block) {
   }
   ResetDayFile(data_.AccountFile("ordrtime.ini"), tradeDate);
   ResetDayFile(data_.AccountFile("scriptorder.ini"), tradeDate);
+  NoteDayFilesChanged();
   if (TradePlugin.QueryCFMMC && GetPrivateProfileIntA("UI", "CFMMC", 1, kSharedConsign) != 0) {
     const std::string file = data_.AccountFile("consign.ini");
     char last[16] = {};

@@ -313,6 +313,10 @@ void TOrderBook::WriteInsertTime(const char *orderRef, const char *time) {
   const std::string key = StripBlanks(Field(orderRef, 13).c_str());
   const std::string value = Field(time, 8);
   if (key.empty()) return;
+  if (insertGeneration_ != DayFilesGeneration()) {
+    insertTimes_.clear();
+    insertGeneration_ = DayFilesGeneration();
+  }
   const auto it = insertTimes_.find(key);
   if (it != insertTimes_.end() && it->second == value) return;
   char stored[16] = {};

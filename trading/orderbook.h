@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <string>
 #include <unordered_map>
@@ -54,7 +55,7 @@ struct TListRow {
 
 // A list view's rows, top first, as the later list views show them.
 struct TListModel {
-  std::vector<TListRow> rows;
+  std::deque<TListRow> rows;
   // The row whose data value is data, or -1.
   int RowOf(int32_t data) const;
   void InsertTop(TListRow row) { rows.insert(rows.begin(), std::move(row)); }
@@ -156,6 +157,7 @@ class TOrderBook {
   int32_t indexed_ = -1;  // the count the index was built for
   int nightMinute_ = -2;  // the night-session option, -2 not read yet
   std::unordered_map<std::string, std::string> insertTimes_;  // as written
+  uint64_t insertGeneration_ = 0;  // the day files' generation they belong to
 };
 
 // The help text joined to a refused close.

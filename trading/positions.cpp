@@ -10,6 +10,7 @@
 
 #include "market/dataio5.h"
 #include "market/rights.h"
+#include "platform/fileapi.h"
 #include "platform/profile.h"
 #include "trading/deskdata.h"
 #include "trading/dispatcher.h"
@@ -20,7 +21,32 @@ namespace {
 
 std::string Field(const char *text, size_t room) { return std::string(text, strnlen(text, room)); }
 
-bool SameCode(const char *a, const char *b) { return strncasecmp(a, b, 8) == 0; }
+// A contract code (at most 8 bytes) folded to upper case as one word.
+inline uint64_t CodeKey(const char *code) {
+  uint64_t key = 0;
+  for (int i = 0; i < 8 && code[i]; ++i) {
+    const uint8_t c = uint8_t(code[i]);
+    key |= uint64_t(c >= 'a' && c <= 'z' ? c - 32 : c) << (8 * i);
+  }
+  return key;
+}
+
+// The same for a whole 8-byte code field, a word at a time.
+inline uint64_t CodeKey8(const char (&code)[8]) {
+  constexpr uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
+  uint64_t w;
+  memcpy(&w, code, 8);
+  if (const uint64_t zero = (w - ones) & ~w & highs) {
+    const int first = __builtin_ctzll(zero) / 8;
+    w = first ? w & ((uint64_t(1) << (8 * first)) - 1) : 0;
+  }
+  const uint64_t low7 = w & ~highs;
+  const uint64_t fromA = low7 + (0x80 - 'a') * ones, pastZ = low7 + (0x80 - 'z' - 1) * ones;
+  const uint64_t lower = (fromA ^ pastZ) & ~w & highs;
+  return w ^ (lower >> 2);
+}
+
+bool SameCode(const char *a, const char *b) { return CodeKey(a) == CodeKey(b); }
 
 std::string Printed(const char *format, double value) {
   char text[64];
@@ -81,6 +107,54 @@ TQuotePrices QuotePricesOf(STKPTR stock) {
   q.bid1 = r.bid[0].price / d;
   q.ask1 = r.ask[0].price / d;
   return q;
+}
+
+namespace {
+uint64_t dayFilesGeneration = 0;
+}
+
+void NoteDayFilesChanged() { ++dayFilesGeneration; }
+uint64_t DayFilesGeneration() { return dayFilesGeneration; }
+
+bool TPositionBook::ScriptStops(const char *orderRef, double &stop, double &trailing, double &profit) {
+  const std::string key = Field(orderRef, 13);
+  std::string value;
+  if (scriptGeneration_ != dayFilesGeneration) {
+    scriptOrders_.clear();
+    scriptWhole_ = false;
+    scriptGeneration_ = dayFilesGeneration;
+    const std::string file = ScriptOrderFile();
+    if (GetFileAttributesA(file.c_str()) == INVALID_FILE_ATTRIBUTES) {
+      scriptWhole_ = true;
+    } else {
+      std::vector<char> section(1 << 16);
+      const DWORD n = GetPrivateProfileSectionA("Order", section.data(), DWORD(section.size()), file.c_str());
+      // A section too long for the buffer is read key by key.
+      scriptWhole_ = n < section.size() - 2;
+      for (size_t at = 0; scriptWhole_ && at < n && section[at];) {
+        const std::string entry(section.data() + at);
+        at += entry.size() + 1;
+        const size_t equals = entry.find('=');
+        if (equals != std::string::npos) scriptOrders_.emplace(entry.substr(0, equals), entry.substr(equals + 1));
+      }
+    }
+  }
+  if (scriptWhole_) {
+    const auto it = scriptOrders_.find(key);
+    if (it == scriptOrders_.end()) return false;
+    value = it->second;
+  } else {
+    char text[256] = {};
+    GetPrivateProfileStringA("Order", key.c_str(), "", text, sizeof text, ScriptOrderFile().c_str());
+    value = text;
+  }
+  const size_t first = value.find(',');
+  const size_t second = first == std::string::npos ? first : value.find(',', first + 1);
+  if (second == std::string::npos) return false;
+  stop = atof(value.c_str());
+  trailing = atof(value.c_str() + first + 1);
+  profit = atof(value.c_str() + second + 1);
+  return true;
 }
 
 TPositionBook::TPositionBook(TTradeDesk &data) : data_(data) {
@@ -278,44 +352,39 @@ void TPositionBook::UpdatePositionPrices(const TB_POSITION &block, int serverMin
 // ---- frozen volumes ----
 
 namespace {
-// A contract code folded to upper case as one word.
-uint64_t CodeKey(const char *code) {
-  uint64_t key = 0;
-  for (int i = 0; i < 8 && code[i]; ++i) key |= uint64_t(uint8_t(toupper(static_cast<unsigned char>(code[i])))) << (8 * i);
-  return key;
-}
-
 // The positions by contract: an open-addressed table of chain heads and
 // the chain of each record, so that every order finds its positions
-// without walking all of them.
+// without walking all of them. The storage is kept between recounts.
 class TPositionsByCode {
  public:
-  TPositionsByCode(const InvestorPosition_Lite *p, int32_t n) : next_(size_t(n), -1) {
+  using Slot = TPositionBook::TCodeSlot;
+  TPositionsByCode(std::vector<Slot> &slots, std::vector<int32_t> &next, const InvestorPosition_Lite *p, int32_t n)
+      : slots_(slots), next_(next) {
     size_t size = 16;
     while (size < size_t(n) * 2) size <<= 1;
     slots_.assign(size, Slot{0, -1});
+    next_.resize(size_t(n));
+    mask_ = size - 1;
     for (int32_t i = n - 1; i >= 0; --i) {
-      Slot &slot = Find(CodeKey(p[i].InstrumentID));
-      slot.key = CodeKey(p[i].InstrumentID);
+      const uint64_t key = CodeKey8(p[i].InstrumentID);
+      Slot &slot = Find(key);
+      slot.key = key;
       next_[size_t(i)] = slot.head;
       slot.head = i;
     }
   }
-  int32_t First(const char *code) { return Find(CodeKey(code)).head; }
+  int32_t First(const char (&code)[8]) { return Find(CodeKey8(code)).head; }
   int32_t Next(int32_t i) const { return next_[size_t(i)]; }
 
  private:
-  struct Slot {
-    uint64_t key;
-    int32_t head;
-  };
   Slot &Find(uint64_t key) {
-    size_t i = size_t((key * 0x9E3779B97F4A7C15ull) >> 40) & (slots_.size() - 1);
-    while (slots_[i].head >= 0 && slots_[i].key != key) i = (i + 1) & (slots_.size() - 1);
+    size_t i = size_t((key * 0x9E3779B97F4A7C15ull) >> 40) & mask_;
+    while (slots_[i].head >= 0 && slots_[i].key != key) i = (i + 1) & mask_;
     return slots_[i];
   }
-  std::vector<Slot> slots_;
-  std::vector<int32_t> next_;
+  std::vector<Slot> &slots_;
+  std::vector<int32_t> &next_;
+  size_t mask_ = 0;
 };
 }  // namespace
 
@@ -324,7 +393,7 @@ void TPositionBook::RecountFrozenVolumes() {
   const int32_t np = data_.positions.GetCount();
   for (int32_t i = 0; i < np; ++i) p[i].Frozen = 0;
   if (np == 0) return;
-  TPositionsByCode byCode(p, np);
+  TPositionsByCode byCode(slots_, next_, p, np);
   const CKivoOrderField *o = data_.orders.GetData();
   const int32_t no = data_.orders.GetCount();
   for (int32_t k = 0; k < no; ++k) {
@@ -356,30 +425,32 @@ void TPositionBook::RecountFrozenForOrder(const CKivoOrderField &order) {
   if (offset != '1' && offset != '3') return;
   const char side = ClosedSide(order.Direction);
   const char direction = char(order.Direction & 0x7F);
+  const uint64_t code = CodeKey(order.InstrumentID);
   InvestorPosition_Lite *p = data_.positions.GetData();
   const int32_t np = data_.positions.GetCount();
-  bool any = false;
-  for (int32_t i = 0; i < np; ++i)
-    if (p[i].PosiDirection == side && p[i].HedgeFlag == order.HedgeFlag && strncasecmp(p[i].InstrumentID, order.InstrumentID, 8) == 0) {
-      p[i].Frozen = 0;
-      any = true;
-    }
-  if (!any) return;
+  // The positions this order's kind of close can bind, found once.
+  int32_t matched[8];
+  std::vector<int32_t> more;
+  int32_t count = 0;
+  for (int32_t i = 0; i < np; ++i) {
+    if (p[i].PosiDirection != side || p[i].HedgeFlag != order.HedgeFlag || CodeKey(p[i].InstrumentID) != code) continue;
+    p[i].Frozen = 0;
+    if (count < 8) matched[count] = i; else more.push_back(i);
+    ++count;
+  }
+  if (count == 0) return;
+  const auto at = [&](int32_t n) { return n < 8 ? matched[n] : more[size_t(n - 8)]; };
   const CKivoOrderField *o = data_.orders.GetData();
   for (int32_t k = 0; k < data_.orders.GetCount(); ++k) {
     if (!Counts(o[k]) || (o[k].Direction & 0x7F) != direction || o[k].HedgeFlag != order.HedgeFlag ||
-        strncasecmp(o[k].InstrumentID, order.InstrumentID, 8) != 0)
+        o[k].OffsetFlag == '0' || CodeKey(o[k].InstrumentID) != code)
       continue;
     const char f = NormalOffset(data_, o[k].InstrumentID, o[k].OffsetFlag);
     if (f != '1' && f != '3') continue;
-    for (int32_t i = 0; i < np; ++i)
-      if (p[i].PosiDirection == side && p[i].HedgeFlag == order.HedgeFlag && CloseMatches(f, p[i].Attribute) &&
-          strncasecmp(p[i].InstrumentID, order.InstrumentID, 8) == 0)
-        p[i].Frozen += o[k].VolumeTotal - o[k].VolumeTraded;
+    for (int32_t n = 0; n < count; ++n)
+      if (CloseMatches(f, p[at(n)].Attribute)) p[at(n)].Frozen += o[k].VolumeTotal - o[k].VolumeTraded;
   }
-  for (int32_t i = 0; i < np; ++i)
-    if (p[i].PosiDirection == side && p[i].HedgeFlag == order.HedgeFlag && strncasecmp(p[i].InstrumentID, order.InstrumentID, 8) == 0)
-      RowAvailable(i);
+  for (int32_t n = 0; n < count; ++n) RowAvailable(at(n));
   if (showClosableVolumes) showClosableVolumes();
 }
 
@@ -483,19 +554,8 @@ void TPositionBook::ApplyTradeToPositions(const Trade_Lite &t) {
   // Stops an opening order of a condition task carries.
   bool script = false;
   double s = 0, g = 0, f = 0;
-  {
-    char value[256] = {};
-    GetPrivateProfileStringA("Order", Field(t.OrderRef, sizeof t.OrderRef).c_str(), "", value, sizeof value,
-                             ScriptOrderFile().c_str());
-    const char *first = strchr(value, ',');
-    const char *second = first ? strchr(first + 1, ',') : nullptr;
-    if (second) {
-      s = atof(value);
-      g = atof(first + 1);
-      f = atof(second + 1);
-      script = s > 0.0001 || f > 0.0001;
-    }
-  }
+  // Only an opening attaches stops.
+  if (t.OffsetFlag == '0' && ScriptStops(t.OrderRef, s, g, f)) script = s > 0.0001 || f > 0.0001;
   InvestorPosition_Lite *all = data_.positions.GetData();
   int32_t found = -1;
   bool opening = false;

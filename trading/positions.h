@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "trading/deskrecords.h"
 #include "trading/orderbook.h"
@@ -48,6 +50,12 @@ struct TQuotePrices {
 };
 TQuotePrices QuotePricesOf(STKPTR stock);
 
+// The per-day files of the account ("ordrtime.ini", "scriptorder.ini")
+// were written or reset by someone: the copies kept in memory are read
+// again.
+void NoteDayFilesChanged();
+uint64_t DayFilesGeneration();
+
 struct TTodayPart {
   int32_t volume = 0;
   double price = 0;
@@ -82,8 +90,10 @@ class TPositionBook {
   void WriteProfitColumns(TListRow &row, const InvestorPosition_Lite &p) const;
   // XPPushRadioButton1Click: every record into the list.
   void FillPositionList();
-  // "scriptorder.ini" of the account.
+  // "scriptorder.ini" of the account, and the stops kept in it under an
+  // order reference (false when none).
   std::string ScriptOrderFile() const;
+  bool ScriptStops(const char *orderRef, double &stop, double &trailing, double &profit);
 
   TListModel rows;  // XPListView3
   int listFills = 0;
@@ -108,4 +118,18 @@ class TPositionBook {
   void SortPositions();
 
   TTradeDesk &data_;
+  // [Order] of "scriptorder.ini" as last read, and the files' generation.
+  std::unordered_map<std::string, std::string> scriptOrders_;
+  uint64_t scriptGeneration_ = ~uint64_t(0);
+  bool scriptWhole_ = false;
+  // The recount's look-up storage, kept between recounts.
+ public:
+  struct TCodeSlot {
+    uint64_t key;
+    int32_t head;
+  };
+
+ private:
+  std::vector<TCodeSlot> slots_;
+  std::vector<int32_t> next_;
 };

@@ -13,6 +13,7 @@
 #include "trading/orderbook.h"
 #include "trading/orderpanel.h"
 #include "trading/pendingorders.h"
+#include "trading/positions.h"
 #include "trading/pluginapi.h"
 #include "trading/tradedesk.h"
 #include "trading/tradelog.h"
@@ -245,6 +246,7 @@ void TTaskQueue::RunOrderScripts() {
       if (offset == '0' && (t.StopPrice > 0.0001 || t.ProfitPrice > 0.0001))
         WritePrivateProfileStringA("Order", orderRef, Format("%.3f,%.3f,%.3f", t.StopPrice, t.Trailing, t.ProfitPrice).c_str(),
                                    data_.AccountFile("scriptorder.ini").c_str());
+      NoteDayFilesChanged();
       WriteTradeLogValues(data_, TLOG_ORDER_RESULT, "0|", orderRef);
       const bool noTimeout = t.TimeOut < 0 || (t.TimeOut == 0 && data_.TaskTimeOut(t) < 1);
       if (kind == kTaskPriceFixed || t.PriceKind == kTaskPriceFixed) {

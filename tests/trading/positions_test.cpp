@@ -113,6 +113,7 @@ TEST_F(PositionsTest, OpeningTradeAveragesAndAFullCloseRemoves) {
 
 TEST_F(PositionsTest, ConditionOrderTradeGetsItsScriptStops) {
   WritePrivateProfileStringA("Order", "123", "3480.000,0.000,3550.000", book().ScriptOrderFile().c_str());
+  NoteDayFilesChanged();
   PushTrade(Trade("123", "M2401", '0', '0', 2, 3500));
   ASSERT_EQ(desk_.positions.GetCount(), 1);
   InvestorPosition_Lite &p = desk_.positions.GetData()[0];
@@ -151,6 +152,12 @@ TEST_F(PositionsTest, RestingCloseFreezesItsOpenPartAndItsCancelFreesIt) {
   EXPECT_EQ(desk_.positions.GetData()[0].Frozen, 0);
   book().RecountFrozenVolumes();
   EXPECT_EQ(desk_.positions.GetData()[0].Frozen, 0);
+  // Codes compare without regard to case, in both recounts.
+  PushOrder(Order("21", "m2401", '1', '1', 4, 0, '3'));
+  EXPECT_EQ(desk_.positions.GetData()[0].Frozen, 4);
+  desk_.positions.GetData()[0].Frozen = 0;
+  book().RecountFrozenVolumes();
+  EXPECT_EQ(desk_.positions.GetData()[0].Frozen, 4);
 }
 
 TEST_F(PositionsTest, ListEndLoadsStopsUnlessAPositionWasLost) {
