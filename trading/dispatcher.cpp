@@ -13,6 +13,7 @@
 #include "platform/shell.h"
 #include "platform/winuser.h"
 #include "trading/deskdata.h"
+#include "trading/pendingorders.h"
 #include "trading/pluginapi.h"
 #include "trading/tradedesk.h"
 #include "trading/tradelog.h"
@@ -137,8 +138,20 @@ std::string BlockPathInside(const char *block, size_t room) {
 // ---- the handler ----
 
 TTradeDispatcher::TTradeDispatcher(TTradingDesk &desk, TDeskHost &host)
-    : contracts(desk.Data()), desk_(desk), data_(desk.Data()), host_(host) {
+    : contracts(desk.Data()), book(desk.Data(), host), positionBook(desk.Data()),
+      taskQueue(desk, book, host), desk_(desk), data_(desk.Data()),
+      host_(host) {
   desk_.closing = [this] { contracts.Abandon(); };
+  book.positions = &positionBook;
+  book.onTaskOrderReturn = [this](CKivoOrderField *order) { taskQueue.OnTaskOrderReturn(order); };
+  book.onTaskCancelResult = [this](const char *block) { return taskQueue.OnTaskCancelResult(block); };
+  book.hasPendingOrders = [this] { return HasPendingOrders(data_); };
+  book.loadPendingOrders = [this] {
+    if (hooks.loadPendingOrders) hooks.loadPendingOrders();
+  };
+  book.clearPanelFunds = [this] { panel.edit6.clear(), panel.edit7.clear(), panel.labelF65.clear(), panel.labelF66.clear(); };
+  book.refocusOrderArea = [this] { desk_.Ui().RefocusOrderArea(); };
+  book.tradingWindowVisible = [this] { return desk_.Ui().PanelVisible(); };
 }
 
 TTradeDispatcher::~TTradeDispatcher() { desk_.closing = nullptr; }
@@ -192,18 +205,20 @@ LRESULT TTradeDispatcher::HandleTradeNotify(WPARAM wParam, LPARAM lParam) {
       break;
     }
     case TN_SETTLEMENT_CONFIRMED: SettlementConfirmed(high, block); break;
-    case 6: {
-      const std::string text = FailureText(block, "下单失败，系统内存不足。");
-      WriteTradeLogValues(data_, TLOG_ORDER_RESULT, "1||", text.c_str());
-      MessageBoxA(host_.Window(), text.c_str(), "错误", MB_OK | MB_ICONERROR | MB_TOPMOST);
+    case 6:  // an order-insert error
+      if (high != 0) book.InsertError(block);
       break;
-    }
     case TN_ORDER_ACTION_RESULT:
-      if (block) {
-        const std::string text = FailureText(ActionErrorText(block), "");
-        WriteTradeLogValues(data_, TLOG_CANCEL_RESULT, "1|", text.c_str());
-        MessageBoxA(host_.Window(), text.c_str(), "撤单失败", MB_OK | MB_ICONERROR | MB_TOPMOST);
-      }
+      if (high != 0 || block) book.CancelError(block);
+      break;
+    case TN_ORDER_RETURN: book.OrderReturn(reinterpret_cast<const CKivoOrderField *>(block)); break;
+    case 22:  // a trade: the plug-in's block, or one built from a fill (high word 1)
+      book.TradeReturn(reinterpret_cast<const TB_TRADE *>(lParam));
+      break;
+    case TN_SINGLE_POSITION:
+      if (high == 0 && block)
+        positionBook.UpdatePositionPrices(*reinterpret_cast<const TB_POSITION *>(block),
+                                          data_.serverMinute ? data_.serverMinute() : 0);
       break;
     case TN_CONTRACT: Contract(high, block); break;
     case TN_LOGIN_DONE: LoginDone(high, block); break;
@@ -287,6 +302,7 @@ void TTradeDispatcher::LoginDone(uint32_t high, const char *block) {
   }
   ResetDayFile(data_.AccountFile("ordrtime.ini"), tradeDate);
   ResetDayFile(data_.AccountFile("scriptorder.ini"), tradeDate);
+  NoteDayFilesChanged();
   if (TradePlugin.QueryCFMMC && GetPrivateProfileIntA("UI", "CFMMC", 1, kSharedConsign) != 0) {
     const std::string file = data_.AccountFile("consign.ini");
     char last[16] = {};
@@ -518,9 +534,10 @@ void TTradeDispatcher::ListFailed(const char *text, int chainPage, int ownPage) 
 
 void TTradeDispatcher::Orders(uint32_t high, const char *block) {
   const bool end = ListItem(high, block, kOrderList, orderStoreFailed, [this](const char *b) {
-    return data_.orders.Add(*reinterpret_cast<const CKivoOrderField *>(b)) < 0 ? -1 : data_.orders.GetCount();
+    return book.OrderListRecord(*reinterpret_cast<const CKivoOrderField *>(b));
   });
   if (!end) return;
+  book.OrderListEnd();
   if (desk_.pageState == kPageContracts) {
     desk_.ShowPage(kPageOrdersLoaded);
     XPButton20Click();
@@ -532,9 +549,10 @@ void TTradeDispatcher::Orders(uint32_t high, const char *block) {
 
 void TTradeDispatcher::Trades(uint32_t high, const char *block) {
   const bool end = ListItem(high, block, kTradeList, tradeStoreFailed, [this](const char *b) {
-    return data_.trades.Add(Trade_Lite(*reinterpret_cast<const TB_TRADE *>(b))) < 0 ? -1 : data_.trades.GetCount();
+    return book.TradeListRecord(*reinterpret_cast<const TB_TRADE *>(b));
   });
   if (!end) return;
+  book.TradeListEnd(tradeStoreFailed != 0);
   if (desk_.pageState == kPageOrdersLoaded) {
     desk_.ShowPage(kPageTradesLoaded);
     OnPositionRefreshClick();
@@ -546,10 +564,13 @@ void TTradeDispatcher::Trades(uint32_t high, const char *block) {
 void TTradeDispatcher::Positions(uint32_t high, const char *block) {
   const int minute = data_.serverMinute ? data_.serverMinute() : 0;
   const bool end = ListItem(high, block, kPositionList, positionStoreFailed, [this, minute](const char *b) {
-    const InvestorPosition_Lite position(*reinterpret_cast<const TB_POSITION *>(b), minute);
-    return data_.positions.Add(position) < 0 ? -1 : data_.positions.GetCount();
+    return positionBook.PositionListRecord(*reinterpret_cast<const TB_POSITION *>(b), minute) < 0
+               ? -1
+               : data_.positions.GetCount();
   });
   if (!end) return;
+  positionBook.storeFailed = positionStoreFailed;
+  positionBook.PositionListEnd(TradeDateNumber());
   refreshTag = 0;
   host_.PostViewsUpdate();
   if (desk_.pageState != kPageTradesLoaded) return;

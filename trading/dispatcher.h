@@ -12,6 +12,9 @@
 
 #include "platform/windef.h"
 #include "trading/contracts.h"
+#include "trading/orderbook.h"
+#include "trading/positions.h"
+#include "trading/taskqueue.h"
 
 class TTradingDesk;
 class TTradeDesk;
@@ -84,6 +87,11 @@ class TTradeDispatcher {
 
   TDispatchHooks hooks;
   TContractList contracts;
+  // Today's orders and trades, and the positions.
+  TOrderBook book;
+  TPositionBook positionBook;
+  // The automatic-order tasks, following the order returns.
+  TTaskQueue taskQueue;
   TOrderPanelFields panel;
 
   // ---- state the window keeps in tags ----

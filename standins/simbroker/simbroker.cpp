@@ -103,6 +103,7 @@ enum : int {
   kErrContract = 30003,
   kErrVolume = 30004,
   kErrPriceTick = 30005,
+  kErrClosed = 30006,
   kErrOrderUnknown = 30010,
   kErrNoStatement = 30040,
   kErrOrderDone = 30011,
@@ -209,6 +210,8 @@ struct SimBroker::State {
   std::map<std::string, std::string> statements;
   std::vector<Server> servers;
   std::map<int, unsigned> delays;
+  // Exchanges that refuse every order, with their text.
+  std::map<std::string, std::string> closedExchanges;
   std::vector<std::pair<int, int>> failures;  // requests to go, code
   std::map<int, std::map<int, std::string>> answerFields;  // code: field, text
   bool autofill = true;
@@ -549,6 +552,16 @@ bool SimBroker::LoadScript(const std::string &text, std::string *error) {
       account.name = s.Value("name", account.name);
       account.centre = s.Value("centre", account.centre);
       account.preBalance = s.Number("balance", account.preBalance);
+    } else if (verb == "refuse") {
+      if (word(1).empty()) return fail("refuse needs an exchange");
+      const size_t at = line.find(word(1), line.find("refuse") + 6) + word(1).size();
+      std::string text = line.substr(at);
+      text.erase(0, text.find_first_not_of(' '));
+      while (!text.empty() && (text.back() == ' ' || text.back() == '\r')) text.pop_back();
+      if (text.empty())
+        st.closedExchanges.erase(word(1));
+      else
+        st.closedExchanges[word(1)] = text;
     } else if (verb == "contract") {
       if (word(2).empty()) return fail("contract needs an exchange and a code");
       Contract *contract = st.FindContract(word(2));
@@ -1040,6 +1053,10 @@ int SimClient::Answer(const std::string &line, bool login, char *answer, int ans
       const char hedge = own(4).empty() ? '0' : own(4)[0];
       if (!c || (!own(0).empty() && own(0) != c->exchange)) {
         reply = Refuse(seq, code, kErrContract, "合约代码不存在");
+        break;
+      }
+      if (const auto closed = st.closedExchanges.find(c->exchange); closed != st.closedExchanges.end()) {
+        reply = Refuse(seq, code, kErrClosed, closed->second);
         break;
       }
       if (volume <= 0) {

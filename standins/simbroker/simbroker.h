@@ -23,6 +23,8 @@
 //                                      has one, its other dates answer "结算单未发布")
 //   delay 6018 3000                   (answers of a function wait; 0: continuations)
 //   fail 3 -100                       (the 3rd request from here fails with -100)
+//   refuse SHFE 不是交易时间           (orders of that exchange are refused with the text;
+//                                      "refuse SHFE" alone lets them in again)
 //   autofill on|off                   (marketable orders fill at once)
 //   transferpolls 1                   (transfer queries until a transfer settles;
 //                                      0: it settles when submitted)

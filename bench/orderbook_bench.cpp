@@ -1,0 +1,196 @@
+// The order and trade returns over a desk of 2,000 orders and 200
+// positions with nothing behind the lists: an order-state return, a fill
+// with its trade and position update, the frozen-volume recount against
+// one pass reading the orders' volumes, and the end of a 200-position list.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "market/dataio5.h"
+#include "market/merger.h"
+#include "testing/market_fixture_min.h"
+#include "trading/deskdata.h"
+#include "trading/deskui.h"
+#include "trading/orderbook.h"
+#include "trading/pluginapi.h"
+#include "trading/positions.h"
+#include "trading/stopstore_standin.h"
+
+namespace {
+
+constexpr int kContracts = 200;
+constexpr int kOrders = 2000;
+
+class TQuietHost : public TDeskHost {
+ public:
+  HWND Window() override { return nullptr; }
+  void SetTitle(const char *) override {}
+  std::string Title() override { return {}; }
+  void HideTradingWindow(const char *) override {}
+  void ToggleTradingWindow() override {}
+  bool TradingWindowChecked() override { return true; }
+  void SetModal(bool) override {}
+  int ServerMinute() override { return 120; }
+  bool QuoteConnected() override { return true; }
+  uint32_t ProgramVersion() override { return 0; }
+  void PostViewsUpdate() override {}
+  bool HasQuoteClient() override { return true; }
+};
+
+int NoCloseToday(char *) { return 0; }
+
+struct BookWorld {
+  market_fixture::MarketSandbox box;
+  std::unique_ptr<TDataIO> io;
+  TTradeDesk data;
+  TQuietHost host;
+  TStopStoreStandIn stops;
+  std::unique_ptr<TOrderBook> book;
+  std::unique_ptr<TPositionBook> positions;
+  std::vector<std::string> codes;
+
+  BookWorld() {
+    MKINFO sh = market_fixture::MakeMarket("SH", "shd", 1, 4);
+    market_fixture::AddKind(sh, "A股", {{570, 690}, {780, 900}}, 540, 960);
+    MKINFO dl = market_fixture::MakeMarket("DL", "dlf", 2, kContracts);
+    market_fixture::AddKind(dl, "期货", {{540, 690}, {810, 900}}, 480, 960);
+    box.WriteMarketInfo({sh, dl});
+    box.WriteTable(sh, "nametbl", std::vector<STKINFO>{market_fixture::MakeStock(0, 0, "600000", "浦发")});
+    std::vector<STKINFO> stocks;
+    std::vector<STKINFOEX> extended;
+    std::vector<CContractInfo> table;
+    for (int i = 0; i < kContracts; ++i) {
+      char code[16];
+      snprintf(code, sizeof code, "C%04d", i);
+      codes.push_back(code);
+      stocks.push_back(market_fixture::MakeStock(1, 0, code, "合约"));
+      extended.push_back(market_fixture::MakeStockEx(code));
+      CContractInfo c{};
+      strcpy(c.InstrumentID, code);
+      strcpy(c.ExchangeID, "DCE");
+      c.PriceTick = 1;
+      c.VolumeMultiple = 10;
+      c.Stock = STKPTR(1, 0, i);
+      table.push_back(c);
+    }
+    box.WriteTable(dl, "nametbl", stocks);
+    box.WriteTable(dl, "nametble", extended);
+    io = std::make_unique<TDataIO>(nullptr);
+    CMarketMerger::Instance()->LoadDefault();
+    std::filesystem::create_directories(box.Path("user/880001"));
+    data.SetAccount("880001");
+    data.SetContracts(table.data(), int32_t(table.size()));
+    data.stopStore = &stops;
+    TradePlugin = TradePluginApi{};
+    TradePlugin.ProcessCloseToday = NoCloseToday;
+    for (int i = 0; i < kContracts; ++i) MarketAt(1)->m_quotes[i].last = 3500000;
+    book = std::make_unique<TOrderBook>(data, host);
+    positions = std::make_unique<TPositionBook>(data);
+    book->positions = positions.get();
+    // Every fourth order is a resting close.
+    for (int i = 0; i < kOrders; ++i) {
+      CKivoOrderField o{};
+      snprintf(o.OrderRef, sizeof o.OrderRef, "%i", i + 1);
+      strcpy(o.InstrumentID, codes[size_t(i % kContracts)].c_str());
+      o.Direction = '1';
+      o.OffsetFlag = i % 4 == 0 ? '1' : '0';
+      o.HedgeFlag = '1';
+      o.VolumeTotal = 5;
+      o.VolumeTraded = i % 4 == 0 ? 1 : 5;
+      o.OrderStatus[0] = '3';
+      o.OrderStatus[1] = i % 4 == 0 ? '1' : '0';
+      o.LimitPrice = 3500;
+      o.PriceType = '2';
+      strcpy(o.InsertTime, "09:30:00");
+      strcpy(o.CancelText120, "1");
+      book->AddOrder(o);
+    }
+    book->SortOrders();
+    ListPositions();
+  }
+  ~BookWorld() {
+    data.positions.RemoveAll();
+    data.stopStore = nullptr;
+    TradePlugin = TradePluginApi{};
+    CMarketMerger::FreeInstance();
+  }
+  void ListPositions() {
+    data.positions.RemoveAll();
+    for (int i = kContracts - 1; i >= 0; --i) {
+      TB_POSITION p{};
+      strcpy(p.InstrumentID, codes[size_t(i)].c_str());
+      p.PosiDirection = '2';
+      p.HedgeFlag = '1';
+      p.Volume = 100;
+      p.OpenAmount = p.HoldingAmount = 3500;
+      positions->PositionListRecord(p, 120);
+    }
+  }
+};
+
+void BM_OrderStateReturn(benchmark::State &state) {
+  BookWorld world;
+  CKivoOrderField r = world.data.orders.GetData()[kOrders / 2];
+  for (auto _ : state) {
+    r.OrderStatus[0] = r.OrderStatus[0] == '3' ? '1' : '3';
+    world.book->OrderReturn(&r);
+  }
+}
+BENCHMARK(BM_OrderStateReturn);
+
+void BM_FillReturnWithTradeAndPosition(benchmark::State &state) {
+  BookWorld world;
+  CKivoOrderField fill{};
+  strcpy(fill.OrderRef, "6");  // an opening order
+  strcpy(fill.InstrumentID, world.codes[5].c_str());
+  fill.Direction = '1';
+  fill.OffsetFlag = '0';  // a sell opening: a short position beside the listed long
+  fill.HedgeFlag = '1';
+  fill.OrderStatus[0] = '3';
+  fill.OrderStatus[1] = '0';
+  fill.LimitPrice = 3500;
+  fill.PriceType = '2';
+  fill.VolumeTraded = 1;
+  strcpy(fill.InsertTime, "10:00:00");
+  int64_t n = 0;
+  for (auto _ : state) {
+    if (++n % 1000 == 0) {
+      state.PauseTiming();
+      world.data.trades.RemoveAll();
+      state.ResumeTiming();
+    }
+    world.book->OrderReturn(&fill);
+  }
+}
+BENCHMARK(BM_FillReturnWithTradeAndPosition);
+
+void BM_RecountFrozenVolumes(benchmark::State &state) {
+  BookWorld world;
+  for (auto _ : state) world.positions->RecountFrozenVolumes();
+}
+BENCHMARK(BM_RecountFrozenVolumes);
+
+// The yardstick of the recount: one pass reading every order's volumes.
+void BM_ReadOrderVolumes(benchmark::State &state) {
+  BookWorld world;
+  for (auto _ : state) {
+    int64_t sum = 0;
+    const CKivoOrderField *o = world.data.orders.GetData();
+    for (int32_t k = 0; k < world.data.orders.GetCount(); ++k) sum += o[k].VolumeTotal - o[k].VolumeTraded;
+    benchmark::DoNotOptimize(sum);
+  }
+}
+BENCHMARK(BM_ReadOrderVolumes);
+
+void BM_PositionListEnd200(benchmark::State &state) {
+  BookWorld world;
+  for (auto _ : state) world.positions->PositionListEnd(20240115);
+}
+BENCHMARK(BM_PositionListEnd200);
+
+}  // namespace

@@ -1,0 +1,164 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "tests/trading/orderdesk_fixture.h"
+#include "trading/manualorder.h"
+#include "trading/orderpanel.h"
+
+namespace trading_test {
+namespace {
+
+TEST(OrderPanelRules, PriceWordsBySideAndUseLastClose) {
+  TQuotePrices q;
+  q.valid = true;
+  q.prevClose = 3400, q.bid1 = 3499, q.ask1 = 3501, q.last = 3500, q.limitUp = 3700, q.limitDown = 3300;
+  EXPECT_EQ(WordPrice(kWordOpposite, true, q, false), 3501);
+  EXPECT_EQ(WordPrice(kWordOpposite, false, q, false), 3499);
+  EXPECT_EQ(WordPrice(kWordQueue, true, q, false), 3499);
+  EXPECT_EQ(WordPrice(kWordQueue, false, q, false), 3501);
+  // One side of the book empty: no previous close for the book words.
+  q.ask1 = 0;
+  EXPECT_EQ(WordPrice(kWordOpposite, true, q, true), 0);
+  q.bid1 = 0, q.last = 0;
+  EXPECT_EQ(WordPrice(kWordOpposite, true, q, true), 3400);
+  EXPECT_EQ(WordPrice(kWordOpposite, true, q, false), 0);
+  EXPECT_EQ(WordPrice(kWordLast, false, q, true), 3400);
+  q.valid = false;  // a divisor of 0
+  EXPECT_EQ(WordPrice(kWordLimitUp, true, q, true), 0);
+  EXPECT_EQ(PriceWordOf("对手价"), kWordOpposite);
+  EXPECT_EQ(PriceWordOf("对手价x"), -1);
+}
+
+TEST(OrderPanelRules, SpinnerSteps) {
+  TQuotePrices q;
+  q.valid = true;
+  q.bid1 = 3.0, q.ask1 = 3.6;
+  struct Case {
+    const char *field;
+    bool up;
+    double tick, expected;
+  } cases[] = {
+      {"对手价", true, 0.2, 3.6}, {"对手价", false, 0.2, 3.0}, {"3.3", true, 0.2, 3.4},
+      {"0.2", false, 0.2, 0.2},   {"0.3", false, 0.2, 0.2},    {"3.3", true, 0, 0},
+      {"3.3", true, -1, 0},
+  };
+  for (const Case &c : cases) EXPECT_NEAR(SpinPrice(c.field, c.up, c.tick, q, false), c.expected, 1e-9) << c.field;
+  q.bid1 = q.ask1 = 0;
+  EXPECT_EQ(SpinPrice("挂单价", true, 0.2, q, false), 0);
+  EXPECT_TRUE(IsTickMultiple(3500.4, 0.2));
+  EXPECT_FALSE(IsTickMultiple(3500.3, 0.2));
+  EXPECT_FALSE(IsTickMultiple(3500, 0));
+  EXPECT_EQ(PriceWithDecimals(1.5, 99), "1.500000");
+}
+
+class ManualOrderTest : public OrderDeskTest {
+ protected:
+  ManualOrderTest() : panel_(desk_), manual_(desk_, panel_, dispatch_.book, host_.window) {
+    Fields().contract = "SR405";
+    Fields().spinMax = 500;
+    panel_.PanelContract = Stock(2);
+    boxes_.SetDefaultAnswer(IDYES);
+  }
+  TOrderFields &Fields() { return panel_.Active(); }
+  TOrderPanel panel_;
+  TManualOrder manual_;
+};
+
+TEST_F(ManualOrderTest, RefusalsBeforeSendingShowTheirTexts) {
+  struct Case {
+    const char *price;
+    bool buy, useLastClose;
+    const char *text;
+  } cases[] = {
+      {"3500.3", true, false, "下单价格应为 0.2 的倍数。  "},
+      {"0.0001", true, false, "请填入正确的下单价格。  "},
+      {"对手价", true, false, "卖一价为 0 ，请手工设定下单价格。"},
+      {"对手价", false, false, "买一价为 0 ，请手工设定下单价格。"},
+      {"最新价", true, true, "最新价为 0 ，请手工设定下单价格。"},
+  };
+  for (const Case &c : cases) {
+    boxes_.Clear();
+    desk_.options.UseLastClose = c.useLastClose;
+    Fields().price = c.price;
+    EXPECT_EQ(manual_.PlaceManualOrder(c.buy, '0', 0), 0);
+    ASSERT_EQ(boxes_.Count(), 1u) << c.price;
+    EXPECT_EQ(boxes_.Calls()[0].text, c.text);
+    EXPECT_EQ(boxes_.Calls()[0].caption, "下单出错");
+  }
+  EXPECT_TRUE(Orders.sent.empty());
+}
+
+TEST_F(ManualOrderTest, UseLastCloseAndTickOffsetsPriceTheWords) {
+  SetQuote(2, 0, 0, 0, 3400);
+  desk_.options.UseLastClose = true;
+  Fields().price = "对手价";
+  EXPECT_EQ(manual_.PlaceManualOrder(true, '0', 0), 1);
+  ASSERT_EQ(Orders.sent.size(), 1u);
+  EXPECT_DOUBLE_EQ(Orders.sent[0].price, 3400);
+  SetQuote(2, 3499, 3500);
+  desk_.options.ManualOffset = 2;
+  desk_.options.AutoAdjustPrice = 1;
+  EXPECT_EQ(manual_.PlaceManualOrder(true, '0', 0), 1);
+  EXPECT_NEAR(Orders.sent[1].price, 3500 + 0.4 + 0.2, 1e-6);
+  EXPECT_EQ(manual_.PlaceManualOrder(false, '0', 0), 1);
+  EXPECT_NEAR(Orders.sent[2].price, 3499 - 0.4 - 0.2, 1e-6);
+}
+
+TEST_F(ManualOrderTest, MarketOrderIsConfirmedAsAnyPriceAndCloseTodayBecomesClose) {
+  Fields().priceKind = 1;
+  Fields().volume = "999";
+  EXPECT_EQ(manual_.PlaceManualOrder(false, '3', 0), 1);
+  ASSERT_EQ(Orders.sent.size(), 1u);
+  EXPECT_EQ(Orders.sent[0].price, -1);
+  EXPECT_EQ(Orders.sent[0].offset, '1');
+  EXPECT_EQ(Orders.sent[0].volume, 500);
+  EXPECT_EQ(Fields().volume, "500");
+  ASSERT_EQ(boxes_.Count(), 1u);
+  EXPECT_EQ(boxes_.Calls()[0].text, "SR405 卖出 平仓 500手 价格: 市价（任意价），投机，确认吗？  ");
+  const auto records = LogRecords();
+  ASSERT_GE(records.size(), 3u);
+  EXPECT_EQ(records[records.size() - 3], "3011|SR405|1|3|1|-1.000|500|手动");
+}
+
+TEST_F(ManualOrderTest, ExpressOrderAsksNothingAndWarnsInTheHint) {
+  desk_.options.ExpressOrder = true;
+  Fields().price = "3500.2";
+  EXPECT_EQ(manual_.PlaceManualOrder(true, '0', 2), 1);
+  EXPECT_EQ(boxes_.Count(), 0u);
+  EXPECT_EQ(panel_.hint, "警告: 按下买入或卖出将直接下单");
+  EXPECT_EQ(Orders.sent[0].volume, 2);
+}
+
+TEST_F(ManualOrderTest, BrokerRefusalsHelpClosesOrKeepOpenTriggerOrders) {
+  Fields().price = "3500";
+  desk_.options.ExpressOrder = true;
+  Orders.answers.push_back({1, "超过可平仓数量"});
+  EXPECT_EQ(manual_.PlaceManualOrder(false, '1', 0), 0);
+  EXPECT_EQ(boxes_.Calls().back().text, std::string("超过可平仓数量") + kCloseHelpText);
+  Orders.answers.push_back({1, "超过可平仓数量"});
+  EXPECT_EQ(manual_.PlaceManualOrder(true, '0', 0), 0);
+  EXPECT_EQ(boxes_.Calls().back().text, "超过可平仓数量");
+  const size_t boxes = boxes_.Count();
+  desk_.options.Autopending1 = 1;
+  Orders.answers.push_back({1, "不是交易时间"});
+  EXPECT_EQ(manual_.PlaceManualOrder(true, '0', 0), 1);
+  EXPECT_EQ(boxes_.Count(), boxes);
+  ASSERT_EQ(desk_.orders.GetCount(), 1);
+  const CKivoOrderField &kept = desk_.orders.GetData()[0];
+  EXPECT_EQ(kept.OrderStatus[1], 'p');
+  EXPECT_STREQ(kept.OrderRef, "10000001");
+  EXPECT_EQ(kept.LimitPrice, 3500);
+  EXPECT_EQ(box_.Read("user/880001/Pending.dat").size(), 6u + sizeof(CKivoOrderField));
+}
+
+TEST_F(ManualOrderTest, ContractWithoutATickIsNotTradable) {
+  desk_.FindContract("SR405")->PriceTick = 0;
+  Fields().price = "3500";
+  EXPECT_EQ(manual_.PlaceManualOrder(true, '0', 0), 0);
+  EXPECT_EQ(boxes_.Count(), 0u);
+  EXPECT_FALSE(panel_.SpinActivePrice(1));
+}
+
+}  // namespace
+}  // namespace trading_test

@@ -1,0 +1,105 @@
+// Orders end to end: the real plug-in logged in to the simulated broker, a
+// manual order placed through it, the broker's pushed states and fills
+// handled by the dispatcher into orders, trades and a position, and a
+// resting close that freezes the position until it is cancelled.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "platform/messages.h"
+#include "testing/pump.h"
+#include "testing/sim_broker_link.h"
+#include "tests/trading/tradedesk_fixture.h"
+#include "trading/dispatcher.h"
+#include "trading/manualorder.h"
+#include "trading/orderpanel.h"
+#include "trading/pluginapi.h"
+
+namespace trading_test {
+namespace {
+
+class OrdersSimTest : public TradingDeskTest {
+ protected:
+  OrdersSimTest() : link_(std::string(sim::SimBroker::DefaultScript()) + "autofill off\n") {
+    desk_.bind = nullptr;  // the real logger and plug-in
+    box_.WriteText("cfg/Consign.ini", "[jsd]\ns1=电信主站\ns1a=127.0.0.1\ns1p=17001\ns1t=1\n");
+  }
+  ~OrdersSimTest() override {
+    dispatch_.reset();
+    if (TradingBound()) TradePlugin.TradeFinalize();
+  }
+  // Serves the window, handing every trade notification to the dispatcher,
+  // until the condition holds.
+  bool Until(const std::function<bool()> &condition) {
+    return testing_support::PumpUntil([&] {
+      clock_.Advance(50);  // the plug-in's threads wait on the platform clock
+      const auto &messages = trace_.Messages();
+      for (; taken_ < messages.size(); ++taken_)
+        if (messages[taken_].message == WM_TRADE_NOTIFY)
+          dispatch_->HandleTradeNotify(messages[taken_].wParam, messages[taken_].lParam);
+      return condition();
+    });
+  }
+  testing_support::SimBrokerLink link_;
+  std::unique_ptr<TTradeDispatcher> dispatch_;
+  size_t taken_ = 0;
+};
+
+TEST_F(OrdersSimTest, ManualBuyFillsTwiceAndARestingCloseFreezesThePosition) {
+  ASSERT_TRUE(link_.Attached());
+  desk_.SetupTradingPanel(0);
+  ASSERT_TRUE(TradingBound());
+  FillLogin();
+  desk_.XPButton5Click();
+  ASSERT_EQ(desk_.login.message, "正在连接服务器...");
+  desk_.SetupTradingPanel(1);
+  desk_.pageState = kPageTrading;
+  // The login chain is not followed here: its first notification is let by.
+  ASSERT_TRUE(testing_support::PumpUntil([&] {
+    clock_.Advance(50);
+    for (const auto &m : trace_.Messages())
+      if (m.message == WM_TRADE_NOTIFY && (m.wParam & 0xFFFF) == tb::TN_LOGIN_DONE) return true;
+    return false;
+  }));
+  taken_ = trace_.Messages().size();
+  dispatch_ = std::make_unique<TTradeDispatcher>(desk_, host_);
+  data_.SetAccount("880001");
+  CContractInfo cu{};
+  strcpy(cu.InstrumentID, "cu2402");
+  strcpy(cu.ExchangeID, "SHFE");
+  cu.PriceTick = 10;
+  cu.VolumeMultiple = 5;
+  data_.SetContracts(&cu, 1);
+  data_.options.ExpressOrder = true;
+
+  TOrderPanel panel(data_);
+  TManualOrder manual(data_, panel, dispatch_->book, host_.window);
+  panel.Active().contract = "cu2402";
+  panel.Active().price = "69000";
+  panel.Active().volume = "2";
+  ASSERT_EQ(manual.PlaceManualOrder(true, '0', 0), 1);
+  ASSERT_TRUE(Until([&] { return data_.orders.GetCount() == 1; }));
+
+  const int ref = atoi(data_.orders.GetData()[0].OrderRef);
+  ASSERT_TRUE(link_.Broker().FillOrder(ref, 1));
+  ASSERT_TRUE(Until([&] { return data_.trades.GetCount() == 1; }));
+  ASSERT_TRUE(link_.Broker().FillOrder(ref, 1));
+  ASSERT_TRUE(Until([&] { return data_.trades.GetCount() == 2 && data_.orders.GetData()[0].OrderStatus[1] == '0'; }));
+  EXPECT_EQ(data_.orders.GetData()[0].VolumeTraded, 2);
+  ASSERT_EQ(data_.positions.GetCount(), 1);
+  EXPECT_EQ(data_.positions.GetData()[0].Volume, 2);
+  EXPECT_DOUBLE_EQ(data_.positions.GetData()[0].OpenAverage, 69000);
+
+  panel.Active().price = "70000";
+  ASSERT_EQ(manual.PlaceManualOrder(false, '3', 0), 1);
+  ASSERT_TRUE(Until([&] { return data_.positions.GetData()[0].Frozen == 2; }));
+  CKivoOrderField *close = dispatch_->book.OrderByRef(data_.orders.GetData()[1].OrderRef);
+  ASSERT_NE(close, nullptr);
+  ASSERT_TRUE(Until([&] { return close->CancelText120[0] != 0; }));
+  ASSERT_EQ(TradePlugin.OrderAction(close, 0), 0);
+  ASSERT_TRUE(Until([&] { return data_.positions.GetData()[0].Frozen == 0; }));
+  EXPECT_EQ(data_.positions.GetData()[0].Volume, 2);
+}
+
+}  // namespace
+}  // namespace trading_test

@@ -1,0 +1,80 @@
+// What the order-entry panels share: the fields of each layout as manual
+// orders read them (contract, price kind, volume with its spin range,
+// price), the one contract the active panel holds, the price words and how
+// each resolves from the live quote, and the tick arithmetic of the price
+// spinners.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "market/marketrecords.h"
+#include "platform/windef.h"
+#include "trading/positions.h"
+
+class TTradeDesk;
+struct CContractInfo;
+
+// The price words, in the order of the panels' price-kind lists.
+enum : int { kWordOpposite = 0, kWordQueue = 1, kWordLast = 2, kWordLimitUp = 3, kWordLimitDown = 4 };
+extern const char *const kPriceWords[5];
+
+// The word a price field holds (its first 7 bytes equal the word with its
+// NUL), or -1.
+int PriceWordOf(const char *field);
+// The field's text read as a number when it is above 0.0001, else 0.
+double FieldPrice(const char *field);
+
+// A word's price for a side; with useLastClose a 0 is replaced by the
+// previous close (for the two book words only when both sides are 0).
+double WordPrice(int word, bool buy, const TQuotePrices &quote, bool useLastClose);
+
+// The price a spinner step gives (up or down), 0 when nothing changes: a
+// contract without a positive tick, no price and an empty book.
+double SpinPrice(const char *field, bool up, double tick, const TQuotePrices &quote, bool useLastClose);
+
+// Whether price is a whole multiple of tick (within 0.0001). A tick not
+// above 0 has no multiples.
+bool IsTickMultiple(double price, double tick);
+
+// A price printed with decimals clamped to 0..6.
+std::string PriceWithDecimals(double price, int decimals);
+
+// The fields of one layout's panel.
+struct TOrderFields {
+  std::string contract;
+  int priceKind = 0;  // 0 "1.限价", 1 "3.市价"; -1 the layout has no such list
+  std::string volume = "1";
+  int spinMin = 1, spinMax = 10000, spinPosition = 1;
+  std::string price;
+  // A window handle the focus-back click lands on (the panel's tag).
+  int focusTag = 0;
+};
+
+class TOrderPanel {
+ public:
+  explicit TOrderPanel(TTradeDesk &data);
+
+  // The fields of the login's layout (layout 3 reads layout 0's).
+  TOrderFields &Active();
+  TOrderFields fields[3];
+  // Label1005: the ordinary panel's hint line.
+  std::string hint;
+  COLORREF hintColour = 0;
+  bool hintShown = false;
+
+  // The instrument the active panel holds; none by default.
+  STKPTR PanelContract;
+  int OrdinaryPriceKind = 0;
+  int KeyboardPriceKind = 0;
+
+  // A price spinner of the active layout (up +1, down -1). Only a contract
+  // of the table whose code is the field's text, with a positive tick, and
+  // a limit order; the field gets the new price.
+  bool SpinActivePrice(int delta);
+  // The contract of the field, tradable (known, tick above 0), or null.
+  const CContractInfo *TradableContract(const std::string &code) const;
+
+ private:
+  TTradeDesk &data_;
+};
