@@ -1,0 +1,274 @@
+// The stop engine on replayed price paths: trailing steps, the N-tick
+// confirmation, stop before take-profit, available volume and shared
+// holders, the close order's price, the rights and the armed flag, the
+// profit cells and the price-triggered condition orders.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+#include "testing/quote_replay.h"
+#include "tests/trading/stop_world.h"
+#include "trading/conditionorders.h"
+#include "trading/firingjournal.h"
+#include "trading/stopengine.h"
+
+namespace trading_test {
+namespace {
+
+class StopEngineTest : public StopWorld {
+ protected:
+  StopEngineTest() : conditions_(desk_, hooks_), engine_(desk_, hooks_, conditions_), replay_(STKPTR(1, 0, 0)) {
+    hooks_.armed = [this] { return armed_; };
+    hooks_.rights = [this] { return rights_; };
+    hooks_.startOrderScripts = [this] { ++starts_; };
+    hooks_.runOrderScripts = [this] { ++runs_; };
+    hooks_.positionPageShown = [] { return true; };
+    hooks_.profitCells = [this](int32_t row, const char *floating, const char *holding) {
+      cells_[row] = std::string(floating) + "/" + holding;
+    };
+    engine_.tradeDate = [] { return 20240115; };
+    replay_.receiver = [this](STKPTR s, const REALQUOTE &q, const STKINFO &i) { engine_.CheckStopOrders(s, q, i); };
+    replay_.Reset();
+  }
+
+  // One entry on a fresh position.
+  InvestorPosition_Lite &Long(int32_t volume, double stop, double trailing = 0, double profit = 0,
+                              double reference = 0) {
+    InvestorPosition_Lite &p = AddPosition('2', volume);
+    p.AddStop(desk_.positions, volume, stop, 0, profit, 0, 0, 0);
+    p.Stops->First->Trailing = trailing;
+    p.Stops->First->TrailReference = reference;
+    return p;
+  }
+  void Clear() {
+    ReleaseAllStops(desk_);
+    desk_.positions.RemoveAll();
+    desk_.tasks.RemoveAll();
+  }
+  const OrderScript &Task(int i) const { return desk_.tasks.GetData()[i]; }
+
+  TAutomationHooks hooks_;
+  TConditionOrders conditions_;
+  TStopEngine engine_;
+  TQuoteReplay replay_;
+  bool armed_ = true;
+  uint8_t rights_ = kRightStopOrders | kRightConditionOrders;
+  int starts_ = 0, runs_ = 0;
+  std::map<int32_t, std::string> cells_;
+};
+
+TEST_F(StopEngineTest, TrailingStopMovesInWholeStepsNeverBack) {
+  desk_.options.StopTrigger = 1;
+  InvestorPosition_Lite &p = Long(1, 3500, 10, 0, 3500);
+  struct Step {
+    double last, stop, reference;
+  } path[] = {{3525, 3520, 3520}, {3529.9, 3520, 3520}};
+  for (const Step &s : path) {
+    replay_.Apply(s.last);
+    SCOPED_TRACE(s.last);
+    ASSERT_NE(p.Stops->First, nullptr);
+    EXPECT_DOUBLE_EQ(p.Stops->First->StopPrice, s.stop);
+    EXPECT_DOUBLE_EQ(p.Stops->First->TrailReference, s.reference);
+  }
+  // The moved stop is in the file.
+  const std::string file = ReadBytes("stoporder/M240121.sto");
+  ASSERT_EQ(file.size(), 8u + 56);
+  EXPECT_DOUBLE_EQ(GetStopRecord(reinterpret_cast<const unsigned char *>(file.data()) + 8, 56).StopPrice, 3520);
+  EXPECT_TRUE(desk_.tasks.IsEmpty());
+  // 3530 moves it once more, onto the price itself, which hits it.
+  replay_.Apply(3530);
+  ASSERT_EQ(desk_.tasks.GetCount(), 1);
+  EXPECT_NE(std::string(Task(0).Description).find("止损触发: 3530.000，浮动: 10.000"), std::string::npos);
+}
+
+TEST_F(StopEngineTest, AFirstTrailingRunOnlySetsTheReference) {
+  InvestorPosition_Lite &p = Long(1, 3500, 10, 0, 0);
+  replay_.Apply(3600);
+  EXPECT_EQ(p.Stops->First->TrailReference, 3600);
+  EXPECT_EQ(p.Stops->First->StopPrice, 3500);
+}
+
+TEST_F(StopEngineTest, StopsWaitForTheConfirmingPreviousPrices) {
+  struct Case {
+    const char *name;
+    int trigger;
+    std::vector<double> path;  // the last is the quote tested
+    bool fires;
+  } cases[] = {
+      {"2: previous at the stop", 2, {3500, 3499}, true},
+      {"2: previous above", 2, {3501, 3499}, false},
+      {"2: previous unknown", 2, {3499}, false},
+      {"1: previous not looked at", 1, {3600, 3499}, true},
+      {"9 counts as 6: five previous needed", 9, {3490, 3490, 3490, 3490, 3490, 3499}, true},
+      {"9: one of five above", 9, {3490, 3501, 3490, 3490, 3490, 3499}, false},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    Clear();
+    replay_.Reset();
+    desk_.options.StopTrigger = c.trigger;
+    // Set after the path's earlier quotes so that only the last one can hit.
+    for (size_t i = 0; i + 1 < c.path.size(); ++i) replay_.Apply(c.path[i]);
+    Long(1, 3500);
+    replay_.Apply(c.path.back());
+    EXPECT_EQ(desk_.tasks.GetCount(), c.fires ? 1 : 0);
+  }
+}
+
+TEST_F(StopEngineTest, BidMethodFallsBackToTheLastPriceButTestsPreviousBids) {
+  desk_.options.StopTriggerMethodL = 1;
+  desk_.options.StopTrigger = 2;
+  replay_.Apply(3510, 3499, 3511);  // previous bid 3499
+  InvestorPosition_Lite &p = Long(1, 3500);
+  replay_.Apply(3499, 0, 0);  // no bid: the last price stands in
+  EXPECT_EQ(desk_.tasks.GetCount(), 1);
+  (void)p;
+  desk_.tasks.RemoveAll();
+  replay_.Reset();
+  replay_.Apply(3499, 3505, 3506);  // previous bid above the stop
+  Long(1, 3500);
+  replay_.Apply(3499, 0, 0);
+  EXPECT_EQ(desk_.tasks.GetCount(), 0);
+}
+
+TEST_F(StopEngineTest, StopAndTakeProfitHitTogetherFireTheStopOnly) {
+  desk_.options.StopTrigger = 1;
+  InvestorPosition_Lite &p = Long(2, 3500, 0, 3400);
+  replay_.Apply(3450);
+  ASSERT_EQ(desk_.tasks.GetCount(), 1);
+  EXPECT_NE(std::string(Task(0).Description).find("执行止损"), std::string::npos);
+  EXPECT_EQ(p.Stops->First, nullptr);
+}
+
+TEST_F(StopEngineTest, CloseOrdersArePricedByTheOption) {
+  struct Case {
+    int option;
+    uint8_t kind;
+    double value;
+    int32_t timeOut;
+  } cases[] = {{1, 3, 0, -1}, {2, 6, 0, -1}, {3, 2, 3500.2, -1}, {0, 1, 0.6, 0}};
+  desk_.options.StopTrigger = 1;
+  desk_.options.PriceOffsetSSell = 3;
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.option);
+    desk_.options.StopLPrice = c.option;
+    Clear();
+    Long(1, 3500.3);
+    replay_.Apply(3500);
+    ASSERT_EQ(desk_.tasks.GetCount(), 1);
+    EXPECT_EQ(Task(0).PriceKind, c.kind);
+    EXPECT_NEAR(Task(0).PriceValue, c.value, 1e-9);
+    EXPECT_EQ(Task(0).TimeOut, c.timeOut);
+    EXPECT_EQ(Task(0).Direction, '1');
+    EXPECT_EQ(Task(0).OffsetFlag, '1');
+    EXPECT_EQ(Task(0).TaskKind, kTaskStop);
+  }
+}
+
+TEST_F(StopEngineTest, AvailableVolumeLimitsTheCloseAndSharedHoldersSplitTheEntry) {
+  desk_.options.StopTrigger = 1;
+  // Not shared, 2 of 5 frozen: one task of 3 and the entry is gone.
+  InvestorPosition_Lite &p = Long(5, 3500);
+  p.Frozen = 2;
+  replay_.Apply(3490);
+  ASSERT_EQ(desk_.tasks.GetCount(), 1);
+  EXPECT_EQ(Task(0).Volume, 3u);
+  EXPECT_EQ(p.Stops->First, nullptr);
+
+  // Shared by today's 3 and yesterday's 2: 3 close-today, then 2 close.
+  Clear();
+  AddPosition('2', 3, 2);
+  AddPosition('2', 2, 1);
+  desk_.positions.GetData()[0].AddStop(desk_.positions, 5, 3500, 0, 0, 0, 0, 0);
+  replay_.Apply(3480);
+  ASSERT_EQ(desk_.tasks.GetCount(), 2);
+  EXPECT_EQ(Task(0).Volume, 3u);
+  EXPECT_EQ(Task(0).OffsetFlag, '3');
+  EXPECT_EQ(Task(1).Volume, 2u);
+  EXPECT_EQ(Task(1).OffsetFlag, '1');
+  EXPECT_EQ(desk_.positions.GetData()[0].Stops->First, nullptr);
+
+  // Today's record has nothing available: the entry waits for the other.
+  Clear();
+  AddPosition('2', 3, 2).Frozen = 3;
+  AddPosition('2', 2, 1);
+  desk_.positions.GetData()[0].AddStop(desk_.positions, 5, 3500, 0, 0, 0, 0, 0);
+  replay_.Apply(3470);
+  ASSERT_EQ(desk_.tasks.GetCount(), 1);
+  EXPECT_EQ(Task(0).Volume, 2u);
+  EXPECT_EQ(Volumes(desk_.positions.GetData()[0]), std::vector<int32_t>{3});
+}
+
+TEST_F(StopEngineTest, TheQueueStartsWithStopRightsAloneAndNothingRunsUnarmed) {
+  desk_.options.StopTrigger = 1;
+  rights_ = kRightStopOrders;
+  Long(1, 3500);
+  replay_.Apply(3490);
+  EXPECT_EQ(desk_.tasks.GetCount(), 1);
+  EXPECT_EQ(starts_, 1);
+  Long(1, 3500);
+  replay_.Apply(3480);
+  EXPECT_EQ(runs_, 1);  // the queue was not empty: continued
+
+  desk_.tasks.RemoveAll();
+  armed_ = false;
+  InvestorPosition_Lite &p = Long(1, 3500, 10, 0, 3400);
+  cells_.clear();
+  replay_.Apply(3470);
+  EXPECT_TRUE(desk_.tasks.IsEmpty());
+  EXPECT_EQ(p.Stops->First->StopPrice, 3500);  // no trailing step
+  EXPECT_FALSE(cells_.empty());                 // profit cells still refreshed
+}
+
+TEST_F(StopEngineTest, ProfitCellsFollowTheLastPrice) {
+  armed_ = false;
+  InvestorPosition_Lite &p = AddPosition('2', 2);
+  p.OpenAverage = 3500;
+  p.HoldingAverage = 3510;
+  InvestorPosition_Lite &s = AddPosition('3', 1);
+  s.OpenAverage = 3500;
+  replay_.Apply(3520);
+  EXPECT_EQ(cells_[0], "400/200");  // (3520-3500)*2*10
+  EXPECT_EQ(cells_[1], "-200/");
+  replay_.Reset();
+  replay_.Apply(0);
+  EXPECT_EQ(cells_[0], "/");
+}
+
+TEST_F(StopEngineTest, MovedStopsAreSortedAgainSoTheRestGoesWhereTheOrderSays) {
+  desk_.options.StopTrigger = 1;
+  InvestorPosition_Lite &p = AddPosition('2', 10);
+  p.AddStop(desk_.positions, 1, 3490, 0, 0, 0, 0, 0);
+  p.AddStop(desk_.positions, 1, 3480, 10, 0, 3480, 0, 0);
+  p.SortStops();
+  replay_.Apply(3505);  // the trailing stop moves to 3500, above 3490
+  EXPECT_EQ(Stops(p), (std::vector<double>{3500, 3490}));
+}
+
+TEST_F(StopEngineTest, ThreeTickConditionOrderFiresOnlyWhenAllThreeAreAtOrBelow) {
+  ConditionOrder c;
+  memset(static_cast<void *>(&c), 0, sizeof c);
+  strcpy(c.InstrumentID, "M2401");
+  c.Direction = '0';
+  c.OffsetFlag = '0';
+  c.HedgeFlag = '1';
+  c.Ticks = 3;
+  c.TriggerKind = 1;
+  c.PriceKind = 1;
+  c.Volume = 2;
+  c.TriggerPrice = 3500;
+  c.Stock = STKPTR(1, 0, 0);
+  desk_.conditions.Add(c);
+  for (double last : {3500.0, 3501.0, 3499.0, 3498.0}) replay_.Apply(last);
+  EXPECT_EQ(desk_.conditions.GetCount(), 1);  // 3501 two quotes back
+  replay_.Apply(3497);
+  EXPECT_EQ(desk_.conditions.GetCount(), 0);
+  ASSERT_EQ(desk_.tasks.GetCount(), 1);
+  EXPECT_EQ(Task(0).TaskKind, kTaskCondition);
+  EXPECT_EQ(Task(0).Volume, 2u);
+  EXPECT_STREQ(Task(0).Description, "条件单: M2401(最新价) <= 3500.00");
+}
+
+}  // namespace
+}  // namespace trading_test
