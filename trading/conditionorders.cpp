@@ -197,7 +197,8 @@ bool ConditionPriceMet(const ConditionOrder &order, const REALQUOTE &quote, cons
   return true;
 }
 
-TConditionOrders::TConditionOrders(TTradeDesk &desk, TAutomationHooks &hooks) : desk_(desk), hooks_(hooks) {}
+TConditionOrders::TConditionOrders(TTradeDesk &desk, TAutomationHooks &hooks)
+    : tradeDate(PluginTradeDate), desk_(desk), hooks_(hooks) {}
 
 bool TConditionOrders::ContractUsable(const CContractInfo *contract) const {
   return contract && contract->PriceTick > 0;
@@ -377,7 +378,7 @@ bool TConditionOrders::FireConditionOrder(int32_t index, const CContractInfo *co
     intent.kind = kFiringCondition;
     PutConditionRecord(order, intent.image);
     intent.volume = order.Volume;
-    intent.tradeDate = PluginTradeDate();
+    intent.tradeDate = tradeDate ? tradeDate() : 0;
     TaskIntent(task) = hooks_.journal->Record(intent, task);
   }
   if (desk_.tasks.Add(task) < 0) {

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "trading/automation.h"
@@ -29,6 +30,8 @@ class TConditionOrders {
   // False while the contract table is known to be incomplete: records of
   // contracts missing from it are then kept aside and written back.
   bool contractsComplete = true;
+  // The trade date firings are journalled under; the plug-in's by default.
+  std::function<int32_t()> tradeDate;
 
   // Empties the list and reads "DEALLIST.SET".
   void LoadConditionOrders(int32_t tradeDate);

@@ -266,6 +266,12 @@ void TFiringJournal::Settle(const FiringIntent &intent, bool sent, int32_t trade
       return;
     }
     if (fired.ExpiryDay != 0 && fired.ExpiryDay < tradeDate) return;
+    // The entry is still there as it was when it fired: nothing was taken.
+    for (const StopOrder *e = position->Stops ? position->Stops->First : nullptr; e; e = e->Next) {
+      unsigned char image[kStopRecordSize];
+      PutStopRecord(*e, image);
+      if (memcmp(image, intent.image, kStopImageSize) == 0) return;
+    }
     position->AddStop(desk_.positions, intent.volume, fired.StopPrice, fired.Trailing, fired.ProfitPrice,
                       fired.TrailReference, fired.ExpiryDay != 0, fired.ExpiryDay);
     position->SortStops();
@@ -287,7 +293,7 @@ void TFiringJournal::Settle(const FiringIntent &intent, bool sent, int32_t trade
   if (sent) return;
   const CContractInfo *contract = desk_.FindContract(order.InstrumentID);
   if (!contract) return;
-  if (intent.tradeDate < tradeDate) order.State |= 0x01;
+  if (intent.tradeDate != 0 && intent.tradeDate < tradeDate) order.State |= 0x01;
   order.Stock = contract->Stock;
   desk_.conditions.Add(order);
 }

@@ -4,6 +4,7 @@
 // profit cells and the price-triggered condition orders.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <string>
 
@@ -28,6 +29,7 @@ class StopEngineTest : public StopWorld {
       cells_[row] = std::string(floating) + "/" + holding;
     };
     engine_.tradeDate = [] { return 20240115; };
+    conditions_.tradeDate = [] { return 20240115; };
     replay_.receiver = [this](STKPTR s, const REALQUOTE &q, const STKINFO &i) { engine_.CheckStopOrders(s, q, i); };
     replay_.Reset();
   }
@@ -268,6 +270,144 @@ TEST_F(StopEngineTest, ThreeTickConditionOrderFiresOnlyWhenAllThreeAreAtOrBelow)
   EXPECT_EQ(Task(0).TaskKind, kTaskCondition);
   EXPECT_EQ(Task(0).Volume, 2u);
   EXPECT_STREQ(Task(0).Description, "条件单: M2401(最新价) <= 3500.00");
+}
+
+
+// ---- firing that survives a restart ----
+
+CKivoOrderField BrokerOrder(const OrderScript &task) {
+  CKivoOrderField o{};
+  memcpy(o.InstrumentID, task.InstrumentID, 7);
+  o.Direction = task.Direction;
+  o.OffsetFlag = task.OffsetFlag;
+  o.HedgeFlag = task.HedgeFlag;
+  o.VolumeTotal = int32_t(task.Volume);
+  strcpy(o.OrderRef, "1001");
+  return o;
+}
+
+class FiringRestartTest : public StopEngineTest {
+ protected:
+  enum Point { AfterIntent, AfterItemFile, BrokerStored, Returned };
+  enum Item { Stop, TrailingStop, TakeProfit, PriceCondition };
+
+  FiringRestartTest() {
+    hooks_.journal = &journal_;
+    journal_.saveConditionOrders = [this] { conditions_.SaveConditionOrders(); };
+  }
+
+  void Arm(Item item) {
+    desk_.options.StopTrigger = 1;
+    desk_.options.StopTriggerP = 1;
+    desk_.options.StopTriggerMethodP = 0;
+    InvestorPosition_Lite &p = AddPosition('2', 2);
+    if (item == Stop) p.AddStop(desk_.positions, 2, 3500, 0, 0, 0, 0, 0);
+    if (item == TrailingStop) p.AddStop(desk_.positions, 2, 3490, 10, 0, 3500, 0, 0);
+    if (item == TakeProfit) p.AddStop(desk_.positions, 2, 0, 0, 3600, 0, 0, 0);
+    SaveStopOrders(desk_, nullptr, false);
+    if (item == PriceCondition) {
+      ConditionOrder c;
+      memset(static_cast<void *>(&c), 0, sizeof c);
+      strcpy(c.InstrumentID, "M2401");
+      c.Direction = '0';
+      c.OffsetFlag = '0';
+      c.HedgeFlag = '1';
+      c.Ticks = 1;
+      c.TriggerKind = 1;
+      c.PriceKind = 1;
+      c.Volume = 1;
+      c.TriggerPrice = 3500;
+      c.Stock = STKPTR(1, 0, 0);
+      desk_.conditions.Add(c);
+      conditions_.SaveConditionOrders();
+    }
+  }
+  double Hitting(Item item) const { return item == TakeProfit ? 3600 : item == TrailingStop ? 3450 : 3495; }
+
+  // The program's memory is gone; the desk comes back from its files, the
+  // broker's order list and the journal.
+  void Restart(int32_t tradeDate) {
+    ReleaseAllStops(desk_);
+    desk_.tasks.RemoveAll();
+    desk_.conditions.RemoveAll();
+    for (int32_t i = 0; i < desk_.positions.GetCount(); ++i) desk_.positions.GetData()[i].Further = 0;
+    conditions_.LoadConditionOrders(tradeDate);
+    LoadStopOrders(desk_, tradeDate);
+    journal_.Load();
+    journal_.Reconcile(tradeDate);
+    EXPECT_TRUE(journal_.Intents().empty());
+  }
+
+  TFiringJournal journal_{desk_};
+};
+
+TEST_F(FiringRestartTest, EveryCrashPointEndsWithExactlyOneOrderPerItem) {
+  for (Item item : {Stop, TrailingStop, TakeProfit, PriceCondition}) {
+    for (Point point : {AfterIntent, AfterItemFile, BrokerStored, Returned}) {
+      SCOPED_TRACE(testing::Message() << "item " << item << " point " << point);
+      Clear();
+      desk_.conditions.RemoveAll();
+      desk_.orders.RemoveAll();
+      std::filesystem::remove(AccountPath("firing.jnl"));
+      journal_.Load();
+      replay_.Reset();
+      Arm(item);
+      const std::string stopFile = ReadBytes("stoporder/M240121.sto");
+      const std::string conditionFile = ReadBytes("DEALLIST.SET");
+      if (item == TrailingStop) replay_.Apply(3520);  // the stop trails to 3510
+      const std::string trailedFile = ReadBytes("stoporder/M240121.sto");
+      replay_.Apply(Hitting(item));
+      ASSERT_EQ(desk_.tasks.GetCount(), 1);
+      const OrderScript task = Task(0);
+      ASSERT_GT(TaskIntent(task), 0);
+      if (point == AfterIntent) {
+        // The item's file was never rewritten.
+        WriteBytes("stoporder/M240121.sto", item == TrailingStop ? trailedFile : stopFile);
+        WriteBytes("DEALLIST.SET", conditionFile);
+      }
+      if (point >= BrokerStored) desk_.orders.Add(BrokerOrder(task));
+      if (point == Returned) journal_.OnOrderInsert(task, 0, "1001", "");
+      Restart(20240115);
+      // Another quote at the level: a restored item fires again.
+      replay_.Apply(Hitting(item));
+      EXPECT_EQ(desk_.orders.GetCount() + desk_.tasks.GetCount(), 1);
+    }
+  }
+}
+
+TEST_F(FiringRestartTest, AnUnsentConditionFromAnEarlierDayComesBackPaused) {
+  Arm(PriceCondition);
+  replay_.Apply(3495);
+  ASSERT_EQ(desk_.tasks.GetCount(), 1);
+  Restart(20240116);
+  ASSERT_EQ(desk_.conditions.GetCount(), 1);
+  EXPECT_EQ(desk_.conditions.GetData()[0].State & 0x01, 0x01);
+}
+
+TEST_F(FiringRestartTest, AnUnwritableJournalNeverStopsAFiring) {
+  int told = 0;
+  journal_.tellFailure = [&](const char *) { ++told; };
+  std::filesystem::create_directories(AccountPath("firing.jnl.new/x"));  // the new file can't be made
+  Arm(Stop);
+  replay_.Apply(3495);
+  Long(1, 3480);
+  replay_.Apply(3470);
+  EXPECT_EQ(desk_.tasks.GetCount(), 2);
+  EXPECT_EQ(TaskIntent(Task(0)), 0);
+  EXPECT_EQ(told, 1);
+}
+
+TEST_F(FiringRestartTest, AnUnwritableStopFileAfterAFiringDoesNotFireTwice) {
+  Arm(Stop);
+  std::filesystem::create_directories(AccountPath("stoporder/M240121.sto.new/x"));
+  replay_.Apply(3495);
+  ASSERT_EQ(desk_.tasks.GetCount(), 1);
+  desk_.orders.Add(BrokerOrder(Task(0)));
+  journal_.OnOrderInsert(Task(0), 0, "1001", "");
+  std::filesystem::remove_all(AccountPath("stoporder/M240121.sto.new"));
+  Restart(20240115);
+  replay_.Apply(3495);
+  EXPECT_EQ(desk_.orders.GetCount() + desk_.tasks.GetCount(), 1);
 }
 
 }  // namespace
