@@ -8,13 +8,11 @@
 #include <functional>
 
 #include "market/marketrecords.h"
+#include "market/rights.h"
 
 struct InvestorPosition_Lite;
 class TFiringJournal;
 
-// The trading rights byte's bits.
-constexpr uint8_t kRightStopOrders = 0x04;
-constexpr uint8_t kRightConditionOrders = 0x08;
 
 struct TAutomationHooks {
   // Set from the confirmation of the after-login check list until trading

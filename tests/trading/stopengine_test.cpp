@@ -8,6 +8,7 @@
 #include <map>
 #include <string>
 
+#include "shell/framecore.h"
 #include "testing/quote_replay.h"
 #include "tests/trading/stop_world.h"
 #include "trading/conditionorders.h"
@@ -272,6 +273,25 @@ TEST_F(StopEngineTest, ThreeTickConditionOrderFiresOnlyWhenAllThreeAreAtOrBelow)
   EXPECT_STREQ(Task(0).Description, "条件单: M2401(最新价) <= 3500.00");
 }
 
+
+TEST_F(StopEngineTest, TheFramesQuoteFanOutRunsTheEngine) {
+  TFrameReceivers receivers;
+  receivers.checkStopOrders = [this](uint32_t stock, const REALQUOTE &quote, const STKINFO &info) {
+    engine_.CheckStopOrders(STKPTR(stock), quote, info);
+  };
+  TFrameCore core(TFrameLinks{}, receivers);
+  replay_.receiver = [&](STKPTR stock, const REALQUOTE &, const STKINFO &) {
+    core.OnQuote(MFEVENTSLOT{stock.Word(), 0}, false);
+  };
+  desk_.options.StopTrigger = 2;
+  Long(1, 3500);
+  replay_.Apply(3500);
+  EXPECT_TRUE(desk_.tasks.IsEmpty());
+  core.OnQuote(MFEVENTSLOT{STKPTR(1, 0, 0).Word(), 0}, true);  // a head-only change is no quote
+  replay_.Apply(3499);
+  EXPECT_EQ(desk_.tasks.GetCount(), 1);
+  EXPECT_EQ(starts_, 1);
+}
 
 // ---- firing that survives a restart ----
 
