@@ -9,6 +9,8 @@
 #include <string>
 
 #include "shell/framecore.h"
+#include "platform/gdi.h"
+#include "testing/image_capture.h"
 #include "testing/quote_replay.h"
 #include "tests/trading/stop_world.h"
 #include "trading/conditionorders.h"
@@ -291,6 +293,64 @@ TEST_F(StopEngineTest, TheFramesQuoteFanOutRunsTheEngine) {
   replay_.Apply(3499);
   EXPECT_EQ(desk_.tasks.GetCount(), 1);
   EXPECT_EQ(starts_, 1);
+}
+
+// A picture of a replayed path: the price (blue), the trailing stop's
+// steps (red) and the firing point (green).
+TEST_F(StopEngineTest, ReplayPictureShowsTheStopStepsAndTheFiringPoint) {
+  desk_.options.StopTrigger = 1;
+  InvestorPosition_Lite &p = Long(1, 3490, 10, 0, 3500);
+  const double path[] = {3500, 3505, 3512, 3518, 3525, 3523, 3528, 3532, 3536, 3531, 3527, 3524, 3519, 3515};
+  std::vector<double> stops;
+  int fired = -1;
+  for (double last : path) {
+    replay_.Apply(last);
+    if (fired < 0 && !desk_.tasks.IsEmpty()) fired = int(stops.size());
+    stops.push_back(p.Stops->First ? p.Stops->First->StopPrice : stops.back());
+  }
+  ASSERT_EQ(fired, 12);
+  EXPECT_EQ(stops[4], 3510);
+  EXPECT_EQ(stops[11], 3520);
+
+  const int width = 600, height = 320;
+  auto X = [](int i) { return 20 + i * 40; };
+  auto Y = [](double price) { return int((3545 - price) * 5); };
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void *bits = nullptr;
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  HBRUSH white = CreateSolidBrush(RGB(255, 255, 255)), green = CreateSolidBrush(RGB(0, 160, 0));
+  RECT all{0, 0, width, height};
+  FillRect(dc, &all, white);
+  HPEN blue = CreatePen(PS_SOLID, 2, RGB(0, 0, 255)), red = CreatePen(PS_SOLID, 2, RGB(220, 0, 0));
+  SelectObject(dc, blue);
+  MoveToEx(dc, X(0), Y(path[0]), nullptr);
+  for (int i = 1; i < int(std::size(path)); ++i) LineTo(dc, X(i), Y(path[i]));
+  SelectObject(dc, red);
+  MoveToEx(dc, X(0), Y(stops[0]), nullptr);
+  for (int i = 1; i < int(stops.size()); ++i) {
+    LineTo(dc, X(i), Y(stops[i - 1]));
+    LineTo(dc, X(i), Y(stops[i]));
+  }
+  RECT mark{X(fired) - 6, Y(path[fired]) - 6, X(fired) + 7, Y(path[fired]) + 7};
+  FillRect(dc, &mark, green);
+  SelectObject(dc, old);
+  EXPECT_TRUE(testing_support::SaveDibPng(bitmap, testing_support::PicturePath("stop-replay.png")));
+  EXPECT_EQ(testing_support::DibPixel(bitmap, X(fired), Y(path[fired])), RGB(0, 160, 0));
+  EXPECT_EQ(testing_support::DibPixel(bitmap, (X(5) + X(6)) / 2, Y(3510)), RGB(220, 0, 0));  // the stop at 3510
+  EXPECT_EQ(testing_support::DibPixel(bitmap, 5, 5), RGB(255, 255, 255));
+  DeleteObject(blue);
+  DeleteObject(red);
+  DeleteObject(white);
+  DeleteObject(green);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
 }
 
 // ---- firing that survives a restart ----
