@@ -398,15 +398,16 @@ void TConditionOrders::AfterWalk(bool fired, bool wasEmpty) {
   hooks_.StartQueue(desk_.tasks, wasEmpty);
 }
 
-void TConditionOrders::TriggerOpenConditionOrders(const char *exchange) {
+template <typename Due>
+void TConditionOrders::FireDue(Due due) {
   const bool wasEmpty = desk_.tasks.IsEmpty();
   if (!hooks_.Armed() || !hooks_.Allows(kRightConditionOrders)) return;
   bool fired = false;
   for (int32_t i = 0; i < desk_.conditions.GetCount();) {
     const ConditionOrder &order = desk_.conditions.GetData()[i];
-    const CContractInfo *contract = desk_.FindContract(order.InstrumentID);
-    if (order.TriggerKind == 2 && !(order.State & kPaused) && ContractUsable(contract) &&
-        strncasecmp(contract->ExchangeID, exchange, sizeof contract->ExchangeID) == 0) {
+    const CContractInfo *contract = nullptr;
+    if (!(order.State & kPaused)) contract = desk_.FindContract(order.InstrumentID);
+    if (ContractUsable(contract) && due(order, *contract)) {
       const int32_t before = desk_.conditions.GetCount();
       FireConditionOrder(i, contract);
       if (desk_.conditions.GetCount() < before) {
@@ -419,9 +420,13 @@ void TConditionOrders::TriggerOpenConditionOrders(const char *exchange) {
   AfterWalk(fired, wasEmpty);
 }
 
+void TConditionOrders::TriggerOpenConditionOrders(const char *exchange) {
+  FireDue([exchange](const ConditionOrder &order, const CContractInfo &contract) {
+    return order.TriggerKind == 2 && strncasecmp(contract.ExchangeID, exchange, sizeof contract.ExchangeID) == 0;
+  });
+}
+
 void TConditionOrders::CheckTimeConditionOrders() {
-  const bool wasEmpty = desk_.tasks.IsEmpty();
-  if (!hooks_.Armed() || !hooks_.Allows(kRightConditionOrders)) return;
   SYSTEMTIME local;
   GetLocalTime(&local);
   CTime32 time(local);
@@ -429,25 +434,12 @@ void TConditionOrders::CheckTimeConditionOrders() {
   time.PrevMinute();
   int32_t start = int32_t(time.hour) * 10000 + int32_t(time.minute) * 100 + int32_t(time.second);
   if (now < start) start = -1;
-  bool fired = false;
-  for (int32_t i = 0; i < desk_.conditions.GetCount();) {
-    const ConditionOrder &order = desk_.conditions.GetData()[i];
-    if (order.TriggerKind == 3 && !(order.State & kPaused)) {
-      const CContractInfo *contract = desk_.FindContract(order.InstrumentID);
-      const CTime32 at = TriggerTimeOf(order);
-      const int32_t t = int32_t(at.hour) * 10000 + int32_t(at.minute) * 100 + int32_t(at.second);
-      if (ContractUsable(contract) && start < t && t <= now) {
-        const int32_t before = desk_.conditions.GetCount();
-        FireConditionOrder(i, contract);
-        if (desk_.conditions.GetCount() < before) {
-          fired = true;
-          continue;
-        }
-      }
-    }
-    ++i;
-  }
-  AfterWalk(fired, wasEmpty);
+  FireDue([now, start](const ConditionOrder &order, const CContractInfo &) {
+    if (order.TriggerKind != 3) return false;
+    const CTime32 at = TriggerTimeOf(order);
+    const int32_t t = int32_t(at.hour) * 10000 + int32_t(at.minute) * 100 + int32_t(at.second);
+    return start < t && t <= now;
+  });
 }
 
 bool TConditionOrders::HasArmedAutomation() const {

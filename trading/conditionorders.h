@@ -54,6 +54,10 @@ class TConditionOrders {
   bool ContractUsable(const CContractInfo *contract) const;
   void AppendDealed(const ConditionOrder &order, bool byHand);
   void AfterWalk(bool fired, bool wasEmpty);
+  // Fires every order, in list order, that is not paused, has a usable
+  // contract and is due; then refreshes the page and starts the queue.
+  template <typename Due>
+  void FireDue(Due due);
 
   TTradeDesk &desk_;
   TAutomationHooks &hooks_;

@@ -46,6 +46,23 @@ class StopEngineTest : public StopWorld {
     p.Stops->First->TrailReference = reference;
     return p;
   }
+  // A buy-open order of M2401 when the last price is at or below 3500 for
+  // the ticks.
+  static ConditionOrder AtOrBelow3500(uint8_t ticks, int32_t volume) {
+    ConditionOrder c;
+    memset(static_cast<void *>(&c), 0, sizeof c);
+    strcpy(c.InstrumentID, "M2401");
+    c.Direction = '0';
+    c.OffsetFlag = '0';
+    c.HedgeFlag = '1';
+    c.Ticks = ticks;
+    c.TriggerKind = 1;
+    c.PriceKind = 1;
+    c.Volume = volume;
+    c.TriggerPrice = 3500;
+    c.Stock = STKPTR(1, 0, 0);
+    return c;
+  }
   void Clear() {
     ReleaseAllStops(desk_);
     desk_.positions.RemoveAll();
@@ -252,19 +269,7 @@ TEST_F(StopEngineTest, MovedStopsAreSortedAgainSoTheRestGoesWhereTheOrderSays) {
 }
 
 TEST_F(StopEngineTest, ThreeTickConditionOrderFiresOnlyWhenAllThreeAreAtOrBelow) {
-  ConditionOrder c;
-  memset(static_cast<void *>(&c), 0, sizeof c);
-  strcpy(c.InstrumentID, "M2401");
-  c.Direction = '0';
-  c.OffsetFlag = '0';
-  c.HedgeFlag = '1';
-  c.Ticks = 3;
-  c.TriggerKind = 1;
-  c.PriceKind = 1;
-  c.Volume = 2;
-  c.TriggerPrice = 3500;
-  c.Stock = STKPTR(1, 0, 0);
-  desk_.conditions.Add(c);
+  desk_.conditions.Add(AtOrBelow3500(3, 2));
   for (double last : {3500.0, 3501.0, 3499.0, 3498.0}) replay_.Apply(last);
   EXPECT_EQ(desk_.conditions.GetCount(), 1);  // 3501 two quotes back
   replay_.Apply(3497);
@@ -386,19 +391,7 @@ class FiringRestartTest : public StopEngineTest {
     if (item == TakeProfit) p.AddStop(desk_.positions, 2, 0, 0, 3600, 0, 0, 0);
     SaveStopOrders(desk_, nullptr, false);
     if (item == PriceCondition) {
-      ConditionOrder c;
-      memset(static_cast<void *>(&c), 0, sizeof c);
-      strcpy(c.InstrumentID, "M2401");
-      c.Direction = '0';
-      c.OffsetFlag = '0';
-      c.HedgeFlag = '1';
-      c.Ticks = 1;
-      c.TriggerKind = 1;
-      c.PriceKind = 1;
-      c.Volume = 1;
-      c.TriggerPrice = 3500;
-      c.Stock = STKPTR(1, 0, 0);
-      desk_.conditions.Add(c);
+      desk_.conditions.Add(AtOrBelow3500(1, 1));
       conditions_.SaveConditionOrders();
     }
   }
