@@ -20,6 +20,17 @@ struct TStopEngine::Run {
   double divisor;
   double last;
   bool cleared = false;  // queued volumes set to 0 in this run
+  bool contractSought = false;
+  const CContractInfo *contract = nullptr;
+
+  // The first contract record of the instrument, sought once per run.
+  const CContractInfo *Contract(const TTradeDesk &desk) {
+    if (contractSought) return contract;
+    contractSought = true;
+    for (int32_t c = 0; c < desk.contractCount && !contract; ++c)
+      if (SameStock(desk.contracts[c].Stock, stock)) contract = &desk.contracts[c];
+    return contract;
+  }
 };
 
 namespace {
@@ -76,11 +87,9 @@ void TStopEngine::PositionPass(Run &run, bool yesterday) {
     if (dialog && SameStock(dialog->Stock, r.Stock) && dialog->PosiDirection == r.PosiDirection &&
         dialog->HedgeFlag == r.HedgeFlag)
       continue;
-    const CContractInfo *contract = nullptr;
-    for (int32_t c = 0; c < desk_.contractCount && !contract; ++c)
-      if (SameStock(desk_.contracts[c].Stock, run.stock)) contract = &desk_.contracts[c];
-    if (!contract || !(contract->PriceTick > 0)) continue;
     if ((r.PosiDirection != '2' && r.PosiDirection != '3') || run.last == 0) continue;
+    const CContractInfo *contract = run.Contract(desk_);
+    if (!contract || !(contract->PriceTick > 0)) continue;
     WalkEntries(run, i, *contract);
   }
 }
@@ -260,14 +269,12 @@ bool TStopEngine::Fire(Run &run, int32_t index, StopOrder **link, bool stop, con
   return true;
 }
 
-void TStopEngine::ProfitColumns(const Run &run) {
+void TStopEngine::ProfitColumns(Run &run) {
   if (!hooks_.positionPageShown || !hooks_.positionPageShown() || !hooks_.profitCells) return;
   for (int32_t i = 0; i < desk_.positions.GetCount(); ++i) {
     const InvestorPosition_Lite &r = desk_.positions.GetData()[i];
     if (!SameStock(r.Stock, run.stock) || r.Volume <= 0) continue;
-    const CContractInfo *contract = nullptr;
-    for (int32_t c = 0; c < desk_.contractCount && !contract; ++c)
-      if (SameStock(desk_.contracts[c].Stock, run.stock)) contract = &desk_.contracts[c];
+    const CContractInfo *contract = run.Contract(desk_);
     if (!contract) continue;
     const double p = run.quote.last ? run.last : Price(run.quote.prevClose, run.divisor);
     if (p == 0) {
@@ -292,12 +299,13 @@ void TStopEngine::ConditionTest(Run &run) {
   bool fired = false;
   for (int32_t i = 0; i < desk_.conditions.GetCount();) {
     const ConditionOrder &order = desk_.conditions.GetData()[i];
+    // The price test is the cheap one; the contract is looked up only for
+    // an order that is met.
     const CContractInfo *contract = nullptr;
     if ((order.TriggerKind == 0 || order.TriggerKind == 1) && !(order.State & 0x01) &&
-        SameStock(order.Stock, run.stock))
+        SameStock(order.Stock, run.stock) && ConditionPriceMet(order, run.quote, run.history, uint32_t(run.divisor)))
       contract = desk_.FindContract(order.InstrumentID);
-    if (contract && contract->PriceTick > 0 &&
-        ConditionPriceMet(order, run.quote, run.history, uint32_t(run.divisor))) {
+    if (contract && contract->PriceTick > 0) {
       char text[512];
       LogQuoteSnapshot(desk_, *contract, run.quote, run.history, text, sizeof text);
       const int32_t before = desk_.conditions.GetCount();

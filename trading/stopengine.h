@@ -34,7 +34,7 @@ class TStopEngine {
   void WalkEntries(Run &run, int32_t index, const CContractInfo &contract);
   // True when the entry left the list or changed its volume.
   bool Fire(Run &run, int32_t index, StopOrder **link, bool stop, const CContractInfo &contract);
-  void ProfitColumns(const Run &run);
+  void ProfitColumns(Run &run);
   void ConditionTest(Run &run);
 
   TTradeDesk &desk_;
