@@ -25,6 +25,10 @@
 #include "testing/market_fixture_min.h"
 #include "testing/view_harness.h"
 #include "views/mvmain.h"
+#include "trading/deskautomation.h"
+#include "trading/deskdata.h"
+
+#include <filesystem>
 
 // Allocations through operator new while counting is on.
 namespace {
@@ -255,5 +259,136 @@ void BM_RecomputeSubscription(benchmark::State &state) {
   state.counters["board members"] = block ? block->memberCount : 0;
 }
 BENCHMARK(BM_RecomputeSubscription)->Unit(benchmark::kMicrosecond);
+
+// The stop engine over a book that never fires: 50 positions on the 16
+// contracts with 100 stop entries between them, and 100 price-triggered
+// condition orders, armed with both rights.
+struct StopBookWorld {
+  TTradeDesk desk;
+  std::unique_ptr<TDeskAutomation> automation;
+  explicit StopBookWorld(World &w) {
+    desk.SetAccount("880001");
+    std::filesystem::create_directories(w.box.Path("user/880001/stoporder"));
+    std::vector<CContractInfo> table(kFutures);
+    for (int i = 0; i < kFutures; ++i) {
+      std::snprintf(table[size_t(i)].InstrumentID, 8, "CU24%02d", i);
+      table[size_t(i)].PriceTick = 1;
+      table[size_t(i)].VolumeMultiple = 5;
+      table[size_t(i)].Stock = STKPTR(1, 0, i);
+    }
+    desk.SetContracts(table.data(), kFutures);
+    automation = std::make_unique<TDeskAutomation>(desk);
+    automation->hooks.armed = [] { return true; };
+    automation->hooks.rights = [] { return uint8_t(kRightStopOrders | kRightConditionOrders); };
+    automation->hooks.journal = nullptr;
+    for (int p = 0; p < 50; ++p) {
+      InvestorPosition_Lite position{};
+      std::memcpy(position.InstrumentID, table[size_t(p % kFutures)].InstrumentID, 7);
+      position.PosiDirection = p % 2 ? '3' : '2';
+      position.HedgeFlag = '1';
+      position.Attribute = char(p / kFutures % 3);
+      position.Volume = 10;
+      position.Stock = STKPTR(1, 0, p % kFutures);
+      desk.positions.Add(position);
+    }
+    for (int p = 0; p < 50; ++p) {
+      InvestorPosition_Lite &position = desk.positions.GetData()[p];
+      const bool isLong = position.PosiDirection == '2';
+      for (int e = 0; e < 2; ++e)
+        position.AddStop(desk.positions, 1 + e, isLong ? 1000.0 - e : 1e6 + e, 0, isLong ? 1e6 : 1000.0, 0, 0, 0);
+    }
+    for (int c = 0; c < 100; ++c) {
+      ConditionOrder order;
+      std::memset(static_cast<void *>(&order), 0, sizeof order);
+      std::memcpy(order.InstrumentID, table[size_t(c % kFutures)].InstrumentID, 7);
+      order.Direction = '0';
+      order.OffsetFlag = '0';
+      order.Ticks = 2;
+      order.TriggerKind = 0;
+      order.Volume = 1;
+      order.TriggerPrice = 1e6;
+      order.Stock = STKPTR(1, 0, c % kFutures);
+      desk.conditions.Add(order);
+    }
+  }
+  ~StopBookWorld() {
+    ReleaseAllStops(desk);
+    automation.reset();
+  }
+};
+
+void CountAllocations(bool on) {
+  if (on) {
+    g_newCalls = 0;
+    g_heapCalls = 0;
+    SetMallocRefusal([](int32_t) {
+      ++g_heapCalls;
+      return false;
+    });
+  } else {
+    SetMallocRefusal(nullptr);
+  }
+  g_countNew = on;
+}
+
+// One quiet quote through the engine alone.
+void BM_StopEngineQuietQuote(benchmark::State &state) {
+  World w;
+  StopBookWorld book(w);
+  TMarketData *market = MarketAt(1);
+  for (int i = 0; i < kFutures; ++i) market->m_quotes[i].last = 3000000;
+  int next = 0;
+  CountAllocations(true);
+  for (auto _ : state) {
+    market->m_quotes[next].last += 1;
+    book.automation->engine.CheckStopOrders(STKPTR(1, 0, next), market->m_quotes[next], market->m_stocks[next]);
+    if (++next == kFutures) next = 0;
+  }
+  CountAllocations(false);
+  state.counters["allocs/quote"] = double(g_newCalls + g_heapCalls) / double(state.iterations());
+  state.counters["tasks"] = book.desk.tasks.GetCount();
+}
+BENCHMARK(BM_StopEngineQuietQuote);
+
+// The frame's fan-out of futures quotes without the engine (0) and with
+// it over the quiet book (1), in the same run.
+void BM_FuturesFanOutWithStopEngine(benchmark::State &state) {
+  World w;
+  StopBookWorld book(w);
+  if (state.range(0))
+    w.receivers.checkStopOrders = [&book](uint32_t stock, const REALQUOTE &quote, const STKINFO &info) {
+      book.automation->engine.CheckStopOrders(STKPTR(stock), quote, info);
+    };
+  TMarketData *market = MarketAt(1);
+  for (int i = 0; i < kFutures; ++i) market->m_quotes[i].last = 3000000;
+  int next = 0;
+  CountAllocations(true);
+  for (auto _ : state) {
+    market->m_quotes[next].last += 1;
+    w.core->OnQuote(MFEVENTSLOT{STKPTR(1, 0, next).Word(), 0x81}, false);
+    if (++next == kFutures) next = 0;
+  }
+  CountAllocations(false);
+  state.counters["allocs/quote"] = double(g_newCalls + g_heapCalls) / double(state.iterations());
+}
+BENCHMARK(BM_FuturesFanOutWithStopEngine)->Arg(0)->Arg(1);
+
+// A quote that moves one trailing stop a step: the stop file rewritten and
+// the stop snapshot written.
+void BM_StopEngineTrailingMove(benchmark::State &state) {
+  World w;
+  StopBookWorld book(w);
+  InvestorPosition_Lite &position = book.desk.positions.GetData()[0];
+  position.AddStop(book.desk.positions, 1, 2000, 1, 0, 3000, 0, 0);
+  position.SortStops();
+  TMarketData *market = MarketAt(1);
+  market->m_quotes[0].last = 3000000;
+  for (auto _ : state) {
+    market->m_quotes[0].last += 1000;
+    book.automation->engine.CheckStopOrders(STKPTR(1, 0, 0), market->m_quotes[0], market->m_stocks[0]);
+  }
+  state.counters["tasks"] = book.desk.tasks.GetCount();
+}
+BENCHMARK(BM_StopEngineTrailingMove)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

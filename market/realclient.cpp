@@ -103,6 +103,8 @@ void StampChangeTime(REALQUOTE &quote, const TMarketData &market) {
   quote.time = (quote.time & 0xFF000000u) | hour << 12 | minute << 6 | second;
 }
 
+}  // namespace
+
 // On a trade the last five prices, best bids and best asks move one place
 // older, and the quote before this one becomes the newest of each (its
 // price where it had no bid or ask).
@@ -114,6 +116,8 @@ void ShiftPriceHistory(PRICEHIST &history, const REALQUOTE &before) {
   history.bids[0] = before.bid[0].price ? before.bid[0].price : before.last;
   history.asks[0] = before.ask[0].price ? before.ask[0].price : before.last;
 }
+
+namespace {
 
 // The kind's no-order-book flag; false for a kind the market does not have.
 bool NoOrderBook(const TMarketData &market, int kind) {

@@ -218,6 +218,11 @@ extern TPushState PushState;
 // is left alone).
 void ResetPushState();
 
+// On a trade: the instrument's recent prices move one place older and the
+// quote before the trade becomes the newest (its last price where it had
+// no bid or ask).
+void ShiftPriceHistory(PRICEHIST &history, const REALQUOTE &before);
+
 // What the push client needs of the program around it besides the main
 // window of QuoteClientHooks(). The main window fills these in.
 struct TPushClientHooks {

@@ -45,6 +45,7 @@
 #include "core/ownerdrawpanel.h"
 #include "shell/entry.h"
 #include "trading/pluginapi.h"
+#include "trading/deskautomation.h"
 #include "trading/dispatcher.h"
 #include "trading/tradedesk.h"
 #include "trading/tradelayout.h"
@@ -340,6 +341,11 @@ void TMFrame::FillReceivers() {
   };
   receivers.linkSendQuote = [](uint32_t stock, const REALQUOTE &quote) { PttLinkSendQuote(STKPTR(stock), quote); };
   receivers.linkFreeContract = [](LPARAM record) { PttLinkFreeContract(record); };
+  if (!automation) automation = std::make_unique<TDeskAutomation>(desk);
+  automation->hooks.linkSendQuote = [](STKPTR stock, const REALQUOTE &quote) { PttLinkSendQuote(stock, quote); };
+  receivers.checkStopOrders = [this](uint32_t stock, const REALQUOTE &quote, const STKINFO &info) {
+    automation->engine.CheckStopOrders(STKPTR(stock), quote, info);
+  };
   receivers.connectionPanel = [this](int tag, const char *hint) {
     timer_.connectionCounter = 0;
     timer_.connectionText = kConnectionOffline;

@@ -44,6 +44,7 @@ class TMultiViewMain;
 class TBlockGroup;
 class TDeskHost;
 class TTradingDesk;
+class TDeskAutomation;
 class TTradingWindow;
 class TTradeDispatcher;
 namespace platform {
@@ -294,6 +295,8 @@ class TMFrame : public TForm, public TMainFrameHost {
   // The trading desk's state: its arrays, contract table, options and the
   // daily trade log.
   TTradeDesk desk;
+  // The desk's stops, condition orders, firing journal and stop engine.
+  std::unique_ptr<TDeskAutomation> automation;
   TMultiViewMain *page = nullptr;
   TBlockGroup *blocks = nullptr;
   int32_t quoteBoardBlock = -1;

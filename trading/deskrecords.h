@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "core/datetime.h"
+#include "core/earray.h"
 #include "market/marketrecords.h"
 #include "plugin/tradeapi.h"
 
@@ -24,6 +25,7 @@ using tb::TB_POSITION;
 using tb::TB_TRADE;
 
 struct StopOrderPointer;
+struct InvestorPosition_Lite;
 
 // One trade, as the trade list shows it.
 struct Trade_Lite {
@@ -67,6 +69,17 @@ struct InvestorPosition_Lite {
   InvestorPosition_Lite() = default;
   // Stock is looked up with the server minute of the day.
   InvestorPosition_Lite(const TB_POSITION &position, int serverMinute);
+
+  // The stop entries (trading/stoporders.cpp). all is the position array
+  // the record lives in: records of one contract, direction and hedge flag
+  // share one holder. tradeDate is the current trade date (yyyymmdd) a
+  // day-valid entry lapses after.
+  bool AddStop(EArray<InvestorPosition_Lite> &all, int32_t volume, double stop, double trailing, double profit,
+               double trailReference, int32_t expiryKind, int32_t tradeDate);
+  void SortStops();
+  bool TrimStops(const EArray<InvestorPosition_Lite> &all);
+  int32_t StopCount() const;
+  void BestStopAndProfit(double *stop, int32_t *stopVolume, double *profit, int32_t *profitVolume) const;
 };
 static_assert(offsetof(InvestorPosition_Lite, Volume) == 12 && offsetof(InvestorPosition_Lite, OpenAverage) == 24);
 
@@ -215,4 +228,29 @@ struct StopOrder {
 struct StopOrderPointer {
   StopOrder *First;
   int32_t References;
+
+  // A holder of its own (count 1) with copies of the source's valid
+  // entries; an entry that can't be allocated is left out.
+  static StopOrderPointer *Copy(const StopOrderPointer &source);
+  // A new empty holder with the count 1; null when memory ran out.
+  static StopOrderPointer *Create();
+  static void Destroy(StopOrderPointer *holder);
+
+  void Assign(const StopOrderPointer *source);
+  StopOrderPointer *AddRef();
+  // True when the count was (or went to) 0: the entries are freed and the
+  // caller frees the holder.
+  bool Release();
+  // False only when memory ran out.
+  bool AddEntry(STKPTR stock, int32_t volume, double stop, double trailing, double profit, double trailReference,
+                int32_t expiryKind, int32_t tradeDate);
+  void RemoveInvalid(int32_t keep);
+  void Sort(char direction);
+  bool TrimToPosition(const EArray<InvestorPosition_Lite> &all, STKPTR stock, char direction, char hedge);
+  int32_t StopVolume() const;
+  int32_t TakeProfitVolume() const;
+  int32_t ActiveVolume() const;
+  int32_t TotalVolume() const;
+  int32_t Count() const;
+  void FreeEntries();
 };

@@ -1,0 +1,84 @@
+// A desk with positions, contracts and stop files for the stop-store,
+// stop-engine, condition-order and journal tests: the contract M2401 on
+// the day futures market (market 1, stock 0, tick 0.2, multiple 10) and
+// CU2405 (market 1, stock 1).
+#pragma once
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "tests/trading/desk_fixture.h"
+#include "trading/stoporders.h"
+
+namespace trading_test {
+
+class StopWorld : public DeskTest {
+ protected:
+  StopWorld() {
+    std::filesystem::create_directories(box_.Path("user/880001/stoporder"));
+    CContractInfo table[2] = {Contract("M2401", STKPTR(1, 0, 0)), Contract("CU2405", STKPTR(1, 0, 1))};
+    table[0].PriceTick = 0.2;
+    table[0].VolumeMultiple = 10;
+    strcpy(table[0].ExchangeID, "DCE");
+    table[1].PriceTick = 10;
+    table[1].VolumeMultiple = 5;
+    strcpy(table[1].ExchangeID, "SHFE");
+    desk_.SetContracts(table, 2);
+  }
+  ~StopWorld() override { ReleaseAllStops(desk_); }
+
+  // A position record of M2401 (or code) on the side.
+  InvestorPosition_Lite &AddPosition(char direction, int32_t volume, char attribute = 0, const char *code = "M2401",
+                                     STKPTR stock = STKPTR(1, 0, 0)) {
+    InvestorPosition_Lite p{};
+    memset(static_cast<void *>(&p), 0, sizeof p);
+    strncpy(p.InstrumentID, code, 7);
+    p.PosiDirection = direction;
+    p.HedgeFlag = '1';
+    p.Attribute = attribute;
+    p.Volume = volume;
+    p.Stock = stock;
+    desk_.positions.Add(p);
+    return desk_.positions.GetData()[desk_.positions.GetCount() - 1];
+  }
+
+  static std::vector<double> Stops(const InvestorPosition_Lite &p) {
+    std::vector<double> out;
+    for (const StopOrder *e = p.Stops ? p.Stops->First : nullptr; e; e = e->Next) out.push_back(e->StopPrice);
+    return out;
+  }
+  static std::vector<int32_t> Volumes(const InvestorPosition_Lite &p) {
+    std::vector<int32_t> out;
+    for (const StopOrder *e = p.Stops ? p.Stops->First : nullptr; e; e = e->Next) out.push_back(e->Volume);
+    return out;
+  }
+
+  std::string ReadBytes(const std::string &name) const {
+    std::ifstream in(AccountPath(name), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  void WriteBytes(const std::string &name, const std::string &bytes) const {
+    std::ofstream(AccountPath(name), std::ios::binary) << bytes;
+  }
+  static std::string Record(double stop, double trailing, double profit, double reference, int32_t volume,
+                            int32_t expiry = 0, size_t size = kStopRecordSize) {
+    StopOrder e{};
+    e.StopPrice = stop;
+    e.Trailing = trailing;
+    e.ProfitPrice = profit;
+    e.TrailReference = reference;
+    e.Volume = volume;
+    e.ExpiryDay = expiry;
+    unsigned char bytes[kStopRecordSize];
+    PutStopRecord(e, bytes);
+    memset(bytes + 12, 0xAB, 4);  // a stale link as older writers left it
+    return std::string(reinterpret_cast<char *>(bytes), size);
+  }
+  // The quote of an instrument of market 1, prices in units of 1/1000.
+  static REALQUOTE &Quote(int stock = 0) { return MarketAt(1)->m_quotes[stock]; }
+};
+
+}  // namespace trading_test

@@ -1,0 +1,33 @@
+#include "trading/deskautomation.h"
+
+#include "market/rights.h"
+#include "trading/deskdata.h"
+#include "trading/dispatcher.h"
+
+TDeskAutomation::TDeskAutomation(TTradeDesk &desk)
+    : stops(desk), journal(desk), conditions(desk, hooks), engine(desk, hooks, conditions), desk_(desk) {
+  hooks.journal = &journal;
+  hooks.rights = [] { return UserRights[kFeatureOrderByte]; };
+  journal.saveConditionOrders = [this] { conditions.SaveConditionOrders(); };
+  desk.stopStore = &stops;
+}
+
+TDeskAutomation::~TDeskAutomation() {
+  if (desk_.stopStore == &stops) desk_.stopStore = nullptr;
+}
+
+void TDeskAutomation::PositionsComplete(int32_t tradeDate) {
+  stops.LoadStopOrders(tradeDate);
+  journal.Load();
+  journal.Reconcile(tradeDate);
+}
+
+void TDeskAutomation::OnOrderInsert(const OrderScript &task, int result, const char *reference, const char *text) {
+  journal.OnOrderInsert(task, result, reference, text);
+}
+
+void TDeskAutomation::Bind(TDispatchHooks &dispatch) {
+  dispatch.loadConditionOrders = [this](int tradeDate) { conditions.LoadConditionOrders(tradeDate); };
+  dispatch.triggerOpenConditionOrders = [this](const char *exchange) { conditions.TriggerOpenConditionOrders(exchange); };
+  dispatch.hasArmedAutomation = [this] { return conditions.HasArmedAutomation(); };
+}

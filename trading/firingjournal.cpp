@@ -1,0 +1,335 @@
+#include "trading/firingjournal.h"
+
+#include <strings.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "core/efile.h"
+#include "core/emem.h"
+#include "platform/fileapi.h"
+#include "platform/msgbox.h"
+#include "trading/conditionorders.h"
+#include "trading/deskdata.h"
+#include "trading/stoporders.h"
+#include "trading/tradelog.h"
+
+namespace {
+
+const char kJournalMagic[8] = {'K', 'V', 'F', 'J', '0', '1', 0, 0};
+
+#pragma pack(push, 1)
+struct IntentRecord {
+  int32_t number;
+  uint8_t kind;
+  uint8_t state;
+  char code[8];
+  char posDirection;
+  char posHedge;
+  unsigned char image[kConditionImageSize];
+  int32_t volume;
+  int32_t tradeDate;
+  char instrument[8];
+  char direction;
+  char offset;
+  char hedge;
+  uint8_t priceKind;
+  int32_t orderVolume;
+  double priceValue;
+  int32_t ordersBefore;
+  char reference[16];
+  char text[64];
+  uint8_t reserved236[20];
+};
+#pragma pack(pop)
+static_assert(sizeof(IntentRecord) == kIntentRecordSize);
+static_assert(offsetof(IntentRecord, image) == 16 && offsetof(IntentRecord, volume) == 120);
+static_assert(offsetof(IntentRecord, instrument) == 128 && offsetof(IntentRecord, orderVolume) == 140);
+static_assert(offsetof(IntentRecord, priceValue) == 144 && offsetof(IntentRecord, ordersBefore) == 152);
+static_assert(offsetof(IntentRecord, reference) == 156 && offsetof(IntentRecord, text) == 172);
+
+void CopyText(char *out, size_t width, const char *text) {
+  memset(out, 0, width);
+  if (text) memcpy(out, text, strnlen(text, width - 1));
+}
+
+InvestorPosition_Lite *HeldPosition(TTradeDesk &desk, const FiringIntent &intent) {
+  for (int32_t i = 0; i < desk.positions.GetCount(); ++i) {
+    InvestorPosition_Lite &p = desk.positions.GetData()[i];
+    if (p.PosiDirection == intent.posDirection && p.HedgeFlag == intent.posHedge && p.Volume > 0 &&
+        strncasecmp(p.InstrumentID, intent.code, sizeof p.InstrumentID) == 0)
+      return &p;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+void PutIntentRecord(const FiringIntent &intent, unsigned char out[kIntentRecordSize]) {
+  IntentRecord r{};
+  r.number = intent.number;
+  r.kind = intent.kind;
+  r.state = intent.state;
+  memcpy(r.code, intent.code, sizeof r.code);
+  r.posDirection = intent.posDirection;
+  r.posHedge = intent.posHedge;
+  memcpy(r.image, intent.image, sizeof r.image);
+  r.volume = intent.volume;
+  r.tradeDate = intent.tradeDate;
+  memcpy(r.instrument, intent.instrument, sizeof r.instrument);
+  r.direction = intent.direction;
+  r.offset = intent.offset;
+  r.hedge = intent.hedge;
+  r.priceKind = intent.priceKind;
+  r.orderVolume = intent.orderVolume;
+  r.priceValue = intent.priceValue;
+  r.ordersBefore = intent.ordersBefore;
+  memcpy(r.reference, intent.reference, sizeof r.reference);
+  memcpy(r.text, intent.text, sizeof r.text);
+  memcpy(out, &r, sizeof r);
+}
+
+FiringIntent GetIntentRecord(const unsigned char in[kIntentRecordSize]) {
+  IntentRecord r;
+  memcpy(&r, in, sizeof r);
+  FiringIntent intent;
+  intent.number = r.number;
+  intent.kind = r.kind;
+  intent.state = r.state;
+  memcpy(intent.code, r.code, sizeof r.code - 1);
+  intent.posDirection = r.posDirection;
+  intent.posHedge = r.posHedge;
+  memcpy(intent.image, r.image, sizeof r.image);
+  intent.volume = r.volume;
+  intent.tradeDate = r.tradeDate;
+  memcpy(intent.instrument, r.instrument, sizeof r.instrument - 1);
+  intent.direction = r.direction;
+  intent.offset = r.offset;
+  intent.hedge = r.hedge;
+  intent.priceKind = r.priceKind;
+  intent.orderVolume = r.orderVolume;
+  intent.priceValue = r.priceValue;
+  intent.ordersBefore = r.ordersBefore;
+  memcpy(intent.reference, r.reference, sizeof r.reference - 1);
+  memcpy(intent.text, r.text, sizeof r.text - 1);
+  return intent;
+}
+
+int32_t CountMatchingOrders(const TTradeDesk &desk, const char *instrument, char direction, char offset, char hedge,
+                            int32_t volume) {
+  int32_t n = 0;
+  for (int32_t i = 0; i < desk.orders.GetCount(); ++i) {
+    const CKivoOrderField &o = desk.orders.GetData()[i];
+    n += o.Direction == direction && o.OffsetFlag == offset && o.HedgeFlag == hedge && o.VolumeTotal == volume &&
+         strncasecmp(o.InstrumentID, instrument, sizeof o.InstrumentID) == 0;
+  }
+  return n;
+}
+
+TFiringJournal::TFiringJournal(TTradeDesk &desk) : desk_(desk) {
+  tellFailure = [this](const char *text) {
+    MessageBoxA(desk_.owner, text, "错误", MB_ICONWARNING | MB_TOPMOST);
+  };
+}
+
+std::string TFiringJournal::Path() const { return desk_.AccountFile("firing.jnl"); }
+
+bool TFiringJournal::Load() {
+  intents_.clear();
+  const int32_t file = FileOpen(Path().c_str(), "rb");
+  if (file <= 0) return true;
+  char magic[sizeof kJournalMagic];
+  if (FileRead(file, magic, 1, sizeof magic) != int32_t(sizeof magic) || memcmp(magic, kJournalMagic, sizeof magic)) {
+    FileClose(file);
+    WriteTradeLog(desk_, TLOG_TEXT, "1|firing.jnl: unknown file head, ignored");
+    return false;
+  }
+  unsigned char bytes[kIntentRecordSize];
+  int32_t got;
+  while ((got = FileRead(file, bytes, 1, sizeof bytes)) == int32_t(sizeof bytes)) {
+    intents_.push_back(GetIntentRecord(bytes));
+    if (intents_.back().number >= next_) next_ = intents_.back().number + 1;
+  }
+  if (got > 0) WriteTradeLog(desk_, TLOG_TEXT, "1|firing.jnl: partial record ignored");
+  FileClose(file);
+  return true;
+}
+
+bool TFiringJournal::Save() {
+  const std::string path = Path();
+  bool written = false;
+  if (intents_.empty()) {
+    written = DeleteFileA(path.c_str()) || GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES;
+  } else {
+    std::string bytes(kJournalMagic, sizeof kJournalMagic);
+    for (const FiringIntent &intent : intents_) {
+      unsigned char record[kIntentRecordSize];
+      PutIntentRecord(intent, record);
+      bytes.append(reinterpret_cast<const char *>(record), sizeof record);
+    }
+    written = ReplaceFileBytes(path, bytes.data(), bytes.size());
+  }
+  if (!written) {
+    WriteTradeLog(desk_, TLOG_TEXT, "1|写文件失败: firing.jnl");
+    if (!told_ && tellFailure) tellFailure("写文件失败，自动下单记录无法保存。  ");
+    told_ = true;
+  }
+  return written;
+}
+
+FiringIntent *TFiringJournal::Find(int32_t number) {
+  for (FiringIntent &intent : intents_)
+    if (intent.number == number) return &intent;
+  return nullptr;
+}
+
+int32_t TFiringJournal::Record(FiringIntent &intent, const OrderScript &task) {
+  intent.number = next_++;
+  intent.state = kIntentOpen;
+  memcpy(intent.instrument, task.InstrumentID, sizeof intent.instrument - 1);
+  intent.direction = task.Direction;
+  intent.offset = task.OffsetFlag;
+  intent.hedge = task.HedgeFlag;
+  intent.priceKind = task.PriceKind;
+  intent.orderVolume = int32_t(task.Volume);
+  intent.priceValue = task.PriceValue;
+  intent.ordersBefore =
+      CountMatchingOrders(desk_, task.InstrumentID, task.Direction, task.OffsetFlag, task.HedgeFlag, int32_t(task.Volume));
+  intents_.push_back(intent);
+  if (Save()) return intent.number;
+  intents_.pop_back();
+  return 0;
+}
+
+void TFiringJournal::OrderSent(int32_t number, const char *reference) {
+  FiringIntent *intent = Find(number);
+  if (!intent) return;
+  intent->state = kIntentSent;
+  CopyText(intent->reference, sizeof intent->reference, reference && *reference ? reference : "?");
+  Save();
+}
+
+void TFiringJournal::OrderRefused(int32_t number, const char *text) {
+  FiringIntent *intent = Find(number);
+  if (!intent) return;
+  intent->state = kIntentRefused;
+  CopyText(intent->text, sizeof intent->text, text);
+  Save();
+}
+
+void TFiringJournal::OrderBecameTrigger(int32_t number) {
+  FiringIntent *intent = Find(number);
+  if (!intent) return;
+  intent->state = kIntentOpenTrigger;
+  Save();
+}
+
+void TFiringJournal::OnOrderInsert(const OrderScript &task, int result, const char *reference, const char *text) {
+  const int32_t number = TaskIntent(task);
+  if (number <= 0) return;
+  if (result == 0)
+    OrderSent(number, reference);
+  else
+    OrderRefused(number, text);
+}
+
+void TFiringJournal::Forget(int32_t number) {
+  for (size_t i = 0; i < intents_.size(); ++i)
+    if (intents_[i].number == number) {
+      intents_.erase(intents_.begin() + ptrdiff_t(i));
+      Save();
+      return;
+    }
+}
+
+void TFiringJournal::Settle(const FiringIntent &intent, bool sent, int32_t tradeDate) {
+  if (intent.kind == kFiringStop) {
+    const StopOrder fired = GetStopRecord(intent.image, kStopImageSize);
+    InvestorPosition_Lite *position = HeldPosition(desk_, intent);
+    if (!position) return;
+    if (sent) {
+      // The item file may still hold the entry as it was before it fired.
+      StopOrderPointer *holder = position->Stops;
+      for (StopOrder **link = holder ? &holder->First : nullptr; link && *link; link = &(*link)->Next) {
+        unsigned char image[kStopRecordSize];
+        PutStopRecord(**link, image);
+        if (memcmp(image, intent.image, kStopImageSize) != 0) continue;
+        StopOrder *entry = *link;
+        entry->Volume -= intent.volume;
+        if (entry->Volume <= 0) {
+          *link = entry->Next;
+          Free(entry);
+        }
+        SaveStopOrders(desk_, position, false);
+        return;
+      }
+      return;
+    }
+    if (fired.ExpiryDay != 0 && fired.ExpiryDay < tradeDate) return;
+    // The entry is still there as it was when it fired: nothing was taken.
+    for (const StopOrder *e = position->Stops ? position->Stops->First : nullptr; e; e = e->Next) {
+      unsigned char image[kStopRecordSize];
+      PutStopRecord(*e, image);
+      if (memcmp(image, intent.image, kStopImageSize) == 0) return;
+    }
+    position->AddStop(desk_.positions, intent.volume, fired.StopPrice, fired.Trailing, fired.ProfitPrice,
+                      fired.TrailReference, fired.ExpiryDay != 0, fired.ExpiryDay);
+    position->SortStops();
+    position->TrimStops(desk_.positions);
+    SaveStopOrders(desk_, position, false);
+    return;
+  }
+  ConditionOrder order = GetConditionRecord(intent.image);
+  for (int32_t i = 0; i < desk_.conditions.GetCount(); ++i) {
+    unsigned char image[kConditionRecordSize];
+    PutConditionRecord(desk_.conditions.GetData()[i], image);
+    if (memcmp(image, intent.image, kConditionRecordSize) != 0) continue;
+    if (sent) {
+      desk_.conditions.RemoveAt(i);
+      return;
+    }
+    return;  // still there: nothing to put back
+  }
+  if (sent) return;
+  const CContractInfo *contract = desk_.FindContract(order.InstrumentID);
+  if (!contract) return;
+  if (intent.tradeDate != 0 && intent.tradeDate < tradeDate) order.State |= 0x01;
+  order.Stock = contract->Stock;
+  desk_.conditions.Add(order);
+}
+
+void TFiringJournal::Reconcile(int32_t tradeDate) {
+  if (intents_.empty()) return;
+  std::vector<int32_t> claimed;  // orders of the array already claimed, by index
+  bool conditionsChanged = false;
+  for (const FiringIntent &intent : intents_) {
+    bool sent = intent.state != kIntentOpen;
+    if (!sent) {
+      // More matching orders than the intent saw: one of them is its order.
+      int32_t seen = 0;
+      for (int32_t i = 0; i < desk_.orders.GetCount() && !sent; ++i) {
+        const CKivoOrderField &o = desk_.orders.GetData()[i];
+        if (o.Direction != intent.direction || o.OffsetFlag != intent.offset || o.HedgeFlag != intent.hedge ||
+            o.VolumeTotal != intent.orderVolume || strncasecmp(o.InstrumentID, intent.instrument, 8) != 0)
+          continue;
+        bool taken = false;
+        for (int32_t c : claimed) taken = taken || c == i;
+        if (taken) continue;
+        if (++seen > intent.ordersBefore) {
+          claimed.push_back(i);
+          sent = true;
+        }
+      }
+    }
+    char text[160];
+    snprintf(text, sizeof text, "1|firing.jnl: %d %s %.7s %s", intent.number,
+             intent.kind == kFiringStop ? "stop" : "condition", intent.instrument, sent ? "sent" : "restored");
+    WriteTradeLog(desk_, TLOG_TEXT, text);
+    const int32_t before = desk_.conditions.GetCount();
+    Settle(intent, sent, tradeDate);
+    conditionsChanged = conditionsChanged || intent.kind == kFiringCondition || before != desk_.conditions.GetCount();
+  }
+  intents_.clear();
+  Save();
+  if (conditionsChanged && saveConditionOrders) saveConditionOrders();
+}

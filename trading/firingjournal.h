@@ -1,0 +1,113 @@
+// The account's firing journal "firing.jnl": before a stop entry gives up
+// volume or a condition order leaves its list, an intent says what fired
+// and which order it is to become. The task runner marks the intent when
+// the plug-in's order call returns; after a restart the desk reconciles the
+// open intents against the order list, so that a firing is neither lost
+// nor sent twice by a crash between taking the item and the broker's
+// answer.
+//
+// The file is rewritten whole (a flushed new file renamed over the old);
+// records are serialised field by field. GUI thread only.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "trading/deskrecords.h"
+
+class TTradeDesk;
+
+enum FiringKind : uint8_t { kFiringStop = 1, kFiringCondition = 2 };
+enum FiringState : uint8_t { kIntentOpen = 0, kIntentSent = 1, kIntentRefused = 2, kIntentOpenTrigger = 3 };
+
+constexpr size_t kStopImageSize = 56;
+constexpr size_t kConditionImageSize = 104;
+
+struct FiringIntent {
+  int32_t number = 0;
+  uint8_t kind = 0;
+  uint8_t state = kIntentOpen;
+  // The stop entry's position key.
+  char code[8] = {};
+  char posDirection = 0;
+  char posHedge = 0;
+  // The entry's 56 bytes (before it gave up volume) or the order's 104.
+  unsigned char image[kConditionImageSize] = {};
+  int32_t volume = 0;  // the volume fired
+  int32_t tradeDate = 0;
+  // The order the task is to send.
+  char instrument[8] = {};
+  char direction = 0;
+  char offset = 0;
+  char hedge = 0;
+  uint8_t priceKind = 0;
+  int32_t orderVolume = 0;
+  double priceValue = 0;
+  // Orders of that contract, direction, offset, hedge and volume the order
+  // array held when the intent was written.
+  int32_t ordersBefore = 0;
+  char reference[16] = {};
+  char text[64] = {};
+};
+
+// The intent number a task carries (0: none).
+inline int32_t &TaskIntent(OrderScript &task) { return task.Reserved340; }
+inline int32_t TaskIntent(const OrderScript &task) { return task.Reserved340; }
+
+// Orders of the array matching the task's contract, direction, offset,
+// hedge and volume.
+int32_t CountMatchingOrders(const TTradeDesk &desk, const char *instrument, char direction, char offset, char hedge,
+                            int32_t volume);
+
+class TFiringJournal {
+ public:
+  explicit TFiringJournal(TTradeDesk &desk);
+
+  // Told once when the journal could not be written (a box); the firing
+  // goes on. By default a warning box owned by the desk's owner.
+  std::function<void(const char *text)> tellFailure;
+  // Rewrites the condition-order file after a reconcile changed the list.
+  std::function<void()> saveConditionOrders;
+
+  // Reads the account's journal; a missing file is empty, a damaged tail
+  // is ignored (logged). False when the file had a foreign head.
+  bool Load();
+  // Writes the intent (number assigned) before the item is consumed; the
+  // number, or 0 when the journal could not be written.
+  int32_t Record(FiringIntent &intent, const OrderScript &task);
+  // The plug-in's order call returned for the task's intent.
+  void OrderSent(int32_t number, const char *reference);
+  void OrderRefused(int32_t number, const char *text);
+  void OrderBecameTrigger(int32_t number);
+  // The runner's entry point: the order call returned with result (0 sent,
+  // else refused with text), reference the order's.
+  void OnOrderInsert(const OrderScript &task, int result, const char *reference, const char *text);
+  // Drops an intent whose task could not even be queued.
+  void Forget(int32_t number);
+
+  // After a complete position list's stops were loaded (and the condition
+  // orders): sent intents make sure their item is gone, unsent ones put it
+  // back once; then the journal is emptied. tradeDate is today's.
+  void Reconcile(int32_t tradeDate);
+
+  const std::vector<FiringIntent> &Intents() const { return intents_; }
+  std::string Path() const;
+
+ private:
+  bool Save();
+  FiringIntent *Find(int32_t number);
+  void Settle(const FiringIntent &intent, bool sent, int32_t tradeDate);
+
+  TTradeDesk &desk_;
+  std::vector<FiringIntent> intents_;
+  int32_t next_ = 1;
+  bool told_ = false;
+};
+
+// The journal's file record, field by field (exposed for tests).
+constexpr size_t kIntentRecordSize = 256;
+void PutIntentRecord(const FiringIntent &intent, unsigned char out[kIntentRecordSize]);
+FiringIntent GetIntentRecord(const unsigned char in[kIntentRecordSize]);

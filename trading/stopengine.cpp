@@ -1,0 +1,322 @@
+#include "trading/stopengine.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "core/emem.h"
+#include "market/dataio5.h"
+#include "trading/conditionorders.h"
+#include "trading/deskdata.h"
+#include "trading/dispatcher.h"
+#include "trading/firingjournal.h"
+#include "trading/stoporders.h"
+#include "trading/tradelog.h"
+
+struct TStopEngine::Run {
+  STKPTR stock;
+  const REALQUOTE &quote;
+  PRICEHIST history;
+  double divisor;
+  double last;
+  bool cleared = false;  // queued volumes set to 0 in this run
+  bool contractSought = false;
+  const CContractInfo *contract = nullptr;
+
+  // The first contract record of the instrument, sought once per run.
+  const CContractInfo *Contract(const TTradeDesk &desk) {
+    if (contractSought) return contract;
+    contractSought = true;
+    for (int32_t c = 0; c < desk.contractCount && !contract; ++c)
+      if (SameStock(desk.contracts[c].Stock, stock)) contract = &desk.contracts[c];
+    return contract;
+  }
+};
+
+namespace {
+
+const PRICEHIST kNoHistory{};
+
+double Price(uint32_t raw, double divisor) { return double(raw) / divisor; }
+
+int TriggerCount(int option) { return option < 1 ? 1 : option > 6 ? 6 : option; }
+
+const char *HedgeShortName(char hedge) { return hedge == '2' ? "  套" : hedge == '3' ? "  保" : "投"; }
+const char *AttributeSuffix(char attribute) { return attribute == 1 ? ",昨仓" : attribute == 2 ? ",今仓" : ""; }
+
+}  // namespace
+
+bool StopEngineMarket(int market) {
+  const TMarketData *data = MarketAt(market);
+  if (data && data->m_info.type == 2) return true;
+  for (int i = 0; i < GetExtraCodeAskMarketCount(); ++i)
+    if (GetExtraCodeAskMarketAt(i) == market) return true;
+  return false;
+}
+
+TStopEngine::TStopEngine(TTradeDesk &desk, TAutomationHooks &hooks, TConditionOrders &conditions)
+    : tradeDate(PluginTradeDate), desk_(desk), hooks_(hooks), conditions_(conditions) {}
+
+void TStopEngine::CheckStopOrders(STKPTR stock, const REALQUOTE &quote, const STKINFO &info) {
+  if (!StopEngineMarket(stock.market)) return;
+  if (hooks_.linkSendQuote) hooks_.linkSendQuote(stock, quote);
+  const bool wasEmpty = desk_.tasks.IsEmpty();
+  const TMarketData *market = MarketAt(stock.market);
+  Run run{stock, quote, kNoHistory, double(info.PriceDivisor()), 0};
+  if (market && market->m_priceHist && stock.stock < market->m_loadedCount) run.history = market->m_priceHist[stock.stock];
+  run.last = Price(quote.last, run.divisor);
+  const bool armed = hooks_.Armed();
+  if (armed && hooks_.Allows(kRightStopOrders)) {
+    PositionPass(run, false);
+    PositionPass(run, true);
+  }
+  ProfitColumns(run);
+  if (!armed) return;
+  if (hooks_.Allows(kRightConditionOrders)) ConditionTest(run);
+  // Close tasks go out whether or not the account may use condition orders.
+  hooks_.StartQueue(desk_.tasks, wasEmpty);
+}
+
+void TStopEngine::PositionPass(Run &run, bool yesterday) {
+  const InvestorPosition_Lite *dialog = hooks_.stopDialogPosition ? hooks_.stopDialogPosition() : nullptr;
+  for (int32_t i = 0; i < desk_.positions.GetCount(); ++i) {
+    InvestorPosition_Lite &r = desk_.positions.GetData()[i];
+    if (!SameStock(r.Stock, run.stock) || (r.Attribute == 1) != yesterday || r.Volume <= 0 || !r.Stops ||
+        !r.Stops->First)
+      continue;
+    if (dialog && SameStock(dialog->Stock, r.Stock) && dialog->PosiDirection == r.PosiDirection &&
+        dialog->HedgeFlag == r.HedgeFlag)
+      continue;
+    if ((r.PosiDirection != '2' && r.PosiDirection != '3') || run.last == 0) continue;
+    const CContractInfo *contract = run.Contract(desk_);
+    if (!contract || !(contract->PriceTick > 0)) continue;
+    WalkEntries(run, i, *contract);
+  }
+}
+
+void TStopEngine::WalkEntries(Run &run, int32_t index, const CContractInfo &contract) {
+  InvestorPosition_Lite &r = desk_.positions.GetData()[index];
+  const bool isLong = r.PosiDirection == '2';
+  const TradingOptions &o = desk_.options;
+  const double last = run.last;
+  bool moved = false;
+  auto current = [&](int method) {
+    if (method != 1) return last;
+    const uint32_t side = isLong ? run.quote.bid[0].price : run.quote.ask[0].price;
+    return side ? Price(side, run.divisor) : last;
+  };
+  auto history = [&](int method) -> const uint32_t * {
+    if (method != 1) return run.history.trades;
+    return isLong ? run.history.bids : run.history.asks;
+  };
+  auto reached = [&](double price, double level, bool atOrBelow) { return atOrBelow ? price <= level : price >= level; };
+  auto hit = [&](double level, int method, int count, bool atOrBelow) {
+    if (!reached(current(method), level, atOrBelow)) return false;
+    const uint32_t *previous = history(method);
+    for (int k = 2; k <= TriggerCount(count); ++k)
+      if (previous[k - 2] == 0 || !reached(Price(previous[k - 2], run.divisor), level, atOrBelow)) return false;
+    return true;
+  };
+
+  StopOrder **link = &r.Stops->First;
+  while (r.Stops && *link) {
+    StopOrder *e = *link;
+    bool changed = false;
+    if (PriceIsSet(e->StopPrice) && PriceIsSet(e->Trailing)) {
+      const double d = e->Trailing;
+      if (!PriceIsSet(e->TrailReference)) {
+        e->TrailReference = last;
+        changed = true;
+      } else if (isLong) {
+        while (e->TrailReference + d <= last) {
+          e->TrailReference += d;
+          e->StopPrice += d;
+          changed = true;
+        }
+      } else {
+        while (e->TrailReference - d >= last) {
+          e->TrailReference -= d;
+          e->StopPrice -= d;
+          changed = true;
+        }
+      }
+      moved = moved || changed;
+    }
+    bool stopHit = PriceIsSet(e->StopPrice) && hit(e->StopPrice, o.StopTriggerMethodL, o.StopTrigger, isLong);
+    bool profitHit =
+        !stopHit && PriceIsSet(e->ProfitPrice) && hit(e->ProfitPrice, o.StopTriggerMethodP, o.StopTriggerP, !isLong);
+    bool fired = false;
+    if (stopHit || profitHit) fired = Fire(run, index, link, stopHit, contract);
+    if (fired || changed) {
+      if (hooks_.updatePositionStopColumns) hooks_.updatePositionStopColumns(index);
+      SaveStopOrders(desk_, &r, true);
+    }
+    if (*link == e) link = &e->Next;
+  }
+  // Entries whose stops moved take their places again, so that what is
+  // left goes to the entry the order names, as after a restart.
+  if (moved && r.Stops && r.Stops->First && r.Stops->First->Next) {
+    StopOrder *before = r.Stops->First;
+    r.Stops->Sort(r.PosiDirection);
+    bool reordered = before != r.Stops->First;
+    for (StopOrder *a = before, *b = r.Stops->First; !reordered && a && b; a = a->Next, b = b->Next)
+      reordered = a != b;
+    if (reordered) SaveStopOrders(desk_, &r, false);
+  }
+}
+
+bool TStopEngine::Fire(Run &run, int32_t index, StopOrder **link, bool stop, const CContractInfo &contract) {
+  if (!run.cleared) {
+    for (int32_t i = 0; i < desk_.positions.GetCount(); ++i) desk_.positions.GetData()[i].Further = 0;
+    run.cleared = true;
+  }
+  InvestorPosition_Lite &r = desk_.positions.GetData()[index];
+  StopOrder *e = *link;
+  const int32_t references = r.Stops->References;
+  const bool alone = references <= 1;
+  const int32_t available = r.Volume - r.Frozen - r.Further;
+  if (available <= 0 && !alone) return false;
+
+  char text[512];
+  LogQuoteSnapshot(desk_, contract, run.quote, run.history, text, sizeof text);
+  const int32_t logged = references == 2 ? (e->Volume < available ? e->Volume : available) : e->Volume;
+  const char *code = r.InstrumentID;
+  const int codeLength = int(strnlen(code, sizeof r.InstrumentID));
+  const CTime32 set = e->SetTime;
+  snprintf(text, sizeof text, "%c|%s|%.*s|%c|%c|%i|%i|%.3f|%.3f|%.3f|%u-%02u-%02u %02u:%02u:%02u", stop ? '7' : '8',
+           "自动", codeLength, code, r.PosiDirection, r.HedgeFlag, int(r.Attribute), logged,
+           stop ? e->StopPrice : 0.0, stop ? e->Trailing : 0.0, stop ? 0.0 : e->ProfitPrice, 2000u + set.year,
+           unsigned(set.month), unsigned(set.day), unsigned(set.hour), unsigned(set.minute), unsigned(set.second));
+  WriteTradeLog(desk_, TLOG_STOP_EVENT, text);
+  if (alone) {
+    if (available < 1) {
+      WriteTradeLog(desk_, TLOG_TEXT, "1|可用数量为0，未能平仓");
+    } else if (available < e->Volume) {
+      snprintf(text, sizeof text,
+               stop ? "1|可用数量（%i）小于止损数量，以可用数量下单" : "1|可用数量（%i）小于止盈数量，以可用数量下单",
+               available);
+      WriteTradeLog(desk_, TLOG_TEXT, text);
+    }
+  }
+
+  int32_t intentNumber = 0;
+  if (available > 0) {
+    OrderScript task;
+    memset(static_cast<void *>(&task), 0, sizeof task);
+    memcpy(task.InstrumentID, code, size_t(codeLength));
+    const bool isLong = r.PosiDirection == '2';
+    if (stop)
+      snprintf(task.Description, sizeof task.Description, "对 %.*s(%s,%s%s) 执行止损（止损触发: %.3f，浮动: %.3f）",
+               codeLength, code, isLong ? "买" : "卖", HedgeShortName(r.HedgeFlag), AttributeSuffix(r.Attribute),
+               e->StopPrice, e->Trailing);
+    else
+      snprintf(task.Description, sizeof task.Description, "对 %.*s(%s,%s%s) 执行止盈（止盈触发: %.3f）", codeLength,
+               code, isLong ? "买" : "卖", HedgeShortName(r.HedgeFlag), AttributeSuffix(r.Attribute), e->ProfitPrice);
+    task.Direction = isLong ? '1' : '0';
+    task.OffsetFlag = r.Attribute == 2 ? '3' : '1';
+    task.HedgeFlag = r.HedgeFlag;
+    task.TaskKind = kTaskStop;
+    task.Volume = uint32_t(available < e->Volume ? available : e->Volume);
+    task.OrderLink = -1;
+    const double tick = contract.PriceTick;
+    switch (stop ? desk_.options.StopLPrice : desk_.options.StopPPrice) {
+      case 1:
+        task.PriceKind = 3;
+        task.TimeOut = -1;
+        break;
+      case 2:
+        task.PriceKind = isLong ? 6 : 5;
+        task.TimeOut = -1;
+        break;
+      case 3:
+        task.PriceKind = 2;
+        task.PriceValue = std::trunc((stop ? e->StopPrice : e->ProfitPrice) / tick + 0.000001) * tick;
+        task.TimeOut = -1;
+        break;
+      default:
+        task.PriceKind = 1;
+        task.PriceValue = (isLong ? desk_.options.PriceOffsetSSell : desk_.options.PriceOffsetS) * tick;
+        task.TimeOut = 0;
+        break;
+    }
+    // The intent goes first: the entry gives up volume only once it is
+    // written and the task is queued.
+    if (hooks_.journal) {
+      FiringIntent intent;
+      intent.kind = kFiringStop;
+      memcpy(intent.code, code, size_t(codeLength));
+      intent.posDirection = r.PosiDirection;
+      intent.posHedge = r.HedgeFlag;
+      PutStopRecord(*e, intent.image);
+      intent.volume = int32_t(task.Volume);
+      intent.tradeDate = tradeDate ? tradeDate() : 0;
+      intentNumber = hooks_.journal->Record(intent, task);
+      TaskIntent(task) = intentNumber;
+    }
+    if (desk_.tasks.Add(task) < 0) {
+      if (intentNumber) hooks_.journal->Forget(intentNumber);
+      WriteTradeLog(desk_, TLOG_TEXT, "1|内存不足，止损单未能下单");
+      return false;
+    }
+    r.Further += int32_t(task.Volume);
+  }
+  if (alone || available >= e->Volume) {
+    *link = e->Next;
+    Free(e);
+  } else {
+    e->Volume -= available;
+  }
+  return true;
+}
+
+void TStopEngine::ProfitColumns(Run &run) {
+  if (!hooks_.positionPageShown || !hooks_.positionPageShown() || !hooks_.profitCells) return;
+  for (int32_t i = 0; i < desk_.positions.GetCount(); ++i) {
+    const InvestorPosition_Lite &r = desk_.positions.GetData()[i];
+    if (!SameStock(r.Stock, run.stock) || r.Volume <= 0) continue;
+    const CContractInfo *contract = run.Contract(desk_);
+    if (!contract) continue;
+    const double p = run.quote.last ? run.last : Price(run.quote.prevClose, run.divisor);
+    if (p == 0) {
+      hooks_.profitCells(i, "", "");
+      continue;
+    }
+    const double units = double(r.Volume) * contract->VolumeMultiple;
+    const double sign = r.PosiDirection == '2' ? 1 : -1;
+    char floating[32], holding[32] = "";
+    snprintf(floating, sizeof floating, "%.2f", sign * (p - r.OpenAverage) * units);
+    TrimPriceText(floating);
+    if (r.HoldingAverage != 0) {
+      snprintf(holding, sizeof holding, "%.2f", sign * (p - r.HoldingAverage) * units);
+      TrimPriceText(holding);
+    }
+    hooks_.profitCells(i, floating, holding);
+  }
+}
+
+void TStopEngine::ConditionTest(Run &run) {
+  if (run.last == 0) return;
+  bool fired = false;
+  for (int32_t i = 0; i < desk_.conditions.GetCount();) {
+    const ConditionOrder &order = desk_.conditions.GetData()[i];
+    // The price test is the cheap one; the contract is looked up only for
+    // an order that is met.
+    const CContractInfo *contract = nullptr;
+    if ((order.TriggerKind == 0 || order.TriggerKind == 1) && !(order.State & 0x01) &&
+        SameStock(order.Stock, run.stock) && ConditionPriceMet(order, run.quote, run.history, uint32_t(run.divisor)))
+      contract = desk_.FindContract(order.InstrumentID);
+    if (contract && contract->PriceTick > 0) {
+      char text[512];
+      LogQuoteSnapshot(desk_, *contract, run.quote, run.history, text, sizeof text);
+      const int32_t before = desk_.conditions.GetCount();
+      conditions_.FireConditionOrder(i, contract);
+      if (desk_.conditions.GetCount() < before) {
+        fired = true;
+        continue;
+      }
+    }
+    ++i;
+  }
+  if (fired && hooks_.conditionPageActiveTab && hooks_.conditionPageActiveTab() && hooks_.refillConditionPage)
+    hooks_.refillConditionPage();
+}
