@@ -46,10 +46,11 @@ using IndexRunnerMaker = IndexColumnRunner *(*)(void *place, const INDEXCALC *ct
 // ---- Statements side by side -------------------------------------------------
 //
 // A run of statements evaluated together a block of bars at a time: in each
-// round every statement takes its own block, the stateful calls of all of them
-// advance in lockstep, and then each statement combines its columns. A
-// statement works `lag` blocks behind the run's first one, one block more than
-// any statement of the run it reads, so what it reads is final by then. All
+// round every statement takes its own block and the stateful calls of all of
+// them advance in lockstep, while each statement combines its columns of the
+// round before. `lag` is one more than that of any statement of the run the
+// statement reads (0 when it reads none); the statement works twice as many
+// blocks behind the run's first one, so what it reads is final by then. All
 // statements of a run share one pass serial (their calls keep state apart by
 // call site). The values are those of evaluating each statement over the
 // whole range in turn.

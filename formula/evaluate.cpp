@@ -510,23 +510,32 @@ namespace {
 
 thread_local bool g_sideBySide = true;
 
-// A call of one statement running ahead over the statement's block.
+// A call of one statement running ahead over the statement's block; its
+// columns alternate between rounds, since the one of the round before is
+// still read while the call runs over its next block.
 struct AheadCall {
   alignas(16) unsigned char place[kIndexRunnerBytes];
-  double column[kIndexColumnBlock];
+  double column[2][kIndexColumnBlock];
   IndexColumnRunner *runner = nullptr;
   double *out = nullptr;
   uint32_t n = 0;
 };
 
-struct StatementPlan {
-  const CKvIndexExpression *expression = nullptr;
-  std::vector<int32_t> tokens;         // calls that run ahead
-  size_t firstCall = 0;                // their places in the run's list
-  std::vector<const double *> ready;  // per token: the column of a call that ran ahead
-  bool active = false;                 // has a block in this round
+// A statement's block of one round.
+struct StatementBlock {
+  bool active = false;
   uint32_t from = 0, n = 0;
   double *out = nullptr;
+  std::vector<const double *> ready;  // per token: the column of a call that ran ahead
+};
+
+struct StatementPlan {
+  const CKvIndexExpression *expression = nullptr;
+  std::vector<int32_t> tokens;  // calls that run ahead
+  size_t firstCall = 0;         // their places in the run's list
+  uint32_t behind = 0;          // blocks behind the run's first statement
+  StatementBlock block[2];      // by round parity
+  std::vector<const double *> part;  // the ready columns from a bar of the block on
 };
 
 }  // namespace
@@ -553,56 +562,92 @@ void EvaluateStatementsSideBySide(CKvIndex *formula, IndexStatementJob *jobs, si
   }
   std::vector<StatementPlan> plans(jobCount);
   size_t calls = 0;
-  uint32_t maxLag = 0;
+  uint32_t maxBehind = 0;
   for (size_t j = 0; j < jobCount; ++j) {
     StatementPlan &p = plans[j];
     p.expression = jobs[j].variable->expression.get();
     IndexColumnEvaluator::RunnableOperands(*p.expression, p.tokens);
     p.firstCall = calls;
     calls += p.tokens.size();
-    p.ready.assign(IndexColumnEvaluator::TokenCount(*p.expression), nullptr);
-    maxLag = std::max(maxLag, jobs[j].lag);
+    const size_t tokens = IndexColumnEvaluator::TokenCount(*p.expression);
+    for (StatementBlock &k : p.block) k.ready.assign(tokens, nullptr);
+    p.part.assign(tokens, nullptr);
+    // A block's calls run in one round and the rest of it is evaluated in the
+    // next, so a statement stays two blocks behind what it reads.
+    p.behind = 2 * jobs[j].lag;
+    maxBehind = std::max(maxBehind, p.behind);
   }
   std::unique_ptr<AheadCall[]> ahead(calls ? new AheadCall[calls] : nullptr);
+
+  // The rest of the statements' blocks of the round before, bars i0 .. i1 - 1
+  // of each, in statement order.
+  auto finish = [&](int parity, uint32_t i0, uint32_t i1) {
+    for (size_t j = 0; j < jobCount; ++j) {
+      StatementPlan &p = plans[j];
+      const StatementBlock &k = p.block[parity];
+      if (!k.active || i0 >= k.n) continue;
+      const uint32_t n = std::min(k.n, i1) - i0;
+      for (size_t t = 0; t < p.part.size(); ++t) p.part[t] = k.ready[t] ? k.ready[t] + i0 : nullptr;
+      formula->currentVariable = jobs[j].variable;
+      IndexColumnEvaluator::Block(*p.expression, &jobs[j].ctx, k.from + i0, n, k.out + i0, nullptr,
+                                  p.part.data());
+      formula->currentVariable = nullptr;
+    }
+  };
 
   if (g_columnDepth == 0) ++g_columnEpoch;
   ++g_columnDepth;
   const uint32_t blocks = (count + kIndexColumnBlock - 1) / kIndexColumnBlock;
-  for (uint32_t round = 0; round < blocks + maxLag; ++round) {
+  // One round more than blocks: the last one only finishes.
+  for (uint32_t round = 0; round <= blocks + maxBehind; ++round) {
+    const int now = int(round & 1), before = now ^ 1;
     // Each statement's block, and its calls that run ahead set up over it.
     for (size_t j = 0; j < jobCount; ++j) {
       StatementPlan &p = plans[j];
-      p.active = round >= jobs[j].lag && round - jobs[j].lag < blocks;
-      if (!p.active) continue;
-      const uint32_t b = (round - jobs[j].lag) * kIndexColumnBlock;
-      p.from = from + b;
-      p.n = std::min(kIndexColumnBlock, count - b);
-      p.out = static_cast<double *>(jobs[j].variable->values) + p.from;
+      StatementBlock &k = p.block[now];
+      k.active = round >= p.behind && round - p.behind < blocks;
+      std::fill(k.ready.begin(), k.ready.end(), nullptr);
+      if (!k.active) continue;
+      const uint32_t b = (round - p.behind) * kIndexColumnBlock;
+      k.from = from + b;
+      k.n = std::min(kIndexColumnBlock, count - b);
+      k.out = static_cast<double *>(jobs[j].variable->values) + k.from;
       formula->currentVariable = jobs[j].variable;
-      for (size_t k = 0; k < p.tokens.size(); ++k) {
-        AheadCall &a = ahead[p.firstCall + k];
-        const int32_t token = p.tokens[k];
-        a.runner = IndexColumnEvaluator::MakeRunner(*p.expression, token, a.place, &jobs[j].ctx, p.from, p.n);
-        a.n = p.n;
+      for (size_t c = 0; c < p.tokens.size(); ++c) {
+        AheadCall &a = ahead[p.firstCall + c];
+        const int32_t token = p.tokens[c];
+        a.runner = IndexColumnEvaluator::MakeRunner(*p.expression, token, a.place, &jobs[j].ctx, k.from, k.n);
+        a.n = k.n;
         // A statement that is just the call gets the values straight away.
-        a.out = p.ready.size() == 1 ? p.out : a.column;
-        p.ready[size_t(token)] = a.runner ? a.out : nullptr;
+        a.out = k.ready.size() == 1 ? k.out : a.column[now];
+        k.ready[size_t(token)] = a.runner ? a.out : nullptr;
       }
       formula->currentVariable = nullptr;
     }
     // The calls of every statement a few bars at a time, so that their
-    // recurrences overlap in the processor. Meanwhile the bars of the next
-    // round are fetched into the cache: the first statement reads them right
-    // after.
-    constexpr uint32_t kStride = 8;
+    // recurrences overlap in the processor, and between them the rest of the
+    // blocks of the round before, which has no part in those recurrences.
+    // Meanwhile the bars of the next round are fetched into the cache (the
+    // first statement reads them right after), and the statements' blocks of
+    // this round, which are written next.
+    constexpr uint32_t kStride = 16;
+    constexpr uint32_t kFinishPart = 64;
     const uint32_t next = (round + 1) * kIndexColumnBlock;
     const KLINEBAR *coming = jobs[0].ctx.bars && next < count ? jobs[0].ctx.bars + from + next : nullptr;
     const uint32_t comingCount = coming ? std::min(kIndexColumnBlock, count - next) : 0;
     for (uint32_t i = 0; i < kIndexColumnBlock; i += kStride) {
+      if (i % kFinishPart == 0) finish(before, i, i + kFinishPart);
       if (i < comingCount) {
         const char *p = reinterpret_cast<const char *>(coming + i);
         const char *end = reinterpret_cast<const char *>(coming + std::min(comingCount, i + kStride));
         for (; p < end; p += 64) __builtin_prefetch(p);
+      }
+      for (const StatementPlan &p : plans) {
+        const StatementBlock &k = p.block[now];
+        if (!k.active || i >= k.n) continue;
+        const char *line = reinterpret_cast<const char *>(k.out + i);
+        const char *end = reinterpret_cast<const char *>(k.out + std::min(k.n, i + kStride));
+        for (; line < end; line += 64) __builtin_prefetch(line, 1);
       }
       for (size_t c = 0; c < calls; ++c) {
         AheadCall &a = ahead[c];
@@ -612,15 +657,6 @@ void EvaluateStatementsSideBySide(CKvIndex *formula, IndexStatementJob *jobs, si
     for (size_t c = 0; c < calls; ++c) {
       if (ahead[c].runner) ahead[c].runner->~IndexColumnRunner();
       ahead[c].runner = nullptr;
-    }
-    // The rest of each statement, in statement order.
-    for (size_t j = 0; j < jobCount; ++j) {
-      StatementPlan &p = plans[j];
-      if (!p.active) continue;
-      formula->currentVariable = jobs[j].variable;
-      IndexColumnEvaluator::Block(*p.expression, &jobs[j].ctx, p.from, p.n, p.out, nullptr, p.ready.data());
-      formula->currentVariable = nullptr;
-      std::fill(p.ready.begin(), p.ready.end(), nullptr);
     }
   }
   --g_columnDepth;
