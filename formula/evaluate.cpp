@@ -435,6 +435,31 @@ class IndexColumnEvaluator {
             std::fill(result, result + n, 0.0);
             break;
           }
+          // A constant side is applied as it is, without a column of copies.
+          auto constant = [&](bool isStep, int32_t index) {
+            if (isStep) return false;
+            const uint8_t kind = e.tokens_[index].kind;
+            return kind == kOperandConstant || kind == kOperandParam;
+          };
+          if (step.op == kOpMul || step.op == kOpAdd || step.op == kOpSub) {
+            const bool rightConstant = constant(step.rightIsStep, step.right);
+            if (rightConstant || constant(step.leftIsStep, step.left)) {
+              const double *x = rightConstant ? source(step.leftIsStep, step.left, mask, left)
+                                              : source(step.rightIsStep, step.right, mask, right);
+              const double c = e.EvaluateOperand(e.tokens_[rightConstant ? step.right : step.left], ctx);
+              if (step.op == kOpMul) {
+                if (rightConstant) for (uint32_t i = 0; i < n; ++i) result[i] = x[i] * c;
+                else for (uint32_t i = 0; i < n; ++i) result[i] = c * x[i];
+              } else if (step.op == kOpAdd) {
+                if (rightConstant) for (uint32_t i = 0; i < n; ++i) result[i] = x[i] + c;
+                else for (uint32_t i = 0; i < n; ++i) result[i] = c + x[i];
+              } else {
+                if (rightConstant) for (uint32_t i = 0; i < n; ++i) result[i] = x[i] - c;
+                else for (uint32_t i = 0; i < n; ++i) result[i] = c - x[i];
+              }
+              break;
+            }
+          }
           const double *l = left, *r = right;
           if (ready || step.leftIsStep || step.rightIsStep ||
               !Lockstep(e, e.tokens_[step.left], e.tokens_[step.right], ctx, from, n, mask, left, right)) {
@@ -630,7 +655,7 @@ void EvaluateStatementsSideBySide(CKvIndex *formula, IndexStatementJob *jobs, si
     // Meanwhile the bars of the next round are fetched into the cache (the
     // first statement reads them right after), and the statements' blocks of
     // this round, which are written next.
-    constexpr uint32_t kStride = 16;
+    constexpr uint32_t kStride = 8;
     constexpr uint32_t kFinishPart = 64;
     const uint32_t next = (round + 1) * kIndexColumnBlock;
     const KLINEBAR *coming = jobs[0].ctx.bars && next < count ? jobs[0].ctx.bars + from + next : nullptr;
