@@ -43,6 +43,32 @@ using IndexRunnerMaker = IndexColumnRunner *(*)(void *place, const INDEXCALC *ct
                                                 const CKvIndexFunctionParam *args, uint32_t from,
                                                 uint32_t count);
 
+// ---- Statements side by side -------------------------------------------------
+//
+// A run of statements evaluated together a block of bars at a time: in each
+// round every statement takes its own block and the stateful calls of all of
+// them advance in lockstep, while each statement combines its columns of the
+// round before. `lag` is one more than that of any statement of the run the
+// statement reads (0 when it reads none); the statement works twice as many
+// blocks behind the run's first one, so what it reads is final by then. All
+// statements of a run share one pass serial (their calls keep state apart by
+// call site). The values are those of evaluating each statement over the
+// whole range in turn.
+struct IndexStatementJob {
+  CKvIndexVariable *variable = nullptr;
+  INDEXCALC ctx;
+  uint32_t lag = 0;
+};
+void EvaluateStatementsSideBySide(CKvIndex *formula, IndexStatementJob *jobs, size_t jobCount,
+                                  uint32_t from, uint32_t count);
+// An expression fit for that: evaluated a column at a time, calling nothing
+// that looks at the whole series.
+bool IndexExpressionSideBySide(const CKvIndexExpression &e);
+// Whether statements run side by side at all (on unless a test compares the
+// two ways).
+void SetIndexStatementsSideBySide(bool on);
+bool IndexStatementsSideBySide();
+
 // One row of the built-in table: the public record, how a call is
 // evaluated a column at a time (null: bar by bar through the row's impl),
 // how it runs in lockstep with others (null: it does not), and whether the

@@ -175,6 +175,36 @@ void TowerRun(IndexTowerRecord *records, const KLINEBAR *bars, uint32_t a, uint3
   std::copy(saved.begin(), saved.end(), records + s);
 }
 
+// Adds the statements an expression reads (through call arguments too) to
+// reads; false when it reads its own or a later one.
+bool ReadsEarlierStatements(const CKvIndexExpression &e, int32_t self, std::vector<int32_t> &reads) {
+  const INDEXTOKEN *tokens = e.Tokens();
+  for (uint32_t i = 0; i < e.TokenCount(); ++i) {
+    if (tokens[i].kind != kOperandVariable) continue;
+    if (tokens[i].index < 0 || tokens[i].index >= self) return false;
+    reads.push_back(tokens[i].index);
+  }
+  for (uint32_t c = 0; c < e.CallCount(); ++c)
+    for (const CKvIndexFunctionParam *a = e.GetCall(c)->args; a; a = a->next)
+      if (!ReadsEarlierStatements(*a, self, reads)) return false;
+  return true;
+}
+
+// A statement that can be evaluated side by side with the ones before it:
+// a line of values evaluated a column at a time, reading only statements
+// before it and nothing that looks at the whole series.
+bool SideBySideStatement(const CKvIndexVariable &v, int32_t self, std::vector<int32_t> &reads) {
+  switch (v.style) {
+    case kStyleKStick:
+    case kStyleBarStick:
+    case kStyleTowerStick:
+    case kStylePointFigure: return false;
+    default: break;
+  }
+  return v.expression && v.values && v.RecordSize() == sizeof(double) &&
+         IndexExpressionSideBySide(*v.expression) && ReadsEarlierStatements(*v.expression, self, reads);
+}
+
 }  // namespace
 
 INDEXCALC MakeIndexContext(CKvIndex *formula, const char *owner, uint8_t periodKind,
@@ -342,11 +372,40 @@ bool CKvIndex::CalculateOne(HWND notifyWindow, const char *owner, uint8_t period
   calcCount = barCount;
   const uint32_t divisor = IndexStockFactsOf(info).priceDivisor;
   const uint32_t count = barCount - restart;
-  for (auto &v : variables) {
-    currentVariable = v.get();
-    v->Calculate(this, owner, periodKind, periodMultiple, info, bars, restart, count, divisor);
+  auto alone = [&](CKvIndexVariable &v) {
+    currentVariable = &v;
+    v.Calculate(this, owner, periodKind, periodMultiple, info, bars, restart, count, divisor);
     currentVariable = nullptr;
+  };
+  // Runs of statements go side by side; the others one at a time in between.
+  std::vector<IndexStatementJob> run;
+  std::vector<int32_t> inRun(variables.size(), -1);  // a statement's place in the run
+  auto finishRun = [&]() {
+    if (run.size() == 1) alone(*run[0].variable);
+    else if (run.size() > 1) EvaluateStatementsSideBySide(this, run.data(), run.size(), restart, count);
+    std::fill(inRun.begin(), inRun.end(), -1);
+    run.clear();
+  };
+  std::vector<int32_t> reads;
+  for (size_t k = 0; k < variables.size(); ++k) {
+    CKvIndexVariable &v = *variables[k];
+    reads.clear();
+    if (!IndexStatementsSideBySide() || count == 0 || !SideBySideStatement(v, int32_t(k), reads)) {
+      finishRun();
+      alone(v);
+      continue;
+    }
+    IndexStatementJob job;
+    job.variable = &v;
+    for (const int32_t r : reads)
+      if (inRun[size_t(r)] >= 0) job.lag = std::max(job.lag, run[size_t(inRun[size_t(r)])].lag + 1);
+    job.ctx = MakeIndexContext(this, owner, periodKind, periodMultiple, info, bars, barCount, divisor);
+    job.ctx.statementPass = true;
+    if (!run.empty()) job.ctx.serial = run[0].ctx.serial;
+    inRun[k] = int32_t(run.size());
+    run.push_back(job);
   }
+  finishRun();
   for (auto &d : draws) d->Calculate(this, owner, periodKind, periodMultiple, info, bars, restart, count, divisor);
   return true;
 }

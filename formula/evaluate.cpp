@@ -322,6 +322,27 @@ class IndexColumnEvaluator {
     runB->~IndexColumnRunner();
     return true;
   }
+  // The tokens of calls that can run ahead of the rest of the expression over
+  // a block without a mask: the expression's only token, or an operand of a
+  // plain operator (read at every bar the expression is evaluated at).
+  static void RunnableOperands(const CKvIndexExpression &e, std::vector<int32_t> &tokens) {
+    if (e.tokens_.size() == 1) {
+      if (Runnable(e, e.tokens_[0])) tokens.push_back(0);
+      return;
+    }
+    for (const CKvIndexExpression::Step &step : e.steps_) {
+      if (!IsPlainOperator(step.op)) continue;
+      if (!step.leftIsStep && Runnable(e, e.tokens_[step.left])) tokens.push_back(step.left);
+      if (!step.rightIsStep && Runnable(e, e.tokens_[step.right])) tokens.push_back(step.right);
+    }
+  }
+  static IndexColumnRunner *MakeRunner(const CKvIndexExpression &e, int32_t token, void *place,
+                                       const INDEXCALC *ctx, uint32_t from, uint32_t n) {
+    const CKvIndexFunction *call = Runnable(e, e.tokens_[token]);
+    return call ? call->row->runner(place, ctx, call->args, from, n) : nullptr;
+  }
+  static size_t TokenCount(const CKvIndexExpression &e) { return e.tokens_.size(); }
+
   static bool ContainsSkippingOperator(const CKvIndexExpression &e) {
     for (const CKvIndexExpression::Step &step : e.steps_)
       if (step.op == kOpDiv || step.op == kOpAnd || step.op == kOpOr) return true;
@@ -333,10 +354,17 @@ class IndexColumnEvaluator {
     return call->row && call->row->runner && call->impl == call->row->f.impl ? call : nullptr;
   }
 
+  // One block of bars. `ready` (per token, null entries where there is none)
+  // holds the columns of calls that already ran over the block without a
+  // mask; they are taken instead of calling again.
   static void Block(const CKvIndexExpression &e, const INDEXCALC *ctx, uint32_t from, uint32_t n,
-                    double *out, const uint8_t *mask) {
+                    double *out, const uint8_t *mask, const double *const *ready = nullptr) {
     const size_t tokens = e.tokens_.size();
     if (tokens == 1) {
+      if (ready && ready[0] && !mask) {
+        if (ready[0] != out) std::memcpy(out, ready[0], n * sizeof(double));
+        return;
+      }
       Operand(e, e.tokens_[0], ctx, from, n, out, mask);
       return;
     }
@@ -366,6 +394,7 @@ class IndexColumnEvaluator {
 
     auto source = [&](bool isStep, int32_t index, const uint8_t *m, double *scratch) -> const double * {
       if (isStep) return columns + size_t(index) * kIndexColumnBlock;
+      if (ready && ready[index] && !m) return ready[index];
       const INDEXTOKEN &token = e.tokens_[index];
       // A statement's values are read where they are stored.
       if (token.kind == kOperandVariable && !m && ctx->formula) {
@@ -406,8 +435,33 @@ class IndexColumnEvaluator {
             std::fill(result, result + n, 0.0);
             break;
           }
+          // A constant side is applied as it is, without a column of copies.
+          auto constant = [&](bool isStep, int32_t index) {
+            if (isStep) return false;
+            const uint8_t kind = e.tokens_[index].kind;
+            return kind == kOperandConstant || kind == kOperandParam;
+          };
+          if (step.op == kOpMul || step.op == kOpAdd || step.op == kOpSub) {
+            const bool rightConstant = constant(step.rightIsStep, step.right);
+            if (rightConstant || constant(step.leftIsStep, step.left)) {
+              const double *x = rightConstant ? source(step.leftIsStep, step.left, mask, left)
+                                              : source(step.rightIsStep, step.right, mask, right);
+              const double c = e.EvaluateOperand(e.tokens_[rightConstant ? step.right : step.left], ctx);
+              if (step.op == kOpMul) {
+                if (rightConstant) for (uint32_t i = 0; i < n; ++i) result[i] = x[i] * c;
+                else for (uint32_t i = 0; i < n; ++i) result[i] = c * x[i];
+              } else if (step.op == kOpAdd) {
+                if (rightConstant) for (uint32_t i = 0; i < n; ++i) result[i] = x[i] + c;
+                else for (uint32_t i = 0; i < n; ++i) result[i] = c + x[i];
+              } else {
+                if (rightConstant) for (uint32_t i = 0; i < n; ++i) result[i] = x[i] - c;
+                else for (uint32_t i = 0; i < n; ++i) result[i] = c - x[i];
+              }
+              break;
+            }
+          }
           const double *l = left, *r = right;
-          if (step.leftIsStep || step.rightIsStep ||
+          if (ready || step.leftIsStep || step.rightIsStep ||
               !Lockstep(e, e.tokens_[step.left], e.tokens_[step.right], ctx, from, n, mask, left, right)) {
             l = source(step.leftIsStep, step.left, mask, left);
             r = source(step.rightIsStep, step.right, mask, right);
@@ -471,6 +525,164 @@ void CKvIndexExpression::EvaluateRange(const INDEXCALC *ctx, uint32_t from, uint
   for (uint32_t b = 0; b < count; b += kIndexColumnBlock) {
     const uint32_t n = std::min(kIndexColumnBlock, count - b);
     IndexColumnEvaluator::Block(*this, ctx, from + b, n, out + b, mask ? mask + b : nullptr);
+  }
+  --g_columnDepth;
+}
+
+// ---- Statements side by side -------------------------------------------------------
+
+namespace {
+
+thread_local bool g_sideBySide = true;
+
+// A call of one statement running ahead over the statement's block; its
+// columns alternate between rounds, since the one of the round before is
+// still read while the call runs over its next block.
+struct AheadCall {
+  alignas(16) unsigned char place[kIndexRunnerBytes];
+  double column[2][kIndexColumnBlock];
+  IndexColumnRunner *runner = nullptr;
+  double *out = nullptr;
+  uint32_t n = 0;
+};
+
+// A statement's block of one round.
+struct StatementBlock {
+  bool active = false;
+  uint32_t from = 0, n = 0;
+  double *out = nullptr;
+  std::vector<const double *> ready;  // per token: the column of a call that ran ahead
+};
+
+struct StatementPlan {
+  const CKvIndexExpression *expression = nullptr;
+  std::vector<int32_t> tokens;  // calls that run ahead
+  size_t firstCall = 0;         // their places in the run's list
+  uint32_t behind = 0;          // blocks behind the run's first statement
+  StatementBlock block[2];      // by round parity
+  std::vector<const double *> part;  // the ready columns from a bar of the block on
+};
+
+}  // namespace
+
+bool IndexExpressionSideBySide(const CKvIndexExpression &e) {
+  return IndexColumnEvaluator::Eligible(e) && !e.CallsFullRecalcBuiltin();
+}
+
+void SetIndexStatementsSideBySide(bool on) { g_sideBySide = on; }
+bool IndexStatementsSideBySide() { return g_sideBySide; }
+
+void EvaluateStatementsSideBySide(CKvIndex *formula, IndexStatementJob *jobs, size_t jobCount, uint32_t from,
+                                  uint32_t count) {
+  if (count == 0 || jobCount == 0) return;
+  auto whole = [&](IndexStatementJob &job) {
+    formula->currentVariable = job.variable;
+    job.variable->expression->EvaluateRange(&job.ctx, from, count,
+                                            static_cast<double *>(job.variable->values) + from);
+    formula->currentVariable = nullptr;
+  };
+  if (g_columnDepth >= kMaxColumnDepth) {
+    for (size_t j = 0; j < jobCount; ++j) whole(jobs[j]);
+    return;
+  }
+  std::vector<StatementPlan> plans(jobCount);
+  size_t calls = 0;
+  uint32_t maxBehind = 0;
+  for (size_t j = 0; j < jobCount; ++j) {
+    StatementPlan &p = plans[j];
+    p.expression = jobs[j].variable->expression.get();
+    IndexColumnEvaluator::RunnableOperands(*p.expression, p.tokens);
+    p.firstCall = calls;
+    calls += p.tokens.size();
+    const size_t tokens = IndexColumnEvaluator::TokenCount(*p.expression);
+    for (StatementBlock &k : p.block) k.ready.assign(tokens, nullptr);
+    p.part.assign(tokens, nullptr);
+    // A block's calls run in one round and the rest of it is evaluated in the
+    // next, so a statement stays two blocks behind what it reads.
+    p.behind = 2 * jobs[j].lag;
+    maxBehind = std::max(maxBehind, p.behind);
+  }
+  std::unique_ptr<AheadCall[]> ahead(calls ? new AheadCall[calls] : nullptr);
+
+  // The rest of the statements' blocks of the round before, bars i0 .. i1 - 1
+  // of each, in statement order.
+  auto finish = [&](int parity, uint32_t i0, uint32_t i1) {
+    for (size_t j = 0; j < jobCount; ++j) {
+      StatementPlan &p = plans[j];
+      const StatementBlock &k = p.block[parity];
+      if (!k.active || i0 >= k.n) continue;
+      const uint32_t n = std::min(k.n, i1) - i0;
+      for (size_t t = 0; t < p.part.size(); ++t) p.part[t] = k.ready[t] ? k.ready[t] + i0 : nullptr;
+      formula->currentVariable = jobs[j].variable;
+      IndexColumnEvaluator::Block(*p.expression, &jobs[j].ctx, k.from + i0, n, k.out + i0, nullptr,
+                                  p.part.data());
+      formula->currentVariable = nullptr;
+    }
+  };
+
+  if (g_columnDepth == 0) ++g_columnEpoch;
+  ++g_columnDepth;
+  const uint32_t blocks = (count + kIndexColumnBlock - 1) / kIndexColumnBlock;
+  // One round more than blocks: the last one only finishes.
+  for (uint32_t round = 0; round <= blocks + maxBehind; ++round) {
+    const int now = int(round & 1), before = now ^ 1;
+    // Each statement's block, and its calls that run ahead set up over it.
+    for (size_t j = 0; j < jobCount; ++j) {
+      StatementPlan &p = plans[j];
+      StatementBlock &k = p.block[now];
+      k.active = round >= p.behind && round - p.behind < blocks;
+      std::fill(k.ready.begin(), k.ready.end(), nullptr);
+      if (!k.active) continue;
+      const uint32_t b = (round - p.behind) * kIndexColumnBlock;
+      k.from = from + b;
+      k.n = std::min(kIndexColumnBlock, count - b);
+      k.out = static_cast<double *>(jobs[j].variable->values) + k.from;
+      formula->currentVariable = jobs[j].variable;
+      for (size_t c = 0; c < p.tokens.size(); ++c) {
+        AheadCall &a = ahead[p.firstCall + c];
+        const int32_t token = p.tokens[c];
+        a.runner = IndexColumnEvaluator::MakeRunner(*p.expression, token, a.place, &jobs[j].ctx, k.from, k.n);
+        a.n = k.n;
+        // A statement that is just the call gets the values straight away.
+        a.out = k.ready.size() == 1 ? k.out : a.column[now];
+        k.ready[size_t(token)] = a.runner ? a.out : nullptr;
+      }
+      formula->currentVariable = nullptr;
+    }
+    // The calls of every statement a few bars at a time, so that their
+    // recurrences overlap in the processor, and between them the rest of the
+    // blocks of the round before, which has no part in those recurrences.
+    // Meanwhile the bars of the next round are fetched into the cache (the
+    // first statement reads them right after), and the statements' blocks of
+    // this round, which are written next.
+    constexpr uint32_t kStride = 8;
+    constexpr uint32_t kFinishPart = 64;
+    const uint32_t next = (round + 1) * kIndexColumnBlock;
+    const KLINEBAR *coming = jobs[0].ctx.bars && next < count ? jobs[0].ctx.bars + from + next : nullptr;
+    const uint32_t comingCount = coming ? std::min(kIndexColumnBlock, count - next) : 0;
+    for (uint32_t i = 0; i < kIndexColumnBlock; i += kStride) {
+      if (i % kFinishPart == 0) finish(before, i, i + kFinishPart);
+      if (i < comingCount) {
+        const char *p = reinterpret_cast<const char *>(coming + i);
+        const char *end = reinterpret_cast<const char *>(coming + std::min(comingCount, i + kStride));
+        for (; p < end; p += 64) __builtin_prefetch(p);
+      }
+      for (const StatementPlan &p : plans) {
+        const StatementBlock &k = p.block[now];
+        if (!k.active || i >= k.n) continue;
+        const char *line = reinterpret_cast<const char *>(k.out + i);
+        const char *end = reinterpret_cast<const char *>(k.out + std::min(k.n, i + kStride));
+        for (; line < end; line += 64) __builtin_prefetch(line, 1);
+      }
+      for (size_t c = 0; c < calls; ++c) {
+        AheadCall &a = ahead[c];
+        if (a.runner && i < a.n) a.runner->StepRange(i, std::min(a.n, i + kStride), a.out, nullptr);
+      }
+    }
+    for (size_t c = 0; c < calls; ++c) {
+      if (ahead[c].runner) ahead[c].runner->~IndexColumnRunner();
+      ahead[c].runner = nullptr;
+    }
   }
   --g_columnDepth;
 }
