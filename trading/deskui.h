@@ -113,6 +113,9 @@ class TDeskUi {
   // Mode 1 of the set-up: every order panel and list to its starting state.
   virtual void ResetTradingPanels() {}
   virtual void ClearContractCombos() {}
+  // The quick order panel after the login: its quick keys shown, its
+  // direction and offset at their first items.
+  virtual void ShowQuickKeys() {}
   // Every code of the desk's contract table into the quick order panel's
   // and the quick-deal bar's contract lists.
   virtual void FillContractCombos() {}
