@@ -129,6 +129,12 @@ class TDeskUi {
   virtual void ConditionTabsFirst() {}
   virtual void QueryTabChange() {}
   virtual void BankPageReset() {}
+  // The order entry layout changed between 0 and 1 in the options dialog:
+  // the new panel takes the old one's contract, volume and price.
+  virtual void OrderLayoutChanged(int from, int to) {
+    (void)from;
+    (void)to;
+  }
   // The options dialog (modal): true after OK.
   virtual bool RunOptionsDialog() { return false; }
   virtual void RunReportDialog() {}

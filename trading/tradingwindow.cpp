@@ -799,6 +799,16 @@ void TTradingWindow::FocusCurrentPassword() {
 
 bool TTradingWindow::RunOptionsDialog() { return RunOptionForm(desk_.Data()); }
 
+void TTradingWindow::OrderLayoutChanged(int from, int to) {
+  // The keyboard panel starts without a price and with a limit order; the
+  // bar shows the panel now in use.
+  if (from == kLayoutNormal && to == kLayoutKeyboard) {
+    orderPanel.price.clear();
+    orderPanel.priceKind = "1.限价";
+  }
+  MirrorPanelToQuickDeal(true, true, true);
+}
+
 void TTradingWindow::RunReportDialog() { ShowAccountReport(nullptr, desk_.Data().accountReport); }
 
 void TTradingWindow::BankPageReset() {

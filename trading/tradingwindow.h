@@ -115,6 +115,7 @@ class TTradingWindow : public TDeskUi {
   void Dock(int height) override;
   void Float(const RECT &rect) override;
   void ShowQuickDeal(bool show) override { quickDealShown = show; }
+  void OrderLayoutChanged(int from, int to) override;
   void RepaintFrame() override;
   void ConnectionBand(int height) override;
   void OrderFilter(bool cancellable, bool allShown) override;
