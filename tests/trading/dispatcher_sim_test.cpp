@@ -85,9 +85,22 @@ TEST_F(ChainSimTest, TheRealPluginLogsInThroughTheWholeChain) {
   ASSERT_EQ(bank.items.size(), size_t(desk_.banks.GetCount()));
   EXPECT_NE(bank.items[0].find('*'), std::string::npos) << bank.items[0];
   EXPECT_EQ(bank.selected, 0);
+
+  // A transfer from the bank reaches the broker and its result the page.
+  dispatch_.hooks.bankPage = [&bank](WPARAM wParam, LPARAM block) { bank.OnNotify(wParam, block); };
+  bank.amount = "100";
+  bank.fundsPassword = "222222";
+  bank.bankPassword = "333333";
+  bank.TransferBankToFuture();
+  EXPECT_EQ(bank.notice, "正在执行转帐（银行转期货）...");
+  EXPECT_TRUE(bank.fundsPassword.empty() && bank.amount.empty());
+  EXPECT_TRUE(testing_support::PumpUntil([&] { return bank.notice != "正在执行转帐（银行转期货）..."; }));
+  EXPECT_EQ(bank.notice, "银行资金转期货成功。");
+  EXPECT_EQ(bank.noticeColour, TBankPage::kBlue);
   // Without a notice from the broker its page is passed at once.
   EXPECT_EQ(states, (std::vector<int>{0, 2, 7, 0, 1, 0, 3, 4, 5, 12}));
-  // The broker saw the chain's requests in order (continuations left out).
+  // The broker saw the chain's requests in order (continuations left out),
+  // then the transfer and its poll.
   std::vector<std::string> codes;
   for (const std::string &line : link_.Broker().RecordedLines()) {
     const size_t at = line.find("||");
@@ -95,7 +108,7 @@ TEST_F(ChainSimTest, TheRealPluginLogsInThroughTheWholeChain) {
     if (code != "0" && (codes.empty() || codes.back() != code)) codes.push_back(code);
   }
   EXPECT_EQ(codes, (std::vector<std::string>{"6011", "6056", "6072", "6071", "6018", "6040", "6019", "6013", "6014",
-                                             "6042"}));
+                                             "6042", "6041", "6043"}));
 }
 
 }  // namespace
