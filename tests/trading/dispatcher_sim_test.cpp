@@ -40,9 +40,8 @@ class ChainSimTest : public DispatcherTest {
   }
 
   // Logs in and presses "确认" wherever the chain waits for it, until the
-  // trading page or a login page that takes input again; the page states
-  // on the way.
-  std::vector<int> RunChain() {
+  // trading page or a login page that takes input again.
+  void RunChain() {
     trading_.SetupTradingPanel(0);
     EXPECT_TRUE(TradingBound());
     trading_.login.serverIndex = 0;
@@ -50,15 +49,12 @@ class ChainSimTest : public DispatcherTest {
     trading_.login.password = "111111";
     trading_.login.code = trading_.login.verifyCode;
     trading_.XPButton5Click();
-    std::vector<int> states{kPageLogin};
     testing_support::PumpUntil([&] {
       const int s = trading_.pageState;
-      if (states.back() != s) states.push_back(s);
       if (s == kPageLoggedIn || s == kPageNoteApproved || s == kPageNoticeRead || s == kPageStatement)
         trading_.XPButton19Click();
       return s == kPageTrading || (s == kPageLogin && trading_.login.loginEnabled);
     });
-    return states;
   }
 
   testing_support::SimBrokerLink link_;
@@ -66,7 +62,7 @@ class ChainSimTest : public DispatcherTest {
 
 TEST_F(ChainSimTest, TheRealPluginLogsInThroughTheWholeChain) {
   ASSERT_TRUE(link_.Attached());
-  const std::vector<int> states = RunChain();
+  RunChain();
   EXPECT_EQ(trading_.pageState, kPageTrading) << trading_.login.message;
   EXPECT_TRUE(trading_.automationArmed);
   // The account summary was shown from its file.
@@ -98,7 +94,7 @@ TEST_F(ChainSimTest, TheRealPluginLogsInThroughTheWholeChain) {
   EXPECT_EQ(bank.notice, "银行资金转期货成功。");
   EXPECT_EQ(bank.noticeColour, TBankPage::kBlue);
   // Without a notice from the broker its page is passed at once.
-  EXPECT_EQ(states, (std::vector<int>{0, 2, 7, 0, 1, 0, 3, 4, 5, 12}));
+  EXPECT_EQ(PageStates(), (std::vector<int>{0, 2, 7, 0, 1, 0, 3, 4, 5, 12}));
   // The broker saw the chain's requests in order (continuations left out),
   // then the transfer and its poll.
   std::vector<std::string> codes;
