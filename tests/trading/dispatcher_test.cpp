@@ -478,6 +478,8 @@ TEST_F(DispatcherTest, LoginDoneStartsTheSessionAndResetsDayFilesOncePerTradeDat
   EXPECT_EQ(trading_.pageState, kPageLoggedIn);
   EXPECT_EQ(trading_.loginFlags, 1);
   EXPECT_TRUE(Broker.live.empty());
+  // The quick order panel shows its keys after every login.
+  EXPECT_EQ(ui_.Calls("ShowQuickKeys").size(), 2u);
   // The session's opening records, in order.
   std::vector<std::string> codes;
   std::istringstream log(box_.Read("user/880001/tradelog/20240115.phl"));
