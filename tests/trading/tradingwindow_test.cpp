@@ -322,12 +322,19 @@ std::vector<char> Block(const std::string &text) {
   return block;
 }
 
-TEST_F(TradingWindowTest, TheDispatchersAnswersReachThePagesAndEveryBlockComesBackOnce) {
-  TTradeDispatcher dispatch(desk_, host_);
-  window_->ConnectDispatcher(dispatch);
-  TradePlugin.TraderDllFree = CountFree;
-  LogIn(0);
-  returned.clear();
+// A logged-in window whose dispatcher's blocks are counted back.
+class WindowDispatchTest : public TradingWindowTest {
+ protected:
+  WindowDispatchTest() : dispatch(desk_, host_) {
+    window_->ConnectDispatcher(dispatch);
+    TradePlugin.TraderDllFree = CountFree;
+    LogIn(0);
+    returned.clear();
+  }
+  TTradeDispatcher dispatch;
+};
+
+TEST_F(WindowDispatchTest, TheDispatchersAnswersReachThePagesAndEveryBlockComesBackOnce) {
   TBankPage &bank = window_->Bank();
   TQueryPage &query = window_->Query();
 
@@ -389,12 +396,7 @@ TEST_F(TradingWindowTest, TheDispatchersAnswersReachThePagesAndEveryBlockComesBa
   EXPECT_FALSE(window_->XPRichEdit1->WordWrap);
 }
 
-TEST_F(TradingWindowTest, AStatementFailureReachesTheOpenReportDialogWhichReturnsTheBlock) {
-  TTradeDispatcher dispatch(desk_, host_);
-  window_->ConnectDispatcher(dispatch);
-  TradePlugin.TraderDllFree = CountFree;
-  LogIn(0);
-  returned.clear();
+TEST_F(WindowDispatchTest, AStatementFailureReachesTheOpenReportDialogWhichReturnsTheBlock) {
   TAccountReport &report = data_.accountReport;
   TTongJiDlg dialog(nullptr, report);
   report.ActiveTongJiDlg = &dialog;
