@@ -278,7 +278,28 @@ void TRichEdit::ApplyText(const std::string &gbk) {
   QTextCharFormat format = b->currentCharFormat();
   b->setPlainText(text);
   b->setCurrentCharFormat(format);
+  ApplyAlignment();
   DetectLinks();
+}
+
+void TRichEdit::SetWordWrap(bool wrap) {
+  WordWrap = wrap;
+  if (QTextBrowser *b = Browser()) b->setLineWrapMode(wrap ? QTextEdit::WidgetWidth : QTextEdit::NoWrap);
+}
+
+void TRichEdit::SetAlignment(TAlignment alignment) {
+  alignment_ = alignment;
+  ApplyAlignment();
+}
+
+void TRichEdit::ApplyAlignment() {
+  QTextBrowser *b = Browser();
+  if (!b) return;
+  QTextCursor cursor(b->document());
+  cursor.select(QTextCursor::Document);
+  QTextBlockFormat block;
+  block.setAlignment(alignment_ == taCenter ? Qt::AlignHCenter : alignment_ == taRightJustify ? Qt::AlignRight : Qt::AlignLeft);
+  cursor.mergeBlockFormat(block);
 }
 
 void TRichEdit::DetectLinks() {

@@ -75,6 +75,11 @@ class TRichEdit : public TWinControl {
   bool ReadOnly() const { return readOnly_; }
   void SetReadOnly(bool value);
   bool WordWrap = true;
+  // Both also change a shown control.
+  void SetWordWrap(bool wrap);
+  // The paragraphs' alignment, kept for every text put in later.
+  TAlignment Alignment() const { return alignment_; }
+  void SetAlignment(TAlignment alignment);
   TBorderStyle BorderStyle = bsSingle;
   TScrollStyle ScrollBars = ssBoth;
 
@@ -107,6 +112,7 @@ class TRichEdit : public TWinControl {
   friend class TTextAttributes;
   class LinesAdapter;
   void ApplyText(const std::string &gbk);
+  void ApplyAlignment();
   void DetectLinks();
   // Sends EN_LINK to the parent when the mouse message lies on a link.
   bool NotifyLink(UINT msg, WPARAM wParam, LPARAM lParam);
@@ -115,6 +121,7 @@ class TRichEdit : public TWinControl {
   std::string pending_;  // the text while no window exists
   bool readOnly_ = false;
   bool autoUrl_ = false;
+  TAlignment alignment_ = taLeftJustify;
   DWORD eventMask_ = 0;
   TTextAttributes selAttributes_;
   std::unique_ptr<LinesAdapter> lines_;

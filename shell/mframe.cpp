@@ -190,6 +190,8 @@ class TProgramParts : public TFrameParts {
       frame.tradingWindow =
           std::make_unique<TTradingWindow>(static_cast<TOwnerDrawPanel *>(frame.Panel7), *frame.tradingDesk);
       frame.tradeDispatcher = std::make_unique<TTradeDispatcher>(*frame.tradingDesk, *frame.tradingHost);
+      frame.tradingWindow->ConnectDispatcher(*frame.tradeDispatcher);
+      frame.tradeKeys = &frame.tradingWindow->Keys();
       frame.receivers.tradeNotify = [&frame](WPARAM wParam, LPARAM lParam) {
         if (frame.tradeDispatcher) frame.tradeDispatcher->HandleTradeNotify(wParam, lParam);
       };

@@ -52,6 +52,7 @@ void DeskUiRecorder::OrderFilter(bool cancellable, bool allShown) {
 
 bool DeskUiRecorder::RunOptionsDialog() {
   calls.push_back("RunOptionsDialog");
+  if (optionsDialog) optionsDialog();
   return optionsOk;
 }
 

@@ -4,6 +4,7 @@
 // answers (geometry, dialog results, the title) are settable.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,8 @@ class DeskUiRecorder : public TDeskUi {
   RECT bounds{0, 550, 1024, 768};
   SIZE mainSize{1024, 768};
   bool optionsOk = false;
+  // What the user changes in the options dialog before it closes.
+  std::function<void()> optionsDialog;
   bool viewerLoads = true;
   std::string viewerFile;
   TPasswordPageModel typedPassword;  // what ReadPasswordPage gives
@@ -60,6 +63,10 @@ class DeskUiRecorder : public TDeskUi {
   void QueryTabChange() override { calls.push_back("QueryTabChange"); }
   void BankPageReset() override { calls.push_back("BankPageReset"); }
   bool RunOptionsDialog() override;
+  void OrderLayoutChanged(int from, int to) override {
+    calls.push_back("OrderLayoutChanged " + std::to_string(from) + " " + std::to_string(to));
+  }
+  void ShowQuickKeys() override { calls.push_back("ShowQuickKeys"); }
   void RunReportDialog() override { calls.push_back("RunReportDialog"); }
   void RedrawNavigation() override { calls.push_back("RedrawNavigation"); }
   void ReadPasswordPage(TPasswordPageModel &page) override;

@@ -13,6 +13,7 @@
 #include "platform/msgbox.h"
 #include "platform/profile.h"
 #include "platform/winuser.h"
+#include "trading/dispatcher.h"
 #include "trading/pluginapi.h"
 
 using tb::TN_TEXT_FLAG;
@@ -49,6 +50,8 @@ double ParseAmount(const std::string &text) {
   return *end ? 0 : value;
 }
 
+}  // namespace
+
 std::string ReadTextFile(const char *path) {
   std::string text;
   HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -59,8 +62,6 @@ std::string ReadTextFile(const char *path) {
   CloseHandle(file);
   return text;
 }
-
-}  // namespace
 
 bool TQueryGate::Pass(uint32_t now) {
   if (now == 0) now = 1;
@@ -346,9 +347,10 @@ void TBankPage::OnBankTransfers(WPARAM wParam, LPARAM lParam) {
     memo = BlockText(lParam, "查转帐记录失败，系统内存不足。");
     return Free(lParam);
   }
-  const std::string path = BlockText(lParam, "");
-  memo = ReadTextFile(path.c_str());
-  DeleteFileA(path.c_str());
+  // A path outside the program's folder is neither read nor deleted.
+  const std::string path = BlockPathInside(reinterpret_cast<const char *>(lParam), tb::kMaxBlockText);
+  memo = path.empty() ? std::string() : ReadTextFile(path.c_str());
+  if (!path.empty()) DeleteFileA(path.c_str());
   Free(lParam);
   memoAtEnd = true;
 }
@@ -365,4 +367,37 @@ void TBankPage::OnTransferDone(bool bankToFuture, WPARAM wParam, LPARAM lParam) 
   Notice(kBlue, BlockText(lParam, bankToFuture ? "转帐（银行转期货）成功。" : "转帐（期货转银行）成功。"));
   Free(lParam);
   futuresFunds = bankFunds = "待查";
+}
+
+void TBankPage::OnNotify(WPARAM wParam, LPARAM lParam) {
+  switch (uint32_t(wParam) & 0xFFFF) {
+    case tb::TN_BANKS: return OnBanks(wParam, lParam);
+    case tb::TN_BANK_BALANCE: return OnBankBalance(wParam, lParam);
+    case tb::TN_BANK_TRANSFERS: return OnBankTransfers(wParam, lParam);
+    case tb::TN_BANK_TO_FUTURE_DONE: return OnTransferDone(true, wParam, lParam);
+    case tb::TN_FUTURE_TO_BANK_DONE: return OnTransferDone(false, wParam, lParam);
+    case 38: return OnBankAccountChanged(wParam, lParam);
+    default: return Free(lParam);
+  }
+}
+
+void TBankPage::TakeBanks() {
+  items.clear();
+  const std::string file = desk_.AccountFile("Consign.ini");
+  for (int i = 0; i < desk_.banks.GetCount(); ++i) {
+    CKivoTransferBankField &bank = desk_.banks.GetData()[i];
+    bank.BankName[sizeof bank.BankName - 1] = 0;
+    const std::string key = "B" + BankId(bank);
+    WritePrivateProfileStringA("Bank", key.c_str(), bank.BankName, file.c_str());
+    items.push_back(ItemText(bank));
+  }
+  if (selected < 0 || selected >= int(items.size())) selected = items.empty() ? -1 : 0;
+}
+
+void TBankPage::OnFuturesFunds(int32_t minimum, double withdrawable) {
+  withdrawMinimum = minimum;
+  MinimumNotice();
+  char text[48];
+  snprintf(text, sizeof text, "%.2f", withdrawable);
+  futuresFunds = text;
 }

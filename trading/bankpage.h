@@ -30,6 +30,9 @@ struct TQueryGate {
 // '*' when it is longer than four.
 std::string MaskedBankAccount(const char *account);
 
+// The whole text of a file; empty when it cannot be read.
+std::string ReadTextFile(const char *path);
+
 class TBankPage {
  public:
   TBankPage(TTradeDesk &desk, TQueryGate &gate);
@@ -68,6 +71,14 @@ class TBankPage {
   void ClearBanks();
 
   // ---- the dispatcher's bank cases ----
+  // Any of them by its code (TN_TEXT_FLAG set on a failure); the page
+  // returns the block.
+  void OnNotify(WPARAM wParam, LPARAM lParam);
+  // The combo anew from the desk's bank list (as the login chain left it),
+  // the banks' names kept in the account's file.
+  void TakeBanks();
+  // A funds report: the withdrawal minimum and the withdrawable funds.
+  void OnFuturesFunds(int32_t minimum, double withdrawable);
   void OnBanks(WPARAM wParam, LPARAM lParam);
   void OnBankAccount(WPARAM wParam, LPARAM lParam);
   void OnBankAccountChanged(WPARAM wParam, LPARAM lParam);

@@ -113,6 +113,9 @@ class TDeskUi {
   // Mode 1 of the set-up: every order panel and list to its starting state.
   virtual void ResetTradingPanels() {}
   virtual void ClearContractCombos() {}
+  // The quick order panel after the login: its quick keys shown, its
+  // direction and offset at their first items.
+  virtual void ShowQuickKeys() {}
   // Every code of the desk's contract table into the quick order panel's
   // and the quick-deal bar's contract lists.
   virtual void FillContractCombos() {}
@@ -126,6 +129,12 @@ class TDeskUi {
   virtual void ConditionTabsFirst() {}
   virtual void QueryTabChange() {}
   virtual void BankPageReset() {}
+  // The order entry layout changed between 0 and 1 in the options dialog:
+  // the new panel takes the old one's contract, volume and price.
+  virtual void OrderLayoutChanged(int from, int to) {
+    (void)from;
+    (void)to;
+  }
   // The options dialog (modal): true after OK.
   virtual bool RunOptionsDialog() { return false; }
   virtual void RunReportDialog() {}

@@ -238,10 +238,16 @@ LRESULT TTradeDispatcher::HandleTradeNotify(WPARAM wParam, LPARAM lParam) {
       break;
     case TN_MAX_ORDER_VOLUME: MaxOrderVolume(high, block); break;
     case TN_CFMMC: MarginMonitor(high, block); break;
-    case TN_BANKS: Banks(high, block); break;
+    case TN_BANKS:
+      if (high != 0 && hooks.bankPage) {
+        hooks.bankPage(code | TN_TEXT_FLAG, LPARAM(guard.Release()));
+        block = nullptr;
+      }
+      Banks(high, block);
+      break;
     case TN_BANK_BALANCE: case TN_BANK_TRANSFERS: case TN_BANK_TO_FUTURE_DONE: case TN_FUTURE_TO_BANK_DONE:
     case 38:
-      if (hooks.bankPage) hooks.bankPage(code, high != 0 || !block, block);
+      if (hooks.bankPage) hooks.bankPage(code | (high != 0 || !block ? TN_TEXT_FLAG : 0), LPARAM(guard.Release()));
       break;
     case TN_BROKER_NOTICE: BrokerNotice(high); break;
     case TN_SYSTEM_NOTICE:
@@ -322,6 +328,7 @@ void TTradeDispatcher::LoginDone(uint32_t high, const char *block) {
   if (logged)
     for (int code : {TLOG_PENDING_EVENT, TLOG_STOP_EVENT, TLOG_CONDITION_EVENT}) WriteTradeLog(data_, code, "3|");
   desk_.SetupTradingPanel(1);
+  desk_.Ui().ShowQuickKeys();
 
   const auto *login = reinterpret_cast<const TB_LOGIN *>(block);
   const int first = login->Flags[0] - '0', second = login->Flags[1] - '0';
@@ -588,7 +595,6 @@ void TTradeDispatcher::Positions(uint32_t high, const char *block) {
 void TTradeDispatcher::Banks(uint32_t high, const char *block) {
   const bool chain = desk_.pageState == kPageTradesLoaded;
   if (high != 0 || !block) {
-    if (high != 0 && hooks.bankPage) hooks.bankPage(TN_BANKS, true, block);
     if (chain) NextBankStep();
     return;
   }

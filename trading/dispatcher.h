@@ -45,8 +45,12 @@ struct TDispatchHooks {
   // the dispatcher returns it afterwards.
   std::function<HWND()> reportDialog;
   std::function<void(const char *block, bool failed)> onSettlementInfo;
-  // The page side of the bank and query answers.
-  std::function<void(uint32_t code, bool failed, const char *block)> bankPage;
+  // The bank page's answers (banks refused, balance, transfer records,
+  // transfer results, an account changed at the bank): wParam the code,
+  // with TN_TEXT_FLAG on a failure. The page takes the block over and
+  // returns it itself.
+  std::function<void(WPARAM wParam, LPARAM block)> bankPage;
+  // The query page's side of the statement and report answers.
   std::function<void(const char *path)> queryPageFile;
   std::function<void(const char *text, bool red)> queryPageNotice;
   // The bank page's withdrawal note and withdrawable funds.

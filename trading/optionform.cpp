@@ -66,6 +66,48 @@ TOptionForm::TOptionForm(TComponent *owner, TTradeDesk &desk) : TForm(owner), mo
     DeleteObject(pen);
   };
 
+  // The general page's plain flags, two to a row under the sound.
+  static const struct {
+    const char *caption;
+    bool TradingOptions::*flag;
+  } kFlags[] = {
+      {"交易窗口自动隐藏", &TradingOptions::FloatUIAutoHide},
+      {"启用下单工具栏", &TradingOptions::QuickDeal},
+      {"双击未完成的委托直接撤单，无需确认", &TradingOptions::DirectCancelOrder},
+      {"双击已完成的开仓委托时进入平仓界面", &TradingOptions::ClickOrderToClose},
+      {"发出委托后显示“当日委托”", &TradingOptions::ResetUI},
+      {"发出平仓、平今委托后自动切换回“开仓”状态", &TradingOptions::ResetToOpen},
+      {"同步切换行情窗口中的合约", &TradingOptions::SyncContract},
+  };
+  for (size_t i = 0; i < sizeof kFlags / sizeof kFlags[0]; ++i) {
+    TXPCheckBox *box = Check(p, i % 2 ? 230 : 10, 206 + int(i / 2) * 24, kFlags[i].caption);
+    box->SetWidth(215);
+    bool TradingOptions::*flag = kFlags[i].flag;
+    box->OnClick = [this, box, flag](TObject *) {
+      if (!showing_) model.edited.*flag = box->Checked();
+    };
+    flagBoxes_.push_back({box, flag});
+  }
+  // The window's arrangement and the two list places, stored at once.
+  leftRadios[0] = PlaceControl<TXPRadioButton>(this, p, 230, 10, 200, 20);
+  leftRadios[0]->SetCaption("使用上下交易窗口");
+  leftRadios[1] = PlaceControl<TXPRadioButton>(this, p, 230, 34, 200, 20);
+  leftRadios[1]->SetCaption("使用左右交易窗口");
+  for (int i = 0; i < 2; ++i)
+    leftRadios[i]->OnClick = [this, i](TObject *) {
+      if (!showing_ && leftRadios[i]->Checked()) model.SetLeft(i == 1);
+    };
+  for (int i = 0; i < 2; ++i) {
+    layoutCombos[i] = PlaceControl<TXPComboBox>(this, p, 230 + i * 100, 62, 90, 20);
+    for (const char *item : {"持仓", "委托", "成交", "条件单"}) layoutCombos[i]->Items()->Add(item);
+    layoutCombos[i]->OnDropDown = [this, i](TObject *) { model.DropDownLayout(i); };
+    layoutCombos[i]->OnChange = [this, i](TObject *) {
+      if (showing_) return;
+      model.ChangeLayout(i, layoutCombos[i]->ItemIndex());
+      ShowModel();
+    };
+  }
+
   // Quick-operation page.
   p = Page(TOptionDlg::kQuick);
   AddPair(offsetBox, offsetEdit, p, 36, "价格偏移(跳)", &model.priceOffset, nullptr);
@@ -254,6 +296,10 @@ void TOptionForm::ShowModel() {
   const TradingOptions &o = model.edited;
   floatBox->SetChecked(o.FloatUI);
   expressBox->SetChecked(o.ExpressOrder);
+  for (const auto &[box, flag] : flagBoxes_) box->SetChecked(o.*flag);
+  leftRadios[o.Left ? 1 : 0]->SetChecked(true);
+  layoutCombos[0]->SetItemIndex(o.LayOut1);
+  layoutCombos[1]->SetItemIndex(o.LayOut2);
   keyboardBox->SetChecked(model.keyboardBox);
   soundBox->SetChecked(o.PlayDealSound);
   soundEdit->SetText(o.DealSound);

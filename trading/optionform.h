@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "classlib/extctrls.h"
@@ -15,6 +16,7 @@
 #include "core/xpcombobox.h"
 #include "core/xpedit.h"
 #include "core/xplistbox.h"
+#include "core/xpradiobutton.h"
 #include "core/xptabcontrol.h"
 #include "trading/optiondlg.h"
 
@@ -30,6 +32,8 @@ class TOptionForm : public TForm {
   TXPCheckBox *floatBox, *expressBox, *keyboardBox, *soundBox, *autoLockBox, *autoAdjustBox;
   TXPEdit *autoLockEdit, *autoAdjustEdit, *soundEdit;
   TXPButton *browseButton, *XPButton3;  // "浏览...", play
+  TXPRadioButton *leftRadios[2] = {};      // Left 0 and 1
+  TXPComboBox *layoutCombos[2] = {};       // LayOut1, LayOut2
   // ---- quick-operation page ----
   TXPCheckBox *offsetBox, *timeOutBox, *reorderBox;
   TXPEdit *offsetEdit, *timeOutEdit, *reorderEdit;
@@ -78,6 +82,7 @@ class TOptionForm : public TForm {
 
   std::vector<PairControls> pairs_;
   bool showing_ = false;
+  std::vector<std::pair<TXPCheckBox *, bool TradingOptions::*>> flagBoxes_;
 };
 
 // Runs the dialog modally over the desk; true after OK. The after-close

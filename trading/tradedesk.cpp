@@ -1,5 +1,7 @@
 #include "trading/tradedesk.h"
 
+#include "trading/optiondlg.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -506,16 +508,37 @@ bool TTradingDesk::CheckTradingPageChange(int entry) {
       host_.SetModal(false);
       return false;
     case 6: {
+      const TradingOptions before = data_.options;
       host_.SetModal(true);
       const bool ok = ui_->RunOptionsDialog();
       host_.SetModal(false);
       if (ok) pageState = kPageTrading;
-      LogTradeOptions(data_);
-      ui_->RefocusOrderArea();
+      ApplyOptionEffects(TOptionDlg::Effects{before, data_.options});
       return false;
     }
     default: return true;
   }
+}
+
+void TTradingDesk::ApplyOptionEffects(const TOptionDlg::Effects &effects) {
+  LogTradeOptions(data_);
+  if (effects.LayoutChanged()) {
+    ui_->OrderLayoutChanged(effects.before.Layout, effects.after.Layout);
+    ui_->Layout();
+  }
+  if (effects.KeyboardChanged() && effects.after.KeyboardLayout)
+    MessageBoxA(host_.Window(),
+                "您已启用“键盘下单”。当下单区域激活时，按下“1”至“6”中任一按键委托将立即发出。  ", "警告",
+                MB_ICONWARNING | MB_TOPMOST);
+  if (effects.before.FloatUI != effects.after.FloatUI) {
+    // The float command turns the window the other way from the option's
+    // state; the dialog has stored the new one already.
+    data_.options.FloatUI = !effects.after.FloatUI;
+    OnTradeFloatClick(false);
+    data_.options.FloatUI = effects.after.FloatUI;
+  }
+  if (effects.FloatChanged()) ui_->ShowQuickDeal(effects.QuickDealShown());
+  ui_->RefocusOrderArea();
 }
 
 void TTradingDesk::ShowTradingPage(int entry) {

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "trading/deskui.h"
+#include "trading/optiondlg.h"
 
 class TTradeDesk;
 
@@ -124,6 +125,10 @@ class TTradingDesk {
   // The navigation: false refuses the change of a top-level entry.
   bool CheckTradingPageChange(int entry);
   void ShowTradingPage(int entry);
+  // What the options dialog changed, applied after it closed whatever its
+  // result: the log record, the order panel of a new layout, the keyboard
+  // warning, floating or docking and the quick-deal bar, the focus.
+  void ApplyOptionEffects(const TOptionDlg::Effects &effects);
   // "修改" on the password page.
   void XPButton25Click();
   // The collapse button: the order panel hidden or shown.

@@ -12,9 +12,12 @@
 #include "platform/winuser.h"
 #include "trading/bankform.h"
 #include "trading/deskdata.h"
+#include "trading/dispatcher.h"
 #include "trading/optionform.h"
 #include "trading/queryform.h"
+#include "trading/tongjidlg.h"
 #include "trading/tradingoptions.h"
+#include "trading/tradingwindowkeys.h"
 
 namespace {
 
@@ -472,7 +475,25 @@ void TTradingWindow::FocusViewer() {
   if (XPRichEdit1->Showing()) XPRichEdit1->SetFocus();
 }
 
-void TTradingWindow::ViewerPlain() { XPRichEdit1->Font()->SetSize(viewerFontSize_); }
+void TTradingWindow::ViewerPlain() {
+  XPRichEdit1->SetWordWrap(false);
+  XPRichEdit1->SetAlignment(taLeftJustify);
+  XPRichEdit1->Font()->SetSize(viewerFontSize_);
+}
+
+void TTradingWindow::ShowNotice(const char *text) {
+  XPRichEdit1->SetWordWrap(true);
+  XPRichEdit1->SetAlignment(taCenter);
+  SendMessageA(XPRichEdit1->Handle(), EM_AUTOURLDETECT, TRUE, 0);
+  SendMessageA(XPRichEdit1->Handle(), EM_SETEVENTMASK, 0, LPARAM(ENM_LINK));
+  XPRichEdit1->SetText(text ? text : "");
+}
+
+void TTradingWindow::ShowQuickKeys() {
+  // The quick order panel's direction and offset start at their first item.
+  for (const char *name : {"XPComboBoxF9", "XPComboBoxF10"})
+    if (auto *box = dynamic_cast<TCustomComboBox *>(Control(name))) box->SetItemIndex(0);
+}
 
 void TTradingWindow::ViewerFontSize(int size) {
   viewerFontSize_ = size;
@@ -735,17 +756,28 @@ void TTradingWindow::OrderFilter(bool cancellable, bool allShown) {
   allFilterShown = allShown;
 }
 
+int TTradingWindow::NavigationItem() const {
+  switch (desk_.pageState) {
+    case kPageTrading: return 0;
+    case kPageOrders: return 1;
+    case kPageTrades: return 2;
+    case kPagePositions: return 3;
+    case kPageConditions: return 4;
+    case kPageQuery: return 5;
+    case kPageAbout: return 7;
+    case kPageBank: return 8;
+    default: return -1;
+  }
+}
+
 void TTradingWindow::RedrawNavigation() {
-  SelectNavigation(desk_.pageState == 12   ? 0
-                   : desk_.pageState == 13 ? 1
-                   : desk_.pageState == 14 ? 2
-                   : desk_.pageState == 15 ? 3
-                   : desk_.pageState == 22 ? 4
-                   : desk_.pageState == 16 ? 5
-                   : desk_.pageState == 19 ? 7
-                   : desk_.pageState == 17 ? 8
-                                           : -1);
+  SelectNavigation(NavigationItem());
   XPTabControl1->Invalidate();
+}
+
+TTradeKeyTargets &TTradingWindow::Keys() {
+  if (!keys_) keys_ = std::make_unique<TTradingWindowKeys>(*this, desk_);
+  return *keys_;
 }
 
 void TTradingWindow::ReadPasswordPage(TPasswordPageModel &page) {
@@ -767,10 +799,21 @@ void TTradingWindow::FocusCurrentPassword() {
 
 bool TTradingWindow::RunOptionsDialog() { return RunOptionForm(desk_.Data()); }
 
+void TTradingWindow::OrderLayoutChanged(int from, int to) {
+  // The keyboard panel starts without a price and with a limit order; the
+  // bar shows the panel now in use.
+  if (from == kLayoutNormal && to == kLayoutKeyboard) {
+    orderPanel.price.clear();
+    orderPanel.priceKind = "1.限价";
+  }
+  MirrorPanelToQuickDeal(true, true, true);
+}
+
+void TTradingWindow::RunReportDialog() { ShowAccountReport(nullptr, desk_.Data().accountReport); }
+
 void TTradingWindow::BankPageReset() {
   if (!bankForm) {
-    bankPage = std::make_unique<TBankPage>(desk_.Data(), queryGate);
-    bankPage->window = panel_->Handle();
+    Bank();
     bankForm = new TBankForm(panel_, *bankPage);
     bankForm->SetBorderStyle(bsNone);
     bankForm->SetParent(XPTabControl3);
@@ -779,12 +822,15 @@ void TTradingWindow::BankPageReset() {
     bankForm->Show();
   }
   queryGate.intervalMs = uint32_t(desk_.queryInterval);
+  // The login chain filled the desk's bank list.
+  if (bankPage->items.size() != size_t(desk_.Data().banks.GetCount())) bankPage->TakeBanks();
+  if (dispatcher_) bankPage->withdrawMinimum = dispatcher_->withdrawMinimum;
   bankForm->XPTabControl3Change(bankForm->XPTabControl3);
 }
 
 void TTradingWindow::QueryTabChange() {
   if (!queryForm) {
-    queryPage = std::make_unique<TQueryPage>(queryGate);
+    Query();
     queryForm = new TQueryForm(panel_, *queryPage);
     queryForm->SetBorderStyle(bsNone);
     for (TControl *control : std::initializer_list<TControl *>{XPComboBox2, XPEdit8, XPEdit9, XPEdit10, XPButton25})
@@ -795,4 +841,49 @@ void TTradingWindow::QueryTabChange() {
   }
   queryGate.intervalMs = uint32_t(desk_.queryInterval);
   queryForm->XPTabControl2Change(queryForm->XPTabControl2);
+}
+
+// ---- the dispatcher's pages ----
+
+TBankPage &TTradingWindow::Bank() {
+  if (!bankPage) {
+    bankPage = std::make_unique<TBankPage>(desk_.Data(), queryGate);
+    bankPage->window = panel_->Handle();
+  }
+  return *bankPage;
+}
+
+TQueryPage &TTradingWindow::Query() {
+  if (!queryPage) queryPage = std::make_unique<TQueryPage>(queryGate);
+  return *queryPage;
+}
+
+void TTradingWindow::ConnectDispatcher(TTradeDispatcher &dispatcher) {
+  dispatcher_ = &dispatcher;
+  TDispatchHooks &h = dispatcher.hooks;
+  h.showNotice = [this](const char *text) { ShowNotice(text); };
+  h.bankPage = [this](WPARAM wParam, LPARAM block) {
+    Bank().OnNotify(wParam, block);
+    if (bankForm) bankForm->ShowPage();
+  };
+  h.bankFunds = [this](int32_t minimum, double withdrawable) {
+    Bank().OnFuturesFunds(minimum, withdrawable);
+    if (bankForm) bankForm->ShowPage();
+  };
+  h.queryPageFile = [this](const char *path) {
+    Query().memo = ReadTextFile(path);
+    if (queryForm) queryForm->ShowPage();
+  };
+  h.queryPageNotice = [this](const char *text, bool red) {
+    Query().hint = text ? text : "";
+    queryPage->hintColour = red ? TQueryPage::kRed : TQueryPage::kBlue;
+    if (queryForm) queryForm->ShowPage();
+  };
+  TAccountReport &report = desk_.Data().accountReport;
+  h.reportDialog = [&report]() -> HWND { return report.ActiveTongJiDlg ? report.window : nullptr; };
+  h.onSettlementInfo = [&report](const char *block, bool) {
+    // The plug-in's block is writable: the report marks a day without a
+    // statement in it.
+    if (block) report.OnSettlementInfo(const_cast<char *>(block));
+  };
 }

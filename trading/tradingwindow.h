@@ -40,6 +40,9 @@ struct TOrderFieldsModel {
 
 class TBankForm;
 class TQueryForm;
+class TTradeKeyTargets;
+class TTradingWindowKeys;
+class TTradeDispatcher;
 
 class TTradingWindow : public TDeskUi {
  public:
@@ -52,6 +55,19 @@ class TTradingWindow : public TDeskUi {
   // The named control ("XPEdit5", "PanelCmdBtn", ...), or null.
   TControl *Control(const std::string &name) const;
   TOwnerDrawPanel *Panel7() const { return panel_; }
+  // The dispatcher's answers for the text page, the bank and query pages
+  // and the report dialog reach them through its hooks.
+  void ConnectDispatcher(TTradeDispatcher &dispatcher);
+  // The bank and query pages' models, made on first use.
+  TBankPage &Bank();
+  TQueryPage &Query();
+  // The broker's notice in the text page: wrapped, centred, its addresses
+  // shown and reported as links.
+  void ShowNotice(const char *text);
+  // The window as the main window's key routing sees it.
+  TTradeKeyTargets &Keys();
+  // The navigation item of the shown page, -1 for a page without one.
+  int NavigationItem() const;
   TTradingSizes sizes;
   // Layouts run so far.
   int layoutCount = 0;
@@ -89,6 +105,7 @@ class TTradingWindow : public TDeskUi {
   void FocusViewer() override;
   void ViewerPlain() override;
   void ViewerFontSize(int size) override;
+  void ShowQuickKeys() override;
   void TextButtons(const char *confirm, const char *exit) override;
   void Layout() override { Panel7Resize(nullptr); }
   bool Docked() override;
@@ -98,6 +115,7 @@ class TTradingWindow : public TDeskUi {
   void Dock(int height) override;
   void Float(const RECT &rect) override;
   void ShowQuickDeal(bool show) override { quickDealShown = show; }
+  void OrderLayoutChanged(int from, int to) override;
   void RepaintFrame() override;
   void ConnectionBand(int height) override;
   void OrderFilter(bool cancellable, bool allShown) override;
@@ -106,6 +124,7 @@ class TTradingWindow : public TDeskUi {
   void PasswordPageChanged(const TPasswordPageModel &page) override;
   void FocusCurrentPassword() override;
   bool RunOptionsDialog() override;
+  void RunReportDialog() override;
   // The bank and query pages: their forms fill the tab controls' places
   // once a page is first shown; the query page's password tab takes the
   // password controls.
@@ -169,4 +188,6 @@ class TTradingWindow : public TDeskUi {
   POINT dragFrom_{0, 0};
   RECT dragStart_{0, 0, 0, 0};
   int viewerFontSize_ = 9;
+  std::unique_ptr<TTradingWindowKeys> keys_;
+  TTradeDispatcher *dispatcher_ = nullptr;
 };

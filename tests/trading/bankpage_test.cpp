@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -226,14 +227,22 @@ TEST_F(BankPageTest, RecordsTwiceInTheIntervalAsksOnce) {
   page_.QueryTransfers(60000);
   EXPECT_EQ(calls_.log.size(), 2u);
 
-  // The answer's file is shown and removed.
-  const std::string path = box_.Path("records.txt");
+  // The answer's file in the program's folder is shown and removed.
+  const std::string path = (std::filesystem::current_path() / "records.txt").string();
   std::ofstream(path) << "line 1\r\nline 2";
   std::vector<char> block(tb::kResultBlockSize);
   std::strcpy(block.data(), path.c_str());
   page_.OnBankTransfers(tb::TN_BANK_TRANSFERS, LPARAM(block.data()));
   EXPECT_EQ(page_.memo, "line 1\r\nline 2");
   EXPECT_FALSE(std::ifstream(path).good());
+
+  // A block naming a file elsewhere neither shows nor deletes it.
+  const std::string outside = box_.Path("records.txt");
+  std::ofstream(outside) << "not ours";
+  std::strcpy(block.data(), outside.c_str());
+  page_.OnBankTransfers(tb::TN_BANK_TRANSFERS, LPARAM(block.data()));
+  EXPECT_EQ(page_.memo, "");
+  EXPECT_TRUE(std::ifstream(outside).good());
 }
 
 TEST_F(BankPageTest, WithoutBankTransfersOnlyTheNoteShows) {

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "core/netutil.h"
 #include "platform/messages.h"
 #include "platform/profile.h"
 #include "tests/trading/dispatcher_fixture.h"
@@ -178,6 +179,34 @@ TEST_F(ChainTest, ALoginRunsThroughEveryStepToTheTradingPage) {
   ASSERT_EQ(shell_.Starts().size(), 1u);
   EXPECT_EQ(shell_.Starts()[0].commandLine, "..\\svcdesk\\svcdesk.exe -HIDE-880001 2");
   EXPECT_EQ(shell_.Starts()[0].directory, "..\\svcdesk\\");
+}
+
+// The logger opens the login's log and then fails, as a full disk would.
+KvOpenFn realOpen = nullptr;
+int opens = 0;
+int OpenOnce(const char *path, int mode, uint32_t *handle) {
+  if (opens++ == 0) return realOpen(path, mode, handle);
+  *handle = 0;
+  return 5;
+}
+
+TEST_F(ChainTest, ALogThatCannotBeOpenedAtLoginDoneLeavesTheChainRunningUnlogged) {
+  const KvLoggerApi logger = KvLogger;
+  realOpen = KvLogger.Open;
+  opens = 0;
+  KvLogger.Open = OpenOnce;
+  RunChain();
+  KvLogger = logger;
+  // The box told the user; the session went on to the trading page.
+  EXPECT_EQ(opens, 2);
+  ASSERT_EQ(boxes_.Count(), 1u);
+  EXPECT_EQ(boxes_.Calls()[0].text.rfind("无法创建日志", 0), 0u);
+  EXPECT_EQ(PageStates(), (std::vector<int>{0, 2, 7, 0, 8, 0, 1, 0, 3, 4, 5, 12}));
+  EXPECT_TRUE(trading_.automationArmed);
+  EXPECT_EQ(desk_.tradeLog, 0u);
+  // The log of the login holds none of the session's opening records.
+  EXPECT_EQ(box_.Read("user/880001/tradelog/20240115.phl").find("|3072|"), std::string::npos);
+  EXPECT_TRUE(Broker.live.empty());
 }
 
 TEST_F(ChainTest, AFailureOnTheWayEndsOnTheLoginPageWithItsText) {
@@ -449,6 +478,8 @@ TEST_F(DispatcherTest, LoginDoneStartsTheSessionAndResetsDayFilesOncePerTradeDat
   EXPECT_EQ(trading_.pageState, kPageLoggedIn);
   EXPECT_EQ(trading_.loginFlags, 1);
   EXPECT_TRUE(Broker.live.empty());
+  // The quick order panel shows its keys after every login.
+  EXPECT_EQ(ui_.Calls("ShowQuickKeys").size(), 2u);
   // The session's opening records, in order.
   std::vector<std::string> codes;
   std::istringstream log(box_.Read("user/880001/tradelog/20240115.phl"));

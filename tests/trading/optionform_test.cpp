@@ -155,3 +155,62 @@ TEST_F(OptionFormTest, BrowseAndHelpGoThroughThePlatform) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(OptionFormTest, TheGeneralPagesFlagsAndLayoutCombosReachTheOptions) {
+  desk_.options.ResetUI = true;
+  desk_.options.SyncContract = true;
+  desk_.options.LayOut1 = 0;
+  desk_.options.LayOut2 = 1;
+  TOptionForm form(nullptr, desk_);
+  form.Show();
+  harness_.Pump();
+  auto box = [&](const char *caption) -> TXPCheckBox * {
+    for (int i = 0; i < form.pages[0]->ControlCount(); ++i)
+      if (auto *b = dynamic_cast<TXPCheckBox *>(form.pages[0]->Controls(i)); b && b->Caption() == caption) return b;
+    return nullptr;
+  };
+  // Each flag box shows its option and its click changes only that one.
+  const struct {
+    const char *caption;
+    bool TradingOptions::*flag;
+  } flags[] = {
+      {"交易窗口自动隐藏", &TradingOptions::FloatUIAutoHide},
+      {"启用下单工具栏", &TradingOptions::QuickDeal},
+      {"发出委托后显示“当日委托”", &TradingOptions::ResetUI},
+      {"同步切换行情窗口中的合约", &TradingOptions::SyncContract},
+  };
+  for (const auto &f : flags) {
+    SCOPED_TRACE(f.caption);
+    TXPCheckBox *b = box(f.caption);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->Checked(), desk_.options.*f.flag);
+    const TradingOptions before = form.model.edited;
+    b->SetChecked(!b->Checked());
+    b->OnClick(b);
+    EXPECT_EQ(form.model.edited.*f.flag, !(before.*f.flag));
+  }
+
+  // A layout combo given the other's place is put back, with a box.
+  EXPECT_EQ(form.layoutCombos[0]->ItemIndex(), 0);
+  EXPECT_EQ(form.layoutCombos[1]->ItemIndex(), 1);
+  form.layoutCombos[0]->OnDropDown(form.layoutCombos[0]);
+  form.layoutCombos[0]->SetItemIndex(1);
+  form.layoutCombos[0]->OnChange(form.layoutCombos[0]);
+  EXPECT_EQ(form.layoutCombos[0]->ItemIndex(), 0);
+  EXPECT_EQ(boxes_.Count(), 1u);
+  form.layoutCombos[0]->SetItemIndex(3);
+  form.layoutCombos[0]->OnChange(form.layoutCombos[0]);
+  EXPECT_EQ(form.model.edited.LayOut1, 3);
+  char stored[8] = {};
+  GetPrivateProfileStringA("UI", "LayOut1", "", stored, sizeof stored, desk_.AccountFile("Consign.ini").c_str());
+  EXPECT_STREQ(stored, "3");
+
+  // OK stores the flags.
+  form.XPButton1Click(form.XPButton1);
+  EXPECT_FALSE(desk_.options.ResetUI);
+  EXPECT_FALSE(desk_.options.SyncContract);
+}
+
+}  // namespace

@@ -3,6 +3,8 @@
 // checks, the password change and floating through the settings files.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <algorithm>
 #include <set>
 
@@ -407,6 +409,68 @@ TEST_F(TradingDeskTest, CloseFromTheStripHidesTheWindowSavesItAndBuildsANewLogin
   EXPECT_TRUE(desk_.login.loginEnabled);
   EXPECT_EQ(desk_.pageState, kPageLogin);
   EXPECT_EQ(host_.Calls("PostViewsUpdate").size(), 2u);  // the close's and the new page's
+}
+
+TEST_F(TradingDeskTest, TheOptionsDialogsChangesTakeEffectWhenItCloses) {
+  const struct {
+    const char *name;
+    std::function<void(TradingOptions &)> change;
+    bool ok;
+    std::vector<std::string> calls;  // of the window, after the dialog
+    std::string box;
+  } cases[] = {
+      {"nothing changed", [](TradingOptions &) {}, false, {"RefocusOrderArea"}, ""},
+      {"layout 0 to 1", [](TradingOptions &o) { o.Layout = kLayoutKeyboard; }, true,
+       {"OrderLayoutChanged 0 1", "Layout 12", "RefocusOrderArea"}, ""},
+      {"keyboard order switched on", [](TradingOptions &o) { o.KeyboardLayout = true; }, true, {"RefocusOrderArea"},
+       "您已启用“键盘下单”。当下单区域激活时，按下“1”至“6”中任一按键委托将立即发出。  "},
+      {"keyboard order switched off", [](TradingOptions &o) { o.KeyboardLayout = false; }, true,
+       {"RefocusOrderArea"}, ""},
+      {"quick-deal bar on while floating", [](TradingOptions &o) { o.QuickDeal = true; }, true,
+       {"ShowQuickDeal 0", "RefocusOrderArea"}, ""},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    LogInToTradingPage();
+    data_.options.Layout = kLayoutNormal;
+    data_.options.KeyboardLayout = std::string(c.name) == "keyboard order switched off";
+    data_.options.FloatUI = false;
+    data_.options.QuickDeal = false;
+    desk_.pageState = kPageTrades;
+    ui_.optionsOk = c.ok;
+    ui_.optionsDialog = [&] { c.change(data_.options); };
+    ui_.Clear();
+    boxes_.Clear();
+    EXPECT_FALSE(desk_.CheckTradingPageChange(6));
+    std::vector<std::string> calls = ui_.Calls();
+    calls.erase(calls.begin());  // the dialog itself
+    EXPECT_EQ(calls, c.calls);
+    EXPECT_EQ(desk_.pageState, c.ok ? kPageTrading : kPageTrades);
+    ASSERT_EQ(boxes_.Count(), c.box.empty() ? 0u : 1u);
+    if (!c.box.empty()) EXPECT_EQ(boxes_.Calls()[0].text, c.box);
+  }
+}
+
+TEST_F(TradingDeskTest, FloatingChosenInTheOptionsDialogFloatsTheWindowAndBack) {
+  LogInToTradingPage();
+  data_.options.FloatUI = false;
+  data_.options.QuickDeal = true;
+  ui_.docked = true;
+  ui_.optionsOk = true;
+  ui_.optionsDialog = [&] { data_.options.FloatUI = true; };
+  ui_.Clear();
+  desk_.CheckTradingPageChange(6);
+  EXPECT_TRUE(data_.options.FloatUI);
+  EXPECT_EQ(ui_.Calls("Float").size(), 1u);
+  EXPECT_EQ(ui_.Calls("ShowQuickDeal").back(), "ShowQuickDeal 1");
+
+  ui_.docked = false;
+  ui_.optionsDialog = [&] { data_.options.FloatUI = false; };
+  ui_.Clear();
+  desk_.CheckTradingPageChange(6);
+  EXPECT_FALSE(data_.options.FloatUI);
+  EXPECT_EQ(ui_.Calls("Dock").size(), 1u);
+  EXPECT_EQ(ui_.Calls("ShowQuickDeal").back(), "ShowQuickDeal 0");
 }
 
 TEST_F(TradingDeskTest, PageChecksAndSwitches) {

@@ -6,6 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <vector>
+
 #include "classlib/forms.h"
 #include "platform/messages.h"
 #include "platform/winuser.h"
@@ -16,6 +22,9 @@
 #include "tests/trading/tradedesk_fixture.h"
 #include "trading/deskdata.h"
 #include "trading/dispatcher.h"
+#include "trading/pluginapi.h"
+#include "trading/tongjidlg.h"
+#include "trading/tradekeys.h"
 
 namespace trading_test {
 namespace {
@@ -301,5 +310,153 @@ TEST_F(TradingWindowTest, BankAndQueryPagesFillTheirPlacesWithTheirForms) {
   EXPECT_TRUE(window_->queryForm->Panel15->Visible());
   EXPECT_FALSE(window_->queryForm->Panel17->Visible());
 }
+
+namespace {
+
+// Blocks as the plug-in hands them out, each counted when it comes back.
+std::map<void *, int> returned;
+void CountFree(void *block) { ++returned[block]; }
+std::vector<char> Block(const std::string &text) {
+  std::vector<char> block(tb::kResultBlockSize);
+  memcpy(block.data(), text.data(), std::min(text.size(), block.size() - 1));
+  return block;
+}
+
+// A logged-in window whose dispatcher's blocks are counted back.
+class WindowDispatchTest : public TradingWindowTest {
+ protected:
+  WindowDispatchTest() : dispatch(desk_, host_) {
+    window_->ConnectDispatcher(dispatch);
+    TradePlugin.TraderDllFree = CountFree;
+    LogIn(0);
+    returned.clear();
+  }
+  TTradeDispatcher dispatch;
+};
+
+TEST_F(WindowDispatchTest, TheDispatchersAnswersReachThePagesAndEveryBlockComesBackOnce) {
+  TBankPage &bank = window_->Bank();
+  TQueryPage &query = window_->Query();
+
+  // The bank's answers: what the page shows and the boxes it opens.
+  tb::TB_BANK_BALANCE balance{};
+  balance.Balance = 1234.5;
+  std::vector<char> balanceBlock(tb::kResultBlockSize);
+  memcpy(balanceBlock.data(), &balance, sizeof balance);
+  const struct {
+    uint32_t wParam;
+    std::vector<char> block;
+    std::string notice, bankFunds;
+    size_t boxes;
+  } answers[] = {
+      {tb::TN_BANK_BALANCE, balanceBlock, "", "1234.50", 0},
+      {tb::TN_BANK_BALANCE | tb::TN_TEXT_FLAG, Block("银行密码错误"), "银行密码错误", "1234.50", 1},
+      {tb::TN_BANKS | tb::TN_TEXT_FLAG, Block("银行列表不可用"), "银行列表不可用", "1234.50", 0},
+      {tb::TN_BANK_TO_FUTURE_DONE, Block("转帐成功"), "转帐成功", "待查", 0},
+  };
+  for (const auto &a : answers) {
+    boxes_.Clear();
+    std::vector<char> block = a.block;
+    dispatch.HandleTradeNotify(a.wParam, LPARAM(block.data()));
+    EXPECT_EQ(bank.notice, a.notice) << a.wParam;
+    EXPECT_EQ(bank.bankFunds, a.bankFunds) << a.wParam;
+    EXPECT_EQ(boxes_.Count(), a.boxes) << a.wParam;
+    EXPECT_EQ(returned[block.data()], 1) << a.wParam;
+  }
+
+  // A funds report: its file into the query page's memo and deleted, the
+  // withdrawable funds on the bank page.
+  box_.WriteText("prog/report.txt", "可用资金 5000.00");
+  std::vector<char> report = Block("report.txt");
+  const double funds[2] = {5000, 4200.25};
+  memcpy(report.data() + strlen("report.txt") + 1, funds, sizeof funds);
+  dispatch.HandleTradeNotify(tb::TN_QUERY_REPORT, LPARAM(report.data()));
+  EXPECT_EQ(query.memo, "可用资金 5000.00");
+  EXPECT_FALSE(std::ifstream(box_.Path("prog/report.txt")).good());
+  EXPECT_EQ(bank.futuresFunds, "4200.25");
+  EXPECT_EQ(query.hint, "日期格式为YYYYMMDD，如20070801。");
+  EXPECT_EQ(query.hintColour, TQueryPage::kBlue);
+  EXPECT_EQ(returned[report.data()], 1);
+  std::vector<char> refused = Block("查询被拒绝");
+  dispatch.HandleTradeNotify(tb::TN_QUERY_REPORT | tb::TN_TEXT_FLAG, LPARAM(refused.data()));
+  EXPECT_EQ(query.hint, "查询被拒绝");
+  EXPECT_EQ(query.hintColour, TQueryPage::kRed);
+
+  // The broker's notice: wrapped, centred, its address a link.
+  box_.WriteText("prog/BrokerNote.txt", "系统通知 http://notice.test/");
+  desk_.pageState = kPageNoteApproved;
+  dispatch.HandleTradeNotify(tb::TN_BROKER_NOTICE, 0);
+  EXPECT_EQ(window_->XPRichEdit1->Text(), "系统通知 http://notice.test/");
+  EXPECT_EQ(window_->XPRichEdit1->Alignment(), taCenter);
+  EXPECT_TRUE(window_->XPRichEdit1->WordWrap);
+  EXPECT_EQ(window_->XPRichEdit1->Links().size(), 1u);
+  // The statement page goes back to unwrapped, left-aligned text.
+  window_->ViewerPlain();
+  EXPECT_EQ(window_->XPRichEdit1->Alignment(), taLeftJustify);
+  EXPECT_FALSE(window_->XPRichEdit1->WordWrap);
+}
+
+TEST_F(WindowDispatchTest, AStatementFailureReachesTheOpenReportDialogWhichReturnsTheBlock) {
+  TAccountReport &report = data_.accountReport;
+  TTongJiDlg dialog(nullptr, report);
+  report.ActiveTongJiDlg = &dialog;
+  report.window = dialog.Handle();
+
+  std::vector<char> busy = Block("服务器忙，请稍后再试");
+  boxes_.Clear();
+  dispatch.HandleTradeNotify(tb::TN_SETTLEMENT_INFO | tb::TN_TEXT_FLAG, LPARAM(busy.data()));
+  EXPECT_EQ(returned[busy.data()], 0);  // posted to the dialog, not yet read
+  harness_.Pump();
+  EXPECT_EQ(returned[busy.data()], 1);
+  ASSERT_EQ(boxes_.Count(), 1u);
+  EXPECT_NE(boxes_.Calls()[0].text.find("服务器忙"), std::string::npos);
+
+  // Without the dialog the statement is the dispatcher's own again.
+  report.ActiveTongJiDlg = nullptr;
+  std::vector<char> other = Block("服务器忙");
+  dispatch.HandleTradeNotify(tb::TN_SETTLEMENT_INFO | tb::TN_TEXT_FLAG, LPARAM(other.data()));
+  EXPECT_EQ(returned[other.data()], 1);
+  harness_.Pump();
+  EXPECT_EQ(returned[other.data()], 1);
+}
+
+TEST_F(TradingWindowTest, TheKeyRoutingSeesTheWindowsControlsStateAndNavigation) {
+  TTradeKeyTargets &keys = window_->Keys();
+  EXPECT_EQ(keys.Control("XPEdit5"), window_->XPEdit5->Handle());
+  EXPECT_EQ(keys.Control("NoSuchControl"), nullptr);
+  EXPECT_EQ(keys.TradingState(), kPageLogin);
+  EXPECT_FALSE(keys.Locked());
+  EXPECT_FALSE(keys.Floating());
+  EXPECT_EQ(keys.Checked("XPCheckBox1"), window_->XPCheckBox1->Checked());
+  EXPECT_FALSE(keys.Checked("XPEdit5"));  // not a check box
+
+  // A combo chosen by the keys runs its change handler.
+  EXPECT_EQ(keys.ComboIndex("XPComboBoxSecurityType"), 0);
+  keys.SelectCombo("XPComboBoxSecurityType", 1);
+  EXPECT_EQ(desk_.login.securityIndex, 1);
+  EXPECT_FALSE(desk_.login.verifyShown);
+  EXPECT_EQ(keys.ComboIndex("NoSuchCombo"), -1);
+  TTradeKeyTargets::Spin spin;
+  EXPECT_FALSE(keys.SpinRange("XPUpDown3", spin));
+
+  LogIn(1);
+  EXPECT_EQ(keys.OrderEntryLayout(), 1);
+  EXPECT_TRUE(keys.KeyboardOrderActive());
+  EXPECT_EQ(keys.NodeCount(), 10);
+  EXPECT_EQ(keys.SelectedNode(), 0);
+  keys.ChangeNode(3);
+  EXPECT_EQ(desk_.pageState, kPagePositions);
+  EXPECT_EQ(keys.SelectedNode(), 3);
+  keys.ChangeNode(10);  // past the end: nothing
+  EXPECT_EQ(desk_.pageState, kPagePositions);
+  // The condition orders need their right: refused, the page stays.
+  keys.ChangeNode(4);
+  EXPECT_EQ(desk_.pageState, kPagePositions);
+  EXPECT_EQ(keys.SelectedNode(), 3);
+  desk_.locked = true;
+  EXPECT_TRUE(keys.Locked());
+}
+
+}  // namespace
 
 }  // namespace trading_test
