@@ -271,7 +271,7 @@ struct StopBookWorld {
     std::filesystem::create_directories(w.box.Path("user/880001/stoporder"));
     std::vector<CContractInfo> table(kFutures);
     for (int i = 0; i < kFutures; ++i) {
-      std::snprintf(table[size_t(i)].InstrumentID, 8, "CU24%02d", i);
+      std::snprintf(table[size_t(i)].InstrumentID, 8, "CU24%02d", i % 100);
       table[size_t(i)].PriceTick = 1;
       table[size_t(i)].VolumeMultiple = 5;
       table[size_t(i)].Stock = STKPTR(1, 0, i);
