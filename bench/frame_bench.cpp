@@ -271,7 +271,7 @@ struct StopBookWorld {
     std::filesystem::create_directories(w.box.Path("user/880001/stoporder"));
     std::vector<CContractInfo> table(kFutures);
     for (int i = 0; i < kFutures; ++i) {
-      std::snprintf(table[size_t(i)].InstrumentID, 8, "CU24%02d", i);
+      std::snprintf(table[size_t(i)].InstrumentID, 8, "CU24%02d", i % 100);
       table[size_t(i)].PriceTick = 1;
       table[size_t(i)].VolumeMultiple = 5;
       table[size_t(i)].Stock = STKPTR(1, 0, i);
@@ -317,35 +317,37 @@ struct StopBookWorld {
   }
 };
 
-void CountAllocations(bool on) {
-  if (on) {
-    g_newCalls = 0;
-    g_heapCalls = 0;
-    SetMallocRefusal([](int32_t) {
-      ++g_heapCalls;
-      return false;
-    });
-  } else {
-    SetMallocRefusal(nullptr);
+// Quotes round the 16 contracts, each a tick up, through one handler,
+// counting the allocations.
+template <typename Handle>
+void RunFuturesQuotes(benchmark::State &state, Handle handle) {
+  TMarketData *market = MarketAt(1);
+  for (int i = 0; i < kFutures; ++i) market->m_quotes[i].last = 3000000;
+  int next = 0;
+  g_newCalls = 0;
+  g_heapCalls = 0;
+  SetMallocRefusal([](int32_t) {
+    ++g_heapCalls;
+    return false;
+  });
+  g_countNew = true;
+  for (auto _ : state) {
+    market->m_quotes[next].last += 1;
+    handle(next, market->m_quotes[next], market->m_stocks[next]);
+    if (++next == kFutures) next = 0;
   }
-  g_countNew = on;
+  g_countNew = false;
+  SetMallocRefusal(nullptr);
+  state.counters["allocs/quote"] = double(g_newCalls + g_heapCalls) / double(state.iterations());
 }
 
 // One quiet quote through the engine alone.
 void BM_StopEngineQuietQuote(benchmark::State &state) {
   World w;
   StopBookWorld book(w);
-  TMarketData *market = MarketAt(1);
-  for (int i = 0; i < kFutures; ++i) market->m_quotes[i].last = 3000000;
-  int next = 0;
-  CountAllocations(true);
-  for (auto _ : state) {
-    market->m_quotes[next].last += 1;
-    book.automation->engine.CheckStopOrders(STKPTR(1, 0, next), market->m_quotes[next], market->m_stocks[next]);
-    if (++next == kFutures) next = 0;
-  }
-  CountAllocations(false);
-  state.counters["allocs/quote"] = double(g_newCalls + g_heapCalls) / double(state.iterations());
+  RunFuturesQuotes(state, [&book](int stock, const REALQUOTE &quote, const STKINFO &info) {
+    book.automation->engine.CheckStopOrders(STKPTR(1, 0, stock), quote, info);
+  });
   state.counters["tasks"] = book.desk.tasks.GetCount();
 }
 BENCHMARK(BM_StopEngineQuietQuote);
@@ -359,17 +361,9 @@ void BM_FuturesFanOutWithStopEngine(benchmark::State &state) {
     w.receivers.checkStopOrders = [&book](uint32_t stock, const REALQUOTE &quote, const STKINFO &info) {
       book.automation->engine.CheckStopOrders(STKPTR(stock), quote, info);
     };
-  TMarketData *market = MarketAt(1);
-  for (int i = 0; i < kFutures; ++i) market->m_quotes[i].last = 3000000;
-  int next = 0;
-  CountAllocations(true);
-  for (auto _ : state) {
-    market->m_quotes[next].last += 1;
-    w.core->OnQuote(MFEVENTSLOT{STKPTR(1, 0, next).Word(), 0x81}, false);
-    if (++next == kFutures) next = 0;
-  }
-  CountAllocations(false);
-  state.counters["allocs/quote"] = double(g_newCalls + g_heapCalls) / double(state.iterations());
+  RunFuturesQuotes(state, [&w](int stock, const REALQUOTE &, const STKINFO &) {
+    w.core->OnQuote(MFEVENTSLOT{STKPTR(1, 0, stock).Word(), 0x81}, false);
+  });
 }
 BENCHMARK(BM_FuturesFanOutWithStopEngine)->Arg(0)->Arg(1);
 

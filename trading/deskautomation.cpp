@@ -18,7 +18,9 @@ TDeskAutomation::~TDeskAutomation() {
 
 void TDeskAutomation::PositionsComplete(int32_t tradeDate) {
   stops.LoadStopOrders(tradeDate);
-  journal.Load();
+  // The file is read once per run; afterwards memory and file agree.
+  if (!journalLoaded_) journal.Load();
+  journalLoaded_ = true;
   journal.Reconcile(tradeDate);
 }
 

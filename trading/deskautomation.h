@@ -40,4 +40,5 @@ class TDeskAutomation {
 
  private:
   TTradeDesk &desk_;
+  bool journalLoaded_ = false;
 };

@@ -301,8 +301,15 @@ void TFiringJournal::Settle(const FiringIntent &intent, bool sent, int32_t trade
 void TFiringJournal::Reconcile(int32_t tradeDate) {
   if (intents_.empty()) return;
   std::vector<int32_t> claimed;  // orders of the array already claimed, by index
+  std::vector<FiringIntent> waiting;  // their task is still queued: not decided yet
   bool conditionsChanged = false;
   for (const FiringIntent &intent : intents_) {
+    bool queued = false;
+    for (int32_t t = 0; t < desk_.tasks.GetCount() && !queued; ++t) queued = TaskIntent(desk_.tasks.GetData()[t]) == intent.number;
+    if (queued && intent.state == kIntentOpen) {
+      waiting.push_back(intent);
+      continue;
+    }
     bool sent = intent.state != kIntentOpen;
     if (!sent) {
       // More matching orders than the intent saw: one of them is its order.
@@ -329,7 +336,7 @@ void TFiringJournal::Reconcile(int32_t tradeDate) {
     Settle(intent, sent, tradeDate);
     conditionsChanged = conditionsChanged || intent.kind == kFiringCondition || before != desk_.conditions.GetCount();
   }
-  intents_.clear();
+  intents_ = waiting;
   Save();
   if (conditionsChanged && saveConditionOrders) saveConditionOrders();
 }

@@ -90,7 +90,8 @@ class TFiringJournal {
 
   // After a complete position list's stops were loaded (and the condition
   // orders): sent intents make sure their item is gone, unsent ones put it
-  // back once; then the journal is emptied. tradeDate is today's.
+  // back once; then they are dropped. An intent whose task is still queued
+  // waits for its order call. tradeDate is today's.
   void Reconcile(int32_t tradeDate);
 
   const std::vector<FiringIntent> &Intents() const { return intents_; }

@@ -483,5 +483,18 @@ TEST_F(FiringRestartTest, AnUnwritableStopFileAfterAFiringDoesNotFireTwice) {
   EXPECT_EQ(desk_.orders.GetCount() + desk_.tasks.GetCount(), 1);
 }
 
+TEST_F(FiringRestartTest, APositionRefreshLeavesAnIntentWhoseTaskStillWaits) {
+  Arm(Stop);
+  replay_.Apply(3495);
+  ASSERT_EQ(desk_.tasks.GetCount(), 1);
+  // The positions come again while the close task waits in the queue.
+  LoadStopOrders(desk_, 20240115);
+  journal_.Reconcile(20240115);
+  EXPECT_EQ(journal_.Intents().size(), 1u);
+  EXPECT_EQ(desk_.positions.GetData()[0].StopCount(), 0);  // not put back
+  journal_.OnOrderInsert(Task(0), 0, "1001", "");
+  EXPECT_EQ(journal_.Intents()[0].state, kIntentSent);
+}
+
 }  // namespace
 }  // namespace trading_test
