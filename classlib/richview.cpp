@@ -278,7 +278,7 @@ void TRichEdit::ApplyText(const std::string &gbk) {
   QTextCharFormat format = b->currentCharFormat();
   b->setPlainText(text);
   b->setCurrentCharFormat(format);
-  ApplyAlignment();
+  if (alignment_ != taLeftJustify) ApplyAlignment();
   DetectLinks();
 }
 
