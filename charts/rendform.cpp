@@ -453,7 +453,11 @@ void TRendForm::RefreshView(bool reload) {
   if ((m_attr.flags & kRendPageDetail) && !index) {
     Panel2->Show();
     OwnerDrawPanel1->Invalidate();
-    Panel5->SetCaption(" 成交明细");
+    if (const STKINFO *info = GetStockInfo(m_attr.stock)) {
+      char title[128];
+      std::snprintf(title, sizeof title, " 成交明细－%.9s(%.7s)    PageUp 上翻、PageDown 下翻", info->name, info->code);
+      Panel5->SetCaption(title);
+    }
     return;
   }
   if ((m_attr.flags & kRendPageDistribution) && !index) {
@@ -461,7 +465,11 @@ void TRendForm::RefreshView(bool reload) {
     Panel4->Show();
     Panel4->SetColor(TColor(ViewColor(34)));
     Panel4->Font()->SetColor(TColor(ViewColor(22)));
-    Panel4->SetCaption(" 价量分布");
+    if (const STKINFO *info = GetStockInfo(m_attr.stock)) {
+      char title[64];
+      std::snprintf(title, sizeof title, " 价量分布－%.9s(%.7s)", info->name, info->code);
+      Panel4->SetCaption(title);
+    }
     LayoutDistribution();
     return;
   }

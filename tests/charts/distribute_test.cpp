@@ -59,15 +59,9 @@ TEST(TradeNatureRule, EveryClassInEachModeOnATenLotUnit) {
   EXPECT_EQ(ClassifyTrade(5, 5, 0, kNatureBothInUnits), kNatureBothOpen);
 }
 
-
 class Distribution : public ChartWorld {
  protected:
-  VIEW_ATTR_13 Attr(STKPTR stock) {
-    VIEW_ATTR_13 a{};
-    InitViewAttr(VIEW_TYPE_INTRADAY, &a);
-    a.stock = stock;
-    return a;
-  }
+  static VIEW_ATTR_13 Attr(STKPTR stock) { return IntradayAttr(stock); }
 };
 
 TEST_F(Distribution, BarsAscendAndUnknownSidesSell) {

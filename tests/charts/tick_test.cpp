@@ -12,15 +12,9 @@
 namespace charts_test {
 namespace {
 
-
 class TickModel : public ChartWorld {
  protected:
-  VIEW_ATTR_13 Attr(STKPTR stock) {
-    VIEW_ATTR_13 a{};
-    InitViewAttr(VIEW_TYPE_INTRADAY, &a);
-    a.stock = stock;
-    return a;
-  }
+  static VIEW_ATTR_13 Attr(STKPTR stock) { return IntradayAttr(stock); }
   // A pane whose plot is `width` pixels wide between margins of 10 and 0.
   void Lay(_Tick &tick, std::vector<TICKREC> &trades, const VIEW_ATTR_13 &attr, int width = 200,
            int height = 300) {

@@ -1,7 +1,8 @@
-// One trade of a test's series.
+// One trade of a test's series, and the record of an intraday view.
 #pragma once
 
 #include "market/records.h"
+#include "views/viewattr.h"
 
 namespace charts_test {
 
@@ -13,6 +14,14 @@ inline TICKREC MakeTrade(uint32_t price, float volume = 1, float openInterest = 
   t.amount = openInterest;
   t.side = side;
   return t;
+}
+
+// The record of an intraday view of the instrument.
+inline VIEW_ATTR_13 IntradayAttr(STKPTR stock) {
+  VIEW_ATTR_13 a{};
+  InitViewAttr(VIEW_TYPE_INTRADAY, &a);
+  a.stock = stock;
+  return a;
 }
 
 }  // namespace charts_test

@@ -80,6 +80,9 @@ TEST_F(ZoneStat, MissingMinutesAndDaysMoveTheBoundsOntoTheNearestBarsInside) {
   EXPECT_EQ(dlg->FieldText(TZoneStatDlg::kAverage), "10.14");
   EXPECT_EQ(dlg->FieldText(TZoneStatDlg::kChange), "-0.99%");
   EXPECT_EQ(dlg->FieldText(TZoneStatDlg::kAmplitude), "6.93%");
+  dlg->HandleNeeded();
+  harness_.Pump();
+  harness_.SavePng(harness_.Render(dlg.get()), "zone-stat");
 
   // Daily bars with a weekend gap.
   SetBars({Bar(MakePackedDateTime(2024, 3, 1), 100, 100, 100, 100, 1, 0),
