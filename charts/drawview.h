@@ -125,6 +125,8 @@ class TDrawView : public TChildView, public TChartViewOps {
   // The detail list (its behaviour comes with the detail list itself).
   void LayoutDetailList(bool reset);
   void ScrollDetailListToEnd();
+  // Up (VK_UP) or down (VK_DOWN) one row of the detail list's selection.
+  void DetailGridKey(WORD key);
 
   // ---- menu handlers ----
   void AddShownInstrumentToBlock(int blockId);
