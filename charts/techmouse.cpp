@@ -137,14 +137,7 @@ void TTechForm::FormMouseDown(TObject *, TMouseButton button, TShiftState, int x
   const bool upperBand = i > 0 && y < w.top + 2;
   const bool lowerBand = i < int(windowCount) - 1 && y >= w.bottom - 1;
   if (plotColumns && (upperBand || lowerBand)) {
-    if (crossHair) {
-      HDC dc = GetDC(Handle());
-      DrawCrossLines(dc);
-      crossHair = 0;
-      cursorBar = -1;
-      DrawLegends(dc, true);
-      ReleaseDC(Handle(), dc);
-    }
+    SwitchCrossHairOff(false);  // Panel2 stays
     const int k = y < w.top + 4 ? i - 1 : i;
     const int low = windowRects[k].top + 32;
     const int high = std::max(low, int(windowRects[k + 1].bottom - 32));

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <memory>
 
 #include "charts/techform.h"
 #include "core/chartgfx.h"
@@ -71,7 +72,6 @@ void TTechForm::AddOverlay(STKPTR stock, bool relative, bool apply) {
   PeriodToAgentKind(m_attr.period, PeriodCount(), &kind, &count);
   HWND window = Handle();
   COverlappedStock *node = nullptr;
-  bool chartChanged = false;
   if (SpreadAnalysis()) {
     // The partner is reused for the new instrument; window 0 gets its
     // library formula back.
@@ -91,7 +91,6 @@ void TTechForm::AddOverlay(STKPTR stock, bool relative, bool apply) {
       main->next = chain;
       main->AssignLineColours(3);
     }
-    chartChanged = true;
   } else {
     for (COverlappedStock *n = overlays; n; n = n->next)
       if (n->stock.market == stock.market && n->stock.stock == stock.stock) return;
@@ -129,7 +128,6 @@ void TTechForm::AddOverlay(STKPTR stock, bool relative, bool apply) {
     if (apply) CalcOverlay(n, true, false);
   }
   AssignOverlayColours();
-  (void)chartChanged;
   if (!apply) return;
   Repaint();
   PostToFrame(WM_MF_REFRESH_SUBSCRIPTION);
@@ -312,32 +310,37 @@ void TTechForm::RemoveOverlayNode(COverlappedStock *node) {
 
 // ---- Menu commands -----------------------------------------------------------------------------
 
-void TTechForm::N29Click(TObject *) {
-  if (OpenStockPicker) return;
-  TSelStockDlg dialog(this, m_attr.stock.market, 1);
-  OpenStockPicker = &dialog;
+namespace {
+
+// Runs the instrument picker in a mode; the dialog when OK gave an
+// instrument, else null.
+std::unique_ptr<TSelStockDlg> PickStock(TTechForm *owner, int mode) {
+  if (OpenStockPicker) return nullptr;
+  auto dialog = std::make_unique<TSelStockDlg>(owner, owner->m_attr.stock.market, mode);
+  OpenStockPicker = dialog.get();
   MainFrameHost()->SetDialogOpen(true);
-  const bool ok = dialog.ShowModal() == mrOk;
+  const bool ok = dialog->ShowModal() == mrOk;
   MainFrameHost()->SetDialogOpen(false);
   OpenStockPicker = nullptr;
-  if (ok && !dialog.chosen.IsNone()) AddOverlay(dialog.chosen, dialog.RadioButton2->Checked(), true);
+  if (!ok || dialog->chosen.IsNone()) return nullptr;
+  return dialog;
+}
+
+}  // namespace
+
+void TTechForm::N29Click(TObject *) {
+  if (auto dialog = PickStock(this, 1)) AddOverlay(dialog->chosen, dialog->RadioButton2->Checked(), true);
 }
 
 void TTechForm::N20Click(TObject *) {
-  if (OpenStockPicker) return;
-  TSelStockDlg dialog(this, m_attr.stock.market, 2);
-  OpenStockPicker = &dialog;
-  MainFrameHost()->SetDialogOpen(true);
-  const bool ok = dialog.ShowModal() == mrOk;
-  MainFrameHost()->SetDialogOpen(false);
-  OpenStockPicker = nullptr;
-  if (!ok || dialog.chosen.IsNone()) return;
-  const uint8_t mode = dialog.RadioButton3->Checked() ? 1 : dialog.XPRadioButton1->Checked() ? 2 : 0;
-  const int32_t item = dialog.RadioButton7->Checked()   ? 3
-                       : dialog.RadioButton8->Checked() ? 0
-                       : dialog.RadioButton9->Checked() ? 1
-                                                        : 2;
-  SetSpreadAnalysis(dialog.chosen, item, mode, true);
+  auto dialog = PickStock(this, 2);
+  if (!dialog) return;
+  const uint8_t mode = dialog->RadioButton3->Checked() ? 1 : dialog->XPRadioButton1->Checked() ? 2 : 0;
+  const int32_t item = dialog->RadioButton7->Checked()   ? 3
+                       : dialog->RadioButton8->Checked() ? 0
+                       : dialog->RadioButton9->Checked() ? 1
+                                                         : 2;
+  SetSpreadAnalysis(dialog->chosen, item, mode, true);
 }
 
 void TTechForm::R1Click(TObject *sender) {
