@@ -768,3 +768,9 @@ bool TDrawView::PrintTo() {
     printer->Abort();
   return ok;
 }
+
+void TDrawView::DetailGridKey(WORD key) {
+  if (!StringGrid1 || StringGrid1->RowCount() == 0) return;
+  const int row = StringGrid1->Row() + (key == VK_UP ? -1 : key == VK_DOWN ? 1 : 0);
+  if (row >= StringGrid1->FixedRows() && row < StringGrid1->RowCount()) StringGrid1->SetRow(row);
+}

@@ -149,6 +149,8 @@ class TDrawView : public TChildView, public TChartViewOps {
   int BuildDetailIndex(const TICKREC *trades, int count, double minVolume);
   // The trade-detail series when the view holds it, else the recent trades.
   const TICKREC *DetailSeries(int *count) const;
+  // Up (VK_UP) or down (VK_DOWN) one row of the detail list's selection.
+  void DetailGridKey(WORD key);
 
   // ---- menu handlers ----
   void AddShownInstrumentToBlock(int blockId);

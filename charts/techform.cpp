@@ -100,6 +100,7 @@ TTechForm::TTechForm(TMultiViewMain *page, const VIEW_ATTR_13 *record, MVCDATA_1
   activeWindow = windowCount > 1 ? windowCount - 1 : 0;
   BuildWindows(data);
   if (s.maOnK && strcasecmp(windowNames[0], "K") == 0) ApplyIndicator("MA", false);
+  RestoreOverlays(data);
 
   scaleWidth = Panel2->Width() + 1;
   const int n = int(windowCount);
@@ -121,6 +122,10 @@ TTechForm::TTechForm(TMultiViewMain *page, const VIEW_ATTR_13 *record, MVCDATA_1
   for (TMenuItem *m : counts) m->Checked = false;
   counts[n - 1]->Checked = true;
   std::copy(std::begin(heights), std::end(heights), savedHeights);
+  if ((m_attr.flags & 2) && !DrawGrid1->Visible()) {
+    if (DrawGrid1->RowCount() < int(barCount) + 1) DrawGrid1->SetRowCount(int(barCount) + 1);
+    DrawGrid1->Show();
+  }
 
   ApplyFonts();
   UpdateMenuCaptions();
@@ -231,6 +236,7 @@ void TTechForm::BuildTechComponents() {
   D2 = item(PopupMenu2->Items(), "删除指标(&D)", [this](TObject *s) { EraseIdxClick(s); });
   P2 = item(PopupMenu2->Items(), "指标参数(&P)", [this](TObject *s) { N3Click(s); });
   F1 = item(PopupMenu2->Items(), "修改公式(&F)", [this](TObject *s) { F1Click(s); });
+  BuildInteractionMenus();
 }
 
 void TTechForm::BuildWindows(const MVCDATA_12 &data) {
@@ -283,6 +289,11 @@ void TTechForm::InitView() {
   resizeInstalled_ = true;
   FormResize(this);
   DrawQuotePanel();
+  OnKeyDown = [this](TObject *s, WORD &k, TShiftState sh) { FormKeyDown(s, k, sh); };
+  OnKeyUp = [this](TObject *s, WORD &k, TShiftState sh) { FormKeyUp(s, k, sh); };
+  OnMouseDown = [this](TObject *s, TMouseButton b, TShiftState sh, int x, int y) { FormMouseDown(s, b, sh, x, y); };
+  OnMouseMove = [this](TObject *s, TShiftState sh, int x, int y) { FormMouseMove(s, sh, x, y); };
+  OnMouseUp = [this](TObject *s, TMouseButton b, TShiftState sh, int x, int y) { FormMouseUp(s, b, sh, x, y); };
 }
 
 void TTechForm::ApplyFonts() {
@@ -336,17 +347,14 @@ void TTechForm::CollectStocks(EArray<STKMS> *stocks) {
 
 void TTechForm::StepKey(WORD key, TShiftState shift) { FormKeyDown(this, key, shift); }
 
-void TTechForm::FormKeyDown(TObject *, WORD &, TShiftState) {
-  // The keyboard handler of the chart comes with keyboard navigation.
-}
-
 void TTechForm::StoreChartData(MVCDATA_12 *data) {
   if (!data) return;
   TDrawView::StoreChartData(data);
   data->windowCount = windowCount;
   for (int i = 0; i < kKLineMaxWindows; ++i) std::memcpy(data->formulas[i], windowNames[i], 16);
+  StoreOverlays(data);
   // The main-chart indicators, unless overlays own the main window.
-  if (!overlays && data->overlays[0].market == 255) {
+  if (!overlays) {
     std::memset(data->overlayFormulas, 0, sizeof data->overlayFormulas);
     int k = 0;
     for (CKvIndex *f = windows[0] ? windows[0]->next : nullptr; f && k < kMaxOverlays; f = f->next)
@@ -427,6 +435,15 @@ void TTechForm::RefreshLineMappings() {
     if (lines[i]) MapLoadedLine(lines[i], lines[i]->map.window);
 }
 
+void TTechForm::SetLuoliShown(bool shown) {
+  luoliShown = shown ? 1 : 0;
+  UpdateScreen(true);
+}
+
+void TTechForm::SetLineToolItemChecked(bool checked) {
+  if (NLine) NLine->Checked = checked;
+}
+
 void TTechForm::DeleteAllLines() {
   for (TLine *&l : lines) {
     delete l;
@@ -434,6 +451,7 @@ void TTechForm::DeleteAllLines() {
   }
   lineCount = 0;
   editLine = 0;
+  lineEditState = 0;
   SaveLines();
   UpdateScreen(true);
 }

@@ -8,10 +8,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "charts/drawview.h"
 #include "charts/linefile.h"
+#include "charts/linetool.h"
 #include "charts/overlapped.h"
 #include "charts/techformcore.h"
 #include "core/ewnd.h"
@@ -19,7 +21,7 @@
 class CKvIndex;
 class TLine;
 
-class TTechForm : public TDrawView, public TLineFileOwner {
+class TTechForm : public TDrawView, public TLineFileOwner, public TLinePaletteClient {
  public:
   TTechForm(TMultiViewMain *page, const VIEW_ATTR_13 *record, MVCDATA_12 *viewData, EArray<VIEW_ATTR_13> *history,
             PaneNode *node);
@@ -48,13 +50,89 @@ class TTechForm : public TDrawView, public TLineFileOwner {
   void MapLoadedLine(TLine *line, int window) override;
   CKvIndex *MainFormula() override { return windows[0]; }
 
+  // ---- what the line palette asks of the active chart ----
+  void DeleteAllLines() override;
+  void SetLuoliShown(bool shown) override;
+  void SetLineToolItemChecked(bool checked) override;
+
   // ---- form events ----
   void FormResize(TObject *sender = nullptr);
   void FormPaint(TObject *sender = nullptr);
   void FormClose(TObject *sender, TCloseAction &action);
-  // Keyboard navigation comes with the keyboard handler; the page's step
-  // buttons call it.
+  // ---- keyboard (techkeys.cpp) ----
   void FormKeyDown(TObject *sender, WORD &key, TShiftState shift);
+  void FormKeyUp(TObject *sender, WORD &key, TShiftState shift);
+  void ExecuteViewCommand(int code) override;
+  void PreviousIndicator();
+  void NextIndicator();
+  // The bar value grid: shown by the view command, hidden by its Esc.
+  void ShowBarGrid();
+  void HideBarGrid();
+  // Plot columns that fit (H), the automatic first column's limit
+  // (maxStart) and the column at x.
+  uint32_t FittingColumns() const;
+  uint32_t AutoStart() const;
+  uint32_t ColumnAt(int x) const;
+  // The y of the price point of column i (y when it has no bar).
+  int PricePointY(uint32_t i, int y) const;
+
+  // ---- mouse (techmouse.cpp) ----
+  void FormMouseDown(TObject *sender, TMouseButton button, TShiftState shift, int x, int y);
+  void FormMouseMove(TObject *sender, TShiftState shift, int x, int y);
+  void FormMouseUp(TObject *sender, TMouseButton button, TShiftState shift, int x, int y);
+  int DoubleClickAt(uint32_t point);
+  void SetZoomLevel(uint32_t level);
+  void NZoneStatClick(TObject *sender = nullptr);
+  // The statistics dialog over columns first .. last.
+  void OpenZoneStat(uint32_t first, uint32_t last);
+  void RecordWindowHeights();
+  void ShowOverlayMenu();
+  // The zoom level whose pitch fits n bars into the plot width w.
+  static int ZoomForBars(double w, double n);
+  // Lays the windows out from the height shares and repaints.
+  void RelayoutWindows();
+  void SwitchCrossHairOff(bool hidePanel);
+  void DeleteLineAt(uint32_t index);
+  void DeleteKey();
+
+  // ---- overlays and spread analysis (techoverlay.cpp) ----
+  void AddOverlay(STKPTR stock, bool relative, bool apply);
+  void SetSpreadAnalysis(STKPTR stock, int32_t item, uint8_t mode, bool apply);
+  void ComputeSpread();
+  void RemoveSpreadAnalysis();
+  void RemoveOverlays();
+  void RemoveOverlayNode(COverlappedStock *node);
+  void N29Click(TObject *sender = nullptr);
+  void N20Click(TObject *sender = nullptr);
+  void R1Click(TObject *sender);
+  // Step K: the first visible date before a change of the time axis and
+  // the scroll position from it after.
+  uint32_t FirstVisibleTime() const;
+  void KeepFirstVisibleTime(uint32_t t);
+  // The view data's overlays back into the chain (construction).
+  void RestoreOverlays(const MVCDATA_12 &data);
+  void StoreOverlays(MVCDATA_12 *data) const;
+
+  // ---- menus, properties and the bar grid (techmenus.cpp) ----
+  void ShowContextMenu(int x, int y) override;
+  void FormContextPopup(int x, int y);
+  void TechPopupMenu1Popup(TObject *sender = nullptr);
+  void UpdateMenuCaptions() override;
+  void DelLineClick(TObject *sender = nullptr);
+  void A1Click(TObject *sender = nullptr);
+  void N35Click(TObject *sender = nullptr);
+  void N12Click(TObject *sender);
+  void NLineClick(TObject *sender = nullptr);
+  void V1Click(TObject *sender);
+  void N36Click(TObject *sender = nullptr);
+  void N37Click(TObject *sender = nullptr);
+  void N39Click(TObject *sender = nullptr);
+  void NPropertyClick(TObject *sender = nullptr);
+  void ReloadAndRepaint();
+  void DrawGrid1DrawCell(TObject *sender, int column, int row, TRect rect, TGridDrawState state);
+  void DrawGrid1MouseDown(TObject *sender, TMouseButton button, TShiftState shift, int x, int y);
+  // The menu that popped up last (for the tests and the pictures).
+  TPopupMenu *lastPopup = nullptr;
 
   // ---- geometry ----
   uint32_t FirstVisibleBar() const;
@@ -64,7 +142,6 @@ class TTechForm : public TDrawView, public TLineFileOwner {
   int ScaleRight() const;  // sR
   int BarCentre(uint32_t i) const;
   void RefreshLineMappings();
-  void DeleteAllLines();
   void DeleteWindowLines(int window);
   void SaveLines();
   void LoadLines();
@@ -135,6 +212,11 @@ class TTechForm : public TDrawView, public TLineFileOwner {
             *P1 = nullptr, *L1 = nullptr, *N36 = nullptr, *N37 = nullptr, *N39 = nullptr, *D2 = nullptr,
             *P2 = nullptr, *F1 = nullptr;
   TMenuItem *PeriodItems[15] = {};
+  TMenuItem *N29 = nullptr, *D1 = nullptr, *R1 = nullptr, *R2 = nullptr, *N20 = nullptr, *NZoneStat = nullptr,
+            *NLine = nullptr, *N15 = nullptr;
+  TPopupMenu *DelPopMenu = nullptr;
+  TMenuItem *DelLine = nullptr, *A1 = nullptr, *N35 = nullptr;
+  TDrawGrid *DrawGrid1 = nullptr;
 
   // ---- own fields ----
   char ownerCode[32] = {};
@@ -191,12 +273,12 @@ class TTechForm : public TDrawView, public TLineFileOwner {
   double spreadScale[4] = {};
   RECT overlayLinkRect{};
   int32_t titleWidth = 0;
-  // The overlay fields of the view data as they were read; written back
-  // as they are until overlays can be changed.
-  MVCDATA_12 *readOverlays = nullptr;
+  // PageUp/PageDown stepped to another instrument; the key-up loads it.
+  uint8_t pagingPending = 0;
 
  private:
   void BuildTechComponents();
+  void BuildInteractionMenus();
   void BuildWindows(const MVCDATA_12 &data);
   void CalcFormula(CKvIndex *f, bool withChain, bool incremental);
   void CalcOverlay(COverlappedStock *node, bool withChain, bool incremental);
@@ -215,6 +297,43 @@ class TTechForm : public TDrawView, public TLineFileOwner {
   bool techClosed_ = false;
   bool resizeInstalled_ = false;
 };
+
+// What the interval statistics dialog is given: the view as owner, the
+// view's bar count (read again while it is open), the end and start times
+// in display time, the bars with one time per bar, the agent kind of the
+// chart period and the instrument.
+struct KLineZoneStatRequest {
+  TTechForm *owner = nullptr;
+  const uint32_t *barCount = nullptr;
+  uint32_t end = 0, start = 0;
+  const KLINEBAR *bars = nullptr;
+  const uint32_t *times = nullptr;
+  uint8_t kind = 7;
+  uint32_t count = 1;
+  STKPTR stock{0, 0, 0};
+};
+// The statistics dialog, run modally (empty until the dialog is there; the
+// view then only marks nothing). One is open at a time for the program.
+std::function<void(const KLineZoneStatRequest &)> &KLineZoneStatDialog();
+bool KLineZoneStatShowing();
+
+// The choices of the chart property dialog as the view applies them.
+struct KLinePropertyChoices {
+  bool showPanel = true;          // "显示信息窗口"
+  bool panelLeft = false;         // "将信息窗口置于左侧"
+  bool showTradeLines = true;     // "显示持仓线和委托线"
+  bool todayMinutesOnly = false;  // "分钟线只显示当日数据"
+  bool noScale = false;           // "不显示坐标"
+  bool scaleRight = false;        // "坐标置于右侧"
+  bool detailsUpward = false;     // "成交明细由下至上显示"
+  bool enterCycles = true;        // "按下回车键时在报价、..."
+  uint8_t items[32] = {};         // the quote panel's items in order
+  bool itemsEnabled = true;       // the item list may be changed
+};
+// The display options dialog in its K-line form: fills the choices from
+// the initial ones and returns true on OK. Empty until the dialog is there
+// (the property command then does nothing).
+std::function<bool(TTechForm &view, KLinePropertyChoices &choices)> &KLinePropertyDialog();
 
 // Registers the K-line view for its view type.
 void RegisterKLineView();

@@ -318,14 +318,16 @@ void TTechForm::CalcOverlay(COverlappedStock *node, bool withChain, bool increme
   const KLINEBAR *s;
   uint32_t n;
   SeriesOf(node->agent, &s, &n);
-  node->indicator->Calculate(Handle(), node->code, kind, count, node->info, s, n, withChain, incremental);
+  // The engine reads a 32-byte owner record; the node's code has 8 bytes.
+  char owner[32] = {};
+  std::memcpy(owner, node->code, sizeof node->code);
+  node->indicator->Calculate(Handle(), owner, kind, count, node->info, s, n, withChain, incremental);
 }
 
 void TTechForm::RecalcIndicators(const STKPTR *stock, bool incremental) {
   const bool own = !stock || SameStock(*stock, m_attr.stock);
   if (SpreadAnalysis()) {
-    // The spread itself is computed with the overlays' commands.
-    if (incremental) return;
+    if (!stock || own || SameStock(*stock, overlays->stock)) ComputeSpread();
   } else {
     if (own) {
       CalcFormula(windows[0], false, incremental);

@@ -8,6 +8,7 @@
 
 #include "charts/drawview.h"
 #include "charts/rendform.h"
+#include "charts/techform.h"
 #include "core/emenubar.h"
 #include "core/ewnd.h"
 #include "core/netutil.h"
@@ -402,7 +403,33 @@ void TMFrame::FillReceivers() {
         chart->DrawQuotePanel();
         break;
       case TViewAction::MenuItem:
-        if (arg == intptr_t(TChartMenuItem::InfoWindow)) chart->N5Click();
+        if (arg == intptr_t(TChartMenuItem::InfoWindow)) {
+          chart->N5Click();
+        } else if (auto *kline = dynamic_cast<TTechForm *>(chart)) {
+          switch (TChartMenuItem(arg)) {
+            case TChartMenuItem::Overlay: kline->N29Click(); break;
+            case TChartMenuItem::Arbitrage: kline->N20Click(); break;
+            case TChartMenuItem::DrawingTools: kline->NLineClick(); break;
+            case TChartMenuItem::ReverseAxis: kline->N37Click(); break;
+            case TChartMenuItem::IndicatorManager: kline->N30Click(); break;
+            case TChartMenuItem::ForwardAdjustment:
+              kline->N25Click(kline->N27->Checked ? kline->N25 : kline->N27);
+              break;
+            case TChartMenuItem::BackwardAdjustment:
+              kline->N25Click(kline->N28->Checked ? kline->N25 : kline->N28);
+              break;
+            default: break;
+          }
+        }
+        break;
+      case TViewAction::SetPeriod:
+        if (auto *kline = dynamic_cast<TTechForm *>(chart)) kline->SetPeriod(int(arg));
+        break;
+      case TViewAction::SetZoomLevel:
+        if (auto *kline = dynamic_cast<TTechForm *>(chart)) kline->SetZoomLevel(uint32_t(arg));
+        break;
+      case TViewAction::ReloadAndRepaint:
+        if (auto *kline = dynamic_cast<TTechForm *>(chart)) kline->ReloadAndRepaint();
         break;
       case TViewAction::AddShownToBlock: chart->AddShownInstrumentToBlock(int(arg)); break;
       case TViewAction::SetTickZoom:
@@ -929,9 +956,11 @@ void TMFrame::InstallKeyPreview() {
   links.leaveFullScreen = [this] { MenuItem95Click(nullptr); };
   links.showChart = [this](const VIEW_ATTR_13 &attributes) { dispatcher_->ShowChart(attributes); };
   links.wheel = &wheel_;
-  // The page menu's "open page" and the K-line chart's indicator come with
-  // their own parts; until then a page or an indicator chosen in the
-  // wizard changes nothing.
+  links.applyIndicator = [](TMultiViewChild *view, const char *indicator) {
+    if (auto *kline = dynamic_cast<TTechForm *>(view)) kline->ApplyIndicator(indicator, true);
+  };
+  // The page menu's "open page" comes with its own part; until then a page
+  // chosen in the wizard changes nothing.
   keyPreview_ = std::make_unique<TKeyPreview>(std::move(links));
   Application()->SetOnMessage([this](MSG &msg, bool &handled) { AppMessageHook(msg, handled); });
 }

@@ -93,6 +93,9 @@ class TMainFrameHost {
   virtual void SetLineToolCode(int code) { (void)code; }
   // The main window's drawing-tool button is raised.
   virtual void RaiseLineButton() {}
+  // The action of the main window's drawing-tool button: opens or shows
+  // the palette.
+  virtual void LineButtonClick() {}
   // The main window's shared tooltip, made on its window at first use;
   // null when there is no main window.
   virtual EToolTip *SharedToolTip() { return nullptr; }

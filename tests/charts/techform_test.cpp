@@ -3,7 +3,7 @@
 #include <cstring>
 #include <vector>
 
-#include "chart_world.h"
+#include "techform_world.h"
 #include "charts/techform.h"
 #include "charts/techformcore.h"
 #include "core/datetime.h"
@@ -17,14 +17,9 @@
 
 namespace {
 
-constexpr uint32_t Day(unsigned y, unsigned m, unsigned d) { return MakePackedDateTime(y, m, d); }
-
-KLINEBAR Bar(uint32_t time, uint32_t price) {
-  KLINEBAR b{};
-  b.time = time;
-  b.open = b.high = b.low = b.close = price;
-  return b;
-}
+using kline_test::Bar;
+using kline_test::Day;
+using kline_test::TechFormTest;
 
 // ---- Window shares and layout ----------------------------------------------
 
@@ -188,73 +183,6 @@ TEST(KLineTimeLabels, SpacingAndFullFormOnANewMonth) {
 }
 
 // ---- The view -------------------------------------------------------------------------------
-
-class TechFormTest : public charts_test::ChartWorld {
- protected:
-  TechFormTest() {
-    std::string error;
-    KvIndexManager().Clear();
-    EXPECT_TRUE(ReadIndexLibrarySource(testing_support::ReadWholeFile(testing_support::SystemLibrarySource()),
-                                       KvIndexManager(), &error))
-        << error;
-    oldColors_ = SetIndexColorTable(colors_);
-    oldFonts_ = SetIndexFontTable(fonts_);
-    RegisterKLineView();
-    rights_ = UserRights[2];
-  }
-  ~TechFormTest() override {
-    UserRights[2] = rights_;
-    RegisterViewClass(VIEW_TYPE_KLINE, nullptr);
-    SetIndexColorTable(oldColors_);
-    SetIndexFontTable(oldFonts_);
-    KvIndexManager().Clear();
-  }
-
-  // A K-line pane made from view data, as a saved page gives it.
-  std::unique_ptr<testing_support::ViewPage> Open(const MVCDATA_12 &data, int width = 800, int height = 500) {
-    auto page = OpenChart(Stock(charts_test::SH, 1), VIEW_TYPE_REPORT, width, height);
-    PaneNode *node = page->Page()->PaneAt(0)->m_node;
-    *page->Page()->PaneAt(0)->m_viewData = data;
-    VIEW_ATTR_13 record{};
-    InitViewAttr(VIEW_TYPE_KLINE, &record);
-    record.stock = Stock(charts_test::SH, 1);
-    record.period = 8;
-    page->Page()->CreateView(node, &record, 1, 0);
-    harness_.Pump();
-    return page;
-  }
-  static MVCDATA_12 Data(std::vector<const char *> names) {
-    MVCDATA_12 d{};
-    d.windowCount = uint32_t(names.size());
-    for (size_t i = 0; i < names.size(); ++i) std::strcpy(d.formulas[i], names[i]);
-    for (STKPTR &s : d.overlays) s.market = 255;
-    return d;
-  }
-  static TTechForm *View(const testing_support::ViewPage &page) { return page.View<TTechForm>(); }
-  // Puts daily bars into the view as if its agent had them and repaints.
-  static void Feed(TTechForm *v, int count) {
-    for (int i = 0; i < count; ++i) {
-      KLINEBAR &b = v->bars[i];
-      b = KLINEBAR{};
-      unsigned m = 1 + unsigned(i / 28), d = 1 + unsigned(i % 28);
-      b.time = Day(2023 + (m - 1) / 12, 1 + (m - 1) % 12, d);
-      const uint32_t base = 10000 + uint32_t((i * 37) % 700);
-      b.open = base;
-      b.close = base + ((i % 3) ? 150 : -150u);
-      b.high = std::max(b.open, b.close) + 60;
-      b.low = std::min(b.open, b.close) - 60;
-      b.volume = float(1000 + (i * 13) % 500);
-    }
-    v->barCount = uint32_t(count);
-    v->BuildTimeAxis();
-    v->RecalcIndicators(nullptr, false);
-    v->DrawChart();
-  }
-
-  COLORREF *oldColors_ = nullptr;
-  const VIEWFONTDEF *oldFonts_ = nullptr;
-  uint8_t rights_ = 0;
-};
 
 TEST_F(TechFormTest, ConstructionFromViewData) {
   UserRights[2] = 0;
