@@ -781,3 +781,7 @@ TMultiViewChild *MakeKLine(TMultiViewMain *page, const VIEW_ATTR_13 *record, MVC
 }  // namespace
 
 void RegisterKLineView() { RegisterViewClass(VIEW_TYPE_KLINE, MakeKLine); }
+
+void PostToFrame(UINT message) {
+  if (HWND frame = MainFrameHost()->MainWindow()) PostMessageA(frame, message, 0, 0);
+}

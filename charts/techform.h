@@ -346,3 +346,6 @@ struct KLineSettings {
   int32_t antiAlias = 1;
 };
 KLineSettings &KLineChartSettings();
+
+// Posts a message without parameters to the main window, when there is one.
+void PostToFrame(UINT message);

@@ -28,10 +28,6 @@ namespace {
 
 bool Modified(TShiftState s) { return s.Contains(ssShift) || s.Contains(ssCtrl); }
 
-void PostToFrame(UINT message) {
-  if (HWND frame = MainFrameHost()->MainWindow()) PostMessageA(frame, message, 0, 0);
-}
-
 }  // namespace
 
 // ---- Quantities of every key -----------------------------------------------------------------

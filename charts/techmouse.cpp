@@ -32,10 +32,6 @@ namespace {
 
 bool Inside(const RECT &r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
 
-void PostToFrame(UINT message) {
-  if (HWND frame = MainFrameHost()->MainWindow()) PostMessageA(frame, message, 0, 0);
-}
-
 // The series of a data agent (empty when there is none).
 void AgentSeries(int32_t agent, const KLINEBAR **bars, uint32_t *count) {
   *bars = nullptr;

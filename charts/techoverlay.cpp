@@ -21,10 +21,6 @@
 
 namespace {
 
-void PostToFrame(UINT message) {
-  if (HWND frame = MainFrameHost()->MainWindow()) PostMessageA(frame, message, 0, 0);
-}
-
 // Identity of a node: its instrument, code text and data agent.
 void FillNode(COverlappedStock *node, STKPTR stock, HWND window, uint8_t kind, uint32_t count) {
   node->info = GetStockInfo(stock);

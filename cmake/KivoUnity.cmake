@@ -4,17 +4,27 @@
 # testing/gui_main.cpp is the main of the test binaries: in its archive it
 # must stay an object of its own, taken only by a binary without a main.
 set(KIVO_UNITY_SKIP
+  bench/answer_bench.cpp
   bench/datafile_bench.cpp
   bench/formula_library_bench.cpp
   bench/frame_bench.cpp
   bench/logger_bench.cpp
   bench/market_bench.cpp
+  bench/orderbook_bench.cpp
   bench/profile_bench.cpp
   bench/push_bench.cpp
+  bench/tradebridge_push_bench.cpp
   bench/wizard_bench.cpp
+  charts/rendform_input.cpp
+  charts/rendform_tick.cpp
+  charts/techpaint.cpp
+  charts/techseries.cpp
+  charts/techwindows.cpp
+  charts/tick.cpp
   core/emem.cpp
   core/xpbutton.cpp
   core/xpcheckbox.cpp
+  formula/indexmanager.cpp
   market/answer.cpp
   market/dataagent.cpp
   market/datafile_bars.cpp
@@ -31,18 +41,23 @@ set(KIVO_UNITY_SKIP
   platform/stdctl_button.cpp
   plugin/session.cpp
   plugin/tradelog.cpp
+  shell/alarmdlg.cpp
   shell/frame_messages.cpp
+  shell/framepages.cpp
+  shell/passwordchange.cpp
   shell/settings_store.cpp
   standins/simbroker/simbroker.cpp
   testing/gui_main.cpp
   testing/quote_double_startup.cpp
   tests/charts/linefile_test.cpp
+  tests/charts/zonestatdlg_test.cpp
   tests/classlib/picture_test.cpp
   tests/core/ebufferpool_test.cpp
   tests/core/emap_test.cpp
   tests/core/xpbutton_test.cpp
   tests/core/xptabs_test.cpp
   tests/formula/indexpaint_test.cpp
+  tests/formula/iparam_test.cpp
   tests/market/calendar_test.cpp
   tests/market/dataagent_test.cpp
   tests/market/datafile_test.cpp
@@ -58,6 +73,11 @@ set(KIVO_UNITY_SKIP
   tests/trading/tradedesk_fixture.cpp
   tests/trading/tradingwindow_test.cpp
   tests/views/reportcore_test.cpp
+  trading/orderbook.cpp
+  trading/positions.cpp
+  trading/taskqueue.cpp
+  trading/tradedesk.cpp
+  trading/tradelayout.cpp
   views/blockdlg.cpp
 )
 if(KIVO_UNITY_BUILD)
