@@ -90,6 +90,7 @@ class TTradingWindow : public TDeskUi {
   void ViewerPlain() override;
   void ViewerFontSize(int size) override;
   void TextButtons(const char *confirm, const char *exit) override;
+  void TaskProgress(const std::string &text) override;
   void Layout() override { Panel7Resize(nullptr); }
   bool Docked() override;
   RECT PanelBounds() override;
