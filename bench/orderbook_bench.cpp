@@ -13,6 +13,7 @@
 
 #include "market/dataio5.h"
 #include "market/merger.h"
+#include "bench/futures_world.h"
 #include "testing/market_fixture_min.h"
 #include "trading/deskdata.h"
 #include "trading/deskui.h"
@@ -55,31 +56,17 @@ struct BookWorld {
   std::vector<std::string> codes;
 
   BookWorld() {
-    MKINFO sh = market_fixture::MakeMarket("SH", "shd", 1, 4);
-    market_fixture::AddKind(sh, "A股", {{570, 690}, {780, 900}}, 540, 960);
-    MKINFO dl = market_fixture::MakeMarket("DL", "dlf", 2, kContracts);
-    market_fixture::AddKind(dl, "期货", {{540, 690}, {810, 900}}, 480, 960);
-    box.WriteMarketInfo({sh, dl});
-    box.WriteTable(sh, "nametbl", std::vector<STKINFO>{market_fixture::MakeStock(0, 0, "600000", "浦发")});
-    std::vector<STKINFO> stocks;
-    std::vector<STKINFOEX> extended;
+    codes = WriteFuturesWorld(box, kContracts);
     std::vector<CContractInfo> table;
     for (int i = 0; i < kContracts; ++i) {
-      char code[16];
-      snprintf(code, sizeof code, "C%04d", i);
-      codes.push_back(code);
-      stocks.push_back(market_fixture::MakeStock(1, 0, code, "合约"));
-      extended.push_back(market_fixture::MakeStockEx(code));
       CContractInfo c{};
-      strcpy(c.InstrumentID, code);
+      strcpy(c.InstrumentID, codes[size_t(i)].c_str());
       strcpy(c.ExchangeID, "DCE");
       c.PriceTick = 1;
       c.VolumeMultiple = 10;
       c.Stock = STKPTR(1, 0, i);
       table.push_back(c);
     }
-    box.WriteTable(dl, "nametbl", stocks);
-    box.WriteTable(dl, "nametble", extended);
     io = std::make_unique<TDataIO>(nullptr);
     CMarketMerger::Instance()->LoadDefault();
     std::filesystem::create_directories(box.Path("user/880001"));

@@ -90,6 +90,8 @@ class TDeskUi {
     (void)confirm;
     (void)exit;
   }
+  // The task page's progress text, whole.
+  virtual void TaskProgress(const std::string &text) { (void)text; }
   // ---- the frame ----
   // Panel7Resize: the page of the page state.
   virtual void Layout() {}

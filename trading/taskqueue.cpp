@@ -50,6 +50,7 @@ TTaskQueue::TTaskQueue(TTradingDesk &desk, TOrderBook &book, TDeskHost &host)
 void TTaskQueue::Progress(const std::string &line) {
   if (line.empty()) {
     progress += "\r\n";
+    desk_.Ui().TaskProgress(progress);
     return;
   }
   SYSTEMTIME now;
@@ -61,6 +62,7 @@ void TTaskQueue::Progress(const std::string &line) {
   progress += stamp;
   progress += line;
   progress += "\r\n";
+  desk_.Ui().TaskProgress(progress);
 }
 
 void TTaskQueue::Log(const OrderScript &task, int level, const char *text) {
@@ -103,6 +105,7 @@ int32_t TTaskQueue::FindTask(const char *orderRef) const {
 void TTaskQueue::StartOrderScripts() {
   if (data_.tasks.IsEmpty()) return;
   progress.clear();
+  desk_.Ui().TaskProgress(progress);
   buttonCaption = "中止";
   failures = 0;
   running_ = true;

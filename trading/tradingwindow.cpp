@@ -500,6 +500,8 @@ void TTradingWindow::ViewerFontSize(int size) {
   XPRichEdit1->Font()->SetSize(size);
 }
 
+void TTradingWindow::TaskProgress(const std::string &text) { XPRichEdit1->SetText(text); }
+
 void TTradingWindow::TextButtons(const char *confirm, const char *exit) {
   XPButton19->SetCaption(confirm);
   XPButton18->SetCaption(exit);

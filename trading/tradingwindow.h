@@ -107,6 +107,7 @@ class TTradingWindow : public TDeskUi {
   void ViewerFontSize(int size) override;
   void ShowQuickKeys() override;
   void TextButtons(const char *confirm, const char *exit) override;
+  void TaskProgress(const std::string &text) override;
   void Layout() override { Panel7Resize(nullptr); }
   bool Docked() override;
   RECT PanelBounds() override;

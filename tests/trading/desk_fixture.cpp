@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <sstream>
 
 using market_fixture::AddKind;
 using market_fixture::MakeMarket;
@@ -36,6 +37,18 @@ DeskTest::DeskTest() : clock_(market_fixture::UtcAt(2024, 1, 15, 2, 0)) {
 }
 
 DeskTest::~DeskTest() { CMarketMerger::FreeInstance(); }
+
+std::vector<std::string> DeskTest::TradeLogRecords(const std::string &name) const {
+  std::vector<std::string> records;
+  std::istringstream in(box_.Read("user/880001/tradelog/" + name));
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const size_t first = line.find('|');
+    records.push_back(line.substr(line.find('|', first + 1) + 1));
+  }
+  return records;
+}
 
 CContractInfo DeskTest::Contract(const char *code, STKPTR stock) {
   CContractInfo c{};

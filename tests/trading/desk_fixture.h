@@ -29,6 +29,9 @@ class DeskTest : public testing::Test {
   static CContractInfo Contract(const char *code, STKPTR stock = STKPTR());
   // The account folder's file, as another program sees it.
   std::string AccountPath(const std::string &name) const { return box_.Path("user/880001/" + name); }
+  // "code|text" of every line of a file of the trade log folder, without
+  // the logger's number and time.
+  std::vector<std::string> TradeLogRecords(const std::string &name = "20240115.phl") const;
 
   ScopedFakeClock clock_;
   market_fixture::MarketSandbox box_;

@@ -1,7 +1,6 @@
 #include "tests/trading/orderdesk_fixture.h"
 
 #include <cstring>
-#include <sstream>
 
 #include "market/dataio5.h"
 #include "trading/pluginapi.h"
@@ -133,16 +132,6 @@ InvestorPosition_Lite OrderDeskTest::Position(const char *code, char direction, 
   return p;
 }
 
-std::vector<std::string> OrderDeskTest::LogRecords() const {
-  std::vector<std::string> records;
-  std::istringstream in(box_.Read("user/880001/tradelog/20240115.phl"));
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    const size_t first = line.find('|');
-    records.push_back(line.substr(line.find('|', first + 1) + 1));
-  }
-  return records;
-}
+std::vector<std::string> OrderDeskTest::LogRecords() const { return TradeLogRecords(); }
 
 }  // namespace trading_test

@@ -99,6 +99,16 @@ TEST_F(OrdersSimTest, ManualBuyFillsTwiceAndARestingCloseFreezesThePosition) {
   ASSERT_EQ(TradePlugin.OrderAction(close, 0), 0);
   ASSERT_TRUE(Until([&] { return data_.positions.GetData()[0].Frozen == 0; }));
   EXPECT_EQ(data_.positions.GetData()[0].Volume, 2);
+
+  // The exchange closed: the refused order is kept as an open-trigger order.
+  ASSERT_TRUE(link_.Broker().LoadScript("refuse SHFE 不是交易时间\n", nullptr));
+  data_.options.Autopending1 = 1;
+  const int32_t before = data_.orders.GetCount();
+  EXPECT_EQ(manual.PlaceManualOrder(true, '0', 0), 1);
+  ASSERT_EQ(data_.orders.GetCount(), before + 1);
+  int kept = 0;
+  for (int32_t i = 0; i < data_.orders.GetCount(); ++i) kept += data_.orders.GetData()[i].OrderStatus[1] == 'p';
+  EXPECT_EQ(kept, 1);
 }
 
 }  // namespace

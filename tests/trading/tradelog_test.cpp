@@ -22,19 +22,7 @@ class TradeLogTest : public DeskTest {
   TradeLogTest() { EXPECT_EQ(BindLoggerLibrary(), 1); }
   ~TradeLogTest() override { CloseTradeLog(desk_); }
 
-  // "code|text" of every line of a file of the log folder, without the
-  // logger's number and time.
-  std::vector<std::string> Records(const std::string &name = "20240115.phl") const {
-    std::vector<std::string> records;
-    std::istringstream in(box_.Read("user/880001/tradelog/" + name));
-    std::string line;
-    while (std::getline(in, line)) {
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      const size_t first = line.find('|');
-      records.push_back(line.substr(line.find('|', first + 1) + 1));
-    }
-    return records;
-  }
+  std::vector<std::string> Records(const std::string &name = "20240115.phl") const { return TradeLogRecords(name); }
   void Open() { ASSERT_EQ(OpenTradeLog(desk_, 20240115), 1); }
 };
 

@@ -22,7 +22,9 @@
 #include "tests/trading/tradedesk_fixture.h"
 #include "trading/deskdata.h"
 #include "trading/dispatcher.h"
+#include "trading/orderbook.h"
 #include "trading/pluginapi.h"
+#include "trading/taskqueue.h"
 #include "trading/tongjidlg.h"
 #include "trading/tradekeys.h"
 
@@ -459,4 +461,67 @@ TEST_F(TradingWindowTest, TheKeyRoutingSeesTheWindowsControlsStateAndNavigation)
 
 }  // namespace
 
+}  // namespace trading_test
+
+namespace trading_test {
+namespace {
+
+// The task page while a task's order is being sent, and after a run with a
+// failed task.
+struct TaskPageShot {
+  ViewHarness *harness;
+  TControl *panel;
+  QImage running;
+  std::string caption;
+};
+TaskPageShot *Shooting = nullptr;
+
+int InsertWhileShooting(char *, char *, double, int, char, char, char, char *ref, char *) {
+  Shooting->harness->Pump();
+  Shooting->running = Shooting->harness->Render(Shooting->panel);
+  strcpy(ref, "7");
+  return 0;
+}
+
+TEST_F(TradingWindowTest, TaskPageWhileRunningAndAfterAFailure) {
+  LogIn(0);
+  CContractInfo cu{};
+  strcpy(cu.InstrumentID, "cu2402");
+  strcpy(cu.ExchangeID, "SHFE");
+  cu.PriceTick = 10;
+  cu.VolumeMultiple = 5;
+  data_.SetContracts(&cu, 1);
+  TOrderBook book(data_, host_);
+  TTaskQueue queue(desk_, book, host_);
+  OrderScript fixed{};
+  strcpy(fixed.InstrumentID, "cu2402");
+  strcpy(fixed.Description, "快捷平仓 cu2402");
+  fixed.Direction = '1';
+  fixed.OffsetFlag = '1';
+  fixed.HedgeFlag = '1';
+  fixed.Volume = 2;
+  fixed.PriceKind = kTaskPriceFixed;
+  fixed.PriceValue = 69000;
+  fixed.OrderLink = -1;
+  OrderScript open = fixed;
+  strcpy(open.Description, "快捷反手 cu2402");
+  open.OffsetFlag = '0';
+  open.PriceKind = kTaskPriceOffsetTicks;  // without a quote: no ask
+  data_.tasks.Add(fixed);
+  data_.tasks.Add(open);
+  TaskPageShot shot{&harness_, panel_, {}, {}};
+  Shooting = &shot;
+  TradePlugin.OrderInsert = InsertWhileShooting;
+  queue.StartOrderScripts();
+  Shooting = nullptr;
+  ASSERT_FALSE(shot.running.isNull());
+  harness_.SavePng(shot.running, "task-page-running");
+  EXPECT_EQ(desk_.pageState, kPageTasks);
+  EXPECT_TRUE(window_->Panel13->Visible());
+  EXPECT_EQ(window_->XPButton19->Caption(), "确定");
+  EXPECT_NE(window_->XPRichEdit1->Text().find("其中 1 个任务失败"), std::string::npos);
+  harness_.SavePng(Shot(), "task-page-failed");
+}
+
+}  // namespace
 }  // namespace trading_test
