@@ -8,6 +8,7 @@
 #include "platform/gdi.h"
 #include "platform/profile.h"
 #include "platform/winuser.h"
+#include "core/xpdraw.h"
 #include "platform/gbk.h"
 #include "shell/framemenus.h"
 
@@ -375,23 +376,17 @@ void TFrameChrome::CopyStatusBackground(HDC dc, int x, int width, int height) co
 
 namespace {
 
-void Gradient(HDC dc, const RECT &r, COLORREF top, COLORREF bottom) {
-  const int height = r.bottom - r.top;
-  for (int row = 0; row < height; ++row) {
-    HPEN pen = CreatePen(PS_SOLID, 1, GradientRowColor(top, bottom, row, height));
-    HGDIOBJ old = SelectObject(dc, pen);
-    MoveToEx(dc, r.left, r.top + row, nullptr);
-    LineTo(dc, r.right, r.top + row);
-    SelectObject(dc, old);
-    DeleteObject(pen);
-  }
+// One line a row from left to right, in the colour of that row.
+void Rows(HDC dc, int left, int top, int right, int height, const std::function<COLORREF(int row)> &colour) {
+  for (int row = 0; row < height; ++row) XPLine(dc, left, top + row, right, top + row, colour(row));
 }
 
-void Fill(HDC dc, const RECT &r, COLORREF colour) {
-  HBRUSH brush = CreateSolidBrush(colour);
-  FillRect(dc, &r, brush);
-  DeleteObject(brush);
+void Gradient(HDC dc, const RECT &r, COLORREF top, COLORREF bottom) {
+  const int height = r.bottom - r.top;
+  Rows(dc, r.left, r.top, r.right, height, [&](int row) { return GradientRowColor(top, bottom, row, height); });
 }
+
+void Fill(HDC dc, const RECT &r, COLORREF colour) { XPFill(dc, r, colour); }
 
 }  // namespace
 
@@ -407,15 +402,9 @@ void TFrameChrome::BindPainting() {
     const RECT r{0, 0, button->Width(), button->Height()};
     // The bar's own background behind the button.
     const int barHeight = bar->Height();
-    for (int row = 0; row < r.bottom; ++row) {
-      HPEN pen = CreatePen(PS_SOLID, 1,
-                           GradientRowColor(skin.toolBarTop, skin.toolBarBottom, button->Top() + row, barHeight));
-      HGDIOBJ old = SelectObject(dc, pen);
-      MoveToEx(dc, 0, row, nullptr);
-      LineTo(dc, r.right, row);
-      SelectObject(dc, old);
-      DeleteObject(pen);
-    }
+    Rows(dc, 0, 0, r.right, r.bottom, [&](int row) {
+      return GradientRowColor(skin.toolBarTop, skin.toolBarBottom, button->Top() + row, barHeight);
+    });
     if (button->Left() + button->Width() > bar->Width()) return;
     if (button->Down() || button->Pressing()) {
       HBRUSH brush = CreateSolidBrush(skin.hotBackground);
@@ -469,16 +458,10 @@ void TFrameChrome::BindPainting() {
       DeleteObject(pen);
     } else {
       const int barHeight = bar->Height();
-      for (int row = 0; row < r.bottom; ++row) {
-        const COLORREF c = hot ? GradientRowColor(skin.pageBarSelectedTop, skin.pageBarSelectedBottom, row, r.bottom)
-                               : GradientRowColor(skin.pageBarTop, skin.pageBarBottom, button->Top() + row, barHeight);
-        HPEN pen = CreatePen(PS_SOLID, 1, c);
-        HGDIOBJ old = SelectObject(dc, pen);
-        MoveToEx(dc, 0, row, nullptr);
-        LineTo(dc, r.right, row);
-        SelectObject(dc, old);
-        DeleteObject(pen);
-      }
+      Rows(dc, 0, 0, r.right, r.bottom, [&](int row) {
+        return hot ? GradientRowColor(skin.pageBarSelectedTop, skin.pageBarSelectedBottom, row, r.bottom)
+                   : GradientRowColor(skin.pageBarTop, skin.pageBarBottom, button->Top() + row, barHeight);
+      });
     }
     std::string caption = button->Caption().substr(0, 61);
     SetBkMode(dc, TRANSPARENT);
@@ -491,15 +474,8 @@ void TFrameChrome::BindPainting() {
       DrawTextA(dc, caption.c_str(), int(caption.size()), &area,
                 DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
       if (other) {
-        HPEN pen = CreatePen(PS_SOLID, 1, text);
-        HGDIOBJ old = SelectObject(dc, pen);
         const int x = r.right - 16, y = r.bottom / 2 - 2;
-        for (int i = 0; i < 4; ++i) {
-          MoveToEx(dc, x + i, y + i, nullptr);
-          LineTo(dc, x + 7 - i, y + i);
-        }
-        SelectObject(dc, old);
-        DeleteObject(pen);
+        for (int i = 0; i < 4; ++i) XPLine(dc, x + i, y + i, x + 7 - i, y + i, text);
       }
     } else {
       // One character under the other, centred in the tab.

@@ -511,6 +511,7 @@ TMFrame::TMFrame(TComponent *owner, TFrameParts &parts, std::vector<std::string>
   BindStatusPanels();
   BindPageBar();
   BindMenuHandlers();
+  BindQuoteBoard();
   parts_.Step("construct.8");
   parts_.UpdateHotKeyCaptions(*this);
 

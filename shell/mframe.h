@@ -28,6 +28,7 @@
 #include "shell/dispatcher.h"
 #include "shell/framechrome.h"
 #include "shell/framecore.h"
+#include "shell/quoteboard.h"
 #include "shell/maintimer.h"
 #include "shell/tradingrecords.h"
 #include "trading/deskdata.h"
@@ -210,6 +211,22 @@ class TMFrame : public TForm, public TMainFrameHost {
   // "显示风格": a theme, and the tool button's next theme.
   void ColorClick(int theme);
   void ToolButton15Click();
+  // ---- quote board ----
+  TQuoteBoardLayout board;
+  void LayoutQuoteBoard(bool keepColumns);
+  // A pushed quote's card (key: market in the low byte, stock index in the
+  // high 16 bits), repainted only when it is among the visible cards.
+  void RedrawQuoteBoardStock(uint32_t key);
+  // "1列" .. "3列": only when that many columns fit.
+  void N110Click(int columns);
+  // "报价排(&Q)" and "关闭(&C)".
+  void Q1Click(bool show);
+  // "选择商品(&B)": the chosen block; the block shown already changes nothing.
+  void ChooseQuoteBoardBlock(int blockId);
+  // A double click on card index: its chart with the whole block as the
+  // list to page through.
+  void OpenQuoteBoardCard(int index);
+  void BindQuoteBoard();
   // The keyboard wizard's page index (0-based).
   int wizardPageIndex = -1;
 
