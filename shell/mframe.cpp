@@ -192,6 +192,11 @@ class TProgramParts : public TFrameParts {
           std::make_unique<TTradingWindow>(static_cast<TOwnerDrawPanel *>(frame.Panel7), *frame.tradingDesk);
       frame.tradeDispatcher = std::make_unique<TTradeDispatcher>(*frame.tradingDesk, *frame.tradingHost);
       frame.tradingWindow->ConnectDispatcher(*frame.tradeDispatcher);
+      if (frame.automation) {
+        frame.automation->Bind(frame.tradeDispatcher->hooks);
+        frame.automation->hooks.armed = [&frame] { return frame.tradingDesk && frame.tradingDesk->automationArmed; };
+        frame.tradeDispatcher->pending.journal = &frame.automation->journal;
+      }
       frame.tradeKeys = &frame.tradingWindow->Keys();
       frame.receivers.tradeNotify = [&frame](WPARAM wParam, LPARAM lParam) {
         if (frame.tradeDispatcher) frame.tradeDispatcher->HandleTradeNotify(wParam, lParam);

@@ -138,7 +138,7 @@ std::string BlockPathInside(const char *block, size_t room) {
 // ---- the handler ----
 
 TTradeDispatcher::TTradeDispatcher(TTradingDesk &desk, TDeskHost &host)
-    : contracts(desk.Data()), book(desk.Data(), host), positionBook(desk.Data()),
+    : contracts(desk.Data()), book(desk.Data(), host), pending(desk.Data(), book), positionBook(desk.Data()),
       taskQueue(desk, book, host), desk_(desk), data_(desk.Data()),
       host_(host) {
   desk_.closing = [this] { contracts.Abandon(); };
@@ -147,8 +147,12 @@ TTradeDispatcher::TTradeDispatcher(TTradingDesk &desk, TDeskHost &host)
   book.onTaskCancelResult = [this](const char *block) { return taskQueue.OnTaskCancelResult(block); };
   book.hasPendingOrders = [this] { return HasPendingOrders(data_); };
   book.loadPendingOrders = [this] {
-    if (hooks.loadPendingOrders) hooks.loadPendingOrders();
+    if (hooks.loadPendingOrders)
+      hooks.loadPendingOrders();
+    else
+      pending.Load(true);
   };
+  pending.armed = [this] { return desk_.automationArmed; };
   book.clearPanelFunds = [this] { panel.edit6.clear(), panel.edit7.clear(), panel.labelF65.clear(), panel.labelF66.clear(); };
   book.refocusOrderArea = [this] { desk_.Ui().RefocusOrderArea(); };
   book.tradingWindowVisible = [this] { return desk_.Ui().PanelVisible(); };
@@ -447,7 +451,10 @@ void TTradeDispatcher::Contract(uint32_t high, const char *block) {
     return;
   }
   desk_.Ui().FillContractCombos();
-  if (hooks.loadPendingOrders) hooks.loadPendingOrders();
+  if (hooks.loadPendingOrders)
+    hooks.loadPendingOrders();
+  else
+    pending.Load(false);
   if (hooks.loadConditionOrders) hooks.loadConditionOrders(TradeDateNumber());
   desk_.ShowPage(kPageContracts);
   XPButton4Click(false);
@@ -657,6 +664,10 @@ void TTradeDispatcher::XPButton50Click() {
   LogPendingOrders(data_);
   for (int code : {TLOG_PENDING_EVENT, TLOG_STOP_EVENT, TLOG_CONDITION_EVENT}) WriteTradeLog(data_, code, "4|");
   desk_.automationArmed = true;
+  if (hooks.executePendingOrders)
+    hooks.executePendingOrders(nullptr);
+  else
+    pending.Execute(nullptr);
   desk_.Ui().Layout();
   desk_.Ui().RefocusOrderArea();
   host_.PostViewsUpdate();
@@ -718,7 +729,10 @@ void TTradeDispatcher::ExchangeStatus(uint32_t value) {
   snprintf(text, sizeof text, "%u|%s", state, exchange);
   WriteTradeLog(data_, TLOG_SESSION, text);
   if (state != 1) return;
-  if (hooks.executePendingOrders) hooks.executePendingOrders(exchange);
+  if (hooks.executePendingOrders)
+    hooks.executePendingOrders(exchange);
+  else
+    pending.Execute(exchange);
   if (hooks.triggerOpenConditionOrders) hooks.triggerOpenConditionOrders(exchange);
 }
 

@@ -13,6 +13,7 @@
 #include "platform/windef.h"
 #include "trading/contracts.h"
 #include "trading/orderbook.h"
+#include "trading/pendingorders.h"
 #include "trading/positions.h"
 #include "trading/taskqueue.h"
 
@@ -93,6 +94,8 @@ class TTradeDispatcher {
   TContractList contracts;
   // Today's orders and trades, and the positions.
   TOrderBook book;
+  // The open-trigger orders of the book (when no hook replaces them).
+  TPendingOrders pending;
   TPositionBook positionBook;
   // The automatic-order tasks, following the order returns.
   TTaskQueue taskQueue;

@@ -3,6 +3,7 @@
 #include <strings.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "core/efile.h"
@@ -61,6 +62,32 @@ InvestorPosition_Lite *HeldPosition(TTradeDesk &desk, const FiringIntent &intent
       return &p;
   }
   return nullptr;
+}
+
+bool BrokerOrderMatches(const CKivoOrderField &o, const FiringIntent &intent) {
+  return o.OrderStatus[1] != 'p' && o.Direction == intent.direction && o.OffsetFlag == intent.offset &&
+         o.HedgeFlag == intent.hedge && o.VolumeTotal == intent.orderVolume &&
+         strncasecmp(o.InstrumentID, intent.instrument, sizeof o.InstrumentID) == 0;
+}
+
+// The index of the broker's matching order past the first `skip` ones not
+// claimed, or -1.
+int32_t NthBrokerOrder(const TTradeDesk &desk, const FiringIntent &intent, const std::vector<int32_t> &claimed,
+                       int32_t skip) {
+  int32_t seen = 0;
+  for (int32_t i = 0; i < desk.orders.GetCount(); ++i) {
+    if (!BrokerOrderMatches(desk.orders.GetData()[i], intent)) continue;
+    bool taken = false;
+    for (int32_t c : claimed) taken = taken || c == i;
+    if (!taken && ++seen > skip) return i;
+  }
+  return -1;
+}
+
+int32_t CountBrokerOrders(const TTradeDesk &desk, const FiringIntent &intent) {
+  int32_t n = 0;
+  for (int32_t i = 0; i < desk.orders.GetCount(); ++i) n += BrokerOrderMatches(desk.orders.GetData()[i], intent);
+  return n;
 }
 
 }  // namespace
@@ -201,6 +228,56 @@ int32_t TFiringJournal::Record(FiringIntent &intent, const OrderScript &task) {
   return 0;
 }
 
+int32_t TFiringJournal::RecordPending(const CKivoOrderField &order) {
+  FiringIntent intent;
+  intent.number = next_++;
+  intent.kind = kFiringPending;
+  intent.state = kIntentOpen;
+  intent.volume = int32_t(strtol(order.OrderRef, nullptr, 10));
+  memcpy(intent.instrument, order.InstrumentID, sizeof intent.instrument - 1);
+  intent.direction = order.Direction;
+  intent.offset = order.OffsetFlag;
+  intent.hedge = order.HedgeFlag;
+  intent.priceKind = uint8_t(order.PriceType);
+  intent.orderVolume = order.VolumeTotal;
+  intent.priceValue = order.LimitPrice;
+  intent.ordersBefore = CountBrokerOrders(desk_, intent);
+  intents_.push_back(intent);
+  if (Save()) return intent.number;
+  intents_.pop_back();
+  return 0;
+}
+
+std::vector<std::string> TFiringJournal::SettlePendingSends() {
+  std::vector<std::string> sent;
+  std::vector<int32_t> claimed;
+  bool any = false;
+  for (size_t i = 0; i < intents_.size();) {
+    const FiringIntent &intent = intents_[i];
+    if (intent.kind != kFiringPending) {
+      ++i;
+      continue;
+    }
+    any = true;
+    bool arrived = intent.state == kIntentSent;
+    if (!arrived && intent.state == kIntentOpen) {
+      const int32_t index = NthBrokerOrder(desk_, intent, claimed, intent.ordersBefore);
+      if (index >= 0) {
+        claimed.push_back(index);
+        arrived = true;
+      }
+    }
+    char text[160];
+    snprintf(text, sizeof text, "1|firing.jnl: %d open-trigger %d %.7s %s", intent.number, intent.volume,
+             intent.instrument, arrived ? "sent" : "kept");
+    WriteTradeLog(desk_, TLOG_TEXT, text);
+    if (arrived) sent.push_back(std::to_string(intent.volume));
+    intents_.erase(intents_.begin() + ptrdiff_t(i));
+  }
+  if (any) Save();
+  return sent;
+}
+
 void TFiringJournal::OrderSent(int32_t number, const char *reference) {
   FiringIntent *intent = Find(number);
   if (!intent) return;
@@ -304,6 +381,11 @@ void TFiringJournal::Reconcile(int32_t tradeDate) {
   std::vector<FiringIntent> waiting;  // their task is still queued: not decided yet
   bool conditionsChanged = false;
   for (const FiringIntent &intent : intents_) {
+    // Open-trigger sends are settled when the order list ends.
+    if (intent.kind == kFiringPending) {
+      waiting.push_back(intent);
+      continue;
+    }
     bool queued = false;
     for (int32_t t = 0; t < desk_.tasks.GetCount() && !queued; ++t) queued = TaskIntent(desk_.tasks.GetData()[t]) == intent.number;
     if (queued && intent.state == kIntentOpen) {

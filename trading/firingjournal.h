@@ -20,7 +20,7 @@
 
 class TTradeDesk;
 
-enum FiringKind : uint8_t { kFiringStop = 1, kFiringCondition = 2 };
+enum FiringKind : uint8_t { kFiringStop = 1, kFiringCondition = 2, kFiringPending = 3 };
 enum FiringState : uint8_t { kIntentOpen = 0, kIntentSent = 1, kIntentRefused = 2, kIntentOpenTrigger = 3 };
 
 constexpr size_t kStopImageSize = 56;
@@ -85,6 +85,13 @@ class TFiringJournal {
   // The runner's entry point: the order call returned with result (0 sent,
   // else refused with text), reference the order's.
   void OnOrderInsert(const OrderScript &task, int result, const char *reference, const char *text);
+  // An open-trigger order about to be sent (its number kept in volume);
+  // the intent number, 0 when the journal could not be written.
+  int32_t RecordPending(const CKivoOrderField &order);
+  // With today's broker orders in the array: the numbers of the open-
+  // trigger orders whose send reached the broker; their intents are
+  // dropped (unsent ones too: the order is still in its file).
+  std::vector<std::string> SettlePendingSends();
   // Drops an intent whose task could not even be queued.
   void Forget(int32_t number);
 

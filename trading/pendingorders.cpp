@@ -1,13 +1,23 @@
 #include "trading/pendingorders.h"
 
+#include <strings.h>
+
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "core/efile.h"
 #include "platform/clock.h"
 #include "platform/msgbox.h"
+#include "platform/fileapi.h"
+#include "platform/messages.h"
 #include "platform/profile.h"
+#include "platform/winuser.h"
 #include "trading/deskdata.h"
+#include "trading/firingjournal.h"
+#include "trading/orderbook.h"
+#include "trading/pluginapi.h"
+#include "trading/stoporders.h"
 #include "trading/tradelog.h"
 
 uint32_t NextPendingOrderNumber(TTradeDesk &desk) {
@@ -28,27 +38,249 @@ bool HasPendingOrders(const TTradeDesk &desk) {
   return false;
 }
 
+namespace {
+
+const char kPendingMagic[6] = {'K', 'V', 'P', 'O', '0', '2'};
+
+void WarnBox(TTradeDesk &desk, const char *log, const char *text) {
+  WriteTradeLog(desk, TLOG_TEXT, log);
+  MessageBoxA(desk.owner, text, "错误", MB_OK | MB_ICONWARNING | MB_TOPMOST);
+}
+
+bool HasText(const char *text, const char *part) { return text && strstr(text, part) != nullptr; }
+
+bool ClosedExchangeText(const char *text) {
+  return HasText(text, "未处于开盘状态") || HasText(text, "不是交易时间");
+}
+
+void CutServerMessage(char *text) {
+  if (char *at = strstr(text, "Server message:")) *at = 0;
+}
+
+void OrderEvent(TTradeDesk &desk, const char *head, const CKivoOrderField &o) {
+  char text[160];
+  snprintf(text, sizeof text, "%s%.12s|%.7s|%.3f|%c|%c|%c|%i", head, o.OrderRef, o.InstrumentID, o.LimitPrice,
+           o.Direction, o.OffsetFlag, o.HedgeFlag, o.VolumeTotal);
+  WriteTradeLog(desk, TLOG_PENDING_EVENT, text);
+}
+
+template <typename T>
+void Put(unsigned char *&at, const T &value) {
+  memcpy(at, &value, sizeof value);
+  at += sizeof value;
+}
+template <size_t N>
+void PutText(unsigned char *&at, const char (&text)[N]) {
+  memcpy(at, text, N);
+  at += N;
+}
+template <typename T>
+void Get(const unsigned char *&at, T &value) {
+  memcpy(&value, at, sizeof value);
+  at += sizeof value;
+}
+template <size_t N>
+void GetText(const unsigned char *&at, char (&text)[N]) {
+  memcpy(text, at, N);
+  text[N - 1] = 0;
+  at += N;
+}
+
+}  // namespace
+
+void PutPendingRecord(const CKivoOrderField &o, unsigned char out[kPendingRecordSize]) {
+  unsigned char *at = out;
+  PutText(at, o.ExchangeID);
+  PutText(at, o.InstrumentID);
+  PutText(at, o.CancelText16);
+  PutText(at, o.CancelText24);
+  PutText(at, o.StatusMsg);
+  PutText(at, o.OrderRef);
+  Put(at, o.Direction);
+  Put(at, o.OffsetFlag);
+  Put(at, o.HedgeFlag);
+  PutText(at, o.CancelText120);
+  PutText(at, o.OrderStatus);
+  Put(at, o.PriceType);
+  Put(at, o.LimitPrice);
+  Put(at, o.VolumeTotal);
+  Put(at, o.VolumeTraded);
+  Put(at, o.VolumeRemain);
+  Put(at, o.Reserved164);
+  Put(at, o.Reserved168);
+  PutText(at, o.InsertTime);
+  PutText(at, o.SecondTime);
+  PutText(at, o.FillText);
+  PutText(at, o.Zero211);
+}
+
+CKivoOrderField GetPendingRecord(const unsigned char in[kPendingRecordSize]) {
+  CKivoOrderField o{};
+  const unsigned char *at = in;
+  GetText(at, o.ExchangeID);
+  GetText(at, o.InstrumentID);
+  GetText(at, o.CancelText16);
+  GetText(at, o.CancelText24);
+  GetText(at, o.StatusMsg);
+  GetText(at, o.OrderRef);
+  Get(at, o.Direction);
+  Get(at, o.OffsetFlag);
+  Get(at, o.HedgeFlag);
+  GetText(at, o.CancelText120);
+  Get(at, o.OrderStatus[0]);
+  at += 1;
+  o.OrderStatus[1] = 'p';
+  Get(at, o.PriceType);
+  Get(at, o.LimitPrice);
+  Get(at, o.VolumeTotal);
+  Get(at, o.VolumeTraded);
+  Get(at, o.VolumeRemain);
+  Get(at, o.Reserved164);
+  Get(at, o.Reserved168);
+  GetText(at, o.InsertTime);
+  GetText(at, o.SecondTime);
+  GetText(at, o.FillText);
+  memset(o.Zero211, 0, sizeof o.Zero211);
+  return o;
+}
+
 bool SavePendingOrders(TTradeDesk &desk, HWND owner) {
-  const int32_t file = FileOpen(desk.AccountFile("Pending.dat").c_str(), "wb");
-  if (file < 0) return false;
-  bool whole = FileWrite(file, "KVPO02", 1, 6) == 6;
+  std::string bytes(kPendingMagic, sizeof kPendingMagic);
+  const CKivoOrderField *o = desk.orders.GetData();
+  for (int32_t i = 0; i < desk.orders.GetCount(); ++i) {
+    if (o[i].OrderStatus[1] != 'p') continue;
+    unsigned char record[kPendingRecordSize];
+    PutPendingRecord(o[i], record);
+    bytes.append(reinterpret_cast<const char *>(record), sizeof record);
+  }
+  const bool whole = ReplaceFileBytes(desk.AccountFile("Pending.dat"), bytes.data(), bytes.size());
   if (!whole) {
     WriteTradeLog(desk, TLOG_TEXT, "2|写文件失败，开盘触发单无法保存");
     MessageBoxA(owner, "写文件失败，开盘触发单无法保存。  ", "错误", MB_OK | MB_ICONWARNING | MB_TOPMOST);
-  } else {
-    const CKivoOrderField *o = desk.orders.GetData();
-    for (int32_t i = 0; i < desk.orders.GetCount(); ++i) {
-      if (o[i].OrderStatus[1] != 'p') continue;
-      if (FileWrite(file, &o[i], 1, int32_t(sizeof o[i])) != int32_t(sizeof o[i])) {
-        WriteTradeLog(desk, TLOG_TEXT, "2|写文件失败，开盘触发单未能全部保存");
-        MessageBoxA(owner, "写文件失败，开盘触发单未能全部保存。  ", "错误", MB_OK | MB_ICONWARNING | MB_TOPMOST);
-        whole = false;
+  }
+  LogPendingOrders(desk);
+  if (desk.owner) PostMessageA(desk.owner, WM_TRADE_VIEWS_UPDATE, 0, 0);
+  return whole;
+}
+
+// ---- the book's open-trigger orders ----
+
+TPendingOrders::TPendingOrders(TTradeDesk &desk, TOrderBook &book) : desk_(desk), book_(book) {}
+
+void TPendingOrders::Load(bool ordersComplete) {
+  for (int32_t i = desk_.orders.GetCount() - 1; i >= 0; --i)
+    if (desk_.orders.GetData()[i].OrderStatus[1] == 'p') desk_.orders.RemoveAt(i);
+  book_.InvalidateIndex();
+  const std::string path = desk_.AccountFile("Pending.dat");
+  const int32_t file = FileOpen(path.c_str(), "rb");
+  if (file <= 0) return;
+  char magic[sizeof kPendingMagic] = {};
+  const bool known = FileRead(file, magic, 1, sizeof magic) == int32_t(sizeof magic) &&
+                     memcmp(magic, kPendingMagic, sizeof magic) == 0;
+  if (known) {
+    unsigned char record[kPendingRecordSize];
+    while (FileRead(file, record, 1, sizeof record) == int32_t(sizeof record)) {
+      if (desk_.orders.Add(GetPendingRecord(record)) < 0) {
+        WarnBox(desk_, "2|内存不足，部分开盘触发单未能读入", "内存不足，部分开盘触发单未能读入。  ");
         break;
       }
     }
   }
   FileClose(file);
-  return whole;
+  book_.SortOrders();
+  bool changed = !known;
+  if (!known) DeleteFileA(path.c_str());
+  // A send a crash cut short: the broker's list tells whether it arrived.
+  if (ordersComplete && journal) {
+    for (const std::string &number : journal->SettlePendingSends()) changed = RemoveNumber(number.c_str()) || changed;
+  }
+  if (changed) SavePendingOrders(desk_, desk_.owner);
+}
+
+bool TPendingOrders::RemoveNumber(const char *number) {
+  for (int32_t i = 0; i < desk_.orders.GetCount(); ++i) {
+    const CKivoOrderField &o = desk_.orders.GetData()[i];
+    if (o.OrderStatus[1] == 'p' && strncmp(o.OrderRef, number, sizeof o.OrderRef) == 0) {
+      desk_.orders.RemoveAt(i);
+      book_.InvalidateIndex();
+      return true;
+    }
+  }
+  return false;
+}
+
+void TPendingOrders::RemoveCancelled() {
+  bool removed = false;
+  for (int32_t i = desk_.orders.GetCount() - 1; i >= 0; --i) {
+    const CKivoOrderField &o = desk_.orders.GetData()[i];
+    if (o.OrderStatus[1] != 'p' || o.OrderStatus[0] != '1') continue;
+    OrderEvent(desk_, "2||", o);
+    desk_.orders.RemoveAt(i);
+    removed = true;
+  }
+  if (!removed) return;
+  book_.InvalidateIndex();
+  ++book_.lists.orderRebuilds;
+  SavePendingOrders(desk_, desk_.owner);
+}
+
+void TPendingOrders::Execute(const char *exchange) {
+  if (!armed || !armed()) return;
+  const bool given = exchange && *exchange;
+  bool removed = false, failed = false;
+  for (int32_t i = 0; i < desk_.orders.GetCount();) {
+    CKivoOrderField o = desk_.orders.GetData()[i];
+    if (o.OrderStatus[1] != 'p' ||
+        (given && strncasecmp(o.ExchangeID, exchange, sizeof o.ExchangeID) != 0)) {
+      ++i;
+      continue;
+    }
+    OrderEvent(desk_, given ? "7|自动|" : "7|登录后|", o);
+    char text[1024];
+    snprintf(text, sizeof text, "%.7s|%c|%c|%c|%.3f|%i|自动", o.InstrumentID, o.Direction, o.OffsetFlag,
+             o.HedgeFlag, o.LimitPrice, o.VolumeTotal);
+    WriteTradeLog(desk_, TLOG_ORDER_REQUEST, text);
+    const int32_t intent = journal ? journal->RecordPending(o) : 0;
+    char reference[64] = {};
+    memset(text, 0, sizeof text);
+    const int result = TradePlugin.OrderInsert
+                           ? TradePlugin.OrderInsert(o.InstrumentID, o.ExchangeID, o.LimitPrice, o.VolumeTotal,
+                                                     o.Direction, o.OffsetFlag, o.HedgeFlag, reference, text)
+                           : -1;
+    text[sizeof text - 1] = 0;
+    reference[sizeof reference - 1] = 0;
+    if (result == 0) {
+      WriteTradeLogValues(desk_, TLOG_ORDER_RESULT, "0|", reference);
+      RemoveNumber(o.OrderRef);
+      removed = true;
+      // Written before the next send: a crash from here on cannot send it again.
+      if (!SavePendingOrders(desk_, desk_.owner)) {
+        if (journal && intent) journal->OrderSent(intent, reference);
+        removed = false;
+        break;
+      }
+      if (journal && intent) journal->Forget(intent);
+      continue;
+    }
+    if (journal && intent) journal->Forget(intent);
+    CutServerMessage(text);
+    WriteTradeLogValues(desk_, TLOG_ORDER_RESULT, "1||", text);
+    if (ClosedExchangeText(text)) {
+      WriteTradeLog(desk_, TLOG_TEXT, "0|开盘触发单下单出错，席位仍未开盘");
+      ++i;
+      continue;
+    }
+    failed = true;
+    RemoveNumber(o.OrderRef);
+    removed = true;
+  }
+  if (removed) {
+    ++book_.lists.orderRebuilds;
+    SavePendingOrders(desk_, desk_.owner);
+  }
+  if (failed)
+    MessageBoxA(desk_.owner, "开盘触发执行完毕但有错误发生，请至“事件日志”中查看原因。  ", "错误",
+                MB_OK | MB_ICONWARNING | MB_TOPMOST);
 }
 
 CKivoOrderField MakePendingOrder(TTradeDesk &desk, const char *exchange, const char *code, char direction,

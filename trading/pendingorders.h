@@ -4,21 +4,59 @@
 // account's "Pending.dat" after every change.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 
 #include "platform/windef.h"
 #include "trading/deskrecords.h"
 
 class TTradeDesk;
+class TOrderBook;
+class TFiringJournal;
 
 // The next number of the account ([Config] Pending of its "Consign.ini",
 // default 10000001); the stored value goes up by one.
 uint32_t NextPendingOrderNumber(TTradeDesk &desk);
 bool HasPendingOrders(const TTradeDesk &desk);
-// "KVPO02" and every 'p' order in array order; a failure is logged and
-// shown. False when the file could not be written whole.
+// "KVPO02" and every 'p' order in array order, as a new file renamed over
+// the old one; a failure is logged and shown (the old file stays). Then the
+// snapshot goes to the trade log and the charts are told. False when the
+// file could not be written.
 bool SavePendingOrders(TTradeDesk &desk, HWND owner);
 // A zeroed record of an open-trigger order with a new number, the local
 // time and the given fields.
 CKivoOrderField MakePendingOrder(TTradeDesk &desk, const char *exchange, const char *code, char direction,
                                  char offset, char hedge, double price, int32_t volume);
+
+// One record of "Pending.dat", field by field (exposed for tests). A record
+// read keeps state 'p' and its texts end within their widths.
+constexpr size_t kPendingRecordSize = 216;
+void PutPendingRecord(const CKivoOrderField &order, unsigned char out[kPendingRecordSize]);
+CKivoOrderField GetPendingRecord(const unsigned char in[kPendingRecordSize]);
+
+// Loading, removing and sending the open-trigger orders of the order book.
+class TPendingOrders {
+ public:
+  TPendingOrders(TTradeDesk &desk, TOrderBook &book);
+
+  // Set from the after-login confirmation; nothing is sent before.
+  std::function<bool()> armed;
+  // Sends are announced here before the order call; null: none.
+  TFiringJournal *journal = nullptr;
+
+  // Replaces the array's 'p' orders by the file's. ordersComplete: the
+  // broker's orders of today are in the array, so that sends a crash
+  // interrupted can be settled against them.
+  void Load(bool ordersComplete);
+  // The 'p' orders the user marked cancelled leave the array and the file.
+  void RemoveCancelled();
+  // Sends the 'p' orders (of the exchange, or all when null). The file is
+  // rewritten after each accepted send; when that fails the walk stops.
+  void Execute(const char *exchange);
+
+ private:
+  bool RemoveNumber(const char *number);
+  TTradeDesk &desk_;
+  TOrderBook &book_;
+};
