@@ -97,7 +97,8 @@ int TRendForm::LoadOverlayHistoryDay(_TickData *day, STKPTR stock, int slot, uin
 void TRendForm::MarkPastDay(_TickData *day) {
   day->history = 1;
   day->SetCount(day->Records() ? -1 : 0);
-  for (int s = 0; s < kTrendOverlaySlots; ++s) day->SetOverlayCount(s, day->OverlayRecords(s) ? -1 : 0);
+  const int overlays = OverlayCount();
+  for (int s = 0; s < kTrendOverlaySlots; ++s) day->SetOverlayCount(s, s < overlays && day->OverlayRecords(s) ? -1 : 0);
 }
 
 void TRendForm::LoadPastDay(_TickData *day) {
@@ -266,7 +267,9 @@ void TRendForm::LoadHistoryOverlays() {
     day->overlaySlots = newest->overlaySlots;
     std::copy(std::begin(newest->overlayStocks), std::end(newest->overlayStocks), day->overlayStocks);
     day->mainStock = m_attr.stock;
-    for (int s = 0; s < kTrendOverlaySlots; ++s) day->SetOverlayCount(s, day->OverlayRecords(s) ? -1 : 0);
+    const int overlays = OverlayCount();
+    for (int s = 0; s < kTrendOverlaySlots; ++s)
+      day->SetOverlayCount(s, s < overlays && day->OverlayRecords(s) ? -1 : 0);
     if (!Settled(next) || !BuffersReady(day)) continue;
     int slot = 0;
     for (COverlappedStock *o = Overlays; o && slot < kTrendOverlaySlots; o = o->next, ++slot)
