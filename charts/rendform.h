@@ -123,6 +123,9 @@ class TRendForm : public TDrawView {
   void DrawTrendChart();
   void DrawOverlayCaptions(HDC dc, int x, int y);
   void DrawOverlayButton(HDC dc);
+  // Where "商品叠加" goes on the caption line: all 0 when the text before
+  // it reaches that far or the tick chart is shown.
+  void PlaceOverlayButton(HDC dc, int textEnd);
   // The tick chart: its layout from the trade agent and its drawing.
   void LayoutTickChart(bool reload);
   void DrawTickChart();

@@ -495,7 +495,9 @@ void TRendForm::DrawDay(HDC dc, int d, double f, int convertedDecimals, uint32_t
     }
     OverlayCaptionX = std::max(x, minimumEnd);
     OverlayCaptionY = y;
+    PlaceOverlayButton(dc, OverlayCaptionX);
     if (OverlaysShown()) DrawOverlayCaptions(dc, OverlayCaptionX, OverlayCaptionY);
+    DrawOverlayButton(dc);
     const int c = TextWidth(dc, "分");
     if (anchor[1].x >= 0) {
       SetTextColor(dc, ViewColor(44));
@@ -638,21 +640,25 @@ void TRendForm::DrawQuoteBar(int x, HDC dc) {
   item("最高:", price(q.high), PriceColor(q.high / divisor, reference));
   item("最低:", price(q.low), PriceColor(q.low / divisor, reference));
   item(market->m_info.type == 2 ? "昨结:" : "昨收:", price(q.refPrice), ViewColor(20));
-  if (OverlaysShown()) DrawOverlayCaptions(dc, x, 3);
   QuoteTextEnd = x - ChartRect.Left - 143;
   // The overlay caption sits at the caption line's right end when there is
-  // room for it.
-  const int width = TextWidth(dc, "商品叠加");
-  const int left = ChartRect.Right - AxisRight - width - 4;
-  if (x < left && m_attr.flags == 0) {
-    OverlayButtonRect = TRect(left, 3, left + width, 18);
-    DrawOverlayButton(dc);
-  } else {
-    OverlayButtonRect = TRect();
-  }
+  // room for it; the spread captions end at its left edge.
+  PlaceOverlayButton(dc, x);
+  if (OverlaysShown()) DrawOverlayCaptions(dc, x, 3);
+  DrawOverlayButton(dc);
   SelectObject(dc, oldFont);
   DeleteObject(font);
   if (own) ReleaseDC(Handle(), dc);
+}
+
+void TRendForm::PlaceOverlayButton(HDC dc, int textEnd) {
+  const bool wide = !Panel1->Visible() || (m_attr.displayFlags & 0x4);
+  const int left = ChartRect.Right - (wide ? 140 : 120);
+  if (m_attr.flags != 0 || Trend.DayCount() == 0 || left < textEnd) {
+    OverlayButtonRect = TRect();
+    return;
+  }
+  OverlayButtonRect = TRect(left, 3, left + TextWidth(dc, "商品叠加"), 18);
 }
 
 void TRendForm::DrawOverlayCaptions(HDC dc, int x, int y) {

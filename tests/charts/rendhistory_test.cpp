@@ -70,7 +70,7 @@ class HistoryRecall : public ChartWorld {
 };
 
 TEST_F(HistoryRecall, RecentDaysComeFromTheHistoryAndFewerDaysDropTheOldest) {
-  for (unsigned d : {3u, 4u, 5u, 8u, 9u}) PutHistoryDay(DL, 0, Jan(d), 1000 + d);
+  for (unsigned d : {3u, 4u, 5u, 8u, 9u}) PutHistoryDay(DL, 0, Jan(d), 10000 + 40 * d);
   auto page = Open();
   TRendForm *v = page->View<TRendForm>();
   ASSERT_EQ(v->Trend.DayCount(), 1);
@@ -81,10 +81,12 @@ TEST_F(HistoryRecall, RecentDaysComeFromTheHistoryAndFewerDaysDropTheOldest) {
     const _TickData *day = v->Trend.Day(i);
     EXPECT_EQ(day->history, 1) << i;
     EXPECT_EQ(day->RawCount(), TrendItemsPerDay(MarketAt(DL), 0)) << i;
-    EXPECT_EQ(day->GetRecords()[0].price, 1000 + PackedDay(day->date)) << i;
+    EXPECT_EQ(day->GetRecords()[0].price, 10000 + 40 * PackedDay(day->date)) << i;
   }
   EXPECT_EQ(v->Trend.Day(4)->history, 0);
   EXPECT_TRUE(asked_.empty());
+  harness_.Pump();
+  harness_.SavePng(harness_.Render(v), "intraday-recall-5days");
 
   v->RecallDays(2);  // "最近3日"
   EXPECT_EQ(Dates(v->Trend), (std::vector<PackedDateTime>{Jan(8), Jan(9), Jan(10)}));
@@ -94,7 +96,7 @@ TEST_F(HistoryRecall, RecentDaysComeFromTheHistoryAndFewerDaysDropTheOldest) {
 }
 
 TEST_F(HistoryRecall, OlderDaysWaitForTheOneAskedFromTheServer) {
-  for (unsigned d : {4u, 5u, 8u}) PutHistoryDay(DL, 0, Jan(d), 1000 + d);
+  for (unsigned d : {4u, 5u, 8u}) PutHistoryDay(DL, 0, Jan(d), 10000 + 40 * d);
   auto page = Open();
   TRendForm *v = page->View<TRendForm>();
   v->RecallDays(4);
@@ -157,6 +159,10 @@ TEST_F(HistoryRecall, TheOverlayListHoldsSevenOtherInstruments) {
     EXPECT_GE(o->agent, 0) << slot;
   }
   EXPECT_STREQ(std::string(v->Overlays->code, 8).c_str(), "CU2405");  // the extended code, upper case
+  PutQuote(DL, 1).last = 10500;
+  v->RefreshView(true);
+  harness_.Pump();
+  harness_.SavePng(harness_.Render(v), "intraday-overlays");
   v->N15Click();
   EXPECT_EQ(v->OverlayCount(), 0);
   EXPECT_FALSE(v->OverlaysShown());
