@@ -167,10 +167,8 @@ void TRendForm::BuildRendComponents() {
   TMenuItem *root = PopupMenu1->Items();
   N13 = item(root, "商品叠加      Ctrl+O");
   N15 = item(root, "删除叠加商品(&D)");
-  N15->OnClick = [this](TObject *) {
-    DestroyOverlays();
-    RefreshView(true);
-  };
+  N13->OnClick = [this](TObject *s) { N13Click(s); };
+  N15->OnClick = [this](TObject *s) { N15Click(s); };
   N14 = item(root, "-");
   H1 = item(root, "历史回忆(&H)");
   item(H1, "当日走势(&1)", 0);
@@ -178,6 +176,7 @@ void TRendForm::BuildRendComponents() {
                           "最近7日(&7)", "最近8日(&8)", "最近9日(&9)", "最近10日(&0)"};
   for (int i = 0; i < 9; ++i) item(H1, recent[i], i + 1);
   item(H1, "选择日期(&D)", 10);
+  for (int i = 0; i < H1->Count(); ++i) H1->Items(i)->OnClick = [this](TObject *s) { HistoryRecall(s); };
   N7->OnClick = [this](TObject *s) { N7Click(s); };
   N8->OnClick = [this](TObject *s) { N7Click(s); };
   N7->Tag = 1;
@@ -407,8 +406,8 @@ int TRendForm::Notify(int code, uint32_t stockWord, intptr_t a, intptr_t b) {
       if ((a == 1 || a == -1) && HandleAllocated()) PostMessageA(Handle(), WM_KEYDOWN, a == 1 ? VK_UP : VK_DOWN, 0);
       break;
     case 18:
-      // A past day's trend arrived: history recall loads it.
-      RefreshView(false);
+      // A past day's trend arrived.
+      LoadArrivedDay(uint32_t(a));
       break;
     default:
       break;
@@ -432,10 +431,7 @@ void TRendForm::SwitchInstrument(STKPTR stock, intptr_t block, const VIEW_ATTR_1
   m_attr.currentBlock = uint32_t(block);
   if (m_linked) MainFrameHost()->SetOrderContract(m_attr.stock.Word(), 1);
   SubscribeAgents(0);
-  // The recalled days of the new instrument are read by history recall;
-  // until then the chart returns to the live day.
-  Trend.KeepLastDay();
-  if (Trend.DayCount() == 1) Trend.Day(0)->history = 0;
+  ReloadHistoryDays();
   Tick.windowStart = -1;
   RefreshView(true);
   ScrollDetailListToEnd();
@@ -481,6 +477,7 @@ void TRendForm::RefreshView(bool reload) {
     if (Dragging) return;
     Trend.ClearOverlays();
     if (TrendAgent >= 0) LoadTodayIntoTrend();
+    LoadHistoryOverlays();
     Panel2->Hide();
     Panel3->Hide();
     MeasureTrendAxes();
@@ -529,6 +526,7 @@ void TRendForm::RefreshHistory() {
   }
   Tick.windowStart = -1;
   SubscribeAgents(1);
+  ReloadHistoryDays();
   RefreshView(true);
 }
 

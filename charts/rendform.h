@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "charts/distribute.h"
 #include "charts/drawview.h"
@@ -22,6 +23,10 @@
 
 // Registers the intraday view class with the view factory.
 void RegisterIntradayView();
+
+// The date picker of "选择日期(&D)": true with the chosen date. Empty until
+// the chart dialogs provide the picker; a test sets its own.
+std::function<bool(PackedDateTime *)> &RendDatePicker();
 
 // Bits of the view's page flags.
 constexpr uint32_t kRendPageDetail = 0x2;
@@ -77,7 +82,7 @@ class TRendForm : public TDrawView {
 
   // ---- what the page asks of a chart ----
   void ToggleTickMode() override { N16Click(nullptr); }
-  void ShowTrendOfDate(uint32_t date) override { ShownDate = date; }
+  void ShowTrendOfDate(uint32_t date) override;
   void StepKey(WORD key, TShiftState shift) override;
   void StoreChartData(MVCDATA_12 *data) override;
   // The page shows (or is about to show) the tick chart.
@@ -93,6 +98,24 @@ class TRendForm : public TDrawView {
   bool OverlaysShown() const { return HasOverlays && Overlays; }
   bool IsIndexInstrument() const;
 
+  // ---- past days and overlays ----
+  // Menu items of the recall submenu: Tag 0-9 the last Tag + 1 trading
+  // days, 10 a date from the date picker.
+  void HistoryRecall(TObject *sender);
+  void RecallDays(int tag);
+  // One past day of the main instrument or of overlay slot; the record
+  // count, -1 when the day is not in the local history (asked from the
+  // server when tag is not 0).
+  int LoadHistoryDay(_TickData *day, uint32_t tag);
+  int LoadOverlayHistoryDay(_TickData *day, STKPTR stock, int slot, uint32_t tag);
+  void ReloadHistoryDays();
+  void LoadArrivedDay(uint32_t date);
+  void LoadHistoryOverlays();
+  void AddOverlay(STKPTR stock, bool redraw);
+  int OverlayCount() const;
+  void N13Click(TObject *sender = nullptr);
+  void N15Click(TObject *sender = nullptr);
+
   // ---- drawing ----
   void FormResize(TObject *sender = nullptr);
   void FormPaint(TObject *sender = nullptr);
@@ -100,6 +123,9 @@ class TRendForm : public TDrawView {
   void DrawTrendChart();
   void DrawOverlayCaptions(HDC dc, int x, int y);
   void DrawOverlayButton(HDC dc);
+  // Where "商品叠加" goes on the caption line: all 0 when the text before
+  // it reaches that far or the tick chart is shown.
+  void PlaceOverlayButton(HDC dc, int textEnd);
   // The tick chart: its layout from the trade agent and its drawing.
   void LayoutTickChart(bool reload);
   void DrawTickChart();
@@ -185,8 +211,6 @@ class TRendForm : public TDrawView {
   // the price distribution of the distribution page.
   _Tick Tick;
   CDistributePrice Distribution;
-  // The date ShowTrendOfDate asked for, kept until history recall.
-  uint32_t ShownDate = 0;
   // What was drawn: redraws of the chart and copies to the window.
   uint32_t ChartDraws = 0;
   // The axis widths of the last measure.
@@ -215,5 +239,9 @@ class TRendForm : public TDrawView {
   void TradePageKey(WORD key);
   void DrawDay(HDC dc, int d, double factor, int decimals, uint32_t unit);
   void DrawMarks(HDC dc, const _TickData &day, uint32_t unit);
+  int ReadPastDay(_TickData *day, STKPTR stock, int slot, uint32_t tag);
+  void MarkPastDay(_TickData *day);
+  void LoadPastDay(_TickData *day);
+  void ReturnToLiveDay(_TickData *day, PackedDateTime date);
   bool IsDetailOrDistribution() const { return (m_attr.flags & (kRendPageDetail | kRendPageDistribution)) != 0; }
 };

@@ -14,6 +14,7 @@
 #include "market/dataio5.h"
 #include "platform/gdi.h"
 #include "platform/winuser.h"
+#include "views/reportcolumns.h"
 #include "views/viewdisplay.h"
 
 namespace {
@@ -494,7 +495,9 @@ void TRendForm::DrawDay(HDC dc, int d, double f, int convertedDecimals, uint32_t
     }
     OverlayCaptionX = std::max(x, minimumEnd);
     OverlayCaptionY = y;
+    PlaceOverlayButton(dc, OverlayCaptionX);
     if (OverlaysShown()) DrawOverlayCaptions(dc, OverlayCaptionX, OverlayCaptionY);
+    DrawOverlayButton(dc);
     const int c = TextWidth(dc, "分");
     if (anchor[1].x >= 0) {
       SetTextColor(dc, ViewColor(44));
@@ -637,25 +640,91 @@ void TRendForm::DrawQuoteBar(int x, HDC dc) {
   item("最高:", price(q.high), PriceColor(q.high / divisor, reference));
   item("最低:", price(q.low), PriceColor(q.low / divisor, reference));
   item(market->m_info.type == 2 ? "昨结:" : "昨收:", price(q.refPrice), ViewColor(20));
-  if (OverlaysShown()) DrawOverlayCaptions(dc, x, 3);
   QuoteTextEnd = x - ChartRect.Left - 143;
   // The overlay caption sits at the caption line's right end when there is
-  // room for it.
-  const int width = TextWidth(dc, "商品叠加");
-  const int left = ChartRect.Right - AxisRight - width - 4;
-  if (x < left && m_attr.flags == 0) {
-    OverlayButtonRect = TRect(left, 3, left + width, 18);
-    DrawOverlayButton(dc);
-  } else {
-    OverlayButtonRect = TRect();
-  }
+  // room for it; the spread captions end at its left edge.
+  PlaceOverlayButton(dc, x);
+  if (OverlaysShown()) DrawOverlayCaptions(dc, x, 3);
+  DrawOverlayButton(dc);
   SelectObject(dc, oldFont);
   DeleteObject(font);
   if (own) ReleaseDC(Handle(), dc);
 }
 
-void TRendForm::DrawOverlayCaptions(HDC, int, int) {
-  // The overlays' names and prices come with the overlays themselves.
+void TRendForm::PlaceOverlayButton(HDC dc, int textEnd) {
+  const bool wide = !Panel1->Visible() || (m_attr.displayFlags & 0x4);
+  const int left = ChartRect.Right - (wide ? 140 : 120);
+  if (m_attr.flags != 0 || Trend.DayCount() == 0 || left < textEnd) {
+    OverlayButtonRect = TRect();
+    return;
+  }
+  OverlayButtonRect = TRect(left, 3, left + TextWidth(dc, "商品叠加"), 18);
+}
+
+void TRendForm::DrawOverlayCaptions(HDC dc, int x, int y) {
+  if (!OverlaysShown() || !dc) return;
+  HFONT font = CreateViewFont(ViewFont(16), 0, false);
+  HGDIOBJ oldFont = SelectObject(dc, font);
+  SetBkMode(dc, TRANSPARENT);
+  RECT back = {x, 3, OverlayButtonRect.Left, 18};
+  if (back.right > back.left) {
+    HBRUSH brush = CreateSolidBrush(ViewColor(1));
+    FillRect(dc, &back, brush);
+    DeleteObject(brush);
+  }
+  SetTextColor(dc, ViewColor(30));
+  PutText(dc, x, y + 1, "叠加");
+  x += TextWidth(dc, "叠加");
+  const STKINFO *mainInfo = GetStockInfo(m_attr.stock);
+  const REALQUOTE *mainQuote = QuoteOf(m_attr.stock.market, m_attr.stock.stock);
+  const int decimals = mainInfo ? mainInfo->decimals : 2;
+  char format[16];
+  std::snprintf(format, sizeof format, "%%.%df", decimals);
+  auto priceOf = [](const STKINFO *info, const REALQUOTE *q) {
+    if (!info || !q) return 0.0;
+    return double(q->last ? q->last : q->refPrice) / info->PriceDivisor();
+  };
+  int slot = 0;
+  for (COverlappedStock *o = Overlays; o && slot < kTrendOverlaySlots; o = o->next, ++slot) {
+    const STKINFO *info = GetStockInfo(o->stock);
+    char name[16] = {};
+    if (info) std::memcpy(name, info->name, strnlen(info->name, sizeof info->name));
+    char caption[48];
+    std::snprintf(caption, sizeof caption, "[%s 价差:------]", name);
+    x += 6;
+    if (x + TextWidth(dc, caption) > OverlayButtonRect.Left) break;
+    char spread[32] = "---";
+    double value = 0;
+    bool known = false;
+    if (CrossHairOn) {
+      bool history = false;
+      const TRENDPOINT *mainPoint = Trend.FindPointAtX(MouseX, &history);
+      const TRENDPOINT *overlayPoint = Trend.FindOverlayPointAtX(MouseX, slot, &history);
+      if (mainPoint && overlayPoint && mainPoint->x == overlayPoint->x) {
+        value = double(mainPoint->value) - double(overlayPoint->value);
+        known = true;
+      }
+    } else {
+      const double mainPrice = priceOf(mainInfo, mainQuote);
+      const double overlayPrice = priceOf(info, QuoteOf(o->stock.market, o->stock.stock));
+      known = mainPrice != 0 || overlayPrice != 0;
+      value = mainPrice - overlayPrice;
+    }
+    if (known) std::snprintf(spread, sizeof spread, format, value);
+    const COLORREF own = ViewColor(6 + slot);
+    std::snprintf(caption, sizeof caption, "[%s 价差:", name);
+    SetTextColor(dc, own);
+    PutText(dc, x, y + 1, caption);
+    x += TextWidth(dc, caption);
+    SetTextColor(dc, ViewColor(known && value > 0 ? 21 : 19));
+    PutText(dc, x, y + 1, spread);
+    x += TextWidth(dc, spread);
+    SetTextColor(dc, own);
+    PutText(dc, x, y + 1, "]");
+    x += TextWidth(dc, "]");
+  }
+  SelectObject(dc, oldFont);
+  DeleteObject(font);
 }
 
 void TRendForm::DrawOverlayButton(HDC dc) {

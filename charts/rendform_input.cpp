@@ -239,6 +239,7 @@ void TRendForm::DaysKey(bool up) {
         PackedPreviousDayInPlace(&firstDay->date);
       firstDay->SetCount(0);
       for (int s = 0; s < kTrendOverlaySlots; ++s) firstDay->SetOverlayCount(s, 0);
+      LoadPastDay(firstDay);
       RefreshView(false);
     } else if (days >= 2) {
       Trend.DropOldestDay();
@@ -257,12 +258,12 @@ void TRendForm::DaysKey(bool up) {
       LoadTodayIntoTrend();
     } else {
       firstDay->SetCount(0);
+      for (int s = 0; s < kTrendOverlaySlots; ++s) firstDay->SetOverlayCount(s, 0);
+      LoadPastDay(firstDay);
     }
     RefreshView(false);
     return;
   }
-  const _TickData former = {};
-  (void)former;
   const PackedDateTime formerDate = firstDay->date;
   const uint8_t formerOverlays = firstDay->hasOverlays;
   const int32_t formerSlots = firstDay->overlaySlots;
@@ -284,10 +285,12 @@ void TRendForm::DaysKey(bool up) {
   PackedPreviousDayInPlace(&added->date);
   for (int guard = 0; guard < 366 && !trades(added->date); ++guard) PackedPreviousDayInPlace(&added->date);
   added->date &= ~uint32_t(0x7FF);
-  // The day's records are read by history recall, which picks pending
-  // days (count -1) up in order.
-  added->SetCount(added->GetRecords() ? -1 : 0);
-  for (int s = 0; s < kTrendOverlaySlots; ++s) added->SetOverlayCount(s, added->GetOverlayRecords(s) ? -1 : 0);
+  // The day loads now unless the day after it still waits for the server.
+  MarkPastDay(added);
+  const _TickData *newer = Trend.Day(1);
+  bool newerSettled = newer->RawCount() >= 0;
+  for (int s = 0; s < kTrendOverlaySlots; ++s) newerSettled = newerSettled && newer->RawOverlayCount(s) >= 0;
+  if (!newer->history || newerSettled) LoadPastDay(added);
   RefreshView(false);
 }
 
@@ -645,7 +648,10 @@ void TRendForm::ShowOverlayMenu() {
     for (COverlappedStock *o = Overlays; o; o = o->next) overlay = overlay || SameStock(o->stock, stocks[i]);
     add(info ? std::string(info->name, strnlen(info->name, sizeof info->name)) : std::string(), overlay,
         [this, stock = stocks[i], overlay](TObject *) {
-          if (!overlay) return;  // adding an overlay comes with history recall and overlays
+          if (!overlay) {
+            AddOverlay(stock, true);
+            return;
+          }
           COverlappedStock **link = &Overlays;
           while (*link && !(SameStock((*link)->stock, stock))) link = &(*link)->next;
           if (!*link) return;
@@ -661,11 +667,8 @@ void TRendForm::ShowOverlayMenu() {
         });
   }
   if (n > 0) add("-", false, nullptr);
-  add("选择商品 (&S)", false, nullptr);
-  TMenuItem *cancel = add("取消叠加 (&C)", false, [this](TObject *) {
-    DestroyOverlays();
-    RefreshView(true);
-  });
+  add("选择商品 (&S)", false, [this](TObject *s) { N13Click(s); });
+  TMenuItem *cancel = add("取消叠加 (&C)", false, [this](TObject *s) { N15Click(s); });
   cancel->Enabled = OverlaysShown();
   CursorKind = 0;
   POINT at{OverlayButtonRect.Left, OverlayButtonRect.Bottom};

@@ -128,6 +128,9 @@ class _TickData {
 
   // ---- read access ----
   int GetCount() const { return count_ > 0 ? count_ : 0; }
+  // The stored counts: -1 while a past day waits to be loaded.
+  int RawCount() const { return count_; }
+  int RawOverlayCount(int slot) const { return slot >= 0 && slot < kTrendOverlaySlots ? overlayCount_[slot] : 0; }
   const TRENDREC *GetRecords() const { return records_; }
   TRENDREC *Records() { return records_; }
   int GetOverlayCount(int slot) const;
