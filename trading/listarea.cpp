@@ -102,29 +102,29 @@ void Splitter3Moved(bool left, int positionsWidth, int positionsHeight, int widt
   }
 }
 
-TTabColumn PositionTabColumn(int width, int height, bool arbitrageShown) {
+namespace {
+
+// Two buttons sharing the height, or one taking all of it (upper or lower
+// by the pane); the list right of the column.
+TTabColumn TabColumn(int width, int height, bool both, bool aloneUpper) {
   TTabColumn tabs;
-  if (arbitrageShown) {
+  if (both) {
     tabs.upper = Box(kAlignNone, 0, 0, kTabColumnWidth, height / 2);
     tabs.lower = Box(kAlignNone, 0, height / 2, kTabColumnWidth, height - height / 2);
   } else {
-    tabs.upper = Box(kAlignNone, 0, 0, kTabColumnWidth, height);
+    (aloneUpper ? tabs.upper : tabs.lower) = Box(kAlignNone, 0, 0, kTabColumnWidth, height);
   }
   tabs.list = Box(kAlignNone, kTabColumnWidth, 0, width - kTabColumnWidth, height);
   return tabs;
 }
 
-TTabColumn OrderTabColumn(int width, int height, bool allShown) {
-  TTabColumn tabs;
-  if (allShown) {
-    tabs.upper = Box(kAlignNone, 0, 0, kTabColumnWidth, height / 2);
-    tabs.lower = Box(kAlignNone, 0, height / 2, kTabColumnWidth, height - height / 2);
-  } else {
-    tabs.lower = Box(kAlignNone, 0, 0, kTabColumnWidth, height);
-  }
-  tabs.list = Box(kAlignNone, kTabColumnWidth, 0, width - kTabColumnWidth, height);
-  return tabs;
+}  // namespace
+
+TTabColumn PositionTabColumn(int width, int height, bool arbitrageShown) {
+  return TabColumn(width, height, arbitrageShown, true);
 }
+
+TTabColumn OrderTabColumn(int width, int height, bool allShown) { return TabColumn(width, height, allShown, false); }
 
 TTabCaption TabCaptionPlacement(const RECT &button, bool selected) {
   const int width = button.right - button.left, height = button.bottom - button.top;
