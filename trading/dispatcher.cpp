@@ -13,8 +13,10 @@
 #include "platform/shell.h"
 #include "platform/winuser.h"
 #include "trading/deskdata.h"
+#include "trading/listarea.h"
 #include "trading/pendingorders.h"
 #include "trading/pluginapi.h"
+#include "trading/stopcolumns.h"
 #include "trading/tradedesk.h"
 #include "trading/tradelog.h"
 
@@ -143,6 +145,9 @@ TTradeDispatcher::TTradeDispatcher(TTradingDesk &desk, TDeskHost &host)
       host_(host) {
   desk_.closing = [this] { contracts.Abandon(); };
   book.positions = &positionBook;
+  positionBook.updateStopColumns = [this](const InvestorPosition_Lite &p) {
+    UpdatePositionStopColumns(positionBook.rows, data_.positions, p);
+  };
   book.onTaskOrderReturn = [this](CKivoOrderField *order) { taskQueue.OnTaskOrderReturn(order); };
   book.onTaskCancelResult = [this](const char *block) { return taskQueue.OnTaskCancelResult(block); };
   book.hasPendingOrders = [this] { return HasPendingOrders(data_); };
@@ -484,7 +489,10 @@ void TTradeDispatcher::ListAsked(int result, const TListStep &step) {
     ListFailed(text, step.chainPage, step.ownPage);
     return;
   }
-  if (desk_.pageState == step.chainPage) Progress(step.progress);
+  if (desk_.pageState == step.chainPage)
+    Progress(step.progress);
+  else if (step.ownPage == kPageTrades)
+    TradeNotice(step.progress, false);
 }
 
 bool TTradeDispatcher::ListItem(uint32_t high, const char *block, const TListStep &step, int &storeFailed,
@@ -509,12 +517,16 @@ bool TTradeDispatcher::ListItem(uint32_t high, const char *block, const TListSte
 }
 
 void TTradeDispatcher::XPButton4Click(bool sender) {
+  if (hooks.closeStopDialog) hooks.closeStopDialog();
   if (sender) {
-    DWORD now = GetTickCount();
-    if (now == 0) now = 1;
-    if (lastQueryTick && now - lastQueryTick < DWORD(desk_.queryInterval)) return;
-    lastQueryTick = now;
-    if (refreshTag == 1) return;
+    const DWORD interval = desk_.queryInterval > 0 ? DWORD(desk_.queryInterval) : 0;
+    const TRefreshRefusal refusal = CheckUserRefresh(lastQueryTick, refreshTag, interval, GetTickCount());
+    if (refusal != TRefreshRefusal::None) {
+      MessageBoxA(host_.Window(), RefreshRefusalText(refusal, interval).c_str(), "提示",
+                  MB_OK | MB_ICONWARNING | MB_TOPMOST);
+      desk_.Ui().RefocusOrderPanel();
+      return;
+    }
     refreshTag = 1;
     tradeStoreFailed = positionStoreFailed = 0;
     data_.trades.RemoveAll();
@@ -543,7 +555,18 @@ void TTradeDispatcher::ListFailed(const char *text, int chainPage, int ownPage) 
     CloseTrading(text);
     return;
   }
-  if (desk_.pageState != ownPage) MessageBoxA(host_.Window(), text, "提示", MB_OK | MB_ICONERROR | MB_TOPMOST);
+  const bool trades = ownPage == kPageTrades;
+  if (trades) TradeNotice(text, true);
+  if (desk_.pageState == ownPage) return;
+  MessageBoxA(host_.Window(), text, trades ? "错误" : "提示", MB_OK | MB_ICONERROR | (trades ? 0 : MB_TOPMOST));
+  desk_.Ui().RefocusOrderPanel();
+}
+
+void TTradeDispatcher::TradeNotice(const char *text, bool failed) {
+  book.lists.tradeWarning = text;
+  book.lists.tradeWarningColour = failed ? RGB(255, 0, 0) : RGB(0, 0, 255);
+  book.lists.tradeWarningShown = true;
+  ++book.lists.tradePaneLayouts;
 }
 
 void TTradeDispatcher::Orders(uint32_t high, const char *block) {

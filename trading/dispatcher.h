@@ -58,6 +58,8 @@ struct TDispatchHooks {
   std::function<void(int32_t minimum, double withdrawable)> bankFunds;
   // The account summary, notice or statement into the text page.
   std::function<void(const char *text)> showNotice;
+  // The open stop dialog is closed before the lists are asked again.
+  std::function<void()> closeStopDialog;
 };
 
 // The order panels' fields the funds and volume answers fill, by layout:
@@ -138,6 +140,8 @@ class TTradeDispatcher {
   void ExchangeStatus(uint32_t value);
   // A list query failed: closes trading on its chain page, else a box.
   void ListFailed(const char *text, int chainPage, int ownPage);
+  // Label15 of the trade pane: a failure in red, the query in blue.
+  void TradeNotice(const char *text, bool failed);
   // A list query's result: refused, the list fails; asked, the progress.
   void ListAsked(int result, const TListStep &step);
   // One notification of a list: a failure, a record stored by add (the

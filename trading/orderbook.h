@@ -128,6 +128,9 @@ class TOrderBook {
   // The row texts of an order and a trade.
   TListRow OrderRow(int32_t index) const;
   TListRow TradeRow(const Trade_Lite &trade, int32_t data) const;
+  // A trade into the trade rows in the summary modes (a new row at the top
+  // when no row of its key is there yet).
+  void MergeTradeRow(const Trade_Lite &trade, int32_t data);
 
   TTradeListsState lists;
   TPositionBook *positions = nullptr;
@@ -145,7 +148,6 @@ class TOrderBook {
 
  private:
   void RebuildIndex();
-  void MergeTradeRow(const Trade_Lite &trade, int32_t data);
   void TradeStoreFailed();
   void FillReturn(CKivoOrderField &r);
   // The trade just appended moves to its place in the sorted array.
