@@ -45,6 +45,7 @@ set(KIVO_UNITY_SKIP
   shell/frame_messages.cpp
   shell/framepages.cpp
   shell/passwordchange.cpp
+  shell/quoteoptiondlg.cpp
   shell/settings_store.cpp
   standins/simbroker/simbroker.cpp
   testing/gui_main.cpp
@@ -70,6 +71,8 @@ set(KIVO_UNITY_SKIP
   tests/standins/simbroker_test.cpp
   tests/trading/accountreport_walk_test.cpp
   tests/trading/bankpage_test.cpp
+  tests/trading/manualorder_test.cpp
+  tests/trading/orderdesk_fixture.cpp
   tests/trading/tradedesk_fixture.cpp
   tests/trading/tradingwindow_test.cpp
   tests/views/reportcore_test.cpp
