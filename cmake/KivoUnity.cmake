@@ -73,9 +73,11 @@ set(KIVO_UNITY_SKIP
   tests/trading/bankpage_test.cpp
   tests/trading/manualorder_test.cpp
   tests/trading/orderdesk_fixture.cpp
+  tests/trading/pendingorders_test.cpp
   tests/trading/tradedesk_fixture.cpp
   tests/trading/tradingwindow_test.cpp
   tests/views/reportcore_test.cpp
+  trading/listarea.cpp
   trading/orderbook.cpp
   trading/positions.cpp
   trading/taskqueue.cpp
