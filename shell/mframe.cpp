@@ -47,6 +47,8 @@
 #include "shell/entry.h"
 #include "trading/pluginapi.h"
 #include "trading/deskautomation.h"
+#include "trading/taskqueue.h"
+#include "trading/pendingorders.h"
 #include "trading/dispatcher.h"
 #include "trading/tradedesk.h"
 #include "trading/tradelayout.h"
@@ -196,6 +198,15 @@ class TProgramParts : public TFrameParts {
         frame.automation->Bind(frame.tradeDispatcher->hooks);
         frame.automation->hooks.armed = [&frame] { return frame.tradingDesk && frame.tradingDesk->automationArmed; };
         frame.tradeDispatcher->pending.journal = &frame.automation->journal;
+        // Automatic orders go out through the dispatcher's task queue, and
+        // every send's outcome settles the firing that made it.
+        TTaskQueue &queue = frame.tradeDispatcher->taskQueue;
+        frame.automation->hooks.startOrderScripts = [&queue] { queue.StartOrderScripts(); };
+        frame.automation->hooks.runOrderScripts = [&queue] { queue.RunOrderScripts(); };
+        frame.automation->hooks.hasPendingOrders = [&frame] { return HasPendingOrders(frame.desk); };
+        queue.onOrderInsert = [&frame](const TTaskInsert &sent) {
+          if (frame.automation) frame.automation->OnOrderInsert(*sent.task, sent.result, sent.orderRef, sent.text);
+        };
       }
       frame.tradeKeys = &frame.tradingWindow->Keys();
       frame.receivers.tradeNotify = [&frame](WPARAM wParam, LPARAM lParam) {

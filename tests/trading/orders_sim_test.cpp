@@ -4,6 +4,8 @@
 // resting close that freezes the position until it is cancelled.
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include <cstdlib>
 
 #include "platform/messages.h"
@@ -93,10 +95,18 @@ TEST_F(OrdersSimTest, ManualBuyFillsTwiceAndARestingCloseFreezesThePosition) {
   panel.Active().price = "70000";
   ASSERT_EQ(manual.PlaceManualOrder(false, '3', 0), 1);
   ASSERT_TRUE(Until([&] { return data_.positions.GetData()[0].Frozen == 2; }));
-  CKivoOrderField *close = dispatch_->book.OrderByRef(data_.orders.GetData()[1].OrderRef);
-  ASSERT_NE(close, nullptr);
-  ASSERT_TRUE(Until([&] { return close->CancelText120[0] != 0; }));
-  ASSERT_EQ(TradePlugin.OrderAction(close, 0), 0);
+  // The close is the order that is not the buy; the list's order between
+  // two orders of one second is not fixed, and a return may re-sort it, so
+  // it is found again by its reference at every look.
+  std::string closeRef;
+  for (int32_t i = 0; i < data_.orders.GetCount(); ++i)
+    if (atoi(data_.orders.GetData()[i].OrderRef) != ref) closeRef = data_.orders.GetData()[i].OrderRef;
+  ASSERT_FALSE(closeRef.empty());
+  ASSERT_TRUE(Until([&] {
+    CKivoOrderField *close = dispatch_->book.OrderByRef(closeRef.c_str());
+    return close && close->CancelText120[0] != 0;
+  }));
+  ASSERT_EQ(TradePlugin.OrderAction(dispatch_->book.OrderByRef(closeRef.c_str()), 0), 0);
   ASSERT_TRUE(Until([&] { return data_.positions.GetData()[0].Frozen == 0; }));
   EXPECT_EQ(data_.positions.GetData()[0].Volume, 2);
 
