@@ -20,7 +20,7 @@
 #include "trading/orderbook.h"
 #include "trading/pluginapi.h"
 #include "trading/positions.h"
-#include "trading/stopstore_standin.h"
+#include "testing/stopstore_standin.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "tests/trading/dispatcher_fixture.h"
-#include "trading/stopstore_standin.h"
+#include "testing/stopstore_standin.h"
 
 namespace trading_test {
 

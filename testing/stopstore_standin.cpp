@@ -1,4 +1,4 @@
-#include "trading/stopstore_standin.h"
+#include "testing/stopstore_standin.h"
 
 #include <algorithm>
 

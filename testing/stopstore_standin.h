@@ -1,4 +1,4 @@
-// An in-memory stop store: the stop entries of each holder as a list, kept
+// A stop store for tests, in memory: the stop entries of each holder as a list, kept
 // only while the program runs. The account's stop files are not read or
 // written; the saves are counted so the bookkeeping can be followed.
 #pragma once
