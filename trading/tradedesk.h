@@ -97,6 +97,8 @@ class TTradingDesk {
   TPasswordPageModel passwordPage;
   // Called when trading closes (after the question, when one is asked).
   std::function<void()> closing;
+  // "条件单" of the order panels: a new condition order.
+  std::function<void()> conditionDialogHook;
   TDeskRandom random;
 
   // ---- set-up ----

@@ -43,6 +43,7 @@ class TQueryForm;
 class TTradeKeyTargets;
 class TTradingWindowKeys;
 class TTradeDispatcher;
+class TOrderPanelForms;
 
 class TTradingWindow : public TDeskUi {
  public:
@@ -54,6 +55,8 @@ class TTradingWindow : public TDeskUi {
 
   // The named control ("XPEdit5", "PanelCmdBtn", ...), or null.
   TControl *Control(const std::string &name) const;
+  // A control of a panel built elsewhere, found by Control(name) from now on.
+  void RegisterControl(const std::string &name, TControl *control) { names_[name] = control; }
   TOwnerDrawPanel *Panel7() const { return panel_; }
   // The dispatcher's answers for the text page, the bank and query pages
   // and the report dialog reach them through its hooks.
@@ -69,6 +72,8 @@ class TTradingWindow : public TDeskUi {
   // The navigation item of the shown page, -1 for a page without one.
   int NavigationItem() const;
   TTradingSizes sizes;
+  // The order panels' forms, once built: the keys drive them.
+  TOrderPanelForms *orderForms = nullptr;
   // Layouts run so far.
   int layoutCount = 0;
 

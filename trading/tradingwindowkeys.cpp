@@ -1,6 +1,7 @@
 #include "trading/tradingwindowkeys.h"
 
 #include "trading/deskdata.h"
+#include "trading/orderforms.h"
 #include "trading/tradingoptions.h"
 #include "trading/tradingwindow.h"
 
@@ -52,14 +53,37 @@ void TTradingWindowKeys::SelectCombo(const char *name, int index) {
   if (box->OnChange) box->OnChange(box);
 }
 
-// The spins and order buttons belong to the order panels, which the window
-// does not hold yet: no spin answers, and the buttons do nothing.
-bool TTradingWindowKeys::SpinRange(const char *, Spin &) { return false; }
+// The spins and order buttons belong to the order panels: nothing answers
+// before their forms are built.
+bool TTradingWindowKeys::SpinRange(const char *name, Spin &spin) {
+  int minimum = 0, maximum = 0;
+  if (!window_.orderForms || !TOrderPanelForms::VolumeSpin(name, &minimum, &maximum)) return false;
+  spin.minimum = minimum;
+  spin.maximum = maximum;
+  spin.increment = 1;
+  return true;
+}
+
 void TTradingWindowKeys::SetSpinPosition(const char *, int) {}
-void TTradingWindowKeys::PressOrderButton(const char *) {}
-void TTradingWindowKeys::CancelAllOrders() {}
-void TTradingWindowKeys::QueryOpenable() {}
-void TTradingWindowKeys::NewConditionOrder() {}
-void TTradingWindowKeys::StepPrice(const char *, int, TSpinDirection, bool) {}
+
+void TTradingWindowKeys::PressOrderButton(const char *button) {
+  if (window_.orderForms) window_.orderForms->Press(button);
+}
+
+void TTradingWindowKeys::CancelAllOrders() {
+  if (window_.orderForms) window_.orderForms->Press("XPButton38");
+}
+
+void TTradingWindowKeys::QueryOpenable() {
+  if (window_.orderForms) window_.orderForms->Press("XPButton39");
+}
+
+void TTradingWindowKeys::NewConditionOrder() {
+  if (desk_.conditionDialogHook) desk_.conditionDialogHook();
+}
+
+void TTradingWindowKeys::StepPrice(const char *spin, int step, TSpinDirection, bool) {
+  if (window_.orderForms) window_.orderForms->StepPrice(spin, step);
+}
 
 void TTradingWindowKeys::HideWindow() { desk_.OnTradeHideClick(); }

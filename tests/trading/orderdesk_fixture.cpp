@@ -23,7 +23,7 @@ int Insert(char *contract, char *, double price, int volume, char direction, cha
       return answer.result;
     }
   }
-  snprintf(ref, 13, "%i", Orders.nextRef++);
+  if (ref) snprintf(ref, 13, "%i", Orders.nextRef++);
   return 0;
 }
 

@@ -1,0 +1,154 @@
+// The order-entry panels on screen, offscreen: the panel colours of the
+// offset choices, the order buttons' price lines with their grey rule, the
+// keyboard block's focus colour, the quick order panel's row colours and
+// one-click mode, the quick-deal bar; and the pictures a person looks at.
+#include "trading/orderforms.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "classlib/forms.h"
+#include "core/ownerdrawpanel.h"
+#include "core/xpbutton.h"
+#include "testing/view_harness.h"
+#include "tests/trading/tradedesk_fixture.h"
+#include "trading/manualorder.h"
+#include "trading/orderbook.h"
+#include "trading/orderentry.h"
+#include "trading/orderpanel.h"
+#include "trading/tradingwindow.h"
+
+namespace trading_test {
+namespace {
+
+using testing_support::PictureSheet;
+using testing_support::ViewHarness;
+
+class OrderFormsTest : public TradingDeskTest {
+ protected:
+  OrderFormsTest() : book_(data_, host_), panel_(data_), manual_(data_, panel_, book_, host_.Window()) {
+    form_ = new TForm(nullptr);
+    form_->SetClientSize(1000, 700);
+    frame_ = new TOwnerDrawPanel(form_);
+    frame_->SetParent(form_);
+    frame_->SetAlign(alBottom);
+    frame_->SetHeight(300);
+    window_ = std::make_unique<TTradingWindow>(frame_, desk_);
+    entry_ = std::make_unique<TOrderEntry>(desk_, panel_, manual_);
+    forms_ = std::make_unique<TOrderPanelForms>(*window_, *entry_, form_);
+    form_->Show();
+    desk_.SetupTradingPanel(0);
+    harness_.Pump();
+  }
+  ~OrderFormsTest() override {
+    forms_.reset();
+    window_.reset();
+    delete form_;
+  }
+  void Show(int layout) {
+    data_.options.Layout = layout;
+    desk_.pageState = kPageTrading;
+    window_->Layout();
+    forms_->Refresh();
+    harness_.Pump();
+  }
+  QImage Shot(TControl *control) {
+    forms_->Refresh();
+    harness_.Pump();
+    return harness_.Render(control);
+  }
+
+  ViewHarness harness_;
+  TOrderBook book_;
+  TOrderPanel panel_;
+  TManualOrder manual_;
+  TForm *form_;
+  TOwnerDrawPanel *frame_;
+  std::unique_ptr<TTradingWindow> window_;
+  std::unique_ptr<TOrderEntry> entry_;
+  std::unique_ptr<TOrderPanelForms> forms_;
+};
+
+TEST_F(OrderFormsTest, OrdinaryPanelColoursAndPriceLines) {
+  Show(0);
+  ASSERT_TRUE(window_->Panel1012->Visible());
+  EXPECT_EQ(window_->Control("XPButton1032"), forms_->XPButton1032);
+  EXPECT_EQ(window_->Control("ComboBox1002"), forms_->ComboBox1002);
+  entry_->ApplyGrapPriceMode(1);
+  entry_->ordinary.buyHint = "^3501.00";
+  entry_->ordinary.sellHint = "^3499.00";
+  PictureSheet sheet(3);
+  const COLORREF colours[5] = {0xFFFFFF, 0xFCECDF, 0xD8E9EC, 0xFFFFFF, 0xFFFFFF};
+  for (int item = 0; item < 5; ++item) {
+    entry_->ComboBox1002Change(item);
+    const QImage shot = Shot(window_->Panel1012);
+    const int right = window_->Panel1012->Width() - 3, bottom = window_->Panel1012->Height() - 3;
+    EXPECT_EQ(harness_.Pixel(window_->Panel1012, right, bottom), colours[item]) << item << " " << right << "," << bottom;
+    sheet.Add(entry_->ordinary.offsetItems[size_t(item)], shot);
+  }
+  // The grey rule under the price line, across the caption area less 2
+  // pixels at each end (the caption area is the button less 4 pixels).
+  TXPButton *buy = forms_->XPButton1032;
+  const int rule = 4 + (buy->Height() - 8) * 5 / 14 + 2;
+  EXPECT_EQ(harness_.Pixel(buy, buy->Width() / 2, rule), 0x99A8ACu);
+  EXPECT_EQ(harness_.Pixel(buy, 6, rule), 0x99A8ACu);
+  EXPECT_NE(harness_.Pixel(buy, 5, rule), 0x99A8ACu);
+  EXPECT_NE(harness_.Pixel(buy, buy->Width() / 2, rule + 2), 0x99A8ACu);
+  harness_.SavePng(sheet.Compose(), "order-panel-ordinary");
+}
+
+TEST_F(OrderFormsTest, KeyboardBlockTakesItsFocusColour) {
+  Show(1);
+  ASSERT_TRUE(window_->Panel12->Visible());
+  EXPECT_EQ(window_->Control("XPButton37"), forms_->orderButtons[6]);
+  PictureSheet sheet(2);
+  TOwnerDrawPanel *block = forms_->OwnerDrawPanel1;
+  sheet.Add("not focused", Shot(window_->Panel12));
+  EXPECT_EQ(harness_.Pixel(block, block->Width() - 2, 50), 0xFFFFFFu);
+  entry_->OwnerDrawPanel1Enter();
+  sheet.Add("focused", Shot(window_->Panel12));
+  EXPECT_EQ(harness_.Pixel(block, block->Width() - 2, 50), 0x8BDEFCu);
+  entry_->TradeFocus(false);
+  forms_->Refresh();
+  EXPECT_EQ(harness_.Pixel(block, block->Width() - 2, 50), 0xFFFFFFu);
+  entry_->keyboard.buttonsEnabled = false;
+  sheet.Add("buttons disabled", Shot(window_->Panel12));
+  harness_.SavePng(sheet.Compose(), "order-panel-keyboard");
+}
+
+TEST_F(OrderFormsTest, QuickPanelRowsTakeTheOrderColour) {
+  Show(2);
+  ASSERT_TRUE(window_->PanelF22->Visible());
+  PictureSheet sheet(2);
+  const COLORREF colours[3] = {0xFFFFFF, 0xEED6CD, 0xC2C1C3};
+  for (int orderColor = 0; orderColor < 3; ++orderColor) {
+    data_.options.OrderColor = orderColor;
+    entry_->ApplyQuickOrderKeys();
+    const QImage shot = Shot(window_->PanelF22);
+    EXPECT_EQ(harness_.Pixel(forms_->PanelF29, 670, 2), colours[orderColor]) << orderColor;
+    EXPECT_EQ(harness_.Pixel(forms_->PanelF24, 2, 2), colours[orderColor]) << orderColor;
+    sheet.Add("OrderColor " + std::to_string(orderColor), shot);
+  }
+  entry_->XPCheckBoxF5Click(true);
+  EXPECT_TRUE(Shot(window_->PanelF22).width() > 0);
+  EXPECT_TRUE(forms_->PanelF25->Visible());
+  EXPECT_FALSE(forms_->XPButtonF53->Visible());
+  EXPECT_FALSE(forms_->XPComboBoxF1->Enabled());
+  sheet.Add("one-click", Shot(window_->PanelF22));
+  harness_.SavePng(sheet.Compose(), "order-panel-quick");
+}
+
+TEST_F(OrderFormsTest, QuickDealBarShowsTheButtons) {
+  Show(0);
+  window_->quickDealShown = true;
+  entry_->bar.contract = "CU2405";
+  entry_->bar.price = "对手价";
+  const QImage shot = Shot(forms_->PanelQuickDeal);
+  EXPECT_EQ(shot.width(), forms_->PanelQuickDeal->Width());
+  EXPECT_EQ(window_->Control("XPButton47"), forms_->barButtons[5]);
+  harness_.SavePng(shot, "quick-deal-bar");
+}
+
+}  // namespace
+}  // namespace trading_test
