@@ -1,6 +1,7 @@
 #include "trading/listcommands.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +15,7 @@
 #include "trading/orderpanel.h"
 #include "trading/pendingorders.h"
 #include "trading/pluginapi.h"
+#include "trading/pttlink.h"
 #include "trading/tradedesk.h"
 #include "trading/tradelog.h"
 
@@ -609,4 +611,82 @@ void TListCommands::XPListView3MouseDown(int row, int x, int scrollX, const std:
   }
   Box("您没有使用止损止盈的权限。  ", "警告", MB_OK | MB_ICONWARNING | MB_TOPMOST);
   desk_.Ui().RefocusOrderArea();
+}
+
+// ---- the chart bridge ----
+
+namespace {
+
+int32_t ListCmdPriceWord(double price) {
+  const double v = price * 1000 + 0.1;
+  if (!(v > -2147483648.0)) return INT32_MIN;
+  if (!(v < 2147483647.0)) return INT32_MAX;
+  return int32_t(v);
+}
+
+void ListCmdPut32(unsigned char *at, int32_t value) { memcpy(at, &value, sizeof value); }
+
+bool ListCmdCodeMatches(const char *field, size_t width, const char *code1, const char *code2) {
+  const std::string code = ListCmdField(field, width);
+  if (code1 && strcasecmp(code.c_str(), code1) == 0) return true;
+  return code2 && code2[0] && strcasecmp(code.c_str(), code2) == 0;
+}
+
+}  // namespace
+
+void GetChartTradeMarks(const TTradeDesk &data, int pageState, const char *code1, const char *code2,
+                        unsigned char *positions, int maxPositions, unsigned char *orders, int maxOrders) {
+  maxPositions = positions ? std::max(maxPositions, 0) : 0;
+  maxOrders = orders ? std::max(maxOrders, 0) : 0;
+  if (pageState <= 0) {
+    PttLinkGetTradeTables(code1, code2, reinterpret_cast<pttlink::LinkPosition *>(positions), maxPositions,
+                          reinterpret_cast<pttlink::LinkOrder *>(orders), maxOrders);
+    return;
+  }
+  if (maxPositions > 0) memset(positions, 0, size_t(maxPositions) * 64);
+  if (maxOrders > 0) memset(orders, 0, size_t(maxOrders) * 68);
+  int n = 0;
+  for (int32_t i = 0; i < data.positions.GetCount() && n < maxPositions; ++i) {
+    const InvestorPosition_Lite &p = data.positions.GetData()[i];
+    if (!ListCmdCodeMatches(p.InstrumentID, sizeof p.InstrumentID, code1, code2)) continue;
+    const std::string code = ListCmdField(p.InstrumentID, sizeof p.InstrumentID);
+    const CContractInfo *c = data.FindContract(code.c_str());
+    if (!c) continue;
+    unsigned char *r = positions + size_t(n++) * 64;
+    memcpy(r + 16, code.data(), std::min<size_t>(code.size(), 7));
+    r[48] = p.PosiDirection == '2' ? '0' : '1';
+    r[49] = uint8_t(p.Attribute);
+    ListCmdPut32(r + 52, p.Volume);
+    ListCmdPut32(r + 56, ListCmdPriceWord(p.OpenAverage));
+    ListCmdPut32(r + 60, c->VolumeMultiple);
+  }
+  n = 0;
+  for (int32_t i = 0; i < data.orders.GetCount() && n < maxOrders; ++i) {
+    const CKivoOrderField &o = data.orders.GetData()[i];
+    if (!IsOrderCancellable(o) || !ListCmdCodeMatches(o.InstrumentID, sizeof o.InstrumentID, code1, code2)) continue;
+    unsigned char *r = orders + size_t(n++) * 68;
+    const std::string exchange = ListCmdField(o.ExchangeID, sizeof o.ExchangeID);
+    memcpy(r + 4, exchange.data(), std::min<size_t>(exchange.size(), 7));
+    const std::string code = ListCmdField(o.InstrumentID, sizeof o.InstrumentID);
+    memcpy(r + 16, code.data(), std::min<size_t>(code.size(), 7));
+    const long number = strtol(ListCmdField(o.OrderRef, sizeof o.OrderRef).c_str(), nullptr, 10);
+    ListCmdPut32(r + 48, int32_t(std::clamp<long>(number, INT32_MIN, INT32_MAX)));
+    r[52] = uint8_t(o.Direction & 0x7F);
+    r[53] = uint8_t(o.OffsetFlag);
+    ListCmdPut32(r + 56, o.VolumeTotal);
+    ListCmdPut32(r + 60, o.VolumeTraded);
+    ListCmdPut32(r + 64, ListCmdPriceWord(o.LimitPrice));
+  }
+}
+
+int PanelOrderButtonToPress(int offsetItem, bool buyEnabled, bool sellEnabled) {
+  switch (offsetItem) {
+    case 1:
+    case 2:
+      if (buyEnabled != sellEnabled) return buyEnabled ? 1 : 2;
+      return buyEnabled ? 0 : 2;
+    case 3: return 1;
+    case 4: return 2;
+    default: return 0;
+  }
 }

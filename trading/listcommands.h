@@ -149,3 +149,14 @@ class TListCommands {
 
 // The buttons a modify's or a close's cursor goes to, by layout and order.
 const char *OrderButtonOfLayout(int layout, bool buy, char offset, bool quickDeal);
+
+// The positions (64-byte records) and cancellable orders (68-byte records)
+// of code1 (or code2 when it is not empty) for a chart's trade marks, at
+// most maxPositions and maxOrders; the arrays are zeroed first. Without a
+// trading login (page state 0 or below) the local link's tables are copied.
+void GetChartTradeMarks(const TTradeDesk &data, int pageState, const char *code1, const char *code2,
+                        unsigned char *positions, int maxPositions, unsigned char *orders, int maxOrders);
+
+// Which button of the ordinary panel a double-click on a chart's quote
+// panel presses, by the offset combo's item: 0 none, 1 "买入", 2 "卖出".
+int PanelOrderButtonToPress(int offsetItem, bool buyEnabled, bool sellEnabled);

@@ -474,5 +474,57 @@ TEST_F(ListCommandsTest, SelectionAndStopColumnClicks) {
   EXPECT_EQ(opened, -1);
 }
 
+TEST_F(ListCommandsTest, ChartBridgeWritesRecordsFieldByField) {
+  AddPosition("CU2405", '3', 4, 0, 2);
+  desk_.positions.GetData()[0].OpenAverage = 3500.4;
+  AddPosition("cu2405", '2', 1, 0, 1);
+  AddPosition("M2401", '2', 1, 0);
+  AddOrder(Order("77", "CU2405", '1', '3', 5, 2, '1', '3', 3512.5));
+  AddOrder(Order("78", "CU2405", '1', '3', 5, 5, '0'));  // filled: not a mark
+  unsigned char positions[3 * 64], orders[2 * 68];
+  memset(positions, 0xCC, sizeof positions);
+  memset(orders, 0xCC, sizeof orders);
+  GetChartTradeMarks(desk_, kPageTrading, "CU2405", "", positions, 3, orders, 2);
+  const auto i32 = [](const unsigned char *at) {
+    int32_t v;
+    memcpy(&v, at, 4);
+    return v;
+  };
+  EXPECT_STREQ(reinterpret_cast<const char *>(positions + 16), "CU2405");
+  EXPECT_EQ(positions[48], '1');  // a short
+  EXPECT_EQ(positions[49], 2);
+  EXPECT_EQ(i32(positions + 52), 4);
+  EXPECT_EQ(i32(positions + 56), 3500400);
+  EXPECT_EQ(i32(positions + 60), 5);
+  EXPECT_EQ(positions[64 + 48], '0');
+  EXPECT_EQ(i32(positions + 0), 0);
+  EXPECT_EQ(i32(positions + 128 + 52), 0);  // M2401 is another code: the rest zeroed
+  EXPECT_STREQ(reinterpret_cast<const char *>(orders + 4), "SHFE");
+  EXPECT_EQ(i32(orders + 48), 77);
+  EXPECT_EQ(orders[52], '1');
+  EXPECT_EQ(orders[53], '3');
+  EXPECT_EQ(i32(orders + 56), 5);
+  EXPECT_EQ(i32(orders + 60), 2);
+  EXPECT_EQ(i32(orders + 64), 3512500);
+  EXPECT_EQ(i32(orders + 68 + 48), 0);
+
+  // The maxima hold; without a login the link's (empty) tables.
+  memset(positions, 0xCC, sizeof positions);
+  GetChartTradeMarks(desk_, kPageTrading, "M2401", "CU2405", positions, 1, orders, 0);
+  EXPECT_EQ(positions[64], 0xCC);
+  GetChartTradeMarks(desk_, kPageLogin, "CU2405", "", positions, 3, orders, 2);
+  for (unsigned char b : positions) ASSERT_EQ(b, 0);
+  for (unsigned char b : orders) ASSERT_EQ(b, 0);
+
+  // The quote panel's double-click presses by the offset combo.
+  struct Case {
+    int item;
+    bool buy, sell;
+    int pressed;
+  } cases[] = {{0, true, true, 0}, {1, true, false, 1}, {2, false, true, 2}, {1, true, true, 0},
+               {2, false, false, 2}, {3, false, false, 1}, {4, true, true, 2}};
+  for (const Case &c : cases) EXPECT_EQ(PanelOrderButtonToPress(c.item, c.buy, c.sell), c.pressed) << c.item;
+}
+
 }  // namespace
 }  // namespace trading_test
