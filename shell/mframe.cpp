@@ -50,6 +50,7 @@
 #include "trading/taskqueue.h"
 #include "trading/pendingorders.h"
 #include "trading/dispatcher.h"
+#include "trading/listcommands.h"
 #include "trading/tradedesk.h"
 #include "trading/tradelayout.h"
 #include "trading/tradingwindow.h"
@@ -194,6 +195,10 @@ class TProgramParts : public TFrameParts {
           std::make_unique<TTradingWindow>(static_cast<TOwnerDrawPanel *>(frame.Panel7), *frame.tradingDesk);
       frame.tradeDispatcher = std::make_unique<TTradeDispatcher>(*frame.tradingDesk, *frame.tradingHost);
       frame.tradingWindow->ConnectDispatcher(*frame.tradeDispatcher);
+      frame.listCommands = std::make_unique<TListCommands>(*frame.tradingDesk, *frame.tradeDispatcher);
+      frame.listCommands->checkTimeConditionOrders = [&frame] {
+        if (frame.automation) frame.automation->conditions.CheckTimeConditionOrders();
+      };
       if (frame.automation) {
         frame.automation->Bind(frame.tradeDispatcher->hooks);
         frame.automation->hooks.armed = [&frame] { return frame.tradingDesk && frame.tradingDesk->automationArmed; };
@@ -227,6 +232,11 @@ class TProgramParts : public TFrameParts {
     frame.tradingDesk->SetupTradingPanel(0);
   }
   bool TradingBound() override { return ::TradingBound(); }
+  // The trading part of the main timer: task time-outs, the single-position
+  // refresh and the timed condition orders.
+  void TradeTimer(TMFrame &frame) override {
+    if (frame.listCommands && ::TradingBound()) frame.listCommands->OnTradeTimer();
+  }
   void TradingIdle(TMFrame &frame) override {
     if (frame.tradingDesk) frame.tradingDesk->TradingIdle(GetTickCount());
   }
@@ -566,6 +576,7 @@ TMFrame::TMFrame(TComponent *owner, TFrameParts &parts, std::vector<std::string>
 }
 
 TMFrame::~TMFrame() {
+  listCommands.reset();
   tradingWindow.reset();
   tradingDesk.reset();
   tradingHost.reset();

@@ -48,6 +48,7 @@ class TTradingDesk;
 class TDeskAutomation;
 class TTradingWindow;
 class TTradeDispatcher;
+class TListCommands;
 namespace platform {
 class PostEndpoint;
 }
@@ -356,6 +357,8 @@ class TMFrame : public TForm, public TMainFrameHost {
   std::unique_ptr<TTradingDesk> tradingDesk;
   std::unique_ptr<TTradingWindow> tradingWindow;
   std::unique_ptr<TTradeDispatcher> tradeDispatcher;
+  // The commands of the order, trade and position lists.
+  std::unique_ptr<TListCommands> listCommands;
   // "交易 F12": shows or hides the trading window. With an account id the
   // window is hidden and its geometry saved to that account's file.
   void ToolButton17Click(const char *account = nullptr);
