@@ -135,6 +135,9 @@ constexpr UINT WM_TRADE_NOTIFY = 2566;
 // (wParam the text block, or 0; the dialog returns the block).
 constexpr UINT WM_TONGJI_READY = 3524;
 constexpr UINT WM_TONGJI_SETTLEMENT = 3525;
+// The stop dialog's notice to itself (lParam the notice code), shown after
+// the edit that caused it has finished.
+constexpr UINT WM_STOP_DIALOG_NOTICE = 3526;
 
 // To a news view: wParam the news type, lParam the news id of an item to
 // show (the real-time message pop-up's news mode).
@@ -184,7 +187,7 @@ inline constexpr UINT kPrivateMessages[] = {
     WM_INDEX_CHANGED,        WM_INDEX_PARAM_CHANGED, WM_SHOW_ALARM_WINDOW,  WM_LINKED_STOCK_CHANGED,
     WM_TRADE_VIEWS_UPDATE,   WM_TRADE_FOCUS,       WM_KLINE_PROPERTY_CHANGED, WM_ACTIVE_CHART_REINIT,
     WM_DETAIL_LIST_TO_END,   WM_ZONE_STAT_RANGE,
-    WM_TONGJI_READY,         WM_TONGJI_SETTLEMENT,
+    WM_TONGJI_READY,         WM_TONGJI_SETTLEMENT,    WM_STOP_DIALOG_NOTICE,
 };
 
 template <size_t N>

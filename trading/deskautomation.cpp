@@ -3,13 +3,18 @@
 #include "market/rights.h"
 #include "trading/deskdata.h"
 #include "trading/dispatcher.h"
+#include "trading/stopdialog.h"
 
 TDeskAutomation::TDeskAutomation(TTradeDesk &desk)
-    : stops(desk), journal(desk), conditions(desk, hooks), engine(desk, hooks, conditions), desk_(desk) {
+    : stops(desk), journal(desk), conditions(desk, hooks), engine(desk, hooks, conditions), checkList(desk, conditions), desk_(desk) {
   hooks.journal = &journal;
   hooks.rights = [] { return UserRights[kFeatureOrderByte]; };
   journal.saveConditionOrders = [this] { conditions.SaveConditionOrders(); };
   desk.stopStore = &stops;
+  hooks.stopDialogPosition = []() -> const InvestorPosition_Lite * {
+    const TStopDialogModel *dialog = OpenStopDialog();
+    return dialog ? &dialog->Position() : nullptr;
+  };
 }
 
 TDeskAutomation::~TDeskAutomation() {
@@ -32,4 +37,5 @@ void TDeskAutomation::Bind(TDispatchHooks &dispatch) {
   dispatch.loadConditionOrders = [this](int tradeDate) { conditions.LoadConditionOrders(tradeDate); };
   dispatch.triggerOpenConditionOrders = [this](const char *exchange) { conditions.TriggerOpenConditionOrders(exchange); };
   dispatch.hasArmedAutomation = [this] { return conditions.HasArmedAutomation(); };
+  dispatch.fillAutomationCheckList = [this] { checkList.Fill(); };
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "trading/automation.h"
+#include "trading/checklist.h"
 #include "trading/conditionorders.h"
 #include "trading/firingjournal.h"
 #include "trading/stopengine.h"
@@ -28,6 +29,8 @@ class TDeskAutomation {
   TFiringJournal journal;
   TConditionOrders conditions;
   TStopEngine engine;
+  // The after-login check list over the desk's arrays.
+  TAutomationCheckList checkList;
 
   // After a position list known to be complete: the stop files, then the
   // journal's open intents against the orders the broker holds.

@@ -17,6 +17,7 @@
 #include "trading/pendingorders.h"
 #include "trading/pluginapi.h"
 #include "trading/stopcolumns.h"
+#include "trading/stopdialog.h"
 #include "trading/tradedesk.h"
 #include "trading/tradelog.h"
 
@@ -147,6 +148,13 @@ TTradeDispatcher::TTradeDispatcher(TTradingDesk &desk, TDeskHost &host)
   book.positions = &positionBook;
   positionBook.updateStopColumns = [this](const InvestorPosition_Lite &p) {
     UpdatePositionStopColumns(positionBook.rows, data_.positions, p);
+  };
+  positionBook.stopDialogChanged = [this](InvestorPosition_Lite *p) {
+    const bool added = p && positionBook.stopAdded;
+    positionBook.stopAdded = false;
+    const auto &a = positionBook.stopAddition;
+    const TStopAddition addition{a.volume, a.stop, a.trailing, a.profit, a.reference, a.expiryKind};
+    StopDialogPositionChanged(p, added ? &addition : nullptr);
   };
   book.onTaskOrderReturn = [this](CKivoOrderField *order) { taskQueue.OnTaskOrderReturn(order); };
   book.onTaskCancelResult = [this](const char *block) { return taskQueue.OnTaskCancelResult(block); };
@@ -681,11 +689,19 @@ void TTradeDispatcher::ChainEnd() {
 void TTradeDispatcher::XPButton50Click() {
   desk_.autoRelogin = 0;
   desk_.pageState = kPageTrading;
+  if (data_.options.FloatUI) {
+    // Floating again stores the option again.
+    data_.options.FloatUI = false;
+    desk_.OnTradeFloatClick(true);
+  }
+  if (data_.options.QuickDeal) desk_.Ui().ShowQuickDeal(true);
   LogTradeOptions(data_);
   LogStopSettings(data_);
   LogConditionOrders(data_);
   LogPendingOrders(data_);
   for (int code : {TLOG_PENDING_EVENT, TLOG_STOP_EVENT, TLOG_CONDITION_EVENT}) WriteTradeLog(data_, code, "4|");
+  if (positionBook.updateStopColumns)
+    for (int32_t i = 0; i < data_.positions.GetCount(); ++i) positionBook.updateStopColumns(data_.positions.GetData()[i]);
   desk_.automationArmed = true;
   if (hooks.executePendingOrders)
     hooks.executePendingOrders(nullptr);

@@ -515,8 +515,13 @@ void TPositionBook::FillPositionList() {
 bool TPositionBook::AttachStops(InvestorPosition_Lite &p, const CContractInfo &c, const Trade_Lite &t, bool script,
                                 double s, double g, double f) {
   TStopStore *store = data_.stopStore;
+  stopAdded = false;
   if (!store) return false;
   const int expiry = data_.options.StopExpiredDefault;
+  auto note = [this, expiry](int32_t volume, double stop, double trailing, double profit, double reference) {
+    stopAdded = true;
+    stopAddition = {volume, stop, trailing, profit, reference, expiry};
+  };
   const double x = t.Price, tick = c.PriceTick;
   if (script) {
     WriteTradeLog(data_, TLOG_STOP_EVENT, "0|条件单");
@@ -524,6 +529,7 @@ bool TPositionBook::AttachStops(InvestorPosition_Lite &p, const CContractInfo &c
     const double trailing = s > 0.0001 && g > 0.0001 ? g : 0;
     const double profit = f > 0.0001 ? f : 0;
     store->AddStop(p, t.Volume, stop, trailing, profit, x, expiry);
+    note(t.Volume, stop, trailing, profit, x);
     return true;
   }
   if (!stopRight || !stopRight()) return false;
@@ -536,11 +542,13 @@ bool TPositionBook::AttachStops(InvestorPosition_Lite &p, const CContractInfo &c
     WriteTradeLog(data_, TLOG_STOP_EVENT, "0|自动");
     const double stop = buy ? x - loss * tick : x + loss * tick;
     store->AddStop(p, t.Volume, stop, trailTicks * tick, profit, x, expiry);
+    note(t.Volume, stop, trailTicks * tick, profit, x);
     return true;
   }
   if (profitTicks != 0) {
     WriteTradeLog(data_, TLOG_STOP_EVENT, "0|自动");
     store->AddStop(p, t.Volume, 0, 0, profit, 0, expiry);
+    note(t.Volume, 0, 0, profit, 0);
     return true;
   }
   return false;

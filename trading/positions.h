@@ -107,6 +107,15 @@ class TPositionBook {
   std::function<void(int mode)> updateRealtimeSubscription;
   std::function<void(const InvestorPosition_Lite &)> updateStopColumns;
   std::function<void(InvestorPosition_Lite *)> stopDialogChanged;
+  // The automatic stop the last fill attached (valid while stopAdded):
+  // volume, stop, trailing, take-profit, reference and expiry kind, for
+  // the open stop dialog's copy.
+  bool stopAdded = false;
+  struct {
+    int32_t volume;
+    double stop, trailing, profit, reference;
+    int32_t expiryKind;
+  } stopAddition{};
   std::function<void()> showClosableVolumes;
   // The account's stop rights (bit 0x04 of the rights block) by default.
   std::function<bool()> stopRight;
