@@ -169,6 +169,12 @@ TDrawView::TDrawView(TMultiViewMain *page, const VIEW_ATTR_13 *record, MVCDATA_1
   TabChooser->Tabs.Add("笔");
   if (m_attr.viewType == VIEW_TYPE_INTRADAY) TabChooser->Tabs.Add("价");
   TabChooser->SetTabIndex(0);
+  TabChooser->OnChange = [this](TObject *s) { TabChooserChange(s); };
+  TabChooser->OnLButtonDown = [this](TObject *, int32_t tab, int32_t) { TabChooserLButtonDown(tab); };
+  TabChooser->OnDrawBackGround = [this](TObject *, HDC dc, RECT *r) { TabChooserDrawBackGround(dc, *r); };
+  TabChooser->OnDrawItem = [this](TObject *, HDC dc, RECT *r, const std::string &caption, bool selected, bool hot) {
+    TabChooserDrawItem(dc, hot, selected, caption, *r);
+  };
 
   OnMouseMove = [this](TObject *s, TShiftState shift, int x, int y) { FormMouseMove(s, shift, x, y); };
   OnClose = [this](TObject *s, TCloseAction &a) { FormClose(s, a); };
@@ -217,6 +223,12 @@ void TDrawView::BuildComponents() {
   PriceVolume->SetAlign(alTop);
   PriceVolume->SetTop(45);
   PriceVolume->SetHeight(40);
+  PriceVolume->SetVisible(false);
+  PriceVolume->OnPaint = [this](TObject *s) { PriceVolumePaint(s); };
+  PriceVolume->OnMouseMove = [this](TObject *, TShiftState, int, int y) { PriceVolumeMouseMove(y); };
+  PriceVolume->OnMouseDown = [this](TObject *, TMouseButton b, TShiftState, int x, int y) {
+    PriceVolumeMouseDown(b, x, y);
+  };
 
   StringGrid1 = new TStringGrid(this);
   StringGrid1->SetParent(Panel1);
@@ -226,6 +238,14 @@ void TDrawView::BuildComponents() {
   StringGrid1->SetDefaultRowHeight(24);
   StringGrid1->ScrollBars = ssNone;
   StringGrid1->SetOptions(goRowSelect | goThumbTracking);
+  StringGrid1->DefaultDrawing = false;
+  StringGrid1->OnDrawCell = [this](TObject *, int c, int r, TRect rect, TGridDrawState) { StringGrid1DrawCell(c, r, rect); };
+  StringGrid1->OnDblClick = [this](TObject *s) { StringGrid1DblClick(s); };
+  StringGrid1->OnSelectCell = [this](TObject *, int, int r, bool &) { StringGrid1SelectCell(r); };
+  StringGrid1->OnTopLeftChanged = [this](TObject *s) { StringGrid1TopLeftChanged(s); };
+  StringGrid1->OnMouseDown = [this](TObject *, TMouseButton b, TShiftState, int x, int y) {
+    StringGrid1MouseDown(b, x, y);
+  };
 
   TabChooser = new TKivoTabSet(this);
   TabChooser->SetParent(Panel1);
@@ -283,8 +303,8 @@ void TDrawView::BuildMenu() {
   N9->Checked = true;
   item(root, "-");
   N5 = item(root, "信息窗口      Ctrl+L", [this](TObject *s) { N5Click(s); });
-  dadantiqu = item(root, "大单提取(&F)");
-  showbroker = item(root, "显示经纪队列(&B)");
+  dadantiqu = item(root, "大单提取(&F)", [this](TObject *s) { dadantiquClick(s); });
+  showbroker = item(root, "显示经纪队列(&B)", [this](TObject *s) { showbrokerClick(s); });
   item(root, "-");
   NSync = item(root, "联动(&S)", [this](TObject *s) { NSyncClick(s); });
   prt = item(root, "打印(&P)", [this](TObject *) { Print(); });
@@ -306,7 +326,8 @@ void TDrawView::ResetStatistics() {
   MaxSideVolume = MaxVolume = 0;
   HoverFraction = -1.0;
   HoverPrice = -1;
-  NatureShares = BuyAverage = SellAverage = BuyVolume = SellVolume = 0;
+  std::fill(std::begin(NatureShares), std::end(NatureShares), 0.0f);
+  BuyAverage = SellAverage = BuyVolume = SellVolume = 0;
   ChartPriceRatio = 0;
   PriceAxisTop = PriceAxisBottom = 0;
 }
@@ -368,6 +389,7 @@ void TDrawView::WndProc(TMessage &m) {
       if (!BrokerQueueMode && Panel1->Visible() && StringGrid1->Height() >= 1 && !DetailScrollLock) ShowNewestTrade();
       return;
     case WM_DROP_STOCKS: {
+      Activate();
       STKPTR stock;
       if (TakeHandOverFile(uint32_t(m.WParam), &stock)) Notify(1, stock.Word(), stock.market, 0);
       return;

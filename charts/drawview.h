@@ -11,8 +11,12 @@
 
 #include <cstdint>
 #include <map>
+#include <string>
 
 #include "classlib/extctrls.h"
+#include "classlib/forms.h"
+#include "classlib/scrollbar.h"
+#include "classlib/stdctrls.h"
 #include "classlib/grids.h"
 #include "classlib/menus.h"
 #include "classlib/printer.h"
@@ -23,10 +27,13 @@
 #include "views/dragdrop.h"
 
 // The chart's drop target: it hands a dropped instrument to its view as a
-// numbered hand-over file and WM_DROP_STOCKS, as the report's does.
+// numbered hand-over file and WM_DROP_STOCKS, as the report's does, but
+// answers every drop with E_INVALIDARG and no effect, so that the drag
+// source never moves or deletes anything.
 class CDrawViewDropTarget : public CReportViewDropTarget {
  public:
   using CReportViewDropTarget::CReportViewDropTarget;
+  HRESULT Drop(IDataObject *data, DWORD keyState, POINT point, DWORD *effect) override;
 };
 
 // Sizes of the trade-mark records the trading desk fills (a position and a
@@ -67,6 +74,16 @@ void MakePrintPicture(const uint32_t *pixels, int width, int height, bool turned
                       int whiteCount, uint32_t *out);
 
 class TDbfTable;
+
+// "大单提取": the big-order threshold of the detail list.
+class TBigAmount : public TForm {
+ public:
+  explicit TBigAmount(TComponent *owner);
+  TEdit *Edit1 = nullptr;
+  TUpDown *UpDown1 = nullptr;
+  TCheckBox *XPCheckBox1 = nullptr;
+  TButton *Button1 = nullptr;
+};
 
 // The size of "0" in the third shared view font and of "芝" in the second,
 // the measures of the detail list.
@@ -152,6 +169,15 @@ class TDrawView : public TChildView, public TChartViewOps {
   // Up (VK_UP) or down (VK_DOWN) one row of the detail list's selection.
   void DetailGridKey(WORD key);
 
+  // ---- the detail list's drawing and handlers (detailgrid.cpp) ----
+  void StringGrid1DrawCell(int column, int row, const TRect &rect);
+  void StringGrid1DblClick(TObject *sender = nullptr);
+  void StringGrid1SelectCell(int row);
+  void StringGrid1TopLeftChanged(TObject *sender = nullptr);
+  void StringGrid1MouseDown(TMouseButton button, int x, int y);
+  void dadantiquClick(TObject *sender = nullptr);
+  void showbrokerClick(TObject *sender = nullptr);
+
   // ---- menu handlers ----
   void AddShownInstrumentToBlock(int blockId);
   void N2Click(TObject *sender = nullptr);
@@ -161,6 +187,31 @@ class TDrawView : public TChildView, public TChartViewOps {
 
   // ---- trade marks ----
   void LoadTradeMarks();
+
+  // ---- the price-volume box (pricevolume.cpp) ----
+  void RebuildPriceVolumeStats();
+  void PriceVolumePaint(TObject *sender = nullptr);
+  void PriceVolumeMouseMove(int y);
+  void PriceVolumeMouseDown(TMouseButton button, int x, int y);
+  // The hover line (inverted, so moving it needs no repaint) and the
+  // figures of its price; on the box itself when dc is null.
+  void DrawPriceVolumeHover(HDC dc);
+  void SetChartPriceRatio(double ratio);
+  // The two lower blocks; y is the running top (the nature shares move it
+  // below their block).
+  void DrawNatureShares(HDC dc, int &y);
+  void DrawSideAverages(HDC dc, int y);
+  // The histogram's bottom line and the line of a price.
+  int PriceVolumeBottom() const;
+  int PriceVolumeY(int price) const;
+
+  // ---- the tab chooser (tabchooser.cpp) ----
+  void TabChooserChange(TObject *sender = nullptr);
+  bool TabChooserLButtonDown(int tab);
+  static int TabChooserMeasureTab(const std::string &caption);
+  void TabChooserDrawTab() {}
+  void TabChooserDrawBackGround(HDC dc, const RECT &rect);
+  void TabChooserDrawItem(HDC dc, bool hot, bool selected, const std::string &caption, const RECT &rect);
 
   // ---- the quote panel (quotepanel.cpp) ----
   void LoadInstrumentSettings();
@@ -214,7 +265,8 @@ class TDrawView : public TChildView, public TChartViewOps {
   bool ComparisonMode = true;
   double HoverFraction = -1.0;
   int32_t HoverPrice = -1;
-  double NatureShares = 0, BuyAverage = 0, SellAverage = 0, BuyVolume = 0, SellVolume = 0;
+  float NatureShares[12] = {};
+  double BuyAverage = 0, SellAverage = 0, BuyVolume = 0, SellVolume = 0;
   int32_t StatsVolumeLimit = 0, StatsTimeMode = 0, StatsTimeParam1 = 0, StatsTimeParam2 = 0;
   double ChartPriceRatio = 0;
   int32_t PriceAxisTop = 0, PriceAxisBottom = 0;

@@ -77,7 +77,7 @@ TRendForm::TRendForm(TMultiViewMain *page, const VIEW_ATTR_13 *record, MVCDATA_1
   PaneRatio[0] = ViewCombination == 1 ? 1.0 : 0.7;
   PaneRatio[1] = ViewCombination == 1 ? 0.0 : 0.3;
   Trend.SetPriceRatio(share);
-  ChartPriceRatio = share;
+  SetChartPriceRatio(share);
   Tick.ratio = share;
 
   if (IndexKind(m_attr.stock)) m_attr.flags = 0;
@@ -93,6 +93,10 @@ TRendForm::~TRendForm() {
   DestroyOverlays();
   if (ChartBitmap) DeleteObject(ChartBitmap);
   ChartBitmap = nullptr;
+  for (HBITMAP *box : {&CrossPriceBitmap, &CrossTimeBitmap}) {
+    if (*box) DeleteObject(*box);
+    *box = nullptr;
+  }
 }
 
 void TRendForm::BuildRendComponents() {
@@ -169,6 +173,7 @@ void TRendForm::BuildRendComponents() {
   N15 = item(root, "删除叠加商品(&D)");
   N13->OnClick = [this](TObject *s) { N13Click(s); };
   N15->OnClick = [this](TObject *s) { N15Click(s); };
+  NProperty->OnClick = [this](TObject *s) { NPropertyClick(s); };
   N14 = item(root, "-");
   H1 = item(root, "历史回忆(&H)");
   item(H1, "当日走势(&1)", 0);

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "charts/distribute.h"
 #include "charts/drawview.h"
@@ -21,12 +22,33 @@
 #include "classlib/extctrls.h"
 #include "classlib/stdctrls.h"
 
+class TRendForm;
+
 // Registers the intraday view class with the view factory.
 void RegisterIntradayView();
 
-// The date picker of "选择日期(&D)": true with the chosen date. Empty until
-// the chart dialogs provide the picker; a test sets its own.
+// The date picker of "选择日期(&D)": true with the chosen date. The chart
+// dialogs' TDatePickerDlg unless a test sets its own.
 std::function<bool(PackedDateTime *)> &RendDatePicker();
+
+// What the intraday view's property dialog edits ("属性(&O)"): the options
+// dialog fills them in through IntradayPropertyDialog and answers true on OK.
+struct IntradayPropertyChoices {
+  bool showPanel = true;          // "显示信息窗口"
+  bool panelLeft = false;         // "将信息窗口置于左侧"
+  bool showTradeLines = true;     // "显示持仓线和委托线"
+  bool centreOnClose = true;      // "分时图以昨收为中线"
+  bool enterCycles = true;        // "按下回车键时在报价、走势、K线间循环"
+  bool tickAverage = true;        // "闪电图中显示均线"
+  bool volumeBySide = false;      // "成交量线分红绿显示"
+  bool raisedOpenInterest = true; // "持仓量线抬高显示"
+  bool detailsUpward = false;     // "成交明细由下至上显示"
+  uint8_t items[32] = {};         // the quote panel's item codes, 0-terminated unless full
+  bool itemsEnabled = true;
+};
+// The dialog; the options dialog installs it. Without it the command does
+// nothing (the stand-in answers cancel).
+std::function<bool(TRendForm &view, IntradayPropertyChoices &choices)> &IntradayPropertyDialog();
 
 // Bits of the view's page flags.
 constexpr uint32_t kRendPageDetail = 0x2;
@@ -115,6 +137,8 @@ class TRendForm : public TDrawView {
   int OverlayCount() const;
   void N13Click(TObject *sender = nullptr);
   void N15Click(TObject *sender = nullptr);
+  // "属性(&O)": the view's display flags and quote-panel items.
+  void NPropertyClick(TObject *sender = nullptr);
 
   // ---- drawing ----
   void FormResize(TObject *sender = nullptr);
@@ -162,6 +186,12 @@ class TRendForm : public TDrawView {
   void N5Click(TObject *sender = nullptr);
   void TrackTrendCursor(int x, int y, const TRENDPOINT *point, bool history);
   void UpdateWatchPage(int x, const TRENDPOINT *point, bool isMinutePoint, bool isHistory);
+  // The tick chart's read-out and cross-hair labels for the trade under x
+  // (atCursor: the value is the cursor trade's own price).
+  void TrackTickCursor(int x, int y, const TICKREC *tick, bool atCursor);
+  void UpdateTickWatchPage(int x, const TICKREC *tick);
+  // The plot the cross-hair spans (price pane top to volume pane bottom).
+  TRect CrossPlotRect() const;
   void MoveCrossHair(int x, int y, const char *value, const char *time, int right, int bottom);
   void ShowCrossLabels(int x, int y, const char *value, const char *time, int right, int bottom);
   void EraseTrendCrossHair();
@@ -217,6 +247,12 @@ class TRendForm : public TDrawView {
   int32_t AxisLeft = 0, AxisRight = 0, TimeLabelWidth = 0;
   // The view's next switch of instrument is a step within its list.
   bool StepWithinList = false;
+  // The cross-hair's label boxes (80 x 30, made on first use).
+  HBITMAP CrossPriceBitmap = nullptr, CrossTimeBitmap = nullptr;
+  // The cross-hair's lines are in the chart bitmap now (a redraw clears it).
+  bool CrossLinesInBitmap = false;
+  // What a cross-hair move copied to the window: rectangles, in order.
+  std::vector<TRect> CrossCopies;
 
  protected:
   void Paint() override;

@@ -142,6 +142,7 @@ void TRendForm::MeasureTrendAxes() {
 HDC TRendForm::BeginChartDC(HGDIOBJ *oldBitmap) {
   HDC mem = CreateCompatibleDC(nullptr);
   *oldBitmap = SelectObject(mem, ChartBitmap);
+  CrossLinesInBitmap = false;
   RECT chart = ChartRect;
   HBRUSH back = CreateSolidBrush(ViewColor(1));
   FillRect(mem, &chart, back);

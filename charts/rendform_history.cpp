@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "charts/datepickerdlg.h"
 #include "charts/rendform.h"
 #include "core/emem.h"
 #include "market/calendar.h"
@@ -19,7 +20,7 @@
 #include "views/viewhost.h"
 
 std::function<bool(PackedDateTime *)> &RendDatePicker() {
-  static std::function<bool(PackedDateTime *)> picker;
+  static std::function<bool(PackedDateTime *)> picker = PickDateModal;
   return picker;
 }
 

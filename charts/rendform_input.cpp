@@ -122,6 +122,10 @@ void TRendForm::EnterKey() {
   KeyCursor = true;
   CrossHairOn = true;
   CrossX = CrossY = 0;
+  if (m_attr.flags & kRendPageTick) {
+    TrackTickCursor(MouseX, MouseY, Tick.HitTest(MouseX), false);
+    return;
+  }
   bool history = false;
   const TRENDPOINT *point = Trend.FindPointAtX(MouseX, &history);
   TrackTrendCursor(MouseX, MouseY, point, history);
@@ -318,6 +322,8 @@ void TRendForm::FormMouseMove(TObject *sender, TShiftState shift, int x, int y) 
     const TRENDPOINT *point = Trend.FindPointAtX(x, &history);
     Trend.HitTest(x);
     TrackTrendCursor(x, y, point, history);
+  } else {
+    TrackTickCursor(x, y, Tick.HitTest(x), false);
   }
   MouseX = x;
   MouseY = y;
@@ -454,25 +460,6 @@ void TRendForm::UpdateWatchPage(int x, const TRENDPOINT *point, bool isMinutePoi
   WatchPage->SetHeight(WatchLabels[12]->Top() + WatchLabels[12]->Height() + 2);
 }
 
-void TRendForm::MoveCrossHair(int x, int y, const char *, const char *, int, int) {
-  CrossHairRect = ChartRect;
-  DrawCrossHair(0, x, y, CrossX == 0 && CrossY == 0);
-  CrossX = x;
-  CrossY = y;
-  CrossHairShown = true;
-}
-
-void TRendForm::ShowCrossLabels(int, int, const char *, const char *, int, int) {
-  // The value and time boxes at the chart's edges come with the tick chart's
-  // cross-hair drawing, which both charts share.
-}
-
-void TRendForm::EraseTrendCrossHair() {
-  if (CrossX != 0 || CrossY != 0) DrawCrossHair(0, -0x4000, -0x4000, false);
-  CrossX = CrossY = 0;
-  CrossHairShown = false;
-}
-
 void TRendForm::XorHLines(int y) {
   if (!HandleAllocated()) return;
   HDC dc = GetDC(Handle());
@@ -512,7 +499,7 @@ void TRendForm::FormMouseUp(TObject *, TMouseButton, TShiftState, int, int y) {
     float share = p.bottom > p.top ? float(y - p.top) / float(p.bottom - p.top) : 0.7f;
     share = std::clamp(share, 0.1f, 0.9f);
     Trend.SetPriceRatio(share);
-    ChartPriceRatio = share;
+    SetChartPriceRatio(share);
     Trend.SetSplitDrag(false);
     Panel1->Invalidate();
     if (Dragging) {
@@ -563,7 +550,7 @@ void TRendForm::N7Click(TObject *sender) {
   PaneRatio[0] = share;
   PaneRatio[1] = 1.0 - share;
   Trend.SetPriceRatio(share);
-  ChartPriceRatio = share;
+  SetChartPriceRatio(share);
   Tick.ratio = share;
   RefreshView(false);
 }

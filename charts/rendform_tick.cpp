@@ -315,7 +315,7 @@ void TRendForm::TickCursorKey(bool right) {
     CrossHairOn = true;
     CrossX = CrossY = 0;
   }
-  (void)tick;
+  TrackTickCursor(x, y, tick, true);
 }
 
 void TRendForm::TickZoomKey(bool up) {

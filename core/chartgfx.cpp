@@ -302,10 +302,9 @@ void BindGdiWrapper() {
   if (IsGdiWrapperBound()) {
     return;
   }
-  if (GetFileAttributesA("gdipwrap.dll") == INVALID_FILE_ATTRIBUTES) {
-    return;
-  }
-  if (GetModuleHandleA("gdiplus.dll") == nullptr && LoadLibraryA("gdiplus.dll") == nullptr) {
+  // The library must be there; the system drawing library it wraps elsewhere
+  // is part of the stand-in here, so there is nothing else to load first.
+  if (platform::FindLibraryFile("gdipwrap.dll").empty()) {
     return;
   }
   HMODULE module = GetModuleHandleA("gdipwrap.dll");

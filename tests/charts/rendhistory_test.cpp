@@ -1,10 +1,12 @@
 // The intraday view's past days and overlays: recall from the local trend
 // history, the chain that waits for a day asked from the server, a chosen
 // date, and the overlay list's limits.
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "chart_world.h"
+#include "charts/datepickerdlg.h"
 #include "charts/rendform.h"
 #include "market/calendar.h"
 #include "market/datafile.h"
@@ -140,6 +142,52 @@ TEST_F(HistoryRecall, AChosenDateStepsBackToATradingDayAndNeverPastToday) {
   v->RecallDays(0);
   EXPECT_EQ(v->Trend.Day(0)->history, 0);
   EXPECT_EQ(v->Trend.Day(0)->date & kPackedDateMask, Jan(10));
+}
+
+TEST_F(HistoryRecall, TheDatePickerStartsAtTodayAndGivesTheChosenDay) {
+  TDatePickerDlg dialog(nullptr);
+  EXPECT_EQ(dialog.Caption(), "选择日期");
+  EXPECT_EQ(dialog.ChosenDate(), Jan(10)) << "today, by the program's clock";
+  const int ch = dialog.MonthCalendar1->Height();
+  EXPECT_EQ(dialog.Button1->Top(), ch + 7);
+  EXPECT_EQ(dialog.Button2->Left(), dialog.Width() - dialog.Button2->Width() - 12);
+  EXPECT_EQ(dialog.Button1->Left(), dialog.Width() - dialog.Button2->Width() - dialog.Button1->Width() - 17);
+  const int result = harness_.RunModal(&dialog, [&] {
+    dialog.MonthCalendar1->AddDays(-3);  // Sunday the 7th
+    harness_.Click(dialog.Button1, 5, 5);
+  });
+  EXPECT_EQ(result, mrOk);
+  EXPECT_EQ(dialog.ChosenDate(), Jan(7));
+}
+
+TEST_F(HistoryRecall, PropertiesChangeTheViewsFlagsAndItems) {
+  auto page = Open();
+  TRendForm *v = page->View<TRendForm>();
+  v->m_attr.displayFlags = 0x200;
+  IntradayPropertyChoices seen;
+  IntradayPropertyDialog() = [&](TRendForm &, IntradayPropertyChoices &c) {
+    seen = c;
+    c.volumeBySide = true;
+    c.detailsUpward = true;
+    c.enterCycles = true;
+    c.tickAverage = false;
+    std::memset(c.items, 0, sizeof c.items);
+    c.items[0] = 1;
+    c.items[1] = 7;
+    return true;
+  };
+  v->NPropertyClick();
+  IntradayPropertyDialog() = nullptr;
+  EXPECT_FALSE(seen.enterCycles) << "flag 0x200 set: Enter does not cycle";
+  EXPECT_FALSE(seen.volumeBySide);
+  EXPECT_EQ(v->m_attr.displayFlags, 0x1u | 0x400u | 0x1000u);
+  EXPECT_EQ(v->Tick.averageShown, 0);
+  EXPECT_EQ(v->DetailItems()[0], 1);
+  EXPECT_EQ(v->DetailItems()[1], 7);
+  EXPECT_EQ(v->DetailItems()[2], 0);
+  // Without the options dialog the command does nothing.
+  v->NPropertyClick();
+  EXPECT_EQ(v->m_attr.displayFlags, 0x1u | 0x400u | 0x1000u);
 }
 
 TEST_F(HistoryRecall, TheOverlayListHoldsSevenOtherInstruments) {

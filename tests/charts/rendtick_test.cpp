@@ -122,6 +122,52 @@ TEST_F(TickChart, ZoomKeysLevelsAndPaging) {
   EXPECT_EQ(v->Tick.windowStart, start - a + a / 2);
 }
 
+// The chart bitmap's pixels, for comparing before and after.
+std::vector<uint32_t> ChartPixels(TRendForm *v) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = v->ClientWidth();
+  info.bmiHeader.biHeight = -v->ClientHeight();
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  std::vector<uint32_t> pixels(size_t(v->ClientWidth()) * size_t(v->ClientHeight()));
+  HDC dc = CreateCompatibleDC(nullptr);
+  GetDIBits(dc, v->ChartBitmap, 0, UINT(v->ClientHeight()), pixels.data(), &info, DIB_RGB_COLORS);
+  DeleteDC(dc);
+  return pixels;
+}
+
+TEST_F(TickChart, CrossHairIsXoredIntoTheChartAndCopiesOnlyStripsAndLabels) {
+  PutQuote(DL, 0).refPrice = 3005000;
+  auto page = Open(Stock(DL, 0));
+  TRendForm *v = View(*page);
+  Feed(v, Trades(400));
+  harness_.Pump();
+  const std::vector<uint32_t> before = ChartPixels(v);
+  const TRect plot = v->CrossPlotRect();
+  const int x = (plot.Left + plot.Right) / 2, y = plot.Top + 40;
+
+  // The read-out and the boxes follow the trade under the mouse.
+  WORD enter = VK_RETURN;
+  v->m_attr.displayFlags |= 0x200;
+  v->FormKeyDown(v, enter, TShiftState());
+  ASSERT_TRUE(v->CrossHairOn);
+  v->TrackTickCursor(x - 30, y + 20, v->Tick.HitTest(x - 30), false);
+  v->TrackTickCursor(x, y, v->Tick.HitTest(x), false);
+  EXPECT_TRUE(v->WatchPage->Visible());
+  EXPECT_NE(v->WatchLabels[7]->Caption(), "------");
+  for (const TRect &r : v->CrossCopies) {
+    const bool strip = r.Width() == 3 || r.Height() == 3;
+    const bool box = r.Width() <= 300 && r.Height() <= 30;
+    EXPECT_TRUE(strip || box) << r.Left << "," << r.Top << " " << r.Width() << "x" << r.Height();
+  }
+  EXPECT_EQ(v->CrossCopies.size(), 8u) << "two lines old and new, two restored areas, two boxes";
+  harness_.SavePng(harness_.Render(v), "tick-crosshair");
+
+  v->EraseTrendCrossHair();
+  EXPECT_EQ(ChartPixels(v), before) << "drawing the lines twice leaves the chart as it was";
+}
+
 }  // namespace
 }  // namespace charts_test
 
