@@ -1,12 +1,23 @@
 // The quote board of the main window: its layout, the card a pushed quote
 // repaints, its menu's column choices, showing and closing it, and the
 // chart a double click opens with the whole block to page through.
+#include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "market/blocks.h"
+#include "market/calendar.h"
+#include "market/dataio5.h"
+#include "market/utildata.h"
+#include "platform/gdi.h"
 #include "platform/messages.h"
+#include "platform/profile.h"
 #include "platform/winuser.h"
 #include "shell/mframe.h"
+#include "shell/settings_store.h"
+#include "views/mvchild.h"
+#include "views/reportcolumns.h"
 #include "views/viewattr.h"
 
 namespace {
@@ -19,7 +30,153 @@ std::vector<STKMS> BoardMembers(int blockId) {
   return out;
 }
 
+// A theme font (FONT01 is entry 0) made with its face, height and style bits.
+HFONT BoardFont(int number) {
+  const FONTDEF &f = ThemeFonts[number - 1];
+  char face[sizeof f.face + 1] = {};
+  std::memcpy(face, f.face, sizeof f.face);
+  return CreateFontA(-f.size, 0, 0, 0, (f.style & kFontBold) ? 700 : 400, (f.style & kFontItalic) ? 1 : 0,
+                     (f.style & kFontUnderline) ? 1 : 0, (f.style & kFontStrikeOut) ? 1 : 0, GB2312_CHARSET, 0, 0, 0, 0,
+                     face);
+}
+
+COLORREF BoardColor(int number) { return ThemeColors[number - 1]; }
+
+SIZE BoardExtent(HDC dc, HFONT font, const char *text) {
+  HGDIOBJ old = SelectObject(dc, font);
+  SIZE size{};
+  GetTextExtentPoint32A(dc, text, int(std::strlen(text)), &size);
+  SelectObject(dc, old);
+  return size;
+}
+
+int BoardBand(int height) { return int(height * 1.4 + 0.5); }
+
+void BoardFill(HDC dc, const RECT &r, COLORREF colour) {
+  HBRUSH brush = CreateSolidBrush(colour);
+  FillRect(dc, &r, brush);
+  DeleteObject(brush);
+}
+
+void BoardText(HDC dc, HFONT font, COLORREF colour, const char *text, RECT r, UINT format) {
+  HGDIOBJ old = SelectObject(dc, font);
+  SetTextColor(dc, colour);
+  DrawTextA(dc, text, int(std::strlen(text)), &r, format | DT_NOPREFIX);
+  SelectObject(dc, old);
+}
+
+// One card: name, quote time, last price (head and enlarged tail), low and
+// high, framed so that neighbours share their lines.
+void PaintBoardCard(HDC dc, const RECT &cell, int column, int row, const STKINFO &info, const REALQUOTE &quote) {
+  HFONT f1 = BoardFont(1), f8 = BoardFont(8), f9 = BoardFont(9), f11 = BoardFont(11), f15 = BoardFont(15);
+  const int decimals = info.decimals;
+  const double divisor = info.PriceDivisor();
+  RECT band = cell;
+  char name[sizeof info.name + 1] = {};
+  std::memcpy(name, info.name, sizeof info.name);
+  band.bottom = band.top + BoardBand(BoardExtent(dc, f1, name[0] ? name : "欧元美元").cy);
+  BoardFill(dc, band, BoardColor(56));
+  BoardText(dc, f1, BoardColor(24), name, band, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+
+  int hour = int((quote.time >> 12) & 0x1F);
+  const int minute = int((quote.time >> 6) & 0x3F), second = int(quote.time & 0x3F);
+  ShiftHourByZone(&TimeZoneTable, info.market, info.kind, &hour);
+  char time[16];
+  std::snprintf(time, sizeof time, "%02d:%02d:%02d", hour, minute, second);
+  band.top = band.bottom;
+  band.bottom = band.top + BoardBand(BoardExtent(dc, f8, time).cy);
+  BoardFill(dc, band, BoardColor(62));
+  BoardText(dc, f8, BoardColor(18), time, band, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+
+  const TBoardPrice price = SplitBoardPrice(quote.last, info.PriceDivisor(), decimals);
+  const SIZE head = BoardExtent(dc, f9, price.head.c_str()), tail = BoardExtent(dc, f11, price.tail.c_str());
+  const int bandHeight = BoardBand(std::max(head.cy, tail.cy));
+  band.top = band.bottom;
+  band.bottom = band.top + bandHeight;
+  BoardFill(dc, band, BoardColor(56));
+  const int split = band.left + (band.right - band.left - tail.cx - head.cx) / 2 + head.cx;
+  const int bottom = band.bottom - (bandHeight - tail.cy) / 2;
+  BoardText(dc, f9, BoardColor(48), price.head.c_str(), RECT{band.left, band.top, split, bottom},
+            DT_RIGHT | DT_BOTTOM | DT_SINGLELINE);
+  const int colour = PriceColorIndex(int32_t(quote.last), int32_t(quote.refPrice)) + 1;
+  BoardText(dc, f11, BoardColor(colour), price.tail.c_str(), RECT{split, band.top, band.right, bottom},
+            DT_LEFT | DT_BOTTOM | DT_SINGLELINE);
+
+  char low[48], high[48];
+  std::snprintf(low, sizeof low, "L:%.*f", decimals, quote.low / divisor);
+  std::snprintf(high, sizeof high, "H:%.*f", decimals, quote.high / divisor);
+  band.top = band.bottom;
+  band.bottom = band.top + BoardBand(BoardExtent(dc, f15, low).cy);
+  BoardFill(dc, band, BoardColor(62));
+  const int middle = (band.left + band.right) / 2;
+  BoardText(dc, f15, BoardColor(18), low, RECT{band.left, band.top, middle, band.bottom},
+            DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+  BoardText(dc, f15, BoardColor(18), high, RECT{middle, band.top, band.right, band.bottom},
+            DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+
+  RECT frame = cell;
+  if (column > 0) --frame.left;
+  if (row > 0) --frame.top;
+  HBRUSH border = CreateSolidBrush(BoardColor(32));
+  FrameRect(dc, &frame, border);
+  DeleteObject(border);
+  for (HFONT f : {f1, f8, f9, f11, f15}) DeleteObject(f);
+}
+
 }  // namespace
+
+void TMFrame::MeasureQuoteBoardCell() {
+  HDC dc = GetDC(nullptr);
+  HFONT f1 = BoardFont(1), f8 = BoardFont(8), f9 = BoardFont(9), f11 = BoardFont(11), f15 = BoardFont(15);
+  const SIZE s1 = BoardExtent(dc, f1, "欧元美元"), s8 = BoardExtent(dc, f8, "00:00:00"), s9 = BoardExtent(dc, f9, "0000"),
+             s11 = BoardExtent(dc, f11, "0.0"), s15 = BoardExtent(dc, f15, "L:00.0000 ");
+  for (HFONT f : {f1, f8, f9, f11, f15}) DeleteObject(f);
+  ReleaseDC(nullptr, dc);
+  MeasureBoardCell(s1.cx, s1.cy, s8.cx, s8.cy, s9.cx, s9.cy, s11.cx, s11.cy, s15.cx, s15.cy, &board);
+}
+
+void TMFrame::DrawGrid1DrawCell(int column, int row, const TRect &rect) {
+  HDC dc = DrawGrid1->Canvas()->Handle();
+  const RECT cell{rect.Left, rect.Top, rect.Right, rect.Bottom};
+  const int oldMode = SetBkMode(dc, TRANSPARENT);
+  const std::vector<STKMS> members = BoardMembers(quoteBoardBlock);
+  if (members.empty()) {
+    if (column == 0 && row == 0) {
+      HFONT font = CreateFontA(-12, 0, 0, 0, 400, 0, 0, 0, GB2312_CHARSET, 0, 0, 0, 0, "宋体");
+      RECT inner{cell.left + 4, cell.top + 4, cell.right - 4, cell.bottom - 4};
+      const char *help = quoteBoardBlock >= 0 && FindBlockById(quoteBoardBlock) ? "请向报价排板块中添加品种。"
+                                                                                  : "点击鼠标右键，在弹出的菜单中指定窗口内容。";
+      BoardText(dc, font, BoardColor(24), help, inner, DT_WORDBREAK);
+      DeleteObject(font);
+    }
+    SetBkMode(dc, oldMode);
+    return;
+  }
+  const int i = row * board.columns + column;
+  if (i < int(members.size())) {
+    const STKMS &m = members[size_t(i)];
+    TMarketData *md = MarketAt(m.market);
+    if (md && md->m_stocks && md->m_quotes && m.stock < md->m_stockCount && m.stock < md->m_loadedCount)
+      PaintBoardCard(dc, cell, column, row, md->m_stocks[m.stock], md->m_quotes[m.stock]);
+  }
+  SetBkMode(dc, oldMode);
+}
+
+void TMFrame::SetupQuoteBoard() {
+  char name[65] = {};
+  GetPrivateProfileStringA("Parameter", "QuoteBlock", "", name, sizeof name,
+                           (std::string(UserDataPath) + "SETTING.INI").c_str());
+  const BLOCK *block = name[0] ? FindBlockByName(name) : nullptr;
+  quoteBoardBlock = block ? block->blockId : -1;
+  DrawGrid1->SetColor(BoardColor(17));
+  MeasureQuoteBoardCell();
+  LayoutQuoteBoard(true);
+  DrawGrid1->SetVisible(quoteBoard);
+  Splitter1->SetVisible(quoteBoard);
+  if (TMenuItem *item = chrome->MenuItem("Q1")) item->Checked = quoteBoard;
+}
+
+void TFrameParts::SetupQuoteBoard(TMFrame &frame) { frame.SetupQuoteBoard(); }
 
 void TMFrame::LayoutQuoteBoard(bool keepColumns) {
   const std::vector<STKMS> members = BoardMembers(quoteBoardBlock);
@@ -110,6 +267,16 @@ void TMFrame::BindQuoteBoard() {
       if (TMenuItem *item = chrome->MenuItem(name)) item->Checked = item->Tag == (board.columns == 2 || board.columns == 3 ? board.columns : 1);
   };
   DrawGrid1->PopupMenu = c.PopupMenu3;
+  DrawGrid1->OnDrawCell = [this](TObject *, int column, int row, TRect rect, TGridDrawState) {
+    DrawGrid1DrawCell(column, row, rect);
+  };
+  DrawGrid1->OnClick = [this](TObject *) {
+    const std::vector<STKMS> members = BoardMembers(quoteBoardBlock);
+    const int i = DrawGrid1->Row() * board.columns + DrawGrid1->Col();
+    if (i >= 0 && i < int(members.size()))
+      SetOrderContract(STKPTR(members[size_t(i)].market, 0, members[size_t(i)].stock).Word(), 1);
+    if (TMultiViewChild *view = Core().ActiveView(); view && view->HandleAllocated()) ::SetFocus(view->Handle());
+  };
   DrawGrid1->OnDblClick = [this](TObject *) {
     OpenQuoteBoardCard(DrawGrid1->Row() * board.columns + DrawGrid1->Col());
   };

@@ -254,4 +254,5 @@ void TMFrame::BindMenuHandlers() {
   ViewServices().uncheckLinkMenu = [this] {
     if (TMenuItem *item = chrome->MenuItem("N11")) item->Checked = false;
   };
+  BindActionHandlers();
 }

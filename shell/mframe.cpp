@@ -581,6 +581,7 @@ TMFrame::~TMFrame() {
   tradingDesk.reset();
   tradingHost.reset();
   RemoveKeyPreview();
+  if (Application()->OnHint && hintInstalled) Application()->OnHint = nullptr;
   FreeKeyboardWizard();
   ConnectionTradeLog() = nullptr;
   CloseTradeLog(desk);

@@ -32,6 +32,7 @@
 #include "shell/maintimer.h"
 #include "shell/tradingrecords.h"
 #include "trading/deskdata.h"
+#include "views/viewattr.h"
 #include "views/viewhost.h"
 
 class EMenuBar;
@@ -81,10 +82,14 @@ class TFrameParts {
   virtual void BuildPageMenu(TMFrame &frame, int mark);
   // The key preview as the application's message handler.
   virtual void InstallKeyPreview(TMFrame &frame);
-  virtual void InstallHintHandler(TMFrame &frame) { (void)frame; }
+  // The application's hints shown in the frame's tooltip.
+  virtual void InstallHintHandler(TMFrame &frame);
   virtual void BuildSettingsMenus(TMFrame &frame);
-  virtual void SetupQuoteBoard(TMFrame &frame) { (void)frame; }
+  // The board's block, colours, cell size and layout at start-up.
+  virtual void SetupQuoteBoard(TMFrame &frame);
   virtual void BuildWebMenu(TMFrame &frame);
+  // The screen-capture dialog, run modally.
+  virtual void ShowCaptureDialog(TMFrame &frame) { (void)frame; }
   // The alarm engine; destroying it writes "ALARM.SET".
   virtual void CreateAlarmEngine();
   virtual void DestroyAlarmEngine();
@@ -228,6 +233,11 @@ class TMFrame : public TForm, public TMainFrameHost {
   // list to page through.
   void OpenQuoteBoardCard(int index);
   void BindQuoteBoard();
+  // The card size from the theme's fonts; a card painted; the board as the
+  // user's settings left it.
+  void MeasureQuoteBoardCell();
+  void DrawGrid1DrawCell(int column, int row, const TRect &rect);
+  void SetupQuoteBoard();
   // The keyboard wizard's page index (0-based).
   int wizardPageIndex = -1;
 
@@ -362,6 +372,91 @@ class TMFrame : public TForm, public TMainFrameHost {
   // "交易 F12": shows or hides the trading window. With an account id the
   // window is hidden and its geometry saved to that account's file.
   void ToolButton17Click(const char *account = nullptr);
+
+  // ---- menu and tool-bar handlers (frameactions.cpp) ----
+  // Attaches the items and buttons below to their handlers.
+  void BindActionHandlers();
+  // 系统: the menu opened; updater, pane zoom, screen capture, print.
+  void N1Click();
+  void N24Click();
+  void N54Click() { ExecuteCommand(CMD_ZOOM_PANE); }
+  void N71Click();
+  void MenuItem90Click();
+  // 页面: the active stock in a tick, minute or K-line view; split and close.
+  void TICK1Click() { ShowActiveStockIn(VIEW_TYPE_INTRADAY, 1); }
+  void N15Click() { ShowActiveStockIn(VIEW_TYPE_INTRADAY, 2); }
+  void N16Click() { ShowActiveStockIn(VIEW_TYPE_KLINE, 0); }
+  void PostToActivePane(UINT message);
+  // mode: 0 as it is, 1 tick chart, 2 minute trend (intraday views only).
+  void ShowActiveStockIn(int type, int mode);
+  // 分析: prepared on opening; each item forwards to the active K-line view.
+  void MenuItem117Click();
+  void N65Click();
+  void G1Click();
+  void MenuItem128Click();
+  // The drawing-tool palette: the button, a tool item, "螺历".
+  void LineBtnClick();
+  void LineClick(int tool);
+  void Line28Click();
+  // The indicator submenu rebuilt from the formula library, and an item's
+  // indicator put on the K-line view (switching the pane first).
+  void RebuildIndicatorMenu(TMenuItem *menu);
+  void RefreshIndex(const std::string &caption);
+  // 新闻 and 帮助: the system message and the notice in the shared dialog.
+  void ShowMessageDialog(char kind, const char *title);
+  // 特色功能.
+  void HistoryRecall(int tag);
+  void N75Click();
+  void N76Click();
+  void N77Click();
+  void N78Click();
+  // 工具.
+  void MenuItem143Click();
+  void MenuItem145Click();
+  void N67Click();
+  void N30Click();
+  void N55Click();
+  void MenuItemNetDetectClick();
+  void N21Click();
+  // 帮助.
+  void MenuItem167Click();
+  void N66Click();
+  void N64Click();
+  void F1Click();
+  // The tool bar's view buttons.
+  void ToolButton1Click();
+  void ToolButton3Click();
+  void CycleTrendClick();
+  void CycleReportClick();
+  void ToolButton6Click() { ZoomActiveView(1); }
+  void ToolButton7Click() { ZoomActiveView(-1); }
+  void ZoomActiveView(int step);
+  // The application's hint in the frame's tooltip below the cursor; a hint
+  // beginning with '^' leaves the tip as it is, an empty one hides it.
+  void ShowHintTip(const std::string &hint);
+  void InstallHintHandler();
+  bool hintInstalled = false;
+  // Dispatches every pending message for ms milliseconds of the clock.
+  void PumpMessagesFor(DWORD ms);
+  // The address of the help pages' host ("..\CFG\SETTING.INI" [WEB]
+  // "HelpHost") with a path, and the support mail address.
+  std::string HelpAddress(const char *path) const;
+
+  // ---- what the charts ask of the drawing tools and period buttons ----
+  TLineToolBox *LinePalette() override { return linePalette; }
+  int LineToolCode() override { return lineToolCode; }
+  void SetLineToolCode(int code) override { lineToolCode = code; }
+  void RaiseLineButton() override;
+  void LineButtonClick() override { LineBtnClick(); }
+  void ShowDrawingTools(bool klinePane) override;
+  void ReleasePeriodButtons() override;
+  void PressPeriodButton(int period) override;
+  void CheckScaleItem(int item) override;
+  // The palette, made on first use and kept; the pressed tool (-1 none).
+  TLineToolBox *linePalette = nullptr;
+  int lineToolCode = -1;
+  // The one system-message dialog ("系统消息", "免责条款").
+  class TSysMsgDlg *messageDialog = nullptr;
 
  protected:
   // A window without a caption: the menu bar is its title, and it draws
