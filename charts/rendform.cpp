@@ -186,6 +186,7 @@ void TRendForm::BuildRendComponents() {
   Tickfm->OnClick = [this](TObject *s) { N16Click(s); };
   Minfm->OnClick = [this](TObject *s) { N16Click(s); };
   N5->OnClick = [this](TObject *s) { N5Click(s); };
+  NProperty->OnClick = [this](TObject *s) { NPropertyClick(s); };
   PopupMenu1->OnPopup = [this](TObject *s) { PopupMenu1Popup(s); };
 
   Timer1 = new TTimer(this);

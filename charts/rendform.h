@@ -28,6 +28,26 @@ void RegisterIntradayView();
 // the chart dialogs provide the picker; a test sets its own.
 std::function<bool(PackedDateTime *)> &RendDatePicker();
 
+// The choices of the intraday property dialog as the view applies them.
+struct RendPropertyChoices {
+  bool showPanel = true;          // "显示信息窗口"
+  bool panelLeft = false;         // "将信息窗口置于左侧"
+  bool detailsUpward = false;     // "成交明细由下至上显示"
+  bool enterCycles = true;        // "按下回车键时在报价、..."
+  bool showTradeLines = true;     // "显示持仓线和委托线"
+  bool centredOnClose = true;     // "分时图以昨收为中线"
+  bool tickAverage = true;        // "闪电图中显示均线"
+  bool redGreenVolume = false;    // "成交量线分红绿显示"
+  bool raisedInterest = true;     // "持仓量线抬高显示"
+  uint8_t items[32] = {};         // the quote panel's items in order
+  bool itemsEnabled = true;       // the item list may be changed
+};
+class TRendForm;
+// The display options dialog in its intraday form: fills the choices from
+// the initial ones and returns true on OK. Empty until the main window
+// provides it (the property command then does nothing).
+std::function<bool(TRendForm &view, RendPropertyChoices &choices)> &RendPropertyDialog();
+
 // Bits of the view's page flags.
 constexpr uint32_t kRendPageDetail = 0x2;
 constexpr uint32_t kRendPageDistribution = 0x4;
@@ -160,6 +180,7 @@ class TRendForm : public TDrawView {
   void N7Click(TObject *sender);
   void N16Click(TObject *sender);
   void N5Click(TObject *sender = nullptr);
+  void NPropertyClick(TObject *sender = nullptr);
   void TrackTrendCursor(int x, int y, const TRENDPOINT *point, bool history);
   void UpdateWatchPage(int x, const TRENDPOINT *point, bool isMinutePoint, bool isHistory);
   void MoveCrossHair(int x, int y, const char *value, const char *time, int right, int bottom);
