@@ -37,6 +37,7 @@
 #include "platform/winuser.h"
 #include "shell/alarm.h"
 #include "shell/alarmdlg.h"
+#include "shell/chartdialogs.h"
 #include "shell/keypreview.h"
 #include "shell/framewindow.h"
 #include "shell/profiletext.h"
@@ -566,6 +567,7 @@ TMFrame::TMFrame(TComponent *owner, TFrameParts &parts, std::vector<std::string>
   ViewServices().addAlarm = [this](STKPTR stock) { return AddAlarmFor(this, stock); };
   ViewServices().showOptions = [this](VIEW_ATTR_13 *record) { ShowReportOptions(record); };
   InstallOptionEffects();
+  InstallChartDialogs();
   RegisterViewClasses();
   ConnectionTradeLog() = [this](int code, const char *text) { WriteTradeLog(desk, code, text); };
   OnCreate = [this](TObject *s) { FormCreate(s); };

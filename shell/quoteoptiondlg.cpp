@@ -242,6 +242,13 @@ void TQuoteOptionDlg::Configure(TOptionCaller caller, STKPTR shownStock) {
       XPComboBox6->SetVisible(false);
       break;
   }
+  if (caller == TOptionCaller::kKLine || caller == TOptionCaller::kIntraday) {
+    // The chart page alone, in the page list's place.
+    Panel1->SetLeft(XPListBox1->Left());
+    XPButton1->SetLeft(Panel1->Left() + 286);
+    XPButton2->SetLeft(Panel1->Left() + 365);
+    SetClientWidth(Panel1->Left() + Panel1->Width() + 10);
+  }
   if (!instantAttached_) {
     instantAttached_ = true;
     XPEditF4->OnChange = [this](TObject *s) { XPEditF4Change(s); };

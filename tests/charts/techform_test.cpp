@@ -7,6 +7,7 @@
 #include "charts/techform.h"
 #include "charts/techformcore.h"
 #include "core/datetime.h"
+#include "core/emem.h"
 #include "formula/indexmarket.h"
 #include "formula/kvindexlib.h"
 #include "formula/libsource.h"
@@ -19,6 +20,7 @@ namespace {
 
 using kline_test::Bar;
 using kline_test::Day;
+using kline_test::KLineContrastShare;
 using kline_test::TechFormTest;
 
 // ---- Window shares and layout ----------------------------------------------
@@ -277,6 +279,8 @@ TEST_F(TechFormTest, PicturesAndXorFigures) {
     return image;
   };
   const QImage plain = shoot("kline-3windows");
+  // The candles stand out from the background in the pictures' scheme.
+  EXPECT_GT(KLineContrastShare(plain, v->windowRects[0], ViewColor(1)), 0.01);
   // The chart's frame lines are in COLOR14 and the title strip's line under it.
   EXPECT_EQ(harness_.Pixel(v->Handle(), v->chartRect.left + 300, v->chartRect.top + 18), ViewColor(14));
   // Cross-hair and rubber band drawn twice leave the window image as it was.
@@ -324,6 +328,53 @@ TEST_F(TechFormTest, PicturesAndXorFigures) {
   EXPECT_EQ(harness_.Pixel(v->Handle(), v->chartRect.left + width * 36 / 100, 1), ViewColor(33));
   EXPECT_NE(harness_.Pixel(v->Handle(), v->chartRect.left + width * 38 / 100, 1), ViewColor(33));
   harness_.SavePng(sheet.Compose(), "kline-sheet");
+}
+
+TEST_F(TechFormTest, MarkerAndForwardAdjustedPictures) {
+  auto page = Open(Data({"K", "VOL"}));
+  TTechForm *v = View(*page);
+  Feed(v, 150);
+  auto dateNumber = [](uint32_t t) { return PackedYear(t) * 10000 + PackedMonth(t) * 100 + PackedDay(t); };
+  // Information on three days and a 10-for-10 bonus on the day of bar 100.
+  const uint32_t marked[] = {40, 90, 130};
+  Free(v->infoIndex);
+  v->infoIndex = static_cast<uint8_t *>(Malloc(kKLineInfoKept * kKLineInfoRecordSize));
+  std::memset(v->infoIndex, 0, size_t(kKLineInfoKept) * kKLineInfoRecordSize);
+  for (int k = 0; k < 3; ++k) {
+    const uint32_t date = dateNumber(v->bars[marked[k]].time);
+    std::memcpy(v->infoIndex + k * kKLineInfoRecordSize + 3, &date, 4);
+    std::snprintf(reinterpret_cast<char *>(v->infoIndex + k * kKLineInfoRecordSize + 11), 63, "公告%d", k);
+  }
+  v->infoIndexCount = 3;
+  Free(v->weights);
+  v->weights = static_cast<KLineWeight *>(Malloc(int32_t(sizeof(KLineWeight))));
+  v->weights[0] = KLineWeight{};
+  v->weights[0].date = v->bars[100].time & kPackedDateMask;
+  v->weights[0].bonus = 100000;
+  v->weightCount = v->weightCapacity = 1;
+  v->DrawChart();
+  v->UpdateScreen(true);
+  const QImage markers = harness_.Render(v->Handle());
+  harness_.SavePng(markers, "kline-markers");
+  const int top = v->windowRects[0].top + 18;
+  for (uint32_t i : marked) EXPECT_EQ(harness_.Pixel(v->Handle(), v->BarCentre(i), top + 2), ViewColor(20)) << i;
+  EXPECT_EQ(harness_.Pixel(v->Handle(), v->BarCentre(100), v->windowRects[0].bottom - 5), ViewColor(20));
+  EXPECT_NE(harness_.Pixel(v->Handle(), v->BarCentre(101), top + 2), ViewColor(20));
+
+  // Forward adjustment as the series load applies it: the bars before the
+  // ex-date halve, the rest stay.
+  const uint32_t before = v->bars[50].close, after = v->bars[120].close;
+  for (TMenuItem *m : {v->N25, v->N27, v->N28}) m->Checked = m == v->N27;
+  AdjustBarsForward(v->bars, v->barCount, v->weights, v->weightCount);
+  EXPECT_EQ(v->bars[50].close, before / 2);
+  EXPECT_EQ(v->bars[120].close, after);
+  v->RecalcIndicators(nullptr, false);
+  v->DrawChart();
+  v->UpdateScreen(true);
+  const QImage adjusted = harness_.Render(v->Handle());
+  harness_.SavePng(adjusted, "kline-forward-adjusted");
+  EXPECT_GT(KLineContrastShare(adjusted, v->windowRects[0], ViewColor(1)), 0.01);
+  EXPECT_NE(adjusted, markers);
 }
 
 }  // namespace

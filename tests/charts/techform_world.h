@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -31,6 +32,38 @@ inline KLINEBAR Bar(uint32_t time, uint32_t price) {
   return b;
 }
 
+// A dark scheme a person can read in the pictures: the entries the chart
+// paints with, each distinct from the rest of the test table.
+inline void ReadableKLineTheme(COLORREF *colors) {
+  const struct {
+    int number;
+    COLORREF colour;
+  } kScheme[] = {
+      {1, RGB(0, 0, 0)},        {2, RGB(84, 255, 255)},   {3, RGB(255, 50, 50)},  {5, RGB(80, 80, 200)},
+      {6, RGB(255, 255, 255)},  {7, RGB(255, 255, 0)},    {8, RGB(255, 0, 255)},  {9, RGB(0, 200, 0)},
+      {10, RGB(130, 130, 255)}, {11, RGB(255, 160, 0)},   {12, RGB(110, 0, 0)},   {13, RGB(200, 200, 200)},
+      {14, RGB(170, 0, 0)},     {15, RGB(255, 110, 110)}, {16, RGB(220, 220, 220)}, {19, RGB(0, 230, 0)},
+      {20, RGB(240, 240, 240)}, {21, RGB(255, 70, 70)},   {30, RGB(230, 230, 230)}, {31, RGB(210, 210, 90)},
+      {33, RGB(60, 120, 255)},  {43, RGB(250, 250, 250)},
+  };
+  for (const auto &c : kScheme) colors[c.number - 1] = c.colour;
+}
+
+// The share of a rectangle's pixels that differ clearly from the background
+// in brightness: near 0 when what is drawn there can't be seen.
+inline double KLineContrastShare(const QImage &image, const RECT &r, COLORREF background) {
+  auto luma = [](int red, int green, int blue) { return (299 * red + 587 * green + 114 * blue) / 1000; };
+  const int base = luma(GetRValue(background), GetGValue(background), GetBValue(background));
+  int seen = 0, all = 0;
+  for (int y = std::max(0, int(r.top)); y < std::min(image.height(), int(r.bottom)); ++y)
+    for (int x = std::max(0, int(r.left)); x < std::min(image.width(), int(r.right)); ++x) {
+      const QRgb p = image.pixel(x, y);
+      ++all;
+      if (std::abs(luma(qRed(p), qGreen(p), qBlue(p)) - base) >= 60) ++seen;
+    }
+  return all ? double(seen) / all : 0.0;
+}
+
 class TechFormTest : public charts_test::ChartWorld {
  protected:
   TechFormTest() {
@@ -39,6 +72,7 @@ class TechFormTest : public charts_test::ChartWorld {
     EXPECT_TRUE(ReadIndexLibrarySource(testing_support::ReadWholeFile(testing_support::SystemLibrarySource()),
                                        KvIndexManager(), &error))
         << error;
+    ReadableKLineTheme(colors_);
     oldColors_ = SetIndexColorTable(colors_);
     oldFonts_ = SetIndexFontTable(fonts_);
     RegisterKLineView();

@@ -4,9 +4,12 @@
 #include <vector>
 
 #include "charts/drawline.h"
+#include "charts/linefile.h"
+#include "charts/linetool.h"
 #include "formula/kvindex.h"
 #include "market/dataagent.h"
 #include "platform/profile.h"
+#include "platform/menu.h"
 #include "platform/winuser.h"
 #include "techform_world.h"
 #include "testing/image_capture.h"
@@ -15,6 +18,7 @@ namespace {
 
 using kline_test::Bar;
 using kline_test::Day;
+using kline_test::KLineContrastShare;
 
 class TechInteractTest : public kline_test::TechFormTest {
  protected:
@@ -586,6 +590,97 @@ TEST_F(TechInteractTest, GridRowsFollowTheBarsAndStaleRowsStayEmpty) {
   EXPECT_EQ(v->m_attr.flags & 2, 0u);
 }
 
+// ---- Drawing from the palette -----------------------------------------------------------------------
+
+TEST_F(TechInteractTest, LinesFromThePalettePlacedMovedAndDeleted) {
+  TTechForm *v = Chart(120, {"K", "VOL"});
+  TLineToolBox palette(nullptr);
+  host_.linePalette = &palette;
+  const int left = v->chartRect.left + v->ScaleLeft(), top = v->windowRects[0].top;
+  auto press = [v](int x, int y) {
+    v->FormMouseDown(nullptr, mbLeft, TShiftState(), x, y);
+    v->FormMouseUp(nullptr, mbLeft, TShiftState(), x, y);
+  };
+  // A segment from the palette: two clicks place it and raise the tool.
+  host_.lineTool = 2;
+  press(left + 100, top + 60);
+  EXPECT_EQ(v->lineCount, 1u);
+  EXPECT_EQ(host_.lineTool, 2) << "the tool stays pressed until the object is placed";
+  press(left + 300, top + 140);
+  ASSERT_EQ(v->lineCount, 1u);
+  ASSERT_NE(v->lines[0], nullptr);
+  EXPECT_EQ(v->lines[0]->state, kLinePlaced);
+  EXPECT_EQ(host_.lineTool, -1);
+  // Grabbed by its body, moved and dropped with the next click.
+  auto middle = [v] {
+    const LINEPOINT &a = v->lines[0]->anchors[0], &b = v->lines[0]->anchors[1];
+    return POINT{(a.x + b.x) / 2, (a.y + b.y) / 2};
+  };
+  const int x0 = v->lines[0]->anchors[0].x;
+  POINT m = middle();
+  press(m.x, m.y);
+  EXPECT_EQ(v->lineEditState, 2u);
+  v->FormMouseMove(v, TShiftState(), m.x + 60, m.y + 10);
+  press(m.x + 60, m.y + 10);
+  EXPECT_EQ(v->lineEditState, 0u);
+  EXPECT_EQ(v->lines[0]->state, kLinePlaced);
+  EXPECT_GT(v->lines[0]->anchors[0].x, x0 + 30);
+  // A full set of objects takes no new one.
+  v->lineCount = kMaxViewLines;
+  host_.lineTool = 2;
+  press(left + 50, top + 30);
+  EXPECT_EQ(v->lineCount, uint32_t(kMaxViewLines));
+  EXPECT_EQ(v->lines[1], nullptr);
+  v->lineCount = 1;
+  // The delete tool takes the object it hits and is raised.
+  host_.lineTool = kToolDelete;
+  m = middle();
+  press(m.x, m.y);
+  EXPECT_EQ(v->lineCount, 0u);
+  EXPECT_EQ(host_.lineTool, -1);
+  host_.linePalette = nullptr;
+}
+
+// ---- Live bars through the bar agent ---------------------------------------------------------------
+
+TEST_F(TechInteractTest, LiveBarsFollowTheAgent) {
+  // A progress message only moves the bar; an update (0) recalculates the
+  // main chart at once and the sub-windows at the pulse; a full update
+  // (100) recalculates every window at once.
+  struct Case {
+    WPARAM kind;
+    uint32_t barsAfter, subBeforePulse;
+  } cases[] = {{37, 120, 120}, {0, 121, 120}, {100, 121, 121}};
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.kind);
+    TTechForm *v = Chart(120, {"K", "VOL", "MACD"});
+    ASSERT_NE(v->barAgent, -1);
+    std::vector<KLINEBAR> grown(v->bars, v->bars + v->barCount);
+    KLINEBAR next = grown.back();
+    next.time = PackedNextDay(next.time & kPackedDateMask);
+    next.close += 300;
+    next.high = next.close + 10;
+    grown.push_back(next);
+    Patch(v->barAgent, grown);
+    SendMessageA(v->Handle(), WM_AGENT_UPDATE, c.kind, v->barAgent);
+    EXPECT_EQ(v->barCount, c.barsAfter);
+    if (c.kind == 37) {
+      EXPECT_EQ(v->loadPercent, 37u);
+      continue;
+    }
+    EXPECT_EQ(v->bars[120].close, next.close);
+    EXPECT_EQ(v->windows[0]->calcCount, 121u);
+    EXPECT_EQ(v->windows[1]->calcCount, c.subBeforePulse);
+    EXPECT_EQ(v->windows[2]->calcCount, c.subBeforePulse);
+    v->FrameTimer();
+    EXPECT_EQ(v->windows[1]->calcCount, 121u);
+    EXPECT_EQ(v->windows[2]->calcCount, 121u);
+    // The new bar is on the time axis and in view.
+    EXPECT_EQ(v->timeCount, 121u);
+    EXPECT_EQ(v->barTimes[120], next.time);
+  }
+}
+
 // ---- Pictures ------------------------------------------------------------------------------------
 
 TEST_F(TechInteractTest, Pictures) {
@@ -623,6 +718,8 @@ TEST_F(TechInteractTest, Pictures) {
     v->DrawChart();
     v->UpdateScreen(true);
     shoot(relative ? "kline-overlays-relative" : "kline-overlays-absolute");
+    // The instrument's own candles stay readable under the overlay.
+    EXPECT_GT(KLineContrastShare(harness_.Render(v->Handle()), v->windowRects[0], ViewColor(1)), 0.01);
   }
   DropPartner();
   v->RemoveOverlays();
@@ -639,6 +736,28 @@ TEST_F(TechInteractTest, Pictures) {
     shoot(mode == 1 ? "kline-spread-difference" : "kline-spread-both");
   }
   harness_.SavePng(sheet.Compose(), "kline-interaction-sheet");
+}
+
+TEST_F(TechInteractTest, MenuPictures) {
+  TTechForm *v = Chart(120, {"K", "VOL", "MACD"});
+  // The popup as shown, taken inside its loop and then dismissed.
+  auto shoot = [&](int window, const char *name) {
+    QImage image;
+    harness_.Soon([&] {
+      harness_.Pump();
+      if (HWND popup = FindWindowA("#32768", nullptr)) image = harness_.Render(popup);
+      EndMenu();
+    });
+    v->FormContextPopup(v->chartRect.left + v->scaleWidth + 30, v->windowRects[window].top + 40);
+    ASSERT_FALSE(image.isNull()) << name;
+    harness_.SavePng(image, name);
+  };
+  shoot(0, "kline-menu-view");
+  EXPECT_EQ(v->lastPopup, v->PopupMenu1);
+  v->windows[1]->selected = 1;
+  shoot(1, "kline-menu-indicator");
+  EXPECT_EQ(v->lastPopup, v->PopupMenu2);
+  v->windows[1]->selected = 0;
 }
 
 }  // namespace
