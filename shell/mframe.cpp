@@ -241,6 +241,10 @@ class TProgramParts : public TFrameParts {
   void TradingIdle(TMFrame &frame) override {
     if (frame.tradingDesk) frame.tradingDesk->TradingIdle(GetTickCount());
   }
+  // Each second of the main timer: the automatic orders' time-outs.
+  void TradeTimer(TMFrame &frame) override {
+    if (frame.tradeDispatcher) frame.tradeDispatcher->taskQueue.TradeTimer();
+  }
   void RemapTradeContracts(TMFrame &frame) override {
     if (frame.tradingDesk) frame.tradingDesk->RemapTradeContracts(false);
   }

@@ -34,6 +34,12 @@ MarketSandbox::MarketSandbox() {
   std::string pattern = (std::filesystem::temp_directory_path() / "kivo-market-XXXXXX").string();
   if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
   root_ = pattern;
+  Enter();
+}
+
+MarketSandbox::MarketSandbox(const std::string &keptRoot) : root_(keptRoot), kept_(true) { Enter(); }
+
+void MarketSandbox::Enter() {
   for (const char *folder : {"prog", "cfg", "data", "user"})
     std::filesystem::create_directories(std::filesystem::path(root_) / folder);
   previousFolder_ = std::filesystem::current_path().string();
@@ -51,7 +57,7 @@ MarketSandbox::~MarketSandbox() {
   std::snprintf(UserDataPath, sizeof UserDataPath, "%s", previousUserPath_.c_str());
   std::error_code ignored;
   std::filesystem::current_path(previousFolder_, ignored);
-  std::filesystem::remove_all(root_, ignored);
+  if (!kept_) std::filesystem::remove_all(root_, ignored);
 }
 
 std::string MarketSandbox::Path(const std::string &relative) const { return root_ + "/" + relative; }

@@ -22,6 +22,10 @@ namespace market_fixture {
 class MarketSandbox {
  public:
   MarketSandbox();
+  // The same layout in a folder the caller names and keeps: it is made if
+  // missing and left as it is at the end (for a program run twice on the
+  // same files).
+  explicit MarketSandbox(const std::string &keptRoot);
   ~MarketSandbox();
   MarketSandbox(const MarketSandbox &) = delete;
   MarketSandbox &operator=(const MarketSandbox &) = delete;
@@ -46,9 +50,11 @@ class MarketSandbox {
   const std::string &Root() const { return root_; }
 
  private:
+  void Enter();
   std::string root_;
   std::string previousFolder_;
   std::string previousUserPath_;
+  bool kept_ = false;
 };
 
 // A market description with no kinds yet.

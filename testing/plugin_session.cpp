@@ -8,7 +8,7 @@ namespace testing_support {
 
 using namespace tb;
 
-std::shared_ptr<Session> OpenSimSession(HWND window) {
+std::shared_ptr<Session> OpenSimSession(HWND window, int port) {
   auto session = CreateSession();
   if (!session) return nullptr;
   session->window = window;
@@ -23,7 +23,7 @@ std::shared_ptr<Session> OpenSimSession(HWND window) {
   RequestLine line(6011, session->Head());
   line.Add("127.0.0.1").Add("1").Add("1");
   char answer[kAnswerSize] = {};
-  if (session->broker.Open("0001", "127.0.0.1", 17001, 0, "", 0, "", "", line.Line(), answer) != 0 ||
+  if (session->broker.Open("0001", "127.0.0.1", port, 0, "", 0, "", "", line.Line(), answer) != 0 ||
       !AnswerSucceeded(answer, nullptr, nullptr, 0))
     return nullptr;
   AnswerReader reader(answer);

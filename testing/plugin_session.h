@@ -12,7 +12,8 @@
 namespace testing_support {
 
 // Posts go to window as WM_TRADE_NOTIFY. Null when the library or the
-// login failed.
-std::shared_ptr<tb::Session> OpenSimSession(HWND window);
+// login failed. The port is the trading server's on 127.0.0.1 (the
+// simulator program's when no broker is attached in-process).
+std::shared_ptr<tb::Session> OpenSimSession(HWND window, int port = 17001);
 
 }  // namespace testing_support

@@ -223,7 +223,10 @@ int32_t TFiringJournal::Record(FiringIntent &intent, const OrderScript &task) {
   intent.ordersBefore =
       CountMatchingOrders(desk_, task.InstrumentID, task.Direction, task.OffsetFlag, task.HedgeFlag, int32_t(task.Volume));
   intents_.push_back(intent);
-  if (Save()) return intent.number;
+  if (Save()) {
+    if (onRecorded) onRecorded(intent.number);
+    return intent.number;
+  }
   intents_.pop_back();
   return 0;
 }

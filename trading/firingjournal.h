@@ -71,6 +71,8 @@ class TFiringJournal {
   std::function<void(const char *text)> tellFailure;
   // Rewrites the condition-order file after a reconcile changed the list.
   std::function<void()> saveConditionOrders;
+  // An intent is on disk; the item it names is not consumed yet.
+  std::function<void(int32_t number)> onRecorded;
 
   // Reads the account's journal; a missing file is empty, a damaged tail
   // is ignored (logged). False when the file had a foreign head.

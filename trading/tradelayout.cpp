@@ -264,14 +264,20 @@ TLoginPlaces CentreLoginBlock(const TLoginColumns &d, int panelWidth) {
   return p;
 }
 
-TTextPagePlaces TextPageLayout(int width, int height) {
-  constexpr int kButtonWidth = 75, kButtonHeight = 25, kGap = 16, kRow = 36;
+TTextPagePlaces TextPageLayout(int width, int height, int page) {
+  constexpr int kButtonWidth = 70, kButtonHeight = 24, kStep = 71;
   TTextPagePlaces p;
-  p.viewer = RECT{0, 0, width, std::max(0, height - kRow)};
-  const int top = std::max(0, height - kRow) + (kRow - kButtonHeight) / 2;
-  const int left = (width - 2 * kButtonWidth - kGap) / 2;
+  if (page == 19 || page == 21) {
+    p.viewer = RECT{0, 0, width, height};
+    p.showConfirm = p.showExit = false;
+    return p;
+  }
+  p.viewer = RECT{0, 0, width, std::max(0, height - 31)};
+  const int top = height - 27;
+  const int left = page == 20 ? (width - kButtonWidth) / 2 : (width - 141) / 2;
   p.confirm = RECT{left, top, left + kButtonWidth, top + kButtonHeight};
-  p.exit = RECT{left + kButtonWidth + kGap, top, left + 2 * kButtonWidth + kGap, top + kButtonHeight};
+  p.exit = RECT{left + kStep, top, left + kStep + kButtonWidth, top + kButtonHeight};
+  p.showExit = page != 20;
   return p;
 }
 

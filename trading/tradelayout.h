@@ -115,11 +115,14 @@ struct TLoginPlaces {
 };
 TLoginPlaces CentreLoginBlock(const TLoginColumns &design, int panelWidth);
 
-// The text page: the viewer above a row of the two buttons.
+// The text page: the viewer above a row of the two buttons. The task
+// page (20) shows only the confirm button, centred; the pages 19 and 21
+// neither button.
 struct TTextPagePlaces {
   RECT viewer, confirm, exit;
+  bool showConfirm = true, showExit = true;
 };
-TTextPagePlaces TextPageLayout(int width, int height);
+TTextPagePlaces TextPageLayout(int width, int height, int page = 0);
 
 // ---- texts on GBK boundaries ----
 // Copies at most n bytes of text and a NUL, never half a character.

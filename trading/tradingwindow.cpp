@@ -379,11 +379,13 @@ void TTradingWindow::Panel11Resize() {
 }
 
 void TTradingWindow::Panel13Resize() {
-  const TTextPagePlaces p = TextPageLayout(Panel13->Width(), Panel13->Height());
+  const TTextPagePlaces p = TextPageLayout(Panel13->Width(), Panel13->Height(), desk_.pageState);
   auto place = [](TControl *c, const RECT &r) { c->SetBounds(r.left, r.top, r.right - r.left, r.bottom - r.top); };
   place(XPRichEdit1, p.viewer);
   place(XPButton19, p.confirm);
   place(XPButton18, p.exit);
+  XPButton19->SetVisible(p.showConfirm);
+  XPButton18->SetVisible(p.showExit);
 }
 
 void TTradingWindow::ReadLoginPage(TLoginPageModel &page) {
@@ -574,6 +576,8 @@ void TTradingWindow::Panel7Resize(TObject *) {
   if (l.listAreaLayout && resize) resize(Panel4);
   Panel4->OnResize = resize;
   SelectNavigation(l.navItem);
+  // The text page's buttons depend on the page, not only on its size.
+  Panel13Resize();
   PanelCmdBtn->Invalidate();
   panel_->Invalidate();
 }

@@ -225,6 +225,7 @@ struct SimBroker::State {
   std::atomic<int> inProgress{0};
   int sequence = 0;
   std::set<int> holds;
+  std::set<int> answerHolds;  // done, but the answer held back
   int waiting = 0;  // requests held back now
   std::condition_variable released;
 
@@ -686,9 +687,15 @@ void SimBroker::Hold(int code) {
   m_state->holds.insert(code);
 }
 
+void SimBroker::HoldAnswer(int code) {
+  std::lock_guard guard(m_state->lock);
+  m_state->answerHolds.insert(code);
+}
+
 void SimBroker::Release(int code) {
   std::lock_guard guard(m_state->lock);
   m_state->holds.erase(code);
+  m_state->answerHolds.erase(code);
   m_state->released.notify_all();
 }
 
@@ -862,7 +869,7 @@ int SimClient::Answer(const std::string &line, bool login, char *answer, int ans
   // connections go on meanwhile.
   if (delay) Sleep(delay);
 
-  std::lock_guard guard(st.lock);
+  std::unique_lock guard(st.lock);
   if (!answer || answerSize <= 0) return kErrBadRequest;
   if (!login && !m_open) return kErrNotConnected;
   if (Field(f, 0) != "R" || f.size() < 8) return kErrBadRequest;
@@ -1301,6 +1308,13 @@ int SimClient::Answer(const std::string &line, bool login, char *answer, int ans
     }
     reply.first.clear();
     for (const std::string &field : fields) reply.first += field + '|';
+  }
+  // The broker has done the request; its answer waits while held.
+  if (st.answerHolds.count(code)) {
+    ++st.waiting;
+    st.released.notify_all();
+    st.released.wait(guard, [&] { return !st.answerHolds.count(code); });
+    --st.waiting;
   }
   return write(reply.first);
 }

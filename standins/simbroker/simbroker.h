@@ -89,6 +89,10 @@ class SimBroker {
   // so a test can act while the broker is busy. WaitHeld waits (real time)
   // until at least count requests are held; false after the time-out.
   void Hold(int code);
+  // The requests are done (an order stored, a transfer made) but their
+  // answers are held back until released: the caller never learns the
+  // outcome if it ends meanwhile.
+  void HoldAnswer(int code);
   void Release(int code);
   bool WaitHeld(int count, unsigned timeoutMs = 5000);
 

@@ -7,6 +7,7 @@
 
 #include <cstring>
 
+#include "platform/gdi.h"
 #include "platform/winuser.h"
 
 namespace {
@@ -247,6 +248,30 @@ TEST(TradingLoginPageTest, TheLoginBlockIsCentredKeepingItsColumnDistances) {
   EXPECT_EQ(p.button5, p.keypad + 44);
   EXPECT_EQ(p.button6, p.button5 + 76);
   EXPECT_EQ(CentreLoginBlock(design, 500).x, -46);
+}
+
+// The task page keeps only its confirm button ("中止" while tasks run),
+// centred; the pages 19 and 21 have the viewer alone.
+TEST(TradingTextPageTest, ButtonsByPage) {
+  struct Case {
+    int page;
+    bool confirm, exit;
+    RECT viewer, confirmAt, exitAt;
+  } cases[] = {
+      {1, true, true, {0, 0, 400, 269}, {129, 273, 199, 297}, {200, 273, 270, 297}},
+      {20, true, false, {0, 0, 400, 269}, {165, 273, 235, 297}, {}},
+      {19, false, false, {0, 0, 400, 300}, {}, {}},
+      {21, false, false, {0, 0, 400, 300}, {}, {}},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.page);
+    const TTextPagePlaces p = TextPageLayout(400, 300, c.page);
+    EXPECT_EQ(p.showConfirm, c.confirm);
+    EXPECT_EQ(p.showExit, c.exit);
+    EXPECT_TRUE(EqualRect(&p.viewer, &c.viewer));
+    if (c.confirm) EXPECT_TRUE(EqualRect(&p.confirm, &c.confirmAt));
+    if (c.exit) EXPECT_TRUE(EqualRect(&p.exit, &c.exitAt));
+  }
 }
 
 TEST(TradingTextTest, CutsStayOnCharacterBoundaries) {
