@@ -252,7 +252,9 @@ void TRendForm::StoreChartData(MVCDATA_12 *data) {
   data->paneCount = ViewCombination;
   int i = 0;
   for (COverlappedStock *o = Overlays; o && i < kMaxOverlays; o = o->next) data->overlays[i++] = o->stock;
-  for (; i < kMaxOverlays; ++i) data->overlays[i] = STKPTR(0, 0, 0);
+  // The rest is the end mark: (0, 0, 0) is the first instrument of market 0,
+  // which a K-line view taking over the pane would show as an overlay.
+  for (; i < kMaxOverlays; ++i) data->overlays[i] = STKPTR();
 }
 
 void TRendForm::CollectStocks(EArray<STKMS> *stocks) {

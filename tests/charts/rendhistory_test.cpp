@@ -216,6 +216,21 @@ TEST_F(HistoryRecall, TheOverlayListHoldsSevenOtherInstruments) {
   EXPECT_FALSE(v->OverlaysShown());
 }
 
+TEST_F(HistoryRecall, TheStoredPaneDataEndsTheOverlayListAfterTheLastOverlay) {
+  // A K-line view that takes over the pane restores its overlays from this
+  // list; the first instrument of market 0 is no end mark.
+  auto page = Open();
+  TRendForm *v = page->View<TRendForm>();
+  MVCDATA_12 data;
+  ClearViewData(&data);
+  v->StoreChartData(&data);
+  EXPECT_TRUE(IsOverlayEnd(data.overlays[0]));
+  v->AddOverlay(Stock(DL, 1), false);
+  v->StoreChartData(&data);
+  EXPECT_TRUE(SameStock(data.overlays[0], Stock(DL, 1)));
+  for (int i = 1; i < kMaxOverlays; ++i) EXPECT_TRUE(IsOverlayEnd(data.overlays[i])) << i;
+}
+
 TEST_F(HistoryRecall, AnOverlayAddedToAPastDayLoadsAtOnce) {
   PutHistoryDay(DL, 0, Jan(5), 1005);
   PutHistoryDay(DL, 1, Jan(5), 2005);
