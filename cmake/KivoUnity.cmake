@@ -71,6 +71,7 @@ set(KIVO_UNITY_SKIP
   tests/standins/simbroker_test.cpp
   tests/trading/accountreport_walk_test.cpp
   tests/trading/bankpage_test.cpp
+  tests/trading/dispatcher_fixture.cpp
   tests/trading/manualorder_test.cpp
   tests/trading/orderdesk_fixture.cpp
   tests/trading/pendingorders_test.cpp

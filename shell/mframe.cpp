@@ -236,14 +236,13 @@ class TProgramParts : public TFrameParts {
   // The trading part of the main timer: task time-outs, the single-position
   // refresh and the timed condition orders.
   void TradeTimer(TMFrame &frame) override {
-    if (frame.listCommands && ::TradingBound()) frame.listCommands->OnTradeTimer();
+    if (frame.listCommands && ::TradingBound())
+      frame.listCommands->OnTradeTimer();
+    else if (frame.tradeDispatcher)
+      frame.tradeDispatcher->taskQueue.TradeTimer();
   }
   void TradingIdle(TMFrame &frame) override {
     if (frame.tradingDesk) frame.tradingDesk->TradingIdle(GetTickCount());
-  }
-  // Each second of the main timer: the automatic orders' time-outs.
-  void TradeTimer(TMFrame &frame) override {
-    if (frame.tradeDispatcher) frame.tradeDispatcher->taskQueue.TradeTimer();
   }
   void RemapTradeContracts(TMFrame &frame) override {
     if (frame.tradingDesk) frame.tradingDesk->RemapTradeContracts(false);

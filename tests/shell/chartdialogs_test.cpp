@@ -86,6 +86,7 @@ TEST_F(ChartDialogsTest, IntradayPropertiesApplyTheTrendGroup) {
   harness_.Pump();
   TRendForm *v = page->View<TRendForm>();
   ASSERT_NE(v, nullptr);
+  v->m_attr.displayFlags = 0x2000;  // the view keeps its own copy of the flags
   uint8_t firstItem = 0;
   OnDialog<TQuoteOptionDlg>([&](TQuoteOptionDlg &d) {
     EXPECT_FALSE(d.XPListBox1->Visible());
