@@ -50,6 +50,10 @@
 #include "trading/taskqueue.h"
 #include "trading/pendingorders.h"
 #include "trading/dispatcher.h"
+#include "trading/manualorder.h"
+#include "trading/orderentry.h"
+#include "trading/orderforms.h"
+#include "trading/orderpanel.h"
 #include "trading/tradedesk.h"
 #include "trading/tradelayout.h"
 #include "trading/tradingwindow.h"
@@ -215,6 +219,7 @@ class TProgramParts : public TFrameParts {
       frame.receivers.tradeFocus = [&frame](LPARAM control) {
         if (frame.tradingWindow) frame.tradingWindow->TradeFocus(control);
       };
+      frame.BindOrderPanels();
       // Every input message counts as activity for the idle lock.
       TMessageEvent previous = Application()->OnMessage();
       Application()->SetOnMessage([&frame, previous](MSG &msg, bool &handled) {
@@ -566,6 +571,10 @@ TMFrame::TMFrame(TComponent *owner, TFrameParts &parts, std::vector<std::string>
 }
 
 TMFrame::~TMFrame() {
+  orderForms.reset();
+  orderEntry.reset();
+  manualOrder.reset();
+  orderPanel.reset();
   tradingWindow.reset();
   tradingDesk.reset();
   tradingHost.reset();
