@@ -25,8 +25,14 @@
 #include "testing/market_fixture_min.h"
 #include "testing/view_harness.h"
 #include "views/mvmain.h"
+#include "testing/desk_ui_recorder.h"
 #include "trading/deskautomation.h"
 #include "trading/deskdata.h"
+#include "trading/manualorder.h"
+#include "trading/orderbook.h"
+#include "trading/orderentry.h"
+#include "trading/orderpanel.h"
+#include "trading/tradedesk.h"
 
 #include <filesystem>
 
@@ -384,5 +390,71 @@ void BM_StopEngineTrailingMove(benchmark::State &state) {
   state.counters["tasks"] = book.desk.tasks.GetCount();
 }
 BENCHMARK(BM_StopEngineTrailingMove)->Unit(benchmark::kMicrosecond);
+
+// The keyboard-order panel of a login holding contract 0 of the futures
+// market: price labels, word, the bar's mirror and a repaint per quote.
+struct OrderPanelWorld {
+  TTradeDesk desk;
+  DeskUiRecorder ui;
+  DeskHostRecorder host;
+  TTradingDesk trading{desk, host, ui};
+  TOrderBook book{desk, host};
+  TOrderPanel panel{desk};
+  TManualOrder manual{desk, panel, book, nullptr};
+  TOrderEntry entry{trading, panel, manual};
+  OrderPanelWorld() {
+    std::vector<CContractInfo> table(kFutures);
+    for (int i = 0; i < kFutures; ++i) {
+      std::snprintf(table[size_t(i)].InstrumentID, 8, "CU24%02d", i % 100);
+      table[size_t(i)].PriceTick = 1;
+      table[size_t(i)].DefaultOpenVolume = 1;
+      table[size_t(i)].Stock = STKPTR(1, 0, i);
+    }
+    desk.SetContracts(table.data(), kFutures);
+    desk.options.Layout = 1;
+    entry.SetOrderContract(STKPTR(1, 0, 0));
+  }
+};
+
+// The frame's fan-out of the panel contract's quotes without trading
+// receivers (0) and with the keyboard-order panel showing it (1), in the
+// same run.
+void BM_FuturesFanOutWithOrderPanel(benchmark::State &state) {
+  World w;
+  OrderPanelWorld panel;
+  if (state.range(0)) {
+    w.orderStock = STKPTR(1, 0, 0);
+    w.receivers.updatePriceFields = [&panel](uint32_t stock, const REALQUOTE &) {
+      panel.entry.UpdatePriceFields(STKPTR(stock));
+      InvalidateRect(ChartWindow(), nullptr, FALSE);
+    };
+  }
+  TMarketData *market = MarketAt(1);
+  REALQUOTE &quote = market->m_quotes[0];
+  quote.last = 3000000;
+  quote.bid[0].price = 2999000;
+  quote.ask[0].price = 3001000;
+  const MFEVENTSLOT event{STKPTR(1, 0, 0).Word(), 0x81};
+  w.core->OnQuote(event, false);
+  g_newCalls = 0;
+  g_heapCalls = 0;
+  SetMallocRefusal([](int32_t) {
+    ++g_heapCalls;
+    return false;
+  });
+  g_countNew = true;
+  uint32_t step = 0;
+  for (auto _ : state) {
+    step = step == 999 ? 0 : step + 1;
+    quote.last = 3000000 + step * 1000;
+    quote.ask[0].price = 3001000 + step * 1000;
+    w.core->OnQuote(event, false);
+  }
+  g_countNew = false;
+  SetMallocRefusal(nullptr);
+  state.counters["allocs/quote"] = double(g_newCalls + g_heapCalls) / double(state.iterations());
+  benchmark::DoNotOptimize(panel.entry.keyboard.buyLabel.size());
+}
+BENCHMARK(BM_FuturesFanOutWithOrderPanel)->Arg(0)->Arg(1);
 
 }  // namespace

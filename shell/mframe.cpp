@@ -52,6 +52,10 @@
 #include "trading/pendingorders.h"
 #include "trading/dispatcher.h"
 #include "trading/listcommands.h"
+#include "trading/manualorder.h"
+#include "trading/orderentry.h"
+#include "trading/orderforms.h"
+#include "trading/orderpanel.h"
 #include "trading/tradedesk.h"
 #include "trading/tradelayout.h"
 #include "trading/tradingwindow.h"
@@ -221,6 +225,7 @@ class TProgramParts : public TFrameParts {
       frame.receivers.tradeFocus = [&frame](LPARAM control) {
         if (frame.tradingWindow) frame.tradingWindow->TradeFocus(control);
       };
+      frame.BindOrderPanels();
       // Every input message counts as activity for the idle lock.
       TMessageEvent previous = Application()->OnMessage();
       Application()->SetOnMessage([&frame, previous](MSG &msg, bool &handled) {
@@ -582,6 +587,10 @@ TMFrame::TMFrame(TComponent *owner, TFrameParts &parts, std::vector<std::string>
 
 TMFrame::~TMFrame() {
   listCommands.reset();
+  orderForms.reset();
+  orderEntry.reset();
+  manualOrder.reset();
+  orderPanel.reset();
   tradingWindow.reset();
   tradingDesk.reset();
   tradingHost.reset();

@@ -50,6 +50,10 @@ class TDeskAutomation;
 class TTradingWindow;
 class TTradeDispatcher;
 class TListCommands;
+class TOrderPanel;
+class TManualOrder;
+class TOrderEntry;
+class TOrderPanelForms;
 namespace platform {
 class PostEndpoint;
 }
@@ -255,6 +259,9 @@ class TMFrame : public TForm, public TMainFrameHost {
   void GetChartTradeMarks(const char *account, const char *code, const char *secondCode, void *positions,
                           int positionCount, void *orders, int orderCount) override;
   void SetDialogOpen(bool open) override { KeyHookPaused = open ? 1 : 0; }
+  // The instrument (and price) of a view into the active order panel.
+  bool SetOrderContract(uint32_t stockWord, int flag) override;
+  void SetOrderContractAndPrice(uint32_t stockWord, double price) override;
   // "设置新闻地址" for a web pane.
   bool AskWebAddress(char (&address)[128]) override;
 
@@ -369,6 +376,14 @@ class TMFrame : public TForm, public TMainFrameHost {
   std::unique_ptr<TTradeDispatcher> tradeDispatcher;
   // The commands of the order, trade and position lists.
   std::unique_ptr<TListCommands> listCommands;
+  // The order-entry panels (frame_orderpanels.cpp): their shared fields,
+  // manual orders, the panels' models and their forms.
+  std::unique_ptr<TOrderPanel> orderPanel;
+  std::unique_ptr<TManualOrder> manualOrder;
+  std::unique_ptr<TOrderEntry> orderEntry;
+  std::unique_ptr<TOrderPanelForms> orderForms;
+  // Builds them once the trading window and the dispatcher exist.
+  void BindOrderPanels();
   // "交易 F12": shows or hides the trading window. With an account id the
   // window is hidden and its geometry saved to that account's file.
   void ToolButton17Click(const char *account = nullptr);

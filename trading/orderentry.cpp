@@ -273,6 +273,25 @@ void TOrderEntry::MirrorQuickDealToPanel(bool contract, bool volume, bool price)
   if (price) EntryAssignBounded(f.price, bar.price, kPriceTextMax);
 }
 
+void TOrderEntry::OrderLayoutChanged(int from, int to) {
+  if (from == to || from < 0 || from > 1 || to < 0 || to > 1) return;
+  const TOrderFields &old = Fields(from);
+  TOrderFields &now = Fields(to);
+  now.contract = old.contract;
+  now.volume = old.volume;
+  now.spinPosition = old.spinPosition;
+  if (to == 1) {
+    now.price.clear();
+    now.priceKind = 0;
+    keyboard.priceEnabled = true;
+  } else {
+    now.price = old.price;
+    now.priceKind = old.priceKind;
+    ordinary.priceEnabled = now.priceKind == 0;
+  }
+  MirrorPanelToQuickDeal(true, true, true);
+}
+
 // ---- the hand-over ----
 
 bool TOrderEntry::SetOrderContract(STKPTR stock) {
@@ -790,6 +809,27 @@ void TOrderEntry::Label20Click(bool sell) {
   if (FieldPrice(text.c_str()) == 0) return;
   Fields(1).price = EntryBounded(text, kPriceTextMax);
   XPEdit2Change();
+}
+
+void TOrderEntry::VolumeFieldClick(int layout) {
+  (layout == 1 ? keyboard.volumeButtonsShown : ordinary.volumeButtonsShown) = true;
+}
+
+void TOrderEntry::VolumeButtonClick(int layout, const char *caption) {
+  TOrderFields &f = Fields(layout == 1 ? 1 : 0);
+  const int volume = std::clamp(atoi(caption ? caption : ""), f.spinMin, f.spinMax);
+  SetVolume(f, volume);
+  (layout == 1 ? keyboard.volumeButtonsShown : ordinary.volumeButtonsShown) = false;
+  if (PanelLayout() == (layout == 1 ? 1 : 0)) MirrorPanelToQuickDeal(false, true, false);
+}
+
+void TOrderEntry::PriceFieldClick(int layout) { (layout == 1 ? keyboard.wordListShown : ordinary.wordListShown) = true; }
+
+void TOrderEntry::PanelMouseMove(int layout) {
+  if (layout == 1)
+    keyboard.volumeButtonsShown = keyboard.wordListShown = false;
+  else
+    ordinary.volumeButtonsShown = ordinary.wordListShown = false;
 }
 
 void TOrderEntry::NewConditionOrder() {

@@ -163,6 +163,11 @@ class TOrderEntry {
   void MirrorPanelToQuickDeal(bool contract, bool volume, bool price);
   void MirrorQuickDealToPanel(bool contract, bool volume, bool price);
 
+  // The layout changed between 0 and 1 in the options: the new panel takes
+  // the old one's contract and volume; the keyboard panel starts without a
+  // price and with a limit order.
+  void OrderLayoutChanged(int from, int to);
+
   // ---- the hand-over from the views ----
   bool SetOrderContract(STKPTR stock);
   bool SetOrderContractAndPrice(STKPTR stock, double price);
@@ -200,6 +205,12 @@ class TOrderEntry {
   void TradeFocus(bool stillInside) {
     if (!stillInside) keyboard.blockFocused = false;
   }
+  // The volume buttons (Panel22, Panel24) and the price-word lists of the
+  // ordinary (layout 0) and keyboard (layout 1) panels.
+  void VolumeFieldClick(int layout);
+  void VolumeButtonClick(int layout, const char *caption);
+  void PriceFieldClick(int layout);
+  void PanelMouseMove(int layout);
   // "条件单" of either panel.
   void NewConditionOrder();
 

@@ -12,6 +12,7 @@
 #include "core/xpcombobox.h"
 #include "core/xpdraw.h"
 #include "core/xpedit.h"
+#include "core/xplistbox.h"
 #include "platform/gdi.h"
 #include "platform/messages.h"
 #include "platform/winuser.h"
@@ -225,6 +226,7 @@ TOrderPanelForms::~TOrderPanelForms() {
     c->OnClick = nullptr;
     c->OnDblClick = nullptr;
     c->OnMouseDown = c->OnMouseUp = nullptr;
+    c->OnMouseMove = nullptr;
     if (auto *w = dynamic_cast<TWinControl *>(c)) w->OnEnter = w->OnExit = nullptr;
     if (auto *b = dynamic_cast<TXPComboBox *>(c)) {
       b->OnChange = b->OnDropDown = nullptr;
@@ -308,6 +310,7 @@ void TOrderPanelForms::BuildOrdinary() {
   XPButton1033->OnDrawCaption = [this](TObject *, HDC dc, RECT &r) {
     DrawPriceLineButton(dc, r, "卖出", entry_.ordinary.sellHint, kEntryGreen, XPButton1033->Enabled());
   };
+  BuildChoices(0, p, XPEdit1001, XPEdit1002, Panel22, XPListBox1012);
 }
 
 void TOrderPanelForms::BuildKeyboard() {
@@ -395,6 +398,48 @@ void TOrderPanelForms::BuildKeyboard() {
   XPEdit1->OnChange = [this](TObject *) { Run([this] { entry_.MirrorPanelToQuickDeal(false, true, false); }); };
   Label20->OnClick = [this](TObject *) { Run([this] { entry_.Label20Click(false); }); };
   Label36->OnClick = [this](TObject *) { Run([this] { entry_.Label20Click(true); }); };
+  BuildChoices(1, p, XPEdit1, XPEdit2, Panel24, XPListBox2);
+}
+
+void TOrderPanelForms::BuildChoices(int layout, TWinControl *parent, TXPEdit *volume, TXPEdit *price,
+                                    TPanel *&buttons, TXPListBox *&words) {
+  auto &w = window_;
+  buttons = OrderFormPane(w, parent, layout == 1 ? "Panel24" : "Panel22", volume->Left(),
+                          volume->Top() + volume->Height(), 3 * 30 + 4, 3 * 22 + 4);
+  buttons->SetColor(clBtnFace);
+  buttons->SetVisible(false);
+  const int first = layout == 1 ? 118 : 80;
+  for (int i = 0; i < 9; ++i) {
+    auto *b = OrderFormButton(w, buttons, "XPButton" + std::to_string(first + i), kOrderFormVolumes[i],
+                              2 + i % 3 * 30, 2 + i / 3 * 22, 30, 22);
+    b->OnClick = [this, b, layout](TObject *) {
+      const std::string caption = b->Caption();
+      Run([this, layout, &caption] { entry_.VolumeButtonClick(layout, caption.c_str()); });
+    };
+  }
+  words = OrderFormMake<TXPListBox>(w, parent, layout == 1 ? "XPListBox2" : "XPListBox1012", price->Left(),
+                                    price->Top() + price->Height(), price->Width(), 5 * 16 + 4);
+  for (const char *word : kPriceWords) words->Items()->Add(word);
+  words->SetVisible(false);
+  TXPListBox *list = words;
+  list->OnClick = [this, list, layout](TObject *) {
+    const int item = list->ItemIndex();
+    if (item < 0) return;
+    Run([this, layout, item] {
+      if (layout == 1)
+        entry_.XPListBox2Click(item);
+      else
+        entry_.XPListBox1012Click(item);
+    });
+  };
+  volume->OnClick = [this, layout](TObject *) { Run([this, layout] { entry_.VolumeFieldClick(layout); }); };
+  price->OnClick = [this, layout](TObject *) { Run([this, layout] { entry_.PriceFieldClick(layout); }); };
+  TPanel *body = layout == 1 ? keyboardBody_ : ordinaryBody_;
+  body->OnMouseMove = [this, layout](TObject *, TShiftState, int, int) {
+    const bool shown = layout == 1 ? entry_.keyboard.volumeButtonsShown || entry_.keyboard.wordListShown
+                                   : entry_.ordinary.volumeButtonsShown || entry_.ordinary.wordListShown;
+    if (shown) Run([this, layout] { entry_.PanelMouseMove(layout); });
+  };
 }
 
 void TOrderPanelForms::BuildQuick() {
@@ -585,6 +630,10 @@ void TOrderPanelForms::Refresh() {
   XPButton1033->Hint = o.sellHint;
   XPButton1032->Invalidate();
   XPButton1033->Invalidate();
+  Panel22->SetVisible(o.volumeButtonsShown);
+  XPListBox1012->SetVisible(o.wordListShown);
+  if (o.volumeButtonsShown) Panel22->BringToFront();
+  if (o.wordListShown) XPListBox1012->BringToFront();
   Label1005->SetCaption(panel.hint);
   Label1005->Font()->SetColor(TColor(panel.hintColour));
   Label1005->SetVisible(panel.hintShown);
@@ -609,6 +658,10 @@ void TOrderPanelForms::Refresh() {
   }
   for (TXPButton *b : {XPButton38, XPButton39, XPButton58}) b->Invalidate();
   OwnerDrawPanel1->SetColor(TColor(k.blockFocused ? kBlockFocusColour : kEntryWhite));
+  Panel24->SetVisible(k.volumeButtonsShown);
+  XPListBox2->SetVisible(k.wordListShown);
+  if (k.volumeButtonsShown) Panel24->BringToFront();
+  if (k.wordListShown) XPListBox2->BringToFront();
   // The quick order panel.
   const TQuickPanelModel &q = entry_.quick;
   for (TPanel *row : {PanelF24, PanelF25, PanelF29}) row->SetColor(TColor(q.colour));
@@ -681,4 +734,8 @@ bool TOrderPanelForms::VolumeSpin(const char *spin, int *minimum, int *maximum) 
   *minimum = 1;
   *maximum = name == "XPUpDownF13" ? 2147483647 : 32767;
   return true;
+}
+
+void TOrderPanelForms::OrderLayoutChanged(int from, int to) {
+  Run([this, from, to] { entry_.OrderLayoutChanged(from, to); });
 }

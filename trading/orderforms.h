@@ -24,6 +24,7 @@ class TXPComboBox;
 class TXPEdit;
 class TXPCheckBox;
 class TLabel;
+class TXPListBox;
 class TControl;
 
 // ---- owner drawing ----
@@ -64,6 +65,9 @@ class TOrderPanelForms {
   // The models into the controls.
   void Refresh();
 
+  // The options changed the layout between 0 and 1.
+  void OrderLayoutChanged(int from, int to);
+
   // ---- what the key preview drives ----
   // Clicks a button of the panels or the bar by its name; false when
   // there is none.
@@ -86,6 +90,8 @@ class TOrderPanelForms {
   TXPButton *XPButton1026, *XPButton1002, *XPButton1032, *XPButton1033, *XPButton128;
   TXPCheckBox *XPCheckBox2;
   TLabel *Label1005;
+  TPanel *Panel22;               // the nine volume buttons
+  TXPListBox *XPListBox1012;     // the price words
   // ---- the keyboard-order panel ----
   TXPEdit *XPEdit6, *XPEdit7, *XPEdit1, *XPEdit2;
   TXPComboBox *ComboBox1, *ComboBoxHedge, *ComboBox5;
@@ -93,6 +99,8 @@ class TOrderPanelForms {
   TOwnerDrawPanel *OwnerDrawPanel1;
   TXPButton *orderButtons[7];  // by tag 1..6
   TXPButton *XPButton38, *XPButton39, *XPButton58;
+  TPanel *Panel24;
+  TXPListBox *XPListBox2;
   // ---- the quick order panel ----
   TPanel *PanelF24, *PanelF25, *PanelF29;
   TXPComboBox *XPComboBoxF1, *XPComboBoxF9, *XPComboBoxF10;
@@ -111,6 +119,9 @@ class TOrderPanelForms {
   void BuildKeyboard();
   void BuildQuick();
   void BuildBar(TWinControl *parent);
+  // The hidden volume buttons and price-word list of a panel.
+  void BuildChoices(int layout, TWinControl *parent, TXPEdit *volume, TXPEdit *price, TPanel *&buttons,
+                    TXPListBox *&words);
   // The user's input into the models.
   void ReadOrdinary();
   void ReadKeyboard();

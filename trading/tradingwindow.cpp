@@ -14,6 +14,7 @@
 #include "trading/deskdata.h"
 #include "trading/dispatcher.h"
 #include "trading/optionform.h"
+#include "trading/orderforms.h"
 #include "trading/queryform.h"
 #include "trading/tongjidlg.h"
 #include "trading/tradingoptions.h"
@@ -813,6 +814,7 @@ void TTradingWindow::OrderLayoutChanged(int from, int to) {
     orderPanel.priceKind = "1.限价";
   }
   MirrorPanelToQuickDeal(true, true, true);
+  if (orderForms) orderForms->OrderLayoutChanged(from, to);
 }
 
 void TTradingWindow::RunReportDialog() { ShowAccountReport(nullptr, desk_.Data().accountReport); }

@@ -221,6 +221,13 @@ TEST_F(OrderEntryTest, ContractFieldOfTheOrdinaryPanel) {
   entry_.ComboBox1001Change();
   EXPECT_EQ(F(0).volume, "1");
   EXPECT_EQ(entry_.bar.volume, "1");
+  // A volume button fills the field and the bar and closes its panel.
+  entry_.VolumeFieldClick(0);
+  EXPECT_TRUE(entry_.ordinary.volumeButtonsShown);
+  entry_.VolumeButtonClick(0, "200");
+  EXPECT_EQ(F(0).volume, "200");
+  EXPECT_EQ(entry_.bar.volume, "200");
+  EXPECT_FALSE(entry_.ordinary.volumeButtonsShown);
 }
 
 // ---- the keyboard-order panel ----

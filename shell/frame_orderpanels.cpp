@@ -1,0 +1,124 @@
+// The order-entry panels in the main window: built once the trading window
+// and the dispatcher exist, fed by the quote road and the views' hand-over,
+// and followed by the frame's own record of the panel's contract.
+#include "shell/mframe.h"
+
+#include "platform/commctrl.h"
+#include "platform/messages.h"
+#include "platform/winuser.h"
+#include "shell/framecore.h"
+#include "trading/dispatcher.h"
+#include "trading/manualorder.h"
+#include "trading/orderentry.h"
+#include "trading/orderforms.h"
+#include "trading/orderpanel.h"
+#include "trading/tradedesk.h"
+#include "trading/tradingwindow.h"
+#include "views/mvchild.h"
+#include "views/report.h"
+#include "views/viewattr.h"
+
+void TMFrame::BindOrderPanels() {
+  if (orderEntry || !tradingWindow || !tradeDispatcher || !tradingDesk) return;
+  orderPanel = std::make_unique<TOrderPanel>(desk);
+  manualOrder = std::make_unique<TManualOrder>(desk, *orderPanel, tradeDispatcher->book, Handle());
+  manualOrder->tradingWindowVisible = [this] { return Panel7 && Panel7->Visible(); };
+  manualOrder->refocusOrderArea = [this] { tradingWindow->RefocusOrderArea(); };
+  manualOrder->panelClick = [this] { tradingWindow->RefocusOrderPanel(); };
+  orderEntry = std::make_unique<TOrderEntry>(*tradingDesk, *orderPanel, *manualOrder);
+  orderEntry->LoadGrapPriceMode();
+  TOrderEntryHooks &h = orderEntry->hooks;
+  h.activeViewStock = [this] {
+    TMultiViewChild *view = Core().ActiveView();
+    return view ? view->m_attr.stock : STKPTR();
+  };
+  h.syncActiveView = [this](STKPTR stock) {
+    TMultiViewChild *view = Core().ActiveView();
+    if (!view) return;
+    const int type = view->ViewType();
+    if (type == VIEW_TYPE_INTRADAY || type == VIEW_TYPE_KLINE)
+      view->Notify(1, stock.Word(), 0, 0);
+    else if (type == VIEW_TYPE_REPORT)
+      static_cast<TReport *>(view)->LocateStock(stock.Word());
+  };
+  h.showTradingWindow = [this] {
+    if (tradingHost) tradingHost->ToggleTradingWindow();
+  };
+  h.focus = [this](const char *name) {
+    auto *control = dynamic_cast<TWinControl *>(tradingWindow->Control(name));
+    if (control && control->Showing()) control->SetFocus();
+  };
+  h.caretToEnd = [this](const char *name) {
+    auto *box = dynamic_cast<TWinControl *>(tradingWindow->Control(name));
+    if (!box || !box->HandleAllocated()) return;
+    const int end = int(box->Text().size());
+    SendMessageA(box->Handle(), CB_SETEDITSEL, 0, MAKELPARAM(end, end));
+  };
+  orderForms = std::make_unique<TOrderPanelForms>(*tradingWindow, *orderEntry, this);
+  orderForms->focusTarget = Handle();
+  orderForms->changed = [this] { orderStock = orderPanel->PanelContract; };
+  receivers.orderEntryLayout = [this] { return desk.options.Layout; };
+  receivers.orderPriceIsWord = [this] { return PriceWordOf(orderPanel->fields[0].price.c_str()) >= 0; };
+  receivers.updatePriceFields = [this](uint32_t stock, const REALQUOTE &) {
+    orderEntry->UpdatePriceFields(STKPTR(stock));
+    orderForms->Refresh();
+  };
+  // The dispatcher's answers (funds, openable volume) fill the panels: it
+  // sees the panel's contract, hedge flag and offset before each
+  // notification and its texts are shown after it.
+  auto notify = receivers.tradeNotify;
+  receivers.tradeNotify = [this, notify](WPARAM wParam, LPARAM lParam) {
+    if (orderEntry && tradeDispatcher) {
+      TOrderPanelFields &fields = tradeDispatcher->panel;
+      fields.contract = orderPanel->Active().contract;
+      fields.hedge = desk.options.HedgeFlag;
+      fields.offsetItem = orderEntry->ordinary.offsetItem;
+      fields.label1005 = orderPanel->hint;
+      fields.label1005Colour = orderPanel->hintColour;
+      fields.edit6 = orderEntry->keyboard.funds;
+      fields.edit7 = orderEntry->keyboard.openable;
+      fields.labelF65 = orderEntry->quick.funds;
+      fields.labelF66 = orderEntry->quick.openable;
+    }
+    if (notify) notify(wParam, lParam);
+    if (orderEntry && tradeDispatcher) {
+      const TOrderPanelFields &fields = tradeDispatcher->panel;
+      if (fields.label1005 != orderPanel->hint || fields.label1005Colour != orderPanel->hintColour) {
+        orderPanel->hint = fields.label1005;
+        orderPanel->hintColour = fields.label1005Colour;
+        orderPanel->hintShown = true;
+      }
+      orderEntry->keyboard.funds = fields.edit6;
+      orderEntry->keyboard.openable = fields.edit7;
+      orderEntry->quick.funds = fields.labelF65;
+      orderEntry->quick.openable = fields.labelF66;
+      orderForms->Refresh();
+    }
+  };
+  // The keyboard block turns white again once the focus left it.
+  auto previous = receivers.tradeFocus;
+  receivers.tradeFocus = [this, previous](LPARAM control) {
+    if (previous) previous(control);
+    if (!orderForms || HWND(control) != orderForms->XPButton39->Handle()) return;
+    const HWND block = orderForms->OwnerDrawPanel1->Handle();
+    const HWND focus = GetFocus();
+    orderEntry->TradeFocus(focus && (focus == block || IsChild(block, focus)));
+    orderForms->Refresh();
+  };
+}
+
+bool TMFrame::SetOrderContract(uint32_t stockWord, int flag) {
+  (void)flag;
+  if (!orderEntry) return false;
+  const bool found = orderEntry->SetOrderContract(STKPTR(stockWord));
+  orderStock = orderPanel->PanelContract;
+  orderForms->Refresh();
+  return found;
+}
+
+void TMFrame::SetOrderContractAndPrice(uint32_t stockWord, double price) {
+  if (!orderEntry) return;
+  orderEntry->SetOrderContractAndPrice(STKPTR(stockWord), price);
+  orderStock = orderPanel->PanelContract;
+  orderForms->Refresh();
+}
