@@ -15,6 +15,7 @@
 #include "trading/orderpanel.h"
 #include "trading/pendingorders.h"
 #include "trading/pluginapi.h"
+#include "trading/positions.h"
 #include "trading/pttlink.h"
 #include "trading/tradedesk.h"
 #include "trading/tradelog.h"
@@ -689,4 +690,18 @@ int PanelOrderButtonToPress(int offsetItem, bool buyEnabled, bool sellEnabled) {
     case 4: return 2;
     default: return 0;
   }
+}
+
+int RefreshQuoteProfits(TPositionBook &book, const EArray<InvestorPosition_Lite> &positions, STKPTR stock) {
+  int rewritten = 0;
+  const InvestorPosition_Lite *p = positions.GetData();
+  const int32_t n = std::min<int32_t>(positions.GetCount(), int32_t(book.rows.rows.size()));
+  for (int32_t i = 0; i < n; ++i) {
+    if (!SameStock(p[i].Stock, stock) || p[i].Volume <= 0) continue;
+    TListRow &row = book.rows.rows[size_t(i)];
+    if (row.items.size() < kPosColumns) row.items.resize(kPosColumns);
+    book.WriteProfitColumns(row, p[i]);
+    ++rewritten;
+  }
+  return rewritten;
 }

@@ -160,3 +160,8 @@ void GetChartTradeMarks(const TTradeDesk &data, int pageState, const char *code1
 // Which button of the ordinary panel a double-click on a chart's quote
 // panel presses, by the offset combo's item: 0 none, 1 "买入", 2 "卖出".
 int PanelOrderButtonToPress(int offsetItem, bool buyEnabled, bool sellEnabled);
+
+class TPositionBook;
+// A quote of the instrument arrived: the profit columns of the position
+// rows of that instrument are written again. The rows rewritten.
+int RefreshQuoteProfits(TPositionBook &book, const EArray<InvestorPosition_Lite> &positions, STKPTR stock);

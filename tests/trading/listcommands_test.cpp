@@ -474,6 +474,17 @@ TEST_F(ListCommandsTest, SelectionAndStopColumnClicks) {
   EXPECT_EQ(opened, -1);
 }
 
+TEST_F(ListCommandsTest, AQuoteRewritesTheProfitsOfItsContractOnly) {
+  AddPosition("M2401", '3', 3, 0);
+  desk_.positions.GetData()[0].OpenAverage = 4000;
+  AddPosition("CU2405", '2', 2, 0, 2);  // at 3500, the last 3500
+  SetQuote(0, 3989, 3991, 3990);
+  SetQuote(1, 3509, 3511, 3510);
+  EXPECT_EQ(RefreshQuoteProfits(dispatch_.positionBook, desk_.positions, Stock(0)), 1);
+  EXPECT_EQ(dispatch_.positionBook.rows.rows[0].items[kPosFloatProfit], "300");
+  EXPECT_EQ(dispatch_.positionBook.rows.rows[1].items[kPosFloatProfit], "0");  // not rewritten yet
+}
+
 TEST_F(ListCommandsTest, ChartBridgeWritesRecordsFieldByField) {
   AddPosition("CU2405", '3', 4, 0, 2);
   desk_.positions.GetData()[0].OpenAverage = 3500.4;
