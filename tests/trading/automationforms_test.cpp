@@ -77,6 +77,17 @@ TEST_F(AutomationFormsTest, StopDialogOpensEditorsOverCells) {
   EXPECT_EQ(model.rows[1][kStopColumnStop], "3489.8");
 }
 
+TEST_F(AutomationFormsTest, StopDialogRunsModallyAndClosesUnsaved) {
+  InvestorPosition_Lite &p = AddPosition('2', 2, 1);
+  TStopDialogModel model(desk_);
+  model.SetPosition(p, 0.2, 0);
+  std::vector<bool> modal;
+  harness_.Soon([] { CloseOpenStopDialog(); });
+  EXPECT_FALSE(RunStopDialog(model, [&](bool on) { modal.push_back(on); }));
+  EXPECT_EQ(modal, (std::vector<bool>{true, false}));
+  EXPECT_EQ(desk_.positions.GetData()[0].Stops, nullptr);
+}
+
 TEST_F(AutomationFormsTest, ConditionDialogLayouts) {
   TConditionDialogModel model(desk_);
   model.InitForNew(desk_.FindContract("M2401"), 0, 0, "对手价", 3);
