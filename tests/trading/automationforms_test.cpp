@@ -150,6 +150,11 @@ TEST_F(AutomationFormsTest, CheckListRowsAreDrawnAndClicksDelete) {
   panel->XPListView5MouseDown(action, header + 2);
   EXPECT_EQ(panel->XPListView5->Items()->Count(), 5);
   EXPECT_EQ(desk_.orders.GetCount(), 0);
+  // The menu's "删除" on the selected stop row.
+  panel->XPListView5->SetItemIndex(0);
+  panel->DeleteSelected();
+  EXPECT_EQ(panel->XPListView5->Items()->Count(), 4);
+  EXPECT_EQ(Stops(desk_.positions.GetData()[0]), std::vector<double>{3300});
 }
 
 TEST_F(AutomationFormsTest, ConditionPageTabs) {
