@@ -71,7 +71,16 @@ TCheckListPanel::TCheckListPanel(TComponent *owner, TAutomationCheckList &list) 
   };
   XPListView5->OnMouseDown = [this](TObject *, TMouseButton button, TShiftState, int x, int y) {
     if (button == mbLeft) XPListView5MouseDown(x, y);
+    if (button == mbRight) XPListView5ContextPopup(x, y);
   };
+  checkMenu = new TPopupMenu(owner);
+  for (const char *caption : {"删除    (&D)", "-", "全部删除(&A)"}) {
+    auto *entry = new TMenuItem(owner);
+    entry->Caption = caption;
+    checkMenu->Items()->Add(entry);
+  }
+  checkMenu->Items()->Items(0)->OnClick = [this](TObject *) { DeleteSelected(); };
+  checkMenu->Items()->Items(2)->OnClick = [this](TObject *) { XPButton51Click(); };
   XPListView5->OnSelectItem = [this](TObject *, TListItem *item, bool selected) {
     if (selected && item) list_.SelectRow(item->Index());
   };
@@ -146,6 +155,25 @@ void TCheckListPanel::XPListView5MouseDown(int x, int y) {
   for (int c = 0; c < kCheckColumnAction; ++c) left += XPListView5->Columns()->Items(c)->Width();
   const int right = left + XPListView5->Columns()->Items(kCheckColumnAction)->Width();
   if (x < left || x >= right) return;
+  const int lastVisible = std::max(0, XPListView5->TopIndex() + XPListView5->VisibleRowCount() - 1);
+  if (!list_.DeleteRow(row)) return;
+  ShowRows();
+  const int count = XPListView5->Items()->Count();
+  if (count > 0) XPListView5->Items()->Item(std::min(lastVisible, count - 1))->MakeVisible();
+}
+
+void TCheckListPanel::XPListView5ContextPopup(int x, int y) {
+  TListItem *item = XPListView5->GetItemAt(x, y);
+  if (!item || !item->Selected()) return;
+  const int row = item->Index();
+  if (row < 0 || size_t(row) >= list_.rows.size() || list_.rows[size_t(row)].key.kind == kCheckSeparator) return;
+  POINT at{x, y};
+  ::ClientToScreen(XPListView5->Handle(), &at);
+  checkMenu->Popup(at.x, at.y);
+}
+
+void TCheckListPanel::DeleteSelected() {
+  const int row = XPListView5->ItemIndex();
   const int lastVisible = std::max(0, XPListView5->TopIndex() + XPListView5->VisibleRowCount() - 1);
   if (!list_.DeleteRow(row)) return;
   ShowRows();

@@ -8,6 +8,7 @@
 
 #include "classlib/extctrls.h"
 #include "classlib/imglist.h"
+#include "classlib/menus.h"
 #include "classlib/stdctrls.h"
 #include "core/xpbutton.h"
 #include "core/xplistview.h"
@@ -29,6 +30,12 @@ class TCheckListPanel : public TPanel {
   // A left press in the list: a click in the "操作" column deletes the row.
   void XPListView5MouseDown(int x, int y);
   void XPButton51Click();
+  // A right press on the selected keyed row: the menu "删除    (&D)",
+  // separator, "全部删除(&A)" at the screen point.
+  void XPListView5ContextPopup(int x, int y);
+  // The selected row deleted (the menu's first entry).
+  void DeleteSelected();
+  TPopupMenu *checkMenu;
 
  private:
   void DrawRow(TListItem *item, TCustomDrawState state);

@@ -263,3 +263,11 @@ void TSetConditionOrderDlg::XPButton1Click() {
   ShowModel();
   if (focus && focus->Visible() && HandleAllocated() && Visible()) focus->SetFocus();
 }
+
+bool RunConditionDialog(TConditionDialogModel &model, const std::function<void(bool)> &setModal) {
+  TSetConditionOrderDlg form(nullptr, model);
+  if (setModal) setModal(true);
+  const int result = form.ShowModal();
+  if (setModal) setModal(false);
+  return result == mrOk;
+}

@@ -6,6 +6,8 @@
 // model again.
 #pragma once
 
+#include <functional>
+
 #include "classlib/extctrls.h"
 #include "classlib/forms.h"
 #include "classlib/stdctrls.h"
@@ -50,3 +52,7 @@ class TSetConditionOrderDlg : public TForm {
   TConditionDialogModel &model_;
   bool showing_ = false;
 };
+
+// Runs the dialog over the model modally with the shell's modal-dialog
+// flag set around it (setModal may be empty); true on OK.
+bool RunConditionDialog(TConditionDialogModel &model, const std::function<void(bool)> &setModal);

@@ -4,6 +4,7 @@
 #include "trading/deskdata.h"
 #include "trading/dispatcher.h"
 #include "trading/stopdialog.h"
+#include "trading/stopdialogform.h"
 
 TDeskAutomation::TDeskAutomation(TTradeDesk &desk)
     : stops(desk), journal(desk), conditions(desk, hooks), engine(desk, hooks, conditions), checkList(desk, conditions), desk_(desk) {
@@ -38,4 +39,5 @@ void TDeskAutomation::Bind(TDispatchHooks &dispatch) {
   dispatch.triggerOpenConditionOrders = [this](const char *exchange) { conditions.TriggerOpenConditionOrders(exchange); };
   dispatch.hasArmedAutomation = [this] { return conditions.HasArmedAutomation(); };
   dispatch.fillAutomationCheckList = [this] { checkList.Fill(); };
+  dispatch.closeStopDialog = [] { CloseOpenStopDialog(); };
 }

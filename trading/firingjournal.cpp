@@ -322,6 +322,17 @@ void TFiringJournal::Forget(int32_t number) {
     }
 }
 
+void TFiringJournal::Forget(const std::vector<int32_t> &numbers) {
+  const size_t before = intents_.size();
+  for (int32_t number : numbers)
+    for (size_t i = 0; i < intents_.size(); ++i)
+      if (intents_[i].number == number) {
+        intents_.erase(intents_.begin() + ptrdiff_t(i));
+        break;
+      }
+  if (intents_.size() != before) Save();
+}
+
 void TFiringJournal::Settle(const FiringIntent &intent, bool sent, int32_t tradeDate) {
   if (intent.kind == kFiringStop) {
     const StopOrder fired = GetStopRecord(intent.image, kStopImageSize);

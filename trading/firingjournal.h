@@ -96,6 +96,8 @@ class TFiringJournal {
   std::vector<std::string> SettlePendingSends();
   // Drops an intent whose task could not even be queued.
   void Forget(int32_t number);
+  // Drops several intents with one rewrite.
+  void Forget(const std::vector<int32_t> &numbers);
 
   // After a complete position list's stops were loaded (and the condition
   // orders): sent intents make sure their item is gone, unsent ones put it

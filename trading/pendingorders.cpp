@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/efile.h"
 #include "platform/clock.h"
@@ -144,7 +146,7 @@ CKivoOrderField GetPendingRecord(const unsigned char in[kPendingRecordSize]) {
   return o;
 }
 
-bool SavePendingOrders(TTradeDesk &desk, HWND owner) {
+bool SavePendingOrders(TTradeDesk &desk, HWND owner, bool flush) {
   std::string bytes(kPendingMagic, sizeof kPendingMagic);
   const CKivoOrderField *o = desk.orders.GetData();
   for (int32_t i = 0; i < desk.orders.GetCount(); ++i) {
@@ -153,7 +155,7 @@ bool SavePendingOrders(TTradeDesk &desk, HWND owner) {
     PutPendingRecord(o[i], record);
     bytes.append(reinterpret_cast<const char *>(record), sizeof record);
   }
-  const bool whole = ReplaceFileBytes(desk.AccountFile("Pending.dat"), bytes.data(), bytes.size());
+  const bool whole = ReplaceFileBytes(desk.AccountFile("Pending.dat"), bytes.data(), bytes.size(), flush);
   if (!whole) {
     WriteTradeLog(desk, TLOG_TEXT, "2|写文件失败，开盘触发单无法保存");
     MessageBoxA(owner, "写文件失败，开盘触发单无法保存。  ", "错误", MB_OK | MB_ICONWARNING | MB_TOPMOST);
@@ -227,7 +229,9 @@ void TPendingOrders::RemoveCancelled() {
 void TPendingOrders::Execute(const char *exchange) {
   if (!armed || !armed()) return;
   const bool given = exchange && *exchange;
-  bool removed = false, failed = false;
+  bool removed = false, failed = false, stopped = false;
+  // The intents of accepted sends with their references.
+  std::vector<std::pair<int32_t, std::string>> sent;
   for (int32_t i = 0; i < desk_.orders.GetCount();) {
     CKivoOrderField o = desk_.orders.GetData()[i];
     if (o.OrderStatus[1] != 'p' ||
@@ -253,13 +257,15 @@ void TPendingOrders::Execute(const char *exchange) {
       WriteTradeLogValues(desk_, TLOG_ORDER_RESULT, "0|", reference);
       RemoveNumber(o.OrderRef);
       removed = true;
-      // Written before the next send: a crash from here on cannot send it again.
-      if (!SavePendingOrders(desk_, desk_.owner)) {
+      // Written before the next send, so that a crash of the program from
+      // here on cannot send it again. The machine's crash is the journal's:
+      // the intent stays until the flushed save after the walk.
+      if (!SavePendingOrders(desk_, desk_.owner, false)) {
         if (journal && intent) journal->OrderSent(intent, reference);
-        removed = false;
+        stopped = true;
         break;
       }
-      if (journal && intent) journal->Forget(intent);
+      if (journal && intent) sent.emplace_back(intent, reference);
       continue;
     }
     if (journal && intent) journal->Forget(intent);
@@ -274,9 +280,21 @@ void TPendingOrders::Execute(const char *exchange) {
     RemoveNumber(o.OrderRef);
     removed = true;
   }
-  if (removed) {
+  bool saved = false;
+  if (removed && !stopped) {
     ++book_.lists.orderRebuilds;
-    SavePendingOrders(desk_, desk_.owner);
+    saved = SavePendingOrders(desk_, desk_.owner);
+  }
+  // Sends the flushed file holds are forgotten; otherwise the journal keeps
+  // them as sent for the next login to settle.
+  if (journal && !sent.empty()) {
+    if (saved) {
+      std::vector<int32_t> numbers;
+      for (const auto &s : sent) numbers.push_back(s.first);
+      journal->Forget(numbers);
+    } else {
+      for (const auto &s : sent) journal->OrderSent(s.first, s.second.c_str());
+    }
   }
   if (failed)
     MessageBoxA(desk_.owner, "开盘触发执行完毕但有错误发生，请至“事件日志”中查看原因。  ", "错误",

@@ -22,8 +22,9 @@ bool HasPendingOrders(const TTradeDesk &desk);
 // "KVPO02" and every 'p' order in array order, as a new file renamed over
 // the old one; a failure is logged and shown (the old file stays). Then the
 // snapshot goes to the trade log and the charts are told. False when the
-// file could not be written.
-bool SavePendingOrders(TTradeDesk &desk, HWND owner);
+// file could not be written. Without flush the file is whole against a
+// crash of the program only (see ReplaceFileBytes).
+bool SavePendingOrders(TTradeDesk &desk, HWND owner, bool flush = true);
 // A zeroed record of an open-trigger order with a new number, the local
 // time and the given fields.
 CKivoOrderField MakePendingOrder(TTradeDesk &desk, const char *exchange, const char *code, char direction,

@@ -281,3 +281,21 @@ void TSetStopOrderDlg::WndProc(TMessage &message) {
   }
   TForm::WndProc(message);
 }
+
+namespace {
+TSetStopOrderDlg *gStopDlgShown = nullptr;
+}  // namespace
+
+bool RunStopDialog(TStopDialogModel &model, const std::function<void(bool)> &setModal) {
+  TSetStopOrderDlg form(nullptr, model);
+  gStopDlgShown = &form;
+  if (setModal) setModal(true);
+  const int result = form.ShowModal();
+  if (setModal) setModal(false);
+  gStopDlgShown = nullptr;
+  return result == mrOk;
+}
+
+void CloseOpenStopDialog() {
+  if (gStopDlgShown && gStopDlgShown->HandleAllocated()) PostMessageA(gStopDlgShown->Handle(), WM_CLOSE, 0, 0);
+}

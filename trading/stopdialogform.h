@@ -4,6 +4,8 @@
 // message so that they come after the edit that caused them.
 #pragma once
 
+#include <functional>
+
 #include "classlib/forms.h"
 #include "classlib/stdctrls.h"
 #include "core/xpbutton.h"
@@ -52,3 +54,9 @@ class TSetStopOrderDlg : public TForm {
   int editRow_ = -1, editColumn_ = -1;
   LONG_PTR headerProc_ = 0;
 };
+
+// Runs the dialog over the model modally with the shell's modal-dialog
+// flag set around it (setModal may be empty); true when it was saved.
+bool RunStopDialog(TStopDialogModel &model, const std::function<void(bool)> &setModal);
+// Closes the open stop dialog unsaved (before the lists are asked again).
+void CloseOpenStopDialog();

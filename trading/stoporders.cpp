@@ -194,13 +194,13 @@ bool WriteStopFile(const std::string &path, const StopOrderPointer *holder) {
 
 }  // namespace
 
-bool ReplaceFileBytes(const std::string &path, const void *data, size_t size) {
+bool ReplaceFileBytes(const std::string &path, const void *data, size_t size, bool flush) {
   const std::string temporary = path + ".new";
   HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   DWORD done = 0;
   bool written = size == 0 || (WriteFile(file, data, DWORD(size), &done, nullptr) && done == size);
-  written = FlushFileBuffers(file) && written;
+  if (flush) written = FlushFileBuffers(file) && written;
   CloseHandle(file);
   written = written && MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
   if (!written) DeleteFileA(temporary.c_str());

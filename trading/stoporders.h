@@ -36,8 +36,10 @@ void PutStopRecord(const StopOrder &entry, unsigned char out[kStopRecordSize]);
 StopOrder GetStopRecord(const unsigned char *in, size_t size);
 
 // Replaces the file by a flushed new one renamed over it; false when that
-// failed (the old file stays).
-bool ReplaceFileBytes(const std::string &path, const void *data, size_t size);
+// failed (the old file stays). Without flush the new file is only renamed
+// over the old one: whole against a crash of the program, not of the
+// machine.
+bool ReplaceFileBytes(const std::string &path, const void *data, size_t size, bool flush = true);
 
 // The current last price of an instrument (the quote's over the divisor),
 // 0 without a quote.

@@ -77,6 +77,17 @@ TEST_F(AutomationFormsTest, StopDialogOpensEditorsOverCells) {
   EXPECT_EQ(model.rows[1][kStopColumnStop], "3489.8");
 }
 
+TEST_F(AutomationFormsTest, StopDialogRunsModallyAndClosesUnsaved) {
+  InvestorPosition_Lite &p = AddPosition('2', 2, 1);
+  TStopDialogModel model(desk_);
+  model.SetPosition(p, 0.2, 0);
+  std::vector<bool> modal;
+  harness_.Soon([] { CloseOpenStopDialog(); });
+  EXPECT_FALSE(RunStopDialog(model, [&](bool on) { modal.push_back(on); }));
+  EXPECT_EQ(modal, (std::vector<bool>{true, false}));
+  EXPECT_EQ(desk_.positions.GetData()[0].Stops, nullptr);
+}
+
 TEST_F(AutomationFormsTest, ConditionDialogLayouts) {
   TConditionDialogModel model(desk_);
   model.InitForNew(desk_.FindContract("M2401"), 0, 0, "对手价", 3);
@@ -139,6 +150,11 @@ TEST_F(AutomationFormsTest, CheckListRowsAreDrawnAndClicksDelete) {
   panel->XPListView5MouseDown(action, header + 2);
   EXPECT_EQ(panel->XPListView5->Items()->Count(), 5);
   EXPECT_EQ(desk_.orders.GetCount(), 0);
+  // The menu's "删除" on the selected stop row.
+  panel->XPListView5->SetItemIndex(0);
+  panel->DeleteSelected();
+  EXPECT_EQ(panel->XPListView5->Items()->Count(), 4);
+  EXPECT_EQ(Stops(desk_.positions.GetData()[0]), std::vector<double>{3300});
 }
 
 TEST_F(AutomationFormsTest, ConditionPageTabs) {

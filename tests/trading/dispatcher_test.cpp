@@ -269,6 +269,16 @@ TEST_F(ChainTest, SomethingToConfirmStopsOnTheCheckListUnlessLoggingInAgain) {
   EXPECT_EQ(trading_.pageState, kPageCheckList);
   EXPECT_EQ(filled, 1);
   EXPECT_FALSE(trading_.automationArmed);
+
+  // "确认": a floating window floats again and the quick-deal bar shows.
+  desk_.options.FloatUI = true;
+  desk_.options.QuickDeal = true;
+  ui_.Clear();
+  dispatch_.XPButton50Click();
+  EXPECT_TRUE(trading_.automationArmed);
+  EXPECT_EQ(trading_.pageState, kPageTrading);
+  EXPECT_TRUE(desk_.options.FloatUI);
+  EXPECT_NE(std::find(ui_.calls.begin(), ui_.calls.end(), "ShowQuickDeal 1"), ui_.calls.end());
 }
 
 // The server re-initialised the session on a trading page: trading closes
