@@ -38,7 +38,7 @@ bool DetailIndexKind(STKPTR stock) {
 void DetailTextInCell(HDC dc, const TRect &cell, const char *text, COLORREF color) {
   SIZE s{};
   GetTextExtentPoint32A(dc, text, int(std::strlen(text)), &s);
-  const char *shown = int(s.cx) > cell.Width() - 2 ? "***" : text;
+  const char *shown = int(s.cx) > cell.Width() ? "***" : text;
   RECT r{cell.Left, cell.Top, cell.Right - 2, cell.Bottom};
   SetTextColor(dc, color);
   DrawTextA(dc, shown, -1, &r, DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
