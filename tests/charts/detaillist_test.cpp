@@ -158,8 +158,20 @@ TEST_F(ChartWorld, DetailListDrawsTradesTheLockedSelectionAndTheBrokerQueue) {
   queue.side[0][1].value = 1234;
   queue.side[0][2].value = 5678;
   for (int i = 0; i < BROKERQUEUE::kSideEntries; ++i) queue.side[1][i].value = uint16_t(2000 + i);
+  if (!BrokerTable()) {
+    // Without the broker table the queue stays off.
+    other->showbrokerClick();
+    EXPECT_FALSE(other->BrokerQueueMode);
+    ASSERT_EQ(boxes_.Count(), 1u);
+    EXPECT_EQ(boxes_.Calls()[0].text, "经纪商序号文件丢失，无法显示经纪队列。  ");
+  }
+  DbfDesc desc;
+  desc.fields = {{"IDS", 'N', 6}, {"BROKERNAME", 'C', 40}};
+  desc.rows = {{"1234", "甲证券"}};
+  ASSERT_TRUE(WriteDbf(box_.Path("cfg/Brokerlist.dbf"), desc));
   other->showbrokerClick();
-  EXPECT_TRUE(other->BrokerQueueMode);
+  ASSERT_TRUE(other->BrokerQueueMode);
+  EXPECT_EQ(other->showbroker->Caption, "显示成交明细(&B)");
   EXPECT_EQ(other->StringGrid1->RowCount(), 41);
   harness_.Pump();
   harness_.SavePng(harness_.Render(other->StringGrid1), "broker-queue");
