@@ -56,7 +56,7 @@ TCaptureDlg::TCaptureDlg(TComponent *owner) : TForm(owner) {
   KeyPreview = true;
   statPanel = new TPanel(this);
   statPanel->SetParent(this);
-  statPanel->SetBounds(0, 0, 260, 96);
+  statPanel->SetBounds(0, 0, 340, 96);
   statPanel->SetColor(clHighlight);
   statPanel->ShowCaption = false;
   auto label = [this](const char *text, int x, int y, int w, int h) {
@@ -69,13 +69,15 @@ TCaptureDlg::TCaptureDlg(TComponent *owner) : TForm(owner) {
     l->Font()->SetColor(clWhite);
     return l;
   };
-  label("按下鼠标左键并移动，可选择截图范围。", 6, 6, 248, 16);
-  label("截图框出现后，拖动边框可调整其大小。双击鼠标左键保存图片，按下 “ESC”键或鼠标右键放弃。", 6, 24, 248,
-        48);
-  label("当前鼠标位置：X=", 6, 74, 110, 16);
-  pX = label("0", 116, 74, 40, 16);
-  label("Y=", 160, 74, 20, 16);
-  pY = label("0", 180, 74, 40, 16);
+  label("按下鼠标左键并移动，可选择截图范围。", 6, 6, 328, 16);
+  TLabel *help = label("截图框出现后，拖动边框可调整其大小。双击鼠标左键保存图片，按下 “ESC”键或鼠标右键放弃。", 6,
+                       24, 328, 48);
+  help->WordWrap = true;
+  help->AutoSize = false;
+  label("当前鼠标位置：X=", 6, 74, 136, 16);
+  pX = label("0", 142, 74, 40, 16);
+  label("Y=", 186, 74, 20, 16);
+  pY = label("0", 206, 74, 40, 16);
   btnOK = new TButton(this);
   btnOK->SetParent(this);
   btnOK->SetCaption("OK");
@@ -385,4 +387,9 @@ void TCaptureDlg::Save() {
   }
   Selected = false;
   SetModalResult(mrOk);
+}
+
+bool RunScreenCapture(TComponent *owner) {
+  TCaptureDlg dialog(owner);
+  return dialog.ShowModal() == mrOk;
 }

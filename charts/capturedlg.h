@@ -65,3 +65,8 @@ class TCaptureDlg : public TForm {
   bool onEdge_ = false;
   bool draggingEdge_ = false;
 };
+
+// The capture command: the dialog over the whole screen, shown modally;
+// true when a picture was saved. The main window lets itself repaint
+// before (the screen is frozen as the dialog is made).
+bool RunScreenCapture(TComponent *owner);

@@ -10,17 +10,23 @@
 
 #include "charts/drawview.h"
 #include "charts/tradenature.h"
+#include "core/dbase.h"
+#include "core/etooltip.h"
+#include "market/reqbuild.h"
 #include "market/calendar.h"
 #include "market/dataagent.h"
 #include "market/dataio5.h"
 #include "market/utildata.h"
 #include "platform/gdi.h"
+#include "platform/fileapi.h"
+#include "platform/msgbox.h"
 #include "platform/profile.h"
 #include "platform/winuser.h"
 #include "views/dlgtext.h"
 #include "views/reportcolumns.h"
 #include "views/viewdisplay.h"
 #include "views/viewhost.h"
+#include "views/viewservices.h"
 
 namespace {
 
@@ -38,7 +44,7 @@ bool DetailIndexKind(STKPTR stock) {
 void DetailTextInCell(HDC dc, const TRect &cell, const char *text, COLORREF color) {
   SIZE s{};
   GetTextExtentPoint32A(dc, text, int(std::strlen(text)), &s);
-  const char *shown = int(s.cx) > cell.Width() - 2 ? "***" : text;
+  const char *shown = int(s.cx) > cell.Width() ? "***" : text;
   RECT r{cell.Left, cell.Top, cell.Right - 2, cell.Bottom};
   SetTextColor(dc, color);
   DrawTextA(dc, shown, -1, &r, DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
@@ -293,9 +299,65 @@ void TDrawView::dadantiquClick(TObject *) {
   MainFrameHost()->SetDialogOpen(false);
 }
 
+TDbfTable *&BrokerTable() {
+  static TDbfTable *table = nullptr;
+  return table;
+}
+
 void TDrawView::showbrokerClick(TObject *) {
-  BrokerQueueMode = !BrokerQueueMode;
-  showbroker->Caption = BrokerQueueMode ? "显示成交明细(&B)" : "显示经纪队列(&B)";
+  const TMarketData *market = MarketOf(m_attr.stock);
+  if (!market || market->m_info.type != 6) return;
+  if (!BrokerQueueMode) {
+    if (!BrokerTable()) {
+      static const char kPath[] = "..\\cfg\\Brokerlist.dbf";
+      if (GetFileAttributesA(kPath) == INVALID_FILE_ATTRIBUTES) {
+        MessageBoxA(Handle(), "经纪商序号文件丢失，无法显示经纪队列。  ", "警告", MB_ICONWARNING | MB_TOPMOST);
+        return;
+      }
+      auto *table = new TDbfTable(kPath);
+      if (!table->Open(true)) {
+        delete table;
+        MessageBoxA(Handle(), "经纪商序号文件格式错误，无法显示经纪队列。  ", "警告", MB_ICONWARNING | MB_TOPMOST);
+        return;
+      }
+      BrokerTable() = table;
+    }
+    if (ViewServices().hasRequestClient && ViewServices().hasRequestClient())
+      RequestBrokerQueue(m_attr.stock.market, m_attr.stock.stock);
+    showbroker->Caption = "显示成交明细(&B)";
+    BrokerQueueMode = true;
+  } else {
+    showbroker->Caption = "显示经纪队列(&B)";
+    BrokerQueueMode = false;
+  }
+  MsgPage->Invalidate();
   LayoutDetailList(true);
   StringGrid1->Invalidate();
+}
+
+void TDrawView::StringGrid1MouseMove(int x, int y) {
+  EToolTip *tip = MainFrameHost()->SharedToolTip();
+  const TMarketData *market = MarketOf(m_attr.stock);
+  char name[64] = {};
+  const bool inside = x > 5 && y > 5 && x < StringGrid1->Width() - 5 && y < StringGrid1->Height() - 5;
+  if (BrokerQueueMode && market && market->m_info.type == 6 && BrokerTable() && inside && market->m_brokerQueues &&
+      m_attr.stock.stock < market->m_loadedCount) {
+    int column = -1, row = -1;
+    StringGrid1->MouseToCell(x, y, column, row);
+    const BROKERQUEUE &queue = market->m_brokerQueues[m_attr.stock.stock];
+    if ((column == 0 || column == 1) && row >= 1 && row <= queue.Count(column))
+      FindBrokerName(BrokerTable(), queue.side[column][row - 1], name);
+  }
+  if (!tip) return;
+  HWND frame = MainFrameHost()->MainWindow();
+  if (!name[0] || !frame) {
+    tip->Hide();
+    return;
+  }
+  POINT p{x - 5 * int(std::strlen(name)), y - 18};
+  if (StringGrid1->HandleAllocated()) {
+    ::ClientToScreen(StringGrid1->Handle(), &p);
+    ::ScreenToClient(frame, &p);
+  }
+  tip->Show(p, name, frame);
 }

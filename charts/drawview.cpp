@@ -246,6 +246,7 @@ void TDrawView::BuildComponents() {
   StringGrid1->OnMouseDown = [this](TObject *, TMouseButton b, TShiftState, int x, int y) {
     StringGrid1MouseDown(b, x, y);
   };
+  StringGrid1->OnMouseMove = [this](TObject *, TShiftState, int x, int y) { StringGrid1MouseMove(x, y); };
 
   TabChooser = new TKivoTabSet(this);
   TabChooser->SetParent(Panel1);

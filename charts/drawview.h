@@ -85,6 +85,10 @@ class TBigAmount : public TForm {
   TButton *Button1 = nullptr;
 };
 
+// The process's one broker table ("..\cfg\Brokerlist.dbf"), opened when a
+// view first shows a broker queue; null until then.
+TDbfTable *&BrokerTable();
+
 // The size of "0" in the third shared view font and of "芝" in the second,
 // the measures of the detail list.
 void MeasureDetailFonts(SIZE *zero, SIZE *wide);
@@ -175,6 +179,8 @@ class TDrawView : public TChildView, public TChartViewOps {
   void StringGrid1SelectCell(int row);
   void StringGrid1TopLeftChanged(TObject *sender = nullptr);
   void StringGrid1MouseDown(TMouseButton button, int x, int y);
+  // The broker queue's tool tip: the name of the broker under the mouse.
+  void StringGrid1MouseMove(int x, int y);
   void dadantiquClick(TObject *sender = nullptr);
   void showbrokerClick(TObject *sender = nullptr);
 

@@ -119,9 +119,7 @@ void TRendForm::ShowCrossLabels(int x, int y, const char *value, const char *tim
   int w = 0, h = 0;
   int axis = 0;
   if (m_attr.flags & kRendPageTick) {
-    int l = 0, r = 0, t = 0, b = 0;
-    Tick.GetMargins(&l, &r, &t, &b);
-    axis = r;
+    axis = Tick.rightMargin;
   } else {
     axis = AxisRight;
   }
@@ -198,12 +196,10 @@ void TRendForm::TrackTickCursor(int x, int y, const TICKREC *tick, bool atCursor
     }
     const char *v = value;
     while (*v == ' ') ++v;
-    int l = 0, r = 0, t = 0, b = 0;
-    Tick.GetMargins(&l, &r, &t, &b);
     if (CrossHairOn)
-      MoveCrossHair(x, y, v, time, ChartRect.Right, ChartRect.Bottom - b);
+      MoveCrossHair(x, y, v, time, ChartRect.Right, ChartRect.Bottom - Tick.vb);
     else
-      ShowCrossLabels(x, y, v, time, ChartRect.Right, ChartRect.Bottom - b);
+      ShowCrossLabels(x, y, v, time, ChartRect.Right, ChartRect.Bottom - Tick.vb);
   }
   CursorKind = std::abs(y - Tick.splitY) < 5 ? 1 : 0;
 }

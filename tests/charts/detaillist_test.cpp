@@ -12,6 +12,7 @@
 #include "market/dataagent.h"
 #include "testing/dbf_fixture.h"
 #include "testing/temp_folder.h"
+#include "trade_fixture.h"
 
 namespace charts_test {
 namespace {
@@ -95,6 +96,87 @@ TEST_F(BrokerNames, OnlyTheBrokersOwnRowGivesAName) {
   EXPECT_FALSE(corrupt.Open(false));
   char name[64];
   EXPECT_FALSE(FindBrokerName(&corrupt, BROKERENTRY{0, 100}, name));
+}
+
+}  // namespace
+}  // namespace charts_test
+
+namespace charts_test {
+namespace {
+
+// Trades of a futures contract into the view's own trade-detail series.
+void FeedDetailTrades(testing_support::TDrawViewDouble *view, int count) {
+  if (view->TradeAgent < 0) view->TradeAgent = AcquireDataAgent(view->m_attr.stock, kAgentTicks, 0, view->Handle());
+  CDataAgent *a = DataAgentAt(view->TradeAgent);
+  ASSERT_NE(a, nullptr);
+  Free(a->series);
+  a->series = Malloc(int32_t(sizeof(TICKREC)) * count);
+  auto *trades = static_cast<TICKREC *>(a->series);
+  float openInterest = 1000;
+  for (int k = 0; k < count; ++k) {
+    openInterest += float(k % 5) - 2;
+    trades[k] = MakeTrade(uint32_t(3000000 + 1000 * (k % 7)), float(1 + k % 4), openInterest, uint8_t(k % 3));
+  }
+  a->itemSize = int32_t(sizeof(TICKREC));
+  a->itemCount = count;
+  a->capacity = count;
+}
+
+TEST_F(ChartWorld, DetailListDrawsTradesTheLockedSelectionAndTheBrokerQueue) {
+  PutQuote(DL, 0);
+  auto page = OpenChart(Stock(DL, 0), VIEW_TYPE_INTRADAY, 700, 600);
+  auto *view = Chart(*page);
+  if (!view->N5->Checked) view->N5Click();
+  FeedDetailTrades(view, 60);
+  view->BigOrderThreshold = 2;
+  view->LayoutDetailList(true);
+  harness_.Pump();
+  ASSERT_EQ(view->StringGrid1->ColCount(), 5);
+  harness_.SavePng(harness_.Render(view->StringGrid1), "detail-list-filter");
+
+  // A double click locks the list and frames the selected row.
+  view->StringGrid1DblClick();
+  ASSERT_TRUE(view->DetailScrollLock);
+  const int row = view->StringGrid1->Row();
+  ASSERT_GE(row, 1);
+  const TRect cell = view->StringGrid1->CellRect(0, row);
+  harness_.Pump();
+  EXPECT_EQ(harness_.Pixel(view->StringGrid1, cell.Left, cell.Top + cell.Height() / 2), ViewColor(33));
+  EXPECT_EQ(harness_.Pixel(view->StringGrid1, cell.Left + 3, cell.Top), ViewColor(33));
+  view->StringGrid1DblClick();
+  EXPECT_FALSE(view->DetailScrollLock);
+
+  // The broker queue of a market-type-6 instrument.
+  auto hk = OpenChart(Stock(HK, 0), VIEW_TYPE_INTRADAY, 700, 600);
+  auto *other = Chart(*hk);
+  if (!other->N5->Checked) other->N5Click();
+  BROKERQUEUE &queue = MarketTable.markets[HK]->m_brokerQueues[0];
+  queue = BROKERQUEUE{};
+  queue.count[0] = 3;
+  queue.count[1] = 500;  // never read past the 40 slots
+  queue.side[0][0] = BROKERENTRY{1, 1};
+  queue.side[0][1].value = 1234;
+  queue.side[0][2].value = 5678;
+  for (int i = 0; i < BROKERQUEUE::kSideEntries; ++i) queue.side[1][i].value = uint16_t(2000 + i);
+  if (!BrokerTable()) {
+    // Without the broker table the queue stays off.
+    other->showbrokerClick();
+    EXPECT_FALSE(other->BrokerQueueMode);
+    ASSERT_EQ(boxes_.Count(), 1u);
+    EXPECT_EQ(boxes_.Calls()[0].text, "经纪商序号文件丢失，无法显示经纪队列。  ");
+  }
+  DbfDesc desc;
+  desc.fields = {{"IDS", 'N', 6}, {"BROKERNAME", 'C', 40}};
+  desc.rows = {{"1234", "甲证券"}};
+  ASSERT_TRUE(WriteDbf(box_.Path("cfg/Brokerlist.dbf"), desc));
+  other->showbrokerClick();
+  ASSERT_TRUE(other->BrokerQueueMode);
+  EXPECT_EQ(other->showbroker->Caption, "显示成交明细(&B)");
+  EXPECT_EQ(other->StringGrid1->RowCount(), 41);
+  harness_.Pump();
+  harness_.SavePng(harness_.Render(other->StringGrid1), "broker-queue");
+  other->showbrokerClick();
+  EXPECT_FALSE(other->BrokerQueueMode);
 }
 
 }  // namespace

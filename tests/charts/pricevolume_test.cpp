@@ -222,6 +222,12 @@ TEST_F(PriceVolumeBox, TabsSwitchThePanelAndTheBoxDrawsBothSides) {
   EXPECT_FALSE(view->MsgPage->Visible());
   EXPECT_EQ(view->PriceVolume->Height(), view->Panel1->Height() - view->TabChooser->Height());
   EXPECT_EQ(view->VolumeByPrice.size(), 10u);
+  // The selected tab opens into the panel above; the rest of the top edge is drawn.
+  RECT tab{};
+  ASSERT_TRUE(view->TabChooser->GetItemRect(1, &tab));
+  EXPECT_EQ(tab.right - tab.left, TDrawView::TabChooserMeasureTab("价"));
+  EXPECT_EQ(harness_.Pixel(view->TabChooser, (tab.left + tab.right) / 2, tab.top), ViewColor(1));
+  EXPECT_EQ(harness_.Pixel(view->TabChooser, view->TabChooser->Width() - 3, 0), ViewColor(14));
 
   // Buyers left of the axis, sellers right, on the line of their price.
   const int W = view->PriceVolume->Width();
