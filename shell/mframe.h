@@ -237,6 +237,9 @@ class TMFrame : public TForm, public TMainFrameHost {
   void MeasureQuoteBoardCell();
   void DrawGrid1DrawCell(int column, int row, const TRect &rect);
   void SetupQuoteBoard();
+  // The palette kept in its corner, the board's columns fitted, the bars
+  // repainted.
+  void FormResize();
   // The keyboard wizard's page index (0-based).
   int wizardPageIndex = -1;
 

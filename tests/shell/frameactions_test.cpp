@@ -3,6 +3,7 @@
 // on the page's views, the pump of the handlers that switch the pane first.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <fstream>
@@ -323,6 +324,21 @@ TEST_F(FrameActionsTest, TheQuoteBoardPaintsItsCardsAndTheHelpTextWithoutABlock)
   EXPECT_EQ(image.pixel(w / 2, 2) & 0xFFFFFF, 0x1E285Au);
   EXPECT_EQ(image.pixel(0, 0) & 0xFFFFFF, 0xC80000u);
   EXPECT_EQ(image.pixel(w - 1, 4) & 0xFFFFFF, 0xC80000u);
+  // A pushed quote repaints its own card only; an instrument without a
+  // visible card repaints nothing.
+  const BLOCK *block = FindBlockById(id);
+  RECT update{};
+  EXPECT_FALSE(GetUpdateRect(grid->Handle(), &update, FALSE));
+  frame_->RedrawQuoteBoardStock(uint32_t(block->members[1].market) | (uint32_t(block->members[1].stock) << 16));
+  ASSERT_TRUE(GetUpdateRect(grid->Handle(), &update, FALSE));
+  const TRect cell = grid->CellRect(1, 0);
+  EXPECT_EQ(update.left, cell.Left);
+  EXPECT_EQ(update.top, cell.Top);
+  EXPECT_EQ(update.right, std::min(int(cell.Right), grid->ClientWidth()));
+  EXPECT_EQ(update.bottom, cell.Bottom);
+  harness_.Pump();
+  frame_->RedrawQuoteBoardStock(uint32_t(9) | (uint32_t(999) << 16));
+  EXPECT_FALSE(GetUpdateRect(grid->Handle(), &update, FALSE));
   // Without a block only the help text's cell draws: the rest is the
   // board's background.
   frame_->quoteBoardBlock = -1;
@@ -332,6 +348,7 @@ TEST_F(FrameActionsTest, TheQuoteBoardPaintsItsCardsAndTheHelpTextWithoutABlock)
   harness_.Pump();
   const QImage help = harness_.Render(grid->Handle());
   EXPECT_EQ(help.pixel(w + w / 2, 2) & 0xFFFFFF, 0u);
+  EXPECT_NE(help.pixel(w / 2, 2) & 0xFFFFFF, 0x1E285Au);
 }
 
 }  // namespace
