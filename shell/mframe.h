@@ -412,6 +412,9 @@ class TMFrame : public TForm, public TMainFrameHost {
   void N78Click();
   // 工具.
   void MenuItem143Click();
+  // "时区设定(&Z)": one radio item per display time zone; a zone chosen.
+  void BuildTimeZoneMenu();
+  void ReferZoneClick(int zone);
   void MenuItem145Click();
   void N67Click();
   void N30Click();

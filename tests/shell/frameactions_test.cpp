@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "market/blocks.h"
+#include "market/calendar.h"
 #include "market/dataio5.h"
 #include "market/utildata.h"
 #include "platform/clock.h"
@@ -279,6 +280,20 @@ TEST_F(FrameActionsTest, HistoryRecallSwitchesToTheTrendAndPumpsHalfASecondOfThe
   EXPECT_GE(after - before, 500u);
   EXPECT_LT(after - before, 600u);
   EXPECT_EQ(Active()->ViewType(), VIEW_TYPE_INTRADAY);
+}
+
+TEST_F(FrameActionsTest, TimeZoneItemsFollowTheZoneTableAndAChoiceReachesTheCharts) {
+  TMenuItem *zones = frame_->chrome->MenuItem("N49");
+  ASSERT_EQ(uint32_t(zones->Count()), std::min<uint32_t>(TimeZoneTable.file.zoneCount, kMaxTimeZones));
+  if (zones->Count() < 2) GTEST_SKIP() << "the data set has one zone";
+  TMultiViewChild *chart = ShowView(VIEW_TYPE_INTRADAY);
+  (void)chart;
+  zones->Items(1)->Click();
+  EXPECT_EQ(TimeZoneTable.file.selectedZone, 1u);
+  EXPECT_FALSE(zones->Items(0)->Checked);
+  EXPECT_TRUE(zones->Items(1)->Checked);
+  zones->Items(0)->Click();
+  EXPECT_EQ(TimeZoneTable.file.selectedZone, 0u);
 }
 
 TEST_F(FrameActionsTest, DialogsAndCaptureHangOnTheirMenuItems) {
