@@ -21,6 +21,9 @@
 #include "shell/mframe.h"
 #include "shell/quoteconn.h"
 #include "shell/settings_store.h"
+#include "shell/viewclasses.h"
+#include "charts/linetool.h"
+#include "charts/techform.h"
 #include "testing/quote_service.h"
 #include "testing/fake_clock.h"
 #include "testing/market_fixture.h"
@@ -294,6 +297,50 @@ TEST_F(FrameActionsTest, TimeZoneItemsFollowTheZoneTableAndAChoiceReachesTheChar
   EXPECT_TRUE(zones->Items(1)->Checked);
   zones->Items(0)->Click();
   EXPECT_EQ(TimeZoneTable.file.selectedZone, 0u);
+}
+
+TEST_F(FrameActionsTest, TheDrawingToolsAndTheAnalysisMenuActOnAKLineView) {
+  RegisterViewClasses();
+  auto *kline = dynamic_cast<TTechForm *>(ShowView(VIEW_TYPE_KLINE));
+  ASSERT_NE(kline, nullptr);
+  ASSERT_EQ(Active(), kline);
+  TToolButton *button = frame_->chrome->Button("LineBtn");
+  // The button: the palette made in the frame's corner and shown, then hidden.
+  frame_->LineBtnClick();
+  ASSERT_NE(frame_->linePalette, nullptr);
+  EXPECT_TRUE(frame_->linePalette->Visible());
+  EXPECT_EQ(frame_->linePalette->Width(), 83);
+  EXPECT_EQ(frame_->linePalette->Top(), 52);
+  EXPECT_TRUE(button->Down());
+  EXPECT_TRUE(kline->NLine->Checked);
+  frame_->LineBtnClick();
+  EXPECT_FALSE(frame_->linePalette->Visible());
+  EXPECT_FALSE(button->Down());
+  EXPECT_FALSE(kline->NLine->Checked);
+  // A tool item presses its palette button; "全部删除" asks first.
+  frame_->LineClick(3);
+  EXPECT_EQ(frame_->lineToolCode, 3);
+  EXPECT_TRUE(frame_->linePalette->Button(3)->Down());
+  frame_->MenuItem128Click();
+  TMenuItem *tools = frame_->chrome->MenuItem("MenuItem128");
+  ASSERT_EQ(tools->Count(), 29);
+  for (int i = 0; i < tools->Count(); ++i) EXPECT_EQ(tools->Items(i)->Checked, tools->Items(i)->Tag == 3) << i;
+  const size_t boxes = boxes_.Calls().size();
+  boxes_.QueueAnswer(IDNO);
+  frame_->LineClick(19);
+  ASSERT_EQ(boxes_.Calls().size(), boxes + 1);
+  EXPECT_EQ(boxes_.Calls().back().text, "删除所有的自画线吗？  ");
+  EXPECT_EQ(frame_->lineToolCode, -1);
+  // The analysis menu without an overlay: no overlay scale, the percent
+  // scale shown; the ex-rights states only for a stock market.
+  frame_->MenuItem117Click();
+  EXPECT_FALSE(frame_->chrome->MenuItem("N38")->Visible);
+  EXPECT_TRUE(frame_->chrome->MenuItem("V2")->Visible);
+  const TMarketData *market = MarketAt(kline->m_attr.stock.market);
+  EXPECT_EQ(frame_->chrome->MenuItem("N39")->Visible, market && market->m_info.type == 1);
+  // The period items reach the chart.
+  frame_->chrome->MenuItem("MenuItem120")->Click();
+  EXPECT_EQ(kline->m_attr.period, 9);
 }
 
 TEST_F(FrameActionsTest, DialogsAndCaptureHangOnTheirMenuItems) {
