@@ -553,9 +553,12 @@ void TMFrame::N55Click() {
   KeyHookPaused = 1;
   const int result = dialog.ShowModal();
   KeyHookPaused = 0;
+  ApplyCycleQuotes(result == mrOk, dialog.Edit1->Text());
+}
+
+void TMFrame::ApplyCycleQuotes(bool start, const std::string &text) {
   bool cycling = false;
-  if (result == mrOk) {
-    const std::string text = dialog.Edit1->Text();
+  if (start) {
     if (!text.empty()) MainTimer().pageTime = uint32_t(std::strtoul(text.c_str(), nullptr, 10));
     WritePrivateProfileStringA("Parameter", "PageTime", std::to_string(MainTimer().pageTime).c_str(),
                                kActionsSettings);

@@ -419,6 +419,8 @@ class TMFrame : public TForm, public TMainFrameHost {
   void N67Click();
   void N30Click();
   void N55Click();
+  // The cycle dialog's answer: "开始循环" with the edit's text, or not.
+  void ApplyCycleQuotes(bool start, const std::string &text);
   void MenuItemNetDetectClick();
   void N21Click();
   // 帮助.

@@ -343,6 +343,25 @@ TEST_F(FrameActionsTest, TheDrawingToolsAndTheAnalysisMenuActOnAKLineView) {
   EXPECT_EQ(kline->m_attr.period, 9);
 }
 
+TEST_F(FrameActionsTest, CyclingQuotesKeepsTheIntervalOfAnEmptyEntryAndStopsOnZero) {
+  auto stored = [] {
+    return GetPrivateProfileIntA("Parameter", "PageTime", -1, "..\\CFG\\SETTING.INI");
+  };
+  struct Step {
+    bool start;
+    const char *text;
+    bool cycling;
+    uint32_t interval;
+  } steps[] = {{true, "20", true, 20}, {true, "", true, 20}, {false, "5", false, 20}, {true, "0", false, 0}};
+  for (const Step &step : steps) {
+    frame_->ApplyCycleQuotes(step.start, step.text);
+    EXPECT_EQ(frame_->MainTimer().quoteCycling, step.cycling) << step.text;
+    EXPECT_EQ(frame_->chrome->MenuItem("N55")->Checked, step.cycling) << step.text;
+    EXPECT_EQ(frame_->MainTimer().pageTime, step.interval) << step.text;
+    if (step.start) EXPECT_EQ(stored(), int(step.interval)) << step.text;
+  }
+}
+
 TEST_F(FrameActionsTest, DialogsAndCaptureHangOnTheirMenuItems) {
   // The capture waits for the frame to repaint, then runs its dialog.
   frame_->chrome->MenuItem("N71")->Click();
