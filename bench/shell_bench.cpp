@@ -3,9 +3,11 @@
 // markets of 2,000 instruments each.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
+#include "market/blocks.h"
 #include "market/dataio5.h"
 #include "platform/winctrl.h"
 #include "shell/maintimer.h"
@@ -114,5 +116,43 @@ void BM_ColdStartOfflineToTheFilledReport(benchmark::State &state) {
   state.counters["report_rows"] = rows;
 }
 BENCHMARK(BM_ColdStartOfflineToTheFilledReport)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// A pushed quote on the quote board: the card of a visible member (its
+// rectangle invalidated, arg 0) against an instrument the board does not
+// show (only the member search, arg 1), with the standard data set's
+// largest block on the board.
+void BM_QuoteBoardPush(benchmark::State &state) {
+  platform::RegisterStandardControls();
+  market_fixture::MarketSandbox box;
+  market_fixture::WriteDataSet(market_fixture::StandardDataSet(MakePackedDateTime(2024, 1, 15, 2, 0)), box.Root());
+  testing_support::ViewHarness harness;
+  MessageBoxRecorder boxes(IDNO);
+  ShellRecorder shell;
+  OfflineParts parts;
+  auto *frame = new TMFrame(nullptr, parts);
+  frame->Show();
+  harness.Pump();
+  int id = -1, members = 0;
+  for (int i = 0; i < BlockTable.blockCount; ++i)
+    if (BlockTable.blocks[i].inUse && BlockTable.blocks[i].memberCount > members) {
+      id = BlockTable.blocks[i].blockId;
+      members = BlockTable.blocks[i].memberCount;
+    }
+  frame->quoteBoardBlock = id;
+  frame->Q1Click(true);
+  harness.Pump();
+  const BLOCK *block = id >= 0 ? FindBlockById(id) : nullptr;
+  const int visible = std::min(frame->board.columns * frame->board.rows, members);
+  const uint32_t shown = block && visible > 0 ? uint32_t(block->members[visible - 1].market) |
+                                                    (uint32_t(block->members[visible - 1].stock) << 16)
+                                              : 0;
+  const uint32_t key = state.range(0) ? (uint32_t(9) | (uint32_t(999) << 16)) : shown;
+  for (auto _ : state) frame->RedrawQuoteBoardStock(key);
+  state.counters["visible_cards"] = visible;
+  frame->Close();
+  harness.Pump();
+  delete frame;
+}
+BENCHMARK(BM_QuoteBoardPush)->Arg(0)->Arg(1);
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "core/etooltip.h"
 #include "formula/inputtext.h"
 #include "formula/kvindexlib.h"
+#include "market/calendar.h"
 #include "market/dataio5.h"
 #include "market/realclient.h"
 #include "market/utildata.h"
@@ -506,6 +507,34 @@ void TMFrame::N67Click() {
   if (!ActionsStart(line)) ActionsErrorBox(Handle(), "启动配置程序失败。  ");
 }
 
+void TMFrame::BuildTimeZoneMenu() {
+  TMenuItem *menu = chrome->MenuItem("N49");
+  if (!menu) return;
+  ClearMenuFrom(menu, 0);
+  const SYSTIMEFILE &file = TimeZoneTable.file;
+  const uint32_t count = std::min<uint32_t>(file.zoneCount, kMaxTimeZones);
+  for (uint32_t i = 0; i < count; ++i) {
+    const ZONEENTRY &zone = file.zones[i];
+    TMenuItem *item = AddMenuItem(menu, std::string(zone.name, strnlen(zone.name, sizeof zone.name)), int(i));
+    item->RadioItem = true;
+    item->GroupIndex = 2;
+    item->Checked = i == file.selectedZone;
+    item->OnClick = [this, item](TObject *) { ReferZoneClick(int(item->Tag)); };
+  }
+}
+
+void TMFrame::ReferZoneClick(int zone) {
+  SelectTimeZone(&TimeZoneTable, zone);
+  if (TMenuItem *menu = chrome->MenuItem("N49"))
+    for (int i = 0; i < menu->Count(); ++i) menu->Items(i)->Checked = menu->Items(i)->Tag == zone;
+  for (int i = 0; page && i < page->PaneCount(); ++i) {
+    TMultiViewChild *view = page->PaneAt(i);
+    if (!view) continue;
+    if (view->ViewType() == VIEW_TYPE_INTRADAY || view->ViewType() == VIEW_TYPE_KLINE) view->InitView();
+    else if (auto *report = dynamic_cast<TReport *>(view)) report->Grid()->Invalidate();
+  }
+}
+
 void TMFrame::N30Click() {
   if (!ActionsOpen(UserDataPath)) ActionsErrorBox(Handle(), "无法打开用户配置文件所在的目录。  ");
 }
@@ -524,9 +553,12 @@ void TMFrame::N55Click() {
   KeyHookPaused = 1;
   const int result = dialog.ShowModal();
   KeyHookPaused = 0;
+  ApplyCycleQuotes(result == mrOk, dialog.Edit1->Text());
+}
+
+void TMFrame::ApplyCycleQuotes(bool start, const std::string &text) {
   bool cycling = false;
-  if (result == mrOk) {
-    const std::string text = dialog.Edit1->Text();
+  if (start) {
     if (!text.empty()) MainTimer().pageTime = uint32_t(std::strtoul(text.c_str(), nullptr, 10));
     WritePrivateProfileStringA("Parameter", "PageTime", std::to_string(MainTimer().pageTime).c_str(),
                                kActionsSettings);

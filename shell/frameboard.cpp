@@ -1,6 +1,7 @@
 // The quote board of the main window: its layout, the card a pushed quote
 // repaints, its menu's column choices, showing and closing it, and the
 // chart a double click opens with the whole block to page through.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -16,6 +17,8 @@
 #include "platform/winuser.h"
 #include "shell/mframe.h"
 #include "shell/settings_store.h"
+#include "charts/linetool.h"
+#include "core/emenubar.h"
 #include "views/mvchild.h"
 #include "views/reportcolumns.h"
 #include "views/viewattr.h"
@@ -178,6 +181,22 @@ void TMFrame::SetupQuoteBoard() {
 
 void TFrameParts::SetupQuoteBoard(TMFrame &frame) { frame.SetupQuoteBoard(); }
 
+void TMFrame::FormResize() {
+  if (linePalette) linePalette->SetBounds(Width() - 204, 52, 83, linePalette->Height());
+  if (DrawGrid1->Visible()) {
+    board.FitFrame(Width());
+    quoteBoardColumns = board.columns;
+    LayoutQuoteBoard(true);
+    UpdateRealtimeSubscription(true);
+    DrawGrid1->Invalidate();
+  }
+  for (TControl *control : std::initializer_list<TControl *>{ToolBar1, chrome->PageLeftPanel, chrome->PageBar, Panel1,
+                                                               Panel2, Panel3, Panel5, Panel6})
+    if (auto *window = dynamic_cast<TWinControl *>(control); window && window->HandleAllocated())
+      InvalidateRect(window->Handle(), nullptr, FALSE);
+  if (menuBar && menuBar->m_hWnd) InvalidateRect(menuBar->m_hWnd, nullptr, FALSE);
+}
+
 void TMFrame::LayoutQuoteBoard(bool keepColumns) {
   const std::vector<STKMS> members = BoardMembers(quoteBoardBlock);
   board.columns = quoteBoardColumns;
@@ -194,8 +213,14 @@ void TMFrame::LayoutQuoteBoard(bool keepColumns) {
 
 void TMFrame::RedrawQuoteBoardStock(uint32_t key) {
   if (quoteBoardBlock < 0 || !DrawGrid1->Visible()) return;
-  const std::vector<STKMS> members = BoardMembers(quoteBoardBlock);
-  const int i = board.VisibleCard(members.data(), int(members.size()), int(key & 0xFF), int(key >> 16));
+  // The search walks the block itself: a push costs no copy of its members.
+  const BLOCK *block = FindBlockById(quoteBoardBlock);
+  if (!block || !block->members) return;
+  const int market = int(key & 0xFF), stock = int(key >> 16);
+  const int visible = std::min(board.columns * board.rows, int(block->memberCount));
+  int i = -1;
+  for (int k = 0; k < visible && i < 0; ++k)
+    if (block->members[k].market == market && block->members[k].stock == stock) i = k;
   if (i < 0) return;
   const TRect r = DrawGrid1->CellRect(i % board.columns, i / board.columns);
   if (DrawGrid1->HandleAllocated()) {
@@ -280,6 +305,7 @@ void TMFrame::BindQuoteBoard() {
   DrawGrid1->OnDblClick = [this](TObject *) {
     OpenQuoteBoardCard(DrawGrid1->Row() * board.columns + DrawGrid1->Col());
   };
+  OnResize = [this](TObject *) { FormResize(); };
   Splitter1->OnMoved = [this](TObject *) {
     LayoutQuoteBoard(false);
     UpdateRealtimeSubscription(true);

@@ -68,6 +68,7 @@ void TMFrame::BuildSettingsMenus() {
   if (TMenuItem *styles = chrome->MenuItem("N33"))
     BuildStyleMenu(styles, (std::string(UserDataPath) + "clrfont.ini").c_str(), CurrentTheme,
                    [this](TMenuItem *item) { ColorClick(int(item->Tag)); });
+  BuildTimeZoneMenu();
 }
 
 void TMFrame::BuildWebMenu() {

@@ -242,6 +242,9 @@ class TMFrame : public TForm, public TMainFrameHost {
   void MeasureQuoteBoardCell();
   void DrawGrid1DrawCell(int column, int row, const TRect &rect);
   void SetupQuoteBoard();
+  // The palette kept in its corner, the board's columns fitted, the bars
+  // repainted.
+  void FormResize();
   // The keyboard wizard's page index (0-based).
   int wizardPageIndex = -1;
 
@@ -427,10 +430,15 @@ class TMFrame : public TForm, public TMainFrameHost {
   void N78Click();
   // 工具.
   void MenuItem143Click();
+  // "时区设定(&Z)": one radio item per display time zone; a zone chosen.
+  void BuildTimeZoneMenu();
+  void ReferZoneClick(int zone);
   void MenuItem145Click();
   void N67Click();
   void N30Click();
   void N55Click();
+  // The cycle dialog's answer: "开始循环" with the edit's text, or not.
+  void ApplyCycleQuotes(bool start, const std::string &text);
   void MenuItemNetDetectClick();
   void N21Click();
   // 帮助.

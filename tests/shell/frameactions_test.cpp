@@ -3,6 +3,7 @@
 // on the page's views, the pump of the handlers that switch the pane first.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <fstream>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "market/blocks.h"
+#include "market/calendar.h"
 #include "market/dataio5.h"
 #include "market/utildata.h"
 #include "platform/clock.h"
@@ -19,6 +21,9 @@
 #include "shell/mframe.h"
 #include "shell/quoteconn.h"
 #include "shell/settings_store.h"
+#include "shell/viewclasses.h"
+#include "charts/linetool.h"
+#include "charts/techform.h"
 #include "testing/quote_service.h"
 #include "testing/fake_clock.h"
 #include "testing/market_fixture.h"
@@ -280,6 +285,83 @@ TEST_F(FrameActionsTest, HistoryRecallSwitchesToTheTrendAndPumpsHalfASecondOfThe
   EXPECT_EQ(Active()->ViewType(), VIEW_TYPE_INTRADAY);
 }
 
+TEST_F(FrameActionsTest, TimeZoneItemsFollowTheZoneTableAndAChoiceReachesTheCharts) {
+  TMenuItem *zones = frame_->chrome->MenuItem("N49");
+  ASSERT_EQ(uint32_t(zones->Count()), std::min<uint32_t>(TimeZoneTable.file.zoneCount, kMaxTimeZones));
+  if (zones->Count() < 2) GTEST_SKIP() << "the data set has one zone";
+  TMultiViewChild *chart = ShowView(VIEW_TYPE_INTRADAY);
+  (void)chart;
+  zones->Items(1)->Click();
+  EXPECT_EQ(TimeZoneTable.file.selectedZone, 1u);
+  EXPECT_FALSE(zones->Items(0)->Checked);
+  EXPECT_TRUE(zones->Items(1)->Checked);
+  zones->Items(0)->Click();
+  EXPECT_EQ(TimeZoneTable.file.selectedZone, 0u);
+}
+
+TEST_F(FrameActionsTest, TheDrawingToolsAndTheAnalysisMenuActOnAKLineView) {
+  RegisterViewClasses();
+  auto *kline = dynamic_cast<TTechForm *>(ShowView(VIEW_TYPE_KLINE));
+  ASSERT_NE(kline, nullptr);
+  ASSERT_EQ(Active(), kline);
+  TToolButton *button = frame_->chrome->Button("LineBtn");
+  // The button: the palette made in the frame's corner and shown, then hidden.
+  frame_->LineBtnClick();
+  ASSERT_NE(frame_->linePalette, nullptr);
+  EXPECT_TRUE(frame_->linePalette->Visible());
+  EXPECT_EQ(frame_->linePalette->Width(), 83);
+  EXPECT_EQ(frame_->linePalette->Top(), 52);
+  EXPECT_TRUE(button->Down());
+  EXPECT_TRUE(kline->NLine->Checked);
+  frame_->LineBtnClick();
+  EXPECT_FALSE(frame_->linePalette->Visible());
+  EXPECT_FALSE(button->Down());
+  EXPECT_FALSE(kline->NLine->Checked);
+  // A tool item presses its palette button; "全部删除" asks first.
+  frame_->LineClick(3);
+  EXPECT_EQ(frame_->lineToolCode, 3);
+  EXPECT_TRUE(frame_->linePalette->Button(3)->Down());
+  frame_->MenuItem128Click();
+  TMenuItem *tools = frame_->chrome->MenuItem("MenuItem128");
+  ASSERT_EQ(tools->Count(), 29);
+  for (int i = 0; i < tools->Count(); ++i) EXPECT_EQ(tools->Items(i)->Checked, tools->Items(i)->Tag == 3) << i;
+  const size_t boxes = boxes_.Calls().size();
+  boxes_.QueueAnswer(IDNO);
+  frame_->LineClick(19);
+  ASSERT_EQ(boxes_.Calls().size(), boxes + 1);
+  EXPECT_EQ(boxes_.Calls().back().text, "删除所有的自画线吗？  ");
+  EXPECT_EQ(frame_->lineToolCode, -1);
+  // The analysis menu without an overlay: no overlay scale, the percent
+  // scale shown; the ex-rights states only for a stock market.
+  frame_->MenuItem117Click();
+  EXPECT_FALSE(frame_->chrome->MenuItem("N38")->Visible);
+  EXPECT_TRUE(frame_->chrome->MenuItem("V2")->Visible);
+  const TMarketData *market = MarketAt(kline->m_attr.stock.market);
+  EXPECT_EQ(frame_->chrome->MenuItem("N39")->Visible, market && market->m_info.type == 1);
+  // The period items reach the chart.
+  frame_->chrome->MenuItem("MenuItem120")->Click();
+  EXPECT_EQ(kline->m_attr.period, 9);
+}
+
+TEST_F(FrameActionsTest, CyclingQuotesKeepsTheIntervalOfAnEmptyEntryAndStopsOnZero) {
+  auto stored = [] {
+    return GetPrivateProfileIntA("Parameter", "PageTime", -1, "..\\CFG\\SETTING.INI");
+  };
+  struct Step {
+    bool start;
+    const char *text;
+    bool cycling;
+    uint32_t interval;
+  } steps[] = {{true, "20", true, 20}, {true, "", true, 20}, {false, "5", false, 20}, {true, "0", false, 0}};
+  for (const Step &step : steps) {
+    frame_->ApplyCycleQuotes(step.start, step.text);
+    EXPECT_EQ(frame_->MainTimer().quoteCycling, step.cycling) << step.text;
+    EXPECT_EQ(frame_->chrome->MenuItem("N55")->Checked, step.cycling) << step.text;
+    EXPECT_EQ(frame_->MainTimer().pageTime, step.interval) << step.text;
+    if (step.start) EXPECT_EQ(stored(), int(step.interval)) << step.text;
+  }
+}
+
 TEST_F(FrameActionsTest, DialogsAndCaptureHangOnTheirMenuItems) {
   // The capture waits for the frame to repaint, then runs its dialog.
   frame_->chrome->MenuItem("N71")->Click();
@@ -323,6 +405,21 @@ TEST_F(FrameActionsTest, TheQuoteBoardPaintsItsCardsAndTheHelpTextWithoutABlock)
   EXPECT_EQ(image.pixel(w / 2, 2) & 0xFFFFFF, 0x1E285Au);
   EXPECT_EQ(image.pixel(0, 0) & 0xFFFFFF, 0xC80000u);
   EXPECT_EQ(image.pixel(w - 1, 4) & 0xFFFFFF, 0xC80000u);
+  // A pushed quote repaints its own card only; an instrument without a
+  // visible card repaints nothing.
+  const BLOCK *block = FindBlockById(id);
+  RECT update{};
+  EXPECT_FALSE(GetUpdateRect(grid->Handle(), &update, FALSE));
+  frame_->RedrawQuoteBoardStock(uint32_t(block->members[1].market) | (uint32_t(block->members[1].stock) << 16));
+  ASSERT_TRUE(GetUpdateRect(grid->Handle(), &update, FALSE));
+  const TRect cell = grid->CellRect(1, 0);
+  EXPECT_EQ(update.left, cell.Left);
+  EXPECT_EQ(update.top, cell.Top);
+  EXPECT_EQ(update.right, std::min(int(cell.Right), grid->ClientWidth()));
+  EXPECT_EQ(update.bottom, cell.Bottom);
+  harness_.Pump();
+  frame_->RedrawQuoteBoardStock(uint32_t(9) | (uint32_t(999) << 16));
+  EXPECT_FALSE(GetUpdateRect(grid->Handle(), &update, FALSE));
   // Without a block only the help text's cell draws: the rest is the
   // board's background.
   frame_->quoteBoardBlock = -1;
@@ -332,6 +429,7 @@ TEST_F(FrameActionsTest, TheQuoteBoardPaintsItsCardsAndTheHelpTextWithoutABlock)
   harness_.Pump();
   const QImage help = harness_.Render(grid->Handle());
   EXPECT_EQ(help.pixel(w + w / 2, 2) & 0xFFFFFF, 0u);
+  EXPECT_NE(help.pixel(w / 2, 2) & 0xFFFFFF, 0x1E285Au);
 }
 
 }  // namespace
