@@ -81,11 +81,11 @@ TEST_F(ChartDialogsTest, IntradayPropertiesApplyTheTrendGroup) {
   VIEW_ATTR_13 record{};
   InitViewAttr(VIEW_TYPE_INTRADAY, &record);
   record.stock = Stock(charts_test::SH, 1);
-  record.displayFlags = 0x2000;
   auto page = std::make_unique<testing_support::ViewPage>(VIEW_TYPE_INTRADAY, &record, 800, 500);
   harness_.Pump();
   TRendForm *v = page->View<TRendForm>();
   ASSERT_NE(v, nullptr);
+  v->m_attr.displayFlags = 0x2000;
   uint8_t firstItem = 0;
   OnDialog<TQuoteOptionDlg>([&](TQuoteOptionDlg &d) {
     EXPECT_FALSE(d.XPListBox1->Visible());
