@@ -755,6 +755,8 @@ void TTechForm::CloseTech() {
   Free(weights);
   weights = nullptr;
   weightCount = weightCapacity = 0;
+  if (labelScratch_) DeleteObject(labelScratch_);
+  labelScratch_ = nullptr;
   for (TLine *&l : lines) {
     delete l;
     l = nullptr;

@@ -296,6 +296,10 @@ class TTechForm : public TDrawView, public TLineFileOwner, public TLinePaletteCl
   void CloseTech();
   bool techClosed_ = false;
   bool resizeInstalled_ = false;
+  // The chart-sized scratch the price label is erased through, kept
+  // between mouse moves.
+  HBITMAP labelScratch_ = nullptr;
+  int labelScratchWidth_ = 0, labelScratchHeight_ = 0;
 };
 
 // What the interval statistics dialog is given: the view as owner, the

@@ -101,8 +101,14 @@ void TTechForm::DrawCrossLabels(bool erase, HDC given) {
     if (!IsEmpty(p)) {
       const int w = p.right - p.left, h = p.bottom - p.top;
       HDC scratch = CreateCompatibleDC(dc);
-      HBITMAP bitmap = CreateCompatibleBitmap(dc, std::max(chartRect.right, 1), std::max(chartRect.bottom, 1));
-      HGDIOBJ oldScratch = SelectObject(scratch, bitmap);
+      const int sw = std::max(int(chartRect.right), 1), sh = std::max(int(chartRect.bottom), 1);
+      if (!labelScratch_ || labelScratchWidth_ != sw || labelScratchHeight_ != sh) {
+        if (labelScratch_) DeleteObject(labelScratch_);
+        labelScratch_ = CreateCompatibleBitmap(dc, sw, sh);
+        labelScratchWidth_ = sw;
+        labelScratchHeight_ = sh;
+      }
+      HGDIOBJ oldScratch = SelectObject(scratch, labelScratch_);
       BitBlt(scratch, p.left, p.top, w, h, source, p.left, p.top, SRCCOPY);
       for (uint32_t i = 0; i < lineCount; ++i) {
         if (!lines[i]) continue;
@@ -111,7 +117,6 @@ void TTechForm::DrawCrossLabels(bool erase, HDC given) {
       }
       BitBlt(dc, p.left, p.top, w, h, scratch, p.left, p.top, SRCCOPY);
       SelectObject(scratch, oldScratch);
-      DeleteObject(bitmap);
       DeleteDC(scratch);
     }
     const RECT &t = crossLabels[1];

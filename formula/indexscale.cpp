@@ -83,7 +83,10 @@ HFONT CreateIndexFont(int nn) {
 
 int32_t IndexWindow::Bar(uint32_t i, uint32_t calcCount) const {
   if (i >= chartTimeCount || !chartTimes) return -1;
-  const int j = FindBarByTime(bars, int(std::min<uint32_t>(barCount, INT32_MAX)), chartTimes[i]);
+  // Mostly the time axis is the series' own: its bar i has the time.
+  const int j = bars && i < barCount && bars[i].time == chartTimes[i]
+                    ? int(i)
+                    : FindBarByTime(bars, int(std::min<uint32_t>(barCount, INT32_MAX)), chartTimes[i]);
   return j >= 0 && uint32_t(j) < calcCount ? j : -1;
 }
 

@@ -16,6 +16,7 @@
 #include "testing/market_fixture_min.h"
 #include "testing/msgbox_recorder.h"
 #include "testing/proxy_doubles.h"
+#include "testing/quote_double.h"
 #include "testing/request_server.h"
 #include "testing/view_harness.h"
 
@@ -132,6 +133,35 @@ TEST_F(PasswordChangeTest, WithoutTheLibraryTheQuoteServiceIsAsked) {
   ChangeAccountPassword(request, nullptr);
   EXPECT_EQ(started, nullptr) << "nothing without the request client";
   EXPECT_TRUE(queued.empty());
+  EXPECT_EQ(boxes_.Count(), 0u);
+}
+
+TEST_F(PasswordChangeTest, ASingleLoginQueuesTheChangeOnTheQuoteConnection) {
+  // Logged in at the data server only: no directory session for a worker,
+  // so the new password (cut to its field) goes out on the quote connection.
+  PasswordChangeHooks().library = [] { return AccountLibrary{}; };
+  std::vector<std::string> queued;
+  PasswordChangeHooks().queueOnConnection = [&](const char *fresh) { queued.push_back(fresh); };
+  bool started = false;
+  PasswordChangeHooks().startWorker = [&](PASSWORDCHANGEREC *record) {
+    started = true;
+    Free(record);
+  };
+  QuoteDouble quotes;
+  ASSERT_TRUE(quotes.Running());
+  Write("Server", "NOJH", "1", kServerListIni);
+  Write("Server", "Address", "127.0.0.1", kServerListIni);
+  Write("Server", "Port1", std::to_string(quotes.DataPort()), kServerListIni);
+  Write("Server", "UserName", "alice", UserServerIniPath());
+  Write("Server", "Password", "secret", UserServerIniPath());
+  TNormalClnt client;
+  ASSERT_EQ(client.Login(nullptr, false), kLoginOk) << client.Text();
+  ASSERT_FALSE(client.DirectoryLogin());
+  TPasswordChangeRequest request = Request();
+  request.fresh = "abcdefghijklmnopq";
+  ChangeAccountPassword(request, &client);
+  EXPECT_EQ(queued, std::vector<std::string>{"abcdefghijklmno"});
+  EXPECT_FALSE(started);
   EXPECT_EQ(boxes_.Count(), 0u);
 }
 
