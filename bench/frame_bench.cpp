@@ -33,6 +33,10 @@
 #include "trading/orderentry.h"
 #include "trading/orderpanel.h"
 #include "trading/tradedesk.h"
+#include "market/merger.h"
+#include "platform/winsock.h"
+#include "testing/link_peer_double.h"
+#include "trading/pttlink.h"
 
 #include <filesystem>
 
@@ -372,6 +376,71 @@ void BM_FuturesFanOutWithStopEngine(benchmark::State &state) {
   });
 }
 BENCHMARK(BM_FuturesFanOutWithStopEngine)->Arg(0)->Arg(1);
+
+// The frame's whole fan-out of futures quotes with the local link as the
+// program wires it (the stop engine hands every quote on first, nothing
+// armed): no link (0), a link without a peer (1), and a peer subscribed to
+// every quoted contract (2, a "QTE|" built and sent on loopback per quote).
+void BM_FuturesFanOutWithLink(benchmark::State &state) {
+  World w;
+  w.box.WriteText("cfg/MktMerge.ini", "[Combo1]\nMarketNumber=1\nMarket1ID=1\nMarket1Time=480\n");
+  CMarketMerger::Instance()->LoadDefault();
+  WSADATA data;
+  ws::WSAStartup(0x0202, &data);
+  TTradeDesk desk;
+  TDeskAutomation automation(desk);
+  automation.hooks.linkSendQuote = [](STKPTR stock, const REALQUOTE &quote) { PttLinkSendQuote(stock, quote); };
+  w.receivers.checkStopOrders = [&automation](uint32_t stock, const REALQUOTE &quote, const STKINFO &info) {
+    automation.engine.CheckStopOrders(STKPTR(stock), quote, info);
+  };
+  std::unique_ptr<testing_support::LinkPeerDouble> peer;
+  bool ready = true;
+  if (state.range(0) >= 1) {
+    uint16_t port;
+    {
+      testing_support::LinkPeerDouble spare;
+      port = spare.Port();
+    }
+    ready = PttLinkStart(nullptr, port);
+  }
+  if (ready && state.range(0) == 2) {
+    peer = std::make_unique<testing_support::LinkPeerDouble>();
+    peer->Target(PttLinkBoundPort());
+    peer->Login(1);
+    ready = !peer->ReceiveVerb("ACP|").empty();
+    std::vector<std::string> codes;
+    for (int i = 0; i < kFutures; ++i) {
+      char code[16];
+      std::snprintf(code, sizeof code, "CU24%02d", i);
+      codes.push_back(code);
+    }
+    if (ready) peer->SendSubscriptions(codes);
+  }
+  if (!ready) {
+    state.SkipWithError("no link");
+  } else {
+    TMarketData *market = MarketAt(1);
+    int next = 0;
+    int64_t sent = 0;
+    for (auto _ : state) {
+      market->m_quotes[next].last += 1;
+      w.core->OnQuote(MFEVENTSLOT{STKPTR(1, 0, next).Word(), 0x81}, false);
+      if (++next == kFutures) next = 0;
+      // Keep the peer's receive buffer from filling.
+      if (peer && ++sent % 256 == 0) {
+        state.PauseTiming();
+        while (!peer->Receive(0).empty()) {
+        }
+        state.ResumeTiming();
+      }
+    }
+  }
+  PttLinkStop();
+  peer.reset();
+  ws::WSACleanup();
+  CMarketMerger::FreeInstance();
+}
+BENCHMARK(BM_FuturesFanOutWithLink)->Arg(0)->Arg(1)->Arg(2);
 
 // A quote that moves one trailing stop a step: the stop file rewritten and
 // the stop snapshot written.

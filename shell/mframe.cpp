@@ -204,6 +204,9 @@ class TProgramParts : public TFrameParts {
       frame.listCommands->checkTimeConditionOrders = [&frame] {
         if (frame.automation) frame.automation->conditions.CheckTimeConditionOrders();
       };
+      frame.tradeDispatcher->positionBook.updateRealtimeSubscription = [&frame](int mode) {
+        frame.UpdateRealtimeSubscription(mode != 0);
+      };
       if (frame.automation) {
         frame.automation->Bind(frame.tradeDispatcher->hooks);
         frame.automation->hooks.armed = [&frame] { return frame.tradingDesk && frame.tradingDesk->automationArmed; };
@@ -383,6 +386,16 @@ void TMFrame::FillReceivers() {
   automation->hooks.linkSendQuote = [](STKPTR stock, const REALQUOTE &quote) { PttLinkSendQuote(stock, quote); };
   receivers.checkStopOrders = [this](uint32_t stock, const REALQUOTE &quote, const STKINFO &info) {
     automation->engine.CheckStopOrders(STKPTR(stock), quote, info);
+  };
+  // The contracts of the positions and the condition orders are always
+  // subscribed: their stops and triggers need every quote.
+  receivers.positionStocks = [this](TSubscriptionBuilder &builder) {
+    for (int32_t i = 0; i < desk.positions.GetCount() && !builder.Full(); ++i)
+      if (!desk.positions.GetData()[i].Stock.IsNone()) builder.Add(desk.positions.GetData()[i].Stock);
+  };
+  receivers.conditionOrderStocks = [this](TSubscriptionBuilder &builder) {
+    for (int32_t i = 0; i < desk.conditions.GetCount() && !builder.Full(); ++i)
+      if (!desk.conditions.GetData()[i].Stock.IsNone()) builder.Add(desk.conditions.GetData()[i].Stock);
   };
   receivers.connectionPanel = [this](int tag, const char *hint) {
     timer_.connectionCounter = 0;

@@ -53,6 +53,7 @@ class DeskUiRecorder : public TDeskUi {
   void Float(const RECT &rect) override;
   void ShowQuickDeal(bool show) override { calls.push_back(std::string("ShowQuickDeal ") + (show ? "1" : "0")); }
   void RefocusOrderArea() override { calls.push_back("RefocusOrderArea"); }
+  void ClearOrderStatusLine() override { calls.push_back("ClearOrderStatusLine"); }
   void RefocusOrderPanel() override { calls.push_back("RefocusOrderPanel"); }
   void ResetTradingPanels() override { calls.push_back("ResetTradingPanels"); }
   void ClearContractCombos() override { calls.push_back("ClearContractCombos"); }

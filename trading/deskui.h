@@ -108,6 +108,8 @@ class TDeskUi {
   virtual void Float(const RECT &rect) { (void)rect; }
   virtual void ShowQuickDeal(bool show) { (void)show; }
   virtual void RefocusOrderArea() {}
+  // The normal order panel's status line (funds, volumes, warnings) emptied.
+  virtual void ClearOrderStatusLine() {}
   virtual void RefocusOrderPanel() {}
   // The title band changed (connection state, title).
   virtual void RepaintFrame() {}

@@ -392,6 +392,7 @@ void TTradeDispatcher::SettlementInfo(uint32_t high, char *block) {
     if (!path.empty()) {
       if (hooks.queryPageFile) hooks.queryPageFile(path.c_str());
       DeleteFileA(path.c_str());
+      if (hooks.queryStatementShown) hooks.queryStatementShown();
     }
   }
 }

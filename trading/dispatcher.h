@@ -53,6 +53,9 @@ struct TDispatchHooks {
   std::function<void(WPARAM wParam, LPARAM block)> bankPage;
   // The query page's side of the statement and report answers.
   std::function<void(const char *path)> queryPageFile;
+  // A statement was shown on the query page: its date field is emptied
+  // for the next query (the statement-kind choice run again).
+  std::function<void()> queryStatementShown;
   std::function<void(const char *text, bool red)> queryPageNotice;
   // The bank page's withdrawal note and withdrawable funds.
   std::function<void(int32_t minimum, double withdrawable)> bankFunds;

@@ -538,6 +538,7 @@ void TTradingDesk::ApplyOptionEffects(const TOptionDlg::Effects &effects) {
     data_.options.FloatUI = effects.after.FloatUI;
   }
   if (effects.FloatChanged()) ui_->ShowQuickDeal(effects.QuickDealShown());
+  ui_->ClearOrderStatusLine();
   ui_->RefocusOrderArea();
 }
 

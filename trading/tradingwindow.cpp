@@ -705,6 +705,10 @@ void TTradingWindow::RefocusOrderPanel() {
   if (target->Showing()) target->SetFocus();
 }
 
+void TTradingWindow::ClearOrderStatusLine() {
+  if (dispatcher_) dispatcher_->panel.label1005.clear();
+}
+
 void TTradingWindow::RefocusOrderArea() {
   const int layout = desk_.Data().options.Layout;
   if (desk_.pageState >= 12 && desk_.pageState <= 15 && !desk_.collapsed && layout <= kLayoutKeyboard) {
@@ -880,6 +884,10 @@ void TTradingWindow::ConnectDispatcher(TTradeDispatcher &dispatcher) {
   };
   h.queryPageFile = [this](const char *path) {
     Query().memo = ReadTextFile(path);
+    if (queryForm) queryForm->ShowPage();
+  };
+  h.queryStatementShown = [this] {
+    Query().StatementKindClick(Query().daily);
     if (queryForm) queryForm->ShowPage();
   };
   h.queryPageNotice = [this](const char *text, bool red) {

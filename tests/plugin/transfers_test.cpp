@@ -4,6 +4,9 @@
 // account numbers.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
+
 #include "plugin/tradebridge.h"
 #include "testing/fake_clock.h"
 #include "tests/plugin/trade_fixture.h"
@@ -95,6 +98,34 @@ TEST_F(TransferTest, ATransferThatNeverEndsTimesOutAfterTwentySeconds) {
   ASSERT_EQ(QueryInvestorPosition(0), 0);
   ASSERT_TRUE(WaitForCode(TN_POSITIONS));
   EXPECT_FALSE(NotesOf(TN_POSITIONS)[0].text);
+}
+
+// The other operations that never end: each tells its own time-out text
+// under its own code once 20 s have passed on the fake clock.
+TEST_F(TransferTest, TheOtherOperationsTimeOutWithTheirOwnTexts) {
+  broker_.LoadScript("transferpolls 1000\n");
+  std::string bank = "1", account = "6222000012345678", funds = "222222", password = "333333";
+  struct Case {
+    const char *name;
+    std::function<int()> start;
+    int code;
+    const char *text;
+  } cases[] = {
+      {"to the bank",
+       [&] { return TransferFutureToBank(bank.data(), account.data(), funds.data(), password.data(), 10); },
+       TN_FUTURE_TO_BANK_DONE, "转账超时。请在交易时段执行银期转账操作。"},
+      {"balance", [&] { return Balance(); }, TN_BANK_BALANCE, "查询超时。请在交易时段执行银期转账操作。"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    notes_.clear();
+    const uint64_t start = clock_.TickMs();
+    ASSERT_EQ(c.start(), 0);
+    EXPECT_EQ(Last(c.code, true).bytes, c.text);
+    const uint64_t waited = clock_.TickMs() - start;
+    EXPECT_GT(waited, 20000u - 1);
+    EXPECT_LT(waited, 24000u);
+  }
 }
 
 TEST_F(TransferTest, TheBalanceAndItsFailures) {

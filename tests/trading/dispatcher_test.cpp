@@ -578,6 +578,25 @@ TEST_F(DispatcherTest, AVolumeAnswerShowsOnlyWhenItMatchesThePanel) {
   EXPECT_TRUE(Broker.live.empty());
 }
 
+// A statement asked on the query page is loaded there, its file deleted,
+// and then the page's date field is emptied.
+TEST_F(DispatcherTest, AStatementOnTheQueryPageIsShownThenTheDateFieldCleared) {
+  trading_.pageState = kPageQuery;
+  std::vector<std::string> steps;
+  dispatch_.hooks.queryPageFile = [&](const char *path) { steps.push_back(std::string("file ") + path); };
+  dispatch_.hooks.queryStatementShown = [&] { steps.push_back("shown"); };
+  WriteProgramFile("s.txt", "结算单");
+  const std::string path = "s.txt";
+  Notify(TN_SETTLEMENT_INFO, LPARAM(Broker.TextBlock(path)));
+  EXPECT_EQ(steps, (std::vector<std::string>{"file " + path, "shown"}));
+  EXPECT_FALSE(ProgramFileExists("s.txt"));
+  // A failure shows its text and nothing else.
+  steps.clear();
+  Notify(TN_SETTLEMENT_INFO | TN_TEXT_FLAG, LPARAM(Broker.TextBlock("结算单未发布")));
+  EXPECT_TRUE(steps.empty());
+  EXPECT_TRUE(Broker.live.empty());
+}
+
 TEST_F(DispatcherTest, TheMarginMonitorOpensTheConfiguredHostOrReportsOnTheQueryPage) {
   TB_CFMMC key{};
   strcpy(key.CompanyID, "0001");

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include <cstdlib>
 
@@ -32,7 +33,7 @@ class OrdersSimTest : public TradingDeskTest {
   }
   // Serves the window, handing every trade notification to the dispatcher,
   // until the condition holds.
-  bool Until(const std::function<bool()> &condition) {
+  bool Until(const std::function<bool()> &condition, int timeoutMs = 5000) {
     return testing_support::PumpUntil([&] {
       clock_.Advance(50);  // the plug-in's threads wait on the platform clock
       const auto &messages = trace_.Messages();
@@ -40,7 +41,7 @@ class OrdersSimTest : public TradingDeskTest {
         if (messages[taken_].message == WM_TRADE_NOTIFY)
           dispatch_->HandleTradeNotify(messages[taken_].wParam, messages[taken_].lParam);
       return condition();
-    });
+    }, timeoutMs);
   }
   testing_support::SimBrokerLink link_;
   std::unique_ptr<TTradeDispatcher> dispatch_;
@@ -119,6 +120,81 @@ TEST_F(OrdersSimTest, ManualBuyFillsTwiceAndARestingCloseFreezesThePosition) {
   int kept = 0;
   for (int32_t i = 0; i < data_.orders.GetCount(); ++i) kept += data_.orders.GetData()[i].OrderStatus[1] == 'p';
   EXPECT_EQ(kept, 1);
+}
+
+// The broker answers orders 30 ms late: the call waits for its answer and
+// the pushed state that follows it; each order reaches the broker once,
+// a market order at price 0 and a close-today on an exchange without it
+// as a close.
+class LatentOrdersSimTest : public OrdersSimTest {
+ protected:
+  LatentOrdersSimTest() {
+    loaded_ = link_.Broker().LoadScript("delay 6021 30\naccount 880001 balance=50000000\n"
+                                        "position 880001 cu2402 long=600 price=69000 hedge=0\n");
+  }
+  bool loaded_ = false;
+  // The broker's order lines: own fields 1 (contract) to 6 (price).
+  std::vector<std::vector<std::string>> OrderLines() {
+    std::vector<std::vector<std::string>> out;
+    for (const std::string &line : link_.Broker().RecordedLines()) {
+      std::vector<std::string> fields;
+      size_t at = 0;
+      for (size_t bar; (bar = line.find('|', at)) != std::string::npos; at = bar + 1)
+        fields.push_back(line.substr(at, bar - at));
+      if (fields.size() > 14 && fields[3] == "6021") out.emplace_back(fields.begin() + 9, fields.begin() + 15);
+    }
+    return out;
+  }
+};
+
+TEST_F(LatentOrdersSimTest, EachOrderReachesTheBrokerOnceAtItsPrice) {
+  ASSERT_TRUE(loaded_);
+  ASSERT_TRUE(link_.Attached());
+  desk_.SetupTradingPanel(0);
+  ASSERT_TRUE(TradingBound());
+  FillLogin();
+  desk_.XPButton5Click();
+  desk_.SetupTradingPanel(1);
+  desk_.pageState = kPageTrading;
+  ASSERT_TRUE(testing_support::PumpUntil([&] {
+    clock_.Advance(50);
+    for (const auto &m : trace_.Messages())
+      if (m.message == WM_TRADE_NOTIFY && (m.wParam & 0xFFFF) == tb::TN_LOGIN_DONE) return true;
+    return false;
+  }));
+  taken_ = trace_.Messages().size();
+  dispatch_ = std::make_unique<TTradeDispatcher>(desk_, host_);
+  data_.SetAccount("880001");
+  CContractInfo cu{};
+  strcpy(cu.InstrumentID, "cu2402");
+  strcpy(cu.ExchangeID, "SHFE");
+  cu.PriceTick = 10;
+  cu.VolumeMultiple = 5;
+  data_.SetContracts(&cu, 1);
+  data_.options.ExpressOrder = true;
+  TOrderPanel panel(data_);
+  TManualOrder manual(data_, panel, dispatch_->book, host_.window);
+  panel.Active().contract = "cu2402";
+
+  panel.Active().price = "69000";
+  panel.Active().volume = "2";
+  ASSERT_EQ(manual.PlaceManualOrder(true, '0', 0), 1);
+  panel.Active().priceKind = 1;
+  panel.Active().volume = "3";
+  ASSERT_EQ(manual.PlaceManualOrder(false, '3', 0), 1);
+  ASSERT_TRUE(Until([&] { return data_.orders.GetCount() == 2; }));
+  const auto lines = OrderLines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0][0], "cu2402");
+  EXPECT_EQ(lines[0][4], "2");
+  EXPECT_EQ(atof(lines[0][5].c_str()), 69000);
+  EXPECT_EQ(lines[1][2], "1");  // a close
+  EXPECT_EQ(lines[1][4], "3");
+  EXPECT_EQ(atof(lines[1][5].c_str()), 0);
+  // Nothing arrives twice while the calls waited.
+  clock_.Advance(1000);
+  Until([] { return false; }, 200);
+  EXPECT_EQ(data_.orders.GetCount(), 2);
 }
 
 }  // namespace

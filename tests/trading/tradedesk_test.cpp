@@ -416,18 +416,18 @@ TEST_F(TradingDeskTest, TheOptionsDialogsChangesTakeEffectWhenItCloses) {
     const char *name;
     std::function<void(TradingOptions &)> change;
     bool ok;
-    std::vector<std::string> calls;  // of the window, after the dialog
+    std::vector<std::string> calls;  // of the window, after the dialog (the status line emptied last)
     std::string box;
   } cases[] = {
-      {"nothing changed", [](TradingOptions &) {}, false, {"RefocusOrderArea"}, ""},
+      {"nothing changed", [](TradingOptions &) {}, false, {"ClearOrderStatusLine", "RefocusOrderArea"}, ""},
       {"layout 0 to 1", [](TradingOptions &o) { o.Layout = kLayoutKeyboard; }, true,
-       {"OrderLayoutChanged 0 1", "Layout 12", "RefocusOrderArea"}, ""},
-      {"keyboard order switched on", [](TradingOptions &o) { o.KeyboardLayout = true; }, true, {"RefocusOrderArea"},
+       {"OrderLayoutChanged 0 1", "Layout 12", "ClearOrderStatusLine", "RefocusOrderArea"}, ""},
+      {"keyboard order switched on", [](TradingOptions &o) { o.KeyboardLayout = true; }, true, {"ClearOrderStatusLine", "RefocusOrderArea"},
        "您已启用“键盘下单”。当下单区域激活时，按下“1”至“6”中任一按键委托将立即发出。  "},
       {"keyboard order switched off", [](TradingOptions &o) { o.KeyboardLayout = false; }, true,
-       {"RefocusOrderArea"}, ""},
+       {"ClearOrderStatusLine", "RefocusOrderArea"}, ""},
       {"quick-deal bar on while floating", [](TradingOptions &o) { o.QuickDeal = true; }, true,
-       {"ShowQuickDeal 0", "RefocusOrderArea"}, ""},
+       {"ShowQuickDeal 0", "ClearOrderStatusLine", "RefocusOrderArea"}, ""},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.name);
