@@ -202,6 +202,8 @@ TToolButton *TFrameChrome::AddButton(TToolBar *bar, const char *name, const char
   b->Name = name;
   b->Hint = caption;
   if (image < 0) b->SetCaption(caption);
+  // The period buttons show their captions: each as wide as its caption.
+  b->AutoSize = image < 0 && bar == ToolBar1;
   b->ImageIndex = image;
   b->Tag = tag;
   b->SetBar(bar);
