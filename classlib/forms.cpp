@@ -131,6 +131,7 @@ void TCustomForm::PlaceByPosition() {
     QRect g = screen->geometry();
     area = RECT{g.left(), g.top(), g.left() + g.width(), g.top() + g.height()};
   }
+  const RECT screen = area;
   TCustomForm *relative = nullptr;
   if (Position == poMainFormCenter) relative = Application()->MainForm();
   if (Position == poOwnerFormCenter) relative = dynamic_cast<TCustomForm *>(Owner());
@@ -140,10 +141,16 @@ void TCustomForm::PlaceByPosition() {
     case poScreenCenter:
     case poDesktopCenter:
     case poMainFormCenter:
-    case poOwnerFormCenter:
-      SetBounds(area.left + ((area.right - area.left) - Width()) / 2, area.top + ((area.bottom - area.top) - Height()) / 2,
-                Width(), Height());
+    case poOwnerFormCenter: {
+      int x = area.left + ((area.right - area.left) - Width()) / 2;
+      int y = area.top + ((area.bottom - area.top) - Height()) / 2;
+      // Centred on a form near the screen's edge, the form stays on the
+      // screen; one larger than the screen keeps its top-left corner on it.
+      x = std::max(std::min(x, int(screen.right) - Width()), int(screen.left));
+      y = std::max(std::min(y, int(screen.bottom) - Height()), int(screen.top));
+      SetBounds(x, y, Width(), Height());
       break;
+    }
     default: break;
   }
 }

@@ -1,11 +1,32 @@
 #include "classlib/toolbar.h"
 
+#include <algorithm>
+
 #include "classlib/graphics.h"
+#include "platform/gdi.h"
 
 TToolBar::TToolBar(TComponent *owner) : TCustomControl(owner) {
   SetAlign(alTop);
   SetHeight(ButtonHeight + 4);
 }
+
+namespace {
+
+// The caption's width in the button's font, with room at both ends.
+int ToolButtonCaptionWidth(TToolButton *button) {
+  if (button->Caption().empty()) return 0;
+  HDC dc = GetDC(nullptr);
+  if (!dc) return 0;
+  TCanvas canvas;
+  canvas.SetHandle(dc);
+  canvas.Font()->Assign(button->Font());
+  const int width = canvas.TextWidth(button->Caption());
+  canvas.SetHandle(nullptr);
+  ReleaseDC(nullptr, dc);
+  return width + 8;
+}
+
+}  // namespace
 
 void TToolBar::Arrange() {
   int x = 2, y = 2;
@@ -17,9 +38,10 @@ void TToolBar::Arrange() {
       x = 2;
       y += ButtonHeight;
     }
-    control->SetBounds(x, y, ButtonWidth, ButtonHeight);
-    x += ButtonWidth;
     auto *button = dynamic_cast<TToolButton *>(control);
+    const int width = button && button->AutoSize ? std::max(ButtonWidth, ToolButtonCaptionWidth(button)) : ButtonWidth;
+    control->SetBounds(x, y, width, ButtonHeight);
+    x += width;
     wrapNext = button && button->Wrap;
   }
   Invalidate();

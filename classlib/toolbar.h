@@ -45,6 +45,9 @@ class TToolButton : public TGraphicControl {
   bool Wrap = false;
   // The picture of the bar's image strip (-1 none).
   int ImageIndex = -1;
+  // The bar makes the button as wide as its caption in its font needs,
+  // never narrower than the bar's button width.
+  bool AutoSize = false;
   bool Down() const { return down_; }
   void SetDown(bool down);
   // The mouse button is held on it.

@@ -202,6 +202,8 @@ TToolButton *TFrameChrome::AddButton(TToolBar *bar, const char *name, const char
   b->Name = name;
   b->Hint = caption;
   if (image < 0) b->SetCaption(caption);
+  // The period buttons show their captions: each as wide as its caption.
+  b->AutoSize = image < 0 && bar == ToolBar1;
   b->ImageIndex = image;
   b->Tag = tag;
   b->SetBar(bar);
@@ -426,12 +428,11 @@ void TFrameChrome::BindPainting() {
       SelectObject(mem, old);
       DeleteDC(mem);
     } else if (!button->Caption().empty()) {
-      SetBkMode(dc, TRANSPARENT);
-      SetTextColor(dc, button->Down() ? skin.pageBarHotText : skin.pageBarText);
-      RECT text = r;
-      OffsetRect(&text, shift, shift);
-      DrawTextA(dc, button->Caption().c_str(), int(button->Caption().size()), &text,
-                DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+      // In the button's font, the one the bar sized the button by.
+      canvas->Brush()->SetStyle(bsClear);
+      canvas->Font()->SetColor(TColor(button->Down() ? skin.pageBarHotText : skin.pageBarText));
+      TRect text(shift, shift, r.right + shift, r.bottom + shift);
+      canvas->DrawText(button->Caption(), text, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     }
   };
   PageBar->OnAdvancedCustomDraw = [this](TToolBar *, TCanvas *canvas, const TRect &r, bool &defaultDraw) {

@@ -179,6 +179,26 @@ TEST(Forms, PositionPlacesTheFormWhenItIsFirstShown) {
   designed.SetBounds(5, 7, 200, 100);
   designed.Show();
   EXPECT_EQ(designed.BoundsRect(), Rect(5, 7, 205, 107));
+
+  // Centred on a small form in a corner of the screen, a larger dialog
+  // stays on the screen instead of opening above or left of it.
+  struct Case {
+    int ownerLeft, ownerTop;
+    int left, top;
+  } corners[] = {{int(screen.left), int(screen.top), int(screen.left), int(screen.top)},
+                 {int(screen.right) - 100, int(screen.bottom) - 80, int(screen.right) - 300,
+                  int(screen.bottom) - 200}};
+  for (const Case &c : corners) {
+    TForm owner(nullptr);
+    owner.SetBounds(c.ownerLeft, c.ownerTop, 100, 80);
+    owner.Show();
+    TForm dialog(&owner);
+    dialog.SetBounds(0, 0, 300, 200);
+    dialog.Position = poOwnerFormCenter;
+    dialog.Show();
+    EXPECT_EQ(dialog.Left(), c.left) << c.ownerLeft;
+    EXPECT_EQ(dialog.Top(), c.top) << c.ownerTop;
+  }
 }
 
 TEST(Forms, MaximisedChildFormFillsItsParentWithoutFrame) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "classlib/graphics.h"
 #include "core/emenubar.h"
 #include "platform/profile.h"
 #include "shell/frameskin.h"
@@ -183,6 +184,31 @@ TEST_F(ChromeTest, PeriodButtonsShowOnlyInLayoutOneForAPeriodView) {
     EXPECT_EQ(chrome->Button("CycleTick")->Visible(), c.shown) << c.layout << c.periodView;
     EXPECT_EQ(chrome->Button("ToolButton16")->Visible(), c.separator) << c.layout << c.periodView;
   }
+}
+
+TEST_F(ChromeTest, PeriodButtonsAreAsWideAsTheirCaptionsAndFollowEachOther) {
+  chrome->periodViewActive = [] { return true; };
+  chrome->ToolBar1->ButtonWidth = 28;  // the skins' button width, narrower than most captions
+  chrome->LayoutToolBars(1);
+  h.Pump();
+  HDC dc = GetDC(nullptr);
+  TCanvas canvas;
+  canvas.SetHandle(dc);
+  int right = 0;
+  for (const char *name : {"CycleReport", "CycleTrend", "CycleTick", "Cycle1", "Cycle5", "Cycle6", "Cycle12", "Cycle13",
+                           "Cycle14"}) {
+    TToolButton *b = chrome->Button(name);
+    ASSERT_TRUE(b && b->Visible()) << name;
+    canvas.Font()->Assign(b->Font());
+    EXPECT_GE(b->Width(), canvas.TextWidth(b->Caption())) << name;
+    EXPECT_GE(b->Width(), chrome->ToolBar1->ButtonWidth) << name;
+    EXPECT_GE(b->Left(), right) << name;  // no caption runs into the next button
+    right = b->Left() + b->Width();
+  }
+  canvas.SetHandle(nullptr);
+  ReleaseDC(nullptr, dc);
+  // The picture buttons keep the bar's button width.
+  EXPECT_EQ(chrome->Button("ToolButton4")->Width(), chrome->ToolBar1->ButtonWidth);
 }
 
 TEST_F(ChromeTest, ViewToolsOfKLineAndReportViews) {
