@@ -34,7 +34,36 @@ void EntryAssignBounded(std::string &field, const std::string &text, size_t n) {
   field.assign(text, 0, platform::GbkCutLength(text, n));
 }
 
-std::string EntryHint(double price, int decimals) { return "^" + PriceWithDecimals(price + 0.000001, decimals); }
+// A price with decimals (clamped to 0..6) into out after the prefix,
+// rounded half up, without a new buffer: the panels print every quote.
+void EntryPrint(std::string &out, double price, int decimals, const char *prefix = "") {
+  static const double kScale[7] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+  decimals = std::clamp(decimals, 0, 6);
+  const double scaled = std::fabs(price) * kScale[decimals] + 0.5;
+  if (!std::isfinite(price) || scaled >= 9e15) {
+    out.assign(prefix);
+    out.append(PriceWithDecimals(price, decimals));
+    return;
+  }
+  uint64_t units = uint64_t(scaled);
+  char text[40];
+  char *end = text + sizeof text, *p = end;
+  for (int i = 0; i < decimals; ++i, units /= 10) *--p = char('0' + units % 10);
+  if (decimals) *--p = '.';
+  do {
+    *--p = char('0' + units % 10);
+    units /= 10;
+  } while (units);
+  if (price < 0 && std::any_of(p, end, [](char c) { return c > '0' && c <= '9'; })) *--p = '-';
+  out.assign(prefix);
+  out.append(p, size_t(end - p));
+}
+
+std::string EntryHint(double price, int decimals) {
+  std::string hint;
+  EntryPrint(hint, price + 0.000001, decimals, "^");
+  return hint;
+}
 
 bool EntryArbitrageCode(const char *code) {
   return strncmp(code, "IF", 2) == 0 || strncmp(code, "if", 2) == 0 || strncmp(code, "TF", 2) == 0 ||
@@ -195,13 +224,15 @@ void TOrderEntry::UpdatePriceFields(STKPTR stock) {
       } else {
         const int word = std::clamp(panel_.OrdinaryPriceKind, 0, 4);
         f.price = kPriceWords[word];
-        ordinary.buyHint = EntryHint(WordPrice(word, true, q, lastClose), q.decimals);
-        ordinary.sellHint = EntryHint(WordPrice(word, false, q, lastClose), q.decimals);
+        EntryPrint(ordinary.buyHint, WordPrice(word, true, q, lastClose) + 0.000001, q.decimals, "^");
+        EntryPrint(ordinary.sellHint, WordPrice(word, false, q, lastClose) + 0.000001, q.decimals, "^");
       }
     } else if (layout == 1) {
       double buy, sell;
+      // A word is no price: the text is read as a number only otherwise.
       const int word = PriceWordOf(f.price.c_str());
-      if (const double typed = FieldPrice(f.price.c_str()); typed > 0) {
+      const double typed = word >= 0 ? 0 : FieldPrice(f.price.c_str());
+      if (typed > 0) {
         buy = sell = typed;
       } else if (word == kWordLast || word == kWordLimitUp || word == kWordLimitDown) {
         buy = sell = WordPrice(word, true, q, false);
@@ -210,15 +241,17 @@ void TOrderEntry::UpdatePriceFields(STKPTR stock) {
       } else {
         buy = q.bid1, sell = q.ask1;
       }
-      keyboard.buyLabel = PriceWithDecimals(buy, q.decimals);
-      keyboard.sellLabel = PriceWithDecimals(sell, q.decimals);
+      EntryPrint(keyboard.buyLabel, buy, q.decimals);
+      EntryPrint(keyboard.sellLabel, sell, q.decimals);
+      const int kind = panel_.KeyboardPriceKind >= 0 && panel_.KeyboardPriceKind < 5 ? panel_.KeyboardPriceKind
+                                                                                      : kWordLimitDown;
       if (f.priceKind == 1)
         f.price = "市价";
-      else if (FieldPrice(f.price.c_str()) == 0)
-        f.price = WordText(panel_.KeyboardPriceKind, kPriceWords[kWordLimitDown]);
+      else if (typed == 0 && word != kind)
+        f.price = kPriceWords[kind];
     } else {
       const double price = quick.direction == 0 ? q.ask1 : q.bid1;
-      f.price = PriceWithDecimals(price + (price < 0 ? -0.000001 : 0.000001), q.decimals);
+      EntryPrint(f.price, price + (price < 0 ? -0.000001 : 0.000001), q.decimals);
     }
   }
   MirrorPanelToQuickDeal(false, false, true);
@@ -963,7 +996,7 @@ void TOrderEntry::XPEditF20Change(int row) {
 
 void TOrderEntry::LabelF83DblClick(int row) {
   if (row < 0 || row > 1) return;
-  quick.ticks[row] = "0";
+  quick.ticks[row].assign(1, '0');
   XPEditF20Change(row);
 }
 
@@ -971,7 +1004,7 @@ void TOrderEntry::XPComboBoxF1Change() {
   TOrderFields &f = Fields(2);
   if (ReplaceShortName(f.contract, false, "XPComboBoxF1")) return;
   panel_.PanelContract = STKPTR();
-  f.volume = "1";
+  f.volume.assign(1, '1');
 }
 
 void TOrderEntry::XPComboBoxF1Exit(bool sender, bool toList) {
