@@ -51,6 +51,7 @@
 #include "trading/pendingorders.h"
 #include "trading/dispatcher.h"
 #include "trading/listcommands.h"
+#include "trading/listforms.h"
 #include "trading/tradedesk.h"
 #include "trading/tradelayout.h"
 #include "trading/tradingwindow.h"
@@ -199,6 +200,7 @@ class TProgramParts : public TFrameParts {
       frame.listCommands->checkTimeConditionOrders = [&frame] {
         if (frame.automation) frame.automation->conditions.CheckTimeConditionOrders();
       };
+      frame.tradingWindow->ShowListArea(*frame.listCommands);
       if (frame.automation) {
         frame.automation->Bind(frame.tradeDispatcher->hooks);
         frame.automation->hooks.armed = [&frame] { return frame.tradingDesk && frame.tradingDesk->automationArmed; };
@@ -216,6 +218,8 @@ class TProgramParts : public TFrameParts {
       frame.tradeKeys = &frame.tradingWindow->Keys();
       frame.receivers.tradeNotify = [&frame](WPARAM wParam, LPARAM lParam) {
         if (frame.tradeDispatcher) frame.tradeDispatcher->HandleTradeNotify(wParam, lParam);
+        // The lists show the books as they stand after every return.
+        if (frame.tradingWindow && frame.tradingWindow->listArea) frame.tradingWindow->listArea->ShowAll();
       };
       frame.receivers.tradeFocus = [&frame](LPARAM control) {
         if (frame.tradingWindow) frame.tradingWindow->TradeFocus(control);
