@@ -106,9 +106,8 @@ struct ListWorld {
       t.Direction = i % 2 ? '1' : '0';
       t.OffsetFlag = i % 3 ? '0' : '1';
       t.HedgeFlag = '1';
-      const unsigned second = unsigned(i);
-      snprintf(t.TradeTime, sizeof t.TradeTime, "%02u:%02u:%02u", (9 + second / 3600) % 24, second / 60 % 60,
-               second % 60);
+      const unsigned second = unsigned(i) % 21600;
+      snprintf(t.TradeTime, sizeof t.TradeTime, "%02u:%02u:%02u", 9 + second / 3600, second / 60 % 60, second % 60);
       t.Price = 3500 + i % 11;
       t.Volume = 1 + i % 3;
       data.trades.Add(t);

@@ -56,6 +56,7 @@
 #include "trading/orderentry.h"
 #include "trading/orderforms.h"
 #include "trading/orderpanel.h"
+#include "trading/listforms.h"
 #include "trading/tradedesk.h"
 #include "trading/tradelayout.h"
 #include "trading/tradingwindow.h"
@@ -207,6 +208,7 @@ class TProgramParts : public TFrameParts {
       frame.tradeDispatcher->positionBook.updateRealtimeSubscription = [&frame](int mode) {
         frame.UpdateRealtimeSubscription(mode != 0);
       };
+      frame.tradingWindow->ShowListArea(*frame.listCommands);
       if (frame.automation) {
         frame.automation->Bind(frame.tradeDispatcher->hooks);
         frame.automation->hooks.armed = [&frame] { return frame.tradingDesk && frame.tradingDesk->automationArmed; };
@@ -224,6 +226,8 @@ class TProgramParts : public TFrameParts {
       frame.tradeKeys = &frame.tradingWindow->Keys();
       frame.receivers.tradeNotify = [&frame](WPARAM wParam, LPARAM lParam) {
         if (frame.tradeDispatcher) frame.tradeDispatcher->HandleTradeNotify(wParam, lParam);
+        // The lists show the books as they stand after every return.
+        if (frame.tradingWindow && frame.tradingWindow->listArea) frame.tradingWindow->listArea->ShowAll();
       };
       frame.receivers.tradeFocus = [&frame](LPARAM control) {
         if (frame.tradingWindow) frame.tradingWindow->TradeFocus(control);

@@ -296,15 +296,33 @@ void TListAreaForm::Panel8Resize() {
 
 void TListAreaForm::Fill(TXPListView *view, const TListModel &model) {
   TListItems *items = view->Items();
+  // The rows the user selected stay selected: they are found again by
+  // their records.
+  std::vector<void *> selected;
+  for (int i = 0; i < items->Count(); ++i)
+    if (items->Item(i)->Selected()) selected.push_back(items->Item(i)->Data);
+  // Refilling is not the user's selection: no contract goes to the panel.
+  const TLVSelectItemEvent onSelect = view->OnSelectItem;
+  view->OnSelectItem = nullptr;
   items->BeginUpdate();
   items->Clear();
   for (const TListRow &row : model.rows) {
     TListItem *item = items->Add();
     item->SetCaption(row.caption);
     for (const std::string &text : row.items) item->SubItems()->Add(text);
-    item->Data = reinterpret_cast<void *>(intptr_t(row.data));
+    item->Data = reinterpret_cast<void *>(intptr_t(view == XPListView3 ? items->Count() - 1 : row.data));
   }
   items->EndUpdate();
+  for (int i = 0; i < items->Count(); ++i)
+    for (void *data : selected)
+      if (items->Item(i)->Data == data) items->Item(i)->SetSelected(true);
+  view->OnSelectItem = onSelect;
+}
+
+void TListAreaForm::ShowAll() {
+  ShowOrders();
+  ShowTrades();
+  ShowPositions();
 }
 
 void TListAreaForm::ShowOrders() { Fill(XPListView1, dispatch_.book.lists.orderRows); }

@@ -50,6 +50,7 @@ class TListAreaForm : public TForm {
   void ShowOrders();
   void ShowTrades();
   void ShowPositions();
+  void ShowAll();
   // The selected rows of a list, top first.
   static std::vector<int> SelectedRows(TCustomListView *view);
   // The pop-up menu of a list for a right click (built anew each time).

@@ -13,6 +13,8 @@
 #include "trading/bankform.h"
 #include "trading/deskdata.h"
 #include "trading/dispatcher.h"
+#include "trading/listcommands.h"
+#include "trading/listforms.h"
 #include "trading/optionform.h"
 #include "trading/orderforms.h"
 #include "trading/queryform.h"
@@ -72,6 +74,10 @@ TTradingWindow::~TTradingWindow() {
     delete queryForm;
   }
   delete bankForm;
+  if (listArea) {
+    Panel4->OnResize = nullptr;
+    delete listArea;
+  }
   if (dragHit_ && GetCapture() == panel_->Handle()) ReleaseCapture();
   panel_->WindowProc = panelProc_;
   panel_->OnResize = nullptr;
@@ -902,4 +908,34 @@ void TTradingWindow::ConnectDispatcher(TTradeDispatcher &dispatcher) {
     // statement in it.
     if (block) report.OnSettlementInfo(const_cast<char *>(block));
   };
+}
+
+TListAreaForm *TTradingWindow::ShowListArea(TListCommands &commands) {
+  if (listArea || !dispatcher_) return listArea;
+  listArea = new TListAreaForm(panel_, desk_, *dispatcher_, commands);
+  listArea->SetBorderStyle(bsNone);
+  listArea->SetParent(Panel4);
+  listArea->SetAlign(alClient);
+  listArea->Show();
+  const auto previous = Panel4->OnResize;
+  Panel4->OnResize = [this, previous](TObject *sender) {
+    if (previous) previous(sender);
+    // The conditions page keeps its tab control; the lists cover the rest.
+    const int page = desk_.pageState;
+    listArea->SetVisible(page >= kPageTrading && page <= kPagePositions);
+    listArea->Panel4Resize();
+  };
+  commands.mirrorPanelToQuickDeal = [this] { MirrorPanelToQuickDeal(true, true, true); };
+  commands.quickDealVisible = [this] { return quickDealShown; };
+  commands.preparePanel = [this](const TPanelPrepare &p) {
+    if (p.layout != kLayoutNormal && p.layout != kLayoutKeyboard) return;
+    orderPanel.contract = p.contract;
+    if (p.contractOnly) return;
+    if (p.volume > 0) orderPanel.volume = std::to_string(p.volume);
+    orderPanel.price = p.price;
+    orderPanel.priceKind = p.priceKind;
+    if (p.focusPrice) RefocusOrderPanel();
+  };
+  listArea->ShowAll();
+  return listArea;
 }

@@ -44,6 +44,8 @@ class TTradeKeyTargets;
 class TTradingWindowKeys;
 class TTradeDispatcher;
 class TOrderPanelForms;
+class TListAreaForm;
+class TListCommands;
 
 class TTradingWindow : public TDeskUi {
  public:
@@ -61,6 +63,11 @@ class TTradingWindow : public TDeskUi {
   // The dispatcher's answers for the text page, the bank and query pages
   // and the report dialog reach them through its hooks.
   void ConnectDispatcher(TTradeDispatcher &dispatcher);
+  // The lists' form over the list area (made on the first call), its
+  // commands bound to this window's panels; the dispatcher must be
+  // connected first.
+  TListAreaForm *ShowListArea(TListCommands &commands);
+  TListAreaForm *listArea = nullptr;
   // The bank and query pages' models, made on first use.
   TBankPage &Bank();
   TQueryPage &Query();

@@ -22,6 +22,9 @@
 #include "tests/trading/tradedesk_fixture.h"
 #include "trading/deskdata.h"
 #include "trading/dispatcher.h"
+#include "trading/listcommands.h"
+#include "trading/listforms.h"
+#include "trading/listrows.h"
 #include "trading/orderbook.h"
 #include "trading/pluginapi.h"
 #include "trading/taskqueue.h"
@@ -521,6 +524,43 @@ TEST_F(TradingWindowTest, TaskPageWhileRunningAndAfterAFailure) {
   EXPECT_EQ(window_->XPButton19->Caption(), "确定");
   EXPECT_NE(window_->XPRichEdit1->Text().find("其中 1 个任务失败"), std::string::npos);
   harness_.SavePng(Shot(), "task-page-failed");
+}
+
+}  // namespace
+}  // namespace trading_test
+
+namespace trading_test {
+namespace {
+
+TEST_F(WindowDispatchTest, TheListAreaCoversTheListPanelOnTheListPagesOnly) {
+  TListCommands commands(desk_, dispatch);
+  TListAreaForm *area = window_->ShowListArea(commands);
+  ASSERT_NE(area, nullptr);
+  EXPECT_EQ(window_->ShowListArea(commands), area);  // made once
+  harness_.Pump();
+  TControl *panel4 = window_->Control("Panel4");
+  ASSERT_NE(panel4, nullptr);
+  EXPECT_TRUE(area->Visible());
+  EXPECT_EQ(area->Width(), static_cast<TWinControl *>(panel4)->ClientWidth());
+  EXPECT_TRUE(area->OwnerDrawPanel3->Visible() && area->OwnerDrawPanel2->Visible());
+  desk_.pageState = kPageConditions;
+  window_->Layout();
+  harness_.Pump();
+  EXPECT_FALSE(area->Visible());
+  // A modify puts the order into the window's order panel.
+  CKivoOrderField o{};
+  strcpy(o.OrderRef, "5");
+  strcpy(o.InstrumentID, "cu2405");
+  o.Direction = '0';
+  o.OffsetFlag = '0';
+  o.VolumeTotal = 4;
+  o.OrderStatus[0] = '3';
+  o.OrderStatus[1] = '0';
+  desk_.Data().orders.Add(o);
+  OnOrderRadioClick(dispatch.book, desk_.Data(), kPageTrading, desk_.orderTag);
+  commands.XPButton30Click(0);
+  EXPECT_EQ(window_->orderPanel.contract, "cu2405");
+  EXPECT_EQ(window_->orderPanel.volume, "4");
 }
 
 }  // namespace
