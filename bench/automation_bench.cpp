@@ -170,7 +170,7 @@ void BM_FillCheckList(benchmark::State &state) {
           StopOrder{0, CTime32(), e + 1, e < 4 ? &entries[size_t(p * 5 + e + 1)] : nullptr, 3000.0 - e, 5, 3100, 0, 0, 0};
     holders[size_t(p)] = StopOrderPointer{&entries[size_t(p * 5)], 1};
     InvestorPosition_Lite position{};
-    snprintf(position.InstrumentID, sizeof position.InstrumentID, "M%d", 2401 + p);
+    snprintf(position.InstrumentID, sizeof position.InstrumentID, "M%u", 2401u + unsigned(p % 100));
     position.PosiDirection = '2', position.HedgeFlag = '1', position.Volume = 15;
     position.Stops = &holders[size_t(p)];
     world.desk.positions.Add(position);
