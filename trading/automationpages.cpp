@@ -57,6 +57,8 @@ TCheckListPanel::TCheckListPanel(TComponent *owner, TAutomationCheckList &list) 
   SetBounds(0, 0, 640, 300);
   SetColor(clWhite);
   Label47 = PlaceControl<TLabel>(owner, this, 10, 8, 620, 32);
+  Label47->AutoSize = false;
+  Label47->WordWrap = true;
   Label47->SetCaption(
       "为防止误触发，请检查以下各项“止损止盈”及“条件单”。要删除其中某项，点击其右侧的“删除”即可。检查完毕请点击“确认”按钮。");
   XPListView5 = PlaceControl<TXPListView>(owner, this, 10, 44, 560, 220);
