@@ -14,9 +14,9 @@
 namespace charts_test {
 namespace {
 
-class Capture : public ChartWorld {
+class ScreenCapture : public ChartWorld {
  protected:
-  Capture() {
+  ScreenCapture() {
     previous_ = platform::SetScreenGrabber([] {
       platform::PixelImage p;
       p.width = GetSystemMetrics(SM_CXSCREEN);
@@ -28,7 +28,7 @@ class Capture : public ChartWorld {
       return p;
     });
   }
-  ~Capture() override { platform::SetScreenGrabber(previous_); }
+  ~ScreenCapture() override { platform::SetScreenGrabber(previous_); }
   static void Drag(TCaptureDlg &d, int ax, int ay, int bx, int by) {
     d.FormMouseDown(&d, mbLeft, TShiftState(), ax, ay);
     d.FormMouseMove(&d, TShiftState(ssLeft), (ax + bx) / 2, (ay + by) / 2);
@@ -38,7 +38,7 @@ class Capture : public ChartWorld {
   platform::ScreenGrabber previous_;
 };
 
-TEST_F(Capture, SelectingOrdersTheCornersAndAdjustsEdges) {
+TEST_F(ScreenCapture, SelectingOrdersTheCornersAndAdjustsEdges) {
   TCaptureDlg dialog(nullptr);
   ASSERT_GT(dialog.ScreenWidth, 320);
   EXPECT_EQ(dialog.Width(), dialog.ScreenWidth);
@@ -71,7 +71,7 @@ TEST_F(Capture, SelectingOrdersTheCornersAndAdjustsEdges) {
   harness_.SavePng(harness_.Render(dialog.Handle()), "capture-selection");
 }
 
-TEST_F(Capture, TheInsideIsA24BitBitmapOfAtLeastTwoByTwoPixels) {
+TEST_F(ScreenCapture, TheInsideIsA24BitBitmapOfAtLeastTwoByTwoPixels) {
   TCaptureDlg dialog(nullptr);
   struct Case {
     int x1, y1, x2, y2;
@@ -96,7 +96,7 @@ TEST_F(Capture, TheInsideIsA24BitBitmapOfAtLeastTwoByTwoPixels) {
   }
 }
 
-TEST_F(Capture, SavesAsBitmapOrPngWithoutLeavingTheBitmapBehind) {
+TEST_F(ScreenCapture, SavesAsBitmapOrPngWithoutLeavingTheBitmapBehind) {
   namespace fs = std::filesystem;
   const fs::path folder = fs::path(box_.Path("shots"));
   fs::create_directories(folder);

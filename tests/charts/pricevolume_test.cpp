@@ -20,32 +20,32 @@ namespace {
 
 using testing_support::TDrawViewDouble;
 
-TICKREC At(PackedDateTime time, uint32_t price, float volume, uint8_t side = 0, float openInterest = 0) {
+TICKREC PvTradeAt(PackedDateTime time, uint32_t price, float volume, uint8_t side = 0, float openInterest = 0) {
   TICKREC t = MakeTrade(price, volume, openInterest, side);
   t.time = time;
   return t;
 }
 
-struct Stats {
+struct PvStats {
   std::map<int, int> buy, sell, all;
   TPriceVolumeFigures f;
 };
 
-Stats Build(const std::vector<TICKREC> &trades, TPriceVolumeRange range, TPriceVolumeInstrument instrument = {}) {
-  Stats s;
+PvStats PvBuild(const std::vector<TICKREC> &trades, TPriceVolumeRange range, TPriceVolumeInstrument instrument = {}) {
+  PvStats s;
   BuildPriceVolumeStats(trades.data(), int(trades.size()), range, instrument, s.buy, s.sell, s.all, &s.f);
   return s;
 }
 
 TEST(PriceVolumeStats, SidesMaximaAndAveragesWithAVolumeLimitInUnits) {
   const PackedDateTime t = MakePackedDateTime(2024, 3, 4, 10, 0);
-  const std::vector<TICKREC> trades = {At(t, 3000, 40, 0), At(t, 3000, 50.7f, 1), At(t, 3100, 60, 0),
-                                       At(t, 3000, 10.6f, 0), At(t, 2900, 100, 2)};
+  const std::vector<TICKREC> trades = {PvTradeAt(t, 3000, 40, 0), PvTradeAt(t, 3000, 50.7f, 1), PvTradeAt(t, 3100, 60, 0),
+                                       PvTradeAt(t, 3000, 10.6f, 0), PvTradeAt(t, 2900, 100, 2)};
   TPriceVolumeInstrument instrument;
   instrument.volumeUnit = 10;
   instrument.divisor = 100;
 
-  Stats all = Build(trades, {0, 0, 0, 0}, instrument);
+  PvStats all = PvBuild(trades, {0, 0, 0, 0}, instrument);
   EXPECT_EQ(all.buy, (std::map<int, int>{{3000, 50}, {3100, 60}})) << "40 + 10.6 truncated";
   EXPECT_EQ(all.sell, (std::map<int, int>{{2900, 100}, {3000, 50}})) << "side 2 counts as seller";
   EXPECT_EQ(all.all, (std::map<int, int>{{2900, 100}, {3000, 100}, {3100, 60}})) << "each addition truncated";
@@ -55,22 +55,22 @@ TEST(PriceVolumeStats, SidesMaximaAndAveragesWithAVolumeLimitInUnits) {
   EXPECT_NEAR(all.f.sellVolume, 150.7, 1e-4);
 
   // A limit of 5 units drops trades under 50.
-  Stats big = Build(trades, {5, 0, 0, 0}, instrument);
+  PvStats big = PvBuild(trades, {5, 0, 0, 0}, instrument);
   EXPECT_EQ(big.all, (std::map<int, int>{{2900, 100}, {3000, 50}, {3100, 60}}));
   EXPECT_EQ(big.f.buyVolume, 60);
 
   // No trades: empty maps and zero figures, no division.
-  Stats none = Build({}, {0, 0, 0, 0}, instrument);
+  PvStats none = PvBuild({}, {0, 0, 0, 0}, instrument);
   EXPECT_TRUE(none.all.empty());
   EXPECT_EQ(none.f.buyAverage, 0);
 }
 
 TEST(PriceVolumeStats, TimeRanges) {
   // The last 30 minutes before 00:10 reach back to 23:40 of the day before.
-  const std::vector<TICKREC> night = {At(MakePackedDateTime(2024, 3, 3, 23, 39), 1, 1),
-                                      At(MakePackedDateTime(2024, 3, 3, 23, 40), 2, 1),
-                                      At(MakePackedDateTime(2024, 3, 4, 0, 10), 3, 1)};
-  EXPECT_EQ(Build(night, {0, 1, 30, 0}).all, (std::map<int, int>{{2, 1}, {3, 1}}));
+  const std::vector<TICKREC> night = {PvTradeAt(MakePackedDateTime(2024, 3, 3, 23, 39), 1, 1),
+                                      PvTradeAt(MakePackedDateTime(2024, 3, 3, 23, 40), 2, 1),
+                                      PvTradeAt(MakePackedDateTime(2024, 3, 4, 0, 10), 3, 1)};
+  EXPECT_EQ(PvBuild(night, {0, 1, 30, 0}).all, (std::map<int, int>{{2, 1}, {3, 1}}));
   // Across a month end too.
   PackedDateTime start = 0, end = 0;
   PriceVolumeWindow({0, 1, 11, 0}, 0, MakePackedDateTime(2024, 3, 1, 0, 10), &start, &end);
@@ -78,10 +78,10 @@ TEST(PriceVolumeStats, TimeRanges) {
   EXPECT_EQ(end, 0u);
 
   // From 10:00 to 10:00: the trades of that one minute.
-  const std::vector<TICKREC> day = {At(MakePackedDateTime(2024, 3, 4, 9, 59), 1, 1),
-                                    At(MakePackedDateTime(2024, 3, 4, 10, 0), 2, 1),
-                                    At(MakePackedDateTime(2024, 3, 4, 10, 1), 3, 1)};
-  EXPECT_EQ(Build(day, {0, 2, 1000, 1000}).all, (std::map<int, int>{{2, 1}}));
+  const std::vector<TICKREC> day = {PvTradeAt(MakePackedDateTime(2024, 3, 4, 9, 59), 1, 1),
+                                    PvTradeAt(MakePackedDateTime(2024, 3, 4, 10, 0), 2, 1),
+                                    PvTradeAt(MakePackedDateTime(2024, 3, 4, 10, 1), 3, 1)};
+  EXPECT_EQ(PvBuild(day, {0, 2, 1000, 1000}).all, (std::map<int, int>{{2, 1}}));
   // An end of 23:59 rolls over to the next day's midnight.
   PriceVolumeWindow({0, 2, 2300, 2359}, MakePackedDateTime(2024, 3, 31, 9, 0), 0, &start, &end);
   EXPECT_EQ(start, MakePackedDateTime(2024, 3, 31, 23, 0));
@@ -106,12 +106,12 @@ TEST(PriceVolumeStats, NatureSharesOfFuturesTrades) {
       {2, 1008, 0},   // d 5 > v: 多开 without turnover
   };
   std::vector<TICKREC> trades;
-  for (const Case &c : cases) trades.push_back(At(t, 3000, c.volume, c.side, c.openInterest));
+  for (const Case &c : cases) trades.push_back(PvTradeAt(t, 3000, c.volume, c.side, c.openInterest));
   TPriceVolumeInstrument instrument;
   instrument.marketType = 2;
   instrument.volumeUnit = 10;  // the shares compare raw with raw: the unit plays no part
   instrument.previousOpenInterest = 1000;
-  const Stats s = Build(trades, {0, 0, 0, 0}, instrument);
+  const PvStats s = PvBuild(trades, {0, 0, 0, 0}, instrument);
   const float T = 82;
   const float expected[kShareCount] = {10 / T * 100, 10 / T * 100, 10 / T * 100, 10 / T * 100,
                                        12 / T * 100, 10 / T * 100, 10 / T * 100, 10 / T * 100,
@@ -120,7 +120,7 @@ TEST(PriceVolumeStats, NatureSharesOfFuturesTrades) {
 
   // Other market types have no shares.
   instrument.marketType = 1;
-  const Stats stock = Build(trades, {0, 0, 0, 0}, instrument);
+  const PvStats stock = PvBuild(trades, {0, 0, 0, 0}, instrument);
   for (float share : stock.f.shares) EXPECT_EQ(share, 0);
 }
 
@@ -208,7 +208,7 @@ TEST_F(PriceVolumeBox, TabsSwitchThePanelAndTheBoxDrawsBothSides) {
   const PackedDateTime t = MakePackedDateTime(2024, 3, 4, 10, 0);
   std::vector<TICKREC> trades;
   for (int k = 0; k < 40; ++k)
-    trades.push_back(At(t, uint32_t(3000 + 10 * (k % 10)), float(1 + k % 7), uint8_t(k % 2), float(500 + k)));
+    trades.push_back(PvTradeAt(t, uint32_t(3000 + 10 * (k % 10)), float(1 + k % 7), uint8_t(k % 2), float(500 + k)));
   FeedTrades(view, trades);
   view->PriceAxisTop = 3100;
   view->PriceAxisBottom = 2990;
@@ -277,7 +277,7 @@ TEST_F(PriceVolumeBox, K_lineViewHasOnlyTheTradesTab) {
   EXPECT_TRUE(view->MsgPage->Visible());
 }
 
-class StringData : public CDragDropStringObject {
+class PvDropText : public CDragDropStringObject {
  public:
   using CDragDropStringObject::CDragDropStringObject;
 };
@@ -290,7 +290,7 @@ TEST_F(PriceVolumeBox, DropWritesTheHandOverFileAndNeverAsksTheSourceToMove) {
   auto page = OpenChart(Stock(SH, 1));
   TDrawViewDouble *view = Chart(*page);
   ASSERT_TRUE(view->DropTarget);
-  auto *data = new StringData("DLF,M01X");  // 8 characters
+  auto *data = new PvDropText("DLF,M01X");  // 8 characters
   DWORD effect = DROPEFFECT_COPY;
   EXPECT_EQ(view->DropTarget->DragEnter(data, 0, POINT{1, 1}, &effect), S_OK);
   EXPECT_EQ(effect, DROPEFFECT_COPY);
@@ -304,7 +304,7 @@ TEST_F(PriceVolumeBox, DropWritesTheHandOverFileAndNeverAsksTheSourceToMove) {
   EXPECT_EQ(std::filesystem::file_size(path), 9u) << "market, NUL, code, NUL";
 
   // A text without a comma posts nothing.
-  auto *plain = new StringData("nocomma");
+  auto *plain = new PvDropText("nocomma");
   EXPECT_EQ(view->DropTarget->Drop(plain, 0, POINT{0, 0}, &effect), E_INVALIDARG);
   harness_.Pump();
   EXPECT_FALSE(std::filesystem::exists(path)) << "the view took and deleted the file";
