@@ -302,8 +302,8 @@ void TStopEngine::ConditionTest(Run &run) {
     // The price test is the cheap one; the contract is looked up only for
     // an order that is met.
     const CContractInfo *contract = nullptr;
-    if ((order.TriggerKind == 0 || order.TriggerKind == 1) && !(order.State & 0x01) &&
-        SameStock(order.Stock, run.stock) && ConditionPriceMet(order, run.quote, run.history, uint32_t(run.divisor)))
+    if (SameStock(order.Stock, run.stock) && (order.TriggerKind == 0 || order.TriggerKind == 1) &&
+        !(order.State & 0x01) && ConditionPriceMet(order, run.quote, run.history, uint32_t(run.divisor)))
       contract = desk_.FindContract(order.InstrumentID);
     if (contract && contract->PriceTick > 0) {
       char text[512];
