@@ -1057,7 +1057,7 @@ void TOrderEntry::XPComboBox8Change() {
     return;
   }
   panel_.PanelContract = STKPTR();
-  bar.volume = "1";
+  bar.volume.assign(1, '1');
   bar.stepper = 1;
   MirrorQuickDealToPanel(true, true, false);
   UpdatePriceFields(STKPTR());
