@@ -537,6 +537,9 @@ void TOrderPanelForms::BuildBar(TWinControl *parent) {
   auto &w = window_;
   PanelQuickDeal = OrderFormPane(w, parent, "PanelQuickDeal", 0, 0, 760, 28);
   PanelQuickDeal->SetVisible(false);
+  // A line of its own along the top of the main window, below the menu and
+  // tool bars already there, so that it never covers them.
+  PanelQuickDeal->SetAlign(alTop);
   OrderFormLabel(w, PanelQuickDeal, "LabelQD1", "数量:", 112, 8);
   XPComboBox8 = OrderFormCombo(w, PanelQuickDeal, "XPComboBox8", {}, 4, 4, 100);
   XPComboBox8->DropDownCount = 12;

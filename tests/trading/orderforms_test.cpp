@@ -8,6 +8,7 @@
 
 #include <memory>
 
+#include "classlib/extctrls.h"
 #include "classlib/forms.h"
 #include "core/ownerdrawpanel.h"
 #include "core/xpbutton.h"
@@ -30,6 +31,11 @@ class OrderFormsTest : public TradingDeskTest {
   OrderFormsTest() : book_(data_, host_), panel_(data_), manual_(data_, panel_, book_, host_.Window()) {
     form_ = new TForm(nullptr);
     form_->SetClientSize(1000, 700);
+    // The main window's menu strip, which the quick-deal bar must leave visible.
+    menu_ = new TPanel(form_);
+    menu_->SetParent(form_);
+    menu_->SetAlign(alTop);
+    menu_->SetHeight(26);
     frame_ = new TOwnerDrawPanel(form_);
     frame_->SetParent(form_);
     frame_->SetAlign(alBottom);
@@ -64,6 +70,7 @@ class OrderFormsTest : public TradingDeskTest {
   TOrderPanel panel_;
   TManualOrder manual_;
   TForm *form_;
+  TPanel *menu_;
   TOwnerDrawPanel *frame_;
   std::unique_ptr<TTradingWindow> window_;
   std::unique_ptr<TOrderEntry> entry_;
@@ -147,6 +154,8 @@ TEST_F(OrderFormsTest, QuickDealBarShowsTheButtons) {
   const QImage shot = Shot(forms_->PanelQuickDeal);
   EXPECT_EQ(shot.width(), forms_->PanelQuickDeal->Width());
   EXPECT_EQ(window_->Control("XPButton47"), forms_->barButtons[5]);
+  // A strip of its own below the menu, never over it.
+  EXPECT_GE(forms_->PanelQuickDeal->Top(), menu_->Top() + menu_->Height());
   harness_.SavePng(shot, "quick-deal-bar");
 }
 
