@@ -6,6 +6,7 @@
 #include <strings.h>
 #include <string>
 
+#include "charts/capturedlg.h"
 #include "charts/drawview.h"
 #include "charts/rendform.h"
 #include "charts/techform.h"
@@ -233,6 +234,7 @@ class TProgramParts : public TFrameParts {
         if (frame.tradingWindow) frame.tradingWindow->TradeFocus(control);
       };
       frame.BindOrderPanels();
+      frame.BindAutomationPages();
       // Every input message counts as activity for the idle lock.
       TMessageEvent previous = Application()->OnMessage();
       Application()->SetOnMessage([&frame, previous](MSG &msg, bool &handled) {
@@ -268,6 +270,12 @@ class TProgramParts : public TFrameParts {
     if (MainFrame) ::PttLinkStart(MainFrame->Handle());
   }
   void PttLinkStop() override { ::PttLinkStop(); }
+  // The screen is frozen as the dialog is made: the main window paints
+  // what is pending first.
+  void ShowCaptureDialog(TMFrame &frame) override {
+    frame.Update();
+    RunScreenCapture(&frame);
+  }
 };
 
 }  // namespace

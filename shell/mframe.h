@@ -117,6 +117,12 @@ class TFrameParts {
 // The parts as the program has them today.
 TFrameParts &DefaultFrameParts();
 
+// What "条件单" hands the condition dialog: the active order panel's
+// contract, price and volume, and the side and offset the ordinary panel
+// hints at.
+struct TConditionRequest;
+TConditionRequest ConditionRequestFromPanels(const TTradeDesk &desk, TOrderPanel &panel, const TOrderEntry &entry);
+
 // The one main window, null before it exists and after it is gone.
 extern TMFrame *MainFrame;
 // While not 0 the main window's key preview turns no key into a command:
@@ -387,6 +393,12 @@ class TMFrame : public TForm, public TMainFrameHost {
   std::unique_ptr<TOrderPanelForms> orderForms;
   // Builds them once the trading window and the dispatcher exist.
   void BindOrderPanels();
+  // The automation pages and dialogs bound to the desk's automation, the
+  // list commands and the order panels (frame_automation.cpp).
+  void BindAutomationPages();
+  // "条件单" of the order panels: a new condition order from the active
+  // panel's fields.
+  void XPButton128Click();
   // "交易 F12": shows or hides the trading window. With an account id the
   // window is hidden and its geometry saved to that account's file.
   void ToolButton17Click(const char *account = nullptr);

@@ -10,7 +10,9 @@
 #include "platform/profile.h"
 #include "platform/shell.h"
 #include "platform/winuser.h"
+#include "trading/automationpages.h"
 #include "trading/bankform.h"
+#include "trading/conditionpage.h"
 #include "trading/deskdata.h"
 #include "trading/dispatcher.h"
 #include "trading/listcommands.h"
@@ -74,6 +76,9 @@ TTradingWindow::~TTradingWindow() {
     delete queryForm;
   }
   delete bankForm;
+  // The automation pages show models that end with the window.
+  delete checkListPanel;
+  delete conditionPagePanel;
   if (listArea) {
     Panel4->OnResize = nullptr;
     delete listArea;

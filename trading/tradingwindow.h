@@ -46,6 +46,13 @@ class TTradeDispatcher;
 class TOrderPanelForms;
 class TListAreaForm;
 class TListCommands;
+class TDeskAutomation;
+class TCheckListPanel;
+class TConditionPagePanel;
+class TConditionPage;
+class TConditionDialogModel;
+class TStopDialogModel;
+struct TConditionDialogRun;
 
 class TTradingWindow : public TDeskUi {
  public:
@@ -68,6 +75,29 @@ class TTradingWindow : public TDeskUi {
   // connected first.
   TListAreaForm *ShowListArea(TListCommands &commands);
   TListAreaForm *listArea = nullptr;
+  // The automation on screen: the after-login check list over Panel21, the
+  // condition-order page in its place beside the lists, and the stop
+  // dialog opened from the position list. Made on the first call; the
+  // dispatcher must be connected first.
+  void ConnectAutomation(TDeskAutomation &automation, TListCommands &commands);
+  TCheckListPanel *checkListPanel = nullptr;
+  TConditionPagePanel *conditionPagePanel = nullptr;
+  std::unique_ptr<TConditionPage> conditionPage;
+  // The two dialogs' modal runs (the forms, with the shell's modal-dialog
+  // flag set around them, unless replaced).
+  std::function<bool(TConditionDialogModel &)> runConditionDialog;
+  std::function<void(TStopDialogModel &)> runStopDialog;
+  // The shell's modal-dialog flag.
+  std::function<void(bool)> setModal;
+  // The instrument a selected check-list row names, shown in the active view.
+  std::function<void(STKPTR)> showInstrument;
+  // The stop dialog for the position at that index of the array.
+  void SetStopOrderForPosition(int32_t position);
+  // What a new condition order's dialog needs of the window.
+  TConditionDialogRun ConditionDialogRun();
+  // The condition-order page on its first tab, filled, shown and its list
+  // focused.
+  void ShowConditionPage();
   // The bank and query pages' models, made on first use.
   TBankPage &Bank();
   TQueryPage &Query();
@@ -144,6 +174,7 @@ class TTradingWindow : public TDeskUi {
   // password controls.
   void BankPageReset() override;
   void QueryTabChange() override;
+  void ConditionTabsFirst() override;
 
   bool quickDealShown = false;
   // The order filter: "可撤" checked, "全部" shown.
@@ -204,4 +235,5 @@ class TTradingWindow : public TDeskUi {
   int viewerFontSize_ = 9;
   std::unique_ptr<TTradingWindowKeys> keys_;
   TTradeDispatcher *dispatcher_ = nullptr;
+  TDeskAutomation *automation_ = nullptr;
 };

@@ -22,6 +22,7 @@
 #include "shell/quoteconn.h"
 #include "shell/settings_store.h"
 #include "shell/viewclasses.h"
+#include "charts/capturedlg.h"
 #include "charts/linetool.h"
 #include "charts/techform.h"
 #include "testing/quote_service.h"
@@ -366,6 +367,18 @@ TEST_F(FrameActionsTest, DialogsAndCaptureHangOnTheirMenuItems) {
   // The capture waits for the frame to repaint, then runs its dialog.
   frame_->chrome->MenuItem("N71")->Click();
   EXPECT_EQ(parts_.captures, 1);
+  // The program's own parts run the capture dialog modally; Esc ends it.
+  std::string shown;
+  harness_.Soon([&] {
+    TCustomForm *form = Application()->ActiveForm();
+    if (!form) form = dynamic_cast<TCustomForm *>(TWinControl::FindControl(GetActiveWindow()));
+    if (!form) return;
+    if (dynamic_cast<TCaptureDlg *>(form)) shown = "capture";
+    harness_.Key(VK_ESCAPE, TShiftState(), form->Handle());
+    if (form->ModalResult() == 0) form->SetModalResult(mrCancel);
+  });
+  DefaultFrameParts().ShowCaptureDialog(*frame_);
+  EXPECT_EQ(shown, "capture");
   for (const char *name : {"O2", "N35", "N47", "Y1", "N73", "MenuItem170", "N72", "N55", "N52", "N63", "TICK1",
                            "N16", "MenuItem117", "N70", "MenuItem143"})
     EXPECT_TRUE(bool(frame_->chrome->MenuItem(name)->OnClick)) << name;

@@ -17,7 +17,12 @@
 #include "platform/winuser.h"
 #include "testing/desk_ui_recorder.h"
 #include "testing/view_harness.h"
+#include "market/rights.h"
+#include "trading/automationpages.h"
 #include "trading/bankform.h"
+#include "trading/conditiondialog.h"
+#include "trading/conditionpage.h"
+#include "trading/deskautomation.h"
 #include "trading/queryform.h"
 #include "tests/trading/tradedesk_fixture.h"
 #include "trading/deskdata.h"
@@ -564,6 +569,80 @@ TEST_F(WindowDispatchTest, TheListAreaCoversTheListPanelOnTheListPagesOnly) {
   commands.XPButton30Click(0);
   EXPECT_EQ(window_->orderPanel.contract, "cu2405");
   EXPECT_EQ(window_->orderPanel.volume, "4");
+}
+
+TEST_F(WindowDispatchTest, TheAutomationPagesAndTheStopDialogAreConnected) {
+  TDeskAutomation automation(desk_.Data());
+  TListCommands commands(desk_, dispatch);
+  window_->ShowListArea(commands);
+  window_->ConnectAutomation(automation, commands);
+  TCheckListPanel *check = window_->checkListPanel;
+  TConditionPagePanel *conditions = window_->conditionPagePanel;
+  ASSERT_NE(check, nullptr);
+  ASSERT_NE(conditions, nullptr);
+
+  // The check list fills Panel21 on its page; filling the list shows its rows.
+  desk_.pageState = kPageCheckList;
+  window_->Layout();
+  harness_.Pump();
+  EXPECT_TRUE(check->Showing());
+  EXPECT_EQ(check->Width(), window_->Panel21->ClientWidth());
+  EXPECT_FALSE(conditions->Showing());
+  dispatch.hooks.fillAutomationCheckList();
+  EXPECT_EQ(check->XPListView5->Items()->Count(), int(automation.checkList.rows.size()));
+  // "确认" arms the automation and goes to trading.
+  harness_.Click(check->XPButton50, 5, 5);
+  EXPECT_TRUE(desk_.automationArmed);
+  EXPECT_EQ(desk_.pageState, kPageTrading);
+
+  // The condition-order navigation entry shows the page on its first tab.
+  conditions->XPTabControl4->SetTabIndex(1);
+  conditions->XPTabControl4Change();
+  desk_.ShowTradingPage(4);
+  harness_.Pump();
+  EXPECT_EQ(desk_.pageState, kPageConditions);
+  EXPECT_TRUE(conditions->Showing());
+  EXPECT_EQ(window_->conditionPage->tab, 0);
+  EXPECT_EQ(conditions->XPTabControl4->TabIndex(), 0);
+  // After a new order the dialog's run shows the same page.
+  desk_.pageState = kPageTrading;
+  window_->Layout();
+  const TConditionDialogRun run = window_->ConditionDialogRun();
+  ASSERT_TRUE(run.showConditionPage && run.saveConditionOrders && run.rights);
+  run.showConditionPage();
+  EXPECT_EQ(desk_.pageState, kPageConditions);
+
+  // The position list's stop column, button and menu reach the stop
+  // dialog under the account's right (the position's contract is unknown
+  // here, which the dialog itself reports).
+  InvestorPosition_Lite p{};
+  strcpy(p.InstrumentID, "cu2405");
+  p.PosiDirection = '2';
+  p.HedgeFlag = '1';
+  p.Volume = 5;
+  desk_.Data().positions.Add(p);
+  ASSERT_TRUE(commands.stopRight && commands.setStopOrderForPosition);
+  for (uint8_t rights : {uint8_t(0), uint8_t(kRightStopOrders)}) {
+    UserRights[kFeatureOrderByte] = rights;
+    EXPECT_EQ(commands.stopRight(), rights != 0);
+  }
+  UserRights[kFeatureOrderByte] = 0;
+  int dialogs = 0;
+  window_->runStopDialog = [&](TStopDialogModel &) { ++dialogs; };
+  boxes_.Clear();
+  commands.setStopOrderForPosition(1);  // past the array: nothing
+  EXPECT_EQ(boxes_.Count(), 0u);
+  commands.setStopOrderForPosition(0);
+  ASSERT_EQ(boxes_.Count(), 1u);
+  EXPECT_EQ(boxes_.Calls().back().text, "该合约不存在或不可交易。  ");
+  EXPECT_EQ(dialogs, 0);
+
+  // "退出" on the check list closes trading.
+  desk_.pageState = kPageCheckList;
+  window_->Layout();
+  harness_.Pump();
+  harness_.Click(check->XPButton52, 5, 5);
+  EXPECT_EQ(desk_.pageState, kPageLogin);
 }
 
 }  // namespace
