@@ -277,6 +277,33 @@ void AppendIntradayToday(CDataAgent *a, const TMarketData *md, int kind, const C
   a->todayDate = date;
 }
 
+// A bar stamp as the last pass leaves it: hours past 23 on the next date.
+PackedDateTime PassedBarTime(PackedDateTime t) {
+  if (PackedHour(t) <= 23) return t;
+  PackedDateTime date = DateOf(t);
+  PackedNextDayInPlace(&date);
+  return date | PackedDateTime(PackedHour(t) - 24) << 6 | PackedMinute(t);
+}
+
+// A server answers a history request with the bars up to the time it was
+// asked, today's first ones among them. Today is made from the trend, which
+// goes on with the trades, so the history gives up its bars of today's
+// trading minutes. Whether today's bars can follow what is left.
+bool CutHistoryAtToday(CDataAgent *a, const KLINEBAR *bars, const TMarketData *md, int kind, PackedDateTime date) {
+  const int32_t minutes = TrendMinutesOfKind(md, kind);
+  if (minutes <= 0) return a->historyCount == 0 || bars[a->historyCount - 1].time <= date;
+  const PackedDateTime first = PassedBarTime(EndMinuteTime(md, kind, date, 0));
+  const PackedDateTime last = PassedBarTime(EndMinuteTime(md, kind, date, minutes - 1));
+  int32_t n = a->historyCount;
+  while (n > 0) {
+    const PackedDateTime t = PassedBarTime(bars[n - 1].time);
+    if (t < first || t > last) break;
+    --n;
+  }
+  a->historyCount = n;
+  return n == 0 || PassedBarTime(bars[n - 1].time) < first;
+}
+
 void AppendDayToday(CDataAgent *a, const REALQUOTE &q, int period, PackedDateTime today, int32_t unit, int type,
                     int32_t *appended) {
   KLINEBAR *bars = static_cast<KLINEBAR *>(a->series);
@@ -584,8 +611,13 @@ bool BuildBarSeries(CDataAgent *a, bool loadHistory, bool historyRequest, bool r
   const CDataAgent *parent = DataAgentAt(a->parent);
   int32_t appended = 0;
   const int32_t before = a->historyCount;
-  if (parent && parent->series && parent->itemCount > 0 && parent->itemSize == int32_t(sizeof(TRENDREC)) &&
-      TradesTodayForKind(md, kind) && (a->historyCount == 0 || bars[a->historyCount - 1].time <= today)) {
+  bool followsHistory = parent && parent->series && parent->itemCount > 0 &&
+                        parent->itemSize == int32_t(sizeof(TRENDREC)) && TradesTodayForKind(md, kind);
+  if (followsHistory && !dayBased)
+    followsHistory = CutHistoryAtToday(a, bars, md, kind, today);
+  else if (followsHistory)
+    followsHistory = a->historyCount == 0 || bars[a->historyCount - 1].time <= today;
+  if (followsHistory) {
     if (!dayBased) {
       AppendIntradayToday(a, md, kind, *parent, period, custom, unit, &appended);
     } else if (md->m_quotes && md->m_quotes[a->stock.stock].last) {

@@ -542,6 +542,49 @@ std::vector<std::string> FullBuildOf(const CDataAgent &agent) {
   return out;
 }
 
+TEST_F(BarSeriesTest, HistoryReachingIntoTodayStillFollowsTheTrades) {
+  // A server's history may hold today's bars up to the time it was asked;
+  // today is taken from the trend all the same and goes on with the trades.
+  const std::vector<KLINEBAR> past = PastMinutes({Day(1, 16)});
+  WriteBars("data/SH/min1/600000.m11", past);
+  WriteBars("data/SH/min/600000.mi1", Groups(past, 5));
+  MarketNow(1, 17, 9, 25);
+  const std::pair<int, uint32_t> periods[] = {{1, 0}, {4, 0}, {3, 7}};
+  std::vector<int32_t> agents;
+  for (auto [period, custom] : periods) agents.push_back(Acquire(period, custom));
+  uint32_t price = 10000;
+  for (int minute = 9 * 60 + 30; minute < 9 * 60 + 50; ++minute) {
+    MarketNow(1, 17, minute / 60, minute % 60);
+    Trade(price += 3, 10);
+  }
+  // The history arrives with today's first twenty minutes in it.
+  std::vector<KLINEBAR> withToday = past;
+  for (const KLINEBAR &b : PastMinutes({Day(1, 17)})) {
+    if (withToday.size() == past.size() + 20) break;
+    withToday.push_back(b);
+  }
+  WriteBars("data/SH/min1/600000.m11", withToday);
+  WriteBars("data/SH/min/600000.mi1", Groups(withToday, 5));
+  NotifyAgentsDataArrived(Stock().Word(), kAgentMinuteBars, 1, 100);
+  NotifyAgentsDataArrived(Stock().Word(), kAgentMinuteBars, 5, 100);
+
+  for (int minute = 9 * 60 + 50; minute < 10 * 60 + 5; ++minute) {
+    MarketNow(1, 17, minute / 60, minute % 60);
+    Trade(price += 3, 10);
+    for (size_t i = 0; i < agents.size(); ++i) {
+      SCOPED_TRACE(testing::Message() << "period " << periods[i].first << " at " << minute / 60 << ":" << minute % 60);
+      const CDataAgent &a = Agent(agents[i]);
+      ASSERT_GT(a.itemCount, 0);
+      const KLINEBAR &last = a.Bars()[a.itemCount - 1];
+      EXPECT_EQ(last.close, price);
+      EXPECT_EQ(Series(agents[i]), FullBuildOf(a));
+    }
+    const CDataAgent &one = Agent(agents[0]);
+    EXPECT_EQ(one.Bars()[one.itemCount - 1].time, Day(1, 17, (minute + 1) / 60, (minute + 1) % 60));
+    EXPECT_EQ(one.itemCount, 240 + minute - 9 * 60 - 30 + 1);
+  }
+}
+
 TEST_F(BarSeriesTest, LiveQuotesRefoldTodayExactlyAsAFullBuild) {
   const std::vector<KLINEBAR> past = PastMinutes({Day(1, 15), Day(1, 16)});
   WriteBars("data/SH/min1/600000.m11", past);

@@ -319,9 +319,20 @@ TEST_F(MondayTest, BarAgentsBuildFromTheCacheAlone) {
   const REALQUOTE quote = QuoteOf(s);
   const PackedDateTime today = TradingDateOf(desc_, 0, s.kind);
 
-  // The bar files hold today's minutes already, so the minute periods show
-  // the files; the day-based ones add today's bar from the quote.
-  const std::vector<KLINEBAR> five = GroupMinuteBars(series, 5);
+  // The bar files hold today's minutes already; the minute periods take
+  // today from the trend all the same, so that they go on with the quotes:
+  // the same bars with the current minute open at the end (the trend's
+  // float sums round today's amounts differently, so those are left out).
+  // The day-based ones add today's bar from the quote.
+  InstrumentSeries live = series;
+  {
+    KLINEBAR open = live.today.minutes.back();
+    open.time = MakePackedDateTime(2024, 1, 15, 10, 1);
+    open.open = open.high = open.low = open.close;
+    open.volume = open.amount = 0;
+    live.today.minutes.push_back(open);
+  }
+  const std::vector<KLINEBAR> five = GroupMinuteBars(live, 5);
   KLINEBAR day{};
   day.time = today;
   day.open = quote.open;
@@ -349,10 +360,10 @@ TEST_F(MondayTest, BarAgentsBuildFromTheCacheAlone) {
     int period;
     std::vector<KLINEBAR> bars;
   } cases[] = {
-      {1, PerUnit(GroupMinuteBars(series, 1), unit, false)},
+      {1, PerUnit(GroupMinuteBars(live, 1), unit, false)},
       {4, PerUnit(five, unit, false)},
       {5, PerUnit(InGroupsOf(five, 3, true), unit, false)},
-      {7, PerUnit(GroupMinuteBars(series, 60), unit, false)},
+      {7, PerUnit(GroupMinuteBars(live, 60), unit, false)},
       {8, days},
       {9, weeks},
       {10, months},
@@ -360,7 +371,16 @@ TEST_F(MondayTest, BarAgentsBuildFromTheCacheAlone) {
   for (const Case &c : cases) {
     const int32_t agent = Acquire(s, c.period);
     ASSERT_GE(agent, 0);
-    EXPECT_EQ(Series(agent), Describe(c.bars)) << "period " << c.period;
+    if (c.period >= 8) {
+      EXPECT_EQ(Series(agent), Describe(c.bars)) << "period " << c.period;
+      continue;
+    }
+    std::vector<KLINEBAR> shown(Agent(agent).Bars(), Agent(agent).Bars() + Agent(agent).itemCount);
+    std::vector<KLINEBAR> wanted = c.bars;
+    for (auto *bars : {&shown, &wanted})
+      for (KLINEBAR &b : *bars)
+        if (b.time >= today) b.amount = 0;
+    EXPECT_EQ(Describe(shown), Describe(wanted)) << "period " << c.period;
   }
 
   // Every bar agent stands on the one minute trend of the instrument,
