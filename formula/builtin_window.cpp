@@ -277,9 +277,17 @@ struct EmaFamily : SmoothingFamily<EmaFamily> {
     const double *x = r[0].column(), *n = r[1].column();
     if (!x || !n || i0 >= i1) return false;
     const double nNow = n[i0];
-    for (uint32_t i = i0 + 1; i < i1; ++i)
-      if (n[i] != nNow) return false;
     if (!(nNow == nNow)) return false;
+    // Compared bit for bit, without a branch per bar: a zero of the other
+    // sign only sends the stretch the slower way.
+    uint64_t first, differ = 0;
+    std::memcpy(&first, n + i0, sizeof first);
+    for (uint32_t i = i0 + 1; i < i1; ++i) {
+      uint64_t bits;
+      std::memcpy(&bits, n + i, sizeof bits);
+      differ |= bits ^ first;
+    }
+    if (differ) return false;
     Weights(nNow, c.keep, c.div);
     c.x = x;
     c.y = s.y;
