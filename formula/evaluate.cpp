@@ -719,8 +719,15 @@ void EvaluateStatementsSideBySide(CKvIndex *formula, IndexStatementJob *jobs, si
         AheadCall &a = ahead[c];
         if (!a.runner || i >= a.n) continue;
         const uint32_t end = std::min(a.n, i + kStride);
-        if (a.runner->BeginChain(i, end, a.out, chains[chained])) chainOwner[chained++] = &a;
-        else a.runner->StepRange(i, end, a.out, nullptr);
+        if (a.runner->BeginChain(i, end, a.out, chains[chained])) {
+          chainOwner[chained++] = &a;
+          continue;
+        }
+        // The first bar of a block finds the call's record; the rest of the
+        // stretch may then go with the others.
+        a.runner->StepRange(i, i + 1, a.out, nullptr);
+        if (i + 1 < end && a.runner->BeginChain(i + 1, end, a.out, chains[chained])) chainOwner[chained++] = &a;
+        else if (i + 1 < end) a.runner->StepRange(i + 1, end, a.out, nullptr);
       }
       if (chained) {
         IndexRunChains(chains.data(), chained);
