@@ -693,7 +693,7 @@ void EvaluateStatementsSideBySide(CKvIndex *formula, IndexStatementJob *jobs, si
     // Meanwhile the bars of the next round are fetched into the cache (the
     // first statement reads them right after), and the statements' blocks of
     // this round, which are written next.
-    constexpr uint32_t kStride = 32;
+    constexpr uint32_t kStride = 64;
     constexpr uint32_t kFinishPart = 64;
     const uint32_t next = (round + 1) * kIndexColumnBlock;
     const KLINEBAR *coming = jobs[0].ctx.bars && next < count ? jobs[0].ctx.bars + from + next : nullptr;
