@@ -35,6 +35,20 @@ class IndexColumnRunner {
   // Bars from + i0 .. from + i1 - 1 into out[i0 .. i1 - 1], skipping those
   // whose mask byte is 0; successive calls continue in ascending order.
   virtual void StepRange(uint32_t i0, uint32_t i1, double *out, const uint8_t *mask) = 0;
+  // Bars i0 .. i1 - 1 as the recurrence y = (2x + keep*y) / div with fixed
+  // weights, for the evaluator to advance together with others in one loop:
+  // fills chain and returns true, after which the evaluator computes those
+  // bars into chain.out and hands the last value back with EndChain; false
+  // when the stretch is not such a recurrence (the bars then go through
+  // StepRange).
+  struct Chain {
+    const double *x;
+    double *out;
+    double y, keep, div;
+    uint32_t i0, i1;
+  };
+  virtual bool BeginChain(uint32_t, uint32_t, double *, Chain &) { return false; }
+  virtual void EndChain(const Chain &) {}
 };
 constexpr size_t kIndexRunnerBytes = 9 * 1024;
 // Builds a runner in place (kIndexRunnerBytes), or returns null when the call
@@ -422,6 +436,25 @@ class StatefulRunner final : public IndexColumnRunner {
     static_assert(sizeof(StatefulRunner) <= kIndexRunnerBytes, "runner outgrows its place");
     if (count > kIndexColumnBlock || CountArguments(args) > 4 || !ArgumentsPure(args)) return nullptr;
     return new (place) StatefulRunner(ctx, args, from, count);
+  }
+
+  bool BeginChain(uint32_t i0, uint32_t i1, double *out, Chain &c) override {
+    if constexpr (requires { Family::Chain(r_, *held_, i0, i1, c); }) {
+      // Like Run: a record to continue and no bar the last of the range.
+      if (held_ && i1 > i0 && from_ + i1 < at_.barCount && Family::Chain(r_, *held_, i0, i1, c)) {
+        c.out = out;
+        c.i0 = i0;
+        c.i1 = i1;
+        return true;
+      }
+    }
+    return false;
+  }
+  void EndChain(const Chain &c) override {
+    if constexpr (requires(Chain &d) { Family::Chain(r_, *held_, 0u, 0u, d); }) {
+      held_->y = c.y;
+      held_->lastBar = from_ + c.i1 - 1;
+    }
   }
 
   void StepRange(uint32_t i0, uint32_t i1, double *out, const uint8_t *mask) override {

@@ -271,6 +271,28 @@ struct EmaFamily : SmoothingFamily<EmaFamily> {
     s.y = y;
     return i1;
   }
+  // The same over columns i0 .. i1 - 1 when N stays the same throughout,
+  // handed to the evaluator to be run together with other calls.
+  static bool Chain(const ArgReader *r, const State &s, uint32_t i0, uint32_t i1, IndexColumnRunner::Chain &c) {
+    const double *x = r[0].column(), *n = r[1].column();
+    if (!x || !n || i0 >= i1) return false;
+    const double nNow = n[i0];
+    if (!(nNow == nNow)) return false;
+    // Compared bit for bit, without a branch per bar: a zero of the other
+    // sign only sends the stretch the slower way.
+    uint64_t first, differ = 0;
+    std::memcpy(&first, n + i0, sizeof first);
+    for (uint32_t i = i0 + 1; i < i1; ++i) {
+      uint64_t bits;
+      std::memcpy(&bits, n + i, sizeof bits);
+      differ |= bits ^ first;
+    }
+    if (differ) return false;
+    Weights(nNow, c.keep, c.div);
+    c.x = x;
+    c.y = s.y;
+    return true;
+  }
 };
 
 // SMA: exponential smoothing with weight M/N seeded with X(0); N and M of the

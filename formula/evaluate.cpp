@@ -563,6 +563,42 @@ struct StatementPlan {
   std::vector<const double *> part;  // the ready columns from a bar of the block on
 };
 
+// Up to four recurrences over the same bars in one loop, so that the
+// processor overlaps them; each step is exactly the runner's own.
+template <int K>
+void IndexRunChainGroup(IndexColumnRunner::Chain *c) {
+  const double *x[K];
+  double *out[K];
+  double y[K], keep[K], div[K];
+  for (int k = 0; k < K; ++k) {
+    x[k] = c[k].x;
+    out[k] = c[k].out;
+    y[k] = c[k].y;
+    keep[k] = c[k].keep;
+    div[k] = c[k].div;
+  }
+  const uint32_t i0 = c[0].i0, i1 = c[0].i1;
+  for (uint32_t i = i0; i < i1; ++i)
+    for (int k = 0; k < K; ++k) out[k][i] = y[k] = (2 * x[k][i] + keep[k] * y[k]) / div[k];
+  for (int k = 0; k < K; ++k) c[k].y = y[k];
+}
+
+void IndexRunChains(IndexColumnRunner::Chain *c, size_t count) {
+  size_t k = 0;
+  while (k < count) {
+    // A group shares its bars.
+    size_t g = 1;
+    while (g < 4 && k + g < count && c[k + g].i0 == c[k].i0 && c[k + g].i1 == c[k].i1) ++g;
+    switch (g) {
+      case 4: IndexRunChainGroup<4>(c + k); break;
+      case 3: IndexRunChainGroup<3>(c + k); break;
+      case 2: IndexRunChainGroup<2>(c + k); break;
+      default: IndexRunChainGroup<1>(c + k); break;
+    }
+    k += g;
+  }
+}
+
 }  // namespace
 
 bool IndexExpressionSideBySide(const CKvIndexExpression &e) {
@@ -603,6 +639,8 @@ void EvaluateStatementsSideBySide(CKvIndex *formula, IndexStatementJob *jobs, si
     maxBehind = std::max(maxBehind, p.behind);
   }
   std::unique_ptr<AheadCall[]> ahead(calls ? new AheadCall[calls] : nullptr);
+  std::vector<IndexColumnRunner::Chain> chains(calls);
+  std::vector<AheadCall *> chainOwner(calls);
 
   // The rest of the statements' blocks of the round before, bars i0 .. i1 - 1
   // of each, in statement order.
@@ -655,7 +693,7 @@ void EvaluateStatementsSideBySide(CKvIndex *formula, IndexStatementJob *jobs, si
     // Meanwhile the bars of the next round are fetched into the cache (the
     // first statement reads them right after), and the statements' blocks of
     // this round, which are written next.
-    constexpr uint32_t kStride = 8;
+    constexpr uint32_t kStride = 64;
     constexpr uint32_t kFinishPart = 64;
     const uint32_t next = (round + 1) * kIndexColumnBlock;
     const KLINEBAR *coming = jobs[0].ctx.bars && next < count ? jobs[0].ctx.bars + from + next : nullptr;
@@ -674,9 +712,26 @@ void EvaluateStatementsSideBySide(CKvIndex *formula, IndexStatementJob *jobs, si
         const char *end = reinterpret_cast<const char *>(k.out + std::min(k.n, i + kStride));
         for (; line < end; line += 64) __builtin_prefetch(line, 1);
       }
+      // Calls whose stretch is a plain recurrence go through one loop
+      // together; the others step on their own.
+      size_t chained = 0;
       for (size_t c = 0; c < calls; ++c) {
         AheadCall &a = ahead[c];
-        if (a.runner && i < a.n) a.runner->StepRange(i, std::min(a.n, i + kStride), a.out, nullptr);
+        if (!a.runner || i >= a.n) continue;
+        const uint32_t end = std::min(a.n, i + kStride);
+        if (a.runner->BeginChain(i, end, a.out, chains[chained])) {
+          chainOwner[chained++] = &a;
+          continue;
+        }
+        // The first bar of a block finds the call's record; the rest of the
+        // stretch may then go with the others.
+        a.runner->StepRange(i, i + 1, a.out, nullptr);
+        if (i + 1 < end && a.runner->BeginChain(i + 1, end, a.out, chains[chained])) chainOwner[chained++] = &a;
+        else if (i + 1 < end) a.runner->StepRange(i + 1, end, a.out, nullptr);
+      }
+      if (chained) {
+        IndexRunChains(chains.data(), chained);
+        for (size_t c = 0; c < chained; ++c) chainOwner[c]->runner->EndChain(chains[c]);
       }
     }
     for (size_t c = 0; c < calls; ++c) {

@@ -168,6 +168,7 @@ TEST_F(CalculateTest, SideBySideStatementsGiveTheValuesOfOneAfterAnother) {
       "A:EMA(C,V/100);B:SMA(A,MOD(BARPOS,7)+1,1);D:DMA(A,0.2)+WMA(B,5);",
       "A:STD(C,20);B:VAR(A,30)+AVEDEV(A,5);D:DEVSQ(B,4)-STDP(A,0);",
       "A:MA(C,5);B:CROSS(C,A);D:BARSLAST(B);E:VALUEWHEN(B,A)+COUNT(B,300);",
+      "A:EMA(C,IF(BARPOS<500,12,26))-EMA(O,IF(MOD(BARPOS,100)<50,9,0));B:EMA(A,SQRT(0-1))+EMA(A,3);",
   };
   struct Restore {
     ~Restore() { SetIndexStatementsSideBySide(true); }
