@@ -53,7 +53,7 @@ def icon(index, x, y):
     return MASK
 
 
-def skin(folder, layout, dark, light):
+def skin(folder, layout, dark, light, skin_name):
     os.makedirs(folder, exist_ok=True)
     height = 28
     bmp(os.path.join(folder, "lefttop.bmp"), 160, height, lambda x, y: ramp(dark, light, y / (height - 1)))
@@ -70,6 +70,8 @@ def skin(folder, layout, dark, light):
     bmp(os.path.join(folder, "leftbottom.bmp"), 40, 22, lambda x, y: ramp(dark, light, 0.2))
     bmp(os.path.join(folder, "rightbottom.bmp"), 40, 22, lambda x, y: ramp(dark, light, 0.6))
     ini = [
+        "[GENERAL]",
+        f"NAME={skin_name}",
         "[Color]",
         f"MenuText={colour((235, 240, 250))}",
         f"HighLightText={colour((255, 220, 90))}",
@@ -103,14 +105,15 @@ def skin(folder, layout, dark, light):
         "StatusBarHeight=22",
     ]
     with open(os.path.join(folder, "skin.ini"), "wb") as f:
-        f.write(("\r\n".join(ini) + "\r\n").encode("ascii"))
+        f.write(("\r\n".join(ini) + "\r\n").encode("gbk"))
 
 
 def main():
     program = sys.argv[1] if len(sys.argv) > 1 else "."
     dark, light = (18, 36, 66), (70, 110, 160)
-    for layout, number in ((0, 0), (0, 1), (1, 1)):
-        skin(os.path.join(program, "skin", str(layout), str(number)), layout, dark, light)
+    # The options dialog lists each layout's skins by number from 0 on.
+    for layout, number in ((0, 0), (0, 1), (1, 0), (1, 1)):
+        skin(os.path.join(program, "skin", str(layout), str(number)), layout, dark, light, ("深蓝", "湖蓝")[number])
 
 
 if __name__ == "__main__":

@@ -521,8 +521,12 @@ void TQuoteOptionDlg::XPButton1Click(TObject *) {
     SetBit(property, kPropWheelNext, wheel == 2);
     WriteUi("Property", std::to_string(property).c_str());
   }
-  SkinNumber = std::max(XPComboBox5->ItemIndex(), 0);
-  SkinLayout = std::max(XPComboBox4->ItemIndex(), 0);
+  // Without a skin listed for the chosen layout the frame keeps the skin it
+  // has: a skin that is not there would leave the frame without its chrome.
+  if (XPComboBox5->Items()->Count() > 0) {
+    SkinNumber = std::max(XPComboBox5->ItemIndex(), 0);
+    SkinLayout = std::max(XPComboBox4->ItemIndex(), 0);
+  }
   WriteUiInt("Skin", SkinNumber);
   WriteUiInt("Layout", SkinLayout);
   SetModalResult(mrOk);

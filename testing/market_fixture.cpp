@@ -504,7 +504,7 @@ void AppendBytes(std::string &out, const void *bytes, size_t length) {
 void WriteTrendHistory(const fs::path &path, const InstrumentSeries &series, PackedDateTime utc) {
   std::string bytes;
   if (series.pastDays.empty()) return;
-  uint32_t items = uint32_t(TrendItems(series, series.pastDays.front()).size());
+  uint32_t items = uint32_t(PastDayTrendItems(series, series.pastDays.front()).size());
   AppendBytes(bytes, &items, 4);
   for (const DayMinutes &day : series.pastDays) {
     uint32_t date = day.date;
@@ -513,7 +513,7 @@ void WriteTrendHistory(const fs::path &path, const InstrumentSeries &series, Pac
       uint32_t extra = 0;
       AppendBytes(bytes, &extra, 4);
     }
-    std::vector<TRENDITEM> dayItems = TrendItems(series, day);
+    std::vector<TRENDITEM> dayItems = PastDayTrendItems(series, day);
     AppendBytes(bytes, dayItems.data(), dayItems.size() * sizeof(TRENDITEM));
   }
   WriteText(path, bytes);
@@ -802,6 +802,17 @@ std::vector<TRENDITEM> TrendItems(const InstrumentSeries &series, const DayMinut
       item.leadingOffset = c.offset;
     }
     items.push_back(item);
+  }
+  return items;
+}
+
+std::vector<TRENDITEM> PastDayTrendItems(const InstrumentSeries &series, const DayMinutes &day) {
+  std::vector<TRENDITEM> items = TrendItems(series, day);
+  // Taken from the minutes themselves: differences of the float running
+  // totals lose the small figures late in the day.
+  for (size_t i = 1; i < items.size() && i <= day.minutes.size(); ++i) {
+    items[i].volume = float(day.minutes[i - 1].volume);
+    if (series.turnover) items[i].amount = float(day.minutes[i - 1].amount);
   }
   return items;
 }

@@ -174,6 +174,10 @@ std::vector<KLINEBAR> GroupMinuteBars(const InstrumentSeries &series, int n);
 // One day's trend items: the opening slot, then one per trading minute
 // (cumulative volume, turnover or open interest, index counters).
 std::vector<TRENDITEM> TrendItems(const InstrumentSeries &series, const DayMinutes &day);
+// One past day as the multi-day trend history holds it: the same items with
+// the volume (and a turnover market's amount) per minute; the opening slot
+// keeps its own values.
+std::vector<TRENDITEM> PastDayTrendItems(const InstrumentSeries &series, const DayMinutes &day);
 // Today's trend file: its head and the opening slot and traded minutes.
 TRENDHEAD TodayTrendHead(const InstrumentSeries &series);
 std::vector<TRENDREC> TodayTrend(const InstrumentSeries &series);

@@ -410,7 +410,7 @@ QuoteRequestServer::Reply QuoteRequestServer::Serve(uint8_t command, const std::
       auto series = d.Series(m, i);
       for (const DayMinutes &day : series->pastDays) {
         if ((day.date & kPackedDateMask) != date) continue;
-        const std::vector<TRENDITEM> items = TrendItems(*series, day);
+        const std::vector<TRENDITEM> items = PastDayTrendItems(*series, day);
         Bytes head{1, uint8_t(m)};
         const Bytes code = codeField(m, i);
         head.insert(head.end(), code.begin(), code.end());

@@ -94,6 +94,7 @@ bool WriteDemoTheme(const std::string &root) {
     else if (n == 25) value = rgb(0, 0, 128);
     else if (n == 26) value = rgb(64, 64, 64);
     else if (n == 34) value = rgb(32, 32, 32);
+    else if (n == 61) value = rgb(28, 28, 48);  // past days behind the intraday lines: dark, not the lines' grey
     else if (n == 63) value = rgb(12, 12, 12);
     else if (n == 64) value = rgb(40, 40, 72);
     ini += std::string("COLOR") + char('0' + n / 10) + char('0' + n % 10) + "=" + value + "\r\n";

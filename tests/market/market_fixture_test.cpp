@@ -201,6 +201,10 @@ TEST_F(MarketFixtureTest, CacheFilesReadBackAndIntradayFilesAreKept) {
       uint32_t extra = 0;
       EXPECT_EQ(ReadTrendDay(md, i, series.pastDays.back().date, items.data(), &itemCount, &extra), 1);
       EXPECT_EQ(itemCount, minutes + 1);
+      // The history holds each minute's own volume, not the running total.
+      const DayMinutes &past = series.pastDays.back();
+      for (size_t k : {size_t(1), past.minutes.size() - 1})
+        EXPECT_FLOAT_EQ(items[k + 1].volume, float(past.minutes[k].volume)) << in.code << " minute " << k;
 
       // Today's intraday files carry the clock's trading day and stay.
       ASSERT_FALSE(series.today.minutes.empty());

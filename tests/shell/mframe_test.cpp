@@ -106,6 +106,21 @@ class FrameTest : public ::testing::Test {
 // Offline: every step of the construction and the creation in order, then
 // the page, then the shut-down in order, writing the user's settings, the
 // last page and the alarms.
+// The demo theme draws past days' lines and grid on their own background:
+// a background in the lines' colour hides the recalled days entirely.
+TEST_F(FrameTest, TheDemoThemeKeepsPastDaysLinesVisibleOnTheirBackground) {
+  const std::string theme = Read(User("clrfont.ini"));
+  auto colour = [&](int n) {
+    const std::string key = (n < 10 ? "COLOR0" : "COLOR") + std::to_string(n) + "=";
+    const size_t at = theme.find(key);
+    return at == std::string::npos ? std::string("missing") : theme.substr(at + key.size(), theme.find('\r', at) - at - key.size());
+  };
+  const std::string background = colour(61);
+  ASSERT_NE(background, "missing");
+  for (int drawn : {1, 12, 14, 33, 44, 45})  // today's background, grid, frame, text, price and average lines
+    EXPECT_NE(colour(drawn), background) << "colour " << drawn;
+}
+
 TEST_F(FrameTest, AnOfflineStartRunsEveryStepInOrderAndTheCloseWritesTheSettings) {
   TMFrame *frame = nullptr;
   RunAndClose(frame, IDNO, "main_frame_offline");

@@ -183,6 +183,20 @@ TEST_F(SettingsDialogTest, WheelModeAndPropertyBits) {
   }
 }
 
+TEST_F(SettingsDialogTest, OkWithNoSkinListedKeepsTheFramesSkin) {
+  const int layout = SkinLayout, number = SkinNumber;
+  SkinLayout = SkinNumber = 1;
+  TQuoteOptionDlg dialog(nullptr);
+  dialog.Configure(TOptionCaller::kReport);
+  ASSERT_EQ(dialog.XPComboBox5->Items()->Count(), 0);  // no skin folder here
+  dialog.XPButton1Click(nullptr);
+  EXPECT_EQ(SkinLayout, 1);
+  EXPECT_EQ(SkinNumber, 1);
+  EXPECT_EQ(Read("defui.ini", "UI", "Skin"), "1");
+  SkinLayout = layout;
+  SkinNumber = number;
+}
+
 TEST_F(SettingsDialogTest, InstantControlsWriteAtOnceAndRestoreGivesTheDefaults) {
   int panels = 0, reports = 0;
   OptionEffects().refreshChartQuotePanels = [&] { ++panels; };
