@@ -720,7 +720,7 @@ void TOrderEntry::XPButton32Click(int tag) {
   if (tag < 1 || tag > 6) return;
   const EntryButton b = kEntryKeyboardButtons[tag];
   if (manual_.PlaceManualOrder(b.buy, b.offset, 0) == 0) return;
-  keyboard.buttonsEnabled = true;
+  keyboard.EnableButtons();
   TOrderFields &f = Fields(1);
   if (data_.options.ResetToNow && f.priceKind == 0) {
     const int kind = panel_.KeyboardPriceKind;
@@ -731,7 +731,7 @@ void TOrderEntry::XPButton32Click(int tag) {
 }
 
 TVolumeQuery TOrderEntry::XPButton39Click(bool sender) {
-  keyboard.buttonsEnabled = true;
+  keyboard.EnableButtons();
   const TOrderFields &f = Fields(1);
   unsigned seconds = 0;
   int result = 0;
@@ -770,7 +770,7 @@ void TOrderEntry::ComboBox1Change(int selected) {
     return;
   }
   keyboard.contractTag = 0;
-  keyboard.buttonsEnabled = true;
+  keyboard.EnableButtons();
   TOrderFields &f = Fields(1);
   if (ReplaceShortName(f.contract, true, "ComboBox1")) {
     MirrorPanelToQuickDeal(true, false, false);
@@ -802,7 +802,7 @@ void TOrderEntry::ComboBox1Exit(bool sender, bool toList) {
   }
   ApplyHedgeChoices(f.contract.c_str());
   if (panel_.PanelContract.IsNone() || !SameStock(panel_.PanelContract, c->Stock)) {
-    keyboard.buttonsEnabled = true;
+    keyboard.EnableButtons();
     panel_.PanelContract = c->Stock;
     keyboard.openable.clear();
     quick.openable.clear();
