@@ -157,7 +157,8 @@ class TOrderEntry {
   void ApplyQuickOrderKeys();
 
   // ---- shared ----
-  void UpdatePriceFields(STKPTR stock);
+  // True when a text the panels or the bar show changed (a repaint is due).
+  bool UpdatePriceFields(STKPTR stock);
   // Whether a pushed quote of the instrument repaints the fields.
   bool QuoteRefreshes(STKPTR stock) const;
   // The hedge choice by the contract code (IF/TF may be arbitrage).
