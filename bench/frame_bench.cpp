@@ -494,8 +494,7 @@ void BM_FuturesFanOutWithOrderPanel(benchmark::State &state) {
   if (state.range(0)) {
     w.orderStock = STKPTR(1, 0, 0);
     w.receivers.updatePriceFields = [&panel](uint32_t stock, const REALQUOTE &) {
-      panel.entry.UpdatePriceFields(STKPTR(stock));
-      InvalidateRect(ChartWindow(), nullptr, FALSE);
+      if (panel.entry.UpdatePriceFields(STKPTR(stock))) InvalidateRect(ChartWindow(), nullptr, FALSE);
     };
   }
   TMarketData *market = MarketAt(1);

@@ -433,6 +433,21 @@ void TCustomComboBox::WndProc(TMessage &m) {
     case CB_FINDSTRINGEXACT:
       m.Result = m.LParam ? items_->IndexOf(reinterpret_cast<const char *>(m.LParam)) : CB_ERR;
       return;
+    case CB_SETEDITSEL: {
+      // Low word the start, high word the end, each -1 for "none" or "to
+      // the end"; a box without an edit has no selection to set.
+      if (!edit_ || !edit_->HandleAllocated()) {
+        m.Result = CB_ERR;
+        return;
+      }
+      const int start = int(short(LOWORD(DWORD(m.LParam)))), end = int(short(HIWORD(DWORD(m.LParam))));
+      SendMessageA(edit_->Handle(), EM_SETSEL, WPARAM(intptr_t(start)), LPARAM(end));
+      m.Result = TRUE;
+      return;
+    }
+    case CB_GETEDITSEL:
+      m.Result = edit_ && edit_->HandleAllocated() ? SendMessageA(edit_->Handle(), EM_GETSEL, m.WParam, m.LParam) : CB_ERR;
+      return;
     case CB_SHOWDROPDOWN:
       SetDroppedDown(m.WParam != 0);
       m.Result = TRUE;

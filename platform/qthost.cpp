@@ -619,6 +619,10 @@ POINT HostCursorPos() {
   return POINT{p.x(), p.y()};
 }
 
+void HostSetCursorPos(POINT screen) {
+  if (g_dispatcher) QCursor::setPos(screen.x, screen.y);
+}
+
 Window *HostWindowAt(POINT screen) {
   if (!g_dispatcher) return nullptr;
   for (QWidget *widget = QApplication::widgetAt(QPoint(screen.x, screen.y)); widget;

@@ -105,6 +105,11 @@ BOOL GetCursorPos(POINT *point) {
   return TRUE;
 }
 
+BOOL SetCursorPos(int x, int y) {
+  HostSetCursorPos(POINT{x, y});
+  return TRUE;
+}
+
 SHORT GetKeyState(int virtualKey) {
   BYTE state = t_state.keyState[virtualKey & 0xFF];
   return SHORT(((state & 0x80) ? 0x8000 : 0) | (state & 1));

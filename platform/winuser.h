@@ -486,6 +486,7 @@ BOOL ReleaseCapture();
 HWND GetCapture();
 BOOL TrackMouseEvent(TRACKMOUSEEVENT *track);
 BOOL GetCursorPos(POINT *point);
+BOOL SetCursorPos(int x, int y);
 
 // The standard cursors, for LoadCursorA with a null instance.
 inline const LPCSTR IDC_ARROW = reinterpret_cast<LPCSTR>(uintptr_t{32512});

@@ -8,6 +8,8 @@
 #include "platform/winuser.h"
 #include "shell/framecore.h"
 #include "trading/dispatcher.h"
+#include "trading/listcommands.h"
+#include "trading/listforms.h"
 #include "trading/manualorder.h"
 #include "trading/orderentry.h"
 #include "trading/orderforms.h"
@@ -56,12 +58,48 @@ void TMFrame::BindOrderPanels() {
   };
   orderForms = std::make_unique<TOrderPanelForms>(*tradingWindow, *orderEntry, this);
   orderForms->focusTarget = Handle();
+  // The bar is a one-line strip along the bottom of the main window, above
+  // the status bar: the place the docked trading window takes, since the bar
+  // shows only while that window floats.
+  orderForms->PanelQuickDeal->SetAlign(alBottom);
+  orderForms->PanelQuickDeal->SetHeight(28);
   orderForms->changed = [this] { orderStock = orderPanel->PanelContract; };
+  h.placeAutoOffsetOrders = [this](bool buy) {
+    if (listCommands) listCommands->PlaceAutoOffsetOrders(buy);
+  };
+  // The lists' commands fill the panel on screen: the model first (the
+  // commands' own step), then the widgets with the panel's handlers.
+  if (listCommands) {
+    listCommands->manual = manualOrder.get();
+    listCommands->panel = orderPanel.get();
+    auto prepared = listCommands->preparePanel;
+    listCommands->preparePanel = [this, prepared](const TPanelPrepare &p) {
+      if (prepared) prepared(p);
+      if (orderForms) orderForms->Prepare(p);
+      orderStock = orderPanel->PanelContract;
+    };
+    auto mirrored = listCommands->mirrorPanelToQuickDeal;
+    listCommands->mirrorPanelToQuickDeal = [this, mirrored] {
+      if (mirrored) mirrored();
+      orderEntry->MirrorPanelToQuickDeal(true, true, true);
+      orderForms->Refresh();
+    };
+  }
+  // Every quote of a position's contract rewrites the profit cells of its
+  // rows while the holdings list shows.
+  auto stops = receivers.checkStopOrders;
+  receivers.checkStopOrders = [this, stops](uint32_t stock, const REALQUOTE &quote, const STKINFO &info) {
+    if (stops) stops(stock, quote, info);
+    TListAreaForm *lists = tradingWindow ? tradingWindow->listArea : nullptr;
+    if (!lists || !tradeDispatcher || !lists->Showing() || !lists->XPPushRadioButton1->Checked()) return;
+    if (RefreshQuoteProfits(tradeDispatcher->positionBook, desk.positions, STKPTR(stock)) > 0)
+      lists->ShowPositionProfits();
+  };
   receivers.orderEntryLayout = [this] { return desk.options.Layout; };
   receivers.orderPriceIsWord = [this] { return PriceWordOf(orderPanel->fields[0].price.c_str()) >= 0; };
   receivers.updatePriceFields = [this](uint32_t stock, const REALQUOTE &) {
-    orderEntry->UpdatePriceFields(STKPTR(stock));
-    orderForms->Refresh();
+    // Only a changed text repaints the panel.
+    if (orderEntry->UpdatePriceFields(STKPTR(stock))) orderForms->Refresh();
   };
   // The dispatcher's answers (funds, openable volume) fill the panels: it
   // sees the panel's contract, hedge flag and offset before each

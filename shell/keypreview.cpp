@@ -167,6 +167,10 @@ bool TKeyPreview::KeyDown(MSG &msg) {
         OrderPanelKeys(*t, key, focus);
       else if (layout == 2)
         QuickOrderKeys(*t, key, focus);
+      // The bar orders only while trading, so its keys must reach it then.
+      else if (layout == 0 || layout == 1) {
+        if (Inside(t->Control("PanelQuickDeal"), focus)) QuickDealKeys(*t, key, focus);
+      }
     } else if (key) {
       if (Inside(t->Control("Panel11"), focus)) LoginKeys(*t, key, focus);
       else if (!locked && (layout == 0 || layout == 1) && Inside(t->Control("PanelQuickDeal"), focus))

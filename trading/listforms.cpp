@@ -1,5 +1,6 @@
 #include "trading/listforms.h"
 
+#include <algorithm>
 #include <string>
 
 #include "platform/gdi.h"
@@ -8,6 +9,7 @@
 #include "trading/formparts.h"
 #include "trading/listcommands.h"
 #include "trading/listrows.h"
+#include "trading/positions.h"
 #include "trading/tradedesk.h"
 
 namespace {
@@ -335,6 +337,24 @@ void TListAreaForm::ShowTrades() {
   Fill(XPListView2, lists.tradeRows);
 }
 void TListAreaForm::ShowPositions() { Fill(XPListView3, dispatch_.positionBook.rows); }
+
+void TListAreaForm::ShowPositionProfits() {
+  const TListModel &model = dispatch_.positionBook.rows;
+  TListItems *items = XPListView3->Items();
+  const int n = std::min(items->Count(), int(model.rows.size()));
+  bool changed = false;
+  for (int i = 0; i < n; ++i) {
+    const std::vector<std::string> &cells = model.rows[size_t(i)].items;
+    TStrings *shown = items->Item(i)->SubItems();
+    for (int column : {kPosFloatProfit, kPosHoldingProfit}) {
+      if (size_t(column) >= cells.size() || column >= shown->Count() || shown->Get(column) == cells[size_t(column)])
+        continue;
+      shown->Put(column, cells[size_t(column)]);
+      changed = true;
+    }
+  }
+  if (changed) XPListView3->Invalidate();
+}
 
 std::vector<int> TListAreaForm::SelectedRows(TCustomListView *view) {
   std::vector<int> rows;

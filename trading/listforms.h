@@ -50,6 +50,8 @@ class TListAreaForm : public TForm {
   void ShowOrders();
   void ShowTrades();
   void ShowPositions();
+  // Only the profit cells of the position rows, after a quote.
+  void ShowPositionProfits();
   void ShowAll();
   // The selected rows of a list, top first.
   static std::vector<int> SelectedRows(TCustomListView *view);

@@ -36,14 +36,16 @@ void EntryAssignBounded(std::string &field, const std::string &text, size_t n) {
 
 // A price with decimals (clamped to 0..6) into out after the prefix,
 // rounded half up, without a new buffer: the panels print every quote.
-void EntryPrint(std::string &out, double price, int decimals, const char *prefix = "") {
+// Prints price into out; false when out held that text already (nothing to
+// repaint).
+bool EntryPrint(std::string &out, double price, int decimals, const char *prefix = "") {
   static const double kScale[7] = {1, 10, 100, 1000, 10000, 100000, 1000000};
   decimals = std::clamp(decimals, 0, 6);
   const double scaled = std::fabs(price) * kScale[decimals] + 0.5;
   if (!std::isfinite(price) || scaled >= 9e15) {
     out.assign(prefix);
     out.append(PriceWithDecimals(price, decimals));
-    return;
+    return true;
   }
   uint64_t units = uint64_t(scaled);
   char text[40];
@@ -55,8 +57,25 @@ void EntryPrint(std::string &out, double price, int decimals, const char *prefix
     units /= 10;
   } while (units);
   if (price < 0 && std::any_of(p, end, [](char c) { return c > '0' && c <= '9'; })) *--p = '-';
+  const size_t head = std::strlen(prefix), digits = size_t(end - p);
+  if (out.size() == head + digits && out.compare(0, head, prefix) == 0 && out.compare(head, digits, p, digits) == 0)
+    return false;
   out.assign(prefix);
-  out.append(p, size_t(end - p));
+  out.append(p, digits);
+  return true;
+}
+
+// A fixed text into a field; false when it held it already.
+bool EntryShow(std::string &out, const char *text) {
+  if (out == text) return false;
+  out.assign(text);
+  return true;
+}
+
+bool EntryClear(std::string &out) {
+  if (out.empty()) return false;
+  out.clear();
+  return true;
 }
 
 std::string EntryHint(double price, int decimals) {
@@ -203,29 +222,30 @@ bool TOrderEntry::QuoteRefreshes(STKPTR stock) const {
   return true;
 }
 
-void TOrderEntry::UpdatePriceFields(STKPTR stock) {
-  if (data_.contractCount <= 0 || !data_.contracts) return;
+bool TOrderEntry::UpdatePriceFields(STKPTR stock) {
+  if (data_.contractCount <= 0 || !data_.contracts) return false;
   const int layout = PanelLayout();
   TOrderFields &f = Fields(layout);
+  bool changed = false;
   if (panel_.PanelContract.IsNone()) {
-    f.price.clear();
-    if (layout == 0) ordinary.buyHint.clear(), ordinary.sellHint.clear();
-    if (layout == 1) keyboard.buyLabel.clear(), keyboard.sellLabel.clear();
+    changed |= EntryClear(f.price);
+    if (layout == 0) changed |= EntryClear(ordinary.buyHint) | EntryClear(ordinary.sellHint);
+    if (layout == 1) changed |= EntryClear(keyboard.buyLabel) | EntryClear(keyboard.sellLabel);
   } else if (!stock.IsNone() && SameStock(stock, panel_.PanelContract)) {
     const TQuotePrices q = QuotePricesOf(panel_.PanelContract);
     const bool lastClose = data_.options.UseLastClose;
     if (layout == 0) {
       if (f.priceKind == 1) {
-        f.price = "市价";
-        ordinary.buyHint.clear();
-        ordinary.sellHint.clear();
+        changed |= EntryShow(f.price, "市价");
+        changed |= EntryClear(ordinary.buyHint) | EntryClear(ordinary.sellHint);
       } else if (const double typed = FieldPrice(f.price.c_str()); typed > 0) {
-        ordinary.buyHint = ordinary.sellHint = EntryHint(typed, q.decimals);
+        changed |= EntryPrint(ordinary.buyHint, typed + 0.000001, q.decimals, "^");
+        changed |= EntryPrint(ordinary.sellHint, typed + 0.000001, q.decimals, "^");
       } else {
         const int word = std::clamp(panel_.OrdinaryPriceKind, 0, 4);
-        f.price = kPriceWords[word];
-        EntryPrint(ordinary.buyHint, WordPrice(word, true, q, lastClose) + 0.000001, q.decimals, "^");
-        EntryPrint(ordinary.sellHint, WordPrice(word, false, q, lastClose) + 0.000001, q.decimals, "^");
+        changed |= EntryShow(f.price, kPriceWords[word]);
+        changed |= EntryPrint(ordinary.buyHint, WordPrice(word, true, q, lastClose) + 0.000001, q.decimals, "^");
+        changed |= EntryPrint(ordinary.sellHint, WordPrice(word, false, q, lastClose) + 0.000001, q.decimals, "^");
       }
     } else if (layout == 1) {
       double buy, sell;
@@ -241,20 +261,23 @@ void TOrderEntry::UpdatePriceFields(STKPTR stock) {
       } else {
         buy = q.bid1, sell = q.ask1;
       }
-      EntryPrint(keyboard.buyLabel, buy, q.decimals);
-      EntryPrint(keyboard.sellLabel, sell, q.decimals);
+      changed |= EntryPrint(keyboard.buyLabel, buy, q.decimals);
+      changed |= EntryPrint(keyboard.sellLabel, sell, q.decimals);
       const int kind = panel_.KeyboardPriceKind >= 0 && panel_.KeyboardPriceKind < 5 ? panel_.KeyboardPriceKind
                                                                                       : kWordLimitDown;
       if (f.priceKind == 1)
-        f.price = "市价";
+        changed |= EntryShow(f.price, "市价");
       else if (typed == 0 && word != kind)
-        f.price = kPriceWords[kind];
+        changed |= EntryShow(f.price, kPriceWords[kind]);
     } else {
       const double price = quick.direction == 0 ? q.ask1 : q.bid1;
-      EntryPrint(f.price, price + (price < 0 ? -0.000001 : 0.000001), q.decimals);
+      changed |= EntryPrint(f.price, price + (price < 0 ? -0.000001 : 0.000001), q.decimals);
     }
   }
+  if (layout <= 1 && data_.options.Layout <= 1)
+    changed |= bar.price != f.price || bar.priceEnabled != (f.priceKind != 1);
   MirrorPanelToQuickDeal(false, false, true);
+  return changed;
 }
 
 void TOrderEntry::ApplyHedgeChoices(const char *code) {
@@ -720,7 +743,7 @@ void TOrderEntry::XPButton32Click(int tag) {
   if (tag < 1 || tag > 6) return;
   const EntryButton b = kEntryKeyboardButtons[tag];
   if (manual_.PlaceManualOrder(b.buy, b.offset, 0) == 0) return;
-  keyboard.buttonsEnabled = true;
+  keyboard.EnableButtons();
   TOrderFields &f = Fields(1);
   if (data_.options.ResetToNow && f.priceKind == 0) {
     const int kind = panel_.KeyboardPriceKind;
@@ -731,7 +754,7 @@ void TOrderEntry::XPButton32Click(int tag) {
 }
 
 TVolumeQuery TOrderEntry::XPButton39Click(bool sender) {
-  keyboard.buttonsEnabled = true;
+  keyboard.EnableButtons();
   const TOrderFields &f = Fields(1);
   unsigned seconds = 0;
   int result = 0;
@@ -770,7 +793,7 @@ void TOrderEntry::ComboBox1Change(int selected) {
     return;
   }
   keyboard.contractTag = 0;
-  keyboard.buttonsEnabled = true;
+  keyboard.EnableButtons();
   TOrderFields &f = Fields(1);
   if (ReplaceShortName(f.contract, true, "ComboBox1")) {
     MirrorPanelToQuickDeal(true, false, false);
@@ -802,7 +825,7 @@ void TOrderEntry::ComboBox1Exit(bool sender, bool toList) {
   }
   ApplyHedgeChoices(f.contract.c_str());
   if (panel_.PanelContract.IsNone() || !SameStock(panel_.PanelContract, c->Stock)) {
-    keyboard.buttonsEnabled = true;
+    keyboard.EnableButtons();
     panel_.PanelContract = c->Stock;
     keyboard.openable.clear();
     quick.openable.clear();

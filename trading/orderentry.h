@@ -64,6 +64,12 @@ struct TKeyboardPanelModel {
   std::string funds, openable;       // XPEdit6, XPEdit7
   std::string buyLabel, sellLabel;   // Label20, Label36
   bool buttonsEnabled = true;        // the six order buttons
+  // One button left enabled by a position's close (by tag 1 to 6).
+  bool buttonEnabled[7] = {true, true, true, true, true, true, true};
+  void EnableButtons() {
+    buttonsEnabled = true;
+    for (bool &b : buttonEnabled) b = true;
+  }
   bool priceEnabled = true;
   bool blockFocused = false;         // OwnerDrawPanel1 coloured
   bool volumeButtonsShown = false, wordListShown = false;
@@ -151,7 +157,8 @@ class TOrderEntry {
   void ApplyQuickOrderKeys();
 
   // ---- shared ----
-  void UpdatePriceFields(STKPTR stock);
+  // True when a text the panels or the bar show changed (a repaint is due).
+  bool UpdatePriceFields(STKPTR stock);
   // Whether a pushed quote of the instrument repaints the fields.
   bool QuoteRefreshes(STKPTR stock) const;
   // The hedge choice by the contract code (IF/TF may be arbitrage).

@@ -17,6 +17,7 @@
 #include "platform/messages.h"
 #include "platform/winuser.h"
 #include "trading/deskdata.h"
+#include "trading/listcommands.h"
 #include "trading/orderentry.h"
 #include "trading/orderpanel.h"
 #include "trading/tradingwindow.h"
@@ -656,7 +657,7 @@ void TOrderPanelForms::Refresh() {
   Label20->SetCaption(k.buyLabel);
   Label36->SetCaption(k.sellLabel);
   for (int tag = 1; tag <= 6; ++tag) {
-    orderButtons[tag]->SetEnabled(k.buttonsEnabled);
+    orderButtons[tag]->SetEnabled(k.buttonsEnabled && k.buttonEnabled[tag]);
     orderButtons[tag]->Invalidate();
   }
   for (TXPButton *b : {XPButton38, XPButton39, XPButton58}) b->Invalidate();
@@ -714,6 +715,73 @@ void TOrderPanelForms::Refresh() {
   XPPriceEdit2->SetEnabled(b.priceEnabled);
   PanelQuickDeal->SetVisible(window_.quickDealShown);
   refreshing_ = false;
+}
+
+namespace {
+// The mouse cursor to the centre of target, measured by the size of the
+// panel's first button (the buttons of a panel are one size).
+void OrderFormCursorTo(const TControl *first, TWinControl *target) {
+  if (!first || !target || !target->HandleAllocated()) return;
+  POINT centre{first->Width() / 2, first->Height() / 2};
+  if (!ClientToScreen(target->Handle(), &centre)) return;
+  SetCursorPos(centre.x, centre.y);
+}
+}  // namespace
+
+void TOrderPanelForms::Prepare(const TPanelPrepare &p) {
+  if (refreshing_ || p.layout < 0 || p.layout > 2) return;
+  TOrderFields &f = entry_.Panel().fields[p.layout];
+  // What the list command chose; the contract's exit may reset the volume.
+  const std::string volume = f.volume, price = f.price;
+  const int spinPosition = f.spinPosition;
+  if (p.layout == 0 && !p.offsetItem.empty()) {
+    const auto &items = entry_.ordinary.offsetItems;
+    const auto it = std::find(items.begin(), items.end(), p.offsetItem);
+    if (it != items.end()) entry_.ComboBox1002Change(int(it - items.begin()));
+  }
+  if (p.layout == 2) {
+    if (p.quickDirectionIndex >= 0) entry_.XPComboBoxF9Change(p.quickDirectionIndex);
+    if (p.quickOffsetIndex >= 0) entry_.quick.offset = std::clamp(p.quickOffsetIndex, 0, 2);
+  }
+  switch (p.layout) {
+    case 0: entry_.ComboBox1001Exit(false); break;
+    case 1: entry_.ComboBox1Exit(false); break;
+    default: entry_.XPComboBoxF1Exit(false); break;
+  }
+  if (!p.contractOnly) {
+    if (p.layout == 2) {
+      if (p.volume > 0) f.volume = volume;
+    } else {
+      if (p.volume > 0) {
+        f.volume = volume;
+        f.spinPosition = spinPosition;
+      }
+      f.price = price;
+      entry_.ComboBox1005Change(0);  // "1.限价"
+    }
+  }
+  if (p.hedgeIndex >= 0 && p.hedgeIndex < int(entry_.hedgeItems.size())) entry_.hedgeIndex = p.hedgeIndex;
+  for (const auto &[name, enabled] : p.buttons) {
+    const std::string button = name ? name : "";
+    if (button == "XPButton1032") entry_.ordinary.buyEnabled = enabled;
+    else if (button == "XPButton1033") entry_.ordinary.sellEnabled = enabled;
+    for (int tag = 1; tag <= 6; ++tag)
+      if (button == kOrderFormKeyboardNames[tag]) entry_.keyboard.buttonEnabled[tag] = enabled;
+  }
+  Refresh();
+  if (p.focusPrice) {
+    TXPEdit *field = p.layout == 0 ? XPEdit1002 : p.layout == 1 ? XPEdit2 : nullptr;
+    if (field && field->Showing() && field->Enabled()) field->SetFocus();
+  }
+  if (p.cursorButton) {
+    const TControl *first = p.layout == 0 ? static_cast<TControl *>(XPButton1032) : orderButtons[1];
+    OrderFormCursorTo(first, dynamic_cast<TWinControl *>(window_.Control(p.cursorButton)));
+  }
+  if (p.quickDealButton) {
+    if (XPPriceEdit2->Showing() && XPPriceEdit2->Enabled()) XPPriceEdit2->SetFocus();
+    OrderFormCursorTo(barButtons[0], dynamic_cast<TWinControl *>(window_.Control(p.quickDealButton)));
+  }
+  if (changed) changed();
 }
 
 bool TOrderPanelForms::Press(const char *name) {

@@ -15,6 +15,7 @@
 #include "platform/windef.h"
 
 class TTradingWindow;
+struct TPanelPrepare;
 class TOrderEntry;
 class TWinControl;
 class TOwnerDrawPanel;
@@ -67,6 +68,12 @@ class TOrderPanelForms {
 
   // The options changed the layout between 0 and 1.
   void OrderLayoutChanged(int from, int to);
+
+  // A list command prepared an order (the panel model holds its contract,
+  // volume and price already): the offset choice and the order type with
+  // their handlers, the contract field's exit, the hedge choice, the
+  // buttons a close leaves, then the focus and the mouse cursor.
+  void Prepare(const TPanelPrepare &prepare);
 
   // ---- what the key preview drives ----
   // Clicks a button of the panels or the bar by its name; false when

@@ -124,6 +124,7 @@ bool HostSystemSizeOrMove(Window &window, int edge);
 bool HostScreen(int index, RECT *geometry, RECT *work);
 void HostStartHoverTimer(Window &window);
 POINT HostCursorPos();
+void HostSetCursorPos(POINT screen);
 Window *HostWindowAt(POINT screen);
 // Notes the window a mouse message goes to: the cursor set for another
 // window stops showing.

@@ -102,6 +102,20 @@ TEST_F(ComboBoxTest, ADropDownBoxEditsInAChildEditWindow) {
   h.Key(VK_DOWN);  // arrows in the edit still step through the items
   EXPECT_EQ(combo->ItemIndex(), 0);
   EXPECT_EQ(combo->Text(), "1.开仓");
+
+  // The caret put behind the text through the box (byte offsets, GBK):
+  // what is typed next is appended, not put in front.
+  const int end = int(combo->Text().size());
+  EXPECT_EQ(SendMessageA(combo->Handle(), CB_SETEDITSEL, 0, MAKELPARAM(end, end)), TRUE);
+  DWORD start = 99, stop = 99;
+  SendMessageA(combo->Handle(), CB_GETEDITSEL, WPARAM(&start), LPARAM(&stop));
+  EXPECT_EQ(start, DWORD(end));
+  EXPECT_EQ(stop, DWORD(end));
+  h.Type("7");
+  EXPECT_EQ(combo->Text(), "1.开仓7");
+  // A list-only box has no edit to select in.
+  TComboBox *list = MakeCombo(csDropDownList);
+  EXPECT_EQ(SendMessageA(list->Handle(), CB_SETEDITSEL, 0, 0), LRESULT(CB_ERR));
 }
 
 }  // namespace

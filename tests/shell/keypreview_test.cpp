@@ -249,10 +249,15 @@ TEST_F(KeyPreviewTest, KeysGoWhereTheTradingStateSendsThem) {
       {"XPEdit4", VK_RETURN, 0, false, 0, false, true, "", 0, "XPEdit5"},
       {"XPEdit5", VK_UP, 0, true, 12, false, true, "", 0, "XPEdit4"},
       {"XPEditSK1", VK_DOWN, 0, false, 0, false, true, "", 0, nullptr},
-      // The quick-deal bar: a digit moves the focus only, and only while
-      // no trading page shows.
+      // The quick-deal bar: a digit moves the focus only, with or without a
+      // trading page (it never reaches the hot keys); layouts 2 and 3 and a
+      // locked window leave the bar's keys alone.
       {"XPButton42", '3', 0, false, 0, false, true, "", 0, "XPButton47"},
-      {"XPButton42", '3', 0, false, 12, false, true, "", 33, nullptr},
+      {"XPButton42", '3', 0, false, 12, false, true, "", 0, "XPButton47"},
+      {"XPButton42", '3', 1, false, 13, false, true, "", 0, "XPButton47"},
+      {"XPButton42", '3', 2, false, 12, false, true, "", 33, nullptr},
+      {"XPButton42", '3', 0, true, 12, false, true, "", 33, nullptr},
+      {"XPEdit12", VK_UP, 0, false, 12, false, true, "spin UpDown1001 7; spin XPUpDown1 7", 0, nullptr},
       {"XPButton42", VK_LEFT, 0, false, 0, false, true, "", 0, "XPPriceEdit2"},
       {"XPEdit12", VK_UP, 1, false, 0, false, true, "spin UpDown1 7; spin XPUpDown1 7", 0, nullptr},
   };

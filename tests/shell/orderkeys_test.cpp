@@ -143,6 +143,14 @@ TEST_F(OrderKeysTest, DigitsOrderOnlyFromTheButtonBlock) {
   // "+" in the block goes to the contract field.
   EXPECT_TRUE(Key(VK_ADD));
   EXPECT_TRUE(IsChild(forms_->ComboBox1->Handle(), GetFocus()) || GetFocus() == forms_->ComboBox1->Handle());
+  // From any field of the panel "+" (the pad's or the main row's) goes
+  // back to "查可开".
+  for (TWinControl *field : {static_cast<TWinControl *>(forms_->XPEdit1), static_cast<TWinControl *>(forms_->XPEdit2)})
+    for (WPARAM plus : {WPARAM(VK_ADD), WPARAM(VK_OEM_PLUS)}) {
+      Focus(field);
+      EXPECT_TRUE(Key(plus));
+      EXPECT_EQ(GetFocus(), forms_->XPButton39->Handle());
+    }
   // In the volume field a digit is typed, nothing is sent.
   Focus(forms_->XPEdit1);
   EXPECT_FALSE(Key('5'));

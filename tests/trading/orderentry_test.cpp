@@ -268,9 +268,11 @@ TEST_F(OrderEntryTest, KeyboardPricesFollowTheNextQuote) {
   entry_.UpdatePriceFields(Stock(1));
   EXPECT_EQ(F(1).price, "对手价");
   EXPECT_EQ(entry_.keyboard.buyLabel, "3499.00");  // still without a word: the book
-  entry_.UpdatePriceFields(Stock(1));
+  EXPECT_TRUE(entry_.UpdatePriceFields(Stock(1)));
   EXPECT_EQ(entry_.keyboard.buyLabel, "3501.00");  // "对手价": buy at the ask
   EXPECT_EQ(entry_.keyboard.sellLabel, "3499.00");
+  // The same quote again prints the same texts: nothing to repaint.
+  EXPECT_FALSE(entry_.UpdatePriceFields(Stock(1)));
   entry_.XPListBox2Click(1);
   EXPECT_EQ(F(1).price, "挂单价");
   EXPECT_EQ(entry_.keyboard.buyLabel, "3499.00");

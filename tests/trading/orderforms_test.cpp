@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 
 #include "classlib/extctrls.h"
@@ -14,6 +15,10 @@
 #include "core/xpbutton.h"
 #include "testing/view_harness.h"
 #include "tests/trading/tradedesk_fixture.h"
+#include "core/xpcombobox.h"
+#include "core/xpedit.h"
+#include "platform/winuser.h"
+#include "trading/listcommands.h"
 #include "trading/manualorder.h"
 #include "trading/orderbook.h"
 #include "trading/orderentry.h"
@@ -157,6 +162,57 @@ TEST_F(OrderFormsTest, QuickDealBarShowsTheButtons) {
   // A strip of its own below the menu, never over it.
   EXPECT_GE(forms_->PanelQuickDeal->Top(), menu_->Top() + menu_->Height());
   harness_.SavePng(shot, "quick-deal-bar");
+}
+
+// A close prepared by the lists lands in the panel on screen: the offset
+// and hedge choices, the volume the command chose (not the contract's
+// default the exit handler would set), the price field focused, only the
+// matching close button enabled (and still so after the next refresh) and
+// the mouse cursor on it.
+TEST_F(OrderFormsTest, ListCommandsPrepareThePanelOnScreen) {
+  CContractInfo c{};
+  std::strcpy(c.InstrumentID, "CU2405");
+  std::strcpy(c.ExchangeID, "SHFE");
+  c.PriceTick = 1;
+  c.DefaultOpenVolume = 1;
+  data_.SetContracts(&c, 1);
+  Show(1);
+  TPanelPrepare p;
+  p.layout = 1;
+  p.contract = "CU2405";
+  p.volume = 4;
+  p.focusPrice = true;
+  p.buttons = {{"XPButton32", false}, {"XPButton33", false}, {"XPButton35", true}};
+  p.cursorButton = "XPButton35";
+  panel_.fields[1].contract = p.contract;  // the command's own step
+  panel_.fields[1].volume = "4";
+  forms_->Prepare(p);
+  harness_.Pump();
+  EXPECT_EQ(forms_->XPEdit1->Text(), "4");
+  EXPECT_EQ(GetFocus(), forms_->XPEdit2->Handle());
+  forms_->Refresh();
+  EXPECT_FALSE(forms_->orderButtons[1]->Enabled());
+  EXPECT_FALSE(forms_->orderButtons[4]->Enabled());
+  EXPECT_TRUE(forms_->orderButtons[3]->Enabled());
+  POINT cursor{}, centre{forms_->orderButtons[1]->Width() / 2, forms_->orderButtons[1]->Height() / 2};
+  GetCursorPos(&cursor);
+  ClientToScreen(forms_->orderButtons[3]->Handle(), &centre);
+  EXPECT_EQ(cursor.x, centre.x);
+  EXPECT_EQ(cursor.y, centre.y);
+
+  Show(0);
+  TPanelPrepare o;
+  o.layout = 0;
+  o.contract = "CU2405";
+  o.offsetItem = "3.平仓";
+  o.hedgeIndex = 1;
+  o.buttons = {{"XPButton1032", false}, {"XPButton1033", true}};
+  panel_.fields[0].contract = o.contract;
+  forms_->Prepare(o);
+  EXPECT_EQ(forms_->ComboBox1002->ItemIndex(), 2);
+  EXPECT_EQ(forms_->ComboBoxHedge2->ItemIndex(), 1);
+  EXPECT_FALSE(forms_->XPButton1032->Enabled());
+  EXPECT_TRUE(forms_->XPButton1033->Enabled());
 }
 
 }  // namespace
