@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 
 #include "classlib/extctrls.h"
@@ -157,6 +158,59 @@ TEST_F(OrderFormsTest, QuickDealBarShowsTheButtons) {
   // A strip of its own below the menu, never over it.
   EXPECT_GE(forms_->PanelQuickDeal->Top(), menu_->Top() + menu_->Height());
   harness_.SavePng(shot, "quick-deal-bar");
+}
+
+// Keys typed faster than the queue is pumped: the contract box and the
+// quick-deal bar both end with the whole code, also when the finished code
+// moves the focus on to the volume field, and a bar button takes what the
+// bar holds at the moment it is pressed.
+TEST_F(OrderFormsTest, FastTypedContractReachesTheBarWhole) {
+  CContractInfo c{};
+  strcpy(c.InstrumentID, "SR405");
+  strcpy(c.ExchangeID, "CZCE");
+  c.PriceTick = 1;
+  c.DefaultOpenVolume = 1;
+  data_.SetContracts(&c, 1);
+  entry_->hooks.focus = [this](const char *name) {
+    auto *control = dynamic_cast<TWinControl *>(window_->Control(name));
+    if (control && control->Showing()) control->SetFocus();
+  };
+  Show(0);
+  window_->quickDealShown = true;
+  forms_->Refresh();
+  harness_.Pump();
+  struct Case {
+    TWinControl *box;
+    const char *typed;
+  };
+  const Case cases[] = {{forms_->ComboBox1001, "SR405"}, {forms_->ComboBox1001, "SR40"},
+                        {forms_->XPComboBox8, "SR405"}, {forms_->XPComboBox8, "SR4"}};
+  for (const Case &k : cases) {
+    panel_.fields[0].contract.clear();
+    entry_->bar.contract.clear();
+    forms_->Refresh();
+    k.box->SetFocus();
+    harness_.Pump();
+    const HWND edit = GetFocus();
+    ASSERT_TRUE(edit == k.box->Handle() || IsChild(k.box->Handle(), edit));
+    for (const char *ch = k.typed; *ch; ++ch) PostMessageA(edit, WM_CHAR, WPARAM(BYTE(*ch)), 1);
+    harness_.Pump();
+    EXPECT_EQ(forms_->ComboBox1001->Text(), k.typed) << k.typed;
+    EXPECT_EQ(forms_->XPComboBox8->Text(), k.typed) << k.typed;
+    EXPECT_EQ(panel_.fields[0].contract, k.typed) << k.typed;
+    EXPECT_EQ(entry_->bar.contract, k.typed) << k.typed;
+  }
+  // The bar's own text, typed and not yet left, goes to the panel with the
+  // button press.
+  forms_->XPComboBox8->SetFocus();
+  harness_.Pump();
+  PostMessageA(GetFocus(), WM_CHAR, WPARAM('5'), 1);
+  harness_.Pump();
+  ASSERT_EQ(forms_->XPComboBox8->Text(), "SR45");
+  forms_->barButtons[0]->Click();
+  harness_.Pump();
+  EXPECT_EQ(panel_.fields[0].contract, "SR45");
+  EXPECT_EQ(forms_->ComboBox1001->Text(), "SR45");
 }
 
 }  // namespace
