@@ -8,6 +8,8 @@
 
 #include <cstring>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "classlib/extctrls.h"
 #include "classlib/forms.h"
@@ -19,6 +21,7 @@
 #include "trading/orderbook.h"
 #include "trading/orderentry.h"
 #include "trading/orderpanel.h"
+#include "trading/pluginapi.h"
 #include "trading/tradingwindow.h"
 
 namespace trading_test {
@@ -26,6 +29,14 @@ namespace {
 
 using testing_support::PictureSheet;
 using testing_support::ViewHarness;
+
+std::vector<std::string> g_formsSent;
+
+int FormsRecordInsert(char *contract, char *, double, int volume, char, char, char, char *ref, char *) {
+  g_formsSent.push_back(std::string(contract) + " " + std::to_string(volume));
+  if (ref) strcpy(ref, "1");
+  return 0;
+}
 
 class OrderFormsTest : public TradingDeskTest {
  protected:
@@ -200,17 +211,22 @@ TEST_F(OrderFormsTest, FastTypedContractReachesTheBarWhole) {
     EXPECT_EQ(panel_.fields[0].contract, k.typed) << k.typed;
     EXPECT_EQ(entry_->bar.contract, k.typed) << k.typed;
   }
-  // The bar's own text, typed and not yet left, goes to the panel with the
-  // button press.
-  forms_->XPComboBox8->SetFocus();
+  // A bar button sends what the bar shows at the moment it is pressed, also
+  // a text the bar's model has not been told of.
+  forms_->XPEdit12->SetText("2");
+  forms_->XPPriceEdit2->SetText("3500");
   harness_.Pump();
-  PostMessageA(GetFocus(), WM_CHAR, WPARAM('5'), 1);
-  harness_.Pump();
-  ASSERT_EQ(forms_->XPComboBox8->Text(), "SR45");
+  forms_->XPComboBox8->SetText("SR405");  // quietly: no change notification
+  ASSERT_NE(entry_->bar.contract, "SR405");
+  g_formsSent.clear();
+  TradePlugin.OrderInsert = FormsRecordInsert;
+  boxes_.QueueAnswer(IDYES);  // the confirmation
   forms_->barButtons[0]->Click();
   harness_.Pump();
-  EXPECT_EQ(panel_.fields[0].contract, "SR45");
-  EXPECT_EQ(forms_->ComboBox1001->Text(), "SR45");
+  TradePlugin.OrderInsert = nullptr;
+  EXPECT_EQ(forms_->ComboBox1001->Text(), "SR405");
+  ASSERT_EQ(g_formsSent.size(), 1u);
+  EXPECT_EQ(g_formsSent[0], "SR405 2");
 }
 
 }  // namespace
