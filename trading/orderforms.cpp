@@ -241,6 +241,20 @@ TOrderPanelForms::~TOrderPanelForms() {
 template <class F>
 void TOrderPanelForms::Run(F &&operation) {
   if (refreshing_) return;
+  // An operation that moves the focus runs the handlers of the control it
+  // leaves at once, inside itself. The controls then still show the models
+  // as they were before the outer operation (a contract mirrored into the
+  // bar is not on screen yet), so the inner one works on the models as they
+  // stand and leaves showing them to the outer one.
+  if (running_ > 0) {
+    operation();
+    return;
+  }
+  struct Depth {
+    int &n;
+    explicit Depth(int &count) : n(count) { ++n; }
+    ~Depth() { --n; }
+  } depth(running_);
   ReadOrdinary();
   ReadKeyboard();
   ReadQuick();

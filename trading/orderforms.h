@@ -147,4 +147,6 @@ class TOrderPanelForms {
   // Row 1 of the quick panel: the price caption and the volume caption.
   TLabel *priceCaption_ = nullptr, *volumeCaption_ = nullptr;
   bool refreshing_ = false;
+  // How deep operations run inside each other (see Run).
+  int running_ = 0;
 };

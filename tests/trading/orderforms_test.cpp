@@ -8,6 +8,8 @@
 
 #include <cstring>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "classlib/extctrls.h"
 #include "classlib/forms.h"
@@ -23,6 +25,7 @@
 #include "trading/orderbook.h"
 #include "trading/orderentry.h"
 #include "trading/orderpanel.h"
+#include "trading/pluginapi.h"
 #include "trading/tradingwindow.h"
 
 namespace trading_test {
@@ -30,6 +33,14 @@ namespace {
 
 using testing_support::PictureSheet;
 using testing_support::ViewHarness;
+
+std::vector<std::string> g_formsSent;
+
+int FormsRecordInsert(char *contract, char *, double, int volume, char, char, char, char *ref, char *) {
+  g_formsSent.push_back(std::string(contract) + " " + std::to_string(volume));
+  if (ref) strcpy(ref, "1");
+  return 0;
+}
 
 class OrderFormsTest : public TradingDeskTest {
  protected:
@@ -213,6 +224,62 @@ TEST_F(OrderFormsTest, ListCommandsPrepareThePanelOnScreen) {
   EXPECT_EQ(forms_->ComboBoxHedge2->ItemIndex(), 1);
   EXPECT_FALSE(forms_->XPButton1032->Enabled());
   EXPECT_TRUE(forms_->XPButton1033->Enabled());
+// Keys typed faster than the queue is pumped: the contract box and the
+// quick-deal bar both end with the whole code, also when the finished code
+// moves the focus on to the volume field, and a bar button takes what the
+// bar holds at the moment it is pressed.
+TEST_F(OrderFormsTest, FastTypedContractReachesTheBarWhole) {
+  CContractInfo c{};
+  strcpy(c.InstrumentID, "SR405");
+  strcpy(c.ExchangeID, "CZCE");
+  c.PriceTick = 1;
+  c.DefaultOpenVolume = 1;
+  data_.SetContracts(&c, 1);
+  entry_->hooks.focus = [this](const char *name) {
+    auto *control = dynamic_cast<TWinControl *>(window_->Control(name));
+    if (control && control->Showing()) control->SetFocus();
+  };
+  Show(0);
+  window_->quickDealShown = true;
+  forms_->Refresh();
+  harness_.Pump();
+  struct Case {
+    TWinControl *box;
+    const char *typed;
+  };
+  const Case cases[] = {{forms_->ComboBox1001, "SR405"}, {forms_->ComboBox1001, "SR40"},
+                        {forms_->XPComboBox8, "SR405"}, {forms_->XPComboBox8, "SR4"}};
+  for (const Case &k : cases) {
+    panel_.fields[0].contract.clear();
+    entry_->bar.contract.clear();
+    forms_->Refresh();
+    k.box->SetFocus();
+    harness_.Pump();
+    const HWND edit = GetFocus();
+    ASSERT_TRUE(edit == k.box->Handle() || IsChild(k.box->Handle(), edit));
+    for (const char *ch = k.typed; *ch; ++ch) PostMessageA(edit, WM_CHAR, WPARAM(BYTE(*ch)), 1);
+    harness_.Pump();
+    EXPECT_EQ(forms_->ComboBox1001->Text(), k.typed) << k.typed;
+    EXPECT_EQ(forms_->XPComboBox8->Text(), k.typed) << k.typed;
+    EXPECT_EQ(panel_.fields[0].contract, k.typed) << k.typed;
+    EXPECT_EQ(entry_->bar.contract, k.typed) << k.typed;
+  }
+  // A bar button sends what the bar shows at the moment it is pressed, also
+  // a text the bar's model has not been told of.
+  forms_->XPEdit12->SetText("2");
+  forms_->XPPriceEdit2->SetText("3500");
+  harness_.Pump();
+  forms_->XPComboBox8->SetText("SR405");  // quietly: no change notification
+  ASSERT_NE(entry_->bar.contract, "SR405");
+  g_formsSent.clear();
+  TradePlugin.OrderInsert = FormsRecordInsert;
+  boxes_.QueueAnswer(IDYES);  // the confirmation
+  forms_->barButtons[0]->Click();
+  harness_.Pump();
+  TradePlugin.OrderInsert = nullptr;
+  EXPECT_EQ(forms_->ComboBox1001->Text(), "SR405");
+  ASSERT_EQ(g_formsSent.size(), 1u);
+  EXPECT_EQ(g_formsSent[0], "SR405 2");
 }
 
 }  // namespace
