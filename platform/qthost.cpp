@@ -17,7 +17,9 @@
 #include <QWheelEvent>
 #include <QWidget>
 
+#include <algorithm>
 #include <atomic>
+#include <vector>
 
 #include "platform/clock.h"
 #include "platform/kernel.h"
@@ -566,6 +568,28 @@ void HostParentChanged(Window &window) {
     window.widget->setParent(nullptr, Qt::Window);
   HostGeometryChanged(window);
   window.widget->setVisible(visible);
+}
+
+void HostZOrderChanged(Window &window) {
+  // What is drawn on top and what the mouse finds is Qt's stacking, not the
+  // child list: an overlapping sibling made later would cover this window.
+  if (!window.widget || !(window.style & WS_CHILD)) return;
+  Window *parent = FindWindowRecord(window.parent);
+  if (!parent) return;
+  const std::vector<HWND> &list = parent->children;
+  const auto at = std::find(list.begin(), list.end(), window.handle);
+  if (at == list.end()) return;
+  if (at == list.begin()) {
+    window.widget->raise();
+    return;
+  }
+  if (at + 1 == list.end()) {
+    window.widget->lower();
+    return;
+  }
+  Window *above = FindWindowRecord(*(at - 1));
+  if (above && above->widget && above->widget->parentWidget() == window.widget->parentWidget())
+    window.widget->stackUnder(above->widget);
 }
 
 void HostFocus(Window &window) {

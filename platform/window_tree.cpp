@@ -99,6 +99,7 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
         auto it = std::find(list.begin(), list.end(), insertAfter);
         list.insert(it == list.end() ? list.end() : it + 1, hwnd);
       }
+      HostZOrderChanged(*window);
     }
   }
   if (insertAfter == HWND_TOPMOST) window->exStyle |= WS_EX_TOPMOST;

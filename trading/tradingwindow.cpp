@@ -547,7 +547,10 @@ void TTradingWindow::Float(const RECT &r) {
   Splitter2->SetVisible(false);
   panel_->SetAlign(alNone);
   panel_->SetBounds(r.left, r.top, r.right - r.left, r.bottom - r.top);
-  panel_->BringToFront();
+  // Over the page, but only the window goes on top: the order of the main
+  // window's controls decides where the window docks again, below its
+  // splitter.
+  SetWindowPos(panel_->Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   panel_->SetVisible(true);
 }
 

@@ -107,6 +107,8 @@ void HostDestroy(Window &window);
 void HostGeometryChanged(Window &window);
 void HostVisibilityChanged(Window &window);
 void HostParentChanged(Window &window);
+// Stacks a child's widget where the window sits in its parent's child list.
+void HostZOrderChanged(Window &window);
 void HostFocus(Window &window);
 void HostCapture(Window *window);
 void HostUpdate(Window &window);

@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <thread>
+#include <vector>
 
 #include "platform/clock.h"
 #include "platform/gdi.h"
@@ -291,6 +292,39 @@ TEST_F(WindowTest, SizeMoveFocusAndCapture) {
   ReleaseCapture();
   EXPECT_EQ(GetCapture(), nullptr);
   EXPECT_EQ(trace.Count(WM_CAPTURECHANGED, b), 1u);
+}
+
+// Overlapping children are drawn and hit in the order SetWindowPos gives
+// them, not in the order they were made.
+TEST_F(WindowTest, TheZOrderOfChildrenIsTheOrderOnScreen) {
+  HWND top = Keep(trace.Create(WS_OVERLAPPED | WS_VISIBLE, nullptr, RECT{0, 0, 300, 200}));
+  HWND a = trace.Create(WS_CHILD | WS_VISIBLE, top, RECT{0, 0, 100, 100});
+  HWND b = trace.Create(WS_CHILD | WS_VISIBLE, top, RECT{0, 0, 100, 100});
+  HWND c = trace.Create(WS_CHILD | WS_VISIBLE, top, RECT{0, 0, 100, 100});
+  // Bottom to top as Qt stacks them.
+  const auto stacked = [&] {
+    std::vector<HWND> order;
+    for (QObject *o : platform::WidgetFromHandle(top)->children())
+      for (HWND h : {a, b, c})
+        if (o == platform::WidgetFromHandle(h)) order.push_back(h);
+    return order;
+  };
+  struct Case {
+    HWND window, after;
+    UINT flags;
+    std::vector<HWND> order;
+  } cases[] = {
+      {a, HWND_TOP, 0, {b, c, a}},
+      {a, HWND_BOTTOM, 0, {a, b, c}},
+      {c, a, 0, {c, a, b}},
+      {b, HWND_TOP, SWP_NOZORDER, {c, a, b}},
+      {a, HWND_TOP, 0, {c, b, a}},
+      {c, a, 0, {b, c, a}},
+  };
+  for (const Case &k : cases) {
+    SetWindowPos(k.window, k.after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | k.flags);
+    EXPECT_EQ(stacked(), k.order) << (&k - cases);
+  }
 }
 
 TEST_F(WindowTest, QtMouseInputBecomesWindowsMessages) {

@@ -263,6 +263,56 @@ TEST_F(TradingWindowTest, TheFloatingFrameDrawsHitsAndDragsItself) {
   EXPECT_EQ(SendMessageA(panel_->Handle(), WM_NCHITTEST, 0, MAKELPARAM(WORD(s.x), WORD(s.y))), HTCLIENT);
 }
 
+// As in the main window, the quote page is made after the trading window and
+// fills what the docked window leaves: floating, the window is drawn over the
+// page (and hidden and shown again stays there); docked again, the page
+// gives the bottom back.
+TEST_F(TradingWindowTest, TheFloatingWindowLiesOverThePageAndDocksBelowIt) {
+  const std::string pageGreen = "#00c800";
+  auto *page = new TPanel(form_);
+  page->SetParent(form_);
+  page->SetAlign(alClient);
+  page->SetBevelOuter(bvNone);
+  page->SetColor(RGB(0, 200, 0));
+  LogIn(0);
+  const auto onScreen = [&](int x, int y) {
+    harness_.Pump();
+    return harness_.Render(form_).pixelColor(x, y).name().toStdString();
+  };
+  ASSERT_EQ(onScreen(500, 100), pageGreen);
+
+  Float(600, 300);
+  ASSERT_FALSE(window_->Docked());
+  EXPECT_TRUE(panel_->Visible());
+  EXPECT_EQ(page->Height(), 700) << "the page takes the whole height";
+  const RECT r = window_->PanelBounds();
+  EXPECT_EQ(r.left, 100);
+  EXPECT_EQ(r.top, 100);
+  EXPECT_EQ(r.right, 700);
+  EXPECT_EQ(r.bottom, 400);
+  for (int round = 0; round < 2; ++round) {
+    // The left frame and the band, at points inside the page.
+    EXPECT_EQ(onScreen(100, 200), "#00138c") << round;
+    EXPECT_EQ(onScreen(690, 110), "#0048f1") << round;
+    EXPECT_NE(onScreen(400, 300), pageGreen) << round;
+    EXPECT_EQ(onScreen(50, 50), pageGreen) << round;
+    panel_->Hide();
+    harness_.Pump();
+    EXPECT_EQ(onScreen(400, 300), pageGreen) << round;
+    panel_->Show();
+  }
+
+  desk_.OnTradeFloatClick(true);
+  harness_.Pump();
+  ASSERT_TRUE(window_->Docked());
+  EXPECT_EQ(panel_->Top() + panel_->Height(), 700);
+  EXPECT_LE(page->Height() + panel_->Height(), 700);
+  EXPECT_TRUE(window_->Splitter2->Visible());
+  EXPECT_EQ(window_->Splitter2->Top() + window_->Splitter2->Height(), panel_->Top()) << "the splitter above";
+  EXPECT_NE(onScreen(500, 690), pageGreen);
+  EXPECT_EQ(onScreen(500, 10), pageGreen);
+}
+
 TEST_F(TradingWindowTest, TheKeypadHidesWhenTheFocusLeavesThePassword) {
   desk_.ImageSoftKeyClick();
   harness_.Pump();
