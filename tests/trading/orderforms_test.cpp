@@ -224,6 +224,8 @@ TEST_F(OrderFormsTest, ListCommandsPrepareThePanelOnScreen) {
   EXPECT_EQ(forms_->ComboBoxHedge2->ItemIndex(), 1);
   EXPECT_FALSE(forms_->XPButton1032->Enabled());
   EXPECT_TRUE(forms_->XPButton1033->Enabled());
+}
+
 // Keys typed faster than the queue is pumped: the contract box and the
 // quick-deal bar both end with the whole code, also when the finished code
 // moves the focus on to the volume field, and a bar button takes what the
