@@ -19,6 +19,7 @@
 #include "platform/winuser.h"
 #include "plugin/session.h"
 #include "plugin/tradebridge.h"
+#include "testing/desk_ui_recorder.h"
 #include "testing/market_fixture_min.h"
 #include "testing/msgbox_recorder.h"
 #include "testing/plugin_session.h"
@@ -34,22 +35,6 @@
 #include "trading/pluginapi.h"
 
 namespace {
-
-class TAutomationQuietHost : public TDeskHost {
- public:
-  HWND Window() override { return nullptr; }
-  void SetTitle(const char *) override {}
-  std::string Title() override { return {}; }
-  void HideTradingWindow(const char *) override {}
-  void ToggleTradingWindow() override {}
-  bool TradingWindowChecked() override { return true; }
-  void SetModal(bool) override {}
-  int ServerMinute() override { return 120; }
-  bool QuoteConnected() override { return true; }
-  uint32_t ProgramVersion() override { return 0; }
-  void PostViewsUpdate() override {}
-  bool HasQuoteClient() override { return true; }
-};
 
 HWND AutomationNotifyWindow() {
   static HWND hwnd = [] {
@@ -76,7 +61,7 @@ void AutomationDrain() {
 struct AutomationDesk {
   market_fixture::MarketSandbox box;
   TTradeDesk desk;
-  TAutomationQuietHost host;
+  QuietDeskHost host;
   MessageBoxRecorder boxes;
   AutomationDesk() {
     std::filesystem::create_directories(box.Path("user/880001"));

@@ -52,8 +52,15 @@ void *operator new(std::size_t size) {
   if (void *p = std::malloc(size ? size : 1)) return p;
   throw std::bad_alloc();
 }
+// The no-throw forms too (the standard library's temporary buffers use
+// them), so that every delete above frees what malloc gave.
+void *operator new(std::size_t size, const std::nothrow_t &) noexcept {
+  if (g_countNew.load(std::memory_order_relaxed)) g_newCalls.fetch_add(1, std::memory_order_relaxed);
+  return std::malloc(size ? size : 1);
+}
 void operator delete(void *p) noexcept { std::free(p); }
 void operator delete(void *p, std::size_t) noexcept { std::free(p); }
+void operator delete(void *p, const std::nothrow_t &) noexcept { std::free(p); }
 
 namespace {
 

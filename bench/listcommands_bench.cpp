@@ -14,6 +14,7 @@
 #include "bench/futures_world.h"
 #include "market/dataio5.h"
 #include "market/merger.h"
+#include "testing/desk_ui_recorder.h"
 #include "testing/market_fixture_min.h"
 #include "trading/deskdata.h"
 #include "trading/deskui.h"
@@ -27,27 +28,11 @@ namespace {
 
 constexpr int kListContracts = 50;
 
-class TListBenchHost : public TDeskHost {
- public:
-  HWND Window() override { return nullptr; }
-  void SetTitle(const char *) override {}
-  std::string Title() override { return {}; }
-  void HideTradingWindow(const char *) override {}
-  void ToggleTradingWindow() override {}
-  bool TradingWindowChecked() override { return true; }
-  void SetModal(bool) override {}
-  int ServerMinute() override { return 120; }
-  bool QuoteConnected() override { return true; }
-  uint32_t ProgramVersion() override { return 0; }
-  void PostViewsUpdate() override {}
-  bool HasQuoteClient() override { return true; }
-};
-
 struct ListWorld {
   market_fixture::MarketSandbox box;
   std::unique_ptr<TDataIO> io;
   TTradeDesk data;
-  TListBenchHost host;
+  QuietDeskHost host;
   std::unique_ptr<TOrderBook> book;
   std::unique_ptr<TPositionBook> positions;
   std::vector<std::string> codes;

@@ -75,6 +75,24 @@ class DeskUiRecorder : public TDeskUi {
   void FocusCurrentPassword() override { calls.push_back("FocusCurrentPassword"); }
 };
 
+// A host that answers like a connected main window and records nothing:
+// for benchmarks, where recording would be part of the measured time.
+class QuietDeskHost : public TDeskHost {
+ public:
+  HWND Window() override { return nullptr; }
+  void SetTitle(const char *) override {}
+  std::string Title() override { return {}; }
+  void HideTradingWindow(const char *) override {}
+  void ToggleTradingWindow() override {}
+  bool TradingWindowChecked() override { return true; }
+  void SetModal(bool) override {}
+  int ServerMinute() override { return 120; }
+  bool QuoteConnected() override { return true; }
+  uint32_t ProgramVersion() override { return 0; }
+  void PostViewsUpdate() override {}
+  bool HasQuoteClient() override { return true; }
+};
+
 class DeskHostRecorder : public TDeskHost {
  public:
   // The desk that saves the geometry when the window is hidden.
