@@ -1,6 +1,7 @@
 #include "trading/deskdata.h"
 
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -9,6 +10,7 @@
 #include "market/dataio5.h"
 #include "market/merger.h"
 #include "market/utildata.h"
+#include "platform/gbk.h"
 #include "platform/clock.h"
 #include "platform/fileapi.h"
 #include "platform/msgbox.h"
@@ -65,16 +67,7 @@ OptionShortcut GetShortcut(const unsigned char in[8]) {
 }  // namespace
 
 void CopyGbkCut(char *out, size_t width, const char *text) {
-  if (!width) return;
-  size_t at = 0;
-  while (text && text[at]) {
-    const bool lead = static_cast<unsigned char>(text[at]) >= 0x81 && text[at + 1];
-    const size_t step = lead ? 2 : 1;
-    if (at + step > width - 1) break;
-    at += step;
-  }
-  if (at) memcpy(out, text, at);
-  out[at] = '\0';
+  platform::GbkCopyCut(text, SIZE_MAX, out, width);
 }
 
 // ---- records from the plug-in's blocks ----

@@ -17,13 +17,16 @@
 #include <vector>
 
 #include "core/emem.h"
+#include "platform/gbk.h"
 #include "platform/path.h"
 #include "trading/accountreport.h"
 
 namespace {
 
 bool IsBlank(unsigned char c) { return (c >= 1 && c <= 32) || c == 127; }
-bool IsLead(const char *p) { return static_cast<unsigned char>(p[0]) >= 0x81 && p[1]; }
+bool IsLead(const char *p) {
+  return platform::IsGbkLead(static_cast<unsigned char>(p[0])) && platform::IsGbkTrail(static_cast<unsigned char>(p[1]));
+}
 
 // At most width - 1 of length bytes, never half a character, and a NUL.
 void CutCopy(char *out, size_t width, const char *text, size_t length) {
@@ -202,7 +205,7 @@ class LineReader {
     if (n < length) {
       size_t whole = 0;
       while (whole < n) {
-        const bool lead = static_cast<unsigned char>(start[whole]) >= 0x81;
+        const bool lead = platform::IsGbkLead(static_cast<unsigned char>(start[whole]));
         if (lead && whole + 1 >= n) break;
         whole += lead ? 2 : 1;
       }

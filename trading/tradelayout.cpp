@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/gbk.h"
 #include "platform/winuser.h"
 #include "trading/deskdata.h"
 
@@ -287,13 +288,7 @@ void strncopy(char *out, const char *text, size_t n) { CopyGbkCut(out, n + 1, te
 
 void strncut(char *text, size_t n) {
   if (!text) return;
-  size_t at = 0;
-  while (text[at]) {
-    const size_t step = static_cast<unsigned char>(text[at]) >= 0x81 && text[at + 1] ? 2 : 1;
-    if (at + step > n) break;
-    at += step;
-  }
-  text[at] = '\0';
+  text[platform::GbkCutLength(text, n)] = '\0';
 }
 
 int StripNameChars(const char *name, int bottom, bool left, TStripChar out[16]) {
@@ -304,7 +299,7 @@ int StripNameChars(const char *name, int bottom, bool left, TStripChar out[16]) 
   // double-byte characters the line of byte i is i/2 of n/2.
   int count = 0;
   for (size_t i = 0; cut[i] && count < 16;) {
-    const bool wide = static_cast<unsigned char>(cut[i]) >= 0x81 && cut[i + 1];
+    const bool wide = platform::IsGbkPair(cut, i);
     TStripChar &c = out[count++];
     c.text[0] = cut[i];
     c.text[1] = wide ? cut[i + 1] : '\0';

@@ -279,7 +279,9 @@ TEST(TradingTextTest, CutsStayOnCharacterBoundaries) {
     const char *text;
     size_t n;
     const char *cut;
-  } cases[] = {{"交易abc", 3, "交"}, {"交易abc", 4, "交易"}, {"a交易", 2, "a"}, {"a交易", 3, "a交"}, {"abc", 9, "abc"}};
+  } cases[] = {{"交易abc", 3, "交"}, {"交易abc", 4, "交易"}, {"a交易", 2, "a"}, {"a交易", 3, "a交"}, {"abc", 9, "abc"},
+                 // 0xFF is no lead byte: it never takes the next character's first byte along.
+                 {"\xFF" "交", 2, "\xFF"}};
   for (const Case &c : cases) {
     char out[32];
     strncopy(out, c.text, c.n);
