@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <strings.h>
 
 #include "charts/drawview.h"
 #include "charts/linetool.h"
@@ -32,6 +33,8 @@
 #include "shell/mframe.h"
 #include "views/mvchild.h"
 #include "views/mvmain.h"
+#include "views/pagelist.h"
+#include "views/pagemngr.h"
 #include "views/report.h"
 #include "views/reportcolumns.h"
 #include "views/sysmsg.h"
@@ -109,6 +112,8 @@ void TMFrame::BindActionHandlers() {
   on("N58", [this] { PostToActivePane(WM_MVM_SPLIT_HORZ); });
   on("N59", [this] { PostToActivePane(WM_MVM_SPLIT_VERT); });
   on("N57", [this] { PostToActivePane(WM_MVM_CLOSE_PANE); });
+  on("N12", [this] { N12Click(); });
+  on("N53", [this] { N53Click(); });
   // 分析
   auto kline = [this]() -> TTechForm * { return dynamic_cast<TTechForm *>(Core().ActiveView()); };
   on("MenuItem117", [this] { MenuItem117Click(); });
@@ -208,11 +213,8 @@ void TMFrame::BindActionHandlers() {
   button("CycleReport", [this] { CycleReportClick(); });
   button("ToolButton6", [this] { ToolButton6Click(); });
   button("ToolButton7", [this] { ToolButton7Click(); });
-  button("LineBtn", [this] {
-    // The button's own click has pressed it already: the handler decides.
-    if (TToolButton *b = chrome->Button("LineBtn")) b->SetDown(!b->Down());
-    LineBtnClick();
-  });
+  // The handler sets the button's state from the palette's.
+  button("LineBtn", [this] { LineBtnClick(); });
   button("ToolButton18", [this] { N64Click(); });
   // The frame actions the core asks for and nothing else answers.
   auto previous = receivers.frame;
@@ -281,6 +283,29 @@ void TMFrame::ShowActiveStockIn(int type, int mode) {
   const bool tick = receivers.tickMode ? receivers.tickMode(target) : (target->m_attr.flags & kViewFlagTickMode) != 0;
   if ((mode == 1) != tick)
     if (TChartViewOps *ops = target->ChartOps()) ops->ToggleTickMode();
+}
+
+void TMFrame::N12Click() {
+  if (!page) return;
+  if (PageHasEmptyPane()) {
+    MessageBoxA(Handle(), "请先指定空白窗口的内容。  ", "提示", MB_OK | MB_ICONINFORMATION | kActionsTopMost);
+    return;
+  }
+  const std::string &path = page->m_pagePath;
+  const bool fallback = path == "Default" || strcasecmp(path.c_str(), "..\\Cfg\\Default.ppg") == 0;
+  page->SavePage(fallback ? 1 : 0);
+}
+
+void TMFrame::N53Click() {
+  TPageMngr manager(this);
+  manager.Button1->ModalResult = 0;
+  manager.SetManageMode(page ? page->m_pagePath.c_str() : "");
+  KeyHookPaused = 1;
+  manager.ShowModal();
+  KeyHookPaused = 0;
+  if (!manager.m_modified) return;
+  SavePageIndex();
+  RebuildPageMenus(-1);
 }
 
 // ---- 分析 -----------------------------------------------------------------------------------

@@ -417,6 +417,9 @@ class TMFrame : public TForm, public TMainFrameHost {
   void N15Click() { ShowActiveStockIn(VIEW_TYPE_INTRADAY, 2); }
   void N16Click() { ShowActiveStockIn(VIEW_TYPE_KLINE, 0); }
   void PostToActivePane(UINT message);
+  // "保存页面(&S)": the default page goes under a new name; "页面管理(&M)".
+  void N12Click();
+  void N53Click();
   // mode: 0 as it is, 1 tick chart, 2 minute trend (intraday views only).
   void ShowActiveStockIn(int type, int mode);
   // 分析: prepared on opening; each item forwards to the active K-line view.
