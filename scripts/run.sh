@@ -10,7 +10,8 @@
 # The terminal's folders are laid out below build-run/terminal: the program
 # folder "bin" (the current folder of the program, with its SERVER.INI),
 # "cfg", "data" and the user folder "user". Without a display the terminal
-# is shown through Qt's VNC platform on port 5900.
+# is shown through Qt's VNC platform on port 5900. KIVO_SIM_PORT moves the
+# simulated broker off 17001 (the port is written once into Consign.ini).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 offline=0
@@ -63,7 +64,8 @@ fi
 log=$(mktemp)
 "$build/bin/quote_double" --terminal "$root" >"$log" 2>&1 &
 double=$!
-"$build/bin/simbroker_server" --port 17001 >/dev/null 2>&1 &
+simport=${KIVO_SIM_PORT:-17001}
+"$build/bin/simbroker_server" --port "$simport" >/dev/null 2>&1 &
 broker=$!
 trap 'kill "$double" "$broker" 2>/dev/null || true; rm -f "$log"' EXIT
 for _ in $(seq 1 100); do
@@ -76,6 +78,6 @@ install_formulas
 # The simulated broker is the trading server.
 consign="$root/cfg/Consign.ini"
 if ! grep -qi '^\[jsd\]' "$consign" 2>/dev/null; then
-  printf '[jsd]\r\ns1=模拟交易\r\ns1a=127.0.0.1\r\ns1p=17001\r\ns1t=1\r\n' | iconv -f UTF-8 -t GBK >>"$consign"
+  printf '[jsd]\r\ns1=模拟交易\r\ns1a=127.0.0.1\r\ns1p=%s\r\ns1t=1\r\n' "$simport" | iconv -f UTF-8 -t GBK >>"$consign"
 fi
 "$root/bin/kivon"
