@@ -195,7 +195,9 @@ class TRendForm : public TDrawView {
   void MoveCrossHair(int x, int y, const char *value, const char *time, int right, int bottom);
   void ShowCrossLabels(int x, int y, const char *value, const char *time, int right, int bottom);
   void EraseTrendCrossHair();
-  void XorHLines(int y);
+  // The split drag's XOR line at y, the one at DragLineY taken away; with
+  // the cross-hair only its axis parts unless fullWidth.
+  void XorHLines(int y, bool fullWidth = false);
   // The instruments the overlay menu lists (at most 20) and the number of
   // them that are overlays already.
   int OverlayMenuStocks(STKPTR *out) const;

@@ -201,7 +201,38 @@ void TRendForm::TrackTickCursor(int x, int y, const TICKREC *tick, bool atCursor
     else
       ShowCrossLabels(x, y, v, time, ChartRect.Right, ChartRect.Bottom - Tick.vb);
   }
-  CursorKind = std::abs(y - Tick.splitY) < 5 ? 1 : 0;
+  // The price/volume split: its line follows a drag across the whole chart.
+  if (std::abs(y - Tick.splitY) < 5 || Tick.splitDrag) {
+    CursorKind = 1;
+    if (Tick.splitDrag) {
+      XorHLines(y, true);
+      Dragging = 1;
+      DragLineY = y;
+    }
+  } else {
+    CursorKind = 0;
+  }
+  // The time strip under the volume pane: dragging it scrolls the window,
+  // one trade per zoom step the mouse moved (left shows newer trades).
+  RECT strip{};
+  Tick.GetVolumeRect(&strip);
+  if ((x > strip.left && x < strip.right && y > strip.top && y < strip.bottom) || Tick.tickDrag) {
+    CursorKind = 2;
+    const int k = Tick.tickDrag && Tick.zoom > 0 ? int((Tick.dragStartX - x) / Tick.zoom) : 0;
+    if (k != 0) {
+      const int count = Tick.GetTickCount();
+      int start = std::max(Tick.windowStart, 0) + k;
+      if (start < 0) start = 0;
+      if (start >= count) start = std::max(count - 1, 0);
+      Tick.windowStart = start;
+      // The rest of a step stays with the drag; the refresh's own mouse
+      // move comes from where the mouse is now and moves nothing.
+      Tick.dragStartX -= int(k * Tick.zoom);
+      MouseX = x;
+      MouseY = y;
+      RefreshView(false);
+    }
+  }
 }
 
 void TRendForm::UpdateTickWatchPage(int x, const TICKREC *tick) {

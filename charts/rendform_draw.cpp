@@ -729,11 +729,37 @@ void TRendForm::DrawOverlayCaptions(HDC dc, int x, int y) {
 }
 
 void TRendForm::DrawOverlayButton(HDC dc) {
-  if (OverlayButtonRect.Width() <= 0 || !HandleAllocated()) return;
+  // The tick chart has no overlays: no caption and nothing to click.
+  if (m_attr.flags & kRendPageTick) {
+    OverlayButtonRect = TRect();
+    return;
+  }
+  if (OverlayButtonRect.Width() <= 0 || Trend.DayCount() == 0) return;
   const bool own = dc == nullptr;
-  if (own) dc = GetDC(Handle());
-  SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, ViewColor(30));
+  if (own) {
+    if (!HandleAllocated()) return;
+    dc = GetDC(Handle());
+  }
+  // The caption's own font: a window context starts with the system font.
+  VIEWFONTDEF face = ViewFont(16);
+  face.style |= 4;
+  HFONT font = CreateViewFont(face, 0, false);
+  HGDIOBJ oldFont = SelectObject(dc, font);
+  const int oldMode = SetBkMode(dc, TRANSPARENT);
+  const bool hover = MouseX >= OverlayButtonRect.Left && MouseX < OverlayButtonRect.Right &&
+                     MouseY >= OverlayButtonRect.Top && MouseY < OverlayButtonRect.Bottom;
+  const COLORREF back = ViewColor(1);
+  const bool dark = 299 * GetRValue(back) + 587 * GetGValue(back) + 114 * GetBValue(back) < 127001;
+  const COLORREF oldColor =
+      SetTextColor(dc, hover ? COLORREF(0x3F96FF) : dark ? COLORREF(0xFFBF7F) : COLORREF(0x875F0B));
   PutText(dc, OverlayButtonRect.Left, OverlayButtonRect.Top, "商品叠加");
+  SIZE size{};
+  GetTextExtentPoint32A(dc, "商品叠加", int(std::strlen("商品叠加")), &size);
+  OverlayButtonRect.Right = OverlayButtonRect.Left + int(size.cx);
+  OverlayButtonRect.Bottom = OverlayButtonRect.Top + int(size.cy);
+  SetTextColor(dc, oldColor);
+  SetBkMode(dc, oldMode);
+  SelectObject(dc, oldFont);
+  DeleteObject(font);
   if (own) ReleaseDC(Handle(), dc);
 }

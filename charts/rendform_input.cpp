@@ -460,12 +460,12 @@ void TRendForm::UpdateWatchPage(int x, const TRENDPOINT *point, bool isMinutePoi
   WatchPage->SetHeight(WatchLabels[12]->Top() + WatchLabels[12]->Height() + 2);
 }
 
-void TRendForm::XorHLines(int y) {
+void TRendForm::XorHLines(int y, bool fullWidth) {
   if (!HandleAllocated()) return;
   HDC dc = GetDC(Handle());
   const int oldRop = SetROP2(dc, R2_NOT);
   auto line = [&](int at) {
-    if (CrossHairOn) {
+    if (CrossHairOn && !fullWidth) {
       MoveToEx(dc, ChartRect.Left, at, nullptr);
       LineTo(dc, ChartRect.Left + AxisLeft, at);
       MoveToEx(dc, ChartRect.Right - AxisRight, at, nullptr);
@@ -490,17 +490,38 @@ void TRendForm::FormMouseDown(TObject *, TMouseButton button, TShiftState, int x
     return;
   }
   if (button == mbLeft && std::abs(y - Trend.GetSplitY()) < 5) Trend.SetSplitDrag(true);
+  if (!(m_attr.flags & kRendPageTick) || IsDetailOrDistribution()) return;
+  if (button == mbLeft && std::abs(y - Tick.splitY) < 5) Tick.splitDrag = true;
+  RECT strip{};
+  Tick.GetVolumeRect(&strip);
+  if (x > strip.left && x < strip.right && y > strip.top && y < strip.bottom) {
+    Tick.tickDrag = true;
+    Tick.dragStartX = x;
+  }
 }
 
 void TRendForm::FormMouseUp(TObject *, TMouseButton, TShiftState, int, int y) {
-  if (Trend.IsSplitDrag() && !(m_attr.flags & kRendPageTick)) {
-    TRENDRECT p;
-    Trend.GetPlotRect(&p);
+  const bool tickPage = (m_attr.flags & kRendPageTick) != 0;
+  const bool minuteSplit = Trend.IsSplitDrag() && !tickPage;
+  const bool tickSplit = Tick.splitDrag && tickPage && !IsDetailOrDistribution();
+  if (minuteSplit || tickSplit) {
+    RECT p{};
+    if (minuteSplit) {
+      TRENDRECT t;
+      Trend.GetPlotRect(&t);
+      p = {t.left, t.top, t.right, t.bottom};
+    } else {
+      Tick.GetPricePlotRect(&p);
+    }
     float share = p.bottom > p.top ? float(y - p.top) / float(p.bottom - p.top) : 0.7f;
     share = std::clamp(share, 0.1f, 0.9f);
-    Trend.SetPriceRatio(share);
+    if (minuteSplit)
+      Trend.SetPriceRatio(share);
+    else
+      Tick.ratio = share;
     SetChartPriceRatio(share);
     Trend.SetSplitDrag(false);
+    Tick.splitDrag = false;
     Panel1->Invalidate();
     if (Dragging) {
       Dragging = 0;
@@ -511,6 +532,9 @@ void TRendForm::FormMouseUp(TObject *, TMouseButton, TShiftState, int, int y) {
     DragLineY = 0;
   }
   Trend.SetSplitDrag(false);
+  Tick.splitDrag = false;
+  Tick.tickDrag = false;
+  Tick.dragStartX = 0;
 }
 
 void TRendForm::FormDblClick(TObject *) {

@@ -83,6 +83,12 @@ class _Tick {
   int64_t highest = 0, lowest = 0;
   float highVolume = 0, highAmount = 0, lowAmount = 0;
   int32_t priceGridCount = 0, visibleCount = 0, volumeGridCount = 0;
+  // The view's drags: the x where a drag of the time strip last moved the
+  // window, the price/volume split being dragged, the time strip being
+  // dragged.
+  int32_t dragStartX = 0;
+  bool splitDrag = false;
+  bool tickDrag = false;
 
  private:
   void SplitPanes();

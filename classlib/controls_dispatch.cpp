@@ -25,6 +25,15 @@ TMouseButton ButtonOf(UINT m) {
   }
 }
 
+// The form that previews the control's keys: the nearest form around it
+// with KeyPreview on. A form shown inside another (a view on a page of the
+// main window) previews its own controls' keys.
+TWinControl *DispatchKeyPreviewForm(const TControl *control) {
+  for (TWinControl *c = control->Parent(); c; c = c->Parent())
+    if (auto *form = dynamic_cast<TCustomForm *>(c); form && form->KeyPreview) return form;
+  return nullptr;
+}
+
 }  // namespace
 
 TShiftState ShiftStateFromKeys(UINT keys) {
@@ -393,7 +402,7 @@ void TWinControl::WMKey(TWMKey &msg) {
   TShiftState shift = KeyboardShiftState();
   TCustomForm *form = ParentForm();
   bool down = msg.Msg == WM_KEYDOWN || msg.Msg == WM_SYSKEYDOWN;
-  TWinControl *preview = form && form != this && form->KeyPreview ? form : nullptr;
+  TWinControl *preview = DispatchKeyPreviewForm(this);
   if (down) {
     // Keys the control does not want go to the form as dialog keys first;
     // one the form uses reaches no key handler.
@@ -430,8 +439,7 @@ void TWinControl::WMKey(TWMKey &msg) {
 
 void TWinControl::WMChar(TWMChar &msg) {
   char key = char(msg.CharCode);
-  TCustomForm *form = ParentForm();
-  TWinControl *preview = form && form != this && form->KeyPreview ? form : nullptr;
+  TWinControl *preview = DispatchKeyPreviewForm(this);
   if (msg.Msg == WM_CHAR) {
     if (preview) preview->KeyPress(key);
     if (key) KeyPress(key);

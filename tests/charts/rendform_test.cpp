@@ -304,6 +304,59 @@ TEST_F(IntradayView, PagingInstrumentsPostsOneSubscriptionOnKeyUp) {
   SetMainFrameHost(saved);
 }
 
+// The "商品叠加" caption redrawn on a mouse move keeps the chart's font (it
+// stays inside its box); the tick chart has none, and back on the
+// minute trend it is where it was.
+TEST_F(IntradayView, OverlayCaptionKeepsItsFontAndIsNotOnTheTickChart) {
+  PutQuote(DL, 0).refPrice = 10000;
+  auto page = Open(Stock(DL, 0), 900, 500);
+  TRendForm *v = View(*page);
+  Show(v, Series(241, Wave));
+  const TRect box = v->OverlayButtonRect;
+  ASSERT_GT(box.Width(), 0);
+  const COLORREF back = ViewColor(1);
+  // Pixels other than the background in a band right of the caption's box
+  // (up to the page buttons), where a larger font would reach.
+  auto spill = [&] {
+    int n = 0;
+    for (int y = box.Top; y < box.Bottom; ++y)
+      for (int x = box.Right + 1; x < box.Right + 12; ++x) n += harness_.Pixel(v->Handle(), x, y) != back;
+    return n;
+  };
+  auto inBox = [&] {
+    int n = 0;
+    for (int y = box.Top; y < box.Bottom; ++y)
+      for (int x = box.Left; x < box.Right; ++x) n += harness_.Pixel(v->Handle(), x, y) != back;
+    return n;
+  };
+  const int drawn = inBox();
+  ASSERT_GT(drawn, 0);
+  ASSERT_EQ(spill(), 0);
+  const int midX = (v->ChartRect.Left + v->ChartRect.Right) / 2, midY = v->ChartRect.Top + 100;
+  struct Step {
+    const char *what;
+    int x, y;
+  } steps[] = {{"away", midX, midY}, {"on the caption", box.Left + 2, box.Top + 2}, {"away again", midX, midY}};
+  for (const Step &s : steps) {
+    harness_.MouseMove(v->Handle(), s.x, s.y);
+    EXPECT_EQ(spill(), 0) << s.what;
+  }
+  v->N16Click(nullptr);
+  harness_.Pump();
+  ASSERT_TRUE(v->m_attr.flags & kRendPageTick);
+  for (const Step &s : steps) {
+    harness_.MouseMove(v->Handle(), s.x, s.y);
+    EXPECT_EQ(v->OverlayButtonRect.Width(), 0) << s.what;
+    EXPECT_EQ(inBox() + spill(), 0) << "tick chart, " << s.what;
+  }
+  v->N16Click(nullptr);
+  harness_.Pump();
+  harness_.MouseMove(v->Handle(), midX, midY);
+  EXPECT_EQ(v->OverlayButtonRect.Left, box.Left);
+  EXPECT_EQ(inBox(), drawn);
+  EXPECT_EQ(spill(), 0);
+}
+
 TEST_F(IntradayView, OverlayMenuListsAtMostTwentyInstruments) {
   // Market 3 with more than twenty index futures.
   TMarketData *zj = MarketTable.markets[ZJ];

@@ -1,5 +1,6 @@
 // The intraday view's tick chart offscreen: its layout from the trade
 // agent, its colours, the zoom keys and levels and paging.
+#include <climits>
 #include <cstring>
 #include <vector>
 
@@ -122,6 +123,81 @@ TEST_F(TickChart, ZoomKeysLevelsAndPaging) {
   EXPECT_EQ(v->Tick.windowStart, start - a + a / 2);
 }
 
+// A press in the time strip under the volume pane grabs the trades: moving
+// left shows newer ones, right older ones, one trade per zoom step, the
+// rest of a step kept for the next move; the window stays within the
+// trades. A press elsewhere scrolls nothing.
+TEST_F(TickChart, DraggingTheTimeStripScrollsTheWindow) {
+  PutQuote(DL, 0).refPrice = 3005000;
+  auto page = Open(Stock(DL, 0));
+  TRendForm *v = View(*page);
+  Feed(v, Trades(3000));
+  v->SetTickZoom(3);  // 2 pixels a trade
+  ASSERT_EQ(v->Tick.zoom, 2.0f);
+  RECT strip{};
+  v->Tick.GetVolumeRect(&strip);
+  const int y = (strip.top + strip.bottom) / 2, x0 = (strip.left + strip.right) / 2;
+  RECT price{};
+  v->Tick.GetPricePlotRect(&price);
+  struct Case {
+    const char *what;
+    int pressY;
+    std::vector<int> moves;  // x offsets from the press, in order
+    int shift;               // change of the window start; INT_MIN: the start is 0
+  } cases[] = {
+      {"left by ten trades", y, {-20}, 10},
+      {"right by ten trades", y, {20}, -10},
+      {"pixel by pixel", y, {-1, -2, -3, -4, -5, -6, -7}, 3},
+      {"past the first trade", y, {2400}, INT_MIN},
+      {"in the price pane", (price.top + price.bottom) / 3, {-40}, 0},
+  };
+  for (const Case &c : cases) {
+    v->Tick.windowStart = 1000;
+    v->RefreshView(false);
+    ASSERT_EQ(v->Tick.windowStart, 1000) << c.what;
+    harness_.MouseMove(v->Handle(), x0, c.pressY);
+    EXPECT_EQ(v->CursorKind, c.pressY == y ? 2 : 0) << c.what;
+    harness_.MouseDown(v->Handle(), x0, c.pressY);
+    for (int dx : c.moves) harness_.MouseMove(v->Handle(), x0 + dx, c.pressY);
+    harness_.MouseUp(v->Handle(), x0 + c.moves.back(), c.pressY);
+    EXPECT_EQ(v->Tick.windowStart, c.shift == INT_MIN ? 0 : 1000 + c.shift) << c.what;
+    EXPECT_FALSE(v->Tick.tickDrag) << c.what;
+  }
+  // Dragged past the newest trade the chart shows the newest trades again.
+  harness_.MouseDown(v->Handle(), strip.right - 2, y);
+  harness_.MouseMove(v->Handle(), strip.left - 6000, y);
+  harness_.MouseUp(v->Handle(), strip.left - 6000, y);
+  EXPECT_EQ(v->Tick.windowEnd, 3000);
+}
+
+// The price/volume split of the tick chart drags as the minute trend's:
+// the line follows the mouse, the release sets the share, held to 0.1..0.9.
+TEST_F(TickChart, SplitDragSetsThePriceShare) {
+  PutQuote(DL, 0).refPrice = 3005000;
+  auto page = Open(Stock(DL, 0));
+  TRendForm *v = View(*page);
+  Feed(v, Trades(400));
+  RECT plot{};
+  v->Tick.GetPricePlotRect(&plot);
+  const int x = (plot.left + plot.right) / 2;
+  struct Case {
+    int releaseY;
+    float share;
+  } cases[] = {{int(plot.top) - 30, 0.1f}, {int(plot.bottom) + 30, 0.9f}, {int(plot.top + plot.bottom) / 2, 0.5f}};
+  for (const Case &c : cases) {
+    const int split = v->Tick.splitY;
+    harness_.MouseMove(v->Handle(), x, split + 2);
+    EXPECT_EQ(v->CursorKind, 1);
+    harness_.MouseDown(v->Handle(), x, split + 2);
+    harness_.MouseMove(v->Handle(), x, c.releaseY);
+    EXPECT_EQ(v->DragLineY, c.releaseY);
+    harness_.MouseUp(v->Handle(), x, c.releaseY);
+    EXPECT_NEAR(v->Tick.ratio, c.share, 0.01f) << c.releaseY;
+    EXPECT_EQ(v->Dragging, 0);
+    EXPECT_FALSE(v->Tick.splitDrag);
+  }
+}
+
 // The chart bitmap's pixels, for comparing before and after.
 std::vector<uint32_t> ChartPixels(TRendForm *v) {
   BITMAPINFO info{};
@@ -180,6 +256,34 @@ TEST(DetailPage, TheNewestTradesFillTheLastGroup) {
   } cases[] = {{120, 2, 40, 40}, {120, 3, 40, 0}, {121, 2, 40, 80}, {0, 2, 40, 0}, {30, 1, 40, 0}};
   for (const Case &c : cases)
     EXPECT_EQ(TRendForm::DetailPageFirst(c.count, c.groups, c.rows), c.first) << c.count << " " << c.groups;
+}
+
+// Esc on the detail and distribution pages, typed into the control that has
+// the focus there, goes back to the chart the page was opened from.
+TEST_F(TickChart, EscapeLeavesTheDetailAndDistributionPages) {
+  PutQuote(DL, 0).refPrice = 3005000;
+  struct Case {
+    uint32_t from;
+    int command;
+    uint32_t back;
+  } cases[] = {{kRendPageTick, 28, kRendPageTick},
+               {kRendPageTick, 30, kRendPageTick},
+               {0, 28, 0},
+               {0, 31, 0}};
+  for (const Case &c : cases) {
+    auto page = Open(Stock(DL, 0));
+    TRendForm *v = View(*page);
+    Feed(v, Trades(120));
+    v->m_attr.flags = c.from;
+    v->RefreshView(true);
+    v->ExecuteViewCommand(c.command);
+    harness_.Pump();
+    const HWND focus = GetFocus();
+    ASSERT_NE(focus, v->Handle()) << c.command << ": the page's own control has the focus";
+    harness_.Key(VK_ESCAPE, TShiftState(), focus);
+    EXPECT_EQ(v->m_attr.flags & 0xF, c.back) << c.command << " from " << c.from;
+    EXPECT_FALSE(v->Panel2->Visible() || v->Panel3->Visible()) << c.command;
+  }
 }
 
 TEST_F(TickChart, DetailPageSheet) {

@@ -129,6 +129,36 @@ TEST(Forms, KeyPreviewLetsTheFormTakeAKeyBeforeTheFocusedControl) {
   EXPECT_EQ(dialog.Edit->Text(), "ab");
 }
 
+// A form shown inside another (a view on a page) previews the keys of its
+// own controls; the outer form without KeyPreview sees none of them.
+TEST(Forms, AFormInsideAnotherPreviewsItsOwnControlsKeys) {
+  ViewHarness harness;
+  TForm outer(nullptr);
+  outer.SetClientSize(300, 200);
+  TForm inner(nullptr);
+  inner.SetBorderStyle(bsNone);
+  inner.SetParent(&outer);
+  inner.SetBounds(0, 0, 300, 200);
+  inner.KeyPreview = true;
+  TEdit edit(&inner);
+  edit.SetParent(&inner);
+  edit.SetBounds(8, 8, 100, 21);
+  std::vector<std::string> order;
+  outer.OnKeyDown = [&](TObject *, WORD &, TShiftState) { order.push_back("outer"); };
+  inner.OnKeyDown = [&](TObject *, WORD &key, TShiftState) {
+    order.push_back("inner");
+    if (key == VK_ESCAPE) key = 0;
+  };
+  edit.OnKeyDown = [&](TObject *, WORD &, TShiftState) { order.push_back("edit"); };
+  outer.Show();
+  inner.Show();
+  edit.SetFocus();
+  harness.Pump();
+  harness.Key(VK_ESCAPE, TShiftState(), edit.Handle());
+  harness.Key(VK_F1, TShiftState(), edit.Handle());
+  EXPECT_EQ(order, (std::vector<std::string>{"inner", "inner", "edit"}));
+}
+
 TEST(Forms, AKeyTheDefaultButtonTakesReachesNoKeyHandler) {
   ViewHarness harness;
   NameDialog dialog(nullptr);
