@@ -3,10 +3,15 @@
 // and followed by the frame's own record of the panel's contract.
 #include "shell/mframe.h"
 
+#include <vector>
+
+#include "classlib/combobox.h"
 #include "platform/commctrl.h"
 #include "platform/messages.h"
 #include "platform/winuser.h"
 #include "shell/framecore.h"
+#include "shell/framesubclass.h"
+#include "trading/automationpages.h"
 #include "trading/dispatcher.h"
 #include "trading/listcommands.h"
 #include "trading/listforms.h"
@@ -159,4 +164,19 @@ void TMFrame::SetOrderContractAndPrice(uint32_t stockWord, double price) {
   orderEntry->SetOrderContractAndPrice(STKPTR(stockWord), price);
   orderStock = orderPanel->PanelContract;
   orderForms->Refresh();
+}
+
+void TMFrame::SubclassDeskControls() {
+  if (!tradingWindow) return;
+  TTradingWindow &w = *tradingWindow;
+  std::vector<TXPListView *> lists;
+  if (w.listArea) lists.insert(lists.end(), {w.listArea->XPListView1, w.listArea->XPListView2, w.listArea->XPListView3});
+  if (w.conditionPagePanel) lists.push_back(w.conditionPagePanel->XPListViewConditionOrder);
+  if (w.checkListPanel) lists.push_back(w.checkListPanel->XPListView5);
+  for (TXPListView *list : lists)
+    if (list) InstallListHeaderProc(reinterpret_cast<HWND>(SendMessageA(list->Handle(), LVM_GETHEADER, 0, 0)));
+  for (const char *name : {"ComboBox1001", "ComboBox1"})
+    if (auto *box = dynamic_cast<TComboBox *>(w.Control(name)); box && box->Edit())
+      InstallContractEditProc(box->Edit()->Handle());
+  if (w.Panel13) InstallTradeNoticeProc(w.Panel13->Handle());
 }

@@ -174,6 +174,7 @@ void TMFrame::BindMenuHandlers() {
   on("C1", [this] { C1Click(nullptr); });
   on("N22", [this] { N22Click(nullptr); });
   on("MenuItem95", [this] { MenuItem95Click(nullptr); });
+  on("N4", [this] { MenuItem95Click(nullptr); });
   on("N11", [this] {
     TMenuItem *item = chrome->MenuItem("N11");
     item->Checked = !item->Checked;
@@ -194,12 +195,12 @@ void TMFrame::BindMenuHandlers() {
   on("N5", toolBar);
   auto statusBar = [this] {
     bool shown = StatusPanel->Visible();
-    ToggleOption("StatusBar", shown, {"MenuItem103", "N23"});
+    ToggleOption("StatusBar", shown, {"MenuItem103", "N5b"});
     StatusPanel->SetVisible(shown);
     if (shown) StatusPanel->SetAlign(alBottom);
   };
   on("MenuItem103", statusBar);
-  on("N23", statusBar);
+  on("N5b", statusBar);
   on("N51", [this] {
     bool gridding = chrome->MenuItem("N51")->Checked;
     ToggleOption("ReportGridding", gridding, {"N51"});

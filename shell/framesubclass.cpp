@@ -3,8 +3,11 @@
 #include <cstring>
 #include <map>
 
+#include "classlib/richview.h"
 #include "core/xplistview.h"
 #include "platform/gdi.h"
+#include "platform/msgbox.h"
+#include "platform/shell.h"
 #include "platform/winctrl.h"
 #include "platform/winuser.h"
 
@@ -108,8 +111,31 @@ LRESULT ContractEditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) 
   return result;
 }
 
+// A link of the notice page's text: a left click opens it in the browser.
+LRESULT TradeNoticeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  const auto *header = reinterpret_cast<const NMHDR *>(lParam);
+  if (message != WM_NOTIFY || !header || header->code != EN_LINK)
+    return SubclassPassOn(hwnd, message, wParam, lParam);
+  const auto *link = reinterpret_cast<const ENLINK *>(lParam);
+  if (link->msg != WM_LBUTTONDOWN) return 0;
+  if (link->chrg.cpMax - link->chrg.cpMin >= 512) {
+    MessageBoxA(hwnd, "链接地址太长。  ", "错误", MB_OK | MB_ICONEXCLAMATION | MB_TOPMOST);
+    return 1;
+  }
+  char address[512] = {};
+  TEXTRANGEA range{link->chrg, address};
+  SendMessageA(header->hwndFrom, EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&range));
+  address[sizeof address - 1] = 0;
+  if (intptr_t(ShellExecuteA(hwnd, "open", "IEXPLORE.EXE", address, nullptr, SW_SHOWNORMAL)) <= 32 &&
+      intptr_t(ShellExecuteA(hwnd, "open", address, nullptr, nullptr, SW_SHOWNORMAL)) <= 32)
+    MessageBoxA(hwnd, "无法启动浏览器。  ", "错误", MB_OK | MB_ICONERROR | MB_TOPMOST);
+  return 1;
+}
+
 }  // namespace
 
 void InstallListHeaderProc(HWND header) { SubclassInstall(header, ListHeaderProc); }
 
 void InstallContractEditProc(HWND edit) { SubclassInstall(edit, ContractEditProc); }
+
+void InstallTradeNoticeProc(HWND panel) { SubclassInstall(panel, TradeNoticeProc); }

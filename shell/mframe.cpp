@@ -39,6 +39,7 @@
 #include "shell/alarm.h"
 #include "shell/alarmdlg.h"
 #include "shell/chartdialogs.h"
+#include "shell/hotkeys.h"
 #include "shell/keypreview.h"
 #include "shell/framewindow.h"
 #include "shell/profiletext.h"
@@ -102,6 +103,8 @@ void TFrameParts::LayoutToolBarAndSkin(TMFrame &frame) {
 }
 
 void TFrameParts::ShowViewTools(TMFrame &frame, bool show, int kind) { frame.chrome->ShowViewTools(show, kind); }
+
+void TFrameParts::UpdateHotKeyCaptions(TMFrame &frame) { frame.UpdateHotKeyCaptions(); }
 
 void TFrameParts::BuildPageMenu(TMFrame &frame, int mark) { frame.RebuildPageMenus(mark); }
 
@@ -235,6 +238,7 @@ class TProgramParts : public TFrameParts {
       };
       frame.BindOrderPanels();
       frame.BindAutomationPages();
+      frame.SubclassDeskControls();
       // Every input message counts as activity for the idle lock.
       TMessageEvent previous = Application()->OnMessage();
       Application()->SetOnMessage([&frame, previous](MSG &msg, bool &handled) {
@@ -820,7 +824,7 @@ void TMFrame::ReadOptionItems() {
   tick("MenuItem100", toolBar);
   tick("N5", toolBar);
   tick("MenuItem103", statusBar);
-  tick("N23", statusBar);
+  tick("N5b", statusBar);
   tick("N17", autoSavePage);
   tick("Q1", quoteBoard);
   ToolBar1->SetVisible(toolBar);
@@ -1041,6 +1045,18 @@ void TMFrame::RemoveKeyPreview() {
 
 void TMFrame::AppMessageHook(MSG &msg, bool &handled) {
   if (keyPreview_) keyPreview_->Hook(msg, handled);
+}
+
+void TMFrame::UpdateHotKeyCaptions() {
+  ForEachHotKeyCaption([this](const char *name, bool hint, const char *text) {
+    if (hint) {
+      if (TToolButton *button = chrome->Button(name)) button->Hint = text;
+    } else if (TMenuItem *item = chrome->MenuItem(name)) {
+      item->Caption = text;
+    }
+  });
+  for (int i = page ? page->PaneCount() - 1 : -1; i >= 0; --i)
+    if (TMultiViewChild *view = page->PaneAt(i)) view->UpdateMenuCaptions();
 }
 
 void TMFrame::MenuItem95Click(TObject *) {

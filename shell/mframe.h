@@ -70,7 +70,7 @@ class TFrameParts {
   // ---- construction ----
   // The tool-bar layout and the skin of the display settings.
   virtual void LayoutToolBarAndSkin(TMFrame &frame);
-  virtual void UpdateHotKeyCaptions(TMFrame &frame) { (void)frame; }
+  virtual void UpdateHotKeyCaptions(TMFrame &frame);
   // ---- creation ----
   virtual void SubclassControls(TMFrame &frame) { (void)frame; }
   virtual void LoadFormulaLibrary();
@@ -180,6 +180,9 @@ class TMFrame : public TForm, public TMainFrameHost {
   // The tool bar and the page bar in the layout of the display settings.
   void LayoutToolBars() { chrome->LayoutToolBars(SkinLayout); }
   void LoadSkin() { chrome->LoadSkin(); }
+  // The current hot keys into the menu captions and tool-button hints, then
+  // every view of the page does the same for its own menus.
+  void UpdateHotKeyCaptions();
   // The status panels' painting and double clicks.
   void BindStatusPanels();
   // A double click at x of the index panel: that index's intraday chart.
@@ -396,6 +399,9 @@ class TMFrame : public TForm, public TMainFrameHost {
   // The automation pages and dialogs bound to the desk's automation, the
   // list commands and the order panels (frame_automation.cpp).
   void BindAutomationPages();
+  // The frame's window procedures on the desk's controls: the list headers,
+  // the contract edits' placeholder and the notice page's links.
+  void SubclassDeskControls();
   // "条件单" of the order panels: a new condition order from the active
   // panel's fields.
   void XPButton128Click();

@@ -167,8 +167,19 @@ std::string ClockText(int minute) {
   return text;
 }
 
-void PaintClock(HDC dc, int height, const TFrameSkin &skin, int minute) {
-  TScopedFont font(dc, "Arial", 16, 400);
+int ClockFontHeight(HDC dc, int width) {
+  // The clock is drawn at x 1; a face wider than the one it was laid out
+  // for steps down until "00:00" fits the panel.
+  int height = 16;
+  for (; height > 8; --height) {
+    TScopedFont font(dc, "Arial", height, 400);
+    if (1 + Extent(dc, "00:00").cx <= width) break;
+  }
+  return height;
+}
+
+void PaintClock(HDC dc, int width, int height, const TFrameSkin &skin, int minute) {
+  TScopedFont font(dc, "Arial", ClockFontHeight(dc, width), 400);
   SetBkMode(dc, TRANSPARENT);
   const std::string text = ClockText(minute);
   Out(dc, 1, (height - Extent(dc, "0").cy) / 2, text, skin.statusText);

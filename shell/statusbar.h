@@ -35,6 +35,9 @@ void PaintConnection(HDC dc, int height, const TFrameSkin &skin, int tag, const 
 
 // "%02d:%02d" of the UTC minute of the day shown at UTC+8.
 std::string ClockText(int minute);
-void PaintClock(HDC dc, int height, const TFrameSkin &skin, int minute);
+// The clock's font height in a panel that wide: 16, or less when the
+// platform's face would not fit "00:00" from x 1.
+int ClockFontHeight(HDC dc, int width);
+void PaintClock(HDC dc, int width, int height, const TFrameSkin &skin, int minute);
 
 void PaintPageName(HDC dc, int width, int height, COLORREF back, COLORREF text, const char *name);

@@ -18,6 +18,7 @@
 #include "platform/messages.h"
 #include "platform/profile.h"
 #include "shell/framemenus.h"
+#include "shell/hotkeys.h"
 #include "shell/mframe.h"
 #include "shell/quoteconn.h"
 #include "shell/settings_store.h"
@@ -344,6 +345,25 @@ TEST_F(FrameActionsTest, TheDrawingToolsAndTheAnalysisMenuActOnAKLineView) {
   EXPECT_EQ(kline->m_attr.period, 9);
 }
 
+// The menu captions and tool-button hints carry the keys of the table as
+// it stands; the help menu and the other items keep their own captions.
+TEST_F(FrameActionsTest, HotKeyCaptionsFollowTheTable) {
+  LoadHotKeys();
+  const HOTKEYDEF saved = HotKeyTable[CMD_NEWS - 1];
+  char f8[] = "F8";
+  ParseHotKeyText(HotKeyTable[CMD_NEWS - 1], f8);
+  frame_->UpdateHotKeyCaptions();
+  HotKeyTable[CMD_NEWS - 1] = saved;
+  TFrameChrome &c = *frame_->chrome;
+  EXPECT_EQ(c.MenuItem("N26")->Caption, "即时新闻      F8");
+  EXPECT_EQ(c.Button("ToolButton5")->Hint, "新闻 F8");
+  EXPECT_EQ(c.MenuItem("MenuItem95")->Caption, "全屏显示      CTRL+P");
+  EXPECT_EQ(c.MenuItem("N4")->Caption, "全屏显示      CTRL+P");
+  EXPECT_EQ(c.MenuItem("N23")->Caption, "季线      9");
+  EXPECT_EQ(c.MenuItem("N23")->Tag, 11);
+  EXPECT_EQ(c.MenuItem("MenuItemHelp")->Caption, "帮助");
+}
+
 TEST_F(FrameActionsTest, CyclingQuotesKeepsTheIntervalOfAnEmptyEntryAndStopsOnZero) {
   auto stored = [] {
     return GetPrivateProfileIntA("Parameter", "PageTime", -1, "..\\CFG\\SETTING.INI");
@@ -447,6 +467,8 @@ TEST_F(FrameActionsTest, TheQuoteBoardPaintsItsCardsAndTheHelpTextWithoutABlock)
 
 }  // namespace
 
+#include "classlib/extctrls.h"
+#include "classlib/richview.h"
 #include "classlib/stdctrls.h"
 #include "shell/framesubclass.h"
 
@@ -512,6 +534,70 @@ TEST(ContractEdit, ThePlaceholderShowsWhileEmptyAndAgainAfterBackspace) {
   EXPECT_GT(ErasedPlaceholderPixels(hwnd, &answer), 0);
   EXPECT_EQ(answer, 1);
   SetWindowLongPtrA(hwnd, GWLP_WNDPROC, LONG_PTR(ContractBelow));
+}
+
+// The notice page's links: only a left press opens; the browser program
+// first, the address by itself next, a message when both fail; an address
+// of 512 characters or more is refused.
+TEST(TradeNotice, ALeftPressOnALinkOpensTheAddress) {
+  testing_support::ViewHarness harness;
+  TForm form(nullptr);
+  form.SetClientSize(400, 200);
+  auto *panel = new TPanel(&form);
+  panel->SetParent(&form);
+  panel->SetBounds(0, 0, 400, 200);
+  auto *edit = new TRichEdit(&form);
+  edit->SetParent(panel);
+  edit->SetBounds(0, 0, 400, 160);
+  form.Show();
+  harness.Pump();
+  SendMessageA(edit->Handle(), EM_AUTOURLDETECT, TRUE, 0);
+  SendMessageA(edit->Handle(), EM_SETEVENTMASK, 0, LPARAM(ENM_LINK));
+  edit->SetText("交易通知 http://127.0.0.1/notice.htm 请阅读");
+  const std::vector<CHARRANGE> links = edit->Links();
+  ASSERT_EQ(links.size(), 1u);
+  InstallTradeNoticeProc(panel->Handle());
+  struct Case {
+    const char *name;
+    UINT mouse;
+    LONG length;              // 0: the link as found
+    std::vector<INT_PTR> opens;  // answers of the shell opens, in order
+    LRESULT answer;
+    std::vector<std::string> files;
+    const char *message;
+  } cases[] = {
+      {"mouse move", WM_MOUSEMOVE, 0, {}, 0, {}, nullptr},
+      {"right press", WM_RBUTTONDOWN, 0, {}, 0, {}, nullptr},
+      {"browser program", WM_LBUTTONDOWN, 0, {42}, 1, {"IEXPLORE.EXE"}, nullptr},
+      {"address itself", WM_LBUTTONDOWN, 0, {2, 42}, 1, {"IEXPLORE.EXE", "http://127.0.0.1/notice.htm"}, nullptr},
+      {"both fail", WM_LBUTTONDOWN, 0, {2, 31}, 1, {"IEXPLORE.EXE", "http://127.0.0.1/notice.htm"},
+       "无法启动浏览器。  "},
+      {"511 characters", WM_LBUTTONDOWN, 511, {42}, 1, {"IEXPLORE.EXE"}, nullptr},
+      {"512 characters", WM_LBUTTONDOWN, 512, {}, 1, {}, "链接地址太长。  "},
+  };
+  for (const Case &c : cases) {
+    ShellRecorder shell;
+    MessageBoxRecorder boxes;
+    for (INT_PTR answer : c.opens) shell.QueueOpenResult(answer);
+    ENLINK notice{};
+    notice.nmhdr.hwndFrom = edit->Handle();
+    notice.nmhdr.code = EN_LINK;
+    notice.msg = c.mouse;
+    notice.chrg = links[0];
+    if (c.length) notice.chrg.cpMax = notice.chrg.cpMin + c.length;
+    EXPECT_EQ(SendMessageA(panel->Handle(), WM_NOTIFY, 0, LPARAM(&notice)), c.answer) << c.name;
+    const auto opens = shell.Opens();
+    ASSERT_EQ(opens.size(), c.files.size()) << c.name;
+    for (size_t i = 0; i < opens.size(); ++i) EXPECT_EQ(opens[i].file, c.files[i]) << c.name;
+    if (!opens.empty() && !c.length) EXPECT_EQ(opens[0].parameters, "http://127.0.0.1/notice.htm") << c.name;
+    const auto calls = boxes.Calls();
+    ASSERT_EQ(calls.size(), c.message ? 1u : 0u) << c.name;
+    if (c.message) {
+      EXPECT_EQ(calls[0].text, c.message) << c.name;
+      EXPECT_EQ(calls[0].caption, "错误") << c.name;
+      EXPECT_TRUE(calls[0].type & MB_TOPMOST) << c.name;
+    }
+  }
 }
 
 }  // namespace

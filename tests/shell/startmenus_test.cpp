@@ -4,11 +4,13 @@
 
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "classlib/menus.h"
 #include "shell/framemenus.h"
+#include "shell/hotkeys.h"
 #include "testing/image_capture.h"
 #include "testing/skin_fixture.h"
 
@@ -152,6 +154,34 @@ TEST(StartMenus, StylesAndTheDumpOfTheFixedMenus) {
   for (const char *caption : {"系统\n", "帮助\n", "  退出系统      Alt+F4\n", "  上海期货\n", "    经典 [checked] [radio]\n",
                               "  3列(&3)  #3 [radio]\n"})
     EXPECT_NE(dump.find(caption), std::string::npos) << caption;
+}
+
+// Every menu line of the hot-key captions names one item of the fixed menus,
+// and the item it names is the one its text describes: rewriting the
+// captions renames no other item (the help menu, a separator, another
+// period).
+TEST(StartMenus, HotKeyCaptionsNameTheItemsTheyDescribe) {
+  TComponent owner(nullptr);
+  TMainMenu main(&owner);
+  TPopupMenu tools(&owner), board(&owner);
+  BuildFixedMenus(&owner, &main, &tools, &board);
+  std::function<int(TMenuItem *, const std::string &)> count = [&](TMenuItem *root, const std::string &name) {
+    int n = 0;
+    for (int i = 0; i < root->Count(); ++i) n += (root->Items(i)->Name == name) + count(root->Items(i), name);
+    return n;
+  };
+  for (int i = 0; i < HotKeyCaptionCount(); ++i) {
+    const THotKeyCaption &row = HotKeyCaptionAt(i);
+    if (row.hint) continue;
+    EXPECT_EQ(count(main.Items(), row.item) + count(tools.Items(), row.item) + count(board.Items(), row.item), 1)
+        << row.item;
+    TMenuItem *item = FindMenuItem(main.Items(), row.item);
+    if (!item) item = FindMenuItem(tools.Items(), row.item);
+    ASSERT_NE(item, nullptr) << row.item;
+    const std::string format = row.format;
+    const std::string words = format.substr(0, format.find(' '));
+    EXPECT_EQ(item->Caption.substr(0, words.size()), words) << row.item;
+  }
 }
 
 }  // namespace

@@ -105,6 +105,30 @@ class StatusPanelsTest : public ::testing::Test {
   TFrameSkin skin;
 };
 
+// The clock keeps its 16-pixel type where "00:00" fits from x 1 and steps
+// down in the 36-pixel panel when the platform's face is wider.
+TEST_F(StatusPanelsTest, ClockTextFitsItsPanel) {
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  ReleaseDC(nullptr, screen);
+  auto width = [dc](int height) {
+    HFONT font = CreateFontA(-height, 0, 0, 0, 400, 0, 0, 0, GB2312_CHARSET, 0, 0, 0, 0, "Arial");
+    HGDIOBJ old = SelectObject(dc, font);
+    SIZE size{};
+    GetTextExtentPoint32A(dc, "00:00", 5, &size);
+    SelectObject(dc, old);
+    DeleteObject(font);
+    return int(size.cx);
+  };
+  for (int panel : {36, 30, 80}) {
+    const int height = ClockFontHeight(dc, panel);
+    EXPECT_LE(1 + width(height), panel) << panel;
+    if (1 + width(16) <= panel) EXPECT_EQ(height, 16) << panel;
+    if (height < 16) EXPECT_GT(1 + width(height + 1), panel) << panel;
+  }
+  DeleteDC(dc);
+}
+
 TEST_F(StatusPanelsTest, IndexSeparatorsAndConnectionSymbols) {
   TIndexSlot slots[3] = {Slot(3000000, 3012340, 1.5e10f), Slot(10000000, 9990000, 2e10f), Slot(4000000, 4000000, 0)};
   const uint32_t divisors[3] = {1000, 1000, 1000};
@@ -146,7 +170,7 @@ TEST_F(StatusPanelsTest, IndexSeparatorsAndConnectionSymbols) {
   HBITMAP empty = Paint(686, 22, [&](HDC dc) { PaintIndexPanel(dc, 22, skin, none, divisors); });
   offline.Add("indices not found", image(empty));
   offline.Add("offline, Tag 0", image(connections[0]));
-  HBITMAP clock = Paint(36, 22, [&](HDC dc) { PaintClock(dc, 22, skin, 960); });
+  HBITMAP clock = Paint(36, 22, [&](HDC dc) { PaintClock(dc, 36, 22, skin, 960); });
   offline.Add("clock at minute 960", image(clock));
   h.SavePng(offline.Compose(), "status-bar-offline");
   std::remove(testing_support::PicturePath("status-bar-part.png").c_str());
