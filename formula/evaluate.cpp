@@ -565,8 +565,25 @@ struct StatementPlan {
 
 // Up to four recurrences over the same bars in one loop, so that the
 // processor overlaps them; each step is exactly the runner's own.
+// Cache lines to fetch ahead while the recurrences run: the loop waits on
+// its divisions most of the time, so one line a bar costs it nothing, while
+// the same lines fetched all at once would hold it up.
+struct IndexFetchQueue {
+  static constexpr size_t kCapacity = 256;
+  const char *lines[kCapacity];
+  size_t next = 0, count = 0;
+  void Add(const void *begin, const void *end) {
+    const char *p = static_cast<const char *>(begin);
+    for (; p < static_cast<const char *>(end) && count < kCapacity; p += 64) lines[count++] = p;
+  }
+  void Drain() {
+    for (; next < count; ++next) __builtin_prefetch(lines[next]);
+    next = count = 0;
+  }
+};
+
 template <int K>
-void IndexRunChainGroup(IndexColumnRunner::Chain *c) {
+void IndexRunChainGroup(IndexColumnRunner::Chain *c, IndexFetchQueue &fetch) {
   const double *x[K];
   double *out[K];
   double y[K], keep[K], div[K];
@@ -578,22 +595,27 @@ void IndexRunChainGroup(IndexColumnRunner::Chain *c) {
     div[k] = c[k].div;
   }
   const uint32_t i0 = c[0].i0, i1 = c[0].i1;
-  for (uint32_t i = i0; i < i1; ++i)
+  const char *const *line = fetch.lines + fetch.next;
+  const char *const *lastLine = fetch.lines + fetch.count;
+  for (uint32_t i = i0; i < i1; ++i) {
+    if (line < lastLine) __builtin_prefetch(*line++);
     for (int k = 0; k < K; ++k) out[k][i] = y[k] = (2 * x[k][i] + keep[k] * y[k]) / div[k];
+  }
+  fetch.next = size_t(line - fetch.lines);
   for (int k = 0; k < K; ++k) c[k].y = y[k];
 }
 
-void IndexRunChains(IndexColumnRunner::Chain *c, size_t count) {
+void IndexRunChains(IndexColumnRunner::Chain *c, size_t count, IndexFetchQueue &fetch) {
   size_t k = 0;
   while (k < count) {
     // A group shares its bars.
     size_t g = 1;
     while (g < 4 && k + g < count && c[k + g].i0 == c[k].i0 && c[k + g].i1 == c[k].i1) ++g;
     switch (g) {
-      case 4: IndexRunChainGroup<4>(c + k); break;
-      case 3: IndexRunChainGroup<3>(c + k); break;
-      case 2: IndexRunChainGroup<2>(c + k); break;
-      default: IndexRunChainGroup<1>(c + k); break;
+      case 4: IndexRunChainGroup<4>(c + k, fetch); break;
+      case 3: IndexRunChainGroup<3>(c + k, fetch); break;
+      case 2: IndexRunChainGroup<2>(c + k, fetch); break;
+      default: IndexRunChainGroup<1>(c + k, fetch); break;
     }
     k += g;
   }
@@ -641,6 +663,7 @@ void EvaluateStatementsSideBySide(CKvIndex *formula, IndexStatementJob *jobs, si
   std::unique_ptr<AheadCall[]> ahead(calls ? new AheadCall[calls] : nullptr);
   std::vector<IndexColumnRunner::Chain> chains(calls);
   std::vector<AheadCall *> chainOwner(calls);
+  IndexFetchQueue fetch;
 
   // The rest of the statements' blocks of the round before, bars i0 .. i1 - 1
   // of each, in statement order.
@@ -700,17 +723,10 @@ void EvaluateStatementsSideBySide(CKvIndex *formula, IndexStatementJob *jobs, si
     const uint32_t comingCount = coming ? std::min(kIndexColumnBlock, count - next) : 0;
     for (uint32_t i = 0; i < kIndexColumnBlock; i += kStride) {
       if (i % kFinishPart == 0) finish(before, i, i + kFinishPart);
-      if (i < comingCount) {
-        const char *p = reinterpret_cast<const char *>(coming + i);
-        const char *end = reinterpret_cast<const char *>(coming + std::min(comingCount, i + kStride));
-        for (; p < end; p += 64) __builtin_prefetch(p);
-      }
+      if (i < comingCount) fetch.Add(coming + i, coming + std::min(comingCount, i + kStride));
       for (const StatementPlan &p : plans) {
         const StatementBlock &k = p.block[now];
-        if (!k.active || i >= k.n) continue;
-        const char *line = reinterpret_cast<const char *>(k.out + i);
-        const char *end = reinterpret_cast<const char *>(k.out + std::min(k.n, i + kStride));
-        for (; line < end; line += 64) __builtin_prefetch(line, 1);
+        if (k.active && i < k.n) fetch.Add(k.out + i, k.out + std::min(k.n, i + kStride));
       }
       // Calls whose stretch is a plain recurrence go through one loop
       // together; the others step on their own.
@@ -730,9 +746,10 @@ void EvaluateStatementsSideBySide(CKvIndex *formula, IndexStatementJob *jobs, si
         else if (i + 1 < end) a.runner->StepRange(i + 1, end, a.out, nullptr);
       }
       if (chained) {
-        IndexRunChains(chains.data(), chained);
+        IndexRunChains(chains.data(), chained, fetch);
         for (size_t c = 0; c < chained; ++c) chainOwner[c]->runner->EndChain(chains[c]);
       }
+      fetch.Drain();
     }
     for (size_t c = 0; c < calls; ++c) {
       if (ahead[c].runner) ahead[c].runner->~IndexColumnRunner();
