@@ -327,6 +327,9 @@ struct StopBookWorld {
       order.Stock = STKPTR(1, 0, c % kFutures);
       desk.conditions.Add(order);
     }
+    // The first quote after the lists changed builds the engine's index;
+    // built here, so that the figures are of the quotes that follow.
+    automation->engine.CheckStopOrders(STKPTR(1, 0, 0), MarketAt(1)->m_quotes[0], MarketAt(1)->m_stocks[0]);
   }
   ~StopBookWorld() {
     ReleaseAllStops(desk);

@@ -53,6 +53,7 @@ class EArray {
     } else {
       std::memmove(static_cast<void *>(m_items + m_count), &item, sizeof(T));
     }
+    ++m_changes;
     return m_count++;
   }
 
@@ -76,6 +77,7 @@ class EArray {
       }
     }
     m_count = n;
+    ++m_changes;
     return n;
   }
 
@@ -90,17 +92,29 @@ class EArray {
     } else {
       m_count = index;
     }
+    ++m_changes;
   }
 
   // Empties the array; the storage stays for reuse.
-  void RemoveAll() { m_count = 0; }
+  void RemoveAll() {
+    m_count = 0;
+    ++m_changes;
+  }
 
   // Drops the last n elements (all of them when n reaches the count); a
   // negative n changes nothing.
   void ShrinkBy(int32_t n) {
     if (n < 0) return;
     m_count = n < m_count ? m_count - n : 0;
+    ++m_changes;
   }
+
+  // A number that moves with every call above and SetAt, and with
+  // MarkChanged: whoever keeps something derived from the elements (an
+  // index, a cache) rebuilds it when the number is not the one it saw.
+  // Writes through GetData() are not seen; their writer calls MarkChanged.
+  uint32_t Changes() const { return m_changes; }
+  void MarkChanged() { ++m_changes; }
 
   int32_t GetCount() const { return m_count; }
   bool IsEmpty() const { return m_count == 0; }
@@ -115,8 +129,10 @@ class EArray {
   }
   // Ignored for an index outside the array.
   void SetAt(int32_t index, const T &item) {
-    if (index >= 0 && index < m_count)
+    if (index >= 0 && index < m_count) {
       std::memmove(static_cast<void *>(m_items + index), &item, sizeof(T));
+      ++m_changes;
+    }
   }
 
  private:
@@ -133,4 +149,5 @@ class EArray {
   int32_t m_capacity = 0;
   int32_t m_count = 0;
   int32_t m_growStep = 128;
+  uint32_t m_changes = 0;
 };

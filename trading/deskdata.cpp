@@ -179,6 +179,7 @@ int TTradeDesk::MergerMinute() const { return (serverMinute ? serverMinute() : 0
 
 bool TTradeDesk::SetContracts(const CContractInfo *records, int32_t count) {
   FreeContracts();
+  ++contractChanges_;
   if (count <= 0) return true;
   contracts = static_cast<CContractInfo *>(Malloc(int32_t(sizeof(CContractInfo)) * count));
   if (!contracts) return false;
@@ -197,6 +198,7 @@ void TTradeDesk::FreeContracts() {
   contracts = nullptr;
   contractCount = 0;
   contractIndex_.clear();
+  ++contractChanges_;
 }
 
 CContractInfo *TTradeDesk::FindContract(const char *code) const {

@@ -69,6 +69,11 @@ class TTradeDesk {
   void FreeContracts();
   // The first contract whose code matches without regard to case, or null.
   CContractInfo *FindContract(const char *code) const;
+  // Moves with every new or freed table and whenever the records are
+  // bound to other instruments: a cache of contract records by instrument
+  // is rebuilt when it is not the number the cache saw.
+  uint32_t ContractTableChanges() const { return contractChanges_; }
+  void MarkContractsChanged() { ++contractChanges_; }
 
   // ---- short names ([ShortCut] sc1, sc2, ... of the account file) ----
   // Reads up to the first empty key; a value without a comma or with an
@@ -100,6 +105,7 @@ class TTradeDesk {
 
  private:
   char account_[16] = {};
+  uint32_t contractChanges_ = 0;
   std::unordered_map<uint64_t, int32_t> contractIndex_;
 };
 

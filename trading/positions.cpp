@@ -280,6 +280,7 @@ void TPositionBook::SortPositions() {
   InvestorPosition_Lite *p = data_.positions.GetData();
   std::stable_sort(p, p + data_.positions.GetCount(),
                    [](const InvestorPosition_Lite &a, const InvestorPosition_Lite &b) { return ComparePositions(a, b) < 0; });
+  data_.positions.MarkChanged();
 }
 
 void TPositionBook::PositionListEnd(int tradeDate) {

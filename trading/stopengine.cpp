@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "core/emem.h"
 #include "market/dataio5.h"
@@ -19,6 +20,8 @@ struct TStopEngine::Run {
   PRICEHIST history;
   double divisor;
   double last;
+  // The instrument's slot while the index is in use, else null.
+  const Slot *slot = nullptr;
   bool cleared = false;  // queued volumes set to 0 in this run
   bool contractSought = false;
   const CContractInfo *contract = nullptr;
@@ -27,6 +30,10 @@ struct TStopEngine::Run {
   const CContractInfo *Contract(const TTradeDesk &desk) {
     if (contractSought) return contract;
     contractSought = true;
+    if (slot) {
+      contract = slot->contract >= 0 ? &desk.contracts[slot->contract] : nullptr;
+      return contract;
+    }
     for (int32_t c = 0; c < desk.contractCount && !contract; ++c)
       if (SameStock(desk.contracts[c].Stock, stock)) contract = &desk.contracts[c];
     return contract;
@@ -43,6 +50,14 @@ int TriggerCount(int option) { return option < 1 ? 1 : option > 6 ? 6 : option; 
 
 const char *HedgeShortName(char hedge) { return hedge == '2' ? "  套" : hedge == '3' ? "  保" : "投"; }
 const char *AttributeSuffix(char attribute) { return attribute == 1 ? ",昨仓" : attribute == 2 ? ",今仓" : ""; }
+
+// Instruments are told apart by market and stock index only, as SameStock
+// does; the key never reaches the empty slot's all-ones.
+uint32_t StopIndexKey(STKPTR stock) { return uint32_t(stock.market) | uint32_t(stock.stock) << 8; }
+size_t StopIndexHash(uint32_t key) {
+  uint32_t h = key * 0x9E3779B1u;
+  return size_t(h ^ h >> 15);
+}
 
 }  // namespace
 
@@ -61,8 +76,17 @@ void TStopEngine::CheckStopOrders(STKPTR stock, const REALQUOTE &quote, const ST
   if (!StopEngineMarket(stock.market)) return;
   if (hooks_.linkSendQuote) hooks_.linkSendQuote(stock, quote);
   const bool wasEmpty = desk_.tasks.IsEmpty();
+  const bool indexed = !walkAll && (IndexCurrent() || BuildIndex());
+  const Slot *slot = indexed ? FindSlot(StopIndexKey(stock)) : nullptr;
+  if (indexed && !slot) {
+    // No position and no condition order of the instrument: nothing can
+    // fire or move, only a queue that waits goes on.
+    if (!desk_.tasks.IsEmpty() && hooks_.Armed()) hooks_.StartQueue(desk_.tasks, wasEmpty);
+    return;
+  }
   const TMarketData *market = MarketAt(stock.market);
   Run run{stock, quote, kNoHistory, double(info.PriceDivisor()), 0};
+  run.slot = slot;
   if (market && market->m_priceHist && stock.stock < market->m_loadedCount) run.history = market->m_priceHist[stock.stock];
   run.last = Price(quote.last, run.divisor);
   const bool armed = hooks_.Armed();
@@ -77,21 +101,108 @@ void TStopEngine::CheckStopOrders(STKPTR stock, const REALQUOTE &quote, const ST
   hooks_.StartQueue(desk_.tasks, wasEmpty);
 }
 
+bool TStopEngine::IndexCurrent() const {
+  return indexBuilt_ && desk_.positions.Changes() == seenPositions_ && desk_.conditions.Changes() == seenConditions_ &&
+         desk_.ContractTableChanges() == seenContracts_ && desk_.positions.GetData() == seenPositionData_ &&
+         desk_.conditions.GetData() == seenConditionData_ && desk_.contracts == seenContractData_;
+}
+
+TStopEngine::Slot *TStopEngine::FindSlot(uint32_t key) {
+  if (slots_.empty()) return nullptr;
+  const size_t mask = slots_.size() - 1;
+  for (size_t h = StopIndexHash(key) & mask;; h = (h + 1) & mask) {
+    Slot &slot = slots_[h];
+    if (slot.key == key) return &slot;
+    if (slot.key == kNoSlotKey) return nullptr;
+  }
+}
+
+TStopEngine::Slot *TStopEngine::AddSlot(uint32_t key) {
+  const size_t mask = slots_.size() - 1;
+  size_t h = StopIndexHash(key) & mask;
+  while (slots_[h].key != key && slots_[h].key != kNoSlotKey) h = (h + 1) & mask;
+  slots_[h].key = key;
+  return &slots_[h];
+}
+
+bool TStopEngine::BuildIndex() {
+  indexBuilt_ = false;
+  const int32_t positions = desk_.positions.GetCount();
+  const int32_t conditions = desk_.conditions.GetCount();
+  const InvestorPosition_Lite *position = desk_.positions.GetData();
+  const ConditionOrder *condition = desk_.conditions.GetData();
+  // At most half the table is taken, so every probe ends on an empty slot.
+  size_t size = 16;
+  while (size < 2 * (size_t(positions) + size_t(conditions))) size *= 2;
+  try {
+    slots_.assign(size, Slot{kNoSlotKey, 0, 0, 0, 0, -1});
+    positionRefs_.resize(size_t(positions));
+    conditionRefs_.resize(size_t(conditions));
+  } catch (const std::bad_alloc &) {
+    return false;
+  }
+  for (int32_t i = 0; i < positions; ++i) ++AddSlot(StopIndexKey(position[i].Stock))->positionCount;
+  for (int32_t i = 0; i < conditions; ++i) ++AddSlot(StopIndexKey(condition[i].Stock))->conditionCount;
+  int32_t nextPosition = 0, nextCondition = 0;
+  for (Slot &slot : slots_) {
+    if (slot.key == kNoSlotKey) continue;
+    slot.firstPosition = nextPosition;
+    nextPosition += slot.positionCount;
+    slot.positionCount = 0;
+    slot.firstCondition = nextCondition;
+    nextCondition += slot.conditionCount;
+    slot.conditionCount = 0;
+  }
+  for (int32_t i = 0; i < positions; ++i) {
+    Slot *slot = FindSlot(StopIndexKey(position[i].Stock));
+    positionRefs_[size_t(slot->firstPosition + slot->positionCount++)] = i;
+  }
+  for (int32_t i = 0; i < conditions; ++i) {
+    Slot *slot = FindSlot(StopIndexKey(condition[i].Stock));
+    conditionRefs_[size_t(slot->firstCondition + slot->conditionCount++)] = i;
+  }
+  for (int32_t c = 0; c < desk_.contractCount; ++c) {
+    Slot *slot = FindSlot(StopIndexKey(desk_.contracts[c].Stock));
+    if (slot && slot->contract < 0) slot->contract = c;
+  }
+  seenPositions_ = desk_.positions.Changes();
+  seenConditions_ = desk_.conditions.Changes();
+  seenContracts_ = desk_.ContractTableChanges();
+  seenPositionData_ = position;
+  seenConditionData_ = condition;
+  seenContractData_ = desk_.contracts;
+  indexBuilt_ = true;
+  return true;
+}
+
+template <typename Record, typename Visit>
+void TStopEngine::ForEachOfInstrument(Run &run, const EArray<Record> &array, const std::vector<int32_t> &refs,
+                                      int32_t first, int32_t count, uint32_t seen, Visit visit) {
+  int32_t next = 0;
+  if (run.slot) {
+    for (int32_t k = 0; k < count && array.Changes() == seen; ++k) next = visit(refs[size_t(first + k)]);
+    if (array.Changes() == seen) return;
+  }
+  for (int32_t i = next; i < array.GetCount();) i = SameStock(array.GetData()[i].Stock, run.stock) ? visit(i) : i + 1;
+}
+
 void TStopEngine::PositionPass(Run &run, bool yesterday) {
+  if (run.slot && run.slot->positionCount == 0) return;
   const InvestorPosition_Lite *dialog = hooks_.stopDialogPosition ? hooks_.stopDialogPosition() : nullptr;
-  for (int32_t i = 0; i < desk_.positions.GetCount(); ++i) {
+  auto visit = [&](int32_t i) {
     InvestorPosition_Lite &r = desk_.positions.GetData()[i];
-    if (!SameStock(r.Stock, run.stock) || (r.Attribute == 1) != yesterday || r.Volume <= 0 || !r.Stops ||
-        !r.Stops->First)
-      continue;
+    if ((r.Attribute == 1) != yesterday || r.Volume <= 0 || !r.Stops || !r.Stops->First) return i + 1;
     if (dialog && SameStock(dialog->Stock, r.Stock) && dialog->PosiDirection == r.PosiDirection &&
         dialog->HedgeFlag == r.HedgeFlag)
-      continue;
-    if ((r.PosiDirection != '2' && r.PosiDirection != '3') || run.last == 0) continue;
+      return i + 1;
+    if ((r.PosiDirection != '2' && r.PosiDirection != '3') || run.last == 0) return i + 1;
     const CContractInfo *contract = run.Contract(desk_);
-    if (!contract || !(contract->PriceTick > 0)) continue;
+    if (!contract || !(contract->PriceTick > 0)) return i + 1;
     WalkEntries(run, i, *contract);
-  }
+    return i + 1;
+  };
+  const int32_t first = run.slot ? run.slot->firstPosition : 0, count = run.slot ? run.slot->positionCount : 0;
+  ForEachOfInstrument(run, desk_.positions, positionRefs_, first, count, seenPositions_, visit);
 }
 
 void TStopEngine::WalkEntries(Run &run, int32_t index, const CContractInfo &contract) {
@@ -270,16 +381,17 @@ bool TStopEngine::Fire(Run &run, int32_t index, StopOrder **link, bool stop, con
 }
 
 void TStopEngine::ProfitColumns(Run &run) {
+  if (run.slot && run.slot->positionCount == 0) return;
   if (!hooks_.positionPageShown || !hooks_.positionPageShown() || !hooks_.profitCells) return;
-  for (int32_t i = 0; i < desk_.positions.GetCount(); ++i) {
+  auto visit = [&](int32_t i) {
     const InvestorPosition_Lite &r = desk_.positions.GetData()[i];
-    if (!SameStock(r.Stock, run.stock) || r.Volume <= 0) continue;
+    if (r.Volume <= 0) return i + 1;
     const CContractInfo *contract = run.Contract(desk_);
-    if (!contract) continue;
+    if (!contract) return i + 1;
     const double p = run.quote.last ? run.last : Price(run.quote.prevClose, run.divisor);
     if (p == 0) {
       hooks_.profitCells(i, "", "");
-      continue;
+      return i + 1;
     }
     const double units = double(r.Volume) * contract->VolumeMultiple;
     const double sign = r.PosiDirection == '2' ? 1 : -1;
@@ -291,32 +403,38 @@ void TStopEngine::ProfitColumns(Run &run) {
       TrimPriceText(holding);
     }
     hooks_.profitCells(i, floating, holding);
-  }
+    return i + 1;
+  };
+  const int32_t first = run.slot ? run.slot->firstPosition : 0, count = run.slot ? run.slot->positionCount : 0;
+  ForEachOfInstrument(run, desk_.positions, positionRefs_, first, count, seenPositions_, visit);
 }
 
 void TStopEngine::ConditionTest(Run &run) {
-  if (run.last == 0) return;
+  if (run.last == 0 || (run.slot && run.slot->conditionCount == 0)) return;
   bool fired = false;
-  for (int32_t i = 0; i < desk_.conditions.GetCount();) {
+  auto visit = [&](int32_t i) {
     const ConditionOrder &order = desk_.conditions.GetData()[i];
     // The price test is the cheap one; the contract is looked up only for
     // an order that is met.
     const CContractInfo *contract = nullptr;
-    if (SameStock(order.Stock, run.stock) && (order.TriggerKind == 0 || order.TriggerKind == 1) &&
-        !(order.State & 0x01) && ConditionPriceMet(order, run.quote, run.history, uint32_t(run.divisor)))
+    if ((order.TriggerKind == 0 || order.TriggerKind == 1) && !(order.State & 0x01) &&
+        ConditionPriceMet(order, run.quote, run.history, uint32_t(run.divisor)))
       contract = desk_.FindContract(order.InstrumentID);
     if (contract && contract->PriceTick > 0) {
       char text[512];
       LogQuoteSnapshot(desk_, *contract, run.quote, run.history, text, sizeof text);
       const int32_t before = desk_.conditions.GetCount();
       conditions_.FireConditionOrder(i, contract);
+      // An order that left the list: the next one now has its index.
       if (desk_.conditions.GetCount() < before) {
         fired = true;
-        continue;
+        return i;
       }
     }
-    ++i;
-  }
+    return i + 1;
+  };
+  const int32_t first = run.slot ? run.slot->firstCondition : 0, count = run.slot ? run.slot->conditionCount : 0;
+  ForEachOfInstrument(run, desk_.conditions, conditionRefs_, first, count, seenConditions_, visit);
   if (fired && hooks_.conditionPageActiveTab && hooks_.conditionPageActiveTab() && hooks_.refillConditionPage)
     hooks_.refillConditionPage();
 }

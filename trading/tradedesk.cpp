@@ -610,6 +610,9 @@ void TTradingDesk::RemapTradeContracts(bool fromMenu) {
     rebind(data_.positions.GetData()[i].InstrumentID, data_.positions.GetData()[i].Stock);
   for (int32_t i = 0; i < data_.conditions.GetCount(); ++i)
     rebind(data_.conditions.GetData()[i].InstrumentID, data_.conditions.GetData()[i].Stock);
+  data_.MarkContractsChanged();
+  data_.positions.MarkChanged();
+  data_.conditions.MarkChanged();
 }
 
 // ---- geometry ----

@@ -188,4 +188,34 @@ TEST(EArray, SetAtIgnoresIndicesOutsideTheArray) {
   EXPECT_EQ(Contents(a), (std::vector<int>{0, 1, 2, 3, 40, 5, 6, 7, 8, 9}));
 }
 
+// A cache of the elements is rebuilt when the change number moved: every
+// call that can add, drop, move or rewrite an element moves it, reading
+// does not.
+TEST(EArray, EveryChangeMovesTheChangeNumber) {
+  struct Case {
+    const char *call;
+    void (*change)(EArray<int> &);
+    bool moves;
+  } cases[] = {
+      {"Add", [](EArray<int> &a) { a.Add(1); }, true},
+      {"Add growing", [](EArray<int> &a) { FillTen(a); }, true},
+      {"SetSize", [](EArray<int> &a) { a.SetSize(2); }, true},
+      {"RemoveAt", [](EArray<int> &a) { a.RemoveAt(0); }, true},
+      {"RemoveAll", [](EArray<int> &a) { a.RemoveAll(); }, true},
+      {"ShrinkBy", [](EArray<int> &a) { a.ShrinkBy(1); }, true},
+      {"SetAt", [](EArray<int> &a) { a.SetAt(1, 7); }, true},
+      {"MarkChanged", [](EArray<int> &a) { a.MarkChanged(); }, true},
+      {"SetAt outside", [](EArray<int> &a) { a.SetAt(5, 7); }, false},
+      {"reading", [](EArray<int> &a) { (void)(a.GetCount() + a.GetAt(0) + *a.GetData()); }, false},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.call);
+    EArray<int> a(4);
+    for (int i = 0; i < 3; ++i) a.Add(i);
+    const uint32_t before = a.Changes();
+    c.change(a);
+    EXPECT_EQ(a.Changes() != before, c.moves);
+  }
+}
+
 }  // namespace
