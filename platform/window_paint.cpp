@@ -10,7 +10,8 @@ namespace platform {
 void RemoveFromPaintList(HWND hwnd) { std::erase(t_state.paintList, hwnd); }
 
 void MarkDirty(Window &window, const RECT *area, bool erase) {
-  RECT client{0, 0, window.ClientWidth(), window.ClientHeight()};
+  const RECT inner = window.ClientRect();
+  const RECT client{0, 0, inner.right - inner.left, inner.bottom - inner.top};
   RECT add = client;
   if (area) {
     add.left = std::max(area->left, client.left);

@@ -34,34 +34,14 @@ void EntryAssignBounded(std::string &field, const std::string &text, size_t n) {
   field.assign(text, 0, platform::GbkCutLength(text, n));
 }
 
-// A price with decimals (clamped to 0..6) into out after the prefix,
-// rounded half up, without a new buffer: the panels print every quote.
-// Prints price into out; false when out held that text already (nothing to
-// repaint).
-bool EntryPrint(std::string &out, double price, int decimals, const char *prefix = "") {
-  static const double kScale[7] = {1, 10, 100, 1000, 10000, 100000, 1000000};
-  decimals = std::clamp(decimals, 0, 6);
-  const double scaled = std::fabs(price) * kScale[decimals] + 0.5;
-  if (!std::isfinite(price) || scaled >= 9e15) {
-    out.assign(prefix);
-    out.append(PriceWithDecimals(price, decimals));
-    return true;
-  }
-  uint64_t units = uint64_t(scaled);
-  char text[40];
-  char *end = text + sizeof text, *p = end;
-  for (int i = 0; i < decimals; ++i, units /= 10) *--p = char('0' + units % 10);
-  if (decimals) *--p = '.';
-  do {
-    *--p = char('0' + units % 10);
-    units /= 10;
-  } while (units);
-  if (price < 0 && std::any_of(p, end, [](char c) { return c > '0' && c <= '9'; })) *--p = '-';
-  const size_t head = std::strlen(prefix), digits = size_t(end - p);
-  if (out.size() == head + digits && out.compare(0, head, prefix) == 0 && out.compare(head, digits, p, digits) == 0)
-    return false;
-  out.assign(prefix);
-  out.append(p, digits);
+// The bar's price after the panel's, bounded like every copy into the bar;
+// false when the bar showed it already.
+bool EntryMirrorPrice(TQuickDealBarModel &bar, const TOrderFields &f) {
+  const size_t n = f.price.size() <= kPriceTextMax ? f.price.size() : platform::GbkCutLength(f.price, kPriceTextMax);
+  const bool enabled = f.priceKind != 1;
+  if (bar.priceEnabled == enabled && bar.price.size() == n && f.price.compare(0, n, bar.price) == 0) return false;
+  bar.price.assign(f.price, 0, n);
+  bar.priceEnabled = enabled;
   return true;
 }
 
@@ -80,7 +60,7 @@ bool EntryClear(std::string &out) {
 
 std::string EntryHint(double price, int decimals) {
   std::string hint;
-  EntryPrint(hint, price + 0.000001, decimals, "^");
+  PrintPriceWithDecimals(hint, price + 0.000001, decimals, "^");
   return hint;
 }
 
@@ -232,22 +212,25 @@ bool TOrderEntry::UpdatePriceFields(STKPTR stock) {
     if (layout == 0) changed |= EntryClear(ordinary.buyHint) | EntryClear(ordinary.sellHint);
     if (layout == 1) changed |= EntryClear(keyboard.buyLabel) | EntryClear(keyboard.sellLabel);
   } else if (!stock.IsNone() && SameStock(stock, panel_.PanelContract)) {
-    const TQuotePrices q = QuotePricesOf(panel_.PanelContract);
     const bool lastClose = data_.options.UseLastClose;
     if (layout == 0) {
+      const TQuotePrices q = QuotePricesOf(panel_.PanelContract);
       if (f.priceKind == 1) {
         changed |= EntryShow(f.price, "市价");
         changed |= EntryClear(ordinary.buyHint) | EntryClear(ordinary.sellHint);
       } else if (const double typed = FieldPrice(f.price.c_str()); typed > 0) {
-        changed |= EntryPrint(ordinary.buyHint, typed + 0.000001, q.decimals, "^");
-        changed |= EntryPrint(ordinary.sellHint, typed + 0.000001, q.decimals, "^");
+        changed |= buyHintText_.Print(ordinary.buyHint, typed + 0.000001, q.decimals, "^");
+        changed |= sellHintText_.Print(ordinary.sellHint, typed + 0.000001, q.decimals, "^");
       } else {
         const int word = std::clamp(panel_.OrdinaryPriceKind, 0, 4);
         changed |= EntryShow(f.price, kPriceWords[word]);
-        changed |= EntryPrint(ordinary.buyHint, WordPrice(word, true, q, lastClose) + 0.000001, q.decimals, "^");
-        changed |= EntryPrint(ordinary.sellHint, WordPrice(word, false, q, lastClose) + 0.000001, q.decimals, "^");
+        changed |= buyHintText_.Print(ordinary.buyHint, WordPrice(word, true, q, lastClose) + 0.000001, q.decimals, "^");
+        changed |= sellHintText_.Print(ordinary.sellHint, WordPrice(word, false, q, lastClose) + 0.000001, q.decimals,
+                                       "^");
       }
     } else if (layout == 1) {
+      // Only the prices shown are read: this runs on every quote.
+      const TQuoteScale q = QuoteScaleOf(panel_.PanelContract);
       double buy, sell;
       // A word is no price: the text is read as a number only otherwise.
       const int word = PriceWordOf(f.price.c_str());
@@ -255,14 +238,16 @@ bool TOrderEntry::UpdatePriceFields(STKPTR stock) {
       if (typed > 0) {
         buy = sell = typed;
       } else if (word == kWordLast || word == kWordLimitUp || word == kWordLimitDown) {
-        buy = sell = WordPrice(word, true, q, false);
+        buy = sell = WordPrice(word, true, QuotePricesOf(panel_.PanelContract), false);
+      } else if (!q.quote) {
+        buy = sell = 0;
       } else if (word == kWordOpposite) {
-        buy = q.ask1, sell = q.bid1;
+        buy = q.Price(q.quote->ask[0].price), sell = q.Price(q.quote->bid[0].price);
       } else {
-        buy = q.bid1, sell = q.ask1;
+        buy = q.Price(q.quote->bid[0].price), sell = q.Price(q.quote->ask[0].price);
       }
-      changed |= EntryPrint(keyboard.buyLabel, buy, q.decimals);
-      changed |= EntryPrint(keyboard.sellLabel, sell, q.decimals);
+      changed |= buyLabelText_.Print(keyboard.buyLabel, buy, q.decimals);
+      changed |= sellLabelText_.Print(keyboard.sellLabel, sell, q.decimals);
       const int kind = panel_.KeyboardPriceKind >= 0 && panel_.KeyboardPriceKind < 5 ? panel_.KeyboardPriceKind
                                                                                       : kWordLimitDown;
       if (f.priceKind == 1)
@@ -270,13 +255,12 @@ bool TOrderEntry::UpdatePriceFields(STKPTR stock) {
       else if (typed == 0 && word != kind)
         changed |= EntryShow(f.price, kPriceWords[kind]);
     } else {
-      const double price = quick.direction == 0 ? q.ask1 : q.bid1;
-      changed |= EntryPrint(f.price, price + (price < 0 ? -0.000001 : 0.000001), q.decimals);
+      const TQuoteScale q = QuoteScaleOf(panel_.PanelContract);
+      const double price = q.quote ? q.Price(quick.direction == 0 ? q.quote->ask[0].price : q.quote->bid[0].price) : 0;
+      changed |= quickPriceText_.Print(f.price, price + (price < 0 ? -0.000001 : 0.000001), q.decimals);
     }
   }
-  if (layout <= 1 && data_.options.Layout <= 1)
-    changed |= bar.price != f.price || bar.priceEnabled != (f.priceKind != 1);
-  MirrorPanelToQuickDeal(false, false, true);
+  if (data_.options.Layout <= 1) changed |= EntryMirrorPrice(bar, f);
   return changed;
 }
 

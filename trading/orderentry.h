@@ -19,6 +19,7 @@
 
 #include "market/marketrecords.h"
 #include "platform/windef.h"
+#include "trading/orderpanel.h"
 
 class TTradingDesk;
 class TTradeDesk;
@@ -272,6 +273,8 @@ class TOrderEntry {
   TTradeDesk &data_;
   TOrderPanel &panel_;
   TManualOrder &manual_;
+  // The prices last printed into the texts that follow every quote.
+  TPriceText buyHintText_, sellHintText_, buyLabelText_, sellLabelText_, quickPriceText_;
 };
 
 // The second code a linked program gets for a contract's extended code

@@ -13,10 +13,13 @@ const char *const kPriceWords[5] = {"对手价", "挂单价", "最新价", "涨�
 
 int PriceWordOf(const char *field) {
   if (!field) return -1;
-  char head[7] = {};
-  strncpy(head, field, sizeof head);
+  // Every word is six bytes: the field holds one only when its text is
+  // exactly six bytes long.
+  for (int i = 0; i < 6; ++i)
+    if (!field[i]) return -1;
+  if (field[6]) return -1;
   for (int i = 0; i < 5; ++i)
-    if (memcmp(head, kPriceWords[i], 7) == 0) return i;
+    if (memcmp(field, kPriceWords[i], 6) == 0) return i;
   return -1;
 }
 
@@ -76,6 +79,100 @@ std::string PriceWithDecimals(double price, int decimals) {
   char text[64];
   snprintf(text, sizeof text, "%.*f", std::clamp(decimals, 0, 6), price);
   return text;
+}
+
+namespace {
+const char kPanelDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// The text of PriceWithDecimals after prefix (at most 8 bytes) at the end
+// of text; its length, or 0 when the price is beyond what is printed here
+// (infinities, NaN, 2^52 units and more: printf prints those).
+size_t PanelFormatPrice(char (&text)[kPanelPriceTextRoom], double price, int decimals, const char *prefix) {
+  static const double kScale[7] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+  decimals = std::clamp(decimals, 0, 6);
+  const double magnitude = std::fabs(price);
+  const double scaled = magnitude * kScale[decimals];
+  // Below 2^52 every fraction of the product is exact.
+  if (!(scaled < 4503599627370496.0)) return 0;
+  char *const end = text + kPanelPriceTextRoom;
+  char *p = end;
+  // Rounded to nearest as printf rounds the exact binary value, a tie to
+  // the even neighbour. The product's own rounding matters only when it
+  // lands on a half: its exact error then decides.
+  uint64_t units = uint64_t(scaled);
+  const double fraction = scaled - double(units);
+  if (fraction > 0.5) {
+    ++units;
+  } else if (fraction == 0.5) {
+    const double error = std::fma(magnitude, kScale[decimals], -scaled);
+    if (error > 0 || (error == 0 && (units & 1))) ++units;
+  }
+  int left = decimals;
+  if (left & 1) {
+    *--p = char('0' + units % 10);
+    units /= 10;
+    --left;
+  }
+  for (; left > 0; left -= 2) {
+    const unsigned pair = unsigned(units % 100) * 2;
+    units /= 100;
+    *--p = kPanelDigitPairs[pair + 1];
+    *--p = kPanelDigitPairs[pair];
+  }
+  if (decimals) *--p = '.';
+  while (units >= 100) {
+    const unsigned pair = unsigned(units % 100) * 2;
+    units /= 100;
+    *--p = kPanelDigitPairs[pair + 1];
+    *--p = kPanelDigitPairs[pair];
+  }
+  if (units >= 10) {
+    *--p = kPanelDigitPairs[units * 2 + 1];
+    *--p = kPanelDigitPairs[units * 2];
+  } else {
+    *--p = char('0' + units);
+  }
+  if (std::signbit(price)) *--p = '-';
+  for (const char *q = prefix + strnlen(prefix, 8); q > prefix;) *--p = *--q;
+  return size_t(end - p);
+}
+
+// out takes text unless it holds it already.
+bool PanelTakeText(std::string &out, const char *text, size_t length) {
+  if (out.size() == length) {
+    const char *held = out.data();
+    size_t i = 0;
+    while (i < length && held[i] == text[i]) ++i;
+    if (i == length) return false;
+  }
+  out.assign(text, length);
+  return true;
+}
+
+}  // namespace
+
+bool PrintPriceWithDecimals(std::string &out, double price, int decimals, const char *prefix) {
+  char text[kPanelPriceTextRoom];
+  if (const size_t length = PanelFormatPrice(text, price, decimals, prefix))
+    return PanelTakeText(out, text + kPanelPriceTextRoom - length, length);
+  const std::string printed = prefix + PriceWithDecimals(price, decimals);
+  return PanelTakeText(out, printed.data(), printed.size());
+}
+
+bool TPriceText::Print(std::string &out, double price, int decimals, const char *prefix) {
+  uint64_t bits;
+  memcpy(&bits, &price, sizeof bits);
+  if (length_ == 0 || bits != bits_ || decimals != decimals_ || prefix != prefix_) {
+    length_ = PanelFormatPrice(text_, price, decimals, prefix);
+    if (length_ == 0) return PrintPriceWithDecimals(out, price, decimals, prefix);
+    bits_ = bits;
+    decimals_ = decimals;
+    prefix_ = prefix;
+  }
+  return PanelTakeText(out, text_ + sizeof text_ - length_, length_);
 }
 
 TOrderPanel::TOrderPanel(TTradeDesk &data) : data_(data) {

@@ -39,6 +39,28 @@ bool IsTickMultiple(double price, double tick);
 
 // A price printed with decimals clamped to 0..6.
 std::string PriceWithDecimals(double price, int decimals);
+// The same text after prefix into out, without printf and without a new
+// buffer once out has room: the panels print on every quote. False when out
+// held that text already (nothing to repaint).
+bool PrintPriceWithDecimals(std::string &out, double price, int decimals, const char *prefix = "");
+
+constexpr size_t kPanelPriceTextRoom = 48;
+
+// One text that shows a price on every quote. It remembers the last price
+// it printed, so that a quote leaving the price as it was costs a
+// comparison of texts, not a print.
+class TPriceText {
+ public:
+  // As PrintPriceWithDecimals; prefix is compared by address.
+  bool Print(std::string &out, double price, int decimals, const char *prefix = "");
+
+ private:
+  uint64_t bits_ = 0;  // the price's bits: -0 prints otherwise than 0
+  int decimals_ = 0;
+  const char *prefix_ = nullptr;
+  size_t length_ = 0;  // 0: nothing remembered
+  char text_[kPanelPriceTextRoom];
+};
 
 // The fields of one layout's panel.
 struct TOrderFields {

@@ -87,17 +87,27 @@ int ComparePositions(const InvestorPosition_Lite &a, const InvestorPosition_Lite
   return 0;
 }
 
+TQuoteScale QuoteScaleOf(STKPTR stock) {
+  TQuoteScale s;
+  if (stock.IsNone()) return s;
+  const TMarketData *market = MarketAt(stock.market);
+  if (!market || !market->m_stocks || !market->m_quotes || stock.stock >= market->m_loadedCount) return s;
+  const STKINFO &info = market->m_stocks[stock.stock];
+  s.decimals = std::clamp<int>(info.decimals, 0, 6);
+  // A price read with a guessed divisor could send a wrong order.
+  if (info.priceDivisor == 0) return s;
+  s.divisor = info.priceDivisor;
+  s.quote = &market->m_quotes[stock.stock];
+  return s;
+}
+
 TQuotePrices QuotePricesOf(STKPTR stock) {
   TQuotePrices q;
-  if (stock.IsNone()) return q;
-  TMarketData *market = MarketAt(stock.market);
-  const STKINFO *info = GetStockInfo(stock);
-  if (!market || !info || !market->m_quotes || stock.stock >= market->m_loadedCount) return q;
-  q.decimals = std::clamp<int>(info->decimals, 0, 6);
-  // A price read with a guessed divisor could send a wrong order.
-  if (info->priceDivisor == 0) return q;
-  const double d = info->priceDivisor;
-  const REALQUOTE &r = market->m_quotes[stock.stock];
+  const TQuoteScale s = QuoteScaleOf(stock);
+  q.decimals = s.decimals;
+  if (!s.quote) return q;
+  const double d = s.divisor;
+  const REALQUOTE &r = *s.quote;
   q.valid = true;
   q.prevClose = r.prevClose / d;
   q.refPrice = r.refPrice / d;

@@ -49,6 +49,15 @@ struct TQuotePrices {
   int decimals = 2;  // clamped to 0..6
 };
 TQuotePrices QuotePricesOf(STKPTR stock);
+// A stock's raw quote with what turns its prices into money, for who needs
+// only a few of them on every quote: null without a quote or divisor.
+struct TQuoteScale {
+  const REALQUOTE *quote = nullptr;
+  double divisor = 0;
+  int decimals = 2;  // clamped to 0..6
+  double Price(uint32_t raw) const { return quote ? raw / divisor : 0; }
+};
+TQuoteScale QuoteScaleOf(STKPTR stock);
 
 // The per-day files of the account ("ordrtime.ini", "scriptorder.ini")
 // were written or reset by someone: the copies kept in memory are read

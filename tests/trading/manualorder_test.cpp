@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "tests/trading/orderdesk_fixture.h"
 #include "trading/manualorder.h"
@@ -50,6 +52,86 @@ TEST(OrderPanelRules, SpinnerSteps) {
   EXPECT_FALSE(IsTickMultiple(3500.3, 0.2));
   EXPECT_FALSE(IsTickMultiple(3500, 0));
   EXPECT_EQ(PriceWithDecimals(1.5, 99), "1.500000");
+}
+
+// The panels print every quote without printf; their texts stay those of
+// PriceWithDecimals, ties and binary fractions included.
+TEST(OrderPanelRules, PricesPrintAsPriceWithDecimals) {
+  const double inf = std::numeric_limits<double>::infinity();
+  struct Case {
+    double price;
+    int decimals;
+    const char *expected;
+  } cases[] = {
+      {3501, 2, "3501.00"},
+      {3499.5, 0, "3500"},  // a true half goes to the even neighbour
+      {3500.5, 0, "3500"},
+      {0.125, 2, "0.12"},
+      {0.375, 2, "0.38"},
+      {2.675, 2, "2.67"},  // stored just below the half
+      {1.115, 2, "1.11"},  // the product rounds up to the half, the value is below
+      {1.005, 2, "1.00"},
+      {-3.5, 0, "-4"},
+      {-0.001, 2, "-0.00"},
+      {-0.0, 2, "-0.00"},
+      {0, 6, "0.000000"},
+      {1e-7, 6, "0.000000"},
+      {123456789.123456, 6, "123456789.123456"},
+      {1.5, 9, "1.500000"},  // decimals clamped to 0..6
+      {1.5, -3, "2"},
+      {1e300, 2, nullptr},  // beyond the fast path: printf's text
+      {4503599627.370496, 6, nullptr},
+      {inf, 2, "inf"},
+      {-inf, 1, "-inf"},
+      {std::nan(""), 2, nullptr},
+  };
+  for (const Case &c : cases) {
+    const std::string expected = c.expected ? c.expected : PriceWithDecimals(c.price, c.decimals);
+    EXPECT_EQ(PriceWithDecimals(c.price, c.decimals), expected) << c.price;
+    std::string out = "x";
+    EXPECT_TRUE(PrintPriceWithDecimals(out, c.price, c.decimals)) << c.price;
+    EXPECT_EQ(out, expected) << c.price;
+    EXPECT_FALSE(PrintPriceWithDecimals(out, c.price, c.decimals)) << c.price;
+    EXPECT_TRUE(PrintPriceWithDecimals(out, c.price, c.decimals, "^")) << c.price;
+    EXPECT_EQ(out, "^" + expected) << c.price;
+  }
+  // Every half, quarter and eighth, and steps of a thousandth and of a
+  // millionth above a round price, at every count of decimals.
+  std::string out;
+  for (int decimals = 0; decimals <= 6; ++decimals) {
+    for (int k = -4000; k <= 4000; ++k) {
+      for (double price : {k / 8.0, k * 0.001, 3500 + k * 0.000001, k * 1234.567}) {
+        PrintPriceWithDecimals(out, price, decimals);
+        ASSERT_EQ(out, PriceWithDecimals(price, decimals)) << price << " " << decimals;
+      }
+    }
+  }
+}
+
+// A text that remembers its last price prints only what changed, and never
+// trusts a text someone else rewrote.
+TEST(OrderPanelRules, PriceTextsPrintOnlyAChangedPrice) {
+  TPriceText text;
+  std::string label;
+  const struct Step {
+    double price;
+    int decimals;
+    const char *before;  // label's text before the print, null: as left
+    bool changed;
+    const char *shown;
+  } steps[] = {
+      {3501, 2, nullptr, true, "3501.00"},   {3501, 2, nullptr, false, "3501.00"},
+      {3501, 3, nullptr, true, "3501.000"},  {3502, 3, nullptr, true, "3502.000"},
+      {3502, 3, "", true, "3502.000"},       {3502, 3, "3502.001", true, "3502.000"},
+      {0.0, 2, nullptr, true, "0.00"},       {-0.0, 2, nullptr, true, "-0.00"},
+      {std::nan(""), 2, nullptr, true, nullptr}, {std::nan(""), 2, nullptr, false, nullptr},
+      {3501, 2, nullptr, true, "3501.00"},
+  };
+  for (const Step &s : steps) {
+    if (s.before) label = s.before;
+    EXPECT_EQ(text.Print(label, s.price, s.decimals), s.changed) << s.price << " " << s.decimals;
+    EXPECT_EQ(label, s.shown ? s.shown : PriceWithDecimals(s.price, s.decimals));
+  }
 }
 
 class ManualOrderTest : public OrderDeskTest {
