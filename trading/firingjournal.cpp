@@ -174,8 +174,14 @@ bool TFiringJournal::Load() {
   unsigned char bytes[kIntentRecordSize];
   int32_t got;
   while ((got = FileRead(file, bytes, 1, sizeof bytes)) == int32_t(sizeof bytes)) {
-    intents_.push_back(GetIntentRecord(bytes));
-    if (intents_.back().number >= next_) next_ = intents_.back().number + 1;
+    const FiringIntent read = GetIntentRecord(bytes);
+    // An answer appended after the intent takes its place.
+    if (FiringIntent *earlier = Find(read.number)) {
+      *earlier = read;
+      continue;
+    }
+    intents_.push_back(read);
+    if (read.number >= next_) next_ = read.number + 1;
   }
   if (got > 0) WriteTradeLog(desk_, TLOG_TEXT, "1|firing.jnl: partial record ignored");
   FileClose(file);
@@ -232,23 +238,64 @@ int32_t TFiringJournal::Record(FiringIntent &intent, const OrderScript &task) {
 }
 
 int32_t TFiringJournal::RecordPending(const CKivoOrderField &order) {
-  FiringIntent intent;
-  intent.number = next_++;
-  intent.kind = kFiringPending;
-  intent.state = kIntentOpen;
-  intent.volume = int32_t(strtol(order.OrderRef, nullptr, 10));
-  memcpy(intent.instrument, order.InstrumentID, sizeof intent.instrument - 1);
-  intent.direction = order.Direction;
-  intent.offset = order.OffsetFlag;
-  intent.hedge = order.HedgeFlag;
-  intent.priceKind = uint8_t(order.PriceType);
-  intent.orderVolume = order.VolumeTotal;
-  intent.priceValue = order.LimitPrice;
-  intent.ordersBefore = CountBrokerOrders(desk_, intent);
-  intents_.push_back(intent);
-  if (Save()) return intent.number;
-  intents_.pop_back();
-  return 0;
+  const std::vector<int32_t> numbers = RecordPendingWalk({&order});
+  return numbers.empty() ? 0 : numbers[0];
+}
+
+std::vector<int32_t> TFiringJournal::RecordPendingWalk(const std::vector<const CKivoOrderField *> &orders) {
+  std::vector<int32_t> numbers;
+  for (const CKivoOrderField *order : orders) {
+    FiringIntent intent;
+    intent.number = next_++;
+    intent.kind = kFiringPending;
+    intent.state = kIntentOpen;
+    intent.volume = int32_t(strtol(order->OrderRef, nullptr, 10));
+    memcpy(intent.instrument, order->InstrumentID, sizeof intent.instrument - 1);
+    intent.direction = order->Direction;
+    intent.offset = order->OffsetFlag;
+    intent.hedge = order->HedgeFlag;
+    intent.priceKind = uint8_t(order->PriceType);
+    intent.orderVolume = order->VolumeTotal;
+    intent.priceValue = order->LimitPrice;
+    // The broker's orders as they are before the walk: the walk's own
+    // orders are told apart by the claims made in the intents' order.
+    intent.ordersBefore = CountBrokerOrders(desk_, intent);
+    intents_.push_back(intent);
+    numbers.push_back(intent.number);
+  }
+  if (numbers.empty() || Save()) return numbers;
+  intents_.resize(intents_.size() - numbers.size());
+  return {};
+}
+
+bool TFiringJournal::NotePendingAnswer(int32_t number, uint8_t state, const char *text) {
+  FiringIntent *intent = Find(number);
+  if (!intent) return false;
+  intent->state = state;
+  if (state == kIntentSent)
+    CopyText(intent->reference, sizeof intent->reference, text && *text ? text : "?");
+  else
+    CopyText(intent->text, sizeof intent->text, text);
+  if (state != kIntentSent) return Save();
+  unsigned char record[kIntentRecordSize];
+  PutIntentRecord(*intent, record);
+  // Only after the whole journal the walk wrote: never onto a missing or
+  // foreign file.
+  const std::string path = Path();
+  const int32_t file =
+      GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES ? -1 : FileOpen(path.c_str(), "r+b");
+  bool written = false;
+  if (file > 0) {
+    char magic[sizeof kJournalMagic] = {};
+    const int32_t size = FileSize(file);
+    written = size >= int32_t(sizeof magic) && (size - int32_t(sizeof magic)) % int32_t(kIntentRecordSize) == 0 &&
+              FileRead(file, magic, 1, sizeof magic) == int32_t(sizeof magic) &&
+              memcmp(magic, kJournalMagic, sizeof magic) == 0 && FileSeek(file, 0, 2) == size &&
+              FileWrite(file, record, 1, sizeof record) == int32_t(sizeof record);
+    FileClose(file);
+  }
+  if (!written) WriteTradeLog(desk_, TLOG_TEXT, "1|写文件失败: firing.jnl");
+  return written;
 }
 
 std::vector<std::string> TFiringJournal::SettlePendingSends() {
@@ -263,7 +310,10 @@ std::vector<std::string> TFiringJournal::SettlePendingSends() {
     }
     any = true;
     bool arrived = intent.state == kIntentSent;
-    if (!arrived && intent.state == kIntentOpen) {
+    const bool refused = intent.state == kIntentRefused;
+    // A send known to have arrived claims its order too, so that an open
+    // intent after it cannot take that order for its own.
+    if (intent.state == kIntentSent || intent.state == kIntentOpen) {
       const int32_t index = NthBrokerOrder(desk_, intent, claimed, intent.ordersBefore);
       if (index >= 0) {
         claimed.push_back(index);
@@ -272,9 +322,9 @@ std::vector<std::string> TFiringJournal::SettlePendingSends() {
     }
     char text[160];
     snprintf(text, sizeof text, "1|firing.jnl: %d open-trigger %d %.7s %s", intent.number, intent.volume,
-             intent.instrument, arrived ? "sent" : "kept");
+             intent.instrument, arrived ? "sent" : refused ? "refused" : "kept");
     WriteTradeLog(desk_, TLOG_TEXT, text);
-    if (arrived) sent.push_back(std::to_string(intent.volume));
+    if (arrived || refused) sent.push_back(std::to_string(intent.volume));
     intents_.erase(intents_.begin() + ptrdiff_t(i));
   }
   if (any) Save();

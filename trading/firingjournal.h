@@ -6,8 +6,9 @@
 // nor sent twice by a crash between taking the item and the broker's
 // answer.
 //
-// The file is rewritten whole (a flushed new file renamed over the old);
-// records are serialised field by field. GUI thread only.
+// The file is rewritten whole (a flushed new file renamed over the old),
+// except for the answers to the sends of an open-trigger walk, which are
+// appended; records are serialised field by field. GUI thread only.
 #pragma once
 
 #include <cstddef>
@@ -75,7 +76,8 @@ class TFiringJournal {
   std::function<void(int32_t number)> onRecorded;
 
   // Reads the account's journal; a missing file is empty, a damaged tail
-  // is ignored (logged). False when the file had a foreign head.
+  // is ignored (logged), a record of a number already read replaces it.
+  // False when the file had a foreign head.
   bool Load();
   // Writes the intent (number assigned) before the item is consumed; the
   // number, or 0 when the journal could not be written.
@@ -90,10 +92,27 @@ class TFiringJournal {
   // An open-trigger order about to be sent (its number kept in volume);
   // the intent number, 0 when the journal could not be written.
   int32_t RecordPending(const CKivoOrderField &order);
+  // The open-trigger orders of one walk, in the order they are to be sent:
+  // all intents in one flushed rewrite before the first send. Their
+  // numbers in the same order, empty when the journal could not be written.
+  std::vector<int32_t> RecordPendingWalk(const std::vector<const CKivoOrderField *> &orders);
+  // The answer to one send of a walk. state: kIntentSent (text: the
+  // reference), kIntentRefused (the order leaves its file) or
+  // kIntentOpenTrigger (refused, kept for the next opening). A sent one is
+  // appended as a record superseding the intent's, without flushing: a
+  // crash of the program keeps it; after a crash of the machine the
+  // broker's list decides, and of the walk's unanswered intents the sent
+  // ones are the first. A refusal would break that order, so it is written
+  // flushed, the whole journal. False when it could not be written.
+  bool NotePendingAnswer(int32_t number, uint8_t state, const char *text);
   // With today's broker orders in the array: the numbers of the open-
-  // trigger orders whose send reached the broker; their intents are
-  // dropped (unsent ones too: the order is still in its file).
+  // trigger orders that leave their file, because their send reached the
+  // broker or was refused for good; their intents are dropped (unsent ones
+  // too: the order is still in its file). The intents are taken in the
+  // order they were written, each claiming its own order of the broker.
   std::vector<std::string> SettlePendingSends();
+  // Writes the whole journal, flushed, as it stands.
+  bool Rewrite() { return Save(); }
   // Drops an intent whose task could not even be queued.
   void Forget(int32_t number);
   // Drops several intents with one rewrite.

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "core/efile.h"
@@ -22,13 +21,53 @@
 #include "trading/stoporders.h"
 #include "trading/tradelog.h"
 
+namespace {
+
+constexpr uint32_t kPendingFirstNumber = 10000001;
+// Numbers stay within what the order's reference and the firing journal hold.
+constexpr uint32_t kPendingLastNumber = 2147483647;
+
+// A stored value of digits only within the numbers' range, else 0.
+uint32_t PendingNumberValue(const char *text) {
+  uint64_t value = 0;
+  size_t digits = 0;
+  for (; text[digits] >= '0' && text[digits] <= '9'; ++digits) {
+    value = value * 10 + uint64_t(text[digits] - '0');
+    if (value > kPendingLastNumber) return 0;
+  }
+  return digits > 0 && text[digits] == 0 ? uint32_t(value) : 0;
+}
+
+bool PendingNumberHeld(const TTradeDesk &desk, uint32_t number) {
+  const CKivoOrderField *o = desk.orders.GetData();
+  for (int32_t i = 0; i < desk.orders.GetCount(); ++i)
+    if (o[i].OrderStatus[1] == 'p' && PendingNumberValue(o[i].OrderRef) == number) return true;
+  return false;
+}
+
+}  // namespace
+
 uint32_t NextPendingOrderNumber(TTradeDesk &desk) {
   const std::string file = desk.AccountFile("Consign.ini");
   char value[32] = {};
   GetPrivateProfileStringA("Config", "Pending", "10000001", value, sizeof value, file.c_str());
-  const uint32_t number = uint32_t(strtoul(value, nullptr, 10));
+  uint32_t number = PendingNumberValue(value);
+  if (number == 0) {
+    // An unreadable value: past every number the kept orders hold.
+    uint32_t highest = 0;
+    const CKivoOrderField *o = desk.orders.GetData();
+    for (int32_t i = 0; i < desk.orders.GetCount(); ++i) {
+      const uint32_t held = o[i].OrderStatus[1] == 'p' ? PendingNumberValue(o[i].OrderRef) : 0;
+      if (held > highest) highest = held;
+    }
+    number = highest >= kPendingFirstNumber && highest < kPendingLastNumber ? highest + 1 : kPendingFirstNumber;
+  }
+  // After the last number the count starts again at the first; a number a
+  // kept order holds is never given twice.
+  for (uint32_t tries = 0; PendingNumberHeld(desk, number) && tries < kPendingLastNumber; ++tries)
+    number = number == kPendingLastNumber ? kPendingFirstNumber : number + 1;
   char next[16];
-  snprintf(next, sizeof next, "%u", number + 1);
+  snprintf(next, sizeof next, "%u", number == kPendingLastNumber ? kPendingFirstNumber : number + 1);
   WritePrivateProfileStringA("Config", "Pending", next, file.c_str());
   return number;
 }
@@ -229,22 +268,37 @@ void TPendingOrders::RemoveCancelled() {
 void TPendingOrders::Execute(const char *exchange) {
   if (!armed || !armed()) return;
   const bool given = exchange && *exchange;
-  bool removed = false, failed = false, stopped = false;
-  // The intents of accepted sends with their references.
-  std::vector<std::pair<int32_t, std::string>> sent;
+  auto inWalk = [&](const CKivoOrderField &o) {
+    return o.OrderStatus[1] == 'p' && (!given || strncasecmp(o.ExchangeID, exchange, sizeof o.ExchangeID) == 0);
+  };
+  // With the journal every send of the walk is announced at once, before
+  // the first; the answers are appended to it as they come, and the file
+  // is rewritten once after the walk. Without it (or when it could not be
+  // written) the file is rewritten after each accepted send instead.
+  std::vector<int32_t> intents;
+  if (journal) {
+    std::vector<const CKivoOrderField *> walk;
+    for (int32_t i = 0; i < desk_.orders.GetCount(); ++i)
+      if (inWalk(desk_.orders.GetData()[i])) walk.push_back(&desk_.orders.GetData()[i]);
+    if (!walk.empty()) intents = journal->RecordPendingWalk(walk);
+  }
+  const bool announced = !intents.empty();
+  size_t attempted = 0;
+  bool removed = false, failed = false, fileFailed = false;
   for (int32_t i = 0; i < desk_.orders.GetCount();) {
     CKivoOrderField o = desk_.orders.GetData()[i];
-    if (o.OrderStatus[1] != 'p' ||
-        (given && strncasecmp(o.ExchangeID, exchange, sizeof o.ExchangeID) != 0)) {
+    if (!inWalk(o)) {
       ++i;
       continue;
     }
+    // The walk's orders are met in the order they were announced.
+    const int32_t intent = announced && attempted < intents.size() ? intents[attempted] : 0;
+    ++attempted;
     OrderEvent(desk_, given ? "7|自动|" : "7|登录后|", o);
     char text[1024];
     snprintf(text, sizeof text, "%.7s|%c|%c|%c|%.3f|%i|自动", o.InstrumentID, o.Direction, o.OffsetFlag,
              o.HedgeFlag, o.LimitPrice, o.VolumeTotal);
     WriteTradeLog(desk_, TLOG_ORDER_REQUEST, text);
-    const int32_t intent = journal ? journal->RecordPending(o) : 0;
     char reference[64] = {};
     memset(text, 0, sizeof text);
     const int result = TradePlugin.OrderInsert
@@ -255,45 +309,52 @@ void TPendingOrders::Execute(const char *exchange) {
     reference[sizeof reference - 1] = 0;
     if (result == 0) {
       WriteTradeLogValues(desk_, TLOG_ORDER_RESULT, "0|", reference);
-      RemoveNumber(o.OrderRef);
+      desk_.orders.RemoveAt(i);
+      book_.InvalidateIndex();
       removed = true;
-      // Written before the next send, so that a crash of the program from
-      // here on cannot send it again. The machine's crash is the journal's:
-      // the intent stays until the flushed save after the walk.
+      // Known before the next send, so that a crash of the program from
+      // here on cannot send it again: by the journal's answer, or else by
+      // the file. A failed rewrite stops the walk.
+      if (intent && journal->NotePendingAnswer(intent, kIntentSent, reference)) continue;
       if (!SavePendingOrders(desk_, desk_.owner, false)) {
-        if (journal && intent) journal->OrderSent(intent, reference);
-        stopped = true;
+        fileFailed = true;
         break;
       }
-      if (journal && intent) sent.emplace_back(intent, reference);
       continue;
     }
-    if (journal && intent) journal->Forget(intent);
     CutServerMessage(text);
     WriteTradeLogValues(desk_, TLOG_ORDER_RESULT, "1||", text);
-    if (ClosedExchangeText(text)) {
+    const bool closed = ClosedExchangeText(text);
+    // A refusal the journal could not keep ends the walk: no later send
+    // may be taken for this one's after a crash.
+    const uint8_t answer = closed ? kIntentOpenTrigger : kIntentRefused;
+    const bool noted = !intent || journal->NotePendingAnswer(intent, answer, text);
+    if (closed) {
       WriteTradeLog(desk_, TLOG_TEXT, "0|开盘触发单下单出错，席位仍未开盘");
       ++i;
-      continue;
+    } else {
+      failed = true;
+      desk_.orders.RemoveAt(i);
+      book_.InvalidateIndex();
+      removed = true;
     }
-    failed = true;
-    RemoveNumber(o.OrderRef);
-    removed = true;
+    if (!noted) break;
   }
-  bool saved = false;
-  if (removed && !stopped) {
+  bool saved = !removed;
+  if (removed && !fileFailed) {
     ++book_.lists.orderRebuilds;
     saved = SavePendingOrders(desk_, desk_.owner);
   }
-  // Sends the flushed file holds are forgotten; otherwise the journal keeps
-  // them as sent for the next login to settle.
-  if (journal && !sent.empty()) {
+  if (announced) {
+    // Orders never tried are still in the file: their intents go. The
+    // others go once the flushed file holds the walk's end; otherwise the
+    // journal keeps their answers, flushed, for the next login to settle.
+    const size_t tried = attempted < intents.size() ? attempted : intents.size();
     if (saved) {
-      std::vector<int32_t> numbers;
-      for (const auto &s : sent) numbers.push_back(s.first);
-      journal->Forget(numbers);
+      journal->Forget(intents);
     } else {
-      for (const auto &s : sent) journal->OrderSent(s.first, s.second.c_str());
+      journal->Forget(std::vector<int32_t>(intents.begin() + ptrdiff_t(tried), intents.end()));
+      journal->Rewrite();
     }
   }
   if (failed)

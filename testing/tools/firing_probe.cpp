@@ -7,12 +7,20 @@
 // reconciles, and repeats the item's trigger once.
 //
 //   firing_probe ROOT PORT ITEM POINT
-//     ITEM   stop | trailing | profit | price | time | open
+//     ITEM   stop | trailing | profit | price | time | open | pending
+//            (pending: three open-trigger orders sent in one walk, the
+//            first two alike but for the price)
 //     POINT  intent    the intent is written, the item not yet consumed
 //            itemfile  the item's file is rewritten, the task queued
 //            stored    inside the order call, once ROOT/exit appears (the
 //                      test makes it while the broker holds its answer)
 //            returned  the order call has returned and the journal knows
+//            walk1     pending only: the walk's intents are written, the
+//                      first order not yet sent
+//            walk2     pending only: the broker took the second order,
+//                      the process ends before it hears so
+//            walk3     pending only: two orders answered, the third not
+//                      yet sent
 //            restart   the second run
 //            status6   no crash: with the close task waiting for its fill
 //                      the link breaks (ROOT/broken is made when the probe
@@ -49,6 +57,7 @@
 #include "trading/deskautomation.h"
 #include "trading/deskdata.h"
 #include "trading/orderbook.h"
+#include "trading/pendingorders.h"
 #include "trading/pluginapi.h"
 #include "trading/taskqueue.h"
 #include "trading/tradedesk.h"
@@ -64,6 +73,7 @@ constexpr int32_t kProbeTradeDate = 20240115;
 constexpr int kProbeCrashed = 3;
 
 std::string ProbeRoot, ProbeItem, ProbePoint;
+int ProbeOrderCalls = 0;
 
 [[noreturn]] void ProbeCrash() {
   std::fflush(stdout);
@@ -80,6 +90,13 @@ int ProbeFail(const char *why) {
 // waits for the broker's held answer.
 int ProbeOrderInsert(char *contract, char *exchange, double price, int volume, char direction, char offset,
                      char hedge, char *orderRef, char *errorText) {
+  ++ProbeOrderCalls;
+  if ((ProbePoint == "walk1" && ProbeOrderCalls == 1) || (ProbePoint == "walk3" && ProbeOrderCalls == 3))
+    ProbeCrash();
+  if (ProbePoint == "walk2" && ProbeOrderCalls == 2) {
+    ::OrderInsert(contract, exchange, price, volume, direction, offset, hedge, orderRef, errorText);
+    ProbeCrash();
+  }
   if (ProbePoint == "stored") {
     std::thread([] {
       const std::filesystem::path mark = std::filesystem::path(ProbeRoot) / "exit";
@@ -248,6 +265,10 @@ int main(int argc, char **argv) {
   replay.Reset();
   auto quote = [&replay](double last) { replay.Apply(last, last - 0.2, last + 0.2); };
   const bool stopItem = ProbeItem == "stop" || ProbeItem == "trailing" || ProbeItem == "profit";
+  const bool pendingItem = ProbeItem == "pending";
+  TPendingOrders pending(data, book);
+  pending.journal = &automation.journal;
+  pending.armed = [] { return true; };
 
   if (restart) {
     // The program comes back: the broker's orders, the condition orders,
@@ -262,14 +283,24 @@ int main(int argc, char **argv) {
     if (ProbeItem == "trailing") p.AddStop(data.positions, 2, 3490, 10, 0, 3500, 0, 0);
     if (ProbeItem == "profit") p.AddStop(data.positions, 2, 0, 0, 3600, 0, 0, 0);
     if (stopItem) SaveStopOrders(data, nullptr, false);
-    if (!stopItem) {
+    if (pendingItem) {
+      const double prices[] = {3500, 3499.8, 3499.6};
+      for (int i = 0; i < 3; ++i)
+        data.orders.Add(MakePendingOrder(data, "DCE", "M2401", '0', '0', '1', prices[i], i < 2 ? 1 : 2));
+      if (!SavePendingOrders(data, nullptr)) return ProbeFail("no Pending.dat");
+    } else if (!stopItem) {
       data.conditions.Add(ProbeCondition(ProbeItem == "price" ? 1 : ProbeItem == "time" ? 3 : 2));
       automation.conditions.SaveConditionOrders();
     }
     if (ProbeItem == "trailing") quote(3520);  // the stop trails to 3510
   }
 
-  // The item's trigger.
+  // The item's trigger; open-trigger orders go when the login is confirmed.
+  if (pendingItem) {
+    if (restart) pending.Load(true);
+    pending.Execute(nullptr);
+    std::printf("pending %i ", int(HasPendingOrders(data)));
+  }
   if (ProbeItem == "stop" || ProbeItem == "price") quote(3495);
   if (ProbeItem == "trailing") quote(3450);
   if (ProbeItem == "profit") quote(3600);

@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -121,6 +122,42 @@ TEST_F(FiringProbeTest, EveryCrashPointEndsWithExactlyOneOrderPerItem) {
       server.Stop();
       if (HasFailure()) return;
     }
+  }
+}
+
+// Three open-trigger orders sent in one walk, the process ending before
+// the first send, right after the broker took the second, or before the
+// third: after the restart and "确认" the broker holds each order once.
+TEST_F(FiringProbeTest, ACrashInAnOpenTriggerWalkEndsWithEachOrderOnce) {
+  ASSERT_FALSE(root_.empty());
+  struct Point {
+    const char *name;
+    size_t sentBeforeCrash;
+  } points[] = {{"walk1", 0}, {"walk2", 2}, {"walk3", 2}};
+  for (const Point &point : points) {
+    SCOPED_TRACE(std::string("ending at ") + point.name);
+    sim::SimBroker broker;
+    ASSERT_TRUE(broker.LoadScript(kProbeScript));
+    sim::SimServer server(broker);
+    ASSERT_TRUE(server.Listen("127.0.0.1", 0));
+    const std::string folder = root_ + "/pending-" + point.name;
+    std::filesystem::create_directories(folder);
+    EXPECT_EQ(ExitCode(StartProbe(folder, server.Port(), "pending", point.name)), 3)
+        << ReadProbeText(folder + "/probe-" + point.name + ".txt");
+    EXPECT_EQ(OrderLines(broker), point.sentBeforeCrash);
+    EXPECT_EQ(ExitCode(StartProbe(folder, server.Port(), "pending", "restart")), 0);
+    const std::string out = ReadProbeText(folder + "/probe-restart.txt");
+    EXPECT_NE(out.find("pending 0 "), std::string::npos) << out;
+    // The orders as sent, from the exchange on: three, all different.
+    std::vector<std::string> sent;
+    for (const std::string &line : broker.RecordedLines())
+      if (line.find("||6021||") != std::string::npos && line.find("DCE|M2401|") != std::string::npos)
+        sent.push_back(line.substr(line.find("DCE|M2401|")));
+    std::sort(sent.begin(), sent.end());
+    EXPECT_EQ(sent.size(), 3u) << out;
+    EXPECT_EQ(std::unique(sent.begin(), sent.end()), sent.end()) << out;
+    server.Stop();
+    if (HasFailure()) return;
   }
 }
 

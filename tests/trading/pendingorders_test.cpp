@@ -5,7 +5,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "tests/trading/orderdesk_fixture.h"
 #include "trading/firingjournal.h"
@@ -17,6 +20,7 @@ namespace trading_test {
 namespace {
 
 const char kFile[] = "user/880001/Pending.dat";
+const char kJournal[] = "user/880001/firing.jnl";
 
 class PendingOrdersTest : public OrderDeskTest {
  protected:
@@ -44,6 +48,39 @@ TEST_F(PendingOrdersTest, NumbersStartAtTheDefaultAndAreNeverReused) {
   EXPECT_EQ(NextPendingOrderNumber(desk_), 10000001u);
   EXPECT_EQ(NextPendingOrderNumber(desk_), 10000002u);
   EXPECT_NE(box_.Read("user/880001/Consign.ini").find("Pending=10000003"), std::string::npos);
+
+  // A stored value that cannot be read continues past the kept orders'
+  // numbers; a number a kept order holds is skipped; after the last number
+  // the count starts again at the first.
+  struct Case {
+    const char *stored;
+    std::vector<const char *> kept;
+    uint32_t given;
+    const char *next;
+  } cases[] = {
+      {"abc", {"10000005", "10000009", "10000002"}, 10000010, "10000011"},
+      {"abc", {}, 10000001, "10000002"},
+      {"", {"10000007"}, 10000008, "10000009"},
+      {"-1", {"10000004"}, 10000005, "10000006"},
+      {"12x", {"10000004"}, 10000005, "10000006"},
+      {"4294967297", {"10000004"}, 10000005, "10000006"},
+      {"0", {}, 10000001, "10000002"},
+      {"10000003", {"10000003", "10000004"}, 10000005, "10000006"},
+      {"2147483646", {}, 2147483646, "2147483647"},
+      {"2147483647", {}, 2147483647, "10000001"},
+      {"2147483647", {"2147483647", "10000001"}, 10000002, "10000003"},
+      {"abc", {"2147483647"}, 10000001, "10000002"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(std::string("stored \"") + c.stored + "\"");
+    desk_.orders.RemoveAll();
+    for (const char *number : c.kept) snprintf(Keep("SHFE", "CU2405", '0', 71000, 1).OrderRef, 13, "%s", number);
+    const std::string ini = std::string("[Config]\r\nPending=") + c.stored + "\r\n";
+    box_.Write("user/880001/Consign.ini", ini.data(), ini.size());
+    EXPECT_EQ(NextPendingOrderNumber(desk_), c.given);
+    EXPECT_NE(box_.Read("user/880001/Consign.ini").find(std::string("Pending=") + c.next + "\r"), std::string::npos)
+        << box_.Read("user/880001/Consign.ini");
+  }
 }
 
 TEST_F(PendingOrdersTest, FileRoundTripAndDamagedFiles) {
@@ -147,32 +184,57 @@ TEST_F(PendingOrdersTest, AnExchangeLimitsTheWalk) {
   EXPECT_EQ(PendingNumbers(), (std::vector<std::string>{"10000002"}));
 }
 
-// The file as each send found it.
-std::vector<size_t> FileSizesAtSend;
-std::string WatchedFile;
+// The files as each send found them.
+std::vector<size_t> FileSizesAtSend, JournalSizesAtSend;
+std::string WatchedFile, WatchedJournal;
+size_t WatchedSize(const std::string &path) {
+  std::error_code missing;
+  const uintmax_t size = std::filesystem::file_size(path, missing);
+  return missing ? 0 : size_t(size);
+}
 int WatchingInsert(char *, char *, double, int, char, char, char, char *ref, char *) {
-  FILE *f = fopen(WatchedFile.c_str(), "rb");
-  size_t size = 0;
-  if (f) {
-    fseek(f, 0, SEEK_END);
-    size = size_t(ftell(f));
-    fclose(f);
-  }
-  FileSizesAtSend.push_back(size);
+  FileSizesAtSend.push_back(WatchedSize(WatchedFile));
+  JournalSizesAtSend.push_back(WatchedSize(WatchedJournal));
   snprintf(ref, 13, "%zu", 500 + FileSizesAtSend.size());
   return 0;
 }
 
-TEST_F(PendingOrdersTest, TheFileIsRewrittenAfterEachAcceptedSend) {
-  for (int i = 0; i < 3; ++i) Keep("SHFE", "CU2405", '0', 71000 + i, 1);
-  SavePendingOrders(desk_, desk_.owner);
-  FileSizesAtSend.clear();
-  WatchedFile = box_.Path(kFile);
-  TradePlugin.OrderInsert = WatchingInsert;
-  pending_.Execute(nullptr);
-  EXPECT_EQ(FileSizesAtSend, (std::vector<size_t>{6 + 3 * kPendingRecordSize, 6 + 2 * kPendingRecordSize,
-                                                  6 + kPendingRecordSize}));
-  EXPECT_EQ(box_.Read(kFile), "KVPO02");
+// Each accepted send is on disk before the next one: without the journal
+// the file is rewritten after it; with the journal the walk is announced
+// once and each answer is added to the journal, the file rewritten once
+// at the end.
+TEST_F(PendingOrdersTest, EachAcceptedSendIsKeptBeforeTheNext) {
+  const size_t head = 6, intents = 8 + 3 * kIntentRecordSize;
+  struct Case {
+    bool journal;
+    std::vector<size_t> fileSizes, journalSizes;
+  } cases[] = {
+      {false,
+       {head + 3 * kPendingRecordSize, head + 2 * kPendingRecordSize, head + kPendingRecordSize},
+       {0, 0, 0}},
+      {true,
+       {head + 3 * kPendingRecordSize, head + 3 * kPendingRecordSize, head + 3 * kPendingRecordSize},
+       {intents, intents + kIntentRecordSize, intents + 2 * kIntentRecordSize}},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.journal ? "with the journal" : "without the journal");
+    desk_.orders.RemoveAll();
+    for (int i = 0; i < 3; ++i) Keep("SHFE", "CU2405", '0', 71000 + i, 1);
+    SavePendingOrders(desk_, desk_.owner);
+    TFiringJournal journal(desk_);
+    pending_.journal = c.journal ? &journal : nullptr;
+    FileSizesAtSend.clear();
+    JournalSizesAtSend.clear();
+    WatchedFile = box_.Path(kFile);
+    WatchedJournal = box_.Path(kJournal);
+    TradePlugin.OrderInsert = WatchingInsert;
+    pending_.Execute(nullptr);
+    EXPECT_EQ(FileSizesAtSend, c.fileSizes);
+    EXPECT_EQ(JournalSizesAtSend, c.journalSizes);
+    EXPECT_EQ(box_.Read(kFile), "KVPO02");
+    EXPECT_EQ(WatchedSize(WatchedJournal), 0u);
+    pending_.journal = nullptr;
+  }
 }
 
 TEST_F(PendingOrdersTest, CancelledOnesLeaveTheArrayAndTheFile) {
@@ -184,64 +246,100 @@ TEST_F(PendingOrdersTest, CancelledOnesLeaveTheArrayAndTheFile) {
   EXPECT_EQ(FileRecords(), 1u);
 }
 
-// The broker of the crash probe: it takes every order, and the process
-// ends (an exception unwinds the walk) right after it took the second.
+// The broker of the crash probe: it answers each call from its script
+// (accepting when the script ends) and the process ends (an exception
+// unwinds the walk) at the call the case names, before or after the broker
+// took that order.
 struct ProcessEnded {};
-std::vector<SentOrder> BrokerHolds;
-int CrashingInsert(char *contract, char *, double price, int volume, char direction, char offset, char hedge,
-                   char *ref, char *) {
-  BrokerHolds.push_back({contract, price, volume, direction, offset, hedge});
-  snprintf(ref, 13, "%zu", 100 + BrokerHolds.size());
-  if (BrokerHolds.size() == 2) throw ProcessEnded{};
-  return 0;
-}
-int TakingInsert(char *contract, char *, double price, int volume, char direction, char offset, char hedge,
-                 char *ref, char *) {
-  BrokerHolds.push_back({contract, price, volume, direction, offset, hedge});
-  snprintf(ref, 13, "%zu", 100 + BrokerHolds.size());
-  return 0;
+struct CrashBroker {
+  std::vector<std::pair<int, std::string>> answers;
+  size_t endAt = 0;  // the call during which the process ends; 0 never
+  bool taken = false;
+  size_t calls = 0;
+  std::vector<double> holds;  // the prices of the orders it took, in order
+};
+CrashBroker Broker;
+int CrashingInsert(char *, char *, double price, int, char, char, char, char *ref, char *text) {
+  const bool ending = ++Broker.calls == Broker.endAt;
+  if (ending && !Broker.taken) throw ProcessEnded{};
+  const std::pair<int, std::string> answer =
+      Broker.calls <= Broker.answers.size() ? Broker.answers[Broker.calls - 1] : std::make_pair(0, std::string());
+  if (answer.first == 0) {
+    Broker.holds.push_back(price);
+    snprintf(ref, 13, "%zu", 100 + Broker.holds.size());
+  } else {
+    snprintf(text, 1024, "%s", answer.second.c_str());
+  }
+  if (ending) throw ProcessEnded{};
+  return answer.first;
 }
 
-// A crash between the broker's acceptance and the rewrite: after the
-// restart the broker's order list decides; nothing is sent twice.
-TEST_F(PendingOrdersTest, ACrashAfterTheBrokerAcceptedSendsNothingTwice) {
-  BrokerHolds.clear();
-  {
-    TFiringJournal journal(desk_);
-    pending_.journal = &journal;
-    for (int i = 0; i < 3; ++i) Keep("SHFE", "CU2405", '0', 71000, 1 + i);
-    SavePendingOrders(desk_, desk_.owner);
-    TradePlugin.OrderInsert = CrashingInsert;
-    EXPECT_THROW(pending_.Execute(nullptr), ProcessEnded);
-    ASSERT_EQ(BrokerHolds.size(), 2u);
+// A crash in the middle of a walk of three orders A, B, C (A and B alike
+// but for the price, which the broker's list does not tell apart), with
+// the journal's appended answers kept (the program ended) or lost (the
+// machine went down before they reached the disk). After the restart the
+// broker's list settles the walk; the login's "确认" sends the rest. Each
+// order reaches the broker at most once, a refused one only when it was
+// kept for the opening.
+TEST_F(PendingOrdersTest, ACrashInTheMiddleOfAWalkSendsNothingTwiceAndLosesNothing) {
+  const double A = 71000, B = 71010, C = 71020;
+  const std::pair<int, std::string> accept{0, ""}, closed{1, "不是交易时间"}, funds{1, "资金不足"};
+  struct Case {
+    const char *name;
+    std::vector<std::pair<int, std::string>> answers;
+    size_t endAt;
+    bool taken;
+    std::vector<double> heldAtCrash, heldAtEnd;
+  } cases[] = {
+      {"the broker took the second", {}, 2, true, {A, B}, {A, B, C}},
+      {"the second never reached the broker", {}, 2, false, {A}, {A, B, C}},
+      {"the first refused as closed, the third never reached", {closed, accept}, 3, false, {B}, {B, A, C}},
+      {"the first refused for good, the broker took the third", {funds, accept}, 3, true, {B, C}, {B, C}},
+      {"the first refused as closed, the broker took the second", {closed}, 2, true, {B}, {B, A, C}},
+  };
+  for (const Case &c : cases) {
+    for (const bool answersLost : {false, true}) {
+      SCOPED_TRACE(std::string(c.name) + (answersLost ? ", answers lost" : ", answers kept"));
+      desk_.orders.RemoveAll();
+      Broker = CrashBroker{c.answers, c.endAt, c.taken, 0, {}};
+      {
+        TFiringJournal journal(desk_);
+        pending_.journal = &journal;
+        for (double price : {A, B, C}) Keep("SHFE", "CU2405", '0', price, price == C ? 2 : 1);
+        SavePendingOrders(desk_, desk_.owner);
+        TradePlugin.OrderInsert = CrashingInsert;
+        EXPECT_THROW(pending_.Execute(nullptr), ProcessEnded);
+        EXPECT_EQ(Broker.holds, c.heldAtCrash);
+      }
+      // The machine's crash keeps what was flushed: the journal as the last
+      // whole write left it, three intents.
+      if (answersLost) std::filesystem::resize_file(box_.Path(kJournal), 8 + 3 * kIntentRecordSize);
+
+      // Restart: the contract list loads the file before the broker's
+      // orders are known; the order list brings those the broker holds.
+      desk_.orders.RemoveAll();
+      TFiringJournal restarted(desk_);
+      ASSERT_TRUE(restarted.Load());
+      pending_.journal = &restarted;
+      pending_.Load(false);
+      for (size_t i = 0; i < Broker.holds.size(); ++i) {
+        const std::string ref = std::to_string(101 + i);
+        desk_.orders.Add(
+            Order(ref.c_str(), "CU2405", '0', '0', Broker.holds[i] == C ? 2 : 1, 0, '3', '3', Broker.holds[i]));
+      }
+      pending_.Load(true);
+      EXPECT_TRUE(restarted.Intents().empty());
+      EXPECT_EQ(FileRecords(), c.heldAtEnd.size() - c.heldAtCrash.size());
+      // "确认" after the login.
+      Broker.endAt = 0;
+      Broker.answers.clear();
+      pending_.Execute(nullptr);
+      EXPECT_EQ(Broker.holds, c.heldAtEnd);
+      EXPECT_EQ(box_.Read(kFile), "KVPO02");
+      EXPECT_FALSE(std::filesystem::exists(box_.Path(kJournal)));
+      pending_.journal = nullptr;
+    }
   }
-  // Restart: the contract list loads the file before the broker's orders
-  // are known; the order list brings the two the broker holds.
-  desk_.orders.RemoveAll();
-  TFiringJournal restarted(desk_);
-  ASSERT_TRUE(restarted.Load());
-  // Both sends keep their intents: the first one's goes only with the
-  // flushed save after the walk.
-  ASSERT_EQ(restarted.Intents().size(), 2u);
-  pending_.journal = &restarted;
-  pending_.Load(false);
-  EXPECT_EQ(PendingNumbers().size(), 2u);
-  for (size_t i = 0; i < BrokerHolds.size(); ++i) {
-    const std::string ref = std::to_string(101 + i);
-    desk_.orders.Add(Order(ref.c_str(), "CU2405", '0', '0', BrokerHolds[i].volume, 0, '3', '3', 71000));
-  }
-  pending_.Load(true);
-  EXPECT_EQ(PendingNumbers(), (std::vector<std::string>{"10000003"}));
-  EXPECT_EQ(FileRecords(), 1u);
-  EXPECT_TRUE(restarted.Intents().empty());
-  // "确认" after the login.
-  TradePlugin.OrderInsert = TakingInsert;
-  pending_.Execute(nullptr);
-  ASSERT_EQ(BrokerHolds.size(), 3u);
-  EXPECT_EQ(BrokerHolds[0].volume, 1);
-  EXPECT_EQ(BrokerHolds[1].volume, 2);
-  EXPECT_EQ(BrokerHolds[2].volume, 3);
-  EXPECT_EQ(box_.Read(kFile), "KVPO02");
 }
 
 TEST_F(PendingOrdersTest, AnInterruptedSendTheBrokerNeverGotIsSentAgain) {
