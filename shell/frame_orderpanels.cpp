@@ -3,6 +3,7 @@
 // and followed by the frame's own record of the panel's contract.
 #include "shell/mframe.h"
 
+#include "charts/drawview.h"
 #include "platform/commctrl.h"
 #include "platform/messages.h"
 #include "platform/winuser.h"
@@ -72,6 +73,11 @@ void TMFrame::BindOrderPanels() {
   if (listCommands) {
     listCommands->manual = manualOrder.get();
     listCommands->panel = orderPanel.get();
+    listCommands->grapPriceMode = orderEntry->grapPriceMode;
+    listCommands->chartOrderButton = [this](STKPTR instrument, bool buy, POINT &screen) {
+      auto *chart = dynamic_cast<TDrawView *>(Core().ActiveView());
+      return chart && chart->OrderButtonCentre(instrument, buy, screen);
+    };
     auto prepared = listCommands->preparePanel;
     listCommands->preparePanel = [this, prepared](const TPanelPrepare &p) {
       if (prepared) prepared(p);
