@@ -642,6 +642,18 @@ void TDrawView::BackClick(TObject *) {
 
 // ---- Trade marks ---------------------------------------------------------------------------
 
+bool TDrawView::OrderButtonCentre(STKPTR instrument, bool buy, POINT &screen) {
+  const int type = ViewType();
+  if (type != VIEW_TYPE_INTRADAY && type != VIEW_TYPE_KLINE) return false;
+  if (!OrderPanelVisible || m_attr.stock.Word() != instrument.Word() || !HandleAllocated()) return false;
+  const TRect &button = OrderButtonRects[buy ? 0 : 1];
+  if (button.Width() <= 0 || button.Height() <= 0) return false;
+  POINT centre{(button.Left + button.Right) / 2, (button.Top + button.Bottom) / 2};
+  if (!::ClientToScreen(Handle(), &centre)) return false;
+  screen = centre;
+  return true;
+}
+
 void TDrawView::LoadTradeMarks() {
   std::memset(TradeMarkPositions, 0, sizeof TradeMarkPositions);
   std::memset(TradeMarkOrders, 0, sizeof TradeMarkOrders);

@@ -295,9 +295,13 @@ class TDrawView : public TChildView, public TChartViewOps {
   bool ViewPainted = false;
   bool UseOuterCrossHairRect = false;
   TRect *OuterCrossHairRect = nullptr;
-  // The order buttons the chart draws and whether its order panel shows.
+  // The order buttons the chart draws (0 buy, 1 sell) and whether its order
+  // panel shows.
   TRect OrderButtonRects[2];
   bool OrderPanelVisible = false;
+  // The screen centre of the buy or sell order button while this is an
+  // intraday or K-line chart of the instrument showing its order panel.
+  bool OrderButtonCentre(STKPTR instrument, bool buy, POINT &screen);
 
  protected:
   void Paint() override;

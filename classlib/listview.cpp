@@ -92,7 +92,7 @@ TCustomListView *TListItem::ListView() const { return owner_ ? owner_->Owner() :
 void TListItem::SetSelected(bool selected) {
   if (selected_ == selected) return;
   TCustomListView *view = ListView();
-  if (view && selected) {
+  if (view && selected && !view->MultiSelect) {
     // One row at a time: the others are let go first.
     for (int i = 0; i < owner_->Count(); ++i) {
       TListItem *other = owner_->Item(i);
@@ -258,11 +258,24 @@ TListItem *TCustomListView::Selected() const {
 
 void TCustomListView::SetSelected(TListItem *item) {
   if (!item) {
-    if (TListItem *old = Selected()) old->SetSelected(false);
+    ClearSelection();
     return;
   }
+  if (MultiSelect)
+    for (int i = 0; i < items_.Count(); ++i)
+      if (items_.Item(i) != item) items_.Item(i)->SetSelected(false);
   item->SetSelected(true);
   item->SetFocused(true);
+}
+
+int TCustomListView::SelCount() const {
+  int count = 0;
+  for (int i = 0; i < items_.Count(); ++i) count += items_.Item(i)->Selected() ? 1 : 0;
+  return count;
+}
+
+void TCustomListView::ClearSelection() {
+  for (int i = 0; i < items_.Count(); ++i) items_.Item(i)->SetSelected(false);
 }
 
 int TCustomListView::ItemIndex() const {
@@ -285,7 +298,49 @@ void TCustomListView::SelectionChanging(TListItem *item, bool selected) {
 void TCustomListView::UserSelect(int index) {
   TListItem *item = items_.Item(index);
   if (!item) return;
+  if (MultiSelect) {
+    // The others are let go first, as with one row at a time.
+    for (int i = 0; i < items_.Count(); ++i)
+      if (i != index) items_.Item(i)->SetSelected(false);
+  }
   if (!item->Selected()) item->SetSelected(true);
+  item->SetFocused(true);
+  anchor_ = index;
+  EnsureVisible(index);
+}
+
+int TCustomListView::AnchorIndex() const {
+  if (items_.Item(anchor_)) return anchor_;
+  if (TListItem *focus = ItemFocused()) return focus->Index();
+  if (TListItem *first = Selected()) return first->Index();
+  return -1;
+}
+
+void TCustomListView::SelectRun(int from, int to, bool adding) {
+  if (from > to) std::swap(from, to);
+  // Rows leaving the selection are told before the new ones.
+  if (!adding)
+    for (int i = 0; i < items_.Count(); ++i)
+      if (i < from || i > to) items_.Item(i)->SetSelected(false);
+  for (int i = from; i <= to; ++i) items_.Item(i)->SetSelected(true);
+}
+
+void TCustomListView::UserMultiSelect(int index, TShiftState shift, bool byKey) {
+  TListItem *item = items_.Item(index);
+  if (!item) return;
+  const bool shiftDown = shift.Contains(ssShift), ctrlDown = shift.Contains(ssCtrl);
+  if (shiftDown) {
+    const int anchor = AnchorIndex();
+    SelectRun(anchor >= 0 ? anchor : index, index, ctrlDown);
+    if (anchor < 0) anchor_ = index;
+  } else if (ctrlDown) {
+    // A click takes the row in or out; a key moves the focus alone.
+    if (!byKey) item->SetSelected(!item->Selected());
+    anchor_ = index;
+  } else {
+    UserSelect(index);
+    return;
+  }
   item->SetFocused(true);
   EnsureVisible(index);
 }
@@ -315,6 +370,7 @@ void TCustomListView::Scroll(int dx, int dy) {
 }
 
 void TCustomListView::ItemsChanged() {
+  anchor_ = -1;
   topIndex_ = std::clamp(topIndex_, 0, std::max(items_.Count() - 1, 0));
   if (!Destroying()) Invalidate();
 }
@@ -447,6 +503,16 @@ void TCustomListView::KeyDown(WORD &key, TShiftState shift) {
   if (!focus) focus = Selected();
   int at = focus ? focus->Index() : -1;
   int page = std::max(VisibleRowCount() - 1, 1);
+  if (MultiSelect && key == VK_SPACE) {
+    // Ctrl+Space takes the focused row in or out; Space alone selects it.
+    if (focus && shift.Contains(ssCtrl)) {
+      focus->SetSelected(!focus->Selected());
+      anchor_ = focus->Index();
+    } else if (focus) {
+      UserSelect(focus->Index());
+    }
+    return;
+  }
   switch (key) {
     case VK_UP: at = std::max(at - 1, 0); break;
     case VK_DOWN: at = at + 1; break;
@@ -456,16 +522,27 @@ void TCustomListView::KeyDown(WORD &key, TShiftState shift) {
     case VK_END: at = items_.Count() - 1; break;
     default: return;
   }
-  UserSelect(std::clamp(at, 0, items_.Count() - 1));
+  at = std::clamp(at, 0, items_.Count() - 1);
+  if (MultiSelect)
+    UserMultiSelect(at, shift, true);
+  else
+    UserSelect(at);
 }
 
 void TCustomListView::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
   if (button == mbLeft || button == mbRight) {
     if (CanFocus() && !Focused()) SetFocus();
-    if (TListItem *item = GetItemAt(x, y))
+    TListItem *item = GetItemAt(x, y);
+    const bool keys = shift.Contains(ssCtrl) || shift.Contains(ssShift);
+    if (item && MultiSelect && button == mbLeft)
+      UserMultiSelect(item->Index(), shift, false);
+    else if (item && MultiSelect && item->Selected()) {
+      // A right click on a selected row keeps the selection its menu acts on.
+      item->SetFocused(true);
+    } else if (item)
       UserSelect(item->Index());
-    else if (button == mbLeft && y >= HeaderHeight())
-      SetSelected(nullptr);  // a click on no row lets the selection go
+    else if (button == mbLeft && y >= HeaderHeight() && !(MultiSelect && keys))
+      ClearSelection();  // a click on no row lets the selection go
   }
   TCustomControl::MouseDown(button, shift, x, y);
 }
@@ -503,7 +580,7 @@ void TCustomListView::WndProc(TMessage &m) {
     case LVM_GETITEMCOUNT: m.Result = items_.Count(); return;
     case LVM_GETTOPINDEX: m.Result = topIndex_; return;
     case LVM_GETCOUNTPERPAGE: m.Result = VisibleRowCount(); return;
-    case LVM_GETSELECTEDCOUNT: m.Result = Selected() ? 1 : 0; return;
+    case LVM_GETSELECTEDCOUNT: m.Result = SelCount(); return;
     case LVM_GETEXTENDEDLISTVIEWSTYLE: m.Result = LRESULT(exStyle_); return;
     case LVM_SETEXTENDEDLISTVIEWSTYLE: {
       DWORD mask = m.WParam ? DWORD(m.WParam) : 0xFFFFFFFFu;

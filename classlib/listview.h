@@ -161,10 +161,16 @@ class TCustomListView : public TCustomControl {
   bool GridLines = false;
   bool HideSelection = true;
   bool ShowColumnHeaders = true;
+  // Several rows may be selected: Ctrl+click takes a row in or out, Shift+click
+  // and Shift+arrow keys select the run from the anchor row, Ctrl+arrow keys
+  // move the focus alone and Ctrl+Space takes the focused row in or out.
+  bool MultiSelect = false;
 
   // The selected row (the first one), or null; setting selects one row.
   TListItem *Selected() const;
   void SetSelected(TListItem *item);
+  int SelCount() const;
+  void ClearSelection();
   int ItemIndex() const;
   void SetItemIndex(int index);
   TListItem *ItemFocused() const;
@@ -216,6 +222,12 @@ class TCustomListView : public TCustomControl {
   void SelectionChanging(TListItem *item, bool selected);
   // Selects one row as the user does: the old one is told first.
   void UserSelect(int index);
+  // A click or arrow key landing on a row with the keys held: the selection
+  // the user expects of a multi-select list, the focus on the row.
+  void UserMultiSelect(int index, TShiftState shift, bool byKey);
+  // Selects the rows from..to (either order) and, unless adding, lets go of the others.
+  void SelectRun(int from, int to, bool adding);
+  int AnchorIndex() const;
   void EnsureVisible(int index);
   void LayoutHeader();
   TRect RowRect(int index) const;
@@ -234,6 +246,8 @@ class TCustomListView : public TCustomControl {
   int sizingStartX_ = 0;
   int sizingStartWidth_ = 0;
   bool pressedOnItem_ = false;
+  // Where a Shift run starts: the last row clicked or moved to without Shift.
+  int anchor_ = -1;
 };
 
 class TListView : public TCustomListView {

@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "charts/drawview.h"
 #include "classlib/combobox.h"
 #include "platform/commctrl.h"
 #include "platform/messages.h"
@@ -77,6 +78,11 @@ void TMFrame::BindOrderPanels() {
   if (listCommands) {
     listCommands->manual = manualOrder.get();
     listCommands->panel = orderPanel.get();
+    listCommands->grapPriceMode = orderEntry->grapPriceMode;
+    listCommands->chartOrderButton = [this](STKPTR instrument, bool buy, POINT &screen) {
+      auto *chart = dynamic_cast<TDrawView *>(Core().ActiveView());
+      return chart && chart->OrderButtonCentre(instrument, buy, screen);
+    };
     auto prepared = listCommands->preparePanel;
     listCommands->preparePanel = [this, prepared](const TPanelPrepare &p) {
       if (prepared) prepared(p);

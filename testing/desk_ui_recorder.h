@@ -53,6 +53,9 @@ class DeskUiRecorder : public TDeskUi {
   void Float(const RECT &rect) override;
   void ShowQuickDeal(bool show) override { calls.push_back(std::string("ShowQuickDeal ") + (show ? "1" : "0")); }
   void RefocusOrderArea() override { calls.push_back("RefocusOrderArea"); }
+  void PutCursor(POINT screen) override {
+    calls.push_back("PutCursor " + std::to_string(screen.x) + " " + std::to_string(screen.y));
+  }
   void ClearOrderStatusLine() override { calls.push_back("ClearOrderStatusLine"); }
   void RefocusOrderPanel() override { calls.push_back("RefocusOrderPanel"); }
   void ResetTradingPanels() override { calls.push_back("ResetTradingPanels"); }

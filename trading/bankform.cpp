@@ -87,6 +87,9 @@ TBankForm::TBankForm(TComponent *owner, TBankPage &page) : TForm(owner), page_(p
   XPMemoBank->SetLeft(8);
   XPMemoBank->SetReadOnly(true);
   XPMemoBank->ScrollBars = ssVertical;
+  // The transfer records are a table laid out in columns of characters.
+  XPMemoBank->Font()->SetName("宋体");
+  XPMemoBank->Font()->SetHeight(-12);
 
   TControl *controls[] = {LabelBankNotice, labels[0], labels[1], labels[2], labels[3], labels[4], XPEditBank1,
                           XPEditBank2, XPPriceEditBank2, PanelBank2, PanelBank3, XPButtonBank1, XPButtonBank2};

@@ -108,6 +108,9 @@ class TDeskUi {
   virtual void Float(const RECT &rect) { (void)rect; }
   virtual void ShowQuickDeal(bool show) { (void)show; }
   virtual void RefocusOrderArea() {}
+  // The mouse cursor to a point of the screen; where the window system
+  // refuses, it stays.
+  virtual void PutCursor(POINT screen) { (void)screen; }
   // The normal order panel's status line (funds, volumes, warnings) emptied.
   virtual void ClearOrderStatusLine() {}
   virtual void RefocusOrderPanel() {}

@@ -592,6 +592,11 @@ void TListCommands::XPListView3LButtonDblClk(int row) {
     return;
   }
   PreparePositionClose(p, available);
+  // With prices taken from the chart, the cursor goes on to the chart's
+  // button of the closing side.
+  if (grapPriceMode != 1 || !chartOrderButton) return;
+  POINT centre{0, 0};
+  if (chartOrderButton(p.Stock, p.PosiDirection == '3', centre)) desk_.Ui().PutCursor(centre);
 }
 
 void TListCommands::XPListView3MouseDown(int row, int x, int scrollX, const std::vector<int> &columnWidths) {

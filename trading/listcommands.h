@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/windef.h"
 #include "trading/deskrecords.h"
 
 class TTradingDesk;
@@ -76,6 +77,12 @@ class TListCommands {
   // The stop dialog for a position; the stop right (bit 0x04).
   std::function<void(int32_t position)> setStopOrderForPosition;
   std::function<bool()> stopRight;
+  // "..\cfg\Trading.ini" [Option] GrapPriceMode, read at start-up.
+  int grapPriceMode = 0;
+  // The screen centre of the buy or sell order button of the page's active
+  // chart when that is an intraday or K-line chart of the instrument with
+  // its order panel shown; false otherwise.
+  std::function<bool(STKPTR instrument, bool buy, POINT &screen)> chartOrderButton;
 
   // ---- cancel and modify ----
   // Cancels the order at that index of the array: an open-trigger order

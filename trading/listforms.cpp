@@ -191,6 +191,7 @@ TXPListView *TListAreaForm::MakeList(TWinControl *parent, TListKind kind,
   view->ViewStyle = vsReport;
   view->RowSelect = true;
   view->ReadOnly = true;
+  view->MultiSelect = true;
   view->HideSelection = false;
   view->Font()->SetName("宋体");
   view->Font()->SetHeight(-12);

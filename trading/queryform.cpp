@@ -13,6 +13,9 @@ TQueryForm::TQueryForm(TComponent *owner, TQueryPage &page) : TForm(owner), page
   XPMemo3->SetReadOnly(true);
   XPMemo3->ScrollBars = ssBoth;
   XPMemo3->WordWrap = false;
+  // The reports are tables laid out in columns of characters.
+  XPMemo3->Font()->SetName("宋体");
+  XPMemo3->Font()->SetHeight(-12);
 
   // The column right of the memo, placed from the panel's right edge.
   const auto label = [this](int y, int h) { return PlaceControl<TLabel>(this, Panel17, 0, y, 140, h); };

@@ -723,6 +723,8 @@ void TTradingWindow::ClearOrderStatusLine() {
   if (dispatcher_) dispatcher_->panel.label1005.clear();
 }
 
+void TTradingWindow::PutCursor(POINT screen) { SetCursorPos(screen.x, screen.y); }
+
 void TTradingWindow::RefocusOrderArea() {
   const int layout = desk_.Data().options.Layout;
   if (desk_.pageState >= 12 && desk_.pageState <= 15 && !desk_.collapsed && layout <= kLayoutKeyboard) {

@@ -129,6 +129,7 @@ class TTradingWindow : public TDeskUi {
   // ---- focus-back and mirroring ----
   void RefocusOrderPanel() override;
   void RefocusOrderArea() override;
+  void PutCursor(POINT screen) override;
   void ClearOrderStatusLine() override;
   // The order panel of layout 0 or 1 and the quick-deal bar.
   TOrderFieldsModel orderPanel, quickDeal;

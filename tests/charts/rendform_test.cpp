@@ -147,6 +147,32 @@ TEST_F(IntradayView, ViewCommands) {
   EXPECT_EQ(v->m_attr.flags, 0u);
 }
 
+// Where the position list sends the cursor: the centre of the chart's buy or
+// sell button on the screen, only for its own instrument with the order panel
+// shown and a button that has a place.
+TEST_F(IntradayView, OrderButtonCentreAnswersOnlyForItsInstrumentWithThePanelShown) {
+  PutQuote(SH, 1);
+  PutQuote(SH, 2);
+  auto page = Open(Stock(SH, 1));
+  TRendForm *v = View(*page);
+  v->OrderButtonRects[0] = Rect(600, 400, 660, 420);
+  v->OrderButtonRects[1] = Rect(680, 400, 740, 421);
+  POINT origin{0, 0};
+  ClientToScreen(v->Handle(), &origin);
+  POINT at{-1, -1};
+  EXPECT_FALSE(v->OrderButtonCentre(Stock(SH, 1), true, at));  // the panel hidden
+  v->OrderPanelVisible = true;
+  ASSERT_TRUE(v->OrderButtonCentre(Stock(SH, 1), true, at));
+  EXPECT_EQ(at.x - origin.x, 630);
+  EXPECT_EQ(at.y - origin.y, 410);
+  ASSERT_TRUE(v->OrderButtonCentre(Stock(SH, 1), false, at));
+  EXPECT_EQ(at.x - origin.x, 710);
+  EXPECT_EQ(at.y - origin.y, 410);
+  EXPECT_FALSE(v->OrderButtonCentre(Stock(SH, 2), true, at));  // another instrument
+  v->OrderButtonRects[1] = TRect();
+  EXPECT_FALSE(v->OrderButtonCentre(Stock(SH, 1), false, at));  // no button drawn
+}
+
 TEST_F(IntradayView, DataRefreshDeletesTheCacheFilesOnceWithinTwoSeconds) {
   PutQuote(SH, 1);
   PutQuote(SH, 0);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -188,6 +189,113 @@ TEST_F(ListViewTest, OwnerDrawsRowsAndSelectionMovesByKeys) {
   // A click on no row lets the selection go.
   h.Click(list->Handle(), 20, 115);
   EXPECT_EQ(list->Selected(), nullptr);
+}
+
+// A step of the user on a multi-select list: a click on a row (-1: below the
+// rows) with mouse keys, or a key with the shift keys held.
+struct ListViewMultiStep {
+  enum { kClick, kRightClick, kKey } kind;
+  int rowOrKey;
+  unsigned keys;
+};
+
+struct ListViewMultiCase {
+  const char *name;
+  std::vector<ListViewMultiStep> steps;
+  const char *selection;  // 'x' for a selected row
+  int focused;
+};
+
+TEST_F(ListViewTest, MultiSelectFollowsCtrlAndShiftByMouseAndKeys) {
+  using S = ListViewMultiStep;
+  const unsigned kCtrlKeys = MK_CONTROL, kShiftKeys = MK_SHIFT;
+  const unsigned kCtrl = ssCtrl, kShift = ssShift;
+  const ListViewMultiCase cases[] = {
+      {"plain clicks select one row", {{S::kClick, 1, 0}, {S::kClick, 3, 0}}, "...x..", 3},
+      {"ctrl click takes rows in and out",
+       {{S::kClick, 1, 0}, {S::kClick, 3, kCtrlKeys}, {S::kClick, 4, kCtrlKeys}, {S::kClick, 1, kCtrlKeys}},
+       "...xx.", 1},
+      {"shift click selects the run from the anchor, which stays",
+       {{S::kClick, 1, 0}, {S::kClick, 4, kShiftKeys}, {S::kClick, 0, kShiftKeys}}, "xx....", 0},
+      {"ctrl moves the anchor for the next shift click",
+       {{S::kClick, 0, 0}, {S::kClick, 3, kCtrlKeys}, {S::kClick, 5, kShiftKeys}}, "...xxx", 5},
+      {"ctrl+shift click adds the run",
+       {{S::kClick, 0, 0}, {S::kClick, 3, kCtrlKeys}, {S::kClick, 5, kCtrlKeys | kShiftKeys}}, "x..xxx", 5},
+      {"shift arrows grow and shrink the run",
+       {{S::kClick, 2, 0}, {S::kKey, VK_DOWN, kShift}, {S::kKey, VK_DOWN, kShift}, {S::kKey, VK_UP, kShift},
+        {S::kKey, VK_UP, kShift}, {S::kKey, VK_UP, kShift}},
+       ".xx...", 1},
+      {"shift+end selects to the last row", {{S::kClick, 3, 0}, {S::kKey, VK_END, kShift}}, "...xxx", 5},
+      {"ctrl arrows move the focus alone and ctrl+space takes the row",
+       {{S::kClick, 0, 0}, {S::kKey, VK_DOWN, kCtrl}, {S::kKey, VK_DOWN, kCtrl}, {S::kKey, VK_SPACE, kCtrl}},
+       "x.x...", 2},
+      {"a plain arrow goes back to one row",
+       {{S::kClick, 0, 0}, {S::kClick, 2, kCtrlKeys}, {S::kKey, VK_DOWN, 0}}, "...x..", 3},
+      {"a right click on a selected row keeps the selection",
+       {{S::kClick, 0, 0}, {S::kClick, 2, kCtrlKeys}, {S::kRightClick, 0, 0}}, "x.x...", 0},
+      {"a right click elsewhere selects that row alone",
+       {{S::kClick, 0, 0}, {S::kClick, 2, kCtrlKeys}, {S::kRightClick, 4, 0}}, "....x.", 4},
+      {"a click below the rows lets all go, a ctrl click there keeps them",
+       {{S::kClick, 0, 0}, {S::kClick, 2, kCtrlKeys}, {S::kClick, -1, kCtrlKeys}}, "x.x...", 2},
+      {"a plain click below the rows", {{S::kClick, 0, 0}, {S::kClick, 2, kCtrlKeys}, {S::kClick, -1, 0}}, "......", 2},
+  };
+  for (const ListViewMultiCase &c : cases) {
+    SCOPED_TRACE(c.name);
+    form = std::make_unique<TForm>(nullptr);
+    form->SetBounds(40, 40, 420, 320);
+    auto *list = Make<TListView>(0, 0, 300, 200);
+    list->RowSelect = true;
+    list->MultiSelect = true;
+    list->Columns()->Add()->SetWidth(120);
+    for (int i = 0; i < 6; ++i) list->Items()->Add()->SetCaption(std::to_string(i));
+    ShowForm();
+    list->SetFocus();
+    for (const ListViewMultiStep &step : c.steps) {
+      if (step.kind == S::kKey) {
+        h.Key(step.rowOrKey, TShiftState(step.keys));
+        continue;
+      }
+      const int y = step.rowOrKey < 0 ? 190 : list->Items()->Item(step.rowOrKey)->DisplayRect().Top + 2;
+      h.Click(list->Handle(), 20, y, step.kind == S::kRightClick ? mbRight : mbLeft, step.keys);
+    }
+    std::string marks;
+    for (int i = 0; i < list->Items()->Count(); ++i) marks += list->Items()->Item(i)->Selected() ? 'x' : '.';
+    EXPECT_EQ(marks, c.selection);
+    ASSERT_NE(list->ItemFocused(), nullptr);
+    EXPECT_EQ(list->ItemFocused()->Index(), c.focused);
+    EXPECT_EQ(SendMessageA(list->Handle(), LVM_GETSELECTEDCOUNT, 0, 0), LRESULT(std::count(marks.begin(), marks.end(), 'x')));
+  }
+}
+
+TEST_F(ListViewTest, MultiSelectTellsLeavingRowsFirstAndSingleSelectIgnoresCtrl) {
+  auto *list = Make<TListView>(0, 0, 300, 200);
+  list->RowSelect = true;
+  list->Columns()->Add()->SetWidth(120);
+  for (int i = 0; i < 4; ++i) list->Items()->Add()->SetCaption(std::to_string(i));
+  std::vector<std::pair<int, bool>> told;
+  list->OnSelectItem = [&](TObject *, TListItem *item, bool selected) { told.emplace_back(item->Index(), selected); };
+  ShowForm();
+  const auto rowY = [&](int row) { return list->Items()->Item(row)->DisplayRect().Top + 2; };
+  // One row at a time: Ctrl and Shift change nothing.
+  h.Click(list->Handle(), 20, rowY(0));
+  h.Click(list->Handle(), 20, rowY(2), mbLeft, MK_CONTROL);
+  h.Click(list->Handle(), 20, rowY(3), mbLeft, MK_SHIFT);
+  EXPECT_EQ(list->SelCount(), 1);
+  EXPECT_EQ(list->ItemIndex(), 3);
+
+  list->MultiSelect = true;
+  h.Click(list->Handle(), 20, rowY(1), mbLeft, MK_CONTROL);
+  told.clear();
+  h.Click(list->Handle(), 20, rowY(0), mbLeft, MK_SHIFT);  // the run 1..0 from the anchor row 1
+  EXPECT_EQ(told, (std::vector<std::pair<int, bool>>{{3, false}, {0, true}}));
+  told.clear();
+  h.Click(list->Handle(), 20, rowY(2));
+  EXPECT_EQ(told, (std::vector<std::pair<int, bool>>{{0, false}, {1, false}, {2, true}}));
+  // Setting the selected row selects that one alone.
+  h.Click(list->Handle(), 20, rowY(3), mbLeft, MK_CONTROL);
+  list->SetSelected(list->Items()->Item(0));
+  EXPECT_EQ(list->SelCount(), 1);
+  EXPECT_EQ(list->ItemIndex(), 0);
 }
 
 }  // namespace

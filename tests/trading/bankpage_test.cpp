@@ -12,6 +12,7 @@
 #include "testing/view_harness.h"
 #include "trading/bankform.h"
 #include "tests/trading/desk_fixture.h"
+#include "tests/trading/fixed_font_check.h"
 #include "trading/pluginapi.h"
 
 namespace {
@@ -293,6 +294,7 @@ TEST_F(BankFormTest, FormHandsItsEditsToThePageAndShowsItsTabs) {
   EXPECT_TRUE(form.XPButtonBankQuery->Visible() && form.XPMemoBank->Visible());
   EXPECT_FALSE(form.XPEditBank1->Visible() || form.XPButtonBank1->Visible() || form.LabelBankNotice->Visible());
   EXPECT_EQ(form.XPMemoBank->Width(), form.PanelBank->Width() - 16);
+  EXPECT_EQ(trading_test::TableFontProblem(form.XPMemoBank->Font()), "");  // the records' columns line up
   sheet.Add("查转帐记录", harness_.Render(form.Handle()));
 
   // Without bank transfers in the plug-in the note panel replaces the page.

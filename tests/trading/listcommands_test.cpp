@@ -437,6 +437,54 @@ TEST_F(ListCommandsTest, PositionDoubleClickPreparesTheClose) {
   EXPECT_STREQ(Task(0).Description, "对 CU2405(买,  保) 快捷平仓");
 }
 
+// With prices taken from the chart the cursor goes on to the chart's button
+// of the closing side, only when the active chart answers for the position.
+TEST_F(ListCommandsTest, PositionDoubleClickPutsTheCursorOnTheChartsClosingButton) {
+  AddPosition("CU2405", '2', 4, 0);
+  AddPosition("M2401", '3', 2, 0);
+  struct Asked {
+    uint32_t stock;
+    bool buy;
+  };
+  std::vector<Asked> asked;
+  bool chartAnswers = true;
+  cmd_.chartOrderButton = [&](STKPTR instrument, bool buy, POINT &screen) {
+    asked.push_back({instrument.Word(), buy});
+    screen = POINT{buy ? 610 : 690, 405};
+    return chartAnswers;
+  };
+  const struct {
+    const char *name;
+    int mode;
+    int row;
+    bool answers;
+    bool fastClose;
+    const char *cursor;  // the call to the window, or empty
+    int askedBuy;        // -1: the chart is not asked
+  } cases[] = {
+      {"a long closes by selling", 1, 0, true, false, "PutCursor 690 405", 0},
+      {"a short closes by buying", 1, 1, true, false, "PutCursor 610 405", 1},
+      {"no chart of the instrument or no order panel", 1, 0, false, false, "", 0},
+      {"prices not from the chart", 0, 0, true, false, "", -1},
+      {"a fast close prepares nothing", 1, 0, true, true, "", -1},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    asked.clear();
+    ui_.Clear();
+    cmd_.grapPriceMode = c.mode;
+    chartAnswers = c.answers;
+    desk_.options.FastClosePosition = c.fastClose;
+    cmd_.XPListView3LButtonDblClk(c.row);
+    const std::vector<std::string> cursor = ui_.Calls("PutCursor");
+    EXPECT_EQ(cursor, c.cursor[0] ? std::vector<std::string>{c.cursor} : std::vector<std::string>{});
+    ASSERT_EQ(asked.size(), c.askedBuy < 0 ? 0u : 1u);
+    if (c.askedBuy < 0) continue;
+    EXPECT_EQ(asked[0].buy, c.askedBuy == 1);
+    EXPECT_EQ(asked[0].stock, desk_.positions.GetData()[c.row].Stock.Word());
+  }
+}
+
 TEST_F(ListCommandsTest, SelectionAndStopColumnClicks) {
   AddOrder(Order("71", "M2401", '0', '0', 3, 0, '3'));
   Rebuild();

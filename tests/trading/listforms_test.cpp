@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/winuser.h"
 #include "testing/view_harness.h"
 #include "tests/trading/orderdesk_fixture.h"
@@ -113,6 +115,42 @@ TEST_F(ListFormsTest, ListsDrawTheirRowsAndThePanesFollowThePage) {
   form.XPListView1->Items()->Item(1)->SetSelected(true);
   form.XPButton1->Click();
   EXPECT_EQ(Orders.cancels, std::vector<std::string>{"2"});
+}
+
+TEST_F(ListFormsTest, CtrlAndShiftSelectSeveralRowsTheButtonsActOn) {
+  TListAreaForm form(nullptr, trading_, dispatch_, cmd_);
+  form.Show();
+  form.Panel4Resize();
+  form.ShowAll();
+  harness_.Pump();
+  TXPListView *positions = form.XPListView3;
+  ASSERT_EQ(positions->Items()->Count(), 2);
+  const auto rowY = [](TXPListView *view, int row) { return view->HeaderHeight() + row * view->RowHeight() + 3; };
+  harness_.Click(positions->Handle(), 20, rowY(positions, 0));
+  harness_.Click(positions->Handle(), 20, rowY(positions, 1), mbLeft, MK_CONTROL);
+  EXPECT_EQ(TListAreaForm::SelectedRows(positions), (std::vector<int>{0, 1}));
+  // A refill after a return keeps both.
+  form.ShowPositions();
+  EXPECT_EQ(TListAreaForm::SelectedRows(positions), (std::vector<int>{0, 1}));
+  form.XPButton22->Click();  // "快捷平仓": one close task for each selected position
+  ASSERT_EQ(desk_.tasks.GetCount(), 2);
+  EXPECT_NE(std::string(desk_.tasks.GetData()[0].Description).find("CU2405"), std::string::npos);
+  EXPECT_NE(std::string(desk_.tasks.GetData()[1].Description).find("M2401"), std::string::npos);
+
+  // Shift takes the run of orders; "撤单" cancels every cancellable one.
+  desk_.orders.Add(Order("4", "CU2405", '0', '0', 1, 0, '3'));
+  OnOrderRadioClick(dispatch_.book, desk_, trading_.pageState, trading_.orderTag);
+  form.ShowOrders();
+  harness_.Pump();
+  TXPListView *orders = form.XPListView1;
+  ASSERT_EQ(orders->Items()->Count(), 4);
+  harness_.Click(orders->Handle(), 20, rowY(orders, 0));
+  harness_.Click(orders->Handle(), 20, rowY(orders, 3), mbLeft, MK_SHIFT);
+  EXPECT_EQ(orders->SelCount(), 4);
+  form.XPButton1->Click();
+  std::vector<std::string> cancelled = Orders.cancels;
+  std::sort(cancelled.begin(), cancelled.end());
+  EXPECT_EQ(cancelled, (std::vector<std::string>{"2", "4"}));
 }
 
 }  // namespace

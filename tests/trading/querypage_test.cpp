@@ -13,6 +13,7 @@
 #include "testing/print_dialog_standin.h"
 #include "testing/view_harness.h"
 #include "tests/trading/desk_fixture.h"
+#include "tests/trading/fixed_font_check.h"
 #include "trading/pluginapi.h"
 #include "trading/queryform.h"
 
@@ -189,6 +190,7 @@ TEST_F(QueryFormTest, FormShowsThePageAndQueriesTheTypedDates) {
   harness_.Pump();
   EXPECT_EQ(form.XPMemo3->Width(), form.Panel17->Width() - 153);
   EXPECT_EQ(form.Panel17->Width(), form.XPTabControl2->Width() - 11);
+  EXPECT_EQ(trading_test::TableFontProblem(form.XPMemo3->Font()), "");  // the reports' columns line up
 
   testing_support::PictureSheet sheet(2);
   ShowTab(form, TQueryPage::kStatement);
