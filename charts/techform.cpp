@@ -269,7 +269,7 @@ void TTechForm::BuildWindows(const MVCDATA_12 &data) {
         }
       }
     }
-    windows[i]->AssignLineColours(3);
+    windows[i]->AssignChainLineColours(3);
   }
 }
 
@@ -311,7 +311,7 @@ void TTechForm::ApplyFonts() {
       if (PanelLabels[k]) PanelLabels[k]->Font()->SetColor(TColor(ViewColor(1) ^ 0xFFFFFF));
   }
   for (uint32_t i = 0; i < windowCount; ++i)
-    if (windows[i]) windows[i]->AssignLineColours(3);
+    if (windows[i]) windows[i]->AssignChainLineColours(3);
   AssignOverlayColours();
   if (resizeInstalled_) FormResize(this);
   UpdateScreen(true);

@@ -336,7 +336,7 @@ void TTechForm::DeleteKey() {
         WritePrivateProfileStringA("PARAMETER", "MaOnK", "0", (std::string(UserDataPath) + "clrfont.INI").c_str());
       }
       delete gone;
-      main->AssignLineColours(3);
+      main->AssignChainLineColours(3);
       Repaint();
       return;
     }
@@ -346,7 +346,7 @@ void TTechForm::DeleteKey() {
     if (!head) continue;
     if (CKvIndex *gone = unlinkSelected(head)) {
       delete gone;
-      head->AssignLineColours(3);
+      head->AssignChainLineColours(3);
       Repaint();
       return;
     }

@@ -85,7 +85,7 @@ void TTechForm::AddOverlay(STKPTR stock, bool relative, bool apply) {
         if (apply) CalcFormula(main, false, false);
       }
       main->next = chain;
-      main->AssignLineColours(3);
+      main->AssignChainLineColours(3);
     }
   } else {
     for (COverlappedStock *n = overlays; n; n = n->next)
@@ -166,7 +166,7 @@ void TTechForm::SetSpreadAnalysis(STKPTR stock, int32_t item, uint8_t mode, bool
   main->Compile(mode == 2 ? "0;0;" : "0;", true);
   main->flags = (main->flags & ~uint32_t(kIndexKindMask)) | 8u | 2u;
   main->next = chain;
-  main->AssignLineColours(3);
+  main->AssignChainLineColours(3);
   if (apply) ComputeSpread();
   V1->Checked = true;
   P1->Checked = L1->Checked = false;
@@ -253,7 +253,7 @@ void TTechForm::RemoveSpreadAnalysis() {
   if (KvIndexManager().CopyIndex(windowNames[0], main)) {
     main->LoadParamValues(m_attr.period);
     main->next = chain;
-    main->AssignLineColours(3);
+    main->AssignChainLineColours(3);
     BuildTimeAxis();
     CalcFormula(main, true, false);
   } else {
@@ -299,7 +299,7 @@ void TTechForm::RemoveOverlayNode(COverlappedStock *node) {
     CalcOverlay(n, true, false);
     if (n->indicator) n->indicator->selected = 0;
   }
-  if (windows[0]) windows[0]->AssignLineColours(3);
+  if (windows[0]) windows[0]->AssignChainLineColours(3);
   AssignOverlayColours();
   PostToFrame(WM_MF_REFRESH_SUBSCRIPTION);
 }

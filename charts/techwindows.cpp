@@ -83,7 +83,7 @@ void TTechForm::ApplyIndicator(const char *name, bool redraw) {
       copy(f);
       calculate(f);
       f->next = chain;
-      f->AssignLineColours(3);
+      f->AssignChainLineColours(3);
       changed = true;
     }
   } else if (kind == 0) {
@@ -99,7 +99,7 @@ void TTechForm::ApplyIndicator(const char *name, bool redraw) {
     windows[1] = new CKvIndex();
     copy(windows[1]);
     calculate(windows[1]);
-    windows[1]->AssignLineColours(3);
+    windows[1]->AssignChainLineColours(3);
     windowCount = 2;
     activeWindow = 1;
     std::fill(std::begin(heights), std::end(heights), 0.0);
@@ -124,7 +124,7 @@ void TTechForm::ApplyIndicator(const char *name, bool redraw) {
       tail->next = f;
       copy(f);
       calculate(f);
-      windows[0]->AssignLineColours(3);
+      windows[0]->AssignChainLineColours(3);
       changed = true;
     }
   } else if (kind == 2) {
@@ -135,7 +135,7 @@ void TTechForm::ApplyIndicator(const char *name, bool redraw) {
       copy(windows[0]);
       calculate(windows[0]);
       windows[0]->next = chain;
-      windows[0]->AssignLineColours(3);
+      windows[0]->AssignChainLineColours(3);
       if (KLineChartSettings().maOnK && strcasecmp(name, "K") == 0) ApplyIndicator("MA", redraw);
       int k = 0;
       for (COverlappedStock *n = overlays; n; n = n->next, ++k) {
@@ -186,7 +186,7 @@ void TTechForm::SetWindowCount(int n) {
     if (KvIndexManager().CopyIndex(windowNames[j], windows[j])) {
       windows[j]->LoadParamValues(m_attr.period);
       CalcFormula(windows[j], true, false);
-      windows[j]->AssignLineColours(3);
+      windows[j]->AssignChainLineColours(3);
     }
   }
   windowCount = uint32_t(n);
@@ -358,7 +358,7 @@ void TTechForm::OnIndexChanged(const char *name) {
       // the formulas after it are kept either way.
       f->next = chain;
       CalcFormula(f, true, false);
-      if (!(i == 0 && spread) && windows[i]) windows[i]->AssignLineColours(3);
+      if (!(i == 0 && spread) && windows[i]) windows[i]->AssignChainLineColours(3);
       break;
     }
   }

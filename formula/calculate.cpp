@@ -418,6 +418,11 @@ void CKvIndex::Calculate(HWND notifyWindow, const char *owner, uint8_t periodKin
       return;
 }
 
+int CKvIndex::AssignChainLineColours(int slot) {
+  for (CKvIndex *f = this; f; f = f->next) slot = f->AssignLineColours(slot);
+  return slot;
+}
+
 int CKvIndex::AssignLineColours(int slot) {
   const COLORREF *table = IndexColorTable();
   for (const auto &v : variables) {

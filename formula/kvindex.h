@@ -489,6 +489,9 @@ class CKvIndex {
                  const STKINFO *info, const KLINEBAR *bars, uint32_t barCount, bool withChain,
                  bool incremental);
   int AssignLineColours(int slot);
+  // The same along this formula and the ones chained after it, each going on
+  // from the slot the one before returned: the colours of a window.
+  int AssignChainLineColours(int slot);
   bool ReferencesStock(IndexStockRef stock, bool followChain) const;
 
   // Range and scale (indexscale.cpp). GetValueRange: the range of what the

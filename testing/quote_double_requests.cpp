@@ -8,6 +8,8 @@
 #include <map>
 #include <mutex>
 
+#include "core/datetime.h"
+
 using namespace market_fixture;
 
 namespace {
@@ -176,13 +178,25 @@ std::string QuoteRequestServer::BaseTextFile(const std::string &code) {
   return code + " 基本资料\r\n主营业务：详见公司公告。\r\n";
 }
 
-std::vector<uint8_t> QuoteRequestServer::Weights(const std::string &code) {
+std::vector<uint8_t> QuoteRequestServer::Weights(const std::string &code, PackedDateTime utcNow) {
   Bytes out;
-  uint32_t h = Hash(code);
-  for (int i = 0; i < 16; ++i) {
-    h = h * 1664525u + 1013904223u;
-    Put32(out, h);
+  auto daysBack = [&](int days) {
+    PackedDateTime t = utcNow & ~uint32_t(0x7FF);
+    for (int i = 0; i < days; ++i) PackedPreviousDayInPlace(&t);
+    return t;
+  };
+  // Date; bonus, rights (shares per 10 x 10000), rights price, dividend per
+  // 10 shares (price units), capitalised shares; total and float shares.
+  auto record = [&](PackedDateTime date, uint32_t bonus, uint32_t dividend) {
+    for (uint32_t v : {date, bonus, 0u, 0u, dividend, 0u, 1200000u, 900000u, 0u}) Put32(out, v);
+  };
+  if (code == "600000") {
+    record(daysBack(200), 30000, 1500);
+    record(daysBack(60), 0, 1200);
+    return out;
   }
+  const uint32_t h = Hash(code);
+  if (h % 2 == 0) record(daysBack(40 + int(h % 200)), 0, 200 + h % 1000);
   return out;
 }
 
@@ -438,7 +452,7 @@ QuoteRequestServer::Reply QuoteRequestServer::Serve(uint8_t command, const std::
       const Bytes code = codeField(m, i);
       head.insert(head.end(), code.begin(), code.end());
       if (command == FRAME_WEIGHTS) {
-        const Bytes data = Weights(d.Code(m, i));
+        const Bytes data = Weights(d.Code(m, i), d.desc.utcNow);
         return {command, Parts(head, data.data(), data.size(), 1, maxBody)};
       }
       return {command, TextParts(head, BaseTextFile(d.Code(m, i)), maxBody)};

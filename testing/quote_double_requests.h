@@ -72,7 +72,10 @@ class QuoteRequestServer {
   // --- The made-up data, for tests ---------------------------------------
   static std::vector<Note> Notes(int channel);
   static std::string BaseTextFile(const std::string &code);
-  static std::vector<uint8_t> Weights(const std::string &code);
+  // Ex-rights records (36 bytes each, oldest first) dated back from the
+  // data set's now: "600000" a bonus of 3 shares per 10 with a dividend and
+  // later a dividend alone; others every second one a dividend, or none.
+  static std::vector<uint8_t> Weights(const std::string &code, PackedDateTime utcNow);
   static std::vector<ADVICEREC> Advice(const std::string &code);
   static BROKERQUEUE BrokerQueue(const std::string &code);
   // The information index of a class: 256-byte entries whose sections lie

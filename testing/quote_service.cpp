@@ -85,10 +85,15 @@ bool WriteDemoTheme(const std::string &root) {
   // COLORREF values: red | green << 8 | blue << 16.
   auto rgb = [](int r, int g, int b) { return std::to_string(r | g << 8 | b << 16); };
   const std::string text = rgb(210, 210, 210), up = rgb(255, 82, 82), down = rgb(0, 230, 0);
+  const std::string kLines[8] = {rgb(255, 255, 255), rgb(255, 255, 0), rgb(255, 0, 255), rgb(0, 230, 0),
+                                 rgb(64, 160, 255), rgb(255, 160, 0), rgb(160, 160, 255), rgb(255, 128, 192)};
   std::string ini = "[Color0]\r\n";
   for (int n = 1; n <= 64; ++n) {
     std::string value = text;
     if (n == 1 || n == 17) value = rgb(0, 0, 0);
+    else if (n == 2) value = rgb(84, 255, 255);  // falling bars
+    else if (n == 3) value = up;                 // rising bars
+    else if (n >= 4 && n <= 11) value = kLines[n - 4];  // indicator lines and overlays
     else if (n == 19) value = down;
     else if (n == 21) value = up;
     else if (n == 25) value = rgb(0, 0, 128);

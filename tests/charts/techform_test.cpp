@@ -206,6 +206,16 @@ TEST_F(TechFormTest, ConstructionFromViewData) {
   ma = 0;
   for (CKvIndex *f = v->windows[0]->next; f; f = f->next) ma += std::strcmp(f->name, "MA") == 0;
   EXPECT_EQ(ma, 1);
+  // MA's lines take the indicator colours from slot 3 on (K's candles take
+  // none): the chain shares the window's slots.
+  const COLORREF *table = IndexColorTable();
+  ASSERT_NE(table[3], table[0]);
+  int slot = 3;
+  for (CKvIndex *f = v->windows[0]; f; f = f->next)
+    for (const auto &line : f->variables)
+      if ((line->flags & kVariableOutput) && line->style == kStyleLine)
+        EXPECT_EQ(line->Color(), table[slot++]) << f->name << " " << line->name;
+  EXPECT_GT(slot, 3);
   // The view data round trip.
   MVCDATA_12 back = Data({});
   v->StoreChartData(&back);

@@ -310,7 +310,7 @@ TEST_P(RequestKindsTest, EachAnswerLandsInTheCacheAndIsAnnounced) {
        }},
       {"weights", [&] { RequestWeights(kSH, kBank, 9); },
        [&] { return StockData(FRAME_WEIGHTS, 0, Word(kSH, kBank)) == 1; },
-       [&] { EXPECT_EQ(Read("data/SH/weight/600000.wgt"), flat(QuoteRequestServer::Weights(bankCode))); }},
+       [&] { EXPECT_EQ(Read("data/SH/weight/600000.wgt"), flat(QuoteRequestServer::Weights(bankCode, desc_.utcNow))); }},
       {"base text file and advice",
        [&] {
          REQUESTREC r{};
