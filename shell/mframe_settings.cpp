@@ -19,8 +19,11 @@
 #include "shell/quoteconn.h"
 #include "shell/quoteoptiondlg.h"
 #include "views/mvchild.h"
+#include "views/adjtitle.h"
+#include "views/blockdlg.h"
 #include "views/mvmain.h"
 #include "views/viewattr.h"
+#include "views/viewservices.h"
 
 namespace {
 
@@ -81,6 +84,35 @@ void TMFrame::O2Click(TObject *) {
     dialog.ShowModal();
   }
   if (SkinLayout != layout || SkinNumber != skin) parts_.LayoutToolBarAndSkin(*this);
+}
+
+void TMFrame::MenuItem144Click() {
+  {
+    ModalRun modal;
+    TEdtBlk dialog(this, 1, 4, 4);
+    dialog.ShowModal();
+  }
+  BuildUserBlockMenu();
+}
+
+int TMFrame::ChooseBlock(bool userBlocksOnly) {
+  ModalRun modal;
+  TEdtBlk dialog(this, 0, userBlocksOnly ? 4 : 0, 4);
+  if (dialog.ShowModal() != mrOk || !dialog.chosen) return -1;
+  return dialog.chosenId;
+}
+
+bool TMFrame::EditColumnScheme(int scheme) {
+  ModalRun modal;
+  TAdjTitle dialog(this);
+  dialog.SelectScheme(scheme);
+  return dialog.ShowModal() == mrOk;
+}
+
+void TMFrame::BindBlockServices() {
+  ViewServices().blockSettings = [this] { MenuItem144Click(); };
+  ViewServices().chooseBlock = [this](bool userBlocksOnly) { return ChooseBlock(userBlocksOnly); };
+  ViewServices().editScheme = [this](int scheme) { return EditColumnScheme(scheme); };
 }
 
 void TMFrame::ShowReportOptions(VIEW_ATTR_13 *record) {
