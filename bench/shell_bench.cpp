@@ -184,12 +184,20 @@ void BM_TickerStep(benchmark::State &state) {
       if (previous) previous(sender, dc, r);
     };
   }
+  int ticker = 0;
+  chrome.Panel1->OnDraw = [previous = chrome.Panel1->OnDraw, &ticker](TObject *sender, HDC dc, RECT *r) {
+    ++ticker;
+    if (previous) previous(sender, dc, r);
+  };
   const bool whole = state.range(0) != 0;
   for (auto _ : state) {
     if (whole) frame->StatusPanel->Repaint();
     else frame->Timer2Timer(nullptr);
   }
   state.counters["other_panel_paints"] = whole ? 0 : others;
+  state.counters["ticker_paints_per_step"] =
+      benchmark::Counter(double(ticker) / double(std::max<int64_t>(1, state.iterations())));
+  state.counters["ticker_width"] = chrome.Panel1->Width();
   frame->Close();
   harness.Pump();
   delete frame;

@@ -159,8 +159,8 @@ void TMFrame::N73Click(TObject *) {
   }
   ModalRun modal;
   char user[16] = {}, password[12] = {};
-  ReadLoginAccount(user, password);
   const bool libraryLoaded = GetModuleHandleA(".\\AcctBridge.dll") != nullptr;
+  ReadUserAccount(libraryLoaded, user, password);
   TChangeDiag dialog(this, libraryLoaded);
   std::memcpy(dialog.account, user, sizeof user);
   std::memcpy(dialog.account + 32, password, sizeof password);
@@ -180,7 +180,7 @@ void TMFrame::MenuItem170Click(TObject *) {
   TAboutBox box(this);
   box.connected = GetConnectionState();
   char user[16] = {}, password[12] = {};
-  ReadLoginAccount(user, password);
+  ReadUserAccount(GetModuleHandleA(".\\AcctBridge.dll") != nullptr, user, password);
   std::memcpy(box.userName, user, sizeof box.userName);
   box.expiryDate = ShortExpiryDate(AccountDate);
   box.ShowUserInfo();
