@@ -76,6 +76,15 @@ void ReadLoginAccount(char (&user)[16], char (&password)[12]) {
   std::memcpy(user + p, name, n);
 }
 
+void ReadUserAccount(bool libraryLoaded, char (&user)[16], char (&password)[12]) {
+  if (!libraryLoaded) {
+    ReadLoginAccount(user, password);
+    return;
+  }
+  ReadSettingsAccount(user, password);
+  std::memset(password, 0, sizeof password);
+}
+
 uint16_t ReadNetworkKind() { return uint16_t(GetPrivateProfileIntA("Server", "Network", 1, ".\\Server.ini")); }
 
 void ReadConfigFileStamp(const char *name, uint32_t *size, uint32_t *date) {

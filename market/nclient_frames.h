@@ -233,6 +233,12 @@ void ReadLoginAccount(char (&user)[16], char (&password)[12]);
 // The account of the user folder's settings alone, as the password change
 // sends it: [Server] UserName (at most 15) and Password (at most 11).
 void ReadSettingsAccount(char (&user)[16], char (&password)[12]);
+// The user's own account, as the password change and the user information
+// show it: with the outside account library loaded, the account typed at the
+// login and checked by the library ([Server] UserName; its password is never
+// stored), not the built-in account the quote service sees; else the login
+// account.
+void ReadUserAccount(bool libraryLoaded, char (&user)[16], char (&password)[12]);
 // ".\Server.ini" [Server] Network, 1 when missing.
 uint16_t ReadNetworkKind();
 // Size and last-write date (UTC) of "..\CFG\<name>"; both 0 when it cannot

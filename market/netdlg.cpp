@@ -85,6 +85,7 @@ int TQuoteNetworkCore::Remove(int index) {
 
 TForm_AddSrv::TForm_AddSrv(TComponent *owner) : TForm(owner) {
   SetCaption("新增服务器");
+  Position = poOwnerFormCenter;
   SetBorderStyle(bsDialog);
   SetClientSize(300, 200);
   Make<TLabel>(this, 10, 10, 250, 16, "服务器名称 ( 如: 电信主站 ):");
@@ -129,6 +130,7 @@ void TForm_AddSrv::Button1Click(TObject *) {
 
 TQuoteNetworkDlg::TQuoteNetworkDlg(TComponent *owner) : TForm(owner) {
   SetCaption("网络设置");
+  Position = poOwnerFormCenter;
   SetBorderStyle(bsDialog);
   SetClientSize(460, 280);
   Make<TLabel>(this, 10, 8, 120, 16, " 行情服务器 ");
@@ -291,6 +293,7 @@ int CheckNewPassword(bool libraryLoaded, const char *stored, const char *current
 
 TChangeDiag::TChangeDiag(TComponent *owner, bool libraryLoaded) : TForm(owner), libraryLoaded_(libraryLoaded) {
   SetCaption("更改登录密码");
+  Position = poOwnerFormCenter;
   SetBorderStyle(bsDialog);
   SetClientSize(300, 190);
   const char *labels[] = {"用户名:", "当前密码:", "新密码（不少于6位）:", "新密码确认:"};

@@ -289,6 +289,15 @@ void HostWidget::paintEvent(QPaintEvent *) {
   }
 }
 
+// A window takes mouse input only while it and every window that holds it
+// are enabled: the children of a form disabled under a modal dialog take
+// none.
+static bool HostInputEnabled(const Window &window) {
+  for (const Window *w = &window; w; w = w->parent ? FindWindowRecord(w->parent) : nullptr)
+    if (!w->enabled) return false;
+  return true;
+}
+
 void HostWidget::Mouse(QMouseEvent *event, bool doubleClick) {
   Window *source = FindWindowRecord(hwnd_);
   if (!source) return;
@@ -298,7 +307,7 @@ void HostWidget::Mouse(QMouseEvent *event, bool doubleClick) {
   Window *target = FindWindowRecord(GetCapture());
   if (!target) target = HostWindowAt(POINT{global.x(), global.y()});
   if (!target) target = source;
-  if (!target->widget || !target->enabled) return;
+  if (!target->widget || !HostInputEnabled(*target)) return;
   QPoint local = target->widget->mapFromGlobal(global) - ClientOffset(*target);
 
   // Leaving the window the mouse was over ends its tracking.
@@ -350,7 +359,7 @@ void HostWidget::Mouse(QMouseEvent *event, bool doubleClick) {
 
 void HostWidget::wheelEvent(QWheelEvent *event) {
   Window *window = FindWindowRecord(hwnd_);
-  if (!window) return;
+  if (!window || !HostInputEnabled(*window)) return;
   QPoint global = event->globalPosition().toPoint();
   int delta = event->angleDelta().y();
   if (delta == 0) return;

@@ -304,6 +304,7 @@ int AddAlarmFor(TComponent *owner, STKPTR stock) {
 
 TAlartfm::TAlartfm(TComponent *owner) : TForm(owner) {
   SetCaption("预警设置");
+  Position = poOwnerFormCenter;
   SetBorderStyle(bsSizeable);
   SetFormStyle(fsStayOnTop);
   OnClose = [](TObject *, TCloseAction &action) { action = caHide; };
@@ -508,6 +509,7 @@ void TAlartfm::ToolBarItemClick(TObject *) {
 
 TAlarmWin::TAlarmWin(TComponent *owner) : TForm(owner) {
   SetCaption("预警系统");
+  Position = poOwnerFormCenter;  // without an owner: the screen's centre
   SetBorderStyle(bsSingle);
   SetFormStyle(fsStayOnTop);
   OnClose = [](TObject *, TCloseAction &action) { action = caHide; };

@@ -141,9 +141,10 @@ TFrameChrome::TFrameChrome(TForm *form, TMainMenu *mainMenu) : MainMenu1(mainMen
   Panel9->SetBevelOuter(bvNone);
 
   StatusBar = NewPanel(form, form, alBottom, 22);
+  // The clock at the right edge, the brand word left of it.
+  Panel6 = NewPanel(form, StatusBar, alRight, 36);
   Panel5 = NewPanel(form, StatusBar, alRight, 83);
   Panel5->Hint = "未联机";
-  Panel6 = NewPanel(form, StatusBar, alRight, 36);
   Panel3 = NewPanel(form, StatusBar, alRight, 82);
   Panel3->Hide();
   Panel2 = NewPanel(form, StatusBar, alLeft, 686);

@@ -249,6 +249,8 @@ class TFrameCore {
   // The panel width of the last step (what "on screen" is measured on).
   int32_t tickerPanelWidth = 0;
   void FreeTicker();
+  // A headline at the ticker's end (as a news arrival puts it there).
+  void AppendTicker(const char *title);
 
   // "数据刷新": the active view, when it is a chart, loads its history anew.
   void RefreshHistory();
@@ -278,7 +280,6 @@ class TFrameCore {
   void OnSystemMessage();
   void OnBlockDeleted(int blockId);
   void StartServiceClient();
-  void AppendTicker(const char *title);
   // Every view of a type (0 = any), last to first.
   template <class F>
   void ForEachView(int type, F &&f);

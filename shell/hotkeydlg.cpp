@@ -197,6 +197,7 @@ void TSetHotkeyDlg::XPButton1Click(TObject *) {
 
 Thotkeydlg::Thotkeydlg(TComponent *owner) : TForm(owner) {
   SetCaption("快捷键说明");
+  Position = poOwnerFormCenter;
   SetBorderStyle(bsDialog);
   SetFormStyle(fsStayOnTop);
   SetClientSize(430, 440);

@@ -603,6 +603,7 @@ TMFrame::TMFrame(TComponent *owner, TFrameParts &parts, std::vector<std::string>
   SetIndexFontTable(reinterpret_cast<const VIEWFONTDEF *>(ThemeFonts));
   ViewServices().addAlarm = [this](STKPTR stock) { return AddAlarmFor(this, stock); };
   ViewServices().showOptions = [this](VIEW_ATTR_13 *record) { ShowReportOptions(record); };
+  BindBlockServices();
   InstallOptionEffects();
   InstallChartDialogs();
   RegisterViewClasses();
@@ -737,6 +738,7 @@ void TMFrame::FormCreate(TObject *) {
   if (menuBar->Create(0, WS_CHILD | WS_VISIBLE, 0, 0, Panel9->Width(), Panel9->Height(), Panel9->Handle())) {
     menuBar->LayoutItems();
     menuBar->OnSize(Panel9->Width(), Panel9->Height());
+    Panel9->OnResize = [this](TObject *sender) { Panel9Resize(sender); };
   }
   parts_.Step("create.20");
   parts_.CreateAlarmEngine();
@@ -1045,6 +1047,13 @@ void TMFrame::RemoveKeyPreview() {
 
 void TMFrame::AppMessageHook(MSG &msg, bool &handled) {
   if (keyPreview_) keyPreview_->Hook(msg, handled);
+}
+
+void TMFrame::Panel9Resize(TObject *) {
+  if (!menuBar || !menuBar->m_hWnd) return;
+  SetWindowPos(menuBar->m_hWnd, nullptr, 0, 0, Panel9->Width(), Panel9->Height(),
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS | SWP_NOOWNERZORDER |
+                   SWP_NOSENDCHANGING | SWP_SHOWWINDOW);
 }
 
 void TMFrame::UpdateHotKeyCaptions() {

@@ -180,6 +180,8 @@ class TMFrame : public TForm, public TMainFrameHost {
   // The tool bar and the page bar in the layout of the display settings.
   void LayoutToolBars() { chrome->LayoutToolBars(SkinLayout); }
   void LoadSkin() { chrome->LoadSkin(); }
+  // The menu bar takes the size of the panel that hosts it.
+  void Panel9Resize(TObject *sender);
   // The current hot keys into the menu captions and tool-button hints, then
   // every view of the page does the same for its own menus.
   void UpdateHotKeyCaptions();
@@ -214,6 +216,14 @@ class TMFrame : public TForm, public TMainFrameHost {
   // ---- menus built at start-up and the handlers of menus and buttons ----
   void BuildBlockMenus();
   void BuildUserBlockMenu();
+  // "板块设置(&B)": the user's blocks edited, then the block menus rebuilt.
+  void MenuItem144Click();
+  // The block list in its choosing mode: the chosen block's id or -1.
+  int ChooseBlock(bool userBlocksOnly);
+  // The column scheme editor on a scheme; true when confirmed.
+  bool EditColumnScheme(int scheme);
+  // The report's block and scheme dialogs through the view services.
+  void BindBlockServices();
   void BuildTradeMenu();
   void BuildSettingsMenus();
   void BuildWebMenu();

@@ -19,8 +19,11 @@
 #include "shell/quoteconn.h"
 #include "shell/quoteoptiondlg.h"
 #include "views/mvchild.h"
+#include "views/adjtitle.h"
+#include "views/blockdlg.h"
 #include "views/mvmain.h"
 #include "views/viewattr.h"
+#include "views/viewservices.h"
 
 namespace {
 
@@ -83,6 +86,35 @@ void TMFrame::O2Click(TObject *) {
   if (SkinLayout != layout || SkinNumber != skin) parts_.LayoutToolBarAndSkin(*this);
 }
 
+void TMFrame::MenuItem144Click() {
+  {
+    ModalRun modal;
+    TEdtBlk dialog(this, 1, 4, 4);
+    dialog.ShowModal();
+  }
+  BuildUserBlockMenu();
+}
+
+int TMFrame::ChooseBlock(bool userBlocksOnly) {
+  ModalRun modal;
+  TEdtBlk dialog(this, 0, userBlocksOnly ? 4 : 0, 4);
+  if (dialog.ShowModal() != mrOk || !dialog.chosen) return -1;
+  return dialog.chosenId;
+}
+
+bool TMFrame::EditColumnScheme(int scheme) {
+  ModalRun modal;
+  TAdjTitle dialog(this);
+  dialog.SelectScheme(scheme);
+  return dialog.ShowModal() == mrOk;
+}
+
+void TMFrame::BindBlockServices() {
+  ViewServices().blockSettings = [this] { MenuItem144Click(); };
+  ViewServices().chooseBlock = [this](bool userBlocksOnly) { return ChooseBlock(userBlocksOnly); };
+  ViewServices().editScheme = [this](int scheme) { return EditColumnScheme(scheme); };
+}
+
 void TMFrame::ShowReportOptions(VIEW_ATTR_13 *record) {
   ModalRun modal;
   TQuoteOptionDlg dialog(this);
@@ -127,8 +159,8 @@ void TMFrame::N73Click(TObject *) {
   }
   ModalRun modal;
   char user[16] = {}, password[12] = {};
-  ReadLoginAccount(user, password);
   const bool libraryLoaded = GetModuleHandleA(".\\AcctBridge.dll") != nullptr;
+  ReadUserAccount(libraryLoaded, user, password);
   TChangeDiag dialog(this, libraryLoaded);
   std::memcpy(dialog.account, user, sizeof user);
   std::memcpy(dialog.account + 32, password, sizeof password);
@@ -148,7 +180,7 @@ void TMFrame::MenuItem170Click(TObject *) {
   TAboutBox box(this);
   box.connected = GetConnectionState();
   char user[16] = {}, password[12] = {};
-  ReadLoginAccount(user, password);
+  ReadUserAccount(GetModuleHandleA(".\\AcctBridge.dll") != nullptr, user, password);
   std::memcpy(box.userName, user, sizeof box.userName);
   box.expiryDate = ShortExpiryDate(AccountDate);
   box.ShowUserInfo();

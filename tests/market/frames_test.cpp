@@ -651,6 +651,26 @@ TEST_F(RequestInputsTest, LoginAccountJoinsPrefixAndNameWithinTheField) {
   EXPECT_STREQ(in.user, "0123456789abcde");
 }
 
+// The user's own account: with the account library the one typed at the
+// login (no prefix, no password), never the built-in account the quote
+// service sees; without it the login account.
+TEST_F(RequestInputsTest, TheUsersAccountIsTheTypedOneWithTheLibrary) {
+  Put(Path("cfg/usersetting.ini"), "[UserInfo]\r\nfix=fx_\r\n");
+  Put(Path("prog/user/SERVER.INI"), "[Server]\r\nUserName=demo\r\nPassword=pw\r\n");
+  struct Case {
+    bool library;
+    const char *user, *password;
+  } cases[] = {{true, "demo", ""}, {false, "fx_demo", "pw"}};
+  for (const Case &c : cases) {
+    char user[16], password[12];
+    std::memset(user, 'x', sizeof user);
+    std::memset(password, 'x', sizeof password);
+    ReadUserAccount(c.library, user, password);
+    EXPECT_STREQ(user, c.user) << c.library;
+    EXPECT_STREQ(password, c.password) << c.library;
+  }
+}
+
 TEST_F(RequestInputsTest, ConfigFileStampAndBlockIndexVersion) {
   Put(Path("cfg/mkinfo.cfg"), std::string(1234, 'm'));
   // 2024-01-15 23:30 UTC; the date is taken in UTC.

@@ -378,6 +378,35 @@ TEST_F(WindowTest, WheelAndTrackedMouseLeave) {
   EXPECT_EQ(trace.Count(WM_MOUSELEAVE, child), 1u);
 }
 
+// A window disabled under a modal dialog takes no mouse input, and neither
+// do its children; enabled again, both do.
+TEST_F(WindowTest, ChildrenOfADisabledWindowTakeNoMouseInput) {
+  HWND top = Keep(trace.Create(WS_OVERLAPPED | WS_VISIBLE, nullptr, RECT{0, 0, 300, 200}));
+  HWND child = trace.Create(WS_CHILD | WS_VISIBLE, top, RECT{10, 10, 200, 100});
+  platform::ProcessPendingMessages();
+  QWidget *widget = platform::WidgetFromHandle(child);
+  ASSERT_TRUE(widget);
+  auto click = [&] {
+    trace.Clear();
+    QPointF local(20, 20);
+    QMouseEvent press(QEvent::MouseButtonPress, local, widget->mapToGlobal(local), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(widget, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, local, widget->mapToGlobal(local), Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(widget, &release);
+    QWheelEvent wheel(local, widget->mapToGlobal(local), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(widget, &wheel);
+    platform::ProcessPendingMessages();
+    return trace.Count(WM_LBUTTONDOWN, child) + trace.Count(WM_MOUSEWHEEL, child);
+  };
+  EnableWindow(top, FALSE);
+  EXPECT_EQ(click(), 0u);
+  EnableWindow(top, TRUE);
+  EXPECT_EQ(click(), 2u);
+}
+
 TEST_F(WindowTest, KeyPressesBecomeKeyDownThenCharacters) {
   HWND top = Keep(trace.Create(WS_OVERLAPPED | WS_VISIBLE, nullptr, RECT{0, 0, 300, 200}));
   SetFocus(top);

@@ -364,6 +364,17 @@ TEST_F(FrameActionsTest, HotKeyCaptionsFollowTheTable) {
   EXPECT_EQ(c.MenuItem("MenuItemHelp")->Caption, "帮助");
 }
 
+// The menu bar spans its panel whatever width the window takes.
+TEST_F(FrameActionsTest, TheMenuBarFollowsItsPanelsWidth) {
+  for (int width : {1300, 900}) {
+    frame_->SetWidth(width);
+    harness_.Pump();
+    RECT r{};
+    GetWindowRect(frame_->menuBar->m_hWnd, &r);
+    EXPECT_EQ(r.right - r.left, frame_->Panel9->Width()) << width;
+  }
+}
+
 TEST_F(FrameActionsTest, CyclingQuotesKeepsTheIntervalOfAnEmptyEntryAndStopsOnZero) {
   auto stored = [] {
     return GetPrivateProfileIntA("Parameter", "PageTime", -1, "..\\CFG\\SETTING.INI");

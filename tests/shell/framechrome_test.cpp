@@ -246,6 +246,10 @@ TEST_F(ChromeTest, TheStatusBarSizesItsIndexPanelAndKeepsItsBackgroundAtTheSameW
   chrome->StatusBarResize();
   EXPECT_NE(chrome->statusBackground, nullptr);
   EXPECT_EQ(chrome->Panel2->Width(), 686);
+  // The panels lie where their background slices are cut: the clock at the
+  // right edge, the brand word left of it.
+  EXPECT_EQ(chrome->Panel6->Left(), chrome->StatusBar->Width() - 36);
+  EXPECT_EQ(chrome->Panel5->Left(), chrome->StatusBar->Width() - 36 - 83);
   SkinLayout = SkinNumber = 0;
 }
 
