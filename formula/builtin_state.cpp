@@ -202,9 +202,16 @@ bool ArgumentsPure(const CKvIndexFunctionParam *args) {
 }
 
 void ArgumentColumns(const INDEXCALC *ctx, const CKvIndexFunctionParam *args, uint32_t from,
-                     uint32_t count, double *columns, int argCount) {
-  for (int k = 0; k < argCount && args; ++k, args = args->next)
-    args->EvaluateRange(ctx, from, count, columns + size_t(k) * count, nullptr);
+                     uint32_t count, double *columns, ArgReader *readers, int argCount) {
+  for (int k = 0; k < argCount && args; ++k, args = args->next) {
+    if (const double *stored = IndexStoredColumn(*args, ctx, from, count)) {
+      readers[k].SetColumn(stored, from, count);
+      continue;
+    }
+    double *column = columns + size_t(k) * count;
+    args->EvaluateRange(ctx, from, count, column, nullptr);
+    readers[k].SetColumn(column, from, count, IndexExpressionConstant(*args));
+  }
 }
 
 void RunColumn(IndexRunnerMaker make, const INDEXCALC *ctx, const CKvIndexFunctionParam *args,

@@ -343,6 +343,12 @@ class IndexColumnEvaluator {
   }
   static size_t TokenCount(const CKvIndexExpression &e) { return e.tokens_.size(); }
 
+  static const double *Stored(const CKvIndexExpression &e, const INDEXCALC *ctx, uint32_t from, uint32_t n);
+  static bool Constant(const CKvIndexExpression &e) {
+    return e.tokens_.size() == 1 &&
+           (e.tokens_[0].kind == kOperandConstant || e.tokens_[0].kind == kOperandParam);
+  }
+
   static bool ContainsSkippingOperator(const CKvIndexExpression &e) {
     for (const CKvIndexExpression::Step &step : e.steps_)
       if (step.op == kOpDiv || step.op == kOpAnd || step.op == kOpOr) return true;
@@ -493,6 +499,13 @@ class IndexColumnEvaluator {
 
 bool CKvIndexExpression::ColumnEligible() const { return IndexColumnEvaluator::Eligible(*this); }
 
+const double *IndexStoredColumn(const CKvIndexExpression &e, const INDEXCALC *ctx, uint32_t from,
+                                uint32_t count) {
+  return IndexColumnEvaluator::Stored(e, ctx, from, count);
+}
+
+bool IndexExpressionConstant(const CKvIndexExpression &e) { return IndexColumnEvaluator::Constant(e); }
+
 // Column evaluation keeps its columns on the stack, some tens of kilobytes a
 // level; below this many nested levels the calls go bar by bar instead.
 constexpr int kMaxColumnDepth = 8;
@@ -500,6 +513,18 @@ thread_local int g_columnDepth = 0;
 thread_local uint64_t g_columnEpoch = 0;
 
 uint64_t IndexColumnEpoch() { return g_columnEpoch; }
+
+// Where a column evaluation of the expression would copy the values.
+const double *IndexColumnEvaluator::Stored(const CKvIndexExpression &e, const INDEXCALC *ctx, uint32_t from,
+                                           uint32_t n) {
+  if (e.tokens_.size() != 1 || e.tokens_[0].kind != kOperandVariable || !ctx->formula) return nullptr;
+  if (g_columnDepth >= kMaxColumnDepth || !Eligible(e)) return nullptr;
+  const CKvIndexVariable *v = ctx->formula->GetVariable(e.tokens_[0].index);
+  if (!v || v == ctx->formula->currentVariable || v->RecordSize() != sizeof(double) || !v->values ||
+      from + n > v->capacity)
+    return nullptr;
+  return static_cast<const double *>(v->values) + from;
+}
 
 void CKvIndexExpression::EvaluateRange(const INDEXCALC *ctx, uint32_t from, uint32_t count,
                                        double *out, const uint8_t *mask) const {
@@ -569,12 +594,14 @@ struct StatementPlan {
 // its divisions most of the time, so one line a bar costs it nothing, while
 // the same lines fetched all at once would hold it up.
 struct IndexFetchQueue {
-  static constexpr size_t kCapacity = 256;
+  static constexpr size_t kCapacity = 512;
   const char *lines[kCapacity];
   size_t next = 0, count = 0;
   void Add(const void *begin, const void *end) {
-    const char *p = static_cast<const char *>(begin);
-    for (; p < static_cast<const char *>(end) && count < kCapacity; p += 64) lines[count++] = p;
+    for (const char *p = static_cast<const char *>(begin); p < static_cast<const char *>(end); p += 64) {
+      if (count < kCapacity) lines[count++] = p;
+      else __builtin_prefetch(p);
+    }
   }
   void Drain() {
     for (; next < count; ++next) __builtin_prefetch(lines[next]);
@@ -710,14 +737,14 @@ void EvaluateStatementsSideBySide(CKvIndex *formula, IndexStatementJob *jobs, si
       }
       formula->currentVariable = nullptr;
     }
-    // The calls of every statement a few bars at a time, so that their
-    // recurrences overlap in the processor, and between them the rest of the
-    // blocks of the round before, which has no part in those recurrences.
-    // Meanwhile the bars of the next round are fetched into the cache (the
-    // first statement reads them right after), and the statements' blocks of
-    // this round, which are written next.
-    constexpr uint32_t kStride = 64;
-    constexpr uint32_t kFinishPart = 64;
+    // The rest of the blocks of the round before, which has no part in the
+    // recurrences, then the calls of every statement over the whole block
+    // (a stretch per call costs more in setting up than the processor gains
+    // from overlapping shorter ones). Meanwhile the bars of the next round are
+    // fetched into the cache (the first statement reads them right after),
+    // and the statements' blocks of this round, which are written next.
+    constexpr uint32_t kStride = kIndexColumnBlock;
+    constexpr uint32_t kFinishPart = kIndexColumnBlock;
     const uint32_t next = (round + 1) * kIndexColumnBlock;
     const KLINEBAR *coming = jobs[0].ctx.bars && next < count ? jobs[0].ctx.bars + from + next : nullptr;
     const uint32_t comingCount = coming ? std::min(kIndexColumnBlock, count - next) : 0;
