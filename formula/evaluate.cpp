@@ -588,27 +588,48 @@ struct StatementPlan {
   std::vector<const double *> part;  // the ready columns from a bar of the block on
 };
 
-// Up to four recurrences over the same bars in one loop, so that the
-// processor overlaps them; each step is exactly the runner's own.
 // Cache lines to fetch ahead while the recurrences run: the loop waits on
 // its divisions most of the time, so one line a bar costs it nothing, while
-// the same lines fetched all at once would hold it up.
+// the same lines fetched all at once would hold it up. Kept as ranges, taken
+// a line at a time.
 struct IndexFetchQueue {
-  static constexpr size_t kCapacity = 512;
-  const char *lines[kCapacity];
+  static constexpr size_t kRanges = 16;
+  const char *begin[kRanges];
+  const char *end[kRanges];
   size_t next = 0, count = 0;
-  void Add(const void *begin, const void *end) {
-    for (const char *p = static_cast<const char *>(begin); p < static_cast<const char *>(end); p += 64) {
-      if (count < kCapacity) lines[count++] = p;
-      else __builtin_prefetch(p);
+  const char *line = nullptr, *lineEnd = nullptr;  // the range being taken
+
+  void Add(const void *from, const void *to) {
+    const char *b = static_cast<const char *>(from), *e = static_cast<const char *>(to);
+    if (b >= e) return;
+    if (count == kRanges) {
+      for (; b < e; b += 64) __builtin_prefetch(b);
+      return;
     }
+    begin[count] = b;
+    end[count++] = e;
+  }
+  bool Empty() const { return line >= lineEnd && next == count; }
+  // Fetches the next line, if any is left.
+  inline void One() {
+    if (line >= lineEnd) {
+      if (next == count) return;
+      line = begin[next];
+      lineEnd = end[next];
+      ++next;
+    }
+    __builtin_prefetch(line);
+    line += 64;
   }
   void Drain() {
-    for (; next < count; ++next) __builtin_prefetch(lines[next]);
+    while (!Empty()) One();
     next = count = 0;
+    line = lineEnd = nullptr;
   }
 };
 
+// Up to four recurrences over the same bars in one loop, so that the
+// processor overlaps them; each step is exactly the runner's own.
 template <int K>
 void IndexRunChainGroup(IndexColumnRunner::Chain *c, IndexFetchQueue &fetch) {
   const double *x[K];
@@ -621,14 +642,21 @@ void IndexRunChainGroup(IndexColumnRunner::Chain *c, IndexFetchQueue &fetch) {
     keep[k] = c[k].keep;
     div[k] = c[k].div;
   }
+  const char *line = fetch.line, *lineEnd = fetch.lineEnd;
   const uint32_t i0 = c[0].i0, i1 = c[0].i1;
-  const char *const *line = fetch.lines + fetch.next;
-  const char *const *lastLine = fetch.lines + fetch.count;
   for (uint32_t i = i0; i < i1; ++i) {
-    if (line < lastLine) __builtin_prefetch(*line++);
+    if (line < lineEnd) {
+      __builtin_prefetch(line);
+      line += 64;
+    } else if (fetch.next < fetch.count) {
+      line = fetch.begin[fetch.next];
+      lineEnd = fetch.end[fetch.next];
+      ++fetch.next;
+    }
     for (int k = 0; k < K; ++k) out[k][i] = y[k] = (2 * x[k][i] + keep[k] * y[k]) / div[k];
   }
-  fetch.next = size_t(line - fetch.lines);
+  fetch.line = line;
+  fetch.lineEnd = lineEnd;
   for (int k = 0; k < K; ++k) c[k].y = y[k];
 }
 
