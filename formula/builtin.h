@@ -27,8 +27,10 @@ uint64_t IndexColumnEpoch();
 // stored that way.
 const double *IndexStoredColumn(const CKvIndexExpression &e, const INDEXCALC *ctx, uint32_t from,
                                 uint32_t count);
-// The expression is a single constant or parameter: one value at every bar.
-bool IndexExpressionConstant(const CKvIndexExpression &e);
+// The expression is a single constant or parameter, one value at every bar,
+// and a column evaluation of it here would fill a column with that value:
+// true with the value in *value.
+bool IndexConstantColumnValue(const CKvIndexExpression &e, const INDEXCALC *ctx, double *value);
 
 // Evaluates a call over bars from .. from + count - 1 where mask allows,
 // writing only those entries of out, with exactly the calls the built-in

@@ -344,10 +344,7 @@ class IndexColumnEvaluator {
   static size_t TokenCount(const CKvIndexExpression &e) { return e.tokens_.size(); }
 
   static const double *Stored(const CKvIndexExpression &e, const INDEXCALC *ctx, uint32_t from, uint32_t n);
-  static bool Constant(const CKvIndexExpression &e) {
-    return e.tokens_.size() == 1 &&
-           (e.tokens_[0].kind == kOperandConstant || e.tokens_[0].kind == kOperandParam);
-  }
+  static bool ConstantValue(const CKvIndexExpression &e, const INDEXCALC *ctx, double *value);
 
   static bool ContainsSkippingOperator(const CKvIndexExpression &e) {
     for (const CKvIndexExpression::Step &step : e.steps_)
@@ -504,7 +501,9 @@ const double *IndexStoredColumn(const CKvIndexExpression &e, const INDEXCALC *ct
   return IndexColumnEvaluator::Stored(e, ctx, from, count);
 }
 
-bool IndexExpressionConstant(const CKvIndexExpression &e) { return IndexColumnEvaluator::Constant(e); }
+bool IndexConstantColumnValue(const CKvIndexExpression &e, const INDEXCALC *ctx, double *value) {
+  return IndexColumnEvaluator::ConstantValue(e, ctx, value);
+}
 
 // Column evaluation keeps its columns on the stack, some tens of kilobytes a
 // level; below this many nested levels the calls go bar by bar instead.
@@ -513,6 +512,14 @@ thread_local int g_columnDepth = 0;
 thread_local uint64_t g_columnEpoch = 0;
 
 uint64_t IndexColumnEpoch() { return g_columnEpoch; }
+
+bool IndexColumnEvaluator::ConstantValue(const CKvIndexExpression &e, const INDEXCALC *ctx, double *value) {
+  if (e.tokens_.size() != 1 || g_columnDepth >= kMaxColumnDepth) return false;
+  const INDEXTOKEN &token = e.tokens_[0];
+  if (token.kind != kOperandConstant && token.kind != kOperandParam) return false;
+  *value = e.EvaluateOperand(token, ctx);
+  return true;
+}
 
 // Where a column evaluation of the expression would copy the values.
 const double *IndexColumnEvaluator::Stored(const CKvIndexExpression &e, const INDEXCALC *ctx, uint32_t from,
