@@ -20,6 +20,18 @@ constexpr uint32_t kIndexColumnBlock = 256;
 // stays the same, since the bars cannot change in between.
 uint64_t IndexColumnEpoch();
 
+// The values of an expression that is only a read of another statement over
+// bars from .. from + count - 1, where they are stored (they stay as they are
+// while the caller evaluates: only the statement being calculated is
+// written); null when the expression is anything else or the values are not
+// stored that way.
+const double *IndexStoredColumn(const CKvIndexExpression &e, const INDEXCALC *ctx, uint32_t from,
+                                uint32_t count);
+// The expression is a single constant or parameter, one value at every bar,
+// and a column evaluation of it here would fill a column with that value:
+// true with the value in *value.
+bool IndexConstantColumnValue(const CKvIndexExpression &e, const INDEXCALC *ctx, double *value);
+
 // Evaluates a call over bars from .. from + count - 1 where mask allows,
 // writing only those entries of out, with exactly the calls the built-in
 // would make bar by bar in ascending order.
@@ -139,10 +151,12 @@ inline double Price(const INDEXCALC *ctx, uint32_t raw) {
 class ArgReader {
  public:
   explicit ArgReader(const CKvIndexExpression *e) : expr_(e) {}
-  void SetColumn(const double *column, uint32_t from, uint32_t count) {
+  // uniform: every entry of the column is the same value, bit for bit.
+  void SetColumn(const double *column, uint32_t from, uint32_t count, bool uniform = false) {
     column_ = column;
     from_ = from;
     count_ = count;
+    uniform_ = uniform;
   }
   // An argument that keeps state (a stateful built-in, a reference) is
   // evaluated once per bar of the pass and read from there after: a window
@@ -170,6 +184,8 @@ class ArgReader {
   const CKvIndexExpression *expression() const { return expr_; }
   // The column (indexed by bar - from), null when there is none.
   const double *column() const { return column_; }
+  // The column holds one value throughout (a constant argument).
+  bool uniform() const { return uniform_; }
 
  private:
   double Kept(const INDEXCALC *ctx, uint32_t bar) const;
@@ -178,6 +194,7 @@ class ArgReader {
   const double *column_ = nullptr;
   uint32_t from_ = 0;
   uint32_t count_ = 0;
+  bool uniform_ = false;
   ArgumentValues *values_ = nullptr;
 };
 
@@ -185,10 +202,12 @@ class ArgReader {
 void ReportOutOfMemory();
 
 bool ArgumentsPure(const CKvIndexFunctionParam *args);
-// The argument columns over the range (every bar, not masked: the arguments
-// are pure, so evaluating them at more bars changes nothing).
+// Points the readers at the arguments' values over the range (every bar, not
+// masked: the arguments are pure, so evaluating them at more bars changes
+// nothing): a statement's stored values are read where they are, anything
+// else is evaluated into its column of columns (count entries per argument).
 void ArgumentColumns(const INDEXCALC *ctx, const CKvIndexFunctionParam *args, uint32_t from,
-                     uint32_t count, double *columns, int argCount);
+                     uint32_t count, double *columns, ArgReader *readers, int argCount);
 int CountArguments(const CKvIndexFunctionParam *args);
 
 }  // namespace builtin
@@ -428,8 +447,7 @@ class StatefulRunner final : public IndexColumnRunner {
         list_(StateList(Family::kList)),
         r_{ArgReader(Arg(args, 0)), ArgReader(Arg(args, 1)), ArgReader(Arg(args, 2)), ArgReader(nullptr)} {
     const int n = CountArguments(args);
-    ArgumentColumns(ctx, args, from, count, columns_, n);
-    for (int k = 0; k < n && k < 4; ++k) r_[k].SetColumn(columns_ + size_t(k) * count, from, count);
+    ArgumentColumns(ctx, args, from, count, columns_, r_, n < 4 ? n : 4);
   }
   static IndexColumnRunner *Make(void *place, const INDEXCALC *ctx, const CKvIndexFunctionParam *args,
                                  uint32_t from, uint32_t count) {

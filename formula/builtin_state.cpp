@@ -3,6 +3,7 @@
 // follows (a new pass releases what the last one left; a call site keeps its
 // record only while it is called at consecutive bars; nothing is kept past
 // the last bar of the range).
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -201,10 +202,64 @@ bool ArgumentsPure(const CKvIndexFunctionParam *args) {
   return true;
 }
 
+namespace {
+
+// Columns of one value each, for the calls that read a constant argument,
+// so that a call set up block after block does not fill its column again
+// every time. A column keeps its value while that value is asked for; it
+// takes another only in a later outermost evaluation than the last one that
+// asked for it, when nothing reads it any more.
+struct StateUniformColumn {
+  bool filled = false;
+  uint64_t bits = 0;
+  uint64_t epoch = 0;
+  double values[kIndexColumnBlock];
+};
+thread_local StateUniformColumn g_stateUniformColumns[8];
+
+const double *StateUniformColumnOf(double value) {
+  uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  const uint64_t epoch = IndexColumnEpoch();
+  StateUniformColumn *spare = nullptr;
+  for (StateUniformColumn &c : g_stateUniformColumns) {
+    if (c.filled && c.bits == bits) {
+      c.epoch = epoch;
+      return c.values;
+    }
+    if (!spare && (!c.filled || c.epoch != epoch)) spare = &c;
+  }
+  if (!spare) return nullptr;
+  std::fill(spare->values, spare->values + kIndexColumnBlock, value);
+  spare->filled = true;
+  spare->bits = bits;
+  spare->epoch = epoch;
+  return spare->values;
+}
+
+}  // namespace
+
 void ArgumentColumns(const INDEXCALC *ctx, const CKvIndexFunctionParam *args, uint32_t from,
-                     uint32_t count, double *columns, int argCount) {
-  for (int k = 0; k < argCount && args; ++k, args = args->next)
-    args->EvaluateRange(ctx, from, count, columns + size_t(k) * count, nullptr);
+                     uint32_t count, double *columns, ArgReader *readers, int argCount) {
+  for (int k = 0; k < argCount && args; ++k, args = args->next) {
+    if (const double *stored = IndexStoredColumn(*args, ctx, from, count)) {
+      readers[k].SetColumn(stored, from, count);
+      continue;
+    }
+    double *column = columns + size_t(k) * count;
+    double value;
+    if (count <= kIndexColumnBlock && IndexConstantColumnValue(*args, ctx, &value)) {
+      const double *shared = StateUniformColumnOf(value);
+      if (!shared) {
+        std::fill(column, column + count, value);
+        shared = column;
+      }
+      readers[k].SetColumn(shared, from, count, true);
+      continue;
+    }
+    args->EvaluateRange(ctx, from, count, column, nullptr);
+    readers[k].SetColumn(column, from, count);
+  }
 }
 
 void RunColumn(IndexRunnerMaker make, const INDEXCALC *ctx, const CKvIndexFunctionParam *args,

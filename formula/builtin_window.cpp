@@ -279,15 +279,17 @@ struct EmaFamily : SmoothingFamily<EmaFamily> {
     const double nNow = n[i0];
     if (!(nNow == nNow)) return false;
     // Compared bit for bit, without a branch per bar: a zero of the other
-    // sign only sends the stretch the slower way.
-    uint64_t first, differ = 0;
-    std::memcpy(&first, n + i0, sizeof first);
-    for (uint32_t i = i0 + 1; i < i1; ++i) {
-      uint64_t bits;
-      std::memcpy(&bits, n + i, sizeof bits);
-      differ |= bits ^ first;
+    // sign only sends the stretch the slower way. A constant N needs no look.
+    if (!r[1].uniform()) {
+      uint64_t first, differ = 0;
+      std::memcpy(&first, n + i0, sizeof first);
+      for (uint32_t i = i0 + 1; i < i1; ++i) {
+        uint64_t bits;
+        std::memcpy(&bits, n + i, sizeof bits);
+        differ |= bits ^ first;
+      }
+      if (differ) return false;
     }
-    if (differ) return false;
     Weights(nNow, c.keep, c.div);
     c.x = x;
     c.y = s.y;

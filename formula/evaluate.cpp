@@ -343,6 +343,9 @@ class IndexColumnEvaluator {
   }
   static size_t TokenCount(const CKvIndexExpression &e) { return e.tokens_.size(); }
 
+  static const double *Stored(const CKvIndexExpression &e, const INDEXCALC *ctx, uint32_t from, uint32_t n);
+  static bool ConstantValue(const CKvIndexExpression &e, const INDEXCALC *ctx, double *value);
+
   static bool ContainsSkippingOperator(const CKvIndexExpression &e) {
     for (const CKvIndexExpression::Step &step : e.steps_)
       if (step.op == kOpDiv || step.op == kOpAnd || step.op == kOpOr) return true;
@@ -493,6 +496,15 @@ class IndexColumnEvaluator {
 
 bool CKvIndexExpression::ColumnEligible() const { return IndexColumnEvaluator::Eligible(*this); }
 
+const double *IndexStoredColumn(const CKvIndexExpression &e, const INDEXCALC *ctx, uint32_t from,
+                                uint32_t count) {
+  return IndexColumnEvaluator::Stored(e, ctx, from, count);
+}
+
+bool IndexConstantColumnValue(const CKvIndexExpression &e, const INDEXCALC *ctx, double *value) {
+  return IndexColumnEvaluator::ConstantValue(e, ctx, value);
+}
+
 // Column evaluation keeps its columns on the stack, some tens of kilobytes a
 // level; below this many nested levels the calls go bar by bar instead.
 constexpr int kMaxColumnDepth = 8;
@@ -500,6 +512,26 @@ thread_local int g_columnDepth = 0;
 thread_local uint64_t g_columnEpoch = 0;
 
 uint64_t IndexColumnEpoch() { return g_columnEpoch; }
+
+bool IndexColumnEvaluator::ConstantValue(const CKvIndexExpression &e, const INDEXCALC *ctx, double *value) {
+  if (e.tokens_.size() != 1 || g_columnDepth >= kMaxColumnDepth) return false;
+  const INDEXTOKEN &token = e.tokens_[0];
+  if (token.kind != kOperandConstant && token.kind != kOperandParam) return false;
+  *value = e.EvaluateOperand(token, ctx);
+  return true;
+}
+
+// Where a column evaluation of the expression would copy the values.
+const double *IndexColumnEvaluator::Stored(const CKvIndexExpression &e, const INDEXCALC *ctx, uint32_t from,
+                                           uint32_t n) {
+  if (e.tokens_.size() != 1 || e.tokens_[0].kind != kOperandVariable || !ctx->formula) return nullptr;
+  if (g_columnDepth >= kMaxColumnDepth || !Eligible(e)) return nullptr;
+  const CKvIndexVariable *v = ctx->formula->GetVariable(e.tokens_[0].index);
+  if (!v || v == ctx->formula->currentVariable || v->RecordSize() != sizeof(double) || !v->values ||
+      from + n > v->capacity)
+    return nullptr;
+  return static_cast<const double *>(v->values) + from;
+}
 
 void CKvIndexExpression::EvaluateRange(const INDEXCALC *ctx, uint32_t from, uint32_t count,
                                        double *out, const uint8_t *mask) const {
@@ -563,25 +595,48 @@ struct StatementPlan {
   std::vector<const double *> part;  // the ready columns from a bar of the block on
 };
 
-// Up to four recurrences over the same bars in one loop, so that the
-// processor overlaps them; each step is exactly the runner's own.
 // Cache lines to fetch ahead while the recurrences run: the loop waits on
 // its divisions most of the time, so one line a bar costs it nothing, while
-// the same lines fetched all at once would hold it up.
+// the same lines fetched all at once would hold it up. Kept as ranges, taken
+// a line at a time.
 struct IndexFetchQueue {
-  static constexpr size_t kCapacity = 256;
-  const char *lines[kCapacity];
+  static constexpr size_t kRanges = 16;
+  const char *begin[kRanges];
+  const char *end[kRanges];
   size_t next = 0, count = 0;
-  void Add(const void *begin, const void *end) {
-    const char *p = static_cast<const char *>(begin);
-    for (; p < static_cast<const char *>(end) && count < kCapacity; p += 64) lines[count++] = p;
+  const char *line = nullptr, *lineEnd = nullptr;  // the range being taken
+
+  void Add(const void *from, const void *to) {
+    const char *b = static_cast<const char *>(from), *e = static_cast<const char *>(to);
+    if (b >= e) return;
+    if (count == kRanges) {
+      for (; b < e; b += 64) __builtin_prefetch(b);
+      return;
+    }
+    begin[count] = b;
+    end[count++] = e;
+  }
+  bool Empty() const { return line >= lineEnd && next == count; }
+  // Fetches the next line, if any is left.
+  inline void One() {
+    if (line >= lineEnd) {
+      if (next == count) return;
+      line = begin[next];
+      lineEnd = end[next];
+      ++next;
+    }
+    __builtin_prefetch(line);
+    line += 64;
   }
   void Drain() {
-    for (; next < count; ++next) __builtin_prefetch(lines[next]);
+    while (!Empty()) One();
     next = count = 0;
+    line = lineEnd = nullptr;
   }
 };
 
+// Up to four recurrences over the same bars in one loop, so that the
+// processor overlaps them; each step is exactly the runner's own.
 template <int K>
 void IndexRunChainGroup(IndexColumnRunner::Chain *c, IndexFetchQueue &fetch) {
   const double *x[K];
@@ -594,14 +649,21 @@ void IndexRunChainGroup(IndexColumnRunner::Chain *c, IndexFetchQueue &fetch) {
     keep[k] = c[k].keep;
     div[k] = c[k].div;
   }
+  const char *line = fetch.line, *lineEnd = fetch.lineEnd;
   const uint32_t i0 = c[0].i0, i1 = c[0].i1;
-  const char *const *line = fetch.lines + fetch.next;
-  const char *const *lastLine = fetch.lines + fetch.count;
   for (uint32_t i = i0; i < i1; ++i) {
-    if (line < lastLine) __builtin_prefetch(*line++);
+    if (line < lineEnd) {
+      __builtin_prefetch(line);
+      line += 64;
+    } else if (fetch.next < fetch.count) {
+      line = fetch.begin[fetch.next];
+      lineEnd = fetch.end[fetch.next];
+      ++fetch.next;
+    }
     for (int k = 0; k < K; ++k) out[k][i] = y[k] = (2 * x[k][i] + keep[k] * y[k]) / div[k];
   }
-  fetch.next = size_t(line - fetch.lines);
+  fetch.line = line;
+  fetch.lineEnd = lineEnd;
   for (int k = 0; k < K; ++k) c[k].y = y[k];
 }
 
@@ -710,14 +772,14 @@ void EvaluateStatementsSideBySide(CKvIndex *formula, IndexStatementJob *jobs, si
       }
       formula->currentVariable = nullptr;
     }
-    // The calls of every statement a few bars at a time, so that their
-    // recurrences overlap in the processor, and between them the rest of the
-    // blocks of the round before, which has no part in those recurrences.
-    // Meanwhile the bars of the next round are fetched into the cache (the
-    // first statement reads them right after), and the statements' blocks of
-    // this round, which are written next.
-    constexpr uint32_t kStride = 64;
-    constexpr uint32_t kFinishPart = 64;
+    // The rest of the blocks of the round before, which has no part in the
+    // recurrences, then the calls of every statement over the whole block
+    // (a stretch per call costs more in setting up than the processor gains
+    // from overlapping shorter ones). Meanwhile the bars of the next round are
+    // fetched into the cache (the first statement reads them right after),
+    // and the statements' blocks of this round, which are written next.
+    constexpr uint32_t kStride = kIndexColumnBlock;
+    constexpr uint32_t kFinishPart = kIndexColumnBlock;
     const uint32_t next = (round + 1) * kIndexColumnBlock;
     const KLINEBAR *coming = jobs[0].ctx.bars && next < count ? jobs[0].ctx.bars + from + next : nullptr;
     const uint32_t comingCount = coming ? std::min(kIndexColumnBlock, count - next) : 0;

@@ -144,6 +144,10 @@ TEST_F(EvaluateTest, ColumnsAgreeWithBarByBarEvaluation) {
       "X:SAR(10,2,20)+SAR_KIVO(10,2,20)+ZIG(3,5)+REFX(C,2)+BACKSET(C>O,3)+FILTER(C>O,2);",
       "A:=C-O;X:IF(A>0,EMA(A,3),REF(A,2))*((A>0.1) OR SUM(A,3))/(MA(A,2)+1);",
       "X:EMA(C,IF(C>O,12.5,IF(C<O-0.2,-3,SQRT(-1))))-EMA(O,IF(C>H-0.05,LN(0),4));",
+      // More calls with a constant window running at once than there are
+      // shared columns of one value.
+      "A:EMA(C,2)+EMA(C,3)+EMA(C,4)+EMA(C,5)+EMA(C,6)+EMA(C,7)+EMA(C,8)+EMA(C,9)+EMA(C,10)+EMA(O,11);"
+      "B:EMA(A,12)-EMA(C,13)+SMA(A,3,1)-EMA(A,2);",
   };
   const auto bars = RandomBars(600, 7);
   for (const char *text : formulas) {
