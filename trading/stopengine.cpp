@@ -1,5 +1,6 @@
 #include "trading/stopengine.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -21,7 +22,7 @@ struct TStopEngine::Run {
   double divisor;
   double last;
   // The instrument's slot while the index is in use, else null.
-  const Slot *slot = nullptr;
+  Slot *slot = nullptr;
   bool cleared = false;  // queued volumes set to 0 in this run
   bool contractSought = false;
   const CContractInfo *contract = nullptr;
@@ -77,7 +78,7 @@ void TStopEngine::CheckStopOrders(STKPTR stock, const REALQUOTE &quote, const ST
   if (hooks_.linkSendQuote) hooks_.linkSendQuote(stock, quote);
   const bool wasEmpty = desk_.tasks.IsEmpty();
   const bool indexed = !walkAll && (IndexCurrent() || BuildIndex());
-  const Slot *slot = indexed ? FindSlot(StopIndexKey(stock)) : nullptr;
+  Slot *slot = indexed ? FindSlot(StopIndexKey(stock)) : nullptr;
   if (indexed && !slot) {
     // No position and no condition order of the instrument: nothing can
     // fire or move, only a queue that waits goes on.
@@ -89,16 +90,68 @@ void TStopEngine::CheckStopOrders(STKPTR stock, const REALQUOTE &quote, const ST
   run.slot = slot;
   if (market && market->m_priceHist && stock.stock < market->m_loadedCount) run.history = market->m_priceHist[stock.stock];
   run.last = Price(quote.last, run.divisor);
+  // The prices the entries and orders are tested against: the lowest and
+  // the highest of them.
+  const double bid = quote.bid[0].price ? Price(quote.bid[0].price, run.divisor) : run.last;
+  const double ask = quote.ask[0].price ? Price(quote.ask[0].price, run.divisor) : run.last;
+  const double lowest = std::min({run.last, bid, ask}), highest = std::max({run.last, bid, ask});
   const bool armed = hooks_.Armed();
   if (armed && hooks_.Allows(kRightStopOrders)) {
-    PositionPass(run, false);
-    PositionPass(run, true);
+    bool reached = true;
+    if (slot && slot->positionCount > 0) {
+      if (!slot->stopBandKnown || slot->stopBandSeen != StopEntryChanges()) ComputeStopBand(*slot);
+      reached = slot->stopAlways || lowest <= slot->stopLow || highest >= slot->stopHigh;
+    }
+    if (reached) {
+      PositionPass(run, false);
+      PositionPass(run, true);
+    }
   }
   ProfitColumns(run);
   if (!armed) return;
-  if (hooks_.Allows(kRightConditionOrders)) ConditionTest(run);
+  if (hooks_.Allows(kRightConditionOrders) &&
+      (!slot || lowest <= slot->orderLow || highest >= slot->orderHigh))
+    ConditionTest(run);
   // Close tasks go out whether or not the account may use condition orders.
   hooks_.StartQueue(desk_.tasks, wasEmpty);
+}
+
+void TStopEngine::ComputeStopBand(Slot &slot) {
+  double low = -HUGE_VAL, high = HUGE_VAL;
+  bool always = false;
+  for (int32_t k = 0; k < slot.positionCount; ++k) {
+    const InvestorPosition_Lite &r = desk_.positions.GetData()[positionRefs_[size_t(slot.firstPosition + k)]];
+    if (!r.Stops || (r.PosiDirection != '2' && r.PosiDirection != '3')) continue;
+    const bool isLong = r.PosiDirection == '2';
+    // The same sums and tests as the walk makes, so that a price outside
+    // the band is one the walk would pass over.
+    for (const StopOrder *e = r.Stops->First; e; e = e->Next) {
+      if (PriceIsSet(e->StopPrice) && PriceIsSet(e->Trailing)) {
+        if (!PriceIsSet(e->TrailReference)) {
+          always = true;
+        } else if (isLong) {
+          const double step = e->TrailReference + e->Trailing;
+          if (step < high) high = step;
+        } else {
+          const double step = e->TrailReference - e->Trailing;
+          if (step > low) low = step;
+        }
+      }
+      if (PriceIsSet(e->StopPrice)) {
+        if (isLong && e->StopPrice > low) low = e->StopPrice;
+        if (!isLong && e->StopPrice < high) high = e->StopPrice;
+      }
+      if (PriceIsSet(e->ProfitPrice)) {
+        if (isLong && e->ProfitPrice < high) high = e->ProfitPrice;
+        if (!isLong && e->ProfitPrice > low) low = e->ProfitPrice;
+      }
+    }
+  }
+  slot.stopLow = low;
+  slot.stopHigh = high;
+  slot.stopAlways = always;
+  slot.stopBandSeen = StopEntryChanges();
+  slot.stopBandKnown = true;
 }
 
 bool TStopEngine::IndexCurrent() const {
@@ -135,7 +188,7 @@ bool TStopEngine::BuildIndex() {
   size_t size = 16;
   while (size < 2 * (size_t(positions) + size_t(conditions))) size *= 2;
   try {
-    slots_.assign(size, Slot{kNoSlotKey, 0, 0, 0, 0, -1});
+    slots_.assign(size, Slot{kNoSlotKey, 0, 0, 0, 0, -1, -HUGE_VAL, HUGE_VAL, 0, 0, 0, false, false});
     positionRefs_.resize(size_t(positions));
     conditionRefs_.resize(size_t(conditions));
   } catch (const std::bad_alloc &) {
@@ -160,6 +213,10 @@ bool TStopEngine::BuildIndex() {
   for (int32_t i = 0; i < conditions; ++i) {
     Slot *slot = FindSlot(StopIndexKey(condition[i].Stock));
     conditionRefs_[size_t(slot->firstCondition + slot->conditionCount++)] = i;
+    // Paused orders count too: a page may resume them in place.
+    const ConditionOrder &order = condition[i];
+    if (order.TriggerKind == 0 && order.TriggerPrice < slot->orderHigh) slot->orderHigh = order.TriggerPrice;
+    if (order.TriggerKind == 1 && order.TriggerPrice > slot->orderLow) slot->orderLow = order.TriggerPrice;
   }
   for (int32_t c = 0; c < desk_.contractCount; ++c) {
     Slot *slot = FindSlot(StopIndexKey(desk_.contracts[c].Stock));
@@ -251,6 +308,7 @@ void TStopEngine::WalkEntries(Run &run, int32_t index, const CContractInfo &cont
           changed = true;
         }
       }
+      if (changed) MarkStopEntriesChanged();
       moved = moved || changed;
     }
     bool stopHit = PriceIsSet(e->StopPrice) && hit(e->StopPrice, o.StopTriggerMethodL, o.StopTrigger, isLong);
@@ -377,6 +435,7 @@ bool TStopEngine::Fire(Run &run, int32_t index, StopOrder **link, bool stop, con
   } else {
     e->Volume -= available;
   }
+  MarkStopEntriesChanged();
   return true;
 }
 

@@ -41,6 +41,14 @@ StopOrder GetStopRecord(const unsigned char *in, size_t size);
 // machine.
 bool ReplaceFileBytes(const std::string &path, const void *data, size_t size, bool flush = true);
 
+// A number that moves with every change of the stop entries of any holder
+// (a holder made, given a record or freed; entries added, merged, copied,
+// sorted, trimmed or freed; a trailing stop moved): whoever keeps a summary
+// of the entries computes it again when the number is not the one it saw.
+// Code that writes an entry's prices directly calls MarkStopEntriesChanged.
+uint32_t StopEntryChanges();
+void MarkStopEntriesChanged();
+
 // The current last price of an instrument (the quote's over the divisor),
 // 0 without a quote.
 double InstrumentLastPrice(STKPTR stock);
