@@ -18,7 +18,7 @@
 struct TStopEngine::Run {
   STKPTR stock;
   const REALQUOTE &quote;
-  PRICEHIST history;
+  const PRICEHIST *history;
   double divisor;
   double last;
   // The instrument's slot while the index is in use, else null.
@@ -62,20 +62,51 @@ size_t StopIndexHash(uint32_t key) {
 
 }  // namespace
 
-bool StopEngineMarket(int market) {
+namespace {
+inline bool StopEngineOnMarket(int market) {
   const TMarketData *data = MarketAt(market);
   if (data && data->m_info.type == 2) return true;
   for (int i = 0; i < GetExtraCodeAskMarketCount(); ++i)
     if (GetExtraCodeAskMarketAt(i) == market) return true;
   return false;
 }
+}  // namespace
+
+bool StopEngineMarket(int market) { return StopEngineOnMarket(market); }
 
 TStopEngine::TStopEngine(TTradeDesk &desk, TAutomationHooks &hooks, TConditionOrders &conditions)
     : tradeDate(PluginTradeDate), desk_(desk), hooks_(hooks), conditions_(conditions) {}
 
+inline bool TStopEngine::IndexCurrent() const {
+  return indexBuilt_ && desk_.positions.Changes() == seenPositions_ && desk_.conditions.Changes() == seenConditions_ &&
+         desk_.ContractTableChanges() == seenContracts_ && desk_.positions.GetData() == seenPositionData_ &&
+         desk_.conditions.GetData() == seenConditionData_ && desk_.contracts == seenContractData_;
+}
+
+inline TStopEngine::Slot *TStopEngine::FindSlot(uint32_t key) {
+  if (slots_.empty()) return nullptr;
+  const size_t mask = slots_.size() - 1;
+  for (size_t h = StopIndexHash(key) & mask;; h = (h + 1) & mask) {
+    Slot &slot = slots_[h];
+    if (slot.key == key) return &slot;
+    if (slot.key == kNoSlotKey) return nullptr;
+  }
+}
+
 void TStopEngine::CheckStopOrders(STKPTR stock, const REALQUOTE &quote, const STKINFO &info) {
-  if (!StopEngineMarket(stock.market)) return;
-  if (hooks_.linkSendQuote) hooks_.linkSendQuote(stock, quote);
+  Check(stock, true, quote, info);
+}
+
+void TStopEngine::CheckStopOrders(uint32_t word, const REALQUOTE &quote, const STKINFO &info) {
+  STKPTR stock;
+  stock.market = uint8_t(word & 0xFF);
+  stock.stock = uint16_t(word >> 16);
+  Check(stock, false, quote, info);
+}
+
+void TStopEngine::Check(STKPTR stock, bool kindKnown, const REALQUOTE &quote, const STKINFO &info) {
+  if (!StopEngineOnMarket(stock.market)) return;
+  if (hooks_.linkSendQuote) hooks_.linkSendQuote(kindKnown ? stock : STKPTR(stock.Word()), quote);
   const bool wasEmpty = desk_.tasks.IsEmpty();
   const bool indexed = !walkAll && (IndexCurrent() || BuildIndex());
   Slot *slot = indexed ? FindSlot(StopIndexKey(stock)) : nullptr;
@@ -85,33 +116,43 @@ void TStopEngine::CheckStopOrders(STKPTR stock, const REALQUOTE &quote, const ST
     if (!desk_.tasks.IsEmpty() && hooks_.Armed()) hooks_.StartQueue(desk_.tasks, wasEmpty);
     return;
   }
-  const TMarketData *market = MarketAt(stock.market);
-  Run run{stock, quote, kNoHistory, double(info.PriceDivisor()), 0};
-  run.slot = slot;
-  if (market && market->m_priceHist && stock.stock < market->m_loadedCount) run.history = market->m_priceHist[stock.stock];
-  run.last = Price(quote.last, run.divisor);
-  // The prices the entries and orders are tested against: the lowest and
-  // the highest of them.
-  const double bid = quote.bid[0].price ? Price(quote.bid[0].price, run.divisor) : run.last;
-  const double ask = quote.ask[0].price ? Price(quote.ask[0].price, run.divisor) : run.last;
-  const double lowest = std::min({run.last, bid, ask}), highest = std::max({run.last, bid, ask});
-  const bool armed = hooks_.Armed();
-  if (armed && hooks_.Allows(kRightStopOrders)) {
-    bool reached = true;
-    if (slot && slot->positionCount > 0) {
+  const double divisor = double(info.PriceDivisor());
+  bool stopsReached = true, ordersReached = true;
+  if (slot) {
+    // The lowest and the highest of the prices the entries and orders are
+    // tested against: the last price, and the bid and the ask where they
+    // are not 0. Dividing keeps the order of the raw prices.
+    uint32_t low = quote.last, high = quote.last;
+    for (const uint32_t side : {quote.bid[0].price, quote.ask[0].price}) {
+      if (side && side < low) low = side;
+      if (side > high) high = side;
+    }
+    const double lowest = Price(low, divisor), highest = Price(high, divisor);
+    stopsReached = false;
+    if (slot->positionCount > 0) {
       if (!slot->stopBandKnown || slot->stopBandSeen != StopEntryChanges()) ComputeStopBand(*slot);
-      reached = slot->stopAlways || lowest <= slot->stopLow || highest >= slot->stopHigh;
+      stopsReached = slot->stopAlways || lowest <= slot->stopLow || highest >= slot->stopHigh;
     }
-    if (reached) {
-      PositionPass(run, false);
-      PositionPass(run, true);
-    }
+    ordersReached = slot->conditionCount > 0 && (lowest <= slot->orderLow || highest >= slot->orderHigh);
+  }
+  Run run{stock, quote, &kNoHistory, divisor, Price(quote.last, divisor)};
+  run.slot = slot;
+  if (!stopsReached && !ordersReached) {
+    // Nothing fires or moves at this price.
+    if (hooks_.positionPageShown) ProfitColumns(run);
+    if (!desk_.tasks.IsEmpty() && hooks_.Armed()) hooks_.StartQueue(desk_.tasks, wasEmpty);
+    return;
+  }
+  const TMarketData *market = MarketAt(stock.market);
+  if (market && market->m_priceHist && stock.stock < market->m_loadedCount) run.history = &market->m_priceHist[stock.stock];
+  const bool armed = hooks_.Armed();
+  if (stopsReached && armed && hooks_.Allows(kRightStopOrders)) {
+    PositionPass(run, false);
+    PositionPass(run, true);
   }
   ProfitColumns(run);
   if (!armed) return;
-  if (hooks_.Allows(kRightConditionOrders) &&
-      (!slot || lowest <= slot->orderLow || highest >= slot->orderHigh))
-    ConditionTest(run);
+  if (ordersReached && hooks_.Allows(kRightConditionOrders)) ConditionTest(run);
   // Close tasks go out whether or not the account may use condition orders.
   hooks_.StartQueue(desk_.tasks, wasEmpty);
 }
@@ -154,21 +195,7 @@ void TStopEngine::ComputeStopBand(Slot &slot) {
   slot.stopBandKnown = true;
 }
 
-bool TStopEngine::IndexCurrent() const {
-  return indexBuilt_ && desk_.positions.Changes() == seenPositions_ && desk_.conditions.Changes() == seenConditions_ &&
-         desk_.ContractTableChanges() == seenContracts_ && desk_.positions.GetData() == seenPositionData_ &&
-         desk_.conditions.GetData() == seenConditionData_ && desk_.contracts == seenContractData_;
-}
 
-TStopEngine::Slot *TStopEngine::FindSlot(uint32_t key) {
-  if (slots_.empty()) return nullptr;
-  const size_t mask = slots_.size() - 1;
-  for (size_t h = StopIndexHash(key) & mask;; h = (h + 1) & mask) {
-    Slot &slot = slots_[h];
-    if (slot.key == key) return &slot;
-    if (slot.key == kNoSlotKey) return nullptr;
-  }
-}
 
 TStopEngine::Slot *TStopEngine::AddSlot(uint32_t key) {
   const size_t mask = slots_.size() - 1;
@@ -274,8 +301,8 @@ void TStopEngine::WalkEntries(Run &run, int32_t index, const CContractInfo &cont
     return side ? Price(side, run.divisor) : last;
   };
   auto history = [&](int method) -> const uint32_t * {
-    if (method != 1) return run.history.trades;
-    return isLong ? run.history.bids : run.history.asks;
+    if (method != 1) return run.history->trades;
+    return isLong ? run.history->bids : run.history->asks;
   };
   auto reached = [&](double price, double level, bool atOrBelow) { return atOrBelow ? price <= level : price >= level; };
   auto hit = [&](double level, int method, int count, bool atOrBelow) {
@@ -347,7 +374,7 @@ bool TStopEngine::Fire(Run &run, int32_t index, StopOrder **link, bool stop, con
   if (available <= 0 && !alone) return false;
 
   char text[512];
-  LogQuoteSnapshot(desk_, contract, run.quote, run.history, text, sizeof text);
+  LogQuoteSnapshot(desk_, contract, run.quote, *run.history, text, sizeof text);
   const int32_t logged = references == 2 ? (e->Volume < available ? e->Volume : available) : e->Volume;
   const char *code = r.InstrumentID;
   const int codeLength = int(strnlen(code, sizeof r.InstrumentID));
@@ -477,11 +504,11 @@ void TStopEngine::ConditionTest(Run &run) {
     // an order that is met.
     const CContractInfo *contract = nullptr;
     if ((order.TriggerKind == 0 || order.TriggerKind == 1) && !(order.State & 0x01) &&
-        ConditionPriceMet(order, run.quote, run.history, uint32_t(run.divisor)))
+        ConditionPriceMet(order, run.quote, *run.history, uint32_t(run.divisor)))
       contract = desk_.FindContract(order.InstrumentID);
     if (contract && contract->PriceTick > 0) {
       char text[512];
-      LogQuoteSnapshot(desk_, *contract, run.quote, run.history, text, sizeof text);
+      LogQuoteSnapshot(desk_, *contract, run.quote, *run.history, text, sizeof text);
       const int32_t before = desk_.conditions.GetCount();
       conditions_.FireConditionOrder(i, contract);
       // An order that left the list: the next one now has its index.

@@ -31,6 +31,9 @@ class TStopEngine {
 
   // The frame's receiver for a full quote of the instrument.
   void CheckStopOrders(STKPTR stock, const REALQUOTE &quote, const STKINFO &info);
+  // The same for the frame's instrument word: the kind is looked up only
+  // for the local link, the only one that needs it.
+  void CheckStopOrders(uint32_t word, const REALQUOTE &quote, const STKINFO &info);
 
   // Every quote walks the whole position and condition arrays instead of
   // the index: what the engine does when the index can't be built, and
@@ -39,6 +42,7 @@ class TStopEngine {
 
  private:
   struct Run;
+  void Check(STKPTR stock, bool kindKnown, const REALQUOTE &quote, const STKINFO &info);
   // The records of one instrument: ranges of the reference lists below
   // and the index of its first contract record (-1 none). And the price
   // bands outside which nothing can happen: a stop entry fires or moves,

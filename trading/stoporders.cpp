@@ -18,13 +18,6 @@
 #include "trading/tradelog.h"
 
 namespace {
-uint32_t g_stopEntryChanges = 0;
-}  // namespace
-
-uint32_t StopEntryChanges() { return g_stopEntryChanges; }
-void MarkStopEntriesChanged() { ++g_stopEntryChanges; }
-
-namespace {
 
 #pragma pack(push, 1)
 // The stored record, field by field.

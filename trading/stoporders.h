@@ -46,8 +46,12 @@ bool ReplaceFileBytes(const std::string &path, const void *data, size_t size, bo
 // sorted, trimmed or freed; a trailing stop moved): whoever keeps a summary
 // of the entries computes it again when the number is not the one it saw.
 // Code that writes an entry's prices directly calls MarkStopEntriesChanged.
-uint32_t StopEntryChanges();
-void MarkStopEntriesChanged();
+inline uint32_t &StopEntryChangeCount() {
+  static uint32_t count = 0;
+  return count;
+}
+inline uint32_t StopEntryChanges() { return StopEntryChangeCount(); }
+inline void MarkStopEntriesChanged() { ++StopEntryChangeCount(); }
 
 // The current last price of an instrument (the quote's over the divisor),
 // 0 without a quote.

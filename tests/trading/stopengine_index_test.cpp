@@ -75,7 +75,7 @@ class StopEngineIndexTest : public StopWorld {
     walked_.engine.walkAll = true;
     for (TTradeDesk *d : {&desk_, &twin_}) d->options.StopTrigger = d->options.StopTriggerP = 1;
     const auto both = [this](STKPTR s, const REALQUOTE &q, const STKINFO &i) {
-      indexed_.engine.CheckStopOrders(s, q, i);
+      indexed_.engine.CheckStopOrders(s.Word(), q, i);  // as the frame hands it on
       walked_.engine.CheckStopOrders(s, q, i);
     };
     m_.receiver = cu_.receiver = both;
