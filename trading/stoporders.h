@@ -46,6 +46,8 @@ bool ReplaceFileBytes(const std::string &path, const void *data, size_t size, bo
 // sorted, trimmed or freed; a trailing stop moved): whoever keeps a summary
 // of the entries computes it again when the number is not the one it saw.
 // Code that writes an entry's prices directly calls MarkStopEntriesChanged.
+// One number for every desk of the process: a change on one desk only
+// makes the others compute their summaries once more.
 inline uint32_t &StopEntryChangeCount() {
   static uint32_t count = 0;
   return count;
