@@ -379,7 +379,7 @@ void BM_FuturesFanOutWithStopEngine(benchmark::State &state) {
   StopBookWorld book(w);
   if (state.range(0))
     w.receivers.checkStopOrders = [&book](uint32_t stock, const REALQUOTE &quote, const STKINFO &info) {
-      book.automation->engine.CheckStopOrders(STKPTR(stock), quote, info);
+      book.automation->engine.CheckStopOrders(stock, quote, info);
     };
   RunFuturesQuotes(state, [&w](int stock, const REALQUOTE &, const STKINFO &) {
     w.core->OnQuote(MFEVENTSLOT{STKPTR(1, 0, stock).Word(), 0x81}, false);
@@ -401,7 +401,7 @@ void BM_FuturesFanOutWithLink(benchmark::State &state) {
   TDeskAutomation automation(desk);
   automation.hooks.linkSendQuote = [](STKPTR stock, const REALQUOTE &quote) { PttLinkSendQuote(stock, quote); };
   w.receivers.checkStopOrders = [&automation](uint32_t stock, const REALQUOTE &quote, const STKINFO &info) {
-    automation.engine.CheckStopOrders(STKPTR(stock), quote, info);
+    automation.engine.CheckStopOrders(stock, quote, info);
   };
   std::unique_ptr<testing_support::LinkPeerDouble> peer;
   bool ready = true;

@@ -401,7 +401,7 @@ void TMFrame::FillReceivers() {
   if (!automation) automation = std::make_unique<TDeskAutomation>(desk);
   automation->hooks.linkSendQuote = [](STKPTR stock, const REALQUOTE &quote) { PttLinkSendQuote(stock, quote); };
   receivers.checkStopOrders = [this](uint32_t stock, const REALQUOTE &quote, const STKINFO &info) {
-    automation->engine.CheckStopOrders(STKPTR(stock), quote, info);
+    automation->engine.CheckStopOrders(stock, quote, info);
   };
   // The contracts of the positions and the condition orders are always
   // subscribed: their stops and triggers need every quote.

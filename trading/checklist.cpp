@@ -191,6 +191,7 @@ bool TAutomationCheckList::DeleteRow(int row) {
       if (!entry) break;
       *link = entry->Next;
       Free(entry);
+      MarkStopEntriesChanged();
       WriteTradeLog(desk_, TLOG_STOP_EVENT, "2|登录前");
       SaveStopOrders(desk_, &p, false);
       removed = true;

@@ -1,5 +1,6 @@
 #include "trading/stopengine.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -17,11 +18,11 @@
 struct TStopEngine::Run {
   STKPTR stock;
   const REALQUOTE &quote;
-  PRICEHIST history;
+  const PRICEHIST *history;
   double divisor;
   double last;
   // The instrument's slot while the index is in use, else null.
-  const Slot *slot = nullptr;
+  Slot *slot = nullptr;
   bool cleared = false;  // queued volumes set to 0 in this run
   bool contractSought = false;
   const CContractInfo *contract = nullptr;
@@ -61,53 +62,28 @@ size_t StopIndexHash(uint32_t key) {
 
 }  // namespace
 
-bool StopEngineMarket(int market) {
+namespace {
+inline bool StopEngineOnMarket(int market) {
   const TMarketData *data = MarketAt(market);
   if (data && data->m_info.type == 2) return true;
   for (int i = 0; i < GetExtraCodeAskMarketCount(); ++i)
     if (GetExtraCodeAskMarketAt(i) == market) return true;
   return false;
 }
+}  // namespace
+
+bool StopEngineMarket(int market) { return StopEngineOnMarket(market); }
 
 TStopEngine::TStopEngine(TTradeDesk &desk, TAutomationHooks &hooks, TConditionOrders &conditions)
     : tradeDate(PluginTradeDate), desk_(desk), hooks_(hooks), conditions_(conditions) {}
 
-void TStopEngine::CheckStopOrders(STKPTR stock, const REALQUOTE &quote, const STKINFO &info) {
-  if (!StopEngineMarket(stock.market)) return;
-  if (hooks_.linkSendQuote) hooks_.linkSendQuote(stock, quote);
-  const bool wasEmpty = desk_.tasks.IsEmpty();
-  const bool indexed = !walkAll && (IndexCurrent() || BuildIndex());
-  const Slot *slot = indexed ? FindSlot(StopIndexKey(stock)) : nullptr;
-  if (indexed && !slot) {
-    // No position and no condition order of the instrument: nothing can
-    // fire or move, only a queue that waits goes on.
-    if (!desk_.tasks.IsEmpty() && hooks_.Armed()) hooks_.StartQueue(desk_.tasks, wasEmpty);
-    return;
-  }
-  const TMarketData *market = MarketAt(stock.market);
-  Run run{stock, quote, kNoHistory, double(info.PriceDivisor()), 0};
-  run.slot = slot;
-  if (market && market->m_priceHist && stock.stock < market->m_loadedCount) run.history = market->m_priceHist[stock.stock];
-  run.last = Price(quote.last, run.divisor);
-  const bool armed = hooks_.Armed();
-  if (armed && hooks_.Allows(kRightStopOrders)) {
-    PositionPass(run, false);
-    PositionPass(run, true);
-  }
-  ProfitColumns(run);
-  if (!armed) return;
-  if (hooks_.Allows(kRightConditionOrders)) ConditionTest(run);
-  // Close tasks go out whether or not the account may use condition orders.
-  hooks_.StartQueue(desk_.tasks, wasEmpty);
-}
-
-bool TStopEngine::IndexCurrent() const {
+inline bool TStopEngine::IndexCurrent() const {
   return indexBuilt_ && desk_.positions.Changes() == seenPositions_ && desk_.conditions.Changes() == seenConditions_ &&
          desk_.ContractTableChanges() == seenContracts_ && desk_.positions.GetData() == seenPositionData_ &&
          desk_.conditions.GetData() == seenConditionData_ && desk_.contracts == seenContractData_;
 }
 
-TStopEngine::Slot *TStopEngine::FindSlot(uint32_t key) {
+inline TStopEngine::Slot *TStopEngine::FindSlot(uint32_t key) {
   if (slots_.empty()) return nullptr;
   const size_t mask = slots_.size() - 1;
   for (size_t h = StopIndexHash(key) & mask;; h = (h + 1) & mask) {
@@ -116,6 +92,110 @@ TStopEngine::Slot *TStopEngine::FindSlot(uint32_t key) {
     if (slot.key == kNoSlotKey) return nullptr;
   }
 }
+
+void TStopEngine::CheckStopOrders(STKPTR stock, const REALQUOTE &quote, const STKINFO &info) {
+  Check(stock, true, quote, info);
+}
+
+void TStopEngine::CheckStopOrders(uint32_t word, const REALQUOTE &quote, const STKINFO &info) {
+  STKPTR stock;
+  stock.market = uint8_t(word & 0xFF);
+  stock.stock = uint16_t(word >> 16);
+  Check(stock, false, quote, info);
+}
+
+void TStopEngine::Check(STKPTR stock, bool kindKnown, const REALQUOTE &quote, const STKINFO &info) {
+  if (!StopEngineOnMarket(stock.market)) return;
+  if (hooks_.linkSendQuote) hooks_.linkSendQuote(kindKnown ? stock : STKPTR(stock.Word()), quote);
+  const bool wasEmpty = desk_.tasks.IsEmpty();
+  const bool indexed = !walkAll && (IndexCurrent() || BuildIndex());
+  Slot *slot = indexed ? FindSlot(StopIndexKey(stock)) : nullptr;
+  if (indexed && !slot) {
+    // No position and no condition order of the instrument: nothing can
+    // fire or move, only a queue that waits goes on.
+    if (!desk_.tasks.IsEmpty() && hooks_.Armed()) hooks_.StartQueue(desk_.tasks, wasEmpty);
+    return;
+  }
+  const double divisor = double(info.PriceDivisor());
+  bool stopsReached = true, ordersReached = true;
+  if (slot) {
+    // The lowest and the highest of the prices the entries and orders are
+    // tested against: the last price, and the bid and the ask where they
+    // are not 0. Dividing keeps the order of the raw prices.
+    uint32_t low = quote.last, high = quote.last;
+    for (const uint32_t side : {quote.bid[0].price, quote.ask[0].price}) {
+      if (side && side < low) low = side;
+      if (side > high) high = side;
+    }
+    const double lowest = Price(low, divisor), highest = Price(high, divisor);
+    stopsReached = false;
+    if (slot->positionCount > 0) {
+      if (!slot->stopBandKnown || slot->stopBandSeen != StopEntryChanges()) ComputeStopBand(*slot);
+      stopsReached = slot->stopAlways || lowest <= slot->stopLow || highest >= slot->stopHigh;
+    }
+    ordersReached = slot->conditionCount > 0 && (lowest <= slot->orderLow || highest >= slot->orderHigh);
+  }
+  Run run{stock, quote, &kNoHistory, divisor, Price(quote.last, divisor)};
+  run.slot = slot;
+  if (!stopsReached && !ordersReached) {
+    // Nothing fires or moves at this price.
+    if (hooks_.positionPageShown) ProfitColumns(run);
+    if (!desk_.tasks.IsEmpty() && hooks_.Armed()) hooks_.StartQueue(desk_.tasks, wasEmpty);
+    return;
+  }
+  const TMarketData *market = MarketAt(stock.market);
+  if (market && market->m_priceHist && stock.stock < market->m_loadedCount) run.history = &market->m_priceHist[stock.stock];
+  const bool armed = hooks_.Armed();
+  if (stopsReached && armed && hooks_.Allows(kRightStopOrders)) {
+    PositionPass(run, false);
+    PositionPass(run, true);
+  }
+  ProfitColumns(run);
+  if (!armed) return;
+  if (ordersReached && hooks_.Allows(kRightConditionOrders)) ConditionTest(run);
+  // Close tasks go out whether or not the account may use condition orders.
+  hooks_.StartQueue(desk_.tasks, wasEmpty);
+}
+
+void TStopEngine::ComputeStopBand(Slot &slot) {
+  double low = -HUGE_VAL, high = HUGE_VAL;
+  bool always = false;
+  for (int32_t k = 0; k < slot.positionCount; ++k) {
+    const InvestorPosition_Lite &r = desk_.positions.GetData()[positionRefs_[size_t(slot.firstPosition + k)]];
+    if (!r.Stops || (r.PosiDirection != '2' && r.PosiDirection != '3')) continue;
+    const bool isLong = r.PosiDirection == '2';
+    // The same sums and tests as the walk makes, so that a price outside
+    // the band is one the walk would pass over.
+    for (const StopOrder *e = r.Stops->First; e; e = e->Next) {
+      if (PriceIsSet(e->StopPrice) && PriceIsSet(e->Trailing)) {
+        if (!PriceIsSet(e->TrailReference)) {
+          always = true;
+        } else if (isLong) {
+          const double step = e->TrailReference + e->Trailing;
+          if (step < high) high = step;
+        } else {
+          const double step = e->TrailReference - e->Trailing;
+          if (step > low) low = step;
+        }
+      }
+      if (PriceIsSet(e->StopPrice)) {
+        if (isLong && e->StopPrice > low) low = e->StopPrice;
+        if (!isLong && e->StopPrice < high) high = e->StopPrice;
+      }
+      if (PriceIsSet(e->ProfitPrice)) {
+        if (isLong && e->ProfitPrice < high) high = e->ProfitPrice;
+        if (!isLong && e->ProfitPrice > low) low = e->ProfitPrice;
+      }
+    }
+  }
+  slot.stopLow = low;
+  slot.stopHigh = high;
+  slot.stopAlways = always;
+  slot.stopBandSeen = StopEntryChanges();
+  slot.stopBandKnown = true;
+}
+
+
 
 TStopEngine::Slot *TStopEngine::AddSlot(uint32_t key) {
   const size_t mask = slots_.size() - 1;
@@ -135,7 +215,7 @@ bool TStopEngine::BuildIndex() {
   size_t size = 16;
   while (size < 2 * (size_t(positions) + size_t(conditions))) size *= 2;
   try {
-    slots_.assign(size, Slot{kNoSlotKey, 0, 0, 0, 0, -1});
+    slots_.assign(size, Slot{kNoSlotKey, 0, 0, 0, 0, -1, -HUGE_VAL, HUGE_VAL, 0, 0, 0, false, false});
     positionRefs_.resize(size_t(positions));
     conditionRefs_.resize(size_t(conditions));
   } catch (const std::bad_alloc &) {
@@ -160,6 +240,10 @@ bool TStopEngine::BuildIndex() {
   for (int32_t i = 0; i < conditions; ++i) {
     Slot *slot = FindSlot(StopIndexKey(condition[i].Stock));
     conditionRefs_[size_t(slot->firstCondition + slot->conditionCount++)] = i;
+    // Paused orders count too: a page may resume them in place.
+    const ConditionOrder &order = condition[i];
+    if (order.TriggerKind == 0 && order.TriggerPrice < slot->orderHigh) slot->orderHigh = order.TriggerPrice;
+    if (order.TriggerKind == 1 && order.TriggerPrice > slot->orderLow) slot->orderLow = order.TriggerPrice;
   }
   for (int32_t c = 0; c < desk_.contractCount; ++c) {
     Slot *slot = FindSlot(StopIndexKey(desk_.contracts[c].Stock));
@@ -217,8 +301,8 @@ void TStopEngine::WalkEntries(Run &run, int32_t index, const CContractInfo &cont
     return side ? Price(side, run.divisor) : last;
   };
   auto history = [&](int method) -> const uint32_t * {
-    if (method != 1) return run.history.trades;
-    return isLong ? run.history.bids : run.history.asks;
+    if (method != 1) return run.history->trades;
+    return isLong ? run.history->bids : run.history->asks;
   };
   auto reached = [&](double price, double level, bool atOrBelow) { return atOrBelow ? price <= level : price >= level; };
   auto hit = [&](double level, int method, int count, bool atOrBelow) {
@@ -251,6 +335,7 @@ void TStopEngine::WalkEntries(Run &run, int32_t index, const CContractInfo &cont
           changed = true;
         }
       }
+      if (changed) MarkStopEntriesChanged();
       moved = moved || changed;
     }
     bool stopHit = PriceIsSet(e->StopPrice) && hit(e->StopPrice, o.StopTriggerMethodL, o.StopTrigger, isLong);
@@ -289,7 +374,7 @@ bool TStopEngine::Fire(Run &run, int32_t index, StopOrder **link, bool stop, con
   if (available <= 0 && !alone) return false;
 
   char text[512];
-  LogQuoteSnapshot(desk_, contract, run.quote, run.history, text, sizeof text);
+  LogQuoteSnapshot(desk_, contract, run.quote, *run.history, text, sizeof text);
   const int32_t logged = references == 2 ? (e->Volume < available ? e->Volume : available) : e->Volume;
   const char *code = r.InstrumentID;
   const int codeLength = int(strnlen(code, sizeof r.InstrumentID));
@@ -377,6 +462,7 @@ bool TStopEngine::Fire(Run &run, int32_t index, StopOrder **link, bool stop, con
   } else {
     e->Volume -= available;
   }
+  MarkStopEntriesChanged();
   return true;
 }
 
@@ -418,11 +504,11 @@ void TStopEngine::ConditionTest(Run &run) {
     // an order that is met.
     const CContractInfo *contract = nullptr;
     if ((order.TriggerKind == 0 || order.TriggerKind == 1) && !(order.State & 0x01) &&
-        ConditionPriceMet(order, run.quote, run.history, uint32_t(run.divisor)))
+        ConditionPriceMet(order, run.quote, *run.history, uint32_t(run.divisor)))
       contract = desk_.FindContract(order.InstrumentID);
     if (contract && contract->PriceTick > 0) {
       char text[512];
-      LogQuoteSnapshot(desk_, *contract, run.quote, run.history, text, sizeof text);
+      LogQuoteSnapshot(desk_, *contract, run.quote, *run.history, text, sizeof text);
       const int32_t before = desk_.conditions.GetCount();
       conditions_.FireConditionOrder(i, contract);
       // An order that left the list: the next one now has its index.

@@ -31,6 +31,9 @@ class TStopEngine {
 
   // The frame's receiver for a full quote of the instrument.
   void CheckStopOrders(STKPTR stock, const REALQUOTE &quote, const STKINFO &info);
+  // The same for the frame's instrument word: the kind is looked up only
+  // for the local link, the only one that needs it.
+  void CheckStopOrders(uint32_t word, const REALQUOTE &quote, const STKINFO &info);
 
   // Every quote walks the whole position and condition arrays instead of
   // the index: what the engine does when the index can't be built, and
@@ -39,13 +42,25 @@ class TStopEngine {
 
  private:
   struct Run;
+  void Check(STKPTR stock, bool kindKnown, const REALQUOTE &quote, const STKINFO &info);
   // The records of one instrument: ranges of the reference lists below
-  // and the index of its first contract record (-1 none).
+  // and the index of its first contract record (-1 none). And the price
+  // bands outside which nothing can happen: a stop entry fires or moves,
+  // and a price-triggered order is met, only at a price at or below the
+  // low bound or at or above the high one (of the last price, the bid and
+  // the ask, a side of 0 standing for the last price).
   struct Slot {
     uint32_t key;
     int32_t firstPosition, positionCount;
     int32_t firstCondition, conditionCount;
     int32_t contract;
+    double orderLow, orderHigh;
+    // Computed from the entries when the entry change number moved from
+    // stopBandSeen; stopAlways while a trailing stop waits for its first
+    // reference price.
+    double stopLow, stopHigh;
+    uint32_t stopBandSeen;
+    bool stopBandKnown, stopAlways;
   };
   static constexpr uint32_t kNoSlotKey = 0xFFFFFFFF;
 
@@ -53,6 +68,7 @@ class TStopEngine {
   // False when memory ran out (the quote then walks everything).
   bool BuildIndex();
   Slot *FindSlot(uint32_t key);
+  void ComputeStopBand(Slot &slot);
   Slot *AddSlot(uint32_t key);
   // Calls visit(i) for every record of the run's instrument in array
   // order; visit returns the index to go on from (i + 1, or i when the

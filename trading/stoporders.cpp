@@ -279,6 +279,7 @@ int32_t PluginTradeDate() {
 // ---- the holder ----
 
 StopOrderPointer *StopOrderPointer::Create() {
+  MarkStopEntriesChanged();
   auto *holder = static_cast<StopOrderPointer *>(Malloc(int32_t(sizeof(StopOrderPointer))));
   if (holder) {
     holder->First = nullptr;
@@ -300,6 +301,7 @@ StopOrderPointer *StopOrderPointer::Copy(const StopOrderPointer &source) {
 }
 
 void StopOrderPointer::FreeEntries() {
+  MarkStopEntriesChanged();
   while (First) {
     StopOrder *next = First->Next;
     Free(First);
@@ -310,6 +312,7 @@ void StopOrderPointer::FreeEntries() {
 void StopOrderPointer::Assign(const StopOrderPointer *source) {
   if (source == this) return;
   FreeEntries();
+  MarkStopEntriesChanged();
   StopOrder **tail = &First;
   for (const StopOrder *e = source ? source->First : nullptr; e; e = e->Next) {
     if (!StopEntryValid(*e)) continue;
@@ -323,11 +326,13 @@ void StopOrderPointer::Assign(const StopOrderPointer *source) {
 }
 
 StopOrderPointer *StopOrderPointer::AddRef() {
+  MarkStopEntriesChanged();
   ++References;
   return this;
 }
 
 bool StopOrderPointer::Release() {
+  MarkStopEntriesChanged();
   if (References != 0) --References;
   if (References != 0) return false;
   FreeEntries();
@@ -336,6 +341,7 @@ bool StopOrderPointer::Release() {
 
 bool StopOrderPointer::AddEntry(STKPTR stock, int32_t volume, double stop, double trailing, double profit,
                                 double trailReference, int32_t expiryKind, int32_t tradeDate) {
+  MarkStopEntriesChanged();
   const int64_t stopK = PriceThousandths(stop), profitK = PriceThousandths(profit);
   int64_t trailingK = PriceThousandths(trailing);
   if (stopK == 0) {
@@ -377,6 +383,7 @@ bool StopOrderPointer::AddEntry(STKPTR stock, int32_t volume, double stop, doubl
 }
 
 void StopOrderPointer::RemoveInvalid(int32_t keep) {
+  MarkStopEntriesChanged();
   StopOrder **link = &First;
   for (int32_t index = 0; *link; ++index) {
     StopOrder *entry = *link;
@@ -390,6 +397,7 @@ void StopOrderPointer::RemoveInvalid(int32_t keep) {
 }
 
 void StopOrderPointer::Sort(char direction) {
+  MarkStopEntriesChanged();
   for (bool swapped = true; swapped;) {
     swapped = false;
     for (StopOrder **link = &First; *link && (*link)->Next; link = &(*link)->Next) {
@@ -407,6 +415,7 @@ void StopOrderPointer::Sort(char direction) {
 
 bool StopOrderPointer::TrimToPosition(const EArray<InvestorPosition_Lite> &all, STKPTR stock, char direction,
                                       char hedge) {
+  MarkStopEntriesChanged();
   int64_t volume = 0;
   for (int32_t i = 0; i < all.GetCount(); ++i) {
     const InvestorPosition_Lite &p = all.GetData()[i];

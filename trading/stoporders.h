@@ -41,6 +41,20 @@ StopOrder GetStopRecord(const unsigned char *in, size_t size);
 // machine.
 bool ReplaceFileBytes(const std::string &path, const void *data, size_t size, bool flush = true);
 
+// A number that moves with every change of the stop entries of any holder
+// (a holder made, given a record or freed; entries added, merged, copied,
+// sorted, trimmed or freed; a trailing stop moved): whoever keeps a summary
+// of the entries computes it again when the number is not the one it saw.
+// Code that writes an entry's prices directly calls MarkStopEntriesChanged.
+// One number for every desk of the process: a change on one desk only
+// makes the others compute their summaries once more.
+inline uint32_t &StopEntryChangeCount() {
+  static uint32_t count = 0;
+  return count;
+}
+inline uint32_t StopEntryChanges() { return StopEntryChangeCount(); }
+inline void MarkStopEntriesChanged() { ++StopEntryChangeCount(); }
+
 // The current last price of an instrument (the quote's over the divisor),
 // 0 without a quote.
 double InstrumentLastPrice(STKPTR stock);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -62,6 +63,7 @@ struct IndexSide {
   TConditionOrders conditions;
   TStopEngine engine;
   std::ostringstream cells;
+  StopOrderPointer *spare = nullptr;  // a holder made ready for a change
 };
 
 class StopEngineIndexTest : public StopWorld {
@@ -73,7 +75,7 @@ class StopEngineIndexTest : public StopWorld {
     walked_.engine.walkAll = true;
     for (TTradeDesk *d : {&desk_, &twin_}) d->options.StopTrigger = d->options.StopTriggerP = 1;
     const auto both = [this](STKPTR s, const REALQUOTE &q, const STKINFO &i) {
-      indexed_.engine.CheckStopOrders(s, q, i);
+      indexed_.engine.CheckStopOrders(s.Word(), q, i);  // as the frame hands it on
       walked_.engine.CheckStopOrders(s, q, i);
     };
     m_.receiver = cu_.receiver = both;
@@ -253,6 +255,72 @@ TEST_F(StopEngineIndexTest, ANewContractTableIsSeenByTheNextQuote) {
   m_.Apply(3470);
   ASSERT_EQ(desk_.tasks.GetCount(), 1);
   EXPECT_EQ(indexed_.State(), walked_.State());
+}
+
+// The engine skips an instrument's entries and orders while the price is
+// outside their trigger bands; each change below comes alone after a quote
+// that computed the bands and makes the next quote fire.
+TEST_F(StopEngineIndexTest, EachChangeAloneAfterAQuoteIsSeenByTheNext) {
+  using Change = std::function<void(TTradeDesk &, IndexSide &)>;
+  const auto none = [](TTradeDesk &, IndexSide &) {};
+  struct Case {
+    const char *change;
+    Change setup, apply;
+    double first, then;  // M2401's last price before and after the change
+  } cases[] = {
+      {"an entry added", [](TTradeDesk &d, IndexSide &) { Held(d, "M2401", '2', 2).AddStop(d.positions, 1, 3400, 0, 0, 0, 0, kIndexTradeDate); },
+       [](TTradeDesk &d, IndexSide &) { d.positions.GetData()[0].AddStop(d.positions, 1, 3490, 0, 0, 0, 0, kIndexTradeDate); },
+       3500, 3489},
+      {"the entries replaced as the stop dialog saves them",
+       [](TTradeDesk &d, IndexSide &side) {
+         Held(d, "M2401", '2', 2).AddStop(d.positions, 1, 3400, 0, 0, 0, 0, kIndexTradeDate);
+         side.spare = StopOrderPointer::Create();
+         side.spare->AddEntry(STKPTR(1, 0, 0), 1, 3300, 0, 3510, 0, 0, kIndexTradeDate);
+       },
+       [](TTradeDesk &d, IndexSide &side) {
+         d.positions.GetData()[0].Stops->Assign(side.spare);
+         StopOrderPointer::Destroy(side.spare);
+         side.spare = nullptr;
+       },
+       3500, 3511},
+      {"the entries loaded from a file written meanwhile",
+       [this](TTradeDesk &d, IndexSide &) {
+         Held(d, "M2401", '3', 2).AddStop(d.positions, 1, 3600, 0, 0, 0, 0, kIndexTradeDate);
+         SaveStopOrders(d, nullptr, false);
+         const std::string account = &d == &desk_ ? "880001" : "880002";
+         std::ofstream(box_.Path("user/" + account + "/stoporder/M240131.sto"), std::ios::binary)
+             << "kvstop2" << '\0' << Record(3510, 0, 0, 0, 1);
+       },
+       [](TTradeDesk &d, IndexSide &) { LoadStopOrders(d, kIndexTradeDate); }, 3500, 3512},
+      {"a trailing stop moved by the quote before",
+       [](TTradeDesk &d, IndexSide &) { Held(d, "M2401", '2', 1).AddStop(d.positions, 1, 3400, 50, 0, 3500, 0, kIndexTradeDate); },
+       none, 3600, 3500},
+      {"a paused order resumed in place",
+       [](TTradeDesk &d, IndexSide &) {
+         ConditionOrder c = Order("M2401", 1, 3480);
+         c.State = 0x01;
+         d.conditions.Add(c);
+       },
+       [](TTradeDesk &d, IndexSide &) { d.conditions.GetData()[0].State = 0; }, 3470, 3470},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.change);
+    for (IndexSide *side : {&indexed_, &walked_}) {
+      ReleaseAllStops(side->desk);
+      side->desk.positions.RemoveAll();
+      side->desk.conditions.RemoveAll();
+      side->desk.tasks.RemoveAll();
+      c.setup(side->desk, *side);
+    }
+    m_.Reset();
+    m_.Apply(c.first);
+    ASSERT_TRUE(desk_.tasks.IsEmpty());
+    c.apply(desk_, indexed_);
+    c.apply(twin_, walked_);
+    m_.Apply(c.then);
+    EXPECT_EQ(desk_.tasks.GetCount(), 1);
+    EXPECT_EQ(indexed_.State(), walked_.State());
+  }
 }
 
 }  // namespace
