@@ -33,7 +33,11 @@ class HostWidget : public QWidget {
  public:
   HostWidget(HWND hwnd, QWidget *parent, Qt::WindowFlags flags) : QWidget(parent, flags), hwnd_(hwnd) {
     setAttribute(Qt::WA_InputMethodEnabled);
-    setAttribute(Qt::WA_OpaquePaintEvent);
+    // A child is not marked opaque: Qt would move it by copying what the
+    // screen showed at its old place, stale when its parent moved in the same
+    // turn (a panel floated and laid out again); it is drawn afresh instead.
+    if (parent && !(flags & Qt::Window)) setAttribute(Qt::WA_OpaquePaintEvent, false);
+    else setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
     setFocusPolicy(Qt::NoFocus);  // focus moves only by SetFocus, as on Windows
   }

@@ -427,7 +427,7 @@ void TMFrame::FillReceivers() {
     if (action == TFrameAction::ReconnectQuestionYes) C1Click(nullptr);
     if (action == TFrameAction::FullScreen) MenuItem95Click(nullptr);
     if (action == TFrameAction::RefreshData) N22Click(nullptr);
-    if (action == TFrameAction::ShowTrading) ToolButton17Click();
+    if (action == TFrameAction::ShowTrading || action == TFrameAction::ToggleTradingWindow) ToolButton17Click();
     if (action == TFrameAction::AlarmSettings) S1Click(nullptr);
     if (action == TFrameAction::PeriodCycleDialog) Y1Click(nullptr);
   };

@@ -723,6 +723,12 @@ void TTradingWindow::ClearOrderStatusLine() {
   if (dispatcher_) dispatcher_->panel.label1005.clear();
 }
 
+void TTradingWindow::ShowQuickDeal(bool show) {
+  quickDealShown = show;
+  // The bar follows at once: docking hides it, floating shows it again.
+  if (orderForms) orderForms->PanelQuickDeal->SetVisible(show);
+}
+
 void TTradingWindow::PutCursor(POINT screen) { SetCursorPos(screen.x, screen.y); }
 
 void TTradingWindow::RefocusOrderArea() {

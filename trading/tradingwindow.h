@@ -159,7 +159,7 @@ class TTradingWindow : public TDeskUi {
   SIZE MainClientSize() override;
   void Dock(int height) override;
   void Float(const RECT &rect) override;
-  void ShowQuickDeal(bool show) override { quickDealShown = show; }
+  void ShowQuickDeal(bool show) override;
   void OrderLayoutChanged(int from, int to) override;
   void RepaintFrame() override;
   void ConnectionBand(int height) override;

@@ -23,10 +23,12 @@
 #include "shell/quoteconn.h"
 #include "shell/settings_store.h"
 #include "shell/viewclasses.h"
+#include "trading/tradedesk.h"
 #include "charts/capturedlg.h"
 #include "charts/linetool.h"
 #include "charts/techform.h"
 #include "testing/quote_service.h"
+#include "testing/desk_ui_recorder.h"
 #include "testing/fake_clock.h"
 #include "testing/market_fixture.h"
 #include "testing/market_fixture_min.h"
@@ -44,8 +46,10 @@ class ActionsParts : public TFrameParts {
   int ShowLoginDialog(TMFrame &, bool) override { return 3; }
   bool TradingBound() override { return bound; }
   void ShowCaptureDialog(TMFrame &) override { ++captures; }
+  void SetupTradingPanel(TMFrame &) override { ++tradingSetups; }
   bool bound = false;
   int captures = 0;
+  int tradingSetups = 0;
 };
 
 // What the page's views were told.
@@ -207,6 +211,17 @@ TEST_F(FrameActionsTest, TradingProgramsOfCommand83WithAndWithoutThePlugIn) {
   frame_->MenuItem142Click(2);
   ASSERT_EQ(boxes_.Calls().size(), boxes + 1);
   EXPECT_EQ(boxes_.Calls().back().text, "无法运行下单程序 乙 。  ");
+}
+
+TEST_F(FrameActionsTest, TheTradingKeyReachesTheTradingWindowsToggle) {
+  // F12's command: without a bound plug-in the toggle runs the trading set-up.
+  DeskHostRecorder host;
+  DeskUiRecorder ui;
+  frame_->tradingDesk = std::make_unique<TTradingDesk>(frame_->desk, host, ui);
+  const int before = parts_.tradingSetups;
+  frame_->ExecuteCommand(CMD_ONLINE_TRADING);
+  EXPECT_EQ(parts_.tradingSetups, before + 1);
+  frame_->tradingDesk.reset();
 }
 
 TEST_F(FrameActionsTest, TheThemeButtonStepsThroughEveryThemeAndBack) {

@@ -173,6 +173,14 @@ TEST_F(OrderFormsTest, QuickDealBarShowsTheButtons) {
   // A strip of its own below the menu, never over it.
   EXPECT_GE(forms_->PanelQuickDeal->Top(), menu_->Top() + menu_->Height());
   harness_.SavePng(shot, "quick-deal-bar");
+  // Docking hides the bar at once and floating brings it back, without
+  // waiting for the panel's next refresh.
+  forms_->Refresh();
+  ASSERT_TRUE(forms_->PanelQuickDeal->Visible());
+  window_->ShowQuickDeal(false);
+  EXPECT_FALSE(forms_->PanelQuickDeal->Visible());
+  window_->ShowQuickDeal(true);
+  EXPECT_TRUE(forms_->PanelQuickDeal->Visible());
 }
 
 // A close prepared by the lists lands in the panel on screen: the offset
