@@ -39,11 +39,8 @@ void EntryAssignBounded(std::string &field, const std::string &text, size_t n) {
 bool EntryMirrorPrice(TQuickDealBarModel &bar, const TOrderFields &f) {
   const size_t n = f.price.size() <= kPriceTextMax ? f.price.size() : platform::GbkCutLength(f.price, kPriceTextMax);
   const bool enabled = f.priceKind != 1;
-  if (bar.priceEnabled == enabled && bar.price.size() == n) {
-    size_t same = 0;
-    while (same < n && bar.price[same] == f.price[same]) ++same;
-    if (same == n) return false;
-  }
+  if (bar.priceEnabled == enabled && bar.price.size() == n && PanelSameBytes(bar.price.data(), f.price.data(), n))
+    return false;
   bar.price.assign(f.price, 0, n);
   bar.priceEnabled = enabled;
   return true;

@@ -153,12 +153,7 @@ size_t PanelFormatPrice(char (&text)[kPanelPriceTextRoom], double price, int dec
 
 // out takes text unless it holds it already.
 bool PanelTakeText(std::string &out, const char *text, size_t length) {
-  if (out.size() == length) {
-    const char *held = out.data();
-    size_t i = 0;
-    while (i < length && held[i] == text[i]) ++i;
-    if (i == length) return false;
-  }
+  if (out.size() == length && PanelSameBytes(out.data(), text, length)) return false;
   out.assign(text, length);
   return true;
 }
