@@ -31,8 +31,10 @@
 #include "trading/manualorder.h"
 #include "trading/orderbook.h"
 #include "trading/orderentry.h"
+#include "trading/orderforms.h"
 #include "trading/orderpanel.h"
 #include "trading/tradedesk.h"
+#include "trading/tradingwindow.h"
 #include "market/merger.h"
 #include "platform/winsock.h"
 #include "testing/link_peer_double.h"
@@ -495,16 +497,52 @@ struct OrderPanelWorld {
   }
 };
 
+// The panels on screen as the main window shows them: the trading window
+// over a pane of a form, on its trading page.
+struct OrderFormsWorld {
+  TForm *form = new TForm(nullptr);
+  TOwnerDrawPanel *pane = new TOwnerDrawPanel(form);
+  std::unique_ptr<TTradingWindow> window;
+  std::unique_ptr<TOrderPanelForms> forms;
+  explicit OrderFormsWorld(OrderPanelWorld &panel) {
+    form->SetClientSize(1000, 700);
+    pane->SetParent(form);
+    pane->SetAlign(alBottom);
+    pane->SetHeight(300);
+    window = std::make_unique<TTradingWindow>(pane, panel.trading);
+    forms = std::make_unique<TOrderPanelForms>(*window, panel.entry, form);
+    panel.trading.pageState = kPageTrading;
+    form->Show();
+    window->Layout();
+    forms->Refresh();
+    platform::ProcessPendingMessages();
+  }
+  ~OrderFormsWorld() {
+    forms.reset();
+    window.reset();
+    delete form;
+  }
+};
+
 // The frame's fan-out of the panel contract's quotes without trading
-// receivers (0) and with the keyboard-order panel showing it (1), in the
-// same run.
+// receivers (0) and with the keyboard-order panel showing it (1: a repaint
+// of one window stands for the panels'; 2: the panel controls on screen,
+// as the main window wires them), in the same run.
 void BM_FuturesFanOutWithOrderPanel(benchmark::State &state) {
   World w;
   OrderPanelWorld panel;
-  if (state.range(0)) {
+  std::unique_ptr<OrderFormsWorld> screen;
+  if (state.range(0) == 1) {
     w.orderStock = STKPTR(1, 0, 0);
     w.receivers.updatePriceFields = [&panel](uint32_t stock, const REALQUOTE &) {
       if (panel.entry.UpdatePriceFields(STKPTR(stock))) InvalidateRect(ChartWindow(), nullptr, FALSE);
+    };
+  } else if (state.range(0) == 2) {
+    screen = std::make_unique<OrderFormsWorld>(panel);
+    w.orderStock = STKPTR(1, 0, 0);
+    w.receivers.updatePriceFields = [&panel, &screen](uint32_t stock, const REALQUOTE &) {
+      if (panel.entry.UpdatePriceFields(STKPTR(stock)))
+        screen->forms->RefreshQuotePrices(panel.entry.quoteTextsChanged);
     };
   }
   TMarketData *market = MarketAt(1);
@@ -533,6 +571,6 @@ void BM_FuturesFanOutWithOrderPanel(benchmark::State &state) {
   state.counters["allocs/quote"] = double(g_newCalls + g_heapCalls) / double(state.iterations());
   benchmark::DoNotOptimize(panel.entry.keyboard.buyLabel.size());
 }
-BENCHMARK(BM_FuturesFanOutWithOrderPanel)->Arg(0)->Arg(1);
+BENCHMARK(BM_FuturesFanOutWithOrderPanel)->Arg(0)->Arg(1)->Arg(2);
 
 }  // namespace

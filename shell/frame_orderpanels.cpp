@@ -110,7 +110,7 @@ void TMFrame::BindOrderPanels() {
   receivers.orderPriceIsWord = [this] { return PriceWordOf(orderPanel->fields[0].price.c_str()) >= 0; };
   receivers.updatePriceFields = [this](uint32_t stock, const REALQUOTE &) {
     // Only a changed text repaints the panel.
-    if (orderEntry->UpdatePriceFields(STKPTR(stock))) orderForms->Refresh();
+    if (orderEntry->UpdatePriceFields(STKPTR(stock))) orderForms->RefreshQuotePrices(orderEntry->quoteTextsChanged);
   };
   // The dispatcher's answers (funds, openable volume) fill the panels: it
   // sees the panel's contract, hedge flag and offset before each

@@ -39,7 +39,8 @@ void EntryAssignBounded(std::string &field, const std::string &text, size_t n) {
 bool EntryMirrorPrice(TQuickDealBarModel &bar, const TOrderFields &f) {
   const size_t n = f.price.size() <= kPriceTextMax ? f.price.size() : platform::GbkCutLength(f.price, kPriceTextMax);
   const bool enabled = f.priceKind != 1;
-  if (bar.priceEnabled == enabled && bar.price.size() == n && f.price.compare(0, n, bar.price) == 0) return false;
+  if (bar.priceEnabled == enabled && bar.price.size() == n && PanelSameBytes(bar.price.data(), f.price.data(), n))
+    return false;
   bar.price.assign(f.price, 0, n);
   bar.priceEnabled = enabled;
   return true;
@@ -203,30 +204,31 @@ bool TOrderEntry::QuoteRefreshes(STKPTR stock) const {
 }
 
 bool TOrderEntry::UpdatePriceFields(STKPTR stock) {
+  quoteTextsChanged = 0;
   if (data_.contractCount <= 0 || !data_.contracts) return false;
   const int layout = PanelLayout();
   TOrderFields &f = Fields(layout);
-  bool changed = false;
+  bool field = false, lines = false;  // the price field, the price lines
   if (panel_.PanelContract.IsNone()) {
-    changed |= EntryClear(f.price);
-    if (layout == 0) changed |= EntryClear(ordinary.buyHint) | EntryClear(ordinary.sellHint);
-    if (layout == 1) changed |= EntryClear(keyboard.buyLabel) | EntryClear(keyboard.sellLabel);
+    field = EntryClear(f.price);
+    if (layout == 0) lines = EntryClear(ordinary.buyHint) | EntryClear(ordinary.sellHint);
+    if (layout == 1) lines = EntryClear(keyboard.buyLabel) | EntryClear(keyboard.sellLabel);
   } else if (!stock.IsNone() && SameStock(stock, panel_.PanelContract)) {
     const bool lastClose = data_.options.UseLastClose;
     if (layout == 0) {
       const TQuotePrices q = QuotePricesOf(panel_.PanelContract);
       if (f.priceKind == 1) {
-        changed |= EntryShow(f.price, "市价");
-        changed |= EntryClear(ordinary.buyHint) | EntryClear(ordinary.sellHint);
+        field = EntryShow(f.price, "市价");
+        lines = EntryClear(ordinary.buyHint) | EntryClear(ordinary.sellHint);
       } else if (const double typed = FieldPrice(f.price.c_str()); typed > 0) {
-        changed |= buyHintText_.Print(ordinary.buyHint, typed + 0.000001, q.decimals, "^");
-        changed |= sellHintText_.Print(ordinary.sellHint, typed + 0.000001, q.decimals, "^");
+        lines = buyHintText_.Print(ordinary.buyHint, typed + 0.000001, q.decimals, "^");
+        lines |= sellHintText_.Print(ordinary.sellHint, typed + 0.000001, q.decimals, "^");
       } else {
         const int word = std::clamp(panel_.OrdinaryPriceKind, 0, 4);
-        changed |= EntryShow(f.price, kPriceWords[word]);
-        changed |= buyHintText_.Print(ordinary.buyHint, WordPrice(word, true, q, lastClose) + 0.000001, q.decimals, "^");
-        changed |= sellHintText_.Print(ordinary.sellHint, WordPrice(word, false, q, lastClose) + 0.000001, q.decimals,
-                                       "^");
+        field = EntryShow(f.price, kPriceWords[word]);
+        lines = buyHintText_.Print(ordinary.buyHint, WordPrice(word, true, q, lastClose) + 0.000001, q.decimals, "^");
+        lines |= sellHintText_.Print(ordinary.sellHint, WordPrice(word, false, q, lastClose) + 0.000001, q.decimals,
+                                     "^");
       }
     } else if (layout == 1) {
       // Only the prices shown are read: this runs on every quote.
@@ -246,22 +248,24 @@ bool TOrderEntry::UpdatePriceFields(STKPTR stock) {
       } else {
         buy = q.Price(q.quote->bid[0].price), sell = q.Price(q.quote->ask[0].price);
       }
-      changed |= buyLabelText_.Print(keyboard.buyLabel, buy, q.decimals);
-      changed |= sellLabelText_.Print(keyboard.sellLabel, sell, q.decimals);
+      lines = buyLabelText_.Print(keyboard.buyLabel, buy, q.decimals);
+      lines |= sellLabelText_.Print(keyboard.sellLabel, sell, q.decimals);
       const int kind = panel_.KeyboardPriceKind >= 0 && panel_.KeyboardPriceKind < 5 ? panel_.KeyboardPriceKind
                                                                                       : kWordLimitDown;
       if (f.priceKind == 1)
-        changed |= EntryShow(f.price, "市价");
+        field = EntryShow(f.price, "市价");
       else if (typed == 0 && word != kind)
-        changed |= EntryShow(f.price, kPriceWords[kind]);
+        field = EntryShow(f.price, kPriceWords[kind]);
     } else {
       const TQuoteScale q = QuoteScaleOf(panel_.PanelContract);
       const double price = q.quote ? q.Price(quick.direction == 0 ? q.quote->ask[0].price : q.quote->bid[0].price) : 0;
-      changed |= quickPriceText_.Print(f.price, price + (price < 0 ? -0.000001 : 0.000001), q.decimals);
+      field = quickPriceText_.Print(f.price, price + (price < 0 ? -0.000001 : 0.000001), q.decimals);
     }
   }
-  if (data_.options.Layout <= 1) changed |= EntryMirrorPrice(bar, f);
-  return changed;
+  const bool mirrored = data_.options.Layout <= 1 && EntryMirrorPrice(bar, f);
+  quoteTextsChanged = (field ? kQuotePriceField : 0u) | (lines ? kQuotePriceLines : 0u);
+  if (mirrored) quoteTextsChanged |= kQuoteBarPrice;
+  return quoteTextsChanged != 0;
 }
 
 void TOrderEntry::ApplyHedgeChoices(const char *code) {

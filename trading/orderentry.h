@@ -158,8 +158,13 @@ class TOrderEntry {
   void ApplyQuickOrderKeys();
 
   // ---- shared ----
-  // True when a text the panels or the bar show changed (a repaint is due).
+  // True when a text the panels or the bar show changed (a repaint is due);
+  // quoteTextsChanged says which.
   bool UpdatePriceFields(STKPTR stock);
+  // The filled panel's price field, its price lines (the ordinary buttons'
+  // hints or the keyboard labels), the bar's price.
+  enum : unsigned { kQuotePriceField = 1, kQuotePriceLines = 2, kQuoteBarPrice = 4 };
+  unsigned quoteTextsChanged = 0;
   // Whether a pushed quote of the instrument repaints the fields.
   bool QuoteRefreshes(STKPTR stock) const;
   // The hedge choice by the contract code (IF/TF may be arbitrage).

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "classlib/extctrls.h"
 #include "classlib/stdctrls.h"
@@ -728,6 +729,40 @@ void TOrderPanelForms::Refresh() {
   OrderFormSetText(XPPriceEdit2, b.price);
   XPPriceEdit2->SetEnabled(b.priceEnabled);
   PanelQuickDeal->SetVisible(window_.quickDealShown);
+  refreshing_ = false;
+}
+
+void TOrderPanelForms::RefreshQuotePrices(unsigned texts) {
+  refreshing_ = true;
+  // A quote moves the texts of the filled panel and the bar only.
+  const TOrderPanel &panel = entry_.Panel();
+  const bool field = texts & TOrderEntry::kQuotePriceField;
+  const bool lines = texts & TOrderEntry::kQuotePriceLines;
+  switch (entry_.PanelLayout()) {
+    case 0: {
+      if (field) OrderFormSetText(XPEdit1002, panel.fields[0].price);
+      const TOrdinaryPanelModel &o = entry_.ordinary;
+      for (auto [button, hint] : {std::pair{XPButton1032, &o.buyHint}, std::pair{XPButton1033, &o.sellHint}}) {
+        if (!lines || button->Hint == *hint) continue;
+        button->Hint = *hint;
+        button->Invalidate();
+      }
+      break;
+    }
+    case 1:
+      if (field) OrderFormSetText(XPEdit2, panel.fields[1].price);
+      if (lines) {
+        Label20->SetCaption(entry_.keyboard.buyLabel);
+        Label36->SetCaption(entry_.keyboard.sellLabel);
+      }
+      break;
+    default:
+      if (field) OrderFormSetText(XPPriceEditF7, panel.fields[2].price);
+  }
+  if (entry_.PanelLayout() != 2 && (texts & TOrderEntry::kQuoteBarPrice)) {
+    OrderFormSetText(XPPriceEdit2, entry_.bar.price);
+    XPPriceEdit2->SetEnabled(entry_.bar.priceEnabled);
+  }
   refreshing_ = false;
 }
 

@@ -65,6 +65,11 @@ class TOrderPanelForms {
 
   // The models into the controls.
   void Refresh();
+  // Only the texts a quote rewrites, of those texts (the entry's kQuote...
+  // bits) the quote changed: the filled panel's price field and price
+  // lines (the ordinary buttons' hints, the keyboard labels) and the bar's
+  // price. The panels follow every quote of their contract.
+  void RefreshQuotePrices(unsigned texts = ~0u);
 
   // The options changed the layout between 0 and 1.
   void OrderLayoutChanged(int from, int to);

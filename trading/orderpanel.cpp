@@ -87,29 +87,10 @@ const char kPanelDigitPairs[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-// The text of PriceWithDecimals after prefix (at most 8 bytes) at the end
-// of text; its length, or 0 when the price is beyond what is printed here
-// (infinities, NaN, 2^52 units and more: printf prints those).
-size_t PanelFormatPrice(char (&text)[kPanelPriceTextRoom], double price, int decimals, const char *prefix) {
-  static const double kScale[7] = {1, 10, 100, 1000, 10000, 100000, 1000000};
-  decimals = std::clamp(decimals, 0, 6);
-  const double magnitude = std::fabs(price);
-  const double scaled = magnitude * kScale[decimals];
-  // Below 2^52 every fraction of the product is exact.
-  if (!(scaled < 4503599627370496.0)) return 0;
-  char *const end = text + kPanelPriceTextRoom;
-  char *p = end;
-  // Rounded to nearest as printf rounds the exact binary value, a tie to
-  // the even neighbour. The product's own rounding matters only when it
-  // lands on a half: its exact error then decides.
-  uint64_t units = uint64_t(scaled);
-  const double fraction = scaled - double(units);
-  if (fraction > 0.5) {
-    ++units;
-  } else if (fraction == 0.5) {
-    const double error = std::fma(magnitude, kScale[decimals], -scaled);
-    if (error > 0 || (error == 0 && (units & 1))) ++units;
-  }
+// units printed before p with a point ahead of the last decimals digits;
+// the new start.
+template <typename Unsigned>
+char *PanelDigits(char *p, Unsigned units, int decimals) {
   int left = decimals;
   if (left & 1) {
     *--p = char('0' + units % 10);
@@ -135,19 +116,44 @@ size_t PanelFormatPrice(char (&text)[kPanelPriceTextRoom], double price, int dec
   } else {
     *--p = char('0' + units);
   }
+  return p;
+}
+
+// The text of PriceWithDecimals after prefix (at most 8 bytes) at the end
+// of text; its length, or 0 when the price is beyond what is printed here
+// (infinities, NaN, 2^52 units and more: printf prints those).
+size_t PanelFormatPrice(char (&text)[kPanelPriceTextRoom], double price, int decimals, const char *prefix) {
+  static const double kScale[7] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+  decimals = std::clamp(decimals, 0, 6);
+  const double magnitude = std::fabs(price);
+  const double scaled = magnitude * kScale[decimals];
+  // Below 2^52 every fraction of the product is exact.
+  if (!(scaled < 4503599627370496.0)) return 0;
+  char *const end = text + kPanelPriceTextRoom;
+  char *p = end;
+  // Rounded to nearest as printf rounds the exact binary value, a tie to
+  // the even neighbour. The product's own rounding matters only when it
+  // lands on a half: its exact error then decides.
+  uint64_t units = uint64_t(scaled);
+  const double fraction = scaled - double(units);
+  if (fraction > 0.5) {
+    ++units;
+  } else if (fraction == 0.5) {
+    const double error = std::fma(magnitude, kScale[decimals], -scaled);
+    if (error > 0 || (error == 0 && (units & 1))) ++units;
+  }
+  // Prices fit 32 bits nearly always, where the digits come cheaper.
+  p = units <= UINT32_MAX ? PanelDigits(p, uint32_t(units), decimals) : PanelDigits(p, units, decimals);
   if (std::signbit(price)) *--p = '-';
-  for (const char *q = prefix + strnlen(prefix, 8); q > prefix;) *--p = *--q;
+  size_t head = 0;
+  while (head < 8 && prefix[head]) ++head;
+  while (head) *--p = prefix[--head];
   return size_t(end - p);
 }
 
 // out takes text unless it holds it already.
 bool PanelTakeText(std::string &out, const char *text, size_t length) {
-  if (out.size() == length) {
-    const char *held = out.data();
-    size_t i = 0;
-    while (i < length && held[i] == text[i]) ++i;
-    if (i == length) return false;
-  }
+  if (out.size() == length && PanelSameBytes(out.data(), text, length)) return false;
   out.assign(text, length);
   return true;
 }

@@ -108,6 +108,21 @@ TEST(OrderPanelRules, PricesPrintAsPriceWithDecimals) {
   }
 }
 
+// Every byte counts, at every length the word-wise comparison splits
+// differently.
+TEST(OrderPanelRules, TextsCompareEveryByte) {
+  for (size_t n = 0; n <= 40; ++n) {
+    std::string a(n, 'a');
+    for (size_t i = 0; i < n; ++i) a[i] = char('0' + i % 10);
+    EXPECT_TRUE(PanelSameBytes(a.data(), std::string(a).data(), n)) << n;
+    for (size_t at = 0; at < n; ++at) {
+      std::string b = a;
+      b[at] = char(b[at] ^ 0x40);
+      EXPECT_FALSE(PanelSameBytes(a.data(), b.data(), n)) << n << " " << at;
+    }
+  }
+}
+
 // A text that remembers its last price prints only what changed, and never
 // trusts a text someone else rewrote.
 TEST(OrderPanelRules, PriceTextsPrintOnlyAChangedPrice) {

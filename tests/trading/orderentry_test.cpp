@@ -271,12 +271,15 @@ TEST_F(OrderEntryTest, KeyboardPricesFollowTheNextQuote) {
   EXPECT_TRUE(entry_.UpdatePriceFields(Stock(1)));
   EXPECT_EQ(entry_.keyboard.buyLabel, "3501.00");  // "对手价": buy at the ask
   EXPECT_EQ(entry_.keyboard.sellLabel, "3499.00");
+  EXPECT_EQ(entry_.quoteTextsChanged, TOrderEntry::kQuotePriceLines);
   // The same quote again prints the same texts: nothing to repaint.
   EXPECT_FALSE(entry_.UpdatePriceFields(Stock(1)));
+  EXPECT_EQ(entry_.quoteTextsChanged, 0u);
   // Nor with a typed price longer than the bar holds: the bar keeps its cut.
   const std::string typed = "3502." + std::string(40, '0');
   F(1).price = typed;
   EXPECT_TRUE(entry_.UpdatePriceFields(Stock(1)));
+  EXPECT_EQ(entry_.quoteTextsChanged, TOrderEntry::kQuotePriceLines | TOrderEntry::kQuoteBarPrice);
   EXPECT_EQ(entry_.bar.price, typed.substr(0, kPriceTextMax));
   EXPECT_EQ(entry_.keyboard.sellLabel, "3502.00");
   EXPECT_FALSE(entry_.UpdatePriceFields(Stock(1)));

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -181,6 +182,50 @@ TEST_F(OrderFormsTest, QuickDealBarShowsTheButtons) {
   EXPECT_FALSE(forms_->PanelQuickDeal->Visible());
   window_->ShowQuickDeal(true);
   EXPECT_TRUE(forms_->PanelQuickDeal->Visible());
+}
+
+// A quote of the panel's contract rewrites only the texts it moves (those
+// of the filled panel and the bar), and as a full refresh shows them.
+TEST_F(OrderFormsTest, AQuoteRewritesOnlyItsPriceTexts) {
+  const int kBar = 3;
+  const unsigned kField = TOrderEntry::kQuotePriceField, kLines = TOrderEntry::kQuotePriceLines;
+  struct Text {
+    int panel;      // the layout whose panel shows it, or kBar
+    unsigned kind;  // its kQuote... bit
+    std::function<std::string()> shown;
+    std::string *model;
+  } texts[] = {
+      {0, kField, [this] { return forms_->XPEdit1002->Text(); }, &panel_.fields[0].price},
+      {0, kLines, [this] { return forms_->XPButton1032->Hint; }, &entry_->ordinary.buyHint},
+      {0, kLines, [this] { return forms_->XPButton1033->Hint; }, &entry_->ordinary.sellHint},
+      {1, kField, [this] { return forms_->XPEdit2->Text(); }, &panel_.fields[1].price},
+      {1, kLines, [this] { return forms_->Label20->Text(); }, &entry_->keyboard.buyLabel},
+      {1, kLines, [this] { return forms_->Label36->Text(); }, &entry_->keyboard.sellLabel},
+      {2, kField, [this] { return forms_->XPPriceEditF7->Text(); }, &panel_.fields[2].price},
+      {kBar, TOrderEntry::kQuoteBarPrice, [this] { return forms_->XPPriceEdit2->Text(); }, &entry_->bar.price},
+  };
+  for (int layout = 0; layout < 3; ++layout) {
+    for (Text &t : texts) *t.model = "100" + std::to_string(layout);
+    entry_->bar.priceEnabled = true;
+    Show(layout);
+    for (Text &t : texts) *t.model = "200" + std::to_string(layout);
+    entry_->bar.priceEnabled = false;
+    entry_->keyboard.funds = "880000";  // not a quote's
+    const bool barMoves = layout != 2;
+    // The texts the quote changed first (the price lines), then all.
+    for (unsigned changed : {kLines, ~0u}) {
+      forms_->RefreshQuotePrices(changed);
+      for (Text &t : texts) {
+        const bool moves = (t.panel == layout || (t.panel == kBar && barMoves)) && (t.kind & changed);
+        EXPECT_EQ(t.shown(), (moves ? "200" : "100") + std::to_string(layout)) << layout << " " << t.panel;
+      }
+    }
+    EXPECT_EQ(forms_->XPPriceEdit2->Enabled(), !barMoves) << layout;
+    EXPECT_EQ(forms_->XPEdit6->Text(), "") << layout;
+    forms_->Refresh();
+    for (Text &t : texts) EXPECT_EQ(t.shown(), *t.model) << layout << " " << t.panel;
+    entry_->keyboard.funds.clear();
+  }
 }
 
 // A close prepared by the lists lands in the panel on screen: the offset
