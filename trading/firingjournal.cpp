@@ -159,6 +159,8 @@ TFiringJournal::TFiringJournal(TTradeDesk &desk) : desk_(desk) {
   };
 }
 
+TFiringJournal::~TFiringJournal() { FileClose(appendFile_); }
+
 std::string TFiringJournal::Path() const { return desk_.AccountFile("firing.jnl"); }
 
 bool TFiringJournal::Load() {
@@ -189,6 +191,9 @@ bool TFiringJournal::Load() {
 }
 
 bool TFiringJournal::Save() {
+  // A rewrite puts a new file in the old one's place.
+  FileClose(appendFile_);
+  appendFile_ = 0;
   const std::string path = Path();
   bool written = false;
   if (intents_.empty()) {
@@ -279,22 +284,29 @@ bool TFiringJournal::NotePendingAnswer(int32_t number, uint8_t state, const char
   if (state != kIntentSent) return Save();
   unsigned char record[kIntentRecordSize];
   PutIntentRecord(*intent, record);
-  // Only after the whole journal the walk wrote: never onto a missing or
+  // Only onto the whole journal a rewrite left: never onto a missing or
   // foreign file.
-  const std::string path = Path();
-  const int32_t file =
-      GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES ? -1 : FileOpen(path.c_str(), "r+b");
-  bool written = false;
-  if (file > 0) {
+  if (appendFile_ <= 0) {
+    const std::string path = Path();
+    appendFile_ = GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES ? 0 : FileOpen(path.c_str(), "r+b");
     char magic[sizeof kJournalMagic] = {};
-    const int32_t size = FileSize(file);
-    written = size >= int32_t(sizeof magic) && (size - int32_t(sizeof magic)) % int32_t(kIntentRecordSize) == 0 &&
-              FileRead(file, magic, 1, sizeof magic) == int32_t(sizeof magic) &&
-              memcmp(magic, kJournalMagic, sizeof magic) == 0 && FileSeek(file, 0, 2) == size &&
-              FileWrite(file, record, 1, sizeof record) == int32_t(sizeof record);
-    FileClose(file);
+    const int32_t size = appendFile_ > 0 ? FileSize(appendFile_) : -1;
+    const bool whole = size >= int32_t(sizeof magic) &&
+                       (size - int32_t(sizeof magic)) % int32_t(kIntentRecordSize) == 0 &&
+                       FileRead(appendFile_, magic, 1, sizeof magic) == int32_t(sizeof magic) &&
+                       memcmp(magic, kJournalMagic, sizeof magic) == 0 && FileSeek(appendFile_, 0, 2) == size;
+    if (!whole) {
+      FileClose(appendFile_);
+      appendFile_ = 0;
+    }
   }
-  if (!written) WriteTradeLog(desk_, TLOG_TEXT, "1|写文件失败: firing.jnl");
+  const bool written = appendFile_ > 0 && FileWrite(appendFile_, record, 1, sizeof record) == int32_t(sizeof record);
+  if (!written) {
+    // A part written stays the file's tail: no record goes after it.
+    FileClose(appendFile_);
+    appendFile_ = 0;
+    WriteTradeLog(desk_, TLOG_TEXT, "1|写文件失败: firing.jnl");
+  }
   return written;
 }
 

@@ -66,6 +66,9 @@ int32_t CountMatchingOrders(const TTradeDesk &desk, const char *instrument, char
 class TFiringJournal {
  public:
   explicit TFiringJournal(TTradeDesk &desk);
+  ~TFiringJournal();
+  TFiringJournal(const TFiringJournal &) = delete;
+  TFiringJournal &operator=(const TFiringJournal &) = delete;
 
   // Told once when the journal could not be written (a box); the firing
   // goes on. By default a warning box owned by the desk's owner.
@@ -136,6 +139,9 @@ class TFiringJournal {
   std::vector<FiringIntent> intents_;
   int32_t next_ = 1;
   bool told_ = false;
+  // The file answers are appended to, open from the first answer until the
+  // next whole rewrite.
+  int32_t appendFile_ = 0;
 };
 
 // The journal's file record, field by field (exposed for tests).
