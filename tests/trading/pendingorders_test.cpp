@@ -187,6 +187,7 @@ TEST_F(PendingOrdersTest, AnExchangeLimitsTheWalk) {
 // The files as each send found them.
 std::vector<size_t> FileSizesAtSend, JournalSizesAtSend;
 std::string WatchedFile, WatchedJournal;
+bool JournalGoesAtSend = false;
 size_t WatchedSize(const std::string &path) {
   std::error_code missing;
   const uintmax_t size = std::filesystem::file_size(path, missing);
@@ -195,6 +196,7 @@ size_t WatchedSize(const std::string &path) {
 int WatchingInsert(char *, char *, double, int, char, char, char, char *ref, char *) {
   FileSizesAtSend.push_back(WatchedSize(WatchedFile));
   JournalSizesAtSend.push_back(WatchedSize(WatchedJournal));
+  if (JournalGoesAtSend) std::filesystem::remove(WatchedJournal);
   snprintf(ref, 13, "%zu", 500 + FileSizesAtSend.size());
   return 0;
 }
@@ -202,22 +204,34 @@ int WatchingInsert(char *, char *, double, int, char, char, char, char *ref, cha
 // Each accepted send is on disk before the next one: without the journal
 // the file is rewritten after it; with the journal the walk is announced
 // once and each answer is added to the journal, the file rewritten once
-// at the end.
+// at the end; when the journal cannot take an answer (its file went), the
+// file is rewritten after that send.
 TEST_F(PendingOrdersTest, EachAcceptedSendIsKeptBeforeTheNext) {
   const size_t head = 6, intents = 8 + 3 * kIntentRecordSize;
   struct Case {
-    bool journal;
+    const char *name;
+    bool journal, journalGoes;
     std::vector<size_t> fileSizes, journalSizes;
   } cases[] = {
-      {false,
+      {"without the journal",
+       false,
+       false,
        {head + 3 * kPendingRecordSize, head + 2 * kPendingRecordSize, head + kPendingRecordSize},
        {0, 0, 0}},
-      {true,
+      {"with the journal",
+       true,
+       false,
        {head + 3 * kPendingRecordSize, head + 3 * kPendingRecordSize, head + 3 * kPendingRecordSize},
        {intents, intents + kIntentRecordSize, intents + 2 * kIntentRecordSize}},
+      {"the journal's file gone at the first send",
+       true,
+       true,
+       {head + 3 * kPendingRecordSize, head + 2 * kPendingRecordSize, head + kPendingRecordSize},
+       {intents, 0, 0}},
   };
   for (const Case &c : cases) {
-    SCOPED_TRACE(c.journal ? "with the journal" : "without the journal");
+    SCOPED_TRACE(c.name);
+    JournalGoesAtSend = c.journalGoes;
     desk_.orders.RemoveAll();
     for (int i = 0; i < 3; ++i) Keep("SHFE", "CU2405", '0', 71000 + i, 1);
     SavePendingOrders(desk_, desk_.owner);
@@ -235,6 +249,7 @@ TEST_F(PendingOrdersTest, EachAcceptedSendIsKeptBeforeTheNext) {
     EXPECT_EQ(WatchedSize(WatchedJournal), 0u);
     pending_.journal = nullptr;
   }
+  JournalGoesAtSend = false;
 }
 
 TEST_F(PendingOrdersTest, CancelledOnesLeaveTheArrayAndTheFile) {
