@@ -165,7 +165,8 @@ std::string TFiringJournal::Path() const { return desk_.AccountFile("firing.jnl"
 
 bool TFiringJournal::Load() {
   intents_.clear();
-  const int32_t file = FileOpen(Path().c_str(), "rb");
+  loadedPath_ = Path();
+  const int32_t file = FileOpen(loadedPath_.c_str(), "rb");
   if (file <= 0) return true;
   char magic[sizeof kJournalMagic];
   if (FileRead(file, magic, 1, sizeof magic) != int32_t(sizeof magic) || memcmp(magic, kJournalMagic, sizeof magic)) {
@@ -215,6 +216,10 @@ bool TFiringJournal::Save() {
   return written;
 }
 
+void TFiringJournal::EnsureLoaded() {
+  if (loadedPath_ != Path()) Load();
+}
+
 FiringIntent *TFiringJournal::Find(int32_t number) {
   for (FiringIntent &intent : intents_)
     if (intent.number == number) return &intent;
@@ -222,6 +227,7 @@ FiringIntent *TFiringJournal::Find(int32_t number) {
 }
 
 int32_t TFiringJournal::Record(FiringIntent &intent, const OrderScript &task) {
+  EnsureLoaded();
   intent.number = next_++;
   intent.state = kIntentOpen;
   memcpy(intent.instrument, task.InstrumentID, sizeof intent.instrument - 1);
@@ -248,6 +254,7 @@ int32_t TFiringJournal::RecordPending(const CKivoOrderField &order) {
 }
 
 std::vector<int32_t> TFiringJournal::RecordPendingWalk(const std::vector<const CKivoOrderField *> &orders) {
+  EnsureLoaded();
   std::vector<int32_t> numbers;
   for (const CKivoOrderField *order : orders) {
     FiringIntent intent;
@@ -310,17 +317,19 @@ bool TFiringJournal::NotePendingAnswer(int32_t number, uint8_t state, const char
   return written;
 }
 
+bool TFiringJournal::HasPendingIntents() {
+  EnsureLoaded();
+  for (const FiringIntent &intent : intents_)
+    if (intent.kind == kFiringPending) return true;
+  return false;
+}
+
 std::vector<std::string> TFiringJournal::SettlePendingSends() {
-  std::vector<std::string> sent;
+  EnsureLoaded();
+  std::vector<std::string> leaving;
   std::vector<int32_t> claimed;
-  bool any = false;
-  for (size_t i = 0; i < intents_.size();) {
-    const FiringIntent &intent = intents_[i];
-    if (intent.kind != kFiringPending) {
-      ++i;
-      continue;
-    }
-    any = true;
+  for (const FiringIntent &intent : intents_) {
+    if (intent.kind != kFiringPending) continue;
     bool arrived = intent.state == kIntentSent;
     const bool refused = intent.state == kIntentRefused;
     // A send known to have arrived claims its order too, so that an open
@@ -336,11 +345,16 @@ std::vector<std::string> TFiringJournal::SettlePendingSends() {
     snprintf(text, sizeof text, "1|firing.jnl: %d open-trigger %d %.7s %s", intent.number, intent.volume,
              intent.instrument, arrived ? "sent" : refused ? "refused" : "kept");
     WriteTradeLog(desk_, TLOG_TEXT, text);
-    if (arrived || refused) sent.push_back(std::to_string(intent.volume));
-    intents_.erase(intents_.begin() + ptrdiff_t(i));
+    if (arrived || refused) leaving.push_back(std::to_string(intent.volume));
   }
-  if (any) Save();
-  return sent;
+  return leaving;
+}
+
+void TFiringJournal::ForgetPendingIntents() {
+  const size_t before = intents_.size();
+  for (size_t i = intents_.size(); i-- > 0;)
+    if (intents_[i].kind == kFiringPending) intents_.erase(intents_.begin() + ptrdiff_t(i));
+  if (intents_.size() != before) Save();
 }
 
 void TFiringJournal::OrderSent(int32_t number, const char *reference) {

@@ -331,10 +331,10 @@ TEST_F(PendingOrdersTest, ACrashInTheMiddleOfAWalkSendsNothingTwiceAndLosesNothi
       if (answersLost) std::filesystem::resize_file(box_.Path(kJournal), 8 + 3 * kIntentRecordSize);
 
       // Restart: the contract list loads the file before the broker's
-      // orders are known; the order list brings those the broker holds.
+      // orders are known; the order list brings those the broker holds
+      // and the journal is read to settle them.
       desk_.orders.RemoveAll();
       TFiringJournal restarted(desk_);
-      ASSERT_TRUE(restarted.Load());
       pending_.journal = &restarted;
       pending_.Load(false);
       for (size_t i = 0; i < Broker.holds.size(); ++i) {
@@ -355,6 +355,50 @@ TEST_F(PendingOrdersTest, ACrashInTheMiddleOfAWalkSendsNothingTwiceAndLosesNothi
       pending_.journal = nullptr;
     }
   }
+}
+
+// A walk whose file could not be written at its end leaves its answers in
+// the journal; the next walk settles them and writes the file first, so a
+// crash in it is settled against the broker's orders alone: with its own
+// order alike the first walk's, it is still not sent twice.
+TEST_F(PendingOrdersTest, AWalkWhoseFileFailedIsSettledBeforeTheNext) {
+  const double A = 71000, B = 71010, C = 71020;
+  {
+    TFiringJournal journal(desk_);
+    pending_.journal = &journal;
+    Keep("SHFE", "CU2405", '0', A, 1);
+    Keep("SHFE", "CU2405", '0', B, 1);
+    SavePendingOrders(desk_, desk_.owner);
+    const std::string blocker = box_.Path(kFile) + ".new";
+    std::filesystem::create_directory(blocker);
+    Broker = CrashBroker{};
+    TradePlugin.OrderInsert = CrashingInsert;
+    pending_.Execute(nullptr);
+    ASSERT_EQ(Broker.holds, (std::vector<double>{A, B}));
+    ASSERT_EQ(FileRecords(), 2u);  // the write failed
+    std::filesystem::remove(blocker);
+    // Their returns reach the order list.
+    desk_.orders.Add(Order("101", "CU2405", '0', '0', 1, 0, '3', '3', A));
+    desk_.orders.Add(Order("102", "CU2405", '0', '0', 1, 0, '3', '3', B));
+    Keep("SHFE", "CU2405", '0', C, 1);
+    SavePendingOrders(desk_, desk_.owner);  // as the order placing keeps it
+    Broker.endAt = 3;
+    Broker.taken = true;
+    EXPECT_THROW(pending_.Execute(nullptr), ProcessEnded);
+    ASSERT_EQ(Broker.holds, (std::vector<double>{A, B, C}));
+  }
+  desk_.orders.RemoveAll();
+  TFiringJournal restarted(desk_);
+  pending_.journal = &restarted;
+  pending_.Load(false);
+  const char *refs[] = {"101", "102", "103"};
+  for (size_t i = 0; i < 3; ++i) desk_.orders.Add(Order(refs[i], "CU2405", '0', '0', 1, 0, '3', '3', Broker.holds[i]));
+  pending_.Load(true);
+  Broker.endAt = 0;
+  pending_.Execute(nullptr);
+  EXPECT_EQ(Broker.holds, (std::vector<double>{A, B, C}));
+  EXPECT_EQ(box_.Read(kFile), "KVPO02");
+  pending_.journal = nullptr;
 }
 
 TEST_F(PendingOrdersTest, AnInterruptedSendTheBrokerNeverGotIsSentAgain) {
