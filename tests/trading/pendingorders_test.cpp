@@ -266,22 +266,22 @@ TEST_F(PendingOrdersTest, CancelledOnesLeaveTheArrayAndTheFile) {
 // unwinds the walk) at the call the case names, before or after the broker
 // took that order.
 struct ProcessEnded {};
-struct CrashBroker {
+struct PendingCrashBroker {
   std::vector<std::pair<int, std::string>> answers;
   size_t endAt = 0;  // the call during which the process ends; 0 never
   bool taken = false;
   size_t calls = 0;
   std::vector<double> holds;  // the prices of the orders it took, in order
 };
-CrashBroker Broker;
+PendingCrashBroker PendingBroker;
 int CrashingInsert(char *, char *, double price, int, char, char, char, char *ref, char *text) {
-  const bool ending = ++Broker.calls == Broker.endAt;
-  if (ending && !Broker.taken) throw ProcessEnded{};
+  const bool ending = ++PendingBroker.calls == PendingBroker.endAt;
+  if (ending && !PendingBroker.taken) throw ProcessEnded{};
   const std::pair<int, std::string> answer =
-      Broker.calls <= Broker.answers.size() ? Broker.answers[Broker.calls - 1] : std::make_pair(0, std::string());
+      PendingBroker.calls <= PendingBroker.answers.size() ? PendingBroker.answers[PendingBroker.calls - 1] : std::make_pair(0, std::string());
   if (answer.first == 0) {
-    Broker.holds.push_back(price);
-    snprintf(ref, 13, "%zu", 100 + Broker.holds.size());
+    PendingBroker.holds.push_back(price);
+    snprintf(ref, 13, "%zu", 100 + PendingBroker.holds.size());
   } else {
     snprintf(text, 1024, "%s", answer.second.c_str());
   }
@@ -316,7 +316,7 @@ TEST_F(PendingOrdersTest, ACrashInTheMiddleOfAWalkSendsNothingTwiceAndLosesNothi
     for (const bool answersLost : {false, true}) {
       SCOPED_TRACE(std::string(c.name) + (answersLost ? ", answers lost" : ", answers kept"));
       desk_.orders.RemoveAll();
-      Broker = CrashBroker{c.answers, c.endAt, c.taken, 0, {}};
+      PendingBroker = PendingCrashBroker{c.answers, c.endAt, c.taken, 0, {}};
       {
         TFiringJournal journal(desk_);
         pending_.journal = &journal;
@@ -324,7 +324,7 @@ TEST_F(PendingOrdersTest, ACrashInTheMiddleOfAWalkSendsNothingTwiceAndLosesNothi
         SavePendingOrders(desk_, desk_.owner);
         TradePlugin.OrderInsert = CrashingInsert;
         EXPECT_THROW(pending_.Execute(nullptr), ProcessEnded);
-        EXPECT_EQ(Broker.holds, c.heldAtCrash);
+        EXPECT_EQ(PendingBroker.holds, c.heldAtCrash);
       }
       // The machine's crash keeps what was flushed: the journal as the last
       // whole write left it, three intents.
@@ -337,19 +337,19 @@ TEST_F(PendingOrdersTest, ACrashInTheMiddleOfAWalkSendsNothingTwiceAndLosesNothi
       TFiringJournal restarted(desk_);
       pending_.journal = &restarted;
       pending_.Load(false);
-      for (size_t i = 0; i < Broker.holds.size(); ++i) {
+      for (size_t i = 0; i < PendingBroker.holds.size(); ++i) {
         const std::string ref = std::to_string(101 + i);
         desk_.orders.Add(
-            Order(ref.c_str(), "CU2405", '0', '0', Broker.holds[i] == C ? 2 : 1, 0, '3', '3', Broker.holds[i]));
+            Order(ref.c_str(), "CU2405", '0', '0', PendingBroker.holds[i] == C ? 2 : 1, 0, '3', '3', PendingBroker.holds[i]));
       }
       pending_.Load(true);
       EXPECT_TRUE(restarted.Intents().empty());
       EXPECT_EQ(FileRecords(), c.heldAtEnd.size() - c.heldAtCrash.size());
       // "确认" after the login.
-      Broker.endAt = 0;
-      Broker.answers.clear();
+      PendingBroker.endAt = 0;
+      PendingBroker.answers.clear();
       pending_.Execute(nullptr);
-      EXPECT_EQ(Broker.holds, c.heldAtEnd);
+      EXPECT_EQ(PendingBroker.holds, c.heldAtEnd);
       EXPECT_EQ(box_.Read(kFile), "KVPO02");
       EXPECT_FALSE(std::filesystem::exists(box_.Path(kJournal)));
       pending_.journal = nullptr;
@@ -371,10 +371,10 @@ TEST_F(PendingOrdersTest, AWalkWhoseFileFailedIsSettledBeforeTheNext) {
     SavePendingOrders(desk_, desk_.owner);
     const std::string blocker = box_.Path(kFile) + ".new";
     std::filesystem::create_directory(blocker);
-    Broker = CrashBroker{};
+    PendingBroker = PendingCrashBroker{};
     TradePlugin.OrderInsert = CrashingInsert;
     pending_.Execute(nullptr);
-    ASSERT_EQ(Broker.holds, (std::vector<double>{A, B}));
+    ASSERT_EQ(PendingBroker.holds, (std::vector<double>{A, B}));
     ASSERT_EQ(FileRecords(), 2u);  // the write failed
     std::filesystem::remove(blocker);
     // Their returns reach the order list.
@@ -382,21 +382,21 @@ TEST_F(PendingOrdersTest, AWalkWhoseFileFailedIsSettledBeforeTheNext) {
     desk_.orders.Add(Order("102", "CU2405", '0', '0', 1, 0, '3', '3', B));
     Keep("SHFE", "CU2405", '0', C, 1);
     SavePendingOrders(desk_, desk_.owner);  // as the order placing keeps it
-    Broker.endAt = 3;
-    Broker.taken = true;
+    PendingBroker.endAt = 3;
+    PendingBroker.taken = true;
     EXPECT_THROW(pending_.Execute(nullptr), ProcessEnded);
-    ASSERT_EQ(Broker.holds, (std::vector<double>{A, B, C}));
+    ASSERT_EQ(PendingBroker.holds, (std::vector<double>{A, B, C}));
   }
   desk_.orders.RemoveAll();
   TFiringJournal restarted(desk_);
   pending_.journal = &restarted;
   pending_.Load(false);
   const char *refs[] = {"101", "102", "103"};
-  for (size_t i = 0; i < 3; ++i) desk_.orders.Add(Order(refs[i], "CU2405", '0', '0', 1, 0, '3', '3', Broker.holds[i]));
+  for (size_t i = 0; i < 3; ++i) desk_.orders.Add(Order(refs[i], "CU2405", '0', '0', 1, 0, '3', '3', PendingBroker.holds[i]));
   pending_.Load(true);
-  Broker.endAt = 0;
+  PendingBroker.endAt = 0;
   pending_.Execute(nullptr);
-  EXPECT_EQ(Broker.holds, (std::vector<double>{A, B, C}));
+  EXPECT_EQ(PendingBroker.holds, (std::vector<double>{A, B, C}));
   EXPECT_EQ(box_.Read(kFile), "KVPO02");
   pending_.journal = nullptr;
 }
