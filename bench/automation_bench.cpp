@@ -1,14 +1,14 @@
 // The desk's automation: sending 50 open-trigger orders through the
-// trading plug-in to the simulated broker in this process (each send
-// announced in the firing journal, the file rewritten after it) against the
-// same plug-in's bare order call, the rewrite on its own,
+// trading plug-in to the simulated broker in this process (the walk
+// announced in the firing journal, each answer added to it, the file
+// rewritten once at the end) against the same plug-in's bare order call,
+// the rewrite on its own,
 // and filling the after-login check list of 100 stop entries, 100
 // condition orders and 50 open-trigger orders.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,8 +19,7 @@
 #include "platform/winuser.h"
 #include "plugin/session.h"
 #include "plugin/tradebridge.h"
-#include "testing/desk_ui_recorder.h"
-#include "testing/market_fixture_min.h"
+#include "testing/futures_desk.h"
 #include "testing/msgbox_recorder.h"
 #include "testing/plugin_session.h"
 #include "testing/sim_broker_link.h"
@@ -58,15 +57,11 @@ void AutomationDrain() {
   }
 }
 
-struct AutomationDesk {
-  market_fixture::MarketSandbox box;
-  TTradeDesk desk;
-  QuietDeskHost host;
+// The account's desk without a market: the sends and the check list need
+// none.
+struct AutomationDesk : FuturesDeskWorld {
   MessageBoxRecorder boxes;
-  AutomationDesk() {
-    std::filesystem::create_directories(box.Path("user/880001"));
-    desk.SetAccount("880001");
-  }
+  AutomationDesk() : FuturesDeskWorld(0) {}
 };
 
 // The default broker with funds for every order the runs send.
@@ -105,11 +100,11 @@ void BM_ExecutePendingOrders50(benchmark::State &state) {
   testing_support::SimBrokerLink link(AutomationScript());
   if (!testing_support::OpenSimSession(AutomationNotifyWindow())) return state.SkipWithError("no session");
   AutomationDesk world;
-  TOrderBook book(world.desk, world.host);
-  TPendingOrders pending(world.desk, book);
-  TFiringJournal journal(world.desk);
-  // Argument 1: as the terminal sends them, each send announced first; 0:
-  // without the journal, to show its share.
+  TOrderBook book(world.data, world.host);
+  TPendingOrders pending(world.data, book);
+  TFiringJournal journal(world.data);
+  // Argument 1: as the terminal sends them, with the journal; 0: without
+  // it, the file rewritten after each send instead.
   if (state.range(0)) pending.journal = &journal;
   pending.armed = [] { return true; };
   const TradePluginApi saved = TradePlugin;
@@ -117,15 +112,15 @@ void BM_ExecutePendingOrders50(benchmark::State &state) {
   for (auto _ : state) {
     state.PauseTiming();
     AutomationDrain();
-    world.desk.orders.RemoveAll();
+    world.data.orders.RemoveAll();
     for (int i = 0; i < 50; ++i)
-      world.desk.orders.Add(MakePendingOrder(world.desk, "DCE", "m2405", '0', '0', '1', 3300, 1));
-    SavePendingOrders(world.desk, nullptr);
+      world.data.orders.Add(MakePendingOrder(world.data, "DCE", "m2405", '0', '0', '1', 3300, 1));
+    SavePendingOrders(world.data, nullptr);
     state.ResumeTiming();
     pending.Execute(nullptr);
   }
   // Every send accepted: nothing kept for the next opening and no error box.
-  if (HasPendingOrders(world.desk) || world.boxes.Count() != 0) state.SkipWithError("orders were refused");
+  if (HasPendingOrders(world.data) || world.boxes.Count() != 0) state.SkipWithError("orders were refused");
   TradePlugin = saved;
   tb::EndSession();
   AutomationDrain();
@@ -137,16 +132,16 @@ BENCHMARK(BM_ExecutePendingOrders50)->Arg(1)->Arg(0)->UseRealTime()->Unit(benchm
 void BM_SavePendingOrders25(benchmark::State &state) {
   AutomationDesk world;
   for (int i = 0; i < 25; ++i)
-    world.desk.orders.Add(MakePendingOrder(world.desk, "DCE", "m2405", '0', '0', '1', 3300, 1));
-  for (auto _ : state) benchmark::DoNotOptimize(SavePendingOrders(world.desk, nullptr));
+    world.data.orders.Add(MakePendingOrder(world.data, "DCE", "m2405", '0', '0', '1', 3300, 1));
+  for (auto _ : state) benchmark::DoNotOptimize(SavePendingOrders(world.data, nullptr));
 }
 BENCHMARK(BM_SavePendingOrders25)->UseRealTime()->Unit(benchmark::kMicrosecond);
 
 void BM_FillCheckList(benchmark::State &state) {
   AutomationDesk world;
   TAutomationHooks hooks;
-  TConditionOrders conditions(world.desk, hooks);
-  TAutomationCheckList list(world.desk, conditions);
+  TConditionOrders conditions(world.data, hooks);
+  TAutomationCheckList list(world.data, conditions);
   std::vector<StopOrder> entries(100);
   std::vector<StopOrderPointer> holders(20);
   for (int p = 0; p < 20; ++p) {
@@ -158,7 +153,7 @@ void BM_FillCheckList(benchmark::State &state) {
     snprintf(position.InstrumentID, sizeof position.InstrumentID, "M%u", unsigned(2401 + p) % 10000);
     position.PosiDirection = '2', position.HedgeFlag = '1', position.Volume = 15;
     position.Stops = &holders[size_t(p)];
-    world.desk.positions.Add(position);
+    world.data.positions.Add(position);
   }
   for (int i = 0; i < 100; ++i) {
     ConditionOrder c;
@@ -166,10 +161,10 @@ void BM_FillCheckList(benchmark::State &state) {
     strcpy(c.InstrumentID, "M2401");
     c.Direction = '0', c.OffsetFlag = '0', c.HedgeFlag = '1';
     c.TriggerKind = int8_t(i % 4), c.PriceKind = int8_t(i % 2 ? 1 : 2), c.Volume = 1, c.TriggerPrice = 3500;
-    world.desk.conditions.Add(c);
+    world.data.conditions.Add(c);
   }
   for (int i = 0; i < 50; ++i)
-    world.desk.orders.Add(MakePendingOrder(world.desk, "DCE", "M2401", '0', '0', '1', 3500, 1));
+    world.data.orders.Add(MakePendingOrder(world.data, "DCE", "M2401", '0', '0', '1', 3500, 1));
   for (auto _ : state) {
     list.Fill();
     benchmark::DoNotOptimize(list.rows.data());

@@ -14,7 +14,7 @@
 
 #include "market/dataio5.h"
 #include "market/merger.h"
-#include "bench/futures_world.h"
+#include "testing/futures_desk.h"
 #include "platform/fileapi.h"
 #include "plugin/tradeapi.h"
 #include "testing/desk_ui_recorder.h"

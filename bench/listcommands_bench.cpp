@@ -6,15 +6,11 @@
 
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "bench/futures_world.h"
-#include "market/dataio5.h"
-#include "market/merger.h"
-#include "testing/desk_ui_recorder.h"
+#include "testing/futures_desk.h"
 #include "testing/market_fixture_min.h"
 #include "trading/deskdata.h"
 #include "trading/deskui.h"
@@ -28,41 +24,13 @@ namespace {
 
 constexpr int kListContracts = 50;
 
-struct ListWorld {
-  market_fixture::MarketSandbox box;
-  std::unique_ptr<TDataIO> io;
-  TTradeDesk data;
-  QuietDeskHost host;
+struct ListWorld : FuturesDeskWorld {
   std::unique_ptr<TOrderBook> book;
   std::unique_ptr<TPositionBook> positions;
-  std::vector<std::string> codes;
 
-  ListWorld() {
-    codes = WriteFuturesWorld(box, kListContracts);
-    std::vector<CContractInfo> table;
-    for (int i = 0; i < kListContracts; ++i) {
-      CContractInfo c{};
-      strcpy(c.InstrumentID, codes[size_t(i)].c_str());
-      strcpy(c.ExchangeID, "DCE");
-      c.PriceTick = 1;
-      c.VolumeMultiple = 10;
-      c.Stock = STKPTR(1, 0, i);
-      table.push_back(c);
-    }
-    io = std::make_unique<TDataIO>(nullptr);
-    CMarketMerger::Instance()->LoadDefault();
-    std::filesystem::create_directories(box.Path("user/880001"));
-    data.SetAccount("880001");
-    data.SetContracts(table.data(), int32_t(table.size()));
-    TradePlugin = TradePluginApi{};
-    for (int i = 0; i < kListContracts; ++i) MarketAt(1)->m_quotes[i].last = 3500000;
+  ListWorld() : FuturesDeskWorld(kListContracts) {
     book = std::make_unique<TOrderBook>(data, host);
     positions = std::make_unique<TPositionBook>(data);
-  }
-  ~ListWorld() {
-    data.positions.RemoveAll();
-    TradePlugin = TradePluginApi{};
-    CMarketMerger::FreeInstance();
   }
   void Orders(int count) {
     for (int i = 0; i < count; ++i) {

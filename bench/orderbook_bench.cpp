@@ -6,15 +6,12 @@
 
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "market/dataio5.h"
-#include "market/merger.h"
-#include "bench/futures_world.h"
-#include "testing/desk_ui_recorder.h"
+#include "testing/futures_desk.h"
 #include "testing/market_fixture_min.h"
 #include "trading/deskdata.h"
 #include "trading/deskui.h"
@@ -30,37 +27,14 @@ constexpr int kOrders = 2000;
 
 int NoCloseToday(char *) { return 0; }
 
-struct BookWorld {
-  market_fixture::MarketSandbox box;
-  std::unique_ptr<TDataIO> io;
-  TTradeDesk data;
-  QuietDeskHost host;
+struct BookWorld : FuturesDeskWorld {
   TStopStoreStandIn stops;
   std::unique_ptr<TOrderBook> book;
   std::unique_ptr<TPositionBook> positions;
-  std::vector<std::string> codes;
 
-  BookWorld() {
-    codes = WriteFuturesWorld(box, kContracts);
-    std::vector<CContractInfo> table;
-    for (int i = 0; i < kContracts; ++i) {
-      CContractInfo c{};
-      strcpy(c.InstrumentID, codes[size_t(i)].c_str());
-      strcpy(c.ExchangeID, "DCE");
-      c.PriceTick = 1;
-      c.VolumeMultiple = 10;
-      c.Stock = STKPTR(1, 0, i);
-      table.push_back(c);
-    }
-    io = std::make_unique<TDataIO>(nullptr);
-    CMarketMerger::Instance()->LoadDefault();
-    std::filesystem::create_directories(box.Path("user/880001"));
-    data.SetAccount("880001");
-    data.SetContracts(table.data(), int32_t(table.size()));
+  BookWorld() : FuturesDeskWorld(kContracts) {
     data.stopStore = &stops;
-    TradePlugin = TradePluginApi{};
     TradePlugin.ProcessCloseToday = NoCloseToday;
-    for (int i = 0; i < kContracts; ++i) MarketAt(1)->m_quotes[i].last = 3500000;
     book = std::make_unique<TOrderBook>(data, host);
     positions = std::make_unique<TPositionBook>(data);
     book->positions = positions.get();
@@ -85,11 +59,10 @@ struct BookWorld {
     book->SortOrders();
     ListPositions();
   }
+  // The positions go while the stop store they may reach is still here.
   ~BookWorld() {
     data.positions.RemoveAll();
     data.stopStore = nullptr;
-    TradePlugin = TradePluginApi{};
-    CMarketMerger::FreeInstance();
   }
   void ListPositions() {
     data.positions.RemoveAll();

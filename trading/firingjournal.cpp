@@ -159,11 +159,14 @@ TFiringJournal::TFiringJournal(TTradeDesk &desk) : desk_(desk) {
   };
 }
 
+TFiringJournal::~TFiringJournal() { FileClose(appendFile_); }
+
 std::string TFiringJournal::Path() const { return desk_.AccountFile("firing.jnl"); }
 
 bool TFiringJournal::Load() {
   intents_.clear();
-  const int32_t file = FileOpen(Path().c_str(), "rb");
+  loadedPath_ = Path();
+  const int32_t file = FileOpen(loadedPath_.c_str(), "rb");
   if (file <= 0) return true;
   char magic[sizeof kJournalMagic];
   if (FileRead(file, magic, 1, sizeof magic) != int32_t(sizeof magic) || memcmp(magic, kJournalMagic, sizeof magic)) {
@@ -189,6 +192,9 @@ bool TFiringJournal::Load() {
 }
 
 bool TFiringJournal::Save() {
+  // A rewrite puts a new file in the old one's place.
+  FileClose(appendFile_);
+  appendFile_ = 0;
   const std::string path = Path();
   bool written = false;
   if (intents_.empty()) {
@@ -210,6 +216,10 @@ bool TFiringJournal::Save() {
   return written;
 }
 
+void TFiringJournal::EnsureLoaded() {
+  if (loadedPath_ != Path()) Load();
+}
+
 FiringIntent *TFiringJournal::Find(int32_t number) {
   for (FiringIntent &intent : intents_)
     if (intent.number == number) return &intent;
@@ -217,6 +227,7 @@ FiringIntent *TFiringJournal::Find(int32_t number) {
 }
 
 int32_t TFiringJournal::Record(FiringIntent &intent, const OrderScript &task) {
+  EnsureLoaded();
   intent.number = next_++;
   intent.state = kIntentOpen;
   memcpy(intent.instrument, task.InstrumentID, sizeof intent.instrument - 1);
@@ -243,6 +254,7 @@ int32_t TFiringJournal::RecordPending(const CKivoOrderField &order) {
 }
 
 std::vector<int32_t> TFiringJournal::RecordPendingWalk(const std::vector<const CKivoOrderField *> &orders) {
+  EnsureLoaded();
   std::vector<int32_t> numbers;
   for (const CKivoOrderField *order : orders) {
     FiringIntent intent;
@@ -279,36 +291,45 @@ bool TFiringJournal::NotePendingAnswer(int32_t number, uint8_t state, const char
   if (state != kIntentSent) return Save();
   unsigned char record[kIntentRecordSize];
   PutIntentRecord(*intent, record);
-  // Only after the whole journal the walk wrote: never onto a missing or
+  // Only onto the whole journal a rewrite left: never onto a missing or
   // foreign file.
-  const std::string path = Path();
-  const int32_t file =
-      GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES ? -1 : FileOpen(path.c_str(), "r+b");
-  bool written = false;
-  if (file > 0) {
+  if (appendFile_ <= 0) {
+    const std::string path = Path();
+    appendFile_ = GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES ? 0 : FileOpen(path.c_str(), "r+b");
     char magic[sizeof kJournalMagic] = {};
-    const int32_t size = FileSize(file);
-    written = size >= int32_t(sizeof magic) && (size - int32_t(sizeof magic)) % int32_t(kIntentRecordSize) == 0 &&
-              FileRead(file, magic, 1, sizeof magic) == int32_t(sizeof magic) &&
-              memcmp(magic, kJournalMagic, sizeof magic) == 0 && FileSeek(file, 0, 2) == size &&
-              FileWrite(file, record, 1, sizeof record) == int32_t(sizeof record);
-    FileClose(file);
+    const int32_t size = appendFile_ > 0 ? FileSize(appendFile_) : -1;
+    const bool whole = size >= int32_t(sizeof magic) &&
+                       (size - int32_t(sizeof magic)) % int32_t(kIntentRecordSize) == 0 &&
+                       FileRead(appendFile_, magic, 1, sizeof magic) == int32_t(sizeof magic) &&
+                       memcmp(magic, kJournalMagic, sizeof magic) == 0 && FileSeek(appendFile_, 0, 2) == size;
+    if (!whole) {
+      FileClose(appendFile_);
+      appendFile_ = 0;
+    }
   }
-  if (!written) WriteTradeLog(desk_, TLOG_TEXT, "1|写文件失败: firing.jnl");
+  const bool written = appendFile_ > 0 && FileWrite(appendFile_, record, 1, sizeof record) == int32_t(sizeof record);
+  if (!written) {
+    // A part written stays the file's tail: no record goes after it.
+    FileClose(appendFile_);
+    appendFile_ = 0;
+    WriteTradeLog(desk_, TLOG_TEXT, "1|写文件失败: firing.jnl");
+  }
   return written;
 }
 
+bool TFiringJournal::HasPendingIntents() {
+  EnsureLoaded();
+  for (const FiringIntent &intent : intents_)
+    if (intent.kind == kFiringPending) return true;
+  return false;
+}
+
 std::vector<std::string> TFiringJournal::SettlePendingSends() {
-  std::vector<std::string> sent;
+  EnsureLoaded();
+  std::vector<std::string> leaving;
   std::vector<int32_t> claimed;
-  bool any = false;
-  for (size_t i = 0; i < intents_.size();) {
-    const FiringIntent &intent = intents_[i];
-    if (intent.kind != kFiringPending) {
-      ++i;
-      continue;
-    }
-    any = true;
+  for (const FiringIntent &intent : intents_) {
+    if (intent.kind != kFiringPending) continue;
     bool arrived = intent.state == kIntentSent;
     const bool refused = intent.state == kIntentRefused;
     // A send known to have arrived claims its order too, so that an open
@@ -324,11 +345,16 @@ std::vector<std::string> TFiringJournal::SettlePendingSends() {
     snprintf(text, sizeof text, "1|firing.jnl: %d open-trigger %d %.7s %s", intent.number, intent.volume,
              intent.instrument, arrived ? "sent" : refused ? "refused" : "kept");
     WriteTradeLog(desk_, TLOG_TEXT, text);
-    if (arrived || refused) sent.push_back(std::to_string(intent.volume));
-    intents_.erase(intents_.begin() + ptrdiff_t(i));
+    if (arrived || refused) leaving.push_back(std::to_string(intent.volume));
   }
-  if (any) Save();
-  return sent;
+  return leaving;
+}
+
+void TFiringJournal::ForgetPendingIntents() {
+  const size_t before = intents_.size();
+  for (size_t i = intents_.size(); i-- > 0;)
+    if (intents_[i].kind == kFiringPending) intents_.erase(intents_.begin() + ptrdiff_t(i));
+  if (intents_.size() != before) Save();
 }
 
 void TFiringJournal::OrderSent(int32_t number, const char *reference) {

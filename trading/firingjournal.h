@@ -66,6 +66,9 @@ int32_t CountMatchingOrders(const TTradeDesk &desk, const char *instrument, char
 class TFiringJournal {
  public:
   explicit TFiringJournal(TTradeDesk &desk);
+  ~TFiringJournal();
+  TFiringJournal(const TFiringJournal &) = delete;
+  TFiringJournal &operator=(const TFiringJournal &) = delete;
 
   // Told once when the journal could not be written (a box); the firing
   // goes on. By default a warning box owned by the desk's owner.
@@ -77,7 +80,9 @@ class TFiringJournal {
 
   // Reads the account's journal; a missing file is empty, a damaged tail
   // is ignored (logged), a record of a number already read replaces it.
-  // False when the file had a foreign head.
+  // False when the file had a foreign head. Writing an intent or settling
+  // open-trigger sends reads the account's file first when it was not read
+  // yet, so that no write replaces intents a crash left.
   bool Load();
   // Writes the intent (number assigned) before the item is consumed; the
   // number, or 0 when the journal could not be written.
@@ -105,12 +110,16 @@ class TFiringJournal {
   // ones are the first. A refusal would break that order, so it is written
   // flushed, the whole journal. False when it could not be written.
   bool NotePendingAnswer(int32_t number, uint8_t state, const char *text);
+  // Open-trigger intents are held (a walk's whose file could not be
+  // written, or a crash's not settled yet).
+  bool HasPendingIntents();
   // With today's broker orders in the array: the numbers of the open-
   // trigger orders that leave their file, because their send reached the
-  // broker or was refused for good; their intents are dropped (unsent ones
-  // too: the order is still in its file). The intents are taken in the
-  // order they were written, each claiming its own order of the broker.
+  // broker or was refused for good. The intents are taken in the order
+  // they were written, each claiming its own order of the broker; they
+  // stay until ForgetPendingIntents, once the file is written.
   std::vector<std::string> SettlePendingSends();
+  void ForgetPendingIntents();
   // Writes the whole journal, flushed, as it stands.
   bool Rewrite() { return Save(); }
   // Drops an intent whose task could not even be queued.
@@ -129,6 +138,7 @@ class TFiringJournal {
 
  private:
   bool Save();
+  void EnsureLoaded();
   FiringIntent *Find(int32_t number);
   void Settle(const FiringIntent &intent, bool sent, int32_t tradeDate);
 
@@ -136,6 +146,10 @@ class TFiringJournal {
   std::vector<FiringIntent> intents_;
   int32_t next_ = 1;
   bool told_ = false;
+  // The file answers are appended to, open from the first answer until the
+  // next whole rewrite.
+  int32_t appendFile_ = 0;
+  std::string loadedPath_;  // the file Load read
 };
 
 // The journal's file record, field by field (exposed for tests).

@@ -229,13 +229,22 @@ void TPendingOrders::Load(bool ordersComplete) {
   }
   FileClose(file);
   book_.SortOrders();
-  bool changed = !known;
   if (!known) DeleteFileA(path.c_str());
-  // A send a crash cut short: the broker's list tells whether it arrived.
-  if (ordersComplete && journal) {
-    for (const std::string &number : journal->SettlePendingSends()) changed = RemoveNumber(number.c_str()) || changed;
+  // Sends a crash cut short: the broker's list tells whether they arrived.
+  if (ordersComplete && journal && journal->HasPendingIntents()) {
+    SettleSends(!known);
+    return;
   }
-  if (changed) SavePendingOrders(desk_, desk_.owner);
+  if (!known) SavePendingOrders(desk_, desk_.owner);
+}
+
+bool TPendingOrders::SettleSends(bool rewrite) {
+  bool changed = rewrite;
+  for (const std::string &number : journal->SettlePendingSends()) changed = RemoveNumber(number.c_str()) || changed;
+  // The intents go only once the flushed file no longer holds their orders.
+  if (changed && !SavePendingOrders(desk_, desk_.owner)) return false;
+  journal->ForgetPendingIntents();
+  return true;
 }
 
 bool TPendingOrders::RemoveNumber(const char *number) {
@@ -268,6 +277,10 @@ void TPendingOrders::RemoveCancelled() {
 void TPendingOrders::Execute(const char *exchange) {
   if (!armed || !armed()) return;
   const bool given = exchange && *exchange;
+  // Intents a walk left because its file could not be written (or a crash
+  // the order list has not settled): settled first and the file written,
+  // so that two walks' intents never meet the broker's orders together.
+  if (journal && journal->HasPendingIntents() && !SettleSends(true)) return;
   auto inWalk = [&](const CKivoOrderField &o) {
     return o.OrderStatus[1] == 'p' && (!given || strncasecmp(o.ExchangeID, exchange, sizeof o.ExchangeID) == 0);
   };

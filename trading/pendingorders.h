@@ -58,6 +58,10 @@ class TPendingOrders {
 
  private:
   bool RemoveNumber(const char *number);
+  // The journal's open-trigger intents settled against the array; the file
+  // is written (always when rewrite) before they are dropped. False when
+  // it could not be.
+  bool SettleSends(bool rewrite);
   TTradeDesk &desk_;
   TOrderBook &book_;
 };

@@ -187,6 +187,7 @@ TEST_F(PendingOrdersTest, AnExchangeLimitsTheWalk) {
 // The files as each send found them.
 std::vector<size_t> FileSizesAtSend, JournalSizesAtSend;
 std::string WatchedFile, WatchedJournal;
+bool JournalGoesAtSend = false;
 size_t WatchedSize(const std::string &path) {
   std::error_code missing;
   const uintmax_t size = std::filesystem::file_size(path, missing);
@@ -195,6 +196,7 @@ size_t WatchedSize(const std::string &path) {
 int WatchingInsert(char *, char *, double, int, char, char, char, char *ref, char *) {
   FileSizesAtSend.push_back(WatchedSize(WatchedFile));
   JournalSizesAtSend.push_back(WatchedSize(WatchedJournal));
+  if (JournalGoesAtSend) std::filesystem::remove(WatchedJournal);
   snprintf(ref, 13, "%zu", 500 + FileSizesAtSend.size());
   return 0;
 }
@@ -202,22 +204,34 @@ int WatchingInsert(char *, char *, double, int, char, char, char, char *ref, cha
 // Each accepted send is on disk before the next one: without the journal
 // the file is rewritten after it; with the journal the walk is announced
 // once and each answer is added to the journal, the file rewritten once
-// at the end.
+// at the end; when the journal cannot take an answer (its file went), the
+// file is rewritten after that send.
 TEST_F(PendingOrdersTest, EachAcceptedSendIsKeptBeforeTheNext) {
   const size_t head = 6, intents = 8 + 3 * kIntentRecordSize;
   struct Case {
-    bool journal;
+    const char *name;
+    bool journal, journalGoes;
     std::vector<size_t> fileSizes, journalSizes;
   } cases[] = {
-      {false,
+      {"without the journal",
+       false,
+       false,
        {head + 3 * kPendingRecordSize, head + 2 * kPendingRecordSize, head + kPendingRecordSize},
        {0, 0, 0}},
-      {true,
+      {"with the journal",
+       true,
+       false,
        {head + 3 * kPendingRecordSize, head + 3 * kPendingRecordSize, head + 3 * kPendingRecordSize},
        {intents, intents + kIntentRecordSize, intents + 2 * kIntentRecordSize}},
+      {"the journal's file gone at the first send",
+       true,
+       true,
+       {head + 3 * kPendingRecordSize, head + 2 * kPendingRecordSize, head + kPendingRecordSize},
+       {intents, 0, 0}},
   };
   for (const Case &c : cases) {
-    SCOPED_TRACE(c.journal ? "with the journal" : "without the journal");
+    SCOPED_TRACE(c.name);
+    JournalGoesAtSend = c.journalGoes;
     desk_.orders.RemoveAll();
     for (int i = 0; i < 3; ++i) Keep("SHFE", "CU2405", '0', 71000 + i, 1);
     SavePendingOrders(desk_, desk_.owner);
@@ -235,6 +249,7 @@ TEST_F(PendingOrdersTest, EachAcceptedSendIsKeptBeforeTheNext) {
     EXPECT_EQ(WatchedSize(WatchedJournal), 0u);
     pending_.journal = nullptr;
   }
+  JournalGoesAtSend = false;
 }
 
 TEST_F(PendingOrdersTest, CancelledOnesLeaveTheArrayAndTheFile) {
@@ -251,22 +266,22 @@ TEST_F(PendingOrdersTest, CancelledOnesLeaveTheArrayAndTheFile) {
 // unwinds the walk) at the call the case names, before or after the broker
 // took that order.
 struct ProcessEnded {};
-struct CrashBroker {
+struct PendingCrashBroker {
   std::vector<std::pair<int, std::string>> answers;
   size_t endAt = 0;  // the call during which the process ends; 0 never
   bool taken = false;
   size_t calls = 0;
   std::vector<double> holds;  // the prices of the orders it took, in order
 };
-CrashBroker Broker;
+PendingCrashBroker PendingBroker;
 int CrashingInsert(char *, char *, double price, int, char, char, char, char *ref, char *text) {
-  const bool ending = ++Broker.calls == Broker.endAt;
-  if (ending && !Broker.taken) throw ProcessEnded{};
+  const bool ending = ++PendingBroker.calls == PendingBroker.endAt;
+  if (ending && !PendingBroker.taken) throw ProcessEnded{};
   const std::pair<int, std::string> answer =
-      Broker.calls <= Broker.answers.size() ? Broker.answers[Broker.calls - 1] : std::make_pair(0, std::string());
+      PendingBroker.calls <= PendingBroker.answers.size() ? PendingBroker.answers[PendingBroker.calls - 1] : std::make_pair(0, std::string());
   if (answer.first == 0) {
-    Broker.holds.push_back(price);
-    snprintf(ref, 13, "%zu", 100 + Broker.holds.size());
+    PendingBroker.holds.push_back(price);
+    snprintf(ref, 13, "%zu", 100 + PendingBroker.holds.size());
   } else {
     snprintf(text, 1024, "%s", answer.second.c_str());
   }
@@ -301,7 +316,7 @@ TEST_F(PendingOrdersTest, ACrashInTheMiddleOfAWalkSendsNothingTwiceAndLosesNothi
     for (const bool answersLost : {false, true}) {
       SCOPED_TRACE(std::string(c.name) + (answersLost ? ", answers lost" : ", answers kept"));
       desk_.orders.RemoveAll();
-      Broker = CrashBroker{c.answers, c.endAt, c.taken, 0, {}};
+      PendingBroker = PendingCrashBroker{c.answers, c.endAt, c.taken, 0, {}};
       {
         TFiringJournal journal(desk_);
         pending_.journal = &journal;
@@ -309,37 +324,81 @@ TEST_F(PendingOrdersTest, ACrashInTheMiddleOfAWalkSendsNothingTwiceAndLosesNothi
         SavePendingOrders(desk_, desk_.owner);
         TradePlugin.OrderInsert = CrashingInsert;
         EXPECT_THROW(pending_.Execute(nullptr), ProcessEnded);
-        EXPECT_EQ(Broker.holds, c.heldAtCrash);
+        EXPECT_EQ(PendingBroker.holds, c.heldAtCrash);
       }
       // The machine's crash keeps what was flushed: the journal as the last
       // whole write left it, three intents.
       if (answersLost) std::filesystem::resize_file(box_.Path(kJournal), 8 + 3 * kIntentRecordSize);
 
       // Restart: the contract list loads the file before the broker's
-      // orders are known; the order list brings those the broker holds.
+      // orders are known; the order list brings those the broker holds
+      // and the journal is read to settle them.
       desk_.orders.RemoveAll();
       TFiringJournal restarted(desk_);
-      ASSERT_TRUE(restarted.Load());
       pending_.journal = &restarted;
       pending_.Load(false);
-      for (size_t i = 0; i < Broker.holds.size(); ++i) {
+      for (size_t i = 0; i < PendingBroker.holds.size(); ++i) {
         const std::string ref = std::to_string(101 + i);
         desk_.orders.Add(
-            Order(ref.c_str(), "CU2405", '0', '0', Broker.holds[i] == C ? 2 : 1, 0, '3', '3', Broker.holds[i]));
+            Order(ref.c_str(), "CU2405", '0', '0', PendingBroker.holds[i] == C ? 2 : 1, 0, '3', '3', PendingBroker.holds[i]));
       }
       pending_.Load(true);
       EXPECT_TRUE(restarted.Intents().empty());
       EXPECT_EQ(FileRecords(), c.heldAtEnd.size() - c.heldAtCrash.size());
       // "确认" after the login.
-      Broker.endAt = 0;
-      Broker.answers.clear();
+      PendingBroker.endAt = 0;
+      PendingBroker.answers.clear();
       pending_.Execute(nullptr);
-      EXPECT_EQ(Broker.holds, c.heldAtEnd);
+      EXPECT_EQ(PendingBroker.holds, c.heldAtEnd);
       EXPECT_EQ(box_.Read(kFile), "KVPO02");
       EXPECT_FALSE(std::filesystem::exists(box_.Path(kJournal)));
       pending_.journal = nullptr;
     }
   }
+}
+
+// A walk whose file could not be written at its end leaves its answers in
+// the journal; the next walk settles them and writes the file first, so a
+// crash in it is settled against the broker's orders alone: with its own
+// order alike the first walk's, it is still not sent twice.
+TEST_F(PendingOrdersTest, AWalkWhoseFileFailedIsSettledBeforeTheNext) {
+  const double A = 71000, B = 71010, C = 71020;
+  {
+    TFiringJournal journal(desk_);
+    pending_.journal = &journal;
+    Keep("SHFE", "CU2405", '0', A, 1);
+    Keep("SHFE", "CU2405", '0', B, 1);
+    SavePendingOrders(desk_, desk_.owner);
+    const std::string blocker = box_.Path(kFile) + ".new";
+    std::filesystem::create_directory(blocker);
+    PendingBroker = PendingCrashBroker{};
+    TradePlugin.OrderInsert = CrashingInsert;
+    pending_.Execute(nullptr);
+    ASSERT_EQ(PendingBroker.holds, (std::vector<double>{A, B}));
+    ASSERT_EQ(FileRecords(), 2u);  // the write failed
+    std::filesystem::remove(blocker);
+    // Their returns reach the order list.
+    desk_.orders.Add(Order("101", "CU2405", '0', '0', 1, 0, '3', '3', A));
+    desk_.orders.Add(Order("102", "CU2405", '0', '0', 1, 0, '3', '3', B));
+    Keep("SHFE", "CU2405", '0', C, 1);
+    SavePendingOrders(desk_, desk_.owner);  // as the order placing keeps it
+    PendingBroker.endAt = 3;
+    PendingBroker.taken = true;
+    EXPECT_THROW(pending_.Execute(nullptr), ProcessEnded);
+    ASSERT_EQ(PendingBroker.holds, (std::vector<double>{A, B, C}));
+  }
+  desk_.orders.RemoveAll();
+  TFiringJournal restarted(desk_);
+  pending_.journal = &restarted;
+  pending_.Load(false);
+  const char *refs[] = {"101", "102", "103"};
+  for (size_t i = 0; i < 3; ++i) desk_.orders.Add(Order(refs[i], "CU2405", '0', '0', 1, 0, '3', '3', PendingBroker.holds[i]));
+  pending_.Load(true);
+  PendingBroker.endAt = 0;
+  pending_.Execute(nullptr);
+  EXPECT_EQ(PendingBroker.holds, (std::vector<double>{A, B, C}));
+  EXPECT_EQ(box_.Read(kFile), "KVPO02");
+  pending_.journal = nullptr;
 }
 
 TEST_F(PendingOrdersTest, AnInterruptedSendTheBrokerNeverGotIsSentAgain) {
