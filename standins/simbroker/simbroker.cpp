@@ -502,12 +502,14 @@ const char *SimBroker::DefaultScript() {
     std::string text =
         "tradedate 20240115\n"
         "account 880001 password=111111 funds=222222 name=张三 balance=500000\n";
-    // The contracts the quote-service double quotes too.
+    // The contracts the quote-service double quotes too; the contract
+    // record's attribute is the volume multiple the terminal counts with.
     char line[256];
     for (const FuturesContract &c : kFuturesContracts) {
       if (!c.code) continue;
-      snprintf(line, sizeof line, "contract %s %s name=%s tick=%g multiplier=%g margin=%g price=%.2f delivery=%s\n",
-               c.exchange, c.code, c.name, c.tick, c.multiplier, c.margin, c.price, c.delivery);
+      snprintf(line, sizeof line,
+               "contract %s %s name=%s tick=%g multiplier=%g attr=%g margin=%g price=%.2f delivery=%s\n", c.exchange,
+               c.code, c.name, c.tick, c.multiplier, c.multiplier, c.margin, c.price, c.delivery);
       text += line;
     }
     text +=
