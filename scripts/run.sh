@@ -12,6 +12,8 @@
 # "cfg", "data" and the user folder "user". Without a display the terminal
 # is shown through Qt's VNC platform on port 5900. KIVO_SIM_PORT moves the
 # simulated broker off 17001 (the port is written once into Consign.ini).
+# Lines appended to build-run/simbroker-commands.txt run as the simulated
+# broker's script statements while it runs (see README).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 offline=0
@@ -62,10 +64,14 @@ if [ "$offline" = 1 ]; then
 fi
 
 log=$(mktemp)
-"$build/bin/quote_double" --terminal "$root" >"$log" 2>&1 &
+# The simulated broker runs the lines of its command file: first the prices
+# the quote double starts at, then whatever a person appends.
+commands="$build/simbroker-commands.txt"
+: >"$commands"
+"$build/bin/quote_double" --terminal "$root" --broker-prices "$commands" >"$log" 2>&1 &
 double=$!
 simport=${KIVO_SIM_PORT:-17001}
-"$build/bin/simbroker_server" --port "$simport" >/dev/null 2>&1 &
+"$build/bin/simbroker_server" --port "$simport" --commands "$commands" >/dev/null 2>&1 &
 broker=$!
 trap 'kill "$double" "$broker" 2>/dev/null || true; rm -f "$log"' EXIT
 for _ in $(seq 1 100); do

@@ -20,7 +20,21 @@ std::string RectText(const RECT &r) {
 
 std::vector<std::string> DeskUiRecorder::Calls(const std::string &prefix) const { return Matching(calls, prefix); }
 
-void DeskUiRecorder::ReadLoginPage(TLoginPageModel &) { calls.push_back("ReadLoginPage"); }
+void DeskUiRecorder::ReadLoginPage(TLoginPageModel &page) {
+  calls.push_back("ReadLoginPage");
+  if (!showsLoginEdits) return;
+  page.account = shownAccount;
+  page.password = shownPassword;
+  page.code = shownCode;
+}
+
+void DeskUiRecorder::LoginPageChanged() {
+  calls.push_back("LoginPageChanged");
+  if (!showsLoginEdits || !desk) return;
+  shownAccount = desk->login.account;
+  shownPassword = desk->login.password;
+  shownCode = desk->login.code;
+}
 
 bool DeskUiRecorder::LoadViewer(const char *path) {
   calls.push_back(std::string("LoadViewer ") + path);

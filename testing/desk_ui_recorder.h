@@ -34,8 +34,14 @@ class DeskUiRecorder : public TDeskUi {
   TPasswordPageModel typedPassword;  // what ReadPasswordPage gives
   bool hasTypedPassword = false;
 
+  // When set, the login page's edits behave as the window's do: they show
+  // the desk's account, password and code as of the last LoginPageChanged,
+  // and ReadLoginPage gives back what they show.
+  bool showsLoginEdits = false;
+  std::string shownAccount, shownPassword, shownCode;
+
   void ReadLoginPage(TLoginPageModel &page) override;
-  void LoginPageChanged() override { calls.push_back("LoginPageChanged"); }
+  void LoginPageChanged() override;
   void VerifyCodeChanged() override { calls.push_back("VerifyCodeChanged"); }
   void FocusPasswordEdit() override { calls.push_back("FocusPasswordEdit"); }
   void ClearViewer() override { calls.push_back("ClearViewer"); }

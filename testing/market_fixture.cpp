@@ -15,11 +15,19 @@
 
 #include "market/calendar.h"
 #include "market/newsindex.h"
+#include "standins/simbroker/futures_contracts.h"
 #include "testing/market_fixture_min.h"
 
 namespace market_fixture {
 
 namespace fs = std::filesystem;
+
+uint32_t PriceStepUnits(const InstrumentDesc &in) {
+  if (in.priceTick > 0) return std::max<uint32_t>(1, uint32_t(std::lround(in.priceTick * in.priceDivisor)));
+  uint32_t scale = 1;
+  for (int d = 0; d < in.decimals && scale <= in.priceDivisor; ++d) scale *= 10;
+  return std::max<uint32_t>(1, in.priceDivisor / scale);
+}
 
 namespace {
 
@@ -139,7 +147,7 @@ void CheckInstrument(const std::string &where, const MarketDesc &market, const I
   if (in.priceDivisor == 0 || in.decimals < 0 || in.decimals > 9 || in.volumeUnit < 1)
     Refuse(where + ": bad price divisor, decimals or volume unit");
   if (!(in.price > 0) || !(in.volatility >= 0) || !(in.dayVolume >= 0) || !(in.openInterest >= 0) ||
-      !(in.tradePrice >= 0) || in.price * in.priceDivisor > 1e9)
+      !(in.tradePrice >= 0) || !(in.priceTick >= 0) || in.price * in.priceDivisor > 1e9)
     Refuse(where + ": bad price, volatility, volume or open interest");
 }
 
@@ -240,11 +248,7 @@ struct Maker {
         turnover(IsTurnoverType(market.type)),
         walk(Seed(s, m, in)) {}
 
-  static uint32_t TickOf(const InstrumentDesc &in) {
-    uint32_t scale = 1;
-    for (int d = 0; d < in.decimals && scale <= in.priceDivisor; ++d) scale *= 10;
-    return std::max<uint32_t>(1, in.priceDivisor / scale);
-  }
+  static uint32_t TickOf(const InstrumentDesc &in) { return PriceStepUnits(in); }
   static uint64_t Seed(const DataSetDesc &s, int m, const InstrumentDesc &in) {
     uint64_t h = 0xCBF29CE484222325ull;
     h = Fnv(h, &s.seed, sizeof s.seed);
@@ -971,6 +975,13 @@ InstrumentDesc Future(const char *code, const char *name, int kind, const char *
   return in;
 }
 
+InstrumentDesc FutureContract(const sim::FuturesContract &c) {
+  InstrumentDesc in = Future(c.quoteCode, c.name, 2, c.contract, c.price, c.priceDivisor, c.decimals, c.openInterest,
+                             c.history);
+  in.priceTick = c.tick;
+  return in;
+}
+
 KindDesc Kind(const char *name, std::vector<std::pair<int, int>> sessions, int dayStart, int dayEnd,
               bool noOrderBook = false) {
   return KindDesc{name, std::move(sessions), dayStart, dayEnd, noOrderBook};
@@ -988,6 +999,28 @@ void AddNumbered(MarketDesc &market, int kind, int firstCode, int count, const c
 }
 
 }  // namespace
+
+std::string BrokerPriceStatements(const DataSetDesc &desc) {
+  std::string text;
+  for (size_t m = 0; m < desc.markets.size(); ++m) {
+    const MarketDesc &market = desc.markets[m];
+    if (market.type != 2) continue;
+    for (const sim::FuturesContract &c : sim::kFuturesContracts) {
+      if (!c.code) continue;
+      for (size_t i = 0; i < market.instruments.size(); ++i) {
+        const InstrumentDesc &in = market.instruments[i];
+        if (in.code != c.quoteCode || in.contract != c.contract) continue;
+        const uint32_t last = BuildSeries(desc, int(m), int(i)).quote.last;
+        if (last == 0) break;
+        char line[96];
+        snprintf(line, sizeof line, "price %s %.*f\n", c.code, in.decimals, double(last) / in.priceDivisor);
+        text += line;
+        break;
+      }
+    }
+  }
+  return text;
+}
 
 DataSetDesc StandardDataSet(PackedDateTime utcNow) {
   DataSetDesc s;
@@ -1036,14 +1069,9 @@ DataSetDesc StandardDataSet(PackedDateTime utcNow) {
   qh.instruments = {Future("QHZS", "商品指数", 0, "QHZS", 1520.0, 100, 2, 0),
                     Future("CU00", "沪铜主力", 1, "CU00", 68500, 1, 0, 160000),
                     Future("AU00", "沪金主力", 1, "AU00", 480.50, 100, 2, 180000),
-                    Future("SR00", "白糖主力", 1, "SR00", 6400, 1, 0, 420000),
-                    Future("CU05", "沪铜2405", 2, "CU2405", 68600, 1, 0, 150000, true),
-                    Future("CU06", "沪铜2406", 2, "CU2406", 68700, 1, 0, 90000),
-                    Future("AU06", "沪金2406", 2, "AU2406", 482.10, 100, 2, 180000),
-                    Future("SR05", "白糖2405", 2, "SR2405", 6420, 1, 0, 400000),
-                    Future("SR09", "白糖2409", 2, "SR2409", 6310, 1, 0, 220000),
-                    Future("RB10", "螺纹2410", 2, "RB2410", 3810, 1, 0, 800000),
-                    Future("PTA05", "PTA2405", 2, "PTA2405", 5900, 1, 0, 650000)};
+                    Future("SR00", "白糖主力", 1, "SR00", 6400, 1, 0, 420000)};
+  // The contracts: the ones the simulated broker trades.
+  for (const sim::FuturesContract &c : sim::kFuturesContracts) qh.instruments.push_back(FutureContract(c));
 
   s.markets = {sh, sz, wh, qh};
 

@@ -46,6 +46,7 @@ struct InstrumentDesc {
   std::string contract;  // futures markets: the full contract code, at most 7 bytes
   uint32_t priceDivisor = 1000;
   int decimals = 2;           // prices move in steps of priceDivisor / 10^decimals
+  double priceTick = 0;       // futures: the contract's price tick, in price units; 0: the step above
   int32_t volumeUnit = 1;     // lot size
   double price = 10.0;        // where the walk starts, in price units
   double volatility = 0.015;  // of a day's close, as a fraction
@@ -58,6 +59,10 @@ struct InstrumentDesc {
   // trend and ticks. Every instrument gets its name entry and quote.
   bool history = false;
 };
+
+// The raw units an instrument's price moves by: its price tick, or the
+// smallest step its decimals allow.
+uint32_t PriceStepUnits(const InstrumentDesc &in);
 
 struct MarketDesc {
   std::string name;       // at most 14 bytes
@@ -167,6 +172,11 @@ struct InstrumentSeries {
 // and std::invalid_argument when the instrument, its kind or the day counts
 // break the limits WriteDataSet checks.
 InstrumentSeries BuildSeries(const DataSetDesc &desc, int market, int instrument);
+
+// The simulated broker's script statements ("price cu2402 69010", one a
+// line) that move its market to the last prices the data set quotes for the
+// shared futures contracts, so both doubles start at the same prices.
+std::string BrokerPriceStatements(const DataSetDesc &desc);
 
 // Bars of n minutes each, grouped within each day (the last group of a day
 // may be short), past days first and today last.

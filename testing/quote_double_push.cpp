@@ -548,9 +548,7 @@ QuotePushDouble::LiveQuote *QuotePushDouble::Quote(int market, int stock) {
   live->stock = stock;
   live->code = in.code;
   live->quote = series.quote;
-  uint32_t step = name.priceDivisor;
-  for (int d = 0; d < in.decimals && step >= 10; ++d) step /= 10;
-  live->tick = std::max<uint32_t>(step, 1);
+  live->tick = market_fixture::PriceStepUnits(in);
   live->lot = std::max<int32_t>(in.volumeUnit, 1);
   live->noBook = in.kind >= 0 && size_t(in.kind) < m.kinds.size() && m.kinds[size_t(in.kind)].noOrderBook;
   live->turnover = series.turnover;

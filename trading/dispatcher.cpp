@@ -754,6 +754,8 @@ void TTradeDispatcher::ExchangeStatus(uint32_t value) {
     desk_.login.password = password;
     // The drawn code is typed for the user: a login by itself has no one to read it.
     desk_.login.code = desk_.login.verifyCode;
+    // The login reads the page: the session's values go onto it first.
+    desk_.Ui().LoginPageChanged();
     if (!host_.TradingWindowChecked()) host_.ToggleTradingWindow();
     desk_.autoRelogin = 1;
     desk_.XPButton5Click();

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <chrono>
 #include <condition_variable>
 #include <fstream>
@@ -14,6 +15,7 @@
 
 #include "platform/clock.h"
 #include "platform/gbk.h"
+#include "standins/simbroker/futures_contracts.h"
 
 namespace sim {
 
@@ -90,6 +92,20 @@ std::string NowDate() {
   GetLocalTime(&now);
   char text[32];
   snprintf(text, sizeof text, "%04u%02u%02u", now.wYear, now.wMonth, now.wDay);
+  return text;
+}
+
+// The calendar day after a YYYYMMDD date; empty when it is no date.
+std::string NextDay(const std::string &date) {
+  if (date.size() != 8 || date.find_first_not_of("0123456789") != std::string::npos) return {};
+  std::tm day{};
+  day.tm_year = atoi(date.substr(0, 4).c_str()) - 1900;
+  day.tm_mon = atoi(date.substr(4, 2).c_str()) - 1;
+  day.tm_mday = atoi(date.substr(6, 2).c_str()) + 1;
+  day.tm_hour = 12;
+  if (timegm(&day) == -1) return {};
+  char text[16];
+  snprintf(text, sizeof text, "%04d%02d%02d", day.tm_year + 1900, day.tm_mon + 1, day.tm_mday);
   return text;
 }
 
@@ -482,20 +498,31 @@ SimBroker::SimBroker() : m_state(std::make_unique<State>()) { m_state->tradeDate
 SimBroker::~SimBroker() = default;
 
 const char *SimBroker::DefaultScript() {
-  return "tradedate 20240115\n"
-         "account 880001 password=111111 funds=222222 name=张三 balance=500000\n"
-         "contract SHFE cu2402 name=沪铜2402 tick=10 multiplier=5 margin=0.1 price=69000 delivery=2402\n"
-         "contract SHFE ru2405 name=橡胶2405 tick=5 multiplier=10 margin=0.12 price=13500 delivery=2405\n"
-         "contract DCE m2405 name=豆粕2405 tick=1 multiplier=10 margin=0.08 price=3300 delivery=2405\n"
-         "contract CZCE SR405 name=白糖405 tick=1 multiplier=10 margin=0.08 price=6400 delivery=2405\n"
-         "contract CFFEX IF2402 name=沪深300指数2402 tick=0.2 multiplier=300 margin=0.12 price=3300 delivery=2402\n"
-         "seat SHFE seat=0001 code=8800101 hedge=0 default=1\n"
-         "seat SHFE seat=0002 code=8800102 hedge=1\n"
-         "seat DCE seat=0101 code=1000001 hedge=0 default=1\n"
-         "seat CZCE seat=0201 code=2000001 hedge=0 default=1\n"
-         "seat CFFEX seat=0301 code=3000001 hedge=0 default=1\n"
-         "bank 880001 code=1 name=工商银行 account=6222000012345678 balance=80000 password=333333\n"
-         "money 880001 date=20240110 serial=12 deposit=100000 summary=银行转入 bank=工商银行\n";
+  static const std::string script = [] {
+    std::string text =
+        "tradedate 20240115\n"
+        "account 880001 password=111111 funds=222222 name=张三 balance=500000\n";
+    // The contracts the quote-service double quotes too; the contract
+    // record's attribute is the volume multiple the terminal counts with.
+    char line[256];
+    for (const FuturesContract &c : kFuturesContracts) {
+      if (!c.code) continue;
+      snprintf(line, sizeof line,
+               "contract %s %s name=%s tick=%g multiplier=%g attr=%g margin=%g price=%.2f delivery=%s\n", c.exchange,
+               c.code, c.name, c.tick, c.multiplier, c.multiplier, c.margin, c.price, c.delivery);
+      text += line;
+    }
+    text +=
+        "seat SHFE seat=0001 code=8800101 hedge=0 default=1\n"
+        "seat SHFE seat=0002 code=8800102 hedge=1\n"
+        "seat DCE seat=0101 code=1000001 hedge=0 default=1\n"
+        "seat CZCE seat=0201 code=2000001 hedge=0 default=1\n"
+        "seat CFFEX seat=0301 code=3000001 hedge=0 default=1\n"
+        "bank 880001 code=1 name=工商银行 account=6222000012345678 balance=80000 password=333333\n"
+        "money 880001 date=20240110 serial=12 deposit=100000 summary=银行转入 bank=工商银行\n";
+    return text;
+  }();
+  return script.c_str();
 }
 
 bool SimBroker::LoadScript(const std::string &text, std::string *error) {
@@ -542,6 +569,16 @@ bool SimBroker::LoadScript(const std::string &text, std::string *error) {
     if (verb == "tradedate") {
       if (word(1).size() != 8) return fail("a trade date is YYYYMMDD");
       st.tradeDate = word(1);
+    } else if (verb == "reinit") {
+      // The broker starts a new trading day: the trade date moves on and
+      // every connection is told so.
+      const std::string date = word(1).empty() ? NextDay(st.tradeDate) : word(1);
+      if (date.size() != 8 || date == st.tradeDate) return fail("reinit needs a new trade date YYYYMMDD");
+      st.tradeDate = date;
+      Fields f;
+      f.Set(0, "P").Set(1, Int(++st.sequence)).Set(2, "push").Set(3, "16006");
+      f.Set(7, "").Set(8, "1").Set(11, "SYSTEM").Set(12, "系统初始化").Set(14, date);
+      st.Push("", f.Join());
     } else if (verb == "logindate") {
       st.loginDate = word(1) == "-" ? std::string() : word(1);
     } else if (verb == "account") {

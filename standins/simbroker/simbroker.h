@@ -33,6 +33,9 @@
 //   price cu2405 70010                (moves the market; resting orders may fill)
 //   status 6                          (the connection state the library reports)
 //   push <record>                     (queues a raw pushed record)
+//   reinit [20240116]                 (a new trading day: the trade date moves on,
+//                                      by default to the next day, and every
+//                                      connection is pushed the initialisation notice)
 #pragma once
 
 #include <deque>

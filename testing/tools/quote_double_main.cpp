@@ -3,7 +3,7 @@
 //
 //   quote_double [--directory-port N] [--data-port N] [--push-port N]
 //                [--push-rate QUOTES_PER_SECOND] [--user NAME --password PW]
-//                [--terminal ROOT | --offline-terminal ROOT]
+//                [--terminal ROOT | --offline-terminal ROOT] [--broker-prices FILE]
 //
 // A port of 0 (the default) takes a free one; the ports in use are printed
 // on the first lines of the output, as "directory 127.0.0.1:N",
@@ -20,6 +20,10 @@
 // servers, with the account, "demo"/"demo" unless given);
 // --offline-terminal ROOT only writes those folders, with an empty server
 // list, and ends.
+//
+// --broker-prices FILE appends the simulated broker's "price" statements
+// that move its market to the last prices quoted here for the futures
+// contracts both share (its --commands file takes them).
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -36,7 +40,7 @@ namespace {
 void Usage() {
   std::fprintf(stderr,
                "usage: quote_double [--directory-port N] [--data-port N] [--push-port N] [--push-rate N]"
-               " [--user NAME --password PW] [--terminal ROOT | --offline-terminal ROOT]\n");
+               " [--user NAME --password PW] [--terminal ROOT | --offline-terminal ROOT] [--broker-prices FILE]\n");
 }
 
 bool ParsePort(const char *text, uint16_t *port) {
@@ -71,6 +75,7 @@ int main(int argc, char **argv) {
   bool account = false;
   std::string terminal;
   bool offline = false;
+  std::string brokerPrices;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const char *value = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -91,6 +96,8 @@ int main(int argc, char **argv) {
     } else if (arg == "--offline-terminal") {
       terminal = value;
       offline = true;
+    } else if (arg == "--broker-prices") {
+      brokerPrices = value;
     } else if (arg == "--user") {
       user = value;
       account = true;
@@ -105,6 +112,16 @@ int main(int argc, char **argv) {
   }
 
   const market_fixture::DataSetDesc dataSet = market_fixture::StandardDataSet(UtcNow());
+  if (!brokerPrices.empty()) {
+    std::FILE *file = std::fopen(brokerPrices.c_str(), "ab");
+    const std::string statements = market_fixture::BrokerPriceStatements(dataSet);
+    if (!file || std::fwrite(statements.data(), 1, statements.size(), file) != statements.size()) {
+      std::fprintf(stderr, "quote_double: cannot write %s\n", brokerPrices.c_str());
+      if (file) std::fclose(file);
+      return 1;
+    }
+    std::fclose(file);
+  }
   if (offline) {
     // Only the terminal's folders, for browsing offline.
     if (!WriteTerminalFolders(dataSet, terminal, nullptr) || !WriteFirstPage(terminal)) {

@@ -5,9 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -19,6 +22,8 @@
 #include "market/dataio5.h"
 #include "market/newsindex.h"
 #include "market/utildata.h"
+#include "standins/simbroker/futures_contracts.h"
+#include "standins/simbroker/simbroker.h"
 #include "testing/fake_clock.h"
 #include "testing/market_fixture_min.h"
 
@@ -99,6 +104,59 @@ TEST_F(MarketFixtureTest, MarketTableBuildsOfflineWithEveryInstrumentAndQuote) {
   const STKINFO *pta = FindStockByAltCode("PTA2405", 3);  // all seven bytes of the field
   ASSERT_NE(pta, nullptr);
   EXPECT_EQ(Field(pta->code, sizeof pta->code), "PTA05");
+}
+
+// The simulated broker's contracts, read back from the script it starts
+// with, are found by the terminal's look-up in the data set and quoted on
+// the broker's price tick; the price statements move the broker to the
+// quoted last prices, so that an order at a quoted price is one it takes.
+TEST_F(MarketFixtureTest, EveryContractOfTheSimulatedBrokerIsQuotedOnItsTick) {
+  TDataIO io(nullptr);
+  std::map<std::string, double> moved;  // the price statements, by contract
+  {
+    std::istringstream statements(BrokerPriceStatements(desc_));
+    std::string verb, code;
+    double price = 0;
+    while (statements >> verb >> code >> price) {
+      EXPECT_EQ(verb, "price");
+      moved[code] = price;
+    }
+    sim::SimBroker broker;
+    std::string error;
+    EXPECT_TRUE(broker.LoadScript(std::string(sim::SimBroker::DefaultScript()) + BrokerPriceStatements(desc_), &error))
+        << error;
+  }
+  std::istringstream script(sim::SimBroker::DefaultScript());
+  std::string line;
+  size_t listed = 0;
+  while (std::getline(script, line)) {
+    std::istringstream words(line);
+    std::string verb, exchange, code, word;
+    words >> verb >> exchange >> code;
+    if (verb != "contract") continue;
+    ++listed;
+    SCOPED_TRACE(code);
+    double tick = 0;
+    while (words >> word)
+      if (word.rfind("tick=", 0) == 0) tick = std::stod(word.substr(5));
+    STKINFO *info = FindStockByAltCode(code.c_str(), 3);
+    ASSERT_NE(info, nullptr);
+    // Packed fields: read by value.
+    const REALQUOTE q = MarketAt(3)->m_quotes[info->index];
+    const uint32_t last = q.last, prevClose = q.prevClose, open = q.open, high = q.high, low = q.low,
+                   bid = q.bid[0].price, ask = q.ask[0].price;
+    const double divisor = info->priceDivisor;
+    ASSERT_GT(last, 0u);
+    ASSERT_EQ(moved.count(code), 1u);
+    EXPECT_DOUBLE_EQ(moved[code], last / divisor);
+    const uint32_t step = uint32_t(std::lround(tick * divisor));
+    for (uint32_t value : {last, prevClose, open, high, low, bid, ask}) EXPECT_EQ(value % step, 0u) << value;
+  }
+  size_t traded = 0;
+  for (const sim::FuturesContract &c : sim::kFuturesContracts) traded += c.code != nullptr;
+  EXPECT_EQ(listed, traded);
+  EXPECT_EQ(moved.size(), traded);
+  EXPECT_GE(listed, 5u);
 }
 
 TEST_F(MarketFixtureTest, CalendarAndZonesAnswerAsTheDataSetSays) {

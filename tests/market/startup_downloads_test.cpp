@@ -255,7 +255,9 @@ TEST_F(StartupDownloadsTest, LoginAndDownloadsIntoAnEmptyFolderGiveTheDataSetsFi
     ASSERT_EQ(MarketTable.marketCount, int(server_->Data().markets.size()));
     for (int m = 0; m < MarketTable.marketCount; ++m)
       EXPECT_EQ(MarketAt(m)->m_loadedCount, int(server_->Data().markets[size_t(m)].instruments.size()));
-    EXPECT_STREQ(GetStockInfoEx(STKPTR(3, 0, 4).Word())->code, "CU2405");
+    const STKINFO *cu05 = FindStockInMarket("CU05", 3);
+    ASSERT_NE(cu05, nullptr);
+    EXPECT_STREQ(GetStockInfoEx(STKPTR(3, 0, cu05->index).Word())->code, "CU2405");
   }  // the markets write their finance files as they go
 
   for (const char *name : kStartupConfigFiles) {
@@ -713,13 +715,23 @@ TEST_F(StartupDownloadsTest, CodeTableTrimsBlanksAndMatchesContractsByCode) {
   std::vector<std::string> contracts;
   for (int i = 0; i < market->m_loadedCount; ++i)
     contracts.emplace_back(market->m_stocksEx[i].code, strnlen(market->m_stocksEx[i].code, 7));
-  EXPECT_EQ(contracts[4], "CU2405");
-  EXPECT_EQ(contracts[5], "CU2406");
+  // The data set's places of the two contracts the answer names.
+  const auto &instruments = server_->Data().markets[qh].instruments;
+  auto place = [&](const char *code) {
+    for (size_t i = 0; i < instruments.size(); ++i)
+      if (instruments[i].code == code) return i;
+    return instruments.size();
+  };
+  const size_t cu05 = place("CU05"), cu06 = place("CU06");
+  ASSERT_LT(cu05, contracts.size());
+  ASSERT_LT(cu06, contracts.size());
+  EXPECT_EQ(contracts[cu05], "CU2405");
+  EXPECT_EQ(contracts[cu06], "CU2406");
   for (size_t i = 0; i < contracts.size(); ++i)
-    if (i != 4 && i != 5) EXPECT_EQ(contracts[i], "") << i;
+    if (i != cu05 && i != cu06) EXPECT_EQ(contracts[i], "") << i;
   const std::string written = ClientFile(TablePath(qh, "nametble"));
   ASSERT_EQ(written.size(), contracts.size() * 7);
-  EXPECT_EQ(written.substr(4 * 7, 7), std::string("CU2405\0", 7));
+  EXPECT_EQ(written.substr(cu05 * 7, 7), std::string("CU2405\0", 7));
 }
 
 // A market file that names a folder outside the data folder leaves that

@@ -279,6 +279,13 @@ TEST_F(PushTest, NoticesExchangeStatusAndTheBrokersNewDay) {
   EXPECT_EQ(session->orderKeys.GetCount(), 0);
 }
 
+// The simulated broker's own new trading day is one the plug-in takes.
+TEST_F(PushTest, TheSimulatorsReinitIsTheBrokersNewDay) {
+  ASSERT_TRUE(broker_.LoadScript("reinit"));
+  ASSERT_TRUE(WaitFor([&] { return !NotesOf(TN_EXCHANGE_STATUS).empty(); }));
+  EXPECT_EQ(NotesOf(TN_EXCHANGE_STATUS)[0].value, 0);
+}
+
 // The exchange table of the contract query, as the exports show it.
 std::vector<std::string> ExchangeIds() {
   std::vector<std::string> ids;

@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "plugin/tradebridge.h"
+#include "standins/simbroker/futures_contracts.h"
 #include "testing/fake_clock.h"
 #include "tests/plugin/trade_fixture.h"
 
@@ -130,14 +131,21 @@ TEST_F(QueryTest, ContractsOfThisMonthOnwardWithWholeGbkNamesAndTheirSeats) {
   const auto notes = List(TN_CONTRACT);
   std::vector<std::string> codes;
   for (size_t i = 0; i + 1 < notes.size(); ++i) codes.push_back(Record<TB_CONTRACT>(notes[i]).InstrumentID);
-  EXPECT_EQ(codes, (std::vector<std::string>{"cu2402", "ru2405", "m2405", "SR405", "IF2402", "cu2401", "a2405",
-                                             "CU2409", "sc2409", "y2405"}));
-  const auto gbk = Record<TB_CONTRACT>(notes[6]);
+  // The built-in contracts, then the script's from this month on.
+  std::vector<std::string> expected;
+  for (const sim::FuturesContract &c : sim::kFuturesContracts)
+    if (c.code) expected.push_back(c.code);
+  const size_t own = expected.size();
+  for (const char *code : {"cu2401", "a2405", "CU2409", "sc2409", "y2405"}) expected.push_back(code);
+  EXPECT_EQ(codes, expected);
+  ASSERT_EQ(notes.size(), own + 6);
+  const auto gbk = Record<TB_CONTRACT>(notes[own + 1]);
   EXPECT_STREQ(gbk.InstrumentName, "豆\x81|一号");
   EXPECT_EQ(gbk.Attribute, 7);
   EXPECT_EQ(gbk.PriceTick, 1);
   EXPECT_EQ(gbk.Valid, 1);
-  EXPECT_STREQ(Record<TB_CONTRACT>(notes[9]).InstrumentName, "豆粕主力合约240");  // cut at 15 bytes
+  EXPECT_STREQ(Record<TB_CONTRACT>(notes[own + 4]).InstrumentName, "豆粕主力合约240");  // cut at 15 bytes
+  EXPECT_STREQ(Record<TB_CONTRACT>(notes[4]).InstrumentID, "IF2402");
   EXPECT_EQ(Record<TB_CONTRACT>(notes[4]).PriceTick, 0.2);
 
   const char *exchanges[] = {"SHFE", "DCE", "CZCE", "CFFEX", "INE", ""};

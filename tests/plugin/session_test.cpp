@@ -6,8 +6,10 @@
 #include <atomic>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 #include "plugin/tradebridge.h"
+#include "standins/simbroker/futures_contracts.h"
 #include "testing/fake_clock.h"
 #include "testing/settle.h"
 #include "tests/plugin/session_fixture.h"
@@ -50,7 +52,12 @@ TEST_F(SessionTest, AQueryRefusedWhileAnotherRunsGetsOneBusyTextAndTheFirstCompl
     return !contracts.empty() && contracts.back().value == 0;
   }));
   const auto contracts = NotesOf(TN_CONTRACT);
-  ASSERT_EQ(contracts.size(), 6u);  // five contracts, then the end mark
+  // The shared futures contracts the broker lists, then the end mark.
+  std::vector<const sim::FuturesContract *> listed;
+  for (const sim::FuturesContract &c : sim::kFuturesContracts)
+    if (c.code) listed.push_back(&c);
+  ASSERT_EQ(contracts.size(), listed.size() + 1);
+  EXPECT_STREQ(contracts[0].bytes.c_str() + 16, listed[0]->name);
   EXPECT_STREQ(contracts[0].bytes.c_str() + 16, "沪铜2402");
 
   // The token is free again: the same query now runs.

@@ -173,6 +173,41 @@ TEST_F(SimBrokerTest, TheTestInterfaceShapesWhatTheLibrarySees) {
   EXPECT_EQ(broker_.RecordedLines().size(), 5u);
 }
 
+// A new trading day: the trade date moves on (to the next calendar day
+// unless named) and every logged-in connection is pushed the notice the
+// plug-in takes for a re-initialisation; the next login gives the new date.
+TEST_F(SimBrokerTest, ReinitStartsANewTradingDayAndTellsEveryConnection) {
+  const struct {
+    const char *before;  // the trade date set first; null keeps it
+    const char *statement;
+    const char *date;  // the new trade date; null: refused
+  } cases[] = {
+      {nullptr, "reinit", "20240116"},
+      {nullptr, "reinit 20240301", "20240301"},
+      {nullptr, "reinit 20240301", nullptr},  // the same day
+      {nullptr, "reinit 2024", nullptr},
+      {"tradedate 20240228", "reinit", "20240229"},
+      {"tradedate 20241231", "reinit", "20250101"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.statement);
+    if (c.before) ASSERT_TRUE(broker_.LoadScript(c.before));
+    EXPECT_EQ(broker_.LoadScript(c.statement), c.date != nullptr);
+    const auto pushes = Pushes();
+    if (!c.date) {
+      EXPECT_TRUE(pushes.empty());
+      continue;
+    }
+    ASSERT_EQ(pushes.size(), 1u);
+    const auto notice = Split(pushes[0]);
+    EXPECT_EQ(notice.at(3), "16006");
+    EXPECT_EQ(notice.at(7), "");
+    EXPECT_EQ(notice.at(11), "SYSTEM");
+    EXPECT_EQ(notice.at(14), c.date);
+    EXPECT_EQ(Call(6011, "127.0.0.1|1|1", true).at(8), c.date);
+  }
+}
+
 TEST(SimBrokerScript, ALineItDoesNotKnowIsToldWithItsNumber) {
   sim::SimBroker broker;
   std::string error;

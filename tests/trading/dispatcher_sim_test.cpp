@@ -70,7 +70,10 @@ TEST_F(ChainSimTest, TheRealPluginLogsInThroughTheWholeChain) {
   EXPECT_FALSE(host_.Calls("SetTitle kivo").empty());
   // The simulator's contracts the market knows are in the table, and no
   // "Contract.dat" outlives the list.
-  EXPECT_NE(desk_.FindContract("SR405"), nullptr);
+  const CContractInfo *sugar = desk_.FindContract("SR405");
+  ASSERT_NE(sugar, nullptr);
+  // Counted with the broker's own multiple: profits and margins agree.
+  EXPECT_EQ(sugar->VolumeMultiple, 10);
   EXPECT_FALSE(std::filesystem::exists(AccountPath("Contract.dat")));
   // The bank page's combo from the banks the chain asked for, the
   // accounts masked.

@@ -286,6 +286,9 @@ TEST_F(ChainTest, SomethingToConfirmStopsOnTheCheckListUnlessLoggingInAgain) {
 TEST_F(ChainTest, AReinitialisedSessionLogsInAgainByItself) {
   RunChain();
   ASSERT_EQ(trading_.pageState, kPageTrading);
+  // The login reads the page's edits, as the window's does: the session's
+  // account and password must be on the page, not only in the model.
+  ui_.showsLoginEdits = true;
   Broker.calls.clear();
   dispatch_.hooks.hasArmedAutomation = [] { return true; };
   Notify(TN_EXCHANGE_STATUS, 0);
