@@ -171,6 +171,8 @@ void BM_TickerStep(benchmark::State &state) {
   auto *frame = new TMFrame(nullptr, parts);
   frame->Show();
   harness.Pump();
+  frame->SetBounds(0, 0, 1600, 1000);  // a ticker panel of some 800 pixels
+  harness.Pump();
   for (int i = 0; i < TFrameCore::kMaxTickerItems; ++i) {
     char title[64];
     std::snprintf(title, sizeof title, "沪铜主力合约收盘上涨，成交放大 %d", i);
