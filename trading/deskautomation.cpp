@@ -12,6 +12,9 @@ TDeskAutomation::TDeskAutomation(TTradeDesk &desk)
   hooks.rights = [] { return UserRights[kFeatureOrderByte]; };
   journal.saveConditionOrders = [this] { conditions.SaveConditionOrders(); };
   desk.stopStore = &stops;
+  // The journal's file is read before its first use (and again for another
+  // account); what a crash left is settled once the stops are back.
+  stops.loaded = [this](int32_t tradeDate) { journal.Reconcile(tradeDate); };
   hooks.stopDialogPosition = []() -> const InvestorPosition_Lite * {
     const TStopDialogModel *dialog = OpenStopDialog();
     return dialog ? &dialog->Position() : nullptr;
@@ -22,13 +25,7 @@ TDeskAutomation::~TDeskAutomation() {
   if (desk_.stopStore == &stops) desk_.stopStore = nullptr;
 }
 
-void TDeskAutomation::PositionsComplete(int32_t tradeDate) {
-  stops.LoadStopOrders(tradeDate);
-  // The file is read once per run; afterwards memory and file agree.
-  if (!journalLoaded_) journal.Load();
-  journalLoaded_ = true;
-  journal.Reconcile(tradeDate);
-}
+void TDeskAutomation::PositionsComplete(int32_t tradeDate) { stops.LoadStopOrders(tradeDate); }
 
 void TDeskAutomation::OnOrderInsert(const OrderScript &task, int result, const char *reference, const char *text) {
   journal.OnOrderInsert(task, result, reference, text);

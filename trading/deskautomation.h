@@ -33,7 +33,8 @@ class TDeskAutomation {
   TAutomationCheckList checkList;
 
   // After a position list known to be complete: the stop files, then the
-  // journal's open intents against the orders the broker holds.
+  // journal's open intents against the orders the broker holds. The desk's
+  // own position list end comes here through the stop store.
   void PositionsComplete(int32_t tradeDate);
   // The task runner's observer: the plug-in's order call returned for the
   // task (result 0: sent with reference; else refused with text).
@@ -43,5 +44,4 @@ class TDeskAutomation {
 
  private:
   TTradeDesk &desk_;
-  bool journalLoaded_ = false;
 };

@@ -466,6 +466,7 @@ void TFiringJournal::Settle(const FiringIntent &intent, bool sent, int32_t trade
 }
 
 void TFiringJournal::Reconcile(int32_t tradeDate) {
+  EnsureLoaded();
   if (intents_.empty()) return;
   std::vector<int32_t> claimed;  // orders of the array already claimed, by index
   std::vector<FiringIntent> waiting;  // their task is still queued: not decided yet

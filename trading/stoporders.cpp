@@ -614,7 +614,11 @@ bool TDeskStopStore::Release(StopOrderPointer *holder) { return holder && holder
 
 void TDeskStopStore::FreeHolder(StopOrderPointer *holder) { StopOrderPointer::Destroy(holder); }
 
-bool TDeskStopStore::LoadStopOrders(int32_t date) { return ::LoadStopOrders(desk_, date); }
+bool TDeskStopStore::LoadStopOrders(int32_t date) {
+  const bool failed = ::LoadStopOrders(desk_, date);
+  if (!failed && loaded) loaded(date);
+  return failed;
+}
 
 bool TDeskStopStore::SaveStopOrders(InvestorPosition_Lite *position, bool log) {
   return ::SaveStopOrders(desk_, position, log);

@@ -14,6 +14,7 @@
 #include "testing/quote_replay.h"
 #include "tests/trading/stop_world.h"
 #include "trading/conditionorders.h"
+#include "trading/deskautomation.h"
 #include "trading/firingjournal.h"
 #include "trading/stopengine.h"
 
@@ -455,6 +456,31 @@ TEST_F(FiringRestartTest, AnUnsentConditionFromAnEarlierDayComesBackPaused) {
   Restart(20240116);
   ASSERT_EQ(desk_.conditions.GetCount(), 1);
   EXPECT_EQ(desk_.conditions.GetData()[0].State & 0x01, 0x01);
+}
+
+// The terminal's own road: the position list's end reads the stop files
+// through the desk's stop store, and what the journal kept is settled then.
+TEST_F(FiringRestartTest, TheDesksPositionListEndSettlesWhatACrashLeft) {
+  Arm(Stop);
+  const std::string stopFile = ReadBytes("stoporder/M240121.sto");
+  replay_.Apply(3495);
+  ASSERT_EQ(desk_.tasks.GetCount(), 1);
+  WriteBytes("stoporder/M240121.sto", stopFile);  // the crash came right after the intent
+  ReleaseAllStops(desk_);
+  desk_.tasks.RemoveAll();
+  for (int32_t i = 0; i < desk_.positions.GetCount(); ++i) desk_.positions.GetData()[i].Further = 0;
+  TStopStore *const fixtureStore = desk_.stopStore;
+  {
+    TDeskAutomation automation(desk_);
+    ASSERT_EQ(desk_.stopStore, &automation.stops);
+    EXPECT_FALSE(desk_.stopStore->LoadStopOrders(20240115));
+    EXPECT_TRUE(automation.journal.Intents().empty());
+    EXPECT_FALSE(std::filesystem::exists(AccountPath("firing.jnl")));
+  }
+  desk_.stopStore = fixtureStore;
+  // The unsent stop is back and fires once more.
+  replay_.Apply(3495);
+  EXPECT_EQ(desk_.tasks.GetCount(), 1);
 }
 
 TEST_F(FiringRestartTest, AnUnwritableJournalNeverStopsAFiring) {
