@@ -227,6 +227,11 @@ std::shared_ptr<FontFace> Resolve(const LOGFONTA &log) {
 
 }  // namespace
 
+QStringList FontFamiliesFor(const QString &face) {
+  bool cjk = false;
+  return {FamilyFor(face, cjk), QString::fromLatin1(kCjkFace)};
+}
+
 const Glyph &FontFace::GlyphOf(char16_t c) {
   auto &page = pages[c >> 8];
   if (!page) page = std::make_unique<std::array<Glyph *, 256>>();

@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <cstring>
 
@@ -28,6 +29,11 @@ inline QString FromGbk(const char *gbk, int len) {
   const size_t size = nul ? size_t(static_cast<const char *>(nul) - gbk) : size_t(len);
   return FromUtf16(GbkToUtf16(std::string_view(gbk, size)));
 }
+
+// The installed families that draw a face the system names ("宋体" the
+// fixed-width Chinese face), the Chinese face after it for missing glyphs:
+// the same choice the drawing functions make.
+QStringList FontFamiliesFor(const QString &face);
 
 inline QByteArray ToGbk(const QString &text) {
   const std::string gbk = Utf16ToGbk(

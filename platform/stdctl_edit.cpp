@@ -416,9 +416,10 @@ LRESULT EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       LOGFONTA lf{};
       QWidget *w = WrappedWidget(hwnd);
       if (w && s->font && GetObjectA(s->font, sizeof lf, &lf)) {
-        // The editor shows the window's font: its face (with Qt's fallback
-        // for faces not installed), height and weight.
-        QFont font(FromGbk(lf.lfFaceName, int(sizeof lf.lfFaceName)));
+        // The editor shows the window's font: its face as drawing maps it
+        // (a fixed-width face stays fixed-width), height and weight.
+        QFont font;
+        font.setFamilies(FontFamiliesFor(FromGbk(lf.lfFaceName, int(sizeof lf.lfFaceName))));
         if (lf.lfHeight != 0) font.setPixelSize(std::abs(int(lf.lfHeight)));
         font.setBold(lf.lfWeight >= 600);
         font.setItalic(lf.lfItalic != 0);

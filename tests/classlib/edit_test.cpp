@@ -3,6 +3,7 @@
 // pasted with the keyboard or by message.
 #include <gtest/gtest.h>
 
+#include <QFontMetrics>
 #include <QPalette>
 #include <QWidget>
 
@@ -220,6 +221,21 @@ TEST_F(EditFixture, ColorAndFontColorReachTheEditor) {
   EXPECT_EQ(background(field), ColorToRGB(clAqua));
   readOnly->SetReadOnly(false);
   EXPECT_EQ(background(readOnly), ColorToRGB(green)) << "editable again, same colour";
+}
+
+TEST_F(EditFixture, AFixedWidthFaceKeepsTheColumnsOfAMemo) {
+  // A text table laid out in columns of characters: every single-byte
+  // character takes one width in the face drawing maps "宋体" to.
+  auto *memo = Add<TMemo>();
+  memo->Font()->SetName("宋体");
+  memo->Font()->SetHeight(-12);
+  QWidget *editor = platform::WrappedWidget(memo->Handle());
+  ASSERT_NE(editor, nullptr);
+  const QFontMetrics m(editor->font());
+  const int four = m.horizontalAdvance(QStringLiteral("iiii"));
+  EXPECT_GT(four, 0);
+  for (const QString &text : {QStringLiteral("    "), QStringLiteral("WWWW"), QStringLiteral("1.00")})
+    EXPECT_EQ(m.horizontalAdvance(text), four) << text.toStdString();
 }
 
 }  // namespace
