@@ -10,6 +10,7 @@
 #include "trading/deskautomation.h"
 #include "trading/dispatcher.h"
 #include "trading/listcommands.h"
+#include "trading/listforms.h"
 #include "trading/listrows.h"
 #include "trading/stopdialog.h"
 #include "trading/stopdialogform.h"
@@ -73,7 +74,13 @@ void TTradingWindow::SetStopOrderForPosition(int32_t position) {
   run.runModal = [this](TStopDialogModel &model) {
     if (runStopDialog) runStopDialog(model);
   };
-  if (dispatcher_) run.updateStopColumns = dispatcher_->positionBook.updateStopColumns;
+  // The list shows the new stop columns at once, not only after the next
+  // answer from the broker refills it.
+  if (dispatcher_)
+    run.updateStopColumns = [this](const InvestorPosition_Lite &p) {
+      if (dispatcher_->positionBook.updateStopColumns) dispatcher_->positionBook.updateStopColumns(p);
+      if (listArea) listArea->ShowPositions();
+    };
   run.refocusOrderPanel = [this] { RefocusOrderPanel(); };
   // The dialog works on a copy: a position list rebuilt meanwhile leaves
   // the record it was opened for intact.

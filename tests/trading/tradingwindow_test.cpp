@@ -24,6 +24,8 @@
 #include "trading/conditionpage.h"
 #include "trading/deskautomation.h"
 #include "trading/queryform.h"
+#include "trading/stopdialog.h"
+#include "trading/stoporders.h"
 #include "tests/trading/tradedesk_fixture.h"
 #include "trading/deskdata.h"
 #include "trading/dispatcher.h"
@@ -582,6 +584,51 @@ TEST_F(TradingWindowTest, TaskPageWhileRunningAndAfterAFailure) {
   EXPECT_EQ(window_->XPButton19->Caption(), "确定");
   EXPECT_NE(window_->XPRichEdit1->Text().find("其中 1 个任务失败"), std::string::npos);
   harness_.SavePng(Shot(), "task-page-failed");
+}
+
+// A stop set in the dialog shows in the position list's stop column at
+// once, not only after the next answer from the broker.
+TEST_F(WindowDispatchTest, AStopSavedInTheDialogShowsInThePositionList) {
+  TDeskAutomation automation(desk_.Data());
+  TListCommands commands(desk_, dispatch);
+  window_->ShowListArea(commands);
+  window_->ConnectAutomation(automation, commands);
+  CContractInfo c{};
+  strcpy(c.InstrumentID, "cu2405");
+  strcpy(c.ExchangeID, "SHFE");
+  c.VolumeMultiple = 5;
+  c.PriceTick = 10;
+  c.Stock = STKPTR(1, 0, 0);
+  desk_.Data().contracts = &c;
+  desk_.Data().contractCount = 1;
+  InvestorPosition_Lite p{};
+  strcpy(p.InstrumentID, "cu2405");
+  p.PosiDirection = '2';
+  p.HedgeFlag = '1';
+  p.Volume = 2;
+  p.OpenAverage = p.HoldingAverage = 69000;
+  p.Stock = c.Stock;
+  desk_.Data().positions.Add(p);
+  dispatch.positionBook.FillPositionList();
+  window_->listArea->ShowPositions();
+  TListItems *items = window_->listArea->XPListView3->Items();
+  ASSERT_EQ(items->Count(), 1);
+  const std::string before = items->Item(0)->SubItems()->Strings(kPosStop);
+
+  window_->runStopDialog = [](TStopDialogModel &model) {
+    model.lastPrice = [] { return 69000.0; };
+    model.tradeDate = [] { return 20240115; };
+    model.FinishEdit(0, kStopColumnStop, "68000");
+    model.Save();
+  };
+  commands.setStopOrderForPosition(0);
+  const std::string shown = dispatch.positionBook.rows.rows.at(0).items.at(kPosStop);
+  EXPECT_NE(shown, before);
+  EXPECT_EQ(shown.rfind("68000", 0), 0u) << shown;
+  EXPECT_EQ(items->Item(0)->SubItems()->Strings(kPosStop), shown);
+  ReleaseAllStops(desk_.Data());
+  desk_.Data().contracts = nullptr;
+  desk_.Data().contractCount = 0;
 }
 
 }  // namespace
