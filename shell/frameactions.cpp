@@ -489,6 +489,12 @@ void TMFrame::HistoryRecall(int tag) {
   if (!ActionsIsType(Core().ActiveView(), VIEW_TYPE_INTRADAY)) {
     CycleTrendClick();
     PumpMessagesFor(500);
+    // The trend button follows "闪电图优先" and may have opened the tick
+    // chart, which recalls no days: the item asked for the minute trend.
+    TMultiViewChild *made = Core().ActiveView();
+    if (ActionsIsType(made, VIEW_TYPE_INTRADAY) &&
+        (receivers.tickMode ? receivers.tickMode(made) : (made->m_attr.flags & kViewFlagTickMode) != 0))
+      CycleTrendClick();
   }
   if (auto *intraday = dynamic_cast<TRendForm *>(Core().ActiveView())) intraday->RecallDays(tag);
 }

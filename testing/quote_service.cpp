@@ -98,6 +98,9 @@ bool WriteDemoTheme(const std::string &root) {
     else if (n == 21) value = up;
     else if (n == 25) value = rgb(0, 0, 128);
     else if (n == 26) value = rgb(64, 64, 64);
+    else if (n == 27) value = rgb(0, 0, 0);       // text views' background (news, notes, information): not their text's grey
+    else if (n == 57) value = rgb(40, 80, 160);   // news type tabs: the current one's button, the others' text
+    else if (n == 60) value = rgb(255, 220, 0);   // the current text tab and the other news branches
     else if (n == 34) value = rgb(32, 32, 32);
     else if (n == 61) value = rgb(28, 28, 48);  // past days behind the intraday lines: dark, not the lines' grey
     else if (n == 63) value = rgb(12, 12, 12);

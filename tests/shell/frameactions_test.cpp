@@ -302,6 +302,19 @@ TEST_F(FrameActionsTest, HistoryRecallSwitchesToTheTrendAndPumpsHalfASecondOfThe
   EXPECT_EQ(Active()->ViewType(), VIEW_TYPE_INTRADAY);
 }
 
+// With "闪电图优先" the trend button opens the tick chart, which recalls no
+// days: the recall from another view ends on the minute trend.
+TEST_F(FrameActionsTest, HistoryRecallFromAReportWithTickChartFirstEndsOnTheMinuteTrend) {
+  FakeClock clock;
+  platform::ClockSource *previous = platform::SetClockSource(&clock);
+  frame_->tickFirst = true;
+  ShowView(VIEW_TYPE_REPORT);
+  frame_->HistoryRecall(2);
+  platform::SetClockSource(previous);
+  ASSERT_EQ(Active()->ViewType(), VIEW_TYPE_INTRADAY);
+  EXPECT_EQ(Active()->m_attr.flags & kViewFlagTickMode, 0u);
+}
+
 TEST_F(FrameActionsTest, TimeZoneItemsFollowTheZoneTableAndAChoiceReachesTheCharts) {
   TMenuItem *zones = frame_->chrome->MenuItem("N49");
   ASSERT_EQ(uint32_t(zones->Count()), std::min<uint32_t>(TimeZoneTable.file.zoneCount, kMaxTimeZones));

@@ -121,6 +121,32 @@ TEST_F(FrameTest, TheDemoThemeKeepsPastDaysLinesVisibleOnTheirBackground) {
     EXPECT_NE(colour(drawn), background) << "colour " << drawn;
 }
 
+// The text views (news list and body, notes, information pages) draw their
+// text and tabs on COLOR27: text in the background's colour shows an empty view.
+TEST_F(FrameTest, TheDemoThemeKeepsTextViewsReadable) {
+  const std::string theme = Read(User("clrfont.ini"));
+  auto colour = [&](int n) {
+    const std::string key = "COLOR" + std::to_string(n) + "=";
+    const size_t at = theme.find(key);
+    return at == std::string::npos ? std::string("missing") : theme.substr(at + key.size(), theme.find('\r', at) - at - key.size());
+  };
+  const struct {
+    int drawn, on;
+  } kPairs[] = {
+      {28, 27},  // headline and note lines
+      {46, 27},  // bodies
+      {59, 27},  // other tabs, the current branch
+      {60, 27},  // the current tab, other branches
+      {60, 59},  // current and other tabs told apart
+      {58, 57},  // the current news type
+      {57, 58},  // the other news types
+  };
+  for (const auto &pair : kPairs) {
+    ASSERT_NE(colour(pair.on), "missing") << pair.on;
+    EXPECT_NE(colour(pair.drawn), colour(pair.on)) << "colour " << pair.drawn << " on " << pair.on;
+  }
+}
+
 TEST_F(FrameTest, AnOfflineStartRunsEveryStepInOrderAndTheCloseWritesTheSettings) {
   TMFrame *frame = nullptr;
   RunAndClose(frame, IDNO, "main_frame_offline");
