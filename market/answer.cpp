@@ -305,7 +305,9 @@ void NoteRecordFromItem(const uint8_t *item, uint8_t (&record)[kNoteItem]) {
   record[6] = 1;
   std::memcpy(record + 8, item + 6, 80);
   std::memcpy(record + 88, item + 90, 16);
-  const uint32_t when = U32(item + 86) & 0x3FFFFFFFu;
+  // The time HHMM fills the word's top twelve bits: clearing any of them
+  // would turn every note after 10:23 into a wrong time.
+  const uint32_t when = U32(item + 86);
   std::memcpy(record + 104, &when, 4);
 }
 

@@ -66,12 +66,15 @@
 #include "trading/tradelog.h"
 #include "views/blockdlg.h"
 #include "views/colschemes.h"
+#include "views/msgform.h"
 #include "views/mvmain.h"
 #include "views/pagelist.h"
 #include "views/report.h"
 #include "views/smartkb.h"
+#include "views/textform.h"
 #include "views/viewdisplay.h"
 #include "views/wizardsources.h"
+#include "views/zqnote.h"
 
 TMFrame *MainFrame = nullptr;
 uint8_t KeyHookPaused = 0;
@@ -452,6 +455,29 @@ void TMFrame::FillReceivers() {
     if (AlarmEngine) AlarmEngine->Load();
   };
   receivers.view = [](TViewAction action, TMultiViewChild *view, intptr_t arg) {
+    // The text views' answers: a list, a news body or a section arrived.
+    if (auto *news = dynamic_cast<TMsgForm *>(view)) {
+      if (action == TViewAction::ReloadHeadlines) news->ReloadHeadlines();
+      if (action == TViewAction::BackToHeadlines) news->N8Click();
+      if (action == TViewAction::ShowNewsFile && news->TextShown()) {
+        char file[16];
+        std::snprintf(file, sizeof file, "%08u.txt", unsigned(arg));
+        if (strcasecmp(file, news->CurrentItemFile()) == 0) news->ShowNewsFile();
+      }
+      return;
+    }
+    if (auto *notes = dynamic_cast<TZQNote *>(view)) {
+      if (action == TViewAction::LoadNotes) notes->LoadNoteList(int(arg));
+      return;
+    }
+    if (auto *text = dynamic_cast<TTextForm *>(view)) {
+      if (action == TViewAction::ShowSection) text->ShowSection(arg != 0);
+      return;
+    }
+    if (auto *report = dynamic_cast<TReport *>(view)) {
+      if (action == TViewAction::AddSelectedToBlock) report->AddSelectedToBlock(int(arg));
+      return;
+    }
     auto *chart = dynamic_cast<TDrawView *>(view);
     if (!chart) return;
     switch (action) {

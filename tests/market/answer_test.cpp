@@ -417,6 +417,13 @@ TEST_P(RequestKindsTest, EachAnswerLandsInTheCacheAndIsAnnounced) {
          EXPECT_EQ(list[6], 1);
          EXPECT_EQ(std::string(list.c_str() + 8), note.title);
          EXPECT_EQ(std::string(list.c_str() + 88), note.key);
+         // Date and time whole, an afternoon HHMM above 1023 included.
+         const auto notes = QuoteRequestServer::Notes(1);
+         for (size_t i = 0; i < notes.size(); ++i) {
+           uint32_t when = 0;
+           std::memcpy(&when, list.data() + i * 108 + 104, 4);
+           EXPECT_EQ(when, notes[i].dateTime) << i;
+         }
          EXPECT_EQ(Read("data/notes/" + note.key), note.text);
          EXPECT_EQ(reloadedNotes_[0], note.key);
        }},

@@ -36,6 +36,7 @@
 #include "testing/shell_recorder.h"
 #include "testing/view_harness.h"
 #include "views/mvmain.h"
+#include "views/zqnote.h"
 
 using namespace market_fixture;
 
@@ -327,6 +328,23 @@ TEST_F(FrameActionsTest, TimeZoneItemsFollowTheZoneTableAndAChoiceReachesTheChar
   EXPECT_TRUE(zones->Items(1)->Checked);
   zones->Items(0)->Click();
   EXPECT_EQ(TimeZoneTable.file.selectedZone, 0u);
+}
+
+// A notes list that arrives after the view opened reaches the view: the
+// frame's receiver handles the text views' answers, not only the charts'.
+TEST_F(FrameActionsTest, AnArrivedNotesListReloadsTheNotesView) {
+  RegisterViewClasses();
+  auto *notes = dynamic_cast<TZQNote *>(ShowView(VIEW_TYPE_NOTES));
+  ASSERT_NE(notes, nullptr);
+  const int before = notes->NoteList->Count();
+  NOTEREC record{};
+  std::strcpy(record.title, "arrived");
+  std::strcpy(record.key, "n0000.txt");
+  record.dateTime = 1100u << 20 | 240115u;
+  box_.Write("data/notes/notes0.ls2", &record, sizeof record);
+  ASSERT_TRUE(frame_->receivers.view);
+  frame_->receivers.view(TViewAction::LoadNotes, notes, 0);
+  EXPECT_EQ(notes->NoteList->Count(), before + 1);
 }
 
 TEST_F(FrameActionsTest, TheDrawingToolsAndTheAnalysisMenuActOnAKLineView) {
