@@ -258,6 +258,27 @@ TEST_F(OrderEntryTest, KeyboardButtonsSendTheirDirectionAndOffset) {
   EXPECT_EQ(F(1).price, "最新价");
 }
 
+// What the labels show is the price that goes out: a buy at the ask, a sell
+// at the bid, for every word.
+TEST_F(OrderEntryTest, KeyboardOrdersGoOutAtTheLabelledPrices) {
+  Layout(1);
+  entry_.SetOrderContract(Stock(1));
+  struct Case {
+    int word;  // the price-word list's row: 0 "对手价", 1 "挂单价"
+    int tag;
+    double price;
+  } cases[] = {{0, 1, 3501}, {0, 4, 3499}, {1, 1, 3499}, {1, 4, 3501}};
+  for (const Case &c : cases) {
+    entry_.XPListBox2Click(c.word);
+    entry_.UpdatePriceFields(Stock(1));
+    entry_.XPButton32Click(c.tag);
+    ASSERT_FALSE(Orders.sent.empty()) << c.word << c.tag;
+    EXPECT_DOUBLE_EQ(Orders.sent.back().price, c.price) << c.word << c.tag;
+    const std::string &label = c.tag == 1 ? entry_.keyboard.buyLabel : entry_.keyboard.sellLabel;
+    EXPECT_DOUBLE_EQ(atof(label.c_str()), c.price) << c.word << c.tag;
+  }
+}
+
 TEST_F(OrderEntryTest, KeyboardPricesFollowTheNextQuote) {
   Layout(1);
   entry_.SetOrderContract(Stock(0));
