@@ -23,12 +23,15 @@ bool GdipReadFile(const std::string &path, std::vector<uint8_t> &bytes) {
   bytes.clear();
   uint8_t chunk[65536];
   size_t n;
-  while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) {
+  bool tooLarge = false;
+  while (!tooLarge && (n = std::fread(chunk, 1, sizeof chunk, f)) > 0) {
     bytes.insert(bytes.end(), chunk, chunk + n);
-    if (bytes.size() > (size_t(1) << 30)) break;
+    // A picture past 1 GiB is refused whole rather than converted cut off.
+    tooLarge = bytes.size() > (size_t(1) << 30);
   }
+  const bool readError = std::ferror(f) != 0;
   std::fclose(f);
-  return !bytes.empty();
+  return !tooLarge && !readError && !bytes.empty();
 }
 
 bool GdipWriteFile(const std::string &path, const uint8_t *data, size_t size) {
