@@ -96,6 +96,50 @@ std::string CheckListConditionText(const ConditionOrder &order, int decimals) {
   return out + text;
 }
 
+namespace {
+
+// The row of an open-trigger order, a stop entry or a condition order.
+TCheckListRow CheckPendingRow(const CKivoOrderField &o, int32_t index) {
+  TCheckListRow row;
+  row.key = {kCheckPending, index, 0};
+  row.cells[kCheckColumnKind] = "开盘触发";
+  row.cells[kCheckColumnContract] = CheckText(o.InstrumentID, sizeof o.InstrumentID);
+  row.cells[kCheckColumnVolume] = std::to_string(o.VolumeTotal);
+  char text[160];
+  snprintf(text, sizeof text, "开盘后, 以价格 %.3f %s%s", o.LimitPrice, CheckSideText(o.Direction),
+           CheckOffsetText(o.OffsetFlag));
+  row.cells[kCheckColumnCondition] = text;
+  row.cells[kCheckColumnAction] = "-";
+  return row;
+}
+
+TCheckListRow CheckStopRow(const InvestorPosition_Lite &p, const StopOrder &e, int32_t index, int32_t sub) {
+  TCheckListRow row;
+  row.key = {kCheckStop, index, sub};
+  row.cells[kCheckColumnKind] = "止损止盈";
+  row.cells[kCheckColumnContract] = CheckText(p.InstrumentID, sizeof p.InstrumentID);
+  row.cells[kCheckColumnVolume] = std::to_string(e.Volume);
+  row.cells[kCheckColumnCondition] = CheckListStopCondition(e.StopPrice, e.Trailing, e.ProfitPrice);
+  row.cells[kCheckColumnAction] = "-";
+  return row;
+}
+
+TCheckListRow CheckConditionRow(const ConditionOrder &c, int32_t index) {
+  TCheckListRow row;
+  row.key = {kCheckCondition, index, 0};
+  row.cells[kCheckColumnKind] = c.TriggerKind == 0 || c.TriggerKind == 1 ? "价格触发"
+                                : c.TriggerKind == 2                     ? "开盘触发"
+                                : c.TriggerKind == 3                     ? "时间触发"
+                                                                         : "未知";
+  row.cells[kCheckColumnContract] = CheckText(c.InstrumentID, sizeof c.InstrumentID);
+  row.cells[kCheckColumnVolume] = std::to_string(c.Volume);
+  row.cells[kCheckColumnCondition] = CheckListConditionText(c, CheckDecimalsOf(c.Stock));
+  row.cells[kCheckColumnAction] = "-";
+  return row;
+}
+
+}  // namespace
+
 TAutomationCheckList::TAutomationCheckList(TTradeDesk &desk, TConditionOrders &conditions)
     : desk_(desk), conditions_(conditions) {}
 
@@ -104,23 +148,12 @@ void TAutomationCheckList::Fill() {
   auto separate = [this] {
     if (!rows.empty()) rows.push_back(TCheckListRow{});
   };
-  char text[160];
-
   bool first = true;
   for (int32_t i = 0; i < desk_.orders.GetCount(); ++i) {
     const CKivoOrderField &o = desk_.orders.GetData()[i];
     if (o.OrderStatus[1] != 'p') continue;
     if (first) separate(), first = false;
-    TCheckListRow row;
-    row.key = {kCheckPending, i, 0};
-    row.cells[kCheckColumnKind] = "开盘触发";
-    row.cells[kCheckColumnContract] = CheckText(o.InstrumentID, sizeof o.InstrumentID);
-    row.cells[kCheckColumnVolume] = std::to_string(o.VolumeTotal);
-    snprintf(text, sizeof text, "开盘后, 以价格 %.3f %s%s", o.LimitPrice, CheckSideText(o.Direction),
-             CheckOffsetText(o.OffsetFlag));
-    row.cells[kCheckColumnCondition] = text;
-    row.cells[kCheckColumnAction] = "-";
-    rows.push_back(std::move(row));
+    rows.push_back(CheckPendingRow(o, i));
   }
 
   // Records of one key share one list; they need not be neighbours.
@@ -132,16 +165,7 @@ void TAutomationCheckList::Fill() {
     if (!listed.insert(p.Stops).second) continue;
     if (first) separate(), first = false;
     int32_t sub = 0;
-    for (const StopOrder *e = p.Stops->First; e; e = e->Next, ++sub) {
-      TCheckListRow row;
-      row.key = {kCheckStop, i, sub};
-      row.cells[kCheckColumnKind] = "止损止盈";
-      row.cells[kCheckColumnContract] = CheckText(p.InstrumentID, sizeof p.InstrumentID);
-      row.cells[kCheckColumnVolume] = std::to_string(e->Volume);
-      row.cells[kCheckColumnCondition] = CheckListStopCondition(e->StopPrice, e->Trailing, e->ProfitPrice);
-      row.cells[kCheckColumnAction] = "-";
-      rows.push_back(std::move(row));
-    }
+    for (const StopOrder *e = p.Stops->First; e; e = e->Next, ++sub) rows.push_back(CheckStopRow(p, *e, i, sub));
   }
 
   first = true;
@@ -149,29 +173,22 @@ void TAutomationCheckList::Fill() {
     const ConditionOrder &c = desk_.conditions.GetData()[i];
     if (c.TriggerKind == -1 || (c.State & kCheckPausedBit)) continue;
     if (first) separate(), first = false;
-    TCheckListRow row;
-    row.key = {kCheckCondition, i, 0};
-    row.cells[kCheckColumnKind] = c.TriggerKind == 0 || c.TriggerKind == 1 ? "价格触发"
-                                  : c.TriggerKind == 2                     ? "开盘触发"
-                                  : c.TriggerKind == 3                     ? "时间触发"
-                                                                           : "未知";
-    row.cells[kCheckColumnContract] = CheckText(c.InstrumentID, sizeof c.InstrumentID);
-    row.cells[kCheckColumnVolume] = std::to_string(c.Volume);
-    row.cells[kCheckColumnCondition] = CheckListConditionText(c, CheckDecimalsOf(c.Stock));
-    row.cells[kCheckColumnAction] = "-";
-    rows.push_back(std::move(row));
+    rows.push_back(CheckConditionRow(c, i));
   }
 }
 
 bool TAutomationCheckList::DeleteRow(int row) {
   if (row < 0 || size_t(row) >= rows.size()) return false;
   const TCheckListKey key = rows[size_t(row)].key;
+  // The arrays may have changed since the list was filled: only an item
+  // that still shows what the row shows is deleted.
+  const auto shown = rows[size_t(row)].cells;
   bool removed = false;
   switch (key.kind) {
     case kCheckPending: {
       if (key.index >= desk_.orders.GetCount()) break;
       const CKivoOrderField o = desk_.orders.GetData()[key.index];
-      if (o.OrderStatus[1] != 'p') break;
+      if (o.OrderStatus[1] != 'p' || CheckPendingRow(o, key.index).cells != shown) break;
       char text[64];
       snprintf(text, sizeof text, "2|登录前|%.12s", o.OrderRef);
       WriteTradeLog(desk_, TLOG_PENDING_EVENT, text);
@@ -188,7 +205,7 @@ bool TAutomationCheckList::DeleteRow(int row) {
       StopOrder **link = &p.Stops->First;
       for (int32_t n = 0; *link && n < key.sub; ++n) link = &(*link)->Next;
       StopOrder *entry = *link;
-      if (!entry) break;
+      if (!entry || CheckStopRow(p, *entry, key.index, key.sub).cells != shown) break;
       *link = entry->Next;
       Free(entry);
       MarkStopEntriesChanged();
@@ -198,7 +215,9 @@ bool TAutomationCheckList::DeleteRow(int row) {
       break;
     }
     case kCheckCondition:
-      if (key.index >= desk_.conditions.GetCount()) break;
+      if (key.index >= desk_.conditions.GetCount() ||
+          CheckConditionRow(desk_.conditions.GetData()[key.index], key.index).cells != shown)
+        break;
       desk_.conditions.RemoveAt(key.index);
       WriteTradeLog(desk_, TLOG_CONDITION_EVENT, "2|登录前");
       conditions_.SaveConditionOrders();

@@ -62,17 +62,13 @@ size_t StopIndexHash(uint32_t key) {
 
 }  // namespace
 
-namespace {
-inline bool StopEngineOnMarket(int market) {
+bool StopEngineMarket(int market) {
   const TMarketData *data = MarketAt(market);
   if (data && data->m_info.type == 2) return true;
   for (int i = 0; i < GetExtraCodeAskMarketCount(); ++i)
     if (GetExtraCodeAskMarketAt(i) == market) return true;
   return false;
 }
-}  // namespace
-
-bool StopEngineMarket(int market) { return StopEngineOnMarket(market); }
 
 TStopEngine::TStopEngine(TTradeDesk &desk, TAutomationHooks &hooks, TConditionOrders &conditions)
     : tradeDate(PluginTradeDate), desk_(desk), hooks_(hooks), conditions_(conditions) {}
@@ -105,7 +101,7 @@ void TStopEngine::CheckStopOrders(uint32_t word, const REALQUOTE &quote, const S
 }
 
 void TStopEngine::Check(STKPTR stock, bool kindKnown, const REALQUOTE &quote, const STKINFO &info) {
-  if (!StopEngineOnMarket(stock.market)) return;
+  if (!StopEngineMarket(stock.market)) return;
   if (hooks_.linkSendQuote) hooks_.linkSendQuote(kindKnown ? stock : STKPTR(stock.Word()), quote);
   const bool wasEmpty = desk_.tasks.IsEmpty();
   const bool indexed = !walkAll && (IndexCurrent() || BuildIndex());
@@ -194,8 +190,6 @@ void TStopEngine::ComputeStopBand(Slot &slot) {
   slot.stopBandSeen = StopEntryChanges();
   slot.stopBandKnown = true;
 }
-
-
 
 TStopEngine::Slot *TStopEngine::AddSlot(uint32_t key) {
   const size_t mask = slots_.size() - 1;

@@ -144,6 +144,37 @@ TEST_F(CheckListTest, DeletingRowsRewritesEachFile) {
   EXPECT_NE(std::find(log.begin(), log.end(), "3008|2|登录前|"), log.end());
 }
 
+// The arrays changed after the list was filled: a row whose place now
+// holds another item deletes nothing.
+TEST_F(CheckListTest, RowWhoseItemMovedDeletesNothing) {
+  Pending("M2401", 3500, 2);
+  Pending("M2401", 3501, 1);
+  InvestorPosition_Lite &a = AddPosition('2', 3, 1);
+  ASSERT_TRUE(a.AddStop(desk_.positions, 1, 3400, 0, 0, 0, 0, 20240115));
+  Condition(0);
+  Condition(3).Volume = 4;
+  list_.Fill();
+  ASSERT_EQ(Kinds(), (std::vector<int>{kCheckPending, kCheckPending, kCheckSeparator, kCheckStop, kCheckSeparator,
+                                       kCheckCondition, kCheckCondition}));
+
+  desk_.orders.RemoveAt(0);  // the second open-trigger order takes the first's place
+  EXPECT_FALSE(list_.DeleteRow(0));
+  EXPECT_EQ(desk_.orders.GetCount(), 1);
+
+  desk_.positions.GetData()[0].Stops->First->Volume = 2;  // another entry than the one listed
+  EXPECT_FALSE(list_.DeleteRow(3));
+  EXPECT_EQ(desk_.positions.GetData()[0].StopCount(), 1);
+
+  desk_.conditions.RemoveAt(0);  // the newer order takes the older one's place
+  EXPECT_FALSE(list_.DeleteRow(6));
+  EXPECT_EQ(desk_.conditions.GetCount(), 1);
+
+  // Refilled, the rows delete again.
+  list_.Fill();
+  EXPECT_TRUE(list_.DeleteRow(0));
+  EXPECT_EQ(desk_.orders.GetCount(), 0);
+}
+
 TEST_F(CheckListTest, SelectingShowsTheInstrumentWhenSyncIsOn) {
   Pending("CU2405", 71000, 1);
   Condition(0);
