@@ -118,6 +118,9 @@ LRESULT TradeNoticeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     return SubclassPassOn(hwnd, message, wParam, lParam);
   const auto *link = reinterpret_cast<const ENLINK *>(lParam);
   if (link->msg != WM_LBUTTONDOWN) return 0;
+  // An open range (to the end of the text) or a reversed one has no length
+  // the buffer can be checked against: no address is read from it.
+  if (link->chrg.cpMin < 0 || link->chrg.cpMax < link->chrg.cpMin) return 1;
   if (link->chrg.cpMax - link->chrg.cpMin >= 512) {
     MessageBoxA(hwnd, "链接地址太长。  ", "错误", MB_OK | MB_ICONEXCLAMATION | MB_TOPMOST);
     return 1;

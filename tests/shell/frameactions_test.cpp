@@ -595,7 +595,8 @@ TEST(ContractEdit, ThePlaceholderShowsWhileEmptyAndAgainAfterBackspace) {
 
 // The notice page's links: only a left press opens; the browser program
 // first, the address by itself next, a message when both fail; an address
-// of 512 characters or more is refused.
+// of 512 characters or more is refused, and so is a range open to the end
+// of the text or reversed (nothing opens).
 TEST(TradeNotice, ALeftPressOnALinkOpensTheAddress) {
   testing_support::ViewHarness harness;
   TForm form(nullptr);
@@ -617,7 +618,7 @@ TEST(TradeNotice, ALeftPressOnALinkOpensTheAddress) {
   struct Case {
     const char *name;
     UINT mouse;
-    LONG length;              // 0: the link as found
+    LONG length;              // 0: the link as found; -1: open to the end; -2: reversed
     std::vector<INT_PTR> opens;  // answers of the shell opens, in order
     LRESULT answer;
     std::vector<std::string> files;
@@ -631,6 +632,8 @@ TEST(TradeNotice, ALeftPressOnALinkOpensTheAddress) {
        "无法启动浏览器。  "},
       {"511 characters", WM_LBUTTONDOWN, 511, {42}, 1, {"IEXPLORE.EXE"}, nullptr},
       {"512 characters", WM_LBUTTONDOWN, 512, {}, 1, {}, "链接地址太长。  "},
+      {"open to the end", WM_LBUTTONDOWN, -1, {}, 1, {}, nullptr},
+      {"reversed", WM_LBUTTONDOWN, -2, {}, 1, {}, nullptr},
   };
   for (const Case &c : cases) {
     ShellRecorder shell;
@@ -641,7 +644,9 @@ TEST(TradeNotice, ALeftPressOnALinkOpensTheAddress) {
     notice.nmhdr.code = EN_LINK;
     notice.msg = c.mouse;
     notice.chrg = links[0];
-    if (c.length) notice.chrg.cpMax = notice.chrg.cpMin + c.length;
+    if (c.length > 0) notice.chrg.cpMax = notice.chrg.cpMin + c.length;
+    if (c.length == -1) notice.chrg.cpMax = -1;
+    if (c.length == -2) notice.chrg.cpMax = notice.chrg.cpMin - 1;
     EXPECT_EQ(SendMessageA(panel->Handle(), WM_NOTIFY, 0, LPARAM(&notice)), c.answer) << c.name;
     const auto opens = shell.Opens();
     ASSERT_EQ(opens.size(), c.files.size()) << c.name;
