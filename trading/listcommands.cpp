@@ -275,6 +275,7 @@ void TListCommands::XPButton30Click(int row) {
   const int32_t index = OrderIndexOfRow(row);
   if (index < 0) return;
   CKivoOrderField &o = data_.orders.GetData()[index];
+  const CKivoOrderField asked = o;
   const char state = o.OrderStatus[1];
   if (state == 'p') {
     o.OrderStatus[0] = '1';
@@ -295,6 +296,8 @@ void TListCommands::XPButton30Click(int row) {
         Box("需要修改的委托撤单失败。是否继续修改？  ", " 确认", MB_YESNO | MB_ICONERROR) != IDYES)
       return;
   }
+  // The boxes let other messages run: the order may have left the array.
+  if (index >= data_.orders.GetCount() || !ListCmdSameOrder(data_.orders.GetData()[index], asked)) return;
   const CKivoOrderField &order = data_.orders.GetData()[index];
   const std::string code = ListCmdField(order.InstrumentID, sizeof order.InstrumentID);
   int32_t u = order.VolumeTotal - order.VolumeTraded;

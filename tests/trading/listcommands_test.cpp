@@ -194,6 +194,17 @@ TEST_F(ListCommandsTest, ModifyQuestionsDecideWhetherThePanelIsFilled) {
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{"请先选择需要修改的委托。  "});
   cmd_.XPButton30Click(57);  // outside the list: nothing
   EXPECT_EQ(boxes_.Count(), 1u);
+
+  // The order left the array while its question was open: nothing of it
+  // goes into the panel.
+  const size_t before = prepared_.size();
+  platform::MessageBoxHandler previous = platform::SetMessageBoxHandler([&](const platform::MessageBoxCall &) {
+    desk_.orders.RemoveAll();
+    return IDYES;
+  });
+  cmd_.XPButton30Click(OrderRow(1));
+  platform::SetMessageBoxHandler(previous);
+  EXPECT_EQ(prepared_.size(), before);
 }
 
 TEST_F(ListCommandsTest, QuickPositionOperationsBecomeTasks) {
