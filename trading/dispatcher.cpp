@@ -152,9 +152,7 @@ TTradeDispatcher::TTradeDispatcher(TTradingDesk &desk, TDeskHost &host)
   positionBook.stopDialogChanged = [this](InvestorPosition_Lite *p) {
     const bool added = p && positionBook.stopAdded;
     positionBook.stopAdded = false;
-    const auto &a = positionBook.stopAddition;
-    const TStopAddition addition{a.volume, a.stop, a.trailing, a.profit, a.reference, a.expiryKind};
-    StopDialogPositionChanged(p, added ? &addition : nullptr);
+    StopDialogPositionChanged(p, added ? &positionBook.stopAddition : nullptr);
   };
   book.onTaskOrderReturn = [this](CKivoOrderField *order) { taskQueue.OnTaskOrderReturn(order); };
   book.onTaskCancelResult = [this](const char *block) { return taskQueue.OnTaskCancelResult(block); };

@@ -32,6 +32,14 @@ bool ListCmdPending(const CKivoOrderField &o) { return o.OrderStatus[1] == 'p'; 
 bool ListCmdFilledOpening(const CKivoOrderField &o) {
   return o.OffsetFlag == '0' && (o.OrderStatus[1] == '0' || o.OrderStatus[1] == '5') && o.VolumeTraded > 0;
 }
+// The same order record: a modal box lets other messages run meanwhile, and
+// the array may have been refilled or lost a row under the index.
+bool ListCmdSameOrder(const CKivoOrderField &a, const CKivoOrderField &b) {
+  return memcmp(a.OrderRef, b.OrderRef, sizeof a.OrderRef) == 0 &&
+         memcmp(a.CancelText120, b.CancelText120, sizeof a.CancelText120) == 0 &&
+         memcmp(a.InstrumentID, b.InstrumentID, sizeof a.InstrumentID) == 0 && a.Direction == b.Direction &&
+         a.OffsetFlag == b.OffsetFlag;
+}
 bool ListCmdCloseToday(const TTradeDesk &data, const char *code) {
   const CContractInfo *c = data.FindContract(code);
   return c && IsProcessCloseToday(c->ExchangeID);
@@ -267,6 +275,7 @@ void TListCommands::XPButton30Click(int row) {
   const int32_t index = OrderIndexOfRow(row);
   if (index < 0) return;
   CKivoOrderField &o = data_.orders.GetData()[index];
+  const CKivoOrderField asked = o;
   const char state = o.OrderStatus[1];
   if (state == 'p') {
     o.OrderStatus[0] = '1';
@@ -287,6 +296,8 @@ void TListCommands::XPButton30Click(int row) {
         Box("需要修改的委托撤单失败。是否继续修改？  ", " 确认", MB_YESNO | MB_ICONERROR) != IDYES)
       return;
   }
+  // The boxes let other messages run: the order may have left the array.
+  if (index >= data_.orders.GetCount() || !ListCmdSameOrder(data_.orders.GetData()[index], asked)) return;
   const CKivoOrderField &order = data_.orders.GetData()[index];
   const std::string code = ListCmdField(order.InstrumentID, sizeof order.InstrumentID);
   int32_t u = order.VolumeTotal - order.VolumeTraded;
@@ -551,8 +562,15 @@ void TListCommands::XPListView1LButtonDblClk(int row) {
     desk_.Ui().RefocusOrderArea();
     return;
   }
-  if (!data_.options.DirectCancelOrder && Box("撤销选中的委托吗？  ", "确认", MB_YESNO) != IDYES) return;
-  if (ListCmdPending(o)) {
+  if (!data_.options.DirectCancelOrder) {
+    if (Box("撤销选中的委托吗？  ", "确认", MB_YESNO) != IDYES) return;
+    // Another order under the index by now is not the one the user confirmed.
+    if (index >= data_.orders.GetCount() || !ListCmdSameOrder(data_.orders.GetData()[index], o)) {
+      desk_.Ui().RefocusOrderArea();
+      return;
+    }
+  }
+  if (ListCmdPending(data_.orders.GetData()[index])) {
     char text[160];
     snprintf(text, sizeof text, "2||%s|%s|%.3f|%c|%c|%c|%i", ListCmdField(o.CancelText120, sizeof o.CancelText120).c_str(),
              ListCmdField(o.InstrumentID, sizeof o.InstrumentID).c_str(), o.LimitPrice, o.Direction, o.OffsetFlag,

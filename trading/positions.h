@@ -15,6 +15,7 @@
 
 #include "trading/deskrecords.h"
 #include "trading/orderbook.h"
+#include "trading/stopdialog.h"
 
 class TTradeDesk;
 
@@ -120,11 +121,7 @@ class TPositionBook {
   // volume, stop, trailing, take-profit, reference and expiry kind, for
   // the open stop dialog's copy.
   bool stopAdded = false;
-  struct {
-    int32_t volume;
-    double stop, trailing, profit, reference;
-    int32_t expiryKind;
-  } stopAddition{};
+  TStopAddition stopAddition;
   std::function<void()> showClosableVolumes;
   // The account's stop rights (bit 0x04 of the rights block) by default.
   std::function<bool()> stopRight;

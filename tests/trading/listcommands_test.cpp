@@ -194,6 +194,17 @@ TEST_F(ListCommandsTest, ModifyQuestionsDecideWhetherThePanelIsFilled) {
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{"请先选择需要修改的委托。  "});
   cmd_.XPButton30Click(57);  // outside the list: nothing
   EXPECT_EQ(boxes_.Count(), 1u);
+
+  // The order left the array while its question was open: nothing of it
+  // goes into the panel.
+  const size_t before = prepared_.size();
+  platform::MessageBoxHandler previous = platform::SetMessageBoxHandler([&](const platform::MessageBoxCall &) {
+    desk_.orders.RemoveAll();
+    return IDYES;
+  });
+  cmd_.XPButton30Click(OrderRow(1));
+  platform::SetMessageBoxHandler(previous);
+  EXPECT_EQ(prepared_.size(), before);
 }
 
 TEST_F(ListCommandsTest, QuickPositionOperationsBecomeTasks) {
@@ -394,6 +405,33 @@ TEST_F(ListCommandsTest, OrderDoubleClickClosesCancelsOrRefuses) {
   EXPECT_EQ(Orders.cancels.size(), 1u);
   const std::vector<std::string> log = LogRecords();
   EXPECT_NE(std::find(log.begin(), log.end(), "3008|2||  1234|M2401|3500.000|1|0|1|2"), log.end());
+}
+
+// The confirm box lets other messages run: an order that left the array
+// meanwhile moves another one under the row's index, which must not be
+// cancelled in its place.
+TEST_F(ListCommandsTest, DoubleClickCancelsOnlyTheOrderTheUserConfirmed) {
+  struct Case {
+    bool removeFirst;
+    std::vector<std::string> cancels;
+  } cases[] = {{false, {"72"}}, {true, {}}};
+  for (const Case &c : cases) {
+    desk_.orders.RemoveAll();
+    Orders.cancels.clear();
+    AddOrder(Order("71", "CU2405", '0', '0', 1, 0, '3'));
+    AddOrder(Order("72", "CU2405", '0', '0', 1, 0, '3'));
+    AddOrder(Order("73", "CU2405", '0', '0', 1, 0, '3'));
+    Rebuild();
+    desk_.options.DirectCancelOrder = false;
+    const int row = OrderRow(1);
+    platform::MessageBoxHandler previous = platform::SetMessageBoxHandler([&](const platform::MessageBoxCall &) {
+      if (c.removeFirst) desk_.orders.RemoveAt(0);
+      return IDYES;
+    });
+    cmd_.XPListView1LButtonDblClk(row);
+    platform::SetMessageBoxHandler(previous);
+    EXPECT_EQ(Orders.cancels, c.cancels) << c.removeFirst;
+  }
 }
 
 TEST_F(ListCommandsTest, PositionDoubleClickPreparesTheClose) {
