@@ -300,10 +300,7 @@ void TOrderEntry::MirrorPanelToQuickDeal(bool contract, bool volume, bool price)
     EntryAssignBounded(bar.volume, f.volume, kVolumeTextMax);
     bar.stepper = std::clamp(atoi(bar.volume.c_str()), 1, 32767);
   }
-  if (price) {
-    EntryAssignBounded(bar.price, f.price, kPriceTextMax);
-    bar.priceEnabled = f.priceKind != 1;
-  }
+  if (price) EntryMirrorPrice(bar, f);
 }
 
 void TOrderEntry::MirrorQuickDealToPanel(bool contract, bool volume, bool price) {
