@@ -913,7 +913,6 @@ TVolumeQuery TOrderEntry::XPButtonF54Click(bool sender) {
   if (quick.offset != 0) return TVolumeQuery::None;
   TOrderFields f = Fields(2);
   // Without a price in the field the ask of the book is taken.
-  int word = -1;
   if (FieldPrice(f.price.c_str()) == 0) {
     const CContractInfo *c = data_.FindContract(EntryBounded(f.contract, kContractTextMax).c_str());
     const TQuotePrices q = c ? QuotePricesOf(c->Stock) : TQuotePrices{};
@@ -921,7 +920,7 @@ TVolumeQuery TOrderEntry::XPButtonF54Click(bool sender) {
   }
   unsigned seconds = 0;
   int result = 0;
-  const TVolumeQuery answer = QueryVolume(sender, f, word, &seconds, &result);
+  const TVolumeQuery answer = QueryVolume(sender, f, -1, &seconds, &result);
   char text[96] = {};
   switch (answer) {
     case TVolumeQuery::Refused: snprintf(text, sizeof text, "两次查询之间应间隔 %u 秒。", seconds); break;
