@@ -70,6 +70,14 @@ bool EntryArbitrageCode(const char *code) {
          strncmp(code, "tf", 2) == 0;
 }
 
+// The trading contract of an instrument, or null.
+const CContractInfo *EntryContractOf(const TTradeDesk &data, STKPTR stock) {
+  if (stock.IsNone()) return nullptr;
+  for (int i = 0; i < data.contractCount; ++i)
+    if (SameStock(data.contracts[i].Stock, stock)) return &data.contracts[i];
+  return nullptr;
+}
+
 const char kEntryOffsetOfItem[5] = {'0', '3', '1', '0', '0'};
 const COLORREF kEntryOffsetColour[5] = {kEntryWhite, 0xFCECDF, 0xD8E9EC, kEntryWhite, kEntryWhite};
 
@@ -113,10 +121,7 @@ int TOrderEntry::PanelLayout() const {
 TOrderFields &TOrderEntry::Fields(int layout) { return panel_.fields[layout == 1 || layout == 2 ? layout : 0]; }
 
 const CContractInfo *TOrderEntry::PanelContractInfo() const {
-  if (panel_.PanelContract.IsNone()) return nullptr;
-  for (int i = 0; i < data_.contractCount; ++i)
-    if (SameStock(data_.contracts[i].Stock, panel_.PanelContract)) return &data_.contracts[i];
-  return nullptr;
+  return EntryContractOf(data_, panel_.PanelContract);
 }
 
 std::string TOrderEntry::WordText(int kind, const char *other) const {
@@ -300,10 +305,7 @@ void TOrderEntry::MirrorPanelToQuickDeal(bool contract, bool volume, bool price)
     EntryAssignBounded(bar.volume, f.volume, kVolumeTextMax);
     bar.stepper = std::clamp(atoi(bar.volume.c_str()), 1, 32767);
   }
-  if (price) {
-    EntryAssignBounded(bar.price, f.price, kPriceTextMax);
-    bar.priceEnabled = f.priceKind != 1;
-  }
+  if (price) EntryMirrorPrice(bar, f);
 }
 
 void TOrderEntry::MirrorQuickDealToPanel(bool contract, bool volume, bool price) {
@@ -355,10 +357,7 @@ bool TOrderEntry::SetOrderContract(STKPTR stock) {
   }
   if (data_.contractCount <= 0 || !data_.contracts) return false;
   if (data_.options.Layout == 3 && hooks.showPositionFilter) hooks.showPositionFilter();
-  const CContractInfo *c = nullptr;
-  if (!stock.IsNone())
-    for (int i = 0; i < data_.contractCount && !c; ++i)
-      if (SameStock(data_.contracts[i].Stock, stock)) c = &data_.contracts[i];
+  const CContractInfo *c = EntryContractOf(data_, stock);
   char code[8] = {};
   if (c) memcpy(code, c->InstrumentID, 7);
   ApplyHedgeChoices(c ? code : nullptr);
@@ -916,7 +915,6 @@ TVolumeQuery TOrderEntry::XPButtonF54Click(bool sender) {
   if (quick.offset != 0) return TVolumeQuery::None;
   TOrderFields f = Fields(2);
   // Without a price in the field the ask of the book is taken.
-  int word = -1;
   if (FieldPrice(f.price.c_str()) == 0) {
     const CContractInfo *c = data_.FindContract(EntryBounded(f.contract, kContractTextMax).c_str());
     const TQuotePrices q = c ? QuotePricesOf(c->Stock) : TQuotePrices{};
@@ -924,7 +922,7 @@ TVolumeQuery TOrderEntry::XPButtonF54Click(bool sender) {
   }
   unsigned seconds = 0;
   int result = 0;
-  const TVolumeQuery answer = QueryVolume(sender, f, word, &seconds, &result);
+  const TVolumeQuery answer = QueryVolume(sender, f, -1, &seconds, &result);
   char text[96] = {};
   switch (answer) {
     case TVolumeQuery::Refused: snprintf(text, sizeof text, "两次查询之间应间隔 %u 秒。", seconds); break;
@@ -965,10 +963,7 @@ void TOrderEntry::XPCheckBoxF5Click(bool checked) {
   quick.fieldsEnabled = false;
   ApplyQuickOrderKeys();
   const STKPTR stock = hooks.activeViewStock ? hooks.activeViewStock() : STKPTR();
-  const CContractInfo *c = nullptr;
-  if (!stock.IsNone())
-    for (int i = 0; i < data_.contractCount && !c; ++i)
-      if (SameStock(data_.contracts[i].Stock, stock)) c = &data_.contracts[i];
+  const CContractInfo *c = EntryContractOf(data_, stock);
   if (!c) {
     f.contract.clear();
     return;

@@ -47,31 +47,9 @@ bool PrintPriceWithDecimals(std::string &out, double price, int decimals, const 
 
 constexpr size_t kPanelPriceTextRoom = 48;
 
-// Whether the n bytes at a and b are equal, compared a word at a time: the
-// panels compare their texts on every quote.
-inline bool PanelSameBytes(const char *a, const char *b, size_t n) {
-  if (n >= 8) {
-    for (size_t i = 0;; i += 8) {
-      if (i + 8 > n) i = n - 8;  // the last word overlaps the one before
-      uint64_t x, y;
-      memcpy(&x, a + i, 8);
-      memcpy(&y, b + i, 8);
-      if (x != y) return false;
-      if (i + 8 == n) return true;
-    }
-  }
-  if (n >= 4) {
-    uint32_t x, y, u, v;
-    memcpy(&x, a, 4);
-    memcpy(&y, b, 4);
-    memcpy(&u, a + n - 4, 4);
-    memcpy(&v, b + n - 4, 4);
-    return x == y && u == v;
-  }
-  for (size_t i = 0; i < n; ++i)
-    if (a[i] != b[i]) return false;
-  return true;
-}
+// Whether the n bytes at a and b are equal: the panels compare their texts
+// on every quote.
+inline bool PanelSameBytes(const char *a, const char *b, size_t n) { return n == 0 || memcmp(a, b, n) == 0; }
 
 // One text that shows a price on every quote. It remembers the last price
 // it printed, so that a quote leaving the price as it was costs a

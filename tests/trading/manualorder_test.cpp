@@ -108,8 +108,7 @@ TEST(OrderPanelRules, PricesPrintAsPriceWithDecimals) {
   }
 }
 
-// Every byte counts, at every length the word-wise comparison splits
-// differently.
+// Every byte counts, at every length.
 TEST(OrderPanelRules, TextsCompareEveryByte) {
   for (size_t n = 0; n <= 40; ++n) {
     std::string a(n, 'a');
