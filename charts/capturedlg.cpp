@@ -368,21 +368,20 @@ void TCaptureDlg::Save() {
       char question[700];
       std::snprintf(question, sizeof question, "文件 %s 已存在，覆盖吗？  ", name.c_str());
       if (MessageBoxA(Handle(), question, "确认", MB_YESNO | MB_ICONQUESTION | MB_TOPMOST) != IDYES) continue;
-      DeleteFileA(name.c_str());
     }
-    if (index == 3) {
-      if (CaptureWriteFile(name, bitmap) == 1)
-        MessageBoxA(Handle(), "无法写入文件，保存图片失败。  ", "提示", MB_ICONERROR);
-    } else {
-      const std::string temporary = name + ".bmp";
-      if (CaptureWriteFile(temporary, bitmap) == 1) {
-        MessageBoxA(Handle(), "无法写入文件，保存图片失败。  ", "提示", MB_ICONERROR);
-      } else {
-        if (!ConvertBitmapAA(const_cast<char *>(temporary.c_str()), const_cast<char *>(name.c_str())))
-          MessageBoxA(Handle(), "保存图片失败。  ", "提示", MB_ICONERROR);
-      }
-      DeleteFileA(temporary.c_str());
+    // The picture is made beside the file and takes its place only when
+    // complete: a failed save leaves a file being replaced as it was.
+    const std::string temporary = name + ".bmp";
+    const std::string made = index == 3 ? temporary : name + ".new" + ext;
+    if (CaptureWriteFile(temporary, bitmap) != 0) {
+      MessageBoxA(Handle(), "无法写入文件，保存图片失败。  ", "提示", MB_ICONERROR);
+    } else if (index != 3 && !ConvertBitmapAA(const_cast<char *>(temporary.c_str()), const_cast<char *>(made.c_str()))) {
+      MessageBoxA(Handle(), "保存图片失败。  ", "提示", MB_ICONERROR);
+    } else if (!MoveFileExA(made.c_str(), name.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+      MessageBoxA(Handle(), "无法写入文件，保存图片失败。  ", "提示", MB_ICONERROR);
     }
+    DeleteFileA(temporary.c_str());
+    if (made != temporary) DeleteFileA(made.c_str());
     break;
   }
   Selected = false;

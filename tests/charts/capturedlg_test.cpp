@@ -142,5 +142,37 @@ TEST_F(ScreenCapture, SavesAsBitmapOrPngWithoutLeavingTheBitmapBehind) {
   EXPECT_EQ(boxes_.Calls()[0].caption, "确认");
 }
 
+TEST_F(ScreenCapture, OverwriteKeepsTheOldFileUntilTheNewOneIsComplete) {
+  namespace fs = std::filesystem;
+  const fs::path folder = fs::path(box_.Path("over"));
+  fs::create_directories(folder);
+  CommonDialogRecorder files;
+  struct Case {
+    int filter;
+    const char *name;
+    bool blocked;  // the picture cannot be made beside the file
+  } cases[] = {{3, "a.bmp", false}, {1, "b.png", false}, {3, "c.bmp", true}, {1, "d.png", true}};
+  for (const Case &c : cases) {
+    const fs::path target = folder / c.name;
+    std::ofstream(target, std::ios::binary) << "old";
+    if (c.blocked) fs::create_directories(target.string() + ".bmp");
+    TCaptureDlg dialog(nullptr);
+    dialog.X1 = 10, dialog.Y1 = 10, dialog.X2 = 110, dialog.Y2 = 60;
+    dialog.Selected = true;
+    const size_t shown = boxes_.Count();
+    boxes_.QueueAnswer(IDYES);
+    files.QueueFile({true, target.string(), c.filter});
+    dialog.FormDblClick();
+    EXPECT_EQ(boxes_.Count() - shown, c.blocked ? 2u : 1u) << c.name;
+    ASSERT_TRUE(fs::exists(target)) << c.name;
+    if (c.blocked)
+      EXPECT_EQ(fs::file_size(target), 3u) << c.name;
+    else
+      EXPECT_GT(fs::file_size(target), 54u) << c.name;
+    for (const fs::directory_entry &e : fs::directory_iterator(folder))
+      if (e.is_regular_file()) EXPECT_TRUE(e.path().filename().string().size() == 5) << e.path();
+  }
+}
+
 }  // namespace
 }  // namespace charts_test
