@@ -45,6 +45,21 @@ class StopWorld : public DeskTest {
     return desk_.positions.GetData()[desk_.positions.GetCount() - 1];
   }
 
+  // One lot of code bought to open, speculative, priced by kind 1 one tick
+  // through.
+  static ConditionOrder BuyToOpenCondition(const char *code, int8_t trigger) {
+    ConditionOrder c;
+    memset(static_cast<void *>(&c), 0, sizeof c);
+    strcpy(c.InstrumentID, code);
+    c.Direction = '0';
+    c.OffsetFlag = '0';
+    c.HedgeFlag = '1';
+    c.Ticks = 1;
+    c.TriggerKind = trigger;
+    c.PriceKind = 1;
+    c.Volume = 1;
+    return c;
+  }
   // A speculative opening condition order on M2401, priced by kind 1, added
   // to the desk.
   ConditionOrder &AddConditionOrder(char direction, int8_t trigger, double triggerPrice, int32_t volume,
