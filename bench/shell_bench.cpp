@@ -90,6 +90,29 @@ class OfflineParts : public TFrameParts {
   int ShowLoginDialog(TMFrame &, bool) override { return 3; }
 };
 
+// The main window shown offline over the standard data set, closed when the
+// benchmark ends.
+struct ShellBenchOfflineFrame {
+  ShellBenchOfflineFrame() {
+    platform::RegisterStandardControls();
+    market_fixture::WriteDataSet(market_fixture::StandardDataSet(MakePackedDateTime(2024, 1, 15, 2, 0)), box.Root());
+    frame = new TMFrame(nullptr, parts);
+    frame->Show();
+    harness.Pump();
+  }
+  ~ShellBenchOfflineFrame() {
+    frame->Close();
+    harness.Pump();
+    delete frame;
+  }
+  market_fixture::MarketSandbox box;
+  testing_support::ViewHarness harness;
+  MessageBoxRecorder boxes{IDNO};
+  ShellRecorder shell;
+  OfflineParts parts;
+  TMFrame *frame = nullptr;
+};
+
 void BM_ColdStartOfflineToTheFilledReport(benchmark::State &state) {
   platform::RegisterStandardControls();
   market_fixture::MarketSandbox box;
@@ -123,16 +146,9 @@ BENCHMARK(BM_ColdStartOfflineToTheFilledReport)->Unit(benchmark::kMillisecond)->
 // show (only the member search, arg 1), with the standard data set's
 // largest block on the board.
 void BM_QuoteBoardPush(benchmark::State &state) {
-  platform::RegisterStandardControls();
-  market_fixture::MarketSandbox box;
-  market_fixture::WriteDataSet(market_fixture::StandardDataSet(MakePackedDateTime(2024, 1, 15, 2, 0)), box.Root());
-  testing_support::ViewHarness harness;
-  MessageBoxRecorder boxes(IDNO);
-  ShellRecorder shell;
-  OfflineParts parts;
-  auto *frame = new TMFrame(nullptr, parts);
-  frame->Show();
-  harness.Pump();
+  ShellBenchOfflineFrame offline;
+  TMFrame *frame = offline.frame;
+  testing_support::ViewHarness &harness = offline.harness;
   int id = -1, members = 0;
   for (int i = 0; i < BlockTable.blockCount; ++i)
     if (BlockTable.blocks[i].inUse && BlockTable.blocks[i].memberCount > members) {
@@ -150,9 +166,6 @@ void BM_QuoteBoardPush(benchmark::State &state) {
   const uint32_t key = state.range(0) ? (uint32_t(9) | (uint32_t(999) << 16)) : shown;
   for (auto _ : state) frame->RedrawQuoteBoardStock(key);
   state.counters["visible_cards"] = visible;
-  frame->Close();
-  harness.Pump();
-  delete frame;
 }
 BENCHMARK(BM_QuoteBoardPush)->Arg(0)->Arg(1);
 
@@ -161,16 +174,10 @@ BENCHMARK(BM_QuoteBoardPush)->Arg(0)->Arg(1);
 // whole status bar in the same run (arg 1). The other panels' paints during
 // the steps are counted: none are expected.
 void BM_TickerStep(benchmark::State &state) {
-  platform::RegisterStandardControls();
-  market_fixture::MarketSandbox box;
-  market_fixture::WriteDataSet(market_fixture::StandardDataSet(MakePackedDateTime(2024, 1, 15, 2, 0)), box.Root());
-  testing_support::ViewHarness harness;
-  MessageBoxRecorder boxes(IDNO);
-  ShellRecorder shell;
-  OfflineParts parts;
-  auto *frame = new TMFrame(nullptr, parts);
-  frame->Show();
-  harness.Pump();
+  int others = 0, ticker = 0;  // counted by the panels until the frame is gone
+  ShellBenchOfflineFrame offline;
+  TMFrame *frame = offline.frame;
+  testing_support::ViewHarness &harness = offline.harness;
   frame->SetBounds(0, 0, 1600, 1000);  // a ticker panel of some 800 pixels
   harness.Pump();
   for (int i = 0; i < TFrameCore::kMaxTickerItems; ++i) {
@@ -178,7 +185,6 @@ void BM_TickerStep(benchmark::State &state) {
     std::snprintf(title, sizeof title, "沪铜主力合约收盘上涨，成交放大 %d", i);
     frame->Core().AppendTicker(title);
   }
-  int others = 0;
   TFrameChrome &chrome = *frame->chrome;
   for (TOwnerDrawPanel *drawn : {chrome.Panel2, chrome.Panel5, chrome.Panel6}) {
     drawn->OnDraw = [previous = drawn->OnDraw, &others](TObject *sender, HDC dc, RECT *r) {
@@ -186,7 +192,6 @@ void BM_TickerStep(benchmark::State &state) {
       if (previous) previous(sender, dc, r);
     };
   }
-  int ticker = 0;
   chrome.Panel1->OnDraw = [previous = chrome.Panel1->OnDraw, &ticker](TObject *sender, HDC dc, RECT *r) {
     ++ticker;
     if (previous) previous(sender, dc, r);
@@ -200,9 +205,6 @@ void BM_TickerStep(benchmark::State &state) {
   state.counters["ticker_paints_per_step"] =
       benchmark::Counter(double(ticker) / double(std::max<int64_t>(1, state.iterations())));
   state.counters["ticker_width"] = chrome.Panel1->Width();
-  frame->Close();
-  harness.Pump();
-  delete frame;
 }
 BENCHMARK(BM_TickerStep)->Arg(0)->Arg(1);
 

@@ -25,20 +25,7 @@ class AutomationFormsTest : public StopWorld {
   AutomationFormsTest() : conditions_(desk_, hooks_) { GetStockInfo(STKPTR(1, 0, 0))->decimals = 1; }
 
   ConditionOrder &AddCondition(int8_t trigger, uint8_t state) {
-    ConditionOrder c;
-    memset(static_cast<void *>(&c), 0, sizeof c);
-    strcpy(c.InstrumentID, "M2401");
-    c.Direction = '0';
-    c.OffsetFlag = '0';
-    c.HedgeFlag = '1';
-    c.TriggerKind = trigger;
-    c.TriggerPrice = 3500;
-    c.PriceKind = 1;
-    c.Volume = 2;
-    c.State = state;
-    c.Stock = STKPTR(1, 0, 0);
-    desk_.conditions.Add(c);
-    return desk_.conditions.GetData()[desk_.conditions.GetCount() - 1];
+    return AddConditionOrder('0', trigger, 3500, 2, state);
   }
 
   ViewHarness harness_;

@@ -27,20 +27,7 @@ class CheckListTest : public StopWorld {
     desk_.orders.Add(MakePendingOrder(desk_, "DCE", code, '0', '1', '1', price, volume));
   }
   ConditionOrder &Condition(int8_t trigger, uint8_t state = 0) {
-    ConditionOrder c;
-    memset(static_cast<void *>(&c), 0, sizeof c);
-    strcpy(c.InstrumentID, "M2401");
-    c.Direction = '1';
-    c.OffsetFlag = '0';
-    c.HedgeFlag = '1';
-    c.TriggerKind = trigger;
-    c.TriggerPrice = 3500.4;
-    c.PriceKind = 1;
-    c.Volume = 3;
-    c.State = state;
-    c.Stock = STKPTR(1, 0, 0);
-    desk_.conditions.Add(c);
-    return desk_.conditions.GetData()[desk_.conditions.GetCount() - 1];
+    return AddConditionOrder('1', trigger, 3500.4, 3, state);
   }
   std::vector<int> Kinds() const {
     std::vector<int> kinds;

@@ -20,16 +20,7 @@ class ConditionTest : public StopWorld {
   }
 
   static ConditionOrder Order(const char *code = "M2401", int8_t trigger = -1) {
-    ConditionOrder c;
-    memset(static_cast<void *>(&c), 0, sizeof c);
-    strcpy(c.InstrumentID, code);
-    c.Direction = '0';
-    c.OffsetFlag = '0';
-    c.HedgeFlag = '1';
-    c.Ticks = 1;
-    c.TriggerKind = trigger;
-    c.PriceKind = 1;
-    c.Volume = 1;
+    ConditionOrder c = BuyToOpenCondition(code, trigger);
     c.Made.wYear = 2024;
     return c;
   }

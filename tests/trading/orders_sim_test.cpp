@@ -9,71 +9,21 @@
 
 #include <cstdlib>
 
-#include "platform/messages.h"
-#include "testing/pump.h"
-#include "testing/sim_broker_link.h"
-#include "tests/trading/tradedesk_fixture.h"
-#include "trading/dispatcher.h"
+#include "tests/trading/simdesk_fixture.h"
 #include "trading/manualorder.h"
 #include "trading/orderpanel.h"
-#include "trading/pluginapi.h"
 
 namespace trading_test {
 namespace {
 
-class OrdersSimTest : public TradingDeskTest {
+class OrdersSimTest : public SimDeskTest {
  protected:
-  OrdersSimTest() : link_(std::string(sim::SimBroker::DefaultScript()) + "autofill off\n") {
-    desk_.bind = nullptr;  // the real logger and plug-in
-    box_.WriteText("cfg/Consign.ini", "[jsd]\ns1=电信主站\ns1a=127.0.0.1\ns1p=17001\ns1t=1\n");
-  }
-  ~OrdersSimTest() override {
-    dispatch_.reset();
-    if (TradingBound()) TradePlugin.TradeFinalize();
-  }
-  // Serves the window, handing every trade notification to the dispatcher,
-  // until the condition holds.
-  bool Until(const std::function<bool()> &condition, int timeoutMs = 5000) {
-    return testing_support::PumpUntil([&] {
-      clock_.Advance(50);  // the plug-in's threads wait on the platform clock
-      const auto &messages = trace_.Messages();
-      for (; taken_ < messages.size(); ++taken_)
-        if (messages[taken_].message == WM_TRADE_NOTIFY)
-          dispatch_->HandleTradeNotify(messages[taken_].wParam, messages[taken_].lParam);
-      return condition();
-    }, timeoutMs);
-  }
-  testing_support::SimBrokerLink link_;
-  std::unique_ptr<TTradeDispatcher> dispatch_;
-  size_t taken_ = 0;
+  OrdersSimTest() : SimDeskTest("autofill off\n") {}
 };
 
 TEST_F(OrdersSimTest, ManualBuyFillsTwiceAndARestingCloseFreezesThePosition) {
-  ASSERT_TRUE(link_.Attached());
-  desk_.SetupTradingPanel(0);
-  ASSERT_TRUE(TradingBound());
-  FillLogin();
-  desk_.XPButton5Click();
-  ASSERT_EQ(desk_.login.message, "正在连接服务器...");
-  desk_.SetupTradingPanel(1);
-  desk_.pageState = kPageTrading;
-  // The login chain is not followed here: its first notification is let by.
-  ASSERT_TRUE(testing_support::PumpUntil([&] {
-    clock_.Advance(50);
-    for (const auto &m : trace_.Messages())
-      if (m.message == WM_TRADE_NOTIFY && (m.wParam & 0xFFFF) == tb::TN_LOGIN_DONE) return true;
-    return false;
-  }));
-  taken_ = trace_.Messages().size();
-  dispatch_ = std::make_unique<TTradeDispatcher>(desk_, host_);
-  data_.SetAccount("880001");
-  CContractInfo cu{};
-  strcpy(cu.InstrumentID, "cu2402");
-  strcpy(cu.ExchangeID, "SHFE");
-  cu.PriceTick = 10;
-  cu.VolumeMultiple = 5;
-  data_.SetContracts(&cu, 1);
-  data_.options.ExpressOrder = true;
+  ASSERT_NO_FATAL_FAILURE(LogInToSimBroker());
+  TradeCopper();
 
   TOrderPanel panel(data_);
   TManualOrder manual(data_, panel, dispatch_->book, host_.window);
@@ -149,29 +99,8 @@ class LatentOrdersSimTest : public OrdersSimTest {
 
 TEST_F(LatentOrdersSimTest, EachOrderReachesTheBrokerOnceAtItsPrice) {
   ASSERT_TRUE(loaded_);
-  ASSERT_TRUE(link_.Attached());
-  desk_.SetupTradingPanel(0);
-  ASSERT_TRUE(TradingBound());
-  FillLogin();
-  desk_.XPButton5Click();
-  desk_.SetupTradingPanel(1);
-  desk_.pageState = kPageTrading;
-  ASSERT_TRUE(testing_support::PumpUntil([&] {
-    clock_.Advance(50);
-    for (const auto &m : trace_.Messages())
-      if (m.message == WM_TRADE_NOTIFY && (m.wParam & 0xFFFF) == tb::TN_LOGIN_DONE) return true;
-    return false;
-  }));
-  taken_ = trace_.Messages().size();
-  dispatch_ = std::make_unique<TTradeDispatcher>(desk_, host_);
-  data_.SetAccount("880001");
-  CContractInfo cu{};
-  strcpy(cu.InstrumentID, "cu2402");
-  strcpy(cu.ExchangeID, "SHFE");
-  cu.PriceTick = 10;
-  cu.VolumeMultiple = 5;
-  data_.SetContracts(&cu, 1);
-  data_.options.ExpressOrder = true;
+  ASSERT_NO_FATAL_FAILURE(LogInToSimBroker());
+  TradeCopper();
   TOrderPanel panel(data_);
   TManualOrder manual(data_, panel, dispatch_->book, host_.window);
   panel.Active().contract = "cu2402";

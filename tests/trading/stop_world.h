@@ -45,6 +45,41 @@ class StopWorld : public DeskTest {
     return desk_.positions.GetData()[desk_.positions.GetCount() - 1];
   }
 
+  // One lot of code bought to open, speculative, priced by kind 1 one tick
+  // through.
+  static ConditionOrder BuyToOpenCondition(const char *code, int8_t trigger) {
+    ConditionOrder c;
+    memset(static_cast<void *>(&c), 0, sizeof c);
+    strcpy(c.InstrumentID, code);
+    c.Direction = '0';
+    c.OffsetFlag = '0';
+    c.HedgeFlag = '1';
+    c.Ticks = 1;
+    c.TriggerKind = trigger;
+    c.PriceKind = 1;
+    c.Volume = 1;
+    return c;
+  }
+  // A speculative opening condition order on M2401, priced by kind 1, added
+  // to the desk.
+  ConditionOrder &AddConditionOrder(char direction, int8_t trigger, double triggerPrice, int32_t volume,
+                                    uint8_t state) {
+    ConditionOrder c;
+    memset(static_cast<void *>(&c), 0, sizeof c);
+    strcpy(c.InstrumentID, "M2401");
+    c.Direction = direction;
+    c.OffsetFlag = '0';
+    c.HedgeFlag = '1';
+    c.TriggerKind = trigger;
+    c.TriggerPrice = triggerPrice;
+    c.PriceKind = 1;
+    c.Volume = volume;
+    c.State = state;
+    c.Stock = STKPTR(1, 0, 0);
+    desk_.conditions.Add(c);
+    return desk_.conditions.GetData()[desk_.conditions.GetCount() - 1];
+  }
+
   static std::vector<double> Stops(const InvestorPosition_Lite &p) {
     std::vector<double> out;
     for (const StopOrder *e = p.Stops ? p.Stops->First : nullptr; e; e = e->Next) out.push_back(e->StopPrice);

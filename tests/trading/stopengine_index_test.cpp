@@ -112,16 +112,7 @@ class StopEngineIndexTest : public StopWorld {
     return desk.positions.GetData()[desk.positions.GetCount() - 1];
   }
   static ConditionOrder Order(const char *code, uint8_t kind, double trigger) {
-    ConditionOrder c;
-    memset(static_cast<void *>(&c), 0, sizeof c);
-    strcpy(c.InstrumentID, code);
-    c.Direction = '0';
-    c.OffsetFlag = '0';
-    c.HedgeFlag = '1';
-    c.Ticks = 1;
-    c.TriggerKind = kind;
-    c.PriceKind = 1;
-    c.Volume = 1;
+    ConditionOrder c = BuyToOpenCondition(code, int8_t(kind));
     c.TriggerPrice = trigger;
     c.Stock = STKPTR(1, 0, strcmp(code, "M2401") == 0 ? 0 : 1);
     return c;
