@@ -8,6 +8,7 @@
 #include <map>
 #include <string>
 
+#include "core/emem.h"
 #include "shell/framecore.h"
 #include "platform/gdi.h"
 #include "testing/image_capture.h"
@@ -372,6 +373,13 @@ CKivoOrderField BrokerOrder(const OrderScript &task) {
   return o;
 }
 
+// Stop holders and entries past the first StopAllocationsLeft are refused.
+int StopAllocationsLeft = 0;
+bool RefuseStopAllocations(int32_t size) {
+  if (size != int32_t(sizeof(StopOrder)) && size != int32_t(sizeof(StopOrderPointer))) return false;
+  return StopAllocationsLeft-- <= 0;
+}
+
 class FiringRestartTest : public StopEngineTest {
  protected:
   enum Point { AfterIntent, AfterItemFile, BrokerStored, Returned };
@@ -479,6 +487,31 @@ TEST_F(FiringRestartTest, TheDesksPositionListEndSettlesWhatACrashLeft) {
   }
   desk_.stopStore = fixtureStore;
   // The unsent stop is back and fires once more.
+  replay_.Apply(3495);
+  EXPECT_EQ(desk_.tasks.GetCount(), 1);
+}
+
+// An unsent stop that memory can't take back stays in the journal and
+// comes back with the next position list.
+TEST_F(FiringRestartTest, AStopMemoryCannotTakeBackWaitsForTheNextList) {
+  Arm(Stop);
+  replay_.Apply(3495);
+  ASSERT_EQ(desk_.tasks.GetCount(), 1);
+  ReleaseAllStops(desk_);
+  desk_.tasks.RemoveAll();
+  desk_.positions.GetData()[0].Further = 0;
+  LoadStopOrders(desk_, 20240115);
+  journal_.Load();
+  StopAllocationsLeft = 0;
+  SetMallocRefusal(RefuseStopAllocations);
+  journal_.Reconcile(20240115);
+  SetMallocRefusal(nullptr);
+  EXPECT_EQ(desk_.positions.GetData()[0].StopCount(), 0);
+  ASSERT_EQ(journal_.Intents().size(), 1u);
+  journal_.Load();  // kept on disk too
+  ASSERT_EQ(journal_.Intents().size(), 1u);
+  journal_.Reconcile(20240115);
+  EXPECT_TRUE(journal_.Intents().empty());
   replay_.Apply(3495);
   EXPECT_EQ(desk_.tasks.GetCount(), 1);
 }
