@@ -491,6 +491,38 @@ TEST_F(FiringRestartTest, TheDesksPositionListEndSettlesWhatACrashLeft) {
   EXPECT_EQ(desk_.tasks.GetCount(), 1);
 }
 
+// A position list whose stop files could not all be read for lack of
+// memory settles the journal all the same: a sent stop that its file still
+// held as it was before it fired would otherwise fire a second time.
+TEST_F(FiringRestartTest, APositionListEndShortOfMemoryStillSettlesWhatACrashLeft) {
+  Arm(Stop);
+  AddPosition('2', 1, 0, "CU2405", STKPTR(1, 0, 1)).AddStop(desk_.positions, 1, 70000, 0, 0, 0, 0, 0);
+  SaveStopOrders(desk_, nullptr, false);
+  std::filesystem::create_directories(AccountPath("stoporder/M240121.sto.new/x"));
+  replay_.Apply(3495);
+  ASSERT_EQ(desk_.tasks.GetCount(), 1);
+  desk_.orders.Add(BrokerOrder(Task(0)));
+  journal_.OnOrderInsert(Task(0), 0, "1001", "");
+  std::filesystem::remove_all(AccountPath("stoporder/M240121.sto.new"));
+  ReleaseAllStops(desk_);
+  desk_.tasks.RemoveAll();
+  for (int32_t i = 0; i < desk_.positions.GetCount(); ++i) desk_.positions.GetData()[i].Further = 0;
+  TStopStore *const fixtureStore = desk_.stopStore;
+  {
+    TDeskAutomation automation(desk_);
+    StopAllocationsLeft = 2;  // M2401's holder and entry; CU2405's holder is refused
+    SetMallocRefusal(RefuseStopAllocations);
+    const bool shortOfMemory = desk_.stopStore->LoadStopOrders(20240115);
+    SetMallocRefusal(nullptr);
+    ASSERT_TRUE(shortOfMemory);
+    ASSERT_EQ(desk_.positions.GetData()[1].StopCount(), 0);
+    EXPECT_FALSE(std::filesystem::exists(AccountPath("firing.jnl")));
+  }
+  desk_.stopStore = fixtureStore;
+  replay_.Apply(3495);
+  EXPECT_EQ(desk_.orders.GetCount() + desk_.tasks.GetCount(), 1);
+}
+
 // An unsent stop that memory can't take back stays in the journal and
 // comes back with the next position list.
 TEST_F(FiringRestartTest, AStopMemoryCannotTakeBackWaitsForTheNextList) {
