@@ -164,6 +164,9 @@ TFiringJournal::~TFiringJournal() { FileClose(appendFile_); }
 std::string TFiringJournal::Path() const { return desk_.AccountFile("firing.jnl"); }
 
 bool TFiringJournal::Load() {
+  // Answers go only onto the file they belong to.
+  FileClose(appendFile_);
+  appendFile_ = 0;
   intents_.clear();
   loadedPath_ = Path();
   const int32_t file = FileOpen(loadedPath_.c_str(), "rb");
@@ -195,7 +198,10 @@ bool TFiringJournal::Save() {
   // A rewrite puts a new file in the old one's place.
   FileClose(appendFile_);
   appendFile_ = 0;
-  const std::string path = Path();
+  // The intents go back to the account file they came from, even when the
+  // desk has moved to another account since.
+  if (loadedPath_.empty()) Load();
+  const std::string path = loadedPath_;
   bool written = false;
   if (intents_.empty()) {
     written = DeleteFileA(path.c_str()) || GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES;
@@ -294,7 +300,7 @@ bool TFiringJournal::NotePendingAnswer(int32_t number, uint8_t state, const char
   // Only onto the whole journal a rewrite left: never onto a missing or
   // foreign file.
   if (appendFile_ <= 0) {
-    const std::string path = Path();
+    const std::string &path = loadedPath_;
     appendFile_ = GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES ? 0 : FileOpen(path.c_str(), "r+b");
     char magic[sizeof kJournalMagic] = {};
     const int32_t size = appendFile_ > 0 ? FileSize(appendFile_) : -1;

@@ -149,9 +149,10 @@ class TFiringJournal {
   int32_t next_ = 1;
   bool told_ = false;
   // The file answers are appended to, open from the first answer until the
-  // next whole rewrite.
+  // next whole rewrite or load.
   int32_t appendFile_ = 0;
-  std::string loadedPath_;  // the file Load read
+  // The file Load read: the one the intents in memory are written to.
+  std::string loadedPath_;
 };
 
 // The journal's file record, field by field (exposed for tests).
