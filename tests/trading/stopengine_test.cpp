@@ -106,6 +106,43 @@ TEST_F(StopEngineTest, TrailingStopMovesInWholeStepsNeverBack) {
   EXPECT_NE(std::string(Task(0).Description).find("止损触发: 3530.000，浮动: 10.000"), std::string::npos);
 }
 
+// Steps are counted at once, not added one by one: a price right on a
+// step takes it whatever the rounding of the sums, and a far jump over a
+// fine distance (or a reference a damaged file left) costs one step.
+TEST_F(StopEngineTest, TrailingStepsLandingOnThePriceAreTakenAtOnce) {
+  desk_.options.StopTrigger = 1;
+  struct Case {
+    const char *name;
+    char side;
+    double stop, trailing, reference, last, wantStop, wantReference;
+  } cases[] = {
+      {"long, two steps of 0.05", '2', 3490, 0.05, 3500, 3500.1, 3490.1, 3500.1},
+      {"long, three steps of 0.3 from 3500.2", '2', 3490, 0.3, 3500.2, 3501.1, 3490.9, 3501.1},
+      {"short, two steps of 0.3", '3', 3510, 0.3, 3500, 3499.4, 3509.4, 3499.4},
+      {"long, a hundred million steps of 0.001", '2', 3490, 0.001, 3500, 103500, 103490, 103500},
+      {"short, a reference far above any price", '3', 3510, 1, 1e300, 3500, 0, 0},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    Clear();
+    replay_.Reset();
+    InvestorPosition_Lite &p = AddPosition(c.side, 1);
+    p.AddStop(desk_.positions, 1, c.stop, 0, 0, 0, 0, 0);
+    p.Stops->First->Trailing = c.trailing;
+    p.Stops->First->TrailReference = c.reference;
+    replay_.Apply(c.last);
+    EXPECT_TRUE(desk_.tasks.IsEmpty());
+    if (c.wantStop == 0) {
+      // The step took the stop below any price: the entry can't fire.
+      EXPECT_TRUE(!p.Stops->First || !PriceIsSet(p.Stops->First->StopPrice));
+      continue;
+    }
+    ASSERT_NE(p.Stops->First, nullptr);
+    EXPECT_NEAR(p.Stops->First->StopPrice, c.wantStop, 1e-7);
+    EXPECT_NEAR(p.Stops->First->TrailReference, c.wantReference, 1e-7);
+  }
+}
+
 TEST_F(StopEngineTest, AFirstTrailingRunOnlySetsTheReference) {
   InvestorPosition_Lite &p = Long(1, 3500, 10, 0, 0);
   replay_.Apply(3600);
