@@ -330,3 +330,81 @@ TEST_F(TickChart, DistributionPageShowsTheNatureGridForFuturesOnly) {
 
 }  // namespace
 }  // namespace charts_test
+
+namespace charts_test {
+namespace {
+
+// Adding or removing an overlay subscribes the view again. On every page the
+// view keeps the series its agents hold (the live trades and minutes are in
+// no cache file), so the shown page does not go blank; the overlay is held
+// but only the minute trend draws it, and leaving a page for the minute
+// trend drops the overlays.
+TEST_F(TickChart, OverlaysKeepTheSeriesOfEveryPage) {
+  PutQuote(DL, 0).refPrice = 3005000;
+  PutQuote(DL, 1).refPrice = 3005000;
+  struct Case {
+    uint32_t page;
+    int command;  // 0: the page is shown by its flags
+  } cases[] = {{0, 30}, {0, 28}, {kRendPageTick, 0}, {kRendPageTick, 31}, {0, 0}};
+  for (const Case &c : cases) {
+    SCOPED_TRACE(testing::Message() << "page " << c.page << " command " << c.command);
+    auto page = Open(Stock(DL, 0));
+    TRendForm *v = View(*page);
+    v->m_attr.flags = c.page;
+    v->RefreshView(true);
+    if (v->TradeAgent < 0) v->ExecuteViewCommand(28);  // only to get the trade agent
+    Feed(v, Trades(300));
+    CDataAgent *trend = DataAgentAt(v->TrendAgent);
+    ASSERT_NE(trend, nullptr);
+    std::vector<TRENDREC> minutes(60);
+    for (size_t k = 0; k < minutes.size(); ++k) minutes[k].price = minutes[k].firstPrice = 3005000;
+    Free(trend->series);
+    trend->series = Malloc(int32_t(minutes.size() * sizeof(TRENDREC)));
+    std::memcpy(trend->series, minutes.data(), minutes.size() * sizeof(TRENDREC));
+    trend->itemCount = trend->capacity = int32_t(minutes.size());
+    v->m_attr.flags = c.page;
+    if (c.command) v->ExecuteViewCommand(c.command);
+    v->RefreshView(true);
+    const uint32_t flags = v->m_attr.flags;
+
+    auto expectShown = [&](const char *step) {
+      SCOPED_TRACE(step);
+      EXPECT_EQ(v->m_attr.flags, flags);
+      int trades = 0;
+      v->TradeSeries(&trades);
+      if (flags & (kRendPageDetail | kRendPageDistribution | kRendPageTick)) EXPECT_EQ(trades, 300);
+      ASSERT_NE(DataAgentAt(v->TrendAgent), nullptr);
+      EXPECT_EQ(DataAgentAt(v->TrendAgent)->itemCount, 60);
+      if (flags & kRendPageDistribution) {
+        EXPECT_TRUE(v->Panel3->Visible());
+        EXPECT_EQ(v->Distribution.bars.size(), 13u);
+        EXPECT_EQ(v->DrawGrid2->RowCount(), 14);
+      } else if (flags & kRendPageDetail) {
+        EXPECT_TRUE(v->Panel2->Visible());
+      } else if (flags & kRendPageTick) {
+        EXPECT_EQ(v->Tick.GetTickCount(), 300);
+      } else {
+        ASSERT_EQ(v->Trend.DayCount(), 1);
+        EXPECT_EQ(v->Trend.Day(0)->GetPointCount(), 60);
+      }
+    };
+    v->AddOverlay(Stock(DL, 1), true);
+    harness_.Pump();
+    EXPECT_TRUE(v->OverlaysShown());
+    expectShown("overlay added");
+    v->N15Click();
+    harness_.Pump();
+    EXPECT_FALSE(v->OverlaysShown());
+    expectShown("overlays removed");
+
+    if (flags & (kRendPageDetail | kRendPageDistribution)) {
+      v->AddOverlay(Stock(DL, 1), true);
+      harness_.Pump();
+      harness_.Key(VK_ESCAPE, TShiftState(), GetFocus());
+      EXPECT_EQ(v->OverlaysShown(), (flags & kRendPageTick) != 0) << "Esc back to the minute trend drops them";
+    }
+  }
+}
+
+}  // namespace
+}  // namespace charts_test
