@@ -223,6 +223,7 @@ void TRendForm::InitView() {
 
 void TRendForm::ApplyFonts() {
   TDrawView::ApplyFonts();
+  CrossLabelFont.Release();
   if (!WatchPage) return;
   WatchPage->SetColor(TColor(ViewColor(1)));
   WatchPage->Font()->SetColor(TColor(ViewColor(31)));

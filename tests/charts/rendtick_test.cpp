@@ -8,6 +8,7 @@
 #include "chart_world.h"
 #include "core/emem.h"
 #include "market/dataagent.h"
+#include "platform/gdi.h"
 #include "platform/messages.h"
 #include "platform/winuser.h"
 
@@ -242,6 +243,51 @@ TEST_F(TickChart, CrossHairIsXoredIntoTheChartAndCopiesOnlyStripsAndLabels) {
 
   v->EraseTrendCrossHair();
   EXPECT_EQ(ChartPixels(v), before) << "drawing the lines twice leaves the chart as it was";
+}
+
+// The label boxes' font is made once, not at every move; a changed font
+// entry gives a new one at the next move (the old one deleted), a font
+// change of the view and its close give it back.
+TEST_F(TickChart, CrossHairLabelsKeepTheirFontUntilTheFontChanges) {
+  PutQuote(DL, 0).refPrice = 3005000;
+  // What a view that never showed the labels leaves behind, for comparison.
+  Open(Stock(DL, 0)).reset();
+  harness_.Pump();
+  size_t objectsBefore = platform::LiveGdiObjectCount();
+  Open(Stock(DL, 0)).reset();
+  harness_.Pump();
+  const size_t plainLeft = platform::LiveGdiObjectCount() - objectsBefore;
+  objectsBefore = platform::LiveGdiObjectCount();
+  {
+    auto page = Open(Stock(DL, 0));
+    TRendForm *v = View(*page);
+    Feed(v, Trades(400));
+    harness_.Pump();
+    const TRect plot = v->CrossPlotRect();
+    const int x = (plot.Left + plot.Right) / 2, y = plot.Top + 40;
+    v->CrossHairOn = true;
+    v->TrackTickCursor(x, y, v->Tick.HitTest(x), false);
+    const HFONT kept = v->CrossLabelFont.Held();
+    ASSERT_NE(kept, nullptr);
+    ASSERT_FALSE(v->CrossCopies.empty());
+    const int boxHeight = v->CrossCopies.back().Height();
+    const size_t objects = platform::LiveGdiObjectCount();
+    for (int k = 1; k <= 10; ++k) v->TrackTickCursor(x - 3 * k, y + k, v->Tick.HitTest(x - 3 * k), false);
+    EXPECT_EQ(v->CrossLabelFont.Held(), kept);
+    EXPECT_EQ(platform::LiveGdiObjectCount(), objects);
+
+    fonts_[9].size = 20;
+    v->TrackTickCursor(x, y, v->Tick.HitTest(x), false);
+    EXPECT_NE(v->CrossLabelFont.Held(), nullptr);
+    EXPECT_GT(v->CrossCopies.back().Height(), boxHeight) << "the time box in the larger font";
+    EXPECT_EQ(platform::LiveGdiObjectCount(), objects) << "the old font deleted";
+
+    v->ApplyFonts();
+    EXPECT_EQ(v->CrossLabelFont.Held(), nullptr);
+    v->TrackTickCursor(x, y, v->Tick.HitTest(x), false);
+  }
+  harness_.Pump();
+  EXPECT_EQ(platform::LiveGdiObjectCount() - objectsBefore, plainLeft) << "the labels' font goes with the view";
 }
 
 }  // namespace
