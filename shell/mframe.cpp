@@ -242,14 +242,6 @@ class TProgramParts : public TFrameParts {
       frame.BindOrderPanels();
       frame.BindAutomationPages();
       frame.SubclassDeskControls();
-      // Every input message counts as activity for the idle lock.
-      TMessageEvent previous = Application()->OnMessage();
-      Application()->SetOnMessage([&frame, previous](MSG &msg, bool &handled) {
-        if (frame.tradingDesk && ((msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) ||
-                                  (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST)))
-          frame.tradingDesk->NoteInput(GetTickCount());
-        if (previous) previous(msg, handled);
-      });
     }
     frame.tradingDesk->SetupTradingPanel(0);
   }
@@ -1043,7 +1035,24 @@ void TMFrame::FreeKeyboardWizard() {
   wizard = nullptr;
 }
 
+namespace {
+
+// The frame's application message handler. It reaches the frame through the
+// owner slot, emptied when the key preview goes, so a copy kept by a handler
+// chained on top never calls into a freed frame.
+struct TFrameMessageHook {
+  std::shared_ptr<TMFrame *> owner;
+  TMessageEvent previous;
+  void operator()(MSG &msg, bool &handled) const {
+    if (TMFrame *frame = *owner) frame->AppMessageHook(msg, handled);
+    if (!handled && previous) previous(msg, handled);
+  }
+};
+
+}  // namespace
+
 void TMFrame::InstallKeyPreview() {
+  RemoveKeyPreview();
   TKeyPreviewLinks links;
   links.frame = Handle();
   links.core = core_.get();
@@ -1066,16 +1075,28 @@ void TMFrame::InstallKeyPreview() {
   // The page menu's "open page" comes with its own part; until then a page
   // chosen in the wizard changes nothing.
   keyPreview_ = std::make_unique<TKeyPreview>(std::move(links));
-  Application()->SetOnMessage([this](MSG &msg, bool &handled) { AppMessageHook(msg, handled); });
+  messageHookOwner_ = std::make_shared<TMFrame *>(this);
+  Application()->SetOnMessage(TFrameMessageHook{messageHookOwner_, Application()->OnMessage()});
 }
 
 void TMFrame::RemoveKeyPreview() {
-  if (!keyPreview_) return;
-  Application()->SetOnMessage(nullptr);
+  if (!messageHookOwner_) return;
+  // A handler chained on top of ours (a news view's) keeps calling it: it
+  // only passes the messages on from now on.
+  *messageHookOwner_ = nullptr;
+  const TMessageEvent current = Application()->OnMessage();
+  if (const auto *ours = current.target<TFrameMessageHook>(); ours && ours->owner == messageHookOwner_)
+    Application()->SetOnMessage(ours->previous);
+  messageHookOwner_.reset();
   keyPreview_.reset();
 }
 
 void TMFrame::AppMessageHook(MSG &msg, bool &handled) {
+  // Every input message counts as activity for the trading desk's idle lock
+  // and its return to the order block.
+  if (tradingDesk && ((msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) ||
+                      (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST)))
+    tradingDesk->NoteInput(GetTickCount());
   if (keyPreview_) keyPreview_->Hook(msg, handled);
 }
 

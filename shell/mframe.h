@@ -550,6 +550,9 @@ class TMFrame : public TForm, public TMainFrameHost {
   std::unique_ptr<EToolTip> toolTip_;
   std::unique_ptr<WizardSources> wizardSources_;
   std::unique_ptr<TKeyPreview> keyPreview_;
+  // What the installed application message handler calls; empty once the
+  // key preview is removed.
+  std::shared_ptr<TMFrame *> messageHookOwner_;
   bool AskAlarmSwitch();
   bool PageHasEmptyPane() const;
   // Toggles a display switch: its state, the ticks of its items, its key.

@@ -19,6 +19,7 @@
 #include "shell/framewindow.h"
 #include "shell/quoteconn.h"
 #include "testing/drawview_double.h"
+#include "testing/fake_clock.h"
 #include "testing/market_fixture.h"
 #include "testing/market_fixture_min.h"
 #include "testing/msgbox_recorder.h"
@@ -26,6 +27,7 @@
 #include "shell/settings_store.h"
 #include "testing/shell_recorder.h"
 #include "testing/view_harness.h"
+#include "trading/tradedesk.h"
 #include "platform/qtbridge.h"
 #include "views/mvmain.h"
 #include "views/viewdisplay.h"
@@ -227,6 +229,93 @@ TEST_F(FrameTest, FreeingTheFrameAfterTheTradingSetUpRunsClean) {
   harness_.Pump();
   EXPECT_EQ(frame->page, nullptr);
   delete frame;
+}
+
+// With the key preview installed over the trading set-up, every key and
+// mouse message the application takes counts as the trading desk's input
+// (seen through the idle lock); other messages do not.
+TEST_F(FrameTest, KeyAndMouseMessagesCountAsTheTradingDesksInput) {
+  struct TradingParts : TracingParts {
+    void SetupTradingPanel(TMFrame &frame) override { DefaultFrameParts().SetupTradingPanel(frame); }
+  } parts;
+  ScopedFakeClock clock;
+  TMFrame *frame = new TMFrame(nullptr, parts);
+  ASSERT_TRUE(frame->tradingDesk);
+  frame->Show();
+  harness_.Pump();
+  TTradingDesk &desk = *frame->tradingDesk;
+  const int page = desk.pageState;
+  desk.Data().options.AutoLockSystem = 1;
+  const struct {
+    const char *name;
+    UINT message;
+    WPARAM wParam;
+    bool input;
+  } cases[] = {
+      {"key up", WM_KEYUP, VK_SHIFT, true},
+      {"mouse move", WM_MOUSEMOVE, 0, true},
+      {"left button up", WM_LBUTTONUP, 0, true},
+      {"not input", WM_NULL, 0, false},
+  };
+  for (const auto &c : cases) {
+    desk.pageState = kPageTrading;
+    desk.locked = false;
+    desk.NoteInput(GetTickCount());
+    clock.Advance(40000);
+    PostMessageA(frame->Handle(), c.message, c.wParam, 0);
+    harness_.Pump();
+    clock.Advance(40000);  // a minute since the earlier input, not since this one
+    desk.TradingIdle(GetTickCount());
+    EXPECT_EQ(desk.locked, !c.input) << c.name;
+  }
+  desk.pageState = page;
+  desk.locked = false;
+  boxes_.QueueAnswer(IDNO);
+  frame->Close();
+  harness_.Pump();
+  delete frame;
+}
+
+// Freed after a full start or a cancelled login, the frame leaves no
+// application message handler that reaches it; one chained on top of the
+// frame's (as a news view chains) stays in place and keeps working.
+TEST_F(FrameTest, AFreedFrameLeavesNoMessageHandlerThatReachesIt) {
+  for (const int login : {int(mrCancel), 3}) {
+    SCOPED_TRACE(login);
+    struct TradingParts : TracingParts {
+      void SetupTradingPanel(TMFrame &frame) override { DefaultFrameParts().SetupTradingPanel(frame); }
+    } parts;
+    parts.loginResult = login;
+    TMFrame *frame = new TMFrame(nullptr, parts);
+    ASSERT_TRUE(frame->tradingDesk);
+    int seen = 0;
+    const TMessageEvent below = Application()->OnMessage();
+    if (login != mrCancel)
+      Application()->SetOnMessage([&seen, below](MSG &msg, bool &handled) {
+        ++seen;
+        if (below) below(msg, handled);
+      });
+    frame->Show();
+    harness_.Pump();
+    if (!frame->closing) boxes_.QueueAnswer(IDNO);
+    frame->Close();
+    harness_.Pump();
+    delete frame;
+    if (login == mrCancel) {
+      EXPECT_FALSE(Application()->OnMessage());
+      continue;
+    }
+    ASSERT_TRUE(Application()->OnMessage()) << "the handler on top is still there";
+    MSG msg{};
+    msg.message = WM_KEYDOWN;
+    msg.wParam = 'A';
+    bool handled = false;
+    seen = 0;
+    Application()->OnMessage()(msg, handled);  // the sanitized build reports a use of the freed frame
+    EXPECT_EQ(seen, 1);
+    EXPECT_FALSE(handled);
+    Application()->SetOnMessage(nullptr);
+  }
 }
 
 // A cancelled login ends the creation at the login and closes without the
