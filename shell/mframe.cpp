@@ -454,11 +454,19 @@ void TMFrame::FillReceivers() {
   receivers.loadAlarms = [] {
     if (AlarmEngine) AlarmEngine->Load();
   };
+  receivers.newsType = [](TMultiViewChild *view) {
+    const auto *news = dynamic_cast<TMsgForm *>(view);
+    return news ? news->NewsType() : 0u;
+  };
   receivers.view = [](TViewAction action, TMultiViewChild *view, intptr_t arg) {
     // The text views' answers: a list, a news body or a section arrived.
     if (auto *news = dynamic_cast<TMsgForm *>(view)) {
       if (action == TViewAction::ReloadHeadlines) news->ReloadHeadlines();
       if (action == TViewAction::BackToHeadlines) news->N8Click();
+      if (action == TViewAction::InsertHeadline && arg) {
+        const auto *line = reinterpret_cast<const TNewsLine *>(arg);
+        news->InsertHeadline(line->text, line->newsId);
+      }
       if (action == TViewAction::ShowNewsFile && news->TextShown()) {
         char file[16];
         std::snprintf(file, sizeof file, "%08u.txt", unsigned(arg));
