@@ -110,6 +110,11 @@ BOOL SetCursorPos(int x, int y) {
   return TRUE;
 }
 
+HWND WindowFromPoint(POINT screen) {
+  Window *window = HostWindowAt(screen);
+  return window && OwnWindow(window->handle) ? window->handle : nullptr;
+}
+
 void mouse_event(DWORD flags, DWORD, DWORD, DWORD, ULONG_PTR) {
   if (flags & MOUSEEVENTF_LEFTDOWN) HostSynthesizeButton(WM_LBUTTONDOWN);
   if (flags & MOUSEEVENTF_LEFTUP) HostSynthesizeButton(WM_LBUTTONUP);

@@ -487,6 +487,9 @@ HWND GetCapture();
 BOOL TrackMouseEvent(TRACKMOUSEEVENT *track);
 BOOL GetCursorPos(POINT *point);
 BOOL SetCursorPos(int x, int y);
+// The innermost window of this thread shown at a point of the screen; null
+// over none.
+HWND WindowFromPoint(POINT screen);
 enum : DWORD {
   MOUSEEVENTF_MOVE = 0x0001,
   MOUSEEVENTF_LEFTDOWN = 0x0002,

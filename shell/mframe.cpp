@@ -180,7 +180,7 @@ class TFrameDeskHost : public TDeskHost {
   void SetTitle(const char *title) override { Application()->Title = title; }
   std::string Title() override { return Application()->Title; }
   void HideTradingWindow(const char *account) override { f.ToolButton17Click(account ? account : ""); }
-  void ToggleTradingWindow() override { f.ToolButton17Click(); }
+  void ToggleTradingWindow() override { f.N37Click(); }
   bool TradingWindowChecked() override { return f.Panel7->Visible(); }
   void SetModal(bool modal) override { KeyHookPaused = modal ? 1 : 0; }
   int ServerMinute() override { return f.Core().clockMinute; }
@@ -263,7 +263,10 @@ class TProgramParts : public TFrameParts {
       frame.tradeDispatcher->taskQueue.TradeTimer();
   }
   void TradingIdle(TMFrame &frame) override {
-    if (frame.tradingDesk) frame.tradingDesk->TradingIdle(GetTickCount());
+    if (!frame.tradingDesk) return;
+    const DWORD now = GetTickCount();
+    frame.tradingDesk->TradingIdle(now);
+    frame.FocusIdleOrderBlock(now);  // nothing once the idle lock took the window
   }
   void RemapTradeContracts(TMFrame &frame) override {
     if (frame.tradingDesk) frame.tradingDesk->RemapTradeContracts(false);
@@ -430,7 +433,8 @@ void TMFrame::FillReceivers() {
     if (action == TFrameAction::ReconnectQuestionYes) C1Click(nullptr);
     if (action == TFrameAction::FullScreen) MenuItem95Click(nullptr);
     if (action == TFrameAction::RefreshData) N22Click(nullptr);
-    if (action == TFrameAction::ShowTrading || action == TFrameAction::ToggleTradingWindow) ToolButton17Click();
+    if (action == TFrameAction::ShowTrading) ToolButton17Click();
+    if (action == TFrameAction::ToggleTradingWindow) TradingWindowKey();
     if (action == TFrameAction::AlarmSettings) S1Click(nullptr);
     if (action == TFrameAction::PeriodCycleDialog) Y1Click(nullptr);
   };
@@ -656,6 +660,8 @@ TMFrame::~TMFrame() {
   manualOrder.reset();
   orderPanel.reset();
   tradingWindow.reset();
+  // The dispatcher lets go of the desk as it goes.
+  tradeDispatcher.reset();
   tradingDesk.reset();
   tradingHost.reset();
   RemoveKeyPreview();

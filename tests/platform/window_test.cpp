@@ -410,6 +410,7 @@ TEST_F(WindowTest, ChildrenOfADisabledWindowTakeNoMouseInput) {
 // A synthesised press and release land where the cursor is, as the user's
 // would: the window under it in client coordinates, the capturing window
 // wherever the cursor is, nothing over a disabled window or over no window.
+// WindowFromPoint names the window a press would reach.
 TEST_F(WindowTest, SynthesisedButtonsGoWhereTheCursorIs) {
   // Undecorated: the desktop puts no frame of its own around it.
   HWND top = Keep(trace.Create(WS_POPUP | WS_VISIBLE, nullptr, RECT{0, 0, 300, 200}));
@@ -419,6 +420,9 @@ TEST_F(WindowTest, SynthesisedButtonsGoWhereTheCursorIs) {
   POINT inChild{7, 9}, inOther{5, 5};
   ClientToScreen(child, &inChild);
   ClientToScreen(other, &inOther);
+  EXPECT_EQ(WindowFromPoint(inChild), child);
+  EXPECT_EQ(WindowFromPoint(inOther), other);
+  EXPECT_EQ(WindowFromPoint(POINT{5000, 5000}), nullptr);
   auto click = [&](POINT at) {
     ASSERT_TRUE(SetCursorPos(at.x, at.y));
     POINT now{};
