@@ -20,6 +20,7 @@
 #include "classlib/grids.h"
 #include "classlib/menus.h"
 #include "classlib/printer.h"
+#include "charts/pricevolume.h"
 #include "core/kivotabset.h"
 #include "market/marketrecords.h"
 #include "market/records.h"
@@ -274,6 +275,22 @@ class TDrawView : public TChildView, public TChartViewOps {
   float NatureShares[12] = {};
   double BuyAverage = 0, SellAverage = 0, BuyVolume = 0, SellVolume = 0;
   int32_t StatsVolumeLimit = 0, StatsTimeMode = 0, StatsTimeParam1 = 0, StatsTimeParam2 = 0;
+  // What the statistics were last counted from: a paint counts them again
+  // only when a trade came, the series was rebuilt or the range or the
+  // instrument changed.
+  struct PriceVolumeSource {
+    int32_t agent = -1;
+    uint32_t agentTag = 0, generation = 0;
+    const void *series = nullptr;
+    int32_t count = 0;
+    uint32_t stock = 0;
+    TPriceVolumeRange range;
+    TPriceVolumeInstrument instrument;
+    bool operator==(const PriceVolumeSource &) const = default;
+  };
+  PriceVolumeSource PriceVolumeCounted;
+  bool PriceVolumeValid = false;
+  uint32_t PriceVolumeBuilds = 0;  // times the statistics were counted
   double ChartPriceRatio = 0;
   int32_t PriceAxisTop = 0, PriceAxisBottom = 0;
   uint32_t PaintFlags = 0;

@@ -377,9 +377,6 @@ int TDrawView::PriceVolumeY(int price) const {
 }
 
 void TDrawView::RebuildPriceVolumeStats() {
-  BuyVolumeByPrice.clear();
-  SellVolumeByPrice.clear();
-  VolumeByPrice.clear();
   CDataAgent *agent = TradeAgent >= 0 ? DataAgentAt(TradeAgent) : nullptr;
   const TICKREC *trades = agent ? static_cast<const TICKREC *>(agent->series) : nullptr;
   const int count = trades && agent->itemSize == int32_t(sizeof(TICKREC)) ? agent->itemCount : 0;
@@ -392,6 +389,21 @@ void TDrawView::RebuildPriceVolumeStats() {
   if (const REALQUOTE *q = QuoteOf(m_attr.stock.market, m_attr.stock.stock))
     instrument.previousOpenInterest = q->prevOpenInterest;
   const TPriceVolumeRange range{StatsVolumeLimit, StatsTimeMode, StatsTimeParam1, StatsTimeParam2};
+  // Trades are only ever appended between two builds of the series, so the
+  // agent, its build and its length tell whether anything new came.
+  PriceVolumeSource source;
+  source.agent = agent ? TradeAgent : -1;
+  source.agentTag = agent ? agent->requestTag : 0;
+  source.generation = agent ? agent->generation : 0;
+  source.series = trades;
+  source.count = count;
+  source.stock = m_attr.stock.Word();
+  source.range = range;
+  source.instrument = instrument;
+  if (PriceVolumeValid && source == PriceVolumeCounted) return;
+  PriceVolumeCounted = source;
+  PriceVolumeValid = true;
+  ++PriceVolumeBuilds;
   TPriceVolumeFigures f;
   BuildPriceVolumeStats(trades, count, range, instrument, BuyVolumeByPrice, SellVolumeByPrice, VolumeByPrice, &f);
   MaxSideVolume = f.maxSideVolume;

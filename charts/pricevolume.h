@@ -3,8 +3,9 @@
 // volume, the shares of the eight futures trade natures and the average
 // prices of the two sides, over the trades of a chosen range (a least
 // volume and the whole day, the last N minutes or a time window). The
-// statistics are rebuilt from the trade-detail series at every paint; the
-// view (TDrawView, pricevolume.cpp) draws them. TPriceVolumeSettingDialog
+// statistics are counted from the trade-detail series when a paint finds
+// new trades or another range or instrument; the view (TDrawView,
+// pricevolume.cpp) draws them. TPriceVolumeSettingDialog
 // edits the range.
 #pragma once
 
@@ -43,6 +44,7 @@ struct TPriceVolumeRange {
   int32_t volumeLimit = 0;
   int32_t timeMode = 0;
   int32_t param1 = 0, param2 = 0;
+  bool operator==(const TPriceVolumeRange &) const = default;
 };
 
 // The instrument's side of the statistics.
@@ -51,6 +53,7 @@ struct TPriceVolumeInstrument {
   double divisor = 1000;              // price divisor
   int marketType = 0;                 // 2: the nature shares are counted
   float previousOpenInterest = 0;     // the open interest before the first trade
+  bool operator==(const TPriceVolumeInstrument &) const = default;
 };
 
 struct TPriceVolumeFigures {

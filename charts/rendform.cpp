@@ -223,6 +223,7 @@ void TRendForm::InitView() {
 
 void TRendForm::ApplyFonts() {
   TDrawView::ApplyFonts();
+  CrossLabelFont.Release();
   if (!WatchPage) return;
   WatchPage->SetColor(TColor(ViewColor(1)));
   WatchPage->Font()->SetColor(TColor(ViewColor(31)));
@@ -285,18 +286,20 @@ void TRendForm::SubscribeAgents(int mode) {
     std::snprintf(StockCode, sizeof StockCode, "%s%s", code, name);
     std::memcpy(ShownCode, code, sizeof ShownCode);
   }
-  if (TrendAgent >= 0) ReleaseDataAgent(TrendAgent, window);
-  TrendAgent = AcquireDataAgent(m_attr.stock, kAgentMinuteTrend, 0, window);
-  for (COverlappedStock *o = Overlays; o; o = o->next) {
-    if (o->agent >= 0) ReleaseDataAgent(o->agent, window);
-    o->agent = AcquireDataAgent(o->stock, kAgentMinuteTrend, 0, window);
-  }
-  if (RecentAgent >= 0) ReleaseDataAgent(RecentAgent, window);
-  RecentAgent = AcquireDataAgent(m_attr.stock, kAgentRecentTrades, 0, window);
-  if (TradeAgent >= 0) ReleaseDataAgent(TradeAgent, window);
-  TradeAgent = -1;
-  if (BigOrderThreshold > 1 || (m_attr.flags & (kRendPageDetail | kRendPageDistribution | kRendPageTick)))
-    TradeAgent = AcquireDataAgent(m_attr.stock, kAgentTicks, 0, window);
+  // Each new subscription is made before the old one is given back: an agent
+  // the view keeps (the same instrument, say when an overlay comes or goes)
+  // stays alive with the trades and minutes it has taken live, instead of
+  // being freed and started again from the cache files.
+  auto resubscribe = [window](int32_t *id, STKPTR stock, int kind, bool wanted) {
+    const int32_t old = *id;
+    *id = wanted ? AcquireDataAgent(stock, kind, 0, window) : -1;
+    if (old >= 0) ReleaseDataAgent(old, window);
+  };
+  resubscribe(&TrendAgent, m_attr.stock, kAgentMinuteTrend, true);
+  for (COverlappedStock *o = Overlays; o; o = o->next) resubscribe(&o->agent, o->stock, kAgentMinuteTrend, true);
+  resubscribe(&RecentAgent, m_attr.stock, kAgentRecentTrades, true);
+  resubscribe(&TradeAgent, m_attr.stock, kAgentTicks,
+              BigOrderThreshold > 1 || (m_attr.flags & (kRendPageDetail | kRendPageDistribution | kRendPageTick)));
   Tick.windowStart = -1;
   StringGrid1->Invalidate();
   LayoutDetailList(true);

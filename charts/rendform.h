@@ -21,6 +21,7 @@
 #include "charts/tick.h"
 #include "classlib/extctrls.h"
 #include "classlib/stdctrls.h"
+#include "views/viewdisplay.h"
 
 class TRendForm;
 
@@ -251,6 +252,8 @@ class TRendForm : public TDrawView {
   bool StepWithinList = false;
   // The cross-hair's label boxes (80 x 30, made on first use).
   HBITMAP CrossPriceBitmap = nullptr, CrossTimeBitmap = nullptr;
+  // Their font, kept between mouse moves (given back on a font change).
+  TViewFontCache CrossLabelFont;
   // The cross-hair's lines are in the chart bitmap now (a redraw clears it).
   bool CrossLinesInBitmap = false;
   // What a cross-hair move copied to the window: rectangles, in order.

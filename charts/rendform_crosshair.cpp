@@ -79,8 +79,7 @@ void TRendForm::ShowCrossLabels(int x, int y, const char *value, const char *tim
   HDC window = GetDC(Handle());
   HDC mem = CreateCompatibleDC(window);
   HGDIOBJ oldBitmap = SelectObject(mem, ChartBitmap);
-  HFONT font = CreateViewFont(ViewFont(10), 0, false);
-  HGDIOBJ oldFont = SelectObject(mem, font);
+  HGDIOBJ oldFont = SelectObject(mem, CrossLabelFont.Get(10));
   SIZE timeSize{};
   if (time) GetTextExtentPoint32A(mem, time, int(std::strlen(time)), &timeSize);
   // The old boxes' places, restored from the chart.
@@ -136,7 +135,6 @@ void TRendForm::ShowCrossLabels(int x, int y, const char *value, const char *tim
     CrossCopies.push_back(TRect(left, bottom + 1, left + w, bottom + 1 + h));
   }
   SelectObject(mem, oldFont);
-  DeleteObject(font);
   DeleteDC(mem);
   ReleaseDC(Handle(), window);
   CrossX = x;

@@ -304,6 +304,7 @@ void TTechForm::ApplyFonts() {
   SetIndexKLineMode(s.kLineMode);
   SetIndexAntiAlias(s.antiAlias);
   TDrawView::ApplyFonts();
+  crossLabelFont_.Release();
   if (Panel2) {
     Panel2->Font()->SetColor(TColor(ViewColor(31)));
     Panel2->SetColor(TColor(ViewColor(1)));
@@ -757,6 +758,7 @@ void TTechForm::CloseTech() {
   weightCount = weightCapacity = 0;
   if (labelScratch_) DeleteObject(labelScratch_);
   labelScratch_ = nullptr;
+  crossLabelFont_.Release();
   for (TLine *&l : lines) {
     delete l;
     l = nullptr;

@@ -17,6 +17,7 @@
 #include "charts/overlapped.h"
 #include "charts/techformcore.h"
 #include "core/ewnd.h"
+#include "views/viewdisplay.h"
 
 class CKvIndex;
 class TLine;
@@ -300,6 +301,9 @@ class TTechForm : public TDrawView, public TLineFileOwner, public TLinePaletteCl
   // between mouse moves.
   HBITMAP labelScratch_ = nullptr;
   int labelScratchWidth_ = 0, labelScratchHeight_ = 0;
+  // The cross-hair labels' font, kept between mouse moves (given back on a
+  // font change and at close).
+  TViewFontCache crossLabelFont_;
 };
 
 // What the interval statistics dialog is given: the view as owner, the

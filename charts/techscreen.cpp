@@ -131,8 +131,7 @@ void TTechForm::DrawCrossLabels(bool erase, HDC given) {
   const COLORREF blue = RGB(0, 97, 255);
   HBRUSH fill = CreateSolidBrush(dark ? blue : RGB(255, 255, 255));
   HBRUSH frame = CreateSolidBrush(dark ? RGB(255, 255, 255) : blue);
-  HFONT font = CreateViewFont(ViewFont(10), 0, false);
-  HGDIOBJ oldFont = SelectObject(dc, font);
+  HGDIOBJ oldFont = SelectObject(dc, crossLabelFont_.Get(10));
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, dark ? RGB(255, 255, 255) : blue);
   auto box = [&](const RECT &r, const std::string &text) {
@@ -186,7 +185,6 @@ void TTechForm::DrawCrossLabels(bool erase, HDC given) {
     box(crossLabels[1], text);
   }
   SelectObject(dc, oldFont);
-  DeleteObject(font);
   DeleteObject(fill);
   DeleteObject(frame);
 }

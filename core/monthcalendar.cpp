@@ -5,38 +5,17 @@
 
 #include "classlib/graphics.h"
 #include "core/datetimepicker.h"
+#include "platform/clock.h"
 #include "platform/gdi.h"
 
 namespace {
-
-// Days since 1970-01-01 of a civil date, and back.
-long McDaysFromCivil(int y, int m, int d) {
-  y -= m <= 2;
-  const long era = (y >= 0 ? y : y - 399) / 400;
-  const long yoe = y - era * 400;
-  const long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
-}
-
-void McCivilFromDays(long z, int *y, int *m, int *d) {
-  z += 719468;
-  const long era = (z >= 0 ? z : z - 146096) / 146097;
-  const long doe = z - era * 146097;
-  const long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const long mp = (5 * doy + 2) / 153;
-  *d = int(doy - (153 * mp + 2) / 5 + 1);
-  *m = int(mp < 10 ? mp + 3 : mp - 9);
-  *y = int(yoe + era * 400 + (*m <= 2));
-}
 
 constexpr int kMcFirstYear = 1601, kMcLastYear = 4095;
 
 }  // namespace
 
 int WeekdayOf(int year, int month, int day) {
-  const long days = McDaysFromCivil(year, month, day);
+  const int64_t days = platform::DaysFromCivil(year, month, day);
   return int(((days % 7) + 7 + 4) % 7);  // 1970-01-01 was a Thursday
 }
 
@@ -59,10 +38,11 @@ void TMonthCalendar::Changed() {
 }
 
 void TMonthCalendar::AddDays(int days) {
-  int y, m, d;
-  McCivilFromDays(McDaysFromCivil(year_, month_, day_) + days, &y, &m, &d);
+  int64_t y;
+  int m, d;
+  platform::CivilFromDays(platform::DaysFromCivil(year_, month_, day_) + days, y, m, d);
   if (y < kMcFirstYear || y > kMcLastYear) return;
-  SetDate(y, m, d);
+  SetDate(int(y), m, d);
   Changed();
 }
 

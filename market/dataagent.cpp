@@ -121,6 +121,7 @@ void BuildTrades(int32_t index, bool withRequests) {
   if (!a) return;
   const bool ticks = a->kind == kAgentTicks;
   const Place p = PlaceOf(*a);
+  ++a->generation;
 
   // The newest live items, kept aside.
   const int32_t live = std::clamp<int32_t>(int32_t(std::min<uint32_t>(a->count, INT32_MAX)), 0, a->itemCount);

@@ -83,7 +83,7 @@ struct CDataAgent {
   // Working state of our own, beside the fields above.
   int32_t capacity;        // items the series buffer holds
   int32_t workCapacity;    // one-minute bars the work buffer holds
-  uint32_t generation;     // minute trend: counts full builds
+  uint32_t generation;     // minute trend and trades: counts full builds
   // Bar agents: what today's part was last built from, so that a live quote
   // refolds only the tail (see barseries.h).
   uint32_t todayParentGeneration;

@@ -16,43 +16,16 @@ namespace {
 constexpr int64_t kNtpEpochDay = 2415021;
 constexpr double kFractionScale = 4294967295.0;
 
+// Day number of 1970-01-01.
+constexpr int64_t kUnixEpochDay = 2440588;
+
 // The Gregorian day number.
-int64_t DayNumber(int64_t year, int64_t month, int64_t day) {
-  int64_t m, y;
-  if (month > 2) {
-    m = month - 3;
-    y = year;
-  } else {
-    m = month + 9;
-    y = year - 1;
-  }
-  const int64_t c = y / 100;
-  const int64_t r = y - 100 * c;
-  return (146097 * c) / 4 + (1461 * r) / 4 + (153 * m + 2) / 5 + day + 1721119;
+int64_t DayNumber(int64_t year, int month, int day) {
+  return platform::DaysFromCivil(year, month, day) + kUnixEpochDay;
 }
 
-// The exact inverse of DayNumber for day numbers from 1900 on.
 void DateOfDayNumber(int64_t dayNumber, int64_t &year, int &month, int &day) {
-  int64_t j = dayNumber - 1721119;
-  int64_t y = (4 * j - 1) / 146097;
-  j = 4 * j - 1 - 146097 * y;
-  int64_t d = j / 4;
-  j = (4 * d + 3) / 1461;
-  d = 4 * d + 3 - 1461 * j;
-  d = (d + 4) / 4;
-  int64_t m = (5 * d - 3) / 153;
-  d = 5 * d - 3 - 153 * m;
-  d = (d + 5) / 5;
-  y = 100 * y + j;
-  if (m < 10) {
-    m += 3;
-  } else {
-    m -= 9;
-    ++y;
-  }
-  year = y;
-  month = int(m);
-  day = int(d);
+  platform::CivilFromDays(dayNumber - kUnixEpochDay, year, month, day);
 }
 
 // Milliseconds to fractions: round(ms * 2^32 / 1000). No product lands

@@ -26,8 +26,10 @@ int64_t FloorDiv(int64_t a, int64_t b) {
   return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
 }
 
-// Days since 1970-01-01 of a date in the proleptic Gregorian calendar, by
-// 400-year eras whose years start on 1 March so that the leap day comes last.
+}  // namespace
+
+// By 400-year eras whose years start on 1 March so that the leap day comes
+// last.
 int64_t DaysFromCivil(int64_t year, int month, int day) {
   year -= month <= 2;
   const int64_t era = FloorDiv(year, 400);
@@ -49,6 +51,8 @@ void CivilFromDays(int64_t days, int64_t &year, int &month, int &day) {
   month = int(shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9);
   year = yearOfEra + era * 400 + (month <= 2);
 }
+
+namespace {
 
 bool IsLeapYear(int64_t year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 

@@ -66,6 +66,12 @@ void ClockMoved();
 // Seconds since 1970-01-01 UTC, for code that would call time().
 int64_t UnixTimeNow();
 
+// Days since 1970-01-01 (negative before it) of a date in the proleptic
+// Gregorian calendar, and back. The month must lie in 1..12; the day is not
+// checked but counted on from the month's first.
+int64_t DaysFromCivil(int64_t year, int month, int day);
+void CivilFromDays(int64_t days, int64_t &year, int &month, int &day);
+
 // Seconds by which local time in the given zone is ahead of UTC at the
 // instant, applying the zone's daylight rules; *zoneId (if given) receives
 // TIME_ZONE_ID_UNKNOWN for a zone without daylight time, else STANDARD or

@@ -33,16 +33,6 @@ std::vector<STKMS> BoardMembers(int blockId) {
   return out;
 }
 
-// A theme font (FONT01 is entry 0) made with its face, height and style bits.
-HFONT BoardFont(int number) {
-  const FONTDEF &f = ThemeFonts[number - 1];
-  char face[sizeof f.face + 1] = {};
-  std::memcpy(face, f.face, sizeof f.face);
-  return CreateFontA(-f.size, 0, 0, 0, (f.style & kFontBold) ? 700 : 400, (f.style & kFontItalic) ? 1 : 0,
-                     (f.style & kFontUnderline) ? 1 : 0, (f.style & kFontStrikeOut) ? 1 : 0, GB2312_CHARSET, 0, 0, 0, 0,
-                     face);
-}
-
 COLORREF BoardColor(int number) { return ThemeColors[number - 1]; }
 
 SIZE BoardExtent(HDC dc, HFONT font, const char *text) {
@@ -70,8 +60,9 @@ void BoardText(HDC dc, HFONT font, COLORREF colour, const char *text, RECT r, UI
 
 // One card: name, quote time, last price (head and enlarged tail), low and
 // high, framed so that neighbours share their lines.
-void PaintBoardCard(HDC dc, const RECT &cell, int column, int row, const STKINFO &info, const REALQUOTE &quote) {
-  HFONT f1 = BoardFont(1), f8 = BoardFont(8), f9 = BoardFont(9), f11 = BoardFont(11), f15 = BoardFont(15);
+void PaintBoardCard(HDC dc, TBoardFonts &fonts, const RECT &cell, int column, int row, const STKINFO &info,
+                    const REALQUOTE &quote) {
+  HFONT f1 = fonts.Theme(1), f8 = fonts.Theme(8), f9 = fonts.Theme(9), f11 = fonts.Theme(11), f15 = fonts.Theme(15);
   const int decimals = info.decimals;
   const double divisor = info.PriceDivisor();
   RECT band = cell;
@@ -123,17 +114,16 @@ void PaintBoardCard(HDC dc, const RECT &cell, int column, int row, const STKINFO
   HBRUSH border = CreateSolidBrush(BoardColor(32));
   FrameRect(dc, &frame, border);
   DeleteObject(border);
-  for (HFONT f : {f1, f8, f9, f11, f15}) DeleteObject(f);
 }
 
 }  // namespace
 
 void TMFrame::MeasureQuoteBoardCell() {
   HDC dc = GetDC(nullptr);
-  HFONT f1 = BoardFont(1), f8 = BoardFont(8), f9 = BoardFont(9), f11 = BoardFont(11), f15 = BoardFont(15);
+  HFONT f1 = boardFonts_.Theme(1), f8 = boardFonts_.Theme(8), f9 = boardFonts_.Theme(9), f11 = boardFonts_.Theme(11),
+        f15 = boardFonts_.Theme(15);
   const SIZE s1 = BoardExtent(dc, f1, "欧元美元"), s8 = BoardExtent(dc, f8, "00:00:00"), s9 = BoardExtent(dc, f9, "0000"),
              s11 = BoardExtent(dc, f11, "0.0"), s15 = BoardExtent(dc, f15, "L:00.0000 ");
-  for (HFONT f : {f1, f8, f9, f11, f15}) DeleteObject(f);
   ReleaseDC(nullptr, dc);
   MeasureBoardCell(s1.cx, s1.cy, s8.cx, s8.cy, s9.cx, s9.cy, s11.cx, s11.cy, s15.cx, s15.cy, &board);
 }
@@ -145,12 +135,10 @@ void TMFrame::DrawGrid1DrawCell(int column, int row, const TRect &rect) {
   const std::vector<STKMS> members = BoardMembers(quoteBoardBlock);
   if (members.empty()) {
     if (column == 0 && row == 0) {
-      HFONT font = CreateFontA(-12, 0, 0, 0, 400, 0, 0, 0, GB2312_CHARSET, 0, 0, 0, 0, "宋体");
       RECT inner{cell.left + 4, cell.top + 4, cell.right - 4, cell.bottom - 4};
       const char *help = quoteBoardBlock >= 0 && FindBlockById(quoteBoardBlock) ? "请向报价排板块中添加品种。"
                                                                                   : "点击鼠标右键，在弹出的菜单中指定窗口内容。";
-      BoardText(dc, font, BoardColor(24), help, inner, DT_WORDBREAK);
-      DeleteObject(font);
+      BoardText(dc, boardFonts_.Help(), BoardColor(24), help, inner, DT_WORDBREAK);
     }
     SetBkMode(dc, oldMode);
     return;
@@ -160,7 +148,7 @@ void TMFrame::DrawGrid1DrawCell(int column, int row, const TRect &rect) {
     const STKMS &m = members[size_t(i)];
     TMarketData *md = MarketAt(m.market);
     if (md && md->m_stocks && md->m_quotes && m.stock < md->m_stockCount && m.stock < md->m_loadedCount)
-      PaintBoardCard(dc, cell, column, row, md->m_stocks[m.stock], md->m_quotes[m.stock]);
+      PaintBoardCard(dc, boardFonts_, cell, column, row, md->m_stocks[m.stock], md->m_quotes[m.stock]);
   }
   SetBkMode(dc, oldMode);
 }

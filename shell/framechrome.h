@@ -17,6 +17,7 @@
 #include "classlib/toolbar.h"
 #include "core/ownerdrawpanel.h"
 #include "shell/frameskin.h"
+#include "shell/statusbar.h"
 
 class EMenuBar;
 
@@ -57,6 +58,7 @@ class TFrameChrome {
   TFrameSkin skin;
   HBITMAP toolBarBitmap = nullptr;     // "toolbar.bmp"
   HBITMAP statusBackground = nullptr;  // built by StatusBarResize
+  TClockFont clockFont;                 // the status bar's clock
   EMenuBar *menuBar = nullptr;          // set by the window
   // What the chrome asks of the window: whether the page's active view
   // shows periods (intraday, K-line or report), the page's borders, and a

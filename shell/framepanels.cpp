@@ -45,7 +45,7 @@ void TMFrame::BindStatusPanels() {
   auto background6 = slice(c.Panel6, [this] { return StatusPanel->Width() - Panel6->Width(); });
   c.Panel6->OnDraw = [this, background6](TObject *, HDC dc, RECT *) {
     background6(dc);
-    PaintClock(dc, Panel6->Width(), Panel6->Height(), chrome->skin, core_->clockMinute);
+    PaintClock(dc, Panel6->Width(), Panel6->Height(), chrome->skin, core_->clockMinute, chrome->clockFont);
   };
   c.Panel3->OnDraw = [this](TObject *, HDC dc, RECT *) {
     PaintPageName(dc, Panel3->Width(), Panel3->Height(), ThemeColor(54), ThemeColor(52), pageName);

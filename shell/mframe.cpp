@@ -654,13 +654,15 @@ TMFrame::TMFrame(TComponent *owner, TFrameParts &parts, std::vector<std::string>
 }
 
 TMFrame::~TMFrame() {
-  listCommands.reset();
+  // Each goes before what it refers to: the order forms sit on the trading
+  // window, whose list area calls the list commands; the commands use the
+  // order-entry models and the dispatcher, and the dispatcher the desk.
   orderForms.reset();
+  tradingWindow.reset();
+  listCommands.reset();
   orderEntry.reset();
   manualOrder.reset();
   orderPanel.reset();
-  tradingWindow.reset();
-  // The dispatcher lets go of the desk as it goes.
   tradeDispatcher.reset();
   tradingDesk.reset();
   tradingHost.reset();

@@ -573,4 +573,5 @@ class TMFrame : public TForm, public TMainFrameHost {
   bool CheckUnsavedPage();
   int statusClickX_ = 0;
   bool pageMarkHit_ = false;
+  TBoardFonts boardFonts_;
 };

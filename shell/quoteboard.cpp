@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+
+#include "platform/gdi.h"
 
 TBoardPrice SplitBoardPrice(uint32_t price, uint32_t divisor, int decimals) {
   if (divisor == 0) divisor = 1000;
@@ -53,4 +56,29 @@ void MeasureBoardCell(int w1, int h1, int w8, int h8, int w9, int h9, int w11, i
                       TQuoteBoardLayout *layout) {
   layout->rowHeight = int((std::max(h9, h11) + h1 + h8 + h15) * 1.4 + 0.5);
   layout->columnWidth = std::max({w1, w9 + w11, w8, 2 * w15, layout->rowHeight});
+}
+
+TBoardFonts::~TBoardFonts() {
+  for (const Made &m : theme_)
+    if (m.font) DeleteObject(m.font);
+  if (help_) DeleteObject(help_);
+}
+
+HFONT TBoardFonts::Theme(int number) {
+  const FONTDEF &f = ThemeFonts[number - 1];
+  Made &m = theme_[number - 1];
+  if (m.font && std::memcmp(&m.from, &f, sizeof f) == 0) return m.font;
+  if (m.font) DeleteObject(m.font);
+  char face[sizeof f.face + 1] = {};
+  std::memcpy(face, f.face, sizeof f.face);
+  m.from = f;
+  m.font = CreateFontA(-f.size, 0, 0, 0, (f.style & kFontBold) ? 700 : 400, (f.style & kFontItalic) ? 1 : 0,
+                       (f.style & kFontUnderline) ? 1 : 0, (f.style & kFontStrikeOut) ? 1 : 0, GB2312_CHARSET, 0, 0,
+                       0, 0, face);
+  return m.font;
+}
+
+HFONT TBoardFonts::Help() {
+  if (!help_) help_ = CreateFontA(-12, 0, 0, 0, 400, 0, 0, 0, GB2312_CHARSET, 0, 0, 0, 0, "宋体");
+  return help_;
 }

@@ -1,13 +1,15 @@
 // The quote board's arithmetic: the grid's layout over the board's block,
 // the card of a pushed instrument among the visible cells, the split of a
 // last price into its plain head and its enlarged tail, and the column
-// choices of the board's menu.
+// choices of the board's menu; and the fonts its cards are painted with.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "market/marketrecords.h"
+#include "platform/windef.h"
+#include "shell/settings_store.h"
 
 struct TBoardPrice {
   std::string head, tail;
@@ -39,3 +41,27 @@ struct TQuoteBoardLayout {
 // h11), low and high (w15, h15).
 void MeasureBoardCell(int w1, int h1, int w8, int h8, int w9, int h9, int w11, int h11, int w15, int h15,
                       TQuoteBoardLayout *layout);
+
+// The board's fonts, kept between paints: a theme font is made on its first
+// use and made again only after its entry in ThemeFonts changed; the help
+// text's font is made once. All are freed with the board.
+class TBoardFonts {
+ public:
+  TBoardFonts() = default;
+  ~TBoardFonts();
+  TBoardFonts(const TBoardFonts &) = delete;
+  TBoardFonts &operator=(const TBoardFonts &) = delete;
+  // FONT<number> of the theme (1..kThemeFontCount) with its face, height and
+  // style bits.
+  HFONT Theme(int number);
+  // The 12-pixel face of the empty board's help text.
+  HFONT Help();
+
+ private:
+  struct Made {
+    FONTDEF from{};
+    HFONT font = nullptr;
+  };
+  Made theme_[kThemeFontCount];
+  HFONT help_ = nullptr;
+};

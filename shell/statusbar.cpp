@@ -178,11 +178,25 @@ int ClockFontHeight(HDC dc, int width) {
   return height;
 }
 
-void PaintClock(HDC dc, int width, int height, const TFrameSkin &skin, int minute) {
-  TScopedFont font(dc, "Arial", ClockFontHeight(dc, width), 400);
+TClockFont::~TClockFont() {
+  if (font_) DeleteObject(font_);
+}
+
+HFONT TClockFont::For(HDC dc, int width) {
+  if (font_ && width == width_) return font_;
+  if (font_) DeleteObject(font_);
+  font_ = CreateFontA(-ClockFontHeight(dc, width), 0, 0, 0, 400, 0, 0, 0, GB2312_CHARSET, 0, 0, 0, 0, "Arial");
+  width_ = width;
+  return font_;
+}
+
+void PaintClock(HDC dc, int width, int height, const TFrameSkin &skin, int minute, TClockFont &font) {
+  HFONT face = font.For(dc, width);
+  HGDIOBJ old = face ? SelectObject(dc, face) : nullptr;
   SetBkMode(dc, TRANSPARENT);
   const std::string text = ClockText(minute);
   Out(dc, 1, (height - Extent(dc, "0").cy) / 2, text, skin.statusText);
+  if (face) SelectObject(dc, old);
 }
 
 void PaintPageName(HDC dc, int width, int height, COLORREF back, COLORREF text, const char *name) {

@@ -38,6 +38,20 @@ std::string ClockText(int minute);
 // The clock's font height in a panel that wide: 16, or less when the
 // platform's face would not fit "00:00" from x 1.
 int ClockFontHeight(HDC dc, int width);
-void PaintClock(HDC dc, int width, int height, const TFrameSkin &skin, int minute);
+// The clock's font, kept between paints and made again only when the
+// panel's width changed; freed with its owner.
+class TClockFont {
+ public:
+  TClockFont() = default;
+  ~TClockFont();
+  TClockFont(const TClockFont &) = delete;
+  TClockFont &operator=(const TClockFont &) = delete;
+  HFONT For(HDC dc, int width);
+
+ private:
+  HFONT font_ = nullptr;
+  int width_ = 0;
+};
+void PaintClock(HDC dc, int width, int height, const TFrameSkin &skin, int minute, TClockFont &font);
 
 void PaintPageName(HDC dc, int width, int height, COLORREF back, COLORREF text, const char *name);

@@ -24,14 +24,7 @@ constexpr const char *kScratch = "temp";
 
 // Days since 1970-01-01 of a civil date.
 int64_t DaysOf(int yyyymmdd) {
-  int64_t y = yyyymmdd / 10000;
-  const int64_t m = yyyymmdd / 100 % 100, d = yyyymmdd % 100;
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const int64_t yoe = y - era * 400;
-  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
+  return platform::DaysFromCivil(yyyymmdd / 10000, yyyymmdd / 100 % 100, yyyymmdd % 100);
 }
 
 // The local date of an instant, "YYYYMMDD".

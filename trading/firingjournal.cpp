@@ -164,6 +164,9 @@ TFiringJournal::~TFiringJournal() { FileClose(appendFile_); }
 std::string TFiringJournal::Path() const { return desk_.AccountFile("firing.jnl"); }
 
 bool TFiringJournal::Load() {
+  // Answers go only onto the file they belong to.
+  FileClose(appendFile_);
+  appendFile_ = 0;
   intents_.clear();
   loadedPath_ = Path();
   const int32_t file = FileOpen(loadedPath_.c_str(), "rb");
@@ -195,7 +198,10 @@ bool TFiringJournal::Save() {
   // A rewrite puts a new file in the old one's place.
   FileClose(appendFile_);
   appendFile_ = 0;
-  const std::string path = Path();
+  // The intents go back to the account file they came from, even when the
+  // desk has moved to another account since.
+  if (loadedPath_.empty()) Load();
+  const std::string path = loadedPath_;
   bool written = false;
   if (intents_.empty()) {
     written = DeleteFileA(path.c_str()) || GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES;
@@ -294,7 +300,7 @@ bool TFiringJournal::NotePendingAnswer(int32_t number, uint8_t state, const char
   // Only onto the whole journal a rewrite left: never onto a missing or
   // foreign file.
   if (appendFile_ <= 0) {
-    const std::string path = Path();
+    const std::string &path = loadedPath_;
     appendFile_ = GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES ? 0 : FileOpen(path.c_str(), "r+b");
     char magic[sizeof kJournalMagic] = {};
     const int32_t size = appendFile_ > 0 ? FileSize(appendFile_) : -1;
@@ -409,11 +415,11 @@ void TFiringJournal::Forget(const std::vector<int32_t> &numbers) {
   if (intents_.size() != before) Save();
 }
 
-void TFiringJournal::Settle(const FiringIntent &intent, bool sent, int32_t tradeDate) {
+bool TFiringJournal::Settle(const FiringIntent &intent, bool sent, int32_t tradeDate) {
   if (intent.kind == kFiringStop) {
     const StopOrder fired = GetStopRecord(intent.image, kStopImageSize);
     InvestorPosition_Lite *position = HeldPosition(desk_, intent);
-    if (!position) return;
+    if (!position) return true;
     if (sent) {
       // The item file may still hold the entry as it was before it fired.
       StopOrderPointer *holder = position->Stops;
@@ -428,41 +434,39 @@ void TFiringJournal::Settle(const FiringIntent &intent, bool sent, int32_t trade
           Free(entry);
         }
         SaveStopOrders(desk_, position, false);
-        return;
+        return true;
       }
-      return;
+      return true;
     }
-    if (fired.ExpiryDay != 0 && fired.ExpiryDay < tradeDate) return;
+    if (fired.ExpiryDay != 0 && fired.ExpiryDay < tradeDate) return true;
     // The entry is still there as it was when it fired: nothing was taken.
     for (const StopOrder *e = position->Stops ? position->Stops->First : nullptr; e; e = e->Next) {
       unsigned char image[kStopRecordSize];
       PutStopRecord(*e, image);
-      if (memcmp(image, intent.image, kStopImageSize) == 0) return;
+      if (memcmp(image, intent.image, kStopImageSize) == 0) return true;
     }
-    position->AddStop(desk_.positions, intent.volume, fired.StopPrice, fired.Trailing, fired.ProfitPrice,
-                      fired.TrailReference, fired.ExpiryDay != 0, fired.ExpiryDay);
+    if (!position->AddStop(desk_.positions, intent.volume, fired.StopPrice, fired.Trailing, fired.ProfitPrice,
+                           fired.TrailReference, fired.ExpiryDay != 0, fired.ExpiryDay))
+      return false;
     position->SortStops();
     position->TrimStops(desk_.positions);
     SaveStopOrders(desk_, position, false);
-    return;
+    return true;
   }
   ConditionOrder order = GetConditionRecord(intent.image);
   for (int32_t i = 0; i < desk_.conditions.GetCount(); ++i) {
     unsigned char image[kConditionRecordSize];
     PutConditionRecord(desk_.conditions.GetData()[i], image);
     if (memcmp(image, intent.image, kConditionRecordSize) != 0) continue;
-    if (sent) {
-      desk_.conditions.RemoveAt(i);
-      return;
-    }
-    return;  // still there: nothing to put back
+    if (sent) desk_.conditions.RemoveAt(i);
+    return true;  // else still there: nothing to put back
   }
-  if (sent) return;
+  if (sent) return true;
   const CContractInfo *contract = desk_.FindContract(order.InstrumentID);
-  if (!contract) return;
+  if (!contract) return true;
   if (intent.tradeDate != 0 && intent.tradeDate < tradeDate) order.State |= 0x01;
   order.Stock = contract->Stock;
-  desk_.conditions.Add(order);
+  return desk_.conditions.Add(order) >= 0;
 }
 
 void TFiringJournal::Reconcile(int32_t tradeDate) {
@@ -501,13 +505,16 @@ void TFiringJournal::Reconcile(int32_t tradeDate) {
         }
       }
     }
+    const int32_t before = desk_.conditions.GetCount();
+    // An item that memory could not take back stays for the next list.
+    const bool settled = Settle(intent, sent, tradeDate);
+    if (!settled) waiting.push_back(intent);
+    conditionsChanged = conditionsChanged || intent.kind == kFiringCondition || before != desk_.conditions.GetCount();
     char text[160];
     snprintf(text, sizeof text, "1|firing.jnl: %d %s %.7s %s", intent.number,
-             intent.kind == kFiringStop ? "stop" : "condition", intent.instrument, sent ? "sent" : "restored");
+             intent.kind == kFiringStop ? "stop" : "condition", intent.instrument,
+             sent ? "sent" : settled ? "restored" : "kept, memory short");
     WriteTradeLog(desk_, TLOG_TEXT, text);
-    const int32_t before = desk_.conditions.GetCount();
-    Settle(intent, sent, tradeDate);
-    conditionsChanged = conditionsChanged || intent.kind == kFiringCondition || before != desk_.conditions.GetCount();
   }
   intents_ = waiting;
   Save();

@@ -130,7 +130,8 @@ class TFiringJournal {
   // After a complete position list's stops were loaded (and the condition
   // orders): sent intents make sure their item is gone, unsent ones put it
   // back once; then they are dropped. An intent whose task is still queued
-  // waits for its order call. tradeDate is today's.
+  // waits for its order call, one whose item memory could not take back
+  // for the next list. tradeDate is today's.
   void Reconcile(int32_t tradeDate);
 
   const std::vector<FiringIntent> &Intents() const { return intents_; }
@@ -140,16 +141,18 @@ class TFiringJournal {
   bool Save();
   void EnsureLoaded();
   FiringIntent *Find(int32_t number);
-  void Settle(const FiringIntent &intent, bool sent, int32_t tradeDate);
+  // False when an unsent item could not be put back for lack of memory.
+  bool Settle(const FiringIntent &intent, bool sent, int32_t tradeDate);
 
   TTradeDesk &desk_;
   std::vector<FiringIntent> intents_;
   int32_t next_ = 1;
   bool told_ = false;
   // The file answers are appended to, open from the first answer until the
-  // next whole rewrite.
+  // next whole rewrite or load.
   int32_t appendFile_ = 0;
-  std::string loadedPath_;  // the file Load read
+  // The file Load read: the one the intents in memory are written to.
+  std::string loadedPath_;
 };
 
 // The journal's file record, field by field (exposed for tests).

@@ -1,7 +1,6 @@
 #include "trading/listrows.h"
 
 #include <cctype>
-#include <cstdlib>
 #include <cstring>
 #include <unordered_map>
 
@@ -70,12 +69,7 @@ void OnTradeRadioClick(TOrderBook &book, const TTradeDesk &data) {
       row = &model.rows.front();
       continue;
     }
-    const int64_t oldVolume = atol(row->items[4].c_str());
-    const double oldPrice = atof(row->items[3].c_str());
-    const int64_t volume = oldVolume + t.Volume;
-    if (volume > 0) row->items[3] = OrderPriceText('2', (double(oldVolume) * oldPrice + double(t.Volume) * t.Price) / double(volume));
-    row->items[4] = std::to_string(volume);
-    row->caption.assign(t.TradeTime, strnlen(t.TradeTime, sizeof t.TradeTime));
+    AddTradeToSummaryRow(*row, t);
   }
   ++book.lists.tradeRebuilds;
 }

@@ -512,6 +512,15 @@ void TOrderBook::OrderReturn(const CKivoOrderField *record) {
 
 // ---- trades ----
 
+void AddTradeToSummaryRow(TListRow &row, const Trade_Lite &t) {
+  const int64_t oldVolume = atol(row.items[4].c_str());
+  const double oldPrice = atof(row.items[3].c_str());
+  const int64_t volume = oldVolume + t.Volume;
+  if (volume > 0) row.items[3] = PriceText((double(oldVolume) * oldPrice + double(t.Volume) * t.Price) / double(volume));
+  row.items[4] = std::to_string(volume);
+  row.caption = Field(t.TradeTime, sizeof t.TradeTime);
+}
+
 void TOrderBook::MergeTradeRow(const Trade_Lite &t, int32_t data) {
   TListModel &model = lists.tradeRows;
   const std::string code = Field(t.InstrumentID, sizeof t.InstrumentID);
@@ -524,12 +533,7 @@ void TOrderBook::MergeTradeRow(const Trade_Lite &t, int32_t data) {
                            : row.items[1] == fresh.items[1] && row.items[2] == fresh.items[2] &&
                                  row.items[5] == fresh.items[5];
     if (!match) continue;
-    const int64_t oldVolume = atol(row.items[4].c_str());
-    const double oldPrice = atof(row.items[3].c_str());
-    const int64_t volume = oldVolume + t.Volume;
-    if (volume > 0) row.items[3] = PriceText((double(oldVolume) * oldPrice + double(t.Volume) * t.Price) / double(volume));
-    row.items[4] = std::to_string(volume);
-    row.caption = fresh.caption;
+    AddTradeToSummaryRow(row, t);
     return;
   }
   model.InsertTop(std::move(fresh));

@@ -61,6 +61,11 @@ struct TListModel {
   void InsertTop(TListRow row) { rows.insert(rows.begin(), std::move(row)); }
 };
 
+// A trade joins its summary row: the volumes add up, the price is the
+// volume-weighted mean of the row's printed price and the trade's, and the
+// caption becomes the trade's time.
+void AddTradeToSummaryRow(TListRow &row, const Trade_Lite &trade);
+
 // The modes of the trade list.
 enum class TTradeListMode { Detail, ByOrder, ByContract };
 

@@ -49,6 +49,19 @@ double Price(uint32_t raw, double divisor) { return double(raw) / divisor; }
 
 int TriggerCount(int option) { return option < 1 ? 1 : option > 6 ? 6 : option; }
 
+// A trailing step is taken when the price reaches it within a millionth,
+// so that a price landing right on a step is not missed for the rounding
+// of the sums (prices come in thousandths, at finest ten-thousandths).
+constexpr double kStopEngineTrailSlack = 1e-6;
+
+// The whole steps of d by which the price has gone past the reference,
+// upwards for a long, downwards for a short: counted at once, so that a far
+// jump over a fine distance takes no more time than one step.
+double StopEngineTrailSteps(double reference, double d, double last, bool isLong) {
+  const double gap = (isLong ? last - reference : reference - last) + kStopEngineTrailSlack;
+  return gap >= d ? std::floor(gap / d) : 0;
+}
+
 const char *HedgeShortName(char hedge) { return hedge == '2' ? "  套" : hedge == '3' ? "  保" : "投"; }
 const char *AttributeSuffix(char attribute) { return attribute == 1 ? ",昨仓" : attribute == 2 ? ",今仓" : ""; }
 
@@ -160,17 +173,18 @@ void TStopEngine::ComputeStopBand(Slot &slot) {
     const InvestorPosition_Lite &r = desk_.positions.GetData()[positionRefs_[size_t(slot.firstPosition + k)]];
     if (!r.Stops || (r.PosiDirection != '2' && r.PosiDirection != '3')) continue;
     const bool isLong = r.PosiDirection == '2';
-    // The same sums and tests as the walk makes, so that a price outside
-    // the band is one the walk would pass over.
+    // The same sums and tests as the walk makes (a trailing step's edge
+    // drawn in by twice the slack, so that no rounding leaves a step out),
+    // so that a price outside the band is one the walk would pass over.
     for (const StopOrder *e = r.Stops->First; e; e = e->Next) {
       if (PriceIsSet(e->StopPrice) && PriceIsSet(e->Trailing)) {
         if (!PriceIsSet(e->TrailReference)) {
           always = true;
         } else if (isLong) {
-          const double step = e->TrailReference + e->Trailing;
+          const double step = e->TrailReference + e->Trailing - 2 * kStopEngineTrailSlack;
           if (step < high) high = step;
         } else {
-          const double step = e->TrailReference - e->Trailing;
+          const double step = e->TrailReference - e->Trailing + 2 * kStopEngineTrailSlack;
           if (step > low) low = step;
         }
       }
@@ -316,18 +330,11 @@ void TStopEngine::WalkEntries(Run &run, int32_t index, const CContractInfo &cont
       if (!PriceIsSet(e->TrailReference)) {
         e->TrailReference = last;
         changed = true;
-      } else if (isLong) {
-        while (e->TrailReference + d <= last) {
-          e->TrailReference += d;
-          e->StopPrice += d;
-          changed = true;
-        }
-      } else {
-        while (e->TrailReference - d >= last) {
-          e->TrailReference -= d;
-          e->StopPrice -= d;
-          changed = true;
-        }
+      } else if (const double steps = StopEngineTrailSteps(e->TrailReference, d, last, isLong); steps > 0) {
+        const double move = isLong ? steps * d : -steps * d;
+        e->TrailReference += move;
+        e->StopPrice += move;
+        changed = true;
       }
       if (changed) MarkStopEntriesChanged();
       moved = moved || changed;

@@ -616,7 +616,9 @@ void TDeskStopStore::FreeHolder(StopOrderPointer *holder) { StopOrderPointer::De
 
 bool TDeskStopStore::LoadStopOrders(int32_t date) {
   const bool failed = ::LoadStopOrders(desk_, date);
-  if (!failed && loaded) loaded(date);
+  // Also after a load short of memory: the entries that did load are the
+  // ones the quotes fire on from now on.
+  if (loaded) loaded(date);
   return failed;
 }
 

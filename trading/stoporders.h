@@ -81,7 +81,8 @@ class TDeskStopStore : public TStopStore {
 
   // The trade date day-valid entries get; the plug-in's by default.
   std::function<int32_t()> tradeDate;
-  // After the stop files of a complete position list were read whole.
+  // After the stop files of a complete position list were read (also when
+  // memory ran short on the way).
   std::function<void(int32_t tradeDate)> loaded;
 
   bool AddStop(InvestorPosition_Lite &position, int32_t volume, double stop, double trailing, double profit,

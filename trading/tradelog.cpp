@@ -8,21 +8,12 @@
 #include "core/efile.h"
 #include "core/netutil.h"
 #include "market/utildata.h"
+#include "platform/clock.h"
 #include "platform/fileapi.h"
 #include "platform/msgbox.h"
 #include "trading/deskdata.h"
 
 namespace {
-
-// Days since 1970-01-01 of a Gregorian date.
-int64_t DaysFromCivil(int y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const unsigned yoe = unsigned(y - era * 400);
-  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + int64_t(doe) - 719468;
-}
 
 bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
 
@@ -32,7 +23,7 @@ bool DayOf(int yyyymmdd, int64_t *day) {
   static const int kLengths[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   if (y < 1 || m < 1 || m > 12 || d < 1) return false;
   if (d > kLengths[m - 1] + (m == 2 && IsLeap(y))) return false;
-  *day = DaysFromCivil(y, unsigned(m), unsigned(d));
+  *day = platform::DaysFromCivil(y, m, d);
   return true;
 }
 

@@ -3,6 +3,7 @@
 #include <strings.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "platform/gdi.h"
 
@@ -34,4 +35,19 @@ HFONT CreateViewFont(const VIEWFONTDEF &entry, int extra, bool enlargeSystemFace
   }
   return CreateFontA(-height, 0, 0, 0, (entry.style & 1) ? FW_BOLD : 400, entry.style & 2 ? 1 : 0,
                      entry.style & 4 ? 1 : 0, entry.style & 8 ? 1 : 0, DEFAULT_CHARSET, 0, 0, 0, 32, face);
+}
+
+HFONT TViewFontCache::Get(int slot) {
+  const VIEWFONTDEF &entry = ViewFont(slot);
+  if (font_ && slot == slot_ && std::memcmp(&entry, &entry_, sizeof entry_) == 0) return font_;
+  Release();
+  font_ = CreateViewFont(entry, 0, false);
+  slot_ = slot;
+  entry_ = entry;
+  return font_;
+}
+
+void TViewFontCache::Release() {
+  if (font_) DeleteObject(font_);
+  font_ = nullptr;
 }

@@ -71,3 +71,24 @@ const VIEWFONTDEF &ViewFont(int nn);
 // family value 32. With enlargeSystemFaces, the faces "System" and
 // "Fixedsys" become "Arial" 3 pixels taller.
 HFONT CreateViewFont(const VIEWFONTDEF &entry, int extra, bool enlargeSystemFaces);
+
+// The font of a theme slot (CreateViewFont, no extra height, faces kept)
+// held between uses: made on first use and again only when the slot's
+// entry changed since; Release deletes it (the owner's font change and
+// close), and so does the destructor.
+class TViewFontCache {
+ public:
+  TViewFontCache() = default;
+  TViewFontCache(const TViewFontCache &) = delete;
+  TViewFontCache &operator=(const TViewFontCache &) = delete;
+  ~TViewFontCache() { Release(); }
+
+  HFONT Get(int slot);
+  void Release();
+  HFONT Held() const { return font_; }
+
+ private:
+  HFONT font_ = nullptr;
+  int slot_ = 0;
+  VIEWFONTDEF entry_{};
+};

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <vector>
 
 #include "chart_world.h"
@@ -250,6 +251,71 @@ TEST_F(PriceVolumeBox, TabsSwitchThePanelAndTheBoxDrawsBothSides) {
   harness_.Pump();
   EXPECT_FALSE(view->PriceVolume->Visible());
   EXPECT_TRUE(view->StringGrid1->Visible());
+}
+
+// A repaint (the hover, the comparison switch, a quote without a trade)
+// draws the statistics it has; they are counted again only when a trade
+// came, the series was rebuilt or the range or the instrument's figures
+// changed.
+TEST_F(PriceVolumeBox, StatisticsAreCountedAgainOnlyWhenTheirSourceChanges) {
+  PutQuote(DL, 0);
+  Info(DL, 0).priceDivisor = 1;
+  auto page = OpenChart(Stock(DL, 0), VIEW_TYPE_INTRADAY, 700, 500);
+  TDrawViewDouble *view = Chart(*page);
+  if (!view->N5->Checked) view->N5Click();
+  harness_.Pump();
+  const PackedDateTime t = MakePackedDateTime(2024, 3, 4, 10, 0);
+  std::vector<TICKREC> trades;
+  for (int k = 0; k < 40; ++k)
+    trades.push_back(PvTradeAt(t, uint32_t(3000 + 10 * (k % 10)), float(1 + k % 7), uint8_t(k % 2), float(500 + k)));
+  FeedTrades(view, trades);
+  CDataAgent *a = DataAgentAt(view->TradeAgent);
+  void *room = Malloc(int32_t(50 * sizeof(TICKREC)));
+  std::memcpy(room, a->series, trades.size() * sizeof(TICKREC));
+  Free(a->series);
+  a->series = room;
+  a->capacity = 50;
+  view->PriceAxisTop = 3200;
+  view->PriceAxisBottom = 2990;
+  view->SetChartPriceRatio(0.7);
+  view->TabChooserLButtonDown(1);
+  harness_.Pump();
+  ASSERT_TRUE(view->PriceVolume->Visible());
+  ASSERT_EQ(view->VolumeByPrice.size(), 10u);
+
+  struct Case {
+    const char *what;
+    std::function<void()> change;
+    bool counted;
+  } cases[] = {
+      {"plain repaint", [] {}, false},
+      {"hover", [&] { view->PriceVolumeMouseMove(60); }, false},
+      {"comparison switched", [&] { view->PriceVolumeMouseDown(mbLeft, 20, 8); }, false},
+      {"a trade came",
+       [&] {
+         static_cast<TICKREC *>(a->series)[a->itemCount++] = PvTradeAt(t, 3150, 4, 0, 540);
+       },
+       true},
+      {"the same range again", [&] { view->StatsVolumeLimit = 0; }, false},
+      {"a volume limit", [&] { view->StatsVolumeLimit = 3; }, true},
+      {"last minutes", [&] { view->StatsTimeMode = 1, view->StatsTimeParam1 = 30; }, true},
+      {"the series rebuilt", [&] { ++a->generation; }, true},
+      {"the open interest before the first trade", [&] { Quote(DL, 0).prevOpenInterest = 480; }, true},
+      {"the trading unit", [&] { Info(DL, 0).volumeUnit = 10; }, true},
+  };
+  for (const Case &c : cases) {
+    const uint32_t before = view->PriceVolumeBuilds;
+    c.change();
+    view->PriceVolume->Invalidate();
+    harness_.Pump();
+    EXPECT_EQ(view->PriceVolumeBuilds, before + (c.counted ? 1 : 0)) << c.what;
+  }
+  // What was counted last is what the range and the trades give.
+  PvStats expected = PvBuild(std::vector<TICKREC>(static_cast<TICKREC *>(a->series),
+                                                  static_cast<TICKREC *>(a->series) + a->itemCount),
+                             {3, 1, 30, 0}, {10, 1, 2, 480});
+  EXPECT_EQ(view->VolumeByPrice, expected.all);
+  EXPECT_EQ(view->BuyVolumeByPrice, expected.buy);
 }
 
 TEST_F(PriceVolumeBox, GridTakesWholeRowsOfTheRoomTheQuotePanelLeaves) {

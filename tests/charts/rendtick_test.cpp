@@ -8,6 +8,7 @@
 #include "chart_world.h"
 #include "core/emem.h"
 #include "market/dataagent.h"
+#include "platform/gdi.h"
 #include "platform/messages.h"
 #include "platform/winuser.h"
 
@@ -244,6 +245,51 @@ TEST_F(TickChart, CrossHairIsXoredIntoTheChartAndCopiesOnlyStripsAndLabels) {
   EXPECT_EQ(ChartPixels(v), before) << "drawing the lines twice leaves the chart as it was";
 }
 
+// The label boxes' font is made once, not at every move; a changed font
+// entry gives a new one at the next move (the old one deleted), a font
+// change of the view and its close give it back.
+TEST_F(TickChart, CrossHairLabelsKeepTheirFontUntilTheFontChanges) {
+  PutQuote(DL, 0).refPrice = 3005000;
+  // What a view that never showed the labels leaves behind, for comparison.
+  Open(Stock(DL, 0)).reset();
+  harness_.Pump();
+  size_t objectsBefore = platform::LiveGdiObjectCount();
+  Open(Stock(DL, 0)).reset();
+  harness_.Pump();
+  const size_t plainLeft = platform::LiveGdiObjectCount() - objectsBefore;
+  objectsBefore = platform::LiveGdiObjectCount();
+  {
+    auto page = Open(Stock(DL, 0));
+    TRendForm *v = View(*page);
+    Feed(v, Trades(400));
+    harness_.Pump();
+    const TRect plot = v->CrossPlotRect();
+    const int x = (plot.Left + plot.Right) / 2, y = plot.Top + 40;
+    v->CrossHairOn = true;
+    v->TrackTickCursor(x, y, v->Tick.HitTest(x), false);
+    const HFONT kept = v->CrossLabelFont.Held();
+    ASSERT_NE(kept, nullptr);
+    ASSERT_FALSE(v->CrossCopies.empty());
+    const int boxHeight = v->CrossCopies.back().Height();
+    const size_t objects = platform::LiveGdiObjectCount();
+    for (int k = 1; k <= 10; ++k) v->TrackTickCursor(x - 3 * k, y + k, v->Tick.HitTest(x - 3 * k), false);
+    EXPECT_EQ(v->CrossLabelFont.Held(), kept);
+    EXPECT_EQ(platform::LiveGdiObjectCount(), objects);
+
+    fonts_[9].size = 20;
+    v->TrackTickCursor(x, y, v->Tick.HitTest(x), false);
+    EXPECT_NE(v->CrossLabelFont.Held(), nullptr);
+    EXPECT_GT(v->CrossCopies.back().Height(), boxHeight) << "the time box in the larger font";
+    EXPECT_EQ(platform::LiveGdiObjectCount(), objects) << "the old font deleted";
+
+    v->ApplyFonts();
+    EXPECT_EQ(v->CrossLabelFont.Held(), nullptr);
+    v->TrackTickCursor(x, y, v->Tick.HitTest(x), false);
+  }
+  harness_.Pump();
+  EXPECT_EQ(platform::LiveGdiObjectCount() - objectsBefore, plainLeft) << "the labels' font goes with the view";
+}
+
 }  // namespace
 }  // namespace charts_test
 
@@ -325,6 +371,84 @@ TEST_F(TickChart, DistributionPageShowsTheNatureGridForFuturesOnly) {
     EXPECT_EQ(v->Distribution.bars.size(), 13u);
     EXPECT_EQ(v->DrawGrid3->Visible(), c.natureGrid) << c.market;
     if (c.sheet) harness_.SavePng(harness_.Render(v), c.sheet);
+  }
+}
+
+}  // namespace
+}  // namespace charts_test
+
+namespace charts_test {
+namespace {
+
+// Adding or removing an overlay subscribes the view again. On every page the
+// view keeps the series its agents hold (the live trades and minutes are in
+// no cache file), so the shown page does not go blank; the overlay is held
+// but only the minute trend draws it, and leaving a page for the minute
+// trend drops the overlays.
+TEST_F(TickChart, OverlaysKeepTheSeriesOfEveryPage) {
+  PutQuote(DL, 0).refPrice = 3005000;
+  PutQuote(DL, 1).refPrice = 3005000;
+  struct Case {
+    uint32_t page;
+    int command;  // 0: the page is shown by its flags
+  } cases[] = {{0, 30}, {0, 28}, {kRendPageTick, 0}, {kRendPageTick, 31}, {0, 0}};
+  for (const Case &c : cases) {
+    SCOPED_TRACE(testing::Message() << "page " << c.page << " command " << c.command);
+    auto page = Open(Stock(DL, 0));
+    TRendForm *v = View(*page);
+    v->m_attr.flags = c.page;
+    v->RefreshView(true);
+    if (v->TradeAgent < 0) v->ExecuteViewCommand(28);  // only to get the trade agent
+    Feed(v, Trades(300));
+    CDataAgent *trend = DataAgentAt(v->TrendAgent);
+    ASSERT_NE(trend, nullptr);
+    std::vector<TRENDREC> minutes(60);
+    for (size_t k = 0; k < minutes.size(); ++k) minutes[k].price = minutes[k].firstPrice = 3005000;
+    Free(trend->series);
+    trend->series = Malloc(int32_t(minutes.size() * sizeof(TRENDREC)));
+    std::memcpy(trend->series, minutes.data(), minutes.size() * sizeof(TRENDREC));
+    trend->itemCount = trend->capacity = int32_t(minutes.size());
+    v->m_attr.flags = c.page;
+    if (c.command) v->ExecuteViewCommand(c.command);
+    v->RefreshView(true);
+    const uint32_t flags = v->m_attr.flags;
+
+    auto expectShown = [&](const char *step) {
+      SCOPED_TRACE(step);
+      EXPECT_EQ(v->m_attr.flags, flags);
+      int trades = 0;
+      v->TradeSeries(&trades);
+      if (flags & (kRendPageDetail | kRendPageDistribution | kRendPageTick)) EXPECT_EQ(trades, 300);
+      ASSERT_NE(DataAgentAt(v->TrendAgent), nullptr);
+      EXPECT_EQ(DataAgentAt(v->TrendAgent)->itemCount, 60);
+      if (flags & kRendPageDistribution) {
+        EXPECT_TRUE(v->Panel3->Visible());
+        EXPECT_EQ(v->Distribution.bars.size(), 13u);
+        EXPECT_EQ(v->DrawGrid2->RowCount(), 14);
+      } else if (flags & kRendPageDetail) {
+        EXPECT_TRUE(v->Panel2->Visible());
+      } else if (flags & kRendPageTick) {
+        EXPECT_EQ(v->Tick.GetTickCount(), 300);
+      } else {
+        ASSERT_EQ(v->Trend.DayCount(), 1);
+        EXPECT_EQ(v->Trend.Day(0)->GetPointCount(), 60);
+      }
+    };
+    v->AddOverlay(Stock(DL, 1), true);
+    harness_.Pump();
+    EXPECT_TRUE(v->OverlaysShown());
+    expectShown("overlay added");
+    v->N15Click();
+    harness_.Pump();
+    EXPECT_FALSE(v->OverlaysShown());
+    expectShown("overlays removed");
+
+    if (flags & (kRendPageDetail | kRendPageDistribution)) {
+      v->AddOverlay(Stock(DL, 1), true);
+      harness_.Pump();
+      harness_.Key(VK_ESCAPE, TShiftState(), GetFocus());
+      EXPECT_EQ(v->OverlaysShown(), (flags & kRendPageTick) != 0) << "Esc back to the minute trend drops them";
+    }
   }
 }
 

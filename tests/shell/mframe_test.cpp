@@ -211,6 +211,25 @@ TEST_F(FrameTest, ASaveThatDidNotHappenAtTheCloseKeepsTheWindowOpen) {
   delete frame;
 }
 
+// With the program's trading set-up the frame holds the trading window, its
+// lists' commands, the dispatcher and the order panels, which refer to one
+// another; freeing the frame takes each down before what it refers to (the
+// sanitized build reports any use of one already freed).
+TEST_F(FrameTest, FreeingTheFrameAfterTheTradingSetUpRunsClean) {
+  struct TradingParts : TracingParts {
+    void SetupTradingPanel(TMFrame &frame) override { DefaultFrameParts().SetupTradingPanel(frame); }
+  } parts;
+  TMFrame *frame = new TMFrame(nullptr, parts);
+  ASSERT_TRUE(frame->tradingWindow && frame->listCommands && frame->tradeDispatcher);
+  frame->Show();
+  harness_.Pump();
+  boxes_.QueueAnswer(IDNO);
+  frame->Close();
+  harness_.Pump();
+  EXPECT_EQ(frame->page, nullptr);
+  delete frame;
+}
+
 // A cancelled login ends the creation at the login and closes without the
 // question; nothing the user saved is written over.
 TEST_F(FrameTest, ACancelledLoginClosesWithoutAQuestionAndOverwritesNothing) {

@@ -170,7 +170,8 @@ TEST_F(StatusPanelsTest, IndexSeparatorsAndConnectionSymbols) {
   HBITMAP empty = Paint(686, 22, [&](HDC dc) { PaintIndexPanel(dc, 22, skin, none, divisors); });
   offline.Add("indices not found", image(empty));
   offline.Add("offline, Tag 0", image(connections[0]));
-  HBITMAP clock = Paint(36, 22, [&](HDC dc) { PaintClock(dc, 36, 22, skin, 960); });
+  TClockFont clockFont;
+  HBITMAP clock = Paint(36, 22, [&](HDC dc) { PaintClock(dc, 36, 22, skin, 960, clockFont); });
   offline.Add("clock at minute 960", image(clock));
   h.SavePng(offline.Compose(), "status-bar-offline");
   std::remove(testing_support::PicturePath("status-bar-part.png").c_str());

@@ -401,6 +401,41 @@ TEST_F(PendingOrdersTest, AWalkWhoseFileFailedIsSettledBeforeTheNext) {
   pending_.journal = nullptr;
 }
 
+// The journal follows the desk to another account: every answer, appended
+// or rewritten whole, goes to the file of the account whose intent it is.
+TEST_F(PendingOrdersTest, TheJournalKeepsEachAccountsAnswersInItsOwnFile) {
+  const char kOther[] = "user/880002/firing.jnl";
+  const CKivoOrderField order = MakePendingOrder(desk_, "SHFE", "CU2405", '0', '0', '1', 71000, 1);
+  TFiringJournal journal(desk_);
+  const int32_t first = journal.RecordPending(order);
+  ASSERT_GT(first, 0);
+  ASSERT_TRUE(journal.NotePendingAnswer(first, kIntentSent, "101"));
+  const std::string firstFile = box_.Read(kJournal);
+  // The other account's journal holds an intent a crash left.
+  std::filesystem::create_directories(box_.Path("user/880002"));
+  desk_.SetAccount("880002");
+  int32_t other;
+  {
+    TFiringJournal crashed(desk_);
+    other = crashed.RecordPending(order);
+  }
+  ASSERT_GT(other, 0);
+  ASSERT_TRUE(journal.HasPendingIntents());
+  EXPECT_TRUE(journal.NotePendingAnswer(other, kIntentSent, "201"));
+  // Back on the first account before the journal reads it again.
+  desk_.SetAccount("880001");
+  EXPECT_TRUE(journal.NotePendingAnswer(other, kIntentRefused, "资金不足"));
+  EXPECT_TRUE(box_.Read(kJournal) == firstFile) << "the first account's journal changed";
+  desk_.SetAccount("880002");
+  TFiringJournal reread(desk_);
+  ASSERT_TRUE(reread.HasPendingIntents());
+  ASSERT_EQ(reread.Intents().size(), 1u);
+  EXPECT_EQ(reread.Intents()[0].state, kIntentRefused);
+  EXPECT_STREQ(reread.Intents()[0].reference, "201");
+  EXPECT_EQ(box_.Read(kOther).size(), 8 + kIntentRecordSize);
+  desk_.SetAccount("880001");
+}
+
 TEST_F(PendingOrdersTest, AnInterruptedSendTheBrokerNeverGotIsSentAgain) {
   TFiringJournal journal(desk_);
   pending_.journal = &journal;

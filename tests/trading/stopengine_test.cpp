@@ -8,6 +8,7 @@
 #include <map>
 #include <string>
 
+#include "core/emem.h"
 #include "shell/framecore.h"
 #include "platform/gdi.h"
 #include "testing/image_capture.h"
@@ -103,6 +104,43 @@ TEST_F(StopEngineTest, TrailingStopMovesInWholeStepsNeverBack) {
   replay_.Apply(3530);
   ASSERT_EQ(desk_.tasks.GetCount(), 1);
   EXPECT_NE(std::string(Task(0).Description).find("止损触发: 3530.000，浮动: 10.000"), std::string::npos);
+}
+
+// Steps are counted at once, not added one by one: a price right on a
+// step takes it whatever the rounding of the sums, and a far jump over a
+// fine distance (or a reference a damaged file left) costs one step.
+TEST_F(StopEngineTest, TrailingStepsLandingOnThePriceAreTakenAtOnce) {
+  desk_.options.StopTrigger = 1;
+  struct Case {
+    const char *name;
+    char side;
+    double stop, trailing, reference, last, wantStop, wantReference;
+  } cases[] = {
+      {"long, two steps of 0.05", '2', 3490, 0.05, 3500, 3500.1, 3490.1, 3500.1},
+      {"long, three steps of 0.3 from 3500.2", '2', 3490, 0.3, 3500.2, 3501.1, 3490.9, 3501.1},
+      {"short, two steps of 0.3", '3', 3510, 0.3, 3500, 3499.4, 3509.4, 3499.4},
+      {"long, a hundred million steps of 0.001", '2', 3490, 0.001, 3500, 103500, 103490, 103500},
+      {"short, a reference far above any price", '3', 3510, 1, 1e300, 3500, 0, 0},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    Clear();
+    replay_.Reset();
+    InvestorPosition_Lite &p = AddPosition(c.side, 1);
+    p.AddStop(desk_.positions, 1, c.stop, 0, 0, 0, 0, 0);
+    p.Stops->First->Trailing = c.trailing;
+    p.Stops->First->TrailReference = c.reference;
+    replay_.Apply(c.last);
+    EXPECT_TRUE(desk_.tasks.IsEmpty());
+    if (c.wantStop == 0) {
+      // The step took the stop below any price: the entry can't fire.
+      EXPECT_TRUE(!p.Stops->First || !PriceIsSet(p.Stops->First->StopPrice));
+      continue;
+    }
+    ASSERT_NE(p.Stops->First, nullptr);
+    EXPECT_NEAR(p.Stops->First->StopPrice, c.wantStop, 1e-7);
+    EXPECT_NEAR(p.Stops->First->TrailReference, c.wantReference, 1e-7);
+  }
 }
 
 TEST_F(StopEngineTest, AFirstTrailingRunOnlySetsTheReference) {
@@ -372,6 +410,13 @@ CKivoOrderField BrokerOrder(const OrderScript &task) {
   return o;
 }
 
+// Stop holders and entries past the first StopAllocationsLeft are refused.
+int StopAllocationsLeft = 0;
+bool RefuseStopAllocations(int32_t size) {
+  if (size != int32_t(sizeof(StopOrder)) && size != int32_t(sizeof(StopOrderPointer))) return false;
+  return StopAllocationsLeft-- <= 0;
+}
+
 class FiringRestartTest : public StopEngineTest {
  protected:
   enum Point { AfterIntent, AfterItemFile, BrokerStored, Returned };
@@ -479,6 +524,63 @@ TEST_F(FiringRestartTest, TheDesksPositionListEndSettlesWhatACrashLeft) {
   }
   desk_.stopStore = fixtureStore;
   // The unsent stop is back and fires once more.
+  replay_.Apply(3495);
+  EXPECT_EQ(desk_.tasks.GetCount(), 1);
+}
+
+// A position list whose stop files could not all be read for lack of
+// memory settles the journal all the same: a sent stop that its file still
+// held as it was before it fired would otherwise fire a second time.
+TEST_F(FiringRestartTest, APositionListEndShortOfMemoryStillSettlesWhatACrashLeft) {
+  Arm(Stop);
+  AddPosition('2', 1, 0, "CU2405", STKPTR(1, 0, 1)).AddStop(desk_.positions, 1, 70000, 0, 0, 0, 0, 0);
+  SaveStopOrders(desk_, nullptr, false);
+  std::filesystem::create_directories(AccountPath("stoporder/M240121.sto.new/x"));
+  replay_.Apply(3495);
+  ASSERT_EQ(desk_.tasks.GetCount(), 1);
+  desk_.orders.Add(BrokerOrder(Task(0)));
+  journal_.OnOrderInsert(Task(0), 0, "1001", "");
+  std::filesystem::remove_all(AccountPath("stoporder/M240121.sto.new"));
+  ReleaseAllStops(desk_);
+  desk_.tasks.RemoveAll();
+  for (int32_t i = 0; i < desk_.positions.GetCount(); ++i) desk_.positions.GetData()[i].Further = 0;
+  TStopStore *const fixtureStore = desk_.stopStore;
+  {
+    TDeskAutomation automation(desk_);
+    StopAllocationsLeft = 2;  // M2401's holder and entry; CU2405's holder is refused
+    SetMallocRefusal(RefuseStopAllocations);
+    const bool shortOfMemory = desk_.stopStore->LoadStopOrders(20240115);
+    SetMallocRefusal(nullptr);
+    ASSERT_TRUE(shortOfMemory);
+    ASSERT_EQ(desk_.positions.GetData()[1].StopCount(), 0);
+    EXPECT_FALSE(std::filesystem::exists(AccountPath("firing.jnl")));
+  }
+  desk_.stopStore = fixtureStore;
+  replay_.Apply(3495);
+  EXPECT_EQ(desk_.orders.GetCount() + desk_.tasks.GetCount(), 1);
+}
+
+// An unsent stop that memory can't take back stays in the journal and
+// comes back with the next position list.
+TEST_F(FiringRestartTest, AStopMemoryCannotTakeBackWaitsForTheNextList) {
+  Arm(Stop);
+  replay_.Apply(3495);
+  ASSERT_EQ(desk_.tasks.GetCount(), 1);
+  ReleaseAllStops(desk_);
+  desk_.tasks.RemoveAll();
+  desk_.positions.GetData()[0].Further = 0;
+  LoadStopOrders(desk_, 20240115);
+  journal_.Load();
+  StopAllocationsLeft = 0;
+  SetMallocRefusal(RefuseStopAllocations);
+  journal_.Reconcile(20240115);
+  SetMallocRefusal(nullptr);
+  EXPECT_EQ(desk_.positions.GetData()[0].StopCount(), 0);
+  ASSERT_EQ(journal_.Intents().size(), 1u);
+  journal_.Load();  // kept on disk too
+  ASSERT_EQ(journal_.Intents().size(), 1u);
+  journal_.Reconcile(20240115);
+  EXPECT_TRUE(journal_.Intents().empty());
   replay_.Apply(3495);
   EXPECT_EQ(desk_.tasks.GetCount(), 1);
 }
