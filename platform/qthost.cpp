@@ -660,6 +660,33 @@ void HostSetCursorPos(POINT screen) {
   if (g_dispatcher) QCursor::setPos(screen.x, screen.y);
 }
 
+void HostSynthesizeButton(UINT message) {
+  if (!g_dispatcher || !IsGuiThread()) return;
+  const POINT at = HostCursorPos();
+  // Where a real press at the cursor would go: the capturing window, else
+  // the window under the cursor.
+  Window *target = FindWindowRecord(GetCapture());
+  if (!target) target = HostWindowAt(at);
+  if (!target || !target->widget || !HostInputEnabled(*target)) return;
+  const bool left = message == WM_LBUTTONDOWN || message == WM_LBUTTONUP;
+  const bool down = message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN;
+  Qt::MouseButtons buttons = QApplication::mouseButtons();
+  buttons.setFlag(left ? Qt::LeftButton : Qt::RightButton, down);
+  const HWND handle = target->handle;
+  if (!GetCapture()) {
+    const LRESULT hit = SendMessageA(handle, WM_NCHITTEST, 0, MAKELPARAM(WORD(at.x), WORD(at.y)));
+    target = FindWindowRecord(handle);
+    if (!target || !target->widget) return;
+    if (hit != HTCLIENT && hit > HTNOWHERE) {
+      PostInput(*target, message - WM_MOUSEMOVE + WM_NCMOUSEMOVE, WPARAM(hit), MAKELPARAM(WORD(at.x), WORD(at.y)));
+      return;
+    }
+  }
+  const QPoint local = target->widget->mapFromGlobal(QPoint(at.x, at.y)) - ClientOffset(*target);
+  PostInput(*target, message, MouseKeys(buttons, QApplication::keyboardModifiers()),
+            MAKELPARAM(WORD(local.x()), WORD(local.y())));
+}
+
 Window *HostWindowAt(POINT screen) {
   if (!g_dispatcher) return nullptr;
   for (QWidget *widget = QApplication::widgetAt(QPoint(screen.x, screen.y)); widget;

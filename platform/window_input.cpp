@@ -110,6 +110,18 @@ BOOL SetCursorPos(int x, int y) {
   return TRUE;
 }
 
+HWND WindowFromPoint(POINT screen) {
+  Window *window = HostWindowAt(screen);
+  return window && OwnWindow(window->handle) ? window->handle : nullptr;
+}
+
+void mouse_event(DWORD flags, DWORD, DWORD, DWORD, ULONG_PTR) {
+  if (flags & MOUSEEVENTF_LEFTDOWN) HostSynthesizeButton(WM_LBUTTONDOWN);
+  if (flags & MOUSEEVENTF_LEFTUP) HostSynthesizeButton(WM_LBUTTONUP);
+  if (flags & MOUSEEVENTF_RIGHTDOWN) HostSynthesizeButton(WM_RBUTTONDOWN);
+  if (flags & MOUSEEVENTF_RIGHTUP) HostSynthesizeButton(WM_RBUTTONUP);
+}
+
 SHORT GetKeyState(int virtualKey) {
   BYTE state = t_state.keyState[virtualKey & 0xFF];
   return SHORT(((state & 0x80) ? 0x8000 : 0) | (state & 1));

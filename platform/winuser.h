@@ -487,6 +487,21 @@ HWND GetCapture();
 BOOL TrackMouseEvent(TRACKMOUSEEVENT *track);
 BOOL GetCursorPos(POINT *point);
 BOOL SetCursorPos(int x, int y);
+// The innermost window of this thread shown at a point of the screen; null
+// over none.
+HWND WindowFromPoint(POINT screen);
+enum : DWORD {
+  MOUSEEVENTF_MOVE = 0x0001,
+  MOUSEEVENTF_LEFTDOWN = 0x0002,
+  MOUSEEVENTF_LEFTUP = 0x0004,
+  MOUSEEVENTF_RIGHTDOWN = 0x0008,
+  MOUSEEVENTF_RIGHTUP = 0x0010,
+  MOUSEEVENTF_ABSOLUTE = 0x8000
+};
+// Synthesised button presses and releases at the cursor, queued as the
+// user's would be (down before up when both are given). Moves are not
+// synthesised: SetCursorPos places the cursor.
+void mouse_event(DWORD flags, DWORD dx, DWORD dy, DWORD data, ULONG_PTR extraInfo);
 
 // The standard cursors, for LoadCursorA with a null instance.
 inline const LPCSTR IDC_ARROW = reinterpret_cast<LPCSTR>(uintptr_t{32512});

@@ -3,6 +3,7 @@
 // and followed by the frame's own record of the panel's contract.
 #include "shell/mframe.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "charts/drawview.h"
@@ -185,4 +186,53 @@ void TMFrame::SubclassDeskControls() {
     if (auto *box = dynamic_cast<TComboBox *>(w.Control(name)); box && box->Edit())
       InstallContractEditProc(box->Edit()->Handle());
   if (w.Panel13) InstallTradeNoticeProc(w.Panel13->Handle());
+}
+
+// ---- the trading window's key and the keyboard block's focus ----
+
+void TMFrame::N37Click() {
+  ToolButton17Click();
+  const bool shown = Panel7->Visible();
+  if (TToolButton *button = chrome ? chrome->Button("ToolButton17") : nullptr) button->SetDown(shown);
+  if (TMenuItem *item = chrome ? chrome->MenuItem("N37") : nullptr) item->Checked = shown;
+}
+
+void TMFrame::TradingWindowKey() {
+  N37Click();
+  if (!Panel7->Visible() || !tradingDesk || !orderForms) return;
+  if (desk.options.Layout != kLayoutKeyboard || tradingDesk->collapsed) return;
+  TOwnerDrawPanel *block = orderForms->OwnerDrawPanel1;
+  RECT frame{}, panel{};
+  if (!block->HandleAllocated() || !GetWindowRect(Handle(), &frame) || !GetWindowRect(block->Handle(), &panel)) return;
+  if (panel.left < frame.left || panel.top < frame.top || panel.right > frame.right || panel.bottom > frame.bottom)
+    return;
+  ClickOrderBlock();
+}
+
+void TMFrame::ClickOrderBlock() {
+  if (!orderForms || !orderForms->OwnerDrawPanel1->HandleAllocated()) return;
+  const HWND block = orderForms->OwnerDrawPanel1->Handle();
+  RECT r{};
+  if (!IsWindowVisible(block) || !GetWindowRect(block, &r)) return;
+  POINT saved{};
+  GetCursorPos(&saved);
+  const POINT corner{r.left + 1, r.top + 1};
+  SetCursorPos(corner.x, corner.y);
+  // A window in front of the block (a box, a menu) would take the click.
+  if (WindowFromPoint(corner) == block) mouse_event(MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
+  SetCursorPos(saved.x, saved.y);
+}
+
+void TMFrame::FocusIdleOrderBlock(DWORD now) {
+  if (!tradingDesk || !tradingWindow || !orderForms) return;
+  const TTradingDesk &trading = *tradingDesk;
+  if (trading.locked || trading.pageState < kPageTrading) return;
+  if (desk.options.Layout != kLayoutKeyboard || trading.collapsed) return;
+  if (!Panel7->Visible() || !tradingWindow->Panel12->Visible() || GetActiveWindow() != Handle()) return;
+  const HWND block = orderForms->OwnerDrawPanel1->Handle();
+  const HWND focus = GetFocus();
+  if (focus && (focus == block || IsChild(block, focus))) return;
+  const DWORD idle = DWORD(std::max(desk.options.FocusInputOrder, 0)) * 1000u;
+  if (now - trading.LastInput() < idle) return;
+  ClickOrderBlock();
 }

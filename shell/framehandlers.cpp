@@ -226,7 +226,7 @@ void TMFrame::BindMenuHandlers() {
     if (ViewServices().blockSettings) ViewServices().blockSettings();
   });
   on("N50", [this] { N50Click(); });
-  on("N37", [this] { ToolButton17Click(); });
+  on("N37", [this] { N37Click(); });
   button("ToolButton5", [this] { ExecuteCommand(CMD_NEWS); });
   button("ToolButton14", [this] { ExecuteCommand(CMD_F10_INFO); });
   button("ToolButton9", [this] { N22Click(nullptr); });

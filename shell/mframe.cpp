@@ -180,7 +180,7 @@ class TFrameDeskHost : public TDeskHost {
   void SetTitle(const char *title) override { Application()->Title = title; }
   std::string Title() override { return Application()->Title; }
   void HideTradingWindow(const char *account) override { f.ToolButton17Click(account ? account : ""); }
-  void ToggleTradingWindow() override { f.ToolButton17Click(); }
+  void ToggleTradingWindow() override { f.N37Click(); }
   bool TradingWindowChecked() override { return f.Panel7->Visible(); }
   void SetModal(bool modal) override { KeyHookPaused = modal ? 1 : 0; }
   int ServerMinute() override { return f.Core().clockMinute; }
@@ -255,7 +255,10 @@ class TProgramParts : public TFrameParts {
       frame.tradeDispatcher->taskQueue.TradeTimer();
   }
   void TradingIdle(TMFrame &frame) override {
-    if (frame.tradingDesk) frame.tradingDesk->TradingIdle(GetTickCount());
+    if (!frame.tradingDesk) return;
+    const DWORD now = GetTickCount();
+    frame.tradingDesk->TradingIdle(now);
+    frame.FocusIdleOrderBlock(now);  // nothing once the idle lock took the window
   }
   void RemapTradeContracts(TMFrame &frame) override {
     if (frame.tradingDesk) frame.tradingDesk->RemapTradeContracts(false);
@@ -422,7 +425,8 @@ void TMFrame::FillReceivers() {
     if (action == TFrameAction::ReconnectQuestionYes) C1Click(nullptr);
     if (action == TFrameAction::FullScreen) MenuItem95Click(nullptr);
     if (action == TFrameAction::RefreshData) N22Click(nullptr);
-    if (action == TFrameAction::ShowTrading || action == TFrameAction::ToggleTradingWindow) ToolButton17Click();
+    if (action == TFrameAction::ShowTrading) ToolButton17Click();
+    if (action == TFrameAction::ToggleTradingWindow) TradingWindowKey();
     if (action == TFrameAction::AlarmSettings) S1Click(nullptr);
     if (action == TFrameAction::PeriodCycleDialog) Y1Click(nullptr);
   };
@@ -446,11 +450,19 @@ void TMFrame::FillReceivers() {
   receivers.loadAlarms = [] {
     if (AlarmEngine) AlarmEngine->Load();
   };
+  receivers.newsType = [](TMultiViewChild *view) {
+    const auto *news = dynamic_cast<TMsgForm *>(view);
+    return news ? news->NewsType() : 0u;
+  };
   receivers.view = [](TViewAction action, TMultiViewChild *view, intptr_t arg) {
     // The text views' answers: a list, a news body or a section arrived.
     if (auto *news = dynamic_cast<TMsgForm *>(view)) {
       if (action == TViewAction::ReloadHeadlines) news->ReloadHeadlines();
       if (action == TViewAction::BackToHeadlines) news->N8Click();
+      if (action == TViewAction::InsertHeadline && arg) {
+        const auto *line = reinterpret_cast<const TNewsLine *>(arg);
+        news->InsertHeadline(line->text, line->newsId);
+      }
       if (action == TViewAction::ShowNewsFile && news->TextShown()) {
         char file[16];
         std::snprintf(file, sizeof file, "%08u.txt", unsigned(arg));

@@ -418,6 +418,21 @@ class TMFrame : public TForm, public TMainFrameHost {
   // "交易 F12": shows or hides the trading window. With an account id the
   // window is hidden and its geometry saved to that account's file.
   void ToolButton17Click(const char *account = nullptr);
+  // "kivo交易  F12" from its menu item or its key: the window shown or
+  // hidden, the item's tick and the button following it.
+  void N37Click();
+  // The key's way: in the keyboard layout with the order panels open, a
+  // window just shown gives its button block the focus.
+  void TradingWindowKey();
+  // A synthesised click one pixel inside the keyboard block's top-left
+  // corner, the cursor put back afterwards: the block takes the focus as
+  // from the user's own click. Nothing when the block is not what lies
+  // under that point.
+  void ClickOrderBlock();
+  // The one-second check: with the keyboard block on screen in the active
+  // frame and the focus elsewhere, no input for FocusInputOrder seconds
+  // brings the focus back to the block.
+  void FocusIdleOrderBlock(DWORD now);
 
   // ---- menu and tool-bar handlers (frameactions.cpp) ----
   // Attaches the items and buttons below to their handlers.

@@ -148,6 +148,7 @@ class TTradingDesk {
   // ---- idle lock ----
   // An input message at that tick.
   void NoteInput(DWORD now) { lastInput_ = now; }
+  DWORD LastInput() const { return lastInput_; }
   // The one-second check: locks a trading page (12 to 16) once the user
   // has been idle for AutoLockSystem minutes.
   void TradingIdle(DWORD now);

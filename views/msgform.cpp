@@ -444,6 +444,12 @@ void TMsgForm::ReloadHeadlines() {
   FillList(std::max(line, 0));
 }
 
+void TMsgForm::InsertHeadline(const char *text, uint32_t newsId) {
+  if (!text) return;
+  core_.lines.insert(core_.lines.begin(), NewsLine{text, int64_t(newsId)});
+  NewsList->Items()->Insert(0, text);
+}
+
 void TMsgForm::OpenLine(int line) {
   if (!NewsIndex || NewsIndex->IsListLoading() || line < 0 || line >= int(core_.lines.size())) return;
   const int64_t value = core_.lines[size_t(line)].value;

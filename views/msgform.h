@@ -84,6 +84,11 @@ class TMsgForm : public TChildView {
   void ReloadHeadlines();
   void ShowNewsFile();
   void N8Click();  // back from the text to the list
+  // A pushed headline's line at the top of the list; the line opens that
+  // news id as any listed headline does.
+  void InsertHeadline(const char *text, uint32_t newsId);
+  // The news type the view lists (0 = every type).
+  uint32_t NewsType() const { return currentType_; }
 
   // ---- handlers ----
   void FillTypeTabs();

@@ -127,6 +127,9 @@ bool HostScreen(int index, RECT *geometry, RECT *work);
 void HostStartHoverTimer(Window &window);
 POINT HostCursorPos();
 void HostSetCursorPos(POINT screen);
+// A button message as a press or release at the cursor would make it (the
+// left or right button's down or up), queued to the window it goes to.
+void HostSynthesizeButton(UINT message);
 Window *HostWindowAt(POINT screen);
 // Notes the window a mouse message goes to: the cursor set for another
 // window stops showing.

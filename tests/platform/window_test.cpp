@@ -407,6 +407,59 @@ TEST_F(WindowTest, ChildrenOfADisabledWindowTakeNoMouseInput) {
   EXPECT_EQ(click(), 2u);
 }
 
+// A synthesised press and release land where the cursor is, as the user's
+// would: the window under it in client coordinates, the capturing window
+// wherever the cursor is, nothing over a disabled window or over no window.
+// WindowFromPoint names the window a press would reach.
+TEST_F(WindowTest, SynthesisedButtonsGoWhereTheCursorIs) {
+  // Undecorated: the desktop puts no frame of its own around it.
+  HWND top = Keep(trace.Create(WS_POPUP | WS_VISIBLE, nullptr, RECT{0, 0, 300, 200}));
+  HWND child = trace.Create(WS_CHILD | WS_VISIBLE, top, RECT{10, 10, 200, 100});
+  HWND other = trace.Create(WS_CHILD | WS_VISIBLE, top, RECT{210, 10, 290, 100});
+  platform::ProcessPendingMessages();
+  POINT inChild{7, 9}, inOther{5, 5};
+  ClientToScreen(child, &inChild);
+  ClientToScreen(other, &inOther);
+  EXPECT_EQ(WindowFromPoint(inChild), child);
+  EXPECT_EQ(WindowFromPoint(inOther), other);
+  EXPECT_EQ(WindowFromPoint(POINT{5000, 5000}), nullptr);
+  auto click = [&](POINT at) {
+    ASSERT_TRUE(SetCursorPos(at.x, at.y));
+    POINT now{};
+    ASSERT_TRUE(GetCursorPos(&now));
+    ASSERT_EQ(now.x, at.x);
+    ASSERT_EQ(now.y, at.y);
+    trace.Clear();
+    mouse_event(MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
+    platform::ProcessPendingMessages();
+  };
+  click(inChild);
+  ASSERT_EQ(trace.NumbersOf({WM_LBUTTONDOWN, WM_LBUTTONUP}, child), (std::vector<UINT>{WM_LBUTTONDOWN, WM_LBUTTONUP}));
+  const auto &down = *std::find_if(trace.Messages().begin(), trace.Messages().end(),
+                                   [](auto &m) { return m.message == WM_LBUTTONDOWN; });
+  EXPECT_EQ(down.wParam & MK_LBUTTON, WPARAM(MK_LBUTTON));
+  EXPECT_EQ(GET_X_LPARAM(down.lParam), 7);
+  EXPECT_EQ(GET_Y_LPARAM(down.lParam), 9);
+  const auto &up = *std::find_if(trace.Messages().begin(), trace.Messages().end(),
+                                 [](auto &m) { return m.message == WM_LBUTTONUP; });
+  EXPECT_EQ(up.wParam & MK_LBUTTON, 0u);
+
+  SetCapture(child);
+  click(inOther);
+  EXPECT_EQ(trace.Count(WM_LBUTTONDOWN, child), 1u) << "the capture takes it";
+  EXPECT_EQ(trace.Count(WM_LBUTTONDOWN, other), 0u);
+  ReleaseCapture();
+  click(inOther);
+  EXPECT_EQ(trace.Count(WM_LBUTTONDOWN, other), 1u);
+
+  EnableWindow(top, FALSE);
+  click(inChild);
+  EXPECT_EQ(trace.Count(WM_LBUTTONDOWN, child) + trace.Count(WM_LBUTTONUP, child), 0u);
+  EnableWindow(top, TRUE);
+  click(POINT{5000, 5000});
+  EXPECT_EQ(trace.Count(WM_LBUTTONDOWN), 0u);
+}
+
 TEST_F(WindowTest, KeyPressesBecomeKeyDownThenCharacters) {
   HWND top = Keep(trace.Create(WS_OVERLAPPED | WS_VISIBLE, nullptr, RECT{0, 0, 300, 200}));
   SetFocus(top);

@@ -29,6 +29,7 @@
 #include "testing/view_harness.h"
 #include "trading/tradedesk.h"
 #include "platform/qtbridge.h"
+#include "views/msgform.h"
 #include "views/mvmain.h"
 #include "views/viewdisplay.h"
 
@@ -592,6 +593,62 @@ TEST_F(FrameTest, AChartViewAnswersTheFrameAndShowsTheHotKeys) {
   chart->UpdateMenuCaptions();
   EXPECT_EQ(chart->N5->Caption, "信息窗口      CTRL+L");
 
+  boxes_.QueueAnswer(IDNO);
+  frame->Close();
+  harness_.Pump();
+  delete frame;
+}
+
+// A pushed headline goes on top of the list of every news view listing all
+// types or its own, with its id as the line's item; a view of another type
+// keeps its list.
+TEST_F(FrameTest, APushedHeadlineTopsTheListsOfTheNewsViewsOfItsType) {
+  box_.WriteText("cfg/NewsType.INI", "[NEWSTYPE]\r\nFilter=3,0,0,0\r\nID1=期货\r\nID2=财经\r\n");
+  WritePrivateProfileStringA("News", "URL", "", (box_.Root() + "/cfg/Setting.ini").c_str());
+  TMFrame *frame = new TMFrame(nullptr, parts_);
+  frame->Show();
+  harness_.Pump();
+  ASSERT_TRUE(frame->page);
+  while (frame->page->PaneCount() < 3) {
+    const int before = frame->page->PaneCount();
+    frame->page->PaneAt(before - 1)->PostToPage(before % 2 ? WM_MVM_SPLIT_VERT : WM_MVM_SPLIT_HORZ);
+    harness_.Pump();
+    ASSERT_GT(frame->page->PaneCount(), before);
+  }
+  std::vector<PaneNode *> nodes;
+  for (int i = 0; i < 3; ++i) nodes.push_back(frame->page->PaneAt(i)->m_node);
+  std::vector<TMsgForm *> views;
+  for (int tab : {0, 2, 1}) {  // all types, 财经 (2), 期货 (1)
+    VIEW_ATTR_13 record{};
+    InitViewAttr(VIEW_TYPE_NEWS, &record);
+    auto *news = dynamic_cast<TMsgForm *>(frame->page->CreateView(nodes[views.size()], &record, 0, 0));
+    ASSERT_TRUE(news && !news->WebMode());
+    harness_.Pump();
+    news->SearchPageTabChange(tab);
+    views.push_back(news);
+  }
+  ASSERT_EQ(views[1]->NewsType(), 2u);
+  ASSERT_EQ(views[2]->NewsType(), 1u);
+  std::vector<size_t> before;
+  for (TMsgForm *v : views) before.push_back(v->Lines().size());
+
+  NEWSREC record{};
+  record.typeAndRead = 2 << 1;
+  record.dateTime = 240115 | 930u << 20;
+  record.id = 4711;
+  std::memset(record.title, 'N', sizeof record.title);  // no NUL within the title
+  SendMessageA(frame->Handle(), WM_NEWS_ARRIVED, 0, LPARAM(&record));
+  const std::string title(sizeof record.title, 'N');
+  for (int i : {0, 1}) {
+    ASSERT_EQ(views[i]->Lines().size(), before[i] + 1) << i;
+    const NewsLine &top = views[i]->Lines().front();
+    EXPECT_EQ(top.value, 4711) << i;
+    ASSERT_GT(top.text.size(), title.size());
+    EXPECT_EQ(top.text.substr(top.text.size() - title.size() - 1), " " + title) << "cut at the title's 80 bytes";
+    EXPECT_EQ(views[i]->NewsList->Items()->Strings(0), top.text) << "the list shows what the lines hold";
+  }
+  EXPECT_EQ(views[2]->Lines().size(), before[2]) << "a view of another type";
+  TMsgForm::CurrentType() = 0;
   boxes_.QueueAnswer(IDNO);
   frame->Close();
   harness_.Pump();

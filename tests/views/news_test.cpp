@@ -267,6 +267,24 @@ TEST_F(NewsTest, ShowItemChoosesTheTypeTabAndOpensTheItem) {
   EXPECT_FALSE(v->TextShown());
 }
 
+// A headline put on top opens its item like a listed one, and the line the
+// user had selected stays selected below it.
+TEST_F(NewsTest, AHeadlineOnTopOpensItsItemAndKeepsTheSelection) {
+  ViewPage page(VIEW_TYPE_NEWS, nullptr, 640, 400);
+  TMsgForm *v = Open(page);
+  v->NewsList->SetItemIndex(1);
+  const std::string selected = v->Lines()[1].text;
+  v->InsertHeadline("   1/15 15:00 推送新闻", 104);
+  ASSERT_EQ(v->Lines().front().text, "   1/15 15:00 推送新闻");
+  ASSERT_EQ(v->NewsList->Count(), int(v->Lines().size()));
+  EXPECT_EQ(v->NewsList->Items()->Strings(0), "   1/15 15:00 推送新闻");
+  EXPECT_EQ(v->NewsList->ItemIndex(), 2);
+  EXPECT_EQ(v->Lines()[2].text, selected);
+  v->OpenLine(0);
+  EXPECT_TRUE(v->TextShown());
+  EXPECT_STREQ(v->CurrentItemFile(), "00000104.txt");
+}
+
 TEST_F(NewsTest, WebModeFollowsTheSettingsOrTheAttributes) {
   world_.Box().WriteText("cfg/Setting.ini", "[News]\r\nWebNews=1\r\nURL=http://127.0.0.1:1/news\r\nOEM=kv\r\n");
   {
