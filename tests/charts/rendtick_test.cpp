@@ -400,6 +400,7 @@ TEST_F(TickChart, OverlaysKeepTheSeriesOfEveryPage) {
     v->RefreshView(true);
     if (v->TradeAgent < 0) v->ExecuteViewCommand(28);  // only to get the trade agent
     Feed(v, Trades(300));
+    DataAgentAt(v->TradeAgent)->count = 300;  // as trades appended live leave it
     CDataAgent *trend = DataAgentAt(v->TrendAgent);
     ASSERT_NE(trend, nullptr);
     std::vector<TRENDREC> minutes(60);
