@@ -224,6 +224,7 @@ void TRendForm::InitView() {
 void TRendForm::ApplyFonts() {
   TDrawView::ApplyFonts();
   CrossLabelFont.Release();
+  CellFont.Release();
   if (!WatchPage) return;
   WatchPage->SetColor(TColor(ViewColor(1)));
   WatchPage->Font()->SetColor(TColor(ViewColor(31)));

@@ -375,6 +375,26 @@ TEST_F(TickChart, DistributionPageShowsTheNatureGridForFuturesOnly) {
   }
 }
 
+// The distribution and nature grids draw every cell in one font kept by the
+// view, not one made per cell; a font change of the view gives it back.
+TEST_F(TickChart, DistributionCellsKeepOneFont) {
+  PutQuote(DL, 0).refPrice = 3005000;
+  auto page = Open(Stock(DL, 0));
+  TRendForm *v = View(*page);
+  v->m_attr.flags = kRendPageDistribution;
+  Feed(v, Trades(300));
+  v->RefreshView(true);
+  harness_.Render(v);
+  const HFONT kept = v->CellFont.Held();
+  ASSERT_NE(kept, nullptr);
+  const size_t objects = platform::LiveGdiObjectCount();
+  harness_.Render(v);
+  EXPECT_EQ(v->CellFont.Held(), kept);
+  EXPECT_EQ(platform::LiveGdiObjectCount(), objects);
+  v->ApplyFonts();
+  EXPECT_EQ(v->CellFont.Held(), nullptr);
+}
+
 }  // namespace
 }  // namespace charts_test
 

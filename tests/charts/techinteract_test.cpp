@@ -9,6 +9,7 @@
 #include "core/emem.h"
 #include "formula/kvindex.h"
 #include "market/dataagent.h"
+#include "platform/gdi.h"
 #include "platform/profile.h"
 #include "platform/menu.h"
 #include "platform/winuser.h"
@@ -722,6 +723,30 @@ TEST_F(TechInteractTest, SubscribingAgainKeepsTheLiveTradesAndMinutes) {
     EXPECT_NE(v->barAgent, -1);
     if (c.period) EXPECT_EQ(v->m_attr.period, c.period);
   }
+}
+
+// ---- Fonts kept between draws -----------------------------------------------------------------------
+
+// The legend bar's font is made once, not at every draw; a changed font
+// entry, or a font change of the view, gives a new one with the old one
+// deleted.
+TEST_F(TechInteractTest, LegendsKeepTheirFontUntilTheFontChanges) {
+  TTechForm *v = Chart(120, {"K", "VOL"});
+  v->DrawLegends(nullptr, false);
+  const HFONT kept = v->legendFont_.Held();
+  ASSERT_NE(kept, nullptr);
+  const size_t objects = platform::LiveGdiObjectCount();
+  for (int k = 0; k < 5; ++k) v->DrawLegends(nullptr, false);
+  EXPECT_EQ(v->legendFont_.Held(), kept);
+  EXPECT_EQ(platform::LiveGdiObjectCount(), objects);
+
+  fonts_[9].size = 20;
+  v->DrawLegends(nullptr, false);
+  EXPECT_NE(v->legendFont_.Held(), nullptr);
+  EXPECT_EQ(platform::LiveGdiObjectCount(), objects) << "the old font deleted";
+  v->ApplyFonts();
+  v->DrawLegends(nullptr, false);
+  EXPECT_EQ(platform::LiveGdiObjectCount(), objects) << "after the view's font change";
 }
 
 // ---- Pictures ------------------------------------------------------------------------------------
