@@ -5,6 +5,7 @@
 // row of the same run).
 #include <benchmark/benchmark.h>
 
+#include <cstring>
 #include <map>
 #include <memory>
 #include <vector>
@@ -13,6 +14,8 @@
 #include "charts/drawview.h"
 #include "charts/pricevolume.h"
 #include "charts/tick.h"
+#include "core/emem.h"
+#include "market/dataagent.h"
 #include "testing/drawview_double.h"
 #include "testing/msgbox_recorder.h"
 #include "testing/report_world.h"
@@ -109,5 +112,38 @@ void BM_BigOrderFilterRebuild(benchmark::State &state) {
   for (auto _ : state) benchmark::DoNotOptimize(b.view->BuildDetailIndex(trades.data(), int(trades.size()), 20));
 }
 BENCHMARK(BM_BigOrderFilterRebuild)->TICKSTATS_ARGS;
+
+// The price-volume box painted again with nothing new (the hover, the
+// comparison switch, a quote without a trade) against the same paint when
+// the series was rebuilt, which counts the statistics again (what every
+// paint of the box cost before they were kept).
+void PriceVolumeRepaint(benchmark::State &state, bool rebuilt) {
+  TickStatsBench b;
+  const std::vector<TICKREC> trades = TickStatsTrades(int(state.range(0)));
+  if (!b.view->N5->Checked) b.view->N5Click();
+  b.harness.Pump();
+  if (b.view->TradeAgent < 0) b.view->TradeAgent = AcquireDataAgent(b.attr.stock, kAgentTicks, 0, b.view->Handle());
+  CDataAgent *a = DataAgentAt(b.view->TradeAgent);
+  Free(a->series);
+  const int32_t bytes = int32_t(trades.size() * sizeof(TICKREC));
+  a->series = Malloc(bytes);
+  std::memcpy(a->series, trades.data(), size_t(bytes));
+  a->itemSize = int32_t(sizeof(TICKREC));
+  a->itemCount = a->capacity = int32_t(trades.size());
+  b.view->PriceAxisTop = 3400000;
+  b.view->PriceAxisBottom = 3000000;
+  b.view->SetChartPriceRatio(0.7);
+  b.view->TabChooserLButtonDown(1);
+  b.harness.Pump();
+  for (auto _ : state) {
+    if (rebuilt) ++a->generation;
+    b.view->PriceVolumePaint();
+  }
+  state.counters["counted"] = double(b.view->PriceVolumeBuilds);
+}
+void BM_PriceVolumeRepaint(benchmark::State &state) { PriceVolumeRepaint(state, false); }
+void BM_PriceVolumeRepaintRebuilt(benchmark::State &state) { PriceVolumeRepaint(state, true); }
+BENCHMARK(BM_PriceVolumeRepaint)->Arg(100000)->Arg(500000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PriceVolumeRepaintRebuilt)->Arg(100000)->Arg(500000)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

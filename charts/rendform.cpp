@@ -224,6 +224,7 @@ void TRendForm::InitView() {
 void TRendForm::ApplyFonts() {
   TDrawView::ApplyFonts();
   CrossLabelFont.Release();
+  CellFont.Release();
   if (!WatchPage) return;
   WatchPage->SetColor(TColor(ViewColor(1)));
   WatchPage->Font()->SetColor(TColor(ViewColor(31)));
@@ -286,14 +287,11 @@ void TRendForm::SubscribeAgents(int mode) {
     std::snprintf(StockCode, sizeof StockCode, "%s%s", code, name);
     std::memcpy(ShownCode, code, sizeof ShownCode);
   }
-  // Each new subscription is made before the old one is given back: an agent
-  // the view keeps (the same instrument, say when an overlay comes or goes)
-  // stays alive with the trades and minutes it has taken live, instead of
-  // being freed and started again from the cache files.
+  // An agent the view keeps (the same instrument, say when an overlay comes
+  // or goes) stays alive with the trades and minutes it has taken live,
+  // instead of being freed and started again from the cache files.
   auto resubscribe = [window](int32_t *id, STKPTR stock, int kind, bool wanted) {
-    const int32_t old = *id;
-    *id = wanted ? AcquireDataAgent(stock, kind, 0, window) : -1;
-    if (old >= 0) ReleaseDataAgent(old, window);
+    *id = RenewDataAgent(*id, stock, kind, 0, wanted, window);
   };
   resubscribe(&TrendAgent, m_attr.stock, kAgentMinuteTrend, true);
   for (COverlappedStock *o = Overlays; o; o = o->next) resubscribe(&o->agent, o->stock, kAgentMinuteTrend, true);

@@ -254,6 +254,8 @@ class TRendForm : public TDrawView {
   HBITMAP CrossPriceBitmap = nullptr, CrossTimeBitmap = nullptr;
   // Their font, kept between mouse moves (given back on a font change).
   TViewFontCache CrossLabelFont;
+  // The distribution and nature grids' cell font, kept between cells.
+  TViewFontCache CellFont;
   // The cross-hair's lines are in the chart bitmap now (a redraw clears it).
   bool CrossLinesInBitmap = false;
   // What a cross-hair move copied to the window: rectangles, in order.

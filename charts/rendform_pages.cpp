@@ -229,8 +229,7 @@ void BarAt(HDC dc, int x, int top, int width, int bottom, COLORREF colour) {
 void TRendForm::DrawDistributionCell(int column, int row, HDC dc, const RECT &rect, bool inHundreds) {
   if (!dc) return;
   FillCell(dc, rect, ViewColor(1));
-  HFONT font = CreateViewFont(ViewFont(16), 0, false);
-  HGDIOBJ oldFont = SelectObject(dc, font);
+  HGDIOBJ oldFont = SelectObject(dc, CellFont.Get(16));
   SetBkMode(dc, TRANSPARENT);
   char text[64];
   SIZE digit{};
@@ -282,7 +281,6 @@ void TRendForm::DrawDistributionCell(int column, int row, HDC dc, const RECT &re
     }
   }
   SelectObject(dc, oldFont);
-  DeleteObject(font);
 }
 
 void TRendForm::DrawNatureCell(int column, int row, HDC dc, const RECT &rect) {
@@ -291,8 +289,7 @@ void TRendForm::DrawNatureCell(int column, int row, HDC dc, const RECT &rect) {
   if (row < 1 || row > 8) return;
   const TMarketData *market = m_attr.stock.market < kMaxMarkets ? MarketAt(m_attr.stock.market) : nullptr;
   const bool orders = market && market->m_info.type == 8;
-  HFONT font = CreateViewFont(ViewFont(16), 0, false);
-  HGDIOBJ oldFont = SelectObject(dc, font);
+  HGDIOBJ oldFont = SelectObject(dc, CellFont.Get(16));
   SetBkMode(dc, TRANSPARENT);
   static const char *const words[9] = {"", "多换", "空换", "双开", "双平", "多开", "空开", "空平", "多平"};
   static const char *const orderWords[9] = {"", "多换", "空换", "双订", "双转", "多订", "空订", "空转", "多转"};
@@ -335,5 +332,4 @@ void TRendForm::DrawNatureCell(int column, int row, HDC dc, const RECT &rect) {
     TextOutA(dc, x + length + 5, rect.top, text, int(std::strlen(text)));
   }
   SelectObject(dc, oldFont);
-  DeleteObject(font);
 }

@@ -305,6 +305,7 @@ void TTechForm::ApplyFonts() {
   SetIndexAntiAlias(s.antiAlias);
   TDrawView::ApplyFonts();
   crossLabelFont_.Release();
+  legendFont_.Release();
   if (Panel2) {
     Panel2->Font()->SetColor(TColor(ViewColor(31)));
     Panel2->SetColor(TColor(ViewColor(1)));
@@ -759,6 +760,7 @@ void TTechForm::CloseTech() {
   if (labelScratch_) DeleteObject(labelScratch_);
   labelScratch_ = nullptr;
   crossLabelFont_.Release();
+  legendFont_.Release();
   for (TLine *&l : lines) {
     delete l;
     l = nullptr;

@@ -276,6 +276,9 @@ class TTechForm : public TDrawView, public TLineFileOwner, public TLinePaletteCl
   int32_t titleWidth = 0;
   // PageUp/PageDown stepped to another instrument; the key-up loads it.
   uint8_t pagingPending = 0;
+  // The legend bar's font, kept between draws (given back on a font change
+  // and at close).
+  TViewFontCache legendFont_;
 
  private:
   void BuildTechComponents();

@@ -427,8 +427,7 @@ void TTechForm::DrawLegends(HDC given, bool eraseCross) {
   int32_t position = cursorBar;
   if (position == -1 || uint32_t(position) >= timeCount) position = int32_t(timeCount) - 1;
   const int bar = position >= 0 && barTimes ? FindBarByTime(bars, int(barCount), barTimes[position]) : -1;
-  HFONT font = CreateViewFont(ViewFont(10), 0, false);
-  HGDIOBJ old = SelectObject(dc, font);
+  HGDIOBJ old = SelectObject(dc, legendFont_.Get(10));
   SetBkMode(dc, TRANSPARENT);
   HBRUSH back = CreateSolidBrush(ViewColor(1));
   for (uint32_t i = 0; i < windowCount; ++i) {
@@ -439,7 +438,6 @@ void TTechForm::DrawLegends(HDC given, bool eraseCross) {
   }
   DeleteObject(back);
   SelectObject(dc, old);
-  DeleteObject(font);
   if (eraseCross) {
     DrawCrossLabels(false, dc);
     DrawCrossLines(dc);

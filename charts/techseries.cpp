@@ -154,25 +154,19 @@ void TTechForm::Subscribe(int mode, bool withOverlays) {
   if (mode == 0) {
     stockCode[0] = 0;
     if (stockInfo) GbkCopyCut(stockInfo->code, sizeof stockInfo->code, stockCode, sizeof stockCode);
-    if (barAgent != -1) ReleaseDataAgent(barAgent, window);
-    barAgent = -1;
-    if (TrendAgent != -1) ReleaseDataAgent(TrendAgent, window);
-    TrendAgent = AcquireDataAgent(m_attr.stock, kAgentMinuteTrend, 0, window);
-    if (RecentAgent != -1) ReleaseDataAgent(RecentAgent, window);
-    RecentAgent = AcquireDataAgent(m_attr.stock, kAgentRecentTrades, 0, window);
-    if (TradeAgent != -1) ReleaseDataAgent(TradeAgent, window);
-    TradeAgent = -1;
+    // What is held for the same instrument stays with what it took live (a
+    // period change or a reload keeps today's trades and minutes).
+    TrendAgent = RenewDataAgent(TrendAgent, m_attr.stock, kAgentMinuteTrend, 0, true, window);
+    RecentAgent = RenewDataAgent(RecentAgent, m_attr.stock, kAgentRecentTrades, 0, true, window);
     // The whole day's trades only in big-order mode.
-    if (BigOrderThreshold > 1) TradeAgent = AcquireDataAgent(m_attr.stock, kAgentTicks, 0, window);
-    barAgent = AcquireDataAgent(m_attr.stock, kind, count, window);
+    TradeAgent = RenewDataAgent(TradeAgent, m_attr.stock, kAgentTicks, 0, BigOrderThreshold > 1, window);
+    barAgent = RenewDataAgent(barAgent, m_attr.stock, kind, count, true, window);
     StringGrid1->Invalidate();
     LayoutDetailList(true);
     StringGrid1->Update();
     if (withOverlays) {
-      for (COverlappedStock *n = overlays; n; n = n->next) {
-        if (n->agent != -1) ReleaseDataAgent(n->agent, window);
-        n->agent = AcquireDataAgent(n->stock, kind, count, window);
-      }
+      for (COverlappedStock *n = overlays; n; n = n->next)
+        n->agent = RenewDataAgent(n->agent, n->stock, kind, count, true, window);
     }
     return;
   }
@@ -544,7 +538,10 @@ void TTechForm::RefreshHistory() {
       remove(n->stock, kCacheRecentTrades);
     }
   }
+  // The agents kept through the subscription build again from the emptied
+  // files, asking the server for everything.
   Subscribe(0, true);
+  Subscribe(1, true);
   LoadSeries(false, true, 2);
   RecalcIndicators(nullptr, false);
   Repaint();

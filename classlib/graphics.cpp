@@ -21,11 +21,12 @@ TFont::~TFont() {
 }
 
 void TFont::Modified() {
-  if (handle_) {
-    DeleteObject(handle_);
-    handle_ = nullptr;
-  }
+  // A canvas that has the old handle selected puts its own object back when
+  // told, so the old handle can be deleted after.
+  HFONT old = handle_;
+  handle_ = nullptr;
   Changed();
+  if (old) DeleteObject(old);
 }
 
 void TFont::SetName(const std::string &name) {
@@ -105,11 +106,12 @@ TPen::~TPen() {
 }
 
 void TPen::Modified() {
-  if (handle_) {
-    DeleteObject(handle_);
-    handle_ = nullptr;
-  }
+  // A canvas that has the old handle selected puts its own object back when
+  // told, so the old handle can be deleted after.
+  HPEN old = handle_;
+  handle_ = nullptr;
   Changed();
+  if (old) DeleteObject(old);
 }
 
 void TPen::SetColor(TColor color) {
@@ -161,11 +163,12 @@ TBrush::~TBrush() {
 }
 
 void TBrush::Modified() {
-  if (handle_) {
-    DeleteObject(handle_);
-    handle_ = nullptr;
-  }
+  // A canvas that has the old handle selected puts its own object back when
+  // told, so the old handle can be deleted after.
+  HBRUSH old = handle_;
+  handle_ = nullptr;
   Changed();
+  if (old) DeleteObject(old);
 }
 
 void TBrush::SetColor(TColor color) {
@@ -202,10 +205,16 @@ void TBrush::Assign(TPersistent *source) {
 
 // ---- TCanvas ---------------------------------------------------------------------------
 TCanvas::TCanvas() {
-  // A changed drawing object is selected again before the next call.
-  font_.OnChange = [this](TObject *) { selFont_ = nullptr; };
-  pen_.OnChange = [this](TObject *) { selPen_ = nullptr; };
-  brush_.OnChange = [this](TObject *) { selBrush_ = nullptr; };
+  // A changed drawing object is taken out of the context (what was there
+  // before goes back, or its old handle could not be deleted) and selected
+  // again before the next call.
+  auto deselect = [this](HGDIOBJ &selected, HGDIOBJ &old) {
+    if (dc_ && selected && old) SelectObject(dc_, old);
+    selected = old = nullptr;
+  };
+  font_.OnChange = [this, deselect](TObject *) { deselect(selFont_, oldFont_); };
+  pen_.OnChange = [this, deselect](TObject *) { deselect(selPen_, oldPen_); };
+  brush_.OnChange = [this, deselect](TObject *) { deselect(selBrush_, oldBrush_); };
 }
 
 TCanvas::~TCanvas() { SetHandle(nullptr); }

@@ -250,13 +250,14 @@ TEST_F(TickChart, CrossHairIsXoredIntoTheChartAndCopiesOnlyStripsAndLabels) {
 // change of the view and its close give it back.
 TEST_F(TickChart, CrossHairLabelsKeepTheirFontUntilTheFontChanges) {
   PutQuote(DL, 0).refPrice = 3005000;
-  // What a view that never showed the labels leaves behind, for comparison.
+  // The first view makes the fonts the views share; a view opened and
+  // closed after it leaves nothing behind.
   Open(Stock(DL, 0)).reset();
   harness_.Pump();
   size_t objectsBefore = platform::LiveGdiObjectCount();
   Open(Stock(DL, 0)).reset();
   harness_.Pump();
-  const size_t plainLeft = platform::LiveGdiObjectCount() - objectsBefore;
+  EXPECT_EQ(platform::LiveGdiObjectCount(), objectsBefore) << "a view that never showed the labels";
   objectsBefore = platform::LiveGdiObjectCount();
   {
     auto page = Open(Stock(DL, 0));
@@ -287,7 +288,7 @@ TEST_F(TickChart, CrossHairLabelsKeepTheirFontUntilTheFontChanges) {
     v->TrackTickCursor(x, y, v->Tick.HitTest(x), false);
   }
   harness_.Pump();
-  EXPECT_EQ(platform::LiveGdiObjectCount() - objectsBefore, plainLeft) << "the labels' font goes with the view";
+  EXPECT_EQ(platform::LiveGdiObjectCount(), objectsBefore) << "the labels' font goes with the view";
 }
 
 }  // namespace
@@ -374,6 +375,26 @@ TEST_F(TickChart, DistributionPageShowsTheNatureGridForFuturesOnly) {
   }
 }
 
+// The distribution and nature grids draw every cell in one font kept by the
+// view, not one made per cell; a font change of the view gives it back.
+TEST_F(TickChart, DistributionCellsKeepOneFont) {
+  PutQuote(DL, 0).refPrice = 3005000;
+  auto page = Open(Stock(DL, 0));
+  TRendForm *v = View(*page);
+  v->m_attr.flags = kRendPageDistribution;
+  Feed(v, Trades(300));
+  v->RefreshView(true);
+  harness_.Render(v);
+  const HFONT kept = v->CellFont.Held();
+  ASSERT_NE(kept, nullptr);
+  const size_t objects = platform::LiveGdiObjectCount();
+  harness_.Render(v);
+  EXPECT_EQ(v->CellFont.Held(), kept);
+  EXPECT_EQ(platform::LiveGdiObjectCount(), objects);
+  v->ApplyFonts();
+  EXPECT_EQ(v->CellFont.Held(), nullptr);
+}
+
 }  // namespace
 }  // namespace charts_test
 
@@ -400,6 +421,7 @@ TEST_F(TickChart, OverlaysKeepTheSeriesOfEveryPage) {
     v->RefreshView(true);
     if (v->TradeAgent < 0) v->ExecuteViewCommand(28);  // only to get the trade agent
     Feed(v, Trades(300));
+    DataAgentAt(v->TradeAgent)->count = 300;  // as trades appended live leave it
     CDataAgent *trend = DataAgentAt(v->TrendAgent);
     ASSERT_NE(trend, nullptr);
     std::vector<TRENDREC> minutes(60);

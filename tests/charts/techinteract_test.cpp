@@ -6,8 +6,10 @@
 #include "charts/drawline.h"
 #include "charts/linefile.h"
 #include "charts/linetool.h"
+#include "core/emem.h"
 #include "formula/kvindex.h"
 #include "market/dataagent.h"
+#include "platform/gdi.h"
 #include "platform/profile.h"
 #include "platform/menu.h"
 #include "platform/winuser.h"
@@ -679,6 +681,72 @@ TEST_F(TechInteractTest, LiveBarsFollowTheAgent) {
     EXPECT_EQ(v->timeCount, 121u);
     EXPECT_EQ(v->barTimes[120], next.time);
   }
+}
+
+// ---- Subscribing again ------------------------------------------------------------------------------
+
+// A period change or a reload subscribes the view again: the agents it keeps
+// for its instrument keep the trades and minutes they took live (appending
+// grows a trade agent's count, so a fresh request would not share it). A
+// refresh of the history builds them again from the files.
+TEST_F(TechInteractTest, SubscribingAgainKeepsTheLiveTradesAndMinutes) {
+  auto put = [](int32_t id, int32_t itemSize, int32_t n, uint32_t appended) {
+    CDataAgent *a = DataAgentAt(id);
+    ASSERT_NE(a, nullptr);
+    Free(a->series);
+    a->series = Malloc(itemSize * n);
+    std::memset(a->series, 0, size_t(itemSize * n));
+    a->itemSize = itemSize;
+    a->itemCount = a->capacity = n;
+    a->count = appended;
+  };
+  struct Case {
+    const char *step;
+    int period;  // 0: a reload
+    bool refresh, kept;
+  } cases[] = {{"weekly", 9, false, true}, {"reload", 0, false, true}, {"refresh", 0, true, false}};
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.step);
+    Unpatch();
+    page_ = Open(Data({"K"}));
+    TTechForm *v = View(*page_);
+    put(v->RecentAgent, int32_t(sizeof(TICKREC)), 30, 30);
+    put(v->TrendAgent, int32_t(sizeof(TRENDREC)), 60, 0);
+    harness_.Advance(2100);
+    if (c.period) v->SetPeriod(c.period);
+    else if (c.refresh) v->RefreshHistory();
+    else v->ReloadData();
+    ASSERT_NE(DataAgentAt(v->RecentAgent), nullptr);
+    ASSERT_NE(DataAgentAt(v->TrendAgent), nullptr);
+    EXPECT_EQ(DataAgentAt(v->RecentAgent)->itemCount, c.kept ? 30 : 0);
+    EXPECT_EQ(DataAgentAt(v->TrendAgent)->itemCount, c.kept ? 60 : 0);
+    EXPECT_NE(v->barAgent, -1);
+    if (c.period) EXPECT_EQ(v->m_attr.period, c.period);
+  }
+}
+
+// ---- Fonts kept between draws -----------------------------------------------------------------------
+
+// The legend bar's font is made once, not at every draw; a changed font
+// entry, or a font change of the view, gives a new one with the old one
+// deleted.
+TEST_F(TechInteractTest, LegendsKeepTheirFontUntilTheFontChanges) {
+  TTechForm *v = Chart(120, {"K", "VOL"});
+  v->DrawLegends(nullptr, false);
+  const HFONT kept = v->legendFont_.Held();
+  ASSERT_NE(kept, nullptr);
+  const size_t objects = platform::LiveGdiObjectCount();
+  for (int k = 0; k < 5; ++k) v->DrawLegends(nullptr, false);
+  EXPECT_EQ(v->legendFont_.Held(), kept);
+  EXPECT_EQ(platform::LiveGdiObjectCount(), objects);
+
+  fonts_[9].size = 20;
+  v->DrawLegends(nullptr, false);
+  EXPECT_NE(v->legendFont_.Held(), nullptr);
+  EXPECT_EQ(platform::LiveGdiObjectCount(), objects) << "the old font deleted";
+  v->ApplyFonts();
+  v->DrawLegends(nullptr, false);
+  EXPECT_EQ(platform::LiveGdiObjectCount(), objects) << "after the view's font change";
 }
 
 // ---- Pictures ------------------------------------------------------------------------------------

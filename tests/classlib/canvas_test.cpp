@@ -61,6 +61,48 @@ TEST(Canvas, DrawsWithItsPenBrushAndModeAndLeavesTheContextAsItWas) {
   EXPECT_EQ(GetCurrentObject(b.dc, OBJ_PEN), ownPen);
 }
 
+// A pen, brush or font changed while the canvas has it selected (as a grid
+// does from cell to cell) gives its old handle back: the context gets its
+// own object again first, since a selected object cannot be deleted.
+TEST(Canvas, ChangingASelectedDrawingObjectDeletesItsOldHandle) {
+  struct Case {
+    const char *object;
+    int kind;
+    void (*draw)(TCanvas &);
+    void (*change)(TCanvas &, int);
+  } cases[] = {
+      {"pen", OBJ_PEN, [](TCanvas &c) {
+         c.MoveTo(0, 1);
+         c.LineTo(10, 1);
+       },
+       [](TCanvas &c, int k) { c.Pen()->SetColor(k % 2 ? clRed : clBlue); }},
+      {"brush", OBJ_BRUSH, [](TCanvas &c) { c.FillRect(Rect(0, 0, 10, 5)); },
+       [](TCanvas &c, int k) { c.Brush()->SetColor(k % 2 ? clRed : clBlue); }},
+      {"font", OBJ_FONT, [](TCanvas &c) { c.TextOut(0, 0, "8"); },
+       [](TCanvas &c, int k) { c.Font()->SetHeight(-20 - k); }},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.object);
+    Bitmap b(20, 10);
+    const HGDIOBJ own = GetCurrentObject(b.dc, UINT(c.kind));
+    const size_t before = platform::LiveGdiObjectCount();
+    {
+      TCanvas canvas;
+      canvas.SetHandle(b.dc);
+      c.draw(canvas);
+      const size_t drawing = platform::LiveGdiObjectCount();
+      for (int k = 1; k <= 3; ++k) {
+        c.change(canvas, k);
+        c.draw(canvas);
+        EXPECT_EQ(platform::LiveGdiObjectCount(), drawing) << "change " << k;
+      }
+      canvas.SetHandle(nullptr);
+      EXPECT_EQ(GetCurrentObject(b.dc, UINT(c.kind)), own);
+    }
+    EXPECT_EQ(platform::LiveGdiObjectCount(), before);
+  }
+}
+
 TEST(Canvas, ImageListDrawsItsImagesWithTheMaskColourLeftOut) {
   Bitmap strip(8, 4);
   RECT left{0, 0, 4, 4}, right{4, 0, 8, 4};
