@@ -238,23 +238,22 @@ bool TOrderEntry::UpdatePriceFields(STKPTR stock) {
     } else if (layout == 1) {
       // Only the prices shown are read: this runs on every quote.
       const TQuoteScale q = QuoteScaleOf(panel_.PanelContract);
-      double buy, sell;
       // A word is no price: the text is read as a number only otherwise.
       const int word = PriceWordOf(f.price.c_str());
       const double typed = word >= 0 ? 0 : FieldPrice(f.price.c_str());
-      if (typed > 0) {
-        buy = sell = typed;
-      } else if (word == kWordLast || word == kWordLimitUp || word == kWordLimitDown) {
-        buy = sell = WordPrice(word, true, QuotePricesOf(panel_.PanelContract), false);
-      } else if (!q.quote) {
-        buy = sell = 0;
-      } else if (word == kWordOpposite) {
-        buy = q.Price(q.quote->ask[0].price), sell = q.Price(q.quote->bid[0].price);
+      if (typed > 0 || word == kWordLast || word == kWordLimitUp || word == kWordLimitDown || !q.quote) {
+        const double price =
+            typed > 0 || !q.quote ? typed : WordPrice(word, true, QuotePricesOf(panel_.PanelContract), false);
+        lines = buyLabelText_.Print(keyboard.buyLabel, price, q.decimals);
+        lines |= sellLabelText_.Print(keyboard.sellLabel, price, q.decimals);
       } else {
-        buy = q.Price(q.quote->bid[0].price), sell = q.Price(q.quote->ask[0].price);
+        // The book's prices as the quote holds them: most quotes leave one
+        // side or both as they were.
+        const uint32_t bid = q.quote->bid[0].price, ask = q.quote->ask[0].price;
+        const bool opposite = word == kWordOpposite;
+        lines = buyLabelText_.PrintRaw(keyboard.buyLabel, opposite ? ask : bid, q);
+        lines |= sellLabelText_.PrintRaw(keyboard.sellLabel, opposite ? bid : ask, q);
       }
-      lines = buyLabelText_.Print(keyboard.buyLabel, buy, q.decimals);
-      lines |= sellLabelText_.Print(keyboard.sellLabel, sell, q.decimals);
       const int kind = panel_.KeyboardPriceKind >= 0 && panel_.KeyboardPriceKind < 5 ? panel_.KeyboardPriceKind
                                                                                       : kWordLimitDown;
       if (f.priceKind == 1)
