@@ -153,9 +153,33 @@ size_t PanelFormatPrice(char (&text)[kPanelPriceTextRoom], double price, int dec
 
 // out takes text unless it holds it already.
 bool PanelTakeText(std::string &out, const char *text, size_t length) {
-  if (out.size() == length && PanelSameBytes(out.data(), text, length)) return false;
-  out.assign(text, length);
+  if (out.size() != length) {
+    out.assign(text, length);
+    return true;
+  }
+  // A price of as many digits as the last: copied over it in place.
+  if (PanelSameBytes(out.data(), text, length)) return false;
+  memcpy(out.data(), text, length);
   return true;
+}
+
+// The same for digits just stored a byte or two at a time: read back a byte
+// at a time (wider reads of them would wait for the stores), from the last
+// digit, where one price differs from the one before; only the bytes that
+// differ are written.
+bool PanelTakeFreshText(std::string &out, const char *text, size_t length) {
+  if (out.size() != length) {
+    out.assign(text, length);
+    return true;
+  }
+  char *const to = out.data();
+  bool changed = false;
+  for (size_t at = length; at-- > 0;) {
+    if (to[at] == text[at]) continue;
+    to[at] = text[at];
+    changed = true;
+  }
+  return changed;
 }
 
 }  // namespace
@@ -221,7 +245,7 @@ bool TPriceText::PrintRaw(std::string &out, uint32_t raw, const TQuoteScale &q) 
   prefix_ = kPrintedRaw;
   rawKnown_ = true;
   raw_ = raw;
-  return PanelTakeText(out, end - length_, length_);
+  return PanelTakeFreshText(out, start, length_);
 }
 
 TOrderPanel::TOrderPanel(TTradeDesk &data) : data_(data) {
