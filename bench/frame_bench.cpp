@@ -168,7 +168,7 @@ struct World {
       for (int a : alarms) benchmark::DoNotOptimize(a + int(stock));
     };
     receivers.orderEntryLayout = [] { return 1; };
-    receivers.updatePriceFields = [](uint32_t, const REALQUOTE &) {};
+    receivers.updatePriceFields = [](uint32_t, const REALQUOTE &, const STKINFO &) {};
     receivers.indicesChanged = [] {};
     receivers.quoteBoardVisible = [] { return false; };
     receivers.quoteBoardCells = [] { return 200; };
@@ -534,14 +534,14 @@ void BM_FuturesFanOutWithOrderPanel(benchmark::State &state) {
   std::unique_ptr<OrderFormsWorld> screen;
   if (state.range(0) == 1) {
     w.orderStock = STKPTR(1, 0, 0);
-    w.receivers.updatePriceFields = [&panel](uint32_t stock, const REALQUOTE &) {
-      if (panel.entry.UpdatePriceFields(STKPTR(stock))) InvalidateRect(ChartWindow(), nullptr, FALSE);
+    w.receivers.updatePriceFields = [&panel](uint32_t stock, const REALQUOTE &quote, const STKINFO &info) {
+      if (panel.entry.UpdateQuotePrices(stock, quote, info)) InvalidateRect(ChartWindow(), nullptr, FALSE);
     };
   } else if (state.range(0) == 2) {
     screen = std::make_unique<OrderFormsWorld>(panel);
     w.orderStock = STKPTR(1, 0, 0);
-    w.receivers.updatePriceFields = [&panel, &screen](uint32_t stock, const REALQUOTE &) {
-      if (panel.entry.UpdatePriceFields(STKPTR(stock)))
+    w.receivers.updatePriceFields = [&panel, &screen](uint32_t stock, const REALQUOTE &quote, const STKINFO &info) {
+      if (panel.entry.UpdateQuotePrices(stock, quote, info))
         screen->forms->RefreshQuotePrices(panel.entry.quoteTextsChanged);
     };
   }

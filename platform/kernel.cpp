@@ -89,6 +89,9 @@ thread_local ContextHolder t_context;
 
 ThreadContext &CurrentContext() { return *t_context.context; }
 
+constinit thread_local DWORD t_contextId = 0;
+DWORD FirstContextId() { return t_contextId = CurrentContext().id; }
+
 std::shared_ptr<ThreadContext> ContextOf(DWORD threadId) {
   auto &registry = Registry();
   std::lock_guard guard(registry.lock);

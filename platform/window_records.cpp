@@ -93,7 +93,7 @@ Window *OwnWindow(HWND hwnd) {
   // The owner is asked first: a window of another thread may be deleted by
   // it at any moment, one of ours only by us.
   auto *slot = SlotOf(hwnd, false);
-  if (!slot || slot->thread.load(std::memory_order_relaxed) != CurrentContext().id) return nullptr;
+  if (!slot || slot->thread.load(std::memory_order_relaxed) != CurrentContextId()) return nullptr;
   return slot->window.load(std::memory_order_acquire);
 }
 

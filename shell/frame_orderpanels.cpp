@@ -109,9 +109,9 @@ void TMFrame::BindOrderPanels() {
   };
   receivers.orderEntryLayout = [this] { return desk.options.Layout; };
   receivers.orderPriceIsWord = [this] { return PriceWordOf(orderPanel->fields[0].price.c_str()) >= 0; };
-  receivers.updatePriceFields = [this](uint32_t stock, const REALQUOTE &) {
+  receivers.updatePriceFields = [this](uint32_t stock, const REALQUOTE &quote, const STKINFO &info) {
     // Only a changed text repaints the panel.
-    if (orderEntry->UpdatePriceFields(STKPTR(stock))) orderForms->RefreshQuotePrices(orderEntry->quoteTextsChanged);
+    if (orderEntry->UpdateQuotePrices(stock, quote, info)) orderForms->RefreshQuotePrices(orderEntry->quoteTextsChanged);
   };
   // The dispatcher's answers (funds, openable volume) fill the panels: it
   // sees the panel's contract, hedge flag and offset before each

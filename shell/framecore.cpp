@@ -102,7 +102,7 @@ void TFrameCore::StepOrderPanel(const QuoteArgs &a) {
     return;
   const int layout = receivers_.orderEntryLayout ? receivers_.orderEntryLayout() : 0;
   if (layout == 0 && !(receivers_.orderPriceIsWord && receivers_.orderPriceIsWord())) return;
-  receivers_.updatePriceFields(a.word, *a.quote);
+  receivers_.updatePriceFields(a.word, *a.quote, *a.info);
 }
 
 void TFrameCore::StepAlarms(const QuoteArgs &a) {

@@ -132,7 +132,7 @@ struct TFrameReceivers {
   // price word (layout 0), and the refresh of its price fields.
   std::function<int()> orderEntryLayout;
   std::function<bool()> orderPriceIsWord;
-  std::function<void(uint32_t stock, const REALQUOTE &)> updatePriceFields;
+  std::function<void(uint32_t stock, const REALQUOTE &, const STKINFO &)> updatePriceFields;
   // The outside trading program's link: its subscription records (44 bytes
   // each, at most 64; returns the count) and a quote sent to it.
   std::function<int(uint8_t (*records)[kLinkRecordSize], int max)> linkSubscriptions;

@@ -208,7 +208,9 @@ bool TOrderEntry::QuoteRefreshes(STKPTR stock) const {
   return true;
 }
 
-bool TOrderEntry::UpdatePriceFields(STKPTR stock) {
+bool TOrderEntry::UpdatePriceFields(STKPTR stock) { return RefreshPriceTexts(stock, nullptr); }
+
+bool TOrderEntry::RefreshPriceTexts(STKPTR stock, const TQuoteScale *scale) {
   quoteTextsChanged = 0;
   if (data_.contractCount <= 0 || !data_.contracts) return false;
   const int layout = PanelLayout();
@@ -237,24 +239,23 @@ bool TOrderEntry::UpdatePriceFields(STKPTR stock) {
       }
     } else if (layout == 1) {
       // Only the prices shown are read: this runs on every quote.
-      const TQuoteScale q = QuoteScaleOf(panel_.PanelContract);
-      double buy, sell;
+      const TQuoteScale q = scale ? *scale : QuoteScaleOf(panel_.PanelContract);
       // A word is no price: the text is read as a number only otherwise.
       const int word = PriceWordOf(f.price.c_str());
       const double typed = word >= 0 ? 0 : FieldPrice(f.price.c_str());
-      if (typed > 0) {
-        buy = sell = typed;
-      } else if (word == kWordLast || word == kWordLimitUp || word == kWordLimitDown) {
-        buy = sell = WordPrice(word, true, QuotePricesOf(panel_.PanelContract), false);
-      } else if (!q.quote) {
-        buy = sell = 0;
-      } else if (word == kWordOpposite) {
-        buy = q.Price(q.quote->ask[0].price), sell = q.Price(q.quote->bid[0].price);
+      if (typed > 0 || word == kWordLast || word == kWordLimitUp || word == kWordLimitDown || !q.quote) {
+        const double price =
+            typed > 0 || !q.quote ? typed : WordPrice(word, true, QuotePricesOf(panel_.PanelContract), false);
+        lines = buyLabelText_.Print(keyboard.buyLabel, price, q.decimals);
+        lines |= sellLabelText_.Print(keyboard.sellLabel, price, q.decimals);
       } else {
-        buy = q.Price(q.quote->bid[0].price), sell = q.Price(q.quote->ask[0].price);
+        // The book's prices as the quote holds them: most quotes leave one
+        // side or both as they were.
+        const uint32_t bid = q.quote->bid[0].price, ask = q.quote->ask[0].price;
+        const bool opposite = word == kWordOpposite;
+        lines = buyLabelText_.PrintRaw(keyboard.buyLabel, opposite ? ask : bid, q);
+        lines |= sellLabelText_.PrintRaw(keyboard.sellLabel, opposite ? bid : ask, q);
       }
-      lines = buyLabelText_.Print(keyboard.buyLabel, buy, q.decimals);
-      lines |= sellLabelText_.Print(keyboard.sellLabel, sell, q.decimals);
       const int kind = panel_.KeyboardPriceKind >= 0 && panel_.KeyboardPriceKind < 5 ? panel_.KeyboardPriceKind
                                                                                       : kWordLimitDown;
       if (f.priceKind == 1)
@@ -262,7 +263,7 @@ bool TOrderEntry::UpdatePriceFields(STKPTR stock) {
       else if (typed == 0 && word != kind)
         field = EntryShow(f.price, kPriceWords[kind]);
     } else {
-      const TQuoteScale q = QuoteScaleOf(panel_.PanelContract);
+      const TQuoteScale q = scale ? *scale : QuoteScaleOf(panel_.PanelContract);
       const double price = q.quote ? q.Price(quick.direction == 0 ? q.quote->ask[0].price : q.quote->bid[0].price) : 0;
       field = quickPriceText_.Print(f.price, price + (price < 0 ? -0.000001 : 0.000001), q.decimals);
     }
@@ -271,6 +272,15 @@ bool TOrderEntry::UpdatePriceFields(STKPTR stock) {
   quoteTextsChanged = (field ? kQuotePriceField : 0u) | (lines ? kQuotePriceLines : 0u);
   if (mirrored) quoteTextsChanged |= kQuoteBarPrice;
   return quoteTextsChanged != 0;
+}
+
+bool TOrderEntry::UpdateQuotePrices(uint32_t stock, const REALQUOTE &quote, const STKINFO &info) {
+  STKPTR s;
+  s.market = uint8_t(stock & 0xFF);
+  s.kind = uint8_t(stock >> 8 & 0xFF);
+  s.stock = uint16_t(stock >> 16);
+  const TQuoteScale scale = QuoteScaleOf(quote, info);
+  return RefreshPriceTexts(s, &scale);
 }
 
 void TOrderEntry::ApplyHedgeChoices(const char *code) {

@@ -161,6 +161,9 @@ class TOrderEntry {
   // True when a text the panels or the bar show changed (a repaint is due);
   // quoteTextsChanged says which.
   bool UpdatePriceFields(STKPTR stock);
+  // The same for a pushed quote of the instrument as the frame hands it on
+  // (STKPTR::Word(), its quote and record), without looking them up again.
+  bool UpdateQuotePrices(uint32_t stock, const REALQUOTE &quote, const STKINFO &info);
   // The filled panel's price field, its price lines (the ordinary buttons'
   // hints or the keyboard labels), the bar's price.
   enum : unsigned { kQuotePriceField = 1, kQuotePriceLines = 2, kQuoteBarPrice = 4 };
@@ -258,6 +261,8 @@ class TOrderEntry {
   int PanelLayout() const;
 
  private:
+  // UpdatePriceFields with the stock's quote scale when the caller has it.
+  bool RefreshPriceTexts(STKPTR stock, const TQuoteScale *scale);
   TOrderFields &Fields(int layout);
   const CContractInfo *PanelContractInfo() const;
   std::string WordText(int kind, const char *other) const;

@@ -153,9 +153,33 @@ size_t PanelFormatPrice(char (&text)[kPanelPriceTextRoom], double price, int dec
 
 // out takes text unless it holds it already.
 bool PanelTakeText(std::string &out, const char *text, size_t length) {
-  if (out.size() == length && PanelSameBytes(out.data(), text, length)) return false;
-  out.assign(text, length);
+  if (out.size() != length) {
+    out.assign(text, length);
+    return true;
+  }
+  // A price of as many digits as the last: copied over it in place.
+  if (PanelSameBytes(out.data(), text, length)) return false;
+  memcpy(out.data(), text, length);
   return true;
+}
+
+// The same for digits just stored a byte or two at a time: read back a byte
+// at a time (wider reads of them would wait for the stores), from the last
+// digit, where one price differs from the one before; only the bytes that
+// differ are written.
+bool PanelTakeFreshText(std::string &out, const char *text, size_t length) {
+  if (out.size() != length) {
+    out.assign(text, length);
+    return true;
+  }
+  char *const to = out.data();
+  bool changed = false;
+  for (size_t at = length; at-- > 0;) {
+    if (to[at] == text[at]) continue;
+    to[at] = text[at];
+    changed = true;
+  }
+  return changed;
 }
 
 }  // namespace
@@ -171,6 +195,7 @@ bool PrintPriceWithDecimals(std::string &out, double price, int decimals, const 
 bool TPriceText::Print(std::string &out, double price, int decimals, const char *prefix) {
   uint64_t bits;
   memcpy(&bits, &price, sizeof bits);
+  rawKnown_ = false;
   if (length_ == 0 || bits != bits_ || decimals != decimals_ || prefix != prefix_) {
     length_ = PanelFormatPrice(text_, price, decimals, prefix);
     if (length_ == 0) return PrintPriceWithDecimals(out, price, decimals, prefix);
@@ -179,6 +204,48 @@ bool TPriceText::Print(std::string &out, double price, int decimals, const char 
     prefix_ = prefix;
   }
   return PanelTakeText(out, text_ + sizeof text_ - length_, length_);
+}
+
+bool TPriceText::PrintRaw(std::string &out, uint32_t raw, const TQuoteScale &q) {
+  static const char kNoPrefix[] = "";
+  if (!q.quote) return Print(out, 0, q.decimals, kNoPrefix);
+  if (rawKnown_ && raw == raw_ && q.divisor == divisor_ && q.decimals == decimals_)
+    return PanelTakeText(out, text_ + sizeof text_ - length_, length_);
+  if (q.divisor != divisor_) {
+    divisor_ = q.divisor;
+    divisorDigits_ = -1;
+    double power = 1;
+    for (int k = 0; k <= 9 && power <= q.divisor; ++k, power *= 10)
+      if (power == q.divisor) divisorDigits_ = k;
+  }
+  // The integer gives the text the division gives when the decimals hold
+  // the price exactly: the quotient's error stays far below half a unit of
+  // the last decimal while the units stay below 2^40.
+  const int decimals = std::clamp(q.decimals, 0, 6);
+  uint64_t units = raw;
+  bool exact = divisorDigits_ >= 0;
+  for (int k = divisorDigits_; exact && k > decimals; --k) {
+    exact = units % 10 == 0;
+    units /= 10;
+  }
+  for (int k = divisorDigits_; exact && k < decimals; ++k) units *= 10;
+  if (!exact || units >= (uint64_t(1) << 40)) {
+    const bool changed = Print(out, q.Price(raw), q.decimals, kNoPrefix);
+    rawKnown_ = length_ != 0;  // 0: printf's text, not remembered
+    raw_ = raw;
+    return changed;
+  }
+  char *const end = text_ + sizeof text_;
+  char *const start =
+      units <= UINT32_MAX ? PanelDigits(end, uint32_t(units), decimals) : PanelDigits(end, units, decimals);
+  length_ = size_t(end - start);
+  decimals_ = q.decimals;
+  // No caller's prefix has this address: the next Print prints.
+  static const char kPrintedRaw[] = "";
+  prefix_ = kPrintedRaw;
+  rawKnown_ = true;
+  raw_ = raw;
+  return PanelTakeFreshText(out, start, length_);
 }
 
 TOrderPanel::TOrderPanel(TTradeDesk &data) : data_(data) {

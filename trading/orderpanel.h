@@ -49,7 +49,32 @@ constexpr size_t kPanelPriceTextRoom = 48;
 
 // Whether the n bytes at a and b are equal: the panels compare their texts
 // on every quote.
-inline bool PanelSameBytes(const char *a, const char *b, size_t n) { return n == 0 || memcmp(a, b, n) == 0; }
+// Prices and words are short: up to 16 bytes take two overlapping loads a
+// side instead of a library call.
+inline bool PanelSameBytes(const char *a, const char *b, size_t n) {
+  if (n >= 8 && n <= 16) {
+    uint64_t a0, b0, a1, b1;
+    memcpy(&a0, a, 8);
+    memcpy(&b0, b, 8);
+    memcpy(&a1, a + n - 8, 8);
+    memcpy(&b1, b + n - 8, 8);
+    return ((a0 ^ b0) | (a1 ^ b1)) == 0;
+  }
+  if (n >= 4 && n < 8) {
+    uint32_t a0, b0, a1, b1;
+    memcpy(&a0, a, 4);
+    memcpy(&b0, b, 4);
+    memcpy(&a1, a + n - 4, 4);
+    memcpy(&b1, b + n - 4, 4);
+    return ((a0 ^ b0) | (a1 ^ b1)) == 0;
+  }
+  if (n < 4) {
+    for (size_t i = 0; i < n; ++i)
+      if (a[i] != b[i]) return false;
+    return true;
+  }
+  return memcmp(a, b, n) == 0;
+}
 
 // One text that shows a price on every quote. It remembers the last price
 // it printed, so that a quote leaving the price as it was costs a
@@ -58,12 +83,22 @@ class TPriceText {
  public:
   // As PrintPriceWithDecimals; prefix is compared by address.
   bool Print(std::string &out, double price, int decimals, const char *prefix = "");
+  // The same for a raw price of the quote q gives (q.Price(raw) with
+  // q.decimals, no prefix): an unchanged raw price costs no division, and a
+  // price of a power-of-ten divisor that the decimals show exactly is
+  // printed from the integer.
+  bool PrintRaw(std::string &out, uint32_t raw, const TQuoteScale &q);
 
  private:
   uint64_t bits_ = 0;  // the price's bits: -0 prints otherwise than 0
   int decimals_ = 0;
   const char *prefix_ = nullptr;
   size_t length_ = 0;  // 0: nothing remembered
+  // What PrintRaw printed last: valid only while rawKnown_.
+  bool rawKnown_ = false;
+  uint32_t raw_ = 0;
+  double divisor_ = 0;
+  int divisorDigits_ = -1;  // divisor_ is 10 to this power; -1: not a power of ten
   char text_[kPanelPriceTextRoom];
 };
 

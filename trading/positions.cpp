@@ -92,12 +92,16 @@ TQuoteScale QuoteScaleOf(STKPTR stock) {
   if (stock.IsNone()) return s;
   const TMarketData *market = MarketAt(stock.market);
   if (!market || !market->m_stocks || !market->m_quotes || stock.stock >= market->m_loadedCount) return s;
-  const STKINFO &info = market->m_stocks[stock.stock];
+  return QuoteScaleOf(market->m_quotes[stock.stock], market->m_stocks[stock.stock]);
+}
+
+TQuoteScale QuoteScaleOf(const REALQUOTE &quote, const STKINFO &info) {
+  TQuoteScale s;
   s.decimals = std::clamp<int>(info.decimals, 0, 6);
   // A price read with a guessed divisor could send a wrong order.
   if (info.priceDivisor == 0) return s;
   s.divisor = info.priceDivisor;
-  s.quote = &market->m_quotes[stock.stock];
+  s.quote = &quote;
   return s;
 }
 

@@ -59,6 +59,8 @@ struct TQuoteScale {
   double Price(uint32_t raw) const { return quote ? raw / divisor : 0; }
 };
 TQuoteScale QuoteScaleOf(STKPTR stock);
+// The same from the quote and the instrument record at hand.
+TQuoteScale QuoteScaleOf(const REALQUOTE &quote, const STKINFO &info);
 
 // The per-day files of the account ("ordrtime.ini", "scriptorder.ini")
 // were written or reset by someone: the copies kept in memory are read

@@ -48,6 +48,15 @@ struct ThreadContext {
 
 // The calling thread's context, made on first use and dropped at thread exit.
 ThreadContext &CurrentContext();
+// Its id, which the window layer asks on nearly every call: after the first
+// time one load of a thread-local word (ids are never given out twice, so
+// the word stays right after the context is dropped).
+extern constinit thread_local DWORD t_contextId [[gnu::tls_model("initial-exec"), gnu::visibility("hidden")]];
+[[gnu::visibility("hidden")]] DWORD FirstContextId();
+inline DWORD CurrentContextId() {
+  const DWORD id = t_contextId;
+  return id ? id : FirstContextId();
+}
 // Another thread's context, or null when it has ended.
 std::shared_ptr<ThreadContext> ContextOf(DWORD threadId);
 

@@ -32,7 +32,7 @@ struct WindowSlot {
 
 // The table slot of a handle, made when asked; null for a handle that can't
 // be one of ours.
-WindowSlot *SlotOf(HWND hwnd, bool create);
+[[gnu::visibility("hidden")]] WindowSlot *SlotOf(HWND hwnd, bool create);
 
 // The thread of a live window, from its table slot without touching the
 // record; null when the handle names no live window or its thread ended.
@@ -122,7 +122,7 @@ void ApplyShowState(HWND hwnd, int command);
 
 // ---- painting ----------------------------------------------------------------
 void RemoveFromPaintList(HWND hwnd);
-void MarkDirty(Window &window, const RECT *area, bool erase);
+[[gnu::visibility("hidden")]] void MarkDirty(Window &window, const RECT *area, bool erase);
 void Validate(Window &window);
 
 }  // namespace platform

@@ -80,8 +80,8 @@ struct Window {
   bool OwnFrame() const {
     return !(style & (WS_CHILD | WS_POPUP)) && (style & WS_CAPTION) != WS_CAPTION && (style & WS_THICKFRAME);
   }
-  int BorderWidth() const;
-  RECT ClientRect() const;  // in window coordinates: the inset of the border
+  [[gnu::visibility("hidden")]] int BorderWidth() const;
+  [[gnu::visibility("hidden")]] RECT ClientRect() const;  // in window coordinates: the inset of the border
   int ClientWidth() const { return ClientRect().right - ClientRect().left; }
   int ClientHeight() const { return ClientRect().bottom - ClientRect().top; }
 };
@@ -89,9 +89,9 @@ struct Window {
 // Lock-free. Only the window's own thread may read the record it returns:
 // that thread deletes it at will. Other threads learn a window's thread from
 // its table slot (WindowThreadId, ThreadOfWindow in window_layer.h).
-Window *FindWindowRecord(HWND hwnd);
+[[gnu::visibility("hidden")]] Window *FindWindowRecord(HWND hwnd);
 // The window if it is alive and belongs to the calling thread.
-Window *OwnWindow(HWND hwnd);
+[[gnu::visibility("hidden")]] Window *OwnWindow(HWND hwnd);
 
 // Sends through the thread's WH_CALLWNDPROC hooks to the window procedure.
 LRESULT CallWindowWithHooks(Window &window, UINT message, WPARAM wParam, LPARAM lParam, bool fromThisThread);

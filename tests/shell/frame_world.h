@@ -184,7 +184,7 @@ class FrameWorld : public ::testing::Test {
     receivers_.checkStopOrders = [note](uint32_t, const REALQUOTE &, const STKINFO &) { note("stop"); };
     receivers_.orderEntryLayout = [this] { return layout_; };
     receivers_.orderPriceIsWord = [this] { return priceWord_; };
-    receivers_.updatePriceFields = [note](uint32_t, const REALQUOTE &) { note("order"); };
+    receivers_.updatePriceFields = [note](uint32_t, const REALQUOTE &, const STKINFO &) { note("order"); };
     receivers_.alarmsOn = [this] { return alarmsOn_; };
     receivers_.checkAlarm = [note](uint32_t, const REALQUOTE &) { note("alarm"); };
     receivers_.rearmAlarms = [note] { note("rearm"); };

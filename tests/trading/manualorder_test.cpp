@@ -148,6 +148,62 @@ TEST(OrderPanelRules, PriceTextsPrintOnlyAChangedPrice) {
   }
 }
 
+// A raw book price prints what its division prints, whether the integer
+// or the division makes the text, and a raw price met again is not printed
+// anew unless someone rewrote the label.
+TEST(OrderPanelRules, RawPricesPrintAsTheirQuotient) {
+  REALQUOTE quote{};
+  const double divisors[] = {1, 10, 100, 1000, 10000, 1000000000, 3, 8, 25, 0};
+  const uint32_t raws[] = {0,       1,       5,        9,          10,         995,        1005,      2675,
+                           3001000, 3001230, 3001235,  123456789, 4294967295u, 4294967290u, 1000000000};
+  for (double divisor : divisors) {
+    for (int decimals = -1; decimals <= 7; ++decimals) {
+      TQuoteScale q;
+      q.quote = &quote;
+      q.divisor = divisor;
+      q.decimals = decimals;
+      TPriceText text;
+      std::string label = "x";
+      for (uint32_t raw : raws) {
+        std::string expected;
+        PrintPriceWithDecimals(expected, q.Price(raw), decimals);
+        const bool changed = label != expected;
+        EXPECT_EQ(text.PrintRaw(label, raw, q), changed) << raw << "/" << divisor << " " << decimals;
+        EXPECT_EQ(label, expected) << raw << "/" << divisor << " " << decimals;
+        EXPECT_FALSE(text.PrintRaw(label, raw, q)) << raw << "/" << divisor << " " << decimals;
+        label = "3.5";
+        EXPECT_TRUE(text.PrintRaw(label, raw, q));
+        EXPECT_EQ(label, expected);
+      }
+    }
+  }
+  // Another divisor, other decimals or a Print in between: printed anew.
+  TQuoteScale q;
+  q.quote = &quote;
+  q.divisor = 1000;
+  q.decimals = 2;
+  TPriceText text;
+  std::string label;
+  EXPECT_TRUE(text.PrintRaw(label, 3001000, q));
+  EXPECT_EQ(label, "3001.00");
+  q.divisor = 100;
+  EXPECT_TRUE(text.PrintRaw(label, 3001000, q));
+  EXPECT_EQ(label, "30010.00");
+  q.decimals = 1;
+  EXPECT_TRUE(text.PrintRaw(label, 3001000, q));
+  EXPECT_EQ(label, "30010.0");
+  EXPECT_TRUE(text.Print(label, 3001, 1));
+  EXPECT_EQ(label, "3001.0");
+  EXPECT_TRUE(text.PrintRaw(label, 3001000, q));
+  EXPECT_EQ(label, "30010.0");
+  EXPECT_TRUE(text.Print(label, 30010, 1, "^"));
+  EXPECT_EQ(label, "^30010.0");
+  // No quote: 0.
+  q.quote = nullptr;
+  EXPECT_TRUE(text.PrintRaw(label, 3001000, q));
+  EXPECT_EQ(label, "0.0");
+}
+
 class ManualOrderTest : public OrderDeskTest {
  protected:
   ManualOrderTest() : panel_(desk_), manual_(desk_, panel_, dispatch_.book, host_.window) {

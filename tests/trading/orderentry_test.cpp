@@ -279,6 +279,30 @@ TEST_F(OrderEntryTest, KeyboardOrdersGoOutAtTheLabelledPrices) {
   }
 }
 
+// A quote the frame hands on with its record prints what looking the
+// contract up prints, in the layouts that read the book, and a quote of
+// another instrument prints nothing.
+TEST_F(OrderEntryTest, HandedOnQuotesPrintAsLookedUp) {
+  for (int layout : {1, 2}) {
+    Layout(layout);
+    entry_.SetOrderContract(Stock(1));
+    SetQuote(1, 3499, 3501, 3500, 3400, 3700, 3300);
+    entry_.UpdatePriceFields(Stock(1));
+    const std::string before = F(layout).price + "|" + entry_.keyboard.buyLabel + "|" + entry_.keyboard.sellLabel;
+    const TMarketData *market = MarketAt(Stock(1).market);
+    ASSERT_NE(market, nullptr);
+    SetQuote(1, 3498.5, 3502.25);
+    EXPECT_FALSE(entry_.UpdateQuotePrices(Stock(0).Word(), market->m_quotes[0], market->m_stocks[0])) << layout;
+    EXPECT_TRUE(entry_.UpdateQuotePrices(Stock(1).Word(), market->m_quotes[1], market->m_stocks[1])) << layout;
+    const std::string after = F(layout).price + "|" + entry_.keyboard.buyLabel + "|" + entry_.keyboard.sellLabel;
+    EXPECT_NE(after, before) << layout;
+    EXPECT_FALSE(entry_.UpdatePriceFields(Stock(1))) << layout;
+    EXPECT_EQ(F(layout).price + "|" + entry_.keyboard.buyLabel + "|" + entry_.keyboard.sellLabel, after);
+  }
+  EXPECT_EQ(entry_.keyboard.buyLabel, "3502.25");
+  EXPECT_EQ(entry_.keyboard.sellLabel, "3498.50");
+}
+
 TEST_F(OrderEntryTest, KeyboardPricesFollowTheNextQuote) {
   Layout(1);
   entry_.SetOrderContract(Stock(0));
