@@ -12,6 +12,8 @@
 #include <unordered_map>
 
 #include "platform/gbk.h"
+#include "platform/internal/window_layer.h"
+#include "platform/kernel.h"
 #include "platform/qtbridge.h"
 #include "platform/qtext.h"
 #include "platform/winuser.h"
@@ -80,6 +82,9 @@ class WrapFilter : public QObject {
       case QEvent::MouseButtonDblClick:
       case QEvent::MouseButtonRelease:
         if (routeMouse_ && !g_replaying) return PostMouse(static_cast<QMouseEvent *>(event));
+        // The widget takes the button itself; the application still sees
+        // it, as it sees every input that comes through the queue.
+        if (!g_replaying) ShowMouseToApplication(static_cast<QMouseEvent *>(event));
         if (event->type() == QEvent::MouseButtonRelease) return false;
         [[fallthrough]];
       case QEvent::FocusIn:
@@ -95,29 +100,51 @@ class WrapFilter : public QObject {
   }
 
  private:
-  bool PostMouse(QMouseEvent *event) {
+  // The button message of a press or release over the wrapped widget, in
+  // the window's client coordinates; false for a button we have no message for.
+  bool ButtonMessage(QMouseEvent *event, MSG &msg) {
     QWidget *wrapped = WrappedWidget(hwnd_);
     if (!wrapped || !IsWindow(hwnd_)) return false;
     const bool up = event->type() == QEvent::MouseButtonRelease;
     const bool dbl = event->type() == QEvent::MouseButtonDblClick;
-    UINT message;
     switch (event->button()) {
-      case Qt::LeftButton: message = up ? WM_LBUTTONUP : dbl ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN; break;
-      case Qt::RightButton: message = up ? WM_RBUTTONUP : dbl ? WM_RBUTTONDBLCLK : WM_RBUTTONDOWN; break;
-      case Qt::MiddleButton: message = up ? WM_MBUTTONUP : dbl ? WM_MBUTTONDBLCLK : WM_MBUTTONDOWN; break;
+      case Qt::LeftButton: msg.message = up ? WM_LBUTTONUP : dbl ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN; break;
+      case Qt::RightButton: msg.message = up ? WM_RBUTTONUP : dbl ? WM_RBUTTONDBLCLK : WM_RBUTTONDOWN; break;
+      case Qt::MiddleButton: msg.message = up ? WM_MBUTTONUP : dbl ? WM_MBUTTONDBLCLK : WM_MBUTTONDOWN; break;
       default: return false;
     }
-    if (!up && IsWindowEnabled(hwnd_) && GetFocus() != hwnd_) SetFocus(hwnd_);
     WPARAM keys = 0;
     if (event->buttons() & Qt::LeftButton) keys |= MK_LBUTTON;
     if (event->buttons() & Qt::RightButton) keys |= MK_RBUTTON;
     if (event->buttons() & Qt::MiddleButton) keys |= MK_MBUTTON;
     if (event->modifiers() & Qt::ShiftModifier) keys |= MK_SHIFT;
     if (event->modifiers() & Qt::ControlModifier) keys |= MK_CONTROL;
-    const QPoint at = wrapped->mapFromGlobal(event->globalPosition().toPoint());
-    PostMessageA(hwnd_, message, keys, MAKELPARAM(WORD(at.x()), WORD(at.y())));
+    const QPoint global = event->globalPosition().toPoint();
+    const QPoint at = wrapped->mapFromGlobal(global);
+    msg.hwnd = hwnd_;
+    msg.wParam = keys;
+    msg.lParam = MAKELPARAM(WORD(at.x()), WORD(at.y()));
+    msg.time = GetTickCount();
+    msg.pt = POINT{global.x(), global.y()};
+    return true;
+  }
+
+  bool PostMouse(QMouseEvent *event) {
+    MSG msg{};
+    if (!ButtonMessage(event, msg)) return false;
+    if (event->type() != QEvent::MouseButtonRelease && IsWindowEnabled(hwnd_) && GetFocus() != hwnd_) SetFocus(hwnd_);
+    PostMessageA(hwnd_, msg.message, msg.wParam, msg.lParam);
     event->accept();
     return true;
+  }
+
+  // Shown to the application's message handler only: the widget handles the
+  // button itself, so the handler cannot keep it from the widget.
+  void ShowMouseToApplication(QMouseEvent *event) {
+    MSG msg{};
+    if (!ButtonMessage(event, msg)) return;
+    bool handled = false;
+    if (AppMessageHook hook = AppHook()) hook(msg, handled);
   }
 
   HWND hwnd_;

@@ -3,7 +3,9 @@
 // pasted with the keyboard or by message.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QFontMetrics>
+#include <QMouseEvent>
 #include <QPalette>
 #include <QWidget>
 
@@ -236,6 +238,33 @@ TEST_F(EditFixture, AFixedWidthFaceKeepsTheColumnsOfAMemo) {
   EXPECT_GT(four, 0);
   for (const QString &text : {QStringLiteral("    "), QStringLiteral("WWWW"), QStringLiteral("1.00")})
     EXPECT_EQ(m.horizontalAdvance(text), four) << text.toStdString();
+}
+
+TEST_F(EditFixture, TheApplicationSeesTheButtonsAnEditTakes) {
+  // An edit takes its buttons itself; the application's message handler
+  // still sees them, as it sees all other input (the idle timers count it).
+  TEdit *edit = Add<TEdit>();
+  std::vector<MSG> seen;
+  platform::AppMessageHook previous = platform::SetAppMessageHook([&seen](MSG &msg, bool &) {
+    if (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST && msg.message != WM_MOUSEMOVE) seen.push_back(msg);
+  });
+  QWidget *editor = platform::WrappedWidget(edit->Handle());
+  ASSERT_NE(editor, nullptr);
+  const QPointF local(5, 6);
+  for (auto [type, buttons] : {std::pair{QEvent::MouseButtonPress, Qt::MouseButtons(Qt::LeftButton)},
+                               std::pair{QEvent::MouseButtonRelease, Qt::MouseButtons(Qt::NoButton)}}) {
+    QMouseEvent event(type, local, editor->mapToGlobal(local), Qt::LeftButton, buttons, Qt::NoModifier);
+    QCoreApplication::sendEvent(editor, &event);
+  }
+  harness.Pump();
+  platform::SetAppMessageHook(std::move(previous));
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0].message, UINT(WM_LBUTTONDOWN));
+  EXPECT_EQ(seen[1].message, UINT(WM_LBUTTONUP));
+  for (const MSG &msg : seen) {
+    EXPECT_EQ(msg.hwnd, edit->Handle());
+    EXPECT_EQ(msg.lParam, MAKELPARAM(5, 6));
+  }
 }
 
 }  // namespace
