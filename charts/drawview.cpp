@@ -197,17 +197,6 @@ TDrawView::~TDrawView() {
   if (m_panelBitmap) DeleteObject(m_panelBitmap);
 }
 
-int32_t RenewDataAgent(int32_t held, STKPTR stock, int kind, uint32_t count, bool wanted, HWND window) {
-  if (wanted && held >= 0)
-    if (const CDataAgent *a = DataAgentAt(held))
-      if (a->InUse() && SameStock(a->stock, stock) && a->kind == kind &&
-          (kind == kAgentTicks || kind == kAgentRecentTrades || a->count == count))
-        return held;
-  const int32_t taken = wanted ? AcquireDataAgent(stock, kind, count, window) : -1;
-  if (held >= 0) ReleaseDataAgent(held, window);
-  return taken;
-}
-
 void TDrawView::BuildComponents() {
   Panel1 = new TPanel(this);
   Panel1->SetParent(this);

@@ -102,14 +102,6 @@ int32_t ClampBigOrderThreshold(const char *text);
 // broker 0, or a number the table does not hold.
 bool FindBrokerName(TDbfTable *table, const BROKERENTRY &entry, char (&name)[64]);
 
-// A view's subscription made again. An agent it holds for the same
-// instrument and kind (bars: the same N as well) is kept as it is, with the
-// trades and minutes it has taken live; the count of a trade agent grows
-// with what is appended, so a fresh request would not share it. Otherwise
-// the new agent is taken before the old one is given back. -1 when not
-// wanted.
-int32_t RenewDataAgent(int32_t held, STKPTR stock, int kind, uint32_t count, bool wanted, HWND window);
-
 class TDrawView : public TChildView, public TChartViewOps {
  public:
   TDrawView(TMultiViewMain *page, const VIEW_ATTR_13 *record, MVCDATA_12 *viewData, EArray<VIEW_ATTR_13> *history,

@@ -582,6 +582,17 @@ void ReleaseDataAgent(int32_t index, uintptr_t receiver, int mode) {
   if (parent >= 0) ReleaseDataAgent(parent, uintptr_t(index), kAgentDependent);
 }
 
+int32_t RenewDataAgent(int32_t held, STKPTR stock, int kind, uint32_t count, bool wanted, HWND window) {
+  if (wanted && held >= 0)
+    if (const CDataAgent *a = DataAgentAt(held))
+      if (a->InUse() && SameStock(a->stock, stock) && a->kind == kind &&
+          (kind == kAgentTicks || kind == kAgentRecentTrades || a->count == count))
+        return held;
+  const int32_t taken = wanted ? AcquireDataAgent(stock, kind, count, window) : -1;
+  if (held >= 0) ReleaseDataAgent(held, window);
+  return taken;
+}
+
 void FreeAllDataAgents() {
   EArray<CDataAgent> &agents = DataAgents();
   for (int32_t i = 0; i < agents.GetCount(); ++i) FreeBuffers(agents.GetData() + i);

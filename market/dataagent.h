@@ -139,6 +139,13 @@ void ReleaseDataAgent(int32_t index, uintptr_t receiver, int mode);
 inline void ReleaseDataAgent(int32_t index, HWND window) {
   ReleaseDataAgent(index, reinterpret_cast<uintptr_t>(window), kAgentWindow);
 }
+// A window's subscription made again. An agent it holds for the same
+// instrument and kind (bars: the same N as well) is kept as it is, with the
+// trades and minutes it has taken live; the count of a trade agent grows
+// with what is appended, so a fresh request would not share it. Otherwise
+// the new agent is taken before the old one is given back. -1 when not
+// wanted.
+int32_t RenewDataAgent(int32_t held, STKPTR stock, int kind, uint32_t count, bool wanted, HWND window);
 
 // A pushed quote for every agent in use of that market and stock.
 void DispatchQuoteToAgents(uint32_t stockWord, const REALQUOTE &quote, uint32_t flags);
