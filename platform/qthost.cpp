@@ -302,6 +302,24 @@ static bool HostInputEnabled(const Window &window) {
   return true;
 }
 
+// A mouse message posted to the window it goes to. Without a capture the
+// window says which part of it is under the mouse; outside its client part
+// the message is the non-client one, at the screen point with the part's
+// code.
+static void PostMouseMessage(HWND handle, UINT message, QPoint global, WPARAM keys, bool captured) {
+  LRESULT hit = HTCLIENT;
+  if (!captured) hit = SendMessageA(handle, WM_NCHITTEST, 0, MAKELPARAM(WORD(global.x()), WORD(global.y())));
+  Window *target = FindWindowRecord(handle);
+  if (!target || !target->widget) return;
+  if (hit != HTCLIENT && hit > HTNOWHERE) {
+    PostInput(*target, message - WM_MOUSEMOVE + WM_NCMOUSEMOVE, WPARAM(hit),
+              MAKELPARAM(WORD(global.x()), WORD(global.y())));
+    return;
+  }
+  const QPoint local = target->widget->mapFromGlobal(global) - ClientOffset(*target);
+  PostInput(*target, message, keys, MAKELPARAM(WORD(local.x()), WORD(local.y())));
+}
+
 void HostWidget::Mouse(QMouseEvent *event, bool doubleClick) {
   Window *source = FindWindowRecord(hwnd_);
   if (!source) return;
@@ -312,7 +330,6 @@ void HostWidget::Mouse(QMouseEvent *event, bool doubleClick) {
   if (!target) target = HostWindowAt(POINT{global.x(), global.y()});
   if (!target) target = source;
   if (!target->widget || !HostInputEnabled(*target)) return;
-  QPoint local = target->widget->mapFromGlobal(global) - ClientOffset(*target);
 
   // Leaving the window the mouse was over ends its tracking.
   if (g_mouseWindow != target->handle) {
@@ -342,22 +359,7 @@ void HostWidget::Mouse(QMouseEvent *event, bool doubleClick) {
       if (target->trackFlags & TME_HOVER) HostStartHoverTimer(*target);
       break;
   }
-  if (!captured) {
-    // The window says which part of it is under the mouse; outside its
-    // client part the mouse message is the non-client one, at the screen
-    // point with the part's code.
-    const LRESULT hit = SendMessageA(targetHandle, WM_NCHITTEST, 0, MAKELPARAM(WORD(global.x()), WORD(global.y())));
-    target = FindWindowRecord(targetHandle);
-    if (!target) return;
-    if (hit != HTCLIENT && hit > HTNOWHERE) {
-      PostInput(*target, message - WM_MOUSEMOVE + WM_NCMOUSEMOVE, WPARAM(hit),
-                MAKELPARAM(WORD(global.x()), WORD(global.y())));
-      event->accept();
-      return;
-    }
-  }
-  PostInput(*target, message, MouseKeys(event->buttons(), event->modifiers()),
-            MAKELPARAM(WORD(local.x()), WORD(local.y())));
+  PostMouseMessage(targetHandle, message, global, MouseKeys(event->buttons(), event->modifiers()), captured);
   event->accept();
 }
 
@@ -672,19 +674,8 @@ void HostSynthesizeButton(UINT message) {
   const bool down = message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN;
   Qt::MouseButtons buttons = QApplication::mouseButtons();
   buttons.setFlag(left ? Qt::LeftButton : Qt::RightButton, down);
-  const HWND handle = target->handle;
-  if (!GetCapture()) {
-    const LRESULT hit = SendMessageA(handle, WM_NCHITTEST, 0, MAKELPARAM(WORD(at.x), WORD(at.y)));
-    target = FindWindowRecord(handle);
-    if (!target || !target->widget) return;
-    if (hit != HTCLIENT && hit > HTNOWHERE) {
-      PostInput(*target, message - WM_MOUSEMOVE + WM_NCMOUSEMOVE, WPARAM(hit), MAKELPARAM(WORD(at.x), WORD(at.y)));
-      return;
-    }
-  }
-  const QPoint local = target->widget->mapFromGlobal(QPoint(at.x, at.y)) - ClientOffset(*target);
-  PostInput(*target, message, MouseKeys(buttons, QApplication::keyboardModifiers()),
-            MAKELPARAM(WORD(local.x()), WORD(local.y())));
+  PostMouseMessage(target->handle, message, QPoint(at.x, at.y), MouseKeys(buttons, QApplication::keyboardModifiers()),
+                   GetCapture() != nullptr);
 }
 
 Window *HostWindowAt(POINT screen) {

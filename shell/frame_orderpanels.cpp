@@ -214,6 +214,9 @@ void TMFrame::ClickOrderBlock() {
   const HWND block = orderForms->OwnerDrawPanel1->Handle();
   RECT r{};
   if (!IsWindowVisible(block) || !GetWindowRect(block, &r)) return;
+  // A press goes to the window holding the capture wherever the cursor is:
+  // while another holds it (a drag, a held button) the click would land there.
+  if (const HWND captured = GetCapture(); captured && captured != block) return;
   POINT saved{};
   GetCursorPos(&saved);
   const POINT corner{r.left + 1, r.top + 1};

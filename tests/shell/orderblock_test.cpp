@@ -15,6 +15,7 @@
 #include "shell/quoteconn.h"
 #include "testing/market_fixture.h"
 #include "testing/market_fixture_min.h"
+#include "testing/message_trace.h"
 #include "testing/msgbox_recorder.h"
 #include "testing/quote_service.h"
 #include "testing/shell_recorder.h"
@@ -152,6 +153,19 @@ TEST_F(OrderBlockTest, IdleSecondsBringTheFocusBackToTheBlock) {
   frame_->tradingDesk->NoteInput(GetTickCount());
   harness_.Advance(5000, 100);
   EXPECT_EQ(GetFocus(), cancelAll);
+
+  // While another window holds the capture (a drag, a held button) a
+  // synthesised press would go to it: no click is made.
+  testing_support::MessageTrace trace;
+  const HWND holder = trace.Create(WS_CHILD | WS_VISIBLE, frame_->Handle(), RECT{0, 0, 10, 10});
+  Elsewhere();
+  SetCapture(holder);
+  harness_.Advance(5000, 100);
+  EXPECT_EQ(trace.Count(WM_LBUTTONDOWN, holder) + trace.Count(WM_LBUTTONUP, holder), 0u);
+  EXPECT_NE(GetFocus(), Queryable());
+  EXPECT_TRUE(CursorParked());
+  ReleaseCapture();
+  DestroyWindow(holder);
 
   // A collapsed panel is left alone.
   frame_->tradingDesk->collapsed = true;
