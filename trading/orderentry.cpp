@@ -222,8 +222,10 @@ bool TOrderEntry::RefreshPriceTexts(STKPTR stock, const TQuoteScale *scale) {
     if (layout == 1) lines = EntryClear(keyboard.buyLabel) | EntryClear(keyboard.sellLabel);
   } else if (!stock.IsNone() && SameStock(stock, panel_.PanelContract)) {
     const bool lastClose = data_.options.UseLastClose;
+    // The pushed quote's scale when the frame handed it on: no second look-up.
+    const TQuoteScale quoteScale = scale ? *scale : QuoteScaleOf(panel_.PanelContract);
     if (layout == 0) {
-      const TQuotePrices q = QuotePricesOf(panel_.PanelContract);
+      const TQuotePrices q = QuotePricesOf(quoteScale);
       if (f.priceKind == 1) {
         field = EntryShow(f.price, "市价");
         lines = EntryClear(ordinary.buyHint) | EntryClear(ordinary.sellHint);
@@ -239,13 +241,13 @@ bool TOrderEntry::RefreshPriceTexts(STKPTR stock, const TQuoteScale *scale) {
       }
     } else if (layout == 1) {
       // Only the prices shown are read: this runs on every quote.
-      const TQuoteScale q = scale ? *scale : QuoteScaleOf(panel_.PanelContract);
+      const TQuoteScale &q = quoteScale;
       // A word is no price: the text is read as a number only otherwise.
       const int word = PriceWordOf(f.price.c_str());
       const double typed = word >= 0 ? 0 : FieldPrice(f.price.c_str());
       if (typed > 0 || word == kWordLast || word == kWordLimitUp || word == kWordLimitDown || !q.quote) {
         const double price =
-            typed > 0 || !q.quote ? typed : WordPrice(word, true, QuotePricesOf(panel_.PanelContract), false);
+            typed > 0 || !q.quote ? typed : WordPrice(word, true, QuotePricesOf(q), false);
         lines = buyLabelText_.Print(keyboard.buyLabel, price, q.decimals);
         lines |= sellLabelText_.Print(keyboard.sellLabel, price, q.decimals);
       } else {
@@ -263,7 +265,7 @@ bool TOrderEntry::RefreshPriceTexts(STKPTR stock, const TQuoteScale *scale) {
       else if (typed == 0 && word != kind)
         field = EntryShow(f.price, kPriceWords[kind]);
     } else {
-      const TQuoteScale q = scale ? *scale : QuoteScaleOf(panel_.PanelContract);
+      const TQuoteScale &q = quoteScale;
       const double price = q.quote ? q.Price(quick.direction == 0 ? q.quote->ask[0].price : q.quote->bid[0].price) : 0;
       field = quickPriceText_.Print(f.price, price + (price < 0 ? -0.000001 : 0.000001), q.decimals);
     }

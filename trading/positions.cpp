@@ -105,9 +105,10 @@ TQuoteScale QuoteScaleOf(const REALQUOTE &quote, const STKINFO &info) {
   return s;
 }
 
-TQuotePrices QuotePricesOf(STKPTR stock) {
+TQuotePrices QuotePricesOf(STKPTR stock) { return QuotePricesOf(QuoteScaleOf(stock)); }
+
+TQuotePrices QuotePricesOf(const TQuoteScale &s) {
   TQuotePrices q;
-  const TQuoteScale s = QuoteScaleOf(stock);
   q.decimals = s.decimals;
   if (!s.quote) return q;
   const double d = s.divisor;

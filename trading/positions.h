@@ -61,6 +61,8 @@ struct TQuoteScale {
 TQuoteScale QuoteScaleOf(STKPTR stock);
 // The same from the quote and the instrument record at hand.
 TQuoteScale QuoteScaleOf(const REALQUOTE &quote, const STKINFO &info);
+// The prices of a scale already at hand.
+TQuotePrices QuotePricesOf(const TQuoteScale &scale);
 
 // The per-day files of the account ("ordrtime.ini", "scriptorder.ini")
 // were written or reset by someone: the copies kept in memory are read
