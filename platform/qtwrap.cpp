@@ -11,9 +11,9 @@
 
 #include <unordered_map>
 
+#include "platform/clock.h"
 #include "platform/gbk.h"
 #include "platform/internal/window_layer.h"
-#include "platform/kernel.h"
 #include "platform/qtbridge.h"
 #include "platform/qtext.h"
 #include "platform/winuser.h"
