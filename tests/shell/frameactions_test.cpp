@@ -27,6 +27,7 @@
 #include "charts/capturedlg.h"
 #include "charts/linetool.h"
 #include "charts/techform.h"
+#include "tests/shell/frame_folder.h"
 #include "testing/quote_service.h"
 #include "testing/desk_ui_recorder.h"
 #include "testing/fake_clock.h"
@@ -84,11 +85,7 @@ class ActionsView : public TPlaceholderView {
 class FrameActionsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    WriteDataSet(StandardDataSet(MakePackedDateTime(2024, 1, 15, 2, 0)), box_.Root());
-    WriteDemoTheme(box_.Root());
-    std::filesystem::copy_file(box_.Root() + "/cfg/clrfont.ini", box_.Root() + "/user/clrfont.ini",
-                               std::filesystem::copy_options::overwrite_existing);
-    LoadDisplaySettings(0);
+    PrepareFrameFolder(box_.Root());
     frame_ = new TMFrame(nullptr, parts_);
     frame_->Show();
     harness_.Pump();

@@ -18,6 +18,7 @@
 #include "platform/profile.h"
 #include "shell/framewindow.h"
 #include "shell/quoteconn.h"
+#include "tests/shell/frame_folder.h"
 #include "testing/drawview_double.h"
 #include "testing/fake_clock.h"
 #include "testing/market_fixture.h"
@@ -63,10 +64,7 @@ std::vector<std::string> Numbered(const char *prefix, int last) {
 class FrameTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    WriteDataSet(StandardDataSet(MakePackedDateTime(2024, 1, 15, 2, 0)), box_.Root());
-    WriteDemoTheme(box_.Root());
-    std::filesystem::copy_file(box_.Root() + "/cfg/clrfont.ini", box_.Root() + "/user/clrfont.ini");
-    LoadDisplaySettings(0);
+    PrepareFrameFolder(box_.Root());
   }
   void TearDown() override { FreeMarketTable(); }
 

@@ -13,6 +13,7 @@
 #include "shell/framechrome.h"
 #include "shell/mframe.h"
 #include "shell/quoteconn.h"
+#include "tests/shell/frame_folder.h"
 #include "testing/market_fixture.h"
 #include "testing/market_fixture_min.h"
 #include "testing/message_trace.h"
@@ -47,11 +48,7 @@ class OrderBlockParts : public TFrameParts {
 class OrderBlockTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    WriteDataSet(StandardDataSet(MakePackedDateTime(2024, 1, 15, 2, 0)), box_.Root());
-    WriteDemoTheme(box_.Root());
-    std::filesystem::copy_file(box_.Root() + "/cfg/clrfont.ini", box_.Root() + "/user/clrfont.ini",
-                               std::filesystem::copy_options::overwrite_existing);
-    LoadDisplaySettings(0);
+    PrepareFrameFolder(box_.Root());
     frame_ = new TMFrame(nullptr, parts_);
     frame_->Show();
     harness_.Pump();
