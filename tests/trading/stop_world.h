@@ -15,6 +15,21 @@
 
 namespace trading_test {
 
+// A speculative position record of the desk, added at its end.
+inline InvestorPosition_Lite &AddHeldPosition(TTradeDesk &desk, const char *code, char direction, int32_t volume,
+                                              char attribute, STKPTR stock) {
+  InvestorPosition_Lite p{};
+  memset(static_cast<void *>(&p), 0, sizeof p);
+  strncpy(p.InstrumentID, code, 7);
+  p.PosiDirection = direction;
+  p.HedgeFlag = '1';
+  p.Attribute = attribute;
+  p.Volume = volume;
+  p.Stock = stock;
+  desk.positions.Add(p);
+  return desk.positions.GetData()[desk.positions.GetCount() - 1];
+}
+
 class StopWorld : public DeskTest {
  protected:
   StopWorld() {
@@ -33,16 +48,7 @@ class StopWorld : public DeskTest {
   // A position record of M2401 (or code) on the side.
   InvestorPosition_Lite &AddPosition(char direction, int32_t volume, char attribute = 0, const char *code = "M2401",
                                      STKPTR stock = STKPTR(1, 0, 0)) {
-    InvestorPosition_Lite p{};
-    memset(static_cast<void *>(&p), 0, sizeof p);
-    strncpy(p.InstrumentID, code, 7);
-    p.PosiDirection = direction;
-    p.HedgeFlag = '1';
-    p.Attribute = attribute;
-    p.Volume = volume;
-    p.Stock = stock;
-    desk_.positions.Add(p);
-    return desk_.positions.GetData()[desk_.positions.GetCount() - 1];
+    return AddHeldPosition(desk_, code, direction, volume, attribute, stock);
   }
 
   // One lot of code bought to open, speculative, priced by kind 1 one tick

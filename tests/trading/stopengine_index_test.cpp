@@ -99,17 +99,10 @@ class StopEngineIndexTest : public StopWorld {
 
   static InvestorPosition_Lite &Held(TTradeDesk &desk, const char *code, char direction, int32_t volume,
                                      char attribute = 0) {
-    InvestorPosition_Lite p{};
-    memset(static_cast<void *>(&p), 0, sizeof p);
-    strncpy(p.InstrumentID, code, 7);
-    p.PosiDirection = direction;
-    p.HedgeFlag = '1';
-    p.Attribute = attribute;
-    p.Volume = volume;
+    InvestorPosition_Lite &p =
+        AddHeldPosition(desk, code, direction, volume, attribute, STKPTR(1, 0, strcmp(code, "M2401") == 0 ? 0 : 1));
     p.OpenAverage = p.HoldingAverage = 3500;
-    p.Stock = STKPTR(1, 0, strcmp(code, "M2401") == 0 ? 0 : 1);
-    desk.positions.Add(p);
-    return desk.positions.GetData()[desk.positions.GetCount() - 1];
+    return p;
   }
   static ConditionOrder Order(const char *code, uint8_t kind, double trigger) {
     ConditionOrder c = BuyToOpenCondition(code, int8_t(kind));
