@@ -217,12 +217,13 @@ void TMFrame::ClickOrderBlock() {
   // A press goes to the window holding the capture wherever the cursor is:
   // while another holds it (a drag, a held button) the click would land there.
   if (const HWND captured = GetCapture(); captured && captured != block) return;
+  // A window in front of the block (a box, a menu) would take the click.
+  const POINT corner{r.left + 1, r.top + 1};
+  if (WindowFromPoint(corner) != block) return;
   POINT saved{};
   GetCursorPos(&saved);
-  const POINT corner{r.left + 1, r.top + 1};
   SetCursorPos(corner.x, corner.y);
-  // A window in front of the block (a box, a menu) would take the click.
-  if (WindowFromPoint(corner) == block) mouse_event(MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
+  mouse_event(MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
   SetCursorPos(saved.x, saved.y);
 }
 
@@ -232,6 +233,7 @@ void TMFrame::FocusIdleOrderBlock(DWORD now) {
   if (trading.locked || trading.pageState < kPageTrading) return;
   if (desk.options.Layout != kLayoutKeyboard || trading.collapsed) return;
   if (!Panel7->Visible() || !tradingWindow->Panel12->Visible() || GetActiveWindow() != Handle()) return;
+  if (!orderForms->OwnerDrawPanel1->HandleAllocated()) return;
   const HWND block = orderForms->OwnerDrawPanel1->Handle();
   const HWND focus = GetFocus();
   if (focus && (focus == block || IsChild(block, focus))) return;
