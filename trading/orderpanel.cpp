@@ -163,25 +163,6 @@ bool PanelTakeText(std::string &out, const char *text, size_t length) {
   return true;
 }
 
-// The same for digits just stored a byte or two at a time: read back a byte
-// at a time (wider reads of them would wait for the stores), from the last
-// digit, where one price differs from the one before; only the bytes that
-// differ are written.
-bool PanelTakeFreshText(std::string &out, const char *text, size_t length) {
-  if (out.size() != length) {
-    out.assign(text, length);
-    return true;
-  }
-  char *const to = out.data();
-  bool changed = false;
-  for (size_t at = length; at-- > 0;) {
-    if (to[at] == text[at]) continue;
-    to[at] = text[at];
-    changed = true;
-  }
-  return changed;
-}
-
 }  // namespace
 
 bool PrintPriceWithDecimals(std::string &out, double price, int decimals, const char *prefix) {
@@ -245,7 +226,7 @@ bool TPriceText::PrintRaw(std::string &out, uint32_t raw, const TQuoteScale &q) 
   prefix_ = kPrintedRaw;
   rawKnown_ = true;
   raw_ = raw;
-  return PanelTakeFreshText(out, start, length_);
+  return PanelTakeText(out, start, length_);
 }
 
 TOrderPanel::TOrderPanel(TTradeDesk &data) : data_(data) {
